@@ -1,0 +1,1 @@
+int tavinorPlaceholder() { return 0; }
