@@ -26,10 +26,6 @@ constexpr int kHostValueTextDecimals = 8;
 const char* const kMakerFolderName = "Orv Group";
 const char* const kDefaultProcessingQualityName = "DefaultProcessingQuality";
 
-// Preset header fields rewritten by the author update.
-constexpr int kPresetFieldAuthor = 2;
-constexpr int kPresetFieldId = 4;
-
 const juce::XmlElement* findChildTagged(const juce::XmlElement& parent, const juce::String& tag)
 {
     for (auto* child : parent.getChildIterator())
@@ -511,9 +507,10 @@ void BasePlugin::addDebugTable()
 {
     for (int i = 0; i < kNumDebugEntries; ++i)
     {
-        auto* p = new FloatParameter(kFirstDebugParameterId + i, "Debug Parameter " + juce::String(i),
-                                     0.0f, 1.0f, 0.0f);
-        if (parameterManager.addParameter(p))
+        auto parameter = std::make_unique<FloatParameter>(kFirstDebugParameterId + i,
+                                                          "Debug Parameter " + juce::String(i), 0.0f, 1.0f, 0.0f);
+        auto* p = parameter.get();
+        if (parameterManager.addParameter(std::move(parameter)))
             p->addListener(this);
     }
     for (int i = 0; i < kNumDebugEntries; ++i)
@@ -1013,7 +1010,7 @@ void BasePlugin::updatePresetAuthor(const juce::File& file)
     Preset rewrite;
     rewrite.setAuthor(author);
     rewrite.setId(ownerId);
-    rewrite.rewriteHeaderInFile(file, kPresetFieldAuthor | kPresetFieldId);
+    rewrite.rewriteHeaderInFile(file, Preset::authorField | Preset::idField);
 }
 
 int BasePlugin::getTotalNumPresets()

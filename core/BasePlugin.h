@@ -224,6 +224,9 @@ public:
 
     void addListener(Listener* l);
     void removeListener(Listener* l);
+    // The host's listeners (juce::AudioProcessorListener) stay reachable.
+    using juce::AudioProcessor::addListener;
+    using juce::AudioProcessor::removeListener;
 
     //==========================================================================
     // Presets
