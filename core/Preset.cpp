@@ -1,33 +1,8 @@
 #include "core/Preset.h"
 
-#if __has_include("core/ParameterManager.h")
- #include "core/Parameter.h"
- #include "core/ParameterManager.h"
- #define TAVINOR_PRESET_HAS_PARAMETERS 1
-#else
- #define TAVINOR_PRESET_HAS_PARAMETERS 0
-#endif
-
-#if __has_include("core/XmlHelpers.h")
- #include "core/XmlHelpers.h"
-#else
-namespace
-{
-bool tagNameIs(const juce::XmlElement& e, juce::StringRef tag)
-{
-    return e.getTagName().equalsIgnoreCase(tag);
-}
-
-bool writeXmlFile(const juce::XmlElement& e, const juce::File& file)
-{
-    juce::XmlElement::TextFormat format;
-    format.customEncoding = "UTF-8";
-    format.lineWrapLength = 60;
-    // Writes to a temporary file and replaces the target only when complete.
-    return e.writeTo(file, format);
-}
-} // namespace
-#endif
+#include "core/Parameter.h"
+#include "core/ParameterManager.h"
+#include "core/XmlHelpers.h"
 
 namespace
 {
@@ -69,12 +44,8 @@ void Preset::clear()
 
 void Preset::addParameter(Parameter* p)
 {
-#if TAVINOR_PRESET_HAS_PARAMETERS
     if (p != nullptr)
         addParameter(p->getId(), p->getText());
-#else
-    juce::ignoreUnused(p);
-#endif
 }
 
 void Preset::addParameter(int entryId, const juce::String& text)
@@ -146,7 +117,6 @@ void Preset::loadFromXml(const juce::XmlElement* e, ParameterManager* manager, b
     if (headerOnly)
         return;
 
-#if TAVINOR_PRESET_HAS_PARAMETERS
     if (manager != nullptr)
     {
         for (auto* child : e->getChildIterator())
@@ -158,9 +128,6 @@ void Preset::loadFromXml(const juce::XmlElement* e, ParameterManager* manager, b
                 addParameter(paramId, child->getStringAttribute("value"));
         }
     }
-#else
-    juce::ignoreUnused(manager);
-#endif
 
     for (auto* child : e->getChildIterator())
     {
@@ -189,7 +156,6 @@ std::unique_ptr<juce::XmlElement> Preset::createXml(ParameterManager* manager) c
     if (tags.getNumKeys() > 0)
         e->setAttribute("tags", tags.toText());
 
-#if TAVINOR_PRESET_HAS_PARAMETERS
     if (manager != nullptr)
     {
         for (auto* entry : entries)
@@ -203,9 +169,6 @@ std::unique_ptr<juce::XmlElement> Preset::createXml(ParameterManager* manager) c
             param->setAttribute("value", entry->text);
         }
     }
-#else
-    juce::ignoreUnused(manager);
-#endif
 
     if (extraData != nullptr)
         e->createNewChildElement(kExtraDataTag)->addChildElement(new juce::XmlElement(*extraData));
