@@ -90,7 +90,7 @@ BasePlugin::BasePlugin(const BusesProperties& buses)
 
     // The owner id tells the user's own preset files from others'; it follows
     // the user's login so that it is the same in every instance and session.
-    ownerId = juce::MD5(juce::SystemStats::getLogonName().toUTF8()).toHexString();
+    ownerId = juce::String::toHexString(juce::SystemStats::getLogonName().hashCode64());
 }
 
 BasePlugin::~BasePlugin()

@@ -8,6 +8,15 @@
 
 namespace BasePluginTestSupport
 {
+// The values of the given ids, as the product stores them.
+inline void fillPreset(Preset& preset, ParameterManager& manager, const juce::SparseSet<int>& ids)
+{
+    preset.clear();
+    for (int i = 0; i < ids.size(); ++i)
+        if (auto* p = manager.getParameter(ids[i]))
+            preset.addParameter(p);
+}
+
 // A GUI root that only remembers what the plug-in base did with it.
 class FakeGuiRoot : public PluginGuiRoot
 {
@@ -57,7 +66,7 @@ public:
         stateIds.addRange({ kFirstStateId, kLastStateId + 1 });
         editionIds.addRange({ kFirstEditionId, kLastEditionId + 1 });
         defaultPreset.setName("Default");
-        getParameterManager().storeToPreset(defaultPreset, stateIds);
+        fillPreset(defaultPreset, getParameterManager(), stateIds);
     }
 
     ~TestPlugin() override { deleteEditorComponent(); }
@@ -102,10 +111,10 @@ public:
     {
         auto root = BasePlugin::createPluginState();
         Preset parameters("ParametersState", {});
-        getParameterManager().storeToPreset(parameters, stateIds);
+        fillPreset(parameters, getParameterManager(), stateIds);
         root->addChildElement(parameters.createXml(&getParameterManager()).release());
         Preset edition("EditionStateParameters", {});
-        getParameterManager().storeToPreset(edition, editionIds);
+        fillPreset(edition, getParameterManager(), editionIds);
         root->addChildElement(edition.createXml(&getParameterManager()).release());
         root->addChildElement(createHostParametersMapXml().release());
         root->addChildElement(getMidiControl().createXml().release());
@@ -136,7 +145,7 @@ public:
     std::unique_ptr<Preset> createPresetToSave(PresetCollection*, const juce::File&) override
     {
         auto preset = std::make_unique<Preset>();
-        getParameterManager().storeToPreset(*preset, stateIds);
+        fillPreset(*preset, getParameterManager(), stateIds);
         return preset;
     }
     void applyPreset(PresetCollection*, const Preset& preset) override
