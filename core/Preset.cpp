@@ -121,7 +121,7 @@ void Preset::loadFromXml(const juce::XmlElement* e, ParameterManager* manager, b
     {
         for (auto* child : e->getChildIterator())
         {
-            if (child->getTagName() != kParamTag)
+            if (!tagNameIs(*child, kParamTag))
                 continue;
             const int paramId = manager->getParameterIndex(child->getStringAttribute("name"));
             if (paramId >= 0)

@@ -11,6 +11,35 @@ bool isOnMessageThreadOrLocked()
     return mm == nullptr || mm->currentThreadHasLockedMessageManager();
 }
 
+// The first of 'name', 'name (2)', 'name (3)', ... that does not exist in the
+// folder. A name that already ends in a bracketed number counts on from it, so a
+// copy of 'Pad (2)' is 'Pad (3)'. (JUCE's own numbering writes no space before
+// the bracket.)
+juce::File getNumberedChildFile(const juce::File& folder, const juce::String& name, const juce::String& suffix)
+{
+    auto f = folder.getChildFile(name + suffix);
+    if (!f.exists())
+        return f;
+
+    juce::String base = name;
+    int number = 1;
+    const juce::String trimmed = name.trimEnd();
+    const int open = trimmed.lastIndexOfChar('(');
+    if (trimmed.endsWithChar(')') && open >= 0)
+    {
+        const juce::String digits = trimmed.substring(open + 1, trimmed.length() - 1);
+        if (digits.isNotEmpty() && digits.containsOnly("0123456789"))
+        {
+            base = trimmed.substring(0, open).trimEnd();
+            number = digits.getIntValue();
+        }
+    }
+    do
+        f = folder.getChildFile(base + " (" + juce::String(++number) + ")" + suffix);
+    while (f.exists());
+    return f;
+}
+
 // JUCE's trash on Linux is a plain folder that it does not create; without it
 // every delete would be refused. Desktops create it on first use in the same way.
 void makeSureTrashExists()
@@ -246,7 +275,7 @@ juce::File PresetCollection::createFolder(const juce::File& parent)
     if (node == nullptr)
         return {};
 
-    const juce::File folder = parent.getNonexistentChildFile(kNewFolderName, "", true);
+    const juce::File folder = getNumberedChildFile(parent, kNewFolderName, {});
     if (!folder.createDirectory().wasOk() || !folder.isDirectory())
         return {};
 
@@ -264,7 +293,8 @@ juce::File PresetCollection::duplicatePreset(const juce::File& file)
     if (node == nullptr || !node->containsFile(file))
         return {};
 
-    const juce::File copy = file.getNonexistentSibling(true);
+    const juce::File copy = getNumberedChildFile(file.getParentDirectory(), file.getFileNameWithoutExtension(),
+                                                 file.getFileExtension());
     if (copy.exists() || node->containsFile(copy) || !file.copyFileTo(copy))
         return {};
 
