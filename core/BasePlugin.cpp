@@ -7,6 +7,8 @@
 #include "core/PluginGuiRoot.h"
 #include "core/XmlHelpers.h"
 
+#include <cmath>
+
 namespace
 {
 // Events that the editor base handles, always present after the product's own.
@@ -251,7 +253,8 @@ float BasePlugin::getParameterDefaultValue(int index)
 
 void BasePlugin::setParameter(int index, float value)
 {
-    if (!isValidHostIndex(index))
+    // A value that is no number would reach the parameter's range arithmetic.
+    if (!isValidHostIndex(index) || std::isnan(value))
         return;
     hostValues[(size_t) index].store(value);
     if (auto* p = getHostMappedParameter(index))

@@ -2,6 +2,7 @@
 #include "BasePluginTestSupport.h"
 #include "TestHelpers.h"
 #include "core/AudioProcessorEditorWrapper.h"
+#include <limits>
 
 using namespace BasePluginTestSupport;
 
@@ -85,6 +86,9 @@ TEST_F(BasePluginTest, FreeHostSlotsKeepTheHostsValue)
         EXPECT_FALSE(plugin->isParameterAutomatable(bad));
     }
     EXPECT_TRUE(plugin->isParameterAutomatable(127));
+
+    plugin->setParameter(5, std::numeric_limits<float>::quiet_NaN());
+    EXPECT_FLOAT_EQ(plugin->getParameter(5), 0.3f);
 }
 
 TEST_F(BasePluginTest, AssigningMovesParametersAndRefusesWhatCannotBeMapped)
@@ -423,4 +427,74 @@ TEST_F(BasePluginTest, NamedFoldersAndDataFolders)
     EXPECT_TRUE(plugin.getUserDataFolder().getFullPathName().endsWith("/Orv Group/Tavinor"));
     EXPECT_TRUE(plugin.getUserSettingsFile().getFullPathName().endsWith("/Orv Group/Tavinor/Tavinor.ini"));
     EXPECT_EQ(plugin.getHostParametersMapFileExtension(), ".tnhpmap");
+}
+
+namespace
+{
+class DiagnosticPlugin : public TestPlugin
+{
+public:
+    bool isDebugTableEnabled() const override { return true; }
+    bool isDebugDumpEnabled() const override { return true; }
+};
+} // namespace
+
+TEST_F(BasePluginTest, DiagnosticTableAndDump)
+{
+    {
+        DiagnosticPlugin plugin;
+        BasePlugin::completeStartUp(plugin);
+        auto& m = plugin.getParameterManager();
+        ASSERT_NE(m.getParameter(300000), nullptr);
+        EXPECT_EQ(m.getParameterName(300011), "Debug Parameter 11");
+        EXPECT_EQ(m.getParameter(300012), nullptr);
+        EXPECT_EQ(plugin.heardDuringBroadcast[300005], 1);
+        EXPECT_EQ(plugin.getEventsMap().getUid("Debug Event 0"), 10000);
+        EXPECT_EQ(plugin.getEventsMap().getName(10011), "Debug Event 11");
+
+        m.setNormalisedValue(kDryWet, 0.2f);
+        plugin.saveUserSettings(); // also writes the dump
+        EXPECT_TRUE(plugin.getDebugDumpFile().existsAsFile());
+    }
+    DiagnosticPlugin restored;
+    PluginRecorder recorder;
+    restored.addListener(&recorder);
+    BasePlugin::completeStartUp(restored);
+    EXPECT_FLOAT_EQ(restored.getParameterManager().getNormalisedValue(kDryWet), 0.2f);
+    TestHelpers::pumpMessages();
+    EXPECT_EQ(recorder.restored, 1);
+    restored.removeListener(&recorder);
+    restored.getDebugDumpFile().deleteFile();
+}
+
+TEST_F(BasePluginTest, SettingsSavedFromAWorkerAreWrittenOnTheMessageThread)
+{
+    TestPlugin plugin;
+    plugin.setAuthorName("Worker");
+    const auto file = plugin.getUserSettingsFile();
+    juce::Thread::launch([&plugin] { plugin.saveUserSettings(); });
+    for (int i = 0; i < 200 && !file.existsAsFile(); ++i)
+    {
+        juce::Thread::sleep(5);
+        TestHelpers::pumpMessages();
+    }
+    ASSERT_TRUE(file.existsAsFile());
+    EXPECT_TRUE(file.loadFileAsString().contains("Worker"));
+}
+
+TEST_F(BasePluginTest, HostTextsOfOtherValuesLeaveTheParameterAlone)
+{
+    auto plugin = startPlugin();
+    plugin->clearHostParametersMap();
+    auto* limiter = plugin->getParameterManager().getParameter(kLimiter);
+    plugin->assignHostParameter(0, limiter, false);
+    limiter->setText("off", false);
+
+    auto* slot = plugin->getParameters()[0];
+    EXPECT_EQ(slot->getCurrentValueAsText(), "off");
+    EXPECT_EQ(slot->getText(1.0f, 100), "on");
+    EXPECT_FLOAT_EQ(slot->getValueForText("on"), 1.0f);
+    EXPECT_EQ(limiter->getText(), "off");
+    EXPECT_FLOAT_EQ(plugin->getParameters()[7]->getValueForText("0.25"), 0.25f);
+    EXPECT_EQ(plugin->getParameters()[7]->getText(0.5f, 100), "0.50000000");
 }
