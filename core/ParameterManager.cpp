@@ -8,6 +8,7 @@
 #include "core/IntParameter.h"
 #include "core/LogicParameter.h"
 #include "core/NoteParameter.h"
+#include "core/Preset.h"
 #include "core/StateParameter.h"
 #include "core/StringParameter.h"
 #include "core/XmlHelpers.h"
@@ -290,7 +291,18 @@ void ParameterManager::addListener(int id, Parameter::Listener* listener)
 
 void ParameterManager::storeToPreset(Preset& preset, const juce::SparseSet<int>& ids) const
 {
-    juce::ignoreUnused(preset, ids);
+    preset.clear();
+    {
+        const juce::ScopedReadLock sl(lock);
+        for (int r = 0; r < ids.getNumRanges(); ++r)
+        {
+            const auto range = ids.getRange(r);
+            for (int id = range.getStart(); id < range.getEnd(); ++id)
+                if (const auto* p = find(id))
+                    preset.addParameter(id, p->getText());
+        }
+    }
+    preset.sortEntries();
 }
 
 void ParameterManager::storeDefaultValues()

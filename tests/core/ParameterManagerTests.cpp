@@ -7,6 +7,7 @@
 #include "core/IntParameter.h"
 #include "core/NoteParameter.h"
 #include "core/ParameterManager.h"
+#include "core/Preset.h"
 #include "core/StateParameter.h"
 #include "core/StringParameter.h"
 
@@ -227,4 +228,27 @@ TEST(ParameterManager, DefaultValuesAreTheNormalisedValuesAtThatMoment)
     EXPECT_EQ(m.getDefaultValue(99), 0.0f);
     m.clear();
     EXPECT_FLOAT_EQ(m.getDefaultValue(2), 0.5f) << "defaults outlive clear";
+}
+
+TEST(ParameterManager, StoreToPresetTakesTextsSortedById)
+{
+    ParameterManager m;
+    load(m, kParametersXml);
+    Preset preset("Mine", "");
+    preset.addParameter(40, "left over");
+
+    juce::SparseSet<int> ids;
+    ids.addRange({ 3, 6 });
+    ids.addRange({ 1, 2 });
+    ids.addRange({ 8, 11 });
+    m.storeToPreset(preset, ids);
+
+    const std::pair<int, const char*> expected[] = { { 1, "32" }, { 3, "C-5" }, { 4, "on" }, { 5, "true" } };
+    ASSERT_EQ(preset.getNumEntries(), 4) << "ids without a parameter are skipped, old entries dropped";
+    for (int i = 0; i < 4; ++i)
+    {
+        EXPECT_EQ(preset.getEntry(i)->id, expected[i].first);
+        EXPECT_EQ(preset.getEntry(i)->text, juce::String(expected[i].second));
+    }
+    EXPECT_EQ(preset.getName(), "Mine");
 }

@@ -13,6 +13,7 @@
 
 #include <clocale>
 #include <functional>
+#include <thread>
 #include <limits>
 #include <typeinfo>
 #include <vector>
@@ -464,4 +465,41 @@ TEST(Parameter, CloneCopiesClassRangeValueAndFlag)
         EXPECT_EQ(typeid(*c), typeid(*owned));
         EXPECT_EQ(c->getText(), owned->getText());
     }
+}
+
+// Host automation and the editor write the same parameter from two threads; each
+// write that changes the value reaches the listener, and nothing is torn or lost
+// in the listener walk.
+TEST(Parameter, WritersOnTwoThreads)
+{
+    struct Counting : Parameter::Listener
+    {
+        void parameterChanged(Parameter* p) override
+        {
+            const float v = p->getValue();
+            if (v != 0.25f && v != 0.75f)
+                torn = true;
+            ++changes;
+        }
+        std::atomic<int> changes { 0 };
+        std::atomic<bool> torn { false };
+    };
+
+    FloatParameter p(1, "p", 0.0f, 1.0f, 0.25f);
+    Counting listener;
+    p.addListener(&listener);
+
+    constexpr int kWrites = 20000;
+    auto writer = [&](float value) {
+        for (int i = 0; i < kWrites; ++i)
+            p.setValue(i % 2 == 0 ? value : 0.25f, true);
+    };
+    std::thread other(writer, 0.75f);
+    writer(0.75f);
+    other.join();
+    TestHelpers::pumpMessages();
+
+    EXPECT_FALSE(listener.torn.load());
+    EXPECT_GT(listener.changes.load(), 0);
+    EXPECT_LE(listener.changes.load(), 2 * kWrites);
 }
