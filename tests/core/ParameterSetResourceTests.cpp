@@ -8,6 +8,7 @@
 #include "core/IntParameter.h"
 #include "core/NoteParameter.h"
 #include "core/ParameterManager.h"
+#include "core/Preset.h"
 #include "core/StringParameter.h"
 
 #include <cmath>
@@ -418,4 +419,42 @@ TEST(ParameterSetResource, FactoryPresetsNameKnownParametersWithValidTexts)
     }
     // Every routing is shown by at least one preset.
     EXPECT_EQ(routings.size(), 9u);
+}
+
+TEST(ParameterSetResource, FactoryPresetsLoadAndApplyThroughThePresetReader)
+{
+    const auto root = sourceRoot();
+    if (root == juce::File())
+        GTEST_SKIP() << "the source tree is not above the test program";
+    const auto files = root.getChildFile("resources/presets").findChildFiles(juce::File::findFiles, true, "*.tnprst");
+    ASSERT_FALSE(files.isEmpty());
+
+    // The registry as the processor builds it: the template cloned per line.
+    LoadedSet s;
+    auto& m = s.manager;
+    for (int line = 0; line < 4; ++line)
+        for (int k = 0; k <= 46; ++k)
+        {
+            auto* t = m.getParameter(k);
+            ASSERT_NE(t, nullptr);
+            ASSERT_TRUE(m.addParameter(t->clone(1000 * (line + 1) + k, "Line " + juce::String(line + 1) + " " + t->getName())));
+        }
+
+    for (const auto& file : files)
+    {
+        Preset preset;
+        preset.loadFromFile(file, &m, false);
+        // 45 globals and 42 stored settings of each of the four lines.
+        EXPECT_EQ(preset.getNumEntries(), 45 + 4 * 42) << file.getFileName();
+        EXPECT_EQ(preset.getVersion(), "1.1");
+        for (int i = 0; i < preset.getNumEntries(); ++i)
+        {
+            const auto* entry = preset.getEntry(i);
+            m.setText(entry->id, entry->text);
+            if (dynamic_cast<FloatParameter*>(m.getParameter(entry->id)) != nullptr)
+                EXPECT_NEAR(m.getValue(entry->id), entry->text.getFloatValue(), 1.0e-4) << m.getParameterName(entry->id);
+            else
+                EXPECT_EQ(m.getText(entry->id), entry->text) << file.getFileName() << ": " << m.getParameterName(entry->id);
+        }
+    }
 }
