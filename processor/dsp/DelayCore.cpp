@@ -23,6 +23,10 @@ constexpr double kDelaySmoothingRate = 0.002;
 constexpr double kTremoloSmoothingRate = 0.01;
 constexpr double kMeterDecayRate = 1.0e-5;
 constexpr double kInactiveBelow = 2.0e-5;
+// A ring sample smaller than this is silence as far as activity goes (-180 dB).
+constexpr double kSilentWrite = 1.0e-9;
+// The furthest back a read reaches beyond the delay (the longest kernel).
+constexpr int kReadReach = DspTables::kKernel32Size / 16 + DspTables::kTaps32;
 
 // Time modulation in scale mode works on the left length in seconds times this.
 constexpr double kScaleModeFactor = 1428.0;
@@ -313,6 +317,7 @@ bool DelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
     leftMeter = rightMeter = 0.0;
     previousLeftDelay = previousRightDelay = 0.0;
     leftActive = rightActive = false;
+    leftQuietWrites = rightQuietWrites = maximumLength + kReadReach + 1;
     // The modulated-delay stages start where the delay is, not at zero.
     resetSmoothers = true;
     return true;
@@ -329,6 +334,7 @@ void DelayCore::clear()
         std::fill(rightRing.get(), rightRing.get() + ringLength, 0.0);
         std::fill(offsetRing.get(), offsetRing.get() + ringLength, 0.0);
     }
+    leftQuietWrites = rightQuietWrites = maxLength + kReadReach + 1;
     resetSmoothers = true;
 }
 
@@ -520,7 +526,10 @@ float DelayCore::oversampledSection(int channel, float x, float preamp, float ga
     auto& o = oversampler[channel];
 
     // Two polyphase 2x interpolators: each allpass branch gives one of the two
-    // output phases, so every section runs once per sample of its input.
+    // output phases, so every section runs once per sample of its input. Only
+    // in this form do the two coefficients make a half-band filter; with zero
+    // stuffing folded into the branches the interpolators pass the band at unity,
+    // so the saturation sees the input at its own level.
     const float even = o.up1a.process(x, kHalfBandA);
     const float odd = o.up1b.process(x, kHalfBandB);
     float ticks[4] = { o.up2a.process(even, kHalfBandA), o.up2b.process(even, kHalfBandB),
@@ -606,6 +615,7 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
     const double fs = context.rate;
     const double longestDelay = (double) (maximum - 1);
     const int longestOffset = maximum - 1;
+    const int quietHorizon = maximum + kReadReach;
 
     colourFilter.computeCoefficients(0, kColourFrequency);
     colourFilter.computeCoefficients(1, kColourFrequency);
@@ -755,6 +765,8 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
         const double writeR = limitRing((double) r + (double) loop * readR);
         ringL[writeIndex] = ringL[writeIndex + maximum] = ringL[writeIndex + 2 * maximum] = writeL;
         ringR[writeIndex] = ringR[writeIndex + maximum] = ringR[writeIndex + 2 * maximum] = writeR;
+        leftQuietWrites = std::abs(writeL) > kSilentWrite ? 0 : std::min(leftQuietWrites + 1, quietHorizon + 1);
+        rightQuietWrites = std::abs(writeR) > kSilentWrite ? 0 : std::min(rightQuietWrites + 1, quietHorizon + 1);
 
         // Stereo offset: one output is delayed by |o| more samples than the other.
         const int o = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
@@ -794,9 +806,11 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
 
         leftMeter = std::max(leftMeter * (meterDecay + kDenormalGuardD), (double) outL);
         rightMeter = std::max(rightMeter * (meterDecay + kDenormalGuardD), (double) outR);
-        if (leftMeter < kInactiveBelow)
+        // A channel rests once its output has decayed and nothing it still has
+        // to play is left in its ring (an echo after silence is not lost).
+        if (leftMeter < kInactiveBelow && leftQuietWrites > quietHorizon)
             leftActive = false;
-        if (rightMeter < kInactiveBelow)
+        if (rightMeter < kInactiveBelow && rightQuietWrites > quietHorizon)
             rightActive = false;
 
         if (++writeIndex >= maximum)

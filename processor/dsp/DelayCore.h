@@ -184,6 +184,8 @@ private:
     bool freeze = false;
     bool leftActive = false;
     bool rightActive = false;
+    int leftQuietWrites = 0;     // samples since the ring last took sound
+    int rightQuietWrites = 0;
     int modulationSource = 0;
     bool smoothModulatedDelay = false;
     const float* modulationLeft = nullptr;
