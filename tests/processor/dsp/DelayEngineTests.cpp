@@ -1,5 +1,6 @@
 #include "DelayEngineTestSupport.h"
 
+#include "processor/dsp/DelayCore.h"
 #include "processor/dsp/DspTables.h"
 
 #include <gtest/gtest.h>
@@ -438,4 +439,47 @@ TEST(DelayEngineTests, GlobalParametersReachTheirTargets)
     EXPECT_EQ(e.getModulator(0).envelope.holdLength, 22050);
     e.prepare(512, 96000.0);
     EXPECT_EQ(e.getModulator(0).envelope.holdLength, 48000);
+}
+
+TEST(DelayEngineTests, SilencedOrPannedLinesKeepTheirFrozenContent)
+{
+    struct Case { float level; float balance; int keptChannel; };
+    // Level 0 silences both outputs; balance 0 silences the right, 1 the left.
+    const Case cases[] = { { 0.0f, 0.5f, 0 }, { 0.0f, 0.5f, 1 }, { 0.75f, 0.0f, 1 }, { 0.75f, 1.0f, 0 } };
+    for (const auto& c : cases)
+    {
+        auto e = makePlainEngine(44100.0, 0);
+        for (int line = 1; line < 4; ++line)
+            e->setLineParameter(line, 0, 1.0f);  // only line 1 in the mix
+        e->setLineParameter(0, 40, 1.0f);        // frozen
+        std::vector<float> l(4410, 0.0f), r(4410, 0.0f);
+        for (size_t i = 0; i < 1000; ++i)
+            l[i] = r[i] = (float) (0.5 * std::sin(kTwoPi * 1000.0 * (double) i / 44100.0));
+        run(*e, l, r, 256);
+        e->setLineParameter(0, 2, c.level);
+        e->setLineParameter(0, 1, c.balance);
+        settle(*e, 3.0);
+        e->setLineParameter(0, 2, 0.75f);
+        e->setLineParameter(0, 1, 0.5f);
+        std::vector<float> outL(66150, 0.0f), outR(66150, 0.0f);
+        run(*e, outL, outR, 256);
+        const auto& kept = c.keptChannel == 0 ? outL : outR;
+        EXPECT_GT(rms(kept, 44100, 66150), 0.15) << c.level << " " << c.balance;
+    }
+}
+
+TEST(DelayEngineTests, QualityChoosesTheInterpolation)
+{
+    struct Case { int choice; int mode; double step; };
+    const Case cases[] = { { 0, 0, 512.0 }, { 1, 1, 128.0 }, { 2, 2, 64.0 }, { 3, 2, 16.0 }, { 7, 0, 512.0 }, { -1, 0, 512.0 } };
+    DelayEngine e;
+    for (const auto& c : cases)
+    {
+        e.setQuality(c.choice);
+        for (int line = 0; line < 4; ++line)
+        {
+            EXPECT_EQ(e.getDelayCore(line).getInterpolationMode(), c.mode) << c.choice;
+            EXPECT_EQ(e.getDelayCore(line).getMinimumKernelStep(), c.step) << c.choice;
+        }
+    }
 }
