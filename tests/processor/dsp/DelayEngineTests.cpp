@@ -253,7 +253,8 @@ TEST(DelayEngineTests, OutputStaysFiniteAndNormalEverywhere)
             e.setGlobalParameter(90, (float) routing / 8.0f);
             for (int block : blocks)
             {
-                const size_t n = (size_t) (rate * 0.05);
+                // Long enough for two full blocks of the largest size at every rate.
+                const size_t n = 2 * 8192 + 1000;
                 std::vector<float> l(n), r(n);
                 for (size_t i = 0; i < n; ++i)
                 {
