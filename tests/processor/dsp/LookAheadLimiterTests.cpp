@@ -128,3 +128,27 @@ TEST(LookAheadLimiterTests, MonoFoldInPlaceOnOneArray)
     limiter.process(x.data(), x.data(), (int) x.size());
     EXPECT_NEAR(x[146], 0.2f, 0.001f);
 }
+
+TEST(LookAheadLimiterTests, AveragedReductionRisesSmoothlyWithARisingLevel)
+{
+    // A steadily rising level gives a steadily rising reduction; each average over
+    // the history window must follow it without a jump when the ring wraps.
+    for (double rate : { 44100.0, 22050.0, 96000.0 })
+    {
+        LookAheadLimiter limiter;
+        limiter.prepare(rate);
+        limiter.setThresholdControl(1.0f);
+        limiter.setOutputGain(1.0f);
+        float previous = 0.0f;
+        for (int i = 0; i < 1000; ++i)
+        {
+            float l = 0.5f * std::pow(1.003f, (float) i);
+            float r = 0.0f;
+            limiter.process(&l, &r, 1);
+            const float average = limiter.getLastAverage();
+            ASSERT_GE(average, previous - 1e-4f) << rate << " at " << i;
+            previous = average;
+        }
+        EXPECT_GT(previous, 10.0f);
+    }
+}
