@@ -526,7 +526,10 @@ float DelayCore::oversampledSection(int channel, float x, float preamp, float ga
     auto& o = oversampler[channel];
 
     // Two polyphase 2x interpolators: each allpass branch gives one of the two
-    // output phases, so every section runs once per sample of its input.
+    // output phases, so every section runs once per sample of its input. Only
+    // in this form do the two coefficients make a half-band filter; with zero
+    // stuffing folded into the branches the interpolators pass the band at unity,
+    // so the saturation sees the input at its own level.
     const float even = o.up1a.process(x, kHalfBandA);
     const float odd = o.up1b.process(x, kHalfBandB);
     float ticks[4] = { o.up2a.process(even, kHalfBandA), o.up2b.process(even, kHalfBandB),
