@@ -1,0 +1,1110 @@
+#include "processor/Tavinor.h"
+
+#include "core/PluginGuiRoot.h"
+#include "core/XmlHelpers.h"
+#include "processor/dsp/DelayEngine.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+// The logarithmic knob of a free time (a fraction of one second).
+constexpr double kKnobTimeOffset = 0.0010983983513728978;
+constexpr double kKnobLogOffset = 6.813902204446729;
+constexpr double kKnobScale = 6.815;
+constexpr double kKnobTimeScale = 1.0983983513728977 / 1000.0;
+
+constexpr int kNumRetriggerRecords = 4;
+constexpr int kNumRateChoices = 11;
+constexpr int kRateChoiceOfOneCyclePerBeat = 7;
+constexpr double kRhythmicScales[] = { 1.0, 2.0 / 3.0, 1.5 };
+
+constexpr const char* kPresetExtension = ".tnprst";
+constexpr const char* kPresetFolderName = "presetDirectory";
+constexpr const char* kParametersStateName = "ParametersState";
+constexpr const char* kEditionStateName = "EditionStateParameters";
+constexpr const char* kDefaultSettingsName = "DefaultSettingsParameters";
+constexpr const char* kOldPresetVersion = "1.0";
+
+constexpr int kFirstLegacyEditionId = 122;   // 122..125 are read as 101..104
+constexpr int kFirstLegacyDefaultsId = 118;  // 118..121 are read as 105..108
+constexpr int kOldStateQuality = 3;
+
+// The pair writes of a knob and its millisecond time come back to the pair's
+// own handler; this keeps the answer from bouncing back and forth when the
+// two conversions do not round-trip to the last bit.
+thread_local bool writingTimePartner = false;
+
+// Gains that are exactly 1 in theory come out a hair off in double; they must
+// not read "-0.00 dB".
+constexpr double kDecibelRoundingNoise = 1.0e-9;
+
+int truncated(double x)
+{
+    if (! std::isfinite(x))
+        return 0;
+    return (int) std::trunc(std::clamp(x, -2.0e9, 2.0e9));
+}
+
+juce::String decibelText(double x)
+{
+    if (! (x > 0.0))
+        return "-inf.";
+    double dB = 20.0 * std::log10(x);
+    if (std::abs(dB) < kDecibelRoundingNoise)
+        dB = 0.0;
+    if (dB >= 0.0)
+        return "+" + juce::String(dB, 1) + " dB";
+    if (dB == -320.0)
+        return "-inf.";
+    return juce::String(dB, 1) + " dB";
+}
+
+juce::String secondsText(double t)
+{
+    if (t >= 1.0)
+        return juce::String(t, 1) + " s";
+    return juce::String(truncated(1000.0 * t)) + " ms";
+}
+
+juce::String percentPairText(double v, const char* suffix)
+{
+    const int p = truncated(100.0 * v);
+    return juce::String(100 - p) + "/" + juce::String(p) + suffix;
+}
+
+bool isLineId(int id)
+{
+    return id >= 1000 && id < 1000 * (Tavinor::kNumLines + 1) && (id % 1000) < Tavinor::kNumTemplateParameters;
+}
+
+const juce::XmlElement* findChild(const juce::XmlElement& parent, const char* tag)
+{
+    for (auto* child : parent.getChildIterator())
+        if (tagNameIs(*child, tag))
+            return child;
+    return nullptr;
+}
+} // namespace
+
+//==============================================================================
+double Tavinor::knobFromTime(double t)
+{
+    const double v = (std::log(t + kKnobTimeOffset) + kKnobLogOffset) / kKnobScale;
+    return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0;
+}
+
+double Tavinor::timeFromKnob(double v)
+{
+    const double t = (std::exp(kKnobScale * v) - 1.0) * kKnobTimeScale + 1e-20;
+    return std::isfinite(t) ? std::clamp(t, 0.0, 1.0) : 0.0;
+}
+
+//==============================================================================
+Tavinor::Tavinor()
+{
+    for (auto& r : pendingClockRates)
+        r.store(1.0);
+    for (auto& m : retriggerModes)
+        m.store(0);
+
+    auto& pm = getParameterManager();
+
+    for (auto& c : clocks)
+        c = std::make_unique<Clock>();
+    engine = std::make_unique<DelayEngine>();
+
+    // The knob positions of the proxies follow their millisecond times.
+    const std::pair<int, int> knobPairs[] = {
+        { kDelayLeftKnob, kDelayLeftMs }, { kDelayRightKnob, kDelayRightMs },
+        { kPreDelayLeftKnob, kPreDelayLeftMs }, { kPreDelayRightKnob, kPreDelayRightMs }
+    };
+    for (const auto& pair : knobPairs)
+        if (auto* knob = pm.getParameter(pair.first))
+            knob->setNormalisedValue((float) knobFromTime(pm.getNormalisedValue(pair.second)), false);
+
+    for (int line = 0; line < kNumLines; ++line)
+    {
+        const juce::String prefix = "Line " + juce::String(line + 1) + " ";
+        for (int k = 0; k < kNumTemplateParameters; ++k)
+            if (auto* templ = pm.getParameter(k))
+                pm.addParameter(templ->clone(getLineParameterBase(line) + k, prefix + templ->getName()));
+    }
+
+    // Only the first line sounds in a new instance.
+    for (int line = 1; line < kNumLines; ++line)
+        if (auto* level = pm.getParameter(getLineParameterBase(line) + kLevel))
+            level->setNormalisedValue(0.0f, false);
+
+    pm.storeDefaultValues();
+
+    for (int line = 0; line < kNumLines; ++line)
+    {
+        const int base = getLineParameterBase(line);
+        parametersStateIds.addRange({ base, base + kNumTemplateParameters });
+        for (const int k : { (int) kDelayLeftKnob, (int) kDelayRightKnob, (int) kPreDelayLeftKnob,
+                             (int) kPreDelayRightKnob, (int) kFreeze })
+            parametersStateIds.removeRange({ base + k, base + k + 1 });
+        linePadlocks[(size_t) line].setRange(base, base + kNumTemplateParameters - 1);
+    }
+    parametersStateIds.addRange({ kMod1First, kSelectedLine });
+    editionStateIds.addRange({ kSelectedLine, kDefaultMod1RetriggerChannel });
+    defaultSettingsIds.addRange({ kDefaultMod1RetriggerChannel, kDefaultRealtimeQuality });
+    fxAmountPadlock.setIndex(kDryWet);
+
+    pm.storeToPreset(defaultPreset, parametersStateIds);
+    defaultPreset.setName("Default");
+    for (int line = 0; line < kNumLines; ++line)
+    {
+        const int base = getLineParameterBase(line);
+        lineIds[(size_t) line].addRange({ base, base + kNumTemplateParameters });
+        linePresets[(size_t) line] = std::make_unique<Preset>();
+        pm.storeToPreset(*linePresets[(size_t) line], lineIds[(size_t) line]);
+    }
+
+    for (int k = kMidSide; k < kNumTemplateParameters; ++k)
+        if (auto* templ = pm.getParameter(k))
+            lineClipboard.add(templ->clone(k, templ->getName()).release());
+
+    const auto presetFolder = getUserDataFolder().getChildFile("Presets");
+    addNamedFolder(kPresetFolderName, presetFolder, true);
+    setDefaultPresetFile(presetFolder.getChildFile(juce::String("Default") + kPresetExtension));
+    initPresetCollection(kPresetExtension, presetFolder);
+
+    presetFolderHadEntries = presetFolder.isDirectory()
+                          && presetFolder.getNumberOfChildFiles(juce::File::findFilesAndDirectories) > 0;
+}
+
+Tavinor::~Tavinor()
+{
+    saveUserSettingsOnClose();
+    deleteEditorComponent();
+}
+
+bool Tavinor::isBusesLayoutSupported(const BusesLayout& layouts) const
+{
+    const int ins = layouts.getMainInputChannels();
+    const int outs = layouts.getMainOutputChannels();
+    return (ins == 1 || ins == 2) && (outs == 1 || outs == 2);
+}
+
+std::unique_ptr<PluginGuiRoot> Tavinor::createEditorComponent()
+{
+    // The product editor is built on the skinned editor base, which this
+    // build does not have yet; without a root the host gets no editor window.
+    return nullptr;
+}
+
+//==============================================================================
+// Parameter dispatch
+
+void Tavinor::parameterChanged(Parameter* p)
+{
+    if (p == nullptr)
+        return;
+
+    auto& pm = getParameterManager();
+    const int id = p->getId();
+
+    if (id >= 0 && id < kNumTemplateParameters)
+    {
+        pm.setFromParameter(getSelectedLineParameterBase() + id, *p);
+    }
+    else if (isLineId(id))
+    {
+        handleLineParameter(p, id / 1000 - 1, id % 1000);
+    }
+    else if (id >= kMod1First && id <= kOutputGain)
+    {
+        handleGlobalParameter(p, id);
+    }
+    else
+    {
+        switch (id)
+        {
+            case kSelectedLine:
+                selectLine(p->getIntValue() - 1);
+                break;
+            case kPresetName:
+                setPresetModified(true);
+                break;
+            case kMaxDelayTime:
+            {
+                suspendProcessing(true);
+                {
+                    const juce::ScopedLock sl(engineLock);
+                    engine->setMaxDelayTime(p->getIntValue());
+                }
+                suspendProcessing(false);
+                break;
+            }
+            case kRealtimeQuality:
+            case kOfflineQuality:
+                // Only the quality of the mode the host runs us in reaches the engine.
+                if ((id == kOfflineQuality) == isNonRealtime())
+                {
+                    const juce::ScopedLock sl(engineLock);
+                    engine->setQuality(p->getIntValue());
+                }
+                break;
+            case kMod1RetriggerChannel:
+            case kMod2RetriggerChannel:
+            case kDefaultMod1RetriggerChannel:
+            case kDefaultMod2RetriggerChannel:
+                retriggerNotes[(size_t) ((id - kMod1RetriggerChannel) / 2)].setChannel(p->getIntValue());
+                break;
+            case kMod1RetriggerNote:
+            case kMod2RetriggerNote:
+            case kDefaultMod1RetriggerNote:
+            case kDefaultMod2RetriggerNote:
+                retriggerNotes[(size_t) ((id - kMod1RetriggerNote) / 2)].setNote(p->getIntValue());
+                break;
+            case kTapLeft:
+            case kTapRight:
+                tap(id, p->getBoolValue());
+                break;
+            default:
+                if (id >= kFirstNoteLearn && id <= kLastNoteLearn)
+                    setNoteLearn(id, p->getBoolValue());
+                break;
+        }
+    }
+
+    BasePlugin::parameterChanged(p);
+}
+
+void Tavinor::handleLineParameter(Parameter* p, int line, int k)
+{
+    auto& pm = getParameterManager();
+    const float v = p->getNormalisedValue();
+
+    setPresetModified(true);
+    {
+        const juce::ScopedLock sl(engineLock);
+        engine->setLineParameter(line, k, v);
+    }
+
+    int partner = -1;
+    double partnerValue = 0.0;
+    switch (k)
+    {
+        case kDelayLeftKnob:     partner = kDelayLeftMs;     partnerValue = timeFromKnob(v); break;
+        case kDelayRightKnob:    partner = kDelayRightMs;    partnerValue = timeFromKnob(v); break;
+        case kDelayLeftMs:       partner = kDelayLeftKnob;   partnerValue = knobFromTime(v); break;
+        case kDelayRightMs:      partner = kDelayRightKnob;  partnerValue = knobFromTime(v); break;
+        case kPreDelayLeftKnob:  partner = kPreDelayLeftMs;  partnerValue = timeFromKnob(v); break;
+        case kPreDelayRightKnob: partner = kPreDelayRightMs; partnerValue = timeFromKnob(v); break;
+        case kPreDelayLeftMs:    partner = kPreDelayLeftKnob;  partnerValue = knobFromTime(v); break;
+        case kPreDelayRightMs:   partner = kPreDelayRightKnob; partnerValue = knobFromTime(v); break;
+        default: break;
+    }
+    if (partner >= 0 && ! writingTimePartner)
+    {
+        writingTimePartner = true;
+        pm.setNormalisedValue(getLineParameterBase(line) + partner, (float) partnerValue);
+        writingTimePartner = false;
+    }
+
+    if (line == getSelectedLine())
+        pm.setFromParameter(k, *p);
+}
+
+void Tavinor::handleGlobalParameter(Parameter* p, int id)
+{
+    const float v = p->getNormalisedValue();
+
+    setPresetModified(true);
+    {
+        const juce::ScopedLock sl(engineLock);
+        engine->setGlobalParameter(id, v);
+    }
+
+    const int modulator = id < kMod2First ? 0 : 1;
+    switch (id)
+    {
+        case kMod1RetriggerMode:
+        case kMod2RetriggerMode:
+            retriggerModes[(size_t) modulator].store(p->getIntValue());
+            break;
+        case kMod1Rate:
+        case kMod2Rate:
+        {
+            const int i = p->getIntValue();
+            if (i >= 0 && i < kNumRateChoices)
+                rateFactors[(size_t) modulator] = std::pow(2.0, i - kRateChoiceOfOneCyclePerBeat);
+            updateModulatorRate(modulator);
+            break;
+        }
+        case kMod1Scale:
+        case kMod2Scale:
+        {
+            const int i = p->getIntValue();
+            if (i >= 0 && i < (int) std::size(kRhythmicScales))
+                rateScales[(size_t) modulator] = kRhythmicScales[i];
+            updateModulatorRate(modulator);
+            break;
+        }
+        case kLimiter:
+            limiterOn.store(v >= 0.5f);
+            updateLatency();
+            break;
+        default:
+            break;
+    }
+}
+
+void Tavinor::updateModulatorRate(int modulator)
+{
+    const double rate = rateFactors[(size_t) modulator] * rateScales[(size_t) modulator];
+    pendingClockRates[(size_t) modulator].store(rate);
+    const juce::ScopedLock sl(engineLock);
+    engine->setModulatorRate(modulator, rate);
+}
+
+void Tavinor::tap(int switchId, bool on)
+{
+    const int index = switchId - kTapLeft;
+    if (on && ! tapSwitchState[index])
+    {
+        auto& pm = getParameterManager();
+        const int line = getSelectedLine();
+        const int stage = pm.getIntValue(kFirstPanel + line);
+        const int joinProxy = stage == 0 ? kDelayJoin : kPreDelayJoin;
+        const int channel = (switchId == kTapLeft || pm.getBoolValue(joinProxy)) ? 1 : 2;
+        // Only raises an atomic trigger, so it needs no lock.
+        engine->tapTime(line, stage, channel);
+    }
+    tapSwitchState[index] = on;
+}
+
+void Tavinor::setNoteLearn(int switchId, bool on)
+{
+    retriggerNotes[(size_t) (switchId - kFirstNoteLearn)].setLearning(on);
+    if (! on)
+        return;
+    // One record learns at a time.
+    for (int other = kFirstNoteLearn; other <= kLastNoteLearn; ++other)
+        if (other != switchId)
+            getParameterManager().setBoolValue(other, false);
+}
+
+void Tavinor::parameterChangeGestureBegin(Parameter* p)
+{
+    if (p != nullptr && p->getId() >= 0 && p->getId() < kNumTemplateParameters)
+        if (auto* lineParameter = getParameterManager().getParameter(getSelectedLineParameterBase() + p->getId()))
+            lineParameter->beginChangeGesture();
+    BasePlugin::parameterChangeGestureBegin(p);
+}
+
+void Tavinor::parameterChangeGestureEnd(Parameter* p)
+{
+    if (p != nullptr && p->getId() >= 0 && p->getId() < kNumTemplateParameters)
+        if (auto* lineParameter = getParameterManager().getParameter(getSelectedLineParameterBase() + p->getId()))
+            lineParameter->endChangeGesture();
+    BasePlugin::parameterChangeGestureEnd(p);
+}
+
+void Tavinor::processingModeChanged(bool nonRealtime)
+{
+    const int quality = getParameterManager().getIntValue(nonRealtime ? kOfflineQuality : kRealtimeQuality);
+    const juce::ScopedLock sl(engineLock);
+    engine->setQuality(quality);
+}
+
+void Tavinor::applyQualityForCurrentMode()
+{
+    processingModeChanged(isNonRealtime());
+}
+
+void Tavinor::updateLatency()
+{
+    int latency = 0;
+    if (limiterOn.load())
+    {
+        // The limiter delays everything it passes by its look-ahead.
+        const juce::ScopedLock sl(engineLock);
+        latency = engine->getLimiter().getLookAheadSamples();
+    }
+    setLatencySamples(latency);
+}
+
+void Tavinor::selectLine(int line)
+{
+    line = std::clamp(line, 0, kNumLines - 1);
+    if (line == selectedLine.load())
+        return;
+    selectedLine.store(line);
+    auto& pm = getParameterManager();
+    const int base = getLineParameterBase(line);
+    for (int k = 0; k < kNumTemplateParameters; ++k)
+        pm.copyValue(k, base + k);
+}
+
+ParameterPadlock* Tavinor::getLinePadlock(int line)
+{
+    if (line < 0 || line >= kNumLines)
+        return nullptr;
+    return &linePadlocks[(size_t) line];
+}
+
+void Tavinor::getOutputLevels(float& left, float& right) const
+{
+    if (engine != nullptr)
+        engine->getOutputLevels(left, right);
+}
+
+void Tavinor::getOutputClips(bool& left, bool& right) const
+{
+    if (engine != nullptr)
+        engine->getOutputClips(left, right);
+}
+
+void Tavinor::getLineLevels(float levels[8]) const
+{
+    if (engine != nullptr)
+        engine->getLineLevels(levels);
+}
+
+void Tavinor::addListener(Listener* l)
+{
+    if (l != nullptr)
+        listeners.add(l);
+}
+
+void Tavinor::removeListener(Listener* l)
+{
+    listeners.remove(l);
+}
+
+//==============================================================================
+// Display names and texts
+
+juce::String Tavinor::getPluginParameterName(int id)
+{
+    if (isLineId(id))
+    {
+        const int line = id / 1000 - 1;
+        const int k = id % 1000;
+        const juce::String n(line + 1);
+        switch (k)
+        {
+            case kDelayLeftMs: case kDelayRightMs: case kPreDelayLeftMs: case kPreDelayRightMs:
+                return getParameterManager().getParameterName(id - 2);
+            case kDelayLeftNumerator: case kDelayLeftDenominator:
+                return "Line " + n + " Delay Left Duration";
+            case kDelayRightNumerator: case kDelayRightDenominator:
+                return "Line " + n + " Delay Right Duration";
+            case kPreDelayLeftNumerator: case kPreDelayLeftDenominator:
+                return "Line " + n + " Pre-delay Left Duration";
+            case kPreDelayRightNumerator: case kPreDelayRightDenominator:
+                return "Line " + n + " Pre-delay Right Duration";
+            default:
+                break;
+        }
+    }
+    return BasePlugin::getPluginParameterName(id);
+}
+
+juce::String Tavinor::getMillisecondsText(int id)
+{
+    return juce::String((double) getParameterManager().getValue(id), 2) + " ms";
+}
+
+juce::String Tavinor::getLineParameterText(int line, int k, int id)
+{
+    auto& pm = getParameterManager();
+    const double v = pm.getNormalisedValue(id);
+    const int base = id - k; // 0 for the proxies, the line's base otherwise
+
+    switch (k)
+    {
+        case kBalance:
+            return percentPairText(v, " % (L/R)");
+        case kLevel:
+            return decibelText(-0.5625 / (v - 1.125) - 0.5);
+        case kCutoff:
+            return juce::String((std::pow(2.0, v * 119.58941144 / 12.0) * 22.0 - 22.0) * 1.003276, 2) + " Hz";
+        case kResonance: case kTimeModDepth: case kCutoffModDepth: case kTremoloDepth:
+            return juce::String(truncated(100.0 * v)) + " %";
+        case kDelayLeftKnob: case kDelayRightKnob: case kPreDelayLeftKnob: case kPreDelayRightKnob:
+            return getMillisecondsText(id + 2);
+        case kDelayLeftMs: case kDelayRightMs: case kPreDelayLeftMs: case kPreDelayRightMs:
+            return getMillisecondsText(id);
+        case kDelayLeftNumerator: case kDelayRightNumerator:
+        case kPreDelayLeftNumerator: case kPreDelayRightNumerator:
+            return pm.getText(id) + "/" + pm.getText(id + 1);
+        case kDelayLeftDenominator: case kDelayRightDenominator:
+        case kPreDelayLeftDenominator: case kPreDelayRightDenominator:
+            return pm.getText(id - 1) + "/" + pm.getText(id);
+        case kPreamp:
+        {
+            // The engine's preamp gain is 10^(48 v / 20): 0 to +48 dB.
+            const double g = 48.0 * v;
+            return (g > 0.0 ? "+" : "") + juce::String(g, 2) + " dB";
+        }
+        case kColor: case kFeedback:
+        {
+            const int q = truncated(200.0 * v - 100.0);
+            return (q < 1 ? "" : "+") + juce::String(q) + " %";
+        }
+        case kOverdriveGain:
+        {
+            // The engine's overdrive output gain, -0.175 v / (v - 1.2) + 0.125:
+            // 0.125 (-18.06 dB) to 1.0 (0 dB).
+            const double gain = -0.175 * v / (v - 1.2) + 0.125;
+            double dB = 20.0 * std::log10(gain);
+            if (std::abs(dB) < kDecibelRoundingNoise)
+                dB = 0.0;
+            return juce::String(dB, 2) + " dB";
+        }
+        case kFreeze:
+            return "@";
+        case kStereoOffset:
+        {
+            double leftMs = 0.0;
+            if (engine != nullptr)
+            {
+                const juce::ScopedLock sl(engineLock);
+                leftMs = engine->getLeftTimeMs(line);
+            }
+            const double s = (2.0 * v - 1.0) * leftMs * 0.5;
+            const int mode = pm.getIntValue(base + kMidSide);
+            if (mode != 0 && mode != 1)
+                return percentPairText(pm.getNormalisedValue(base + kBalance), " % (L/R)");
+            const char* first = mode == 0 ? "Left " : "Mid ";
+            const char* second = mode == 0 ? "Right " : "Side ";
+            if (s <= -0.01)
+                return first + juce::String(-s, 2) + " ms";
+            if (s >= 0.01)
+                return second + juce::String(s, 2) + " ms";
+            return "No spread";
+        }
+        default:
+            break;
+    }
+    return BasePlugin::getPluginParameterText(id);
+}
+
+juce::String Tavinor::getPluginParameterText(int id)
+{
+    if (id >= 0 && id < kNumTemplateParameters)
+        return getLineParameterText(getSelectedLine(), id, id);
+    if (isLineId(id))
+        return getLineParameterText(id / 1000 - 1, id % 1000, id);
+
+    const double v = getParameterManager().getNormalisedValue(id);
+    switch (id)
+    {
+        case 54: case 74:
+            return juce::String(std::exp(3.258840824040285 * v) * 1.5947651006752834 - 1.494765100692059 + 1e-20, 2)
+                   + " Hz";
+        case 58: case 78:
+            return juce::String(180.0 * v, 1) + " deg";
+        case 59: case 79:
+            return secondsText(0.7982456140350878 * v / (1.0 - 0.7719298245614036 * v) * 0.999714285 + 0.001);
+        case 60: case 63: case 80: case 83:
+            return secondsText((1.0 - std::exp(2.7725887222397834 * v)) * -1.3333333333333324 * 0.9995 + 0.01);
+        case 62: case 82:
+            return secondsText(v);
+        case 61: case 81: case 64: case 65: case 66: case 84: case 85: case 86:
+            return juce::String(truncated(100.0 * v)) + "%";
+        case kLimiterThreshold:
+            return juce::String(24.0 * v - 24.0, 2) + " dB";
+        case kDryWet:
+            return percentPairText(v, " % (Dry/Wet)");
+        case kOutputGain:
+            return decibelText(4.0 * v * v);
+        case kTapLeft: case kTapRight:
+            return "@";
+        default:
+            break;
+    }
+    return BasePlugin::getPluginParameterText(id);
+}
+
+//==============================================================================
+// Audio
+
+void Tavinor::prepareToPlay(double sampleRate, int samplesPerBlock)
+{
+    BasePlugin::prepareToPlay(sampleRate, samplesPerBlock);
+    currentSampleRate = (float) sampleRate;
+    preparedBlockSize = std::max(1, samplesPerBlock);
+    for (auto& c : clocks)
+        c->setSampleRate(sampleRate);
+    {
+        const juce::ScopedLock sl(engineLock);
+        engine->prepare(preparedBlockSize, sampleRate);
+    }
+    midiQueue.reset();
+    applyQualityForCurrentMode();
+    updateLatency();
+}
+
+void Tavinor::releaseResources()
+{
+    const juce::ScopedLock sl(engineLock);
+    engine->releaseResources();
+}
+
+void Tavinor::readHostPosition()
+{
+    auto* playHead = getPlayHead();
+    if (playHead == nullptr)
+        return;
+    const auto position = playHead->getPosition();
+    if (! position.hasValue())
+        return;
+
+    // Hosts that report no tempo (or nonsense) keep the last one they did report.
+    if (const auto bpm = position->getBpm(); bpm.hasValue() && std::isfinite(*bpm) && *bpm > 0.0)
+        lastValidTempo = *bpm;
+    const double tempo = lastValidTempo;
+
+    {
+        const juce::ScopedLock sl(engineLock);
+        engine->setTempo(tempo);
+    }
+
+    const bool playing = position->getIsPlaying();
+    double ppq = 0.0;
+    if (const auto p = position->getPpqPosition(); p.hasValue() && std::isfinite(*p))
+        ppq = *p;
+
+    for (auto& c : clocks)
+    {
+        c->setTempo(tempo);
+        if (playing && ! c->isRunning())
+            c->start(ppq);
+        else if (! playing && c->isRunning())
+            c->stop();
+    }
+}
+
+void Tavinor::processBlock(juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages)
+{
+    const int numSamples = buffer.getNumSamples();
+    if (numSamples <= 0 || buffer.getNumChannels() <= 0)
+        return;
+
+    // While the engine is rebuilt (maximum delay time) nothing may come out,
+    // not even the dry input.
+    if (isSuspended())
+    {
+        buffer.clear();
+        return;
+    }
+
+    checkProcessingMode();
+    readHostPosition();
+
+    for (size_t m = 0; m < clocks.size(); ++m)
+        clocks[m]->setRate(pendingClockRates[m].load());
+
+    const int numIns = getTotalNumInputChannels();
+    const int numOuts = getTotalNumOutputChannels();
+    const int numChannels = buffer.getNumChannels();
+    for (int ch = numIns; ch < numOuts && ch < numChannels; ++ch)
+        buffer.clear(ch, 0, numSamples);
+
+    stereoIn = numIns == 2 && numChannels >= 2;
+    stereoOut = numOuts == 2 && numChannels >= 2;
+    channelPointers[0] = buffer.getWritePointer(0);
+    channelPointers[1] = (stereoIn || stereoOut) ? buffer.getWritePointer(1) : nullptr;
+
+    midiQueue.addEvents(midiMessages);
+    pendingSamples = 0;
+
+    juce::MidiMessageMetadata event;
+    for (int i = 0; i < numSamples; ++i)
+    {
+        while (midiQueue.getEventAt(event, i))
+        {
+            processPendingSamples();
+            // Only short messages matter here; building one never allocates.
+            if (event.numBytes <= 3)
+                handleMidiEvent(juce::MidiMessage(event.data, event.numBytes, (double) i));
+        }
+
+        for (int m = 0; m < kNumModulators; ++m)
+        {
+            auto& clock = *clocks[(size_t) m];
+            if (clock.process())
+            {
+                processPendingSamples();
+                if (clock.isInFirstState())
+                {
+                    const juce::ScopedLock sl(engineLock);
+                    engine->syncModulatorPhase(m, clock.getPositionAtLastEdge() * clock.getRate());
+                }
+            }
+        }
+        ++pendingSamples;
+    }
+
+    processPendingSamples();
+    midiQueue.advance(numSamples);
+
+    writeBackTapsAndLearnedNotes();
+}
+
+void Tavinor::processPendingSamples()
+{
+    // The engine is prepared for blocks of preparedBlockSize; longer stretches
+    // go in pieces.
+    while (pendingSamples > 0)
+    {
+        const int n = std::min(pendingSamples, preparedBlockSize);
+        {
+            const juce::ScopedLock sl(engineLock);
+            engine->process(channelPointers, n, stereoIn, stereoOut);
+        }
+        channelPointers[0] += n;
+        if (stereoIn || stereoOut)
+            channelPointers[1] += n;
+        pendingSamples -= n;
+    }
+}
+
+void Tavinor::handleMidiEvent(const juce::MidiMessage& message)
+{
+    setMidiActivity();
+
+    if (message.isNoteOn(false))
+    {
+        const int channel = message.getChannel();
+        const int note = message.getNoteNumber();
+        for (int m = 0; m < kNumModulators; ++m)
+        {
+            auto& record = retriggerNotes[(size_t) m];
+            if (record.matchesChannel(channel))
+            {
+                record.learnNote(note);
+                if (retriggerModes[(size_t) m].load() == 1 && record.matchesNote(note))
+                {
+                    clocks[(size_t) m]->retrigger();
+                    const juce::ScopedLock sl(engineLock);
+                    engine->retriggerModulator(m);
+                }
+            }
+            auto& defaultRecord = retriggerNotes[(size_t) (m + kNumModulators)];
+            if (defaultRecord.matchesChannel(channel))
+                defaultRecord.learnNote(note);
+        }
+    }
+
+    getMidiControl().processMidiMessage(message);
+}
+
+void Tavinor::writeBackTapsAndLearnedNotes()
+{
+    auto& pm = getParameterManager();
+    static constexpr int kTimeIds[2][2] = { { kDelayLeftMs, kDelayRightMs }, { kPreDelayLeftMs, kPreDelayRightMs } };
+
+    for (int line = 0; line < kNumLines; ++line)
+        for (int stage = 0; stage < 2; ++stage)
+            for (int channel = 1; channel <= 2; ++channel)
+            {
+                double ms = 0.0;
+                {
+                    const juce::ScopedLock sl(engineLock);
+                    if (! engine->takeNewTappedTime(line, stage, channel))
+                        continue;
+                    ms = engine->getTappedTimeMs(line, stage, channel);
+                }
+                pm.setValue(getLineParameterBase(line) + kTimeIds[stage][channel - 1], (float) ms);
+            }
+
+    for (int r = 0; r < kNumRetriggerRecords; ++r)
+        if (retriggerNotes[(size_t) r].takeLearned())
+            pm.setIntValue(kMod1RetriggerNote + 2 * r, retriggerNotes[(size_t) r].getNote());
+}
+
+//==============================================================================
+// Presets and state
+
+std::unique_ptr<Preset> Tavinor::createPresetToSave(PresetCollection*, const juce::File&)
+{
+    auto preset = std::make_unique<Preset>();
+    preset->setVersion(kPresetVersion);
+    getParameterManager().storeToPreset(*preset, parametersStateIds);
+    return preset;
+}
+
+void Tavinor::applyPreset(PresetCollection*, const Preset& preset)
+{
+    auto& pm = getParameterManager();
+    const bool old = preset.getVersion() == kOldPresetVersion || preset.getVersion().isEmpty();
+
+    for (int i = 0; i < preset.getNumEntries(); ++i)
+    {
+        const auto* entry = preset.getEntry(i);
+        if (entry == nullptr)
+            continue;
+        const int id = entry->id;
+        juce::String text = entry->text;
+
+        if (id == kMod1Waveform || id == kMod2Waveform)
+        {
+            // Saw up is saw down inverted; old presets chose it as a waveform.
+            const bool sawUp = text == "Saw Up";
+            if (sawUp)
+                text = "Saw Down";
+            if (old)
+                pm.setBoolValue(id + 1, sawUp);
+        }
+        else if ((id == kMod1Invert || id == kMod2Invert) && old)
+        {
+            continue;
+        }
+        else if (isLineId(id) && id % 1000 == kModSource)
+        {
+            if (text == "LFO1")
+                text = "MOD 1";
+            else if (text == "LFO2")
+                text = "MOD 2";
+        }
+
+        if (! parametersStateIds.contains(id))
+            continue;
+        bool locked = fxAmountPadlock.isParameterLocked(id);
+        for (const auto& padlock : linePadlocks)
+            locked = locked || padlock.isParameterLocked(id);
+        if (! locked)
+            pm.setText(id, text);
+    }
+
+    // The new sound starts afresh rather than inheriting the old tail.
+    const juce::ScopedLock sl(engineLock);
+    engine->reset();
+}
+
+const Preset* Tavinor::getDefaultPreset(PresetCollection*)
+{
+    return &defaultPreset;
+}
+
+juce::String Tavinor::getCurrentPresetName(PresetCollection*)
+{
+    return getParameterManager().getText(kPresetName);
+}
+
+void Tavinor::setCurrentPresetName(PresetCollection*, const juce::String& name)
+{
+    getParameterManager().setText(kPresetName, name);
+}
+
+std::unique_ptr<juce::XmlElement> Tavinor::createPluginState()
+{
+    auto root = BasePlugin::createPluginState();
+    if (root == nullptr)
+        return root;
+
+    auto& pm = getParameterManager();
+    auto parameters = createPresetToSave(nullptr, {});
+    parameters->setName(kParametersStateName);
+    root->addChildElement(parameters->createXml(&pm).release());
+    root->addChildElement(createEditionStatePreset()->createXml(&pm).release());
+    root->addChildElement(createHostParametersMapXml().release());
+    root->addChildElement(getMidiControl().createXml().release());
+    return root;
+}
+
+void Tavinor::restorePluginState(const juce::XmlElement* element)
+{
+    BasePlugin::restorePluginState(element);
+    if (! isValidPluginState(element))
+        return;
+
+    auto& pm = getParameterManager();
+    for (auto* child : element->getChildIterator())
+    {
+        if (! tagNameIs(*child, "Preset"))
+            continue;
+        const auto name = child->getStringAttribute("name");
+        if (name == kParametersStateName)
+        {
+            Preset preset;
+            preset.loadFromXml(child, &pm, false);
+            applyPreset(nullptr, preset);
+        }
+        else if (name == kEditionStateName)
+        {
+            Preset preset;
+            preset.loadFromXml(child, &pm, false);
+            applyEditionState(preset);
+        }
+    }
+
+    loadHostParametersMap(findChild(*element, "HostParametersMap"));
+    if (auto* midiMap = findChild(*element, "MidiControlMap"))
+        getMidiControl().loadFromXml(*midiMap);
+}
+
+std::unique_ptr<Preset> Tavinor::createEditionStatePreset()
+{
+    auto preset = std::make_unique<Preset>(kEditionStateName, juce::String());
+    preset->setVersion(kPresetVersion);
+    getParameterManager().storeToPreset(*preset, editionStateIds);
+    return preset;
+}
+
+void Tavinor::applyEditionState(const Preset& preset)
+{
+    auto& pm = getParameterManager();
+    for (int i = 0; i < preset.getNumEntries(); ++i)
+    {
+        const auto* entry = preset.getEntry(i);
+        if (entry == nullptr)
+            continue;
+        int id = entry->id;
+        if (id >= kFirstLegacyEditionId && id < kFirstLegacyEditionId + 4)
+            id = kMod1RetriggerChannel + (id - kFirstLegacyEditionId);
+        if (editionStateIds.contains(id))
+            pm.setText(id, entry->text);
+    }
+    // States written before qualities were stored get the best one.
+    if (preset.getVersion().isEmpty())
+    {
+        pm.setIntValue(kRealtimeQuality, kOldStateQuality);
+        pm.setIntValue(kOfflineQuality, kOldStateQuality);
+    }
+}
+
+std::unique_ptr<Preset> Tavinor::createDefaultSettingsPreset()
+{
+    auto preset = std::make_unique<Preset>(kDefaultSettingsName, juce::String());
+    getParameterManager().storeToPreset(*preset, defaultSettingsIds);
+    return preset;
+}
+
+void Tavinor::applyDefaultSettings(const Preset& preset)
+{
+    auto& pm = getParameterManager();
+    for (int i = 0; i < preset.getNumEntries(); ++i)
+    {
+        const auto* entry = preset.getEntry(i);
+        if (entry == nullptr)
+            continue;
+        int id = entry->id;
+        if (id >= kFirstLegacyDefaultsId && id < kFirstLegacyDefaultsId + 4)
+            id = kDefaultMod1RetriggerChannel + (id - kFirstLegacyDefaultsId);
+        if (defaultSettingsIds.contains(id))
+            pm.setText(id, entry->text);
+    }
+}
+
+void Tavinor::readSettings(const juce::XmlElement& root)
+{
+    auto& pm = getParameterManager();
+    for (auto* child : root.getChildIterator())
+    {
+        if (tagNameIs(*child, "Preset") && child->getStringAttribute("name") == kDefaultSettingsName)
+        {
+            Preset preset;
+            preset.loadFromXml(child, &pm, false);
+            applyDefaultSettings(preset);
+        }
+    }
+
+    // A user who has no presets at all gets the factory presets offered,
+    // whatever an older settings file says.
+    if (! presetFolderHadEntries)
+        return;
+
+    installedFactoryVersion = kOldPresetVersion;
+    if (auto* presets = findChild(root, "Presets"))
+        if (auto* installed = findChild(*presets, "Installed"))
+            installedFactoryVersion = installed->getStringAttribute("version");
+}
+
+void Tavinor::writeSettings(juce::XmlElement& root)
+{
+    root.addChildElement(createDefaultSettingsPreset()->createXml(&getParameterManager()).release());
+    if (installedFactoryVersion.isEmpty())
+        return;
+    for (auto* child : root.getChildIterator())
+    {
+        if (tagNameIs(*child, "Presets"))
+        {
+            auto* installed = child->createNewChildElement("Installed");
+            installed->setAttribute("version", installedFactoryVersion);
+            return;
+        }
+    }
+}
+
+void Tavinor::copyDefaultSettings()
+{
+    auto& pm = getParameterManager();
+    pm.copyValue(kMod1RetriggerChannel, kDefaultMod1RetriggerChannel);
+    pm.copyValue(kMod1RetriggerNote, kDefaultMod1RetriggerNote);
+    pm.copyValue(kMod2RetriggerChannel, kDefaultMod2RetriggerChannel);
+    pm.copyValue(kMod2RetriggerNote, kDefaultMod2RetriggerNote);
+    pm.copyValue(kMaxDelayTime, kDefaultMaxDelayTime);
+}
+
+bool Tavinor::needsFactoryPresetInstall() const
+{
+    return installedFactoryVersion != kFactoryPresetVersion;
+}
+
+void Tavinor::setFactoryPresetsInstalled()
+{
+    if (auto* collection = getPresetCollection(0))
+        collection->rescan();
+    installedFactoryVersion = kFactoryPresetVersion;
+    saveUserSettings();
+}
+
+juce::File Tavinor::getFactoryDataFolder() const
+{
+    return getCommonDataFolder();
+}
+
+//==============================================================================
+// Lines
+
+void Tavinor::copyLine(int line)
+{
+    if (line < 0 || line >= kNumLines)
+        return;
+    auto& pm = getParameterManager();
+    const int base = getLineParameterBase(line);
+    for (auto* clip : lineClipboard)
+        if (auto* source = pm.getParameter(base + clip->getId()))
+            clip->setFromParameter(*source, true);
+    copiedPanel = pm.getIntValue(kFirstPanel + line);
+    copySourceLine.store(line);
+    listeners.call([this, line](Listener& l) { l.lineCopied(this, line); });
+}
+
+void Tavinor::pasteLine(int line)
+{
+    if (line < 0 || line >= kNumLines || copySourceLine.load() < 0)
+        return;
+    auto& pm = getParameterManager();
+    const int base = getLineParameterBase(line);
+    for (auto* clip : lineClipboard)
+        pm.setFromParameter(base + clip->getId(), *clip);
+    pm.setIntValue(kFirstPanel + line, copiedPanel);
+    copySourceLine.store(-1);
+    listeners.call([this, line](Listener& l) { l.linePasted(this, line); });
+    selectLine(line);
+}
+
+void Tavinor::restoreLineDefaults(int line)
+{
+    if (line < 0 || line >= kNumLines)
+        return;
+    applyPreset(nullptr, *linePresets[(size_t) line]);
+}
+
+//==============================================================================
+juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
+{
+    auto* processor = new Tavinor();
+    BasePlugin::completeStartUp(*processor);
+    return processor;
+}

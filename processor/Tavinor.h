@@ -1,0 +1,265 @@
+#pragma once
+
+#include "core/BasePlugin.h"
+#include "core/ParameterPadlockRange.h"
+#include "core/Preset.h"
+#include "processor/dsp/Clock.h"
+#include "processor/dsp/MidiEventQueue.h"
+#include "processor/dsp/RetriggerMidiNote.h"
+
+#include <array>
+#include <atomic>
+#include <memory>
+
+class DelayEngine;
+
+// The product processor: four delay lines behind one engine, two modulator
+// clocks and the MIDI retrigger, on the in-house plug-in base. Parameter ids
+// 0..46 describe one line and stand for the selected line; line L owns the
+// clones 1000 + 1000 L + k; 47..91 are the modulators and the master section;
+// 92..117 the processor's own settings.
+class Tavinor : public BasePlugin
+{
+public:
+    class Listener
+    {
+    public:
+        virtual ~Listener() = default;
+        virtual void lineCopied(Tavinor* processor, int line) = 0;
+        virtual void linePasted(Tavinor* processor, int line) = 0;
+    };
+
+    static constexpr int kNumLines = 4;
+    static constexpr int kNumTemplateParameters = 47;
+    static constexpr int kNumModulators = 2;
+    static constexpr int kModulatorIdStride = 20;
+
+    // Template indices within a line.
+    enum LineParameter
+    {
+        kLineState = 0, kBalance = 1, kLevel = 2, kMidSide = 3, kSwap = 4, kMono = 5,
+        kFilterMode = 6, kFilterInLoop = 7, kCutoff = 8, kResonance = 9, kFilterType = 10,
+        kDelaySync = 11, kDelayJoin = 12, kDelayLeftKnob = 13, kDelayRightKnob = 14,
+        kDelayLeftMs = 15, kDelayRightMs = 16, kDelayLeftScale = 17, kDelayRightScale = 18,
+        kDelayLeftNumerator = 19, kDelayLeftDenominator = 20,
+        kDelayRightNumerator = 21, kDelayRightDenominator = 22,
+        kPreDelaySync = 23, kPreDelayJoin = 24, kPreDelayLeftKnob = 25, kPreDelayRightKnob = 26,
+        kPreDelayLeftMs = 27, kPreDelayRightMs = 28, kPreDelayLeftScale = 29, kPreDelayRightScale = 30,
+        kPreDelayLeftNumerator = 31, kPreDelayLeftDenominator = 32,
+        kPreDelayRightNumerator = 33, kPreDelayRightDenominator = 34,
+        kOverdrive = 35, kPreamp = 36, kColor = 37, kOverdriveGain = 38, kFeedback = 39,
+        kFreeze = 40, kStereoOffset = 41, kModSource = 42, kModScale = 43,
+        kTimeModDepth = 44, kCutoffModDepth = 45, kTremoloDepth = 46
+    };
+
+    // Global and processor ids.
+    enum GlobalParameter
+    {
+        kMod1First = 47, kMod1RetriggerMode = 48, kMod1Scale = 53, kMod1Frequency = 54,
+        kMod1Rate = 55, kMod1Waveform = 56, kMod1Invert = 57,
+        kMod2First = 67, kMod2RetriggerMode = 68, kMod2Scale = 73, kMod2Rate = 75,
+        kMod2Waveform = 76, kMod2Invert = 77,
+        kLimiter = 87, kLimiterThreshold = 88, kDryWet = 89, kRouting = 90, kOutputGain = 91,
+        kSelectedLine = 92, kFirstPanel = 93, kPresetName = 97, kMaxDelayTime = 98,
+        kRealtimeQuality = 99, kOfflineQuality = 100,
+        kMod1RetriggerChannel = 101, kMod1RetriggerNote = 102,
+        kMod2RetriggerChannel = 103, kMod2RetriggerNote = 104,
+        kDefaultMod1RetriggerChannel = 105, kDefaultMod1RetriggerNote = 106,
+        kDefaultMod2RetriggerChannel = 107, kDefaultMod2RetriggerNote = 108,
+        kDefaultMaxDelayTime = 109, kDefaultRealtimeQuality = 110, kDefaultOfflineQuality = 111,
+        kTapLeft = 112, kTapRight = 113, kFirstNoteLearn = 114, kLastNoteLearn = 117
+    };
+
+    // The version of the factory presets this build installs.
+    static constexpr const char* kFactoryPresetVersion = "1.1";
+    static constexpr const char* kPresetVersion = "1.1";
+
+    Tavinor();
+    ~Tavinor() override;
+
+    //==========================================================================
+    // juce::AudioProcessor
+    void prepareToPlay(double sampleRate, int samplesPerBlock) override;
+    void releaseResources() override;
+    void processBlock(juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages) override;
+    using BasePlugin::processBlock;
+
+    bool acceptsMidi() const override { return true; }
+    bool producesMidi() const override { return false; }
+    bool silenceInProducesSilenceOut() const override { return true; }
+    double getTailLengthSeconds() const override { return 0.0; }
+    bool isBusesLayoutSupported(const BusesLayout& layouts) const override;
+
+    JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE("-Wdeprecated-declarations")
+    const juce::String getInputChannelName(int) const override { return {}; }
+    const juce::String getOutputChannelName(int) const override { return {}; }
+    bool isInputChannelStereoPair(int) const override { return getTotalNumInputChannels() == 2; }
+    bool isOutputChannelStereoPair(int) const override { return getTotalNumOutputChannels() == 2; }
+    JUCE_END_IGNORE_WARNINGS_GCC_LIKE
+
+    //==========================================================================
+    // Identity
+    juce::String getDescription() const override { return "High Quality Flexible Delay Unit"; }
+    juce::String getVersion() const override { return "1.1.2"; }
+    juce::String getProductPage() const override { return "https://www.orvgroup.audio/tavinor"; }
+    juce::String getYear() const override { return "2013"; }
+    juce::String getBuildDate() const override { return "2015-01-08"; }
+    juce::String getPluginFormat() const override { return "VST"; }
+    juce::String getBuildId() const override { return "C841602"; }
+    juce::String getBranch() const override { return "master"; }
+    juce::String getVersionTag() const override { return "v1.1.2"; }
+    juce::String getBuildNumber() const override { return juce::String(0); }
+    juce::String getProductName() const override { return "Tavinor"; }
+    juce::String getShortCode() const override { return "TN"; }
+    // A place for product extensions; nothing uses it yet.
+    virtual void productHook() {}
+
+    int getRealtimeQualityParameterId() const override { return kRealtimeQuality; }
+    int getOfflineQualityParameterId() const override { return kOfflineQuality; }
+    int getDefaultRealtimeQualityParameterId() const override { return kDefaultRealtimeQuality; }
+    int getDefaultOfflineQualityParameterId() const override { return kDefaultOfflineQuality; }
+    void processingModeChanged(bool nonRealtime) override;
+
+    //==========================================================================
+    // Parameter dispatch
+    void parameterChanged(Parameter* p) override;
+    void parameterChangeGestureBegin(Parameter* p) override;
+    void parameterChangeGestureEnd(Parameter* p) override;
+
+    juce::String getPluginParameterText(int id) override;
+    juce::String getPluginParameterName(int id) override;
+
+    // The product editor is not part of this build yet: no GUI root.
+    std::unique_ptr<PluginGuiRoot> createEditorComponent() override;
+
+    //==========================================================================
+    // Lines
+    void selectLine(int line);
+    int getSelectedLine() const { return selectedLine.load(); }
+    static int getLineParameterBase(int line) { return 1000 * line + 1000; }
+    int getSelectedLineParameterBase() const { return getLineParameterBase(getSelectedLine()); }
+    ParameterPadlock* getLinePadlock(int line);
+    ParameterPadlock* getFXAmountPadlock() { return &fxAmountPadlock; }
+
+    void copyLine(int line);
+    void pasteLine(int line);
+    void restoreLineDefaults(int line);
+    bool hasCopiedLine() const { return copySourceLine.load() >= 0; }
+
+    // Meters, read without the engine lock.
+    void getOutputLevels(float& left, float& right) const;
+    void getOutputClips(bool& left, bool& right) const;
+    void getLineLevels(float levels[8]) const;
+
+    void addListener(Listener* l);
+    void removeListener(Listener* l);
+    using BasePlugin::addListener;
+    using BasePlugin::removeListener;
+
+    //==========================================================================
+    // State, settings and presets
+    std::unique_ptr<Preset> createPresetToSave(PresetCollection* collection, const juce::File& file) override;
+    void applyPreset(PresetCollection* collection, const Preset& preset) override;
+    const Preset* getDefaultPreset(PresetCollection* collection) override;
+    juce::String getCurrentPresetName(PresetCollection* collection) override;
+    void setCurrentPresetName(PresetCollection* collection, const juce::String& name) override;
+
+    std::unique_ptr<juce::XmlElement> createPluginState() override;
+    void restorePluginState(const juce::XmlElement* element) override;
+
+    std::unique_ptr<Preset> createEditionStatePreset();
+    void applyEditionState(const Preset& preset);
+    std::unique_ptr<Preset> createDefaultSettingsPreset();
+    void applyDefaultSettings(const Preset& preset);
+
+    void readSettings(const juce::XmlElement& root) override;
+    void writeSettings(juce::XmlElement& root) override;
+    void copyDefaultSettings() override;
+
+    bool needsFactoryPresetInstall() const;
+    void setFactoryPresetsInstalled();
+    juce::String getInstalledFactoryPresetVersion() const { return installedFactoryVersion; }
+    juce::File getFactoryDataFolder() const;
+
+    const juce::SparseSet<int>& getParametersStateIds() const { return parametersStateIds; }
+    const juce::SparseSet<int>& getEditionStateIds() const { return editionStateIds; }
+    const juce::SparseSet<int>& getDefaultSettingsIds() const { return defaultSettingsIds; }
+
+    //==========================================================================
+    // The logarithmic knob of a free time and its inverse (normalised values).
+    static double knobFromTime(double t);
+    static double timeFromKnob(double v);
+
+    // For tests and the editor's display refresh.
+    DelayEngine* getEngine() const { return engine.get(); }
+    juce::CriticalSection& getEngineLock() { return engineLock; }
+    RetriggerMidiNote& getRetriggerNote(int index) { return retriggerNotes[(size_t) index]; }
+    Clock& getClock(int modulator) { return *clocks[(size_t) modulator]; }
+
+private:
+    void handleLineParameter(Parameter* p, int line, int k);
+    void handleGlobalParameter(Parameter* p, int id);
+    void updateModulatorRate(int modulator);
+    void tap(int switchId, bool on);
+    void setNoteLearn(int switchId, bool on);
+    void applyQualityForCurrentMode();
+    void updateLatency();
+
+    void processPendingSamples();
+    void handleMidiEvent(const juce::MidiMessage& message);
+    void readHostPosition();
+    void writeBackTapsAndLearnedNotes();
+
+    juce::String getLineParameterText(int line, int k, int id);
+    juce::String getMillisecondsText(int id);
+
+    // Members after the base, in order.
+    juce::String installedFactoryVersion;
+    std::unique_ptr<DelayEngine> engine;
+    juce::CriticalSection engineLock;
+    MidiEventQueue midiQueue;
+    std::atomic<int> selectedLine { 0 };
+    std::array<std::unique_ptr<Clock>, kNumModulators> clocks;
+    juce::ListenerList<Listener> listeners;
+
+    juce::OwnedArray<Parameter> lineClipboard;
+    std::atomic<int> copySourceLine { -1 };
+    int copiedPanel = 0;
+
+    std::array<ParameterPadlockRange, kNumLines> linePadlocks;
+    ParameterPadlockRange fxAmountPadlock;
+
+    juce::SparseSet<int> parametersStateIds;
+    juce::SparseSet<int> editionStateIds;
+    juce::SparseSet<int> defaultSettingsIds;
+    Preset defaultPreset;
+    std::array<juce::SparseSet<int>, kNumLines> lineIds;
+    std::array<std::unique_ptr<Preset>, kNumLines> linePresets;
+
+    float currentSampleRate = 44100.0f;
+    std::array<RetriggerMidiNote, 4> retriggerNotes;
+    bool tapSwitchState[2] = { false, false };
+    bool presetFolderHadEntries = false;
+
+    // Synced modulator rate: factor from the rate choice times the rhythmic scale.
+    std::array<double, kNumModulators> rateFactors { 1.0, 1.0 };
+    std::array<double, kNumModulators> rateScales { 1.0, 1.0 };
+    // The clock rates are written on any thread and taken over by the audio
+    // thread at the start of a block.
+    std::array<std::atomic<double>, kNumModulators> pendingClockRates;
+    std::array<std::atomic<int>, kNumModulators> retriggerModes;
+    std::atomic<bool> limiterOn { false };
+
+    // Processing state.
+    float* channelPointers[2] = { nullptr, nullptr };
+    int pendingSamples = 0;
+    int preparedBlockSize = 1024;
+    bool stereoIn = true;
+    bool stereoOut = true;
+    double lastValidTempo = 120.0;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(Tavinor)
+};
+
+// The plug-in factory: a new processor, started up and ready for the host.
+juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter();

@@ -1,0 +1,137 @@
+// Counts every heap allocation made on the testing thread while a flag is up:
+// the global operator new family and the C allocator are replaced for this
+// whole test program, and count only when asked to.
+#include <gtest/gtest.h>
+#include "TestHelpers.h"
+#include "TavinorTestSupport.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+extern "C" void* __libc_malloc(size_t);
+extern "C" void* __libc_calloc(size_t, size_t);
+extern "C" void* __libc_realloc(void*, size_t);
+extern "C" void __libc_free(void*);
+
+namespace
+{
+thread_local bool countingAllocations = false;
+std::atomic<int> allocationCount { 0 };
+
+inline void noteAllocation()
+{
+    if (countingAllocations)
+        allocationCount.fetch_add(1);
+}
+
+void* allocate(size_t n)
+{
+    noteAllocation();
+    if (void* p = __libc_malloc(n == 0 ? 1 : n))
+        return p;
+    throw std::bad_alloc();
+}
+
+void* allocateAligned(size_t n, std::align_val_t alignment)
+{
+    noteAllocation();
+    void* p = nullptr;
+    if (posix_memalign(&p, std::max(sizeof(void*), (size_t) alignment), n == 0 ? 1 : n) != 0)
+        throw std::bad_alloc();
+    return p;
+}
+
+struct AllocationCounter
+{
+    AllocationCounter() { allocationCount = 0; countingAllocations = true; }
+    ~AllocationCounter() { countingAllocations = false; }
+    int count() const { return allocationCount.load(); }
+};
+} // namespace
+
+extern "C" void* malloc(size_t n) { noteAllocation(); return __libc_malloc(n); }
+extern "C" void* calloc(size_t n, size_t size) { noteAllocation(); return __libc_calloc(n, size); }
+extern "C" void* realloc(void* p, size_t n) { noteAllocation(); return __libc_realloc(p, n); }
+extern "C" void free(void* p) { __libc_free(p); }
+
+void* operator new(size_t n) { return allocate(n); }
+void* operator new[](size_t n) { return allocate(n); }
+void* operator new(size_t n, const std::nothrow_t&) noexcept { noteAllocation(); return __libc_malloc(n == 0 ? 1 : n); }
+void* operator new[](size_t n, const std::nothrow_t&) noexcept { noteAllocation(); return __libc_malloc(n == 0 ? 1 : n); }
+void* operator new(size_t n, std::align_val_t a) { return allocateAligned(n, a); }
+void* operator new[](size_t n, std::align_val_t a) { return allocateAligned(n, a); }
+void operator delete(void* p) noexcept { __libc_free(p); }
+void operator delete[](void* p) noexcept { __libc_free(p); }
+void operator delete(void* p, size_t) noexcept { __libc_free(p); }
+void operator delete[](void* p, size_t) noexcept { __libc_free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { free(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { free(p); }
+void operator delete(void* p, size_t, std::align_val_t) noexcept { free(p); }
+void operator delete[](void* p, size_t, std::align_val_t) noexcept { free(p); }
+
+using namespace TavinorTest;
+
+TEST(TavinorAllocation, CounterSeesAllocations)
+{
+    AllocationCounter counter;
+    auto* p = new int(3);
+    delete p;
+    void* m = std::malloc(10);
+    std::free(m);
+    EXPECT_EQ(counter.count(), 2);
+}
+
+TEST(TavinorAllocation, ProcessBlockNeverAllocates)
+{
+    FakePlayHead playHead(128.0, true);
+    auto t = makeProcessor();
+    auto& pm = t->getParameterManager();
+    // Everything that runs per sample or per event: synced LFOs with clock
+    // edges, an envelope retriggered by MIDI, filters, overdrive, the limiter.
+    pm.setBoolValue(52, true);
+    pm.setIntValue(Tavinor::kMod1Rate, 10);
+    pm.setText(Tavinor::kMod2First, "Envelope");
+    pm.setText(Tavinor::kMod2RetriggerMode, "MIDI Note");
+    pm.setText(Tavinor::kRouting, "Mixed 3");
+    for (int line = 0; line < Tavinor::kNumLines; ++line)
+    {
+        const int base = Tavinor::getLineParameterBase(line);
+        pm.setNormalisedValue(base + Tavinor::kLevel, 0.7f);
+        pm.setText(base + Tavinor::kFilterType, "Band Pass");
+        pm.setBoolValue(base + Tavinor::kOverdrive, true);
+        pm.setIntValue(base + Tavinor::kModSource, line % 2);
+        pm.setNormalisedValue(base + Tavinor::kTimeModDepth, 0.3f);
+        pm.setNormalisedValue(base + Tavinor::kTremoloDepth, 0.5f);
+    }
+    pm.setBoolValue(Tavinor::kLimiter, true);
+    t->setPlayHead(&playHead);
+    t->prepareToPlay(48000.0, 256);
+
+    juce::AudioBuffer<float> buffer(2, 256);
+    juce::MidiBuffer midi;
+    midi.ensureSize(4096);
+    const auto noise = pinkNoise(256, -18.0);
+    auto fill = [&] {
+        buffer.copyFrom(0, 0, noise.left.data(), 256);
+        buffer.copyFrom(1, 0, noise.right.data(), 256);
+        midi.clear();
+        midi.addEvent(juce::MidiMessage::noteOn(1, 60, (juce::uint8) 100), 17);
+        midi.addEvent(juce::MidiMessage::noteOff(1, 60), 200);
+        midi.addEvent(juce::MidiMessage::noteOn(1, 60, (juce::uint8) 100), 300); // next block
+    };
+
+    fill();
+    t->processBlock(buffer, midi); // warm-up
+
+    int allocations = 0;
+    for (int block = 0; block < 200; ++block)
+    {
+        fill();
+        AllocationCounter counter;
+        t->processBlock(buffer, midi);
+        allocations += counter.count();
+    }
+    EXPECT_EQ(allocations, 0);
+    t->setPlayHead(nullptr);
+}

@@ -1,0 +1,251 @@
+#include <gtest/gtest.h>
+#include "TestHelpers.h"
+#include "TavinorTestSupport.h"
+
+#include "processor/dsp/DelayCore.h"
+#include "processor/dsp/DelayEngine.h"
+
+#include <cmath>
+
+using namespace TavinorTest;
+
+TEST(TavinorDispatch, LinesAreClonedFromTheTemplate)
+{
+    auto t = makeProcessor();
+    ASSERT_NE(t, nullptr);
+    auto& pm = t->getParameterManager();
+    for (int line = 0; line < Tavinor::kNumLines; ++line)
+        for (int k = 0; k < Tavinor::kNumTemplateParameters; ++k)
+        {
+            const int id = Tavinor::getLineParameterBase(line) + k;
+            ASSERT_NE(pm.getParameter(id), nullptr) << id;
+            EXPECT_EQ(pm.getParameterName(id), "Line " + juce::String(line + 1) + " " + pm.getParameterName(k));
+        }
+    EXPECT_FLOAT_EQ(pm.getNormalisedValue(1002), pm.getNormalisedValue(2));
+    for (const int silent : { 2002, 3002, 4002 })
+    {
+        EXPECT_EQ(pm.getNormalisedValue(silent), 0.0f);
+        EXPECT_EQ(pm.getDefaultValue(silent), 0.0f);
+    }
+    EXPECT_TRUE(t->getParametersStateIds().contains(1015));
+    EXPECT_FALSE(t->getParametersStateIds().contains(1013));
+    EXPECT_FALSE(t->getParametersStateIds().contains(4040));
+    EXPECT_TRUE(t->getParametersStateIds().contains(91));
+    EXPECT_FALSE(t->getParametersStateIds().contains(92));
+}
+
+TEST(TavinorDispatch, ProxiesFollowTheSelectedLine)
+{
+    auto t = makeProcessor();
+    auto& pm = t->getParameterManager();
+    pm.setNormalisedValue(Tavinor::kFeedback, 0.9f);
+    EXPECT_FLOAT_EQ(pm.getNormalisedValue(1039), 0.9f);
+
+    pm.setNormalisedValue(3039, 0.2f);
+    pm.setIntValue(Tavinor::kSelectedLine, 3);
+    EXPECT_EQ(t->getSelectedLine(), 2);
+    EXPECT_FLOAT_EQ(pm.getNormalisedValue(Tavinor::kFeedback), 0.2f);
+    pm.setNormalisedValue(Tavinor::kFeedback, 0.4f);
+    EXPECT_FLOAT_EQ(pm.getNormalisedValue(3039), 0.4f);
+    EXPECT_FLOAT_EQ(pm.getNormalisedValue(1039), 0.9f);
+
+    // A line that is not selected leaves the proxies alone.
+    pm.setNormalisedValue(1039, 0.7f);
+    EXPECT_FLOAT_EQ(pm.getNormalisedValue(Tavinor::kFeedback), 0.4f);
+}
+
+TEST(TavinorDispatch, KnobAndMillisecondsStayInStep)
+{
+    auto t = makeProcessor();
+    auto& pm = t->getParameterManager();
+    const int base = Tavinor::getLineParameterBase(1);
+    pm.setValue(base + Tavinor::kDelayLeftMs, 250.0f);
+    EXPECT_NEAR(pm.getNormalisedValue(base + Tavinor::kDelayLeftKnob), Tavinor::knobFromTime(0.25), 1e-6);
+    pm.setNormalisedValue(base + Tavinor::kPreDelayRightKnob, 0.5f);
+    EXPECT_NEAR(pm.getValue(base + Tavinor::kPreDelayRightMs), 1000.0 * Tavinor::timeFromKnob(0.5), 1e-3);
+
+    EXPECT_DOUBLE_EQ(Tavinor::knobFromTime(0.0), 0.0);
+    EXPECT_DOUBLE_EQ(Tavinor::timeFromKnob(1.0), 1.0);
+    for (const double t01 : { 0.001, 0.1, 0.375, 0.9 })
+        EXPECT_NEAR(Tavinor::timeFromKnob(Tavinor::knobFromTime(t01)), t01, 1e-9);
+}
+
+TEST(TavinorDispatch, NoteLearnSwitchesExcludeEachOther)
+{
+    auto t = makeProcessor();
+    auto& pm = t->getParameterManager();
+    pm.setBoolValue(115, true);
+    pm.setBoolValue(114, true);
+    EXPECT_FALSE(pm.getBoolValue(115));
+    EXPECT_TRUE(t->getRetriggerNote(0).isLearning());
+    EXPECT_FALSE(t->getRetriggerNote(1).isLearning());
+    pm.setBoolValue(117, true);
+    EXPECT_FALSE(pm.getBoolValue(114));
+    pm.setBoolValue(117, false);
+    EXPECT_FALSE(pm.getBoolValue(114));
+    EXPECT_FALSE(t->getRetriggerNote(3).isLearning());
+}
+
+TEST(TavinorDispatch, RetriggerRecordsFollowTheirParameters)
+{
+    auto t = makeProcessor();
+    auto& pm = t->getParameterManager();
+    pm.setText(Tavinor::kMod2RetriggerChannel, "16");
+    pm.setText(Tavinor::kDefaultMod1RetriggerNote, "A-3");
+    EXPECT_EQ(t->getRetriggerNote(1).getChannel(), 16);
+    EXPECT_EQ(t->getRetriggerNote(2).getNote(), 45);
+}
+
+TEST(TavinorDispatch, SyncedModulatorRateReachesTheClock)
+{
+    auto t = makeProcessor();
+    auto& pm = t->getParameterManager();
+    t->prepareToPlay(44100.0, 64);
+    pm.setIntValue(Tavinor::kMod1Rate, 9);   // 2^(9-7) = 4 cycles a beat
+    pm.setIntValue(Tavinor::kMod1Scale, 1);  // dotted: 2/3
+    juce::AudioBuffer<float> buffer(2, 64);
+    buffer.clear();
+    juce::MidiBuffer midi;
+    t->processBlock(buffer, midi);
+    EXPECT_NEAR(t->getClock(0).getRate(), 4.0 * 2.0 / 3.0, 1e-12);
+    pm.setIntValue(Tavinor::kMod2Rate, 0);
+    t->processBlock(buffer, midi);
+    EXPECT_NEAR(t->getClock(1).getRate(), 1.0 / 128.0, 1e-12);
+}
+
+TEST(TavinorDispatch, DisplayTexts)
+{
+    auto t = makeProcessor();
+    auto& pm = t->getParameterManager();
+    struct Case { int id; float v; const char* text; };
+    const Case cases[] = {
+        { 1002, 0.0f, "-inf." }, { 1002, 1.0f, "+12.0 dB" }, { 1002, 0.75f, "+0.0 dB" },
+        { 2001, 0.25f, "75/25 % (L/R)" },
+        { 1009, 0.456f, "45 %" },
+        { 1036, 0.0f, "0.00 dB" }, { 1036, 0.5f, "+24.00 dB" }, { 1036, 1.0f, "+48.00 dB" },
+        { 1038, 1.0f, "0.00 dB" }, { 1038, 0.0f, "-18.06 dB" },
+        { 1039, 0.5f, "0 %" }, { 1039, 1.0f, "+100 %" }, { 1039, 0.0f, "-100 %" },
+        { 1037, 0.75f, "+50 %" },
+        { 1040, 1.0f, "@" },
+        { 58, 0.5f, "90.0 deg" },
+        { 62, 0.5f, "500 ms" }, { 62, 1.0f, "1.0 s" },
+        { 61, 0.333f, "33%" },
+        { 88, 0.5f, "-12.00 dB" },
+        { 89, 0.25f, "75/25 % (Dry/Wet)" },
+        { 91, 0.5f, "+0.0 dB" }, { 91, 0.0f, "-inf." }, { 91, 0.25f, "-12.0 dB" },
+        { 112, 0.0f, "@" },
+    };
+    for (const auto& c : cases)
+    {
+        pm.setNormalisedValue(c.id, c.v);
+        EXPECT_EQ(t->getPluginParameterText(c.id), c.text) << c.id << " at " << c.v;
+    }
+
+    pm.setIntValue(1019, 3);
+    pm.setIntValue(1020, 16);
+    EXPECT_EQ(t->getPluginParameterText(1019), "3/16");
+    EXPECT_EQ(t->getPluginParameterText(1020), "3/16");
+    pm.setValue(1015, 375.0f);
+    EXPECT_EQ(t->getPluginParameterText(1013), "375.00 ms");
+    EXPECT_EQ(t->getPluginParameterText(54), juce::String(std::exp(3.258840824040285 * pm.getNormalisedValue(54))
+                                                               * 1.5947651006752834 - 1.494765100692059, 2) + " Hz");
+}
+
+TEST(TavinorDispatch, StereoOffsetText)
+{
+    auto t = makeProcessor();
+    auto& pm = t->getParameterManager();
+    t->prepareToPlay(44100.0, 512);
+    pm.setBoolValue(1011, false);
+    pm.setValue(1015, 200.0f);
+    const double leftMs = t->getEngine()->getLeftTimeMs(0);
+    pm.setNormalisedValue(1041, 0.5f);
+    EXPECT_EQ(t->getPluginParameterText(1041), "No spread");
+    pm.setNormalisedValue(1041, 1.0f);
+    EXPECT_EQ(t->getPluginParameterText(1041), "Right " + juce::String(leftMs * 0.5, 2) + " ms");
+    pm.setNormalisedValue(1041, 0.0f);
+    EXPECT_EQ(t->getPluginParameterText(1041), "Left " + juce::String(leftMs * 0.5, 2) + " ms");
+    pm.setText(1003, "M/S");
+    EXPECT_EQ(t->getPluginParameterText(1041), "Mid " + juce::String(leftMs * 0.5, 2) + " ms");
+}
+
+TEST(TavinorDispatch, DisplayNames)
+{
+    auto t = makeProcessor();
+    auto& pm = t->getParameterManager();
+    EXPECT_EQ(t->getPluginParameterName(2015), pm.getParameterName(2013));
+    EXPECT_EQ(t->getPluginParameterName(4028), pm.getParameterName(4026));
+    EXPECT_EQ(t->getPluginParameterName(3019), "Line 3 Delay Left Duration");
+    EXPECT_EQ(t->getPluginParameterName(3020), "Line 3 Delay Left Duration");
+    EXPECT_EQ(t->getPluginParameterName(1022), "Line 1 Delay Right Duration");
+    EXPECT_EQ(t->getPluginParameterName(2031), "Line 2 Pre-delay Left Duration");
+    EXPECT_EQ(t->getPluginParameterName(4034), "Line 4 Pre-delay Right Duration");
+    EXPECT_EQ(t->getPluginParameterName(89), pm.getParameterName(89));
+}
+
+TEST(TavinorDispatch, TapWithJoinedChannelsTapsTheLeftTime)
+{
+    auto t = makeProcessor();
+    auto& pm = t->getParameterManager();
+    t->prepareToPlay(44100.0, 441);
+    pm.setBoolValue(Tavinor::kDelayJoin, true);
+    const float rightBefore = pm.getValue(1016);
+    juce::AudioBuffer<float> buffer(2, 441);
+    juce::MidiBuffer midi;
+    for (int tapNumber = 0; tapNumber < 2; ++tapNumber)
+    {
+        pm.setBoolValue(Tavinor::kTapRight, true);
+        pm.setBoolValue(Tavinor::kTapRight, false);
+        for (int b = 0; b < 20; ++b)
+        {
+            buffer.clear();
+            t->processBlock(buffer, midi);
+        }
+    }
+    EXPECT_FLOAT_EQ(pm.getValue(1015), 200.0f);
+    EXPECT_FLOAT_EQ(pm.getValue(1016), rightBefore);
+}
+
+TEST(TavinorDispatch, IdentityAnswers)
+{
+    auto t = makeProcessor();
+    EXPECT_EQ(t->getName(), "Tavinor");
+    EXPECT_EQ(t->getShortCode(), "TN");
+    EXPECT_EQ(t->getVersion(), "1.1.2");
+    EXPECT_EQ(t->getDescription(), "High Quality Flexible Delay Unit");
+    EXPECT_TRUE(t->acceptsMidi());
+    EXPECT_FALSE(t->producesMidi());
+    EXPECT_EQ(t->getTailLengthSeconds(), 0.0);
+    EXPECT_EQ(t->getTotalNumInputChannels(), 2);
+    EXPECT_EQ(t->getTotalNumOutputChannels(), 2);
+    EXPECT_EQ(t->createEditor(), nullptr);
+}
+
+TEST(TavinorDispatch, QualityFollowsTheProcessingMode)
+{
+    auto t = makeProcessor();
+    auto& pm = t->getParameterManager();
+    auto& core = t->getEngine()->getDelayCore(3);
+    pm.setText(Tavinor::kRealtimeQuality, "Medium");
+    pm.setText(Tavinor::kOfflineQuality, "Best");
+    t->prepareToPlay(44100.0, 256);
+    EXPECT_EQ(core.getInterpolationMode(), 1);
+
+    // Offline rendering uses the offline quality, also when the realtime one changes meanwhile.
+    t->setNonRealtime(true);
+    juce::AudioBuffer<float> buffer(2, 256);
+    buffer.clear();
+    juce::MidiBuffer midi;
+    t->processBlock(buffer, midi);
+    EXPECT_EQ(core.getInterpolationMode(), 2);
+    EXPECT_EQ(core.getMinimumKernelStep(), 16.0);
+    pm.setText(Tavinor::kRealtimeQuality, "Low");
+    EXPECT_EQ(core.getMinimumKernelStep(), 16.0);
+    pm.setText(Tavinor::kOfflineQuality, "High");
+    EXPECT_EQ(core.getMinimumKernelStep(), 64.0);
+
+    t->setNonRealtime(false);
+    t->processBlock(buffer, midi);
+    EXPECT_EQ(core.getInterpolationMode(), 0);
+    EXPECT_EQ(core.getMinimumKernelStep(), 512.0);
+}

@@ -1,0 +1,318 @@
+#include <gtest/gtest.h>
+#include "TestHelpers.h"
+#include "TavinorTestSupport.h"
+
+#include "core/Preset.h"
+
+#include <cmath>
+#include <cstring>
+
+using namespace TavinorTest;
+
+namespace
+{
+constexpr double kRate = 44100.0;
+constexpr int kBlock = 512;
+
+// A sound that uses a bit of everything, so that a state that loses any of it shows.
+void setBusySound(Tavinor& t)
+{
+    auto& pm = t.getParameterManager();
+    pm.setText(Tavinor::kRouting, "Tapped Serial");
+    pm.setNormalisedValue(Tavinor::kDryWet, 0.6f);
+    pm.setNormalisedValue(1002, 0.7f);
+    pm.setNormalisedValue(2002, 0.6f);
+    pm.setNormalisedValue(3002, 0.5f);
+    pm.setValue(1015, 123.0f);
+    pm.setValue(2016, 321.0f);
+    pm.setBoolValue(2011, false);
+    pm.setNormalisedValue(1039, 0.8f);
+    pm.setText(1010, "Low Pass");
+    pm.setNormalisedValue(1008, 0.4f);
+    pm.setBoolValue(1035, true);
+    pm.setNormalisedValue(1036, 0.6f);
+    pm.setNormalisedValue(2044, 0.3f);
+    pm.setText(2042, "MOD 2");
+    pm.setText(Tavinor::kMod2Waveform, "Square");
+    pm.setNormalisedValue(74, 0.3f);
+    pm.setBoolValue(Tavinor::kLimiter, true);
+    pm.setNormalisedValue(Tavinor::kLimiterThreshold, 0.5f);
+    pm.setIntValue(Tavinor::kSelectedLine, 3);
+    pm.setText(Tavinor::kMod1RetriggerNote, "D#4");
+    t.getMidiControl().assign(7, pm.getParameter(Tavinor::kDryWet), true);
+    t.assignHostParameter(5, pm.getParameter(1039), true);
+}
+
+float maxDifference(const std::vector<float>& a, const std::vector<float>& b)
+{
+    if (a.size() != b.size())
+        return 1.0e30f;
+    float d = 0.0f;
+    for (size_t i = 0; i < a.size(); ++i)
+        d = std::max(d, std::abs(a[i] - b[i]));
+    return d;
+}
+
+// The repository, found upwards from the test program or the working folder
+// (the build folder may lie anywhere below it).
+juce::File findSourceFolder()
+{
+    for (auto start : { juce::File::getSpecialLocation(juce::File::currentExecutableFile),
+                        juce::File::getCurrentWorkingDirectory() })
+        for (auto dir = start; dir.getParentDirectory() != dir; dir = dir.getParentDirectory())
+            if (dir.getChildFile("processor/Tavinor.h").existsAsFile())
+                return dir;
+    return {};
+}
+
+juce::MemoryBlock stateOf(Tavinor& t)
+{
+    juce::MemoryBlock m;
+    t.getStateInformation(m);
+    return m;
+}
+} // namespace
+
+TEST(TavinorState, ChunkRestoresTheSameSoundAndTheSameChunk)
+{
+    auto a = makeProcessor();
+    setBusySound(*a);
+    const auto chunk = stateOf(*a);
+    ASSERT_GT(chunk.getSize(), 100u);
+
+    auto b = makeProcessor();
+    a->setStateInformation(chunk.getData(), (int) chunk.getSize());
+    b->setStateInformation(chunk.getData(), (int) chunk.getSize());
+
+    EXPECT_EQ(stateOf(*b), chunk);
+    EXPECT_EQ(b->getSelectedLine(), 2);
+    EXPECT_EQ(b->getMidiControl().getParameterForController(7)->getId(), Tavinor::kDryWet);
+    EXPECT_EQ(b->getParameterIdForHostIndex(5), 1039);
+
+    a->prepareToPlay(kRate, kBlock);
+    b->prepareToPlay(kRate, kBlock);
+    const auto input = pinkNoise(3 * (size_t) kRate, -12.0);
+    const auto outA = process(*a, input, kBlock);
+    const auto outB = process(*b, input, kBlock);
+    ASSERT_TRUE(allFinite(outA));
+    EXPECT_GT(rmsDb(outA.left), -40.0);
+    EXPECT_EQ(0, std::memcmp(outA.left.data(), outB.left.data(), outA.left.size() * sizeof(float)));
+    EXPECT_EQ(0, std::memcmp(outA.right.data(), outB.right.data(), outA.right.size() * sizeof(float)));
+}
+
+TEST(TavinorState, ForeignOrBrokenChunksChangeNothing)
+{
+    auto t = makeProcessor();
+    const auto before = stateOf(*t);
+    juce::XmlElement other("PluginState");
+    other.setAttribute("application", "SomethingElse");
+    other.createNewChildElement("Preset")->setAttribute("name", "ParametersState");
+    juce::MemoryBlock foreign;
+    juce::AudioProcessor::copyXmlToBinary(other, foreign);
+    t->setStateInformation(foreign.getData(), (int) foreign.getSize());
+    const char garbage[] = "not a chunk at all";
+    t->setStateInformation(garbage, (int) sizeof(garbage));
+    t->setStateInformation(nullptr, 0);
+    EXPECT_EQ(stateOf(*t), before);
+}
+
+TEST(TavinorState, OldPresetsAreUpgraded)
+{
+    struct Case { juce::String version, waveform, storedInvert, expectedWaveform; bool expectedInvert; };
+    const Case cases[] = {
+        { "1.0", "Saw Up", "off", "Saw Down", true },
+        { "", "Saw Up", "off", "Saw Down", true },
+        { "1.0", "Square", "on", "Square", false },
+        { "1.1", "Saw Up", "off", "Saw Down", false },
+        { "1.1", "Saw Up", "on", "Saw Down", true },
+        { "1.1", "Sine", "on", "Sine", true },
+    };
+    for (const auto& c : cases)
+    {
+        for (const int waveformId : { (int) Tavinor::kMod1Waveform, (int) Tavinor::kMod2Waveform })
+        {
+            auto t = makeProcessor();
+            auto& pm = t->getParameterManager();
+            Preset p;
+            p.setVersion(c.version);
+            p.addParameter(waveformId, c.waveform);
+            p.addParameter(waveformId + 1, c.storedInvert);
+            p.addParameter(1042, "LFO2");
+            p.addParameter(2042, "LFO1");
+            t->applyPreset(nullptr, p);
+            EXPECT_EQ(pm.getText(waveformId), c.expectedWaveform) << c.version << " " << c.waveform;
+            EXPECT_EQ(pm.getBoolValue(waveformId + 1), c.expectedInvert) << c.version << " " << c.waveform;
+            EXPECT_EQ(pm.getText(1042), "MOD 2");
+            EXPECT_EQ(pm.getText(2042), "MOD 1");
+        }
+    }
+}
+
+TEST(TavinorState, PadlocksAndIdSetsLimitWhatAPresetChanges)
+{
+    auto t = makeProcessor();
+    auto& pm = t->getParameterManager();
+    t->getLinePadlock(1)->toggle();
+    t->getFXAmountPadlock()->toggle();
+    Preset p;
+    p.setVersion("1.1");
+    p.addParameter(1039, "0.9");
+    p.addParameter(2039, "0.9");
+    p.addParameter(Tavinor::kDryWet, "0.9");
+    p.addParameter(1040, "on");                      // freeze is not part of a preset
+    p.addParameter(Tavinor::kMaxDelayTime, "9");     // nor are the settings
+    t->applyPreset(nullptr, p);
+    EXPECT_FLOAT_EQ(pm.getValue(1039), 0.9f);
+    EXPECT_NE(pm.getValue(2039), 0.9f);
+    EXPECT_NE(pm.getValue(Tavinor::kDryWet), 0.9f);
+    EXPECT_FALSE(pm.getBoolValue(1040));
+    EXPECT_NE(pm.getIntValue(Tavinor::kMaxDelayTime), 9);
+}
+
+TEST(TavinorState, EditionStateUpgrade)
+{
+    auto t = makeProcessor();
+    auto& pm = t->getParameterManager();
+    Preset old;
+    old.addParameter(123, "E-3");  // legacy id of the MOD 1 retrigger note
+    old.addParameter(Tavinor::kSelectedLine, "2");
+    t->applyEditionState(old);
+    EXPECT_EQ(pm.getText(Tavinor::kMod1RetriggerNote), "E-3");
+    EXPECT_EQ(t->getSelectedLine(), 1);
+    EXPECT_EQ(pm.getIntValue(Tavinor::kRealtimeQuality), 3);
+    EXPECT_EQ(pm.getIntValue(Tavinor::kOfflineQuality), 3);
+
+    pm.setIntValue(Tavinor::kRealtimeQuality, 1);
+    auto current = t->createEditionStatePreset();
+    EXPECT_EQ(current->getVersion(), "1.1");
+    t->applyEditionState(*current);
+    EXPECT_EQ(pm.getIntValue(Tavinor::kRealtimeQuality), 1);
+}
+
+TEST(TavinorState, DefaultSettingsGoThroughTheUserSettings)
+{
+    {
+        auto t = makeProcessor();
+        auto& pm = t->getParameterManager();
+        pm.setText(Tavinor::kDefaultMod2RetriggerNote, "A-6");
+        pm.setIntValue(Tavinor::kDefaultMaxDelayTime, 7);
+    } // saves the settings when closed
+    auto t = makeProcessor();
+    auto& pm = t->getParameterManager();
+    EXPECT_EQ(pm.getText(Tavinor::kDefaultMod2RetriggerNote), "A-6");
+    EXPECT_EQ(pm.getText(Tavinor::kMod2RetriggerNote), "A-6");
+    EXPECT_EQ(pm.getIntValue(Tavinor::kMaxDelayTime), 7);
+
+    // Legacy ids in old settings.
+    Preset legacy;
+    legacy.addParameter(121, "G-2");
+    t->applyDefaultSettings(legacy);
+    EXPECT_EQ(pm.getText(Tavinor::kDefaultMod2RetriggerNote), "G-2");
+    pm.setIntValue(Tavinor::kDefaultMaxDelayTime, 4);
+    pm.setText(Tavinor::kDefaultMod2RetriggerNote, "C-5");
+}
+
+TEST(TavinorState, FactoryPresetVersion)
+{
+    auto t = makeProcessor();
+    // The preset folder was empty when this instance started: nothing installed.
+    EXPECT_TRUE(t->getInstalledFactoryPresetVersion().isEmpty());
+    EXPECT_TRUE(t->needsFactoryPresetInstall());
+    t->setFactoryPresetsInstalled();
+    EXPECT_FALSE(t->needsFactoryPresetInstall());
+
+    juce::XmlElement root("UserSettings");
+    root.createNewChildElement("Presets")->createNewChildElement("Author")->setAttribute("name", "me");
+    t->writeSettings(root);
+    auto* installed = root.getChildByName("Presets")->getChildByName("Installed");
+    ASSERT_NE(installed, nullptr);
+    EXPECT_EQ(installed->getStringAttribute("version"), "1.1");
+}
+
+TEST(TavinorState, CopiedLineSoundsTheSameOnAnotherLine)
+{
+    struct Recorder : Tavinor::Listener
+    {
+        juce::StringArray calls;
+        void lineCopied(Tavinor*, int line) override { calls.add("copied " + juce::String(line)); }
+        void linePasted(Tavinor*, int line) override { calls.add("pasted " + juce::String(line)); }
+    };
+
+    auto render = [](bool paste) {
+        auto t = makeProcessor();
+        setCleanSingleEcho(*t, 180.0f, 260.0f);
+        auto& pm = t->getParameterManager();
+        pm.setNormalisedValue(1039, 0.75f);
+        pm.setText(1010, "Band Pass");
+        pm.setNormalisedValue(1008, 0.55f);
+        pm.setBoolValue(1035, true);
+        pm.setNormalisedValue(1041, 0.3f);
+        pm.setNormalisedValue(1044, 0.2f);
+        if (paste)
+        {
+            Recorder recorder;
+            t->addListener(&recorder);
+            t->copyLine(0);
+            t->pasteLine(2);
+            t->pasteLine(3); // one paste per copy
+            t->removeListener(&recorder);
+            EXPECT_EQ(recorder.calls.joinIntoString(","), "copied 0,pasted 2");
+            EXPECT_EQ(t->getSelectedLine(), 2);
+            // Only line 3 sounds, at line 1's level.
+            pm.setNormalisedValue(3002, pm.getNormalisedValue(1002));
+            pm.setNormalisedValue(1002, 0.0f);
+        }
+        t->prepareToPlay(kRate, kBlock);
+        return process(*t, pinkNoise((size_t) kRate, -18.0), kBlock);
+    };
+
+    const auto original = render(false);
+    const auto pasted = render(true);
+    EXPECT_GT(rmsDb(original.left), -40.0);
+    // The lines are summed in another order, which may move the last bit.
+    EXPECT_LT(maxDifference(original.left, pasted.left), 1e-6f);
+    EXPECT_LT(maxDifference(original.right, pasted.right), 1e-6f);
+}
+
+TEST(TavinorState, RestoreLineDefaultsRespectsPadlocks)
+{
+    auto t = makeProcessor();
+    auto& pm = t->getParameterManager();
+    const float original = pm.getValue(2039);
+    pm.setNormalisedValue(2039, 0.95f);
+    pm.setNormalisedValue(3039, 0.95f);
+    t->getLinePadlock(2)->toggle();
+    t->restoreLineDefaults(1);
+    t->restoreLineDefaults(2);
+    EXPECT_FLOAT_EQ(pm.getValue(2039), original);
+    EXPECT_FLOAT_EQ(pm.getNormalisedValue(3039), 0.95f);
+    EXPECT_FLOAT_EQ(pm.getNormalisedValue(2002), 0.0f); // line 2's own default level
+}
+
+TEST(TavinorState, EveryFactoryPresetGivesASaneLevel)
+{
+    const auto folder = findSourceFolder().getChildFile("resources").getChildFile("presets");
+    const auto files = folder.findChildFiles(juce::File::findFiles, true, "*.tnprst");
+    if (files.isEmpty())
+        GTEST_SKIP() << "no factory presets in " << folder.getFullPathName();
+
+    const auto input = pinkNoise(4 * (size_t) kRate, -18.0);
+    for (const auto& file : files)
+    {
+        auto t = makeProcessor();
+        auto& pm = t->getParameterManager();
+        Preset preset;
+        ASSERT_TRUE(preset.loadFromFile(file, &pm, false)) << file.getFullPathName();
+        preset.addMissingEntries(*t->getDefaultPreset(nullptr));
+        t->applyPreset(nullptr, preset);
+        t->prepareToPlay(kRate, kBlock);
+        const auto out = process(*t, input, kBlock);
+        ASSERT_TRUE(allFinite(out)) << file.getFileName();
+        for (auto* channel : { &out.left, &out.right })
+        {
+            const double level = rmsDb(*channel, (size_t) kRate);
+            EXPECT_GT(level, -60.0) << file.getFileName();
+            EXPECT_LT(level, 3.0) << file.getFileName();
+        }
+    }
+}

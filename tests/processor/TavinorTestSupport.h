@@ -1,0 +1,51 @@
+#pragma once
+
+#include "processor/Tavinor.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+#include <memory>
+#include <vector>
+
+namespace TavinorTest
+{
+// A play head that answers what the test sets.
+class FakePlayHead : public juce::AudioPlayHead
+{
+public:
+    FakePlayHead(double bpm = 120.0, bool playing = true)
+    {
+        info.setBpm(bpm);
+        info.setIsPlaying(playing);
+        info.setPpqPosition(0.0);
+    }
+
+    juce::Optional<PositionInfo> getPosition() const override { return info; }
+
+    PositionInfo info;
+};
+
+// A processor made the way a host gets one.
+std::unique_ptr<Tavinor> makeProcessor();
+
+// Sets up a plain, predictable sound: parallel routing, wet only, 0 dB out,
+// limiter off, line 1 a single free echo without feedback, filter, overdrive,
+// pre-delay or modulation; the other lines silent.
+void setCleanSingleEcho(Tavinor& t, float leftMs, float rightMs);
+
+// Processes a stereo signal in blocks of blockSize, returning the output.
+struct Stereo
+{
+    std::vector<float> left, right;
+    explicit Stereo(size_t n = 0) : left(n, 0.0f), right(n, 0.0f) {}
+    size_t size() const { return left.size(); }
+};
+
+Stereo process(Tavinor& t, const Stereo& input, int blockSize, juce::MidiBuffer* midiForFirstBlock = nullptr);
+Stereo silence(size_t n);
+Stereo impulse(size_t n);
+Stereo pinkNoise(size_t n, double rmsDb, juce::uint32 seed = 12345);
+
+int peakIndex(const std::vector<float>& x);
+double rmsDb(const std::vector<float>& x, size_t from = 0);
+bool allFinite(const Stereo& s);
+} // namespace TavinorTest
