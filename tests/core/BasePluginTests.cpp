@@ -316,6 +316,10 @@ TEST_F(BasePluginTest, UserSettingsFileRoundTrip)
     for (auto* child : settings->getChildIterator())
         tags.add(child->getTagName());
     EXPECT_EQ(tags.joinIntoString(","), "Presets,MidiControlMap,HostParametersMap,Preset,Editor");
+    EXPECT_EQ(settings->getChildElement(0)->getChildByName("Author")->getStringAttribute("name"), "Ada");
+    EXPECT_EQ(settings->getChildElement(1)->getStringAttribute("default"), "yes");
+    EXPECT_EQ(settings->getChildElement(2)->getStringAttribute("default"), "yes");
+    EXPECT_EQ(settings->getChildElement(2)->getStringAttribute("file"), mapFile.getFullPathName());
     EXPECT_EQ(settings->getChildElement(3)->getStringAttribute("name"), "DefaultProcessingQuality");
     EXPECT_EQ(settings->getChildElement(3)->getNumChildElements(), 2);
 
