@@ -323,6 +323,18 @@ TEST(Parameter, NonFiniteValuesNeverReachAParameter)
     FloatParameter tiny(1, "t", -1.0f, 1.0f, 0.5f);
     tiny.setText("1e-999", false);
     EXPECT_EQ(tiny.getValue(), 0.0f) << "a number too small for a float is zero";
+    const std::string zeros(400, '0');
+    tiny.setText("0.5", false);
+    tiny.setText("0." + zeros + "1", false);
+    EXPECT_EQ(tiny.getValue(), 0.0f) << "written out without an exponent, too";
+    tiny.setText("0.5", false);
+    tiny.setText("1" + zeros + "e-500", false);
+    EXPECT_EQ(tiny.getValue(), 0.0f) << "many digits before a large negative exponent";
+    tiny.setText("0.5", false);
+    tiny.setText("0." + zeros + "1e999", false);
+    EXPECT_EQ(tiny.getValue(), 0.5f) << "a huge number is ignored, whatever its leading zeros";
+    tiny.setText("1" + zeros, false);
+    EXPECT_EQ(tiny.getValue(), 0.5f);
     FloatParameter nanRange(2, "n", kNaN, kInf, kNaN);
     EXPECT_EQ(nanRange.getValue(), 0.0f);
     EXPECT_EQ(nanRange.getMaximum(), 1.0f);
