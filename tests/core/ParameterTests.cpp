@@ -15,6 +15,7 @@
 #include <functional>
 #include <thread>
 #include <limits>
+#include <locale>
 #include <typeinfo>
 #include <vector>
 
@@ -176,6 +177,22 @@ TEST(Parameter, FloatTextIsTheSameUnderEveryLocale)
         p.setText("2.25", false);
     }
     std::setlocale(LC_ALL, saved.c_str());
+
+    // The machine may have no such locale installed; a C++ global locale with a
+    // decimal comma and digit grouping stands in for one.
+    struct CommaDecimal : std::numpunct<char>
+    {
+        char do_decimal_point() const override { return ','; }
+        char do_thousands_sep() const override { return '.'; }
+        std::string do_grouping() const override { return "\3"; }
+    };
+    const std::locale previous = std::locale::global(std::locale(std::locale::classic(), new CommaDecimal));
+    FloatParameter large(2, "large", 0.0f, 100000.0f, 12345.5f);
+    EXPECT_EQ(large.getText(), "12345.5");
+    large.setText("20000.25", false);
+    EXPECT_EQ(large.getValue(), 20000.25f);
+    EXPECT_EQ(FloatParameter::formatValue(0.123456789f), "0.123456791");
+    std::locale::global(previous);
 }
 
 TEST(Parameter, SteppedNormalisedMapping)
