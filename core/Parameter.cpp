@@ -129,12 +129,11 @@ void Parameter::valueChanged(bool notify)
 
 float Parameter::parseFloatText(const juce::String& text)
 {
-    const std::string utf8 = text.toStdString();
+    // Blanks are skipped as the integer reading skips them.
+    const std::string utf8 = juce::String(text.getCharPointer().findEndOfWhitespace()).toStdString();
     const char* p = utf8.c_str();
     const char* const end = p + utf8.size();
 
-    while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n'))
-        ++p;
     bool negative = false;
     if (p < end && (*p == '+' || *p == '-'))
     {

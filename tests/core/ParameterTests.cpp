@@ -92,6 +92,7 @@ TEST(Parameter, SetTextGivesText)
         { "float large whole", floatParam(0, 20000, 0), "20000", "20000" },
         { "float clamped", floatParam(0, 1, 0), "7", "1" },
         { "float leading number", floatParam(0, 100, 0), " 12.5ms", "12.5" },
+        { "float after any blanks", floatParam(0, 100, 0), "\v\f 7.25", "7.25" },
         { "float exponent", floatParam(0, 1000, 0), "1.5e2", "150" },
         { "float no number gives 0", floatParam(-1, 1, 0.5f), "abc", "0" },
         { "float negative zero shows 0", floatParam(-1, 1, 0.5f), "-0", "0" },
