@@ -2,14 +2,19 @@
 
 AudioProcessorEditorWrapper::AudioProcessorEditorWrapper(juce::AudioProcessor& processor,
                                                          juce::Component& guiRoot)
-    : juce::AudioProcessorEditor(processor), root(guiRoot)
+    : juce::AudioProcessorEditor(processor), root(&guiRoot)
 {
-    addAndMakeVisible(root, -1);
-    setSize(root.getWidth(), root.getHeight());
+    addAndMakeVisible(guiRoot, -1);
+    setSize(guiRoot.getWidth(), guiRoot.getHeight());
 }
 
 AudioProcessorEditorWrapper::~AudioProcessorEditorWrapper()
 {
-    root.setVisible(false);
-    removeChildComponent(&root);
+    // The root may already be gone when the plug-in was torn down before the
+    // host closed its window.
+    if (auto* r = root.getComponent())
+    {
+        r->setVisible(false);
+        removeChildComponent(r);
+    }
 }

@@ -14,7 +14,7 @@ public:
     void paint(juce::Graphics&) override {}
 
 private:
-    juce::Component& root;
+    juce::Component::SafePointer<juce::Component> root;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(AudioProcessorEditorWrapper)
 };

@@ -905,6 +905,8 @@ void BasePlugin::savePresetToFile(PresetCollection* collection, const juce::File
 
 void BasePlugin::restoreDefaultPreset(PresetCollection* collection)
 {
+    if (collection == nullptr)
+        return;
     const auto* defaultPreset = getDefaultPreset(collection);
     if (defaultPreset == nullptr)
         return;
@@ -1006,7 +1008,10 @@ void BasePlugin::updatePresetAuthor(const juce::File& file)
     if (!file.existsAsFile())
         return;
     Preset header;
-    header.loadFromFile(file, &parameterManager, true);
+    // Files that are no preset, or another product's presets, are not ours to sign.
+    if (!header.loadFromFile(file, nullptr, true)
+        || (header.getApplication().isNotEmpty() && !header.getApplication().equalsIgnoreCase(getProductName())))
+        return;
     const auto author = getAuthorName();
     if (header.getId().isNotEmpty() && (header.getId() != ownerId || header.getAuthor() == author))
         return;

@@ -1,6 +1,7 @@
 #include "core/EventsMap.h"
 
 #include "core/BundleResources.h"
+#include "core/Parameter.h"
 #include "core/XmlHelpers.h"
 
 bool EventsMap::addEvent(const juce::String& name, int uid)
@@ -44,7 +45,8 @@ void EventsMap::readFromXml(const juce::XmlElement& root)
 
     for (auto* e : root.getChildIterator())
         if (tagNameIs(*e, "event"))
-            addEvent(e->getStringAttribute("name"), e->getIntAttribute("uid", 0));
+            // Saturated, so an overlong number never wraps onto another event's uid.
+            addEvent(e->getStringAttribute("name"), Parameter::parseIntText(e->getStringAttribute("uid")));
 }
 
 void EventsMap::loadFromResource(const juce::String& resourceName)

@@ -319,6 +319,8 @@ bool MidiControl::loadFromXml(const juce::XmlElement& element)
 
 std::unique_ptr<juce::XmlElement> MidiControl::createXml() const
 {
+    // One consistent picture of the table, even while learning moves a parameter.
+    const juce::ScopedLock sl(lock);
     auto root = std::make_unique<juce::XmlElement>("MidiControlMap");
     root->setAttribute("name", getMapName());
 

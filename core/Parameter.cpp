@@ -1,11 +1,57 @@
 #include "core/Parameter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
 #include <system_error>
+
+namespace
+{
+// Whether a number text that a double cannot hold lies beyond the small end
+// rather than the large end. Where its first significant digit stands, plus its
+// exponent, tells which: "0.000...1" and "1e-999" are tiny, "1000...0" and
+// "1e999" are huge.
+bool isBelowDoubleRange(const char* begin, const char* end)
+{
+    long long magnitude = 0;
+    bool significant = false;
+    bool fraction = false;
+    const char* q = begin;
+    for (; q < end && *q != 'e' && *q != 'E'; ++q)
+    {
+        if (*q == '.')
+        {
+            fraction = true;
+            continue;
+        }
+        if (! significant && *q == '0')
+        {
+            if (fraction)
+                --magnitude;
+            continue;
+        }
+        significant = true;
+        if (! fraction)
+            ++magnitude;
+    }
+
+    long long exponent = 0;
+    bool negativeExponent = false;
+    if (q < end)
+    {
+        ++q;
+        if (q < end && (*q == '+' || *q == '-'))
+            negativeExponent = *q++ == '-';
+        constexpr long long kExponentLimit = 1000000000000LL;
+        for (; q < end && *q >= '0' && *q <= '9'; ++q)
+            exponent = std::min(kExponentLimit, exponent * 10 + (*q - '0'));
+    }
+    return magnitude + (negativeExponent ? -exponent : exponent) < 0;
+}
+} // namespace
 
 Parameter::Parameter(int idToUse, const juce::String& nameToUse) : id(idToUse), name(nameToUse)
 {
@@ -83,12 +129,11 @@ void Parameter::valueChanged(bool notify)
 
 float Parameter::parseFloatText(const juce::String& text)
 {
-    const std::string utf8 = text.toStdString();
+    // Blanks are skipped as the integer reading skips them.
+    const std::string utf8 = juce::String(text.getCharPointer().findEndOfWhitespace()).toStdString();
     const char* p = utf8.c_str();
     const char* const end = p + utf8.size();
 
-    while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n'))
-        ++p;
     bool negative = false;
     if (p < end && (*p == '+' || *p == '-'))
     {
@@ -107,11 +152,7 @@ float Parameter::parseFloatText(const juce::String& text)
     if (result.ec == std::errc::result_out_of_range)
     {
         // Too small rounds to zero; too large is no usable value.
-        const char* e = p;
-        while (e < result.ptr && *e != 'e' && *e != 'E')
-            ++e;
-        const bool tiny = e + 1 < result.ptr && e[1] == '-';
-        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+        value = isBelowDoubleRange(p, result.ptr) ? 0.0 : std::numeric_limits<double>::infinity();
     }
 
     if (negative)

@@ -1,4 +1,5 @@
 #include "core/PresetCollection.h"
+#include "core/XmlHelpers.h"
 
 namespace
 {
@@ -295,7 +296,12 @@ juce::File PresetCollection::duplicatePreset(const juce::File& file)
 
     const juce::File copy = getNumberedChildFile(file.getParentDirectory(), file.getFileNameWithoutExtension(),
                                                  file.getFileExtension());
-    if (copy.exists() || node->containsFile(copy) || !file.copyFileTo(copy))
+    if (copy.exists() || node->containsFile(copy))
+        return {};
+    // Copied under a temporary name first, so an interrupted copy never shows up
+    // in the folder as a truncated preset.
+    juce::TemporaryFile temp(copy, getTemporaryFileFor(copy));
+    if (!file.copyFileTo(temp.getFile()) || !temp.overwriteTargetFileWithTemporary())
         return {};
 
     node->addFile(copy, true);

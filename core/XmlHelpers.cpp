@@ -11,7 +11,7 @@ bool writeXmlFile(const juce::XmlElement& element, const juce::File& file)
     format.customEncoding = "UTF-8";
     format.lineWrapLength = 60;
 
-    juce::TemporaryFile temp(file);
+    juce::TemporaryFile temp(file, getTemporaryFileFor(file));
     {
         juce::FileOutputStream out(temp.getFile());
         if (! out.openedOk())
@@ -23,4 +23,11 @@ bool writeXmlFile(const juce::XmlElement& element, const juce::File& file)
             return false;
     }
     return temp.overwriteTargetFileWithTemporary();
+}
+
+juce::File getTemporaryFileFor(const juce::File& target)
+{
+    const auto unique = juce::String::toHexString(juce::Random::getSystemRandom().nextInt());
+    return target.getParentDirectory().getNonexistentChildFile("." + target.getFileName() + "_" + unique, ".tmp",
+                                                                false);
 }

@@ -10,3 +10,9 @@ bool tagNameIs(const juce::XmlElement& element, juce::StringRef tagName);
 // to a temporary file next to the target first, which replaces the old file only
 // once it is complete, so a failed write never destroys what was there.
 bool writeXmlFile(const juce::XmlElement& element, const juce::File& file);
+
+// A fresh name for a file that is written first and then renamed onto target.
+// It lies next to the target, so the rename stays on one disk, but it is hidden
+// and does not end in the target's extension: a folder scan for that extension
+// never lists it, not even when a crash leaves it behind.
+juce::File getTemporaryFileFor(const juce::File& target);

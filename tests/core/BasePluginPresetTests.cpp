@@ -166,3 +166,52 @@ TEST_F(BasePluginPresetTest, AuthorsAndOwnersOfPresetFiles)
     renamed.loadFromFile(own, nullptr, true);
     EXPECT_EQ(renamed.getAuthor(), "New Name");
 }
+
+TEST_F(BasePluginPresetTest, SavingOverALoadedPresetIsWhatLoadsNextTime)
+{
+    const auto a = save("A.tnprst", 0.1f);
+    const auto b = save("B.tnprst", 0.2f);
+    plugin->loadPresetFile(collection, a);
+    EXPECT_FLOAT_EQ(dryWet(), 0.1f);
+
+    save("A.tnprst", 0.7f);
+    plugin->loadPresetFile(collection, b);
+    EXPECT_FLOAT_EQ(dryWet(), 0.2f);
+    plugin->loadPresetFile(collection, a);
+    EXPECT_FLOAT_EQ(dryWet(), 0.7f);
+}
+
+TEST_F(BasePluginPresetTest, OperationsWithoutACollectionDoNothing)
+{
+    const auto a = save("A.tnprst", 0.1f);
+    const int changes = recorder.presetChanges;
+    plugin->getParameterManager().setNormalisedValue(kDryWet, 0.9f);
+
+    plugin->restoreDefaultPreset(nullptr);
+    plugin->loadPresetFile(nullptr, a);
+    plugin->selectNextPreset(nullptr);
+    plugin->savePresetToFile(nullptr, presets.getChildFile("New.tnprst"));
+    EXPECT_FLOAT_EQ(dryWet(), 0.9f);
+    EXPECT_EQ(plugin->presetsApplied, 0);
+    EXPECT_EQ(recorder.presetChanges, changes);
+    EXPECT_FALSE(presets.getChildFile("New.tnprst").exists());
+    EXPECT_FALSE(plugin->isDefaultPresetApplied(collection));
+}
+
+TEST_F(BasePluginPresetTest, AuthorRewriteLeavesFilesThatAreNotOurPresetsAlone)
+{
+    plugin->setAuthorName("Me");
+    const char* const texts[] = {
+        "<Preset application=\"Other\" author=\"Someone\"><param name=\"Dry/Wet\" value=\"0.5\"/></Preset>",
+        "<Preset author=\"Someone\"><param name=\"Dry/Wet\"",
+        "<HostParametersMap name=\"Tavinor\"/>",
+        "not xml at all",
+    };
+    for (const auto* text : texts)
+    {
+        const auto f = presets.getChildFile("Other.tnprst");
+        f.replaceWithText(text);
+        plugin->updatePresetAuthor(f);
+        EXPECT_EQ(f.loadFileAsString(), text);
+    }
+}

@@ -257,7 +257,11 @@ TEST_F(BasePluginTest, PluginStateChunkRoundTripIntoAFreshInstance)
     auto target = startPlugin(true);
     PluginRecorder recorder;
     target->addListener(&recorder);
+    HostRecorder host;
+    target->addListener(&host);
     target->setStateInformation(chunk.getData(), (int) chunk.getSize());
+    // The restored map puts other parameters on the host's slots.
+    EXPECT_GT(host.namesChanged, 0);
     auto& t = target->getParameterManager();
     for (int id : { kDryWet, kRouting, 47, kSelectedLine, 97 })
         EXPECT_EQ(t.getText(id), m.getText(id)) << id;
@@ -282,6 +286,7 @@ TEST_F(BasePluginTest, PluginStateChunkRoundTripIntoAFreshInstance)
     TestHelpers::pumpMessages();
     EXPECT_EQ(recorder.restored, 2);
     target->removeListener(&recorder);
+    target->removeListener(&host);
 }
 
 TEST_F(BasePluginTest, UserSettingsFileRoundTrip)
@@ -311,6 +316,10 @@ TEST_F(BasePluginTest, UserSettingsFileRoundTrip)
     for (auto* child : settings->getChildIterator())
         tags.add(child->getTagName());
     EXPECT_EQ(tags.joinIntoString(","), "Presets,MidiControlMap,HostParametersMap,Preset,Editor");
+    EXPECT_EQ(settings->getChildElement(0)->getChildByName("Author")->getStringAttribute("name"), "Ada");
+    EXPECT_EQ(settings->getChildElement(1)->getStringAttribute("default"), "yes");
+    EXPECT_EQ(settings->getChildElement(2)->getStringAttribute("default"), "yes");
+    EXPECT_EQ(settings->getChildElement(2)->getStringAttribute("file"), mapFile.getFullPathName());
     EXPECT_EQ(settings->getChildElement(3)->getStringAttribute("name"), "DefaultProcessingQuality");
     EXPECT_EQ(settings->getChildElement(3)->getNumChildElements(), 2);
 
@@ -412,6 +421,13 @@ TEST_F(BasePluginTest, EditorWrapperShowsTheSameRootEveryTime)
         EXPECT_EQ(root->getParentComponent(), nullptr);
         EXPECT_FALSE(root->isVisible());
     }
+
+    // A host that tears the plug-in down before closing its window.
+    std::unique_ptr<juce::AudioProcessorEditor> editor(plugin->createEditor());
+    plugin->deleteEditorComponent();
+    EXPECT_EQ(plugin->getGuiRoot(), nullptr);
+    EXPECT_EQ(plugin->createEditor(), nullptr);
+    editor.reset();
 }
 
 TEST_F(BasePluginTest, NamedFoldersAndDataFolders)

@@ -14,6 +14,9 @@ const char* const kSampleNames[] = {
     "Pad 02",  "Pad 2 Dark", "Pad 2 Bright", "Bass",  "Bass 1",       "13",         "123",        "007",
     "7",       "x00",       "x0",       "x0a",         "a05",          "a0b",        "a06",        "a5",
     "ab",      "Ümlaut",    "Zebra",    "v1",          "v1.5",         "1a",         "1b",         "Pad A",
+    // Taken as equal when a number ends after its zeros, these three would order
+    // in a circle: 'a05' < 'a006' < 'a00b' < 'a05'.
+    "a006",    "a00b",      "a0 ",
 };
 } // namespace
 
@@ -39,6 +42,9 @@ TEST(CompareNaturalTest, OrdersNamesAsPeopleRead)
         { "Pad 02", "Pad 3", -1 },
         { "a0b", "a05", -1 }, // zero is less than five whatever follows
         { "a05", "a06", -1 },
+        { "a00b", "a05", -1 },
+        { "a05", "a006", -1 },
+        { "a00b", "a006", -1 },
         // Equal up to the end of the first number: ordered by the full text.
         { "Pad 2 Bright", "Pad 2 Dark", -1 },
         { "", "", 0 },

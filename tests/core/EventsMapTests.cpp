@@ -23,11 +23,13 @@ TEST(EventsMap, ReadsEventsAndRefusesRepeats)
         <event name="No uid"/>
         <event name="Second no uid"/>
         <something name="Ignored" uid="8"/>
+        <event name="Overlong" uid="4294967301"/>
     </eventsmap>)");
 
     const std::pair<const char*, int> cases[] = {
         { "Tap", 5 },          { "Line 1", 6 },  { "No uid", 0 }, { "Other tap", -1 },
         { "Second no uid", -1 }, { "Ignored", -1 }, { "tap", -1 },
+        { "Overlong", 2147483647 },
     };
     for (const auto& [name, uid] : cases)
         EXPECT_EQ(map.getUid(name), uid) << name;

@@ -15,6 +15,7 @@
 #include <functional>
 #include <thread>
 #include <limits>
+#include <locale>
 #include <typeinfo>
 #include <vector>
 
@@ -91,6 +92,7 @@ TEST(Parameter, SetTextGivesText)
         { "float large whole", floatParam(0, 20000, 0), "20000", "20000" },
         { "float clamped", floatParam(0, 1, 0), "7", "1" },
         { "float leading number", floatParam(0, 100, 0), " 12.5ms", "12.5" },
+        { "float after any blanks", floatParam(0, 100, 0), "\v\f 7.25", "7.25" },
         { "float exponent", floatParam(0, 1000, 0), "1.5e2", "150" },
         { "float no number gives 0", floatParam(-1, 1, 0.5f), "abc", "0" },
         { "float negative zero shows 0", floatParam(-1, 1, 0.5f), "-0", "0" },
@@ -176,6 +178,22 @@ TEST(Parameter, FloatTextIsTheSameUnderEveryLocale)
         p.setText("2.25", false);
     }
     std::setlocale(LC_ALL, saved.c_str());
+
+    // The machine may have no such locale installed; a C++ global locale with a
+    // decimal comma and digit grouping stands in for one.
+    struct CommaDecimal : std::numpunct<char>
+    {
+        char do_decimal_point() const override { return ','; }
+        char do_thousands_sep() const override { return '.'; }
+        std::string do_grouping() const override { return "\3"; }
+    };
+    const std::locale previous = std::locale::global(std::locale(std::locale::classic(), new CommaDecimal));
+    FloatParameter large(2, "large", 0.0f, 100000.0f, 12345.5f);
+    EXPECT_EQ(large.getText(), "12345.5");
+    large.setText("20000.25", false);
+    EXPECT_EQ(large.getValue(), 20000.25f);
+    EXPECT_EQ(FloatParameter::formatValue(0.123456789f), "0.123456791");
+    std::locale::global(previous);
 }
 
 TEST(Parameter, SteppedNormalisedMapping)
@@ -323,6 +341,18 @@ TEST(Parameter, NonFiniteValuesNeverReachAParameter)
     FloatParameter tiny(1, "t", -1.0f, 1.0f, 0.5f);
     tiny.setText("1e-999", false);
     EXPECT_EQ(tiny.getValue(), 0.0f) << "a number too small for a float is zero";
+    const std::string zeros(400, '0');
+    tiny.setText("0.5", false);
+    tiny.setText("0." + zeros + "1", false);
+    EXPECT_EQ(tiny.getValue(), 0.0f) << "written out without an exponent, too";
+    tiny.setText("0.5", false);
+    tiny.setText("1" + zeros + "e-500", false);
+    EXPECT_EQ(tiny.getValue(), 0.0f) << "many digits before a large negative exponent";
+    tiny.setText("0.5", false);
+    tiny.setText("0." + zeros + "1e999", false);
+    EXPECT_EQ(tiny.getValue(), 0.5f) << "a huge number is ignored, whatever its leading zeros";
+    tiny.setText("1" + zeros, false);
+    EXPECT_EQ(tiny.getValue(), 0.5f);
     FloatParameter nanRange(2, "n", kNaN, kInf, kNaN);
     EXPECT_EQ(nanRange.getValue(), 0.0f);
     EXPECT_EQ(nanRange.getMaximum(), 1.0f);

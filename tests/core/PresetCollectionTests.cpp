@@ -4,6 +4,7 @@
 #include "core/IntParameter.h"
 #include "core/ParameterManager.h"
 #include "core/PresetCollection.h"
+#include "core/XmlHelpers.h"
 
 namespace juce
 {
@@ -174,6 +175,7 @@ TEST_F(PresetCollectionFixture, DuplicateUsesBracketedNumbers)
     EXPECT_EQ(collection.duplicatePreset(preset("Bass/Sub")), preset("Bass/Sub (3)"));
     EXPECT_EQ(collection.duplicatePreset(copy), preset("Bass/Sub (4)"));
     EXPECT_EQ(collection.getNodeForFolder(root.getChildFile("Bass"))->getNumItems(), 5);
+    EXPECT_EQ(root.getChildFile("Bass").getNumberOfChildFiles(juce::File::findFiles), 5) << "no temporary file left";
     EXPECT_EQ(notifications(), 1);
 
     const auto outside = temp.getChild("Outside.tnprst");
@@ -295,6 +297,18 @@ TEST_F(PresetCollectionFixture, AddFileTakesInNewFolders)
     EXPECT_FALSE(collection.addFile(root.getChildFile("notes.txt")));
     EXPECT_FALSE(collection.addFile(temp.getChild("x.tnprst")));
     EXPECT_EQ(notifications(), 1);
+}
+
+TEST_F(PresetCollectionFixture, TemporaryFilesOfSavesAreNeverListed)
+{
+    // What an interrupted save leaves next to the preset it was replacing.
+    const auto leftover = getTemporaryFileFor(preset("Pad 1"));
+    EXPECT_EQ(leftover.getParentDirectory(), root);
+    leftover.replaceWithText("<Preset><param");
+    collection.rescan();
+    EXPECT_EQ(collection.getNumPresets(), 9);
+    EXPECT_FALSE(collection.addFile(leftover));
+    EXPECT_EQ(collection.getNumPresets(), 9);
 }
 
 TEST_F(PresetCollectionFixture, WorkerRescanRunsOnTheMessageThread)
