@@ -40,11 +40,17 @@ thread_local bool writingTimePartner = false;
 // not read "-0.00 dB".
 constexpr double kDecibelRoundingNoise = 1.0e-9;
 
+// Display numbers are truncated toward zero. The normalised values are
+// floats, so 35 % arrives as 34.9999994; rounding to four decimals first keeps
+// that noise from costing a whole unit.
+constexpr double kTruncationResolution = 1.0e4;
+
 int truncated(double x)
 {
     if (! std::isfinite(x))
         return 0;
-    return (int) std::trunc(std::clamp(x, -2.0e9, 2.0e9));
+    x = std::round(std::clamp(x, -2.0e9, 2.0e9) * kTruncationResolution) / kTruncationResolution;
+    return (int) std::trunc(x);
 }
 
 juce::String decibelText(double x)
