@@ -227,6 +227,18 @@ TEST(TavinorState, FactoryPresetVersion)
     auto* installed = root.getChildByName("Presets")->getChildByName("Installed");
     ASSERT_NE(installed, nullptr);
     EXPECT_EQ(installed->getStringAttribute("version"), "1.1");
+
+    // The settings file now names 1.1 (written when the instance closes); with
+    // presets in the folder it is believed.
+    const auto folder = t->getNamedFolder("presetDirectory");
+    t.reset();
+    const auto somePreset = folder.getChildFile("Mine.tnprst");
+    ASSERT_TRUE(somePreset.replaceWithText("<Preset/>"));
+    EXPECT_EQ(makeProcessor()->getInstalledFactoryPresetVersion(), "1.1");
+
+    // An empty preset folder asks for the presets whatever the file says.
+    somePreset.deleteFile();
+    EXPECT_TRUE(makeProcessor()->needsFactoryPresetInstall());
 }
 
 TEST(TavinorState, CopiedLineSoundsTheSameOnAnotherLine)
