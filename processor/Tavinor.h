@@ -129,8 +129,10 @@ public:
     juce::String getPluginParameterText(int id) override;
     juce::String getPluginParameterName(int id) override;
 
-    // The product editor is not part of this build yet: no GUI root.
+    // The product editor is not part of this build yet: no GUI root, and so
+    // no editor is offered to the host until there is one.
     std::unique_ptr<PluginGuiRoot> createEditorComponent() override;
+    bool hasEditor() const override { return getGuiRoot() != nullptr; }
 
     //==========================================================================
     // Lines

@@ -220,6 +220,7 @@ TEST(TavinorDispatch, IdentityAnswers)
     EXPECT_EQ(t->getTotalNumInputChannels(), 2);
     EXPECT_EQ(t->getTotalNumOutputChannels(), 2);
     EXPECT_EQ(t->createEditor(), nullptr);
+    EXPECT_FALSE(t->hasEditor());
 }
 
 TEST(TavinorDispatch, QualityFollowsTheProcessingMode)
