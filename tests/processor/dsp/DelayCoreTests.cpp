@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "DspTestRig.h"
+#include "processor/dsp/PreDelayCore.h"
 
 #include <juce_core/juce_core.h>
 
@@ -359,4 +360,29 @@ TEST(DelayCore, SettersDecodeLineParameters)
         core->prepare(512, 1, r.rate);
         EXPECT_DOUBLE_EQ(core->getReadTrim(), r.trim) << r.rate;
     }
+}
+
+TEST(DelayCore, BothStagesTickTheirTapAveragersOncePerSample)
+{
+    auto core = makeCore(48000.0);
+    PreDelayCore pre;
+    pre.prepare(512, 3, 48000.0f);
+
+    std::vector<float> l(1200, 0.0f), r(1200, 0.0f);
+    for (int tap = 0; tap < 3; ++tap)
+    {
+        core->getLeftAverager().raiseTrigger();
+        pre.getRightAverager().raiseTrigger();
+        // Split blocks: the tap interval spans several process calls.
+        for (int start = 0; start < 1200; start += 300)
+        {
+            core->process(l.data() + start, r.data() + start, l.data() + start, r.data() + start, 300);
+            pre.process(l.data() + start, r.data() + start, l.data() + start, r.data() + start, 300);
+        }
+    }
+    EXPECT_TRUE(core->getLeftAverager().takeNewValue(true));
+    EXPECT_FALSE(core->getRightAverager().takeNewValue(true));
+    EXPECT_TRUE(pre.getRightAverager().takeNewValue(true));
+    EXPECT_NEAR(core->getLeftAverager().getAverage() * 1000.0, 25.0, 1e-4);   // 1200 samples at 48 kHz
+    EXPECT_NEAR(pre.getRightAverager().getAverage() * 1000.0, 25.0, 1e-4);
 }
