@@ -559,3 +559,27 @@ TEST(DelayCore, MetersShowTheSignedPeakInNineSteps)
     run(*core, std::vector<float>(2000, -0.9f), std::vector<float>(2000, 0.0f));
     EXPECT_EQ(core->getLeftMeter(), 0.0f);
 }
+
+TEST(DelayCore, GlideEndsExactlyOnTheSetTime)
+{
+    // Whether the time was reached from above or from below, the echo lands on
+    // the set length: both channels agree after different histories.
+    for (double rate : { 44100.0, 192000.0 })
+    {
+        auto core = makeCore(rate);
+        core->setLeftFreeTime(0.1f);
+        core->setRightFreeTime(1.0f);
+        core->prepare(512, 3, (float) rate);
+        run(*core, std::vector<float>(100, 0.0f), std::vector<float>(100, 0.0f));
+        core->setLeftFreeTime(0.7f);
+        core->setRightFreeTime(0.7f);
+        const size_t settle = (size_t) (rate * 12.0);
+        run(*core, std::vector<float>(settle, 0.0f), std::vector<float>(settle, 0.0f));
+
+        const double echo = 1.0 + core->getLeftLength() + core->getReadTrim() + kernelLatency(0);
+        const int d = (int) echo;
+        const auto out = run(*core, impulse((size_t) d + 200), impulse((size_t) d + 200));
+        EXPECT_NEAR(centroid(out.left, d - 30, d + 40), echo, 0.05) << rate;
+        EXPECT_NEAR(centroid(out.right, d - 30, d + 40), echo, 0.05) << rate;
+    }
+}
