@@ -117,7 +117,7 @@ inline double limitRing(double x)
 void DelayCore::Smoother::step()
 {
     for (int lane = 0; lane < 4; ++lane)
-        state[lane] = state[lane] - (state[lane] - target[lane]) * coefficient + kDenormalGuard;
+        state[lane] = state[lane] - (state[lane] - target[lane]) * (double) coefficient + kDenormalGuardD;
 }
 
 void DelayCore::Smoother::settle()
@@ -738,14 +738,14 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
 
             if (overdriveOn || filterType != 0)
             {
-                const float preamp = smoother3.state[0];
-                const float gain = smoother3.state[2];
+                const float preamp = (float) smoother3.state[0];
+                const float gain = (float) smoother3.state[2];
                 l = oversampledSection(0, l, preamp, gain);
                 r = oversampledSection(1, r, preamp, gain);
             }
             if (overdriveOn)
             {
-                const float amount = smoother3.state[1];
+                const float amount = (float) smoother3.state[1];
                 l = l + amount * colourFilter.process(0, l);
                 r = r + amount * colourFilter.process(1, r);
             }
@@ -760,7 +760,7 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
         }
 
         // Ring write, three copies so the read never wraps.
-        const float loop = smoother1.state[3];
+        const float loop = (float) smoother1.state[3];
         const double writeL = limitRing((double) l + (double) loop * readL);
         const double writeR = limitRing((double) r + (double) loop * readR);
         ringL[writeIndex] = ringL[writeIndex + maximum] = ringL[writeIndex + 2 * maximum] = writeL;
@@ -785,7 +785,7 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
         }
 
         // Tremolo.
-        const float depth = smoother3.state[3];
+        const float depth = (float) smoother3.state[3];
         outL = outL * ((float) tremoloState[0] * depth + (1.0f - depth));
         outR = outR * ((float) tremoloState[1] * depth + (1.0f - depth));
 
@@ -797,8 +797,8 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
             outR = decodedR;
         }
 
-        const float b = smoother4.state[3];
-        const float lev = smoother2.state[0];
+        const float b = (float) smoother4.state[3];
+        const float lev = (float) smoother2.state[0];
         outL = std::min(2.0f - b, 1.0f) * outL * lev + kDenormalGuard;
         outR = std::min(b, 1.0f) * outR * lev + kDenormalGuard;
         outLeft[i] = outL;

@@ -84,10 +84,14 @@ public:
     double getLeftTimeMs() const;
 
 private:
+    // Lanes are kept in double: in float a lane holding a length of tens of
+    // thousands of samples stops short of its target once a step falls below
+    // the float spacing there, leaving the delay off its set time (by samples
+    // at 44.1 kHz, by a hundred at 192 kHz) and different on the two sides.
     struct Smoother
     {
-        float state[4] {};
-        float target[4] {};
+        double state[4] {};
+        double target[4] {};
         float baseRate = 0.0f;
         float coefficient = 0.0f;
 

@@ -6,7 +6,7 @@
 
 namespace
 {
-constexpr float kDenormalGuard = 1.0e-20f;
+constexpr double kDenormalGuard = 1.0e-20;
 // Input beyond this (or not finite) would only carry a fault into the lines.
 constexpr float kInputLimit = 1.0e4f;
 
@@ -58,9 +58,9 @@ void PreDelayCore::clear()
 void PreDelayCore::process(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
                            int numSamples)
 {
-    const float c = context.k002F;
+    const double c = context.k002F;   // the float factor, as every smoother takes it
     const int maximum = maxLength;
-    const float longest = (float) (maximum - 1);
+    const double longest = (double) (maximum - 1);
     float* left = leftRing.get();
     float* right = rightRing.get();
     if (left == nullptr || right == nullptr || maximum < 1)
@@ -75,8 +75,8 @@ void PreDelayCore::process(const float* inLeft, const float* inRight, float* out
         leftAverager.tick();
         rightAverager.tick();
 
-        smoothedLeft = smoothedLeft - ((smoothedLeft - leftLength) * c + kDenormalGuard);
-        smoothedRight = smoothedRight - ((smoothedRight - rightLength) * c + kDenormalGuard);
+        smoothedLeft = smoothedLeft - ((smoothedLeft - (double) leftLength) * c + kDenormalGuard);
+        smoothedRight = smoothedRight - ((smoothedRight - (double) rightLength) * c + kDenormalGuard);
 
         const float l = cleanInput(inLeft[i]);
         const float r = cleanInput(inRight[i]);
@@ -87,8 +87,8 @@ void PreDelayCore::process(const float* inLeft, const float* inRight, float* out
 
         // A length beyond the ring (a free time above a short maximum) reads
         // the oldest sample the ring still holds.
-        const int dl = (int) std::clamp(smoothedLeft, 0.0f, longest);
-        const int dr = (int) std::clamp(smoothedRight, 0.0f, longest);
+        const int dl = (int) std::clamp(smoothedLeft, 0.0, longest);
+        const int dr = (int) std::clamp(smoothedRight, 0.0, longest);
         outLeft[i] = left[writeIndex + maximum - dl];
         outRight[i] = right[writeIndex + maximum - dr];
 

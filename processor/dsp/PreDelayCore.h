@@ -24,14 +24,16 @@ public:
     // Empties both rings; the smoothed lengths stay.
     void clear();
 
-    float getSmoothedLeftLength() const { return smoothedLeft; }
-    float getSmoothedRightLength() const { return smoothedRight; }
+    float getSmoothedLeftLength() const { return (float) smoothedLeft; }
+    float getSmoothedRightLength() const { return (float) smoothedRight; }
 
 private:
     std::unique_ptr<float[]> leftRing;
     std::unique_ptr<float[]> rightRing;
     int ringLength = 0;
     int writeIndex = 0;
-    float smoothedLeft = 0.0f;
-    float smoothedRight = 0.0f;
+    // Double, so that the glide reaches the set length: in float it stops where
+    // a step falls below the float spacing, samples short or long of it.
+    double smoothedLeft = 0.0;
+    double smoothedRight = 0.0;
 };

@@ -386,3 +386,200 @@ TEST(DelayCore, BothStagesTickTheirTapAveragersOncePerSample)
     EXPECT_NEAR(core->getLeftAverager().getAverage() * 1000.0, 25.0, 1e-4);   // 1200 samples at 48 kHz
     EXPECT_NEAR(pre.getRightAverager().getAverage() * 1000.0, 25.0, 1e-4);
 }
+
+namespace
+{
+// Steady-state gain (dB) of a quiet sine through a core set up by configure,
+// with no delay so the echo is the sine itself a few samples later.
+template <typename Configure>
+double sineGainDb(double hz, Configure configure, float amplitudeValue = 0.001f)
+{
+    auto core = makeCore();
+    core->setLeftFreeTime(0.0f);
+    core->setRightFreeTime(0.0f);
+    configure(*core);
+    core->prepare(512, 3, 44100.0f);
+    const int n = 44100;
+    const auto in = sine((size_t) (2 * n), hz / 44100.0, amplitudeValue);
+    const auto out = run(*core, in, in);
+    return 20.0 * std::log10(amplitude(out.left, hz / 44100.0, n, 2 * n) / amplitudeValue);
+}
+} // namespace
+
+TEST(DelayCore, FilterCutoffResonanceAndType)
+{
+    // Cut-off 0.5 is 59.59 semitones above 22 Hz: 689.3 Hz for the input filter
+    // (0.83 of the range at four times the rate) and 697.9 Hz for the loop copy.
+    const double fc = 689.3, loopFc = 697.9;
+    struct Case { const char* name; float type; float resonance; double hz; bool inLoop; double db; };
+    const Case cases[] = {
+        { "low-pass at fc, Q 1", 1.0f / 3.0f, 0.0f, fc, false, 0.0 },
+        { "low-pass an octave up", 1.0f / 3.0f, 0.0f, 2.0 * fc, false, -11.14 },
+        { "low-pass at fc, Q 8", 1.0f / 3.0f, 1.0f, fc, false, 18.06 },
+        { "band-pass at fc, Q 8", 2.0f / 3.0f, 1.0f, fc, false, 18.06 },
+        { "band-pass an octave down, Q 1", 2.0f / 3.0f, 0.0f, 0.5 * fc, false, -5.11 },
+        { "high-pass at fc, Q 1", 1.0f, 0.0f, fc, false, 0.0 },
+        { "high-pass an octave down", 1.0f, 0.0f, 0.5 * fc, false, -11.14 },
+        { "off", 0.0f, 1.0f, fc, true, 0.0 },
+    };
+    for (const auto& c : cases)
+    {
+        const double db = sineGainDb(c.hz, [&](DelayCore& core) {
+            core.setParameter(10, c.type);
+            core.setParameter(8, 0.5f);
+            core.setParameter(9, c.resonance);
+            core.setParameter(7, c.inLoop ? 1.0f : 0.0f);
+        });
+        EXPECT_NEAR(db, c.db, 0.15) << c.name;
+    }
+
+    // The loop copy (Q 0.6) adds its own low-pass to what the delay reads.
+    auto withLoop = [&](bool inLoop) {
+        return sineGainDb(loopFc, [&](DelayCore& core) {
+            core.setParameter(10, 1.0f / 3.0f);
+            core.setParameter(8, 0.5f);
+            core.setParameter(7, inLoop ? 1.0f : 0.0f);
+        });
+    };
+    EXPECT_NEAR(withLoop(true) - withLoop(false), 20.0 * std::log10(0.6), 0.1);
+}
+
+TEST(DelayCore, PreampOutputGainAndColour)
+{
+    struct Case { const char* name; float preamp, colour, gain; double hz; double db; };
+    const Case cases[] = {
+        { "unity", 0.0f, 0.5f, 1.0f, 1000.0, 0.0 },
+        { "+12 dB into an output gain of 0.125", 0.25f, 0.5f, 0.0f, 1000.0, 12.0 - 18.06 },
+        { "+48 dB", 1.0f, 0.5f, 1.0f, 1000.0, 20.0 * std::log10(std::tanh(251.19 * 0.0001) / 0.0001) },
+        { "colour 2 at 2 kHz", 0.0f, 1.0f, 1.0f, 2000.0, 9.54 },
+        { "colour 2 far below 2 kHz", 0.0f, 1.0f, 1.0f, 100.0, 0.04 },
+        { "colour -1 at 2 kHz", 0.0f, 0.0f, 1.0f, 2000.0, -40.0 },
+    };
+    for (const auto& c : cases)
+    {
+        const double db = sineGainDb(c.hz, [&](DelayCore& core) {
+            core.setParameter(35, 1.0f);
+            core.setParameter(36, c.preamp);
+            core.setParameter(37, c.colour);
+            core.setParameter(38, c.gain);
+        }, 0.0001f);
+        if (c.db <= -40.0)
+            EXPECT_LT(db, c.db) << c.name;
+        else
+            EXPECT_NEAR(db, c.db, 0.15) << c.name;
+    }
+}
+
+TEST(DelayCore, TimeModulationShortensTheDelay)
+{
+    // Left length 0.1 s (4406.8 samples), depth control 0.5: depth 0.5^(10 * 0.0999 + 1)
+    // = 0.2501, modulation held at 0.5.
+    const double length = 0.1 * 44068.0;
+    const double m = std::pow(0.5, 10.0 * length / 44100.0 + 1.0);
+    const double x = 1428.0 * length / 44100.0;
+    const double u = m * 0.5 * x;
+    struct Case { bool scale; double delay; };
+    const Case cases[] = {
+        { false, length - m * 0.5 * length },                              // 3855.7
+        { true, length - ((x + 1.0) * u) / ((u + 1.0) * x) * length },     // 204.6
+    };
+    std::vector<float> modulation(512, 0.5f);
+    for (const auto& c : cases)
+    {
+        for (bool smooth : { false, true })
+        {
+            auto core = makeCore();
+            core->setModulation(modulation.data(), modulation.data(), smooth);
+            core->setParameter(44, 0.5f);
+            core->setParameter(43, c.scale ? 1.0f : 0.0f);
+            core->prepare(512, 3, 44100.0f);
+            const double echo = 1.0 + c.delay + kernelLatency(0);
+            const auto out = run(*core, impulse(5000), impulse(5000));
+            EXPECT_NEAR(centroid(out.left, (int) echo - 30, (int) echo + 40), echo, 0.05) << c.scale << smooth;
+            EXPECT_NEAR(centroid(out.right, (int) echo - 30, (int) echo + 40), echo, 0.05) << c.scale << smooth;
+        }
+    }
+}
+
+TEST(DelayCore, TremoloFollowsTheSmoothedModulation)
+{
+    struct Case { float depth; float modulation; double gain; };
+    const Case cases[] = { { 1.0f, 0.25f, 0.25 }, { 0.5f, 0.25f, 0.625 }, { 0.0f, 0.0f, 1.0 }, { 1.0f, 1.0f, 1.0 } };
+    for (const auto& c : cases)
+    {
+        std::vector<float> modulation(512, c.modulation);
+        const double db = sineGainDb(1000.0, [&](DelayCore& core) {
+            core.setModulation(modulation.data(), modulation.data(), false);
+            core.setParameter(46, c.depth);
+        });
+        EXPECT_NEAR(db, 20.0 * std::log10(c.gain), 0.05) << c.depth << " " << c.modulation;
+    }
+}
+
+TEST(DelayCore, LevelGlidesWithTheRateScaledCoefficient)
+{
+    // A level change glides with coefficient 0.001 k per sample: 63 percent of
+    // the way after 1000 samples at 44.1 kHz; at 96 kHz k is 0.545.
+    for (double rate : { 44100.0, 96000.0 })
+    {
+        auto core = makeCore(rate);
+        core->setLeftFreeTime(0.0f);
+        core->setRightFreeTime(0.0f);
+        core->setLevel(0.0f);
+        core->prepare(512, 3, (float) rate);
+        core->setLevel(0.75f);
+        const auto out = run(*core, std::vector<float>(6000, 0.5f), std::vector<float>(6000, 0.5f));
+        const double c = 0.001 * core->getContext().k;
+        for (int n : { 500, 1000, 3000 })
+            EXPECT_NEAR(out.left[(size_t) n] / 0.5, 1.0 - std::pow(1.0 - c, n + 1), 4e-3) << rate << " " << n;
+    }
+}
+
+TEST(DelayCore, MetersShowTheSignedPeakInNineSteps)
+{
+    struct Case { float in; float display; };
+    // A negative amplitude starts the tone downwards; the peak is the same.
+    const Case cases[] = { { 0.9f, 0.75f }, { 0.6f, 0.625f }, { 1.2f, 0.875f }, { 1.5f, 1.0f },
+                           { 0.1f, 0.0f }, { -0.3f, 0.375f } };
+    for (const auto& c : cases)
+    {
+        auto core = makeCore();
+        core->setLeftFreeTime(0.0f);
+        core->setRightFreeTime(0.0f);
+        // A 100 Hz tone: its peaks are the level (a step would overshoot in the read).
+        run(*core, sine(2000, 100.0 / 44100.0, c.in), std::vector<float>(2000, 0.0f));
+        EXPECT_EQ(core->getLeftMeter(), c.display) << c.in;
+        EXPECT_EQ(core->getRightMeter(), 0.0f) << c.in;
+    }
+
+    // The meter holds the signed output, not its magnitude: negative DC shows nothing.
+    auto core = makeCore();
+    core->setLeftFreeTime(0.0f);
+    core->setRightFreeTime(0.0f);
+    run(*core, std::vector<float>(2000, -0.9f), std::vector<float>(2000, 0.0f));
+    EXPECT_EQ(core->getLeftMeter(), 0.0f);
+}
+
+TEST(DelayCore, GlideEndsExactlyOnTheSetTime)
+{
+    // Whether the time was reached from above or from below, the echo lands on
+    // the set length: both channels agree after different histories.
+    for (double rate : { 44100.0, 192000.0 })
+    {
+        auto core = makeCore(rate);
+        core->setLeftFreeTime(0.1f);
+        core->setRightFreeTime(1.0f);
+        core->prepare(512, 3, (float) rate);
+        run(*core, std::vector<float>(100, 0.0f), std::vector<float>(100, 0.0f));
+        core->setLeftFreeTime(0.7f);
+        core->setRightFreeTime(0.7f);
+        const size_t settle = (size_t) (rate * 12.0);
+        run(*core, std::vector<float>(settle, 0.0f), std::vector<float>(settle, 0.0f));
+
+        const double echo = 1.0 + core->getLeftLength() + core->getReadTrim() + kernelLatency(0);
+        const int d = (int) echo;
+        const auto out = run(*core, impulse((size_t) d + 200), impulse((size_t) d + 200));
+        EXPECT_NEAR(centroid(out.left, d - 30, d + 40), echo, 0.05) << rate;
+        EXPECT_NEAR(centroid(out.right, d - 30, d + 40), echo, 0.05) << rate;
+    }
+}

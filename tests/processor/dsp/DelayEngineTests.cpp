@@ -484,3 +484,46 @@ TEST(DelayEngineTests, QualityChoosesTheInterpolation)
         }
     }
 }
+
+TEST(DelayEngineTests, LinesFollowTheKindOfTheirModulator)
+{
+    // Full time depth: the delay shrinks from its length to nothing as the
+    // modulation goes from 0 to 1.
+    for (int kind : { 1, 2 })
+    {
+        auto e = makePlainEngine(44100.0, 0);
+        for (int line = 1; line < 4; ++line)
+            e->setLineParameter(line, 0, 1.0f);
+        e->setLineParameter(0, 44, 1.0f);
+        e->setLineParameter(0, 42, 1.0f);             // modulator 2
+        e->setGlobalParameter(67, 0.5f * (float) kind);
+        e->setGlobalParameter(79, 0.0f);
+        e->setGlobalParameter(81, 1.0f);              // sustain at full
+        e->setGlobalParameter(82, 1.0f);              // held for a second
+        e->setGlobalParameter(84, 1.0f);              // follower: full sensitivity
+        e->setGlobalParameter(85, 0.0f);
+        e->setGlobalParameter(86, 1.0f);              // and the slowest release
+        e->setGlobalParameter(87, 0.0f);
+        settle(*e, 3.0);  // the depth glides to its new value
+        if (kind == 1)
+            e->retriggerModulator(1);
+        // The follower is driven to 1 by a loud input until just before the impulse.
+        std::vector<float> l(8820, kind == 2 ? 0.5f : 0.0f), r(8820, 0.0f);
+        run(*e, l, r, 128);
+        std::vector<float> il(2000, 0.0f), ir(2000, 0.0f);
+        if (kind == 2)
+            std::fill(il.begin(), il.begin() + 400, 0.5f);
+        il[500] = ir[500] = 1.0f;
+        run(*e, il, ir, 128);
+        il.erase(il.begin(), il.begin() + 450);
+        ir.erase(ir.begin(), ir.begin() + 450);
+        // Both channels, not just the left, now follow the single envelope or
+        // follower buffer: the echo comes at once instead of after 0.05 s.
+        const auto left = findEchoes(il, 0.1f);
+        const auto right = findEchoes(ir, 0.1f);
+        ASSERT_EQ(left.size(), 1u) << kind;
+        ASSERT_EQ(right.size(), 1u) << kind;
+        EXPECT_NEAR(left[0], 50, 12) << kind;
+        EXPECT_NEAR(right[0], 50, 12) << kind;
+    }
+}

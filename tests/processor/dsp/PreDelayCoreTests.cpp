@@ -133,3 +133,25 @@ TEST(PreDelayCore, BadInputAndRatesStaySafe)
     const auto out = run(core, ramp(3000), ramp(3000));
     EXPECT_TRUE(std::isfinite(out.left.back()));
 }
+
+TEST(PreDelayCore, GlideEndsExactlyOnTheSetTime)
+{
+    // 0.7 s at 192 kHz is 134377.6 samples: reached from either side, the read
+    // is 134377 samples back on both channels.
+    PreDelayCore core;
+    core.prepare(512, 3, 192000.0f);
+    core.setLeftFreeTime(0.1f);
+    core.setRightFreeTime(1.0f);
+    run(core, std::vector<float>(200000, 0.0f), std::vector<float>(200000, 0.0f));
+    core.setLeftFreeTime(0.7f);
+    core.setRightFreeTime(0.7f);
+    run(core, std::vector<float>(3000000, 0.0f), std::vector<float>(3000000, 0.0f));
+    EXPECT_NEAR(core.getSmoothedLeftLength(), core.getLeftLength(), 0.02f);
+    EXPECT_NEAR(core.getSmoothedRightLength(), core.getLeftLength(), 0.02f);
+
+    std::vector<float> in(140000, 0.0f);
+    in[0] = 1.0f;
+    const auto out = run(core, in, in);
+    EXPECT_EQ(out.left[134377], 1.0f);
+    EXPECT_EQ(out.right[134377], 1.0f);
+}
