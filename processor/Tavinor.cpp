@@ -16,6 +16,7 @@ constexpr double kKnobScale = 6.815;
 constexpr double kKnobTimeScale = 1.0983983513728977 / 1000.0;
 
 constexpr int kNumRetriggerRecords = 4;
+constexpr int kFallbackBlockSize = 1024;
 constexpr int kNumRateChoices = 11;
 constexpr int kRateChoiceOfOneCyclePerBeat = 7;
 constexpr double kRhythmicScales[] = { 1.0, 2.0 / 3.0, 1.5 };
@@ -636,7 +637,8 @@ void Tavinor::prepareToPlay(double sampleRate, int samplesPerBlock)
 {
     BasePlugin::prepareToPlay(sampleRate, samplesPerBlock);
     currentSampleRate = (float) sampleRate;
-    preparedBlockSize = std::max(1, samplesPerBlock);
+    // A host that announces no block size gets pieces of a usual size.
+    preparedBlockSize = samplesPerBlock > 0 ? samplesPerBlock : kFallbackBlockSize;
     for (auto& c : clocks)
         c->setSampleRate(sampleRate);
     {
