@@ -460,19 +460,24 @@ void DelayEngine::setTempo(double bpm)
 {
     if (!std::isfinite(bpm) || bpm <= 0.0)
         return;
+    // Held in single precision: host tempos that differ only in the digits
+    // beyond a float's reach are one tempo and recompute nothing.
+    const double tempo = (double) (float) bpm;
+    if (!(tempo > 0.0) || !std::isfinite(tempo))
+        return;
     for (auto& o : oscillators)
     {
-        if (o.tempo != bpm)
+        if (o.tempo != tempo)
         {
-            o.tempo = bpm;
+            o.tempo = tempo;
             if (o.synced)
                 o.updateRate(context.invRate);
         }
     }
     for (int line = 0; line < kNumLines; ++line)
     {
-        preDelayCores[(size_t) line]->setTempo(bpm);
-        delayCores[(size_t) line]->setTempo(bpm);
+        preDelayCores[(size_t) line]->setTempo(tempo);
+        delayCores[(size_t) line]->setTempo(tempo);
     }
 }
 

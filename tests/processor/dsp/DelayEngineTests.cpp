@@ -60,33 +60,45 @@ TEST(DelayEngineTests, EachRoutingGivesTheEchoesOfItsWiring)
         { { 1, 2, 3 }, { 4 } },                              // Mixed 5
         { { 1 }, { 1, 2 }, { 1, 2, 3 }, { 4 } },             // Mixed 6
     };
+    // Without pre-delays, then with a different pre-delay on every line: each
+    // line's pre-delay sits in front of its own delay, inside the chain.
+    const float noPreDelays[4] = { 0.0f, 0.0f, 0.0f, 0.0f };
+    const float preDelays[4] = { 0.0113f, 0.0171f, 0.0037f, 0.0229f };
     const double rate = 44100.0;
+    for (const float* pre : { noPreDelays, preDelays })
     for (int routing = 0; routing < 9; ++routing)
     {
         auto e = makePlainEngine(rate, routing);
+        for (int line = 0; line < 4; ++line)
+        {
+            e->setLineParameter(line, 27, pre[line]);
+            e->setLineParameter(line, 28, pre[line]);
+        }
+        settle(*e, 0.3);
         std::vector<float> l((size_t) (0.7 * rate), 0.0f), r(l.size(), 0.0f);
         l[0] = 1.0f;
         r[0] = 1.0f;
         run(*e, l, r, 512);
 
-        // Each interpolated read adds the low-frequency latency of its kernel.
+        // Each interpolated read adds the low-frequency latency of its kernel;
+        // the pre-delay reads whole samples.
         const double latency = DspTables::getKernelLatency(DspTables().getKernel16(), DspTables::kTaps16);
         std::vector<std::pair<double, size_t>> expected;
         for (const auto& path : wiring[(size_t) routing])
         {
             double t = 0.0;
             for (int line : path)
-                t += lengthOf(kLineTimes[line - 1], rate) + latency;
+                t += std::floor(lengthOf(pre[line - 1], rate)) + lengthOf(kLineTimes[line - 1], rate) + latency;
             expected.emplace_back(t, path.size());
         }
         std::sort(expected.begin(), expected.end());
         const auto echoesLeft = findEchoes(l, 0.1f);
         const auto echoesRight = findEchoes(r, 0.1f);
-        ASSERT_EQ(echoesLeft.size(), expected.size()) << "routing " << routing;
+        ASSERT_EQ(echoesLeft.size(), expected.size()) << "routing " << routing << " pre-delay " << pre[0];
         ASSERT_EQ(echoesRight, echoesLeft) << "routing " << routing;
         for (size_t i = 0; i < expected.size(); ++i)
             EXPECT_NEAR((double) echoesLeft[i], expected[i].first, 2.0 + 1.5 * (double) expected[i].second)
-                << "routing " << routing << " echo " << i;
+                << "routing " << routing << " echo " << i << " pre-delay " << pre[0];
     }
 }
 
@@ -526,4 +538,77 @@ TEST(DelayEngineTests, LinesFollowTheKindOfTheirModulator)
         EXPECT_NEAR(left[0], 50, 12) << kind;
         EXPECT_NEAR(right[0], 50, 12) << kind;
     }
+}
+
+TEST(DelayEngineTests, MonoInputFeedsBothOutputChannels)
+{
+    // One input channel, two output channels: the right side hears the left
+    // input, dry and through the lines.
+    auto e = makePlainEngine(44100.0, 0);
+    configureMaster(*e, 0, 0.5f, 0.5f);
+    settle(*e, 0.3);
+    std::vector<float> l(4410, 0.0f), r(4410, 0.0f);
+    l[0] = 0.8f;
+    r[0] = 0.3f;  // not an input: overwritten with the output
+    run(*e, l, r, 256, false, true);
+    EXPECT_NEAR(l[0], 0.4f, 1e-4f);
+    EXPECT_NEAR(r[0], 0.4f, 1e-4f);
+    const auto echoesLeft = findEchoes(l, 0.05f);
+    const auto echoesRight = findEchoes(r, 0.05f);
+    ASSERT_EQ(echoesLeft.size(), 3u);  // the dry impulse and lines 1 and 2 (0.05 s, 0.07 s)
+    EXPECT_EQ(echoesRight, echoesLeft);
+    for (size_t i = 1; i < echoesLeft.size(); ++i)
+        EXPECT_NEAR(r[(size_t) echoesRight[i]], l[(size_t) echoesLeft[i]], 1e-4f);
+}
+
+TEST(DelayEngineTests, OutputMetersAndClipLamps)
+{
+    // Meter value (dB + 60) / 66 with a slow peak fall; clip lamps held half a
+    // second after the last sample above 0 dB.
+    DelayEngine e;
+    e.prepare(441, 44100.0);
+    configureMaster(e, 0, 0.0f, 0.5f);  // dry only, unity gain
+    settle(e, 0.2);
+    auto sineBlock = [&](double peak, double seconds) {
+        const size_t n = (size_t) (seconds * 44100.0);
+        std::vector<float> l(n), r(n);
+        for (size_t i = 0; i < n; ++i)
+        {
+            l[i] = (float) (peak * std::sin(kTwoPi * 1000.0 * (double) i / 44100.0));
+            r[i] = 0.5f * l[i];
+        }
+        run(e, l, r, 441);
+    };
+    float left = 0.0f, right = 0.0f;
+    bool clipLeft = true, clipRight = true;
+
+    sineBlock(std::pow(10.0, -6.0 / 20.0), 1.0);
+    e.getOutputLevels(left, right);
+    EXPECT_NEAR(left, 54.0 / 66.0, 0.01);
+    EXPECT_NEAR(right, 48.0 / 66.0, 0.01);
+    e.getOutputClips(clipLeft, clipRight);
+    EXPECT_FALSE(clipLeft);
+    EXPECT_FALSE(clipRight);
+
+    // +1 dB on the left only: its lamp lights and stays lit for 0.5 s.
+    sineBlock(std::pow(10.0, 1.0 / 20.0), 0.1);
+    e.getOutputLevels(left, right);
+    EXPECT_NEAR(left, 61.0 / 66.0, 0.02);
+    e.getOutputClips(clipLeft, clipRight);
+    EXPECT_TRUE(clipLeft);
+    EXPECT_FALSE(clipRight);
+    sineBlock(0.0, 0.45);
+    e.getOutputClips(clipLeft, clipRight);
+    EXPECT_TRUE(clipLeft);
+    // The peak falls at 0.5 Hz towards -0.08: about 0.16 left after 0.45 s.
+    e.getOutputLevels(left, right);
+    EXPECT_GT(left, 0.1f);
+    EXPECT_LT(left, 0.35f);
+    sineBlock(0.0, 0.06);
+    e.getOutputClips(clipLeft, clipRight);
+    EXPECT_FALSE(clipLeft);
+    sineBlock(0.0, 0.5);
+    e.getOutputLevels(left, right);
+    EXPECT_EQ(left, 0.0f);
+    EXPECT_EQ(right, 0.0f);
 }

@@ -152,3 +152,67 @@ TEST(LookAheadLimiterTests, AveragedReductionRisesSmoothlyWithARisingLevel)
         EXPECT_GT(previous, 10.0f);
     }
 }
+
+TEST(LookAheadLimiterTests, SoftKneeReductionOfSteadyLevels)
+{
+    // Reduction in dB for a steady level o dB over the threshold:
+    // 2 tanh((o - 2) / 2) + 2 below 2 dB over, o itself from there on.
+    auto knee = [](double o) { return o < 2.0 ? 2.0 * std::tanh((o - 2.0) * 0.5) + 2.0 : o; };
+    struct Case { float thresholdControl; double levelDb; };
+    const Case cases[] = { { 1.0f, -10.0 }, { 1.0f, -1.0 }, { 1.0f, 0.0 }, { 1.0f, 1.0 }, { 1.0f, 6.0 },
+                           { 0.5f, -12.0 }, { 0.5f, -6.0 }, { 0.5f, 0.0 }, { 0.0f, -30.0 } };
+    for (const auto& c : cases)
+    {
+        LookAheadLimiter limiter;
+        limiter.setThresholdControl(c.thresholdControl);
+        limiter.setOutputGain(1.0f);
+        const float x = (float) std::pow(10.0, c.levelDb / 20.0);
+        std::vector<float> l(44100, x), r(44100, -0.5f * x);
+        limiter.process(l.data(), r.data(), (int) l.size());
+        const double threshold = (1.0 - c.thresholdControl) * -24.0;
+        const double expectedDb = c.levelDb - knee(c.levelDb - threshold) - threshold;
+        EXPECT_NEAR(20.0 * std::log10(l.back()), expectedDb, 0.01) << c.thresholdControl << " " << c.levelDb;
+        EXPECT_NEAR(r.back(), -0.5f * l.back(), 1e-6f);
+    }
+    // At the threshold itself the knee already takes about 0.48 dB.
+    EXPECT_NEAR(knee(0.0), 0.4768, 1e-4);
+}
+
+TEST(LookAheadLimiterTests, ReleaseRecoversWithItsTimeConstant)
+{
+    // After 12 dB of reduction the level drops far below the threshold; the
+    // reduction then falls by 1/e in 1 / (0.000444 k) samples (51 ms at 44.1 kHz).
+    for (double rate : { 44100.0, 48000.0, 96000.0 })
+    {
+        LookAheadLimiter limiter;
+        limiter.prepare(rate);
+        limiter.setThresholdControl(1.0f);
+        limiter.setOutputGain(1.0f);
+        SampleRateContext context;
+        context.set(rate);
+        const double tau = -1.0 / std::log(1.0 - 0.000444 * (double) context.kF);
+        const int loud = (int) rate;
+        const int total = loud + (int) (6.0 * tau);
+        std::vector<float> in((size_t) total), l, r;
+        for (int i = 0; i < total; ++i)
+            in[(size_t) i] = i < loud ? 3.981072f : 0.01f;  // +12 dB, then -40 dB
+        l = in;
+        r = in;
+        limiter.process(l.data(), r.data(), total);
+        const int d = limiter.getLookAheadSamples();
+        // Reduction of the quiet audio as it leaves the limiter.
+        int recovered = -1;
+        for (int t = loud + d; t < total; ++t)
+        {
+            const double reduction = 20.0 * std::log10(in[(size_t) (t - d)] / l[(size_t) t]);
+            if (reduction < 12.0 / std::exp(1.0))
+            {
+                recovered = t - loud;
+                break;
+            }
+        }
+        ASSERT_GT(recovered, 0) << rate;
+        // The two averages put the reduction 128 positions late.
+        EXPECT_NEAR((double) recovered, tau + 128.0, 0.02 * tau) << rate;
+    }
+}

@@ -134,6 +134,10 @@ TEST(ModulatorTests, SyncedRateAndPhaseFollowTheTempo)
     e.setTempo(-10.0);
     e.setTempo(std::nan(""));
     EXPECT_NEAR(e.getOscillator(1).rate, 1.0, 1e-12);
+    // The tempo is taken in single precision.
+    e.setTempo(133.3333333333333);
+    EXPECT_EQ(e.getOscillator(0).rate, (double) 133.3333333333333f / 60.0 * 0.5);
+    e.setTempo(120.0);
     e.syncModulatorPhase(0, 3.25);
     EXPECT_NEAR(e.getOscillator(0).phase, kPi / 2, 1e-6);
     EXPECT_NEAR(e.getOscillator(1).phase, kPi / 2, 1e-6);
@@ -236,4 +240,62 @@ TEST(ModulatorTests, LfoLampFollowsTheFirstHalfCycle)
     }
     EXPECT_NEAR(lit, 100, 12);
     EXPECT_NEAR(dark, 100, 12);
+}
+
+TEST(ModulatorTests, RandomShapeDrawsAtEveryPhaseReset)
+{
+    // 0.1 Hz random: no wrap for ten seconds, so only resets draw new values.
+    DelayEngine e;
+    e.setGlobalParameter(47, 0.0f);
+    e.setGlobalParameter(56, 0.0f);  // random
+    e.setGlobalParameter(54, 0.0f);  // 0.1 Hz
+    e.setGlobalParameter(52, 0.0f);
+    const auto steady = collect(e, DelayEngine::bufferOscillator1Left, 4410);
+    const float before = e.getOscillator(0).held;
+    EXPECT_NEAR(steady.back(), 0.5f * before + 0.5f, 1e-5f);
+    e.retriggerModulator(0);
+    const float afterRetrigger = e.getOscillator(0).held;
+    EXPECT_NE(afterRetrigger, before);
+    // The new value reaches the buffer within a few milliseconds (smoothing 0.05).
+    const auto next = collect(e, DelayEngine::bufferOscillator1Left, 441);
+    EXPECT_NEAR(next.back(), 0.5f * afterRetrigger + 0.5f, 1e-5f);
+    // Clock sync of a synced modulator draws again; a free one ignores the clock.
+    e.syncModulatorPhase(0, 2.5);
+    EXPECT_EQ(e.getOscillator(0).held, afterRetrigger);
+    e.setGlobalParameter(52, 1.0f);
+    e.syncModulatorPhase(0, 2.5);
+    EXPECT_NE(e.getOscillator(0).held, afterRetrigger);
+    EXPECT_EQ(e.getOscillator(0).held, e.getOscillator(1).held);  // same sequence, same number of draws
+}
+
+TEST(ModulatorTests, DetectorGateNeedsTheOffThresholdBeforeItRetriggersAgain)
+{
+    // On at -24 dB, off at -48 dB, both compared with the mean square r of
+    // left + right as 20 log10 r. Steady inputs: loud 0.5 + 0.5 (r = 1, 0 dB),
+    // middle 0.0628 + 0.0628 (r = 0.0158, -36 dB, between the two), quiet 0.
+    struct Step { float in; int samples; };
+    struct Case { std::vector<Step> steps; int expectedRetriggers; };
+    const Case cases[] = {
+        { { { 0.5f, 4410 } }, 1 },
+        { { { 0.5f, 4410 }, { 0.0628f, 22050 }, { 0.5f, 4410 } }, 1 },  // never below off
+        { { { 0.5f, 4410 }, { 0.0f, 22050 }, { 0.5f, 4410 } }, 2 },
+        { { { 0.5f, 4410 }, { 0.0f, 22050 }, { 0.0628f, 22050 }, { 0.0f, 22050 }, { 0.5f, 4410 } }, 2 },
+    };
+    for (const auto& c : cases)
+    {
+        DelayEngine e;
+        e.setGlobalParameter(47, 0.5f);   // envelope
+        e.setGlobalParameter(48, 1.0f);   // retriggered by the detector
+        e.setGlobalParameter(49, 1.0f);
+        e.setGlobalParameter(50, 24.0f / 64.0f);
+        e.setGlobalParameter(51, 48.0f / 64.0f);
+        int retriggers = 0;
+        for (const auto& s : c.steps)
+            for (int done = 0; done < s.samples; done += 441)
+            {
+                collect(e, DelayEngine::bufferEnvelope1, 441, s.in, s.in);
+                retriggers += e.takeRetriggerEvent(0) ? 1 : 0;
+            }
+        EXPECT_EQ(retriggers, c.expectedRetriggers) << c.steps.size();
+    }
 }
