@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -23,11 +24,20 @@ constexpr int kIdleIntervalMs = 20;
 // Xlib's default handler ends the process on any error, also on those of a
 // plug-in's own connection (Xlib has one handler per process). Hosts install
 // a handler that reports and goes on; so does this one.
+// The first few are shown; a window manager's absence under Xvfb alone
+// causes some (properties asked of atoms it would have made).
 int reportXError(Display* d, XErrorEvent* event)
 {
-    char text[256] = {};
-    XGetErrorText(d, event->error_code, text, sizeof(text) - 1);
-    std::fprintf(stderr, "X error (ignored): %s, request %d\n", text, int(event->request_code));
+    constexpr int kShown = 3;
+    static std::atomic<int> count { 0 };
+    const int n = ++count;
+    if (n <= kShown)
+    {
+        char text[256] = {};
+        XGetErrorText(d, event->error_code, text, sizeof(text) - 1);
+        std::fprintf(stderr, "X error (ignored): %s, request %d%s\n", text, int(event->request_code),
+                     n == kShown ? "; further X errors not shown" : "");
+    }
     return 0;
 }
 } // namespace
