@@ -381,7 +381,7 @@ bool AudioEffectX::matchArrangement(VstSpeakerArrangement** to, VstSpeakerArrang
         return false;
     (*to)->type = from->type;
     for (VstInt32 i = 0; i < from->numChannels; ++i)
-        if (! copySpeaker(&(*to)->speakers[i], &from->speakers[i]))
+        if (! copySpeaker(vstSpeakerAt(*to, i), vstSpeakerAt(from, i)))
             return false;
     return true;
 }

@@ -196,9 +196,12 @@ VstIntPtr VSTWrapper::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr valu
         case effSetProgramName:
         case effGetChunk:
         case effSetChunk:
+        case effMainsChanged:
         {
             // These may reach the processor's GUI side (program and state
-            // changes tell the editor).
+            // changes tell the editor). The lock is taken before the
+            // processor's callback lock, as on the message thread, so that
+            // the two threads can never wait for each other.
             const juce::MessageManagerLock lock;
             return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
         }
@@ -273,7 +276,7 @@ VstInt32 VSTWrapper::processEvents(VstEvents* events)
 
     for (VstInt32 i = 0; i < events->numEvents; ++i)
     {
-        const VstEvent* event = events->events[i];
+        const VstEvent* event = vstEventAt(events, i);
         if (event == nullptr)
             continue;
         const int offset = juce::jmax(0, static_cast<int>(event->deltaFrames));

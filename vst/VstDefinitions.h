@@ -342,6 +342,12 @@ struct VstMidiSysexEvent
     VstIntPtr resvd2;
 };
 
+// Event i of a list of any length (the declared array holds 2).
+inline VstEvent* vstEventAt(const VstEvents* events, VstInt32 i) noexcept
+{
+    return reinterpret_cast<VstEvent* const*>(reinterpret_cast<const char*>(events) + offsetof(VstEvents, events))[i];
+}
+
 static_assert(sizeof(VstEvent) == 32, "VstEvent layout");
 static_assert(offsetof(VstEvents, reserved) == 8 && offsetof(VstEvents, events) == 16,
               "VstEvents layout");
@@ -491,6 +497,14 @@ struct VstSpeakerArrangement
 };
 
 static_assert(offsetof(VstSpeakerArrangement, speakers) == 8, "VstSpeakerArrangement layout");
+
+// Speaker i of an arrangement of any size (the declared array holds 8).
+inline VstSpeakerProperties* vstSpeakerAt(VstSpeakerArrangement* arrangement, VstInt32 i) noexcept
+{
+    return reinterpret_cast<VstSpeakerProperties*>(reinterpret_cast<char*>(arrangement)
+                                                   + offsetof(VstSpeakerArrangement, speakers))
+           + i;
+}
 
 constexpr size_t vstSpeakerArrangementBytes(VstInt32 numChannels) noexcept
 {

@@ -219,7 +219,8 @@ protected:
             midi[i].midiData[0] = char(offsetsAndStatus[i].second);
             midi[i].midiData[1] = 60;
             midi[i].midiData[2] = 100;
-            events->events[i] = reinterpret_cast<VstEvent*>(&midi[i]);
+            reinterpret_cast<VstEvent**>(block.data() + offsetof(VstEvents, events))[i]
+                = reinterpret_cast<VstEvent*>(&midi[i]);
         }
         dispatch(effProcessEvents, 0, 0, events);
     }

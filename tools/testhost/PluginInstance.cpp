@@ -122,8 +122,9 @@ void PluginInstance::process(float** inputs, float** outputs, int numSamples, co
         eventsBlock.assign(offsetof(VstEvents, events) + pointerBytes, 0);
         auto* list = reinterpret_cast<VstEvents*>(eventsBlock.data());
         list->numEvents = VstInt32(midiEvents.size());
+        auto** pointers = reinterpret_cast<VstEvent**>(eventsBlock.data() + offsetof(VstEvents, events));
         for (size_t i = 0; i < midiEvents.size(); ++i)
-            list->events[i] = reinterpret_cast<VstEvent*>(&midiEvents[i]);
+            pointers[i] = reinterpret_cast<VstEvent*>(&midiEvents[i]);
         dispatch(effProcessEvents, 0, 0, list);
     }
 
