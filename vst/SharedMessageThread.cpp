@@ -22,8 +22,10 @@ SharedMessageThread::~SharedMessageThread()
     if (! ownsMessageManager)
         return;
 
-    if (auto* mm = juce::MessageManager::getInstanceWithoutCreating())
-        mm->stopDispatchLoop();
+    // Asked on the message thread itself: stopDispatchLoop called from here
+    // would still touch the message manager after posting the quit message,
+    // by which time the loop may have ended and deleted it.
+    juce::MessageManager::callAsync([] { juce::MessageManager::getInstance()->stopDispatchLoop(); });
     stopThread(kStopTimeoutMs);
 }
 

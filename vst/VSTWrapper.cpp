@@ -51,6 +51,20 @@ void fillStereoArrangement(VstSpeakerArrangement& arrangement)
     std::strcpy(arrangement.speakers[1].name, "R");
 }
 
+// Pins 0 and 1 of the stereo pair, labelled "Input 1", "In 1" and so on.
+bool describePin(VstInt32 index, VstPinProperties* properties, const char* label, const char* shortLabel)
+{
+    if (properties == nullptr || ! juce::isPositiveAndBelow(static_cast<int>(index), VSTWrapper::kNumChannels))
+        return false;
+    std::memset(properties, 0, sizeof(*properties));
+    const juce::String number(static_cast<int>(index) + 1);
+    (label + number).copyToUTF8(properties->label, sizeof(properties->label));
+    (shortLabel + number).copyToUTF8(properties->shortLabel, sizeof(properties->shortLabel));
+    properties->flags = kVstPinIsActive | kVstPinIsStereo;
+    properties->arrangementType = kSpeakerArrStereo;
+    return true;
+}
+
 VstInt32 numProgramsOf(juce::AudioProcessor* p)
 {
     return p != nullptr ? juce::jmax(1, p->getNumPrograms()) : 1;
@@ -658,26 +672,12 @@ VstInt32 VSTWrapper::getNumMidiInputChannels()
 
 bool VSTWrapper::getInputProperties(VstInt32 index, VstPinProperties* properties)
 {
-    if (properties == nullptr || ! juce::isPositiveAndBelow(static_cast<int>(index), kNumChannels))
-        return false;
-    std::memset(properties, 0, sizeof(*properties));
-    std::snprintf(properties->label, sizeof(properties->label), "Input %d", static_cast<int>(index) + 1);
-    std::snprintf(properties->shortLabel, sizeof(properties->shortLabel), "In %d", static_cast<int>(index) + 1);
-    properties->flags = kVstPinIsActive | kVstPinIsStereo;
-    properties->arrangementType = kSpeakerArrStereo;
-    return true;
+    return describePin(index, properties, "Input ", "In ");
 }
 
 bool VSTWrapper::getOutputProperties(VstInt32 index, VstPinProperties* properties)
 {
-    if (properties == nullptr || ! juce::isPositiveAndBelow(static_cast<int>(index), kNumChannels))
-        return false;
-    std::memset(properties, 0, sizeof(*properties));
-    std::snprintf(properties->label, sizeof(properties->label), "Output %d", static_cast<int>(index) + 1);
-    std::snprintf(properties->shortLabel, sizeof(properties->shortLabel), "Out %d", static_cast<int>(index) + 1);
-    properties->flags = kVstPinIsActive | kVstPinIsStereo;
-    properties->arrangementType = kSpeakerArrStereo;
-    return true;
+    return describePin(index, properties, "Output ", "Out ");
 }
 
 // Stereo in and stereo out is the only arrangement this effect has.
@@ -742,7 +742,11 @@ void VSTWrapper::closeEditor()
         editorHolder->removeFromDesktop();
         editorHolder.reset();
     }
-    editorComponent.reset();
+    if (editorComponent != nullptr)
+    {
+        processor->editorBeingDeleted(editorComponent.get());
+        editorComponent.reset();
+    }
 }
 
 void VSTWrapper::editorResized(int width, int height)

@@ -540,3 +540,29 @@ TEST_F(VSTWrapperTest, ProgramNumbersOutOfRangeAreIgnored)
     EXPECT_STREQ(text, "Only");
     EXPECT_EQ(dispatch(effGetProgramNameIndexed, 1, 0, text), 0);
 }
+
+TEST_F(VSTWrapperTest, PinsAndSpeakersAreOneStereoPair)
+{
+    VstPinProperties pin {};
+    EXPECT_EQ(dispatch(effGetInputProperties, 1, 0, &pin), 1);
+    EXPECT_STREQ(pin.label, "Input 2");
+    EXPECT_STREQ(pin.shortLabel, "In 2");
+    EXPECT_EQ(pin.flags, kVstPinIsActive | kVstPinIsStereo);
+    EXPECT_EQ(dispatch(effGetOutputProperties, 0, 0, &pin), 1);
+    EXPECT_STREQ(pin.label, "Output 1");
+    EXPECT_EQ(dispatch(effGetOutputProperties, 2, 0, &pin), 0);
+    EXPECT_EQ(dispatch(effGetInputProperties, -1, 0, &pin), 0);
+
+    VstSpeakerArrangement* in = nullptr;
+    VstSpeakerArrangement* out = nullptr;
+    EXPECT_EQ(dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&in), &out), 1);
+    ASSERT_NE(in, nullptr);
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(in->type, kSpeakerArrStereo);
+    EXPECT_EQ(out->numChannels, 2);
+    EXPECT_EQ(dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(in), out), 1);
+
+    VstSpeakerArrangement mono {};
+    mono.numChannels = 1;
+    EXPECT_EQ(dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&mono), out), 0);
+}
