@@ -22,10 +22,11 @@ SharedMessageThread::~SharedMessageThread()
     if (! ownsMessageManager)
         return;
 
-    // Asked on the message thread itself: stopDispatchLoop called from here
-    // would still touch the message manager after posting the quit message,
-    // by which time the loop may have ended and deleted it.
-    juce::MessageManager::callAsync([] { juce::MessageManager::getInstance()->stopDispatchLoop(); });
+    // Posting from this thread still touches the message queue after the
+    // quit message is in it; the loop's thread deletes the message manager
+    // only once the posting is over.
+    juce::MessageManager::getInstance()->stopDispatchLoop();
+    quitPosted.signal();
     stopThread(kStopTimeoutMs);
 }
 
@@ -39,5 +40,6 @@ void SharedMessageThread::run()
 
     juce::MessageManager::getInstance()->runDispatchLoop();
 
+    quitPosted.wait();
     juce::shutdownJuce_GUI();
 }

@@ -24,6 +24,7 @@ private:
     void run() override;
 
     juce::WaitableEvent loopStarted;
+    juce::WaitableEvent quitPosted;
     bool ownsMessageManager = false;
 
     JUCE_DECLARE_NON_COPYABLE(SharedMessageThread)

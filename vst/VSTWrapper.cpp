@@ -172,10 +172,10 @@ VSTWrapper::VSTWrapper(audioMasterCallback host, std::unique_ptr<juce::AudioProc
 
 VSTWrapper::~VSTWrapper()
 {
-    cancelPendingUpdate();
     const juce::MessageManagerLock lock;
     closeEditor();
     processor->removeListener(this);
+    cancelPendingUpdate();
     processor->setPlayHead(nullptr);
     if (prepared)
         processor->releaseResources();
