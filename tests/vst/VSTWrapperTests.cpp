@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -36,8 +38,8 @@ public:
     void setCurrentProgram(int) override {}
     const juce::String getProgramName(int) override { return "Only"; }
     void changeProgramName(int, const juce::String&) override {}
-    bool hasEditor() const override { return false; }
-    juce::AudioProcessorEditor* createEditor() override { return nullptr; }
+    bool hasEditor() const override { return editorOffered; }
+    juce::AudioProcessorEditor* createEditor() override;
 
     void prepareToPlay(double rate, int block) override
     {
@@ -90,6 +92,8 @@ public:
         int bytes;
     };
 
+    static inline bool withEditor = false;
+    const bool editorOffered = withEditor;
     juce::AudioParameterFloat* gain = nullptr;
     juce::AudioParameterChoice* mode = nullptr;
     WrapperType seenWrapperType = wrapperType_Undefined;
@@ -103,6 +107,18 @@ public:
     std::vector<Midi> midiSeen;
     std::vector<juce::Optional<juce::AudioPlayHead::PositionInfo>> positions;
 };
+
+class ProbeEditor : public juce::AudioProcessorEditor
+{
+public:
+    explicit ProbeEditor(juce::AudioProcessor& p) : juce::AudioProcessorEditor(p) { setSize(300, 200); }
+    void paint(juce::Graphics& g) override { g.fillAll(juce::Colours::darkgrey); }
+};
+
+juce::AudioProcessorEditor* ProbeProcessor::createEditor()
+{
+    return new ProbeEditor(*this);
+}
 
 juce::AudioProcessor* makeProbe()
 {
@@ -565,4 +581,67 @@ TEST_F(VSTWrapperTest, PinsAndSpeakersAreOneStereoPair)
     VstSpeakerArrangement mono {};
     mono.numChannels = 1;
     EXPECT_EQ(dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&mono), out), 0);
+}
+
+// Hosts install an X error handler that reports and goes on; Xlib's default
+// one would end this program on the errors that a server without a window
+// manager (Xvfb) gives for properties of atoms no window manager made.
+void installHostLikeXErrorHandler()
+{
+    using Handler = int (*)(void*, void*);
+    using SetHandler = Handler (*)(Handler);
+    if (void* x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_GLOBAL))
+        if (auto set = reinterpret_cast<SetHandler>(dlsym(x11, "XSetErrorHandler")))
+            set([](void*, void*) { return 0; });
+}
+
+TEST(VSTWrapperEditor, EmbeddedInTheHostWindowAndResizedThroughTheHost)
+{
+    installHostLikeXErrorHandler();
+    FakeHost host;
+    fakeHost = &host;
+    ProbeProcessor::withEditor = true;
+    AEffect* effect = VSTWrapper::createEffect(fakeCallback, makeProbe);
+    ProbeProcessor::withEditor = false;
+    ASSERT_NE(effect, nullptr);
+    auto dispatch = [effect](VstInt32 opcode, void* ptr = nullptr) {
+        return effect->dispatcher(effect, opcode, 0, 0, ptr, 0.0f);
+    };
+    EXPECT_NE(effect->flags & effFlagsHasEditor, 0);
+
+    ERect* rect = nullptr;
+    ASSERT_EQ(dispatch(effEditGetRect, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->right - rect->left, 300);
+    EXPECT_EQ(rect->bottom - rect->top, 200);
+
+    if (juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() != nullptr)
+    {
+        // A window of this program stands in for the host's.
+        juce::Component hostWindow;
+        hostWindow.setSize(300, 200);
+        hostWindow.addToDesktop(0);
+        ASSERT_EQ(dispatch(effEditOpen, hostWindow.getWindowHandle()), 1);
+        auto* probe = dynamic_cast<ProbeProcessor*>(&static_cast<VSTWrapper*>(effect->object)->getProcessor());
+        auto* editor = probe->getActiveEditor();
+        ASSERT_NE(editor, nullptr);
+        EXPECT_TRUE(editor->isShowing());
+
+        editor->setSize(420, 260);
+        bool resized = false;
+        for (const auto& c : host.calls)
+            if (c.opcode == audioMasterSizeWindow)
+                resized = c.index == 420 && c.value == 260;
+        EXPECT_TRUE(resized);
+        ASSERT_EQ(dispatch(effEditGetRect, &rect), 1);
+        EXPECT_EQ(rect->right, 420);
+        EXPECT_EQ(rect->bottom, 260);
+
+        dispatch(effEditClose);
+        EXPECT_EQ(probe->getActiveEditor(), nullptr);
+    }
+
+    dispatch(effClose);
+    TestHelpers::pumpMessages();
+    fakeHost = nullptr;
 }
