@@ -356,9 +356,9 @@ void printInfo(PluginInstance& plugin)
                   << plugin.getParameterDisplay(i) << "\t" << plugin.getParameterLabel(i) << "\n";
 }
 
-bool makeInput(const std::string& spec, double rate, WavFile& input, std::string& error)
+bool makeInput(const std::string& source, double rate, WavFile& input, std::string& error)
 {
-    const auto parts = split(spec, ':');
+    const auto parts = split(source, ':');
     double seconds = 0, hz = 0;
     if (parts.size() == 2 && (parts[0] == "silence" || parts[0] == "impulse") && parseNumber(parts[1], seconds)
         && seconds >= 0)
@@ -380,7 +380,7 @@ bool makeInput(const std::string& spec, double rate, WavFile& input, std::string
             input.channels[0][i] = input.channels[1][i] = float(0.5 * std::sin(2.0 * M_PI * hz * double(i) / rate));
         return true;
     }
-    return input.read(spec, error);
+    return input.read(source, error);
 }
 
 int render(PluginInstance& plugin, const Options& o)
