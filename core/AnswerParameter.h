@@ -1,0 +1,18 @@
+#pragma once
+
+#include "core/BoolParameter.h"
+
+// A switch whose text is "yes" / "no"; reading takes exactly those words.
+class AnswerParameter : public BoolParameter
+{
+public:
+    AnswerParameter(int id, const juce::String& name, const juce::String& valueText);
+
+    std::unique_ptr<Parameter> clone(int newId, const juce::String& newName) const override;
+
+    juce::String getText() const override;
+    void setText(const juce::String& text, bool notify) override;
+
+private:
+    AnswerParameter(const AnswerParameter& source, int newId, const juce::String& newName);
+};

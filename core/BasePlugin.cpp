@@ -1,0 +1,1031 @@
+#include "core/BasePlugin.h"
+
+#include "core/AudioProcessorEditorWrapper.h"
+#include "core/BundleResources.h"
+#include "core/FloatParameter.h"
+#include "core/HostParameter.h"
+#include "core/PluginGuiRoot.h"
+#include "core/XmlHelpers.h"
+
+#include <cmath>
+
+namespace
+{
+// Events that the editor base handles, always present after the product's own.
+const char* const kBuiltInEventNames[] = {
+    "Options",          "About",           "Select next preset",  "Select previous preset",
+    "Browse presets",   "Save preset",     "Save preset as",      "Copy current preset",
+    "Paste copied preset", "Store current preset", "Toggle Midi Learn"
+};
+constexpr int kFirstBuiltInEventUid = 1000;
+
+constexpr int kNumDebugEntries = 12;
+constexpr int kFirstDebugParameterId = 300000;
+constexpr int kFirstDebugEventUid = 10000;
+
+constexpr int kHostValueTextDecimals = 8;
+
+const char* const kMakerFolderName = "Orv Group";
+const char* const kDefaultProcessingQualityName = "DefaultProcessingQuality";
+
+const juce::XmlElement* findChildTagged(const juce::XmlElement& parent, const juce::String& tag)
+{
+    for (auto* child : parent.getChildIterator())
+        if (tagNameIs(*child, tag))
+            return child;
+    return nullptr;
+}
+
+juce::String yesNo(bool b)
+{
+    return b ? "yes" : "no";
+}
+
+// An absolute path as a file; anything else names no file.
+juce::File fileFromPath(const juce::String& path)
+{
+    return juce::File::isAbsolutePath(path) ? juce::File(path) : juce::File();
+}
+
+std::unique_ptr<juce::XmlElement> parseXmlFile(const juce::File& file)
+{
+    if (!file.existsAsFile())
+        return nullptr;
+    return juce::parseXML(file);
+}
+
+bool writeXmlCreatingFolder(const juce::XmlElement& element, const juce::File& file)
+{
+    if (file == juce::File())
+        return false;
+    file.getParentDirectory().createDirectory();
+    return writeXmlFile(element, file);
+}
+} // namespace
+
+//==============================================================================
+BasePlugin::BasePlugin(const BusesProperties& buses)
+    : juce::AudioProcessor(buses), midiControl(&parameterManager)
+{
+    // Created before any other thread can ask for it, so that weak references
+    // may be taken from worker threads.
+    juce::WeakReference<BasePlugin> weakSelf(this);
+    juce::ignoreUnused(weakSelf);
+
+    hostParameters.ensureStorageAllocated(kNumHostParameters);
+    hostParameters.insertMultiple(0, nullptr, kNumHostParameters);
+    for (int i = 0; i < kNumHostParameters; ++i)
+    {
+        hostValues[(size_t) i].store(0.0f);
+        beingSetByHost[(size_t) i].store(0);
+        auto* hostParameter = new HostParameter(*this, i);
+        hostParameterObjects[(size_t) i] = hostParameter;
+        addParameter(hostParameter);
+    }
+
+    parameterManager.loadFromResource("parameters.xml");
+    eventsMap.loadFromResource("events.xml");
+    for (int i = 0; i < (int) juce::numElementsInArray(kBuiltInEventNames); ++i)
+        eventsMap.addEvent(kBuiltInEventNames[i], kFirstBuiltInEventUid + i);
+
+    bundle = juce::File::getSpecialLocation(juce::File::currentApplicationFile);
+
+    // The owner id tells the user's own preset files from others'; it follows
+    // the user's login so that it is the same in every instance and session.
+    ownerId = juce::String::toHexString(juce::SystemStats::getLogonName().hashCode64());
+}
+
+BasePlugin::~BasePlugin()
+{
+    cancelPendingUpdate();
+    deleteEditorComponent();
+    if (presetCollection != nullptr)
+        presetCollection->removeListener(this);
+}
+
+void BasePlugin::completeStartUp(BasePlugin& plugin)
+{
+    if (plugin.isDebugTableEnabled())
+        plugin.addDebugTable();
+    plugin.initialise();
+    plugin.createGuiRoot();
+    plugin.parameterManager.sendAllValues();
+    plugin.postInitialise();
+    if (plugin.isDebugDumpEnabled())
+        plugin.restoreDebugDump();
+}
+
+void BasePlugin::initialise()
+{
+    loadStartupSettings();
+}
+
+void BasePlugin::loadStartupSettings()
+{
+    parameterManager.addListenerToAll(this);
+    loadUserSettings();
+    midiControl.setMapName(getProductName());
+    midiControl.loadDefaultMap();
+    loadDefaultHostParametersMap();
+}
+
+//==============================================================================
+std::unique_ptr<PluginGuiRoot> BasePlugin::createEditorComponent()
+{
+    return nullptr;
+}
+
+void BasePlugin::createGuiRoot()
+{
+    if (guiRoot != nullptr)
+        return;
+    guiRoot = createEditorComponent();
+    if (guiRoot == nullptr)
+        return;
+    guiRoot->initialise();
+    guiRoot->editorInitialised();
+    if (isDebugTableEnabled())
+        guiRoot->createDebugPanel();
+    guiRoot->sendLookAndFeelChange();
+    guiRoot->startTimer(kGuiTimerIntervalMs);
+}
+
+void BasePlugin::deleteEditorComponent()
+{
+    if (guiRoot == nullptr)
+        return;
+    guiRoot->stopTimer();
+    if (auto* parent = guiRoot->getParentComponent())
+        parent->removeChildComponent(guiRoot.get());
+    guiRoot.reset();
+}
+
+juce::AudioProcessorEditor* BasePlugin::createEditor()
+{
+    if (guiRoot == nullptr)
+        return nullptr;
+    return new AudioProcessorEditorWrapper(*this, *guiRoot);
+}
+
+//==============================================================================
+const juce::String BasePlugin::getName() const
+{
+    return getProductName();
+}
+
+juce::String BasePlugin::getBundlePath() const
+{
+    return bundle.getFullPathName();
+}
+
+void BasePlugin::checkProcessingMode()
+{
+    const bool nonRealtime = isNonRealtime();
+    if (nonRealtime == lastNonRealtime)
+        return;
+    lastNonRealtime = nonRealtime;
+    processingModeChanged(nonRealtime);
+    processingModeFlag.store(nonRealtime ? processingModeOffline : processingModeRealtime);
+    triggerAsyncUpdate();
+}
+
+void BasePlugin::prepareToPlay(double, int)
+{
+    checkProcessingMode();
+    preparedFlag.store(1);
+    triggerAsyncUpdate();
+}
+
+void BasePlugin::processBlock(juce::AudioBuffer<float>&, juce::MidiBuffer&)
+{
+    checkProcessingMode();
+}
+
+//==============================================================================
+// Host parameters
+
+Parameter* BasePlugin::getHostMappedParameter(int index) const
+{
+    if (!isValidHostIndex(index))
+        return nullptr;
+    const juce::ScopedLock sl(hostMapLock);
+    return hostParameters[index];
+}
+
+int BasePlugin::getNumParameters()
+{
+    return getNumHostParameters();
+}
+
+const juce::String BasePlugin::getParameterName(int index)
+{
+    if (!isValidHostIndex(index))
+        return {};
+    if (auto* p = getHostMappedParameter(index))
+        return getPluginParameterName(p->getId());
+    return "Parameter " + juce::String(index + 1);
+}
+
+float BasePlugin::getParameter(int index)
+{
+    if (!isValidHostIndex(index))
+        return 0.0f;
+    if (auto* p = getHostMappedParameter(index))
+        return p->getNormalisedValue();
+    return hostValues[(size_t) index].load();
+}
+
+const juce::String BasePlugin::getParameterText(int index)
+{
+    if (!isValidHostIndex(index))
+        return {};
+    if (auto* p = getHostMappedParameter(index))
+        return getPluginParameterText(p->getId());
+    return juce::String(hostValues[(size_t) index].load(), kHostValueTextDecimals);
+}
+
+float BasePlugin::getParameterDefaultValue(int index)
+{
+    if (auto* p = getHostMappedParameter(index))
+        return parameterManager.getDefaultValue(p->getId());
+    return 0.0f;
+}
+
+void BasePlugin::setParameter(int index, float value)
+{
+    // A value that is no number would reach the parameter's range arithmetic.
+    if (!isValidHostIndex(index) || std::isnan(value))
+        return;
+    hostValues[(size_t) index].store(value);
+    if (auto* p = getHostMappedParameter(index))
+    {
+        // Marks the write as the host's own, so that it is not echoed back.
+        beingSetByHost[(size_t) index].store(1);
+        p->setNormalisedValue(value, true);
+        beingSetByHost[(size_t) index].store(0);
+    }
+}
+
+bool BasePlugin::isParameterAutomatable(int index) const
+{
+    return isValidHostIndex(index);
+}
+
+juce::String BasePlugin::getHostParameterTextForValue(int index, float value)
+{
+    if (!isValidHostIndex(index))
+        return {};
+    auto* p = getHostMappedParameter(index);
+    if (p == nullptr)
+        return juce::String(value, kHostValueTextDecimals);
+    if (value == p->getNormalisedValue())
+        return getParameterText(index);
+    // Another value than the current one: ask a detached copy, so the real
+    // parameter and its listeners are left alone.
+    std::unique_ptr<Parameter> copy(p->clone(p->getId(), p->getName()));
+    if (copy == nullptr)
+        return {};
+    copy->setNormalisedValue(value, false);
+    return copy->getText();
+}
+
+float BasePlugin::getHostParameterValueForText(int index, const juce::String& text)
+{
+    if (!isValidHostIndex(index))
+        return 0.0f;
+    auto* p = getHostMappedParameter(index);
+    if (p == nullptr)
+        return juce::jlimit(0.0f, 1.0f, text.getFloatValue());
+    std::unique_ptr<Parameter> copy(p->clone(p->getId(), p->getName()));
+    if (copy == nullptr)
+        return 0.0f;
+    copy->setText(text, false);
+    return copy->getNormalisedValue();
+}
+
+juce::String BasePlugin::getPluginParameterText(int id)
+{
+    return parameterManager.getText(id);
+}
+
+juce::String BasePlugin::getPluginParameterName(int id)
+{
+    return parameterManager.getParameterName(id);
+}
+
+int BasePlugin::getHostIndexForParameterId(int parameterId) const
+{
+    const juce::ScopedLock sl(hostIndexById.getLock());
+    return hostIndexById.contains(parameterId) ? hostIndexById[parameterId] : -1;
+}
+
+void BasePlugin::parameterChanged(Parameter* p)
+{
+    if (p == nullptr)
+        return;
+    const int index = getHostIndexForParameterId(p->getId());
+    if (!isValidHostIndex(index) || beingSetByHost[(size_t) index].load() != 0)
+        return;
+    hostParameterObjects[(size_t) index]->sendValueChangedMessageToListeners(p->getNormalisedValue());
+}
+
+void BasePlugin::parameterChangeGestureBegin(Parameter* p)
+{
+    if (p == nullptr)
+        return;
+    const int index = getHostIndexForParameterId(p->getId());
+    if (isValidHostIndex(index))
+        hostParameterObjects[(size_t) index]->beginChangeGesture();
+}
+
+void BasePlugin::parameterChangeGestureEnd(Parameter* p)
+{
+    if (p == nullptr)
+        return;
+    const int index = getHostIndexForParameterId(p->getId());
+    if (isValidHostIndex(index))
+        hostParameterObjects[(size_t) index]->endChangeGesture();
+}
+
+void BasePlugin::notifyHostParameterNamesChanged()
+{
+    updateHostDisplay(ChangeDetails().withParameterInfoChanged(true));
+}
+
+void BasePlugin::assignHostParameter(int index, Parameter* p, bool notify)
+{
+    if (p == nullptr)
+    {
+        unassignHostParameter(index);
+        return;
+    }
+    // Refused requests leave the map exactly as it was: the parameter keeps
+    // its old slot.
+    if (!isValidHostIndex(index) || !p->isAutomatable())
+        return;
+    {
+        const juce::ScopedLock sl(hostMapLock);
+        if (hostParameters[index] == p)
+            return;
+        const juce::ScopedLock idLock(hostIndexById.getLock());
+        const int oldIndex = hostParameters.indexOf(p);
+        if (oldIndex >= 0)
+            hostParameters.set(oldIndex, nullptr);
+        if (auto* previous = hostParameters[index])
+            hostIndexById.remove(previous->getId());
+        hostParameters.set(index, p);
+        hostIndexById.set(p->getId(), index);
+    }
+    if (notify)
+    {
+        notifyHostParameterNamesChanged();
+        hostMapBroadcaster.sendChangeMessage();
+    }
+}
+
+void BasePlugin::assignHostParameterByIndex(int index, int parameterId, bool notify)
+{
+    assignHostParameter(index, parameterManager.getParameter(parameterId), notify);
+}
+
+void BasePlugin::unassignHostParameter(int index)
+{
+    if (!isValidHostIndex(index))
+        return;
+    {
+        const juce::ScopedLock sl(hostMapLock);
+        auto* p = hostParameters[index];
+        if (p == nullptr)
+            return;
+        const juce::ScopedLock idLock(hostIndexById.getLock());
+        hostParameters.set(index, nullptr);
+        hostIndexById.remove(p->getId());
+    }
+    notifyHostParameterNamesChanged();
+    hostMapBroadcaster.sendChangeMessage();
+}
+
+int BasePlugin::getParameterIdForHostIndex(int index) const
+{
+    if (auto* p = getHostMappedParameter(index))
+        return p->getId();
+    return -1;
+}
+
+void BasePlugin::clearHostParametersMap()
+{
+    {
+        const juce::ScopedLock sl(hostMapLock);
+        const juce::ScopedLock idLock(hostIndexById.getLock());
+        hostParameters.clearQuick();
+        hostParameters.insertMultiple(0, nullptr, kNumHostParameters);
+        hostIndexById.clear();
+    }
+    notifyHostParameterNamesChanged();
+    hostMapBroadcaster.sendChangeMessage();
+}
+
+bool BasePlugin::isValidHostParametersMap(const juce::XmlElement* element) const
+{
+    return element != nullptr && tagNameIs(*element, "HostParametersMap")
+        && element->getStringAttribute("name").equalsIgnoreCase(getProductName());
+}
+
+bool BasePlugin::loadHostParametersMap(const juce::XmlElement* element)
+{
+    if (!isValidHostParametersMap(element))
+        return false;
+    {
+        const juce::ScopedLock sl(hostMapLock);
+        const juce::ScopedLock idLock(hostIndexById.getLock());
+        hostParameters.clearQuick();
+        hostParameters.insertMultiple(0, nullptr, kNumHostParameters);
+        hostIndexById.clear();
+    }
+    for (auto* assign : element->getChildIterator())
+    {
+        if (!tagNameIs(*assign, "assign"))
+            continue;
+        const int index = assign->getIntAttribute("hostParam", 0) - 1;
+        // An unknown name is skipped; it must not free the slot it names.
+        if (auto* p = parameterManager.getParameterByName(assign->getStringAttribute("pluginParam")))
+            assignHostParameter(index, p, false);
+    }
+    // The host shows other names now.
+    notifyHostParameterNamesChanged();
+    hostMapBroadcaster.sendChangeMessage();
+    return true;
+}
+
+std::unique_ptr<juce::XmlElement> BasePlugin::createHostParametersMapXml() const
+{
+    auto root = std::make_unique<juce::XmlElement>("HostParametersMap");
+    root->setAttribute("name", getProductName());
+    const juce::ScopedLock sl(hostMapLock);
+    for (int i = 0; i < kNumHostParameters; ++i)
+    {
+        if (auto* p = hostParameters[i])
+        {
+            auto* assign = root->createNewChildElement("assign");
+            assign->setAttribute("hostParam", i + 1);
+            assign->setAttribute("pluginParam", p->getName());
+        }
+    }
+    return root;
+}
+
+bool BasePlugin::loadHostParametersMapFile(const juce::File& file)
+{
+    auto xml = parseXmlFile(file);
+    return xml != nullptr && loadHostParametersMap(xml.get());
+}
+
+bool BasePlugin::saveHostParametersMapFile(const juce::File& file) const
+{
+    auto xml = createHostParametersMapXml();
+    return writeXmlCreatingFolder(*xml, file);
+}
+
+juce::String BasePlugin::getHostParametersMapFileExtension() const
+{
+    return "." + getShortCode().toLowerCase() + "hpmap";
+}
+
+void BasePlugin::loadDefaultHostParametersMap()
+{
+    if (loadDefaultHostMapAtStart)
+    {
+        loadHostParametersMapFile(fileFromPath(defaultHostMapFile));
+        return;
+    }
+    const auto text = loadBundleResourceAsString("default" + getHostParametersMapFileExtension());
+    if (auto xml = juce::parseXML(text))
+        loadHostParametersMap(xml.get());
+}
+
+//==============================================================================
+// Diagnostics
+
+void BasePlugin::addDebugTable()
+{
+    for (int i = 0; i < kNumDebugEntries; ++i)
+    {
+        auto parameter = std::make_unique<FloatParameter>(kFirstDebugParameterId + i,
+                                                          "Debug Parameter " + juce::String(i), 0.0f, 1.0f, 0.0f);
+        auto* p = parameter.get();
+        if (parameterManager.addParameter(std::move(parameter)))
+            p->addListener(this);
+    }
+    for (int i = 0; i < kNumDebugEntries; ++i)
+        eventsMap.addEvent("Debug Event " + juce::String(i), kFirstDebugEventUid + i);
+}
+
+juce::File BasePlugin::getDebugDumpFile() const
+{
+    return getUserDataFolder().getChildFile(getProductName() + ".dump");
+}
+
+void BasePlugin::restoreDebugDump()
+{
+    if (auto xml = parseXmlFile(getDebugDumpFile()))
+        restorePluginState(xml.get());
+    stateRestoredFlag.store(1);
+    triggerAsyncUpdate();
+}
+
+void BasePlugin::writeDebugDump()
+{
+    if (auto xml = createPluginState())
+        writeXmlCreatingFolder(*xml, getDebugDumpFile());
+    stateStoredFlag.store(1);
+    triggerAsyncUpdate();
+}
+
+//==============================================================================
+// Folders and settings
+
+juce::File BasePlugin::getUserDataFolder() const
+{
+    return juce::File::getSpecialLocation(juce::File::userApplicationDataDirectory)
+        .getChildFile(kMakerFolderName)
+        .getChildFile(getProductName());
+}
+
+juce::File BasePlugin::getCommonDataFolder() const
+{
+    return juce::File::getSpecialLocation(juce::File::commonApplicationDataDirectory)
+        .getChildFile(kMakerFolderName)
+        .getChildFile(getProductName());
+}
+
+bool BasePlugin::addNamedFolder(const juce::String& name, const juce::File& path, bool create)
+{
+    if (namedFolders.contains(name))
+        return false;
+    namedFolders.set(name, path);
+    if (create && !path.isDirectory())
+        path.createDirectory();
+    return true;
+}
+
+juce::File BasePlugin::getNamedFolder(const juce::String& name) const
+{
+    return namedFolders.contains(name) ? namedFolders[name] : juce::File();
+}
+
+bool BasePlugin::isValidSettingsXml(const juce::XmlElement* element, const juce::String& tag) const
+{
+    return element != nullptr && tagNameIs(*element, tag)
+        && element->getStringAttribute("application").equalsIgnoreCase(getProductName());
+}
+
+std::unique_ptr<juce::XmlElement> BasePlugin::createSettingsRoot(const juce::String& tag) const
+{
+    auto root = std::make_unique<juce::XmlElement>(tag);
+    root->setAttribute("application", getProductName());
+    return root;
+}
+
+juce::File BasePlugin::getUserSettingsFile() const
+{
+    return getUserDataFolder().getChildFile(getProductName() + ".ini");
+}
+
+bool BasePlugin::isValidUserSettings(const juce::XmlElement* element) const
+{
+    return isValidSettingsXml(element, "UserSettings");
+}
+
+bool BasePlugin::isValidPluginState(const juce::XmlElement* element) const
+{
+    return isValidSettingsXml(element, "PluginState");
+}
+
+juce::String BasePlugin::getAuthorName() const
+{
+    const juce::ScopedLock sl(authorLock);
+    return authorName;
+}
+
+void BasePlugin::setAuthorName(const juce::String& name)
+{
+    const juce::ScopedLock sl(authorLock);
+    authorName = name;
+}
+
+void BasePlugin::loadUserSettings()
+{
+    auto root = parseXmlFile(getUserSettingsFile());
+    if (root != nullptr && isValidUserSettings(root.get()))
+    {
+        for (auto* child : root->getChildIterator())
+        {
+            if (tagNameIs(*child, "Presets"))
+            {
+                if (auto* author = findChildTagged(*child, "Author"))
+                    setAuthorName(author->getStringAttribute("name"));
+            }
+            else if (tagNameIs(*child, "MidiControlMap"))
+            {
+                midiControl.setDefaultMapEnabled(child->getStringAttribute("default").equalsIgnoreCase("yes"));
+                midiControl.setDefaultMapFile(child->getStringAttribute("file"));
+            }
+            else if (tagNameIs(*child, "HostParametersMap"))
+            {
+                loadDefaultHostMapAtStart = child->getStringAttribute("default").equalsIgnoreCase("yes");
+                defaultHostMapFile = child->getStringAttribute("file");
+            }
+        }
+
+        const int qualityIds[] = { getDefaultRealtimeQualityParameterId(), getDefaultOfflineQualityParameterId() };
+        for (auto* child : root->getChildIterator())
+        {
+            if (!tagNameIs(*child, "Preset") || child->getStringAttribute("name") != kDefaultProcessingQualityName)
+                continue;
+            Preset quality;
+            quality.loadFromXml(child, &parameterManager, false);
+            for (int i = 0; i < quality.getNumEntries(); ++i)
+            {
+                auto* entry = quality.getEntry(i);
+                if (entry != nullptr && entry->id >= 0
+                    && (entry->id == qualityIds[0] || entry->id == qualityIds[1]))
+                    parameterManager.setText(entry->id, entry->text);
+            }
+        }
+
+        readSettings(*root);
+    }
+
+    parameterManager.copyValue(getRealtimeQualityParameterId(), getDefaultRealtimeQualityParameterId());
+    parameterManager.copyValue(getOfflineQualityParameterId(), getDefaultOfflineQualityParameterId());
+    copyDefaultSettings();
+}
+
+std::unique_ptr<juce::XmlElement> BasePlugin::createUserSettingsXml()
+{
+    auto root = createSettingsRoot("UserSettings");
+
+    root->createNewChildElement("Presets")->createNewChildElement("Author")->setAttribute("name", getAuthorName());
+
+    auto* midiMap = root->createNewChildElement("MidiControlMap");
+    midiMap->setAttribute("default", yesNo(midiControl.isDefaultMapEnabled()));
+    if (midiControl.getDefaultMapFile().isNotEmpty())
+        midiMap->setAttribute("file", midiControl.getDefaultMapFile());
+
+    auto* hostMap = root->createNewChildElement("HostParametersMap");
+    hostMap->setAttribute("default", yesNo(loadDefaultHostMapAtStart));
+    if (defaultHostMapFile.isNotEmpty())
+        hostMap->setAttribute("file", defaultHostMapFile);
+
+    Preset quality(kDefaultProcessingQualityName, {});
+    for (int id : { getDefaultRealtimeQualityParameterId(), getDefaultOfflineQualityParameterId() })
+        if (auto* p = parameterManager.getParameter(id))
+            quality.addParameter(p);
+    if (auto xml = quality.createXml(&parameterManager))
+        root->addChildElement(xml.release());
+
+    if (guiRoot != nullptr)
+        if (auto editorSettings = guiRoot->writeSettings())
+            root->addChildElement(editorSettings.release());
+
+    writeSettings(*root);
+    return root;
+}
+
+void BasePlugin::writeUserSettingsNow()
+{
+    if (auto xml = createUserSettingsXml())
+        writeXmlCreatingFolder(*xml, getUserSettingsFile());
+    if (isDebugDumpEnabled())
+        writeDebugDump();
+}
+
+void BasePlugin::saveUserSettings()
+{
+    // The settings include the editor's own element and are read from the
+    // parameters the message thread edits: a worker thread hands the save over.
+    auto* mm = juce::MessageManager::getInstanceWithoutCreating();
+    if (mm != nullptr && !mm->isThisTheMessageThread())
+    {
+        juce::WeakReference<BasePlugin> weakSelf(this);
+        juce::MessageManager::callAsync([weakSelf] {
+            if (auto* self = weakSelf.get())
+                self->writeUserSettingsNow();
+        });
+        return;
+    }
+    writeUserSettingsNow();
+}
+
+void BasePlugin::saveUserSettingsOnClose()
+{
+    writeUserSettingsNow();
+}
+
+//==============================================================================
+// Plug-in state
+
+std::unique_ptr<juce::XmlElement> BasePlugin::createPluginState()
+{
+    auto root = createSettingsRoot("PluginState");
+    if (guiRoot != nullptr)
+        if (auto editorState = guiRoot->createStateXml())
+            root->addChildElement(editorState.release());
+    return root;
+}
+
+void BasePlugin::restorePluginState(const juce::XmlElement* element)
+{
+    if (!isValidPluginState(element) || guiRoot == nullptr)
+        return;
+    if (auto* editorState = findChildTagged(*element, guiRoot->getStateTagName()))
+        guiRoot->restoreStateXml(*editorState);
+}
+
+void BasePlugin::getStateInformation(juce::MemoryBlock& destData)
+{
+    if (auto xml = createPluginState())
+        copyXmlToBinary(*xml, destData);
+    stateStoredFlag.store(1);
+    triggerAsyncUpdate();
+}
+
+void BasePlugin::setStateInformation(const void* data, int sizeInBytes)
+{
+    if (data != nullptr && sizeInBytes > 0)
+        if (auto xml = getXmlFromBinary(data, sizeInBytes))
+            restorePluginState(xml.get());
+    stateRestoredFlag.store(1);
+    triggerAsyncUpdate();
+}
+
+void BasePlugin::getCurrentProgramStateInformation(juce::MemoryBlock& destData)
+{
+    if (auto xml = createProgramState())
+        copyXmlToBinary(*xml, destData);
+}
+
+void BasePlugin::setCurrentProgramStateInformation(const void* data, int sizeInBytes)
+{
+    if (data != nullptr && sizeInBytes > 0)
+        if (auto xml = getXmlFromBinary(data, sizeInBytes))
+            restoreProgramState(xml.get());
+}
+
+//==============================================================================
+// Notifications
+
+void BasePlugin::addListener(Listener* l)
+{
+    if (l != nullptr)
+        listeners.add(l);
+}
+
+void BasePlugin::removeListener(Listener* l)
+{
+    listeners.remove(l);
+}
+
+void BasePlugin::handleAsyncUpdate()
+{
+    if (stateRestoredFlag.exchange(0) != 0)
+        listeners.call([this](Listener& l) { l.pluginStateRestored(this); });
+    if (stateStoredFlag.exchange(0) != 0)
+        listeners.call([this](Listener& l) { l.pluginStateStored(this); });
+    if (preparedFlag.exchange(0) != 0)
+        listeners.call([this](Listener& l) { l.pluginPrepared(this); });
+    const int mode = processingModeFlag.exchange(processingModeNone);
+    if (mode != processingModeNone)
+        listeners.call([this, mode](Listener& l) { l.processingModeChanged(this, mode); });
+}
+
+//==============================================================================
+// Presets
+
+PresetCollection* BasePlugin::getPresetCollection(int)
+{
+    return presetCollection.get();
+}
+
+PresetCollection* BasePlugin::getPresetCollectionAt(int)
+{
+    return presetCollection.get();
+}
+
+std::unique_ptr<Preset> BasePlugin::createPresetToSave(PresetCollection*, const juce::File&)
+{
+    return nullptr;
+}
+
+bool BasePlugin::isDefaultPresetApplied(PresetCollection* collection)
+{
+    return collection != nullptr && collection == presetCollection.get() && defaultPresetApplied.load();
+}
+
+void BasePlugin::setDefaultPresetApplied(PresetCollection* collection, bool applied)
+{
+    if (collection != nullptr && collection == presetCollection.get())
+        defaultPresetApplied.store(applied);
+}
+
+void BasePlugin::setPresetModified(PresetCollection* collection, bool modified)
+{
+    if (collection != nullptr && collection == presetCollection.get())
+        presetModified.store(modified);
+}
+
+bool BasePlugin::isPresetModified(PresetCollection* collection)
+{
+    return collection != nullptr && collection == presetCollection.get() && presetModified.load();
+}
+
+juce::File BasePlugin::getCurrentPresetPath(PresetCollection* collection)
+{
+    if (collection != nullptr && collection == presetCollection.get())
+        return currentPresetPath;
+    return {};
+}
+
+void BasePlugin::setCurrentPresetPath(PresetCollection* collection, const juce::File& file)
+{
+    if (collection != nullptr && collection == presetCollection.get())
+        currentPresetPath = file;
+}
+
+void BasePlugin::setPresetModified(bool modified)
+{
+    if (presetCollection != nullptr)
+        setPresetModified(presetCollection.get(), modified);
+}
+
+void BasePlugin::initPresetCollection(const juce::String& extension, const juce::File& rootFolder)
+{
+    auto fresh = std::make_unique<PresetCollection>("Presets", extension);
+    if (presetCollection != nullptr)
+        presetCollection->removeListener(this);
+    presetCollection = std::move(fresh);
+    presetCollection->addListener(this);
+    presetCollection->setRootFolder(rootFolder);
+}
+
+void BasePlugin::savePresetToFile(PresetCollection* collection, const juce::File& file)
+{
+    if (collection == nullptr || file == juce::File())
+        return;
+    auto preset = createPresetToSave(collection, file);
+    if (preset == nullptr)
+        return;
+
+    Preset existing;
+    if (file.existsAsFile())
+        existing.loadFromFile(file, &parameterManager, true);
+    if (existing.getId().isNotEmpty() && existing.getId() != ownerId)
+    {
+        // Someone else's preset keeps its author.
+        preset->setAuthor(existing.getAuthor());
+        preset->setId(existing.getId());
+    }
+    else
+    {
+        preset->setId(ownerId);
+        preset->setAuthor(getAuthorName());
+    }
+
+    file.getParentDirectory().createDirectory();
+    if (!preset->saveToFile(file, &parameterManager))
+        return;
+
+    setCurrentPresetName(collection, file.getFileNameWithoutExtension());
+    setPresetModified(collection, false);
+    setCurrentPresetPath(collection, file);
+    setDefaultPresetApplied(collection, false);
+    collection->addFile(file);
+    listeners.call([collection](Listener& l) { l.presetChanged(collection); });
+}
+
+void BasePlugin::restoreDefaultPreset(PresetCollection* collection)
+{
+    if (collection == nullptr)
+        return;
+    const auto* defaultPreset = getDefaultPreset(collection);
+    if (defaultPreset == nullptr)
+        return;
+    applyPreset(collection, *defaultPreset);
+    setCurrentPresetName(collection, defaultPreset->getName());
+    setPresetModified(collection, false);
+    setDefaultPresetApplied(collection, true);
+    listeners.call([collection](Listener& l) { l.presetChanged(collection); });
+}
+
+namespace
+{
+// A preset file we may apply: it parses, its root is a preset, and it was not
+// written for another product.
+bool isOwnPresetFile(const juce::File& file, const juce::String& productName)
+{
+    juce::XmlDocument document(file);
+    auto header = document.getDocumentElement(true);
+    if (header == nullptr || !tagNameIs(*header, "Preset"))
+        return false;
+    const auto application = header->getStringAttribute("application");
+    return application.isEmpty() || application.equalsIgnoreCase(productName);
+}
+} // namespace
+
+void BasePlugin::loadPresetFile(PresetCollection* collection, const juce::File& file)
+{
+    if (collection == nullptr || !file.existsAsFile())
+        return;
+    // The same file is not loaded twice in a row, unless the default preset
+    // was restored in between.
+    if (file == getCurrentPresetPath(collection) && !isDefaultPresetApplied(collection))
+        return;
+    // An unreadable or foreign file would otherwise reset every parameter to
+    // its default through the completion below.
+    if (!isOwnPresetFile(file, getProductName()))
+        return;
+    auto* preset = collection->getPresetForFile(file, &parameterManager);
+    if (preset == nullptr)
+        return;
+    if (const auto* defaultPreset = getDefaultPreset(collection))
+        preset->addMissingEntries(*defaultPreset);
+
+    applyPreset(collection, *preset);
+    setCurrentPresetName(collection, preset->getName());
+    setPresetModified(collection, false);
+    setCurrentPresetPath(collection, file);
+    setDefaultPresetApplied(collection, false);
+    listeners.call([collection](Listener& l) { l.presetChanged(collection); });
+}
+
+void BasePlugin::selectAdjacentPreset(PresetCollection* collection, int step)
+{
+    if (collection == nullptr)
+        return;
+    const auto current = getCurrentPresetPath(collection);
+    const int count = collection->getNumPresets();
+    juce::File target;
+    if (current.getFullPathName().isEmpty())
+    {
+        target = collection->getPresetFile(0);
+    }
+    else
+    {
+        int index = -1;
+        for (int i = 0; i < count && index < 0; ++i)
+            if (collection->getPresetFile(i) == current)
+                index = i;
+        if (index < 0)
+        {
+            auto* node = collection->getNodeForFolder(current.getParentDirectory());
+            target = node != nullptr ? node->getItem(0) : collection->getPresetFile(0);
+        }
+        else
+        {
+            index += step;
+            if (index < 0)
+                index = count - 1;
+            else if (index >= count)
+                index = 0;
+            target = collection->getPresetFile(index);
+        }
+    }
+    loadPresetFile(collection, target);
+}
+
+void BasePlugin::selectPreviousPreset(PresetCollection* collection)
+{
+    selectAdjacentPreset(collection, -1);
+}
+
+void BasePlugin::selectNextPreset(PresetCollection* collection)
+{
+    selectAdjacentPreset(collection, 1);
+}
+
+void BasePlugin::updatePresetAuthor(const juce::File& file)
+{
+    if (!file.existsAsFile())
+        return;
+    Preset header;
+    // Files that are no preset, or another product's presets, are not ours to sign.
+    if (!header.loadFromFile(file, nullptr, true)
+        || (header.getApplication().isNotEmpty() && !header.getApplication().equalsIgnoreCase(getProductName())))
+        return;
+    const auto author = getAuthorName();
+    if (header.getId().isNotEmpty() && (header.getId() != ownerId || header.getAuthor() == author))
+        return;
+    Preset rewrite;
+    rewrite.setAuthor(author);
+    rewrite.setId(ownerId);
+    rewrite.rewriteHeaderInFile(file, Preset::authorField | Preset::idField);
+}
+
+int BasePlugin::getTotalNumPresets()
+{
+    int total = 0;
+    for (int i = 0; i < getNumPresetCollections(); ++i)
+        if (auto* collection = getPresetCollectionAt(i))
+            total += collection->getNumPresets();
+    return total;
+}

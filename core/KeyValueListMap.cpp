@@ -1,0 +1,143 @@
+#include "core/KeyValueListMap.h"
+
+namespace
+{
+constexpr const char* kEntrySeparator = ";";
+constexpr const char* kKeySeparator = ":";
+constexpr const char* kValueSeparator = "|";
+
+// Splits at every separator, keeping empty pieces; an empty text gives no pieces.
+juce::StringArray splitKeepingEmpty(const juce::String& text, const char* separator)
+{
+    juce::StringArray pieces;
+    if (text.isEmpty())
+        return pieces;
+
+    int start = 0;
+    for (;;)
+    {
+        const int found = text.indexOf(start, separator);
+        if (found < 0)
+        {
+            pieces.add(text.substring(start));
+            return pieces;
+        }
+        pieces.add(text.substring(start, found));
+        start = found + 1;
+    }
+}
+} // namespace
+
+KeyValueListMap::KeyValueListMap(const KeyValueListMap& other)
+{
+    *this = other;
+}
+
+KeyValueListMap& KeyValueListMap::operator=(const KeyValueListMap& other)
+{
+    if (this != &other)
+    {
+        clear();
+        keys = other.keys;
+        for (auto* v : other.values)
+            values.add(new juce::StringArray(*v));
+    }
+    return *this;
+}
+
+void KeyValueListMap::clear()
+{
+    keys.clear();
+    values.clear();
+}
+
+bool KeyValueListMap::isValidKey(const juce::String& key)
+{
+    return !key.containsAnyOf(juce::String(kEntrySeparator) + kKeySeparator);
+}
+
+bool KeyValueListMap::isValidValue(const juce::String& value)
+{
+    return !value.containsAnyOf(juce::String(kEntrySeparator) + kValueSeparator);
+}
+
+bool KeyValueListMap::valuesAreValid(const juce::StringArray& keyValues) const
+{
+    for (const auto& v : keyValues)
+        if (!isValidValue(v))
+            return false;
+    return true;
+}
+
+bool KeyValueListMap::add(const juce::String& key, const juce::StringArray& keyValues)
+{
+    if (!isValidKey(key) || !valuesAreValid(keyValues))
+        return false;
+    keys.add(key);
+    values.add(new juce::StringArray(keyValues));
+    return true;
+}
+
+bool KeyValueListMap::set(const juce::String& key, const juce::StringArray& keyValues)
+{
+    const int index = keys.indexOf(key);
+    if (index < 0)
+        return add(key, keyValues);
+    if (!valuesAreValid(keyValues))
+        return false;
+    *values[index] = keyValues;
+    return true;
+}
+
+bool KeyValueListMap::remove(const juce::String& key)
+{
+    const int index = keys.indexOf(key);
+    if (index < 0)
+        return false;
+    keys.remove(index);
+    values.remove(index);
+    return true;
+}
+
+juce::String KeyValueListMap::toText() const
+{
+    juce::String text;
+    for (int i = 0; i < keys.size(); ++i)
+    {
+        if (i > 0)
+            text << kEntrySeparator;
+        text << keys[i] << kKeySeparator << values[i]->joinIntoString(kValueSeparator);
+    }
+    return text;
+}
+
+void KeyValueListMap::setFromText(const juce::String& text)
+{
+    clear();
+    for (const auto& piece : splitKeepingEmpty(text, kEntrySeparator))
+    {
+        const int colon = piece.indexOf(kKeySeparator);
+        // A piece without a key separator is all values under an empty key.
+        const juce::String key = colon < 0 ? juce::String() : piece.substring(0, colon);
+        const juce::String rest = colon < 0 ? piece : piece.substring(colon + 1);
+        keys.add(key);
+        values.add(new juce::StringArray(splitKeepingEmpty(rest, kValueSeparator)));
+    }
+}
+
+KeyValueListMap KeyValueListMap::fromText(const juce::String& text)
+{
+    KeyValueListMap map;
+    map.setFromText(text);
+    return map;
+}
+
+bool KeyValueListMap::operator==(const KeyValueListMap& other) const
+{
+    if (keys != other.keys)
+        return false;
+    for (int i = 0; i < values.size(); ++i)
+        if (*values[i] != *other.values[i])
+            return false;
+    return true;
+}

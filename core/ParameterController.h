@@ -1,0 +1,36 @@
+#pragma once
+
+#include "core/Parameter.h"
+
+// Mix-in of every plain widget that edits one parameter: binds the widget to
+// its parameter once, writes user input with notification, brackets drags as
+// change gestures, and hears the parameter's changes on the message thread.
+class ParameterController : public Parameter::Listener
+{
+public:
+    ParameterController() = default;
+    ~ParameterController() override;
+
+    void parameterChanged(Parameter* p) override;
+    void parameterChangeGestureBegin(Parameter*) override {}
+    void parameterChangeGestureEnd(Parameter*) override {}
+
+    // Shows the parameter's current value; message thread only.
+    virtual void updateFromParameter(Parameter* p) = 0;
+
+    // Binds once for the controller's whole life; later calls are ignored.
+    void setParameter(Parameter* p);
+    Parameter* getParameter() const { return parameter; }
+
+    void setParameterValue(float v);
+    void setParameterIntValue(int v);
+    void setParameterBoolValue(bool b);
+
+    void beginParameterChange();
+    void endParameterChange();
+
+private:
+    Parameter* parameter = nullptr;
+
+    JUCE_DECLARE_NON_COPYABLE(ParameterController)
+};

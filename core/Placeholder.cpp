@@ -1,1 +1,0 @@
-int tavinorPlaceholder() { return 0; }

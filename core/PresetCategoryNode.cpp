@@ -1,0 +1,112 @@
+#include "core/PresetCategoryNode.h"
+#include "core/CompareNatural.h"
+
+namespace
+{
+struct FileOrder
+{
+    static int compareElements(const juce::File& a, const juce::File& b)
+    {
+        return PresetCategoryNode::compareFiles(a, b);
+    }
+};
+
+struct NodeOrder
+{
+    static int compareElements(const PresetCategoryNode* a, const PresetCategoryNode* b)
+    {
+        return PresetCategoryNode::compareFiles(a->getFolder(), b->getFolder());
+    }
+};
+} // namespace
+
+PresetCategoryNode::PresetCategoryNode(const juce::File& nodeFolder) : folder(nodeFolder)
+{
+}
+
+int PresetCategoryNode::compareFiles(const juce::File& a, const juce::File& b)
+{
+    // A folder named "v1.5" sorts as "v1"; two names equal that far are ordered by
+    // their full file names so that the order never depends on the sort.
+    if (const int byName = compareNatural(a.getFileNameWithoutExtension(), b.getFileNameWithoutExtension());
+        byName != 0)
+        return byName;
+    return a.getFileName().compare(b.getFileName());
+}
+
+void PresetCategoryNode::clear()
+{
+    children.clear();
+    files.clear();
+}
+
+juce::File PresetCategoryNode::getItem(int index) const
+{
+    return juce::isPositiveAndBelow(index, files.size()) ? files.getReference(index) : juce::File();
+}
+
+juce::File PresetCategoryNode::getChildFolder(int index) const
+{
+    auto* child = children[index];
+    return child != nullptr ? child->folder : juce::File();
+}
+
+int PresetCategoryNode::indexOfChild(const juce::File& childFolder) const
+{
+    for (int i = 0; i < children.size(); ++i)
+        if (children.getUnchecked(i)->folder == childFolder)
+            return i;
+    return -1;
+}
+
+PresetCategoryNode* PresetCategoryNode::findChild(const juce::File& childFolder) const
+{
+    return children[indexOfChild(childFolder)];
+}
+
+int PresetCategoryNode::getRowOfItem(const juce::File& file) const
+{
+    const int index = files.indexOf(file);
+    return index < 0 ? -1 : index + children.size();
+}
+
+void PresetCategoryNode::addFile(const juce::File& file, bool sortAfterwards)
+{
+    if (file == juce::File() || files.contains(file))
+        return;
+    files.add(file);
+    if (sortAfterwards)
+        sort(false);
+}
+
+void PresetCategoryNode::removeFile(const juce::File& file)
+{
+    files.removeFirstMatchingValue(file);
+    sort(false);
+}
+
+void PresetCategoryNode::addChild(PresetCategoryNode* child, bool sortAfterwards)
+{
+    if (child == nullptr)
+        return;
+    children.add(child);
+    if (sortAfterwards)
+        sort(false);
+}
+
+void PresetCategoryNode::removeChild(PresetCategoryNode* child)
+{
+    children.removeObject(child, true);
+    sort(false);
+}
+
+void PresetCategoryNode::sort(bool recursive)
+{
+    FileOrder fileOrder;
+    files.sort(fileOrder);
+    NodeOrder nodeOrder;
+    children.sort(nodeOrder);
+    if (recursive)
+        for (auto* child : children)
+            child->sort(true);
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+// Tag names in our XML files are matched ignoring case; JUCE's own hasTagName
+// asserts on a case difference, so every reader goes through this one helper.
+bool tagNameIs(const juce::XmlElement& element, juce::StringRef tagName);
+
+// Writes the element as a UTF-8 XML document wrapped at 60 columns. The text goes
+// to a temporary file next to the target first, which replaces the old file only
+// once it is complete, so a failed write never destroys what was there.
+bool writeXmlFile(const juce::XmlElement& element, const juce::File& file);
+
+// A fresh name for a file that is written first and then renamed onto target.
+// It lies next to the target, so the rename stays on one disk, but it is hidden
+// and does not end in the target's extension: a folder scan for that extension
+// never lists it, not even when a crash leaves it behind.
+juce::File getTemporaryFileFor(const juce::File& target);

@@ -1,0 +1,819 @@
+#include "processor/dsp/DelayCore.h"
+
+#include "processor/dsp/DspTables.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+namespace
+{
+constexpr float kDenormalGuard = 1.0e-20f;
+constexpr double kDenormalGuardD = 1.0e-20;
+constexpr double kTwoPi = 6.283185307179586476925;
+
+constexpr float kLoopGainScale = 0.99f;
+
+// Smoother base rates (times the rate's smoothing factor k).
+constexpr float kSmoother1Rate = 0.0005f;
+constexpr float kSmoother2Rate = 0.001f;
+constexpr float kSmoother3Rate = 0.002f;
+constexpr float kSmoother4Rate = 0.0005f;
+constexpr double kDelaySmoothingRate = 0.002;
+constexpr double kTremoloSmoothingRate = 0.01;
+constexpr double kMeterDecayRate = 1.0e-5;
+constexpr double kInactiveBelow = 2.0e-5;
+// A ring sample smaller than this is silence as far as activity goes (-180 dB).
+constexpr double kSilentWrite = 1.0e-9;
+// The furthest back a read reaches beyond the delay (the longest kernel).
+constexpr int kReadReach = DspTables::kKernel32Size / 16 + DspTables::kTaps32;
+
+// Time modulation in scale mode works on the left length in seconds times this.
+constexpr double kScaleModeFactor = 1428.0;
+
+// Fractional read.
+constexpr int kPhases = DspTables::kPhases;
+constexpr int kKernel16Limit = 8190;
+constexpr int kKernel32Limit = 16382;
+constexpr double kKernel16Gain = DspTables::kKernel16ReadGain;
+
+// Oversampling half-band allpass coefficients (branch a and branch b).
+constexpr float kHalfBandA = 0.6457318f;
+constexpr float kHalfBandB = 0.9585033f;
+constexpr float kDecimatorGain = 0.25f;   // each 2x decimator sums two branches
+
+// Filters.
+constexpr float kOversampledLowest = 22.0f;
+constexpr float kOversampledHighest = 88000.0f;
+constexpr int kOversampledEntries = 176000;
+constexpr float kLoopLowest = 22.0f;
+constexpr float kLoopHighest = 22000.0f;
+constexpr int kLoopEntries = 44000;
+constexpr float kLoopQ = 0.6f;
+constexpr float kColourFrequency = 2000.0f;
+constexpr float kColourQ = 1.0f;
+constexpr int kColourEntries = 4000;
+constexpr int kOversampling = 4;
+// A biquad tuned at or above the Nyquist frequency of its own rate becomes
+// unstable; fixed frequency ranges reach it at rates below 44.1 kHz.
+constexpr float kHighestNyquistFraction = 0.499f;
+
+// Cut-off position to semitones above 22 Hz, and hertz back to the filter range.
+constexpr float kOversampledSemitoneScale = 0.83f * 143.58942f;
+constexpr float kLoopSemitoneScale = 119.58941f;
+constexpr float kOversampledNormalise = 1.1366478e-05f;
+constexpr float kLoopNormalise = 4.5500045e-05f;
+constexpr float kLowestPitchHz = 22.0f;
+constexpr float kHighestCutoffPosition = 2.0f;   // control 1 plus full modulation
+
+// Filter kinds as the biquad knows them.
+constexpr int kKindOff = 0;
+constexpr int kKindLowPass = 1;
+constexpr int kKindBandPass = 2;
+constexpr int kKindBandPassPeak = 3;
+constexpr int kKindHighPass = 4;
+constexpr int kKindForType[4] = { kKindOff, kKindLowPass, kKindBandPass, kKindHighPass };
+
+// What the rings hold is limited: input beyond it (or not finite) and runaway
+// feedback (freeze keeps adding the input) would otherwise end in inf and NaN.
+constexpr float kInputLimit = 1.0e4f;
+constexpr double kRingLimit = 1.0e4;
+
+struct RateTrim
+{
+    double rate;
+    double trim;
+};
+constexpr RateTrim kReadTrims[] = { { 44100.0, 0.0 },    { 48000.0, 0.119 },  { 88200.0, 4.36 },
+                                    { 96000.0, 4.96 },   { 176400.0, 13.12 }, { 192000.0, 14.64 } };
+
+inline bool isSwitchOn(float v) { return v >= 0.5f; }
+inline int roundChoice(float v, int n) { return (int) std::floor((double) n * v + 0.5); }
+
+inline float cleanInput(float x)
+{
+    if (! std::isfinite(x))
+        return 0.0f;
+    return std::clamp(x, -kInputLimit, kInputLimit);
+}
+
+inline float cleanModulation(const float* buffer, int i)
+{
+    if (buffer == nullptr)
+        return 0.0f;
+    const float m = buffer[i];
+    return m >= 0.0f ? std::min(m, 1.0f) : 0.0f;   // NaN reads as 0
+}
+
+inline double limitRing(double x)
+{
+    if (std::isnan(x))
+        return 0.0;
+    return std::clamp(x, -kRingLimit, kRingLimit);
+}
+} // namespace
+
+//==============================================================================
+void DelayCore::Smoother::step()
+{
+    for (int lane = 0; lane < 4; ++lane)
+        state[lane] = state[lane] - (state[lane] - target[lane]) * (double) coefficient + kDenormalGuardD;
+}
+
+void DelayCore::Smoother::settle()
+{
+    for (int lane = 0; lane < 4; ++lane)
+        state[lane] = target[lane];
+}
+
+//==============================================================================
+void DelayCore::Biquad::allocate(int entries)
+{
+    sinTable.assign((size_t) entries, 0.0f);
+    cosTable.assign((size_t) entries, 1.0f);
+}
+
+void DelayCore::Biquad::setRate(double rate)
+{
+    context.set(rate);
+    const double r = context.rate;
+    for (size_t i = 0; i < sinTable.size(); ++i)
+    {
+        const double w = kTwoPi * ((double) i / 2.0) / r;
+        sinTable[i] = (float) std::sin(w);
+        cosTable[i] = (float) std::cos(w);
+    }
+}
+
+void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
+{
+    const float highestHere = std::min(highest, kHighestNyquistFraction * context.rateF);
+    const float f = std::clamp(frequency, std::min(lowest, highestHere), highestHere);
+    const int entries = (int) sinTable.size();
+    const int index = std::clamp((int) (2.0f * f), 0, entries - 1);
+    const float sinW = sinTable[(size_t) index];
+    const float cosW = cosTable[(size_t) index];
+    const float alpha = sinW / (2.0f * q);
+
+    float nb0 = 0.0f, nb1 = 0.0f, nb2 = 0.0f;
+    switch (kind)
+    {
+        case kKindLowPass:
+            nb0 = nb2 = (1.0f - cosW) * 0.5f;
+            nb1 = 1.0f - cosW;
+            break;
+        case kKindBandPass:
+            nb0 = sinW * 0.5f;
+            nb2 = -sinW * 0.5f;
+            break;
+        case kKindBandPassPeak:
+            nb0 = alpha;
+            nb2 = -alpha;
+            break;
+        case kKindHighPass:
+            nb0 = nb2 = (1.0f + cosW) * 0.5f;
+            nb1 = -(1.0f + cosW);
+            break;
+        default:
+            break;
+    }
+    const float a0 = 1.0f + alpha;
+    b0[channel] = nb0 / a0 + kDenormalGuard;
+    b1[channel] = nb1 / a0 + kDenormalGuard;
+    b2[channel] = nb2 / a0 + kDenormalGuard;
+    a1[channel] = (-2.0f * cosW) / a0 + kDenormalGuard;
+    a2[channel] = (1.0f - alpha) / a0 + kDenormalGuard;
+}
+
+float DelayCore::Biquad::process(int channel, float x)
+{
+    const float y = b0[channel] * x + b1[channel] * x1[channel] + b2[channel] * x2[channel]
+                    - a1[channel] * y1[channel] - a2[channel] * y2[channel] + kDenormalGuard;
+    x2[channel] = x1[channel];
+    x1[channel] = x;
+    y2[channel] = y1[channel];
+    y1[channel] = y;
+    return y;
+}
+
+void DelayCore::Biquad::clearMemories()
+{
+    for (int c = 0; c < 2; ++c)
+        x1[c] = x2[c] = y1[c] = y2[c] = 0.0f;
+}
+
+float DelayCore::AllpassSection::process(float x, float coefficient)
+{
+    const float y = (x - yPrev) * coefficient + xPrev + kDenormalGuard;
+    xPrev = x;
+    yPrev = y;
+    return y;
+}
+
+//==============================================================================
+DelayCore::DelayCore(const double* kernel32Table, const double* kernel16Table, const float* semitoneTable,
+                     const float* fineTuneTable)
+    : kernel32(kernel32Table), kernel16(kernel16Table), semitones(semitoneTable), fineTune(fineTuneTable)
+{
+    smoother1.baseRate = kSmoother1Rate;
+    smoother2.baseRate = kSmoother2Rate;
+    smoother3.baseRate = kSmoother3Rate;
+    smoother4.baseRate = kSmoother4Rate;
+
+    oversampledFilter.kind = kKindLowPass;
+    oversampledFilter.lowest = kOversampledLowest;
+    oversampledFilter.highest = kOversampledHighest;
+    oversampledFilter.q = 1.0f;
+    oversampledFilter.allocate(kOversampledEntries);
+
+    loopFilter.kind = kKindLowPass;
+    loopFilter.lowest = kLoopLowest;
+    loopFilter.highest = kLoopHighest;
+    loopFilter.q = kLoopQ;
+    loopFilter.allocate(kLoopEntries);
+
+    colourFilter.kind = kKindBandPassPeak;
+    colourFilter.lowest = kColourFrequency;
+    colourFilter.highest = kColourFrequency;
+    colourFilter.q = kColourQ;
+    colourFilter.allocate(kColourEntries);
+
+    prepare(1024, 2, 44100.0f);
+    updateLengths();
+}
+
+DelayCore::~DelayCore() = default;
+
+void DelayCore::refreshDerived()
+{
+    offsetSamples = (stereoOffsetControl - 0.5f) * leftLength;
+    timeModDepth = (float) std::pow((double) timeModBase, 10.0 * leftLength / context.rate + 1.0);
+}
+
+void DelayCore::updateLengths()
+{
+    TavinorDelayLine::updateLengths();
+    refreshDerived();
+}
+
+bool DelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
+{
+    double rate = 0.0;
+    int newIntegerRate = 0, maximumLength = 0;
+    if (! computeLimits(maxSeconds, sampleRate, rate, newIntegerRate, maximumLength))
+        return false;
+
+    const size_t newRingLength = (size_t) 3 * (size_t) maximumLength;
+    std::unique_ptr<double[]> newLeft(new (std::nothrow) double[newRingLength]());
+    std::unique_ptr<double[]> newRight(new (std::nothrow) double[newRingLength]());
+    std::unique_ptr<double[]> newOffset(new (std::nothrow) double[newRingLength]());
+    if (newLeft == nullptr || newRight == nullptr || newOffset == nullptr)
+        return false;
+
+    applyPreparation(rate, newIntegerRate, maximumLength);
+    updateLengths();
+
+    // Free the old rings before the new ones take over their role.
+    leftRing = std::move(newLeft);
+    rightRing = std::move(newRight);
+    offsetRing = std::move(newOffset);
+    ringLength = (int) newRingLength;
+
+    oversampledFilter.clearMemories();
+    loopFilter.clearMemories();
+    colourFilter.clearMemories();
+
+    for (const auto& t : kReadTrims)
+        if (context.rate == t.rate)
+            readTrim = t.trim;
+
+    oversampledFilter.setRate(kOversampling * context.rate);
+    loopFilter.setRate(context.rate);
+    colourFilter.setRate(context.rate);
+
+    const float k = context.kF;
+    smoother1.coefficient = smoother1.baseRate * k;
+    smoother2.coefficient = smoother2.baseRate * k;
+    smoother3.coefficient = smoother3.baseRate * k;
+    smoother4.coefficient = smoother4.baseRate * k;
+    loopGain = kLoopGainScale * feedback;
+    setSmootherTargets(freeze ? (feedback >= 0.0f ? 1.0f : -1.0f) : loopGain);
+    smoother1.settle();
+    smoother2.settle();
+    smoother3.settle();
+    smoother4.target[0] = smoother1.state[1];
+    smoother4.target[1] = smoother1.state[2];
+    smoother4.target[2] = smoother2.state[1];
+    smoother4.target[3] = balance;
+    smoother4.settle();
+
+    for (auto& o : oversampler)
+        o.clear();
+    writeIndex = 0;
+
+    tremoloSmoothing = kTremoloSmoothingRate * context.k;
+    delaySmoothing = kDelaySmoothingRate * context.k;
+    meterDecay = 1.0 - kMeterDecayRate * context.k;
+    leftMeter = rightMeter = 0.0;
+    previousLeftDelay = previousRightDelay = 0.0;
+    leftActive = rightActive = false;
+    leftQuietWrites = rightQuietWrites = maximumLength + kReadReach + 1;
+    // The modulated-delay stages start where the delay is, not at zero.
+    resetSmoothers = true;
+    return true;
+}
+
+void DelayCore::clear()
+{
+    oversampledFilter.clearMemories();
+    loopFilter.clearMemories();
+    colourFilter.clearMemories();
+    if (leftRing != nullptr)
+    {
+        std::fill(leftRing.get(), leftRing.get() + ringLength, 0.0);
+        std::fill(rightRing.get(), rightRing.get() + ringLength, 0.0);
+        std::fill(offsetRing.get(), offsetRing.get() + ringLength, 0.0);
+    }
+    leftQuietWrites = rightQuietWrites = maxLength + kReadReach + 1;
+    resetSmoothers = true;
+}
+
+//==============================================================================
+void DelayCore::setParameter(int k, float v)
+{
+    if (! std::isfinite(v))
+        return;
+    v = std::clamp(v, 0.0f, 1.0f);
+
+    switch (k)
+    {
+        case 1: setBalance(v); break;
+        case 2: setLevel(v); break;
+        case 3: setMidSide(isSwitchOn(v)); break;
+        case 4: setSwapChannels(isSwitchOn(v)); break;
+        case 5: setMonoInput(isSwitchOn(v)); break;
+        case 6: setFilterPlacement(roundChoice(v, 1)); break;
+        case 7: setFilterInLoop(isSwitchOn(v)); break;
+        case 8: setCutoff(v); break;
+        case 9: setResonance(v); break;
+        case 10: setFilterType(roundChoice(v, 3)); break;
+        case 35: setOverdriveOn(isSwitchOn(v)); break;
+        case 36: setPreamp(v); break;
+        case 37: setColor(v); break;
+        case 38: setOverdriveGain(v); break;
+        case 39: setFeedback(2.0f * v - 1.0f); break;
+        case 40: setFreeze(isSwitchOn(v)); break;
+        case 41: setStereoOffset(v); break;
+        case 42: setModulationSource(roundChoice(v, 1)); break;
+        case 43: setTimeModScale(isSwitchOn(v)); break;
+        case 44: setTimeModDepth(v); break;
+        case 45: setCutoffModDepth(v); break;
+        case 46: setTremoloDepth(v); break;
+        default: break;
+    }
+}
+
+void DelayCore::setBalance(float v) { balance = 2.0f * v; }
+
+void DelayCore::setLevel(float v) { level = -0.5625f / (v - 1.125f) - 0.5f; }
+
+void DelayCore::setMidSide(bool on) { midSide = on; }
+
+void DelayCore::setSwapChannels(bool on) { swapChannels = on; }
+
+void DelayCore::setMonoInput(bool on) { monoInput = on; }
+
+void DelayCore::setFilterPlacement(int placement) { filterPlacement = placement; }
+
+void DelayCore::setFilterInLoop(bool on) { filterInLoop = on; }
+
+void DelayCore::setCutoff(float v) { cutoff = v; }
+
+void DelayCore::setResonance(float v)
+{
+    resonance = v;
+    oversampledFilter.q = 1.0f + 7.0f * std::clamp(v, 0.0f, 1.0f);
+}
+
+void DelayCore::setFilterType(int type)
+{
+    type = std::clamp(type, 0, 3);
+    if (type == filterType)
+        return;
+    filterType = type;
+    oversampledFilter.kind = kKindForType[type];
+    loopFilter.kind = kKindForType[type];
+    oversampledFilter.clearMemories();
+    loopFilter.clearMemories();
+}
+
+void DelayCore::setOverdriveOn(bool on) { overdriveOn = on; }
+
+void DelayCore::setPreamp(float v) { preampGain = (float) std::pow(10.0, 48.0 * v / 20.0); }
+
+void DelayCore::setColor(float v) { colour = 2.0f * v * v + v - 1.0f; }
+
+void DelayCore::setOverdriveGain(float v) { overdriveGain = -0.175f * v / (v - 1.2f) + 0.125f; }
+
+void DelayCore::setFeedback(float newFeedback)
+{
+    if (! std::isfinite(newFeedback))
+        return;
+    feedback = std::clamp(newFeedback, -1.0f, 1.0f);
+    loopGain = kLoopGainScale * feedback;
+}
+
+void DelayCore::setFreeze(bool on) { freeze = on; }
+
+void DelayCore::setStereoOffset(float v)
+{
+    if (v != stereoOffsetControl)
+    {
+        stereoOffsetControl = v;
+        offsetSamples = (v - 0.5f) * leftLength;
+    }
+}
+
+void DelayCore::setModulationSource(int source) { modulationSource = std::clamp(source, 0, 1); }
+
+void DelayCore::setTimeModScale(bool on) { timeModScale = on; }
+
+void DelayCore::setTimeModDepth(float v)
+{
+    if (v != timeModBase)
+    {
+        timeModBase = v;
+        timeModDepth = (float) std::pow((double) timeModBase, 10.0 * leftLength / context.rate + 1.0);
+    }
+}
+
+void DelayCore::setCutoffModDepth(float v) { cutoffModDepth = v; }
+
+void DelayCore::setTremoloDepth(float v) { tremoloDepth = v; }
+
+void DelayCore::setInterpolation(int mode, double minimumStep)
+{
+    interpolationMode = std::clamp(mode, 0, 3);
+    minimumKernelStep = std::isfinite(minimumStep) ? std::clamp(minimumStep, 1.0, (double) kPhases) : kPhases;
+}
+
+void DelayCore::setModulation(const float* left, const float* right, bool smooth)
+{
+    modulationLeft = left;
+    modulationRight = right;
+    smoothModulatedDelay = smooth;
+}
+
+//==============================================================================
+float DelayCore::meterToDisplay(double meter)
+{
+    struct Step { double above; float display; };
+    static constexpr Step steps[] = { { 1.413, 1.0f },   { 1.0, 0.875f },   { 0.708, 0.75f },
+                                      { 0.501, 0.625f }, { 0.355, 0.5f },   { 0.251, 0.375f },
+                                      { 0.178, 0.25f },  { 0.126, 0.125f } };
+    for (const auto& s : steps)
+        if (meter > s.above)
+            return s.display;
+    return 0.0f;
+}
+
+float DelayCore::getLeftMeter() const { return meterToDisplay(leftMeter); }
+
+float DelayCore::getRightMeter() const { return meterToDisplay(rightMeter); }
+
+double DelayCore::getLeftTimeMs() const { return leftLength / context.rate * 1000.0 + 0.1; }
+
+//==============================================================================
+void DelayCore::setSmootherTargets(float loop)
+{
+    smoother1.target[0] = offsetSamples;
+    smoother1.target[1] = leftLength;
+    smoother1.target[2] = rightLength;
+    smoother1.target[3] = loop;
+    smoother2.target[0] = level;
+    smoother2.target[1] = timeModDepth;
+    smoother2.target[2] = 0.0f;
+    smoother2.target[3] = 0.0f;
+    smoother3.target[0] = preampGain;
+    smoother3.target[1] = colour;
+    smoother3.target[2] = overdriveGain;
+    smoother3.target[3] = tremoloDepth;
+}
+
+void DelayCore::computeCutoffs(int channel, float modulation)
+{
+    const float c = std::clamp(cutoff + cutoffModDepth * modulation, 0.0f, kHighestCutoffPosition);
+
+    auto pitch = [this](float semitone) {
+        const float whole = std::floor(semitone);
+        const int index = std::clamp((int) whole, 0, DspTables::kSemitoneCount - 1);
+        const int fine = std::clamp((int) std::floor((semitone - whole) * 1023.0f), 0, DspTables::kFineCount - 1);
+        return semitones[index] * fineTune[fine];
+    };
+
+    const float f4 = pitch(c * kOversampledSemitoneScale);
+    const float f1 = pitch(c * kLoopSemitoneScale);
+    const float q4 = (f4 - kLowestPitchHz) * kOversampledNormalise;
+    const float q1 = (f1 - kLowestPitchHz) * kLoopNormalise;
+
+    if (filterType != 0)
+        oversampledFilter.computeCoefficients(channel, q4 * kOversampledHighest + kOversampledLowest);
+    loopFilter.computeCoefficients(channel, q1 * kLoopHighest + kLoopLowest);
+}
+
+float DelayCore::oversampledSection(int channel, float x, float preamp, float gain)
+{
+    auto& o = oversampler[channel];
+
+    // Two polyphase 2x interpolators: each allpass branch gives one of the two
+    // output phases, so every section runs once per sample of its input. Only
+    // in this form do the two coefficients make a half-band filter; with zero
+    // stuffing folded into the branches the interpolators pass the band at unity,
+    // so the saturation sees the input at its own level.
+    const float even = o.up1a.process(x, kHalfBandA);
+    const float odd = o.up1b.process(x, kHalfBandB);
+    float ticks[4] = { o.up2a.process(even, kHalfBandA), o.up2b.process(even, kHalfBandB),
+                       o.up2a.process(odd, kHalfBandA), o.up2b.process(odd, kHalfBandB) };
+
+    const bool filtering = filterType != 0;
+    for (auto& t : ticks)
+    {
+        if (filtering && filterPlacement == 0)
+            t = oversampledFilter.process(channel, t);
+        if (overdriveOn)
+        {
+            const double driven = 2.0 * (double) preamp * (double) t;
+            t = (float) ((1.0 - 2.0 / (std::exp(driven) + 1.0) + kDenormalGuardD) * (double) gain);
+        }
+        if (filtering && filterPlacement == 1)
+            t = oversampledFilter.process(channel, t);
+    }
+
+    // Two polyphase 2x decimators: branch a takes the odd phase, branch b the even one.
+    const float down0 = o.down3a.process(ticks[1], kHalfBandA) + o.down3b.process(ticks[0], kHalfBandB);
+    const float down1 = o.down3a.process(ticks[3], kHalfBandA) + o.down3b.process(ticks[2], kHalfBandB);
+    return (o.down4a.process(down1, kHalfBandA) + o.down4b.process(down0, kHalfBandB)) * kDecimatorGain;
+}
+
+double DelayCore::fractionalRead(const double* ring, double position, double delay, double previousDelay) const
+{
+    const int n = (int) position;
+    const double frac = position - n;
+    double sum = 0.0;
+
+    switch (interpolationMode)
+    {
+        case 1:
+        {
+            double phase = frac * kPhases;
+            for (int j = 0; phase < kKernel16Limit && j <= n; ++j, phase += kPhases)
+            {
+                const int i = (int) phase;
+                const double h = kernel16[i] + (kernel16[i + 1] - kernel16[i]) * (phase - i);
+                sum += h * ring[n - j];
+            }
+            return sum * kKernel16Gain;
+        }
+        case 2:
+        case 3:
+        {
+            const double step = std::clamp((double) kPhases - (previousDelay - delay) * 0.5 * kPhases,
+                                           minimumKernelStep, (double) kPhases);
+            double phase = frac * step;
+            for (int j = 0; phase < kKernel32Limit && j <= n; ++j, phase += step)
+            {
+                const int i = (int) phase;
+                const double h = kernel32[i] + (kernel32[i + 1] - kernel32[i]) * (phase - i);
+                sum += h * ring[n - j];
+            }
+            return sum * step / kPhases;
+        }
+        default:
+        {
+            int phase = (int) (frac * kPhases);
+            for (int j = 0; phase < kKernel16Limit && j <= n; ++j, phase += kPhases)
+                sum += kernel16[phase] * ring[n - j];
+            return sum * kKernel16Gain;
+        }
+    }
+}
+
+//==============================================================================
+void DelayCore::process(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int numSamples)
+{
+    const int maximum = maxLength;
+    double* ringL = leftRing.get();
+    double* ringR = rightRing.get();
+    double* ringO = offsetRing.get();
+    if (ringL == nullptr || ringR == nullptr || ringO == nullptr || maximum < 1)
+    {
+        std::fill(outLeft, outLeft + numSamples, 0.0f);
+        std::fill(outRight, outRight + numSamples, 0.0f);
+        return;
+    }
+
+    const double fs = context.rate;
+    const double longestDelay = (double) (maximum - 1);
+    const int longestOffset = maximum - 1;
+    const int quietHorizon = maximum + kReadReach;
+
+    colourFilter.computeCoefficients(0, kColourFrequency);
+    colourFilter.computeCoefficients(1, kColourFrequency);
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        leftAverager.tick();
+        rightAverager.tick();
+
+        // Loop gain; frozen, the loop keeps everything (and still takes the input).
+        float g = kLoopGainScale * feedback;
+        if (freeze)
+            g = feedback >= 0.0f ? 1.0f : -1.0f;
+
+        setSmootherTargets(g);
+        smoother1.step();
+        smoother2.step();
+        smoother3.step();
+        if (resetSmoothers)
+        {
+            smoother1.state[1] = smoother1.target[1];
+            smoother1.state[2] = smoother1.target[2];
+        }
+        smoother4.target[0] = smoother1.state[1];
+        smoother4.target[1] = smoother1.state[2];
+        smoother4.target[2] = smoother2.state[1];
+        smoother4.target[3] = balance;
+        smoother4.step();
+        if (resetSmoothers)
+        {
+            // After a reset the delay starts at its new length: the jump comes
+            // before the delays below are computed from the smoothed lengths.
+            smoother4.state[0] = smoother4.target[0];
+            smoother4.state[1] = smoother4.target[1];
+            smoother4.state[2] = smoother4.target[2];
+        }
+
+        const float ml = cleanModulation(modulationLeft, i);
+        const float mr = cleanModulation(modulationRight, i);
+
+        // Modulated delay.
+        const double Ll = smoother4.state[0];
+        const double Lr = smoother4.state[1];
+        const double m = smoother4.state[2];
+        double dl = Ll, dr = Lr;
+        if (timeModScale)
+        {
+            const double x = kScaleModeFactor * Ll / fs;
+            if (x != 0.0)
+            {
+                const double ul = m * ml * x;
+                const double ur = m * mr * x;
+                dl = Ll - ((x + 1.0) * ul) / ((ul + 1.0) * x) * Ll;
+                dr = Lr - ((x + 1.0) * ur) / ((ur + 1.0) * x) * Lr;
+            }
+        }
+        else
+        {
+            dl = Ll - m * ml * Ll;
+            dr = Lr - m * mr * Lr;
+        }
+
+        if (smoothModulatedDelay && ! resetSmoothers)
+        {
+            delayStage1[0] = delayStage1[0] - (delayStage1[0] - dl) * delaySmoothing + kDenormalGuardD;
+            delayStage2[0] = delayStage2[0] - (delayStage2[0] - delayStage1[0]) * delaySmoothing + kDenormalGuardD;
+            delayStage1[1] = delayStage1[1] - (delayStage1[1] - dr) * delaySmoothing + kDenormalGuardD;
+            delayStage2[1] = delayStage2[1] - (delayStage2[1] - delayStage1[1]) * delaySmoothing + kDenormalGuardD;
+            dl = delayStage2[0];
+            dr = delayStage2[1];
+        }
+        else
+        {
+            delayStage1[0] = delayStage2[0] = dl;
+            delayStage1[1] = delayStage2[1] = dr;
+        }
+        resetSmoothers = false;
+
+        // Input and its stereo modes.
+        float l = cleanInput(inLeft[i]);
+        float r = cleanInput(inRight[i]);
+        if (monoInput)
+            l = r = (l + r) * 0.5f;
+        if (midSide)
+        {
+            const float mid = (l + r) * 0.5f;
+            const float side = (l - r) * 0.5f;
+            l = mid;
+            r = side;
+        }
+        if (swapChannels)
+            std::swap(l, r);
+        // Activity follows what goes into each ring, so mono, mid/side and swap
+        // never leave a channel holding sound that it does not read.
+        if (l != 0.0f)
+            leftActive = true;
+        if (r != 0.0f)
+            rightActive = true;
+
+        dl = std::clamp(dl + readTrim, 0.0, longestDelay);
+        dr = std::clamp(dr + readTrim, 0.0, longestDelay);
+        if (! (dl >= 0.0))
+            dl = 0.0;
+        if (! (dr >= 0.0))
+            dr = 0.0;
+
+        const double base = (double) (writeIndex - 1 + 2 * maximum);
+        float readL = leftActive ? (float) fractionalRead(ringL, base - dl, dl, previousLeftDelay) : 0.0f;
+        float readR = rightActive ? (float) fractionalRead(ringR, base - dr, dr, previousRightDelay) : 0.0f;
+        previousLeftDelay = dl;
+        previousRightDelay = dr;
+
+        tremoloState[0] = tremoloState[0] - tremoloSmoothing * (tremoloState[0] - ml);
+        tremoloState[1] = tremoloState[1] - tremoloSmoothing * (tremoloState[1] - mr);
+
+        if (leftActive || rightActive)
+        {
+            computeCutoffs(0, ml);
+            computeCutoffs(1, mr);
+
+            if (overdriveOn || filterType != 0)
+            {
+                const float preamp = (float) smoother3.state[0];
+                const float gain = (float) smoother3.state[2];
+                l = oversampledSection(0, l, preamp, gain);
+                r = oversampledSection(1, r, preamp, gain);
+            }
+            if (overdriveOn)
+            {
+                const float amount = (float) smoother3.state[1];
+                l = l + amount * colourFilter.process(0, l);
+                r = r + amount * colourFilter.process(1, r);
+            }
+        }
+
+        if (filterInLoop && filterType != 0)
+        {
+            if (leftActive)
+                readL = loopFilter.process(0, readL);
+            if (rightActive)
+                readR = loopFilter.process(1, readR);
+        }
+
+        // Ring write, three copies so the read never wraps.
+        const float loop = (float) smoother1.state[3];
+        const double writeL = limitRing((double) l + (double) loop * readL);
+        const double writeR = limitRing((double) r + (double) loop * readR);
+        ringL[writeIndex] = ringL[writeIndex + maximum] = ringL[writeIndex + 2 * maximum] = writeL;
+        ringR[writeIndex] = ringR[writeIndex + maximum] = ringR[writeIndex + 2 * maximum] = writeR;
+        leftQuietWrites = std::abs(writeL) > kSilentWrite ? 0 : std::min(leftQuietWrites + 1, quietHorizon + 1);
+        rightQuietWrites = std::abs(writeR) > kSilentWrite ? 0 : std::min(rightQuietWrites + 1, quietHorizon + 1);
+
+        // Stereo offset: one output is delayed by |o| more samples than the other.
+        const int o = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
+        float outL, outR;
+        if (o < 0)
+        {
+            ringO[writeIndex] = ringO[writeIndex + maximum] = readR;
+            outL = readL;
+            outR = (float) ringO[writeIndex + o + maximum];
+        }
+        else
+        {
+            ringO[writeIndex] = ringO[writeIndex + maximum] = readL;
+            outL = (float) ringO[writeIndex - o + maximum];
+            outR = readR;
+        }
+
+        // Tremolo.
+        const float depth = (float) smoother3.state[3];
+        outL = outL * ((float) tremoloState[0] * depth + (1.0f - depth));
+        outR = outR * ((float) tremoloState[1] * depth + (1.0f - depth));
+
+        if (midSide)
+        {
+            const float decodedL = outR + outL;
+            const float decodedR = outL - outR;
+            outL = decodedL;
+            outR = decodedR;
+        }
+
+        const float b = (float) smoother4.state[3];
+        const float lev = (float) smoother2.state[0];
+        outL = std::min(2.0f - b, 1.0f) * outL * lev + kDenormalGuard;
+        outR = std::min(b, 1.0f) * outR * lev + kDenormalGuard;
+        outLeft[i] = outL;
+        outRight[i] = outR;
+
+        leftMeter = std::max(leftMeter * (meterDecay + kDenormalGuardD), (double) outL);
+        rightMeter = std::max(rightMeter * (meterDecay + kDenormalGuardD), (double) outR);
+        // A channel rests once its output has decayed and nothing it still has
+        // to play is left in its ring (an echo after silence is not lost).
+        if (leftMeter < kInactiveBelow && leftQuietWrites > quietHorizon)
+            leftActive = false;
+        if (rightMeter < kInactiveBelow && rightQuietWrites > quietHorizon)
+            rightActive = false;
+
+        if (++writeIndex >= maximum)
+            writeIndex = 0;
+    }
+}

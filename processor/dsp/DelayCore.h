@@ -1,0 +1,214 @@
+#pragma once
+
+#include "processor/dsp/TavinorDelayLine.h"
+
+#include <memory>
+#include <vector>
+
+// The sound of one delay line: a stereo feedback delay with band-limited
+// fractional reading, an oversampled overdrive with a resonant filter before or
+// after it, a second copy of the filter that can sit in the feedback loop,
+// freeze, stereo input modes, a stereo offset between the outputs, tremolo,
+// mid/side decoding, level, balance and peak meters.
+//
+// Continuous settings take the line parameter's normalised value v (0..1);
+// switches and choices take the decoded value. setParameter(k, v) decodes a
+// line parameter by its index and calls the matching setter.
+class DelayCore : public TavinorDelayLine
+{
+public:
+    // The tables belong to the engine and must outlive the core.
+    DelayCore(const double* kernel32, const double* kernel16, const float* semitoneTable,
+              const float* fineTuneTable);
+    ~DelayCore() override;
+
+    void updateLengths() override;
+
+    // Reallocates the rings (emptied) for the new maximum and rate, rebuilds the
+    // filter tables and settles every smoother. When the rings cannot be had,
+    // returns false and keeps the previous preparation entirely.
+    bool prepare(int blockSize, int maxSeconds, float sampleRate) override;
+
+    // In place is allowed. Never allocates.
+    void process(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int numSamples);
+
+    // Empties the rings and filter memories; the next sample starts with the
+    // lengths at their targets instead of gliding from the previous ones.
+    void clear();
+
+    // Line parameter k (1..10, 35..46) with its normalised value; others are ignored.
+    void setParameter(int k, float v);
+
+    void setBalance(float v);           // balance = 2v
+    void setLevel(float v);             // 0 at v = 0, 1.0 at 0.75, 4.0 at 1
+    void setMidSide(bool on);
+    void setSwapChannels(bool on);
+    void setMonoInput(bool on);
+    void setFilterPlacement(int placement);   // 0 before, 1 after the saturation
+    void setFilterInLoop(bool on);
+    void setCutoff(float v);
+    void setResonance(float v);
+    void setFilterType(int type);       // 0 off, 1 low-pass, 2 band-pass, 3 high-pass
+    void setOverdriveOn(bool on);
+    void setPreamp(float v);            // 0 to +48 dB
+    void setColor(float v);             // -1 at 0, 0 at 0.5, 2 at 1
+    void setOverdriveGain(float v);     // 0.125 to 1.0
+    void setFeedback(float feedback);   // -1..1
+    void setFreeze(bool on);
+    void setStereoOffset(float v);
+    void setModulationSource(int source);     // 0 modulator 1, 1 modulator 2
+    void setTimeModScale(bool on);
+    void setTimeModDepth(float v);
+    void setCutoffModDepth(float v);
+    void setTremoloDepth(float v);
+
+    // Quality: interpolation mode 0..3 and the smallest kernel step of modes 2 and 3.
+    void setInterpolation(int mode, double minimumStep);
+    // Per-sample modulation (0..1) read through these pointers, written by the
+    // engine; null reads as 0. smooth adds two one-pole stages to the delay.
+    void setModulation(const float* left, const float* right, bool smooth);
+
+    int getModulationSource() const { return modulationSource; }
+    bool isFrozen() const { return freeze; }
+    float getLoopGain() const { return loopGain; }
+    float getStereoOffsetSamples() const { return offsetSamples; }
+    float getTimeModDepth() const { return timeModDepth; }
+    int getInterpolationMode() const { return interpolationMode; }
+    double getMinimumKernelStep() const { return minimumKernelStep; }
+    double getReadTrim() const { return readTrim; }
+
+    // Peak meters as nine-step display levels 0, 0.125 .. 1.0.
+    float getLeftMeter() const;
+    float getRightMeter() const;
+    // Left length in milliseconds (+ 0.1).
+    double getLeftTimeMs() const;
+
+private:
+    // Lanes are kept in double: in float a lane holding a length of tens of
+    // thousands of samples stops short of its target once a step falls below
+    // the float spacing there, leaving the delay off its set time (by samples
+    // at 44.1 kHz, by a hundred at 192 kHz) and different on the two sides.
+    struct Smoother
+    {
+        double state[4] {};
+        double target[4] {};
+        float baseRate = 0.0f;
+        float coefficient = 0.0f;
+
+        void step();
+        void settle();
+    };
+
+    // A stereo biquad with its own rate and a table of sine and cosine indexed
+    // by twice the frequency in hertz.
+    struct Biquad
+    {
+        SampleRateContext context;
+        std::vector<float> sinTable;
+        std::vector<float> cosTable;
+        float lowest = 22.0f;
+        float highest = 22000.0f;
+        int kind = 1;
+        float q = 1.0f;
+        float b0[2] {}, b1[2] {}, b2[2] {}, a1[2] {}, a2[2] {};
+        float x1[2] {}, x2[2] {}, y1[2] {}, y2[2] {};
+
+        void allocate(int entries);
+        void setRate(double rate);
+        void computeCoefficients(int channel, float frequency);
+        float process(int channel, float x);
+        void clearMemories();
+    };
+
+    struct AllpassSection
+    {
+        float xPrev = 0.0f;
+        float yPrev = 0.0f;
+
+        float process(float x, float coefficient);
+    };
+
+    // Two 2x interpolators and two 2x decimators in polyphase form.
+    struct Oversampler
+    {
+        AllpassSection up1a, up1b, up2a, up2b, down3a, down3b, down4a, down4b;
+        void clear() { *this = Oversampler(); }
+    };
+
+    float oversampledSection(int channel, float x, float preamp, float overdriveGain);
+    double fractionalRead(const double* ring, double position, double delay, double previousDelay) const;
+    void refreshDerived();
+    void setSmootherTargets(float loop);
+    void computeCutoffs(int channel, float modulation);
+    static float meterToDisplay(double meter);
+
+    // Settings
+    float stereoOffsetControl = 0.0f;
+    float feedback = 0.5f;
+    float loopGain = 0.495f;
+    float cutoff = 0.0f;
+    float resonance = 0.0f;
+    int filterType = 0;
+    bool overdriveOn = false;
+    float preampGain = 0.0f;
+    float colour = 0.0f;
+    float overdriveGain = 0.0f;
+    float timeModDepth = 0.0f;
+    float timeModBase = 0.0f;
+    float cutoffModDepth = 0.0f;
+    float tremoloDepth = 0.0f;
+    float balance = 0.0f;
+    float level = 0.0f;
+    bool midSide = false;
+    bool monoInput = false;
+    bool swapChannels = false;
+
+    Smoother smoother1, smoother2, smoother3, smoother4;
+    Oversampler oversampler[2];
+
+    double readTrim = 0.0;
+    bool resetSmoothers = false;
+    int interpolationMode = 0;
+    double minimumKernelStep = 512.0;
+
+    const double* kernel32 = nullptr;
+    const double* kernel16 = nullptr;
+    const float* semitones = nullptr;
+    const float* fineTune = nullptr;
+
+    std::unique_ptr<double[]> leftRing;
+    std::unique_ptr<double[]> rightRing;
+    std::unique_ptr<double[]> offsetRing;
+    int ringLength = 0;
+    int writeIndex = 0;
+    double previousLeftDelay = 0.0;
+    double previousRightDelay = 0.0;
+
+    float offsetSamples = 0.0f;
+    bool freeze = false;
+    bool leftActive = false;
+    bool rightActive = false;
+    int leftQuietWrites = 0;     // samples since the ring last took sound
+    int rightQuietWrites = 0;
+    int modulationSource = 0;
+    bool smoothModulatedDelay = false;
+    const float* modulationLeft = nullptr;
+    const float* modulationRight = nullptr;
+
+    double delayStage1[2] {};
+    double delayStage2[2] {};
+    double delaySmoothing = 0.002;
+    double tremoloState[2] {};
+    double tremoloSmoothing = 0.01;
+    double leftMeter = 0.0;
+    double rightMeter = 0.0;
+    double meterDecay = 1.0 - 1.0e-5;
+
+    Biquad oversampledFilter;
+    Biquad loopFilter;
+    Biquad colourFilter;
+
+    int filterPlacement = 0;
+    bool filterInLoop = false;
+    bool timeModScale = false;
+};

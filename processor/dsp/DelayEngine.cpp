@@ -1,0 +1,1088 @@
+#include "processor/dsp/DelayEngine.h"
+
+#include "processor/dsp/DelayCore.h"
+#include "processor/dsp/DspTables.h"
+#include "processor/dsp/PreDelayCore.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <xmmintrin.h>
+
+namespace
+{
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kTwoPi = 2.0 * kPi;
+constexpr double kDenormalGuard = 1e-20;
+constexpr float kDenormalGuardF = 1e-20f;
+
+constexpr double kNoiseScale = 4.656613e-10;
+constexpr double kOscillatorSmoothing = 0.05;
+constexpr double kMixSmoothing = 0.002;
+
+// Envelope and follower coefficient curves of the controls.
+constexpr double kAttackCurveA = 0.015498038557004743;
+constexpr double kAttackCurveB = 0.0001631799795832926;
+constexpr double kAttackCurveC = 0.015499999999999247;
+constexpr double kTimeCurveBase = 584630.0485056847;
+constexpr double kTimeCurveScale = 52.64586955682043;
+constexpr double kTimeCurveFloor = 5.157509637010767e-6;
+
+// Free LFO rate: 0.1 Hz at 0 to 40 Hz at 1.
+constexpr double kRateCurveExponent = 3.258840824040285;
+constexpr double kRateCurveScale = 1.5947651006752834;
+constexpr double kRateCurveOffset = 1.494765100692059;
+
+constexpr double kEnvelopeAttackTarget = 2.0;
+constexpr double kDecayMargin = 0.01;
+
+constexpr float kDetectorAttackRate = 0.01f;
+constexpr float kDetectorReleaseRate = 0.001f;
+constexpr double kDetectorGateMs = 10.0;
+constexpr double kDetectorRangeDb = 64.0;
+constexpr float kDetectorSilentDisplay = 5.0f;
+
+constexpr double kSilenceDb = -320.0;
+constexpr double kMeterFloorDb = -60.0;
+constexpr double kMeterScale = 0.015151516;  // 0 at -60 dB, 1 at +6 dB
+constexpr double kMeterPeakBias = 0.08;
+constexpr double kClipHoldSeconds = 0.5;
+constexpr double kMeterFallHz = 0.5;
+constexpr double kMeterDisplayHz = 6.0;
+
+constexpr double kTimeOffset = 0.0010983983513728978;
+constexpr double kTimeLogOffset = 6.813902204446729;
+constexpr double kTimeCurve = 6.815;
+constexpr double kTimeScale = 1.0983983513728977;
+
+// MXCSR bits: flush-to-zero and denormals-are-zero.
+constexpr unsigned kFlushToZero = 0x8000u;
+constexpr unsigned kDenormalsAreZero = 0x0040u;
+
+// Keeps denormals off for the duration of one engine call and gives the caller
+// back exactly the floating-point state it had.
+class ScopedNoDenormals
+{
+public:
+    ScopedNoDenormals() : saved(_mm_getcsr()) { _mm_setcsr(saved | kFlushToZero | kDenormalsAreZero); }
+    ~ScopedNoDenormals() { _mm_setcsr(saved); }
+    ScopedNoDenormals(const ScopedNoDenormals&) = delete;
+    ScopedNoDenormals& operator=(const ScopedNoDenormals&) = delete;
+
+private:
+    unsigned saved;
+};
+
+double wrapPhase(double phi)
+{
+    if (phi >= 0.0 && phi <= kTwoPi)
+        return phi;
+    phi = std::fmod(phi, kTwoPi);
+    if (phi < 0.0)
+        phi += kTwoPi;
+    return phi;
+}
+
+double attackCoefficient(double v, double k)
+{
+    const double a = v * v * v;
+    return (-kAttackCurveA * a / (a + kAttackCurveB) + kAttackCurveC) * k + kDenormalGuard;
+}
+
+double timeCoefficient(double v, double k)
+{
+    return (1.0 / (std::pow(kTimeCurveBase, v) * kTimeCurveScale) + kTimeCurveFloor) * k + kDenormalGuard;
+}
+
+double freeRateOf(double v)
+{
+    return std::exp(kRateCurveExponent * v) * kRateCurveScale - kRateCurveOffset + kDenormalGuard;
+}
+
+int roundChoice(float v, int steps)
+{
+    return (int) std::floor((double) steps * (double) v + 0.5);
+}
+
+float clean(float x)
+{
+    return std::isfinite(x) ? x : 0.0f;
+}
+
+uint32_t bitsOf(float f)
+{
+    uint32_t u;
+    std::memcpy(&u, &f, sizeof u);
+    return u;
+}
+
+float floatOf(uint32_t u)
+{
+    float f;
+    std::memcpy(&f, &u, sizeof f);
+    return f;
+}
+
+// One step of a routing: line k's pre-delay reads buffer `from` and writes
+// buffer `to`; the delay core then works in place in `to`.
+struct RoutingStep
+{
+    int line;
+    int from;
+    int to;
+};
+
+struct RoutingMix
+{
+    int buffer;
+    int gain;
+};
+
+struct Routing
+{
+    // Pre-delays first where the table runs them all before the delay cores.
+    bool preDelaysFirst;
+    RoutingStep steps[4];
+    int numMixes;
+    RoutingMix mixes[4];
+};
+
+const Routing kRoutings[DelayEngine::kNumRoutings] = {
+    // 0 "Parallel"
+    { true, { { 0, 0, 0 }, { 1, 1, 1 }, { 2, 2, 2 }, { 3, 3, 3 } }, 4, { { 0, 0 }, { 1, 1 }, { 2, 2 }, { 3, 3 } } },
+    // 1 "Serial"
+    { false, { { 0, 0, 0 }, { 1, 0, 0 }, { 2, 0, 0 }, { 3, 0, 0 } }, 1, { { 0, 3 } } },
+    // 2 "Tapped Serial"
+    { false, { { 0, 0, 0 }, { 1, 0, 1 }, { 2, 1, 2 }, { 3, 2, 3 } }, 4, { { 0, 0 }, { 1, 1 }, { 2, 2 }, { 3, 3 } } },
+    // 3 "Mixed 1"
+    { false, { { 0, 0, 0 }, { 1, 0, 0 }, { 2, 2, 2 }, { 3, 3, 3 } }, 3, { { 0, 1 }, { 2, 2 }, { 3, 3 } } },
+    // 4 "Mixed 2"
+    { false, { { 0, 0, 0 }, { 1, 0, 1 }, { 2, 2, 2 }, { 3, 3, 3 } }, 4, { { 0, 0 }, { 1, 1 }, { 2, 2 }, { 3, 3 } } },
+    // 5 "Mixed 3"
+    { false, { { 0, 0, 0 }, { 1, 0, 0 }, { 2, 2, 2 }, { 3, 2, 2 } }, 2, { { 0, 1 }, { 2, 3 } } },
+    // 6 "Mixed 4"
+    { false, { { 0, 0, 0 }, { 1, 0, 1 }, { 2, 2, 2 }, { 3, 2, 3 } }, 4, { { 0, 0 }, { 1, 1 }, { 2, 2 }, { 3, 3 } } },
+    // 7 "Mixed 5"
+    { false, { { 0, 0, 0 }, { 1, 0, 0 }, { 2, 0, 0 }, { 3, 3, 3 } }, 2, { { 0, 2 }, { 3, 3 } } },
+    // 8 "Mixed 6"
+    { false, { { 0, 0, 0 }, { 1, 0, 1 }, { 2, 1, 2 }, { 3, 3, 3 } }, 4, { { 0, 0 }, { 1, 1 }, { 2, 2 }, { 3, 3 } } },
+};
+} // namespace
+
+//==============================================================================
+void DelayEngine::Oscillator::noiseStep()
+{
+    noiseA ^= noiseB;
+    held = (float) ((double) (int32_t) noiseB * kNoiseScale + kDenormalGuard);
+    noiseB = noiseA + noiseB;
+}
+
+void DelayEngine::Oscillator::updateRate(double inverseRate)
+{
+    rate = synced ? tempo / 60.0 * rateFactor : freeRate;
+    increment = rate * inverseRate * kTwoPi + kDenormalGuard;
+}
+
+double DelayEngine::Oscillator::shapeValue(double phi) const
+{
+    switch (shape)
+    {
+        case shapeTriangle:
+            return (phi < kPi ? (phi - kPi * 0.5) * (2.0 / kPi) : (1.5 * kPi - phi) * (2.0 / kPi)) + kDenormalGuard;
+        case shapeSine:
+            return std::sin(phi - kPi * 0.25) + kDenormalGuard;
+        case shapeSquare:
+            return (phi < kPi ? 1.0 : -1.0) + kDenormalGuard;
+        case shapeSawDown:
+            return (kTwoPi - phi) / kPi - 1.0 + kDenormalGuard;
+        case shapeSawUp:
+            return phi / kPi - 1.0 + kDenormalGuard;
+        case shapeRandom:
+        default:
+            return held;
+    }
+}
+
+double DelayEngine::Oscillator::tick()
+{
+    const double x = shapeValue(wrapPhase(phase + phaseOffset));
+
+    phase += increment;
+    if (phase + phaseOffset > kTwoPi)
+    {
+        phase -= kTwoPi;
+        noiseStep();
+        // Only a rate far beyond any LFO's can leave more than one turn behind.
+        if (phase + phaseOffset > kTwoPi)
+            phase = wrapPhase(phase + phaseOffset) - phaseOffset;
+    }
+    return invert ? -x : x;
+}
+
+void DelayEngine::Oscillator::resetPhase(double newPhase)
+{
+    phase = newPhase;
+    noiseStep();
+}
+
+//==============================================================================
+void DelayEngine::Envelope::start()
+{
+    state = envelopeAttack;
+    target = kEnvelopeAttackTarget;
+    coefficient = attackCoefficient;
+}
+
+float DelayEngine::Envelope::tick()
+{
+    if (state != envelopeHold)
+        value = value - ((value - target) * coefficient + kDenormalGuard);
+    else
+        ++holdCounter;
+
+    if (state == envelopeAttack && value >= 1.0)
+    {
+        value = 1.0;
+        state = envelopeDecay;
+        target = sustain;
+        coefficient = decayCoefficient;
+    }
+    if (state == envelopeDecay && value - kDecayMargin < sustain)
+    {
+        state = envelopeHold;
+        holdCounter = 0;
+    }
+    if (state == envelopeHold && holdCounter >= holdLength)
+    {
+        state = envelopeRelease;
+        coefficient = releaseCoefficient;
+        target = 0.0;
+    }
+    if (value < 0.0)
+        value = 0.0;
+    return (float) value;
+}
+
+//==============================================================================
+float DelayEngine::PeakFollower::tick(double x)
+{
+    x *= sensitivity;
+    const double pole = x > value ? attackPole : releasePole;
+    value = std::clamp(x * (1.0 - pole) + value * pole, 0.0, 1.0);
+    return (float) value;
+}
+
+bool DelayEngine::LevelDetector::tick(double x, float k, int closeAfterSamples)
+{
+    const float e = (float) (x * x);
+    float c = e > level ? k * kDetectorAttackRate : k * kDetectorReleaseRate;
+    c *= timeFactor;
+    level = c * e + (1.0f - c) * level;
+
+    bool opened = false;
+    if (gate == 0.0f && level >= onThreshold)
+    {
+        gate = 1.0f;
+        opened = true;
+    }
+    if (gate != 0.0f)
+    {
+        ++gateCounter;
+        if (gateCounter > closeAfterSamples && level < offThreshold)
+        {
+            gate = 0.0f;
+            gateCounter = 0;
+        }
+    }
+    return opened;
+}
+
+//==============================================================================
+DelayEngine::DelayEngine()
+{
+    context.set(44100.0);
+    limiter.prepare(44100.0);
+    tables = std::make_unique<DspTables>();
+    for (int line = 0; line < kNumLines; ++line)
+    {
+        delayCores[(size_t) line] = std::make_unique<DelayCore>(tables->getKernel32(), tables->getKernel16(),
+                                                                 tables->getSemitones(), tables->getFineTune());
+        preDelayCores[(size_t) line] = std::make_unique<PreDelayCore>();
+    }
+
+    for (auto& o : oscillators)
+    {
+        o.noiseA = 0x67452301u;
+        o.noiseB = 0xefcdab89u;
+    }
+
+    for (int m = 0; m < kNumModulators; ++m)
+    {
+        auto& mod = modulators[(size_t) m];
+        mod.detector.timeFactor = (float) (1.45 * 0.25 + 0.05);
+        mod.detector.onThreshold = (float) std::pow(10.0, -32.0 / 20.0);
+        mod.detector.offThreshold = mod.detector.onThreshold;
+        mod.envelope.sustain = 0.5;
+        setModulatorFreeRate(m, 0.0);
+    }
+
+    refreshModulationRouting();
+    refreshModulationRouting();
+
+    for (auto& core : delayCores)
+        core->setInterpolation(0, 512.0);
+
+    for (int i = 0; i < 2 * kNumLines; ++i)
+        lineLevelBits[(size_t) i].store(bitsOf(0.0f));
+    for (int i = 0; i < 2; ++i)
+        outputLevelBits[(size_t) i].store(bitsOf(0.0f));
+    for (int m = 0; m < kNumModulators; ++m)
+    {
+        detectorLevelBits[(size_t) m].store(bitsOf(kDetectorSilentDisplay));
+        peakLevelBits[(size_t) m].store(bitsOf(0.0f));
+    }
+
+    setMaxDelayTime(kDefaultMaxDelaySeconds);
+    prepare(1024, 44100.0);
+}
+
+DelayEngine::~DelayEngine() = default;
+
+void DelayEngine::prepare(int newBlockSize, double sampleRate)
+{
+    newBlockSize = std::max(1, newBlockSize);
+    // A rate the context refuses (not finite, not above zero) leaves the
+    // previous rate in place.
+    context.set(sampleRate);
+    const double fs = context.rate;
+
+    if (newBlockSize != blockSize)
+    {
+        try
+        {
+            for (auto& b : modulationBuffers)
+                b.assign((size_t) newBlockSize, 0.0f);
+            for (auto& b : workBuffers)
+                b.assign((size_t) newBlockSize, 0.0f);
+            blockSize = newBlockSize;
+        }
+        catch (const std::bad_alloc&)
+        {
+            // Keep the previous size; process works in chunks of it.
+            for (auto& b : modulationBuffers)
+                b.assign((size_t) blockSize, 0.0f);
+            for (auto& b : workBuffers)
+                b.assign((size_t) blockSize, 0.0f);
+        }
+    }
+    else
+    {
+        for (auto& b : modulationBuffers)
+            std::fill(b.begin(), b.end(), 0.0f);
+        for (auto& b : workBuffers)
+            std::fill(b.begin(), b.end(), 0.0f);
+    }
+
+    for (auto& o : oscillators)
+    {
+        o.phase = 0.0;
+        o.updateRate(context.invRate);
+    }
+    for (int m = 0; m < kNumModulators; ++m)
+        recomputeModulatorCoefficients(m);
+
+    mixCoefficient = (float) (kMixSmoothing * context.k);
+    oscillatorCoefficient = (float) (kOscillatorSmoothing * context.k);
+
+    prepareLines();
+    limiter.prepare(fs);
+
+    meterFall = 1.0 - std::exp(-kTwoPi * kMeterFallHz / fs) + kDenormalGuard;
+    displayCoefficient = std::exp(-kTwoPi * kMeterDisplayHz / fs) + kDenormalGuard;
+
+    refreshModulationRouting();
+}
+
+void DelayEngine::prepareLines()
+{
+    const float rate = (float) context.rate;
+    for (int line = 0; line < kNumLines; ++line)
+    {
+        preDelayCores[(size_t) line]->prepare(blockSize, maxDelaySeconds, rate);
+        delayCores[(size_t) line]->prepare(blockSize, maxDelaySeconds, rate);
+    }
+}
+
+void DelayEngine::recomputeModulatorCoefficients(int m)
+{
+    auto& mod = modulators[(size_t) m];
+    const double k = context.k;
+    mod.envelope.attackCoefficient = attackCoefficient(mod.attackControl, k);
+    mod.envelope.decayCoefficient = timeCoefficient(mod.decayControl, k);
+    mod.envelope.releaseCoefficient = timeCoefficient(mod.releaseControl, k);
+    mod.envelope.holdLength = (int) (mod.holdControl * context.rate);
+    switch (mod.envelope.state)
+    {
+        case envelopeAttack: mod.envelope.coefficient = mod.envelope.attackCoefficient; break;
+        case envelopeDecay: mod.envelope.coefficient = mod.envelope.decayCoefficient; break;
+        case envelopeRelease:
+        case envelopeIdle: mod.envelope.coefficient = mod.envelope.releaseCoefficient; break;
+        default: break;
+    }
+    mod.follower.attackPole = 1.0 - timeCoefficient(mod.followerAttackControl, k) + kDenormalGuard;
+    mod.follower.releasePole = 1.0 - timeCoefficient(mod.followerReleaseControl, k) + kDenormalGuard;
+}
+
+void DelayEngine::setQuality(int choice)
+{
+    int mode = 0;
+    double step = 512.0;
+    switch (choice)
+    {
+        case 1: mode = 1; step = 128.0; break;
+        case 2: mode = 2; step = 64.0; break;
+        case 3: mode = 2; step = 16.0; break;
+        default: break;
+    }
+    for (auto& core : delayCores)
+        core->setInterpolation(mode, step);
+}
+
+void DelayEngine::setMaxDelayTime(int seconds)
+{
+    maxDelaySeconds = std::clamp(seconds, kMinMaxDelaySeconds, kMaxMaxDelaySeconds);
+    if (blockSize > 0)
+        prepareLines();
+}
+
+void DelayEngine::setTempo(double bpm)
+{
+    if (!std::isfinite(bpm) || bpm <= 0.0)
+        return;
+    // Held in single precision: host tempos that differ only in the digits
+    // beyond a float's reach are one tempo and recompute nothing.
+    const double tempo = (double) (float) bpm;
+    if (!(tempo > 0.0) || !std::isfinite(tempo))
+        return;
+    for (auto& o : oscillators)
+    {
+        if (o.tempo != tempo)
+        {
+            o.tempo = tempo;
+            if (o.synced)
+                o.updateRate(context.invRate);
+        }
+    }
+    for (int line = 0; line < kNumLines; ++line)
+    {
+        preDelayCores[(size_t) line]->setTempo(tempo);
+        delayCores[(size_t) line]->setTempo(tempo);
+    }
+}
+
+//==============================================================================
+void DelayEngine::setGlobalParameter(int id, float v)
+{
+    if (id < 47 || id > 91 || !std::isfinite(v))
+        return;
+    v = std::clamp(v, 0.0f, 1.0f);
+
+    if (id <= 86)
+    {
+        const int m = id < 67 ? 0 : 1;
+        const int j = id - (m == 0 ? 47 : 67);
+        auto& mod = modulators[(size_t) m];
+        Oscillator& left = oscillators[(size_t) (2 * m)];
+        Oscillator& right = oscillators[(size_t) (2 * m + 1)];
+        switch (j)
+        {
+            case 0:
+                mod.kind = std::clamp(roundChoice(v, 2), 0, 2);
+                refreshModulationRouting();
+                break;
+            case 1: mod.retriggerMode = std::clamp(roundChoice(v, 2), 0, 2); break;
+            case 2: mod.detector.timeFactor = 1.45f * v * v + 0.05f; break;
+            case 3: mod.detector.onThreshold = (float) std::pow(10.0, -kDetectorRangeDb * v / 20.0); break;
+            case 4: mod.detector.offThreshold = (float) std::pow(10.0, -kDetectorRangeDb * v / 20.0); break;
+            case 5: setModulatorSync(m, v >= 0.5f); break;
+            case 7: setModulatorFreeRate(m, v); break;
+            case 9:
+            {
+                static constexpr int kShapeOfChoice[5] = { shapeRandom, shapeSawDown, shapeSquare, shapeSine, shapeTriangle };
+                const int shape = kShapeOfChoice[std::clamp(roundChoice(v, 4), 0, 4)];
+                left.shape = shape;
+                right.shape = shape;
+                refreshModulationRouting();
+                break;
+            }
+            case 10:
+                left.invert = v >= 0.5f;
+                right.invert = v >= 0.5f;
+                break;
+            case 11: right.phaseOffset = kPi * v; break;
+            case 12: mod.attackControl = v; recomputeModulatorCoefficients(m); break;
+            case 13: mod.decayControl = v; recomputeModulatorCoefficients(m); break;
+            case 14: mod.envelope.sustain = v; break;
+            case 15: mod.holdControl = v; recomputeModulatorCoefficients(m); break;
+            case 16: mod.releaseControl = v; recomputeModulatorCoefficients(m); break;
+            case 17: mod.follower.sensitivity = std::pow(10.0, 24.0 * v / 20.0); break;
+            case 18: mod.followerAttackControl = v; recomputeModulatorCoefficients(m); break;
+            case 19: mod.followerReleaseControl = v; recomputeModulatorCoefficients(m); break;
+            default: break; // 6 and 8 (synced scale and rate) arrive as setModulatorRate
+        }
+        return;
+    }
+
+    const float gain = 4.0f * outputGainControl * outputGainControl + kDenormalGuardF;
+    switch (id)
+    {
+        case 87:
+        {
+            const bool on = v >= 0.5f;
+            // A limiter that was off still holds the audio of its last run:
+            // start it afresh so that nothing old is replayed.
+            if (on && !limiterOn)
+                limiter.reset();
+            limiterOn = on;
+            if (limiterOn)
+            {
+                limiter.setOutputGain(gain);
+                outputGainTarget = 1.0f;
+            }
+            else
+            {
+                outputGainTarget = gain;
+            }
+            break;
+        }
+        case 88: limiter.setThresholdControl(v); break;
+        case 89: wetAmount = v; break;
+        case 90:
+            routing = std::clamp(roundChoice(v, 8), 0, kNumRoutings - 1);
+            clearWorkBuffers();
+            break;
+        case 91:
+        {
+            outputGainControl = v;
+            const float g = 4.0f * v * v + kDenormalGuardF;
+            if (limiterOn)
+                limiter.setOutputGain(g);
+            else
+                outputGainTarget = g;
+            break;
+        }
+        default: break;
+    }
+}
+
+void DelayEngine::setLineParameter(int line, int k, float v)
+{
+    if (line < 0 || line >= kNumLines || k < 0 || k > 46 || !std::isfinite(v))
+        return;
+    v = std::clamp(v, 0.0f, 1.0f);
+
+    if (k == 0)
+    {
+        lineMixGains[(size_t) line] = 1.0f - v;
+        return;
+    }
+    if (k >= 23 && k <= 34)
+    {
+        auto& pre = *preDelayCores[(size_t) line];
+        switch (k)
+        {
+            case 23: pre.setSynced(v >= 0.5f); break;
+            case 24: pre.setLinked(v >= 0.5f); break;
+            case 27: pre.setLeftFreeTime(v); break;
+            case 28: pre.setRightFreeTime(v); break;
+            case 29: pre.setLeftNoteLengthMode(roundChoice(v, 2)); break;
+            case 30: pre.setRightNoteLengthMode(roundChoice(v, 2)); break;
+            case 31: pre.setLeftNumerator(roundChoice(v, 32)); break;
+            case 32: pre.setLeftDenominator(roundChoice(v, 31) + 1); break;
+            case 33: pre.setRightNumerator(roundChoice(v, 32)); break;
+            case 34: pre.setRightDenominator(roundChoice(v, 31) + 1); break;
+            default: break; // 25 and 26: the knob twins of the free times
+        }
+        return;
+    }
+    if (k >= 11 && k <= 22)
+    {
+        auto& core = *delayCores[(size_t) line];
+        switch (k)
+        {
+            case 11: core.setSynced(v >= 0.5f); break;
+            case 12: core.setLinked(v >= 0.5f); break;
+            case 15: core.setLeftFreeTime(v); break;
+            case 16: core.setRightFreeTime(v); break;
+            case 17: core.setLeftNoteLengthMode(roundChoice(v, 2)); break;
+            case 18: core.setRightNoteLengthMode(roundChoice(v, 2)); break;
+            case 19: core.setLeftNumerator(roundChoice(v, 31) + 1); break;
+            case 20: core.setLeftDenominator(roundChoice(v, 31) + 1); break;
+            case 21: core.setRightNumerator(roundChoice(v, 31) + 1); break;
+            case 22: core.setRightDenominator(roundChoice(v, 31) + 1); break;
+            default: break; // 13 and 14: the knob twins of the free times
+        }
+        return;
+    }
+    forwardToDelayCore(line, k, v);
+    if (k == 42)
+        refreshModulationRouting();
+}
+
+void DelayEngine::forwardToDelayCore(int line, int k, float v)
+{
+    auto& core = *delayCores[(size_t) line];
+    core.setParameter(k, v);
+}
+
+//==============================================================================
+void DelayEngine::setModulatorSync(int m, bool shouldBeSynced)
+{
+    if (m < 0 || m >= kNumModulators)
+        return;
+    for (int i = 2 * m; i < 2 * m + 2; ++i)
+    {
+        auto& o = oscillators[(size_t) i];
+        if (o.synced != shouldBeSynced)
+        {
+            o.synced = shouldBeSynced;
+            o.updateRate(context.invRate);
+        }
+    }
+}
+
+void DelayEngine::setModulatorFreeRate(int m, double v)
+{
+    if (m < 0 || m >= kNumModulators || !std::isfinite(v))
+        return;
+    const double rate = freeRateOf(std::clamp(v, 0.0, 1.0));
+    for (int i = 2 * m; i < 2 * m + 2; ++i)
+    {
+        auto& o = oscillators[(size_t) i];
+        o.freeRate = rate;
+        if (!o.synced)
+            o.updateRate(context.invRate);
+    }
+}
+
+void DelayEngine::setModulatorRate(int m, double factor)
+{
+    if (m < 0 || m >= kNumModulators || !std::isfinite(factor) || factor < 0.0)
+        return;
+    for (int i = 2 * m; i < 2 * m + 2; ++i)
+    {
+        auto& o = oscillators[(size_t) i];
+        o.rateFactor = factor;
+        if (o.synced)
+            o.updateRate(context.invRate);
+    }
+}
+
+void DelayEngine::syncModulatorPhase(int m, double cyclePosition)
+{
+    if (m < 0 || m >= kNumModulators || !std::isfinite(cyclePosition))
+        return;
+    if (!oscillators[(size_t) (2 * m)].synced)
+        return;
+    const double fraction = cyclePosition - std::floor(cyclePosition);
+    const double phase = (double) (float) (fraction * kTwoPi);
+    oscillators[(size_t) (2 * m)].resetPhase(phase);
+    oscillators[(size_t) (2 * m + 1)].resetPhase(phase);
+}
+
+void DelayEngine::retriggerInternal(int m)
+{
+    oscillators[(size_t) (2 * m)].resetPhase(0.0);
+    oscillators[(size_t) (2 * m + 1)].resetPhase(0.0);
+    modulators[(size_t) m].envelope.start();
+}
+
+void DelayEngine::retriggerModulator(int m)
+{
+    if (m < 0 || m >= kNumModulators)
+        return;
+    restartFlags[(size_t) m].store(1);
+    retriggerInternal(m);
+}
+
+void DelayEngine::refreshModulationRouting()
+{
+    for (int line = 0; line < kNumLines; ++line)
+    {
+        auto& core = *delayCores[(size_t) line];
+        const int m = std::clamp(core.getModulationSource(), 0, kNumModulators - 1);
+        const auto& mod = modulators[(size_t) m];
+        const float* left = nullptr;
+        const float* right = nullptr;
+        bool smooth = true;
+        switch (mod.kind)
+        {
+            case kindEnvelope:
+                left = right = modulationBuffers[(size_t) (bufferEnvelope1 + m)].data();
+                break;
+            case kindPeakFollower:
+                left = right = modulationBuffers[(size_t) (bufferPeakFollower1 + m)].data();
+                break;
+            default:
+                left = modulationBuffers[(size_t) (bufferOscillator1Left + 2 * m)].data();
+                right = modulationBuffers[(size_t) (bufferOscillator1Right + 2 * m)].data();
+                smooth = oscillators[(size_t) (2 * m)].shape > shapeSine;
+                break;
+        }
+        core.setModulation(left, right, smooth);
+    }
+}
+
+//==============================================================================
+void DelayEngine::process(float** channels, int numSamples, bool stereoIn, bool stereoOut)
+{
+    if (channels == nullptr || channels[0] == nullptr || numSamples <= 0 || blockSize <= 0)
+        return;
+    if ((stereoIn || stereoOut) && channels[1] == nullptr)
+        return;
+
+    ScopedNoDenormals noDenormals;
+
+    for (auto& mod : modulators)
+        mod.retriggeredInBlock = false;
+
+    float* left = channels[0];
+    float* right = (stereoIn || stereoOut) ? channels[1] : channels[0];
+    for (int done = 0; done < numSamples;)
+    {
+        const int n = std::min(blockSize, numSamples - done);
+        processChunk(left + done, right + done, n, stereoIn, stereoOut);
+        done += n;
+    }
+
+    publishBlockResults();
+}
+
+void DelayEngine::runModulators(int i, double inLeft, double inRight)
+{
+    for (int o = 0; o < kNumOscillators; ++o)
+    {
+        auto& osc = oscillators[(size_t) o];
+        const double x = osc.tick();
+        const float u = (float) (0.5 * x + 0.5 + kDenormalGuard);
+        osc.smoothed = osc.smoothed - (osc.smoothed - u) * oscillatorCoefficient + kDenormalGuardF;
+        modulationBuffers[(size_t) o][(size_t) i] = osc.smoothed;
+    }
+
+    // Left plus right, or right minus left when the sum is negative.
+    double x = inLeft + inRight;
+    if (x < 0.0)
+        x = inRight - inLeft;
+
+    for (int m = 0; m < kNumModulators; ++m)
+        modulationBuffers[(size_t) (bufferEnvelope1 + m)][(size_t) i] = modulators[(size_t) m].envelope.tick();
+
+    const int closeAfter = (int) (context.samplesPerMs * kDetectorGateMs);
+    for (int m = 0; m < kNumModulators; ++m)
+    {
+        auto& mod = modulators[(size_t) m];
+        if (mod.detector.tick(x, context.kF, closeAfter) && mod.retriggerMode == kRetriggerFromDetector)
+        {
+            retriggerInternal(m);
+            mod.retriggeredInBlock = true;
+        }
+    }
+
+    for (int m = 0; m < kNumModulators; ++m)
+        modulationBuffers[(size_t) (bufferPeakFollower1 + m)][(size_t) i] = modulators[(size_t) m].follower.tick(x);
+}
+
+void DelayEngine::processChunk(float* left, float* right, int numSamples, bool stereoIn, bool stereoOut)
+{
+    const float* inRight = stereoIn ? right : left;
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        // Samples that are not finite would live on in the feedback loops:
+        // the engine hears them as silence.
+        const float l = clean(left[i]);
+        const float r = clean(inRight[i]);
+        left[i] = l;
+        if (stereoIn)
+            right[i] = r;
+
+        runModulators(i, l, r);
+        for (int b = 0; b < kNumLines; ++b)
+        {
+            workBuffers[(size_t) (2 * b)][(size_t) i] = l;
+            workBuffers[(size_t) (2 * b + 1)][(size_t) i] = r;
+        }
+    }
+
+    runRouting(numSamples);
+
+    const Routing& route = kRoutings[routing];
+    for (int i = 0; i < numSamples; ++i)
+    {
+        for (int k = 0; k < kNumLines; ++k)
+            smoothedLineGains[(size_t) k] = smoothedLineGains[(size_t) k]
+                                            - (smoothedLineGains[(size_t) k] - lineMixGains[(size_t) k]) * mixCoefficient
+                                            + kDenormalGuardF;
+        smoothedWet = smoothedWet - (smoothedWet - wetAmount) * mixCoefficient + kDenormalGuardF;
+        smoothedOutputGain = smoothedOutputGain - (smoothedOutputGain - outputGainTarget) * mixCoefficient
+                             + kDenormalGuardF;
+
+        float mixLeft = 0.0f;
+        float mixRight = 0.0f;
+        for (int j = 0; j < route.numMixes; ++j)
+        {
+            const float g = smoothedLineGains[(size_t) route.mixes[j].gain];
+            mixLeft += workBuffers[(size_t) (2 * route.mixes[j].buffer)][(size_t) i] * g;
+            mixRight += workBuffers[(size_t) (2 * route.mixes[j].buffer + 1)][(size_t) i] * g;
+        }
+        mixLeft += kDenormalGuardF;
+        mixRight += kDenormalGuardF;
+
+        const float dryLeft = left[i];
+        const float dryRight = inRight[i];
+        const float outLeft = dryLeft + (mixLeft - dryLeft) * smoothedWet + kDenormalGuardF;
+        const float outRight = dryRight + (mixRight - dryRight) * smoothedWet + kDenormalGuardF;
+
+        if (stereoOut)
+        {
+            left[i] = clean(outLeft * smoothedOutputGain + kDenormalGuardF);
+            right[i] = clean(outRight * smoothedOutputGain + kDenormalGuardF);
+        }
+        else
+        {
+            left[i] = clean((outRight + outLeft) * 0.5f * smoothedOutputGain + kDenormalGuardF);
+        }
+    }
+
+    float* outRight = stereoOut ? right : left;
+    if (limiterOn)
+        limiter.process(left, outRight, numSamples);
+
+    updateMeters(left, outRight, numSamples);
+}
+
+void DelayEngine::runRouting(int numSamples)
+{
+    const Routing& route = kRoutings[routing];
+    auto runPre = [&](const RoutingStep& s) {
+        preDelayCores[(size_t) s.line]->process(work(s.from, 0), work(s.from, 1), work(s.to, 0), work(s.to, 1),
+                                                numSamples);
+    };
+    auto runDelay = [&](const RoutingStep& s) {
+        delayCores[(size_t) s.line]->process(work(s.to, 0), work(s.to, 1), work(s.to, 0), work(s.to, 1), numSamples);
+    };
+
+    if (route.preDelaysFirst)
+    {
+        for (const auto& s : route.steps)
+            runPre(s);
+        for (const auto& s : route.steps)
+            runDelay(s);
+    }
+    else
+    {
+        for (const auto& s : route.steps)
+        {
+            runPre(s);
+            runDelay(s);
+        }
+    }
+}
+
+void DelayEngine::updateMeters(const float* left, const float* right, int numSamples)
+{
+    const float* outs[2] = { left, right };
+    for (int c = 0; c < 2; ++c)
+    {
+        double hold = clipHold[(size_t) c];
+        double peak = meterPeak[(size_t) c];
+        double s1 = meterStage1[(size_t) c];
+        double s2 = meterStage2[(size_t) c];
+        const float* x = outs[c];
+        for (int i = 0; i < numSamples; ++i)
+        {
+            const double magnitude = std::fabs((double) x[i]);
+            const double db = magnitude > 0.0 ? 20.0 * std::log10(magnitude) : kSilenceDb;
+            if (db > 0.0)
+                hold = kClipHoldSeconds;
+            else if (hold > 0.0)
+                hold -= context.invRate;
+            const double m = (db - kMeterFloorDb) * kMeterScale + kDenormalGuard;
+            peak = std::max(peak, m);
+            peak = peak - (peak + kMeterPeakBias) * meterFall + kDenormalGuard;
+            s1 = peak + (s1 - peak) * displayCoefficient;
+            s2 = s1 + (s2 - s1) * displayCoefficient;
+        }
+        clipHold[(size_t) c] = hold;
+        meterPeak[(size_t) c] = peak;
+        meterStage1[(size_t) c] = s1;
+        meterStage2[(size_t) c] = s2;
+    }
+}
+
+void DelayEngine::publishBlockResults()
+{
+    for (int c = 0; c < 2; ++c)
+    {
+        outputLevelBits[(size_t) c].store(bitsOf((float) std::clamp(meterStage2[(size_t) c], 0.0, 1.0)));
+        outputClipFlags[(size_t) c].store(clipHold[(size_t) c] > 0.0 ? 1 : 0);
+    }
+    for (int line = 0; line < kNumLines; ++line)
+    {
+        auto& core = *delayCores[(size_t) line];
+        lineLevelBits[(size_t) (2 * line)].store(bitsOf(std::clamp(core.getLeftMeter(), 0.0f, 1.0f)));
+        lineLevelBits[(size_t) (2 * line + 1)].store(bitsOf(std::clamp(core.getRightMeter(), 0.0f, 1.0f)));
+
+        auto& pre = *preDelayCores[(size_t) line];
+        IntervalAverager* averagers[4] = { &core.getLeftAverager(), &core.getRightAverager(),
+                                           &pre.getLeftAverager(), &pre.getRightAverager() };
+        for (int a = 0; a < 4; ++a)
+            if (averagers[a]->takeNewValue(true))
+                tapResultFlags[(size_t) (4 * line + a)].store(1);
+    }
+    for (int m = 0; m < kNumModulators; ++m)
+    {
+        const auto& mod = modulators[(size_t) m];
+        const float level = mod.detector.level;
+        const float display = level > 0.0f ? (float) (-(20.0 * std::log10((double) level) / kDetectorRangeDb))
+                                            : kDetectorSilentDisplay;
+        detectorLevelBits[(size_t) m].store(bitsOf(display));
+        peakLevelBits[(size_t) m].store(bitsOf(modulationBuffers[(size_t) (bufferPeakFollower1 + m)][0]));
+        if (mod.retriggeredInBlock)
+        {
+            retriggerEventFlags[(size_t) m].store(1);
+            restartFlags[(size_t) m].store(1);
+        }
+        lfoLampFrames[(size_t) m].store(oscillators[(size_t) (2 * m)].phase <= kPi ? 1 : 0);
+    }
+}
+
+//==============================================================================
+void DelayEngine::tapTime(int line, int stage, int channel)
+{
+    if (line < 0 || line >= kNumLines)
+        return;
+    TavinorDelayLine* target = nullptr;
+    if (stage == 0)
+        target = delayCores[(size_t) line].get();
+    else if (stage == 1)
+        target = preDelayCores[(size_t) line].get();
+    if (target == nullptr)
+        return;
+    (channel == 1 ? target->getLeftAverager() : target->getRightAverager()).raiseTrigger();
+}
+
+double DelayEngine::getTappedTimeMs(int line, int stage, int channel) const
+{
+    if (line < 0 || line >= kNumLines)
+        return 0.0;
+    const TavinorDelayLine* source = nullptr;
+    if (stage == 0)
+        source = delayCores[(size_t) line].get();
+    else if (stage == 1)
+        source = preDelayCores[(size_t) line].get();
+    if (source == nullptr)
+        return 0.0;
+    const auto& averager = channel == 1 ? source->getLeftAverager() : source->getRightAverager();
+    return (double) averager.getAverage() * 1000.0;
+}
+
+bool DelayEngine::takeNewTappedTime(int line, int stage, int channel)
+{
+    if (line < 0 || line >= kNumLines || stage < 0 || stage > 1)
+        return false;
+    const int a = 2 * stage + (channel == 1 ? 0 : 1);
+    return tapResultFlags[(size_t) (4 * line + a)].exchange(0) == 1;
+}
+
+double DelayEngine::getLeftTimeMs(int line) const
+{
+    if (line < 0 || line >= kNumLines)
+        return 0.0;
+    return delayCores[(size_t) line]->getLeftTimeMs();
+}
+
+void DelayEngine::clearWorkBuffers()
+{
+    for (auto& b : workBuffers)
+        std::fill(b.begin(), b.end(), 0.0f);
+}
+
+void DelayEngine::reset()
+{
+    for (auto& o : oscillators)
+        o.resetPhase(0.0);
+    clearWorkBuffers();
+    for (int line = 0; line < kNumLines; ++line)
+    {
+        delayCores[(size_t) line]->clear();
+        preDelayCores[(size_t) line]->clear();
+    }
+}
+
+//==============================================================================
+void DelayEngine::getOutputLevels(float& left, float& right) const
+{
+    left = floatOf(outputLevelBits[0].load());
+    right = floatOf(outputLevelBits[1].load());
+}
+
+void DelayEngine::getOutputClips(bool& left, bool& right) const
+{
+    left = outputClipFlags[0].load() == 1;
+    right = outputClipFlags[1].load() == 1;
+}
+
+void DelayEngine::getLineLevels(float levels[8]) const
+{
+    for (int i = 0; i < 2 * kNumLines; ++i)
+        levels[i] = floatOf(lineLevelBits[(size_t) i].load());
+}
+
+float DelayEngine::getDetectorLevel(int m) const
+{
+    return m >= 0 && m < kNumModulators ? floatOf(detectorLevelBits[(size_t) m].load()) : kDetectorSilentDisplay;
+}
+
+bool DelayEngine::takeRetriggerEvent(int m)
+{
+    return m >= 0 && m < kNumModulators && retriggerEventFlags[(size_t) m].exchange(0) == 1;
+}
+
+float DelayEngine::getPeakFollowerLevel(int m) const
+{
+    return m >= 0 && m < kNumModulators ? floatOf(peakLevelBits[(size_t) m].load()) : 0.0f;
+}
+
+int DelayEngine::getLfoLampFrame(int m) const
+{
+    return m >= 0 && m < kNumModulators ? lfoLampFrames[(size_t) m].load() : 0;
+}
+
+bool DelayEngine::takeRestart(int m)
+{
+    return m >= 0 && m < kNumModulators && restartFlags[(size_t) m].exchange(0) == 1;
+}
+
+float DelayEngine::getLineMixGain(int line) const
+{
+    return line >= 0 && line < kNumLines ? lineMixGains[(size_t) line] : 0.0f;
+}
+
+const float* DelayEngine::getModulationBuffer(int index) const
+{
+    return index >= 0 && index < kNumModulationBuffers ? modulationBuffers[(size_t) index].data() : nullptr;
+}
+
+double DelayEngine::timeToNormalised(double t)
+{
+    const double v = (std::log(t + kTimeOffset) + kTimeLogOffset) / kTimeCurve;
+    return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0;
+}
+
+double DelayEngine::normalisedToTime(double v)
+{
+    const double t = (std::exp(kTimeCurve * v) - 1.0) * kTimeScale / 1000.0 + kDenormalGuard;
+    return std::isfinite(t) ? std::clamp(t, 0.0, 1.0) : (v > 0.0 ? 1.0 : 0.0);
+}

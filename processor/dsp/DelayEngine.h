@@ -1,0 +1,268 @@
+#pragma once
+
+#include "processor/dsp/SampleRateContext.h"
+#include "processor/dsp/LookAheadLimiter.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class DelayCore;
+class PreDelayCore;
+class DspTables;
+
+// The whole sound of the product: four delay lines (each a pre-delay followed by
+// a delay core) wired in one of nine routings, two modulators that feed the
+// lines per sample, the mix with the dry signal, the output gain, the look-ahead
+// limiter and the meters. Single-threaded by contract: the owner calls every
+// operation under its engine lock, except tapTime and the meter and display
+// reads, which are atomic.
+class DelayEngine
+{
+public:
+    static constexpr int kNumLines = 4;
+    static constexpr int kNumModulators = 2;
+    static constexpr int kNumOscillators = 4;
+    static constexpr int kNumRoutings = 9;
+    static constexpr int kNumModulationBuffers = 8;
+    static constexpr int kDefaultMaxDelaySeconds = 3;
+    static constexpr int kMinMaxDelaySeconds = 1;
+    static constexpr int kMaxMaxDelaySeconds = 15;
+
+    // Modulator kinds and shape codes.
+    enum ModulatorKind { kindOscillator = 0, kindEnvelope = 1, kindPeakFollower = 2 };
+    enum Shape { shapeTriangle = 0, shapeSine = 1, shapeSquare = 2, shapeSawDown = 3, shapeSawUp = 4, shapeRandom = 5 };
+    enum EnvelopeState { envelopeIdle = 0, envelopeAttack = 1, envelopeDecay = 2, envelopeHold = 4, envelopeRelease = 5 };
+    static constexpr int kRetriggerFromDetector = 2;
+
+    // Indices of the modulation buffers.
+    enum ModulationBuffer
+    {
+        bufferOscillator1Left = 0, bufferOscillator1Right, bufferOscillator2Left, bufferOscillator2Right,
+        bufferEnvelope1, bufferEnvelope2, bufferPeakFollower1, bufferPeakFollower2
+    };
+
+    // One LFO voice: modulator m has oscillators 2m (left) and 2m + 1 (right).
+    struct Oscillator
+    {
+        int shape = shapeTriangle;
+        bool invert = false;
+        double phase = 0.0;
+        double phaseOffset = 0.0;
+        double increment = 0.0;
+        uint32_t noiseA = 0x67452301u;
+        uint32_t noiseB = 0xefcdab89u;
+        float held = 0.0f;
+        bool synced = false;
+        double rateFactor = 1.0;
+        double rate = 1.0;
+        double freeRate = 1.0;
+        double tempo = 120.0;
+        float smoothed = 0.5f;
+
+        void noiseStep();
+        void updateRate(double inverseRate);
+        // The shape's value at the current phase (-1..1), then one sample's advance.
+        double tick();
+        // Value of the shape at a wrapped phase, without the invert.
+        double shapeValue(double wrappedPhase) const;
+        void resetPhase(double newPhase);
+    };
+
+    struct Envelope
+    {
+        int state = envelopeIdle;
+        double value = 0.0;
+        double target = 0.0;
+        double coefficient = 0.0;
+        double attackCoefficient = 0.0;
+        double decayCoefficient = 0.0;
+        double releaseCoefficient = 0.0;
+        double sustain = 0.5;
+        int holdLength = 8820;
+        int holdCounter = 0;
+
+        void start();
+        float tick();
+    };
+
+    struct PeakFollower
+    {
+        double value = 0.0;
+        double attackPole = 0.0;
+        double releasePole = 0.0;
+        double sensitivity = 1.0;
+
+        float tick(double x);
+    };
+
+    struct LevelDetector
+    {
+        float level = 0.0f;
+        float timeFactor = 1.0f;
+        float onThreshold = 0.0f;
+        float offThreshold = 0.0f;
+        float gate = 0.0f;
+        int gateCounter = 0;
+
+        // True when the gate opens at this sample.
+        bool tick(double x, float k, int closeAfterSamples);
+    };
+
+    struct Modulator
+    {
+        int kind = kindOscillator;
+        int retriggerMode = 0;
+        Envelope envelope;
+        PeakFollower follower;
+        LevelDetector detector;
+        // Control values the rate-dependent coefficients are computed from.
+        double attackControl = 0.0;
+        double decayControl = 0.5;
+        double holdControl = 0.2;
+        double releaseControl = 0.5;
+        double followerAttackControl = 0.0;
+        double followerReleaseControl = 0.5;
+        bool retriggeredInBlock = false;
+    };
+
+    DelayEngine();
+    ~DelayEngine();
+
+    DelayEngine(const DelayEngine&) = delete;
+    DelayEngine& operator=(const DelayEngine&) = delete;
+
+    void prepare(int blockSize, double sampleRate);
+    void releaseResources() {}
+
+    // Interpolation quality of every delay core: 1, 2, 3, anything else = 0.
+    void setQuality(int choice);
+    // Whole seconds, held to 1..15; empties every delay ring.
+    void setMaxDelayTime(int seconds);
+    // Host tempo; a tempo that is not finite or not above zero is ignored.
+    void setTempo(double bpm);
+
+    // Global ids 47 to 91 with their normalised value; other ids are ignored.
+    void setGlobalParameter(int id, float v);
+    // Line 0..3, template index k 0..46 with its normalised value.
+    void setLineParameter(int line, int k, float v);
+
+    void setModulatorSync(int modulator, bool shouldBeSynced);
+    void setModulatorFreeRate(int modulator, double v);
+    // Rate factor (cycles per beat) of a synced modulator.
+    void setModulatorRate(int modulator, double factor);
+    // Moves a synced modulator's phase to the fractional part of a position
+    // counted in oscillator cycles.
+    void syncModulatorPhase(int modulator, double cyclePosition);
+    void retriggerModulator(int modulator);
+    void refreshModulationRouting();
+
+    // In place: channels[0] always, channels[1] when stereoIn or stereoOut.
+    void process(float** channels, int numSamples, bool stereoIn, bool stereoOut);
+
+    // Stage 0 the delay core, 1 the pre-delay; channel 1 left, anything else right.
+    void tapTime(int line, int stage, int channel);
+    double getTappedTimeMs(int line, int stage, int channel) const;
+    // Whether that averager produced a new average since the last call (the
+    // flag is cleared by the call).
+    bool takeNewTappedTime(int line, int stage, int channel);
+    double getLeftTimeMs(int line) const;
+
+    // After a preset: phases to 0, work buffers and every delay ring emptied.
+    void reset();
+
+    // Meters, read from any thread.
+    void getOutputLevels(float& left, float& right) const;
+    void getOutputClips(bool& left, bool& right) const;
+    void getLineLevels(float levels[8]) const;
+
+    // Display values per modulator, read from any thread. The two take
+    // operations clear their flag.
+    float getDetectorLevel(int modulator) const;
+    bool takeRetriggerEvent(int modulator);
+    float getPeakFollowerLevel(int modulator) const;
+    int getLfoLampFrame(int modulator) const;
+    bool takeRestart(int modulator);
+
+    // The logarithmic time control: v 0..1 to a fraction of one second and back.
+    static double timeToNormalised(double t);
+    static double normalisedToTime(double v);
+
+    // Inspection.
+    int getRouting() const { return routing; }
+    int getMaxDelayTime() const { return maxDelaySeconds; }
+    int getBlockSize() const { return blockSize; }
+    double getSampleRate() const { return context.rate; }
+    bool isLimiterOn() const { return limiterOn; }
+    float getOutputGainTarget() const { return outputGainTarget; }
+    float getWetAmount() const { return wetAmount; }
+    float getLineMixGain(int line) const;
+    const float* getModulationBuffer(int index) const;
+    const Oscillator& getOscillator(int index) const { return oscillators[(size_t) index]; }
+    const Modulator& getModulator(int index) const { return modulators[(size_t) index]; }
+    DelayCore& getDelayCore(int line) { return *delayCores[(size_t) line]; }
+    PreDelayCore& getPreDelayCore(int line) { return *preDelayCores[(size_t) line]; }
+    const LookAheadLimiter& getLimiter() const { return limiter; }
+
+private:
+    void processChunk(float* left, float* right, int numSamples, bool stereoIn, bool stereoOut);
+    void runModulators(int i, double inLeft, double inRight);
+    void runRouting(int numSamples);
+    void updateMeters(const float* left, const float* right, int numSamples);
+    void publishBlockResults();
+    void recomputeModulatorCoefficients(int modulator);
+    void retriggerInternal(int modulator);
+    void prepareLines();
+    void clearWorkBuffers();
+    void forwardToDelayCore(int line, int k, float v);
+    float* work(int buffer, int channel) { return workBuffers[(size_t) (2 * buffer + channel)].data(); }
+
+    SampleRateContext context;
+    int maxDelaySeconds = kDefaultMaxDelaySeconds;
+
+    std::array<Oscillator, kNumOscillators> oscillators;
+    std::array<Modulator, kNumModulators> modulators;
+
+    std::unique_ptr<DspTables> tables;
+    std::array<std::unique_ptr<DelayCore>, kNumLines> delayCores;
+    std::array<std::unique_ptr<PreDelayCore>, kNumLines> preDelayCores;
+
+    LookAheadLimiter limiter;
+    bool limiterOn = false;
+    float outputGainControl = 0.5f;
+    float outputGainTarget = 1.0f;
+
+    int blockSize = 0;
+    std::array<std::vector<float>, kNumModulationBuffers> modulationBuffers;
+    std::array<std::vector<float>, 2 * kNumLines> workBuffers;
+
+    int routing = 0;
+    std::array<float, kNumLines> lineMixGains {};
+    float wetAmount = 0.0f;
+    std::array<float, kNumLines> smoothedLineGains {};
+    float smoothedWet = 0.0f;
+    float smoothedOutputGain = 1.0f;
+    float mixCoefficient = 0.002f;
+    float oscillatorCoefficient = 0.05f;
+
+    // Output meter state per channel.
+    std::array<double, 2> clipHold {};
+    std::array<double, 2> meterPeak {};
+    std::array<double, 2> meterStage1 {};
+    std::array<double, 2> meterStage2 {};
+    double meterFall = 0.0;
+    double displayCoefficient = 0.0;
+
+    // Published values (float values as their bit patterns).
+    std::array<std::atomic<uint32_t>, 2> outputLevelBits {};
+    std::array<std::atomic<int>, 2> outputClipFlags {};
+    std::array<std::atomic<uint32_t>, 2 * kNumLines> lineLevelBits {};
+    std::array<std::atomic<uint32_t>, kNumModulators> detectorLevelBits {};
+    std::array<std::atomic<uint32_t>, kNumModulators> peakLevelBits {};
+    std::array<std::atomic<int>, kNumModulators> retriggerEventFlags {};
+    std::array<std::atomic<int>, kNumModulators> restartFlags {};
+    std::array<std::atomic<int>, kNumModulators> lfoLampFrames {};
+    std::array<std::atomic<int>, 4 * kNumLines> tapResultFlags {};
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <vector>
+
+// Read-only tables shared by every delay core of an engine: two fractional-delay
+// interpolation kernels and the two pitch tables that turn a cut-off position
+// into hertz. Built once by the engine, then only read (also on the audio thread).
+//
+// Kernel layout: entry kPhases * j + p is the weight of the sample j steps back
+// for the fractional phase p / kPhases. Both kernels are minimum-phase
+// band-limited interpolators, so they add only a few samples of latency instead
+// of half their length.
+class DspTables
+{
+public:
+    static constexpr int kPhases = 512;
+    static constexpr int kTaps32 = 32;
+    static constexpr int kTaps16 = 16;
+    static constexpr int kKernel32Size = kTaps32 * kPhases;   // 16384
+    static constexpr int kKernel16Size = kTaps16 * kPhases;   // 8192
+    static constexpr int kSemitoneCount = 240;
+    static constexpr int kFineCount = 1024;
+    // The 16-tap read multiplies its sum by this; the kernel is scaled so that
+    // the product passes DC at unity.
+    static constexpr double kKernel16ReadGain = 1.2;
+
+    DspTables();
+
+    const double* getKernel32() const { return kernel32.data(); }
+    const double* getKernel16() const { return kernel16.data(); }
+    const float* getSemitones() const { return semitones.data(); }
+    const float* getFineTune() const { return fineTune.data(); }
+
+    // Delay (in samples) that the kernel adds at low frequencies: the centroid
+    // of one phase, averaged over all phases.
+    static double getKernelLatency(const double* kernel, int taps);
+
+private:
+    std::vector<double> kernel32;
+    std::vector<double> kernel16;
+    std::vector<float> semitones;
+    std::vector<float> fineTune;
+};

@@ -1,0 +1,154 @@
+#include "processor/dsp/LookAheadLimiter.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+constexpr double kDenormalGuard = 1e-20;
+constexpr double kSilenceDb = -320.0;
+constexpr double kThresholdRangeDb = -24.0;
+constexpr double kAverageReferenceRate = 44100.0;
+constexpr int kAverageReferenceHalfLength = 10;
+constexpr float kAttackRate = 0.25f;
+constexpr float kReleaseRate = 0.000444f;
+constexpr float kDefaultKneeSlope = 0.5f;
+constexpr float kDefaultKneeWidth = 2.0f;
+} // namespace
+
+LookAheadLimiter::LookAheadLimiter()
+{
+    setThresholdControl(0.0f);
+    prepare(44100.0);
+}
+
+void LookAheadLimiter::prepare(double sampleRate)
+{
+    if (!(sampleRate > 0.0) || !std::isfinite(sampleRate))
+        sampleRate = 44100.0;
+    context.set(sampleRate);
+
+    reset();
+
+    attackCoefficient = kAttackRate * context.kF;
+    releaseCoefficient = kReleaseRate * context.kF;
+
+    // The audio ring holds 960 positions; beyond about 289 kHz the nominal
+    // look-ahead would reach past it, so it is held at the ring's reach.
+    const double delay = sampleRate * kLookAheadSeconds;
+    lookAhead = (int) std::clamp(delay, 0.0, (double) (kAudioPositions - 1));
+
+    // Each of the two averages is centred 64 samples back, so the gain reduction
+    // reaches the output 128 samples after its peak, ahead of the delayed audio
+    // from 44.1 kHz upwards. Below that rate the averaging window grows while the
+    // look-ahead shrinks: the window is kept inside the history and within the
+    // look-ahead, and its centre is moved nearer, so that the reduction still
+    // arrives before the peak instead of after it.
+    const double half = kAverageReferenceHalfLength * kAverageReferenceRate / sampleRate;
+    int n = (int) std::clamp(half, 1.0, (double) (kHistoryPositions / 2));
+    int centreBack = kHistoryCentre;
+    if (sampleRate < kAverageReferenceRate)
+    {
+        n = std::max(1, std::min(n, lookAhead / 4));
+        centreBack = std::clamp(lookAhead / 2 - n, n - 1, kHistoryCentre);
+    }
+    averageHalfLength = n;
+    averageLength = 2 * n;
+    averageReciprocal = 1.0 / (double) averageLength;
+    windowOffset = kHistoryPositions - centreBack;
+
+    kneeSlope = kDefaultKneeSlope;
+    kneeWidth = kDefaultKneeWidth;
+}
+
+void LookAheadLimiter::reset()
+{
+    ringLeft.fill(0.0f);
+    ringRight.fill(0.0f);
+    reductionHistory.fill(0.0);
+    averageHistory.fill(0.0);
+    historyIndex = 0;
+    audioIndex = 0;
+    smoothedReduction = 0.0f;
+    lastAverage = 0.0f;
+}
+
+void LookAheadLimiter::setThresholdControl(float v)
+{
+    thresholdControl = v;
+    const double db = (1.0 - (double) v) * kThresholdRangeDb;
+    thresholdDb = (float) db;
+    makeupGain = (float) (std::pow(10.0, db / -20.0) + kDenormalGuard);
+}
+
+void LookAheadLimiter::process(float* left, float* right, int numSamples)
+{
+    if (left == nullptr || right == nullptr)
+        return;
+
+    float s = smoothedReduction;
+    int p = audioIndex;
+    int h = historyIndex;
+    const double threshold = thresholdDb;
+    const double slope = kneeSlope;
+    const double width = kneeWidth;
+    const int n = averageHalfLength;
+    const int length = averageLength;
+    const double reciprocal = averageReciprocal;
+    const int readOffset = kAudioPositions - lookAhead;
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        const float inLeft = left[i];
+        const float inRight = right[i];
+        ringLeft[(size_t) p] = inLeft;
+        ringLeft[(size_t) (p + kAudioPositions)] = inLeft;
+        ringRight[(size_t) p] = inRight;
+        ringRight[(size_t) (p + kAudioPositions)] = inRight;
+
+        const double peak = std::max(std::fabs((double) inLeft), std::fabs((double) inRight));
+        const double level = peak > 0.0 ? 20.0 * std::log10(peak) : kSilenceDb;
+
+        double overshoot = level - threshold;
+        if (overshoot < width)
+        {
+            const double y = (overshoot - width) * slope;
+            const double softened = 1.0 - 2.0 / (std::exp(2.0 * y) + 1.0) + kDenormalGuard;
+            overshoot = width * softened + width;
+        }
+
+        const float o = (float) overshoot;
+        const float c = o > s ? attackCoefficient : releaseCoefficient;
+        s = s - ((s - o) * c + (float) kDenormalGuard);
+
+        reductionHistory[(size_t) h] = s;
+        reductionHistory[(size_t) (h + kHistoryPositions)] = s;
+        const int start = h + windowOffset - n;
+        double sum = 0.0;
+        for (int j = 0; j < length; ++j)
+            sum += reductionHistory[(size_t) (start + j)];
+        const double firstAverage = sum * reciprocal;
+
+        averageHistory[(size_t) h] = firstAverage;
+        averageHistory[(size_t) (h + kHistoryPositions)] = firstAverage;
+        sum = 0.0;
+        for (int j = 0; j < length; ++j)
+            sum += averageHistory[(size_t) (start + j)];
+        const double secondAverage = sum * reciprocal;
+        lastAverage = (float) secondAverage;
+
+        if (++h >= kHistoryPositions)
+            h = 0;
+
+        const float gain = (float) std::pow(10.0, secondAverage / -20.0) * outputGain * makeupGain;
+        left[i] = ringLeft[(size_t) (p + readOffset)] * gain;
+        right[i] = ringRight[(size_t) (p + readOffset)] * gain;
+
+        if (++p >= kAudioPositions)
+            p = 0;
+    }
+
+    smoothedReduction = s;
+    audioIndex = p;
+    historyIndex = h;
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "processor/dsp/SampleRateContext.h"
+
+#include <array>
+
+// Guards the engine's summed stereo output: the audio is delayed by a few
+// milliseconds while a soft-knee gain reduction, derived from the louder
+// channel and smoothed twice by moving averages, is applied to it together
+// with the make-up gain of the threshold and the output gain.
+class LookAheadLimiter
+{
+public:
+    static constexpr int kAudioPositions = 960;
+    static constexpr int kAudioRingSize = 2 * kAudioPositions + 1;
+    // The gain-reduction histories are rings of 128 positions, each value
+    // written twice (at h and h + 128) so that every averaging window can be
+    // read without wrapping.
+    static constexpr int kHistoryPositions = 128;
+    static constexpr int kHistorySize = 2 * kHistoryPositions + 1;
+    static constexpr int kHistoryCentre = 64;
+    static constexpr double kLookAheadSeconds = 0.003319;
+
+    LookAheadLimiter();
+
+    // Clears every ring and history and recomputes the rate-dependent values.
+    void prepare(double sampleRate);
+    // Forgets all audio and gain history without touching the settings, so
+    // that switching the limiter on never replays audio from an earlier run.
+    void reset();
+    // In place on the two arrays (which may be the same array for a mono fold).
+    void process(float* left, float* right, int numSamples);
+
+    // Threshold control 0..1: threshold (1 - v) * -24 dB and its make-up gain.
+    void setThresholdControl(float v);
+    void setOutputGain(float g) { outputGain = g; }
+
+    float getThresholdControl() const { return thresholdControl; }
+    float getThresholdDb() const { return thresholdDb; }
+    float getMakeupGain() const { return makeupGain; }
+    float getOutputGain() const { return outputGain; }
+    int getLookAheadSamples() const { return lookAhead; }
+    int getAverageHalfLength() const { return averageHalfLength; }
+    float getLastAverage() const { return lastAverage; }
+
+private:
+    SampleRateContext context;
+
+    std::array<float, kAudioRingSize> ringLeft {};
+    std::array<float, kAudioRingSize> ringRight {};
+    std::array<double, kHistorySize> reductionHistory {};
+    std::array<double, kHistorySize> averageHistory {};
+    int historyIndex = 0;
+    int audioIndex = 0;
+
+    int averageHalfLength = 10;
+    int averageLength = 20;
+    double averageReciprocal = 1.0 / 20.0;
+    int lookAhead = 146;
+    // Index offset from h to the centre of the averaging window (128 - samples back).
+    int windowOffset = kHistoryPositions - kHistoryCentre;
+
+    float thresholdControl = 0.0f;
+    float thresholdDb = -24.0f;
+    float makeupGain = 1.0f;
+
+    float kneeSlope = 0.5f;
+    float kneeWidth = 2.0f;
+
+    float outputGain = 1.0f;
+    float smoothedReduction = 0.0f;
+    float attackCoefficient = 0.25f;
+    float releaseCoefficient = 0.000444f;
+    float lastAverage = 0.0f;
+};

@@ -1,0 +1,98 @@
+#include "processor/dsp/PreDelayCore.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+namespace
+{
+constexpr double kDenormalGuard = 1.0e-20;
+// Input beyond this (or not finite) would only carry a fault into the lines.
+constexpr float kInputLimit = 1.0e4f;
+
+inline float cleanInput(float x)
+{
+    if (! std::isfinite(x))
+        return 0.0f;
+    return std::clamp(x, -kInputLimit, kInputLimit);
+}
+} // namespace
+
+PreDelayCore::PreDelayCore()
+{
+    prepare(1024, 2, 44100.0f);
+}
+
+PreDelayCore::~PreDelayCore() = default;
+
+bool PreDelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
+{
+    double rate = 0.0;
+    int newIntegerRate = 0, maximumLength = 0;
+    if (! computeLimits(maxSeconds, sampleRate, rate, newIntegerRate, maximumLength))
+        return false;
+
+    const int newRingLength = 2 * maximumLength;
+    std::unique_ptr<float[]> newLeft(new (std::nothrow) float[(size_t) newRingLength]());
+    std::unique_ptr<float[]> newRight(new (std::nothrow) float[(size_t) newRingLength]());
+    if (newLeft == nullptr || newRight == nullptr)
+        return false;
+
+    applyPreparation(rate, newIntegerRate, maximumLength);
+    updateLengths();
+    leftRing = std::move(newLeft);
+    rightRing = std::move(newRight);
+    ringLength = newRingLength;
+    writeIndex = 0;
+    return true;
+}
+
+void PreDelayCore::clear()
+{
+    if (leftRing == nullptr || rightRing == nullptr)
+        return;
+    std::fill(leftRing.get(), leftRing.get() + ringLength, 0.0f);
+    std::fill(rightRing.get(), rightRing.get() + ringLength, 0.0f);
+}
+
+void PreDelayCore::process(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
+                           int numSamples)
+{
+    const double c = context.k002F;   // the float factor, as every smoother takes it
+    const int maximum = maxLength;
+    const double longest = (double) (maximum - 1);
+    float* left = leftRing.get();
+    float* right = rightRing.get();
+    if (left == nullptr || right == nullptr || maximum < 1)
+    {
+        std::fill(outLeft, outLeft + numSamples, 0.0f);
+        std::fill(outRight, outRight + numSamples, 0.0f);
+        return;
+    }
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        leftAverager.tick();
+        rightAverager.tick();
+
+        smoothedLeft = smoothedLeft - ((smoothedLeft - (double) leftLength) * c + kDenormalGuard);
+        smoothedRight = smoothedRight - ((smoothedRight - (double) rightLength) * c + kDenormalGuard);
+
+        const float l = cleanInput(inLeft[i]);
+        const float r = cleanInput(inRight[i]);
+        left[writeIndex] = l;
+        left[writeIndex + maximum] = l;
+        right[writeIndex] = r;
+        right[writeIndex + maximum] = r;
+
+        // A length beyond the ring (a free time above a short maximum) reads
+        // the oldest sample the ring still holds.
+        const int dl = (int) std::clamp(smoothedLeft, 0.0, longest);
+        const int dr = (int) std::clamp(smoothedRight, 0.0, longest);
+        outLeft[i] = left[writeIndex + maximum - dl];
+        outRight[i] = right[writeIndex + maximum - dr];
+
+        if (++writeIndex >= maximum)
+            writeIndex = 0;
+    }
+}

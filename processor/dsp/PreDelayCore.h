@@ -1,0 +1,39 @@
+#pragma once
+
+#include "processor/dsp/TavinorDelayLine.h"
+
+#include <memory>
+
+// The first stage of every delay line: a plain stereo delay without feedback or
+// interpolation. The read moves in whole samples while the smoothed length
+// glides after a time change.
+class PreDelayCore : public TavinorDelayLine
+{
+public:
+    PreDelayCore();
+    ~PreDelayCore() override;
+
+    // Input and output may be the same arrays. Never allocates.
+    void process(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int numSamples);
+
+    // Reallocates both rings (emptied) for the new maximum and rate. When the
+    // rings cannot be had, returns false and keeps the previous rings, rate and
+    // lengths. The smoothed lengths keep their values either way.
+    bool prepare(int blockSize, int maxSeconds, float sampleRate) override;
+
+    // Empties both rings; the smoothed lengths stay.
+    void clear();
+
+    float getSmoothedLeftLength() const { return (float) smoothedLeft; }
+    float getSmoothedRightLength() const { return (float) smoothedRight; }
+
+private:
+    std::unique_ptr<float[]> leftRing;
+    std::unique_ptr<float[]> rightRing;
+    int ringLength = 0;
+    int writeIndex = 0;
+    // Double, so that the glide reaches the set length: in float it stops where
+    // a step falls below the float spacing, samples short or long of it.
+    double smoothedLeft = 0.0;
+    double smoothedRight = 0.0;
+};

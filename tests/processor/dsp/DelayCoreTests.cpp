@@ -1,0 +1,585 @@
+#include <gtest/gtest.h>
+
+#include "DspTestRig.h"
+#include "processor/dsp/PreDelayCore.h"
+
+#include <juce_core/juce_core.h>
+
+#include <cfloat>
+#include <cmath>
+#include <limits>
+
+using namespace DspTestRig;
+
+namespace
+{
+double kernelLatency(int mode)
+{
+    return mode >= 2 ? DspTables::getKernelLatency(tables().getKernel32(), DspTables::kTaps32)
+                     : DspTables::getKernelLatency(tables().getKernel16(), DspTables::kTaps16);
+}
+
+void setSyncedLength(DelayCore& core, int numerator, int denominator, int code)
+{
+    core.setTempo(120.0);
+    core.setSynced(true);
+    core.setLeftNumerator(numerator);
+    core.setLeftDenominator(denominator);
+    core.setLeftNoteLengthMode(code);
+    core.setLinked(true);
+}
+} // namespace
+
+TEST(DelayCore, EchoArrivesAtTheDelayPlusTheKernelLatency)
+{
+    struct Case { int mode; double step; int code; double length; };
+    const Case cases[] = {
+        { 0, 512.0, 0, 16537.5 }, { 1, 128.0, 0, 16537.5 }, { 2, 64.0, 0, 16537.5 },
+        { 0, 512.0, 1, 24806.25 }, { 2, 16.0, 1, 24806.25 }, { 1, 128.0, 2, 11025.0 },
+    };
+    for (const auto& c : cases)
+    {
+        auto core = makeCore();
+        core->setInterpolation(c.mode, c.step);
+        setSyncedLength(*core, 3, 16, c.code);
+        core->clear();
+        ASSERT_FLOAT_EQ(core->getLeftLength(), (float) c.length);
+
+        const size_t n = (size_t) c.length + 200;
+        const auto out = run(*core, impulse(n), impulse(n));
+        const int d = (int) c.length;
+        // Nothing before the echo, all of it (unity gain) around it.
+        EXPECT_NEAR(sum(out.left, 1, d - 8), 0.0, 1e-9);
+        EXPECT_NEAR(sum(out.left, d - 8, d + 40), 1.0, 1e-4) << c.mode;
+        const double expected = 1.0 + c.length + kernelLatency(c.mode);
+        EXPECT_NEAR(centroid(out.left, d - 8, d + 40), expected, 0.02) << c.mode << " " << c.length;
+        EXPECT_NEAR(centroid(out.right, d - 8, d + 40), expected, 0.02) << c.mode << " " << c.length;
+    }
+}
+
+TEST(DelayCore, FeedbackDecaysPerRepeatWithItsSign)
+{
+    struct Case { float v; double perRepeat; bool freeze; };
+    const Case cases[] = {
+        { 0.75f, 0.99 * 0.5, false }, { 0.25f, -0.99 * 0.5, false }, { 1.0f, 0.99, false },
+        { 0.35f, -1.0, true },   // frozen with feedback -0.3: exactly -1
+        { 0.5f, 1.0, true },     // frozen with feedback 0: +1
+    };
+    for (const auto& c : cases)
+    {
+        auto core = makeCore();
+        core->setParameter(39, c.v);
+        core->setFreeze(c.freeze);
+        core->setLeftFreeTime(0.01f);
+        core->setRightFreeTime(0.01f);
+        core->prepare(512, 3, 44100.0f);
+
+        const double period = 1.0 + core->getLeftLength() + kernelLatency(0);
+        const auto out = run(*core, impulse(6000), impulse(6000));
+        double previous = 0.0;
+        for (int k = 1; k <= 8; ++k)
+        {
+            const int centre = (int) std::lround(k * period);
+            const double e = sum(out.left, centre - 30, centre + 40);
+            if (k == 1)
+                EXPECT_NEAR(e, 1.0, 1e-4);
+            else
+                EXPECT_NEAR(e / previous, c.perRepeat, 2e-4) << c.v << " repeat " << k;
+            previous = e;
+        }
+    }
+}
+
+TEST(DelayCore, FreezeKeepsItsContentAndStaysFinite)
+{
+    auto core = makeCore();
+    core->setFeedback(0.4f);
+    core->setLeftFreeTime(0.05f);
+    core->setRightFreeTime(0.05f);
+    const int period = (int) core->getLeftLength();
+
+    // A 220.5 Hz tone fills the line, then freeze and silence.
+    auto tone = sine((size_t) period, 0.005, 0.3f);
+    run(*core, tone, tone);
+    core->setFreeze(true);
+    const size_t quiet = (size_t) period * 60;
+    const auto out = run(*core, std::vector<float>(quiet, 0.0f), std::vector<float>(quiet, 0.0f));
+
+    auto rms = [&](int from) {
+        double s = 0.0;
+        for (int i = from; i < from + period; ++i)
+            s += out.left[(size_t) i] * out.left[(size_t) i];
+        return std::sqrt(s / period);
+    };
+    const double early = rms(period * 8);   // once the loop gain has reached 1
+    const double late = rms(period * 58);
+    EXPECT_GT(early, 0.05);
+    EXPECT_NEAR(20.0 * std::log10(late / early), 0.0, 0.1);
+
+    // Continuous input keeps being added while frozen: it grows, but stays bounded and finite.
+    core->setLeftFreeTime(0.0f);
+    core->setRightFreeTime(0.0f);
+    const size_t n = 200000;
+    const auto loud = run(*core, std::vector<float>(n, 1.0f), std::vector<float>(n, -1.0f));
+    for (size_t i = 0; i < n; ++i)
+    {
+        ASSERT_TRUE(std::isfinite(loud.left[i]) && std::isfinite(loud.right[i])) << i;
+        ASSERT_LE(std::abs(loud.left[i]), 1.1e4f);
+    }
+}
+
+TEST(DelayCore, LevelBalanceOffsetAndStereoModes)
+{
+    struct Case
+    {
+        const char* name;
+        int k;          // line parameter to set, 0 for none
+        float v;
+        float inL, inR;
+        double outL, outR;
+    };
+    const Case cases[] = {
+        { "plain", 0, 0.0f, 1.0f, 0.5f, 1.0, 0.5 },
+        { "level 0", 2, 0.0f, 1.0f, 1.0f, 0.0, 0.0 },
+        { "level 1", 2, 1.0f, 1.0f, 0.5f, 4.0, 2.0 },
+        { "balance left", 1, 0.0f, 1.0f, 1.0f, 1.0, 0.0 },
+        { "balance right", 1, 1.0f, 1.0f, 1.0f, 0.0, 1.0 },
+        { "balance quarter", 1, 0.25f, 1.0f, 1.0f, 1.0, 0.5 },
+        { "mono", 5, 1.0f, 1.0f, 0.0f, 0.5, 0.5 },
+        { "swap", 4, 1.0f, 1.0f, 0.0f, 0.0, 1.0 },
+        { "swap right only", 4, 1.0f, 0.0f, 0.5f, 0.5, 0.0 },
+        { "mid/side left", 3, 1.0f, 1.0f, 0.0f, 1.0, 0.0 },
+        { "mid/side right", 3, 1.0f, 0.0f, 1.0f, 0.0, 1.0 },
+    };
+    for (const auto& c : cases)
+    {
+        auto core = makeCore();
+        core->setLeftFreeTime(0.02f);
+        core->setRightFreeTime(0.02f);
+        if (c.k != 0)
+            core->setParameter(c.k, c.v);
+        core->prepare(512, 3, 44100.0f);
+        const int d = (int) core->getLeftLength();
+        const auto out = run(*core, impulse(2000, c.inL), impulse(2000, c.inR));
+        EXPECT_NEAR(sum(out.left, d - 8, d + 40), c.outL, 1e-3) << c.name;
+        EXPECT_NEAR(sum(out.right, d - 8, d + 40), c.outR, 1e-3) << c.name;
+    }
+}
+
+TEST(DelayCore, StereoOffsetDelaysOneOutputByHalfTheLeftLength)
+{
+    struct Case { float v; int leftShift; int rightShift; };
+    const Case cases[] = { { 0.5f, 0, 0 }, { 0.0f, 0, 881 }, { 1.0f, 881, 0 } };
+    for (const auto& c : cases)
+    {
+        auto core = makeCore();
+        core->setLeftFreeTime(0.04f);    // 1762.72 samples
+        core->setRightFreeTime(0.04f);
+        core->setStereoOffset(c.v);
+        core->prepare(512, 3, 44100.0f);
+        EXPECT_NEAR(core->getStereoOffsetSamples(), (c.v - 0.5f) * core->getLeftLength(), 1e-3);
+
+        const double echo = 1.0 + core->getLeftLength() + kernelLatency(0);
+        const auto out = run(*core, impulse(4000), impulse(4000));
+        const int l = (int) echo + c.leftShift, r = (int) echo + c.rightShift;
+        EXPECT_NEAR(centroid(out.left, l - 20, l + 40), echo + c.leftShift, 0.02) << c.v;
+        EXPECT_NEAR(centroid(out.right, r - 20, r + 40), echo + c.rightShift, 0.02) << c.v;
+    }
+}
+
+TEST(DelayCore, OversampledSectionIsTransparentWhenOpen)
+{
+    // Overdrive on at unity drive and a small level: the 4x section should
+    // neither colour nor attenuate the audio band.
+    const int n = 8820;   // 0.2 s: every test frequency has whole cycles
+    for (double hz : { 100.0, 1000.0, 5000.0, 10000.0, 15000.0 })
+    {
+        double level[2] {};
+        for (int drive = 0; drive < 2; ++drive)
+        {
+            auto core = makeCore();
+            core->setLeftFreeTime(0.0f);
+            core->setRightFreeTime(0.0f);
+            core->setParameter(35, drive == 1 ? 1.0f : 0.0f);
+            core->setParameter(36, 0.0f);   // preamp 0 dB
+            core->setParameter(37, 0.5f);   // no colour
+            core->setParameter(38, 1.0f);   // output gain 1
+            core->prepare(512, 3, 44100.0f);
+            const auto in = sine((size_t) (2 * n), hz / 44100.0, 0.01f);
+            const auto out = run(*core, in, in);
+            level[drive] = amplitude(out.left, hz / 44100.0, n, 2 * n);
+        }
+        const double db = 20.0 * std::log10(level[1] / level[0]);
+        EXPECT_NEAR(db, 0.0, 0.5) << hz << " Hz";
+    }
+}
+
+TEST(DelayCore, FiltersStayStableAtLowRates)
+{
+    for (double rate : { 22050.0, 32000.0, 44100.0 })
+        for (int type = 1; type <= 3; ++type)
+            for (int placement = 0; placement < 2; ++placement)
+            {
+                auto core = makeCore(rate);
+                core->setLeftFreeTime(0.01f);
+                core->setRightFreeTime(0.01f);
+                core->setFilterType(type);
+                core->setFilterPlacement(placement);
+                core->setFilterInLoop(true);
+                core->setCutoff(1.0f);
+                core->setResonance(1.0f);
+                core->setCutoffModDepth(1.0f);
+                core->setOverdriveOn(placement == 1);
+                core->setPreamp(0.0f);
+                core->setOverdriveGain(1.0f);
+                core->setFeedback(0.5f);
+                std::vector<float> fullModulation(512, 1.0f);
+                core->setModulation(fullModulation.data(), fullModulation.data(), false);
+
+                juce::Random random(7);
+                const size_t len = (size_t) rate;   // one second of noise
+                std::vector<float> noise(len);
+                for (auto& x : noise)
+                    x = random.nextFloat() - 0.5f;
+                const auto out = run(*core, noise, noise);
+                float peak = 0.0f;
+                for (size_t i = 0; i < len; ++i)
+                {
+                    ASSERT_TRUE(std::isfinite(out.left[i])) << rate << " " << type << " " << i;
+                    peak = std::max(peak, std::abs(out.left[i]));
+                }
+                EXPECT_LT(peak, 50.0f) << rate << " type " << type << " placement " << placement;
+            }
+}
+
+TEST(DelayCore, NonFiniteInputNeverReachesTheOutput)
+{
+    auto core = makeCore();
+    core->setFeedback(0.9f);
+    core->setFilterType(1);
+    core->setCutoff(0.7f);
+    core->setFilterInLoop(true);
+    core->setOverdriveOn(true);
+    core->setPreamp(0.25f);
+    core->setOverdriveGain(1.0f);
+    core->setLeftFreeTime(0.01f);
+    core->setRightFreeTime(0.01f);
+
+    auto in = sine(20000, 0.01, 0.5f);
+    const float bad[] = { std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                          -std::numeric_limits<float>::infinity(), 1.0e30f, -1.0e38f };
+    for (size_t i = 0; i < 200; ++i)
+        in[1000 + i * 7] = bad[i % 5];
+    const auto out = run(*core, in, in);
+    for (size_t i = 0; i < in.size(); ++i)
+    {
+        ASSERT_TRUE(std::isfinite(out.left[i]) && std::isfinite(out.right[i])) << i;
+        ASSERT_NE(std::fpclassify(out.left[i]), FP_SUBNORMAL) << i;
+    }
+    // Clean input afterwards gives the ordinary sound again.
+    EXPECT_GT(amplitude(out.left, 0.01, 15000, 20000), 0.1);
+}
+
+TEST(DelayCore, SilentLineGivesSilence)
+{
+    auto core = makeCore();
+    core->setOverdriveOn(true);
+    core->setFilterType(2);
+    const auto out = run(*core, std::vector<float>(4096, 0.0f), std::vector<float>(4096, 0.0f));
+    for (size_t i = 0; i < out.left.size(); ++i)
+        ASSERT_LT(std::abs(out.left[i]) + std::abs(out.right[i]), 1e-19f);
+}
+
+TEST(DelayCore, ClearStartsAtTheNewLengthWithoutGlide)
+{
+    for (bool smooth : { false, true })
+    {
+        auto core = makeCore();
+        core->setModulation(nullptr, nullptr, smooth);
+        core->setLeftFreeTime(0.1f);
+        core->setRightFreeTime(0.1f);
+        run(*core, std::vector<float>(5000, 0.0f), std::vector<float>(5000, 0.0f));
+
+        // A preset changes the time and the engine clears the line.
+        core->setLeftFreeTime(0.05f);
+        core->setRightFreeTime(0.05f);
+        core->clear();
+        const double echo = 1.0 + core->getLeftLength() + kernelLatency(0);
+        const auto out = run(*core, impulse(3000), impulse(3000));
+        EXPECT_NEAR(centroid(out.left, (int) echo - 30, (int) echo + 40), echo, 0.02) << smooth;
+        EXPECT_NEAR(sum(out.left, (int) echo - 30, (int) echo + 40), 1.0, 1e-3) << smooth;
+    }
+}
+
+TEST(DelayCore, OneShotSoundStillEchoesAfterSilence)
+{
+    // A single short sound followed by exact digital silence: the channel must
+    // stay active until its echo has played.
+    auto core = makeCore();
+    core->setLeftFreeTime(0.5f);
+    core->setRightFreeTime(0.5f);
+    core->prepare(512, 3, 44100.0f);
+    const int d = (int) core->getLeftLength();
+    const auto out = run(*core, impulse((size_t) d + 100), impulse((size_t) d + 100));
+    EXPECT_NEAR(sum(out.left, d - 8, d + 40), 1.0, 1e-3);
+}
+
+TEST(DelayCore, FailedPreparationKeepsThePreviousRings)
+{
+    auto core = makeCore();
+    core->setLeftFreeTime(0.02f);
+    core->setRightFreeTime(0.02f);
+    EXPECT_FALSE(core->prepare(512, 1000000, 192000.0f));
+    EXPECT_EQ(core->getMaxLength(), 3 * 44100);
+    EXPECT_EQ(core->getContext().rate, 44100.0);
+
+    const int d = (int) core->getLeftLength();
+    const auto out = run(*core, impulse(2000), impulse(2000));
+    EXPECT_NEAR(sum(out.left, d - 8, d + 40), 1.0, 1e-3);
+}
+
+TEST(DelayCore, SettersDecodeLineParameters)
+{
+    auto core = makeCore();
+    core->setLeftFreeTime(0.25f);
+    core->setParameter(39, 0.25f);
+    EXPECT_FLOAT_EQ(core->getLoopGain(), -0.495f);
+    core->setParameter(40, 0.5f);
+    EXPECT_TRUE(core->isFrozen());
+    core->setParameter(42, 0.6f);
+    EXPECT_EQ(core->getModulationSource(), 1);
+    core->setParameter(44, 0.5f);
+    const double seconds = core->getLeftLength() / 44100.0;
+    EXPECT_NEAR(core->getTimeModDepth(), std::pow(0.5, 10.0 * seconds + 1.0), 1e-6);
+    EXPECT_NEAR(core->getLeftTimeMs(), core->getLeftLength() / 44.1 + 0.1, 1e-6);
+
+    struct Rate { float rate; double trim; };
+    for (const auto& r : { Rate { 48000.0f, 0.119 }, Rate { 96000.0f, 4.96 }, Rate { 50000.0f, 4.96 },
+                           Rate { 192000.0f, 14.64 }, Rate { 44100.0f, 0.0 } })
+    {
+        core->prepare(512, 1, r.rate);
+        EXPECT_DOUBLE_EQ(core->getReadTrim(), r.trim) << r.rate;
+    }
+}
+
+TEST(DelayCore, BothStagesTickTheirTapAveragersOncePerSample)
+{
+    auto core = makeCore(48000.0);
+    PreDelayCore pre;
+    pre.prepare(512, 3, 48000.0f);
+
+    std::vector<float> l(1200, 0.0f), r(1200, 0.0f);
+    for (int tap = 0; tap < 3; ++tap)
+    {
+        core->getLeftAverager().raiseTrigger();
+        pre.getRightAverager().raiseTrigger();
+        // Split blocks: the tap interval spans several process calls.
+        for (int start = 0; start < 1200; start += 300)
+        {
+            core->process(l.data() + start, r.data() + start, l.data() + start, r.data() + start, 300);
+            pre.process(l.data() + start, r.data() + start, l.data() + start, r.data() + start, 300);
+        }
+    }
+    EXPECT_TRUE(core->getLeftAverager().takeNewValue(true));
+    EXPECT_FALSE(core->getRightAverager().takeNewValue(true));
+    EXPECT_TRUE(pre.getRightAverager().takeNewValue(true));
+    EXPECT_NEAR(core->getLeftAverager().getAverage() * 1000.0, 25.0, 1e-4);   // 1200 samples at 48 kHz
+    EXPECT_NEAR(pre.getRightAverager().getAverage() * 1000.0, 25.0, 1e-4);
+}
+
+namespace
+{
+// Steady-state gain (dB) of a quiet sine through a core set up by configure,
+// with no delay so the echo is the sine itself a few samples later.
+template <typename Configure>
+double sineGainDb(double hz, Configure configure, float amplitudeValue = 0.001f)
+{
+    auto core = makeCore();
+    core->setLeftFreeTime(0.0f);
+    core->setRightFreeTime(0.0f);
+    configure(*core);
+    core->prepare(512, 3, 44100.0f);
+    const int n = 44100;
+    const auto in = sine((size_t) (2 * n), hz / 44100.0, amplitudeValue);
+    const auto out = run(*core, in, in);
+    return 20.0 * std::log10(amplitude(out.left, hz / 44100.0, n, 2 * n) / amplitudeValue);
+}
+} // namespace
+
+TEST(DelayCore, FilterCutoffResonanceAndType)
+{
+    // Cut-off 0.5 is 59.59 semitones above 22 Hz: 689.3 Hz for the input filter
+    // (0.83 of the range at four times the rate) and 697.9 Hz for the loop copy.
+    const double fc = 689.3, loopFc = 697.9;
+    struct Case { const char* name; float type; float resonance; double hz; bool inLoop; double db; };
+    const Case cases[] = {
+        { "low-pass at fc, Q 1", 1.0f / 3.0f, 0.0f, fc, false, 0.0 },
+        { "low-pass an octave up", 1.0f / 3.0f, 0.0f, 2.0 * fc, false, -11.14 },
+        { "low-pass at fc, Q 8", 1.0f / 3.0f, 1.0f, fc, false, 18.06 },
+        { "band-pass at fc, Q 8", 2.0f / 3.0f, 1.0f, fc, false, 18.06 },
+        { "band-pass an octave down, Q 1", 2.0f / 3.0f, 0.0f, 0.5 * fc, false, -5.11 },
+        { "high-pass at fc, Q 1", 1.0f, 0.0f, fc, false, 0.0 },
+        { "high-pass an octave down", 1.0f, 0.0f, 0.5 * fc, false, -11.14 },
+        { "off", 0.0f, 1.0f, fc, true, 0.0 },
+    };
+    for (const auto& c : cases)
+    {
+        const double db = sineGainDb(c.hz, [&](DelayCore& core) {
+            core.setParameter(10, c.type);
+            core.setParameter(8, 0.5f);
+            core.setParameter(9, c.resonance);
+            core.setParameter(7, c.inLoop ? 1.0f : 0.0f);
+        });
+        EXPECT_NEAR(db, c.db, 0.15) << c.name;
+    }
+
+    // The loop copy (Q 0.6) adds its own low-pass to what the delay reads.
+    auto withLoop = [&](bool inLoop) {
+        return sineGainDb(loopFc, [&](DelayCore& core) {
+            core.setParameter(10, 1.0f / 3.0f);
+            core.setParameter(8, 0.5f);
+            core.setParameter(7, inLoop ? 1.0f : 0.0f);
+        });
+    };
+    EXPECT_NEAR(withLoop(true) - withLoop(false), 20.0 * std::log10(0.6), 0.1);
+}
+
+TEST(DelayCore, PreampOutputGainAndColour)
+{
+    struct Case { const char* name; float preamp, colour, gain; double hz; double db; };
+    const Case cases[] = {
+        { "unity", 0.0f, 0.5f, 1.0f, 1000.0, 0.0 },
+        { "+12 dB into an output gain of 0.125", 0.25f, 0.5f, 0.0f, 1000.0, 12.0 - 18.06 },
+        { "+48 dB", 1.0f, 0.5f, 1.0f, 1000.0, 20.0 * std::log10(std::tanh(251.19 * 0.0001) / 0.0001) },
+        { "colour 2 at 2 kHz", 0.0f, 1.0f, 1.0f, 2000.0, 9.54 },
+        { "colour 2 far below 2 kHz", 0.0f, 1.0f, 1.0f, 100.0, 0.04 },
+        { "colour -1 at 2 kHz", 0.0f, 0.0f, 1.0f, 2000.0, -40.0 },
+    };
+    for (const auto& c : cases)
+    {
+        const double db = sineGainDb(c.hz, [&](DelayCore& core) {
+            core.setParameter(35, 1.0f);
+            core.setParameter(36, c.preamp);
+            core.setParameter(37, c.colour);
+            core.setParameter(38, c.gain);
+        }, 0.0001f);
+        if (c.db <= -40.0)
+            EXPECT_LT(db, c.db) << c.name;
+        else
+            EXPECT_NEAR(db, c.db, 0.15) << c.name;
+    }
+}
+
+TEST(DelayCore, TimeModulationShortensTheDelay)
+{
+    // Left length 0.1 s (4406.8 samples), depth control 0.5: depth 0.5^(10 * 0.0999 + 1)
+    // = 0.2501, modulation held at 0.5.
+    const double length = 0.1 * 44068.0;
+    const double m = std::pow(0.5, 10.0 * length / 44100.0 + 1.0);
+    const double x = 1428.0 * length / 44100.0;
+    const double u = m * 0.5 * x;
+    struct Case { bool scale; double delay; };
+    const Case cases[] = {
+        { false, length - m * 0.5 * length },                              // 3855.7
+        { true, length - ((x + 1.0) * u) / ((u + 1.0) * x) * length },     // 204.6
+    };
+    std::vector<float> modulation(512, 0.5f);
+    for (const auto& c : cases)
+    {
+        for (bool smooth : { false, true })
+        {
+            auto core = makeCore();
+            core->setModulation(modulation.data(), modulation.data(), smooth);
+            core->setParameter(44, 0.5f);
+            core->setParameter(43, c.scale ? 1.0f : 0.0f);
+            core->prepare(512, 3, 44100.0f);
+            const double echo = 1.0 + c.delay + kernelLatency(0);
+            const auto out = run(*core, impulse(5000), impulse(5000));
+            EXPECT_NEAR(centroid(out.left, (int) echo - 30, (int) echo + 40), echo, 0.05) << c.scale << smooth;
+            EXPECT_NEAR(centroid(out.right, (int) echo - 30, (int) echo + 40), echo, 0.05) << c.scale << smooth;
+        }
+    }
+}
+
+TEST(DelayCore, TremoloFollowsTheSmoothedModulation)
+{
+    struct Case { float depth; float modulation; double gain; };
+    const Case cases[] = { { 1.0f, 0.25f, 0.25 }, { 0.5f, 0.25f, 0.625 }, { 0.0f, 0.0f, 1.0 }, { 1.0f, 1.0f, 1.0 } };
+    for (const auto& c : cases)
+    {
+        std::vector<float> modulation(512, c.modulation);
+        const double db = sineGainDb(1000.0, [&](DelayCore& core) {
+            core.setModulation(modulation.data(), modulation.data(), false);
+            core.setParameter(46, c.depth);
+        });
+        EXPECT_NEAR(db, 20.0 * std::log10(c.gain), 0.05) << c.depth << " " << c.modulation;
+    }
+}
+
+TEST(DelayCore, LevelGlidesWithTheRateScaledCoefficient)
+{
+    // A level change glides with coefficient 0.001 k per sample: 63 percent of
+    // the way after 1000 samples at 44.1 kHz; at 96 kHz k is 0.545.
+    for (double rate : { 44100.0, 96000.0 })
+    {
+        auto core = makeCore(rate);
+        core->setLeftFreeTime(0.0f);
+        core->setRightFreeTime(0.0f);
+        core->setLevel(0.0f);
+        core->prepare(512, 3, (float) rate);
+        core->setLevel(0.75f);
+        const auto out = run(*core, std::vector<float>(6000, 0.5f), std::vector<float>(6000, 0.5f));
+        const double c = 0.001 * core->getContext().k;
+        for (int n : { 500, 1000, 3000 })
+            EXPECT_NEAR(out.left[(size_t) n] / 0.5, 1.0 - std::pow(1.0 - c, n + 1), 4e-3) << rate << " " << n;
+    }
+}
+
+TEST(DelayCore, MetersShowTheSignedPeakInNineSteps)
+{
+    struct Case { float in; float display; };
+    // A negative amplitude starts the tone downwards; the peak is the same.
+    const Case cases[] = { { 0.9f, 0.75f }, { 0.6f, 0.625f }, { 1.2f, 0.875f }, { 1.5f, 1.0f },
+                           { 0.1f, 0.0f }, { -0.3f, 0.375f } };
+    for (const auto& c : cases)
+    {
+        auto core = makeCore();
+        core->setLeftFreeTime(0.0f);
+        core->setRightFreeTime(0.0f);
+        // A 100 Hz tone: its peaks are the level (a step would overshoot in the read).
+        run(*core, sine(2000, 100.0 / 44100.0, c.in), std::vector<float>(2000, 0.0f));
+        EXPECT_EQ(core->getLeftMeter(), c.display) << c.in;
+        EXPECT_EQ(core->getRightMeter(), 0.0f) << c.in;
+    }
+
+    // The meter holds the signed output, not its magnitude: negative DC shows nothing.
+    auto core = makeCore();
+    core->setLeftFreeTime(0.0f);
+    core->setRightFreeTime(0.0f);
+    run(*core, std::vector<float>(2000, -0.9f), std::vector<float>(2000, 0.0f));
+    EXPECT_EQ(core->getLeftMeter(), 0.0f);
+}
+
+TEST(DelayCore, GlideEndsExactlyOnTheSetTime)
+{
+    // Whether the time was reached from above or from below, the echo lands on
+    // the set length: both channels agree after different histories.
+    for (double rate : { 44100.0, 192000.0 })
+    {
+        auto core = makeCore(rate);
+        core->setLeftFreeTime(0.1f);
+        core->setRightFreeTime(1.0f);
+        core->prepare(512, 3, (float) rate);
+        run(*core, std::vector<float>(100, 0.0f), std::vector<float>(100, 0.0f));
+        core->setLeftFreeTime(0.7f);
+        core->setRightFreeTime(0.7f);
+        const size_t settle = (size_t) (rate * 12.0);
+        run(*core, std::vector<float>(settle, 0.0f), std::vector<float>(settle, 0.0f));
+
+        const double echo = 1.0 + core->getLeftLength() + core->getReadTrim() + kernelLatency(0);
+        const int d = (int) echo;
+        const auto out = run(*core, impulse((size_t) d + 200), impulse((size_t) d + 200));
+        EXPECT_NEAR(centroid(out.left, d - 30, d + 40), echo, 0.05) << rate;
+        EXPECT_NEAR(centroid(out.right, d - 30, d + 40), echo, 0.05) << rate;
+    }
+}

@@ -1,0 +1,614 @@
+#include "DelayEngineTestSupport.h"
+
+#include "processor/dsp/DelayCore.h"
+#include "processor/dsp/DspTables.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
+#include <xmmintrin.h>
+
+using namespace EngineTest;
+
+namespace
+{
+constexpr double kTwoPi = 6.283185307179586;
+const float kLineTimes[4] = { 0.05f, 0.07f, 0.13f, 0.29f };
+
+double lengthOf(float seconds, double rate)
+{
+    return (double) seconds * (double) ((int) rate - 32);
+}
+
+std::unique_ptr<DelayEngine> makePlainEngine(double rate, int routing, int blockSize = 512)
+{
+    auto e = std::make_unique<DelayEngine>();
+    e->prepare(blockSize, rate);
+    for (int line = 0; line < 4; ++line)
+        configurePlainLine(*e, line, kLineTimes[line]);
+    configureMaster(*e, routing, 1.0f, 0.5f);
+    e->reset();
+    // The stereo-offset smoother glides from the construction default for a while.
+    settle(*e, 0.6);
+    return e;
+}
+
+double rms(const std::vector<float>& x, size_t from, size_t to)
+{
+    double sum = 0.0;
+    for (size_t i = from; i < to; ++i)
+        sum += (double) x[i] * x[i];
+    return std::sqrt(sum / (double) (to - from));
+}
+} // namespace
+
+TEST(DelayEngineTests, EachRoutingGivesTheEchoesOfItsWiring)
+{
+    // Lines that pass through each echo (1-based), per routing.
+    const std::vector<std::vector<std::vector<int>>> wiring = {
+        { { 1 }, { 2 }, { 3 }, { 4 } },                      // Parallel
+        { { 1, 2, 3, 4 } },                                  // Serial
+        { { 1 }, { 1, 2 }, { 1, 2, 3 }, { 1, 2, 3, 4 } },    // Tapped Serial
+        { { 1, 2 }, { 3 }, { 4 } },                          // Mixed 1
+        { { 1 }, { 1, 2 }, { 3 }, { 4 } },                  // Mixed 2
+        { { 1, 2 }, { 3, 4 } },                              // Mixed 3
+        { { 1 }, { 1, 2 }, { 3 }, { 3, 4 } },                // Mixed 4
+        { { 1, 2, 3 }, { 4 } },                              // Mixed 5
+        { { 1 }, { 1, 2 }, { 1, 2, 3 }, { 4 } },             // Mixed 6
+    };
+    // Without pre-delays, then with a different pre-delay on every line: each
+    // line's pre-delay sits in front of its own delay, inside the chain.
+    const float noPreDelays[4] = { 0.0f, 0.0f, 0.0f, 0.0f };
+    const float preDelays[4] = { 0.0113f, 0.0171f, 0.0037f, 0.0229f };
+    const double rate = 44100.0;
+    for (const float* pre : { noPreDelays, preDelays })
+    for (int routing = 0; routing < 9; ++routing)
+    {
+        auto e = makePlainEngine(rate, routing);
+        for (int line = 0; line < 4; ++line)
+        {
+            e->setLineParameter(line, 27, pre[line]);
+            e->setLineParameter(line, 28, pre[line]);
+        }
+        settle(*e, 0.3);
+        std::vector<float> l((size_t) (0.7 * rate), 0.0f), r(l.size(), 0.0f);
+        l[0] = 1.0f;
+        r[0] = 1.0f;
+        run(*e, l, r, 512);
+
+        // Each interpolated read adds the low-frequency latency of its kernel;
+        // the pre-delay reads whole samples.
+        const double latency = DspTables::getKernelLatency(DspTables().getKernel16(), DspTables::kTaps16);
+        std::vector<std::pair<double, size_t>> expected;
+        for (const auto& path : wiring[(size_t) routing])
+        {
+            double t = 0.0;
+            for (int line : path)
+                t += std::floor(lengthOf(pre[line - 1], rate)) + lengthOf(kLineTimes[line - 1], rate) + latency;
+            expected.emplace_back(t, path.size());
+        }
+        std::sort(expected.begin(), expected.end());
+        const auto echoesLeft = findEchoes(l, 0.1f);
+        const auto echoesRight = findEchoes(r, 0.1f);
+        ASSERT_EQ(echoesLeft.size(), expected.size()) << "routing " << routing << " pre-delay " << pre[0];
+        ASSERT_EQ(echoesRight, echoesLeft) << "routing " << routing;
+        for (size_t i = 0; i < expected.size(); ++i)
+            EXPECT_NEAR((double) echoesLeft[i], expected[i].first, 2.0 + 1.5 * (double) expected[i].second)
+                << "routing " << routing << " echo " << i << " pre-delay " << pre[0];
+    }
+}
+
+TEST(DelayEngineTests, OnlyTheLastLineOfAChainScalesIt)
+{
+    struct Case { int routing; float gains[4]; int echo; double expectedRatio; };
+    const Case cases[] = {
+        { 1, { 1, 1, 1, 0.5f }, 0, 0.5 },   // serial: line 4's gain only
+        { 1, { 0.5f, 0.5f, 0.5f, 1 }, 0, 1.0 },
+        { 2, { 1, 0.25f, 1, 1 }, 1, 0.25 }, // tapped: every tap its own gain
+        { 5, { 0, 1, 1, 0.5f }, 1, 0.5 },   // two chains of two
+    };
+    for (const auto& c : cases)
+    {
+        auto reference = makePlainEngine(44100.0, c.routing);
+        auto e = makePlainEngine(44100.0, c.routing);
+        for (int line = 0; line < 4; ++line)
+            e->setLineParameter(line, 0, 1.0f - c.gains[line]);
+        settle(*e, 0.2);
+        std::vector<float> l0(30000, 0.0f), r0(30000, 0.0f), l(30000, 0.0f), r(30000, 0.0f);
+        l0[0] = r0[0] = l[0] = r[0] = 1.0f;
+        run(*reference, l0, r0, 512);
+        run(*e, l, r, 512);
+        const auto echoes = findEchoes(l0, 0.1f);
+        ASSERT_GT(echoes.size(), (size_t) c.echo);
+        const size_t at = (size_t) echoes[(size_t) c.echo];
+        EXPECT_NEAR(rms(l, at - 20, at + 20) / rms(l0, at - 20, at + 20), c.expectedRatio, 0.01) << c.routing;
+    }
+}
+
+TEST(DelayEngineTests, DryWetAndOutputGainLevels)
+{
+    struct Case { float wet; float gain; bool stereoOut; double expected; };
+    const Case cases[] = {
+        { 0.0f, 0.5f, true, 1.0 }, { 0.0f, 1.0f, true, 4.0 }, { 0.0f, 0.25f, true, 0.25 },
+        { 0.5f, 0.5f, true, 0.5 }, { 1.0f, 0.5f, true, 0.0 }, { 0.25f, 1.0f, true, 3.0 },
+        { 0.0f, 0.5f, false, 1.0 }, { 0.0f, 0.0f, true, 0.0 },
+    };
+    for (const auto& c : cases)
+    {
+        auto e = makePlainEngine(48000.0, 0);
+        for (int line = 0; line < 4; ++line)
+            e->setLineParameter(line, 0, 1.0f);  // lines muted in the mix: only the dry part remains
+        configureMaster(*e, 0, c.wet, c.gain);
+        settle(*e, 0.5);
+        std::vector<float> l(9600), r(9600);
+        for (size_t i = 0; i < l.size(); ++i)
+        {
+            l[i] = (float) (0.2 * std::sin(kTwoPi * 440.0 * (double) i / 48000.0));
+            r[i] = 0.5f * l[i];
+        }
+        const auto inL = l, inR = r;
+        run(*e, l, r, 480, true, c.stereoOut);
+        for (size_t i = 0; i < l.size(); ++i)
+        {
+            const double expectedLeft = (c.stereoOut ? inL[i] : 0.5 * (inL[i] + inR[i])) * c.expected;
+            ASSERT_NEAR(l[i], expectedLeft, 1e-4) << c.wet << " " << c.gain << " at " << i;
+            if (c.stereoOut)
+                ASSERT_NEAR(r[i], inR[i] * c.expected, 1e-4);
+        }
+    }
+}
+
+TEST(DelayEngineTests, LimiterHoldsTheCeilingAndDelaysByItsLookAhead)
+{
+    auto e = makePlainEngine(44100.0, 0);
+    for (int line = 0; line < 4; ++line)
+        e->setLineParameter(line, 0, 1.0f);
+    configureMaster(*e, 0, 0.0f, 0.5f);
+    e->setGlobalParameter(88, 1.0f);  // 0 dB threshold
+    e->setGlobalParameter(87, 1.0f);
+    EXPECT_TRUE(e->isLimiterOn());
+    EXPECT_FLOAT_EQ(e->getOutputGainTarget(), 1.0f);
+    EXPECT_EQ(e->getLimiter().getLookAheadSamples(), 146);
+    settle(*e, 0.5);
+
+    std::vector<float> l(1000, 0.0f), r(1000, 0.0f);
+    l[100] = 0.25f;
+    r[100] = 0.125f;
+    run(*e, l, r, 64);
+    const auto echoes = findEchoes(l, 0.01f);
+    ASSERT_EQ(echoes.size(), 1u);
+    EXPECT_EQ(echoes[0], 246);
+    EXPECT_NEAR(l[246], 0.25f, 0.001f);
+    EXPECT_NEAR(r[246], 0.125f, 0.001f);
+
+    // Loud noise at -12 dB threshold and output gain 2 (v = 0.707): held at 2.0.
+    e->setGlobalParameter(88, 0.5f);
+    e->setGlobalParameter(91, 0.70710678f);
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> noise(-4.0f, 4.0f);
+    std::vector<float> nl(44100), nr(44100);
+    for (size_t i = 0; i < nl.size(); ++i)
+    {
+        nl[i] = noise(rng);
+        nr[i] = noise(rng);
+    }
+    run(*e, nl, nr, 256);
+    // Once the gain reduction has built up (the onset and the settings change are
+    // not a brick wall): every peak at the ceiling.
+    float peak = 0.0f;
+    for (size_t i = 4410; i < nl.size(); ++i)
+        peak = std::max({ peak, std::fabs(nl[i]), std::fabs(nr[i]) });
+    EXPECT_LT(20.0 * std::log10(peak / 2.0), 0.5);
+    EXPECT_GT(20.0 * std::log10(peak / 2.0), -1.0);
+}
+
+TEST(DelayEngineTests, LimiterSwitchedOnAgainReplaysNothingOld)
+{
+    auto e = makePlainEngine(44100.0, 0);
+    for (int line = 0; line < 4; ++line)
+        e->setLineParameter(line, 0, 1.0f);
+    configureMaster(*e, 0, 0.0f, 0.5f);
+    e->setGlobalParameter(88, 1.0f);
+    e->setGlobalParameter(87, 1.0f);
+    settle(*e, 0.5);
+    std::vector<float> l(2000, 0.8f), r(2000, 0.8f);
+    run(*e, l, r, 100);
+    e->setGlobalParameter(87, 0.0f);
+    std::vector<float> z(2000, 0.0f), zr(2000, 0.0f);
+    run(*e, z, zr, 100);
+    e->setGlobalParameter(87, 1.0f);
+    std::vector<float> z2(400, 0.0f), zr2(400, 0.0f);
+    run(*e, z2, zr2, 100);
+    for (size_t i = 0; i < z2.size(); ++i)
+        ASSERT_LT(std::fabs(z2[i]), 1e-6f) << i;
+}
+
+TEST(DelayEngineTests, OutputStaysFiniteAndNormalEverywhere)
+{
+    const double rates[] = { 22050.0, 32000.0, 44100.0, 96000.0, 192000.0 };
+    const int blocks[] = { 1, 31, 8192 };
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    for (double rate : rates)
+    {
+        DelayEngine e;
+        e.prepare(8192, rate);
+        for (int line = 0; line < 4; ++line)
+        {
+            configurePlainLine(e, line, 0.01f + 0.013f * (float) line);
+            e.setLineParameter(line, 39, 0.95f);        // strong feedback
+            e.setLineParameter(line, 40, line == 1 ? 1.0f : 0.0f);  // one line frozen
+            e.setLineParameter(line, 10, (float) (line % 4) / 3.0f);
+            e.setLineParameter(line, 9, 1.0f);          // full resonance
+            e.setLineParameter(line, 35, line >= 2 ? 1.0f : 0.0f);
+            e.setLineParameter(line, 36, 1.0f);
+            e.setLineParameter(line, 42, (float) (line % 2));
+            e.setLineParameter(line, 44, 1.0f);
+            e.setLineParameter(line, 45, 1.0f);
+            e.setLineParameter(line, 46, 1.0f);
+            e.setLineParameter(line, 27, 0.003f);
+        }
+        e.setGlobalParameter(54, 1.0f);
+        e.setGlobalParameter(67, 0.5f);
+        e.setGlobalParameter(68, 1.0f);
+        e.setGlobalParameter(87, 1.0f);
+        e.setGlobalParameter(89, 0.7f);
+        e.setQuality(3);
+        std::mt19937 rng(3);
+        std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
+        for (int routing = 0; routing < 9; ++routing)
+        {
+            e.setGlobalParameter(90, (float) routing / 8.0f);
+            for (int block : blocks)
+            {
+                // Long enough for two full blocks of the largest size at every rate.
+                const size_t n = 2 * 8192 + 1000;
+                std::vector<float> l(n), r(n);
+                for (size_t i = 0; i < n; ++i)
+                {
+                    l[i] = noise(rng);
+                    r[i] = noise(rng);
+                }
+                // Broken input in the middle, clean input around it.
+                for (size_t i = n / 3; i < n / 3 + 40; ++i)
+                {
+                    l[i] = (i % 3 == 0) ? nan : (i % 3 == 1 ? inf : -inf);
+                    r[i] = (i % 2 == 0) ? -inf : nan;
+                }
+                l[n / 2] = 1e-42f;  // a denormal on the way in
+                run(e, l, r, block);
+                for (size_t i = 0; i < n; ++i)
+                {
+                    ASSERT_TRUE(std::isfinite(l[i]) && std::isfinite(r[i]))
+                        << rate << " routing " << routing << " block " << block << " at " << i;
+                    ASSERT_TRUE(l[i] == 0.0f || std::fabs(l[i]) >= FLT_MIN) << rate << " " << routing;
+                    ASSERT_TRUE(r[i] == 0.0f || std::fabs(r[i]) >= FLT_MIN) << rate << " " << routing;
+                }
+                // Sound again once the input is clean.
+                EXPECT_GT(rms(l, n - n / 10, n), 1e-3) << rate << " routing " << routing << " block " << block;
+            }
+        }
+        float levels[8];
+        e.getLineLevels(levels);
+        for (float level : levels)
+            EXPECT_TRUE(level >= 0.0f && level <= 1.0f);
+    }
+}
+
+TEST(DelayEngineTests, ProcessRestoresTheCallersFloatingPointState)
+{
+    DelayEngine e;
+    configureMaster(e, 0, 0.0f, 0.5f);
+    const unsigned before = _mm_getcsr();
+    const unsigned callerState = (before & ~0x8040u) | 0x2000u;  // denormals on, rounding down
+    _mm_setcsr(callerState);
+    std::vector<float> l(256, 1e-40f), r(256, -1e-40f);
+    float* channels[2] = { l.data(), r.data() };
+    e.process(channels, 256, true, true);
+    const unsigned after = _mm_getcsr();
+    _mm_setcsr(before);
+    EXPECT_EQ(after, callerState);
+    // Inside the call denormal input counts as zero and nothing denormal comes out.
+    for (size_t i = 0; i < l.size(); ++i)
+    {
+        ASSERT_TRUE(l[i] == 0.0f || std::fabs(l[i]) >= FLT_MIN);
+        ASSERT_TRUE(r[i] == 0.0f || std::fabs(r[i]) >= FLT_MIN);
+    }
+}
+
+TEST(DelayEngineTests, UnusableSettingsNeverBreakTheEngine)
+{
+    DelayEngine e;
+    e.prepare(256, 0.0);
+    EXPECT_EQ(e.getSampleRate(), 44100.0);
+    e.prepare(256, -48000.0);
+    e.prepare(256, std::numeric_limits<double>::quiet_NaN());
+    EXPECT_EQ(e.getSampleRate(), 44100.0);
+    e.prepare(0, 48000.0);
+    EXPECT_EQ(e.getBlockSize(), 1);
+    e.prepare(256, 48000.0);
+    e.setMaxDelayTime(0);
+    EXPECT_EQ(e.getMaxDelayTime(), 1);
+    e.setMaxDelayTime(-5);
+    EXPECT_EQ(e.getMaxDelayTime(), 1);
+    e.setMaxDelayTime(1000);
+    EXPECT_EQ(e.getMaxDelayTime(), 15);
+    e.setMaxDelayTime(1);
+    for (int line = 0; line < 4; ++line)
+    {
+        configurePlainLine(e, line, 1.0f);       // the longest free time
+        e.setLineParameter(line, 27, 1.0f);      // and the longest free pre-delay
+        e.setLineParameter(line, 11, line % 2 == 0 ? 1.0f : 0.0f);
+        e.setLineParameter(line, 19, 1.0f);      // 32/1 when synced
+        e.setLineParameter(line, 20, 0.0f);
+        e.setLineParameter(line, 23, 1.0f);
+        e.setLineParameter(line, 31, 1.0f);
+        e.setLineParameter(line, 32, 0.0f);
+        e.setLineParameter(line, 44, 1.0f);
+        e.setLineParameter(line, 7, std::numeric_limits<float>::quiet_NaN());
+        e.setLineParameter(line, 99, 1.0f);
+        e.setLineParameter(7, 1, 1.0f);
+    }
+    e.setGlobalParameter(52, 1.0f);
+    e.setGlobalParameter(90, 7.0f);   // beyond the range: held to the last routing
+    EXPECT_EQ(e.getRouting(), 8);
+    e.setGlobalParameter(90, -3.0f);
+    EXPECT_EQ(e.getRouting(), 0);
+    e.setGlobalParameter(90, std::numeric_limits<float>::quiet_NaN());
+    EXPECT_EQ(e.getRouting(), 0);
+    e.setGlobalParameter(89, 1.0f);
+    const double tempos[] = { 0.0, -120.0, std::numeric_limits<double>::quiet_NaN(),
+                              std::numeric_limits<double>::infinity(), 1e-9, 1e9, 30.0 };
+    for (double tempo : tempos)
+    {
+        e.setTempo(tempo);
+        e.setModulatorRate(0, 8.0);
+        std::vector<float> l(3000, 0.5f), r(3000, -0.5f);
+        run(e, l, r, 256);
+        for (size_t i = 0; i < l.size(); ++i)
+            ASSERT_TRUE(std::isfinite(l[i]) && std::isfinite(r[i])) << tempo;
+    }
+    // More samples than prepared are processed in pieces, not past the buffers.
+    std::vector<float> l(5000, 0.1f), r(5000, 0.1f);
+    float* channels[2] = { l.data(), r.data() };
+    e.process(channels, 5000, true, true);
+    e.process(channels, 0, true, true);
+    e.process(nullptr, 10, true, true);
+    for (float x : l)
+        ASSERT_TRUE(std::isfinite(x));
+}
+
+TEST(DelayEngineTests, TappedTimesComeBackOncePerSeries)
+{
+    DelayEngine e;
+    e.prepare(100, 44100.0);
+    std::vector<float> l(100, 0.0f), r(100, 0.0f);
+    float* channels[2] = { l.data(), r.data() };
+    e.tapTime(2, 0, 1);
+    e.process(channels, 100, true, true);
+    for (int i = 0; i < 220; ++i)  // 22100 samples after the first tap
+        e.process(channels, 100, true, true);
+    e.tapTime(2, 0, 1);
+    e.process(channels, 10, true, true);
+    // Further calls before the owner looks do not lose the news.
+    e.process(channels, 100, true, true);
+    EXPECT_TRUE(e.takeNewTappedTime(2, 0, 1));
+    EXPECT_FALSE(e.takeNewTappedTime(2, 0, 1));
+    EXPECT_FALSE(e.takeNewTappedTime(2, 0, 2));
+    EXPECT_FALSE(e.takeNewTappedTime(2, 1, 1));
+    EXPECT_NEAR(e.getTappedTimeMs(2, 0, 1), 22100.0 / 44.1, 0.05);
+    EXPECT_EQ(e.getTappedTimeMs(2, 2, 1), 0.0);
+    e.tapTime(1, 1, 2);
+    e.process(channels, 100, true, true);
+    e.tapTime(1, 1, 2);
+    e.process(channels, 100, true, true);
+    EXPECT_TRUE(e.takeNewTappedTime(1, 1, 2));
+    EXPECT_NEAR(e.getTappedTimeMs(1, 1, 2), 100.0 / 44.1, 0.05);
+    e.tapTime(1, 5, 1);
+    e.tapTime(9, 0, 1);
+}
+
+TEST(DelayEngineTests, TimeControlConversions)
+{
+    EXPECT_NEAR(DelayEngine::timeToNormalised(0.0), 0.0, 1e-6);
+    EXPECT_NEAR(DelayEngine::normalisedToTime(1.0), 1.0, 1e-12);
+    EXPECT_LE(DelayEngine::normalisedToTime(1.0), 1.0);
+    EXPECT_NEAR(DelayEngine::normalisedToTime(0.0), 0.0, 1e-12);
+    for (double v : { 0.1, 0.37, 0.5, 0.8, 0.99 })
+        EXPECT_NEAR(DelayEngine::timeToNormalised(DelayEngine::normalisedToTime(v)), v, 1e-9);
+    EXPECT_EQ(DelayEngine::timeToNormalised(5.0), 1.0);
+    EXPECT_EQ(DelayEngine::timeToNormalised(-1.0), 0.0);
+}
+
+TEST(DelayEngineTests, GlobalParametersReachTheirTargets)
+{
+    DelayEngine e;
+    e.setGlobalParameter(91, 1.0f);
+    EXPECT_FLOAT_EQ(e.getOutputGainTarget(), 4.0f);
+    e.setGlobalParameter(87, 1.0f);
+    EXPECT_FLOAT_EQ(e.getOutputGainTarget(), 1.0f);
+    EXPECT_FLOAT_EQ(e.getLimiter().getOutputGain(), 4.0f);
+    e.setGlobalParameter(91, 0.5f);
+    EXPECT_FLOAT_EQ(e.getLimiter().getOutputGain(), 1.0f);
+    e.setGlobalParameter(87, 0.0f);
+    EXPECT_FLOAT_EQ(e.getOutputGainTarget(), 1.0f);
+    e.setGlobalParameter(88, 0.25f);
+    EXPECT_FLOAT_EQ(e.getLimiter().getThresholdDb(), -18.0f);
+    e.setLineParameter(3, 0, 0.25f);
+    EXPECT_FLOAT_EQ(e.getLineMixGain(3), 0.75f);
+    // Waveform choices 0..4 select random, saw down, square, sine, triangle.
+    const int shapes[] = { 5, 3, 2, 1, 0 };
+    for (int c = 0; c < 5; ++c)
+    {
+        e.setGlobalParameter(76, (float) c / 4.0f);
+        EXPECT_EQ(e.getOscillator(2).shape, shapes[c]);
+        EXPECT_EQ(e.getOscillator(3).shape, shapes[c]);
+    }
+    e.setGlobalParameter(62, 0.5f);
+    EXPECT_EQ(e.getModulator(0).envelope.holdLength, 22050);
+    e.prepare(512, 96000.0);
+    EXPECT_EQ(e.getModulator(0).envelope.holdLength, 48000);
+}
+
+TEST(DelayEngineTests, SilencedOrPannedLinesKeepTheirFrozenContent)
+{
+    struct Case { float level; float balance; int keptChannel; };
+    // Level 0 silences both outputs; balance 0 silences the right, 1 the left.
+    const Case cases[] = { { 0.0f, 0.5f, 0 }, { 0.0f, 0.5f, 1 }, { 0.75f, 0.0f, 1 }, { 0.75f, 1.0f, 0 } };
+    for (const auto& c : cases)
+    {
+        auto e = makePlainEngine(44100.0, 0);
+        for (int line = 1; line < 4; ++line)
+            e->setLineParameter(line, 0, 1.0f);  // only line 1 in the mix
+        e->setLineParameter(0, 40, 1.0f);        // frozen
+        std::vector<float> l(4410, 0.0f), r(4410, 0.0f);
+        for (size_t i = 0; i < 1000; ++i)
+            l[i] = r[i] = (float) (0.5 * std::sin(kTwoPi * 1000.0 * (double) i / 44100.0));
+        run(*e, l, r, 256);
+        e->setLineParameter(0, 2, c.level);
+        e->setLineParameter(0, 1, c.balance);
+        settle(*e, 3.0);
+        e->setLineParameter(0, 2, 0.75f);
+        e->setLineParameter(0, 1, 0.5f);
+        std::vector<float> outL(66150, 0.0f), outR(66150, 0.0f);
+        run(*e, outL, outR, 256);
+        const auto& kept = c.keptChannel == 0 ? outL : outR;
+        EXPECT_GT(rms(kept, 44100, 66150), 0.15) << c.level << " " << c.balance;
+    }
+}
+
+TEST(DelayEngineTests, QualityChoosesTheInterpolation)
+{
+    struct Case { int choice; int mode; double step; };
+    const Case cases[] = { { 0, 0, 512.0 }, { 1, 1, 128.0 }, { 2, 2, 64.0 }, { 3, 2, 16.0 }, { 7, 0, 512.0 }, { -1, 0, 512.0 } };
+    DelayEngine e;
+    for (const auto& c : cases)
+    {
+        e.setQuality(c.choice);
+        for (int line = 0; line < 4; ++line)
+        {
+            EXPECT_EQ(e.getDelayCore(line).getInterpolationMode(), c.mode) << c.choice;
+            EXPECT_EQ(e.getDelayCore(line).getMinimumKernelStep(), c.step) << c.choice;
+        }
+    }
+}
+
+TEST(DelayEngineTests, LinesFollowTheKindOfTheirModulator)
+{
+    // Full time depth: the delay shrinks from its length to nothing as the
+    // modulation goes from 0 to 1.
+    for (int kind : { 1, 2 })
+    {
+        auto e = makePlainEngine(44100.0, 0);
+        for (int line = 1; line < 4; ++line)
+            e->setLineParameter(line, 0, 1.0f);
+        e->setLineParameter(0, 44, 1.0f);
+        e->setLineParameter(0, 42, 1.0f);             // modulator 2
+        e->setGlobalParameter(67, 0.5f * (float) kind);
+        e->setGlobalParameter(79, 0.0f);
+        e->setGlobalParameter(81, 1.0f);              // sustain at full
+        e->setGlobalParameter(82, 1.0f);              // held for a second
+        e->setGlobalParameter(84, 1.0f);              // follower: full sensitivity
+        e->setGlobalParameter(85, 0.0f);
+        e->setGlobalParameter(86, 1.0f);              // and the slowest release
+        e->setGlobalParameter(87, 0.0f);
+        settle(*e, 3.0);  // the depth glides to its new value
+        if (kind == 1)
+            e->retriggerModulator(1);
+        // The follower is driven to 1 by a loud input until just before the impulse.
+        std::vector<float> l(8820, kind == 2 ? 0.5f : 0.0f), r(8820, 0.0f);
+        run(*e, l, r, 128);
+        std::vector<float> il(2000, 0.0f), ir(2000, 0.0f);
+        if (kind == 2)
+            std::fill(il.begin(), il.begin() + 400, 0.5f);
+        il[500] = ir[500] = 1.0f;
+        run(*e, il, ir, 128);
+        il.erase(il.begin(), il.begin() + 450);
+        ir.erase(ir.begin(), ir.begin() + 450);
+        // Both channels, not just the left, now follow the single envelope or
+        // follower buffer: the echo comes at once instead of after 0.05 s.
+        const auto left = findEchoes(il, 0.1f);
+        const auto right = findEchoes(ir, 0.1f);
+        ASSERT_EQ(left.size(), 1u) << kind;
+        ASSERT_EQ(right.size(), 1u) << kind;
+        EXPECT_NEAR(left[0], 50, 12) << kind;
+        EXPECT_NEAR(right[0], 50, 12) << kind;
+    }
+}
+
+TEST(DelayEngineTests, MonoInputFeedsBothOutputChannels)
+{
+    // One input channel, two output channels: the right side hears the left
+    // input, dry and through the lines.
+    auto e = makePlainEngine(44100.0, 0);
+    configureMaster(*e, 0, 0.5f, 0.5f);
+    settle(*e, 0.3);
+    std::vector<float> l(4410, 0.0f), r(4410, 0.0f);
+    l[0] = 0.8f;
+    r[0] = 0.3f;  // not an input: overwritten with the output
+    run(*e, l, r, 256, false, true);
+    EXPECT_NEAR(l[0], 0.4f, 1e-4f);
+    EXPECT_NEAR(r[0], 0.4f, 1e-4f);
+    const auto echoesLeft = findEchoes(l, 0.05f);
+    const auto echoesRight = findEchoes(r, 0.05f);
+    ASSERT_EQ(echoesLeft.size(), 3u);  // the dry impulse and lines 1 and 2 (0.05 s, 0.07 s)
+    EXPECT_EQ(echoesRight, echoesLeft);
+    for (size_t i = 1; i < echoesLeft.size(); ++i)
+        EXPECT_NEAR(r[(size_t) echoesRight[i]], l[(size_t) echoesLeft[i]], 1e-4f);
+}
+
+TEST(DelayEngineTests, OutputMetersAndClipLamps)
+{
+    // Meter value (dB + 60) / 66 with a slow peak fall; clip lamps held half a
+    // second after the last sample above 0 dB.
+    DelayEngine e;
+    e.prepare(441, 44100.0);
+    configureMaster(e, 0, 0.0f, 0.5f);  // dry only, unity gain
+    settle(e, 0.2);
+    auto sineBlock = [&](double peak, double seconds) {
+        const size_t n = (size_t) (seconds * 44100.0);
+        std::vector<float> l(n), r(n);
+        for (size_t i = 0; i < n; ++i)
+        {
+            l[i] = (float) (peak * std::sin(kTwoPi * 1000.0 * (double) i / 44100.0));
+            r[i] = 0.5f * l[i];
+        }
+        run(e, l, r, 441);
+    };
+    float left = 0.0f, right = 0.0f;
+    bool clipLeft = true, clipRight = true;
+
+    sineBlock(std::pow(10.0, -6.0 / 20.0), 1.0);
+    e.getOutputLevels(left, right);
+    EXPECT_NEAR(left, 54.0 / 66.0, 0.01);
+    EXPECT_NEAR(right, 48.0 / 66.0, 0.01);
+    e.getOutputClips(clipLeft, clipRight);
+    EXPECT_FALSE(clipLeft);
+    EXPECT_FALSE(clipRight);
+
+    // +1 dB on the left only: its lamp lights and stays lit for 0.5 s.
+    sineBlock(std::pow(10.0, 1.0 / 20.0), 0.1);
+    e.getOutputLevels(left, right);
+    EXPECT_NEAR(left, 61.0 / 66.0, 0.02);
+    e.getOutputClips(clipLeft, clipRight);
+    EXPECT_TRUE(clipLeft);
+    EXPECT_FALSE(clipRight);
+    sineBlock(0.0, 0.45);
+    e.getOutputClips(clipLeft, clipRight);
+    EXPECT_TRUE(clipLeft);
+    // The peak falls at 0.5 Hz towards -0.08: about 0.16 left after 0.45 s.
+    e.getOutputLevels(left, right);
+    EXPECT_GT(left, 0.1f);
+    EXPECT_LT(left, 0.35f);
+    sineBlock(0.0, 0.06);
+    e.getOutputClips(clipLeft, clipRight);
+    EXPECT_FALSE(clipLeft);
+    sineBlock(0.0, 0.5);
+    e.getOutputLevels(left, right);
+    EXPECT_EQ(left, 0.0f);
+    EXPECT_EQ(right, 0.0f);
+}

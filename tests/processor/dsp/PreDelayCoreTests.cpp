@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include "processor/dsp/PreDelayCore.h"
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace
+{
+struct Out
+{
+    std::vector<float> left, right;
+};
+
+Out run(PreDelayCore& core, std::vector<float> left, std::vector<float> right, bool inPlace = true)
+{
+    Out out { std::vector<float>(left.size()), std::vector<float>(right.size()) };
+    for (size_t start = 0; start < left.size(); start += 256)
+    {
+        const int n = (int) std::min((size_t) 256, left.size() - start);
+        if (inPlace)
+            core.process(left.data() + start, right.data() + start, left.data() + start, right.data() + start, n);
+        else
+            core.process(left.data() + start, right.data() + start, out.left.data() + start,
+                         out.right.data() + start, n);
+    }
+    if (inPlace)
+        return { left, right };
+    return out;
+}
+
+std::vector<float> ramp(size_t n)
+{
+    std::vector<float> v(n);
+    for (size_t i = 0; i < n; ++i)
+        v[i] = (float) (i + 1);
+    return v;
+}
+
+// Lets the smoothed lengths settle on the current lengths.
+void settle(PreDelayCore& core)
+{
+    run(core, std::vector<float>(20000, 0.0f), std::vector<float>(20000, 0.0f));
+}
+} // namespace
+
+TEST(PreDelayCore, WholeSampleDelayInPlaceOrNot)
+{
+    for (bool inPlace : { true, false })
+    {
+        PreDelayCore core;
+        core.prepare(512, 3, 44100.0f);
+        core.setLeftFreeTime(0.01f);    // 440.68 samples: reads 440 back
+        core.setRightFreeTime(0.02f);   // 881.36: 881 back
+        settle(core);
+        const auto out = run(core, ramp(2000), ramp(2000), inPlace);
+        EXPECT_EQ(out.left[439], 0.0f);
+        EXPECT_EQ(out.left[440], 1.0f);
+        EXPECT_EQ(out.left[1999], 1560.0f);
+        EXPECT_EQ(out.right[880], 0.0f);
+        EXPECT_EQ(out.right[881], 1.0f);
+    }
+}
+
+TEST(PreDelayCore, ZeroLengthPassesTheInputThrough)
+{
+    PreDelayCore core;
+    core.setSynced(true);
+    core.setLeftNumerator(0);
+    core.setRightNumerator(0);
+    core.setLinked(false);
+    settle(core);
+    const auto in = ramp(500);
+    const auto out = run(core, in, in);
+    EXPECT_EQ(out.left, in);
+    EXPECT_EQ(out.right, in);
+}
+
+TEST(PreDelayCore, NewTimeGlides)
+{
+    PreDelayCore core;
+    core.setLeftFreeTime(0.0f);
+    core.setRightFreeTime(0.0f);
+    settle(core);
+    core.setLeftFreeTime(0.5f);
+    const float target = core.getLeftLength();
+    run(core, std::vector<float>(500, 0.0f), std::vector<float>(500, 0.0f));
+    // With k = 1 the smoothed length covers 1 - 0.998^500 of the step.
+    EXPECT_NEAR(core.getSmoothedLeftLength() / target, 1.0 - std::pow(0.998, 500.0), 1e-3);
+    EXPECT_NEAR(core.getSmoothedLeftLength() / target, 0.63, 0.01);
+    EXPECT_NEAR(core.getSmoothedRightLength(), 0.0f, 1e-6f);
+}
+
+TEST(PreDelayCore, ClearEmptiesTheRingsButKeepsTheGlide)
+{
+    PreDelayCore core;
+    core.setLeftFreeTime(0.01f);
+    core.setRightFreeTime(0.01f);
+    settle(core);
+    run(core, std::vector<float>(1000, 1.0f), std::vector<float>(1000, 1.0f));
+    const float smoothed = core.getSmoothedLeftLength();
+    core.clear();
+    EXPECT_EQ(core.getSmoothedLeftLength(), smoothed);
+    const auto out = run(core, std::vector<float>(440, 0.0f), std::vector<float>(440, 0.0f));
+    for (float x : out.left)
+        ASSERT_EQ(x, 0.0f);
+}
+
+TEST(PreDelayCore, BadInputAndRatesStaySafe)
+{
+    PreDelayCore core;
+    core.setLeftFreeTime(1.0f);
+    core.setRightFreeTime(1.0f);
+
+    // A one-second maximum at a tiny rate, and a maximum below one second.
+    for (int seconds : { 0, 1 })
+        for (float rate : { 40.0f, 8000.0f, 0.0f, -1.0f })
+        {
+            core.prepare(64, seconds, rate);
+            std::vector<float> in(3000, 0.25f);
+            in[10] = std::numeric_limits<float>::quiet_NaN();
+            in[11] = std::numeric_limits<float>::infinity();
+            const auto out = run(core, in, in);
+            for (float x : out.left)
+                ASSERT_TRUE(std::isfinite(x)) << seconds << " " << rate;
+        }
+
+    // A maximum that cannot be had keeps the previous rings working.
+    core.prepare(64, 1, 1000.0f);
+    EXPECT_FALSE(core.prepare(64, 2000000, 192000.0f));
+    EXPECT_EQ(core.getMaxLength(), 1000);
+    const auto out = run(core, ramp(3000), ramp(3000));
+    EXPECT_TRUE(std::isfinite(out.left.back()));
+}
+
+TEST(PreDelayCore, GlideEndsExactlyOnTheSetTime)
+{
+    // 0.7 s at 192 kHz is 134377.6 samples: reached from either side, the read
+    // is 134377 samples back on both channels.
+    PreDelayCore core;
+    core.prepare(512, 3, 192000.0f);
+    core.setLeftFreeTime(0.1f);
+    core.setRightFreeTime(1.0f);
+    run(core, std::vector<float>(200000, 0.0f), std::vector<float>(200000, 0.0f));
+    core.setLeftFreeTime(0.7f);
+    core.setRightFreeTime(0.7f);
+    run(core, std::vector<float>(3000000, 0.0f), std::vector<float>(3000000, 0.0f));
+    EXPECT_NEAR(core.getSmoothedLeftLength(), core.getLeftLength(), 0.02f);
+    EXPECT_NEAR(core.getSmoothedRightLength(), core.getLeftLength(), 0.02f);
+
+    std::vector<float> in(140000, 0.0f);
+    in[0] = 1.0f;
+    const auto out = run(core, in, in);
+    EXPECT_EQ(out.left[134377], 1.0f);
+    EXPECT_EQ(out.right[134377], 1.0f);
+}

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include "processor/dsp/DspTables.h"
+#include "processor/dsp/SampleRateContext.h"
+
+#include <cmath>
+
+TEST(SampleRateContext, SmoothingFactorAndIndexByRate)
+{
+    struct Case { double rate; double k; int index; };
+    const Case cases[] = {
+        { 44100.0, 1.0, 0 }, { 48000.0, 0.9424, 1 }, { 88200.0, 0.5858, 2 },
+        { 96000.0, 0.5452, 3 }, { 192000.0, 0.2944, 4 },
+    };
+    for (const auto& c : cases)
+    {
+        SampleRateContext ctx;
+        ASSERT_TRUE(ctx.set(c.rate));
+        EXPECT_NEAR(ctx.k, c.k, 5e-4) << c.rate;
+        EXPECT_NEAR(ctx.kF, (float) c.k, 5e-4) << c.rate;
+        EXPECT_EQ(ctx.rateIndex, c.index) << c.rate;
+        EXPECT_DOUBLE_EQ(ctx.nyquist, c.rate / 2.0);
+        EXPECT_NEAR(ctx.k002, 0.002 * ctx.k, 1e-15);
+        EXPECT_NEAR(ctx.samplesPerMs, c.rate / 1000.0, 1e-9);
+    }
+    SampleRateContext exact;
+    EXPECT_EQ(exact.k, 1.0);
+}
+
+TEST(SampleRateContext, UnlistedRateKeepsIndexAndBadRatesAreRefused)
+{
+    SampleRateContext ctx;
+    ctx.set(96000.0);
+    ctx.set(50000.0);
+    EXPECT_EQ(ctx.rateIndex, 3);
+    EXPECT_EQ(ctx.rate, 50000.0);
+
+    for (double bad : { 0.0, -44100.0, std::nan(""), (double) INFINITY })
+    {
+        EXPECT_FALSE(ctx.set(bad));
+        EXPECT_EQ(ctx.rate, 50000.0);
+        EXPECT_TRUE(std::isfinite(ctx.k));
+    }
+}
+
+TEST(DspTables, PitchTablesAndKernelShape)
+{
+    DspTables t;
+    EXPECT_FLOAT_EQ(t.getSemitones()[0], 22.0f);
+    EXPECT_FLOAT_EQ(t.getSemitones()[12], 44.0f);
+    EXPECT_FLOAT_EQ(t.getSemitones()[24], 88.0f);
+    EXPECT_FLOAT_EQ(t.getFineTune()[0], 1.0f);
+    EXPECT_NEAR(t.getFineTune()[1023], std::pow(2.0, 1023.0 / 1024.0 / 12.0), 1e-6);
+
+    struct Shape { const double* kernel; int taps; double gain; };
+    const Shape shapes[] = { { t.getKernel32(), 32, 1.0 }, { t.getKernel16(), 16, 1.2 } };
+    for (const auto& s : shapes)
+    {
+        const int n = s.taps * DspTables::kPhases;
+        // Starts near zero and positive, rises to one peak a few samples in.
+        EXPECT_GT(s.kernel[0], 0.0);
+        EXPECT_LT(s.kernel[0], 1e-3);
+        int peak = 0;
+        for (int i = 0; i < n; ++i)
+            if (s.kernel[i] > s.kernel[peak])
+                peak = i;
+        EXPECT_GT(peak, 2 * DspTables::kPhases);
+        EXPECT_LT(peak, 4 * DspTables::kPhases);
+
+        // Every phase passes DC at unity after the read's gain, and rejects Nyquist.
+        for (int p = 0; p < DspTables::kPhases; p += 7)
+        {
+            double sum = 0.0, alternating = 0.0;
+            for (int j = 0; j < s.taps; ++j)
+            {
+                sum += s.kernel[DspTables::kPhases * j + p];
+                alternating += (j % 2 == 0 ? 1.0 : -1.0) * s.kernel[DspTables::kPhases * j + p];
+            }
+            EXPECT_NEAR(sum * s.gain, 1.0, 1e-4) << p;
+            EXPECT_LT(std::abs(alternating * s.gain), 0.05) << p;
+        }
+    }
+    EXPECT_GT(DspTables::getKernelLatency(t.getKernel32(), 32), 2.0);
+    EXPECT_LT(DspTables::getKernelLatency(t.getKernel32(), 32), 4.0);
+}
