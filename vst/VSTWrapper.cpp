@@ -8,9 +8,10 @@
 
 namespace
 {
-// Set while a value from the host is passed on to the processor's listeners,
-// so that the change is not sent back to the host as automation.
-thread_local bool inHostParameterChange = false;
+// The index whose value from the host is being passed on to the processor,
+// so that this change is not sent back to the host as automation. Only that
+// index: other parameters that move along with it are reported as usual.
+thread_local int hostParameterBeingSet = -1;
 
 // Host buffers for parameter texts are 64 bytes on every Linux host; names,
 // labels and displays are kept to 16 characters so that they stay readable
@@ -35,7 +36,9 @@ void copyString(char* text, const juce::String& source, int maxLength)
 int midiMessageLength(const char* midiData)
 {
     const auto status = static_cast<uint8_t>(midiData[0]);
-    if (status < 0x80)
+    // No status byte, or the start or end of a system exclusive message,
+    // which never fits the four bytes here: such events carry nothing.
+    if (status < 0x80 || status == 0xF0 || status == 0xF7)
         return 0;
     return juce::MidiMessage::getMessageLengthFromFirstByte(status);
 }
@@ -266,6 +269,9 @@ void VSTWrapper::resume()
     {
         const juce::ScopedLock lock(processor->getCallbackLock());
         prepared = false;
+        // Hosts rendering to a file say so through the process level; the
+        // processor then uses its offline settings.
+        processor->setNonRealtime(getCurrentProcessLevel() == kVstProcessLevelOffline);
         processor->setRateAndBufferSizeDetails(rate, block);
         processor->prepareToPlay(rate, block);
         std::swap(scratch, newScratch);
@@ -348,6 +354,10 @@ void VSTWrapper::processReplacing(float** inputs, float** outputs, VstInt32 samp
             incomingMidi.clear();
         return;
     }
+
+    // Asked again on the processing thread at every block: some hosts answer
+    // by the calling thread, and some start a render without a new resume.
+    processor->setNonRealtime(getCurrentProcessLevel() == kVstProcessLevelOffline);
 
     if (const VstTimeInfo* info = getTimeInfo(kTimeInfoFilter))
     {
@@ -475,7 +485,7 @@ void VSTWrapper::setParameter(VstInt32 index, float value)
     if (parameter->getValue() == value)
         return;
 
-    const juce::ScopedValueSetter<bool> guard(inHostParameterChange, true);
+    const juce::ScopedValueSetter<int> guard(hostParameterBeingSet, static_cast<int>(index));
     parameter->setValue(value);
     parameter->sendValueChangedMessageToListeners(value);
 }
@@ -528,7 +538,7 @@ bool VSTWrapper::string2parameter(VstInt32 index, char* text)
 
 void VSTWrapper::audioProcessorParameterChanged(juce::AudioProcessor*, int index, float newValue)
 {
-    if (! inHostParameterChange)
+    if (index != hostParameterBeingSet)
         setParameterAutomated(index, newValue);
 }
 

@@ -265,6 +265,17 @@ enum VstPlugCategory : VstInt32
     kPlugCategGenerator = 11
 };
 
+// What audioMasterGetCurrentProcessLevel answers: the kind of thread or
+// run the call comes from.
+enum VstProcessLevels : VstInt32
+{
+    kVstProcessLevelUnknown = 0,
+    kVstProcessLevelUser = 1,
+    kVstProcessLevelRealtime = 2,
+    kVstProcessLevelPrefetch = 3,
+    kVstProcessLevelOffline = 4
+};
+
 enum VstProcessPrecision : VstInt32
 {
     kVstProcessPrecision32 = 0,

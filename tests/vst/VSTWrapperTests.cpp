@@ -43,6 +43,7 @@ public:
 
     void prepareToPlay(double rate, int block) override
     {
+        preparedNonRealtime = isNonRealtime();
         preparedRate = rate;
         preparedBlock = block;
         samplesSoFar = 0;
@@ -52,6 +53,7 @@ public:
     void processBlock(juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) override
     {
         blockSizes.push_back(buffer.getNumSamples());
+        nonRealtimeBlocks.push_back(isNonRealtime());
         for (const auto event : midi)
             midiSeen.push_back({ samplesSoFar + event.samplePosition, event.getMessage().getRawData()[0],
                                  event.numBytes });
@@ -103,6 +105,8 @@ public:
     int stateSetCount = 0;
     int nonFiniteInputs = 0;
     int64_t samplesSoFar = 0;
+    bool preparedNonRealtime = false;
+    std::vector<bool> nonRealtimeBlocks;
     std::vector<int> blockSizes;
     std::vector<Midi> midiSeen;
     std::vector<juce::Optional<juce::AudioPlayHead::PositionInfo>> positions;
@@ -142,6 +146,7 @@ struct FakeHost
     };
     std::vector<Call> calls;
     VstIntPtr version = 2400;
+    VstIntPtr processLevel = kVstProcessLevelUnknown;
     VstTimeInfo timeInfo {};
     bool giveTime = true;
 
@@ -166,6 +171,7 @@ VstIntPtr fakeCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr valu
         case audioMasterVersion: return fakeHost->version;
         case audioMasterGetTime:
             return fakeHost->giveTime ? reinterpret_cast<VstIntPtr>(&fakeHost->timeInfo) : 0;
+        case audioMasterGetCurrentProcessLevel: return fakeHost->processLevel;
         case audioMasterCanDo: return std::strcmp(static_cast<const char*>(ptr), "sizeWindow") == 0 ? 1 : 0;
         default: return 0;
     }
@@ -387,6 +393,59 @@ TEST_F(VSTWrapperTest, ProcessorChangesReachTheHostAsAutomation)
     EXPECT_EQ(host.count(audioMasterUpdateDisplay), before + 1);
 }
 
+TEST_F(VSTWrapperTest, ParametersMovedByAHostWriteReachTheHostButNotTheWrittenOne)
+{
+    // Writing the gain moves the mode along with it, as a selector parameter
+    // moves the parameters that show the selected part.
+    struct Coupling : juce::AudioProcessorParameter::Listener
+    {
+        explicit Coupling(ProbeProcessor& p) : probe(p) {}
+        void parameterValueChanged(int, float v) override { probe.mode->setValueNotifyingHost(v >= 0.5f ? 1.0f : 0.0f); }
+        void parameterGestureChanged(int, bool) override {}
+        ProbeProcessor& probe;
+    } coupling(*probe);
+
+    probe->gain->addListener(&coupling);
+    effect->setParameter(effect, 0, 0.75f);
+    probe->gain->removeListener(&coupling);
+
+    std::vector<FakeHost::Call> automation;
+    for (const auto& c : host.calls)
+        if (c.opcode == audioMasterAutomate)
+            automation.push_back(c);
+    ASSERT_EQ(automation.size(), 1u);
+    EXPECT_EQ(automation[0].index, 1);
+    EXPECT_FLOAT_EQ(automation[0].opt, 1.0f);
+    EXPECT_FLOAT_EQ(probe->gain->get(), 0.75f);
+}
+
+TEST_F(VSTWrapperTest, OfflineProcessLevelMakesTheProcessorNonRealtime)
+{
+    host.processLevel = kVstProcessLevelOffline;
+    start(44100.0f, 256);
+    EXPECT_TRUE(probe->preparedNonRealtime);
+
+    struct Case
+    {
+        VstIntPtr level;
+        bool nonRealtime;
+    };
+    for (const auto& c : { Case { kVstProcessLevelOffline, true }, Case { kVstProcessLevelRealtime, false },
+                           Case { kVstProcessLevelOffline, true }, Case { kVstProcessLevelUser, false },
+                           Case { kVstProcessLevelPrefetch, false }, Case { kVstProcessLevelUnknown, false } })
+    {
+        host.processLevel = c.level;
+        process(256);
+        ASSERT_FALSE(probe->nonRealtimeBlocks.empty());
+        EXPECT_EQ(probe->nonRealtimeBlocks.back(), c.nonRealtime) << c.level;
+    }
+
+    host.processLevel = kVstProcessLevelRealtime;
+    dispatch(effMainsChanged, 0, 0);
+    dispatch(effMainsChanged, 0, 1);
+    EXPECT_FALSE(probe->preparedNonRealtime);
+}
+
 TEST_F(VSTWrapperTest, ChunkIsTheProcessorsStateAndRoundTrips)
 {
     *probe->gain = 0.4f;
@@ -427,7 +486,8 @@ TEST_F(VSTWrapperTest, MidiArrivesAtItsSampleOffsets)
     EXPECT_EQ(probe->preparedRate, 44100.0);
     EXPECT_EQ(host.count(audioMasterWantMidi), 1);
 
-    sendEvents({ { 0, 0x90 }, { 100, 0x80 }, { 511, 0xB0 }, { 5, 0x12 } }); // the last has no status byte
+    // The last two carry nothing: no status byte, a lone system exclusive start.
+    sendEvents({ { 0, 0x90 }, { 100, 0x80 }, { 511, 0xB0 }, { 5, 0x12 }, { 7, 0xF0 } });
     process(512);
     ASSERT_EQ(probe->midiSeen.size(), 3u);
     EXPECT_EQ(probe->midiSeen[0].sample, 0);
