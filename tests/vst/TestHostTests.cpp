@@ -1,0 +1,133 @@
+// Runs the command-line host against the small test plug-in built on the
+// wrapper, the way the integration tests run it against the product.
+
+#include "TestHelpers.h"
+
+#include <juce_audio_formats/juce_audio_formats.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace
+{
+juce::File buildFolder()
+{
+    return juce::File::getSpecialLocation(juce::File::currentExecutableFile).getParentDirectory().getParentDirectory();
+}
+
+juce::File hostProgram()
+{
+    return buildFolder().getChildFile("tools/testhost/tavinor_host");
+}
+
+juce::File testPlugin()
+{
+    return buildFolder().getChildFile("tools/testhost/tavinor_test_plugin.so");
+}
+
+struct RunResult
+{
+    int exitCode = -1;
+    juce::String output;
+};
+
+RunResult runHost(const juce::StringArray& arguments)
+{
+    juce::StringArray command { hostProgram().getFullPathName() };
+    command.addArray(arguments);
+    juce::ChildProcess process;
+    RunResult result;
+    if (! process.start(command, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr))
+        return result;
+    result.output = process.readAllProcessOutput();
+    process.waitForProcessToFinish(120000);
+    result.exitCode = int(process.getExitCode());
+    return result;
+}
+
+class TestHost : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (! hostProgram().existsAsFile() || ! testPlugin().existsAsFile())
+            GTEST_SKIP() << "tavinor_host and tavinor_test_plugin.so are not built";
+    }
+};
+} // namespace
+
+TEST_F(TestHost, ValidateSuitePassesForTheTestPlugin)
+{
+    juce::StringArray arguments { "validate", testPlugin().getFullPathName(), "--quick" };
+    if (std::getenv("DISPLAY") == nullptr)
+        arguments.add("--no-editor");
+    const auto result = runHost(arguments);
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_TRUE(result.output.contains(" 0 failed")) << result.output;
+    EXPECT_FALSE(result.output.contains("FAIL")) << result.output;
+}
+
+TEST_F(TestHost, InfoListsIdentityAndParameters)
+{
+    const auto result = runHost({ "info", testPlugin().getFullPathName(), "--param", "1=0.25" });
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    for (const char* line : { "unique id: TVNR", "version: 65794", "category: 1", "inputs: 2", "outputs: 2",
+                              "flags: editor replacing chunks", "parameters: 3", "canDo receiveVstTimeInfo: 1",
+                              "param\t1\t0.25\tDelay\t0.25\t" })
+        EXPECT_TRUE(result.output.contains(line)) << line << "\n" << result.output;
+}
+
+TEST_F(TestHost, RenderPlacesNotesAndEchoesAtTheirSamples)
+{
+    TestHelpers::TempFolder folder;
+    const auto output = folder.getChild("out.wav");
+    const auto result = runHost({ "render", testPlugin().getFullPathName(), "impulse:0.2", output.getFullPathName(),
+                                  "--rate", "44100", "--block", "100", "--note", "1000:60:100" });
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+
+    juce::WavAudioFormat wav;
+    std::unique_ptr<juce::AudioFormatReader> reader(wav.createReaderFor(output.createInputStream().release(), true));
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(reader->sampleRate, 44100.0);
+    EXPECT_EQ(reader->numChannels, 2u);
+    ASSERT_EQ(reader->lengthInSamples, 8820);
+    juce::AudioBuffer<float> audio(2, 8820);
+    reader->read(&audio, 0, 8820, 0, true, true);
+
+    // Gain 0.8; echoes 2205 samples later at half level per repeat; the
+    // test plug-in clicks at every note-on.
+    const float gain = 0.8f;
+    struct Peak
+    {
+        int sample;
+        float level;
+    };
+    for (const auto& p : { Peak { 0, gain }, Peak { 1000, gain }, Peak { 2205, gain }, Peak { 3205, gain },
+                           Peak { 4410, 0.5f * gain } })
+        for (int ch = 0; ch < 2; ++ch)
+            EXPECT_NEAR(audio.getSample(ch, p.sample), p.level, 1e-6f) << p.sample;
+    EXPECT_NEAR(audio.getSample(0, 999), 0.0f, 1e-6f);
+    EXPECT_NEAR(audio.getSample(0, 1001), 0.0f, 1e-6f);
+}
+
+TEST_F(TestHost, ChunkSavedAndLoadedThroughFiles)
+{
+    TestHelpers::TempFolder folder;
+    const auto chunk = folder.getChild("state.chunk");
+    auto result = runHost({ "save-chunk", testPlugin().getFullPathName(), chunk.getFullPathName(), "--param", "0=0.25" });
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    ASSERT_TRUE(chunk.existsAsFile());
+
+    result = runHost({ "load-chunk", testPlugin().getFullPathName(), chunk.getFullPathName() });
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_TRUE(result.output.contains("param\t0\t0.25\tGain")) << result.output;
+}
+
+TEST_F(TestHost, BadUsageAndMissingFilesGiveTheirExitCodes)
+{
+    EXPECT_EQ(runHost({ "render" }).exitCode, 2);
+    EXPECT_EQ(runHost({ "frobnicate", testPlugin().getFullPathName() }).exitCode, 2);
+    EXPECT_EQ(runHost({ "info", "/nonexistent/plugin.so" }).exitCode, 3);
+    EXPECT_EQ(runHost({ "load-chunk", testPlugin().getFullPathName(), "/nonexistent/state" }).exitCode, 1);
+    EXPECT_EQ(runHost({ "--help" }).exitCode, 0);
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "PluginInstance.h"
+
+#include <string>
+
+// A top-level X11 window that a plug-in's editor is embedded into, as a
+// Linux host does: the window id goes to effEditOpen as the parent.
+class EditorWindow
+{
+public:
+    EditorWindow() = default;
+
+    // Threaded Xlib and an error handler that does not end the process; the
+    // host calls this first, before any X connection exists.
+    static void prepareXlib();
+    ~EditorWindow();
+
+    // Opens the display; false when there is none (run under Xvfb).
+    bool connect(std::string& error);
+
+    // Asks the editor's size, creates and maps a window of that size and
+    // opens the editor inside it. Returns false with the reason.
+    bool open(PluginInstance& plugin, std::string& error);
+
+    // Handles window events and the plug-in's size requests and sends
+    // effEditIdle for the given time.
+    void run(PluginInstance& plugin, int milliseconds);
+
+    // Saves what the window shows as a binary PPM image.
+    bool saveScreenshot(const std::string& path, std::string& error);
+
+    void close(PluginInstance& plugin);
+
+    int getWidth() const { return width; }
+    int getHeight() const { return height; }
+    // Number of child windows the editor placed in ours.
+    int countChildWindows() const;
+
+private:
+    void* display = nullptr;
+    unsigned long window = 0;
+    int width = 0;
+    int height = 0;
+    bool editorOpen = false;
+};

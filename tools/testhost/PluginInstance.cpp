@@ -1,0 +1,267 @@
+#include "PluginInstance.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace
+{
+constexpr VstIntPtr kHostVstVersion = 2400;
+}
+
+std::atomic<VstIntPtr> PluginInstance::versionAnswer { kHostVstVersion };
+
+std::unique_ptr<PluginInstance> PluginInstance::create(const PluginLibrary& library, std::string& error)
+{
+    if (! library.isLoaded())
+    {
+        error = "no plug-in loaded";
+        return nullptr;
+    }
+    AEffect* effect = library.getEntry()(hostCallback);
+    if (effect == nullptr)
+    {
+        error = "the entry point gave no effect";
+        return nullptr;
+    }
+    if (effect->magic != kEffectMagic || effect->dispatcher == nullptr)
+    {
+        error = "the entry point gave a record without the VstP magic or dispatcher";
+        return nullptr;
+    }
+    std::unique_ptr<PluginInstance> instance(new PluginInstance(effect));
+    instance->dispatch(effOpen);
+    return instance;
+}
+
+PluginInstance::PluginInstance(AEffect* e) : effect(e)
+{
+    // resvd1 belongs to the host: it leads the callback back to us.
+    effect->resvd1 = reinterpret_cast<VstIntPtr>(this);
+    midiEvents.reserve(1024);
+}
+
+PluginInstance::~PluginInstance()
+{
+    close();
+}
+
+void PluginInstance::close()
+{
+    if (effect == nullptr)
+        return;
+    dispatch(effMainsChanged, 0, 0);
+    effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+    effect = nullptr;
+}
+
+VstIntPtr PluginInstance::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
+{
+    if (effect == nullptr)
+        return 0;
+    return effect->dispatcher(effect, opcode, index, value, ptr, opt);
+}
+
+void PluginInstance::prepare(double rate, int block)
+{
+    sampleRate = rate;
+    blockSize = block;
+    dispatch(effSetSampleRate, 0, 0, nullptr, float(rate));
+    dispatch(effSetBlockSize, 0, block);
+}
+
+void PluginInstance::resume()
+{
+    dispatch(effMainsChanged, 0, 1);
+    dispatch(effStartProcess);
+    firstBlock = true;
+}
+
+void PluginInstance::suspend()
+{
+    dispatch(effStopProcess);
+    dispatch(effMainsChanged, 0, 0);
+}
+
+void PluginInstance::updateTimeInfo(bool transportChanged)
+{
+    const double quarterNotesPerBar = timeSigNumerator * 4.0 / std::max(1, timeSigDenominator);
+    timeInfo = VstTimeInfo {};
+    timeInfo.samplePos = double(samplePosition);
+    timeInfo.sampleRate = sampleRate;
+    timeInfo.tempo = tempo;
+    timeInfo.ppqPos = double(samplePosition) / sampleRate * tempo / 60.0;
+    timeInfo.barStartPos = std::floor(timeInfo.ppqPos / quarterNotesPerBar) * quarterNotesPerBar;
+    timeInfo.timeSigNumerator = timeSigNumerator;
+    timeInfo.timeSigDenominator = timeSigDenominator;
+    timeInfo.flags = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid;
+    if (playing)
+        timeInfo.flags |= kVstTransportPlaying;
+    if (transportChanged)
+        timeInfo.flags |= kVstTransportChanged;
+}
+
+void PluginInstance::process(float** inputs, float** outputs, int numSamples, const std::vector<MidiEvent>& events)
+{
+    if (effect == nullptr)
+        return;
+
+    if (! events.empty())
+    {
+        midiEvents.clear();
+        for (const auto& e : events)
+        {
+            VstMidiEvent m {};
+            m.type = kVstMidiType;
+            m.byteSize = sizeof(VstMidiEvent);
+            m.deltaFrames = VstInt32(e.sample);
+            std::memcpy(m.midiData, e.bytes, 3);
+            midiEvents.push_back(m);
+        }
+        const size_t pointerBytes = sizeof(VstEvent*) * std::max<size_t>(2, midiEvents.size());
+        eventsBlock.assign(offsetof(VstEvents, events) + pointerBytes, 0);
+        auto* list = reinterpret_cast<VstEvents*>(eventsBlock.data());
+        list->numEvents = VstInt32(midiEvents.size());
+        auto** pointers = reinterpret_cast<VstEvent**>(eventsBlock.data() + offsetof(VstEvents, events));
+        for (size_t i = 0; i < midiEvents.size(); ++i)
+            pointers[i] = reinterpret_cast<VstEvent*>(&midiEvents[i]);
+        dispatch(effProcessEvents, 0, 0, list);
+    }
+
+    updateTimeInfo(firstBlock);
+    firstBlock = false;
+    effect->processReplacing(effect, inputs, outputs, numSamples);
+    if (playing)
+        samplePosition += numSamples;
+}
+
+std::string PluginInstance::getString(VstInt32 opcode, size_t bufferSize)
+{
+    std::vector<char> text(bufferSize + 1, 0);
+    dispatch(opcode, 0, 0, text.data());
+    text.back() = 0;
+    return text.data();
+}
+
+namespace
+{
+std::string parameterText(PluginInstance& p, VstInt32 opcode, int index)
+{
+    char text[256] = {};
+    p.dispatch(opcode, index, 0, text);
+    text[255] = 0;
+    return text;
+}
+} // namespace
+
+std::string PluginInstance::getParameterName(int index)
+{
+    return parameterText(*this, effGetParamName, index);
+}
+
+std::string PluginInstance::getParameterDisplay(int index)
+{
+    return parameterText(*this, effGetParamDisplay, index);
+}
+
+std::string PluginInstance::getParameterLabel(int index)
+{
+    return parameterText(*this, effGetParamLabel, index);
+}
+
+float PluginInstance::getParameter(int index)
+{
+    return effect != nullptr ? effect->getParameter(effect, index) : 0.0f;
+}
+
+void PluginInstance::setParameter(int index, float value)
+{
+    if (effect != nullptr)
+        effect->setParameter(effect, index, value);
+}
+
+std::vector<uint8_t> PluginInstance::getChunk(bool isPreset)
+{
+    void* data = nullptr;
+    const VstIntPtr size = dispatch(effGetChunk, isPreset ? 1 : 0, 0, &data);
+    if (data == nullptr || size <= 0)
+        return {};
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    return std::vector<uint8_t>(bytes, bytes + size);
+}
+
+VstIntPtr PluginInstance::setChunk(const std::vector<uint8_t>& data, bool isPreset)
+{
+    return setChunk(data.data(), data.size(), isPreset);
+}
+
+VstIntPtr PluginInstance::setChunk(const void* data, size_t size, bool isPreset)
+{
+    // The plug-in may not keep or change the host's copy.
+    std::vector<uint8_t> copy(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+    return dispatch(effSetChunk, isPreset ? 1 : 0, VstIntPtr(copy.size()), copy.empty() ? nullptr : copy.data());
+}
+
+VstIntPtr PluginInstance::canDo(const char* what)
+{
+    return dispatch(effCanDo, 0, 0, const_cast<char*>(what));
+}
+
+//==============================================================================
+VstIntPtr PluginInstance::hostCallback(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                                       float opt)
+{
+    if (opcode == audioMasterVersion)
+        return versionAnswer.load();
+    auto* instance = e != nullptr ? reinterpret_cast<PluginInstance*>(e->resvd1) : nullptr;
+    if (instance == nullptr)
+    {
+        // Calls while the effect is being made, before the record is ours.
+        return 0;
+    }
+    return instance->handleCallback(opcode, index, value, ptr, opt);
+}
+
+VstIntPtr PluginInstance::handleCallback(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
+{
+    switch (opcode)
+    {
+        case audioMasterAutomate: ++automateCount; return 0;
+        case audioMasterCurrentId: return 0;
+        case audioMasterIdle: return 0;
+        case audioMasterWantMidi: ++wantMidiCount; return 1;
+        case audioMasterGetTime: return reinterpret_cast<VstIntPtr>(&timeInfo);
+        case audioMasterIOChanged: return 1;
+        case audioMasterSizeWindow:
+            sizeWindowWidth = index;
+            sizeWindowHeight = int(value);
+            return 1;
+        case audioMasterGetSampleRate: return VstIntPtr(sampleRate);
+        case audioMasterGetBlockSize: return blockSize;
+        case audioMasterGetCurrentProcessLevel: return 0;
+        case audioMasterGetAutomationState: return 1;
+        case audioMasterGetVendorString:
+            if (ptr != nullptr)
+                std::strcpy(static_cast<char*>(ptr), "Tavinor project");
+            return 1;
+        case audioMasterGetProductString:
+            if (ptr != nullptr)
+                std::strcpy(static_cast<char*>(ptr), "tavinor_host");
+            return 1;
+        case audioMasterGetVendorVersion: return 1;
+        case audioMasterCanDo:
+        {
+            const char* what = static_cast<const char*>(ptr);
+            if (what == nullptr)
+                return 0;
+            for (const char* yes : { "sendVstEvents", "sendVstMidiEvent", "sendVstTimeInfo", "sizeWindow" })
+                if (std::strcmp(what, yes) == 0)
+                    return 1;
+            return 0;
+        }
+        case audioMasterUpdateDisplay: ++updateDisplayCount; return 1;
+        case audioMasterBeginEdit: ++beginEditCount; return 1;
+        case audioMasterEndEdit: ++endEditCount; return 1;
+        default: return 0;
+    }
+}

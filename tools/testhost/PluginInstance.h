@@ -1,0 +1,97 @@
+#pragma once
+
+#include "PluginLibrary.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// One effect made by a loaded plug-in, driven only through its AEffect
+// record, with the host side of the conversation: the callback answers the
+// version, the transport, sample rate and block size, and counts what the
+// plug-in reports (automation, gestures, display updates).
+class PluginInstance
+{
+public:
+    struct MidiEvent
+    {
+        int64_t sample = 0;
+        uint8_t bytes[3] = { 0, 0, 0 };
+    };
+
+    // Null with a reason when the entry point gives no effect or a broken one.
+    static std::unique_ptr<PluginInstance> create(const PluginLibrary& library, std::string& error);
+
+    // What the host answers to the version query while an effect is made:
+    // 2400, or 0 to check that such a host gets no plug-in.
+    static std::atomic<VstIntPtr> versionAnswer;
+
+    ~PluginInstance();
+
+    AEffect* getEffect() const { return effect; }
+    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
+                       float opt = 0.0f);
+
+    // effClose; the instance is unusable afterwards. The destructor closes too.
+    void close();
+
+    void prepare(double sampleRate, int blockSize);
+    void resume();
+    void suspend();
+
+    // Runs processReplacing on two input and two output channels, first
+    // handing over the given events with offsets inside the block, and
+    // advances the transport.
+    void process(float** inputs, float** outputs, int numSamples, const std::vector<MidiEvent>& events = {});
+
+    std::string getParameterName(int index);
+    std::string getParameterDisplay(int index);
+    std::string getParameterLabel(int index);
+    float getParameter(int index);
+    void setParameter(int index, float value);
+
+    std::vector<uint8_t> getChunk(bool isPreset = false);
+    VstIntPtr setChunk(const std::vector<uint8_t>& data, bool isPreset = false);
+    VstIntPtr setChunk(const void* data, size_t size, bool isPreset = false);
+
+    std::string getString(VstInt32 opcode, size_t bufferSize = 256);
+    VstIntPtr canDo(const char* what);
+
+    // Transport given to the plug-in.
+    double tempo = 120.0;
+    int timeSigNumerator = 4;
+    int timeSigDenominator = 4;
+    bool playing = true;
+    int64_t samplePosition = 0;
+
+    double sampleRate = 44100.0;
+    int blockSize = 512;
+
+    // What the plug-in reported through the callback.
+    std::atomic<int> automateCount { 0 };
+    std::atomic<int> beginEditCount { 0 };
+    std::atomic<int> endEditCount { 0 };
+    std::atomic<int> updateDisplayCount { 0 };
+    std::atomic<int> wantMidiCount { 0 };
+    std::atomic<int> sizeWindowWidth { 0 };
+    std::atomic<int> sizeWindowHeight { 0 };
+
+private:
+    explicit PluginInstance(AEffect* effect);
+    static VstIntPtr hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                                  float opt);
+    VstIntPtr handleCallback(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
+    void updateTimeInfo(bool transportChanged);
+
+    AEffect* effect = nullptr;
+    VstTimeInfo timeInfo {};
+    bool firstBlock = true;
+
+    std::vector<VstMidiEvent> midiEvents;
+    std::vector<uint8_t> eventsBlock;
+
+    PluginInstance(const PluginInstance&) = delete;
+    PluginInstance& operator=(const PluginInstance&) = delete;
+};

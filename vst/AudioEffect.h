@@ -1,0 +1,117 @@
+#pragma once
+
+#include "vst/AEffEditor.h"
+#include "vst/VstDefinitions.h"
+
+#include <memory>
+
+// Owns the AEffect record that the host talks through and turns its C calls
+// into virtual member calls with harmless defaults, so that a subclass only
+// overrides what it needs. The record's dispatcher callback deletes the object
+// when the host sends effClose.
+class AudioEffect
+{
+public:
+    AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams);
+    virtual ~AudioEffect();
+
+    virtual VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
+
+    virtual void open() {}
+    virtual void close() {}
+    virtual void suspend() {}
+    virtual void resume() {}
+
+    virtual void setSampleRate(float newSampleRate) { sampleRate = newSampleRate; }
+    virtual void setBlockSize(VstInt32 newBlockSize) { blockSize = newBlockSize; }
+
+    virtual void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) = 0;
+    virtual void processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames) {}
+
+    virtual void setParameter(VstInt32 index, float value) {}
+    virtual float getParameter(VstInt32 index) { return 0.0f; }
+    virtual void setParameterAutomated(VstInt32 index, float value);
+
+    virtual VstInt32 getProgram() { return curProgram; }
+    virtual void setProgram(VstInt32 program) { curProgram = program; }
+    virtual void setProgramName(char* name) {}
+    virtual void getProgramName(char* name);
+
+    virtual void getParameterLabel(VstInt32 index, char* label);
+    virtual void getParameterDisplay(VstInt32 index, char* text);
+    virtual void getParameterName(VstInt32 index, char* text);
+
+    virtual VstInt32 getChunk(void** data, bool isPreset = false) { return 0; }
+    virtual VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset = false) { return 0; }
+
+    virtual void setUniqueID(VstInt32 id) { cEffect.uniqueID = id; }
+    virtual void setNumInputs(VstInt32 inputs) { cEffect.numInputs = inputs; }
+    virtual void setNumOutputs(VstInt32 outputs) { cEffect.numOutputs = outputs; }
+
+    virtual void canProcessReplacing(bool state = true) { setFlag(effFlagsCanReplacing, state); }
+    virtual void canDoubleReplacing(bool state = true) { setFlag(effFlagsCanDoubleReplacing, state); }
+    virtual void programsAreChunks(bool state = true) { setFlag(effFlagsProgramChunks, state); }
+
+    virtual void setInitialDelay(VstInt32 delay) { cEffect.initialDelay = delay; }
+
+    virtual AEffEditor* getEditor() { return editor.get(); }
+    virtual AEffect* getAeffect() { return &cEffect; }
+    virtual float getSampleRate() { return sampleRate; }
+    virtual VstInt32 getBlockSize() { return blockSize; }
+
+    // Host calls.
+    virtual VstInt32 getMasterVersion();
+    virtual VstInt32 getCurrentUniqueId();
+    virtual void masterIdle();
+    virtual bool isInputConnected(VstInt32 input);
+    virtual bool isOutputConnected(VstInt32 output);
+
+    // Value texts. Each writes at most maxLen characters and a terminating
+    // zero, so text must hold maxLen + 1 bytes.
+    virtual void dB2string(float value, char* text, VstInt32 maxLen);
+    virtual void Hz2string(float samples, char* text, VstInt32 maxLen);
+    virtual void ms2string(float samples, char* text, VstInt32 maxLen);
+    virtual void float2string(float value, char* text, VstInt32 maxLen);
+    virtual void int2string(VstInt32 value, char* text, VstInt32 maxLen);
+
+    // Deprecated.
+    virtual void process(float** inputs, float** outputs, VstInt32 sampleFrames) {}
+    virtual float getVu() { return 0.0f; }
+    virtual void hasVu(bool state = true) { setFlag(effFlagsHasVu, state); }
+    virtual void hasClip(bool state = true) { setFlag(effFlagsHasClip, state); }
+    virtual void canMono(bool state = true) { setFlag(effFlagsCanMono, state); }
+    virtual void setRealtimeQualities(VstInt32 qualities) { cEffect.realQualities = qualities; }
+    virtual void setOfflineQualities(VstInt32 qualities) { cEffect.offQualities = qualities; }
+
+    // The copy and append rules of the value texts, shared with subclasses.
+    static void copyText(char* text, const char* source, VstInt32 maxLen);
+    static void appendText(char* text, const char* source, VstInt32 maxLen);
+
+protected:
+    // Calls the host with the record as first argument; 0 without a host.
+    VstIntPtr callHost(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
+                       float opt = 0.0f);
+    void setFlag(VstInt32 flag, bool state);
+
+    audioMasterCallback audioMaster;
+    std::unique_ptr<AEffEditor> editor;
+    float sampleRate = 44100.0f;
+    VstInt32 blockSize = 1024;
+    VstInt32 numPrograms;
+    VstInt32 numParams;
+    VstInt32 curProgram = 0;
+    AEffect cEffect;
+
+private:
+    static VstIntPtr dispatchEffectClass(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                                         void* ptr, float opt);
+    static float getParameterClass(AEffect* e, VstInt32 index);
+    static void setParameterClass(AEffect* e, VstInt32 index, float value);
+    static void processClass(AEffect* e, float** inputs, float** outputs, VstInt32 sampleFrames);
+    static void processClassReplacing(AEffect* e, float** inputs, float** outputs, VstInt32 sampleFrames);
+    static void processClassDoubleReplacing(AEffect* e, double** inputs, double** outputs,
+                                            VstInt32 sampleFrames);
+
+    AudioEffect(const AudioEffect&) = delete;
+    AudioEffect& operator=(const AudioEffect&) = delete;
+};

@@ -1,0 +1,766 @@
+#include "vst/VSTWrapper.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace
+{
+// The index whose value from the host is being passed on to the processor,
+// so that this change is not sent back to the host as automation. Only that
+// index: other parameters that move along with it are reported as usual.
+thread_local int hostParameterBeingSet = -1;
+
+// Host buffers for parameter texts are 64 bytes on every Linux host; names,
+// labels and displays are kept to 16 characters so that they stay readable
+// in narrow host columns and far inside those buffers.
+constexpr int kParameterTextLength = 16;
+
+const char* const kVendorName = "Orv Group";
+
+// MIDI kept for one block without allocating on the audio thread. Events that
+// no longer fit are dropped.
+constexpr size_t kMidiBufferBytes = 64 * 1024;
+constexpr size_t kMidiEventOverhead = sizeof(int32_t) + sizeof(uint16_t);
+
+constexpr double kDefaultSampleRate = 44100.0;
+
+void copyString(char* text, const juce::String& source, int maxLength)
+{
+    if (text != nullptr)
+        source.copyToUTF8(text, static_cast<size_t>(maxLength) + 1);
+}
+
+int midiMessageLength(const char* midiData)
+{
+    const auto status = static_cast<uint8_t>(midiData[0]);
+    // No status byte, or the start or end of a system exclusive message,
+    // which never fits the four bytes here: such events carry nothing.
+    if (status < 0x80 || status == 0xF0 || status == 0xF7)
+        return 0;
+    return juce::MidiMessage::getMessageLengthFromFirstByte(status);
+}
+
+void fillStereoArrangement(VstSpeakerArrangement& arrangement)
+{
+    std::memset(&arrangement, 0, sizeof(arrangement));
+    arrangement.type = kSpeakerArrStereo;
+    arrangement.numChannels = VSTWrapper::kNumChannels;
+    arrangement.speakers[0].type = kSpeakerL;
+    std::strcpy(arrangement.speakers[0].name, "L");
+    arrangement.speakers[1].type = kSpeakerR;
+    std::strcpy(arrangement.speakers[1].name, "R");
+}
+
+// Pins 0 and 1 of the stereo pair, labelled "Input 1", "In 1" and so on.
+bool describePin(VstInt32 index, VstPinProperties* properties, const char* label, const char* shortLabel)
+{
+    if (properties == nullptr || ! juce::isPositiveAndBelow(static_cast<int>(index), VSTWrapper::kNumChannels))
+        return false;
+    std::memset(properties, 0, sizeof(*properties));
+    const juce::String number(static_cast<int>(index) + 1);
+    (label + number).copyToUTF8(properties->label, sizeof(properties->label));
+    (shortLabel + number).copyToUTF8(properties->shortLabel, sizeof(properties->shortLabel));
+    properties->flags = kVstPinIsActive | kVstPinIsStereo;
+    properties->arrangementType = kSpeakerArrStereo;
+    return true;
+}
+
+VstInt32 numProgramsOf(juce::AudioProcessor* p)
+{
+    return p != nullptr ? juce::jmax(1, p->getNumPrograms()) : 1;
+}
+
+VstInt32 numParametersOf(const juce::AudioProcessor* p)
+{
+    return p != nullptr ? p->getParameters().size() : 0;
+}
+} // namespace
+
+//==============================================================================
+// Holds the processor's editor inside the host's window and tells the host
+// when the editor changes its size.
+struct VSTWrapper::EditorHolder : public juce::Component
+{
+    EditorHolder(VSTWrapper& ownerIn, juce::AudioProcessorEditor& editorIn) : owner(ownerIn), editor(editorIn)
+    {
+        setOpaque(true);
+        addAndMakeVisible(editor);
+        setSize(editor.getWidth(), editor.getHeight());
+    }
+
+    ~EditorHolder() override { removeChildComponent(&editor); }
+
+    void childBoundsChanged(juce::Component* child) override
+    {
+        if (child != &editor)
+            return;
+        const int width = editor.getWidth();
+        const int height = editor.getHeight();
+        editor.setTopLeftPosition(0, 0);
+        if (width != getWidth() || height != getHeight())
+        {
+            setSize(width, height);
+            owner.editorResized(width, height);
+        }
+    }
+
+    void paint(juce::Graphics& g) override { g.fillAll(juce::Colours::black); }
+
+    VSTWrapper& owner;
+    juce::AudioProcessorEditor& editor;
+};
+
+//==============================================================================
+AEffect* VSTWrapper::createEffect(audioMasterCallback host, ProcessorFactory factory)
+{
+    if (host == nullptr || factory == nullptr)
+        return nullptr;
+    if (host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
+        return nullptr;
+
+    // Keeps the message thread up while the processor is made; the effect
+    // holds it from then on.
+    juce::SharedResourcePointer<SharedMessageThread> thread;
+
+    std::unique_ptr<juce::AudioProcessor> processor;
+    {
+        const juce::MessageManagerLock lock;
+        juce::AudioProcessor::setTypeOfNextNewPlugin(juce::AudioProcessor::wrapperType_VST);
+        processor.reset(factory());
+        juce::AudioProcessor::setTypeOfNextNewPlugin(juce::AudioProcessor::wrapperType_Undefined);
+    }
+    if (processor == nullptr)
+        return nullptr;
+
+    auto* effect = new VSTWrapper(host, std::move(processor));
+    return effect->getAeffect();
+}
+
+VSTWrapper::VSTWrapper(audioMasterCallback host, std::unique_ptr<juce::AudioProcessor> processorIn)
+    : AudioEffectX(host, numProgramsOf(processorIn.get()), numParametersOf(processorIn.get())),
+      processor(std::move(processorIn))
+{
+    jassert(processor != nullptr);
+
+    setUniqueID(kUniqueId);
+    cEffect.version = kVersion;
+    setNumInputs(kNumChannels);
+    setNumOutputs(kNumChannels);
+    canProcessReplacing(true);
+    programsAreChunks(true);
+    isSynth(false);
+    noTail(false);
+    if (processor->hasEditor())
+        cEffect.flags |= effFlagsHasEditor;
+
+    juce::AudioProcessor::BusesLayout stereo;
+    stereo.inputBuses.add(juce::AudioChannelSet::stereo());
+    stereo.outputBuses.add(juce::AudioChannelSet::stereo());
+    if (processor->checkBusesLayoutSupported(stereo))
+        processor->setBusesLayout(stereo);
+
+    setInitialDelay(processor->getLatencySamples());
+    processor->setPlayHead(this);
+    processor->addListener(this);
+
+    incomingMidi.ensureSize(kMidiBufferBytes);
+    pieceMidi.ensureSize(kMidiBufferBytes);
+
+    fillStereoArrangement(stereoArrangementIn);
+    fillStereoArrangement(stereoArrangementOut);
+}
+
+VSTWrapper::~VSTWrapper()
+{
+    const juce::MessageManagerLock lock;
+    closeEditor();
+    processor->removeListener(this);
+    cancelPendingUpdate();
+    processor->setPlayHead(nullptr);
+    if (prepared)
+        processor->releaseResources();
+    processor.reset();
+}
+
+//==============================================================================
+VstIntPtr VSTWrapper::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
+{
+    switch (opcode)
+    {
+        case effEditGetRect:
+        {
+            const juce::MessageManagerLock lock;
+            return getEditorRect(ptr);
+        }
+        case effEditOpen:
+        {
+            const juce::MessageManagerLock lock;
+            return openEditor(ptr);
+        }
+        case effEditClose:
+        {
+            const juce::MessageManagerLock lock;
+            closeEditor();
+            return 0;
+        }
+        case effEditIdle:
+            // The library's message thread runs the editor.
+            return 0;
+        case effSetProgram:
+        case effSetProgramName:
+        case effGetChunk:
+        case effSetChunk:
+        case effMainsChanged:
+        {
+            // These may reach the processor's GUI side (program and state
+            // changes tell the editor). The lock is taken before the
+            // processor's callback lock, as on the message thread, so that
+            // the two threads can never wait for each other.
+            const juce::MessageManagerLock lock;
+            return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+        }
+        default: break;
+    }
+    return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+}
+
+void VSTWrapper::close()
+{
+    const juce::MessageManagerLock lock;
+    closeEditor();
+}
+
+//==============================================================================
+void VSTWrapper::setSampleRate(float newSampleRate)
+{
+    if (std::isfinite(newSampleRate) && newSampleRate > 0.0f)
+        sampleRate = newSampleRate;
+}
+
+void VSTWrapper::setBlockSize(VstInt32 newBlockSize)
+{
+    if (newBlockSize > 0)
+        blockSize = newBlockSize;
+}
+
+void VSTWrapper::suspend()
+{
+    const juce::ScopedLock lock(processor->getCallbackLock());
+    if (prepared)
+    {
+        prepared = false;
+        processor->releaseResources();
+    }
+    incomingMidi.clear();
+}
+
+void VSTWrapper::resume()
+{
+    const double rate = sampleRate > 0.0f ? static_cast<double>(sampleRate) : kDefaultSampleRate;
+    const int block = juce::jlimit(1, kMaxPreparedBlockSize, static_cast<int>(blockSize));
+    const int channels = juce::jmax(kNumChannels, processor->getTotalNumInputChannels(),
+                                    processor->getTotalNumOutputChannels());
+
+    // Sized outside the lock, swapped in under it.
+    juce::AudioBuffer<float> newScratch(channels, block);
+    {
+        const juce::ScopedLock lock(processor->getCallbackLock());
+        prepared = false;
+        // Hosts rendering to a file say so through the process level; the
+        // processor then uses its offline settings.
+        processor->setNonRealtime(getCurrentProcessLevel() == kVstProcessLevelOffline);
+        processor->setRateAndBufferSizeDetails(rate, block);
+        processor->prepareToPlay(rate, block);
+        std::swap(scratch, newScratch);
+        preparedBlockSize = block;
+        incomingMidi.clear();
+        prepared = true;
+    }
+    setInitialDelay(processor->getLatencySamples());
+    AudioEffectX::resume();
+}
+
+//==============================================================================
+VstInt32 VSTWrapper::processEvents(VstEvents* events)
+{
+    if (events == nullptr || events->numEvents <= 0)
+        return 0;
+    // Comes on the audio thread: while suspend or resume holds the processor
+    // the events are dropped with the silent block they belong to.
+    const juce::ScopedTryLock lock(processor->getCallbackLock());
+    if (! lock.isLocked())
+        return 0;
+
+    for (VstInt32 i = 0; i < events->numEvents; ++i)
+    {
+        const VstEvent* event = vstEventAt(events, i);
+        if (event == nullptr)
+            continue;
+        const int offset = juce::jmax(0, static_cast<int>(event->deltaFrames));
+
+        const juce::uint8* bytes = nullptr;
+        int length = 0;
+        if (event->type == kVstMidiType)
+        {
+            const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
+            length = midiMessageLength(midi->midiData);
+            bytes = reinterpret_cast<const juce::uint8*>(midi->midiData);
+        }
+        else if (event->type == kVstSysExType)
+        {
+            const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*>(event);
+            if (sysex->sysexDump != nullptr && sysex->dumpBytes > 0)
+            {
+                length = sysex->dumpBytes;
+                bytes = reinterpret_cast<const juce::uint8*>(sysex->sysexDump);
+            }
+        }
+        if (bytes == nullptr || length <= 0)
+            continue;
+
+        const auto needed = static_cast<size_t>(length) + kMidiEventOverhead;
+        if (static_cast<size_t>(incomingMidi.data.size()) + needed > kMidiBufferBytes)
+            continue;
+        incomingMidi.addEvent(bytes, length, offset);
+    }
+    return 1;
+}
+
+void VSTWrapper::clearOutputs(float** outputs, int numSamples) const
+{
+    if (outputs == nullptr)
+        return;
+    for (int ch = 0; ch < cEffect.numOutputs; ++ch)
+        if (outputs[ch] != nullptr)
+            std::fill(outputs[ch], outputs[ch] + numSamples, 0.0f);
+}
+
+void VSTWrapper::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
+{
+    const int numSamples = static_cast<int>(sampleFrames);
+    if (numSamples <= 0 || outputs == nullptr)
+        return;
+
+    // The audio thread never waits: while the processor is being prepared,
+    // released, suspended or given a new state, the block is silent.
+    const juce::ScopedTryLock lock(processor->getCallbackLock());
+    if (! lock.isLocked() || ! prepared || processor->isSuspended())
+    {
+        clearOutputs(outputs, numSamples);
+        if (lock.isLocked())
+            incomingMidi.clear();
+        return;
+    }
+
+    // Asked again on the processing thread at every block: some hosts answer
+    // by the calling thread, and some start a render without a new resume.
+    processor->setNonRealtime(getCurrentProcessLevel() == kVstProcessLevelOffline);
+
+    if (const VstTimeInfo* info = getTimeInfo(kTimeInfoFilter))
+    {
+        blockTimeInfo = *info;
+        hasBlockTimeInfo = true;
+    }
+    else
+        hasBlockTimeInfo = false;
+
+    for (int start = 0; start < numSamples; start += preparedBlockSize)
+        processPiece(inputs, outputs, start, juce::jmin(preparedBlockSize, numSamples - start), numSamples);
+
+    incomingMidi.clear();
+    positionOffset = 0;
+}
+
+void VSTWrapper::processPiece(float** inputs, float** outputs, int start, int numSamples, int blockLength)
+{
+    const int channels = scratch.getNumChannels();
+    for (int ch = 0; ch < channels; ++ch)
+    {
+        float* dest = scratch.getWritePointer(ch);
+        const float* source = (inputs != nullptr && ch < cEffect.numInputs) ? inputs[ch] : nullptr;
+        if (source == nullptr)
+        {
+            std::fill(dest, dest + numSamples, 0.0f);
+            continue;
+        }
+        // A host sending NaN or infinity would poison every recursive state
+        // of the signal path for good; such samples enter as silence.
+        for (int i = 0; i < numSamples; ++i)
+        {
+            const float x = source[start + i];
+            dest[i] = std::isfinite(x) ? x : 0.0f;
+        }
+    }
+
+    pieceMidi.clear();
+    const int end = start + numSamples;
+    for (const auto metadata : incomingMidi)
+    {
+        // Events beyond the block's end play at its last sample.
+        const int position = juce::jmin(metadata.samplePosition, blockLength - 1);
+        if (position >= start && position < end)
+            pieceMidi.addEvent(metadata.data, metadata.numBytes, position - start);
+    }
+
+    positionOffset = start;
+    juce::AudioBuffer<float> piece(scratch.getArrayOfWritePointers(), channels, numSamples);
+    processor->processBlock(piece, pieceMidi);
+
+    for (int ch = 0; ch < cEffect.numOutputs; ++ch)
+    {
+        if (outputs[ch] == nullptr)
+            continue;
+        if (ch < channels)
+            std::memcpy(outputs[ch] + start, scratch.getReadPointer(ch), sizeof(float) * static_cast<size_t>(numSamples));
+        else
+            std::fill(outputs[ch] + start, outputs[ch] + start + numSamples, 0.0f);
+    }
+}
+
+juce::Optional<juce::AudioPlayHead::PositionInfo> VSTWrapper::getPosition() const
+{
+    if (! hasBlockTimeInfo)
+        return {};
+
+    const VstTimeInfo& info = blockTimeInfo;
+    const double rate = info.sampleRate > 0.0 ? info.sampleRate : static_cast<double>(sampleRate);
+    const double offsetSeconds = rate > 0.0 ? positionOffset / rate : 0.0;
+
+    PositionInfo position;
+    const double samplePosition = info.samplePos + positionOffset;
+    position.setTimeInSamples(static_cast<int64_t>(samplePosition));
+    if (rate > 0.0)
+        position.setTimeInSeconds(samplePosition / rate);
+
+    const bool tempoValid = (info.flags & kVstTempoValid) != 0 && info.tempo > 0.0;
+    if (tempoValid)
+        position.setBpm(info.tempo);
+    if ((info.flags & kVstTimeSigValid) != 0 && info.timeSigNumerator > 0 && info.timeSigDenominator > 0)
+        position.setTimeSignature(TimeSignature { info.timeSigNumerator, info.timeSigDenominator });
+    if ((info.flags & kVstPpqPosValid) != 0)
+        position.setPpqPosition(info.ppqPos + (tempoValid ? offsetSeconds * info.tempo / 60.0 : 0.0));
+    if ((info.flags & kVstBarsValid) != 0)
+        position.setPpqPositionOfLastBarStart(info.barStartPos);
+    if ((info.flags & kVstCyclePosValid) != 0)
+        position.setLoopPoints(LoopPoints { info.cycleStartPos, info.cycleEndPos });
+    if ((info.flags & kVstNanosValid) != 0 && info.nanoSeconds >= 0.0)
+        position.setHostTimeNs(static_cast<uint64_t>(info.nanoSeconds));
+    if ((info.flags & kVstSmpteValid) != 0)
+    {
+        switch (info.smpteFrameRate)
+        {
+            case kVstSmpte24fps: position.setFrameRate(FrameRate(fps24)); break;
+            case kVstSmpte25fps: position.setFrameRate(FrameRate(fps25)); break;
+            case kVstSmpte2997fps: position.setFrameRate(FrameRate(fps2997)); break;
+            case kVstSmpte30fps: position.setFrameRate(FrameRate(fps30)); break;
+            case kVstSmpte2997dfps: position.setFrameRate(FrameRate(fps2997drop)); break;
+            case kVstSmpte30dfps: position.setFrameRate(FrameRate(fps30drop)); break;
+            case kVstSmpte60fps: position.setFrameRate(FrameRate(fps60)); break;
+            default: break;
+        }
+    }
+    position.setIsPlaying((info.flags & kVstTransportPlaying) != 0);
+    position.setIsRecording((info.flags & kVstTransportRecording) != 0);
+    position.setIsLooping((info.flags & kVstTransportCycleActive) != 0);
+    return position;
+}
+
+//==============================================================================
+juce::AudioProcessorParameter* VSTWrapper::parameterAt(VstInt32 index) const
+{
+    const auto& parameters = processor->getParameters();
+    return juce::isPositiveAndBelow(static_cast<int>(index), parameters.size()) ? parameters.getUnchecked(index)
+                                                                                : nullptr;
+}
+
+void VSTWrapper::setParameter(VstInt32 index, float value)
+{
+    auto* parameter = parameterAt(index);
+    if (parameter == nullptr || ! std::isfinite(value))
+        return;
+    value = juce::jlimit(0.0f, 1.0f, value);
+    if (parameter->getValue() == value)
+        return;
+
+    const juce::ScopedValueSetter<int> guard(hostParameterBeingSet, static_cast<int>(index));
+    parameter->setValue(value);
+    parameter->sendValueChangedMessageToListeners(value);
+}
+
+float VSTWrapper::getParameter(VstInt32 index)
+{
+    auto* parameter = parameterAt(index);
+    return parameter != nullptr ? parameter->getValue() : 0.0f;
+}
+
+void VSTWrapper::getParameterName(VstInt32 index, char* text)
+{
+    auto* parameter = parameterAt(index);
+    copyString(text, parameter != nullptr ? parameter->getName(kParameterTextLength) : juce::String(),
+               kParameterTextLength);
+}
+
+void VSTWrapper::getParameterDisplay(VstInt32 index, char* text)
+{
+    auto* parameter = parameterAt(index);
+    copyString(text,
+               parameter != nullptr ? parameter->getText(parameter->getValue(), kParameterTextLength)
+                                    : juce::String(),
+               kParameterTextLength);
+}
+
+void VSTWrapper::getParameterLabel(VstInt32 index, char* text)
+{
+    auto* parameter = parameterAt(index);
+    copyString(text, parameter != nullptr ? parameter->getLabel() : juce::String(), kParameterTextLength);
+}
+
+bool VSTWrapper::canParameterBeAutomated(VstInt32 index)
+{
+    auto* parameter = parameterAt(index);
+    return parameter != nullptr && parameter->isAutomatable();
+}
+
+bool VSTWrapper::string2parameter(VstInt32 index, char* text)
+{
+    auto* parameter = parameterAt(index);
+    if (parameter == nullptr)
+        return false;
+    // A null text asks whether texts are understood at all.
+    if (text == nullptr)
+        return true;
+    setParameter(index, parameter->getValueForText(juce::String::fromUTF8(text)));
+    return true;
+}
+
+void VSTWrapper::audioProcessorParameterChanged(juce::AudioProcessor*, int index, float newValue)
+{
+    if (index != hostParameterBeingSet)
+        setParameterAutomated(index, newValue);
+}
+
+void VSTWrapper::audioProcessorParameterChangeGestureBegin(juce::AudioProcessor*, int index)
+{
+    beginEdit(index);
+}
+
+void VSTWrapper::audioProcessorParameterChangeGestureEnd(juce::AudioProcessor*, int index)
+{
+    endEdit(index);
+}
+
+void VSTWrapper::audioProcessorChanged(juce::AudioProcessor*, const ChangeDetails& details)
+{
+    // May come from any thread, the audio thread too: the host hears of it
+    // from the message thread.
+    if (details.latencyChanged)
+        latencyChanged = true;
+    triggerAsyncUpdate();
+}
+
+void VSTWrapper::handleAsyncUpdate()
+{
+    if (latencyChanged.exchange(false))
+    {
+        setInitialDelay(processor->getLatencySamples());
+        ioChanged();
+    }
+    updateDisplay();
+}
+
+//==============================================================================
+VstInt32 VSTWrapper::getProgram()
+{
+    return juce::jmax(0, processor->getCurrentProgram());
+}
+
+void VSTWrapper::setProgram(VstInt32 program)
+{
+    if (! juce::isPositiveAndBelow(static_cast<int>(program), processor->getNumPrograms()))
+        return;
+    curProgram = program;
+    processor->setCurrentProgram(program);
+}
+
+void VSTWrapper::setProgramName(char* name)
+{
+    if (name != nullptr && processor->getNumPrograms() > 0)
+        processor->changeProgramName(getProgram(), juce::String::fromUTF8(name, kVstMaxProgNameLen));
+}
+
+void VSTWrapper::getProgramName(char* name)
+{
+    copyString(name, processor->getNumPrograms() > 0 ? processor->getProgramName(getProgram()) : juce::String(),
+               kVstMaxProgNameLen);
+}
+
+bool VSTWrapper::getProgramNameIndexed(VstInt32, VstInt32 index, char* text)
+{
+    if (text == nullptr || ! juce::isPositiveAndBelow(static_cast<int>(index), processor->getNumPrograms()))
+        return false;
+    copyString(text, processor->getProgramName(index), kVstMaxProgNameLen);
+    return true;
+}
+
+//==============================================================================
+VstInt32 VSTWrapper::getChunk(void** data, bool isPreset)
+{
+    if (data == nullptr)
+        return 0;
+    // The block stays valid until the next request or the effect's end, as
+    // the host reads it after this call returns.
+    chunk.reset();
+    if (isPreset)
+        processor->getCurrentProgramStateInformation(chunk);
+    else
+        processor->getStateInformation(chunk);
+    *data = chunk.getData();
+    return static_cast<VstInt32>(chunk.getSize());
+}
+
+VstInt32 VSTWrapper::setChunk(void* data, VstInt32 byteSize, bool isPreset)
+{
+    if (data == nullptr || byteSize <= 0)
+        return 0;
+    // Processing pauses (silent blocks) while the state is replaced.
+    const juce::ScopedLock lock(processor->getCallbackLock());
+    if (isPreset)
+        processor->setCurrentProgramStateInformation(data, static_cast<int>(byteSize));
+    else
+        processor->setStateInformation(data, static_cast<int>(byteSize));
+    return 1;
+}
+
+//==============================================================================
+bool VSTWrapper::getEffectName(char* name)
+{
+    copyString(name, processor->getName(), kVstMaxEffectNameLen);
+    return true;
+}
+
+bool VSTWrapper::getVendorString(char* text)
+{
+    copyString(text, kVendorName, kVstMaxVendorStrLen);
+    return true;
+}
+
+bool VSTWrapper::getProductString(char* text)
+{
+    copyString(text, processor->getName(), kVstMaxProductStrLen);
+    return true;
+}
+
+VstInt32 VSTWrapper::canDo(const char* text)
+{
+    if (text == nullptr)
+        return 0;
+    const juce::String what(text);
+    if (what == "receiveVstEvents" || what == "receiveVstMidiEvent")
+        return processor->acceptsMidi() ? 1 : -1;
+    if (what == "receiveVstTimeInfo")
+        return 1;
+    if (what == "sendVstEvents" || what == "sendVstMidiEvent")
+        return -1;
+    return 0;
+}
+
+VstInt32 VSTWrapper::getGetTailSize()
+{
+    const double tailSamples = processor->getTailLengthSeconds() * static_cast<double>(sampleRate);
+    if (! std::isfinite(tailSamples) || tailSamples <= 0.0)
+        return 0;
+    return static_cast<VstInt32>(juce::jmin(tailSamples, static_cast<double>(std::numeric_limits<VstInt32>::max())));
+}
+
+VstInt32 VSTWrapper::getNumMidiInputChannels()
+{
+    return processor->acceptsMidi() ? 16 : 0;
+}
+
+bool VSTWrapper::getInputProperties(VstInt32 index, VstPinProperties* properties)
+{
+    return describePin(index, properties, "Input ", "In ");
+}
+
+bool VSTWrapper::getOutputProperties(VstInt32 index, VstPinProperties* properties)
+{
+    return describePin(index, properties, "Output ", "Out ");
+}
+
+// Stereo in and stereo out is the only arrangement this effect has.
+bool VSTWrapper::setSpeakerArrangement(VstSpeakerArrangement* pluginInput, VstSpeakerArrangement* pluginOutput)
+{
+    return pluginInput != nullptr && pluginOutput != nullptr && pluginInput->numChannels == kNumChannels
+           && pluginOutput->numChannels == kNumChannels;
+}
+
+bool VSTWrapper::getSpeakerArrangement(VstSpeakerArrangement** pluginInput, VstSpeakerArrangement** pluginOutput)
+{
+    if (pluginInput == nullptr || pluginOutput == nullptr)
+        return false;
+    *pluginInput = &stereoArrangementIn;
+    *pluginOutput = &stereoArrangementOut;
+    return true;
+}
+
+//==============================================================================
+bool VSTWrapper::createEditorIfNeeded()
+{
+    if (editorComponent == nullptr && processor->hasEditor())
+        editorComponent.reset(processor->createEditorIfNeeded());
+    return editorComponent != nullptr;
+}
+
+VstIntPtr VSTWrapper::getEditorRect(void* ptr)
+{
+    if (ptr == nullptr || ! createEditorIfNeeded())
+        return 0;
+    const auto* shown = editorHolder != nullptr ? static_cast<juce::Component*>(editorHolder.get())
+                                                : static_cast<juce::Component*>(editorComponent.get());
+    editorRect.top = 0;
+    editorRect.left = 0;
+    editorRect.bottom = static_cast<VstInt16>(juce::jlimit(0, 32767, shown->getHeight()));
+    editorRect.right = static_cast<VstInt16>(juce::jlimit(0, 32767, shown->getWidth()));
+    *static_cast<ERect**>(ptr) = &editorRect;
+    return 1;
+}
+
+VstIntPtr VSTWrapper::openEditor(void* parentWindow)
+{
+    if (parentWindow == nullptr)
+        return 0;
+    // Without a display there is nothing to embed into.
+    if (juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() == nullptr)
+        return 0;
+    if (! createEditorIfNeeded())
+        return 0;
+
+    editorHolder.reset();
+    editorHolder = std::make_unique<EditorHolder>(*this, *editorComponent);
+    editorHolder->setVisible(true);
+    editorHolder->addToDesktop(0, parentWindow);
+    return 1;
+}
+
+void VSTWrapper::closeEditor()
+{
+    if (editorHolder != nullptr)
+    {
+        editorHolder->removeFromDesktop();
+        editorHolder.reset();
+    }
+    if (editorComponent != nullptr)
+    {
+        processor->editorBeingDeleted(editorComponent.get());
+        editorComponent.reset();
+    }
+}
+
+void VSTWrapper::editorResized(int width, int height)
+{
+    if (canHostDo("sizeWindow") != 0)
+        sizeWindow(width, height);
+}

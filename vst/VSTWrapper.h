@@ -1,0 +1,135 @@
+#pragma once
+
+#include "vst/AudioEffectX.h"
+#include "vst/SharedMessageThread.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <atomic>
+#include <memory>
+
+// Presents any juce::AudioProcessor to a VST 2.4 host: a stereo effect with
+// replacing processing, its state as the program chunk, the processor's
+// parameters as the host parameters, MIDI input with sample offsets, the
+// host's transport as the play head and the processor's editor embedded in
+// the host's X11 window.
+class VSTWrapper : public AudioEffectX,
+                   private juce::AudioProcessorListener,
+                   private juce::AudioPlayHead,
+                   private juce::AsyncUpdater
+{
+public:
+    using ProcessorFactory = juce::AudioProcessor* (*)();
+
+    static constexpr VstInt32 kUniqueId = vstFourCharCode('T', 'V', 'N', 'R');
+    static constexpr VstInt32 kVersion = 65794;
+    static constexpr int kNumChannels = 2;
+    // What the host's transport query asks for: every position field.
+    static constexpr VstInt32 kTimeInfoFilter = 0xFE00;
+
+    // The entry point's work: a host that answers 0 to the version query
+    // gets no plug-in, nor does a failed factory. Returns the record the
+    // host talks through, owned by the effect it points to.
+    static AEffect* createEffect(audioMasterCallback host, ProcessorFactory factory);
+
+    VSTWrapper(audioMasterCallback host, std::unique_ptr<juce::AudioProcessor> processor);
+    ~VSTWrapper() override;
+
+    juce::AudioProcessor& getProcessor() noexcept { return *processor; }
+
+    VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
+
+    void close() override;
+    void suspend() override;
+    void resume() override;
+    void setSampleRate(float newSampleRate) override;
+    void setBlockSize(VstInt32 newBlockSize) override;
+
+    void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    VstInt32 processEvents(VstEvents* events) override;
+
+    void setParameter(VstInt32 index, float value) override;
+    float getParameter(VstInt32 index) override;
+    void getParameterName(VstInt32 index, char* text) override;
+    void getParameterDisplay(VstInt32 index, char* text) override;
+    void getParameterLabel(VstInt32 index, char* text) override;
+    bool canParameterBeAutomated(VstInt32 index) override;
+    bool string2parameter(VstInt32 index, char* text) override;
+
+    VstInt32 getProgram() override;
+    void setProgram(VstInt32 program) override;
+    void setProgramName(char* name) override;
+    void getProgramName(char* name) override;
+    bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
+
+    VstInt32 getChunk(void** data, bool isPreset) override;
+    VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset) override;
+
+    bool getEffectName(char* name) override;
+    bool getVendorString(char* text) override;
+    bool getProductString(char* text) override;
+    VstInt32 getVendorVersion() override { return kVersion; }
+    VstPlugCategory getPlugCategory() override { return kPlugCategEffect; }
+    VstInt32 canDo(const char* text) override;
+    VstInt32 getGetTailSize() override;
+    VstInt32 getNumMidiInputChannels() override;
+    bool getInputProperties(VstInt32 index, VstPinProperties* properties) override;
+    bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;
+    bool setSpeakerArrangement(VstSpeakerArrangement* pluginInput, VstSpeakerArrangement* pluginOutput) override;
+    bool getSpeakerArrangement(VstSpeakerArrangement** pluginInput, VstSpeakerArrangement** pluginOutput) override;
+
+    // The largest block prepared for, whatever the host announces; longer
+    // blocks are processed in pieces of the prepared size.
+    static constexpr int kMaxPreparedBlockSize = 65536;
+
+private:
+    struct EditorHolder;
+
+    // AudioProcessorListener: automation and display updates to the host.
+    void audioProcessorParameterChanged(juce::AudioProcessor*, int index, float newValue) override;
+    void audioProcessorChanged(juce::AudioProcessor*, const ChangeDetails& details) override;
+    void audioProcessorParameterChangeGestureBegin(juce::AudioProcessor*, int index) override;
+    void audioProcessorParameterChangeGestureEnd(juce::AudioProcessor*, int index) override;
+
+    // AudioPlayHead: the host's transport as fetched at the start of the block.
+    juce::Optional<PositionInfo> getPosition() const override;
+
+    void handleAsyncUpdate() override;
+
+    juce::AudioProcessorParameter* parameterAt(VstInt32 index) const;
+    VstIntPtr getEditorRect(void* ptr);
+    VstIntPtr openEditor(void* parentWindow);
+    void closeEditor();
+    bool createEditorIfNeeded();
+    void editorResized(int width, int height);
+    void clearOutputs(float** outputs, int numSamples) const;
+    void processPiece(float** inputs, float** outputs, int start, int numSamples, int blockLength);
+
+    // Declared first so that it is destroyed last: the processor and the
+    // editor are gone before the library's message thread stops.
+    juce::SharedResourcePointer<SharedMessageThread> messageThread;
+    std::unique_ptr<juce::AudioProcessor> processor;
+    std::unique_ptr<juce::AudioProcessorEditor> editorComponent;
+    std::unique_ptr<EditorHolder> editorHolder;
+    ERect editorRect {};
+
+    juce::MemoryBlock chunk;
+
+    // Audio thread state, sized in resume().
+    juce::AudioBuffer<float> scratch;
+    juce::MidiBuffer incomingMidi;
+    juce::MidiBuffer pieceMidi;
+    int preparedBlockSize = 0;
+    bool prepared = false;
+
+    VstTimeInfo blockTimeInfo {};
+    bool hasBlockTimeInfo = false;
+    int positionOffset = 0;
+
+    std::atomic<bool> latencyChanged { false };
+
+    VstSpeakerArrangement stereoArrangementIn {};
+    VstSpeakerArrangement stereoArrangementOut {};
+
+    JUCE_DECLARE_NON_COPYABLE(VSTWrapper)
+};
