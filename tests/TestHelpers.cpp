@@ -31,4 +31,21 @@ juce::String readFile(const juce::File& f)
 {
     return f.loadFileAsString();
 }
+
+juce::File buildFolder()
+{
+    return juce::File::getSpecialLocation(juce::File::currentExecutableFile).getParentDirectory().getParentDirectory();
+}
+
+ProgramResult runProgram(const juce::StringArray& command, int timeoutMs)
+{
+    juce::ChildProcess process;
+    ProgramResult result;
+    if (!process.start(command, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr))
+        return result;
+    result.output = process.readAllProcessOutput();
+    process.waitForProcessToFinish(timeoutMs);
+    result.exitCode = int(process.getExitCode());
+    return result;
+}
 } // namespace TestHelpers

@@ -23,4 +23,17 @@ private:
 void pumpMessages(int maxMessages = 1000);
 
 juce::String readFile(const juce::File& f);
+
+// The build tree's top folder, found from the running test program
+// (build/tests/<program>).
+juce::File buildFolder();
+
+struct ProgramResult
+{
+    int exitCode = -1;
+    juce::String output;
+};
+
+// Runs a program of the build to its end and collects what it printed.
+ProgramResult runProgram(const juce::StringArray& command, int timeoutMs = 120000);
 } // namespace TestHelpers

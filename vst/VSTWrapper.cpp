@@ -18,7 +18,7 @@ thread_local int hostParameterBeingSet = -1;
 // in narrow host columns and far inside those buffers.
 constexpr int kParameterTextLength = 16;
 
-const char* const kVendorName = "Orv Group";
+const char* const kVendorName = "Orv Group Audio Software";
 
 // MIDI kept for one block without allocating on the audio thread. Events that
 // no longer fit are dropped.

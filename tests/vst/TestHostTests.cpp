@@ -10,39 +10,21 @@
 
 namespace
 {
-juce::File buildFolder()
-{
-    return juce::File::getSpecialLocation(juce::File::currentExecutableFile).getParentDirectory().getParentDirectory();
-}
-
 juce::File hostProgram()
 {
-    return buildFolder().getChildFile("tools/testhost/tavinor_host");
+    return TestHelpers::buildFolder().getChildFile("tools/testhost/tavinor_host");
 }
 
 juce::File testPlugin()
 {
-    return buildFolder().getChildFile("tools/testhost/tavinor_test_plugin.so");
+    return TestHelpers::buildFolder().getChildFile("tools/testhost/tavinor_test_plugin.so");
 }
 
-struct RunResult
-{
-    int exitCode = -1;
-    juce::String output;
-};
-
-RunResult runHost(const juce::StringArray& arguments)
+TestHelpers::ProgramResult runHost(const juce::StringArray& arguments)
 {
     juce::StringArray command { hostProgram().getFullPathName() };
     command.addArray(arguments);
-    juce::ChildProcess process;
-    RunResult result;
-    if (! process.start(command, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr))
-        return result;
-    result.output = process.readAllProcessOutput();
-    process.waitForProcessToFinish(120000);
-    result.exitCode = int(process.getExitCode());
-    return result;
+    return TestHelpers::runProgram(command);
 }
 
 class TestHost : public ::testing::Test

@@ -285,7 +285,7 @@ TEST_F(VSTWrapperTest, RecordDescribesAStereoEffect)
     EXPECT_EQ(dispatch(effGetEffectName, 0, 0, text), 1);
     EXPECT_STREQ(text, "Probe");
     EXPECT_EQ(dispatch(effGetVendorString, 0, 0, text), 1);
-    EXPECT_STREQ(text, "Orv Group");
+    EXPECT_STREQ(text, "Orv Group Audio Software");
     dispatch(effGetProgramName, 0, 0, text);
     EXPECT_STREQ(text, "Only");
 

@@ -1,0 +1,163 @@
+// The shipped plug-in, Tavinor.so, loaded by the project's own host exactly as
+// a host would load it: what it exports, the validation suite, and sound
+// rendered through it.
+
+#include "TestHelpers.h"
+
+#include <juce_audio_formats/juce_audio_formats.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <set>
+
+namespace
+{
+juce::File plugin()
+{
+    return TestHelpers::buildFolder().getChildFile("Tavinor.so");
+}
+
+juce::File hostProgram()
+{
+    return TestHelpers::buildFolder().getChildFile("tools/testhost/tavinor_host");
+}
+
+juce::File demoProgram()
+{
+    return TestHelpers::buildFolder().getChildFile("tools/demo/tavinor_demo");
+}
+
+TestHelpers::ProgramResult runHost(const juce::StringArray& arguments)
+{
+    juce::StringArray command { hostProgram().getFullPathName() };
+    command.addArray(arguments);
+    return TestHelpers::runProgram(command, 300000);
+}
+
+juce::AudioBuffer<float> readWav(const juce::File& file, double& sampleRate)
+{
+    juce::WavAudioFormat wav;
+    std::unique_ptr<juce::AudioFormatReader> reader(wav.createReaderFor(file.createInputStream().release(), true));
+    if (reader == nullptr)
+        return {};
+    sampleRate = reader->sampleRate;
+    juce::AudioBuffer<float> audio(int(reader->numChannels), int(reader->lengthInSamples));
+    reader->read(&audio, 0, audio.getNumSamples(), 0, true, true);
+    return audio;
+}
+
+int loudestSample(const juce::AudioBuffer<float>& audio, int channel, int from, int to)
+{
+    int best = from;
+    for (int i = from; i < to && i < audio.getNumSamples(); ++i)
+        if (std::abs(audio.getSample(channel, i)) > std::abs(audio.getSample(channel, best)))
+            best = i;
+    return best;
+}
+
+class TavinorPlugin : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(plugin().existsAsFile()) << "Tavinor.so is not built";
+        ASSERT_TRUE(hostProgram().existsAsFile()) << "tavinor_host is not built";
+    }
+};
+} // namespace
+
+TEST_F(TavinorPlugin, ExportsOnlyItsEntryPoints)
+{
+    const auto result = TestHelpers::runProgram({ "nm", "-D", "--defined-only", plugin().getFullPathName() });
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    std::set<juce::String> exported;
+    for (const auto& line : juce::StringArray::fromLines(result.output))
+        if (line.trim().isNotEmpty())
+            exported.insert(line.fromLastOccurrenceOf(" ", false, false));
+    EXPECT_EQ(exported, (std::set<juce::String> { "VSTPluginMain", "main" })) << result.output;
+}
+
+TEST_F(TavinorPlugin, PassesTheValidationSuite)
+{
+    juce::StringArray arguments { "validate", plugin().getFullPathName() };
+    if (std::getenv("DISPLAY") == nullptr)
+        arguments.add("--no-editor");
+    const auto result = runHost(arguments);
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_TRUE(result.output.contains(" 0 failed")) << result.output;
+    EXPECT_FALSE(result.output.contains("FAIL")) << result.output;
+}
+
+TEST_F(TavinorPlugin, IdentityAsTheHostSeesIt)
+{
+    const auto result = runHost({ "info", plugin().getFullPathName() });
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    for (const char* line : { "unique id: TVNR", "version: 65794", "inputs: 2", "outputs: 2", "parameters: 128",
+                              "vendor: Orv Group Audio Software", "replacing chunks", "canDo receiveVstMidiEvent: 1", "canDo receiveVstTimeInfo: 1" })
+        EXPECT_TRUE(result.output.contains(line)) << line << "\n" << result.output;
+}
+
+// The default sound is line 1 synced to 3/16 on the left and 1/4 on the right:
+// an impulse comes back after those note values at the host's tempo.
+TEST_F(TavinorPlugin, DefaultEchoesFollowTheHostTempo)
+{
+    struct Case
+    {
+        const char* tempo;
+        double left, right;
+    };
+    for (const auto& c : { Case { "120", 16537.5, 22050.0 }, Case { "90", 22050.0, 29400.0 } })
+    {
+        TestHelpers::TempFolder folder;
+        const auto output = folder.getChild("out.wav");
+        const auto result = runHost({ "render", plugin().getFullPathName(), "impulse:1", output.getFullPathName(),
+                                      "--rate", "44100", "--block", "256", "--tempo", c.tempo });
+        ASSERT_EQ(result.exitCode, 0) << result.output;
+        double rate = 0.0;
+        const auto audio = readWav(output, rate);
+        ASSERT_EQ(rate, 44100.0);
+        ASSERT_EQ(audio.getNumSamples(), 44100);
+
+        // The band-limited read adds a few samples of latency of its own.
+        const int left = loudestSample(audio, 0, 100, 44100);
+        const int right = loudestSample(audio, 1, 100, 44100);
+        EXPECT_NEAR(left, c.left + 3.0, 4.0) << c.tempo << " bpm";
+        EXPECT_NEAR(right, c.right + 3.0, 4.0) << c.tempo << " bpm";
+        EXPECT_GT(std::abs(audio.getSample(0, left)), 0.1f);
+        EXPECT_GT(std::abs(audio.getSample(1, right)), 0.1f);
+    }
+}
+
+// The README's demo: a drum loop through a tempo-synced factory preset.
+TEST_F(TavinorPlugin, RendersTheDemoThroughAFactoryPreset)
+{
+    ASSERT_TRUE(demoProgram().existsAsFile());
+    const auto preset = juce::File(TAVINOR_SOURCE_DIR).getChildFile("resources/presets/Echoes/Dotted Eighth Lead.tnprst");
+    ASSERT_TRUE(preset.existsAsFile());
+
+    TestHelpers::TempFolder folder;
+    const auto drums = folder.getChild("drums.wav");
+    const auto chunk = folder.getChild("demo.chunk");
+    const auto output = folder.getChild("demo.wav");
+    ASSERT_EQ(TestHelpers::runProgram({ demoProgram().getFullPathName(), "drums", drums.getFullPathName() }).exitCode, 0);
+    const auto made = TestHelpers::runProgram({ demoProgram().getFullPathName(), "chunk", preset.getFullPathName(),
+                                                chunk.getFullPathName() });
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    const auto result = runHost({ "render", plugin().getFullPathName(), drums.getFullPathName(), output.getFullPathName(),
+                                  "--chunk", chunk.getFullPathName(), "--tempo", "120", "--tail", "2" });
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+
+    double rate = 0.0;
+    const auto audio = readWav(output, rate);
+    ASSERT_EQ(audio.getNumSamples(), 44100 * 6);
+    for (int ch = 0; ch < 2; ++ch)
+        for (int i = 0; i < audio.getNumSamples(); ++i)
+            ASSERT_TRUE(std::isfinite(audio.getSample(ch, i)));
+    // The loop is four seconds long; its echoes go on after it ends.
+    const float loop = audio.getRMSLevel(0, 0, 44100 * 4);
+    const float tail = audio.getRMSLevel(0, 44100 * 4, 22050);
+    EXPECT_GT(loop, 0.03f);
+    EXPECT_LT(audio.getMagnitude(0, audio.getNumSamples()), 1.5f);
+    EXPECT_GT(tail, loop * 0.01f);
+}
