@@ -37,6 +37,18 @@ juce::File buildFolder()
     return juce::File::getSpecialLocation(juce::File::currentExecutableFile).getParentDirectory().getParentDirectory();
 }
 
+juce::File testHostProgram()
+{
+    return buildFolder().getChildFile("tools/testhost/tavinor_host");
+}
+
+ProgramResult runTestHost(const juce::StringArray& arguments)
+{
+    juce::StringArray command { testHostProgram().getFullPathName() };
+    command.addArray(arguments);
+    return runProgram(command);
+}
+
 ProgramResult runProgram(const juce::StringArray& command, int timeoutMs)
 {
     juce::ChildProcess process;

@@ -35,5 +35,9 @@ struct ProgramResult
 };
 
 // Runs a program of the build to its end and collects what it printed.
-ProgramResult runProgram(const juce::StringArray& command, int timeoutMs = 120000);
+ProgramResult runProgram(const juce::StringArray& command, int timeoutMs = 300000);
+
+// The project's command-line VST host, and a run of it with these arguments.
+juce::File testHostProgram();
+ProgramResult runTestHost(const juce::StringArray& arguments);
 } // namespace TestHelpers

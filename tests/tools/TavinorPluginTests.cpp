@@ -18,21 +18,9 @@ juce::File plugin()
     return TestHelpers::buildFolder().getChildFile("Tavinor.so");
 }
 
-juce::File hostProgram()
-{
-    return TestHelpers::buildFolder().getChildFile("tools/testhost/tavinor_host");
-}
-
 juce::File demoProgram()
 {
     return TestHelpers::buildFolder().getChildFile("tools/demo/tavinor_demo");
-}
-
-TestHelpers::ProgramResult runHost(const juce::StringArray& arguments)
-{
-    juce::StringArray command { hostProgram().getFullPathName() };
-    command.addArray(arguments);
-    return TestHelpers::runProgram(command, 300000);
 }
 
 juce::AudioBuffer<float> readWav(const juce::File& file, double& sampleRate)
@@ -62,7 +50,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(plugin().existsAsFile()) << "Tavinor.so is not built";
-        ASSERT_TRUE(hostProgram().existsAsFile()) << "tavinor_host is not built";
+        ASSERT_TRUE(TestHelpers::testHostProgram().existsAsFile()) << "tavinor_host is not built";
     }
 };
 } // namespace
@@ -83,7 +71,7 @@ TEST_F(TavinorPlugin, PassesTheValidationSuite)
     juce::StringArray arguments { "validate", plugin().getFullPathName() };
     if (std::getenv("DISPLAY") == nullptr)
         arguments.add("--no-editor");
-    const auto result = runHost(arguments);
+    const auto result = TestHelpers::runTestHost(arguments);
     EXPECT_EQ(result.exitCode, 0) << result.output;
     EXPECT_TRUE(result.output.contains(" 0 failed")) << result.output;
     EXPECT_FALSE(result.output.contains("FAIL")) << result.output;
@@ -91,7 +79,7 @@ TEST_F(TavinorPlugin, PassesTheValidationSuite)
 
 TEST_F(TavinorPlugin, IdentityAsTheHostSeesIt)
 {
-    const auto result = runHost({ "info", plugin().getFullPathName() });
+    const auto result = TestHelpers::runTestHost({ "info", plugin().getFullPathName() });
     ASSERT_EQ(result.exitCode, 0) << result.output;
     for (const char* line : { "unique id: TVNR", "version: 65794", "inputs: 2", "outputs: 2", "parameters: 128",
                               "vendor: Orv Group Audio Software", "replacing chunks", "canDo receiveVstMidiEvent: 1", "canDo receiveVstTimeInfo: 1" })
@@ -111,7 +99,7 @@ TEST_F(TavinorPlugin, DefaultEchoesFollowTheHostTempo)
     {
         TestHelpers::TempFolder folder;
         const auto output = folder.getChild("out.wav");
-        const auto result = runHost({ "render", plugin().getFullPathName(), "impulse:1", output.getFullPathName(),
+        const auto result = TestHelpers::runTestHost({ "render", plugin().getFullPathName(), "impulse:1", output.getFullPathName(),
                                       "--rate", "44100", "--block", "256", "--tempo", c.tempo });
         ASSERT_EQ(result.exitCode, 0) << result.output;
         double rate = 0.0;
@@ -144,7 +132,7 @@ TEST_F(TavinorPlugin, RendersTheDemoThroughAFactoryPreset)
     const auto made = TestHelpers::runProgram({ demoProgram().getFullPathName(), "chunk", preset.getFullPathName(),
                                                 chunk.getFullPathName() });
     ASSERT_EQ(made.exitCode, 0) << made.output;
-    const auto result = runHost({ "render", plugin().getFullPathName(), drums.getFullPathName(), output.getFullPathName(),
+    const auto result = TestHelpers::runTestHost({ "render", plugin().getFullPathName(), drums.getFullPathName(), output.getFullPathName(),
                                   "--chunk", chunk.getFullPathName(), "--tempo", "120", "--tail", "2" });
     ASSERT_EQ(result.exitCode, 0) << result.output;
 

@@ -10,21 +10,9 @@
 
 namespace
 {
-juce::File hostProgram()
-{
-    return TestHelpers::buildFolder().getChildFile("tools/testhost/tavinor_host");
-}
-
 juce::File testPlugin()
 {
     return TestHelpers::buildFolder().getChildFile("tools/testhost/tavinor_test_plugin.so");
-}
-
-TestHelpers::ProgramResult runHost(const juce::StringArray& arguments)
-{
-    juce::StringArray command { hostProgram().getFullPathName() };
-    command.addArray(arguments);
-    return TestHelpers::runProgram(command);
 }
 
 class TestHost : public ::testing::Test
@@ -32,7 +20,7 @@ class TestHost : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (! hostProgram().existsAsFile() || ! testPlugin().existsAsFile())
+        if (! TestHelpers::testHostProgram().existsAsFile() || ! testPlugin().existsAsFile())
             GTEST_SKIP() << "tavinor_host and tavinor_test_plugin.so are not built";
     }
 };
@@ -43,7 +31,7 @@ TEST_F(TestHost, ValidateSuitePassesForTheTestPlugin)
     juce::StringArray arguments { "validate", testPlugin().getFullPathName(), "--quick" };
     if (std::getenv("DISPLAY") == nullptr)
         arguments.add("--no-editor");
-    const auto result = runHost(arguments);
+    const auto result = TestHelpers::runTestHost(arguments);
     EXPECT_EQ(result.exitCode, 0) << result.output;
     EXPECT_TRUE(result.output.contains(" 0 failed")) << result.output;
     EXPECT_FALSE(result.output.contains("FAIL")) << result.output;
@@ -51,7 +39,7 @@ TEST_F(TestHost, ValidateSuitePassesForTheTestPlugin)
 
 TEST_F(TestHost, InfoListsIdentityAndParameters)
 {
-    const auto result = runHost({ "info", testPlugin().getFullPathName(), "--param", "1=0.25" });
+    const auto result = TestHelpers::runTestHost({ "info", testPlugin().getFullPathName(), "--param", "1=0.25" });
     ASSERT_EQ(result.exitCode, 0) << result.output;
     for (const char* line : { "unique id: TVNR", "version: 65794", "category: 1", "inputs: 2", "outputs: 2",
                               "flags: editor replacing chunks", "parameters: 3", "canDo receiveVstTimeInfo: 1",
@@ -63,7 +51,7 @@ TEST_F(TestHost, RenderPlacesNotesAndEchoesAtTheirSamples)
 {
     TestHelpers::TempFolder folder;
     const auto output = folder.getChild("out.wav");
-    const auto result = runHost({ "render", testPlugin().getFullPathName(), "impulse:0.2", output.getFullPathName(),
+    const auto result = TestHelpers::runTestHost({ "render", testPlugin().getFullPathName(), "impulse:0.2", output.getFullPathName(),
                                   "--rate", "44100", "--block", "100", "--note", "1000:60:100" });
     ASSERT_EQ(result.exitCode, 0) << result.output;
 
@@ -96,20 +84,20 @@ TEST_F(TestHost, ChunkSavedAndLoadedThroughFiles)
 {
     TestHelpers::TempFolder folder;
     const auto chunk = folder.getChild("state.chunk");
-    auto result = runHost({ "save-chunk", testPlugin().getFullPathName(), chunk.getFullPathName(), "--param", "0=0.25" });
+    auto result = TestHelpers::runTestHost({ "save-chunk", testPlugin().getFullPathName(), chunk.getFullPathName(), "--param", "0=0.25" });
     ASSERT_EQ(result.exitCode, 0) << result.output;
     ASSERT_TRUE(chunk.existsAsFile());
 
-    result = runHost({ "load-chunk", testPlugin().getFullPathName(), chunk.getFullPathName() });
+    result = TestHelpers::runTestHost({ "load-chunk", testPlugin().getFullPathName(), chunk.getFullPathName() });
     ASSERT_EQ(result.exitCode, 0) << result.output;
     EXPECT_TRUE(result.output.contains("param\t0\t0.25\tGain")) << result.output;
 }
 
 TEST_F(TestHost, BadUsageAndMissingFilesGiveTheirExitCodes)
 {
-    EXPECT_EQ(runHost({ "render" }).exitCode, 2);
-    EXPECT_EQ(runHost({ "frobnicate", testPlugin().getFullPathName() }).exitCode, 2);
-    EXPECT_EQ(runHost({ "info", "/nonexistent/plugin.so" }).exitCode, 3);
-    EXPECT_EQ(runHost({ "load-chunk", testPlugin().getFullPathName(), "/nonexistent/state" }).exitCode, 1);
-    EXPECT_EQ(runHost({ "--help" }).exitCode, 0);
+    EXPECT_EQ(TestHelpers::runTestHost({ "render" }).exitCode, 2);
+    EXPECT_EQ(TestHelpers::runTestHost({ "frobnicate", testPlugin().getFullPathName() }).exitCode, 2);
+    EXPECT_EQ(TestHelpers::runTestHost({ "info", "/nonexistent/plugin.so" }).exitCode, 3);
+    EXPECT_EQ(TestHelpers::runTestHost({ "load-chunk", testPlugin().getFullPathName(), "/nonexistent/state" }).exitCode, 1);
+    EXPECT_EQ(TestHelpers::runTestHost({ "--help" }).exitCode, 0);
 }
