@@ -6,6 +6,10 @@
 #include <cmath>
 #include <new>
 
+#if defined(__SSE2__) && defined(__x86_64__)
+#include <emmintrin.h>
+#endif
+
 namespace
 {
 constexpr float kDenormalGuard = 1.0e-20f;
@@ -213,7 +217,7 @@ float DelayCore::AllpassSection::process(float x, float coefficient)
 //==============================================================================
 DelayCore::DelayCore(const double* kernel32Table, const double* kernel16Table, const float* semitoneTable,
                      const float* fineTuneTable)
-    : kernel32(kernel32Table), kernel16(kernel16Table), semitones(semitoneTable), fineTune(fineTuneTable)
+    : reader(kernel32Table, kernel16Table), semitones(semitoneTable), fineTune(fineTuneTable)
 {
     smoother1.baseRate = kSmoother1Rate;
     smoother2.baseRate = kSmoother2Rate;
@@ -555,47 +559,302 @@ float DelayCore::oversampledSection(int channel, float x, float preamp, float ga
     return (o.down4a.process(down1, kHalfBandA) + o.down4b.process(down0, kHalfBandB)) * kDecimatorGain;
 }
 
-double DelayCore::fractionalRead(const double* ring, double position, double delay, double previousDelay) const
+namespace
+{
+// Number of taps the read takes: while the phase, advanced by repeated addition
+// from phase0, stays below limit, and at most `most`. The taps themselves
+// compute their phases as phase0 + j * step; both agree to rounding, except on
+// whether a phase landing right at the limit still counts, so there the
+// repeated addition decides as it always has.
+int countTaps(double phase0, double step, double limit, int most)
+{
+    if (! (phase0 < limit) || most <= 0)
+        return 0;
+    const double span = (limit - phase0) / step;
+    if (span >= (double) most)
+        return most;
+    const double nearest = std::floor(span + 0.5);
+    if (std::abs(span - nearest) > 1.0e-6)
+        return std::min((int) std::ceil(span), most);
+
+    int taps = 0;
+    for (double phase = phase0; phase < limit && taps < most; phase += step)
+        ++taps;
+    return taps;
+}
+
+// sum over j < taps of h(phase0 + j * step) * ring[n - j] for one or two rings,
+// h the kernel interpolated linearly between neighbouring entries. Phases are
+// computed from j, not accumulated, so no lane waits for the one before; the
+// ring is walked as one contiguous span (the rings hold three copies, so a read
+// never wraps).
+#if defined(__SSE2__) && defined(__x86_64__)
+template <bool twoRings>
+inline void interpolatedSums(const double* kernel, const double* ringA, const double* ringB, int n, double phase0,
+                             double step, int taps, double& sumA, double& sumB)
+{
+    const __m128d vStep = _mm_set1_pd(step);
+    const __m128d vPhase0 = _mm_set1_pd(phase0);
+    const __m128d two = _mm_set1_pd(2.0);
+    const __m128d four = _mm_set1_pd(4.0);
+    // Lane 0 holds tap j + 1 and lane 1 tap j, matching ring[n - j - 1], ring[n - j] in memory.
+    __m128d jPair = _mm_set_pd(0.0, 1.0);
+    __m128d a0 = _mm_setzero_pd(), a1 = _mm_setzero_pd(), b0 = _mm_setzero_pd(), b1 = _mm_setzero_pd();
+
+    auto weights = [&](__m128d js) {
+        const __m128d phase = _mm_add_pd(vPhase0, _mm_mul_pd(js, vStep));
+        const __m128i whole = _mm_cvttpd_epi32(phase);
+        const __m128d t = _mm_sub_pd(phase, _mm_cvtepi32_pd(whole));
+        const long long both = _mm_cvtsi128_si64(whole);
+        const __m128d p0 = _mm_loadu_pd(kernel + (int) both);
+        const __m128d p1 = _mm_loadu_pd(kernel + (int) (both >> 32));
+        const __m128d lo = _mm_unpacklo_pd(p0, p1);
+        const __m128d hi = _mm_unpackhi_pd(p0, p1);
+        return _mm_add_pd(lo, _mm_mul_pd(_mm_sub_pd(hi, lo), t));
+    };
+
+    int j = 0;
+    for (; j + 4 <= taps; j += 4)
+    {
+        const __m128d h0 = weights(jPair);
+        const __m128d h1 = weights(_mm_add_pd(jPair, two));
+        jPair = _mm_add_pd(jPair, four);
+        a0 = _mm_add_pd(a0, _mm_mul_pd(h0, _mm_loadu_pd(ringA + n - j - 1)));
+        a1 = _mm_add_pd(a1, _mm_mul_pd(h1, _mm_loadu_pd(ringA + n - j - 3)));
+        if constexpr (twoRings)
+        {
+            b0 = _mm_add_pd(b0, _mm_mul_pd(h0, _mm_loadu_pd(ringB + n - j - 1)));
+            b1 = _mm_add_pd(b1, _mm_mul_pd(h1, _mm_loadu_pd(ringB + n - j - 3)));
+        }
+    }
+    if (j + 2 <= taps)
+    {
+        const __m128d h0 = weights(jPair);
+        a0 = _mm_add_pd(a0, _mm_mul_pd(h0, _mm_loadu_pd(ringA + n - j - 1)));
+        if constexpr (twoRings)
+            b0 = _mm_add_pd(b0, _mm_mul_pd(h0, _mm_loadu_pd(ringB + n - j - 1)));
+        j += 2;
+    }
+    a0 = _mm_add_pd(a0, a1);
+    b0 = _mm_add_pd(b0, b1);
+    double a = _mm_cvtsd_f64(a0) + _mm_cvtsd_f64(_mm_unpackhi_pd(a0, a0));
+    double b = _mm_cvtsd_f64(b0) + _mm_cvtsd_f64(_mm_unpackhi_pd(b0, b0));
+    if (j < taps)
+    {
+        const double phase = phase0 + (double) j * step;
+        const int i = (int) phase;
+        const double h = kernel[i] + (kernel[i + 1] - kernel[i]) * (phase - i);
+        a += h * ringA[n - j];
+        if constexpr (twoRings)
+            b += h * ringB[n - j];
+    }
+    sumA = a;
+    sumB = b;
+}
+#else
+template <bool twoRings>
+inline void interpolatedSums(const double* kernel, const double* ringA, const double* ringB, int n, double phase0,
+                             double step, int taps, double& sumA, double& sumB)
+{
+    // Four partial sums keep the additions independent of each other.
+    double a[4] {}, b[4] {};
+    auto weight = [&](int j) {
+        const double phase = phase0 + (double) j * step;
+        const int i = (int) phase;
+        return kernel[i] + (kernel[i + 1] - kernel[i]) * (phase - i);
+    };
+    int j = 0;
+    for (; j + 4 <= taps; j += 4)
+        for (int lane = 0; lane < 4; ++lane)
+        {
+            const double h = weight(j + lane);
+            a[lane] += h * ringA[n - j - lane];
+            if constexpr (twoRings)
+                b[lane] += h * ringB[n - j - lane];
+        }
+    for (; j < taps; ++j)
+    {
+        const double h = weight(j);
+        a[0] += h * ringA[n - j];
+        if constexpr (twoRings)
+            b[0] += h * ringB[n - j];
+    }
+    sumA = (a[0] + a[1]) + (a[2] + a[3]);
+    sumB = (b[0] + b[1]) + (b[2] + b[3]);
+}
+#endif
+
+// sum over j < taps of (row[j] + (next[j] - row[j]) * t) * ring[n - j], with
+// row and next given in reverse tap order ending at tap 0 (row[-j] is tap j):
+// the kernel at the read's own spacing, interpolated between two neighbouring
+// phases, against the ring.
+#if defined(__SSE2__) && defined(__x86_64__)
+template <bool twoRings>
+inline void spacedSums(const double* row, const double* next, double t, const double* ringA, const double* ringB,
+                       int n, int taps, double& sumA, double& sumB)
+{
+    const __m128d vt = _mm_set1_pd(t);
+    __m128d a0 = _mm_setzero_pd(), a1 = _mm_setzero_pd(), b0 = _mm_setzero_pd(), b1 = _mm_setzero_pd();
+    auto weights = [&](int j) {
+        const __m128d lo = _mm_loadu_pd(row - j - 1);
+        const __m128d hi = _mm_loadu_pd(next - j - 1);
+        return _mm_add_pd(lo, _mm_mul_pd(_mm_sub_pd(hi, lo), vt));
+    };
+    int j = 0;
+    for (; j + 4 <= taps; j += 4)
+    {
+        const __m128d h0 = weights(j);
+        const __m128d h1 = weights(j + 2);
+        a0 = _mm_add_pd(a0, _mm_mul_pd(h0, _mm_loadu_pd(ringA + n - j - 1)));
+        a1 = _mm_add_pd(a1, _mm_mul_pd(h1, _mm_loadu_pd(ringA + n - j - 3)));
+        if constexpr (twoRings)
+        {
+            b0 = _mm_add_pd(b0, _mm_mul_pd(h0, _mm_loadu_pd(ringB + n - j - 1)));
+            b1 = _mm_add_pd(b1, _mm_mul_pd(h1, _mm_loadu_pd(ringB + n - j - 3)));
+        }
+    }
+    if (j + 2 <= taps)
+    {
+        const __m128d h0 = weights(j);
+        a0 = _mm_add_pd(a0, _mm_mul_pd(h0, _mm_loadu_pd(ringA + n - j - 1)));
+        if constexpr (twoRings)
+            b0 = _mm_add_pd(b0, _mm_mul_pd(h0, _mm_loadu_pd(ringB + n - j - 1)));
+        j += 2;
+    }
+    a0 = _mm_add_pd(a0, a1);
+    b0 = _mm_add_pd(b0, b1);
+    double a = _mm_cvtsd_f64(a0) + _mm_cvtsd_f64(_mm_unpackhi_pd(a0, a0));
+    double b = _mm_cvtsd_f64(b0) + _mm_cvtsd_f64(_mm_unpackhi_pd(b0, b0));
+    if (j < taps)
+    {
+        const double h = row[-j] + (next[-j] - row[-j]) * t;
+        a += h * ringA[n - j];
+        if constexpr (twoRings)
+            b += h * ringB[n - j];
+    }
+    sumA = a;
+    sumB = b;
+}
+#else
+template <bool twoRings>
+inline void spacedSums(const double* row, const double* next, double t, const double* ringA, const double* ringB,
+                       int n, int taps, double& sumA, double& sumB)
+{
+    double a[4] {}, b[4] {};
+    int j = 0;
+    for (; j + 4 <= taps; j += 4)
+        for (int lane = 0; lane < 4; ++lane)
+        {
+            const int k = j + lane;
+            const double h = row[-k] + (next[-k] - row[-k]) * t;
+            a[lane] += h * ringA[n - k];
+            if constexpr (twoRings)
+                b[lane] += h * ringB[n - k];
+        }
+    for (; j < taps; ++j)
+    {
+        const double h = row[-j] + (next[-j] - row[-j]) * t;
+        a[0] += h * ringA[n - j];
+        if constexpr (twoRings)
+            b[0] += h * ringB[n - j];
+    }
+    sumA = (a[0] + a[1]) + (a[2] + a[3]);
+    sumB = (b[0] + b[1]) + (b[2] + b[3]);
+}
+#endif
+
+// A kernel of `taps` taps arranged by phase: row p (0..kPhases) holds entries
+// p + kPhases * c in reverse tap order; entries past the kernel read as 0 (no
+// read ever weighs them).
+std::vector<double> arrangeByPhase(const double* kernel, int taps)
+{
+    std::vector<double> rows((size_t) (kPhases + 1) * (size_t) taps, 0.0);
+    for (int p = 0; p <= kPhases; ++p)
+        for (int c = 0; c < taps; ++c)
+        {
+            const int entry = p + kPhases * c;
+            if (entry < kPhases * taps)
+                rows[(size_t) (p * taps + taps - 1 - c)] = kernel[entry];
+        }
+    return rows;
+}
+} // namespace
+
+DelayCore::FractionalReader::FractionalReader(const double* kernel32Table, const double* kernel16Table)
+    : kernel32(kernel32Table),
+      kernel16(kernel16Table),
+      kernel32ByPhase(arrangeByPhase(kernel32Table, DspTables::kTaps32)),
+      kernel16ByPhase(arrangeByPhase(kernel16Table, DspTables::kTaps16))
+{
+}
+
+template <bool twoRings>
+void DelayCore::FractionalReader::readRings(int mode, double minimumStep, const double* ringA, const double* ringB,
+                                            double position, double delay, double previousDelay, double& readA,
+                                            double& readB) const
 {
     const int n = (int) position;
     const double frac = position - n;
-    double sum = 0.0;
+    double sumA = 0.0, sumB = 0.0;
 
-    switch (interpolationMode)
+    // At the kernel's own spacing every tap shares one phase: the two rows of
+    // that phase and the next, interpolated once, cover the whole read.
+    auto spaced = [&](const std::vector<double>& byPhase, int taps, double phase0, double limit) {
+        const int count = countTaps(phase0, (double) kPhases, limit, n + 1);
+        const int p = std::min((int) phase0, kPhases - 1);
+        const double* row = byPhase.data() + (size_t) (p * taps + taps - 1);
+        spacedSums<twoRings>(row, row + taps, phase0 - p, ringA, ringB, n, count, sumA, sumB);
+    };
+
+    switch (mode)
     {
         case 1:
-        {
-            double phase = frac * kPhases;
-            for (int j = 0; phase < kKernel16Limit && j <= n; ++j, phase += kPhases)
-            {
-                const int i = (int) phase;
-                const double h = kernel16[i] + (kernel16[i + 1] - kernel16[i]) * (phase - i);
-                sum += h * ring[n - j];
-            }
-            return sum * kKernel16Gain;
-        }
+            spaced(kernel16ByPhase, DspTables::kTaps16, frac * kPhases, kKernel16Limit);
+            readA = sumA * kKernel16Gain;
+            readB = sumB * kKernel16Gain;
+            return;
         case 2:
         case 3:
         {
-            const double step = std::clamp((double) kPhases - (previousDelay - delay) * 0.5 * kPhases,
-                                           minimumKernelStep, (double) kPhases);
-            double phase = frac * step;
-            for (int j = 0; phase < kKernel32Limit && j <= n; ++j, phase += step)
-            {
-                const int i = (int) phase;
-                const double h = kernel32[i] + (kernel32[i + 1] - kernel32[i]) * (phase - i);
-                sum += h * ring[n - j];
-            }
-            return sum * step / kPhases;
+            const double step = std::clamp((double) kPhases - (previousDelay - delay) * 0.5 * kPhases, minimumStep,
+                                           (double) kPhases);
+            const double phase0 = frac * step;
+            if (step == (double) kPhases)
+                spaced(kernel32ByPhase, DspTables::kTaps32, phase0, kKernel32Limit);
+            else
+                interpolatedSums<twoRings>(kernel32, ringA, ringB, n, phase0, step,
+                                           countTaps(phase0, step, kKernel32Limit, n + 1), sumA, sumB);
+            readA = sumA * step / kPhases;
+            readB = sumB * step / kPhases;
+            return;
         }
         default:
         {
-            int phase = (int) (frac * kPhases);
-            for (int j = 0; phase < kKernel16Limit && j <= n; ++j, phase += kPhases)
-                sum += kernel16[phase] * ring[n - j];
-            return sum * kKernel16Gain;
+            // The nearest phase below, no interpolation: the same row twice.
+            const int p = (int) (frac * kPhases);
+            const int count = std::min((kKernel16Limit - 1 - p) / kPhases + 1, n + 1);
+            const double* row = kernel16ByPhase.data() + (size_t) (p * DspTables::kTaps16 + DspTables::kTaps16 - 1);
+            spacedSums<twoRings>(row, row, 0.0, ringA, ringB, n, count, sumA, sumB);
+            readA = sumA * kKernel16Gain;
+            readB = sumB * kKernel16Gain;
+            return;
         }
     }
+}
+
+double DelayCore::FractionalReader::read(int mode, double minimumStep, const double* ring, double position,
+                                         double delay, double previousDelay) const
+{
+    double value = 0.0, unused = 0.0;
+    readRings<false>(mode, minimumStep, ring, nullptr, position, delay, previousDelay, value, unused);
+    return value;
+}
+
+void DelayCore::FractionalReader::read(int mode, double minimumStep, const double* ringA, const double* ringB,
+                                       double position, double delay, double previousDelay, double& readA,
+                                       double& readB) const
+{
+    readRings<true>(mode, minimumStep, ringA, ringB, position, delay, previousDelay, readA, readB);
 }
 
 //==============================================================================
@@ -723,8 +982,19 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
             dr = 0.0;
 
         const double base = (double) (writeIndex - 1 + 2 * maximum);
-        float readL = leftActive ? (float) fractionalRead(ringL, base - dl, dl, previousLeftDelay) : 0.0f;
-        float readR = rightActive ? (float) fractionalRead(ringR, base - dr, dr, previousRightDelay) : 0.0f;
+        double readLeft = 0.0, readRight = 0.0;
+        if (leftActive && rightActive && dl == dr && previousLeftDelay == previousRightDelay)
+            reader.read(interpolationMode, minimumKernelStep, ringL, ringR, base - dl, dl, previousLeftDelay, readLeft,
+                        readRight);
+        else
+        {
+            if (leftActive)
+                readLeft = reader.read(interpolationMode, minimumKernelStep, ringL, base - dl, dl, previousLeftDelay);
+            if (rightActive)
+                readRight = reader.read(interpolationMode, minimumKernelStep, ringR, base - dr, dr, previousRightDelay);
+        }
+        float readL = (float) readLeft;
+        float readR = (float) readRight;
         previousLeftDelay = dl;
         previousRightDelay = dr;
 

@@ -77,6 +77,40 @@ public:
     double getMinimumKernelStep() const { return minimumKernelStep; }
     double getReadTrim() const { return readTrim; }
 
+    // The band-limited fractional read of a ring. Tap j weighs ring[n - j] with
+    // n = int(position). Mode 0 takes the 16-tap kernel at the nearest phase
+    // below, mode 1 interpolates it linearly between phases, modes 2 and 3
+    // interpolate the 32-tap kernel and stretch it over more taps when the delay
+    // shortens faster than real time (delay against the previous sample's),
+    // never by less than the minimum step. Reaches back at most n + 1 samples.
+    // The two-ring form reads both rings at one position in one pass.
+    //
+    // Holds the engine's kernels (which must outlive it) and a copy of each
+    // arranged by phase, so that a read at the kernels' own spacing walks
+    // contiguous memory.
+    class FractionalReader
+    {
+    public:
+        FractionalReader(const double* kernel32, const double* kernel16);
+
+        double read(int mode, double minimumStep, const double* ring, double position, double delay,
+                    double previousDelay) const;
+        void read(int mode, double minimumStep, const double* ringA, const double* ringB, double position,
+                  double delay, double previousDelay, double& readA, double& readB) const;
+
+    private:
+        template <bool twoRings>
+        void readRings(int mode, double minimumStep, const double* ringA, const double* ringB, double position,
+                       double delay, double previousDelay, double& readA, double& readB) const;
+
+        const double* kernel32;
+        const double* kernel16;
+        // Row p (0..512) holds the entries p, p + 512, p + 1024 .. of a kernel in
+        // reverse tap order (the last tap first), like the ring it meets.
+        std::vector<double> kernel32ByPhase;
+        std::vector<double> kernel16ByPhase;
+    };
+
     // Peak meters as nine-step display levels 0, 0.125 .. 1.0.
     float getLeftMeter() const;
     float getRightMeter() const;
@@ -136,7 +170,6 @@ private:
     };
 
     float oversampledSection(int channel, float x, float preamp, float overdriveGain);
-    double fractionalRead(const double* ring, double position, double delay, double previousDelay) const;
     void refreshDerived();
     void setSmootherTargets(float loop);
     void computeCutoffs(int channel, float modulation);
@@ -171,8 +204,7 @@ private:
     int interpolationMode = 0;
     double minimumKernelStep = 512.0;
 
-    const double* kernel32 = nullptr;
-    const double* kernel16 = nullptr;
+    FractionalReader reader;
     const float* semitones = nullptr;
     const float* fineTune = nullptr;
 
