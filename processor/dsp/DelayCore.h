@@ -91,7 +91,8 @@ public:
     class FractionalReader
     {
     public:
-        FractionalReader(const double* kernel32, const double* kernel16);
+        // allowAvx2 false keeps to SSE2 even where AVX2 is there (for tests).
+        FractionalReader(const double* kernel32, const double* kernel16, bool allowAvx2 = true);
 
         double read(int mode, double minimumStep, const double* ring, double position, double delay,
                     double previousDelay) const;
@@ -109,6 +110,7 @@ public:
         // reverse tap order (the last tap first), like the ring it meets.
         std::vector<double> kernel32ByPhase;
         std::vector<double> kernel16ByPhase;
+        bool useAvx2 = false;
     };
 
     // Peak meters as nine-step display levels 0, 0.125 .. 1.0.

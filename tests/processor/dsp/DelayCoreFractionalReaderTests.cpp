@@ -67,10 +67,19 @@ Reference referenceRead(const DspTables& tables, int mode, double minimumStep, c
 double previousForStep(double delay, double step) { return delay + (kPhases - step) / (0.5 * kPhases); }
 } // namespace
 
-TEST(DelayCoreFractionalReader, MatchesThePlainReadOnRandomPositionsStepsAndRingEnds)
+// Each case runs with wide vectors where the processor has them and once more
+// without, so both forms of the read are held to the plain one.
+class DelayCoreFractionalReader : public ::testing::TestWithParam<bool>
+{
+};
+
+INSTANTIATE_TEST_SUITE_P(Vectors, DelayCoreFractionalReader, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Widest" : "Sse2"; });
+
+TEST_P(DelayCoreFractionalReader, MatchesThePlainReadOnRandomPositionsStepsAndRingEnds)
 {
     const DspTables tables;
-    const DelayCore::FractionalReader reader(tables.getKernel32(), tables.getKernel16());
+    const DelayCore::FractionalReader reader(tables.getKernel32(), tables.getKernel16(), GetParam());
 
     constexpr int kMaximum = 3000;
     constexpr int kRing = 3 * kMaximum;
@@ -135,10 +144,10 @@ TEST(DelayCoreFractionalReader, MatchesThePlainReadOnRandomPositionsStepsAndRing
 
 // Where the last phase lands exactly on the kernel's end, the tap there is not
 // taken; the one before it is. An impulse on either tap shows which were read.
-TEST(DelayCoreFractionalReader, TakesExactlyTheTapsOfThePlainReadAtTheKernelEnd)
+TEST_P(DelayCoreFractionalReader, TakesExactlyTheTapsOfThePlainReadAtTheKernelEnd)
 {
     const DspTables tables;
-    const DelayCore::FractionalReader reader(tables.getKernel32(), tables.getKernel16());
+    const DelayCore::FractionalReader reader(tables.getKernel32(), tables.getKernel16(), GetParam());
 
     struct Case
     {
