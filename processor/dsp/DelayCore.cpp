@@ -6,6 +6,9 @@
 #include <cmath>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #if defined(__SSE2__) && defined(__x86_64__)
 #include <immintrin.h>
 #if defined(__GNUC__)
@@ -185,11 +188,32 @@ void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
             break;
     }
     const float a0 = 1.0f + alpha;
+#if defined(__SSE2__)
+    // Four of the five quotients in one instruction; each is the same correctly
+    // rounded quotient as on its own.
+    float quotients[4];
+    _mm_storeu_ps(quotients, _mm_add_ps(_mm_div_ps(_mm_set_ps(-2.0f * cosW, nb2, nb1, nb0), _mm_set1_ps(a0)),
+                                        _mm_set1_ps(kDenormalGuard)));
+    b0[channel] = quotients[0];
+    b1[channel] = quotients[1];
+    b2[channel] = quotients[2];
+    a1[channel] = quotients[3];
+#else
     b0[channel] = nb0 / a0 + kDenormalGuard;
     b1[channel] = nb1 / a0 + kDenormalGuard;
     b2[channel] = nb2 / a0 + kDenormalGuard;
     a1[channel] = (-2.0f * cosW) / a0 + kDenormalGuard;
+#endif
     a2[channel] = (1.0f - alpha) / a0 + kDenormalGuard;
+}
+
+void DelayCore::Biquad::copyCoefficients(int from, int to)
+{
+    b0[to] = b0[from];
+    b1[to] = b1[from];
+    b2[to] = b2[from];
+    a1[to] = a1[from];
+    a2[to] = a2[from];
 }
 
 float DelayCore::Biquad::process(int channel, float x)
@@ -542,19 +566,22 @@ float DelayCore::oversampledSection(int channel, float x, float preamp, float ga
     float ticks[4] = { o.up2a.process(even, kHalfBandA), o.up2b.process(even, kHalfBandB),
                        o.up2a.process(odd, kHalfBandA), o.up2b.process(odd, kHalfBandB) };
 
+    // Filter, saturation, filter, each over the four ticks in turn: only one of
+    // the filters runs, so this is the order tick by tick, and the four
+    // saturations (no tick's depends on another's) can overlap.
     const bool filtering = filterType != 0;
-    for (auto& t : ticks)
-    {
-        if (filtering && filterPlacement == 0)
+    if (filtering && filterPlacement == 0)
+        for (auto& t : ticks)
             t = oversampledFilter.process(channel, t);
-        if (overdriveOn)
+    if (overdriveOn)
+        for (auto& t : ticks)
         {
             const double driven = 2.0 * (double) preamp * (double) t;
             t = (float) ((1.0 - 2.0 / (std::exp(driven) + 1.0) + kDenormalGuardD) * (double) gain);
         }
-        if (filtering && filterPlacement == 1)
+    if (filtering && filterPlacement == 1)
+        for (auto& t : ticks)
             t = oversampledFilter.process(channel, t);
-    }
 
     // Two polyphase 2x decimators: branch a takes the odd phase, branch b the even one.
     const float down0 = o.down3a.process(ticks[1], kHalfBandA) + o.down3b.process(ticks[0], kHalfBandB);
@@ -1099,7 +1126,15 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
         if (leftActive || rightActive)
         {
             computeCutoffs(0, ml);
-            computeCutoffs(1, mr);
+            if (mr == ml)
+            {
+                // The same modulation gives the same filters on both sides.
+                if (filterType != 0)
+                    oversampledFilter.copyCoefficients(0, 1);
+                loopFilter.copyCoefficients(0, 1);
+            }
+            else
+                computeCutoffs(1, mr);
 
             if (overdriveOn || filterType != 0)
             {

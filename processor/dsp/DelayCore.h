@@ -152,6 +152,7 @@ private:
         void allocate(int entries);
         void setRate(double rate);
         void computeCoefficients(int channel, float frequency);
+        void copyCoefficients(int from, int to);
         float process(int channel, float x);
         void clearMemories();
     };
