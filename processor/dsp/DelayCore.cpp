@@ -542,14 +542,20 @@ void DelayCore::computeCutoffs(int channel, float modulation)
         return semitones[index] * fineTune[fine];
     };
 
+    // A filter that does not run this sample needs no coefficients: each one
+    // is computed again before its next use (the loop filter only ever runs
+    // on an active channel, and then this has run in the same sample).
+    if (filterType == 0)
+        return;
     const float f4 = pitch(c * kOversampledSemitoneScale);
-    const float f1 = pitch(c * kLoopSemitoneScale);
     const float q4 = (f4 - kLowestPitchHz) * kOversampledNormalise;
-    const float q1 = (f1 - kLowestPitchHz) * kLoopNormalise;
-
-    if (filterType != 0)
-        oversampledFilter.computeCoefficients(channel, q4 * kOversampledHighest + kOversampledLowest);
-    loopFilter.computeCoefficients(channel, q1 * kLoopHighest + kLoopLowest);
+    oversampledFilter.computeCoefficients(channel, q4 * kOversampledHighest + kOversampledLowest);
+    if (filterInLoop)
+    {
+        const float f1 = pitch(c * kLoopSemitoneScale);
+        const float q1 = (f1 - kLowestPitchHz) * kLoopNormalise;
+        loopFilter.computeCoefficients(channel, q1 * kLoopHighest + kLoopLowest);
+    }
 }
 
 float DelayCore::oversampledSection(int channel, float x, float preamp, float gain)
@@ -1126,15 +1132,15 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
         if (leftActive || rightActive)
         {
             computeCutoffs(0, ml);
-            if (mr == ml)
+            if (mr != ml)
+                computeCutoffs(1, mr);
+            else if (filterType != 0)
             {
                 // The same modulation gives the same filters on both sides.
-                if (filterType != 0)
-                    oversampledFilter.copyCoefficients(0, 1);
-                loopFilter.copyCoefficients(0, 1);
+                oversampledFilter.copyCoefficients(0, 1);
+                if (filterInLoop)
+                    loopFilter.copyCoefficients(0, 1);
             }
-            else
-                computeCutoffs(1, mr);
 
             if (overdriveOn || filterType != 0)
             {
