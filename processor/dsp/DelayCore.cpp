@@ -620,13 +620,14 @@ int countTaps(double phase0, double step, double limit, int most)
 }
 
 // sum over j < taps of h(phase0 + j * step) * ring[n - j] for one or two rings,
-// h the kernel interpolated linearly between neighbouring entries. Phases are
-// computed from j, not accumulated, so no lane waits for the one before; the
-// ring is walked as one contiguous span (the rings hold three copies, so a read
-// never wraps).
+// h the kernel interpolated linearly between neighbouring entries, which come
+// as pairs (pairs[2i] = entry i, pairs[2i + 1] = entry i + 1) so a tap takes one
+// aligned load that never spans two cache lines. Phases are computed from j,
+// not accumulated, so no lane waits for the one before; the ring is walked as
+// one contiguous span (the rings hold three copies, so a read never wraps).
 #if defined(__SSE2__) && defined(__x86_64__)
 template <bool twoRings>
-inline void interpolatedSums(const double* kernel, const double* ringA, const double* ringB, int n, double phase0,
+inline void interpolatedSums(const double* pairs, const double* ringA, const double* ringB, int n, double phase0,
                              double step, int taps, double& sumA, double& sumB)
 {
     const __m128d vStep = _mm_set1_pd(step);
@@ -642,8 +643,8 @@ inline void interpolatedSums(const double* kernel, const double* ringA, const do
         const __m128i whole = _mm_cvttpd_epi32(phase);
         const __m128d t = _mm_sub_pd(phase, _mm_cvtepi32_pd(whole));
         const long long both = _mm_cvtsi128_si64(whole);
-        const __m128d p0 = _mm_loadu_pd(kernel + (int) both);
-        const __m128d p1 = _mm_loadu_pd(kernel + (int) (both >> 32));
+        const __m128d p0 = _mm_loadu_pd(pairs + 2 * (int) both);
+        const __m128d p1 = _mm_loadu_pd(pairs + 2 * (int) (both >> 32));
         const __m128d lo = _mm_unpacklo_pd(p0, p1);
         const __m128d hi = _mm_unpackhi_pd(p0, p1);
         return _mm_add_pd(lo, _mm_mul_pd(_mm_sub_pd(hi, lo), t));
@@ -679,7 +680,7 @@ inline void interpolatedSums(const double* kernel, const double* ringA, const do
     {
         const double phase = phase0 + (double) j * step;
         const int i = (int) phase;
-        const double h = kernel[i] + (kernel[i + 1] - kernel[i]) * (phase - i);
+        const double h = pairs[2 * i] + (pairs[2 * i + 1] - pairs[2 * i]) * (phase - i);
         a += h * ringA[n - j];
         if constexpr (twoRings)
             b += h * ringB[n - j];
@@ -694,7 +695,7 @@ inline void interpolatedSums(const double* kernel, const double* ringA, const do
 // its phase by eight steps at a time and the products are fused with their
 // sums, which changes the result only by rounding; the tap count is the same.
 template <bool twoRings>
-__attribute__((target("avx2,fma"))) void interpolatedSumsAvx2(const double* kernel, const double* ringA,
+__attribute__((target("avx2,fma"))) void interpolatedSumsAvx2(const double* pairs, const double* ringA,
                                                               const double* ringB, int n, double phase0,
                                                               double step, int taps, double& sumA, double& sumB)
 {
@@ -712,10 +713,10 @@ __attribute__((target("avx2,fma"))) void interpolatedSumsAvx2(const double* kern
         const __m256d t = _mm256_sub_pd(phase, _mm256_cvtepi32_pd(whole));
         const long long first = _mm_cvtsi128_si64(whole);
         const long long second = _mm_extract_epi64(whole, 1);
-        const __m128d p0 = _mm_loadu_pd(kernel + (int) first);
-        const __m128d p1 = _mm_loadu_pd(kernel + (int) (first >> 32));
-        const __m128d p2 = _mm_loadu_pd(kernel + (int) second);
-        const __m128d p3 = _mm_loadu_pd(kernel + (int) (second >> 32));
+        const __m128d p0 = _mm_loadu_pd(pairs + 2 * (int) first);
+        const __m128d p1 = _mm_loadu_pd(pairs + 2 * (int) (first >> 32));
+        const __m128d p2 = _mm_loadu_pd(pairs + 2 * (int) second);
+        const __m128d p3 = _mm_loadu_pd(pairs + 2 * (int) (second >> 32));
         const __m256d p02 = _mm256_insertf128_pd(_mm256_castpd128_pd256(p0), p2, 1);
         const __m256d p13 = _mm256_insertf128_pd(_mm256_castpd128_pd256(p1), p3, 1);
         const __m256d lo = _mm256_unpacklo_pd(p02, p13);
@@ -756,7 +757,7 @@ __attribute__((target("avx2,fma"))) void interpolatedSumsAvx2(const double* kern
     {
         const double phase = phase0 + (double) j * step;
         const int i = (int) phase;
-        const double h = kernel[i] + (kernel[i + 1] - kernel[i]) * (phase - i);
+        const double h = pairs[2 * i] + (pairs[2 * i + 1] - pairs[2 * i]) * (phase - i);
         a += h * ringA[n - j];
         if constexpr (twoRings)
             b += h * ringB[n - j];
@@ -767,7 +768,7 @@ __attribute__((target("avx2,fma"))) void interpolatedSumsAvx2(const double* kern
 #endif
 #else
 template <bool twoRings>
-inline void interpolatedSums(const double* kernel, const double* ringA, const double* ringB, int n, double phase0,
+inline void interpolatedSums(const double* pairs, const double* ringA, const double* ringB, int n, double phase0,
                              double step, int taps, double& sumA, double& sumB)
 {
     // Four partial sums keep the additions independent of each other.
@@ -775,7 +776,7 @@ inline void interpolatedSums(const double* kernel, const double* ringA, const do
     auto weight = [&](int j) {
         const double phase = phase0 + (double) j * step;
         const int i = (int) phase;
-        return kernel[i] + (kernel[i + 1] - kernel[i]) * (phase - i);
+        return pairs[2 * i] + (pairs[2 * i + 1] - pairs[2 * i]) * (phase - i);
     };
     int j = 0;
     for (; j + 4 <= taps; j += 4)
@@ -892,12 +893,22 @@ std::vector<double> arrangeByPhase(const double* kernel, int taps)
         }
     return rows;
 }
+// Entry i and entry i + 1 of a kernel side by side; past the end reads as 0.
+std::vector<double> arrangeInPairs(const double* kernel, int size)
+{
+    std::vector<double> pairs((size_t) (2 * size), 0.0);
+    for (int i = 0; i < size; ++i)
+    {
+        pairs[(size_t) (2 * i)] = kernel[i];
+        pairs[(size_t) (2 * i + 1)] = i + 1 < size ? kernel[i + 1] : 0.0;
+    }
+    return pairs;
+}
 } // namespace
 
 DelayCore::FractionalReader::FractionalReader(const double* kernel32Table, const double* kernel16Table,
                                               bool allowAvx2)
-    : kernel32(kernel32Table),
-      kernel16(kernel16Table),
+    : kernel32Pairs(arrangeInPairs(kernel32Table, DspTables::kKernel32Size)),
       kernel32ByPhase(arrangeByPhase(kernel32Table, DspTables::kTaps32)),
       kernel16ByPhase(arrangeByPhase(kernel16Table, DspTables::kTaps16))
 {
@@ -947,10 +958,10 @@ void DelayCore::FractionalReader::readRings(int mode, double minimumStep, const 
                 const int taps = countTaps(phase0, step, kKernel32Limit, n + 1);
 #if TAVINOR_READ_AVX2
                 if (useAvx2)
-                    interpolatedSumsAvx2<twoRings>(kernel32, ringA, ringB, n, phase0, step, taps, sumA, sumB);
+                    interpolatedSumsAvx2<twoRings>(kernel32Pairs.data(), ringA, ringB, n, phase0, step, taps, sumA, sumB);
                 else
 #endif
-                    interpolatedSums<twoRings>(kernel32, ringA, ringB, n, phase0, step, taps, sumA, sumB);
+                    interpolatedSums<twoRings>(kernel32Pairs.data(), ringA, ringB, n, phase0, step, taps, sumA, sumB);
             }
             readA = sumA * step / kPhases;
             readB = sumB * step / kPhases;

@@ -85,9 +85,9 @@ public:
     // never by less than the minimum step. Reaches back at most n + 1 samples.
     // The two-ring form reads both rings at one position in one pass.
     //
-    // Holds the engine's kernels (which must outlive it) and a copy of each
-    // arranged by phase, so that a read at the kernels' own spacing walks
-    // contiguous memory.
+    // Keeps its own copies of the engine's kernels, arranged for the reads:
+    // by phase, so that a read at the kernels' own spacing walks contiguous
+    // memory, and the 32-tap one also in pairs of neighbouring entries.
     class FractionalReader
     {
     public:
@@ -104,8 +104,8 @@ public:
         void readRings(int mode, double minimumStep, const double* ringA, const double* ringB, double position,
                        double delay, double previousDelay, double& readA, double& readB) const;
 
-        const double* kernel32;
-        const double* kernel16;
+        // The 32-tap kernel with each entry beside its successor, for stretched reads.
+        std::vector<double> kernel32Pairs;
         // Row p (0..512) holds the entries p, p + 512, p + 1024 .. of a kernel in
         // reverse tap order (the last tap first), like the ring it meets.
         std::vector<double> kernel32ByPhase;
