@@ -139,19 +139,20 @@ void DelayCore::Smoother::settle()
 //==============================================================================
 void DelayCore::Biquad::allocate(int entries)
 {
-    sinTable.assign((size_t) entries, 0.0f);
-    cosTable.assign((size_t) entries, 1.0f);
+    sinCosTable.assign((size_t) (2 * entries), 0.0f);
+    for (int i = 0; i < entries; ++i)
+        sinCosTable[(size_t) (2 * i + 1)] = 1.0f;
 }
 
 void DelayCore::Biquad::setRate(double rate)
 {
     context.set(rate);
     const double r = context.rate;
-    for (size_t i = 0; i < sinTable.size(); ++i)
+    for (size_t i = 0; i < sinCosTable.size() / 2; ++i)
     {
         const double w = kTwoPi * ((double) i / 2.0) / r;
-        sinTable[i] = (float) std::sin(w);
-        cosTable[i] = (float) std::cos(w);
+        sinCosTable[2 * i] = (float) std::sin(w);
+        sinCosTable[2 * i + 1] = (float) std::cos(w);
     }
 }
 
@@ -159,10 +160,10 @@ void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
 {
     const float highestHere = std::min(highest, kHighestNyquistFraction * context.rateF);
     const float f = std::clamp(frequency, std::min(lowest, highestHere), highestHere);
-    const int entries = (int) sinTable.size();
+    const int entries = (int) (sinCosTable.size() / 2);
     const int index = std::clamp((int) (2.0f * f), 0, entries - 1);
-    const float sinW = sinTable[(size_t) index];
-    const float cosW = cosTable[(size_t) index];
+    const float sinW = sinCosTable[(size_t) (2 * index)];
+    const float cosW = sinCosTable[(size_t) (2 * index + 1)];
     const float alpha = sinW / (2.0f * q);
 
     float nb0 = 0.0f, nb1 = 0.0f, nb2 = 0.0f;

@@ -136,12 +136,11 @@ private:
     };
 
     // A stereo biquad with its own rate and a table of sine and cosine indexed
-    // by twice the frequency in hertz.
+    // by twice the frequency in hertz (interleaved: one cache line per lookup).
     struct Biquad
     {
         SampleRateContext context;
-        std::vector<float> sinTable;
-        std::vector<float> cosTable;
+        std::vector<float> sinCosTable;   // sine and cosine of one entry side by side
         float lowest = 22.0f;
         float highest = 22000.0f;
         int kind = 1;
