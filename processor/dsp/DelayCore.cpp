@@ -879,21 +879,24 @@ inline void spacedSums(const double* row, const double* next, double t, const do
 }
 #endif
 
-// A kernel of `taps` taps arranged by phase: row p (0..kPhases) holds entries
-// p + kPhases * c in reverse tap order; entries past the kernel read as 0 (no
+// A kernel of `size` entries arranged for reads at a whole spacing that divides
+// the phase count: row p (0..spacing) holds entries p + spacing * c, c = 0 ..
+// size / spacing - 1, in reverse order; entries past the kernel read as 0 (no
 // read ever weighs them).
-std::vector<double> arrangeByPhase(const double* kernel, int taps)
+std::vector<double> arrangeBySpacing(const double* kernel, int size, int spacing)
 {
-    std::vector<double> rows((size_t) (kPhases + 1) * (size_t) taps, 0.0);
-    for (int p = 0; p <= kPhases; ++p)
-        for (int c = 0; c < taps; ++c)
+    const int columns = size / spacing;
+    std::vector<double> rows((size_t) (spacing + 1) * (size_t) columns, 0.0);
+    for (int p = 0; p <= spacing; ++p)
+        for (int c = 0; c < columns; ++c)
         {
-            const int entry = p + kPhases * c;
-            if (entry < kPhases * taps)
-                rows[(size_t) (p * taps + taps - 1 - c)] = kernel[entry];
+            const int entry = p + spacing * c;
+            if (entry < size)
+                rows[(size_t) (p * columns + columns - 1 - c)] = kernel[entry];
         }
     return rows;
 }
+
 // Entry i and entry i + 1 of a kernel side by side; past the end reads as 0.
 std::vector<double> arrangeInPairs(const double* kernel, int size)
 {
@@ -910,8 +913,10 @@ std::vector<double> arrangeInPairs(const double* kernel, int size)
 DelayCore::FractionalReader::FractionalReader(const double* kernel32Table, const double* kernel16Table,
                                               bool allowAvx2)
     : kernel32Pairs(arrangeInPairs(kernel32Table, DspTables::kKernel32Size)),
-      kernel32ByPhase(arrangeByPhase(kernel32Table, DspTables::kTaps32)),
-      kernel16ByPhase(arrangeByPhase(kernel16Table, DspTables::kTaps16))
+      kernel32ByPhase(arrangeBySpacing(kernel32Table, DspTables::kKernel32Size, kPhases)),
+      kernel32By64(arrangeBySpacing(kernel32Table, DspTables::kKernel32Size, 64)),
+      kernel32By16(arrangeBySpacing(kernel32Table, DspTables::kKernel32Size, 16)),
+      kernel16ByPhase(arrangeBySpacing(kernel16Table, DspTables::kKernel16Size, kPhases))
 {
 #if TAVINOR_READ_AVX2
     __builtin_cpu_init();
@@ -932,17 +937,18 @@ void DelayCore::FractionalReader::readRings(int mode, double minimumStep, const 
 
     // At the kernel's own spacing every tap shares one phase: the two rows of
     // that phase and the next, interpolated once, cover the whole read.
-    auto spaced = [&](const std::vector<double>& byPhase, int taps, double phase0, double limit) {
-        const int count = countTaps(phase0, (double) kPhases, limit, n + 1);
-        const int p = std::min((int) phase0, kPhases - 1);
-        const double* row = byPhase.data() + (size_t) (p * taps + taps - 1);
-        spacedSums<twoRings>(row, row + taps, phase0 - p, ringA, ringB, n, count, sumA, sumB);
+    auto spaced = [&](const std::vector<double>& rows, int size, int spacing, double phase0, double limit) {
+        const int columns = size / spacing;
+        const int count = countTaps(phase0, (double) spacing, limit, n + 1);
+        const int p = std::min((int) phase0, spacing - 1);
+        const double* row = rows.data() + (size_t) (p * columns + columns - 1);
+        spacedSums<twoRings>(row, row + columns, phase0 - p, ringA, ringB, n, count, sumA, sumB);
     };
 
     switch (mode)
     {
         case 1:
-            spaced(kernel16ByPhase, DspTables::kTaps16, frac * kPhases, kKernel16Limit);
+            spaced(kernel16ByPhase, DspTables::kKernel16Size, kPhases, frac * kPhases, kKernel16Limit);
             readA = sumA * kKernel16Gain;
             readB = sumB * kKernel16Gain;
             return;
@@ -952,8 +958,15 @@ void DelayCore::FractionalReader::readRings(int mode, double minimumStep, const 
             const double step = std::clamp((double) kPhases - (previousDelay - delay) * 0.5 * kPhases, minimumStep,
                                            (double) kPhases);
             const double phase0 = frac * step;
+            // The common spacings (at rest, and the smallest steps of the
+            // quality settings, where a fast glide holds the step) read
+            // contiguous rows; any other takes the kernel tap by tap.
             if (step == (double) kPhases)
-                spaced(kernel32ByPhase, DspTables::kTaps32, phase0, kKernel32Limit);
+                spaced(kernel32ByPhase, DspTables::kKernel32Size, kPhases, phase0, kKernel32Limit);
+            else if (step == 64.0)
+                spaced(kernel32By64, DspTables::kKernel32Size, 64, phase0, kKernel32Limit);
+            else if (step == 16.0)
+                spaced(kernel32By16, DspTables::kKernel32Size, 16, phase0, kKernel32Limit);
             else
             {
                 const int taps = countTaps(phase0, step, kKernel32Limit, n + 1);

@@ -107,8 +107,11 @@ public:
         // The 32-tap kernel with each entry beside its successor, for stretched reads.
         std::vector<double> kernel32Pairs;
         // Row p (0..512) holds the entries p, p + 512, p + 1024 .. of a kernel in
-        // reverse tap order (the last tap first), like the ring it meets.
+        // reverse tap order (the last tap first), like the ring it meets; the
+        // tables by 64 and by 16 hold p, p + 64 .. and p, p + 16 .. alike.
         std::vector<double> kernel32ByPhase;
+        std::vector<double> kernel32By64;   // the same at spacings 64 and 16
+        std::vector<double> kernel32By16;
         std::vector<double> kernel16ByPhase;
         bool useAvx2 = false;
     };
