@@ -879,6 +879,60 @@ inline void spacedSums(const double* row, const double* next, double t, const do
 }
 #endif
 
+#if TAVINOR_READ_AVX2
+// The same with four taps to a vector and fused products, for processors with
+// AVX2 and FMA.
+template <bool twoRings>
+__attribute__((target("avx2,fma"))) void spacedSumsAvx2(const double* row, const double* next, double t,
+                                                        const double* ringA, const double* ringB, int n, int taps,
+                                                        double& sumA, double& sumB)
+{
+    const __m256d vt = _mm256_set1_pd(t);
+    __m256d a0 = _mm256_setzero_pd(), a1 = _mm256_setzero_pd(), b0 = _mm256_setzero_pd(), b1 = _mm256_setzero_pd();
+    auto weights = [&](int j) __attribute__((target("avx2,fma"))) {
+        const __m256d lo = _mm256_loadu_pd(row - j - 3);
+        const __m256d hi = _mm256_loadu_pd(next - j - 3);
+        return _mm256_fmadd_pd(_mm256_sub_pd(hi, lo), vt, lo);
+    };
+    int j = 0;
+    for (; j + 8 <= taps; j += 8)
+    {
+        const __m256d h0 = weights(j);
+        const __m256d h1 = weights(j + 4);
+        a0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringA + n - j - 3), a0);
+        a1 = _mm256_fmadd_pd(h1, _mm256_loadu_pd(ringA + n - j - 7), a1);
+        if constexpr (twoRings)
+        {
+            b0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringB + n - j - 3), b0);
+            b1 = _mm256_fmadd_pd(h1, _mm256_loadu_pd(ringB + n - j - 7), b1);
+        }
+    }
+    if (j + 4 <= taps)
+    {
+        const __m256d h0 = weights(j);
+        a0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringA + n - j - 3), a0);
+        if constexpr (twoRings)
+            b0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringB + n - j - 3), b0);
+        j += 4;
+    }
+    a0 = _mm256_add_pd(a0, a1);
+    b0 = _mm256_add_pd(b0, b1);
+    const __m128d a2 = _mm_add_pd(_mm256_castpd256_pd128(a0), _mm256_extractf128_pd(a0, 1));
+    const __m128d b2 = _mm_add_pd(_mm256_castpd256_pd128(b0), _mm256_extractf128_pd(b0, 1));
+    double a = _mm_cvtsd_f64(a2) + _mm_cvtsd_f64(_mm_unpackhi_pd(a2, a2));
+    double b = _mm_cvtsd_f64(b2) + _mm_cvtsd_f64(_mm_unpackhi_pd(b2, b2));
+    for (; j < taps; ++j)
+    {
+        const double h = row[-j] + (next[-j] - row[-j]) * t;
+        a += h * ringA[n - j];
+        if constexpr (twoRings)
+            b += h * ringB[n - j];
+    }
+    sumA = a;
+    sumB = b;
+}
+#endif
+
 // A kernel of `size` entries arranged for reads at a whole spacing that divides
 // the phase count: row p (0..spacing) holds entries p + spacing * c, c = 0 ..
 // size / spacing - 1, in reverse order; entries past the kernel read as 0 (no
@@ -942,6 +996,13 @@ void DelayCore::FractionalReader::readRings(int mode, double minimumStep, const 
         const int count = countTaps(phase0, (double) spacing, limit, n + 1);
         const int p = std::min((int) phase0, spacing - 1);
         const double* row = rows.data() + (size_t) (p * columns + columns - 1);
+#if TAVINOR_READ_AVX2
+        if (useAvx2)
+        {
+            spacedSumsAvx2<twoRings>(row, row + columns, phase0 - p, ringA, ringB, n, count, sumA, sumB);
+            return;
+        }
+#endif
         spacedSums<twoRings>(row, row + columns, phase0 - p, ringA, ringB, n, count, sumA, sumB);
     };
 
