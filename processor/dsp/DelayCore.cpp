@@ -165,6 +165,13 @@ void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
     const float sinW = sinCosTable[(size_t) (2 * index)];
     const float cosW = sinCosTable[(size_t) (2 * index + 1)];
     const float alpha = sinW / (2.0f * q);
+#if defined(__GNUC__)
+    // A modulated cut-off moves through the table at a steady pace; fetch the
+    // entry the next sample will likely want while this one is worked on.
+    const int expected = std::clamp(2 * index - lastIndex[channel], 0, entries - 1);
+    __builtin_prefetch(sinCosTable.data() + 2 * expected);
+#endif
+    lastIndex[channel] = index;
 
     float nb0 = 0.0f, nb1 = 0.0f, nb2 = 0.0f;
     switch (kind)

@@ -150,6 +150,7 @@ private:
         float q = 1.0f;
         float b0[2] {}, b1[2] {}, b2[2] {}, a1[2] {}, a2[2] {};
         float x1[2] {}, x2[2] {}, y1[2] {}, y2[2] {};
+        int lastIndex[2] {};   // table index of the last computation, per channel
 
         void allocate(int entries);
         void setRate(double rate);
