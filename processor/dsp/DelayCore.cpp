@@ -541,6 +541,12 @@ void DelayCore::setSmootherTargets(float loop)
 
 void DelayCore::computeCutoffs(int channel, float modulation)
 {
+    // A filter that does not run this sample needs no coefficients: each one
+    // is computed again before its next use (the loop filter only ever runs
+    // on an active channel, and then this has run in the same sample).
+    if (filterType == 0)
+        return;
+
     const float c = std::clamp(cutoff + cutoffModDepth * modulation, 0.0f, kHighestCutoffPosition);
 
     auto pitch = [this](float semitone) {
@@ -550,11 +556,6 @@ void DelayCore::computeCutoffs(int channel, float modulation)
         return semitones[index] * fineTune[fine];
     };
 
-    // A filter that does not run this sample needs no coefficients: each one
-    // is computed again before its next use (the loop filter only ever runs
-    // on an active channel, and then this has run in the same sample).
-    if (filterType == 0)
-        return;
     const float f4 = pitch(c * kOversampledSemitoneScale);
     const float q4 = (f4 - kLowestPitchHz) * kOversampledNormalise;
     oversampledFilter.computeCoefficients(channel, q4 * kOversampledHighest + kOversampledLowest);
@@ -973,11 +974,11 @@ std::vector<double> arrangeInPairs(const double* kernel, int size)
 
 DelayCore::FractionalReader::FractionalReader(const double* kernel32Table, const double* kernel16Table,
                                               bool allowAvx2)
-    : kernel32Pairs(arrangeInPairs(kernel32Table, DspTables::kKernel32Size)),
-      kernel32ByPhase(arrangeBySpacing(kernel32Table, DspTables::kKernel32Size, kPhases)),
+    : kernel32ByPhase(arrangeBySpacing(kernel32Table, DspTables::kKernel32Size, kPhases)),
       kernel32By64(arrangeBySpacing(kernel32Table, DspTables::kKernel32Size, 64)),
       kernel32By16(arrangeBySpacing(kernel32Table, DspTables::kKernel32Size, 16)),
-      kernel16ByPhase(arrangeBySpacing(kernel16Table, DspTables::kKernel16Size, kPhases))
+      kernel16ByPhase(arrangeBySpacing(kernel16Table, DspTables::kKernel16Size, kPhases)),
+      kernel32Pairs(arrangeInPairs(kernel32Table, DspTables::kKernel32Size))
 {
 #if TAVINOR_READ_AVX2
     __builtin_cpu_init();
@@ -1023,7 +1024,9 @@ void DelayCore::FractionalReader::readRings(int mode, double minimumStep, const 
         case 2:
         case 3:
         {
-            const double step = std::clamp((double) kPhases - (previousDelay - delay) * 0.5 * kPhases, minimumStep,
+            // A step below 1 would take more taps than the kernel has entries.
+            const double smallest = minimumStep >= 1.0 ? std::min(minimumStep, (double) kPhases) : 1.0;
+            const double step = std::clamp((double) kPhases - (previousDelay - delay) * 0.5 * kPhases, smallest,
                                            (double) kPhases);
             const double phase0 = frac * step;
             // The common spacings (at rest, and the smallest steps of the

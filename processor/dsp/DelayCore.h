@@ -85,9 +85,8 @@ public:
     // never by less than the minimum step. Reaches back at most n + 1 samples.
     // The two-ring form reads both rings at one position in one pass.
     //
-    // Keeps its own copies of the engine's kernels, arranged for the reads:
-    // by phase, so that a read at the kernels' own spacing walks contiguous
-    // memory, and the 32-tap one also in pairs of neighbouring entries.
+    // Keeps its own copies of the engine's kernels, arranged so that every read
+    // walks memory in order (built at construction; reading never allocates).
     class FractionalReader
     {
     public:
@@ -104,15 +103,18 @@ public:
         void readRings(int mode, double minimumStep, const double* ringA, const double* ringB, double position,
                        double delay, double previousDelay, double& readA, double& readB) const;
 
-        // The 32-tap kernel with each entry beside its successor, for stretched reads.
-        std::vector<double> kernel32Pairs;
-        // Row p (0..512) holds the entries p, p + 512, p + 1024 .. of a kernel in
-        // reverse tap order (the last tap first), like the ring it meets; the
-        // tables by 64 and by 16 hold p, p + 64 .. and p, p + 16 .. alike.
+        // Copies of the kernels arranged for the reads. At a whole spacing s
+        // that divides 512, every tap of a read has the same phase p, and the
+        // read walks rows p and p + 1: row p holds entries p, p + s, p + 2s ..
+        // in reverse tap order (the last tap first), like the ring it meets.
+        // Spacing 512 is a read at rest; 64 and 16 are the smallest steps of
+        // the quality settings, which a fast glide holds. Any other step takes
+        // the 32-tap kernel tap by tap, each entry stored beside its successor.
         std::vector<double> kernel32ByPhase;
-        std::vector<double> kernel32By64;   // the same at spacings 64 and 16
+        std::vector<double> kernel32By64;
         std::vector<double> kernel32By16;
         std::vector<double> kernel16ByPhase;
+        std::vector<double> kernel32Pairs;
         bool useAvx2 = false;
     };
 
