@@ -698,7 +698,7 @@ inline void interpolatedSums(const double* pairs, const double* ringA, const dou
     sumB = b;
 }
 
-#if TAVINOR_READ_AVX2
+#if defined(TAVINOR_READ_AVX2)
 // The same with four taps to a vector, for processors with AVX2 and FMA
 // (chosen at run time; the build itself assumes only SSE2). Each lane advances
 // its phase by eight steps at a time and the products are fused with their
@@ -887,7 +887,7 @@ inline void spacedSums(const double* row, const double* next, double t, const do
 }
 #endif
 
-#if TAVINOR_READ_AVX2
+#if defined(TAVINOR_READ_AVX2)
 // The same with four taps to a vector and fused products, for processors with
 // AVX2 and FMA.
 template <bool twoRings>
@@ -980,7 +980,7 @@ DelayCore::FractionalReader::FractionalReader(const double* kernel32Table, const
       kernel16ByPhase(arrangeBySpacing(kernel16Table, DspTables::kKernel16Size, kPhases)),
       kernel32Pairs(arrangeInPairs(kernel32Table, DspTables::kKernel32Size))
 {
-#if TAVINOR_READ_AVX2
+#if defined(TAVINOR_READ_AVX2)
     __builtin_cpu_init();
     useAvx2 = allowAvx2 && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
 #else
@@ -1004,7 +1004,7 @@ void DelayCore::FractionalReader::readRings(int mode, double minimumStep, const 
         const int count = countTaps(phase0, (double) spacing, limit, n + 1);
         const int p = std::min((int) phase0, spacing - 1);
         const double* row = rows.data() + (size_t) (p * columns + columns - 1);
-#if TAVINOR_READ_AVX2
+#if defined(TAVINOR_READ_AVX2)
         if (useAvx2)
         {
             spacedSumsAvx2<twoRings>(row, row + columns, phase0 - p, ringA, ringB, n, count, sumA, sumB);
@@ -1041,7 +1041,7 @@ void DelayCore::FractionalReader::readRings(int mode, double minimumStep, const 
             else
             {
                 const int taps = countTaps(phase0, step, kKernel32Limit, n + 1);
-#if TAVINOR_READ_AVX2
+#if defined(TAVINOR_READ_AVX2)
                 if (useAvx2)
                     interpolatedSumsAvx2<twoRings>(kernel32Pairs.data(), ringA, ringB, n, phase0, step, taps, sumA, sumB);
                 else

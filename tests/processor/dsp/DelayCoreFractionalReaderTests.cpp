@@ -3,6 +3,7 @@
 #include "processor/dsp/DelayCore.h"
 #include "processor/dsp/DspTables.h"
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
