@@ -6,6 +6,16 @@
 #include <cmath>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__SSE2__) && defined(__x86_64__)
+#include <immintrin.h>
+#if defined(__GNUC__)
+#define TAVINOR_READ_AVX2 1
+#endif
+#endif
+
 namespace
 {
 constexpr float kDenormalGuard = 1.0e-20f;
@@ -129,19 +139,20 @@ void DelayCore::Smoother::settle()
 //==============================================================================
 void DelayCore::Biquad::allocate(int entries)
 {
-    sinTable.assign((size_t) entries, 0.0f);
-    cosTable.assign((size_t) entries, 1.0f);
+    sinCosTable.assign((size_t) (2 * entries), 0.0f);
+    for (int i = 0; i < entries; ++i)
+        sinCosTable[(size_t) (2 * i + 1)] = 1.0f;
 }
 
 void DelayCore::Biquad::setRate(double rate)
 {
     context.set(rate);
     const double r = context.rate;
-    for (size_t i = 0; i < sinTable.size(); ++i)
+    for (size_t i = 0; i < sinCosTable.size() / 2; ++i)
     {
         const double w = kTwoPi * ((double) i / 2.0) / r;
-        sinTable[i] = (float) std::sin(w);
-        cosTable[i] = (float) std::cos(w);
+        sinCosTable[2 * i] = (float) std::sin(w);
+        sinCosTable[2 * i + 1] = (float) std::cos(w);
     }
 }
 
@@ -149,11 +160,18 @@ void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
 {
     const float highestHere = std::min(highest, kHighestNyquistFraction * context.rateF);
     const float f = std::clamp(frequency, std::min(lowest, highestHere), highestHere);
-    const int entries = (int) sinTable.size();
+    const int entries = (int) (sinCosTable.size() / 2);
     const int index = std::clamp((int) (2.0f * f), 0, entries - 1);
-    const float sinW = sinTable[(size_t) index];
-    const float cosW = cosTable[(size_t) index];
+    const float sinW = sinCosTable[(size_t) (2 * index)];
+    const float cosW = sinCosTable[(size_t) (2 * index + 1)];
     const float alpha = sinW / (2.0f * q);
+#if defined(__GNUC__)
+    // A modulated cut-off moves through the table at a steady pace; fetch the
+    // entry the next sample will likely want while this one is worked on.
+    const int expected = std::clamp(2 * index - lastIndex[channel], 0, entries - 1);
+    __builtin_prefetch(sinCosTable.data() + 2 * expected);
+#endif
+    lastIndex[channel] = index;
 
     float nb0 = 0.0f, nb1 = 0.0f, nb2 = 0.0f;
     switch (kind)
@@ -178,11 +196,32 @@ void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
             break;
     }
     const float a0 = 1.0f + alpha;
+#if defined(__SSE2__)
+    // Four of the five quotients in one instruction; each is the same correctly
+    // rounded quotient as on its own.
+    float quotients[4];
+    _mm_storeu_ps(quotients, _mm_add_ps(_mm_div_ps(_mm_set_ps(-2.0f * cosW, nb2, nb1, nb0), _mm_set1_ps(a0)),
+                                        _mm_set1_ps(kDenormalGuard)));
+    b0[channel] = quotients[0];
+    b1[channel] = quotients[1];
+    b2[channel] = quotients[2];
+    a1[channel] = quotients[3];
+#else
     b0[channel] = nb0 / a0 + kDenormalGuard;
     b1[channel] = nb1 / a0 + kDenormalGuard;
     b2[channel] = nb2 / a0 + kDenormalGuard;
     a1[channel] = (-2.0f * cosW) / a0 + kDenormalGuard;
+#endif
     a2[channel] = (1.0f - alpha) / a0 + kDenormalGuard;
+}
+
+void DelayCore::Biquad::copyCoefficients(int from, int to)
+{
+    b0[to] = b0[from];
+    b1[to] = b1[from];
+    b2[to] = b2[from];
+    a1[to] = a1[from];
+    a2[to] = a2[from];
 }
 
 float DelayCore::Biquad::process(int channel, float x)
@@ -213,7 +252,7 @@ float DelayCore::AllpassSection::process(float x, float coefficient)
 //==============================================================================
 DelayCore::DelayCore(const double* kernel32Table, const double* kernel16Table, const float* semitoneTable,
                      const float* fineTuneTable)
-    : kernel32(kernel32Table), kernel16(kernel16Table), semitones(semitoneTable), fineTune(fineTuneTable)
+    : reader(kernel32Table, kernel16Table), semitones(semitoneTable), fineTune(fineTuneTable)
 {
     smoother1.baseRate = kSmoother1Rate;
     smoother2.baseRate = kSmoother2Rate;
@@ -502,6 +541,12 @@ void DelayCore::setSmootherTargets(float loop)
 
 void DelayCore::computeCutoffs(int channel, float modulation)
 {
+    // A filter that does not run this sample needs no coefficients: each one
+    // is computed again before its next use (the loop filter only ever runs
+    // on an active channel, and then this has run in the same sample).
+    if (filterType == 0)
+        return;
+
     const float c = std::clamp(cutoff + cutoffModDepth * modulation, 0.0f, kHighestCutoffPosition);
 
     auto pitch = [this](float semitone) {
@@ -512,13 +557,14 @@ void DelayCore::computeCutoffs(int channel, float modulation)
     };
 
     const float f4 = pitch(c * kOversampledSemitoneScale);
-    const float f1 = pitch(c * kLoopSemitoneScale);
     const float q4 = (f4 - kLowestPitchHz) * kOversampledNormalise;
-    const float q1 = (f1 - kLowestPitchHz) * kLoopNormalise;
-
-    if (filterType != 0)
-        oversampledFilter.computeCoefficients(channel, q4 * kOversampledHighest + kOversampledLowest);
-    loopFilter.computeCoefficients(channel, q1 * kLoopHighest + kLoopLowest);
+    oversampledFilter.computeCoefficients(channel, q4 * kOversampledHighest + kOversampledLowest);
+    if (filterInLoop)
+    {
+        const float f1 = pitch(c * kLoopSemitoneScale);
+        const float q1 = (f1 - kLowestPitchHz) * kLoopNormalise;
+        loopFilter.computeCoefficients(channel, q1 * kLoopHighest + kLoopLowest);
+    }
 }
 
 float DelayCore::oversampledSection(int channel, float x, float preamp, float gain)
@@ -535,19 +581,22 @@ float DelayCore::oversampledSection(int channel, float x, float preamp, float ga
     float ticks[4] = { o.up2a.process(even, kHalfBandA), o.up2b.process(even, kHalfBandB),
                        o.up2a.process(odd, kHalfBandA), o.up2b.process(odd, kHalfBandB) };
 
+    // Filter, saturation, filter, each over the four ticks in turn: only one of
+    // the filters runs, so this is the order tick by tick, and the four
+    // saturations (no tick's depends on another's) can overlap.
     const bool filtering = filterType != 0;
-    for (auto& t : ticks)
-    {
-        if (filtering && filterPlacement == 0)
+    if (filtering && filterPlacement == 0)
+        for (auto& t : ticks)
             t = oversampledFilter.process(channel, t);
-        if (overdriveOn)
+    if (overdriveOn)
+        for (auto& t : ticks)
         {
             const double driven = 2.0 * (double) preamp * (double) t;
             t = (float) ((1.0 - 2.0 / (std::exp(driven) + 1.0) + kDenormalGuardD) * (double) gain);
         }
-        if (filtering && filterPlacement == 1)
+    if (filtering && filterPlacement == 1)
+        for (auto& t : ticks)
             t = oversampledFilter.process(channel, t);
-    }
 
     // Two polyphase 2x decimators: branch a takes the odd phase, branch b the even one.
     const float down0 = o.down3a.process(ticks[1], kHalfBandA) + o.down3b.process(ticks[0], kHalfBandB);
@@ -555,47 +604,481 @@ float DelayCore::oversampledSection(int channel, float x, float preamp, float ga
     return (o.down4a.process(down1, kHalfBandA) + o.down4b.process(down0, kHalfBandB)) * kDecimatorGain;
 }
 
-double DelayCore::fractionalRead(const double* ring, double position, double delay, double previousDelay) const
+namespace
+{
+// Number of taps the read takes: while the phase, advanced by repeated addition
+// from phase0, stays below limit, and at most `most`. The taps themselves
+// compute their phases as phase0 + j * step; both agree to rounding, except on
+// whether a phase landing right at the limit still counts, so there the
+// repeated addition decides as it always has.
+int countTaps(double phase0, double step, double limit, int most)
+{
+    if (! (phase0 < limit) || most <= 0)
+        return 0;
+    const double span = (limit - phase0) / step;
+    if (span >= (double) most)
+        return most;
+    const double nearest = std::floor(span + 0.5);
+    if (std::abs(span - nearest) > 1.0e-6)
+        return std::min((int) std::ceil(span), most);
+
+    int taps = 0;
+    for (double phase = phase0; phase < limit && taps < most; phase += step)
+        ++taps;
+    return taps;
+}
+
+// sum over j < taps of h(phase0 + j * step) * ring[n - j] for one or two rings,
+// h the kernel interpolated linearly between neighbouring entries, which come
+// as pairs (pairs[2i] = entry i, pairs[2i + 1] = entry i + 1) so a tap takes one
+// aligned load that never spans two cache lines. Phases are computed from j,
+// not accumulated, so no lane waits for the one before; the ring is walked as
+// one contiguous span (the rings hold three copies, so a read never wraps).
+#if defined(__SSE2__) && defined(__x86_64__)
+template <bool twoRings>
+inline void interpolatedSums(const double* pairs, const double* ringA, const double* ringB, int n, double phase0,
+                             double step, int taps, double& sumA, double& sumB)
+{
+    const __m128d vStep = _mm_set1_pd(step);
+    const __m128d vPhase0 = _mm_set1_pd(phase0);
+    const __m128d two = _mm_set1_pd(2.0);
+    const __m128d four = _mm_set1_pd(4.0);
+    // Lane 0 holds tap j + 1 and lane 1 tap j, matching ring[n - j - 1], ring[n - j] in memory.
+    __m128d jPair = _mm_set_pd(0.0, 1.0);
+    __m128d a0 = _mm_setzero_pd(), a1 = _mm_setzero_pd(), b0 = _mm_setzero_pd(), b1 = _mm_setzero_pd();
+
+    auto weights = [&](__m128d js) {
+        const __m128d phase = _mm_add_pd(vPhase0, _mm_mul_pd(js, vStep));
+        const __m128i whole = _mm_cvttpd_epi32(phase);
+        const __m128d t = _mm_sub_pd(phase, _mm_cvtepi32_pd(whole));
+        const long long both = _mm_cvtsi128_si64(whole);
+        const __m128d p0 = _mm_loadu_pd(pairs + 2 * (int) both);
+        const __m128d p1 = _mm_loadu_pd(pairs + 2 * (int) (both >> 32));
+        const __m128d lo = _mm_unpacklo_pd(p0, p1);
+        const __m128d hi = _mm_unpackhi_pd(p0, p1);
+        return _mm_add_pd(lo, _mm_mul_pd(_mm_sub_pd(hi, lo), t));
+    };
+
+    int j = 0;
+    for (; j + 4 <= taps; j += 4)
+    {
+        const __m128d h0 = weights(jPair);
+        const __m128d h1 = weights(_mm_add_pd(jPair, two));
+        jPair = _mm_add_pd(jPair, four);
+        a0 = _mm_add_pd(a0, _mm_mul_pd(h0, _mm_loadu_pd(ringA + n - j - 1)));
+        a1 = _mm_add_pd(a1, _mm_mul_pd(h1, _mm_loadu_pd(ringA + n - j - 3)));
+        if constexpr (twoRings)
+        {
+            b0 = _mm_add_pd(b0, _mm_mul_pd(h0, _mm_loadu_pd(ringB + n - j - 1)));
+            b1 = _mm_add_pd(b1, _mm_mul_pd(h1, _mm_loadu_pd(ringB + n - j - 3)));
+        }
+    }
+    if (j + 2 <= taps)
+    {
+        const __m128d h0 = weights(jPair);
+        a0 = _mm_add_pd(a0, _mm_mul_pd(h0, _mm_loadu_pd(ringA + n - j - 1)));
+        if constexpr (twoRings)
+            b0 = _mm_add_pd(b0, _mm_mul_pd(h0, _mm_loadu_pd(ringB + n - j - 1)));
+        j += 2;
+    }
+    a0 = _mm_add_pd(a0, a1);
+    b0 = _mm_add_pd(b0, b1);
+    double a = _mm_cvtsd_f64(a0) + _mm_cvtsd_f64(_mm_unpackhi_pd(a0, a0));
+    double b = _mm_cvtsd_f64(b0) + _mm_cvtsd_f64(_mm_unpackhi_pd(b0, b0));
+    if (j < taps)
+    {
+        const double phase = phase0 + (double) j * step;
+        const int i = (int) phase;
+        const double h = pairs[2 * i] + (pairs[2 * i + 1] - pairs[2 * i]) * (phase - i);
+        a += h * ringA[n - j];
+        if constexpr (twoRings)
+            b += h * ringB[n - j];
+    }
+    sumA = a;
+    sumB = b;
+}
+
+#if defined(TAVINOR_READ_AVX2)
+// The same with four taps to a vector, for processors with AVX2 and FMA
+// (chosen at run time; the build itself assumes only SSE2). Each lane advances
+// its phase by eight steps at a time and the products are fused with their
+// sums, which changes the result only by rounding; the tap count is the same.
+template <bool twoRings>
+__attribute__((target("avx2,fma"))) void interpolatedSumsAvx2(const double* pairs, const double* ringA,
+                                                              const double* ringB, int n, double phase0,
+                                                              double step, int taps, double& sumA, double& sumB)
+{
+    // Lanes 0..3 hold taps j + 3 .. j, matching ring[n - j - 3] .. ring[n - j] in memory.
+    const __m256d js = _mm256_set_pd(0.0, 1.0, 2.0, 3.0);
+    const __m256d vStep = _mm256_set1_pd(step);
+    const __m256d vPhase0 = _mm256_set1_pd(phase0);
+    __m256d phaseA = _mm256_add_pd(vPhase0, _mm256_mul_pd(js, vStep));
+    __m256d phaseB = _mm256_add_pd(vPhase0, _mm256_mul_pd(_mm256_add_pd(js, _mm256_set1_pd(4.0)), vStep));
+    const __m256d advance = _mm256_set1_pd(8.0 * step);
+    __m256d a0 = _mm256_setzero_pd(), a1 = _mm256_setzero_pd(), b0 = _mm256_setzero_pd(), b1 = _mm256_setzero_pd();
+
+    auto weights = [&](__m256d phase) __attribute__((target("avx2,fma"))) {
+        const __m128i whole = _mm256_cvttpd_epi32(phase);
+        const __m256d t = _mm256_sub_pd(phase, _mm256_cvtepi32_pd(whole));
+        const long long first = _mm_cvtsi128_si64(whole);
+        const long long second = _mm_extract_epi64(whole, 1);
+        const __m128d p0 = _mm_loadu_pd(pairs + 2 * (int) first);
+        const __m128d p1 = _mm_loadu_pd(pairs + 2 * (int) (first >> 32));
+        const __m128d p2 = _mm_loadu_pd(pairs + 2 * (int) second);
+        const __m128d p3 = _mm_loadu_pd(pairs + 2 * (int) (second >> 32));
+        const __m256d p02 = _mm256_insertf128_pd(_mm256_castpd128_pd256(p0), p2, 1);
+        const __m256d p13 = _mm256_insertf128_pd(_mm256_castpd128_pd256(p1), p3, 1);
+        const __m256d lo = _mm256_unpacklo_pd(p02, p13);
+        const __m256d hi = _mm256_unpackhi_pd(p02, p13);
+        return _mm256_fmadd_pd(_mm256_sub_pd(hi, lo), t, lo);
+    };
+
+    int j = 0;
+    for (; j + 8 <= taps; j += 8)
+    {
+        const __m256d h0 = weights(phaseA);
+        const __m256d h1 = weights(phaseB);
+        phaseA = _mm256_add_pd(phaseA, advance);
+        phaseB = _mm256_add_pd(phaseB, advance);
+        a0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringA + n - j - 3), a0);
+        a1 = _mm256_fmadd_pd(h1, _mm256_loadu_pd(ringA + n - j - 7), a1);
+        if constexpr (twoRings)
+        {
+            b0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringB + n - j - 3), b0);
+            b1 = _mm256_fmadd_pd(h1, _mm256_loadu_pd(ringB + n - j - 7), b1);
+        }
+    }
+    if (j + 4 <= taps)
+    {
+        const __m256d h0 = weights(phaseA);
+        a0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringA + n - j - 3), a0);
+        if constexpr (twoRings)
+            b0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringB + n - j - 3), b0);
+        j += 4;
+    }
+    a0 = _mm256_add_pd(a0, a1);
+    b0 = _mm256_add_pd(b0, b1);
+    const __m128d a2 = _mm_add_pd(_mm256_castpd256_pd128(a0), _mm256_extractf128_pd(a0, 1));
+    const __m128d b2 = _mm_add_pd(_mm256_castpd256_pd128(b0), _mm256_extractf128_pd(b0, 1));
+    double a = _mm_cvtsd_f64(a2) + _mm_cvtsd_f64(_mm_unpackhi_pd(a2, a2));
+    double b = _mm_cvtsd_f64(b2) + _mm_cvtsd_f64(_mm_unpackhi_pd(b2, b2));
+    for (; j < taps; ++j)
+    {
+        const double phase = phase0 + (double) j * step;
+        const int i = (int) phase;
+        const double h = pairs[2 * i] + (pairs[2 * i + 1] - pairs[2 * i]) * (phase - i);
+        a += h * ringA[n - j];
+        if constexpr (twoRings)
+            b += h * ringB[n - j];
+    }
+    sumA = a;
+    sumB = b;
+}
+#endif
+#else
+template <bool twoRings>
+inline void interpolatedSums(const double* pairs, const double* ringA, const double* ringB, int n, double phase0,
+                             double step, int taps, double& sumA, double& sumB)
+{
+    // Four partial sums keep the additions independent of each other.
+    double a[4] {}, b[4] {};
+    auto weight = [&](int j) {
+        const double phase = phase0 + (double) j * step;
+        const int i = (int) phase;
+        return pairs[2 * i] + (pairs[2 * i + 1] - pairs[2 * i]) * (phase - i);
+    };
+    int j = 0;
+    for (; j + 4 <= taps; j += 4)
+        for (int lane = 0; lane < 4; ++lane)
+        {
+            const double h = weight(j + lane);
+            a[lane] += h * ringA[n - j - lane];
+            if constexpr (twoRings)
+                b[lane] += h * ringB[n - j - lane];
+        }
+    for (; j < taps; ++j)
+    {
+        const double h = weight(j);
+        a[0] += h * ringA[n - j];
+        if constexpr (twoRings)
+            b[0] += h * ringB[n - j];
+    }
+    sumA = (a[0] + a[1]) + (a[2] + a[3]);
+    sumB = (b[0] + b[1]) + (b[2] + b[3]);
+}
+#endif
+
+// sum over j < taps of (row[j] + (next[j] - row[j]) * t) * ring[n - j], with
+// row and next given in reverse tap order ending at tap 0 (row[-j] is tap j):
+// the kernel at the read's own spacing, interpolated between two neighbouring
+// phases, against the ring.
+#if defined(__SSE2__) && defined(__x86_64__)
+template <bool twoRings>
+inline void spacedSums(const double* row, const double* next, double t, const double* ringA, const double* ringB,
+                       int n, int taps, double& sumA, double& sumB)
+{
+    const __m128d vt = _mm_set1_pd(t);
+    __m128d a0 = _mm_setzero_pd(), a1 = _mm_setzero_pd(), b0 = _mm_setzero_pd(), b1 = _mm_setzero_pd();
+    auto weights = [&](int j) {
+        const __m128d lo = _mm_loadu_pd(row - j - 1);
+        const __m128d hi = _mm_loadu_pd(next - j - 1);
+        return _mm_add_pd(lo, _mm_mul_pd(_mm_sub_pd(hi, lo), vt));
+    };
+    int j = 0;
+    for (; j + 4 <= taps; j += 4)
+    {
+        const __m128d h0 = weights(j);
+        const __m128d h1 = weights(j + 2);
+        a0 = _mm_add_pd(a0, _mm_mul_pd(h0, _mm_loadu_pd(ringA + n - j - 1)));
+        a1 = _mm_add_pd(a1, _mm_mul_pd(h1, _mm_loadu_pd(ringA + n - j - 3)));
+        if constexpr (twoRings)
+        {
+            b0 = _mm_add_pd(b0, _mm_mul_pd(h0, _mm_loadu_pd(ringB + n - j - 1)));
+            b1 = _mm_add_pd(b1, _mm_mul_pd(h1, _mm_loadu_pd(ringB + n - j - 3)));
+        }
+    }
+    if (j + 2 <= taps)
+    {
+        const __m128d h0 = weights(j);
+        a0 = _mm_add_pd(a0, _mm_mul_pd(h0, _mm_loadu_pd(ringA + n - j - 1)));
+        if constexpr (twoRings)
+            b0 = _mm_add_pd(b0, _mm_mul_pd(h0, _mm_loadu_pd(ringB + n - j - 1)));
+        j += 2;
+    }
+    a0 = _mm_add_pd(a0, a1);
+    b0 = _mm_add_pd(b0, b1);
+    double a = _mm_cvtsd_f64(a0) + _mm_cvtsd_f64(_mm_unpackhi_pd(a0, a0));
+    double b = _mm_cvtsd_f64(b0) + _mm_cvtsd_f64(_mm_unpackhi_pd(b0, b0));
+    if (j < taps)
+    {
+        const double h = row[-j] + (next[-j] - row[-j]) * t;
+        a += h * ringA[n - j];
+        if constexpr (twoRings)
+            b += h * ringB[n - j];
+    }
+    sumA = a;
+    sumB = b;
+}
+#else
+template <bool twoRings>
+inline void spacedSums(const double* row, const double* next, double t, const double* ringA, const double* ringB,
+                       int n, int taps, double& sumA, double& sumB)
+{
+    double a[4] {}, b[4] {};
+    int j = 0;
+    for (; j + 4 <= taps; j += 4)
+        for (int lane = 0; lane < 4; ++lane)
+        {
+            const int k = j + lane;
+            const double h = row[-k] + (next[-k] - row[-k]) * t;
+            a[lane] += h * ringA[n - k];
+            if constexpr (twoRings)
+                b[lane] += h * ringB[n - k];
+        }
+    for (; j < taps; ++j)
+    {
+        const double h = row[-j] + (next[-j] - row[-j]) * t;
+        a[0] += h * ringA[n - j];
+        if constexpr (twoRings)
+            b[0] += h * ringB[n - j];
+    }
+    sumA = (a[0] + a[1]) + (a[2] + a[3]);
+    sumB = (b[0] + b[1]) + (b[2] + b[3]);
+}
+#endif
+
+#if defined(TAVINOR_READ_AVX2)
+// The same with four taps to a vector and fused products, for processors with
+// AVX2 and FMA.
+template <bool twoRings>
+__attribute__((target("avx2,fma"))) void spacedSumsAvx2(const double* row, const double* next, double t,
+                                                        const double* ringA, const double* ringB, int n, int taps,
+                                                        double& sumA, double& sumB)
+{
+    const __m256d vt = _mm256_set1_pd(t);
+    __m256d a0 = _mm256_setzero_pd(), a1 = _mm256_setzero_pd(), b0 = _mm256_setzero_pd(), b1 = _mm256_setzero_pd();
+    auto weights = [&](int j) __attribute__((target("avx2,fma"))) {
+        const __m256d lo = _mm256_loadu_pd(row - j - 3);
+        const __m256d hi = _mm256_loadu_pd(next - j - 3);
+        return _mm256_fmadd_pd(_mm256_sub_pd(hi, lo), vt, lo);
+    };
+    int j = 0;
+    for (; j + 8 <= taps; j += 8)
+    {
+        const __m256d h0 = weights(j);
+        const __m256d h1 = weights(j + 4);
+        a0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringA + n - j - 3), a0);
+        a1 = _mm256_fmadd_pd(h1, _mm256_loadu_pd(ringA + n - j - 7), a1);
+        if constexpr (twoRings)
+        {
+            b0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringB + n - j - 3), b0);
+            b1 = _mm256_fmadd_pd(h1, _mm256_loadu_pd(ringB + n - j - 7), b1);
+        }
+    }
+    if (j + 4 <= taps)
+    {
+        const __m256d h0 = weights(j);
+        a0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringA + n - j - 3), a0);
+        if constexpr (twoRings)
+            b0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringB + n - j - 3), b0);
+        j += 4;
+    }
+    a0 = _mm256_add_pd(a0, a1);
+    b0 = _mm256_add_pd(b0, b1);
+    const __m128d a2 = _mm_add_pd(_mm256_castpd256_pd128(a0), _mm256_extractf128_pd(a0, 1));
+    const __m128d b2 = _mm_add_pd(_mm256_castpd256_pd128(b0), _mm256_extractf128_pd(b0, 1));
+    double a = _mm_cvtsd_f64(a2) + _mm_cvtsd_f64(_mm_unpackhi_pd(a2, a2));
+    double b = _mm_cvtsd_f64(b2) + _mm_cvtsd_f64(_mm_unpackhi_pd(b2, b2));
+    for (; j < taps; ++j)
+    {
+        const double h = row[-j] + (next[-j] - row[-j]) * t;
+        a += h * ringA[n - j];
+        if constexpr (twoRings)
+            b += h * ringB[n - j];
+    }
+    sumA = a;
+    sumB = b;
+}
+#endif
+
+// A kernel of `size` entries arranged for reads at a whole spacing that divides
+// the phase count: row p (0..spacing) holds entries p + spacing * c, c = 0 ..
+// size / spacing - 1, in reverse order; entries past the kernel read as 0 (no
+// read ever weighs them).
+std::vector<double> arrangeBySpacing(const double* kernel, int size, int spacing)
+{
+    const int columns = size / spacing;
+    std::vector<double> rows((size_t) (spacing + 1) * (size_t) columns, 0.0);
+    for (int p = 0; p <= spacing; ++p)
+        for (int c = 0; c < columns; ++c)
+        {
+            const int entry = p + spacing * c;
+            if (entry < size)
+                rows[(size_t) (p * columns + columns - 1 - c)] = kernel[entry];
+        }
+    return rows;
+}
+
+// Entry i and entry i + 1 of a kernel side by side; past the end reads as 0.
+std::vector<double> arrangeInPairs(const double* kernel, int size)
+{
+    std::vector<double> pairs((size_t) (2 * size), 0.0);
+    for (int i = 0; i < size; ++i)
+    {
+        pairs[(size_t) (2 * i)] = kernel[i];
+        pairs[(size_t) (2 * i + 1)] = i + 1 < size ? kernel[i + 1] : 0.0;
+    }
+    return pairs;
+}
+} // namespace
+
+DelayCore::FractionalReader::FractionalReader(const double* kernel32Table, const double* kernel16Table,
+                                              bool allowAvx2)
+    : kernel32ByPhase(arrangeBySpacing(kernel32Table, DspTables::kKernel32Size, kPhases)),
+      kernel32By64(arrangeBySpacing(kernel32Table, DspTables::kKernel32Size, 64)),
+      kernel32By16(arrangeBySpacing(kernel32Table, DspTables::kKernel32Size, 16)),
+      kernel16ByPhase(arrangeBySpacing(kernel16Table, DspTables::kKernel16Size, kPhases)),
+      kernel32Pairs(arrangeInPairs(kernel32Table, DspTables::kKernel32Size))
+{
+#if defined(TAVINOR_READ_AVX2)
+    __builtin_cpu_init();
+    useAvx2 = allowAvx2 && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+#else
+    (void) allowAvx2;
+#endif
+}
+
+template <bool twoRings>
+void DelayCore::FractionalReader::readRings(int mode, double minimumStep, const double* ringA, const double* ringB,
+                                            double position, double delay, double previousDelay, double& readA,
+                                            double& readB) const
 {
     const int n = (int) position;
     const double frac = position - n;
-    double sum = 0.0;
+    double sumA = 0.0, sumB = 0.0;
 
-    switch (interpolationMode)
+    // At the kernel's own spacing every tap shares one phase: the two rows of
+    // that phase and the next, interpolated once, cover the whole read.
+    auto spaced = [&](const std::vector<double>& rows, int size, int spacing, double phase0, double limit) {
+        const int columns = size / spacing;
+        const int count = countTaps(phase0, (double) spacing, limit, n + 1);
+        const int p = std::min((int) phase0, spacing - 1);
+        const double* row = rows.data() + (size_t) (p * columns + columns - 1);
+#if defined(TAVINOR_READ_AVX2)
+        if (useAvx2)
+        {
+            spacedSumsAvx2<twoRings>(row, row + columns, phase0 - p, ringA, ringB, n, count, sumA, sumB);
+            return;
+        }
+#endif
+        spacedSums<twoRings>(row, row + columns, phase0 - p, ringA, ringB, n, count, sumA, sumB);
+    };
+
+    switch (mode)
     {
         case 1:
-        {
-            double phase = frac * kPhases;
-            for (int j = 0; phase < kKernel16Limit && j <= n; ++j, phase += kPhases)
-            {
-                const int i = (int) phase;
-                const double h = kernel16[i] + (kernel16[i + 1] - kernel16[i]) * (phase - i);
-                sum += h * ring[n - j];
-            }
-            return sum * kKernel16Gain;
-        }
+            spaced(kernel16ByPhase, DspTables::kKernel16Size, kPhases, frac * kPhases, kKernel16Limit);
+            readA = sumA * kKernel16Gain;
+            readB = sumB * kKernel16Gain;
+            return;
         case 2:
         case 3:
         {
-            const double step = std::clamp((double) kPhases - (previousDelay - delay) * 0.5 * kPhases,
-                                           minimumKernelStep, (double) kPhases);
-            double phase = frac * step;
-            for (int j = 0; phase < kKernel32Limit && j <= n; ++j, phase += step)
+            // A step below 1 would take more taps than the kernel has entries.
+            const double smallest = minimumStep >= 1.0 ? std::min(minimumStep, (double) kPhases) : 1.0;
+            const double step = std::clamp((double) kPhases - (previousDelay - delay) * 0.5 * kPhases, smallest,
+                                           (double) kPhases);
+            const double phase0 = frac * step;
+            // The common spacings (at rest, and the smallest steps of the
+            // quality settings, where a fast glide holds the step) read
+            // contiguous rows; any other takes the kernel tap by tap.
+            if (step == (double) kPhases)
+                spaced(kernel32ByPhase, DspTables::kKernel32Size, kPhases, phase0, kKernel32Limit);
+            else if (step == 64.0)
+                spaced(kernel32By64, DspTables::kKernel32Size, 64, phase0, kKernel32Limit);
+            else if (step == 16.0)
+                spaced(kernel32By16, DspTables::kKernel32Size, 16, phase0, kKernel32Limit);
+            else
             {
-                const int i = (int) phase;
-                const double h = kernel32[i] + (kernel32[i + 1] - kernel32[i]) * (phase - i);
-                sum += h * ring[n - j];
+                const int taps = countTaps(phase0, step, kKernel32Limit, n + 1);
+#if defined(TAVINOR_READ_AVX2)
+                if (useAvx2)
+                    interpolatedSumsAvx2<twoRings>(kernel32Pairs.data(), ringA, ringB, n, phase0, step, taps, sumA, sumB);
+                else
+#endif
+                    interpolatedSums<twoRings>(kernel32Pairs.data(), ringA, ringB, n, phase0, step, taps, sumA, sumB);
             }
-            return sum * step / kPhases;
+            readA = sumA * step / kPhases;
+            readB = sumB * step / kPhases;
+            return;
         }
         default:
         {
-            int phase = (int) (frac * kPhases);
-            for (int j = 0; phase < kKernel16Limit && j <= n; ++j, phase += kPhases)
-                sum += kernel16[phase] * ring[n - j];
-            return sum * kKernel16Gain;
+            // The nearest phase below, no interpolation: the same row twice.
+            const int p = (int) (frac * kPhases);
+            const int count = std::min((kKernel16Limit - 1 - p) / kPhases + 1, n + 1);
+            const double* row = kernel16ByPhase.data() + (size_t) (p * DspTables::kTaps16 + DspTables::kTaps16 - 1);
+            spacedSums<twoRings>(row, row, 0.0, ringA, ringB, n, count, sumA, sumB);
+            readA = sumA * kKernel16Gain;
+            readB = sumB * kKernel16Gain;
+            return;
         }
     }
+}
+
+double DelayCore::FractionalReader::read(int mode, double minimumStep, const double* ring, double position,
+                                         double delay, double previousDelay) const
+{
+    double value = 0.0, unused = 0.0;
+    readRings<false>(mode, minimumStep, ring, nullptr, position, delay, previousDelay, value, unused);
+    return value;
+}
+
+void DelayCore::FractionalReader::read(int mode, double minimumStep, const double* ringA, const double* ringB,
+                                       double position, double delay, double previousDelay, double& readA,
+                                       double& readB) const
+{
+    readRings<true>(mode, minimumStep, ringA, ringB, position, delay, previousDelay, readA, readB);
 }
 
 //==============================================================================
@@ -723,8 +1206,19 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
             dr = 0.0;
 
         const double base = (double) (writeIndex - 1 + 2 * maximum);
-        float readL = leftActive ? (float) fractionalRead(ringL, base - dl, dl, previousLeftDelay) : 0.0f;
-        float readR = rightActive ? (float) fractionalRead(ringR, base - dr, dr, previousRightDelay) : 0.0f;
+        double readLeft = 0.0, readRight = 0.0;
+        if (leftActive && rightActive && dl == dr && previousLeftDelay == previousRightDelay)
+            reader.read(interpolationMode, minimumKernelStep, ringL, ringR, base - dl, dl, previousLeftDelay, readLeft,
+                        readRight);
+        else
+        {
+            if (leftActive)
+                readLeft = reader.read(interpolationMode, minimumKernelStep, ringL, base - dl, dl, previousLeftDelay);
+            if (rightActive)
+                readRight = reader.read(interpolationMode, minimumKernelStep, ringR, base - dr, dr, previousRightDelay);
+        }
+        float readL = (float) readLeft;
+        float readR = (float) readRight;
         previousLeftDelay = dl;
         previousRightDelay = dr;
 
@@ -734,7 +1228,15 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
         if (leftActive || rightActive)
         {
             computeCutoffs(0, ml);
-            computeCutoffs(1, mr);
+            if (mr != ml)
+                computeCutoffs(1, mr);
+            else if (filterType != 0)
+            {
+                // The same modulation gives the same filters on both sides.
+                oversampledFilter.copyCoefficients(0, 1);
+                if (filterInLoop)
+                    loopFilter.copyCoefficients(0, 1);
+            }
 
             if (overdriveOn || filterType != 0)
             {

@@ -1,0 +1,194 @@
+#include <gtest/gtest.h>
+
+#include "processor/dsp/DelayCore.h"
+#include "processor/dsp/DspTables.h"
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
+
+// The fast read is held to the read written out plainly, one tap at a time with
+// the phase advanced by repeated addition: the two may differ only by rounding
+// (the order of the additions), never by a tap or a weight.
+namespace
+{
+constexpr int kPhases = DspTables::kPhases;
+
+struct Reference
+{
+    double value = 0.0;
+    double scale = 0.0;   // the same sum over |terms|: what rounding is relative to
+};
+
+Reference referenceRead(const DspTables& tables, int mode, double minimumStep, const double* ring, double position,
+                        double delay, double previousDelay)
+{
+    const double* kernel32 = tables.getKernel32();
+    const double* kernel16 = tables.getKernel16();
+    const int n = (int) position;
+    const double frac = position - n;
+    Reference r;
+    double gain = 1.2;
+    if (mode == 0)
+    {
+        int phase = (int) (frac * kPhases);
+        for (int j = 0; phase < 8190 && j <= n; ++j, phase += kPhases)
+        {
+            r.value += kernel16[phase] * ring[n - j];
+            r.scale += std::abs(kernel16[phase] * ring[n - j]);
+        }
+    }
+    else
+    {
+        const bool wide = mode >= 2;
+        const double* kernel = wide ? kernel32 : kernel16;
+        const double limit = wide ? 16382.0 : 8190.0;
+        double step = kPhases;
+        if (wide)
+        {
+            step = std::clamp(kPhases - (previousDelay - delay) * 0.5 * kPhases, minimumStep, (double) kPhases);
+            gain = step / kPhases;
+        }
+        double phase = frac * step;
+        for (int j = 0; phase < limit && j <= n; ++j, phase += step)
+        {
+            const int i = (int) phase;
+            const double h = kernel[i] + (kernel[i + 1] - kernel[i]) * (phase - i);
+            r.value += h * ring[n - j];
+            r.scale += std::abs(h * ring[n - j]);
+        }
+    }
+    r.value *= gain;
+    r.scale *= gain;
+    return r;
+}
+
+// The delay before this sample that gives the wanted kernel step.
+double previousForStep(double delay, double step) { return delay + (kPhases - step) / (0.5 * kPhases); }
+} // namespace
+
+// Each case runs with wide vectors where the processor has them and once more
+// without, so both forms of the read are held to the plain one.
+class DelayCoreFractionalReader : public ::testing::TestWithParam<bool>
+{
+};
+
+INSTANTIATE_TEST_SUITE_P(Vectors, DelayCoreFractionalReader, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Widest" : "Sse2"; });
+
+TEST_P(DelayCoreFractionalReader, MatchesThePlainReadOnRandomPositionsStepsAndRingEnds)
+{
+    const DspTables tables;
+    const DelayCore::FractionalReader reader(tables.getKernel32(), tables.getKernel16(), GetParam());
+
+    constexpr int kMaximum = 3000;
+    constexpr int kRing = 3 * kMaximum;
+    std::mt19937_64 random(20261207);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::vector<double> ringA(kRing), ringB(kRing);
+    for (int i = 0; i < kRing; ++i)
+    {
+        ringA[(size_t) i] = 2.0 * unit(random) - 1.0;
+        ringB[(size_t) i] = (2.0 * unit(random) - 1.0) * 1.0e3;
+    }
+
+    const double minimumSteps[] = { 1.0, 16.0, 64.0, 128.0, 512.0 };
+    int compared = 0;
+    for (int mode = 0; mode <= 3; ++mode)
+        for (double minimumStep : minimumSteps)
+            for (int k = 0; k < 600; ++k)
+            {
+                // Positions anywhere in the ring, near its start (fewer samples
+                // behind than the kernel reaches), on whole samples, just below
+                // the next whole sample and at the very end.
+                double position = unit(random) * (kRing - 1);
+                switch (k % 6)
+                {
+                    case 1: position = unit(random) * 1100.0; break;
+                    case 2: position = std::floor(position); break;
+                    case 3: position = std::nextafter(std::floor(position) + 1.0, 0.0); break;
+                    case 4: position = std::nextafter((double) (kRing - 1), 0.0) - unit(random) * 3.0; break;
+                    default: break;
+                }
+                const double delay = unit(random) * (kMaximum - 1);
+                // At rest, lengthening, barely shortening, whole and fractional
+                // steps, and faster than the smallest step allows.
+                double previous = delay;
+                switch (k % 7)
+                {
+                    case 1: previous = delay - unit(random) * 2.0; break;
+                    case 2: previous = delay + 1.0e-9; break;
+                    case 3: previous = previousForStep(delay, std::floor(1.0 + unit(random) * 511.0)); break;
+                    case 4: previous = previousForStep(delay, 1.0 + unit(random) * 511.0); break;
+                    case 5: previous = delay + 2.0 + unit(random) * 10.0; break;
+                    case 6: previous = previousForStep(delay, 512.0 - unit(random)); break;
+                    default: break;
+                }
+
+                const Reference a = referenceRead(tables, mode, minimumStep, ringA.data(), position, delay, previous);
+                const Reference b = referenceRead(tables, mode, minimumStep, ringB.data(), position, delay, previous);
+                const double single = reader.read(mode, minimumStep, ringA.data(), position, delay, previous);
+                double pairA = 0.0, pairB = 0.0;
+                reader.read(mode, minimumStep, ringA.data(), ringB.data(), position, delay, previous, pairA, pairB);
+
+                const auto where = ::testing::Message() << "mode " << mode << " minimum step " << minimumStep
+                                                        << " position " << position << " delay " << delay
+                                                        << " previous " << previous;
+                EXPECT_NEAR(single, a.value, 1.0e-9 * a.scale) << where;
+                EXPECT_NEAR(pairA, a.value, 1.0e-9 * a.scale) << where;
+                EXPECT_NEAR(pairB, b.value, 1.0e-9 * b.scale) << where;
+                ++compared;
+            }
+    EXPECT_EQ(compared, 4 * 5 * 600);
+}
+
+// Where the last phase lands exactly on the kernel's end, the tap there is not
+// taken; the one before it is. An impulse on either tap shows which were read.
+TEST_P(DelayCoreFractionalReader, TakesExactlyTheTapsOfThePlainReadAtTheKernelEnd)
+{
+    const DspTables tables;
+    const DelayCore::FractionalReader reader(tables.getKernel32(), tables.getKernel16(), GetParam());
+
+    struct Case
+    {
+        int mode;
+        double minimumStep;
+        double step;
+        double frac;
+        int firstLeftOut;   // tap whose phase equals the limit
+    };
+    const Case cases[] = {
+        { 0, 512.0, 512.0, 510.0 / 512.0, 15 },      // 510 + 15 * 512 = 8190
+        { 1, 512.0, 512.0, 510.0 / 512.0, 15 },
+        { 3, 16.0, 512.0, 510.0 / 512.0, 31 },       // 510 + 31 * 512 = 16382
+        { 3, 16.0, 16.0, 14.0 / 16.0, 1023 },        // 14 + 1023 * 16 = 16382
+        { 2, 64.0, 128.0, 126.0 / 128.0, 127 },      // 126 + 127 * 128 = 16382
+        { 2, 64.0, 64.0, 62.0 / 64.0, 255 },         // 62 + 255 * 64 = 16382
+        { 3, 16.0, 16.0, 0.0, 1024 },                // 0 + 1024 * 16 = 16384: all 1024 taps
+        { 3, 1.0, 1.0, 0.0, 16382 },
+    };
+
+    constexpr int kRing = 60000;
+    std::vector<double> ring(kRing, 0.0);
+    for (const auto& c : cases)
+    {
+        const int n = 40000;
+        const double position = n + c.frac;
+        const double delay = 1000.0;
+        const double previous = previousForStep(delay, c.step);
+        for (int tap : { c.firstLeftOut - 1, c.firstLeftOut })
+        {
+            std::fill(ring.begin(), ring.end(), 0.0);
+            ring[(size_t) (n - tap)] = 1.0;
+            const Reference r = referenceRead(tables, c.mode, c.minimumStep, ring.data(), position, delay, previous);
+            const double got = reader.read(c.mode, c.minimumStep, ring.data(), position, delay, previous);
+            if (tap == c.firstLeftOut)
+                EXPECT_EQ(r.value, 0.0) << "mode " << c.mode << " step " << c.step;
+            else
+                EXPECT_NE(r.value, 0.0) << "mode " << c.mode << " step " << c.step;
+            EXPECT_NEAR(got, r.value, 1.0e-9 * r.scale + 1.0e-300) << "mode " << c.mode << " step " << c.step
+                                                                   << " tap " << tap;
+        }
+    }
+}
