@@ -404,14 +404,17 @@ void DelayEngine::prepare(int newBlockSize, double sampleRate)
     refreshModulationRouting();
 }
 
-void DelayEngine::prepareLines()
+bool DelayEngine::prepareLines()
 {
     const float rate = (float) context.rate;
+    bool prepared = true;
     for (int line = 0; line < kNumLines; ++line)
     {
-        preDelayCores[(size_t) line]->prepare(blockSize, maxDelaySeconds, rate);
-        delayCores[(size_t) line]->prepare(blockSize, maxDelaySeconds, rate);
+        // A core that cannot have its rings keeps its previous ones.
+        prepared = preDelayCores[(size_t) line]->prepare(blockSize, maxDelaySeconds, rate) && prepared;
+        prepared = delayCores[(size_t) line]->prepare(blockSize, maxDelaySeconds, rate) && prepared;
     }
+    return prepared;
 }
 
 void DelayEngine::recomputeModulatorCoefficients(int m)
@@ -449,11 +452,17 @@ void DelayEngine::setQuality(int choice)
         core->setInterpolation(mode, step);
 }
 
-void DelayEngine::setMaxDelayTime(int seconds)
+bool DelayEngine::setMaxDelayTime(int seconds)
 {
+    const int previous = maxDelaySeconds;
     maxDelaySeconds = std::clamp(seconds, kMinMaxDelaySeconds, kMaxMaxDelaySeconds);
-    if (blockSize > 0)
-        prepareLines();
+    if (blockSize <= 0 || prepareLines())
+        return true;
+    // Some lines got the longer rings and some did not: bring them all back to
+    // the maximum that every line can hold.
+    maxDelaySeconds = previous;
+    prepareLines();
+    return false;
 }
 
 void DelayEngine::setTempo(double bpm)

@@ -139,8 +139,10 @@ public:
 
     // Interpolation quality of every delay core: 1, 2, 3, anything else = 0.
     void setQuality(int choice);
-    // Whole seconds, held to 1..15; empties every delay ring.
-    void setMaxDelayTime(int seconds);
+    // Whole seconds, held to 1..15; empties every delay ring. False when the
+    // rings could not be had: the previous maximum stays, and so does the
+    // sound (the rings are emptied all the same).
+    bool setMaxDelayTime(int seconds);
     // Host tempo; a tempo that is not finite or not above zero is ignored.
     void setTempo(double bpm);
 
@@ -214,7 +216,7 @@ private:
     void publishBlockResults();
     void recomputeModulatorCoefficients(int modulator);
     void retriggerInternal(int modulator);
-    void prepareLines();
+    bool prepareLines();
     void clearWorkBuffers();
     void forwardToDelayCore(int line, int k, float v);
     float* work(int buffer, int channel) { return workBuffers[(size_t) (2 * buffer + channel)].data(); }
