@@ -294,17 +294,28 @@ void Tavinor::handleLineParameter(Parameter* p, int line, int k)
 
     int partner = -1;
     double partnerValue = 0.0;
+    bool knobMoved = false;
     switch (k)
     {
-        case kDelayLeftKnob:     partner = kDelayLeftMs;     partnerValue = timeFromKnob(v); break;
-        case kDelayRightKnob:    partner = kDelayRightMs;    partnerValue = timeFromKnob(v); break;
+        case kDelayLeftKnob:     partner = kDelayLeftMs;     partnerValue = timeFromKnob(v); knobMoved = true; break;
+        case kDelayRightKnob:    partner = kDelayRightMs;    partnerValue = timeFromKnob(v); knobMoved = true; break;
         case kDelayLeftMs:       partner = kDelayLeftKnob;   partnerValue = knobFromTime(v); break;
         case kDelayRightMs:      partner = kDelayRightKnob;  partnerValue = knobFromTime(v); break;
-        case kPreDelayLeftKnob:  partner = kPreDelayLeftMs;  partnerValue = timeFromKnob(v); break;
-        case kPreDelayRightKnob: partner = kPreDelayRightMs; partnerValue = timeFromKnob(v); break;
+        case kPreDelayLeftKnob:  partner = kPreDelayLeftMs;  partnerValue = timeFromKnob(v); knobMoved = true; break;
+        case kPreDelayRightKnob: partner = kPreDelayRightMs; partnerValue = timeFromKnob(v); knobMoved = true; break;
         case kPreDelayLeftMs:    partner = kPreDelayLeftKnob;  partnerValue = knobFromTime(v); break;
         case kPreDelayRightMs:   partner = kPreDelayRightKnob; partnerValue = knobFromTime(v); break;
         default: break;
+    }
+    // A knob that already stands where its time puts it (the start-up
+    // broadcast, a pasted line, a host echoing the value back) must not
+    // rewrite the time: the round trip through the curve would move a stored
+    // 375 ms to 374.99997 ms.
+    if (knobMoved && partner >= 0)
+    {
+        const double timeNow = pm.getNormalisedValue(getLineParameterBase(line) + partner);
+        if ((float) knobFromTime(timeNow) == v)
+            partner = -1;
     }
     if (partner >= 0 && ! writingTimePartner)
     {

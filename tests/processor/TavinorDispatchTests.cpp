@@ -34,6 +34,28 @@ TEST(TavinorDispatch, LinesAreClonedFromTheTemplate)
     EXPECT_FALSE(t->getParametersStateIds().contains(92));
 }
 
+TEST(TavinorDispatch, AFreshInstanceHoldsItsDefaults)
+{
+    // The start-up broadcast runs every knob through the pair handling; the
+    // stored times must come out of it exactly as they went in, so that a new
+    // instance, its "Default" preset and the defaults the host reads agree.
+    auto t = makeProcessor();
+    auto& pm = t->getParameterManager();
+    auto current = t->createPresetToSave(nullptr, {});
+    const auto* defaults = t->getDefaultPreset(nullptr);
+    ASSERT_EQ(current->getNumEntries(), defaults->getNumEntries());
+    for (int i = 0; i < current->getNumEntries(); ++i)
+        EXPECT_EQ(current->getEntry(i)->text, defaults->getEntry(i)->text) << current->getEntry(i)->id;
+    for (const int id : { 15, 16, 27, 28, 1015, 1016, 1027, 1028, 4015, 4028 })
+        EXPECT_EQ(pm.getNormalisedValue(id), pm.getDefaultValue(id)) << id;
+    EXPECT_EQ(pm.getValue(1015), 375.0f);
+    EXPECT_EQ(pm.getValue(1027), 0.0f);
+
+    // Moving a knob still moves its time.
+    pm.setNormalisedValue(1013, 0.5f);
+    EXPECT_NEAR(pm.getNormalisedValue(1015), Tavinor::timeFromKnob(0.5), 1e-7);
+}
+
 TEST(TavinorDispatch, ProxiesFollowTheSelectedLine)
 {
     auto t = makeProcessor();
