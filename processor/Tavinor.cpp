@@ -1032,23 +1032,26 @@ void Tavinor::readSettings(const juce::XmlElement& root)
     if (! presetFolderHadEntries)
         return;
 
-    installedFactoryVersion = kOldPresetVersion;
+    juce::String version = kOldPresetVersion;
     if (auto* presets = findChild(root, "Presets"))
         if (auto* installed = findChild(*presets, "Installed"))
-            installedFactoryVersion = installed->getStringAttribute("version");
+            version = installed->getStringAttribute("version");
+    const juce::ScopedLock sl(installedVersionLock);
+    installedFactoryVersion = version;
 }
 
 void Tavinor::writeSettings(juce::XmlElement& root)
 {
     root.addChildElement(createDefaultSettingsPreset()->createXml(&getParameterManager()).release());
-    if (installedFactoryVersion.isEmpty())
+    const auto installedVersion = getInstalledFactoryPresetVersion();
+    if (installedVersion.isEmpty())
         return;
     for (auto* child : root.getChildIterator())
     {
         if (tagNameIs(*child, "Presets"))
         {
             auto* installed = child->createNewChildElement("Installed");
-            installed->setAttribute("version", installedFactoryVersion);
+            installed->setAttribute("version", installedVersion);
             return;
         }
     }
@@ -1066,14 +1069,23 @@ void Tavinor::copyDefaultSettings()
 
 bool Tavinor::needsFactoryPresetInstall() const
 {
-    return installedFactoryVersion != kFactoryPresetVersion;
+    return getInstalledFactoryPresetVersion() != kFactoryPresetVersion;
+}
+
+juce::String Tavinor::getInstalledFactoryPresetVersion() const
+{
+    const juce::ScopedLock sl(installedVersionLock);
+    return installedFactoryVersion;
 }
 
 void Tavinor::setFactoryPresetsInstalled()
 {
     if (auto* collection = getPresetCollection(0))
         collection->rescan();
-    installedFactoryVersion = kFactoryPresetVersion;
+    {
+        const juce::ScopedLock sl(installedVersionLock);
+        installedFactoryVersion = kFactoryPresetVersion;
+    }
     saveUserSettings();
 }
 

@@ -180,7 +180,7 @@ public:
 
     bool needsFactoryPresetInstall() const;
     void setFactoryPresetsInstalled();
-    juce::String getInstalledFactoryPresetVersion() const { return installedFactoryVersion; }
+    juce::String getInstalledFactoryPresetVersion() const;
     juce::File getFactoryDataFolder() const;
 
     const juce::SparseSet<int>& getParametersStateIds() const { return parametersStateIds; }
@@ -217,6 +217,9 @@ private:
 
     // Members after the base, in order.
     juce::String installedFactoryVersion;
+    // The installer's worker thread marks the presets installed while the
+    // message thread may be asking whether they are.
+    juce::CriticalSection installedVersionLock;
     std::unique_ptr<DelayEngine> engine;
     juce::CriticalSection engineLock;
     MidiEventQueue midiQueue;
