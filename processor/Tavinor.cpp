@@ -382,8 +382,10 @@ void Tavinor::updateModulatorRate(int modulator)
 
 void Tavinor::tap(int switchId, bool on)
 {
-    const int index = switchId - kTapLeft;
-    if (on && ! tapSwitchState[index])
+    // The host (audio or its own thread) and the editor may both press a tap
+    // switch: taking the old state in one step taps once per press.
+    const bool wasOn = tapSwitchState[switchId - kTapLeft].exchange(on);
+    if (on && ! wasOn)
     {
         auto& pm = getParameterManager();
         const int line = getSelectedLine();
@@ -393,7 +395,6 @@ void Tavinor::tap(int switchId, bool on)
         // Only raises an atomic trigger, so it needs no lock.
         engine->tapTime(line, stage, channel);
     }
-    tapSwitchState[index] = on;
 }
 
 void Tavinor::setNoteLearn(int switchId, bool on)

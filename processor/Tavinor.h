@@ -243,7 +243,7 @@ private:
 
     float currentSampleRate = 44100.0f;
     std::array<RetriggerMidiNote, 4> retriggerNotes;
-    bool tapSwitchState[2] = { false, false };
+    std::atomic<bool> tapSwitchState[2] { { false }, { false } };
     bool presetFolderHadEntries = false;
 
     // Synced modulator rate: factor from the rate choice times the rhythmic scale.
