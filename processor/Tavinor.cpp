@@ -294,17 +294,28 @@ void Tavinor::handleLineParameter(Parameter* p, int line, int k)
 
     int partner = -1;
     double partnerValue = 0.0;
+    bool knobMoved = false;
     switch (k)
     {
-        case kDelayLeftKnob:     partner = kDelayLeftMs;     partnerValue = timeFromKnob(v); break;
-        case kDelayRightKnob:    partner = kDelayRightMs;    partnerValue = timeFromKnob(v); break;
+        case kDelayLeftKnob:     partner = kDelayLeftMs;     partnerValue = timeFromKnob(v); knobMoved = true; break;
+        case kDelayRightKnob:    partner = kDelayRightMs;    partnerValue = timeFromKnob(v); knobMoved = true; break;
         case kDelayLeftMs:       partner = kDelayLeftKnob;   partnerValue = knobFromTime(v); break;
         case kDelayRightMs:      partner = kDelayRightKnob;  partnerValue = knobFromTime(v); break;
-        case kPreDelayLeftKnob:  partner = kPreDelayLeftMs;  partnerValue = timeFromKnob(v); break;
-        case kPreDelayRightKnob: partner = kPreDelayRightMs; partnerValue = timeFromKnob(v); break;
+        case kPreDelayLeftKnob:  partner = kPreDelayLeftMs;  partnerValue = timeFromKnob(v); knobMoved = true; break;
+        case kPreDelayRightKnob: partner = kPreDelayRightMs; partnerValue = timeFromKnob(v); knobMoved = true; break;
         case kPreDelayLeftMs:    partner = kPreDelayLeftKnob;  partnerValue = knobFromTime(v); break;
         case kPreDelayRightMs:   partner = kPreDelayRightKnob; partnerValue = knobFromTime(v); break;
         default: break;
+    }
+    // A knob that already stands where its time puts it (the start-up
+    // broadcast, a pasted line, a host echoing the value back) must not
+    // rewrite the time: the round trip through the curve would move a stored
+    // 375 ms to 374.99997 ms.
+    if (knobMoved && partner >= 0)
+    {
+        const double timeNow = pm.getNormalisedValue(getLineParameterBase(line) + partner);
+        if ((float) knobFromTime(timeNow) == v)
+            partner = -1;
     }
     if (partner >= 0 && ! writingTimePartner)
     {
@@ -371,8 +382,10 @@ void Tavinor::updateModulatorRate(int modulator)
 
 void Tavinor::tap(int switchId, bool on)
 {
-    const int index = switchId - kTapLeft;
-    if (on && ! tapSwitchState[index])
+    // The host (audio or its own thread) and the editor may both press a tap
+    // switch: taking the old state in one step taps once per press.
+    const bool wasOn = tapSwitchState[switchId - kTapLeft].exchange(on);
+    if (on && ! wasOn)
     {
         auto& pm = getParameterManager();
         const int line = getSelectedLine();
@@ -382,7 +395,6 @@ void Tavinor::tap(int switchId, bool on)
         // Only raises an atomic trigger, so it needs no lock.
         engine->tapTime(line, stage, channel);
     }
-    tapSwitchState[index] = on;
 }
 
 void Tavinor::setNoteLearn(int switchId, bool on)
@@ -1021,23 +1033,26 @@ void Tavinor::readSettings(const juce::XmlElement& root)
     if (! presetFolderHadEntries)
         return;
 
-    installedFactoryVersion = kOldPresetVersion;
+    juce::String version = kOldPresetVersion;
     if (auto* presets = findChild(root, "Presets"))
         if (auto* installed = findChild(*presets, "Installed"))
-            installedFactoryVersion = installed->getStringAttribute("version");
+            version = installed->getStringAttribute("version");
+    const juce::ScopedLock sl(installedVersionLock);
+    installedFactoryVersion = version;
 }
 
 void Tavinor::writeSettings(juce::XmlElement& root)
 {
     root.addChildElement(createDefaultSettingsPreset()->createXml(&getParameterManager()).release());
-    if (installedFactoryVersion.isEmpty())
+    const auto installedVersion = getInstalledFactoryPresetVersion();
+    if (installedVersion.isEmpty())
         return;
     for (auto* child : root.getChildIterator())
     {
         if (tagNameIs(*child, "Presets"))
         {
             auto* installed = child->createNewChildElement("Installed");
-            installed->setAttribute("version", installedFactoryVersion);
+            installed->setAttribute("version", installedVersion);
             return;
         }
     }
@@ -1055,14 +1070,23 @@ void Tavinor::copyDefaultSettings()
 
 bool Tavinor::needsFactoryPresetInstall() const
 {
-    return installedFactoryVersion != kFactoryPresetVersion;
+    return getInstalledFactoryPresetVersion() != kFactoryPresetVersion;
+}
+
+juce::String Tavinor::getInstalledFactoryPresetVersion() const
+{
+    const juce::ScopedLock sl(installedVersionLock);
+    return installedFactoryVersion;
 }
 
 void Tavinor::setFactoryPresetsInstalled()
 {
     if (auto* collection = getPresetCollection(0))
         collection->rescan();
-    installedFactoryVersion = kFactoryPresetVersion;
+    {
+        const juce::ScopedLock sl(installedVersionLock);
+        installedFactoryVersion = kFactoryPresetVersion;
+    }
     saveUserSettings();
 }
 

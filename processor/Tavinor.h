@@ -180,7 +180,7 @@ public:
 
     bool needsFactoryPresetInstall() const;
     void setFactoryPresetsInstalled();
-    juce::String getInstalledFactoryPresetVersion() const { return installedFactoryVersion; }
+    juce::String getInstalledFactoryPresetVersion() const;
     juce::File getFactoryDataFolder() const;
 
     const juce::SparseSet<int>& getParametersStateIds() const { return parametersStateIds; }
@@ -217,6 +217,9 @@ private:
 
     // Members after the base, in order.
     juce::String installedFactoryVersion;
+    // The installer's worker thread marks the presets installed while the
+    // message thread may be asking whether they are.
+    juce::CriticalSection installedVersionLock;
     std::unique_ptr<DelayEngine> engine;
     juce::CriticalSection engineLock;
     MidiEventQueue midiQueue;
@@ -240,7 +243,7 @@ private:
 
     float currentSampleRate = 44100.0f;
     std::array<RetriggerMidiNote, 4> retriggerNotes;
-    bool tapSwitchState[2] = { false, false };
+    std::atomic<bool> tapSwitchState[2] { { false }, { false } };
     bool presetFolderHadEntries = false;
 
     // Synced modulator rate: factor from the rate choice times the rhythmic scale.

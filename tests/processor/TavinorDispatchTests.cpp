@@ -6,6 +6,7 @@
 #include "processor/dsp/DelayEngine.h"
 
 #include <cmath>
+#include <map>
 
 using namespace TavinorTest;
 
@@ -32,6 +33,28 @@ TEST(TavinorDispatch, LinesAreClonedFromTheTemplate)
     EXPECT_FALSE(t->getParametersStateIds().contains(4040));
     EXPECT_TRUE(t->getParametersStateIds().contains(91));
     EXPECT_FALSE(t->getParametersStateIds().contains(92));
+}
+
+TEST(TavinorDispatch, AFreshInstanceHoldsItsDefaults)
+{
+    // The start-up broadcast runs every knob through the pair handling; the
+    // stored times must come out of it exactly as they went in, so that a new
+    // instance, its "Default" preset and the defaults the host reads agree.
+    auto t = makeProcessor();
+    auto& pm = t->getParameterManager();
+    auto current = t->createPresetToSave(nullptr, {});
+    const auto* defaults = t->getDefaultPreset(nullptr);
+    ASSERT_EQ(current->getNumEntries(), defaults->getNumEntries());
+    for (int i = 0; i < current->getNumEntries(); ++i)
+        EXPECT_EQ(current->getEntry(i)->text, defaults->getEntry(i)->text) << current->getEntry(i)->id;
+    for (const int id : { 15, 16, 27, 28, 1015, 1016, 1027, 1028, 4015, 4028 })
+        EXPECT_EQ(pm.getNormalisedValue(id), pm.getDefaultValue(id)) << id;
+    EXPECT_EQ(pm.getValue(1015), 375.0f);
+    EXPECT_EQ(pm.getValue(1027), 0.0f);
+
+    // Moving a knob still moves its time.
+    pm.setNormalisedValue(1013, 0.5f);
+    EXPECT_NEAR(pm.getNormalisedValue(1015), Tavinor::timeFromKnob(0.5), 1e-7);
 }
 
 TEST(TavinorDispatch, ProxiesFollowTheSelectedLine)
@@ -205,6 +228,90 @@ TEST(TavinorDispatch, TapWithJoinedChannelsTapsTheLeftTime)
     }
     EXPECT_FLOAT_EQ(pm.getValue(1015), 200.0f);
     EXPECT_FLOAT_EQ(pm.getValue(1016), rightBefore);
+}
+
+TEST(TavinorDispatch, TapFollowsTheLinePanelAndItsJoinSwitch)
+{
+    // Two taps half a second apart on the selected line 2: the panel shown
+    // picks the stage, its "Join Channels" switch turns a right tap into a left one.
+    struct Case { int panel; bool join; int tapSwitch; int expectedTapped; };
+    const Case cases[] = {
+        { 0, false, Tavinor::kTapRight, Tavinor::kDelayRightMs },
+        { 0, true, Tavinor::kTapRight, Tavinor::kDelayLeftMs },
+        { 1, false, Tavinor::kTapLeft, Tavinor::kPreDelayLeftMs },
+        { 1, false, Tavinor::kTapRight, Tavinor::kPreDelayRightMs },
+        { 1, true, Tavinor::kTapRight, Tavinor::kPreDelayLeftMs },
+    };
+    const int times[] = { Tavinor::kDelayLeftMs, Tavinor::kDelayRightMs,
+                          Tavinor::kPreDelayLeftMs, Tavinor::kPreDelayRightMs };
+    for (const auto& c : cases)
+    {
+        auto t = makeProcessor();
+        auto& pm = t->getParameterManager();
+        t->prepareToPlay(44100.0, 441);
+        pm.setIntValue(Tavinor::kSelectedLine, 2);
+        pm.setIntValue(Tavinor::kFirstPanel + 1, c.panel);
+        pm.setBoolValue(c.panel == 0 ? Tavinor::kDelayJoin : Tavinor::kPreDelayJoin, c.join);
+        const int base = Tavinor::getLineParameterBase(1);
+        std::map<int, float> before;
+        for (const int k : times)
+            before[k] = pm.getValue(base + k);
+
+        juce::AudioBuffer<float> buffer(2, 441);
+        juce::MidiBuffer midi;
+        for (int tapNumber = 0; tapNumber < 2; ++tapNumber)
+        {
+            pm.setBoolValue(c.tapSwitch, true);
+            pm.setBoolValue(c.tapSwitch, false);
+            for (int b = 0; b < 50; ++b)
+            {
+                buffer.clear();
+                t->processBlock(buffer, midi);
+            }
+        }
+        for (const int k : times)
+        {
+            if (k == c.expectedTapped)
+                EXPECT_FLOAT_EQ(pm.getValue(base + k), 500.0f) << "panel " << c.panel << " k " << k;
+            else
+                EXPECT_EQ(pm.getValue(base + k), before[k]) << "panel " << c.panel << " k " << k;
+        }
+        // The first line was not selected and keeps its times.
+        EXPECT_EQ(pm.getValue(1000 + c.expectedTapped), pm.getDefaultValue(1000 + c.expectedTapped) * 1000.0f);
+    }
+}
+
+TEST(TavinorDispatch, ProxyGesturesReachTheSelectedLine)
+{
+    struct Recorder : Parameter::Listener
+    {
+        juce::StringArray calls;
+        void parameterChanged(Parameter*) override {}
+        void parameterChangeGestureBegin(Parameter* p) override { calls.add("begin " + juce::String(p->getId())); }
+        void parameterChangeGestureEnd(Parameter* p) override { calls.add("end " + juce::String(p->getId())); }
+    };
+    auto t = makeProcessor();
+    auto& pm = t->getParameterManager();
+    Recorder line2, line1;
+    pm.getParameter(2039)->addListener(&line2);
+    pm.getParameter(1039)->addListener(&line1);
+    pm.setIntValue(Tavinor::kSelectedLine, 2);
+    pm.getParameter(Tavinor::kFeedback)->beginChangeGesture();
+    pm.setNormalisedValue(Tavinor::kFeedback, 0.2f);
+    pm.getParameter(Tavinor::kFeedback)->endChangeGesture();
+    EXPECT_EQ(line2.calls.joinIntoString(","), "begin 2039,end 2039");
+    EXPECT_TRUE(line1.calls.isEmpty());
+}
+
+TEST(TavinorDispatch, MaximumDelayTimeReachesTheEngineAndProcessingResumes)
+{
+    auto t = makeProcessor();
+    auto& pm = t->getParameterManager();
+    t->prepareToPlay(44100.0, 256);
+    EXPECT_EQ(t->getEngine()->getMaxDelayTime(), 4);
+    pm.setIntValue(Tavinor::kMaxDelayTime, 9);
+    EXPECT_EQ(t->getEngine()->getMaxDelayTime(), 9);
+    EXPECT_FALSE(t->isSuspended());
 }
 
 TEST(TavinorDispatch, IdentityAnswers)

@@ -243,6 +243,25 @@ TEST(TavinorProcessing, NoteLearnWritesTheNoteBack)
     process(*t, silence(kBlock), kBlock, &midi);
     EXPECT_EQ(pm.getIntValue(Tavinor::kMod1RetriggerNote), 64);
     EXPECT_EQ(pm.getIntValue(Tavinor::kMod2RetriggerNote), 60);
+
+    // The default records learn through their own switches, into their own
+    // parameters; a record limited to one channel ignores the others.
+    const int defaultMod1Note = pm.getIntValue(Tavinor::kDefaultMod1RetriggerNote);
+    pm.setText(Tavinor::kDefaultMod1RetriggerChannel, "All");
+    pm.setText(Tavinor::kDefaultMod2RetriggerChannel, "3");
+    pm.setBoolValue(Tavinor::kLastNoteLearn, true);
+    EXPECT_FALSE(pm.getBoolValue(Tavinor::kFirstNoteLearn));
+    midi.clear();
+    midi.addEvent(juce::MidiMessage::noteOn(2, 71, (juce::uint8) 90), 3);
+    midi.addEvent(juce::MidiMessage::noteOn(3, 70, (juce::uint8) 90), 20);
+    process(*t, silence(kBlock), kBlock, &midi);
+    EXPECT_EQ(pm.getIntValue(Tavinor::kDefaultMod2RetriggerNote), 70);
+    EXPECT_EQ(pm.getIntValue(Tavinor::kDefaultMod1RetriggerNote), defaultMod1Note);
+    EXPECT_EQ(pm.getIntValue(Tavinor::kMod1RetriggerNote), 64);
+    // These are settings kept for every later instance: put them back.
+    pm.setBoolValue(Tavinor::kLastNoteLearn, false);
+    pm.setText(Tavinor::kDefaultMod2RetriggerNote, "C-5");
+    pm.setText(Tavinor::kDefaultMod2RetriggerChannel, "All");
 }
 
 TEST(TavinorProcessing, TwoTapsSetTheTime)

@@ -100,6 +100,69 @@ TEST(TavinorState, ChunkRestoresTheSameSoundAndTheSameChunk)
     EXPECT_EQ(0, std::memcmp(outA.right.data(), outB.right.data(), outA.right.size() * sizeof(float)));
 }
 
+TEST(TavinorState, TheChunkHoldsTheStateSetsInOrder)
+{
+    auto t = makeProcessor();
+    auto& pm = t->getParameterManager();
+    auto state = t->createPluginState();
+    ASSERT_NE(state, nullptr);
+
+    // Our four additions come last, in this order.
+    juce::StringArray tail;
+    for (auto* child : state->getChildIterator())
+        tail.add(child->getTagName() + ":" + child->getStringAttribute("name"));
+    ASSERT_GE(tail.size(), 4);
+    tail.removeRange(0, tail.size() - 4);
+    EXPECT_EQ(tail.joinIntoString(","), "Preset:ParametersState,Preset:EditionStateParameters,"
+                                        "HostParametersMap:Tavinor,MidiControlMap:Tavinor");
+
+    auto namesIn = [&](const juce::String& presetName, juce::String& version) {
+        juce::StringArray names;
+        for (auto* child : state->getChildIterator())
+            if (child->getStringAttribute("name") == presetName)
+            {
+                version = child->getStringAttribute("version");
+                for (auto* param : child->getChildIterator())
+                    names.add(param->getStringAttribute("name"));
+            }
+        return names;
+    };
+
+    // Every line setting but the knob positions and freeze, and the globals 47 to 91.
+    juce::String version;
+    const auto parameters = namesIn("ParametersState", version);
+    EXPECT_EQ(version, "1.1");
+    EXPECT_EQ(parameters.size(), 4 * 42 + 45);
+    for (int line = 0; line < Tavinor::kNumLines; ++line)
+        for (int k = 0; k < Tavinor::kNumTemplateParameters; ++k)
+        {
+            const bool left = k == 13 || k == 14 || k == 25 || k == 26 || k == 40;
+            EXPECT_EQ(parameters.contains(pm.getParameterName(Tavinor::getLineParameterBase(line) + k)), ! left)
+                << line << " " << k;
+        }
+    for (int id = 0; id < 126; ++id)
+        EXPECT_EQ(parameters.contains(pm.getParameterName(id)), id >= 47 && id <= 91) << id;
+
+    // The editing state: 92 to 104.
+    const auto edition = namesIn("EditionStateParameters", version);
+    EXPECT_EQ(version, "1.1");
+    juce::StringArray expected;
+    for (int id = 92; id <= 104; ++id)
+        expected.add(pm.getParameterName(id));
+    EXPECT_EQ(edition, expected);
+
+    // The default settings, in the user settings: 105 to 109, without a version.
+    auto defaults = t->createDefaultSettingsPreset()->createXml(&pm);
+    EXPECT_EQ(defaults->getStringAttribute("name"), "DefaultSettingsParameters");
+    EXPECT_FALSE(defaults->hasAttribute("version"));
+    juce::StringArray defaultNames, expectedDefaults;
+    for (auto* param : defaults->getChildIterator())
+        defaultNames.add(param->getStringAttribute("name"));
+    for (int id = 105; id <= 109; ++id)
+        expectedDefaults.add(pm.getParameterName(id));
+    EXPECT_EQ(defaultNames, expectedDefaults);
+}
+
 TEST(TavinorState, ForeignOrBrokenChunksChangeNothing)
 {
     auto t = makeProcessor();
