@@ -239,11 +239,18 @@ void Tavinor::parameterChanged(Parameter* p)
             case kMaxDelayTime:
             {
                 suspendProcessing(true);
+                bool changed = true;
+                int heldSeconds = 0;
                 {
                     const juce::ScopedLock sl(engineLock);
-                    engine->setMaxDelayTime(p->getIntValue());
+                    changed = engine->setMaxDelayTime(p->getIntValue());
+                    heldSeconds = engine->getMaxDelayTime();
                 }
                 suspendProcessing(false);
+                // Without memory for the longer rings the engine keeps the
+                // maximum it had; the parameter shows what is in force.
+                if (!changed)
+                    getParameterManager().setIntValue(kMaxDelayTime, heldSeconds);
                 break;
             }
             case kRealtimeQuality:
@@ -970,8 +977,10 @@ std::unique_ptr<Preset> Tavinor::createEditionStatePreset()
     return preset;
 }
 
-void Tavinor::applyEditionState(const Preset& preset)
+void Tavinor::applyStoredEntries(const Preset& preset, const juce::SparseSet<int>& ids, int firstLegacyId, int firstId)
 {
+    // Old states stored the four retrigger settings under legacy ids.
+    constexpr int kLegacyCount = 4;
     auto& pm = getParameterManager();
     for (int i = 0; i < preset.getNumEntries(); ++i)
     {
@@ -979,11 +988,17 @@ void Tavinor::applyEditionState(const Preset& preset)
         if (entry == nullptr)
             continue;
         int id = entry->id;
-        if (id >= kFirstLegacyEditionId && id < kFirstLegacyEditionId + 4)
-            id = kMod1RetriggerChannel + (id - kFirstLegacyEditionId);
-        if (editionStateIds.contains(id))
+        if (id >= firstLegacyId && id < firstLegacyId + kLegacyCount)
+            id = firstId + (id - firstLegacyId);
+        if (ids.contains(id))
             pm.setText(id, entry->text);
     }
+}
+
+void Tavinor::applyEditionState(const Preset& preset)
+{
+    auto& pm = getParameterManager();
+    applyStoredEntries(preset, editionStateIds, kFirstLegacyEditionId, kMod1RetriggerChannel);
     // States written before qualities were stored get the best one.
     if (preset.getVersion().isEmpty())
     {
@@ -1001,18 +1016,7 @@ std::unique_ptr<Preset> Tavinor::createDefaultSettingsPreset()
 
 void Tavinor::applyDefaultSettings(const Preset& preset)
 {
-    auto& pm = getParameterManager();
-    for (int i = 0; i < preset.getNumEntries(); ++i)
-    {
-        const auto* entry = preset.getEntry(i);
-        if (entry == nullptr)
-            continue;
-        int id = entry->id;
-        if (id >= kFirstLegacyDefaultsId && id < kFirstLegacyDefaultsId + 4)
-            id = kDefaultMod1RetriggerChannel + (id - kFirstLegacyDefaultsId);
-        if (defaultSettingsIds.contains(id))
-            pm.setText(id, entry->text);
-    }
+    applyStoredEntries(preset, defaultSettingsIds, kFirstLegacyDefaultsId, kDefaultMod1RetriggerChannel);
 }
 
 void Tavinor::readSettings(const juce::XmlElement& root)

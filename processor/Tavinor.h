@@ -170,6 +170,7 @@ public:
     void restorePluginState(const juce::XmlElement* element) override;
 
     std::unique_ptr<Preset> createEditionStatePreset();
+    void applyStoredEntries(const Preset& preset, const juce::SparseSet<int>& ids, int firstLegacyId, int firstId);
     void applyEditionState(const Preset& preset);
     std::unique_ptr<Preset> createDefaultSettingsPreset();
     void applyDefaultSettings(const Preset& preset);
