@@ -628,202 +628,23 @@ int countTaps(double phase0, double step, double limit, int most)
     return taps;
 }
 
-// sum over j < taps of h(phase0 + j * step) * ring[n - j] for one or two rings,
-// h the kernel interpolated linearly between neighbouring entries, which come
-// as pairs (pairs[2i] = entry i, pairs[2i + 1] = entry i + 1) so a tap takes one
-// aligned load that never spans two cache lines. Phases are computed from j,
-// not accumulated, so no lane waits for the one before; the ring is walked as
-// one contiguous span (the rings hold three copies, so a read never wraps).
+// The accumulation every read shares: sum over j < taps of h_j * ring[n - j]
+// for one or two rings, the caller saying how the weights h_j come about. Two
+// partial sums to a ring keep the additions of a round independent of each
+// other; the ring is walked as one contiguous span (the rings hold three
+// copies, so a read never wraps).
+//
+// weights(j) gives the weights of the taps of one vector from tap j up, the
+// highest tap in lane 0 (matching ring[n - j - width + 1] .. ring[n - j] in
+// memory). It is called for j = 0, width, 2 * width .. in turn, each once, so
+// it may carry its own state from one call to the next. weight(j) gives tap j
+// alone, for the taps left over.
 #if defined(__SSE2__) && defined(__x86_64__)
-template <bool twoRings>
-inline void interpolatedSums(const double* pairs, const double* ringA, const double* ringB, int n, double phase0,
-                             double step, int taps, double& sumA, double& sumB)
+template <bool twoRings, typename Weights, typename Weight>
+inline void accumulateSse2(const double* ringA, const double* ringB, int n, int taps, Weights&& weights,
+                           Weight&& weight, double& sumA, double& sumB)
 {
-    const __m128d vStep = _mm_set1_pd(step);
-    const __m128d vPhase0 = _mm_set1_pd(phase0);
-    const __m128d two = _mm_set1_pd(2.0);
-    const __m128d four = _mm_set1_pd(4.0);
-    // Lane 0 holds tap j + 1 and lane 1 tap j, matching ring[n - j - 1], ring[n - j] in memory.
-    __m128d jPair = _mm_set_pd(0.0, 1.0);
     __m128d a0 = _mm_setzero_pd(), a1 = _mm_setzero_pd(), b0 = _mm_setzero_pd(), b1 = _mm_setzero_pd();
-
-    auto weights = [&](__m128d js) {
-        const __m128d phase = _mm_add_pd(vPhase0, _mm_mul_pd(js, vStep));
-        const __m128i whole = _mm_cvttpd_epi32(phase);
-        const __m128d t = _mm_sub_pd(phase, _mm_cvtepi32_pd(whole));
-        const long long both = _mm_cvtsi128_si64(whole);
-        const __m128d p0 = _mm_loadu_pd(pairs + 2 * (int) both);
-        const __m128d p1 = _mm_loadu_pd(pairs + 2 * (int) (both >> 32));
-        const __m128d lo = _mm_unpacklo_pd(p0, p1);
-        const __m128d hi = _mm_unpackhi_pd(p0, p1);
-        return _mm_add_pd(lo, _mm_mul_pd(_mm_sub_pd(hi, lo), t));
-    };
-
-    int j = 0;
-    for (; j + 4 <= taps; j += 4)
-    {
-        const __m128d h0 = weights(jPair);
-        const __m128d h1 = weights(_mm_add_pd(jPair, two));
-        jPair = _mm_add_pd(jPair, four);
-        a0 = _mm_add_pd(a0, _mm_mul_pd(h0, _mm_loadu_pd(ringA + n - j - 1)));
-        a1 = _mm_add_pd(a1, _mm_mul_pd(h1, _mm_loadu_pd(ringA + n - j - 3)));
-        if constexpr (twoRings)
-        {
-            b0 = _mm_add_pd(b0, _mm_mul_pd(h0, _mm_loadu_pd(ringB + n - j - 1)));
-            b1 = _mm_add_pd(b1, _mm_mul_pd(h1, _mm_loadu_pd(ringB + n - j - 3)));
-        }
-    }
-    if (j + 2 <= taps)
-    {
-        const __m128d h0 = weights(jPair);
-        a0 = _mm_add_pd(a0, _mm_mul_pd(h0, _mm_loadu_pd(ringA + n - j - 1)));
-        if constexpr (twoRings)
-            b0 = _mm_add_pd(b0, _mm_mul_pd(h0, _mm_loadu_pd(ringB + n - j - 1)));
-        j += 2;
-    }
-    a0 = _mm_add_pd(a0, a1);
-    b0 = _mm_add_pd(b0, b1);
-    double a = _mm_cvtsd_f64(a0) + _mm_cvtsd_f64(_mm_unpackhi_pd(a0, a0));
-    double b = _mm_cvtsd_f64(b0) + _mm_cvtsd_f64(_mm_unpackhi_pd(b0, b0));
-    if (j < taps)
-    {
-        const double phase = phase0 + (double) j * step;
-        const int i = (int) phase;
-        const double h = pairs[2 * i] + (pairs[2 * i + 1] - pairs[2 * i]) * (phase - i);
-        a += h * ringA[n - j];
-        if constexpr (twoRings)
-            b += h * ringB[n - j];
-    }
-    sumA = a;
-    sumB = b;
-}
-
-#if defined(TAVINOR_READ_AVX2)
-// The same with four taps to a vector, for processors with AVX2 and FMA
-// (chosen at run time; the build itself assumes only SSE2). Each lane advances
-// its phase by eight steps at a time and the products are fused with their
-// sums, which changes the result only by rounding; the tap count is the same.
-template <bool twoRings>
-__attribute__((target("avx2,fma"))) void interpolatedSumsAvx2(const double* pairs, const double* ringA,
-                                                              const double* ringB, int n, double phase0,
-                                                              double step, int taps, double& sumA, double& sumB)
-{
-    // Lanes 0..3 hold taps j + 3 .. j, matching ring[n - j - 3] .. ring[n - j] in memory.
-    const __m256d js = _mm256_set_pd(0.0, 1.0, 2.0, 3.0);
-    const __m256d vStep = _mm256_set1_pd(step);
-    const __m256d vPhase0 = _mm256_set1_pd(phase0);
-    __m256d phaseA = _mm256_add_pd(vPhase0, _mm256_mul_pd(js, vStep));
-    __m256d phaseB = _mm256_add_pd(vPhase0, _mm256_mul_pd(_mm256_add_pd(js, _mm256_set1_pd(4.0)), vStep));
-    const __m256d advance = _mm256_set1_pd(8.0 * step);
-    __m256d a0 = _mm256_setzero_pd(), a1 = _mm256_setzero_pd(), b0 = _mm256_setzero_pd(), b1 = _mm256_setzero_pd();
-
-    auto weights = [&](__m256d phase) __attribute__((target("avx2,fma"))) {
-        const __m128i whole = _mm256_cvttpd_epi32(phase);
-        const __m256d t = _mm256_sub_pd(phase, _mm256_cvtepi32_pd(whole));
-        const long long first = _mm_cvtsi128_si64(whole);
-        const long long second = _mm_extract_epi64(whole, 1);
-        const __m128d p0 = _mm_loadu_pd(pairs + 2 * (int) first);
-        const __m128d p1 = _mm_loadu_pd(pairs + 2 * (int) (first >> 32));
-        const __m128d p2 = _mm_loadu_pd(pairs + 2 * (int) second);
-        const __m128d p3 = _mm_loadu_pd(pairs + 2 * (int) (second >> 32));
-        const __m256d p02 = _mm256_insertf128_pd(_mm256_castpd128_pd256(p0), p2, 1);
-        const __m256d p13 = _mm256_insertf128_pd(_mm256_castpd128_pd256(p1), p3, 1);
-        const __m256d lo = _mm256_unpacklo_pd(p02, p13);
-        const __m256d hi = _mm256_unpackhi_pd(p02, p13);
-        return _mm256_fmadd_pd(_mm256_sub_pd(hi, lo), t, lo);
-    };
-
-    int j = 0;
-    for (; j + 8 <= taps; j += 8)
-    {
-        const __m256d h0 = weights(phaseA);
-        const __m256d h1 = weights(phaseB);
-        phaseA = _mm256_add_pd(phaseA, advance);
-        phaseB = _mm256_add_pd(phaseB, advance);
-        a0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringA + n - j - 3), a0);
-        a1 = _mm256_fmadd_pd(h1, _mm256_loadu_pd(ringA + n - j - 7), a1);
-        if constexpr (twoRings)
-        {
-            b0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringB + n - j - 3), b0);
-            b1 = _mm256_fmadd_pd(h1, _mm256_loadu_pd(ringB + n - j - 7), b1);
-        }
-    }
-    if (j + 4 <= taps)
-    {
-        const __m256d h0 = weights(phaseA);
-        a0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringA + n - j - 3), a0);
-        if constexpr (twoRings)
-            b0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringB + n - j - 3), b0);
-        j += 4;
-    }
-    a0 = _mm256_add_pd(a0, a1);
-    b0 = _mm256_add_pd(b0, b1);
-    const __m128d a2 = _mm_add_pd(_mm256_castpd256_pd128(a0), _mm256_extractf128_pd(a0, 1));
-    const __m128d b2 = _mm_add_pd(_mm256_castpd256_pd128(b0), _mm256_extractf128_pd(b0, 1));
-    double a = _mm_cvtsd_f64(a2) + _mm_cvtsd_f64(_mm_unpackhi_pd(a2, a2));
-    double b = _mm_cvtsd_f64(b2) + _mm_cvtsd_f64(_mm_unpackhi_pd(b2, b2));
-    for (; j < taps; ++j)
-    {
-        const double phase = phase0 + (double) j * step;
-        const int i = (int) phase;
-        const double h = pairs[2 * i] + (pairs[2 * i + 1] - pairs[2 * i]) * (phase - i);
-        a += h * ringA[n - j];
-        if constexpr (twoRings)
-            b += h * ringB[n - j];
-    }
-    sumA = a;
-    sumB = b;
-}
-#endif
-#else
-template <bool twoRings>
-inline void interpolatedSums(const double* pairs, const double* ringA, const double* ringB, int n, double phase0,
-                             double step, int taps, double& sumA, double& sumB)
-{
-    // Four partial sums keep the additions independent of each other.
-    double a[4] {}, b[4] {};
-    auto weight = [&](int j) {
-        const double phase = phase0 + (double) j * step;
-        const int i = (int) phase;
-        return pairs[2 * i] + (pairs[2 * i + 1] - pairs[2 * i]) * (phase - i);
-    };
-    int j = 0;
-    for (; j + 4 <= taps; j += 4)
-        for (int lane = 0; lane < 4; ++lane)
-        {
-            const double h = weight(j + lane);
-            a[lane] += h * ringA[n - j - lane];
-            if constexpr (twoRings)
-                b[lane] += h * ringB[n - j - lane];
-        }
-    for (; j < taps; ++j)
-    {
-        const double h = weight(j);
-        a[0] += h * ringA[n - j];
-        if constexpr (twoRings)
-            b[0] += h * ringB[n - j];
-    }
-    sumA = (a[0] + a[1]) + (a[2] + a[3]);
-    sumB = (b[0] + b[1]) + (b[2] + b[3]);
-}
-#endif
-
-// sum over j < taps of (row[j] + (next[j] - row[j]) * t) * ring[n - j], with
-// row and next given in reverse tap order ending at tap 0 (row[-j] is tap j):
-// the kernel at the read's own spacing, interpolated between two neighbouring
-// phases, against the ring.
-#if defined(__SSE2__) && defined(__x86_64__)
-template <bool twoRings>
-inline void spacedSums(const double* row, const double* next, double t, const double* ringA, const double* ringB,
-                       int n, int taps, double& sumA, double& sumB)
-{
-    const __m128d vt = _mm_set1_pd(t);
-    __m128d a0 = _mm_setzero_pd(), a1 = _mm_setzero_pd(), b0 = _mm_setzero_pd(), b1 = _mm_setzero_pd();
-    auto weights = [&](int j) {
-        const __m128d lo = _mm_loadu_pd(row - j - 1);
-        const __m128d hi = _mm_loadu_pd(next - j - 1);
-        return _mm_add_pd(lo, _mm_mul_pd(_mm_sub_pd(hi, lo), vt));
-    };
     int j = 0;
     for (; j + 4 <= taps; j += 4)
     {
@@ -851,7 +672,7 @@ inline void spacedSums(const double* row, const double* next, double t, const do
     double b = _mm_cvtsd_f64(b0) + _mm_cvtsd_f64(_mm_unpackhi_pd(b0, b0));
     if (j < taps)
     {
-        const double h = row[-j] + (next[-j] - row[-j]) * t;
+        const double h = weight(j);
         a += h * ringA[n - j];
         if constexpr (twoRings)
             b += h * ringB[n - j];
@@ -859,49 +680,17 @@ inline void spacedSums(const double* row, const double* next, double t, const do
     sumA = a;
     sumB = b;
 }
-#else
-template <bool twoRings>
-inline void spacedSums(const double* row, const double* next, double t, const double* ringA, const double* ringB,
-                       int n, int taps, double& sumA, double& sumB)
-{
-    double a[4] {}, b[4] {};
-    int j = 0;
-    for (; j + 4 <= taps; j += 4)
-        for (int lane = 0; lane < 4; ++lane)
-        {
-            const int k = j + lane;
-            const double h = row[-k] + (next[-k] - row[-k]) * t;
-            a[lane] += h * ringA[n - k];
-            if constexpr (twoRings)
-                b[lane] += h * ringB[n - k];
-        }
-    for (; j < taps; ++j)
-    {
-        const double h = row[-j] + (next[-j] - row[-j]) * t;
-        a[0] += h * ringA[n - j];
-        if constexpr (twoRings)
-            b[0] += h * ringB[n - j];
-    }
-    sumA = (a[0] + a[1]) + (a[2] + a[3]);
-    sumB = (b[0] + b[1]) + (b[2] + b[3]);
-}
-#endif
 
 #if defined(TAVINOR_READ_AVX2)
-// The same with four taps to a vector and fused products, for processors with
-// AVX2 and FMA.
-template <bool twoRings>
-__attribute__((target("avx2,fma"))) void spacedSumsAvx2(const double* row, const double* next, double t,
-                                                        const double* ringA, const double* ringB, int n, int taps,
-                                                        double& sumA, double& sumB)
+// The same with four taps to a vector and the products fused with their sums,
+// for processors with AVX2 and FMA (chosen at run time; the build itself
+// assumes only SSE2). The callables given must carry the same target.
+template <bool twoRings, typename Weights, typename Weight>
+__attribute__((target("avx2,fma"))) inline void accumulateAvx2(const double* ringA, const double* ringB, int n,
+                                                               int taps, Weights&& weights, Weight&& weight,
+                                                               double& sumA, double& sumB)
 {
-    const __m256d vt = _mm256_set1_pd(t);
     __m256d a0 = _mm256_setzero_pd(), a1 = _mm256_setzero_pd(), b0 = _mm256_setzero_pd(), b1 = _mm256_setzero_pd();
-    auto weights = [&](int j) __attribute__((target("avx2,fma"))) {
-        const __m256d lo = _mm256_loadu_pd(row - j - 3);
-        const __m256d hi = _mm256_loadu_pd(next - j - 3);
-        return _mm256_fmadd_pd(_mm256_sub_pd(hi, lo), vt, lo);
-    };
     int j = 0;
     for (; j + 8 <= taps; j += 8)
     {
@@ -931,13 +720,183 @@ __attribute__((target("avx2,fma"))) void spacedSumsAvx2(const double* row, const
     double b = _mm_cvtsd_f64(b2) + _mm_cvtsd_f64(_mm_unpackhi_pd(b2, b2));
     for (; j < taps; ++j)
     {
-        const double h = row[-j] + (next[-j] - row[-j]) * t;
+        const double h = weight(j);
         a += h * ringA[n - j];
         if constexpr (twoRings)
             b += h * ringB[n - j];
     }
     sumA = a;
     sumB = b;
+}
+#endif
+#else
+// Without vectors: four partial sums keep the additions independent of each
+// other.
+template <bool twoRings, typename Weight>
+inline void accumulatePlain(const double* ringA, const double* ringB, int n, int taps, Weight&& weight, double& sumA,
+                            double& sumB)
+{
+    double a[4] {}, b[4] {};
+    int j = 0;
+    for (; j + 4 <= taps; j += 4)
+        for (int lane = 0; lane < 4; ++lane)
+        {
+            const double h = weight(j + lane);
+            a[lane] += h * ringA[n - j - lane];
+            if constexpr (twoRings)
+                b[lane] += h * ringB[n - j - lane];
+        }
+    for (; j < taps; ++j)
+    {
+        const double h = weight(j);
+        a[0] += h * ringA[n - j];
+        if constexpr (twoRings)
+            b[0] += h * ringB[n - j];
+    }
+    sumA = (a[0] + a[1]) + (a[2] + a[3]);
+    sumB = (b[0] + b[1]) + (b[2] + b[3]);
+}
+#endif
+
+// sum over j < taps of h(phase0 + j * step) * ring[n - j] for one or two rings,
+// h the kernel interpolated linearly between neighbouring entries, which come
+// as pairs (pairs[2i] = entry i, pairs[2i + 1] = entry i + 1) so a tap takes one
+// aligned load that never spans two cache lines. Phases are computed from j,
+// not accumulated, so no lane waits for the one before.
+#if defined(__SSE2__) && defined(__x86_64__)
+template <bool twoRings>
+inline void interpolatedSums(const double* pairs, const double* ringA, const double* ringB, int n, double phase0,
+                             double step, int taps, double& sumA, double& sumB)
+{
+    const __m128d vStep = _mm_set1_pd(step);
+    const __m128d vPhase0 = _mm_set1_pd(phase0);
+    const __m128d two = _mm_set1_pd(2.0);
+    // Lane 0 holds tap j + 1 and lane 1 tap j; the pairs come in turn, so the
+    // tap numbers move on by two at every call.
+    __m128d jPair = _mm_set_pd(0.0, 1.0);
+    auto weights = [&](int) {
+        const __m128d phase = _mm_add_pd(vPhase0, _mm_mul_pd(jPair, vStep));
+        jPair = _mm_add_pd(jPair, two);
+        const __m128i whole = _mm_cvttpd_epi32(phase);
+        const __m128d t = _mm_sub_pd(phase, _mm_cvtepi32_pd(whole));
+        const long long both = _mm_cvtsi128_si64(whole);
+        const __m128d p0 = _mm_loadu_pd(pairs + 2 * (int) both);
+        const __m128d p1 = _mm_loadu_pd(pairs + 2 * (int) (both >> 32));
+        const __m128d lo = _mm_unpacklo_pd(p0, p1);
+        const __m128d hi = _mm_unpackhi_pd(p0, p1);
+        return _mm_add_pd(lo, _mm_mul_pd(_mm_sub_pd(hi, lo), t));
+    };
+    auto weight = [&](int j) {
+        const double phase = phase0 + (double) j * step;
+        const int i = (int) phase;
+        return pairs[2 * i] + (pairs[2 * i + 1] - pairs[2 * i]) * (phase - i);
+    };
+    accumulateSse2<twoRings>(ringA, ringB, n, taps, weights, weight, sumA, sumB);
+}
+
+#if defined(TAVINOR_READ_AVX2)
+// The same four taps to a vector. Each lane advances its phase by eight steps
+// at a time and the products are fused with their sums, which changes the
+// result only by rounding; the tap count is the same.
+template <bool twoRings>
+__attribute__((target("avx2,fma"))) void interpolatedSumsAvx2(const double* pairs, const double* ringA,
+                                                              const double* ringB, int n, double phase0,
+                                                              double step, int taps, double& sumA, double& sumB)
+{
+    // Lanes 0..3 hold taps j + 3 .. j. A round of eight taps takes phaseA for
+    // its first four and phaseB for the rest; each call uses the one due,
+    // advances it by a round and hands the other on to the next call.
+    const __m256d js = _mm256_set_pd(0.0, 1.0, 2.0, 3.0);
+    const __m256d vStep = _mm256_set1_pd(step);
+    const __m256d vPhase0 = _mm256_set1_pd(phase0);
+    __m256d phaseA = _mm256_add_pd(vPhase0, _mm256_mul_pd(js, vStep));
+    __m256d phaseB = _mm256_add_pd(vPhase0, _mm256_mul_pd(_mm256_add_pd(js, _mm256_set1_pd(4.0)), vStep));
+    const __m256d advance = _mm256_set1_pd(8.0 * step);
+
+    auto weights = [&](int) __attribute__((target("avx2,fma"))) {
+        const __m256d phase = phaseA;
+        phaseA = phaseB;
+        phaseB = _mm256_add_pd(phase, advance);
+        const __m128i whole = _mm256_cvttpd_epi32(phase);
+        const __m256d t = _mm256_sub_pd(phase, _mm256_cvtepi32_pd(whole));
+        const long long first = _mm_cvtsi128_si64(whole);
+        const long long second = _mm_extract_epi64(whole, 1);
+        const __m128d p0 = _mm_loadu_pd(pairs + 2 * (int) first);
+        const __m128d p1 = _mm_loadu_pd(pairs + 2 * (int) (first >> 32));
+        const __m128d p2 = _mm_loadu_pd(pairs + 2 * (int) second);
+        const __m128d p3 = _mm_loadu_pd(pairs + 2 * (int) (second >> 32));
+        const __m256d p02 = _mm256_insertf128_pd(_mm256_castpd128_pd256(p0), p2, 1);
+        const __m256d p13 = _mm256_insertf128_pd(_mm256_castpd128_pd256(p1), p3, 1);
+        const __m256d lo = _mm256_unpacklo_pd(p02, p13);
+        const __m256d hi = _mm256_unpackhi_pd(p02, p13);
+        return _mm256_fmadd_pd(_mm256_sub_pd(hi, lo), t, lo);
+    };
+    auto weight = [&](int j) __attribute__((target("avx2,fma"))) {
+        const double phase = phase0 + (double) j * step;
+        const int i = (int) phase;
+        return pairs[2 * i] + (pairs[2 * i + 1] - pairs[2 * i]) * (phase - i);
+    };
+    accumulateAvx2<twoRings>(ringA, ringB, n, taps, weights, weight, sumA, sumB);
+}
+#endif
+#else
+template <bool twoRings>
+inline void interpolatedSums(const double* pairs, const double* ringA, const double* ringB, int n, double phase0,
+                             double step, int taps, double& sumA, double& sumB)
+{
+    auto weight = [&](int j) {
+        const double phase = phase0 + (double) j * step;
+        const int i = (int) phase;
+        return pairs[2 * i] + (pairs[2 * i + 1] - pairs[2 * i]) * (phase - i);
+    };
+    accumulatePlain<twoRings>(ringA, ringB, n, taps, weight, sumA, sumB);
+}
+#endif
+
+// sum over j < taps of (row[j] + (next[j] - row[j]) * t) * ring[n - j], with
+// row and next given in reverse tap order ending at tap 0 (row[-j] is tap j):
+// the kernel at the read's own spacing, interpolated between two neighbouring
+// phases, against the ring.
+#if defined(__SSE2__) && defined(__x86_64__)
+template <bool twoRings>
+inline void spacedSums(const double* row, const double* next, double t, const double* ringA, const double* ringB,
+                       int n, int taps, double& sumA, double& sumB)
+{
+    const __m128d vt = _mm_set1_pd(t);
+    auto weights = [&](int j) {
+        const __m128d lo = _mm_loadu_pd(row - j - 1);
+        const __m128d hi = _mm_loadu_pd(next - j - 1);
+        return _mm_add_pd(lo, _mm_mul_pd(_mm_sub_pd(hi, lo), vt));
+    };
+    auto weight = [&](int j) { return row[-j] + (next[-j] - row[-j]) * t; };
+    accumulateSse2<twoRings>(ringA, ringB, n, taps, weights, weight, sumA, sumB);
+}
+
+#if defined(TAVINOR_READ_AVX2)
+// The same with four taps to a vector and fused products, for processors with
+// AVX2 and FMA.
+template <bool twoRings>
+__attribute__((target("avx2,fma"))) void spacedSumsAvx2(const double* row, const double* next, double t,
+                                                        const double* ringA, const double* ringB, int n, int taps,
+                                                        double& sumA, double& sumB)
+{
+    const __m256d vt = _mm256_set1_pd(t);
+    auto weights = [&](int j) __attribute__((target("avx2,fma"))) {
+        const __m256d lo = _mm256_loadu_pd(row - j - 3);
+        const __m256d hi = _mm256_loadu_pd(next - j - 3);
+        return _mm256_fmadd_pd(_mm256_sub_pd(hi, lo), vt, lo);
+    };
+    auto weight = [&](int j) __attribute__((target("avx2,fma"))) { return row[-j] + (next[-j] - row[-j]) * t; };
+    accumulateAvx2<twoRings>(ringA, ringB, n, taps, weights, weight, sumA, sumB);
+}
+#endif
+#else
+template <bool twoRings>
+inline void spacedSums(const double* row, const double* next, double t, const double* ringA, const double* ringB,
+                       int n, int taps, double& sumA, double& sumB)
+{
+    auto weight = [&](int j) { return row[-j] + (next[-j] - row[-j]) * t; };
+    accumulatePlain<twoRings>(ringA, ringB, n, taps, weight, sumA, sumB);
 }
 #endif
 
