@@ -114,10 +114,86 @@ std::string checkText(PluginInstance& plugin, VstInt32 opcode, int index, size_t
     return {};
 }
 
+// The same from a random sequence of its own, started at seed.
+std::string processNoise(PluginInstance& plugin, uint32_t seed, int64_t numSamples, int block)
+{
+    std::mt19937 random(seed);
+    return processNoise(plugin, random, numSamples, block);
+}
+
+// The first reason in reasons; empty when there is none.
+std::string firstReason(const std::vector<std::string>& reasons)
+{
+    for (const auto& r : reasons)
+        if (! r.empty())
+            return r;
+    return {};
+}
+
 std::unique_ptr<PluginInstance> makeInstance(PluginLibrary& library, std::string& error)
 {
     return PluginInstance::create(library, error);
 }
+
+void startAudio(PluginInstance& plugin, double rate, int block)
+{
+    plugin.prepare(rate, block);
+    plugin.resume();
+}
+
+// A new instance prepared for rate and block and resumed, as a host starts
+// one; none, with the reason in error, when it cannot be made.
+std::unique_ptr<PluginInstance> makeRunningInstance(PluginLibrary& library, double rate, int block,
+                                                    std::string& error)
+{
+    auto plugin = makeInstance(library, error);
+    if (plugin != nullptr)
+        startAudio(*plugin, rate, block);
+    return plugin;
+}
+
+// Makes an instance running at rate and block and processes numSamples of
+// noise from seed through it: the reason it failed, or empty.
+std::string runNewInstance(PluginLibrary& library, double rate, int block, uint32_t seed, int64_t numSamples)
+{
+    std::string error;
+    auto plugin = makeRunningInstance(library, rate, block, error);
+    if (plugin == nullptr)
+        return error;
+    return processNoise(*plugin, seed, numSamples, block);
+}
+
+// Noise processed in blocks of 256 on a thread of its own, as a host's audio
+// thread does, from construction until stop() (or destruction), or until an
+// output is not finite.
+class AudioThread
+{
+public:
+    AudioThread(PluginInstance& plugin, uint32_t seed)
+        : thread([this, &plugin, seed] {
+              std::mt19937 random(seed);
+              while (running && reason.empty())
+                  reason = processNoise(plugin, random, 256, 256);
+          })
+    {
+    }
+
+    ~AudioThread() { stop(); }
+
+    // Waits for the block under way; the reason the audio failed, or empty.
+    std::string stop()
+    {
+        running = false;
+        if (thread.joinable())
+            thread.join();
+        return reason;
+    }
+
+private:
+    std::atomic<bool> running { true };
+    std::string reason;
+    std::thread thread;
+};
 } // namespace
 
 Validator::Validator(PluginLibrary& lib, std::ostream& output, Options opts)
@@ -251,8 +327,7 @@ std::string Validator::checkOpenClose()
             return error;
         if (i % 2 == 1)
         {
-            plugin->prepare(44100.0, 256);
-            plugin->resume();
+            startAudio(*plugin, 44100.0, 256);
             const std::string reason = processNoise(*plugin, random, 1024, 256);
             if (! reason.empty())
                 return reason;
@@ -269,11 +344,9 @@ std::string Validator::checkSeveralInstances()
     for (int i = 0; i < kInstances; ++i)
     {
         std::string error;
-        auto plugin = makeInstance(library, error);
+        auto plugin = makeRunningInstance(library, 48000.0, 512, error);
         if (plugin == nullptr)
             return error;
-        plugin->prepare(48000.0, 512);
-        plugin->resume();
         plugins.push_back(std::move(plugin));
     }
 
@@ -281,14 +354,12 @@ std::string Validator::checkSeveralInstances()
     std::vector<std::thread> threads;
     for (int i = 0; i < kInstances; ++i)
         threads.emplace_back([&, i] {
-            std::mt19937 random(options.seed + uint32_t(i));
-            reasons[size_t(i)] = processNoise(*plugins[size_t(i)], random, 48000, 512);
+            reasons[size_t(i)] = processNoise(*plugins[size_t(i)], options.seed + uint32_t(i), 48000, 512);
         });
     for (auto& t : threads)
         t.join();
-    for (const auto& r : reasons)
-        if (! r.empty())
-            return r;
+    if (const std::string reason = firstReason(reasons); ! reason.empty())
+        return reason;
 
     // Closed out of creation order.
     plugins[1].reset();
@@ -302,26 +373,11 @@ std::string Validator::checkSeveralInstances()
     for (int i = 0; i < kInstances; ++i)
         threads.emplace_back([&, i] {
             for (int round = 0; round < 3 && reasons[size_t(i)].empty(); ++round)
-            {
-                std::string error;
-                auto plugin = makeInstance(library, error);
-                if (plugin == nullptr)
-                {
-                    reasons[size_t(i)] = error;
-                    return;
-                }
-                plugin->prepare(44100.0, 256);
-                plugin->resume();
-                std::mt19937 random(options.seed + uint32_t(i));
-                reasons[size_t(i)] = processNoise(*plugin, random, 4096, 256);
-            }
+                reasons[size_t(i)] = runNewInstance(library, 44100.0, 256, options.seed + uint32_t(i), 4096);
         });
     for (auto& t : threads)
         t.join();
-    for (const auto& r : reasons)
-        if (! r.empty())
-            return r;
-    return {};
+    return firstReason(reasons);
 }
 
 std::string Validator::checkSampleRate(double rate)
@@ -334,8 +390,7 @@ std::string Validator::checkSampleRate(double rate)
     for (const int block : { 1, 64, 512, 8192 })
     {
         plugin->suspend();
-        plugin->prepare(rate, block);
-        plugin->resume();
+        startAudio(*plugin, rate, block);
         const int64_t length = std::max<int64_t>(int64_t(block) * 4, int64_t(rate * (options.quick ? 0.02 : 0.05)));
         const std::string reason = processNoise(*plugin, random, length, block);
         if (! reason.empty())
@@ -352,21 +407,17 @@ std::string Validator::checkLargerBlocks()
     // What the same input gives in announced blocks, for comparison.
     double referenceEnergy = 0.0;
     {
-        auto plugin = makeInstance(library, error);
+        auto plugin = makeRunningInstance(library, 44100.0, 8192, error);
         if (plugin == nullptr)
             return error;
-        plugin->prepare(44100.0, 8192);
-        plugin->resume();
         const std::string reason = processNoise(*plugin, random, 3 * 8192, 8192, &referenceEnergy);
         if (! reason.empty())
             return reason;
     }
 
-    auto plugin = makeInstance(library, error);
+    auto plugin = makeRunningInstance(library, 44100.0, 64, error);
     if (plugin == nullptr)
         return error;
-    plugin->prepare(44100.0, 64);
-    plugin->resume();
     double energy = 0.0;
     for (const int block : { 65, 512, 8192, 100000 })
     {
@@ -401,20 +452,12 @@ std::string Validator::checkParameterTexts()
 std::string Validator::checkParametersUnderLoad()
 {
     std::string error;
-    auto plugin = makeInstance(library, error);
+    auto plugin = makeRunningInstance(library, 44100.0, 256, error);
     if (plugin == nullptr)
         return error;
-    plugin->prepare(44100.0, 256);
-    plugin->resume();
     const int numParams = plugin->getEffect()->numParams;
 
-    std::atomic<bool> running { true };
-    std::string audioReason;
-    std::thread audio([&] {
-        std::mt19937 random(options.seed);
-        while (running && audioReason.empty())
-            audioReason = processNoise(*plugin, random, 256, 256);
-    });
+    AudioThread audio(*plugin, options.seed);
 
     const int iterations = options.quick ? 500 : 3000;
     const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -447,10 +490,7 @@ std::string Validator::checkParametersUnderLoad()
     std::thread second(hammer, options.seed + 2, false);
     first.join();
     second.join();
-    running = false;
-    audio.join();
-
-    if (! audioReason.empty())
+    if (const std::string audioReason = audio.stop(); ! audioReason.empty())
         return audioReason;
     for (int i = 0; i < numParams; ++i)
     {
@@ -462,8 +502,7 @@ std::string Validator::checkParametersUnderLoad()
             return reason.str();
         }
     }
-    std::mt19937 random(options.seed);
-    return processNoise(*plugin, random, 44100, 256);
+    return processNoise(*plugin, options.seed, 44100, 256);
 }
 
 std::string Validator::checkPrograms()
@@ -493,12 +532,10 @@ std::string Validator::checkPrograms()
 std::string Validator::checkMidiEvents()
 {
     std::string error;
-    auto plugin = makeInstance(library, error);
+    constexpr int kBlock = 512;
+    auto plugin = makeRunningInstance(library, 44100.0, kBlock, error);
     if (plugin == nullptr)
         return error;
-    constexpr int kBlock = 512;
-    plugin->prepare(44100.0, kBlock);
-    plugin->resume();
     StereoBuffers buffers(kBlock);
     std::vector<PluginInstance::MidiEvent> events;
     for (const int64_t offset : { int64_t(0), int64_t(1), int64_t(kBlock / 2), int64_t(kBlock - 1), int64_t(kBlock),
@@ -534,12 +571,10 @@ std::string Validator::checkMidiEvents()
 std::string Validator::checkNonFiniteInput()
 {
     std::string error;
-    auto plugin = makeInstance(library, error);
+    constexpr int kBlock = 256;
+    auto plugin = makeRunningInstance(library, 44100.0, kBlock, error);
     if (plugin == nullptr)
         return error;
-    constexpr int kBlock = 256;
-    plugin->prepare(44100.0, kBlock);
-    plugin->resume();
     std::mt19937 random(options.seed);
     std::string reason = processNoise(*plugin, random, 4410, kBlock);
     if (! reason.empty())
@@ -612,11 +647,9 @@ std::string Validator::checkChunkRoundTrip()
 std::string Validator::checkBrokenChunks()
 {
     std::string error;
-    auto plugin = makeInstance(library, error);
+    auto plugin = makeRunningInstance(library, 44100.0, 512, error);
     if (plugin == nullptr)
         return error;
-    plugin->prepare(44100.0, 512);
-    plugin->resume();
     const auto good = plugin->getChunk();
     std::mt19937 random(options.seed);
 
@@ -655,11 +688,9 @@ std::string Validator::checkBrokenChunks()
 std::string Validator::checkChunkWhileProcessing()
 {
     std::string error;
-    auto plugin = makeInstance(library, error);
+    auto plugin = makeRunningInstance(library, 44100.0, 256, error);
     if (plugin == nullptr)
         return error;
-    plugin->prepare(44100.0, 256);
-    plugin->resume();
 
     std::mt19937 random(options.seed);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
@@ -668,22 +699,14 @@ std::string Validator::checkChunkWhileProcessing()
         plugin->setParameter(i, unit(random));
     const auto second = plugin->getChunk();
 
-    std::atomic<bool> running { true };
-    std::string audioReason;
-    std::thread audio([&] {
-        std::mt19937 audioRandom(options.seed + 7);
-        while (running && audioReason.empty())
-            audioReason = processNoise(*plugin, audioRandom, 256, 256);
-    });
+    AudioThread audio(*plugin, options.seed + 7);
     const int rounds = options.quick ? 10 : 50;
     for (int i = 0; i < rounds; ++i)
     {
         plugin->setChunk(i % 2 == 0 ? first : second);
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    running = false;
-    audio.join();
-    if (! audioReason.empty())
+    if (const std::string audioReason = audio.stop(); ! audioReason.empty())
         return audioReason;
     plugin->setChunk(second);
     if (plugin->getChunk() != second)
@@ -701,15 +724,13 @@ std::string Validator::checkEditor()
         return error;
     if ((plugin->getEffect()->flags & effFlagsHasEditor) == 0)
         return "skip: the plug-in has no editor";
-    plugin->prepare(44100.0, 512);
-    plugin->resume();
+    startAudio(*plugin, 44100.0, 512);
     for (int round = 0; round < 3; ++round)
     {
         EditorWindow window;
         if (! window.open(*plugin, error))
             return error;
-        std::mt19937 random(options.seed);
-        const std::string reason = processNoise(*plugin, random, 4096, 512);
+        const std::string reason = processNoise(*plugin, options.seed, 4096, 512);
         window.run(*plugin, 200);
         if (window.countChildWindows() == 0)
             return "the editor placed no window inside the host's";
@@ -727,11 +748,5 @@ std::string Validator::checkReload()
     std::string error;
     if (! library.load(path, error))
         return error;
-    auto plugin = makeInstance(library, error);
-    if (plugin == nullptr)
-        return error;
-    plugin->prepare(44100.0, 512);
-    plugin->resume();
-    std::mt19937 random(options.seed);
-    return processNoise(*plugin, random, 4096, 512);
+    return runNewInstance(library, 44100.0, 512, options.seed, 4096);
 }
