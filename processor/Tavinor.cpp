@@ -452,7 +452,22 @@ void Tavinor::updateLatency()
         const juce::ScopedLock sl(engineLock);
         latency = engine->getLimiter().getLookAheadSamples();
     }
-    setLatencySamples(latency);
+    latencyPublisher.publish(latency);
+}
+
+void Tavinor::LatencyPublisher::publish(int samples)
+{
+    pending.store(samples);
+    const auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
+    if (messageManager != nullptr && messageManager->currentThreadHasLockedMessageManager())
+    {
+        cancelPendingUpdate();
+        owner.setLatencySamples(samples);
+    }
+    else
+    {
+        triggerAsyncUpdate();
+    }
 }
 
 void Tavinor::selectLine(int line)

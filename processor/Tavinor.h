@@ -256,6 +256,23 @@ private:
     std::array<std::atomic<int>, kNumModulators> retriggerModes;
     std::atomic<bool> limiterOn { false };
 
+    // JUCE keeps the reported latency in a plain int that the host side reads
+    // on the message thread, so it is only ever written there: a change from
+    // another thread (host automation, MIDI) is carried over.
+    class LatencyPublisher : public juce::AsyncUpdater
+    {
+    public:
+        explicit LatencyPublisher(Tavinor& o) : owner(o) {}
+        ~LatencyPublisher() override { cancelPendingUpdate(); }
+        void publish(int samples);
+        void handleAsyncUpdate() override { owner.setLatencySamples(pending.load()); }
+
+    private:
+        Tavinor& owner;
+        std::atomic<int> pending { 0 };
+    };
+    LatencyPublisher latencyPublisher { *this };
+
     // Processing state.
     float* channelPointers[2] = { nullptr, nullptr };
     int pendingSamples = 0;
