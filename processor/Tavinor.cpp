@@ -154,6 +154,11 @@ Tavinor::Tavinor()
                              (int) kPreDelayRightKnob, (int) kFreeze })
             parametersStateIds.removeRange({ base + k, base + k + 1 });
         linePadlocks[(size_t) line].setRange(base, base + kNumTemplateParameters - 1);
+
+        juce::SparseSet<int> lineIds;
+        lineIds.addRange({ base, base + kNumTemplateParameters });
+        linePresets[(size_t) line] = std::make_unique<Preset>();
+        pm.storeToPreset(*linePresets[(size_t) line], lineIds);
     }
     parametersStateIds.addRange({ kMod1First, kSelectedLine });
     editionStateIds.addRange({ kSelectedLine, kDefaultMod1RetriggerChannel });
@@ -162,13 +167,6 @@ Tavinor::Tavinor()
 
     pm.storeToPreset(defaultPreset, parametersStateIds);
     defaultPreset.setName("Default");
-    for (int line = 0; line < kNumLines; ++line)
-    {
-        const int base = getLineParameterBase(line);
-        lineIds[(size_t) line].addRange({ base, base + kNumTemplateParameters });
-        linePresets[(size_t) line] = std::make_unique<Preset>();
-        pm.storeToPreset(*linePresets[(size_t) line], lineIds[(size_t) line]);
-    }
 
     for (int k = kMidSide; k < kNumTemplateParameters; ++k)
         if (auto* templ = pm.getParameter(k))

@@ -239,7 +239,6 @@ private:
     juce::SparseSet<int> editionStateIds;
     juce::SparseSet<int> defaultSettingsIds;
     Preset defaultPreset;
-    std::array<juce::SparseSet<int>, kNumLines> lineIds;
     std::array<std::unique_ptr<Preset>, kNumLines> linePresets;
 
     float currentSampleRate = 44100.0f;
