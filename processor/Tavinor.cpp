@@ -418,19 +418,24 @@ void Tavinor::setNoteLearn(int switchId, bool on)
             getParameterManager().setBoolValue(other, false);
 }
 
+Parameter* Tavinor::getSelectedLineParameterFor(const Parameter* proxy)
+{
+    if (proxy == nullptr || proxy->getId() < 0 || proxy->getId() >= kNumTemplateParameters)
+        return nullptr;
+    return getParameterManager().getParameter(getSelectedLineParameterBase() + proxy->getId());
+}
+
 void Tavinor::parameterChangeGestureBegin(Parameter* p)
 {
-    if (p != nullptr && p->getId() >= 0 && p->getId() < kNumTemplateParameters)
-        if (auto* lineParameter = getParameterManager().getParameter(getSelectedLineParameterBase() + p->getId()))
-            lineParameter->beginChangeGesture();
+    if (auto* lineParameter = getSelectedLineParameterFor(p))
+        lineParameter->beginChangeGesture();
     BasePlugin::parameterChangeGestureBegin(p);
 }
 
 void Tavinor::parameterChangeGestureEnd(Parameter* p)
 {
-    if (p != nullptr && p->getId() >= 0 && p->getId() < kNumTemplateParameters)
-        if (auto* lineParameter = getParameterManager().getParameter(getSelectedLineParameterBase() + p->getId()))
-            lineParameter->endChangeGesture();
+    if (auto* lineParameter = getSelectedLineParameterFor(p))
+        lineParameter->endChangeGesture();
     BasePlugin::parameterChangeGestureEnd(p);
 }
 

@@ -200,6 +200,8 @@ public:
     Clock& getClock(int modulator) { return *clocks[(size_t) modulator]; }
 
 private:
+    // The selected line's parameter behind a proxy; nullptr for any other parameter.
+    Parameter* getSelectedLineParameterFor(const Parameter* proxy);
     void handleLineParameter(Parameter* p, int line, int k);
     void handleGlobalParameter(Parameter* p, int id);
     void updateModulatorRate(int modulator);
