@@ -15,6 +15,21 @@ constexpr double kKnobLogOffset = 6.813902204446729;
 constexpr double kKnobScale = 6.815;
 constexpr double kKnobTimeScale = 1.0983983513728977 / 1000.0;
 
+// Each free time has a knob, two template ids before its milliseconds, that
+// moves along the logarithmic curve; the milliseconds are what the engine uses.
+constexpr int kKnobToTime = 2;
+constexpr int kTimeKnobs[] = { Tavinor::kDelayLeftKnob, Tavinor::kDelayRightKnob,
+                               Tavinor::kPreDelayLeftKnob, Tavinor::kPreDelayRightKnob };
+static_assert(Tavinor::kDelayLeftMs == Tavinor::kDelayLeftKnob + kKnobToTime
+              && Tavinor::kDelayRightMs == Tavinor::kDelayRightKnob + kKnobToTime
+              && Tavinor::kPreDelayLeftMs == Tavinor::kPreDelayLeftKnob + kKnobToTime
+              && Tavinor::kPreDelayRightMs == Tavinor::kPreDelayRightKnob + kKnobToTime);
+
+bool isTimeKnob(int k)
+{
+    return std::find(std::begin(kTimeKnobs), std::end(kTimeKnobs), k) != std::end(kTimeKnobs);
+}
+
 constexpr int kNumRetriggerRecords = 4;
 constexpr int kFallbackBlockSize = 1024;
 constexpr int kNumRateChoices = 11;
@@ -123,13 +138,9 @@ Tavinor::Tavinor()
     engine = std::make_unique<DelayEngine>();
 
     // The knob positions of the proxies follow their millisecond times.
-    const std::pair<int, int> knobPairs[] = {
-        { kDelayLeftKnob, kDelayLeftMs }, { kDelayRightKnob, kDelayRightMs },
-        { kPreDelayLeftKnob, kPreDelayLeftMs }, { kPreDelayRightKnob, kPreDelayRightMs }
-    };
-    for (const auto& pair : knobPairs)
-        if (auto* knob = pm.getParameter(pair.first))
-            knob->setNormalisedValue((float) knobFromTime(pm.getNormalisedValue(pair.second)), false);
+    for (const int k : kTimeKnobs)
+        if (auto* knob = pm.getParameter(k))
+            knob->setNormalisedValue((float) knobFromTime(pm.getNormalisedValue(k + kKnobToTime)), false);
 
     for (int line = 0; line < kNumLines; ++line)
     {
@@ -150,10 +161,15 @@ Tavinor::Tavinor()
     {
         const int base = getLineParameterBase(line);
         parametersStateIds.addRange({ base, base + kNumTemplateParameters });
-        for (const int k : { (int) kDelayLeftKnob, (int) kDelayRightKnob, (int) kPreDelayLeftKnob,
-                             (int) kPreDelayRightKnob, (int) kFreeze })
+        for (const int k : kTimeKnobs)
             parametersStateIds.removeRange({ base + k, base + k + 1 });
+        parametersStateIds.removeRange({ base + kFreeze, base + kFreeze + 1 });
         linePadlocks[(size_t) line].setRange(base, base + kNumTemplateParameters - 1);
+
+        juce::SparseSet<int> lineIds;
+        lineIds.addRange({ base, base + kNumTemplateParameters });
+        linePresets[(size_t) line] = std::make_unique<Preset>();
+        pm.storeToPreset(*linePresets[(size_t) line], lineIds);
     }
     parametersStateIds.addRange({ kMod1First, kSelectedLine });
     editionStateIds.addRange({ kSelectedLine, kDefaultMod1RetriggerChannel });
@@ -162,13 +178,6 @@ Tavinor::Tavinor()
 
     pm.storeToPreset(defaultPreset, parametersStateIds);
     defaultPreset.setName("Default");
-    for (int line = 0; line < kNumLines; ++line)
-    {
-        const int base = getLineParameterBase(line);
-        lineIds[(size_t) line].addRange({ base, base + kNumTemplateParameters });
-        linePresets[(size_t) line] = std::make_unique<Preset>();
-        pm.storeToPreset(*linePresets[(size_t) line], lineIds[(size_t) line]);
-    }
 
     for (int k = kMidSide; k < kNumTemplateParameters; ++k)
         if (auto* templ = pm.getParameter(k))
@@ -301,28 +310,22 @@ void Tavinor::handleLineParameter(Parameter* p, int line, int k)
 
     int partner = -1;
     double partnerValue = 0.0;
-    bool knobMoved = false;
-    switch (k)
+    if (isTimeKnob(k))
     {
-        case kDelayLeftKnob:     partner = kDelayLeftMs;     partnerValue = timeFromKnob(v); knobMoved = true; break;
-        case kDelayRightKnob:    partner = kDelayRightMs;    partnerValue = timeFromKnob(v); knobMoved = true; break;
-        case kDelayLeftMs:       partner = kDelayLeftKnob;   partnerValue = knobFromTime(v); break;
-        case kDelayRightMs:      partner = kDelayRightKnob;  partnerValue = knobFromTime(v); break;
-        case kPreDelayLeftKnob:  partner = kPreDelayLeftMs;  partnerValue = timeFromKnob(v); knobMoved = true; break;
-        case kPreDelayRightKnob: partner = kPreDelayRightMs; partnerValue = timeFromKnob(v); knobMoved = true; break;
-        case kPreDelayLeftMs:    partner = kPreDelayLeftKnob;  partnerValue = knobFromTime(v); break;
-        case kPreDelayRightMs:   partner = kPreDelayRightKnob; partnerValue = knobFromTime(v); break;
-        default: break;
-    }
-    // A knob that already stands where its time puts it (the start-up
-    // broadcast, a pasted line, a host echoing the value back) must not
-    // rewrite the time: the round trip through the curve would move a stored
-    // 375 ms to 374.99997 ms.
-    if (knobMoved && partner >= 0)
-    {
+        partner = k + kKnobToTime;
+        partnerValue = timeFromKnob(v);
+        // A knob that already stands where its time puts it (the start-up
+        // broadcast, a pasted line, a host echoing the value back) must not
+        // rewrite the time: the round trip through the curve would move a
+        // stored 375 ms to 374.99997 ms.
         const double timeNow = pm.getNormalisedValue(getLineParameterBase(line) + partner);
         if ((float) knobFromTime(timeNow) == v)
             partner = -1;
+    }
+    else if (isTimeKnob(k - kKnobToTime))
+    {
+        partner = k - kKnobToTime;
+        partnerValue = knobFromTime(v);
     }
     if (partner >= 0 && ! writingTimePartner)
     {
@@ -415,19 +418,24 @@ void Tavinor::setNoteLearn(int switchId, bool on)
             getParameterManager().setBoolValue(other, false);
 }
 
+Parameter* Tavinor::getSelectedLineParameterFor(const Parameter* proxy)
+{
+    if (proxy == nullptr || proxy->getId() < 0 || proxy->getId() >= kNumTemplateParameters)
+        return nullptr;
+    return getParameterManager().getParameter(getSelectedLineParameterBase() + proxy->getId());
+}
+
 void Tavinor::parameterChangeGestureBegin(Parameter* p)
 {
-    if (p != nullptr && p->getId() >= 0 && p->getId() < kNumTemplateParameters)
-        if (auto* lineParameter = getParameterManager().getParameter(getSelectedLineParameterBase() + p->getId()))
-            lineParameter->beginChangeGesture();
+    if (auto* lineParameter = getSelectedLineParameterFor(p))
+        lineParameter->beginChangeGesture();
     BasePlugin::parameterChangeGestureBegin(p);
 }
 
 void Tavinor::parameterChangeGestureEnd(Parameter* p)
 {
-    if (p != nullptr && p->getId() >= 0 && p->getId() < kNumTemplateParameters)
-        if (auto* lineParameter = getParameterManager().getParameter(getSelectedLineParameterBase() + p->getId()))
-            lineParameter->endChangeGesture();
+    if (auto* lineParameter = getSelectedLineParameterFor(p))
+        lineParameter->endChangeGesture();
     BasePlugin::parameterChangeGestureEnd(p);
 }
 
@@ -531,7 +539,7 @@ juce::String Tavinor::getPluginParameterName(int id)
         switch (k)
         {
             case kDelayLeftMs: case kDelayRightMs: case kPreDelayLeftMs: case kPreDelayRightMs:
-                return getParameterManager().getParameterName(id - 2);
+                return getParameterManager().getParameterName(id - kKnobToTime);
             case kDelayLeftNumerator: case kDelayLeftDenominator:
                 return "Line " + n + " Delay Left Duration";
             case kDelayRightNumerator: case kDelayRightDenominator:
@@ -569,7 +577,7 @@ juce::String Tavinor::getLineParameterText(int line, int k, int id)
         case kResonance: case kTimeModDepth: case kCutoffModDepth: case kTremoloDepth:
             return juce::String(truncated(100.0 * v)) + " %";
         case kDelayLeftKnob: case kDelayRightKnob: case kPreDelayLeftKnob: case kPreDelayRightKnob:
-            return getMillisecondsText(id + 2);
+            return getMillisecondsText(id + kKnobToTime);
         case kDelayLeftMs: case kDelayRightMs: case kPreDelayLeftMs: case kPreDelayRightMs:
             return getMillisecondsText(id);
         case kDelayLeftNumerator: case kDelayRightNumerator:

@@ -200,6 +200,8 @@ public:
     Clock& getClock(int modulator) { return *clocks[(size_t) modulator]; }
 
 private:
+    // The selected line's parameter behind a proxy; nullptr for any other parameter.
+    Parameter* getSelectedLineParameterFor(const Parameter* proxy);
     void handleLineParameter(Parameter* p, int line, int k);
     void handleGlobalParameter(Parameter* p, int id);
     void updateModulatorRate(int modulator);
@@ -239,7 +241,6 @@ private:
     juce::SparseSet<int> editionStateIds;
     juce::SparseSet<int> defaultSettingsIds;
     Preset defaultPreset;
-    std::array<juce::SparseSet<int>, kNumLines> lineIds;
     std::array<std::unique_ptr<Preset>, kNumLines> linePresets;
 
     float currentSampleRate = 44100.0f;

@@ -10,6 +10,28 @@
 
 using namespace TavinorTest;
 
+namespace
+{
+// Two presses of a tap switch, each followed by blocks of 441 samples of
+// silence (10 ms at 44.1 kHz); the processor must be prepared for 441.
+void tapTwice(Tavinor& t, int tapSwitch, int blocksAfterEachTap)
+{
+    auto& pm = t.getParameterManager();
+    juce::AudioBuffer<float> buffer(2, 441);
+    juce::MidiBuffer midi;
+    for (int tapNumber = 0; tapNumber < 2; ++tapNumber)
+    {
+        pm.setBoolValue(tapSwitch, true);
+        pm.setBoolValue(tapSwitch, false);
+        for (int b = 0; b < blocksAfterEachTap; ++b)
+        {
+            buffer.clear();
+            t.processBlock(buffer, midi);
+        }
+    }
+}
+} // namespace
+
 TEST(TavinorDispatch, LinesAreClonedFromTheTemplate)
 {
     auto t = makeProcessor();
@@ -214,18 +236,7 @@ TEST(TavinorDispatch, TapWithJoinedChannelsTapsTheLeftTime)
     t->prepareToPlay(44100.0, 441);
     pm.setBoolValue(Tavinor::kDelayJoin, true);
     const float rightBefore = pm.getValue(1016);
-    juce::AudioBuffer<float> buffer(2, 441);
-    juce::MidiBuffer midi;
-    for (int tapNumber = 0; tapNumber < 2; ++tapNumber)
-    {
-        pm.setBoolValue(Tavinor::kTapRight, true);
-        pm.setBoolValue(Tavinor::kTapRight, false);
-        for (int b = 0; b < 20; ++b)
-        {
-            buffer.clear();
-            t->processBlock(buffer, midi);
-        }
-    }
+    tapTwice(*t, Tavinor::kTapRight, 20);
     EXPECT_FLOAT_EQ(pm.getValue(1015), 200.0f);
     EXPECT_FLOAT_EQ(pm.getValue(1016), rightBefore);
 }
@@ -257,18 +268,7 @@ TEST(TavinorDispatch, TapFollowsTheLinePanelAndItsJoinSwitch)
         for (const int k : times)
             before[k] = pm.getValue(base + k);
 
-        juce::AudioBuffer<float> buffer(2, 441);
-        juce::MidiBuffer midi;
-        for (int tapNumber = 0; tapNumber < 2; ++tapNumber)
-        {
-            pm.setBoolValue(c.tapSwitch, true);
-            pm.setBoolValue(c.tapSwitch, false);
-            for (int b = 0; b < 50; ++b)
-            {
-                buffer.clear();
-                t->processBlock(buffer, midi);
-            }
-        }
+        tapTwice(*t, c.tapSwitch, 50);
         for (const int k : times)
         {
             if (k == c.expectedTapped)

@@ -146,9 +146,7 @@ TEST(TavinorProcessing, SuspendedProcessingIsSilent)
     t->getParameterManager().setNormalisedValue(Tavinor::kDryWet, 0.0f); // dry only
     t->prepareToPlay(kRate, kBlock);
     t->suspendProcessing(true);
-    Stereo input(kBlock);
-    std::fill(input.left.begin(), input.left.end(), 0.5f);
-    std::fill(input.right.begin(), input.right.end(), 0.5f);
+    const auto input = constant(kBlock, 0.5f);
     auto out = process(*t, input, kBlock);
     for (size_t i = 0; i < out.size(); ++i)
         ASSERT_EQ(out.left[i], 0.0f) << i;
@@ -189,10 +187,7 @@ std::unique_ptr<Tavinor> makeEnvelopeProcessor(const juce::String& channel)
     pm.setText(base + Tavinor::kModSource, "MOD 1");
     pm.setNormalisedValue(base + Tavinor::kTremoloDepth, 1.0f);
     t->prepareToPlay(kRate, kBlock);
-    Stereo dc((size_t) kRate);
-    std::fill(dc.left.begin(), dc.left.end(), 0.5f);
-    std::fill(dc.right.begin(), dc.right.end(), 0.5f);
-    process(*t, dc, kBlock);
+    process(*t, constant((size_t) kRate, 0.5f), kBlock);
     return t;
 }
 
@@ -223,10 +218,7 @@ TEST(TavinorProcessing, NoteOnRetriggersAtItsSample)
         auto t = makeEnvelopeProcessor(c.recordChannel);
         juce::MidiBuffer midi;
         midi.addEvent(juce::MidiMessage::noteOn(c.midiChannel, 60, (juce::uint8) c.velocity), c.eventSample);
-        Stereo dc(4 * kBlock);
-        std::fill(dc.left.begin(), dc.left.end(), 0.5f);
-        std::fill(dc.right.begin(), dc.right.end(), 0.5f);
-        auto out = process(*t, dc, kBlock, &midi);
+        auto out = process(*t, constant(4 * kBlock, 0.5f), kBlock, &midi);
         EXPECT_EQ(firstSound(out), c.expected)
             << "record " << c.recordChannel << " sample " << c.eventSample << " channel " << c.midiChannel
             << " velocity " << c.velocity;

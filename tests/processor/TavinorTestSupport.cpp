@@ -1,5 +1,6 @@
 #include "TavinorTestSupport.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace TavinorTest
@@ -79,6 +80,14 @@ Stereo impulse(size_t n)
     Stereo s(n);
     if (n > 0)
         s.left[0] = s.right[0] = 1.0f;
+    return s;
+}
+
+Stereo constant(size_t n, float value)
+{
+    Stereo s(n);
+    std::fill(s.left.begin(), s.left.end(), value);
+    std::fill(s.right.begin(), s.right.end(), value);
     return s;
 }
 

@@ -43,6 +43,7 @@ struct Stereo
 Stereo process(Tavinor& t, const Stereo& input, int blockSize, juce::MidiBuffer* midiForFirstBlock = nullptr);
 Stereo silence(size_t n);
 Stereo impulse(size_t n);
+Stereo constant(size_t n, float value);
 Stereo pinkNoise(size_t n, double rmsDb, juce::uint32 seed = 12345);
 
 int peakIndex(const std::vector<float>& x);
