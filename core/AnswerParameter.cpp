@@ -1,9 +1,8 @@
 #include "core/AnswerParameter.h"
 
 AnswerParameter::AnswerParameter(int idToUse, const juce::String& nameToUse, const juce::String& valueText)
-    : BoolParameter(idToUse, nameToUse, juce::String())
+    : BoolParameter(idToUse, nameToUse, valueText)
 {
-    AnswerParameter::setText(valueText, false);
 }
 
 AnswerParameter::AnswerParameter(const AnswerParameter& source, int newId, const juce::String& newName)
@@ -19,14 +18,4 @@ std::unique_ptr<Parameter> AnswerParameter::clone(int newId, const juce::String&
 juce::String AnswerParameter::getText() const
 {
     return getBoolValue() ? "yes" : "no";
-}
-
-void AnswerParameter::setText(const juce::String& text, bool notify)
-{
-    if (text == "yes")
-        setBoolValue(true, notify);
-    else if (text == "no")
-        setBoolValue(false, notify);
-    else
-        BoolParameter::setText(text, notify);
 }

@@ -2,7 +2,8 @@
 
 #include "core/BoolParameter.h"
 
-// A switch whose text is "yes" / "no"; reading takes exactly those words.
+// A switch whose text is "yes" / "no". It reads texts as BoolParameter does,
+// which takes exactly "yes" and "no" among its words.
 class AnswerParameter : public BoolParameter
 {
 public:
@@ -11,7 +12,6 @@ public:
     std::unique_ptr<Parameter> clone(int newId, const juce::String& newName) const override;
 
     juce::String getText() const override;
-    void setText(const juce::String& text, bool notify) override;
 
 private:
     AnswerParameter(const AnswerParameter& source, int newId, const juce::String& newName);

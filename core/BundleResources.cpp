@@ -4,12 +4,9 @@
 
 std::unique_ptr<juce::MemoryBlock> loadBundleResource(const juce::String& name)
 {
-    // Split at the last dot; a name without one is an extension alone, looked up
-    // with an empty base name, the way a bundle lookup by (base, extension) works.
-    const int dot = name.lastIndexOfChar('.');
-    const juce::String baseName = dot >= 0 ? name.substring(0, dot) : juce::String();
-    const juce::String extension = dot >= 0 ? name.substring(dot + 1) : name;
-    const juce::String fileName = baseName + "." + extension;
+    // A name without a dot is an extension alone, looked up with an empty base
+    // name, the way a bundle lookup by (base, extension) works.
+    const juce::String fileName = name.containsChar('.') ? name : "." + name;
 
     for (int i = 0; i < BinaryData::namedResourceListSize; ++i)
     {

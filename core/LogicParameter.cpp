@@ -1,9 +1,8 @@
 #include "core/LogicParameter.h"
 
 LogicParameter::LogicParameter(int idToUse, const juce::String& nameToUse, const juce::String& valueText)
-    : BoolParameter(idToUse, nameToUse, juce::String())
+    : BoolParameter(idToUse, nameToUse, valueText)
 {
-    LogicParameter::setText(valueText, false);
 }
 
 LogicParameter::LogicParameter(const LogicParameter& source, int newId, const juce::String& newName)
@@ -19,14 +18,4 @@ std::unique_ptr<Parameter> LogicParameter::clone(int newId, const juce::String& 
 juce::String LogicParameter::getText() const
 {
     return getBoolValue() ? "1" : "0";
-}
-
-void LogicParameter::setText(const juce::String& text, bool notify)
-{
-    if (text == "1")
-        setBoolValue(true, notify);
-    else if (text == "0")
-        setBoolValue(false, notify);
-    else
-        BoolParameter::setText(text, notify);
 }

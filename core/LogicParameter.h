@@ -2,7 +2,8 @@
 
 #include "core/BoolParameter.h"
 
-// A switch whose text is "1" / "0".
+// A switch whose text is "1" / "0". It reads texts as BoolParameter does,
+// which takes exactly "1" and "0" among its words.
 class LogicParameter : public BoolParameter
 {
 public:
@@ -11,7 +12,6 @@ public:
     std::unique_ptr<Parameter> clone(int newId, const juce::String& newName) const override;
 
     juce::String getText() const override;
-    void setText(const juce::String& text, bool notify) override;
 
 private:
     LogicParameter(const LogicParameter& source, int newId, const juce::String& newName);

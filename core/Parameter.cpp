@@ -121,10 +121,8 @@ void Parameter::sendValueChanged()
 
 void Parameter::valueChanged(bool notify)
 {
-    if (! notify)
-        return;
-    callListeners([this](Listener& l) { l.parameterChanged(this); });
-    triggerAsyncUpdate();
+    if (notify)
+        sendValueChanged();
 }
 
 float Parameter::parseFloatText(const juce::String& text)
