@@ -6,26 +6,6 @@ constexpr const char* kEntrySeparator = ";";
 constexpr const char* kKeySeparator = ":";
 constexpr const char* kValueSeparator = "|";
 
-// Splits at every separator, keeping empty pieces; an empty text gives no pieces.
-juce::StringArray splitKeepingEmpty(const juce::String& text, const char* separator)
-{
-    juce::StringArray pieces;
-    if (text.isEmpty())
-        return pieces;
-
-    int start = 0;
-    for (;;)
-    {
-        const int found = text.indexOf(start, separator);
-        if (found < 0)
-        {
-            pieces.add(text.substring(start));
-            return pieces;
-        }
-        pieces.add(text.substring(start, found));
-        start = found + 1;
-    }
-}
 } // namespace
 
 KeyValueListMap::KeyValueListMap(const KeyValueListMap& other)
@@ -114,14 +94,16 @@ juce::String KeyValueListMap::toText() const
 void KeyValueListMap::setFromText(const juce::String& text)
 {
     clear();
-    for (const auto& piece : splitKeepingEmpty(text, kEntrySeparator))
+    // JUCE's tokens keep the empty pieces between separators, and an empty text
+    // gives none.
+    for (const auto& piece : juce::StringArray::fromTokens(text, kEntrySeparator, ""))
     {
         const int colon = piece.indexOf(kKeySeparator);
         // A piece without a key separator is all values under an empty key.
         const juce::String key = colon < 0 ? juce::String() : piece.substring(0, colon);
         const juce::String rest = colon < 0 ? piece : piece.substring(colon + 1);
         keys.add(key);
-        values.add(new juce::StringArray(splitKeepingEmpty(rest, kValueSeparator)));
+        values.add(new juce::StringArray(juce::StringArray::fromTokens(rest, kValueSeparator, "")));
     }
 }
 
