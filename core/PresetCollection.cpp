@@ -204,11 +204,8 @@ void PresetCollection::scan(PresetCategoryNode& node) const
 
 void PresetCollection::rescanNow()
 {
-    // The flat lists point into the tree: empty them before the tree goes.
-    cache.clear();
-    cacheByPath.clear();
-    allFolders.clearQuick();
-    allFiles.clearQuick();
+    // allFolders points into the old tree until rebuildLists refills it; nothing
+    // reads it in between.
     root.clear();
     scan(root);
     rebuildLists();
