@@ -5,44 +5,11 @@ namespace
 constexpr const char* kEntrySeparator = ";";
 constexpr const char* kKeySeparator = ":";
 constexpr const char* kValueSeparator = "|";
-
-// Splits at every separator, keeping empty pieces; an empty text gives no pieces.
-juce::StringArray splitKeepingEmpty(const juce::String& text, const char* separator)
-{
-    juce::StringArray pieces;
-    if (text.isEmpty())
-        return pieces;
-
-    int start = 0;
-    for (;;)
-    {
-        const int found = text.indexOf(start, separator);
-        if (found < 0)
-        {
-            pieces.add(text.substring(start));
-            return pieces;
-        }
-        pieces.add(text.substring(start, found));
-        start = found + 1;
-    }
-}
 } // namespace
 
-KeyValueListMap::KeyValueListMap(const KeyValueListMap& other)
+const juce::StringArray* KeyValueListMap::getValues(int index) const
 {
-    *this = other;
-}
-
-KeyValueListMap& KeyValueListMap::operator=(const KeyValueListMap& other)
-{
-    if (this != &other)
-    {
-        clear();
-        keys = other.keys;
-        for (auto* v : other.values)
-            values.add(new juce::StringArray(*v));
-    }
-    return *this;
+    return juce::isPositiveAndBelow(index, values.size()) ? &values.getReference(index) : nullptr;
 }
 
 void KeyValueListMap::clear()
@@ -74,7 +41,7 @@ bool KeyValueListMap::add(const juce::String& key, const juce::StringArray& keyV
     if (!isValidKey(key) || !valuesAreValid(keyValues))
         return false;
     keys.add(key);
-    values.add(new juce::StringArray(keyValues));
+    values.add(keyValues);
     return true;
 }
 
@@ -85,7 +52,7 @@ bool KeyValueListMap::set(const juce::String& key, const juce::StringArray& keyV
         return add(key, keyValues);
     if (!valuesAreValid(keyValues))
         return false;
-    *values[index] = keyValues;
+    values.setUnchecked(index, keyValues);
     return true;
 }
 
@@ -106,7 +73,7 @@ juce::String KeyValueListMap::toText() const
     {
         if (i > 0)
             text << kEntrySeparator;
-        text << keys[i] << kKeySeparator << values[i]->joinIntoString(kValueSeparator);
+        text << keys[i] << kKeySeparator << values.getReference(i).joinIntoString(kValueSeparator);
     }
     return text;
 }
@@ -114,14 +81,16 @@ juce::String KeyValueListMap::toText() const
 void KeyValueListMap::setFromText(const juce::String& text)
 {
     clear();
-    for (const auto& piece : splitKeepingEmpty(text, kEntrySeparator))
+    // JUCE's tokens keep the empty pieces between separators, and an empty text
+    // gives none.
+    for (const auto& piece : juce::StringArray::fromTokens(text, kEntrySeparator, ""))
     {
         const int colon = piece.indexOf(kKeySeparator);
         // A piece without a key separator is all values under an empty key.
         const juce::String key = colon < 0 ? juce::String() : piece.substring(0, colon);
         const juce::String rest = colon < 0 ? piece : piece.substring(colon + 1);
         keys.add(key);
-        values.add(new juce::StringArray(splitKeepingEmpty(rest, kValueSeparator)));
+        values.add(juce::StringArray::fromTokens(rest, kValueSeparator, ""));
     }
 }
 
@@ -134,10 +103,5 @@ KeyValueListMap KeyValueListMap::fromText(const juce::String& text)
 
 bool KeyValueListMap::operator==(const KeyValueListMap& other) const
 {
-    if (keys != other.keys)
-        return false;
-    for (int i = 0; i < values.size(); ++i)
-        if (*values[i] != *other.values[i])
-            return false;
-    return true;
+    return keys == other.keys && values == other.values;
 }

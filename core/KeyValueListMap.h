@@ -8,16 +8,12 @@
 class KeyValueListMap
 {
 public:
-    KeyValueListMap() = default;
-    KeyValueListMap(const KeyValueListMap& other);
-    KeyValueListMap& operator=(const KeyValueListMap& other);
-
     void clear();
 
     int getNumKeys() const { return keys.size(); }
     juce::String getKey(int index) const { return keys[index]; }
     // The values of the key at index, or null when index is out of range.
-    const juce::StringArray* getValues(int index) const { return values[index]; }
+    const juce::StringArray* getValues(int index) const;
     int indexOfKey(const juce::String& key) const { return keys.indexOf(key); }
 
     // Appends a key with its values. Refused (false) when the key holds ";" or ":",
@@ -43,5 +39,5 @@ private:
     bool valuesAreValid(const juce::StringArray& keyValues) const;
 
     juce::StringArray keys;
-    juce::OwnedArray<juce::StringArray> values;
+    juce::Array<juce::StringArray> values; // one list per key, in the keys' order
 };

@@ -40,11 +40,6 @@ void PresetCategoryNode::clear()
     files.clear();
 }
 
-juce::File PresetCategoryNode::getItem(int index) const
-{
-    return juce::isPositiveAndBelow(index, files.size()) ? files.getReference(index) : juce::File();
-}
-
 juce::File PresetCategoryNode::getChildFolder(int index) const
 {
     auto* child = children[index];

@@ -18,7 +18,7 @@ public:
     int getNumItems() const { return files.size(); }
     int getNumChildren() const { return children.size(); }
     // The file at index, or the nonexistent file when out of range.
-    juce::File getItem(int index) const;
+    juce::File getItem(int index) const { return files[index]; }
     PresetCategoryNode* getChild(int index) const { return children[index]; }
     juce::File getChildFolder(int index) const;
     int indexOfChild(const juce::File& childFolder) const;

@@ -204,11 +204,8 @@ void PresetCollection::scan(PresetCategoryNode& node) const
 
 void PresetCollection::rescanNow()
 {
-    // The flat lists point into the tree: empty them before the tree goes.
-    cache.clear();
-    cacheByPath.clear();
-    allFolders.clearQuick();
-    allFiles.clearQuick();
+    // allFolders points into the old tree until rebuildLists refills it; nothing
+    // reads it in between.
     root.clear();
     scan(root);
     rebuildLists();
@@ -392,27 +389,19 @@ bool PresetCollection::moveItems(const juce::Array<juce::File>& items, const juc
     return allMoved;
 }
 
-bool PresetCollection::deleteFolder(const juce::File& folder, bool updateTree)
+bool PresetCollection::deleteFolder(const juce::File& folder)
 {
     if (!folder.isDirectory() || !isBelowRoot(folder))
         return false;
     auto* parentNode = getNodeForFolder(folder.getParentDirectory());
-    auto* node = parentNode != nullptr ? parentNode->findChild(folder) : nullptr;
-    if (node == nullptr)
+    if (parentNode == nullptr || parentNode->findChild(folder) == nullptr)
         return false;
 
     makeSureTrashExists();
-    if (!folder.moveToTrash())
-        return false;
-    if (updateTree)
-    {
-        parentNode->removeChild(node);
-        rebuild();
-    }
-    return true;
+    return folder.moveToTrash();
 }
 
-bool PresetCollection::deleteFile(const juce::File& file, bool updateTree)
+bool PresetCollection::deleteFile(const juce::File& file)
 {
     if (!file.existsAsFile() || !isBelowRoot(file))
         return false;
@@ -421,14 +410,7 @@ bool PresetCollection::deleteFile(const juce::File& file, bool updateTree)
         return false;
 
     makeSureTrashExists();
-    if (!file.moveToTrash())
-        return false;
-    if (updateTree)
-    {
-        node->removeFile(file);
-        rebuild();
-    }
-    return true;
+    return file.moveToTrash();
 }
 
 bool PresetCollection::deleteItems(const juce::Array<juce::File>& items)
@@ -436,7 +418,7 @@ bool PresetCollection::deleteItems(const juce::Array<juce::File>& items)
     JUCE_ASSERT_MESSAGE_MANAGER_IS_LOCKED
     bool allDeleted = true;
     for (const auto& item : items)
-        allDeleted = (item.isDirectory() ? deleteFolder(item, false) : deleteFile(item, false)) && allDeleted;
+        allDeleted = (item.isDirectory() ? deleteFolder(item) : deleteFile(item)) && allDeleted;
     rescanNow();
     triggerAsyncUpdate();
     return allDeleted;

@@ -95,10 +95,12 @@ private:
     // Rebuilds the lists and notifies the listeners asynchronously.
     void rebuild();
 
+    // Each acts on one item on the disk only; the caller rescans the tree once
+    // after all of them.
     bool moveFolder(const juce::File& folder, const juce::File& destination);
     bool moveFile(const juce::File& file, const juce::File& destination);
-    bool deleteFolder(const juce::File& folder, bool updateTree);
-    bool deleteFile(const juce::File& file, bool updateTree);
+    bool deleteFolder(const juce::File& folder);
+    bool deleteFile(const juce::File& file);
 
     const juce::String name;
     const juce::String extension;
