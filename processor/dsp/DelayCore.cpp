@@ -1,5 +1,6 @@
 #include "processor/dsp/DelayCore.h"
 
+#include "processor/dsp/DspCommon.h"
 #include "processor/dsp/DspTables.h"
 
 #include <algorithm>
@@ -18,9 +19,10 @@
 
 namespace
 {
-constexpr float kDenormalGuard = 1.0e-20f;
-constexpr double kDenormalGuardD = 1.0e-20;
-constexpr double kTwoPi = 6.283185307179586476925;
+using DspCommon::cleanInput;
+using DspCommon::kDenormalGuard;
+using DspCommon::kDenormalGuardF;
+using DspCommon::kTwoPi;
 
 constexpr float kLoopGainScale = 0.99f;
 
@@ -84,9 +86,8 @@ constexpr int kKindBandPassPeak = 3;
 constexpr int kKindHighPass = 4;
 constexpr int kKindForType[4] = { kKindOff, kKindLowPass, kKindBandPass, kKindHighPass };
 
-// What the rings hold is limited: input beyond it (or not finite) and runaway
-// feedback (freeze keeps adding the input) would otherwise end in inf and NaN.
-constexpr float kInputLimit = 1.0e4f;
+// What the rings hold is limited: runaway feedback (freeze keeps adding the
+// input) would otherwise end in inf and NaN.
 constexpr double kRingLimit = 1.0e4;
 
 struct RateTrim
@@ -99,13 +100,6 @@ constexpr RateTrim kReadTrims[] = { { 44100.0, 0.0 },    { 48000.0, 0.119 },  { 
 
 inline bool isSwitchOn(float v) { return v >= 0.5f; }
 inline int roundChoice(float v, int n) { return (int) std::floor((double) n * v + 0.5); }
-
-inline float cleanInput(float x)
-{
-    if (! std::isfinite(x))
-        return 0.0f;
-    return std::clamp(x, -kInputLimit, kInputLimit);
-}
 
 inline float cleanModulation(const float* buffer, int i)
 {
@@ -127,7 +121,7 @@ inline double limitRing(double x)
 void DelayCore::Smoother::step()
 {
     for (int lane = 0; lane < 4; ++lane)
-        state[lane] = state[lane] - (state[lane] - target[lane]) * (double) coefficient + kDenormalGuardD;
+        state[lane] = state[lane] - (state[lane] - target[lane]) * (double) coefficient + kDenormalGuard;
 }
 
 void DelayCore::Smoother::settle()
@@ -201,18 +195,18 @@ void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
     // rounded quotient as on its own.
     float quotients[4];
     _mm_storeu_ps(quotients, _mm_add_ps(_mm_div_ps(_mm_set_ps(-2.0f * cosW, nb2, nb1, nb0), _mm_set1_ps(a0)),
-                                        _mm_set1_ps(kDenormalGuard)));
+                                        _mm_set1_ps(kDenormalGuardF)));
     b0[channel] = quotients[0];
     b1[channel] = quotients[1];
     b2[channel] = quotients[2];
     a1[channel] = quotients[3];
 #else
-    b0[channel] = nb0 / a0 + kDenormalGuard;
-    b1[channel] = nb1 / a0 + kDenormalGuard;
-    b2[channel] = nb2 / a0 + kDenormalGuard;
-    a1[channel] = (-2.0f * cosW) / a0 + kDenormalGuard;
+    b0[channel] = nb0 / a0 + kDenormalGuardF;
+    b1[channel] = nb1 / a0 + kDenormalGuardF;
+    b2[channel] = nb2 / a0 + kDenormalGuardF;
+    a1[channel] = (-2.0f * cosW) / a0 + kDenormalGuardF;
 #endif
-    a2[channel] = (1.0f - alpha) / a0 + kDenormalGuard;
+    a2[channel] = (1.0f - alpha) / a0 + kDenormalGuardF;
 }
 
 void DelayCore::Biquad::copyCoefficients(int from, int to)
@@ -227,7 +221,7 @@ void DelayCore::Biquad::copyCoefficients(int from, int to)
 float DelayCore::Biquad::process(int channel, float x)
 {
     const float y = b0[channel] * x + b1[channel] * x1[channel] + b2[channel] * x2[channel]
-                    - a1[channel] * y1[channel] - a2[channel] * y2[channel] + kDenormalGuard;
+                    - a1[channel] * y1[channel] - a2[channel] * y2[channel] + kDenormalGuardF;
     x2[channel] = x1[channel];
     x1[channel] = x;
     y2[channel] = y1[channel];
@@ -243,7 +237,7 @@ void DelayCore::Biquad::clearMemories()
 
 float DelayCore::AllpassSection::process(float x, float coefficient)
 {
-    const float y = (x - yPrev) * coefficient + xPrev + kDenormalGuard;
+    const float y = (x - yPrev) * coefficient + xPrev + kDenormalGuardF;
     xPrev = x;
     yPrev = y;
     return y;
@@ -592,7 +586,7 @@ float DelayCore::oversampledSection(int channel, float x, float preamp, float ga
         for (auto& t : ticks)
         {
             const double driven = 2.0 * (double) preamp * (double) t;
-            t = (float) ((1.0 - 2.0 / (std::exp(driven) + 1.0) + kDenormalGuardD) * (double) gain);
+            t = (float) ((1.0 - 2.0 / (std::exp(driven) + 1.0) + kDenormalGuard) * (double) gain);
         }
     if (filtering && filterPlacement == 1)
         for (auto& t : ticks)
@@ -1122,10 +1116,10 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
 
         if (smoothModulatedDelay && ! resetSmoothers)
         {
-            delayStage1[0] = delayStage1[0] - (delayStage1[0] - dl) * delaySmoothing + kDenormalGuardD;
-            delayStage2[0] = delayStage2[0] - (delayStage2[0] - delayStage1[0]) * delaySmoothing + kDenormalGuardD;
-            delayStage1[1] = delayStage1[1] - (delayStage1[1] - dr) * delaySmoothing + kDenormalGuardD;
-            delayStage2[1] = delayStage2[1] - (delayStage2[1] - delayStage1[1]) * delaySmoothing + kDenormalGuardD;
+            delayStage1[0] = delayStage1[0] - (delayStage1[0] - dl) * delaySmoothing + kDenormalGuard;
+            delayStage2[0] = delayStage2[0] - (delayStage2[0] - delayStage1[0]) * delaySmoothing + kDenormalGuard;
+            delayStage1[1] = delayStage1[1] - (delayStage1[1] - dr) * delaySmoothing + kDenormalGuard;
+            delayStage2[1] = delayStage2[1] - (delayStage2[1] - delayStage1[1]) * delaySmoothing + kDenormalGuard;
             dl = delayStage2[0];
             dr = delayStage2[1];
         }
@@ -1260,13 +1254,13 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
 
         const float b = (float) smoother4.state[3];
         const float lev = (float) smoother2.state[0];
-        outL = std::min(2.0f - b, 1.0f) * outL * lev + kDenormalGuard;
-        outR = std::min(b, 1.0f) * outR * lev + kDenormalGuard;
+        outL = std::min(2.0f - b, 1.0f) * outL * lev + kDenormalGuardF;
+        outR = std::min(b, 1.0f) * outR * lev + kDenormalGuardF;
         outLeft[i] = outL;
         outRight[i] = outR;
 
-        leftMeter = std::max(leftMeter * (meterDecay + kDenormalGuardD), (double) outL);
-        rightMeter = std::max(rightMeter * (meterDecay + kDenormalGuardD), (double) outR);
+        leftMeter = std::max(leftMeter * (meterDecay + kDenormalGuard), (double) outL);
+        rightMeter = std::max(rightMeter * (meterDecay + kDenormalGuard), (double) outR);
         // A channel rests once its output has decayed and nothing it still has
         // to play is left in its ring (an echo after silence is not lost).
         if (leftMeter < kInactiveBelow && leftQuietWrites > quietHorizon)
