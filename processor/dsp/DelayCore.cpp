@@ -329,15 +329,11 @@ bool DelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
     smoother2.coefficient = smoother2.baseRate * k;
     smoother3.coefficient = smoother3.baseRate * k;
     smoother4.coefficient = smoother4.baseRate * k;
-    loopGain = kLoopGainScale * feedback;
-    setSmootherTargets(freeze ? (feedback >= 0.0f ? 1.0f : -1.0f) : loopGain);
+    setSmootherTargets();
     smoother1.settle();
     smoother2.settle();
     smoother3.settle();
-    smoother4.target[0] = smoother1.state[1];
-    smoother4.target[1] = smoother1.state[2];
-    smoother4.target[2] = smoother2.state[1];
-    smoother4.target[3] = balance;
+    setSecondStageTargets();
     smoother4.settle();
 
     for (auto& o : oversampler)
@@ -517,12 +513,13 @@ float DelayCore::getRightMeter() const { return meterToDisplay(rightMeter); }
 double DelayCore::getLeftTimeMs() const { return leftLength / context.rate * 1000.0 + 0.1; }
 
 //==============================================================================
-void DelayCore::setSmootherTargets(float loop)
+void DelayCore::setSmootherTargets()
 {
     smoother1.target[0] = offsetSamples;
     smoother1.target[1] = leftLength;
     smoother1.target[2] = rightLength;
-    smoother1.target[3] = loop;
+    // Frozen, the loop keeps everything (and still takes the input).
+    smoother1.target[3] = freeze ? (feedback >= 0.0f ? 1.0f : -1.0f) : loopGain;
     smoother2.target[0] = level;
     smoother2.target[1] = timeModDepth;
     smoother2.target[2] = 0.0f;
@@ -531,6 +528,14 @@ void DelayCore::setSmootherTargets(float loop)
     smoother3.target[1] = colour;
     smoother3.target[2] = overdriveGain;
     smoother3.target[3] = tremoloDepth;
+}
+
+void DelayCore::setSecondStageTargets()
+{
+    smoother4.target[0] = smoother1.state[1];
+    smoother4.target[1] = smoother1.state[2];
+    smoother4.target[2] = smoother2.state[1];
+    smoother4.target[3] = balance;
 }
 
 void DelayCore::computeCutoffs(int channel, float modulation)
@@ -1061,12 +1066,7 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
         leftAverager.tick();
         rightAverager.tick();
 
-        // Loop gain; frozen, the loop keeps everything (and still takes the input).
-        float g = kLoopGainScale * feedback;
-        if (freeze)
-            g = feedback >= 0.0f ? 1.0f : -1.0f;
-
-        setSmootherTargets(g);
+        setSmootherTargets();
         smoother1.step();
         smoother2.step();
         smoother3.step();
@@ -1075,10 +1075,7 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
             smoother1.state[1] = smoother1.target[1];
             smoother1.state[2] = smoother1.target[2];
         }
-        smoother4.target[0] = smoother1.state[1];
-        smoother4.target[1] = smoother1.state[2];
-        smoother4.target[2] = smoother2.state[1];
-        smoother4.target[3] = balance;
+        setSecondStageTargets();
         smoother4.step();
         if (resetSmoothers)
         {
