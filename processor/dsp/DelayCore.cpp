@@ -459,7 +459,7 @@ void DelayCore::setStereoOffset(float v)
     if (v != stereoOffsetControl)
     {
         stereoOffsetControl = v;
-        offsetSamples = (v - 0.5f) * leftLength;
+        refreshDerived();
     }
 }
 
@@ -472,7 +472,7 @@ void DelayCore::setTimeModDepth(float v)
     if (v != timeModBase)
     {
         timeModBase = v;
-        timeModDepth = (float) std::pow((double) timeModBase, 10.0 * leftLength / context.rate + 1.0);
+        refreshDerived();
     }
 }
 
