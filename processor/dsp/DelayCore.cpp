@@ -323,6 +323,9 @@ bool DelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
     oversampledFilter.setRate(kOversampling * context.rate);
     loopFilter.setRate(context.rate);
     colourFilter.setRate(context.rate);
+    // The colour filter never moves: its coefficients follow from the rate alone.
+    colourFilter.computeCoefficients(0, kColourFrequency);
+    colourFilter.computeCoefficients(1, kColourFrequency);
 
     const float k = context.kF;
     smoother1.coefficient = smoother1.baseRate * k;
@@ -1057,9 +1060,6 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
     const double longestDelay = (double) (maximum - 1);
     const int longestOffset = maximum - 1;
     const int quietHorizon = maximum + kReadReach;
-
-    colourFilter.computeCoefficients(0, kColourFrequency);
-    colourFilter.computeCoefficients(1, kColourFrequency);
 
     for (int i = 0; i < numSamples; ++i)
     {
