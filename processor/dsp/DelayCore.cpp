@@ -109,6 +109,12 @@ inline float cleanModulation(const float* buffer, int i)
     return m >= 0.0f ? std::min(m, 1.0f) : 0.0f;   // NaN reads as 0
 }
 
+// One step of a one-pole glide of state towards target.
+inline double glide(double state, double target, double coefficient)
+{
+    return state - (state - target) * coefficient + kDenormalGuard;
+}
+
 inline double limitRing(double x)
 {
     if (std::isnan(x))
@@ -121,7 +127,7 @@ inline double limitRing(double x)
 void DelayCore::Smoother::step()
 {
     for (int lane = 0; lane < 4; ++lane)
-        state[lane] = state[lane] - (state[lane] - target[lane]) * (double) coefficient + kDenormalGuard;
+        state[lane] = glide(state[lane], target[lane], (double) coefficient);
 }
 
 void DelayCore::Smoother::settle()
@@ -1113,10 +1119,10 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
 
         if (smoothModulatedDelay && ! resetSmoothers)
         {
-            delayStage1[0] = delayStage1[0] - (delayStage1[0] - dl) * delaySmoothing + kDenormalGuard;
-            delayStage2[0] = delayStage2[0] - (delayStage2[0] - delayStage1[0]) * delaySmoothing + kDenormalGuard;
-            delayStage1[1] = delayStage1[1] - (delayStage1[1] - dr) * delaySmoothing + kDenormalGuard;
-            delayStage2[1] = delayStage2[1] - (delayStage2[1] - delayStage1[1]) * delaySmoothing + kDenormalGuard;
+            delayStage1[0] = glide(delayStage1[0], dl, delaySmoothing);
+            delayStage2[0] = glide(delayStage2[0], delayStage1[0], delaySmoothing);
+            delayStage1[1] = glide(delayStage1[1], dr, delaySmoothing);
+            delayStage2[1] = glide(delayStage2[1], delayStage1[1], delaySmoothing);
             dl = delayStage2[0];
             dr = delayStage2[1];
         }
