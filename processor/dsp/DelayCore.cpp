@@ -1,5 +1,6 @@
 #include "processor/dsp/DelayCore.h"
 
+#include "processor/dsp/DspCommon.h"
 #include "processor/dsp/DspTables.h"
 
 #include <algorithm>
@@ -18,9 +19,10 @@
 
 namespace
 {
-constexpr float kDenormalGuard = 1.0e-20f;
-constexpr double kDenormalGuardD = 1.0e-20;
-constexpr double kTwoPi = 6.283185307179586476925;
+using DspCommon::cleanInput;
+using DspCommon::kDenormalGuard;
+using DspCommon::kDenormalGuardF;
+using DspCommon::kTwoPi;
 
 constexpr float kLoopGainScale = 0.99f;
 
@@ -84,9 +86,8 @@ constexpr int kKindBandPassPeak = 3;
 constexpr int kKindHighPass = 4;
 constexpr int kKindForType[4] = { kKindOff, kKindLowPass, kKindBandPass, kKindHighPass };
 
-// What the rings hold is limited: input beyond it (or not finite) and runaway
-// feedback (freeze keeps adding the input) would otherwise end in inf and NaN.
-constexpr float kInputLimit = 1.0e4f;
+// What the rings hold is limited: runaway feedback (freeze keeps adding the
+// input) would otherwise end in inf and NaN.
 constexpr double kRingLimit = 1.0e4;
 
 struct RateTrim
@@ -100,19 +101,18 @@ constexpr RateTrim kReadTrims[] = { { 44100.0, 0.0 },    { 48000.0, 0.119 },  { 
 inline bool isSwitchOn(float v) { return v >= 0.5f; }
 inline int roundChoice(float v, int n) { return (int) std::floor((double) n * v + 0.5); }
 
-inline float cleanInput(float x)
-{
-    if (! std::isfinite(x))
-        return 0.0f;
-    return std::clamp(x, -kInputLimit, kInputLimit);
-}
-
 inline float cleanModulation(const float* buffer, int i)
 {
     if (buffer == nullptr)
         return 0.0f;
     const float m = buffer[i];
     return m >= 0.0f ? std::min(m, 1.0f) : 0.0f;   // NaN reads as 0
+}
+
+// One step of a one-pole glide of state towards target.
+inline double glide(double state, double target, double coefficient)
+{
+    return state - (state - target) * coefficient + kDenormalGuard;
 }
 
 inline double limitRing(double x)
@@ -127,7 +127,7 @@ inline double limitRing(double x)
 void DelayCore::Smoother::step()
 {
     for (int lane = 0; lane < 4; ++lane)
-        state[lane] = state[lane] - (state[lane] - target[lane]) * (double) coefficient + kDenormalGuardD;
+        state[lane] = glide(state[lane], target[lane], (double) coefficient);
 }
 
 void DelayCore::Smoother::settle()
@@ -201,18 +201,18 @@ void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
     // rounded quotient as on its own.
     float quotients[4];
     _mm_storeu_ps(quotients, _mm_add_ps(_mm_div_ps(_mm_set_ps(-2.0f * cosW, nb2, nb1, nb0), _mm_set1_ps(a0)),
-                                        _mm_set1_ps(kDenormalGuard)));
+                                        _mm_set1_ps(kDenormalGuardF)));
     b0[channel] = quotients[0];
     b1[channel] = quotients[1];
     b2[channel] = quotients[2];
     a1[channel] = quotients[3];
 #else
-    b0[channel] = nb0 / a0 + kDenormalGuard;
-    b1[channel] = nb1 / a0 + kDenormalGuard;
-    b2[channel] = nb2 / a0 + kDenormalGuard;
-    a1[channel] = (-2.0f * cosW) / a0 + kDenormalGuard;
+    b0[channel] = nb0 / a0 + kDenormalGuardF;
+    b1[channel] = nb1 / a0 + kDenormalGuardF;
+    b2[channel] = nb2 / a0 + kDenormalGuardF;
+    a1[channel] = (-2.0f * cosW) / a0 + kDenormalGuardF;
 #endif
-    a2[channel] = (1.0f - alpha) / a0 + kDenormalGuard;
+    a2[channel] = (1.0f - alpha) / a0 + kDenormalGuardF;
 }
 
 void DelayCore::Biquad::copyCoefficients(int from, int to)
@@ -227,7 +227,7 @@ void DelayCore::Biquad::copyCoefficients(int from, int to)
 float DelayCore::Biquad::process(int channel, float x)
 {
     const float y = b0[channel] * x + b1[channel] * x1[channel] + b2[channel] * x2[channel]
-                    - a1[channel] * y1[channel] - a2[channel] * y2[channel] + kDenormalGuard;
+                    - a1[channel] * y1[channel] - a2[channel] * y2[channel] + kDenormalGuardF;
     x2[channel] = x1[channel];
     x1[channel] = x;
     y2[channel] = y1[channel];
@@ -243,7 +243,7 @@ void DelayCore::Biquad::clearMemories()
 
 float DelayCore::AllpassSection::process(float x, float coefficient)
 {
-    const float y = (x - yPrev) * coefficient + xPrev + kDenormalGuard;
+    const float y = (x - yPrev) * coefficient + xPrev + kDenormalGuardF;
     xPrev = x;
     yPrev = y;
     return y;
@@ -329,21 +329,20 @@ bool DelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
     oversampledFilter.setRate(kOversampling * context.rate);
     loopFilter.setRate(context.rate);
     colourFilter.setRate(context.rate);
+    // The colour filter never moves: its coefficients follow from the rate alone.
+    colourFilter.computeCoefficients(0, kColourFrequency);
+    colourFilter.computeCoefficients(1, kColourFrequency);
 
     const float k = context.kF;
     smoother1.coefficient = smoother1.baseRate * k;
     smoother2.coefficient = smoother2.baseRate * k;
     smoother3.coefficient = smoother3.baseRate * k;
     smoother4.coefficient = smoother4.baseRate * k;
-    loopGain = kLoopGainScale * feedback;
-    setSmootherTargets(freeze ? (feedback >= 0.0f ? 1.0f : -1.0f) : loopGain);
+    setSmootherTargets();
     smoother1.settle();
     smoother2.settle();
     smoother3.settle();
-    smoother4.target[0] = smoother1.state[1];
-    smoother4.target[1] = smoother1.state[2];
-    smoother4.target[2] = smoother2.state[1];
-    smoother4.target[3] = balance;
+    setSecondStageTargets();
     smoother4.settle();
 
     for (auto& o : oversampler)
@@ -469,7 +468,7 @@ void DelayCore::setStereoOffset(float v)
     if (v != stereoOffsetControl)
     {
         stereoOffsetControl = v;
-        offsetSamples = (v - 0.5f) * leftLength;
+        refreshDerived();
     }
 }
 
@@ -482,7 +481,7 @@ void DelayCore::setTimeModDepth(float v)
     if (v != timeModBase)
     {
         timeModBase = v;
-        timeModDepth = (float) std::pow((double) timeModBase, 10.0 * leftLength / context.rate + 1.0);
+        refreshDerived();
     }
 }
 
@@ -523,12 +522,13 @@ float DelayCore::getRightMeter() const { return meterToDisplay(rightMeter); }
 double DelayCore::getLeftTimeMs() const { return leftLength / context.rate * 1000.0 + 0.1; }
 
 //==============================================================================
-void DelayCore::setSmootherTargets(float loop)
+void DelayCore::setSmootherTargets()
 {
     smoother1.target[0] = offsetSamples;
     smoother1.target[1] = leftLength;
     smoother1.target[2] = rightLength;
-    smoother1.target[3] = loop;
+    // Frozen, the loop keeps everything (and still takes the input).
+    smoother1.target[3] = freeze ? (feedback >= 0.0f ? 1.0f : -1.0f) : loopGain;
     smoother2.target[0] = level;
     smoother2.target[1] = timeModDepth;
     smoother2.target[2] = 0.0f;
@@ -537,6 +537,14 @@ void DelayCore::setSmootherTargets(float loop)
     smoother3.target[1] = colour;
     smoother3.target[2] = overdriveGain;
     smoother3.target[3] = tremoloDepth;
+}
+
+void DelayCore::setSecondStageTargets()
+{
+    smoother4.target[0] = smoother1.state[1];
+    smoother4.target[1] = smoother1.state[2];
+    smoother4.target[2] = smoother2.state[1];
+    smoother4.target[3] = balance;
 }
 
 void DelayCore::computeCutoffs(int channel, float modulation)
@@ -592,7 +600,7 @@ float DelayCore::oversampledSection(int channel, float x, float preamp, float ga
         for (auto& t : ticks)
         {
             const double driven = 2.0 * (double) preamp * (double) t;
-            t = (float) ((1.0 - 2.0 / (std::exp(driven) + 1.0) + kDenormalGuardD) * (double) gain);
+            t = (float) ((1.0 - 2.0 / (std::exp(driven) + 1.0) + kDenormalGuard) * (double) gain);
         }
     if (filtering && filterPlacement == 1)
         for (auto& t : ticks)
@@ -1059,20 +1067,12 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
     const int longestOffset = maximum - 1;
     const int quietHorizon = maximum + kReadReach;
 
-    colourFilter.computeCoefficients(0, kColourFrequency);
-    colourFilter.computeCoefficients(1, kColourFrequency);
-
     for (int i = 0; i < numSamples; ++i)
     {
         leftAverager.tick();
         rightAverager.tick();
 
-        // Loop gain; frozen, the loop keeps everything (and still takes the input).
-        float g = kLoopGainScale * feedback;
-        if (freeze)
-            g = feedback >= 0.0f ? 1.0f : -1.0f;
-
-        setSmootherTargets(g);
+        setSmootherTargets();
         smoother1.step();
         smoother2.step();
         smoother3.step();
@@ -1081,10 +1081,7 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
             smoother1.state[1] = smoother1.target[1];
             smoother1.state[2] = smoother1.target[2];
         }
-        smoother4.target[0] = smoother1.state[1];
-        smoother4.target[1] = smoother1.state[2];
-        smoother4.target[2] = smoother2.state[1];
-        smoother4.target[3] = balance;
+        setSecondStageTargets();
         smoother4.step();
         if (resetSmoothers)
         {
@@ -1122,10 +1119,10 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
 
         if (smoothModulatedDelay && ! resetSmoothers)
         {
-            delayStage1[0] = delayStage1[0] - (delayStage1[0] - dl) * delaySmoothing + kDenormalGuardD;
-            delayStage2[0] = delayStage2[0] - (delayStage2[0] - delayStage1[0]) * delaySmoothing + kDenormalGuardD;
-            delayStage1[1] = delayStage1[1] - (delayStage1[1] - dr) * delaySmoothing + kDenormalGuardD;
-            delayStage2[1] = delayStage2[1] - (delayStage2[1] - delayStage1[1]) * delaySmoothing + kDenormalGuardD;
+            delayStage1[0] = glide(delayStage1[0], dl, delaySmoothing);
+            delayStage2[0] = glide(delayStage2[0], delayStage1[0], delaySmoothing);
+            delayStage1[1] = glide(delayStage1[1], dr, delaySmoothing);
+            delayStage2[1] = glide(delayStage2[1], delayStage1[1], delaySmoothing);
             dl = delayStage2[0];
             dr = delayStage2[1];
         }
@@ -1260,13 +1257,13 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
 
         const float b = (float) smoother4.state[3];
         const float lev = (float) smoother2.state[0];
-        outL = std::min(2.0f - b, 1.0f) * outL * lev + kDenormalGuard;
-        outR = std::min(b, 1.0f) * outR * lev + kDenormalGuard;
+        outL = std::min(2.0f - b, 1.0f) * outL * lev + kDenormalGuardF;
+        outR = std::min(b, 1.0f) * outR * lev + kDenormalGuardF;
         outLeft[i] = outL;
         outRight[i] = outR;
 
-        leftMeter = std::max(leftMeter * (meterDecay + kDenormalGuardD), (double) outL);
-        rightMeter = std::max(rightMeter * (meterDecay + kDenormalGuardD), (double) outR);
+        leftMeter = std::max(leftMeter * (meterDecay + kDenormalGuard), (double) outL);
+        rightMeter = std::max(rightMeter * (meterDecay + kDenormalGuard), (double) outR);
         // A channel rests once its output has decayed and nothing it still has
         // to play is left in its ring (an echo after silence is not lost).
         if (leftMeter < kInactiveBelow && leftQuietWrites > quietHorizon)

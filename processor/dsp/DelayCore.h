@@ -178,8 +178,13 @@ private:
     };
 
     float oversampledSection(int channel, float x, float preamp, float overdriveGain);
+    // The stereo offset in samples and the time-modulation depth: both follow
+    // their control and the left length.
     void refreshDerived();
-    void setSmootherTargets(float loop);
+    // Smoothers 1 to 3 follow the settings; smoother 4 is the second stage of
+    // the lengths and the time-modulation depth, and carries the balance.
+    void setSmootherTargets();
+    void setSecondStageTargets();
     void computeCutoffs(int channel, float modulation);
     static float meterToDisplay(double meter);
 

@@ -1,5 +1,7 @@
 #include "processor/dsp/DspTables.h"
 
+#include "processor/dsp/DspCommon.h"
+
 #include <algorithm>
 #include <cmath>
 #include <complex>
@@ -8,7 +10,7 @@ namespace
 {
 using Complex = std::complex<double>;
 
-constexpr double kPi = 3.14159265358979323846;
+using DspCommon::kPi;
 
 // Cut-off of the interpolators in cycles per sample of the delay ring: a little
 // below Nyquist, so the images of the fractional read fall into the stop band.

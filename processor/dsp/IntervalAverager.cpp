@@ -9,17 +9,22 @@ constexpr int kStoredIntervals = 4;
 
 void IntervalAverager::reset(float newScale)
 {
+    endSeries();
+    newValue = false;
+    average = 0.0f;
+    scale = newScale;
+    trigger.store(0);
+}
+
+void IntervalAverager::endSeries()
+{
     counter = 0;
     lastInterval = 0;
     writeSlot = 0;
     intervalCount = 0;
     running = false;
-    newValue = false;
-    average = 0.0f;
-    scale = newScale;
     for (auto& i : intervals)
         i = 0.0;
-    trigger.store(0);
 }
 
 void IntervalAverager::tick()
@@ -56,13 +61,7 @@ void IntervalAverager::tick()
         {
             // The series ends. The finished average and its flag are results
             // that the block's owner has not necessarily taken yet: keep them.
-            counter = 0;
-            lastInterval = 0;
-            writeSlot = 0;
-            intervalCount = 0;
-            running = false;
-            for (auto& i : intervals)
-                i = 0.0;
+            endSeries();
         }
     }
 }

@@ -27,6 +27,9 @@ struct IntervalAverager
 
     float getAverage() const { return average; }
 
+    // Forgets the intervals of the current series; the average and its flag stay.
+    void endSeries();
+
     int counter = 0;
     int lastInterval = 0;
     int writeSlot = 0;

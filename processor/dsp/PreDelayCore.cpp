@@ -1,22 +1,12 @@
 #include "processor/dsp/PreDelayCore.h"
 
+#include "processor/dsp/DspCommon.h"
+
 #include <algorithm>
-#include <cmath>
 #include <new>
 
-namespace
-{
-constexpr double kDenormalGuard = 1.0e-20;
-// Input beyond this (or not finite) would only carry a fault into the lines.
-constexpr float kInputLimit = 1.0e4f;
-
-inline float cleanInput(float x)
-{
-    if (! std::isfinite(x))
-        return 0.0f;
-    return std::clamp(x, -kInputLimit, kInputLimit);
-}
-} // namespace
+using DspCommon::cleanInput;
+using DspCommon::kDenormalGuard;
 
 PreDelayCore::PreDelayCore()
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "processor/dsp/DelayCore.h"
+#include "processor/dsp/DspCommon.h"
 #include "processor/dsp/DspTables.h"
 
 #include <cmath>
@@ -77,7 +78,7 @@ inline double amplitude(const std::vector<float>& y, double f, int from, int to)
     double c = 0.0, s = 0.0;
     for (int i = from; i < to; ++i)
     {
-        const double phase = 6.283185307179586 * f * i;
+        const double phase = DspCommon::kTwoPi * f * i;
         c += y[(size_t) i] * std::cos(phase);
         s += y[(size_t) i] * std::sin(phase);
     }
@@ -88,7 +89,7 @@ inline std::vector<float> sine(size_t length, double f, float amplitudeValue)
 {
     std::vector<float> v(length);
     for (size_t i = 0; i < length; ++i)
-        v[i] = amplitudeValue * (float) std::sin(6.283185307179586 * f * (double) i);
+        v[i] = amplitudeValue * (float) std::sin(DspCommon::kTwoPi * f * (double) i);
     return v;
 }
 } // namespace DspTestRig

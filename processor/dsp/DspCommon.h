@@ -1,0 +1,27 @@
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+
+// Constants and the input guard that the signal-path classes share.
+namespace DspCommon
+{
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kTwoPi = 2.0 * kPi;
+
+// Added to recursive states so that a decaying signal never reaches the
+// denormal range, where arithmetic becomes very slow.
+constexpr double kDenormalGuard = 1.0e-20;
+constexpr float kDenormalGuardF = 1.0e-20f;
+
+// What a delay ring accepts from outside: input beyond this (or not finite)
+// would only carry a fault into the lines.
+constexpr float kInputLimit = 1.0e4f;
+
+inline float cleanInput(float x)
+{
+    if (! std::isfinite(x))
+        return 0.0f;
+    return std::clamp(x, -kInputLimit, kInputLimit);
+}
+} // namespace DspCommon
