@@ -1,5 +1,7 @@
 #include "TestHelpers.h"
 
+#include <juce_audio_formats/juce_audio_formats.h>
+
 namespace juce
 {
 // Defined in JUCE's Linux message loop; not declared in its public headers.
@@ -59,5 +61,17 @@ ProgramResult runProgram(const juce::StringArray& command, int timeoutMs)
     process.waitForProcessToFinish(timeoutMs);
     result.exitCode = int(process.getExitCode());
     return result;
+}
+
+juce::AudioBuffer<float> readWav(const juce::File& file, double& sampleRate)
+{
+    juce::WavAudioFormat wav;
+    std::unique_ptr<juce::AudioFormatReader> reader(wav.createReaderFor(file.createInputStream().release(), true));
+    if (reader == nullptr)
+        return {};
+    sampleRate = reader->sampleRate;
+    juce::AudioBuffer<float> audio(int(reader->numChannels), int(reader->lengthInSamples));
+    reader->read(&audio, 0, audio.getNumSamples(), 0, true, true);
+    return audio;
 }
 } // namespace TestHelpers
