@@ -2,6 +2,8 @@
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
+#include <cstdlib>
+
 namespace juce
 {
 // Defined in JUCE's Linux message loop; not declared in its public headers.
@@ -49,6 +51,15 @@ ProgramResult runTestHost(const juce::StringArray& arguments)
     juce::StringArray command { testHostProgram().getFullPathName() };
     command.addArray(arguments);
     return runProgram(command);
+}
+
+ProgramResult runValidation(const juce::File& plugin, const juce::StringArray& options)
+{
+    juce::StringArray arguments { "validate", plugin.getFullPathName() };
+    arguments.addArray(options);
+    if (std::getenv("DISPLAY") == nullptr)
+        arguments.add("--no-editor");
+    return runTestHost(arguments);
 }
 
 ProgramResult runProgram(const juce::StringArray& command, int timeoutMs)

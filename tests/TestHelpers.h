@@ -42,6 +42,10 @@ ProgramResult runProgram(const juce::StringArray& command, int timeoutMs = 30000
 juce::File testHostProgram();
 ProgramResult runTestHost(const juce::StringArray& arguments);
 
+// The test host's validation suite run on plugin with these options; the
+// editor check is left out when there is no display to open it on.
+ProgramResult runValidation(const juce::File& plugin, const juce::StringArray& options = {});
+
 // The samples of a WAV file (one the test host rendered, say) and its sample
 // rate; no channels when the file cannot be read.
 juce::AudioBuffer<float> readWav(const juce::File& file, double& sampleRate);

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <set>
 
 namespace
@@ -55,10 +54,7 @@ TEST_F(TavinorPlugin, ExportsOnlyItsEntryPoints)
 
 TEST_F(TavinorPlugin, PassesTheValidationSuite)
 {
-    juce::StringArray arguments { "validate", plugin().getFullPathName() };
-    if (std::getenv("DISPLAY") == nullptr)
-        arguments.add("--no-editor");
-    const auto result = TestHelpers::runTestHost(arguments);
+    const auto result = TestHelpers::runValidation(plugin());
     EXPECT_EQ(result.exitCode, 0) << result.output;
     EXPECT_TRUE(result.output.contains(" 0 failed")) << result.output;
     EXPECT_FALSE(result.output.contains("FAIL")) << result.output;

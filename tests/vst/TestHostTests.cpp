@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 namespace
 {
 juce::File testPlugin()
@@ -27,10 +25,7 @@ protected:
 
 TEST_F(TestHost, ValidateSuitePassesForTheTestPlugin)
 {
-    juce::StringArray arguments { "validate", testPlugin().getFullPathName(), "--quick" };
-    if (std::getenv("DISPLAY") == nullptr)
-        arguments.add("--no-editor");
-    const auto result = TestHelpers::runTestHost(arguments);
+    const auto result = TestHelpers::runValidation(testPlugin(), { "--quick" });
     EXPECT_EQ(result.exitCode, 0) << result.output;
     EXPECT_TRUE(result.output.contains(" 0 failed")) << result.output;
     EXPECT_FALSE(result.output.contains("FAIL")) << result.output;
