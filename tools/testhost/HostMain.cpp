@@ -11,11 +11,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
-#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
