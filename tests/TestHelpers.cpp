@@ -1,5 +1,9 @@
 #include "TestHelpers.h"
 
+#include <juce_audio_formats/juce_audio_formats.h>
+
+#include <cstdlib>
+
 namespace juce
 {
 // Defined in JUCE's Linux message loop; not declared in its public headers.
@@ -49,6 +53,15 @@ ProgramResult runTestHost(const juce::StringArray& arguments)
     return runProgram(command);
 }
 
+ProgramResult runValidation(const juce::File& plugin, const juce::StringArray& options)
+{
+    juce::StringArray arguments { "validate", plugin.getFullPathName() };
+    arguments.addArray(options);
+    if (std::getenv("DISPLAY") == nullptr)
+        arguments.add("--no-editor");
+    return runTestHost(arguments);
+}
+
 ProgramResult runProgram(const juce::StringArray& command, int timeoutMs)
 {
     juce::ChildProcess process;
@@ -59,5 +72,17 @@ ProgramResult runProgram(const juce::StringArray& command, int timeoutMs)
     process.waitForProcessToFinish(timeoutMs);
     result.exitCode = int(process.getExitCode());
     return result;
+}
+
+juce::AudioBuffer<float> readWav(const juce::File& file, double& sampleRate)
+{
+    juce::WavAudioFormat wav;
+    std::unique_ptr<juce::AudioFormatReader> reader(wav.createReaderFor(file.createInputStream().release(), true));
+    if (reader == nullptr)
+        return {};
+    sampleRate = reader->sampleRate;
+    juce::AudioBuffer<float> audio(int(reader->numChannels), int(reader->lengthInSamples));
+    reader->read(&audio, 0, audio.getNumSamples(), 0, true, true);
+    return audio;
 }
 } // namespace TestHelpers

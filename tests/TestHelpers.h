@@ -1,5 +1,6 @@
 #pragma once
 
+#include <juce_audio_basics/juce_audio_basics.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
 namespace TestHelpers
@@ -40,4 +41,12 @@ ProgramResult runProgram(const juce::StringArray& command, int timeoutMs = 30000
 // The project's command-line VST host, and a run of it with these arguments.
 juce::File testHostProgram();
 ProgramResult runTestHost(const juce::StringArray& arguments);
+
+// The test host's validation suite run on plugin with these options; the
+// editor check is left out when there is no display to open it on.
+ProgramResult runValidation(const juce::File& plugin, const juce::StringArray& options = {});
+
+// The samples of a WAV file (one the test host rendered, say) and its sample
+// rate; no channels when the file cannot be read.
+juce::AudioBuffer<float> readWav(const juce::File& file, double& sampleRate);
 } // namespace TestHelpers

@@ -360,9 +360,7 @@ bool AudioEffectX::copySpeaker(VstSpeakerProperties* to, VstSpeakerProperties* f
     if (to == nullptr || from == nullptr)
         return false;
     // At most 63 characters, always terminated.
-    std::memset(to->name, 0, sizeof(to->name));
-    for (size_t i = 0; i + 1 < sizeof(to->name) && from->name[i] != 0; ++i)
-        to->name[i] = from->name[i];
+    copyText(to->name, from->name, static_cast<VstInt32>(sizeof(to->name)) - 1);
     to->type = from->type;
     to->azimuth = from->azimuth;
     to->elevation = from->elevation;

@@ -17,9 +17,6 @@ public:
     SharedMessageThread();
     ~SharedMessageThread() override;
 
-    // True when this object started the library's message thread.
-    bool isRunningOwnLoop() const noexcept { return ownsMessageManager; }
-
 private:
     void run() override;
 

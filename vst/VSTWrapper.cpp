@@ -275,7 +275,6 @@ void VSTWrapper::resume()
         processor->setRateAndBufferSizeDetails(rate, block);
         processor->prepareToPlay(rate, block);
         std::swap(scratch, newScratch);
-        preparedBlockSize = block;
         incomingMidi.clear();
         prepared = true;
     }
@@ -367,8 +366,10 @@ void VSTWrapper::processReplacing(float** inputs, float** outputs, VstInt32 samp
     else
         hasBlockTimeInfo = false;
 
-    for (int start = 0; start < numSamples; start += preparedBlockSize)
-        processPiece(inputs, outputs, start, juce::jmin(preparedBlockSize, numSamples - start), numSamples);
+    // The scratch buffer holds the block size the processor was prepared for.
+    const int pieceSize = scratch.getNumSamples();
+    for (int start = 0; start < numSamples; start += pieceSize)
+        processPiece(inputs, outputs, start, juce::jmin(pieceSize, numSamples - start), numSamples);
 
     incomingMidi.clear();
     positionOffset = 0;

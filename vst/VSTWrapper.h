@@ -119,7 +119,6 @@ private:
     juce::AudioBuffer<float> scratch;
     juce::MidiBuffer incomingMidi;
     juce::MidiBuffer pieceMidi;
-    int preparedBlockSize = 0;
     bool prepared = false;
 
     VstTimeInfo blockTimeInfo {};

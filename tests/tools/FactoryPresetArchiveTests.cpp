@@ -13,8 +13,8 @@ namespace
 // The archives are built next to the tests in the same build tree.
 juce::File archive(const juce::String& kind)
 {
-    const auto tests = juce::File::getSpecialLocation(juce::File::currentExecutableFile).getParentDirectory();
-    return tests.getParentDirectory().getChildFile("tools/factory-presets")
+    return TestHelpers::buildFolder()
+        .getChildFile("tools/factory-presets")
         .getChildFile("Tavinor Factory Presets v1.1 - " + kind + ".zip");
 }
 

@@ -4,11 +4,9 @@
 
 #include "TestHelpers.h"
 
-#include <juce_audio_formats/juce_audio_formats.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <set>
 
 namespace
@@ -21,18 +19,6 @@ juce::File plugin()
 juce::File demoProgram()
 {
     return TestHelpers::buildFolder().getChildFile("tools/demo/tavinor_demo");
-}
-
-juce::AudioBuffer<float> readWav(const juce::File& file, double& sampleRate)
-{
-    juce::WavAudioFormat wav;
-    std::unique_ptr<juce::AudioFormatReader> reader(wav.createReaderFor(file.createInputStream().release(), true));
-    if (reader == nullptr)
-        return {};
-    sampleRate = reader->sampleRate;
-    juce::AudioBuffer<float> audio(int(reader->numChannels), int(reader->lengthInSamples));
-    reader->read(&audio, 0, audio.getNumSamples(), 0, true, true);
-    return audio;
 }
 
 int loudestSample(const juce::AudioBuffer<float>& audio, int channel, int from, int to)
@@ -68,10 +54,7 @@ TEST_F(TavinorPlugin, ExportsOnlyItsEntryPoints)
 
 TEST_F(TavinorPlugin, PassesTheValidationSuite)
 {
-    juce::StringArray arguments { "validate", plugin().getFullPathName() };
-    if (std::getenv("DISPLAY") == nullptr)
-        arguments.add("--no-editor");
-    const auto result = TestHelpers::runTestHost(arguments);
+    const auto result = TestHelpers::runValidation(plugin());
     EXPECT_EQ(result.exitCode, 0) << result.output;
     EXPECT_TRUE(result.output.contains(" 0 failed")) << result.output;
     EXPECT_FALSE(result.output.contains("FAIL")) << result.output;
@@ -103,7 +86,7 @@ TEST_F(TavinorPlugin, DefaultEchoesFollowTheHostTempo)
                                       "--rate", "44100", "--block", "256", "--tempo", c.tempo });
         ASSERT_EQ(result.exitCode, 0) << result.output;
         double rate = 0.0;
-        const auto audio = readWav(output, rate);
+        const auto audio = TestHelpers::readWav(output, rate);
         ASSERT_EQ(rate, 44100.0);
         ASSERT_EQ(audio.getNumSamples(), 44100);
 
@@ -137,7 +120,7 @@ TEST_F(TavinorPlugin, RendersTheDemoThroughAFactoryPreset)
     ASSERT_EQ(result.exitCode, 0) << result.output;
 
     double rate = 0.0;
-    const auto audio = readWav(output, rate);
+    const auto audio = TestHelpers::readWav(output, rate);
     ASSERT_EQ(audio.getNumSamples(), 44100 * 6);
     for (int ch = 0; ch < 2; ++ch)
         for (int i = 0; i < audio.getNumSamples(); ++i)

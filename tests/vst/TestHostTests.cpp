@@ -3,10 +3,7 @@
 
 #include "TestHelpers.h"
 
-#include <juce_audio_formats/juce_audio_formats.h>
 #include <gtest/gtest.h>
-
-#include <cstdlib>
 
 namespace
 {
@@ -28,10 +25,7 @@ protected:
 
 TEST_F(TestHost, ValidateSuitePassesForTheTestPlugin)
 {
-    juce::StringArray arguments { "validate", testPlugin().getFullPathName(), "--quick" };
-    if (std::getenv("DISPLAY") == nullptr)
-        arguments.add("--no-editor");
-    const auto result = TestHelpers::runTestHost(arguments);
+    const auto result = TestHelpers::runValidation(testPlugin(), { "--quick" });
     EXPECT_EQ(result.exitCode, 0) << result.output;
     EXPECT_TRUE(result.output.contains(" 0 failed")) << result.output;
     EXPECT_FALSE(result.output.contains("FAIL")) << result.output;
@@ -55,14 +49,11 @@ TEST_F(TestHost, RenderPlacesNotesAndEchoesAtTheirSamples)
                                   "--rate", "44100", "--block", "100", "--note", "1000:60:100" });
     ASSERT_EQ(result.exitCode, 0) << result.output;
 
-    juce::WavAudioFormat wav;
-    std::unique_ptr<juce::AudioFormatReader> reader(wav.createReaderFor(output.createInputStream().release(), true));
-    ASSERT_NE(reader, nullptr);
-    EXPECT_EQ(reader->sampleRate, 44100.0);
-    EXPECT_EQ(reader->numChannels, 2u);
-    ASSERT_EQ(reader->lengthInSamples, 8820);
-    juce::AudioBuffer<float> audio(2, 8820);
-    reader->read(&audio, 0, 8820, 0, true, true);
+    double rate = 0.0;
+    const auto audio = TestHelpers::readWav(output, rate);
+    ASSERT_EQ(audio.getNumChannels(), 2);
+    EXPECT_EQ(rate, 44100.0);
+    ASSERT_EQ(audio.getNumSamples(), 8820);
 
     // Gain 0.8; echoes 2205 samples later at half level per repeat; the
     // test plug-in clicks at every note-on.

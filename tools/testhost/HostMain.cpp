@@ -11,11 +11,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
-#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -130,6 +128,12 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error)
             value = args[++i];
             return true;
         };
+        // A missing value already has its message.
+        auto bad = [&](const std::string& what) {
+            if (error.empty())
+                error = "bad " + what;
+            return false;
+        };
         std::string v;
         double number = 0;
         int64_t integer = 0;
@@ -141,20 +145,20 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error)
         else if (a == "--rate")
         {
             if (! next(v) || ! parseNumber(v, number) || number <= 0)
-                return error.empty() ? (error = "bad --rate", false) : false;
+                return bad("--rate");
             o.rate = number;
             o.rateGiven = true;
         }
         else if (a == "--block")
         {
             if (! next(v) || ! parseInteger(v, integer) || integer <= 0 || integer > (1 << 20))
-                return error.empty() ? (error = "bad --block", false) : false;
+                return bad("--block");
             o.block = int(integer);
         }
         else if (a == "--tempo")
         {
             if (! next(v) || ! parseNumber(v, number) || number <= 0)
-                return error.empty() ? (error = "bad --tempo", false) : false;
+                return bad("--tempo");
             o.tempo = number;
         }
         else if (a == "--time-sig")
@@ -164,7 +168,7 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error)
             const auto parts = split(v, '/');
             int64_t n = 0, d = 0;
             if (parts.size() != 2 || ! parseInteger(parts[0], n) || ! parseInteger(parts[1], d) || n <= 0 || d <= 0)
-                return (error = "bad --time-sig", false);
+                return bad("--time-sig");
             o.timeSigNumerator = int(n);
             o.timeSigDenominator = int(d);
         }
@@ -177,7 +181,7 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error)
             if (parts.size() < 3 || parts.size() > 4 || ! parseInteger(parts[0], s) || ! parseInteger(parts[1], k)
                 || ! parseInteger(parts[2], vel) || (parts.size() == 4 && ! parseInteger(parts[3], len)) || s < 0
                 || k < 0 || k > 127 || vel < 0 || vel > 127)
-                return (error = "bad --note " + v, false);
+                return bad("--note " + v);
             o.notes.push_back({ s, int(k), int(vel), len });
         }
         else if (a == "--cc")
@@ -188,7 +192,7 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error)
             int64_t s = 0, c = 0, val = 0;
             if (parts.size() != 3 || ! parseInteger(parts[0], s) || ! parseInteger(parts[1], c)
                 || ! parseInteger(parts[2], val) || s < 0 || c < 0 || c > 127 || val < 0 || val > 127)
-                return (error = "bad --cc " + v, false);
+                return bad("--cc " + v);
             PluginInstance::MidiEvent e;
             e.sample = s;
             e.bytes[0] = 0xB0;
@@ -203,7 +207,7 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error)
             const auto eq = v.find('=');
             if (eq == std::string::npos || ! parseInteger(v.substr(0, eq), integer)
                 || ! parseNumber(v.substr(eq + 1), number))
-                return (error = "bad --param " + v, false);
+                return bad("--param " + v);
             o.params.emplace_back(int(integer), float(number));
         }
         else if (a == "--chunk")
@@ -214,19 +218,19 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error)
         else if (a == "--tail")
         {
             if (! next(v) || ! parseNumber(v, number) || number < 0)
-                return error.empty() ? (error = "bad --tail", false) : false;
+                return bad("--tail");
             o.tail = number;
         }
         else if (a == "--bits")
         {
             if (! next(v) || ! parseInteger(v, integer) || (integer != 16 && integer != 32))
-                return error.empty() ? (error = "bad --bits", false) : false;
+                return bad("--bits");
             o.bits = int(integer);
         }
         else if (a == "--seconds")
         {
             if (! next(v) || ! parseNumber(v, number) || number < 0)
-                return error.empty() ? (error = "bad --seconds", false) : false;
+                return bad("--seconds");
             o.seconds = number;
         }
         else if (a == "--screenshot")
@@ -237,7 +241,7 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error)
         else if (a == "--seed")
         {
             if (! next(v) || ! parseInteger(v, integer) || integer < 0)
-                return error.empty() ? (error = "bad --seed", false) : false;
+                return bad("--seed");
             o.seed = uint32_t(integer);
         }
         else if (a == "--quick")

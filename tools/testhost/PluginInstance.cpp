@@ -7,7 +7,9 @@
 namespace
 {
 constexpr VstIntPtr kHostVstVersion = 2400;
-}
+// Parameter texts are read into a buffer of 256 bytes.
+constexpr size_t kParameterTextLength = 255;
+} // namespace
 
 std::atomic<VstIntPtr> PluginInstance::versionAnswer { kHostVstVersion };
 
@@ -135,38 +137,27 @@ void PluginInstance::process(float** inputs, float** outputs, int numSamples, co
         samplePosition += numSamples;
 }
 
-std::string PluginInstance::getString(VstInt32 opcode, size_t bufferSize)
+std::string PluginInstance::getString(VstInt32 opcode, size_t maxLength, VstInt32 index)
 {
-    std::vector<char> text(bufferSize + 1, 0);
-    dispatch(opcode, 0, 0, text.data());
+    std::vector<char> text(maxLength + 1, 0);
+    dispatch(opcode, index, 0, text.data());
     text.back() = 0;
     return text.data();
 }
 
-namespace
-{
-std::string parameterText(PluginInstance& p, VstInt32 opcode, int index)
-{
-    char text[256] = {};
-    p.dispatch(opcode, index, 0, text);
-    text[255] = 0;
-    return text;
-}
-} // namespace
-
 std::string PluginInstance::getParameterName(int index)
 {
-    return parameterText(*this, effGetParamName, index);
+    return getString(effGetParamName, kParameterTextLength, index);
 }
 
 std::string PluginInstance::getParameterDisplay(int index)
 {
-    return parameterText(*this, effGetParamDisplay, index);
+    return getString(effGetParamDisplay, kParameterTextLength, index);
 }
 
 std::string PluginInstance::getParameterLabel(int index)
 {
-    return parameterText(*this, effGetParamLabel, index);
+    return getString(effGetParamLabel, kParameterTextLength, index);
 }
 
 float PluginInstance::getParameter(int index)

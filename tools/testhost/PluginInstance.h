@@ -56,7 +56,9 @@ public:
     VstIntPtr setChunk(const std::vector<uint8_t>& data, bool isPreset = false);
     VstIntPtr setChunk(const void* data, size_t size, bool isPreset = false);
 
-    std::string getString(VstInt32 opcode, size_t bufferSize = 256);
+    // The text the plug-in writes for opcode (and index), cut at maxLength
+    // characters.
+    std::string getString(VstInt32 opcode, size_t maxLength, VstInt32 index = 0);
     VstIntPtr canDo(const char* what);
 
     // Transport given to the plug-in.
