@@ -36,6 +36,11 @@ juce::String readFile(const juce::File& f)
     return f.loadFileAsString();
 }
 
+juce::File sourceFolder()
+{
+    return juce::File(TAVINOR_SOURCE_DIR);
+}
+
 juce::File buildFolder()
 {
     return juce::File::getSpecialLocation(juce::File::currentExecutableFile).getParentDirectory().getParentDirectory();

@@ -25,6 +25,9 @@ void pumpMessages(int maxMessages = 1000);
 
 juce::String readFile(const juce::File& f);
 
+// The source tree the test programs were built from.
+juce::File sourceFolder();
+
 // The build tree's top folder, found from the running test program
 // (build/tests/<program>).
 juce::File buildFolder();

@@ -1,3 +1,4 @@
+#include "TestHelpers.h"
 #include <gtest/gtest.h>
 
 #include "core/BoolParameter.h"
@@ -120,27 +121,6 @@ double knobFromSeconds(double t)
     return juce::jlimit(0.0, 1.0, (std::log(t + 0.0010983983513728978) + 6.813902204446729) / 6.815);
 }
 
-// The source tree, found from the test program upwards (the build folder lives
-// inside it), or from this file's own path when the compiler gave it in full.
-juce::File sourceRoot()
-{
-    const auto isRoot = [](const juce::File& d) {
-        return d.getChildFile("resources/presets").isDirectory()
-               && d.getChildFile("tests/core/ParameterSetResourceTests.cpp").existsAsFile();
-    };
-    const juce::String thisFile(__FILE__);
-    if (juce::File::isAbsolutePath(thisFile))
-    {
-        const auto d = juce::File(thisFile).getParentDirectory().getParentDirectory().getParentDirectory();
-        if (isRoot(d))
-            return d;
-    }
-    for (auto d = juce::File::getSpecialLocation(juce::File::currentExecutableFile).getParentDirectory();
-         d != d.getParentDirectory(); d = d.getParentDirectory())
-        if (isRoot(d))
-            return d;
-    return {};
-}
 } // namespace
 
 TEST(ParameterSetResource, EveryIdExistsWithItsType)
@@ -353,7 +333,7 @@ TEST(ParameterSetResource, DefaultHostMapNamesAutomatableParameters)
 
 TEST(ParameterSetResource, FactoryPresetsNameKnownParametersWithValidTexts)
 {
-    const auto root = sourceRoot();
+    const auto root = TestHelpers::sourceFolder();
     if (root == juce::File())
         GTEST_SKIP() << "the source tree is not above the test program";
     const auto folder = root.getChildFile("resources/presets");
@@ -423,7 +403,7 @@ TEST(ParameterSetResource, FactoryPresetsNameKnownParametersWithValidTexts)
 
 TEST(ParameterSetResource, FactoryPresetsLoadAndApplyThroughThePresetReader)
 {
-    const auto root = sourceRoot();
+    const auto root = TestHelpers::sourceFolder();
     if (root == juce::File())
         GTEST_SKIP() << "the source tree is not above the test program";
     const auto files = root.getChildFile("resources/presets").findChildFiles(juce::File::findFiles, true, "*.tnprst");

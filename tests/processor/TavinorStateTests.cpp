@@ -53,18 +53,6 @@ float maxDifference(const std::vector<float>& a, const std::vector<float>& b)
     return d;
 }
 
-// The repository, found upwards from the test program or the working folder
-// (the build folder may lie anywhere below it).
-juce::File findSourceFolder()
-{
-    for (auto start : { juce::File::getSpecialLocation(juce::File::currentExecutableFile),
-                        juce::File::getCurrentWorkingDirectory() })
-        for (auto dir = start; dir.getParentDirectory() != dir; dir = dir.getParentDirectory())
-            if (dir.getChildFile("processor/Tavinor.h").existsAsFile())
-                return dir;
-    return {};
-}
-
 juce::MemoryBlock stateOf(Tavinor& t)
 {
     juce::MemoryBlock m;
@@ -366,7 +354,7 @@ TEST(TavinorState, RestoreLineDefaultsRespectsPadlocks)
 
 TEST(TavinorState, EveryFactoryPresetGivesASaneLevel)
 {
-    const auto folder = findSourceFolder().getChildFile("resources").getChildFile("presets");
+    const auto folder = TestHelpers::sourceFolder().getChildFile("resources").getChildFile("presets");
     const auto files = folder.findChildFiles(juce::File::findFiles, true, "*.tnprst");
     if (files.isEmpty())
         GTEST_SKIP() << "no factory presets in " << folder.getFullPathName();

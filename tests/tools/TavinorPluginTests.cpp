@@ -104,7 +104,7 @@ TEST_F(TavinorPlugin, DefaultEchoesFollowTheHostTempo)
 TEST_F(TavinorPlugin, RendersTheDemoThroughAFactoryPreset)
 {
     ASSERT_TRUE(demoProgram().existsAsFile());
-    const auto preset = juce::File(TAVINOR_SOURCE_DIR).getChildFile("resources/presets/Echoes/Dotted Eighth Lead.tnprst");
+    const auto preset = TestHelpers::sourceFolder().getChildFile("resources/presets/Echoes/Dotted Eighth Lead.tnprst");
     ASSERT_TRUE(preset.existsAsFile());
 
     TestHelpers::TempFolder folder;
