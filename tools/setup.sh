@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what the build needs on a fresh Debian 12 machine (as root), then
-# configures and builds everything into build/. Sourced by the two entry
+# configures and builds everything into build/. Run by the two entry
 # scripts; safe to run again, ccache keeps rebuilds short.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
