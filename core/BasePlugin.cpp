@@ -971,10 +971,7 @@ void BasePlugin::selectAdjacentPreset(PresetCollection* collection, int step)
     }
     else
     {
-        int index = -1;
-        for (int i = 0; i < count && index < 0; ++i)
-            if (collection->getPresetFile(i) == current)
-                index = i;
+        int index = collection->indexOfPresetFile(current);
         if (index < 0)
         {
             auto* node = collection->getNodeForFolder(current.getParentDirectory());
