@@ -919,15 +919,13 @@ void BasePlugin::restoreDefaultPreset(PresetCollection* collection)
 
 namespace
 {
-// A preset file we may apply: it parses, its root is a preset, and it was not
-// written for another product.
-bool isOwnPresetFile(const juce::File& file, const juce::String& productName)
+// Reads the header of a preset file we may apply or sign: it parses, its root is
+// a preset, and it was not written for another product.
+bool readOwnPresetHeader(const juce::File& file, const juce::String& productName, Preset& header)
 {
-    juce::XmlDocument document(file);
-    auto header = document.getDocumentElement(true);
-    if (header == nullptr || !tagNameIs(*header, "Preset"))
+    if (!header.loadFromFile(file, nullptr, true))
         return false;
-    const auto application = header->getStringAttribute("application");
+    const auto& application = header.getApplication();
     return application.isEmpty() || application.equalsIgnoreCase(productName);
 }
 } // namespace
@@ -942,7 +940,8 @@ void BasePlugin::loadPresetFile(PresetCollection* collection, const juce::File& 
         return;
     // An unreadable or foreign file would otherwise reset every parameter to
     // its default through the completion below.
-    if (!isOwnPresetFile(file, getProductName()))
+    Preset header;
+    if (!readOwnPresetHeader(file, getProductName(), header))
         return;
     auto* preset = collection->getPresetForFile(file, &parameterManager);
     if (preset == nullptr)
@@ -1002,20 +1001,16 @@ void BasePlugin::selectNextPreset(PresetCollection* collection)
 
 void BasePlugin::updatePresetAuthor(const juce::File& file)
 {
-    if (!file.existsAsFile())
-        return;
-    Preset header;
     // Files that are no preset, or another product's presets, are not ours to sign.
-    if (!header.loadFromFile(file, nullptr, true)
-        || (header.getApplication().isNotEmpty() && !header.getApplication().equalsIgnoreCase(getProductName())))
+    Preset header;
+    if (!readOwnPresetHeader(file, getProductName(), header))
         return;
     const auto author = getAuthorName();
     if (header.getId().isNotEmpty() && (header.getId() != ownerId || header.getAuthor() == author))
         return;
-    Preset rewrite;
-    rewrite.setAuthor(author);
-    rewrite.setId(ownerId);
-    rewrite.rewriteHeaderInFile(file, Preset::authorField | Preset::idField);
+    header.setAuthor(author);
+    header.setId(ownerId);
+    header.rewriteHeaderInFile(file, Preset::authorField | Preset::idField);
 }
 
 int BasePlugin::getTotalNumPresets()
