@@ -347,9 +347,20 @@ void BasePlugin::parameterChangeGestureEnd(Parameter* p)
         hostParameterObjects[(size_t) index]->endChangeGesture();
 }
 
-void BasePlugin::notifyHostParameterNamesChanged()
+void BasePlugin::notifyHostParametersMapChanged()
 {
+    // The host shows other names now; the map's own listeners hear of it too.
     updateHostDisplay(ChangeDetails().withParameterInfoChanged(true));
+    hostMapBroadcaster.sendChangeMessage();
+}
+
+void BasePlugin::resetHostParametersMap()
+{
+    const juce::ScopedLock sl(hostMapLock);
+    const juce::ScopedLock idLock(hostIndexById.getLock());
+    hostParameters.clearQuick();
+    hostParameters.insertMultiple(0, nullptr, kNumHostParameters);
+    hostIndexById.clear();
 }
 
 void BasePlugin::assignHostParameter(int index, Parameter* p, bool notify)
@@ -377,10 +388,7 @@ void BasePlugin::assignHostParameter(int index, Parameter* p, bool notify)
         hostIndexById.set(p->getId(), index);
     }
     if (notify)
-    {
-        notifyHostParameterNamesChanged();
-        hostMapBroadcaster.sendChangeMessage();
-    }
+        notifyHostParametersMapChanged();
 }
 
 void BasePlugin::assignHostParameterByIndex(int index, int parameterId, bool notify)
@@ -401,8 +409,7 @@ void BasePlugin::unassignHostParameter(int index)
         hostParameters.set(index, nullptr);
         hostIndexById.remove(p->getId());
     }
-    notifyHostParameterNamesChanged();
-    hostMapBroadcaster.sendChangeMessage();
+    notifyHostParametersMapChanged();
 }
 
 int BasePlugin::getParameterIdForHostIndex(int index) const
@@ -414,15 +421,8 @@ int BasePlugin::getParameterIdForHostIndex(int index) const
 
 void BasePlugin::clearHostParametersMap()
 {
-    {
-        const juce::ScopedLock sl(hostMapLock);
-        const juce::ScopedLock idLock(hostIndexById.getLock());
-        hostParameters.clearQuick();
-        hostParameters.insertMultiple(0, nullptr, kNumHostParameters);
-        hostIndexById.clear();
-    }
-    notifyHostParameterNamesChanged();
-    hostMapBroadcaster.sendChangeMessage();
+    resetHostParametersMap();
+    notifyHostParametersMapChanged();
 }
 
 bool BasePlugin::isValidHostParametersMap(const juce::XmlElement* element) const
@@ -435,13 +435,7 @@ bool BasePlugin::loadHostParametersMap(const juce::XmlElement* element)
 {
     if (!isValidHostParametersMap(element))
         return false;
-    {
-        const juce::ScopedLock sl(hostMapLock);
-        const juce::ScopedLock idLock(hostIndexById.getLock());
-        hostParameters.clearQuick();
-        hostParameters.insertMultiple(0, nullptr, kNumHostParameters);
-        hostIndexById.clear();
-    }
+    resetHostParametersMap();
     for (auto* assign : element->getChildIterator())
     {
         if (!tagNameIs(*assign, "assign"))
@@ -451,9 +445,7 @@ bool BasePlugin::loadHostParametersMap(const juce::XmlElement* element)
         if (auto* p = parameterManager.getParameterByName(assign->getStringAttribute("pluginParam")))
             assignHostParameter(index, p, false);
     }
-    // The host shows other names now.
-    notifyHostParameterNamesChanged();
-    hostMapBroadcaster.sendChangeMessage();
+    notifyHostParametersMapChanged();
     return true;
 }
 

@@ -265,7 +265,9 @@ private:
     void writeUserSettingsNow();
     Parameter* getHostMappedParameter(int index) const;
     bool isValidHostIndex(int index) const { return index >= 0 && index < kNumHostParameters; }
-    void notifyHostParameterNamesChanged();
+    // Empties the map without telling anyone.
+    void resetHostParametersMap();
+    void notifyHostParametersMapChanged();
     void loadPresetFileInternal(PresetCollection* collection, const juce::File& file);
     void selectAdjacentPreset(PresetCollection* collection, int step);
 
