@@ -811,36 +811,36 @@ std::unique_ptr<Preset> BasePlugin::createPresetToSave(PresetCollection*, const 
 
 bool BasePlugin::isDefaultPresetApplied(PresetCollection* collection)
 {
-    return collection != nullptr && collection == presetCollection.get() && defaultPresetApplied.load();
+    return isOwnCollection(collection) && defaultPresetApplied.load();
 }
 
 void BasePlugin::setDefaultPresetApplied(PresetCollection* collection, bool applied)
 {
-    if (collection != nullptr && collection == presetCollection.get())
+    if (isOwnCollection(collection))
         defaultPresetApplied.store(applied);
 }
 
 void BasePlugin::setPresetModified(PresetCollection* collection, bool modified)
 {
-    if (collection != nullptr && collection == presetCollection.get())
+    if (isOwnCollection(collection))
         presetModified.store(modified);
 }
 
 bool BasePlugin::isPresetModified(PresetCollection* collection)
 {
-    return collection != nullptr && collection == presetCollection.get() && presetModified.load();
+    return isOwnCollection(collection) && presetModified.load();
 }
 
 juce::File BasePlugin::getCurrentPresetPath(PresetCollection* collection)
 {
-    if (collection != nullptr && collection == presetCollection.get())
+    if (isOwnCollection(collection))
         return currentPresetPath;
     return {};
 }
 
 void BasePlugin::setCurrentPresetPath(PresetCollection* collection, const juce::File& file)
 {
-    if (collection != nullptr && collection == presetCollection.get())
+    if (isOwnCollection(collection))
         currentPresetPath = file;
 }
 

@@ -269,6 +269,11 @@ private:
     void resetHostParametersMap();
     void notifyHostParametersMapChanged();
     void loadPresetFileInternal(PresetCollection* collection, const juce::File& file);
+    // The instance keeps one collection; preset state is asked about it only.
+    bool isOwnCollection(const PresetCollection* collection) const
+    {
+        return collection != nullptr && collection == presetCollection.get();
+    }
     void selectAdjacentPreset(PresetCollection* collection, int step);
 
     // Members in order of construction.
