@@ -268,7 +268,6 @@ private:
     // Empties the map without telling anyone.
     void resetHostParametersMap();
     void notifyHostParametersMapChanged();
-    void loadPresetFileInternal(PresetCollection* collection, const juce::File& file);
     // The instance keeps one collection; preset state is asked about it only.
     bool isOwnCollection(const PresetCollection* collection) const
     {
