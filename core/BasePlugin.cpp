@@ -347,9 +347,20 @@ void BasePlugin::parameterChangeGestureEnd(Parameter* p)
         hostParameterObjects[(size_t) index]->endChangeGesture();
 }
 
-void BasePlugin::notifyHostParameterNamesChanged()
+void BasePlugin::notifyHostParametersMapChanged()
 {
+    // The host shows other names now; the map's own listeners hear of it too.
     updateHostDisplay(ChangeDetails().withParameterInfoChanged(true));
+    hostMapBroadcaster.sendChangeMessage();
+}
+
+void BasePlugin::resetHostParametersMap()
+{
+    const juce::ScopedLock sl(hostMapLock);
+    const juce::ScopedLock idLock(hostIndexById.getLock());
+    hostParameters.clearQuick();
+    hostParameters.insertMultiple(0, nullptr, kNumHostParameters);
+    hostIndexById.clear();
 }
 
 void BasePlugin::assignHostParameter(int index, Parameter* p, bool notify)
@@ -377,10 +388,7 @@ void BasePlugin::assignHostParameter(int index, Parameter* p, bool notify)
         hostIndexById.set(p->getId(), index);
     }
     if (notify)
-    {
-        notifyHostParameterNamesChanged();
-        hostMapBroadcaster.sendChangeMessage();
-    }
+        notifyHostParametersMapChanged();
 }
 
 void BasePlugin::assignHostParameterByIndex(int index, int parameterId, bool notify)
@@ -401,8 +409,7 @@ void BasePlugin::unassignHostParameter(int index)
         hostParameters.set(index, nullptr);
         hostIndexById.remove(p->getId());
     }
-    notifyHostParameterNamesChanged();
-    hostMapBroadcaster.sendChangeMessage();
+    notifyHostParametersMapChanged();
 }
 
 int BasePlugin::getParameterIdForHostIndex(int index) const
@@ -414,15 +421,8 @@ int BasePlugin::getParameterIdForHostIndex(int index) const
 
 void BasePlugin::clearHostParametersMap()
 {
-    {
-        const juce::ScopedLock sl(hostMapLock);
-        const juce::ScopedLock idLock(hostIndexById.getLock());
-        hostParameters.clearQuick();
-        hostParameters.insertMultiple(0, nullptr, kNumHostParameters);
-        hostIndexById.clear();
-    }
-    notifyHostParameterNamesChanged();
-    hostMapBroadcaster.sendChangeMessage();
+    resetHostParametersMap();
+    notifyHostParametersMapChanged();
 }
 
 bool BasePlugin::isValidHostParametersMap(const juce::XmlElement* element) const
@@ -435,13 +435,7 @@ bool BasePlugin::loadHostParametersMap(const juce::XmlElement* element)
 {
     if (!isValidHostParametersMap(element))
         return false;
-    {
-        const juce::ScopedLock sl(hostMapLock);
-        const juce::ScopedLock idLock(hostIndexById.getLock());
-        hostParameters.clearQuick();
-        hostParameters.insertMultiple(0, nullptr, kNumHostParameters);
-        hostIndexById.clear();
-    }
+    resetHostParametersMap();
     for (auto* assign : element->getChildIterator())
     {
         if (!tagNameIs(*assign, "assign"))
@@ -451,9 +445,7 @@ bool BasePlugin::loadHostParametersMap(const juce::XmlElement* element)
         if (auto* p = parameterManager.getParameterByName(assign->getStringAttribute("pluginParam")))
             assignHostParameter(index, p, false);
     }
-    // The host shows other names now.
-    notifyHostParameterNamesChanged();
-    hostMapBroadcaster.sendChangeMessage();
+    notifyHostParametersMapChanged();
     return true;
 }
 
@@ -819,36 +811,36 @@ std::unique_ptr<Preset> BasePlugin::createPresetToSave(PresetCollection*, const 
 
 bool BasePlugin::isDefaultPresetApplied(PresetCollection* collection)
 {
-    return collection != nullptr && collection == presetCollection.get() && defaultPresetApplied.load();
+    return isOwnCollection(collection) && defaultPresetApplied.load();
 }
 
 void BasePlugin::setDefaultPresetApplied(PresetCollection* collection, bool applied)
 {
-    if (collection != nullptr && collection == presetCollection.get())
+    if (isOwnCollection(collection))
         defaultPresetApplied.store(applied);
 }
 
 void BasePlugin::setPresetModified(PresetCollection* collection, bool modified)
 {
-    if (collection != nullptr && collection == presetCollection.get())
+    if (isOwnCollection(collection))
         presetModified.store(modified);
 }
 
 bool BasePlugin::isPresetModified(PresetCollection* collection)
 {
-    return collection != nullptr && collection == presetCollection.get() && presetModified.load();
+    return isOwnCollection(collection) && presetModified.load();
 }
 
 juce::File BasePlugin::getCurrentPresetPath(PresetCollection* collection)
 {
-    if (collection != nullptr && collection == presetCollection.get())
+    if (isOwnCollection(collection))
         return currentPresetPath;
     return {};
 }
 
 void BasePlugin::setCurrentPresetPath(PresetCollection* collection, const juce::File& file)
 {
-    if (collection != nullptr && collection == presetCollection.get())
+    if (isOwnCollection(collection))
         currentPresetPath = file;
 }
 
@@ -919,15 +911,13 @@ void BasePlugin::restoreDefaultPreset(PresetCollection* collection)
 
 namespace
 {
-// A preset file we may apply: it parses, its root is a preset, and it was not
-// written for another product.
-bool isOwnPresetFile(const juce::File& file, const juce::String& productName)
+// Reads the header of a preset file we may apply or sign: it parses, its root is
+// a preset, and it was not written for another product.
+bool readOwnPresetHeader(const juce::File& file, const juce::String& productName, Preset& header)
 {
-    juce::XmlDocument document(file);
-    auto header = document.getDocumentElement(true);
-    if (header == nullptr || !tagNameIs(*header, "Preset"))
+    if (!header.loadFromFile(file, nullptr, true))
         return false;
-    const auto application = header->getStringAttribute("application");
+    const auto& application = header.getApplication();
     return application.isEmpty() || application.equalsIgnoreCase(productName);
 }
 } // namespace
@@ -942,7 +932,8 @@ void BasePlugin::loadPresetFile(PresetCollection* collection, const juce::File& 
         return;
     // An unreadable or foreign file would otherwise reset every parameter to
     // its default through the completion below.
-    if (!isOwnPresetFile(file, getProductName()))
+    Preset header;
+    if (!readOwnPresetHeader(file, getProductName(), header))
         return;
     auto* preset = collection->getPresetForFile(file, &parameterManager);
     if (preset == nullptr)
@@ -971,10 +962,7 @@ void BasePlugin::selectAdjacentPreset(PresetCollection* collection, int step)
     }
     else
     {
-        int index = -1;
-        for (int i = 0; i < count && index < 0; ++i)
-            if (collection->getPresetFile(i) == current)
-                index = i;
+        int index = collection->indexOfPresetFile(current);
         if (index < 0)
         {
             auto* node = collection->getNodeForFolder(current.getParentDirectory());
@@ -1005,20 +993,16 @@ void BasePlugin::selectNextPreset(PresetCollection* collection)
 
 void BasePlugin::updatePresetAuthor(const juce::File& file)
 {
-    if (!file.existsAsFile())
-        return;
-    Preset header;
     // Files that are no preset, or another product's presets, are not ours to sign.
-    if (!header.loadFromFile(file, nullptr, true)
-        || (header.getApplication().isNotEmpty() && !header.getApplication().equalsIgnoreCase(getProductName())))
+    Preset header;
+    if (!readOwnPresetHeader(file, getProductName(), header))
         return;
     const auto author = getAuthorName();
     if (header.getId().isNotEmpty() && (header.getId() != ownerId || header.getAuthor() == author))
         return;
-    Preset rewrite;
-    rewrite.setAuthor(author);
-    rewrite.setId(ownerId);
-    rewrite.rewriteHeaderInFile(file, Preset::authorField | Preset::idField);
+    header.setAuthor(author);
+    header.setId(ownerId);
+    header.rewriteHeaderInFile(file, Preset::authorField | Preset::idField);
 }
 
 int BasePlugin::getTotalNumPresets()

@@ -265,8 +265,14 @@ private:
     void writeUserSettingsNow();
     Parameter* getHostMappedParameter(int index) const;
     bool isValidHostIndex(int index) const { return index >= 0 && index < kNumHostParameters; }
-    void notifyHostParameterNamesChanged();
-    void loadPresetFileInternal(PresetCollection* collection, const juce::File& file);
+    // Empties the map without telling anyone.
+    void resetHostParametersMap();
+    void notifyHostParametersMapChanged();
+    // The instance keeps one collection; preset state is asked about it only.
+    bool isOwnCollection(const PresetCollection* collection) const
+    {
+        return collection != nullptr && collection == presetCollection.get();
+    }
     void selectAdjacentPreset(PresetCollection* collection, int step);
 
     // Members in order of construction.

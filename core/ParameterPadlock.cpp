@@ -33,9 +33,6 @@ bool ParameterPadlock::isParameterLocked(int id) const
 
 void ParameterPadlock::toggle()
 {
-    int current = state.load();
-    while (!state.compare_exchange_weak(current, current == 1 ? 0 : 1))
-    {
-    }
+    state.fetch_xor(1);
     triggerAsyncUpdate();
 }
