@@ -28,14 +28,6 @@ constexpr int kHostValueTextDecimals = 8;
 const char* const kMakerFolderName = "Orv Group";
 const char* const kDefaultProcessingQualityName = "DefaultProcessingQuality";
 
-const juce::XmlElement* findChildTagged(const juce::XmlElement& parent, const juce::String& tag)
-{
-    for (auto* child : parent.getChildIterator())
-        if (tagNameIs(*child, tag))
-            return child;
-    return nullptr;
-}
-
 juce::String yesNo(bool b)
 {
     return b ? "yes" : "no";
@@ -45,13 +37,6 @@ juce::String yesNo(bool b)
 juce::File fileFromPath(const juce::String& path)
 {
     return juce::File::isAbsolutePath(path) ? juce::File(path) : juce::File();
-}
-
-std::unique_ptr<juce::XmlElement> parseXmlFile(const juce::File& file)
-{
-    if (!file.existsAsFile())
-        return nullptr;
-    return juce::parseXML(file);
 }
 
 bool writeXmlCreatingFolder(const juce::XmlElement& element, const juce::File& file)
@@ -468,7 +453,7 @@ std::unique_ptr<juce::XmlElement> BasePlugin::createHostParametersMapXml() const
 
 bool BasePlugin::loadHostParametersMapFile(const juce::File& file)
 {
-    auto xml = parseXmlFile(file);
+    auto xml = readXmlFile(file);
     return xml != nullptr && loadHostParametersMap(xml.get());
 }
 
@@ -519,7 +504,7 @@ juce::File BasePlugin::getDebugDumpFile() const
 
 void BasePlugin::restoreDebugDump()
 {
-    if (auto xml = parseXmlFile(getDebugDumpFile()))
+    if (auto xml = readXmlFile(getDebugDumpFile()))
         restorePluginState(xml.get());
     stateRestoredFlag.store(1);
     triggerAsyncUpdate();
@@ -607,7 +592,7 @@ void BasePlugin::setAuthorName(const juce::String& name)
 
 void BasePlugin::loadUserSettings()
 {
-    auto root = parseXmlFile(getUserSettingsFile());
+    auto root = readXmlFile(getUserSettingsFile());
     if (root != nullptr && isValidUserSettings(root.get()))
     {
         for (auto* child : root->getChildIterator())

@@ -337,9 +337,7 @@ std::unique_ptr<juce::XmlElement> MidiControl::createXml() const
 
 bool MidiControl::loadFromFile(const juce::File& file)
 {
-    if (! file.existsAsFile())
-        return false;
-    const auto root = juce::parseXML(file);
+    const auto root = readXmlFile(file);
     return root != nullptr && loadFromXml(*root);
 }
 

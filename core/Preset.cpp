@@ -11,14 +11,6 @@ constexpr const char* kParamTag = "param";
 constexpr const char* kExtraDataTag = "ExtraData";
 constexpr int kMinRating = 1;
 constexpr int kMaxRating = 5;
-
-std::unique_ptr<juce::XmlElement> readXmlFile(const juce::File& file, bool headerOnly)
-{
-    if (!file.existsAsFile())
-        return nullptr;
-    juce::XmlDocument document(file);
-    return document.getDocumentElement(headerOnly);
-}
 } // namespace
 
 int Preset::Comparator::compareElements(const IdTextPair* a, const IdTextPair* b)

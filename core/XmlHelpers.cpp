@@ -5,6 +5,22 @@ bool tagNameIs(const juce::XmlElement& element, juce::StringRef tagName)
     return element.getTagName().equalsIgnoreCase(tagName);
 }
 
+const juce::XmlElement* findChildTagged(const juce::XmlElement& parent, juce::StringRef tagName)
+{
+    for (auto* child : parent.getChildIterator())
+        if (tagNameIs(*child, tagName))
+            return child;
+    return nullptr;
+}
+
+std::unique_ptr<juce::XmlElement> readXmlFile(const juce::File& file, bool headerOnly)
+{
+    if (! file.existsAsFile())
+        return nullptr;
+    juce::XmlDocument document(file);
+    return document.getDocumentElement(headerOnly);
+}
+
 bool writeXmlFile(const juce::XmlElement& element, const juce::File& file)
 {
     juce::XmlElement::TextFormat format;

@@ -6,6 +6,13 @@
 // asserts on a case difference, so every reader goes through this one helper.
 bool tagNameIs(const juce::XmlElement& element, juce::StringRef tagName);
 
+// The first child whose tag is tagName, ignoring case; null when there is none.
+const juce::XmlElement* findChildTagged(const juce::XmlElement& parent, juce::StringRef tagName);
+
+// The file's root element, or null when the file is missing or not XML. With
+// headerOnly the root's attributes are read but not its children.
+std::unique_ptr<juce::XmlElement> readXmlFile(const juce::File& file, bool headerOnly = false);
+
 // Writes the element as a UTF-8 XML document wrapped at 60 columns. The text goes
 // to a temporary file next to the target first, which replaces the old file only
 // once it is complete, so a failed write never destroys what was there.

@@ -100,14 +100,6 @@ bool isLineId(int id)
 {
     return id >= 1000 && id < 1000 * (Tavinor::kNumLines + 1) && (id % 1000) < Tavinor::kNumTemplateParameters;
 }
-
-const juce::XmlElement* findChild(const juce::XmlElement& parent, const char* tag)
-{
-    for (auto* child : parent.getChildIterator())
-        if (tagNameIs(*child, tag))
-            return child;
-    return nullptr;
-}
 } // namespace
 
 //==============================================================================
@@ -987,8 +979,8 @@ void Tavinor::restorePluginState(const juce::XmlElement* element)
         }
     }
 
-    loadHostParametersMap(findChild(*element, "HostParametersMap"));
-    if (auto* midiMap = findChild(*element, "MidiControlMap"))
+    loadHostParametersMap(findChildTagged(*element, "HostParametersMap"));
+    if (auto* midiMap = findChildTagged(*element, "MidiControlMap"))
         getMidiControl().loadFromXml(*midiMap);
 }
 
@@ -1061,8 +1053,8 @@ void Tavinor::readSettings(const juce::XmlElement& root)
         return;
 
     juce::String version = kOldPresetVersion;
-    if (auto* presets = findChild(root, "Presets"))
-        if (auto* installed = findChild(*presets, "Installed"))
+    if (auto* presets = findChildTagged(root, "Presets"))
+        if (auto* installed = findChildTagged(*presets, "Installed"))
             version = installed->getStringAttribute("version");
     const juce::ScopedLock sl(installedVersionLock);
     installedFactoryVersion = version;
