@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <new>
 #include <xmmintrin.h>
 
@@ -108,20 +107,6 @@ int roundChoice(float v, int steps)
 float clean(float x)
 {
     return std::isfinite(x) ? x : 0.0f;
-}
-
-uint32_t bitsOf(float f)
-{
-    uint32_t u;
-    std::memcpy(&u, &f, sizeof u);
-    return u;
-}
-
-float floatOf(uint32_t u)
-{
-    float f;
-    std::memcpy(&f, &u, sizeof f);
-    return f;
 }
 
 // One step of a routing: line k's pre-delay reads buffer `from` and writes
@@ -333,15 +318,8 @@ DelayEngine::DelayEngine()
     for (auto& core : delayCores)
         core->setInterpolation(0, 512.0);
 
-    for (int i = 0; i < 2 * kNumLines; ++i)
-        lineLevelBits[(size_t) i].store(bitsOf(0.0f));
-    for (int i = 0; i < 2; ++i)
-        outputLevelBits[(size_t) i].store(bitsOf(0.0f));
-    for (int m = 0; m < kNumModulators; ++m)
-    {
-        detectorLevelBits[(size_t) m].store(bitsOf(kDetectorSilentDisplay));
-        peakLevelBits[(size_t) m].store(bitsOf(0.0f));
-    }
+    for (auto& level : detectorLevels)
+        level.store(kDetectorSilentDisplay);
 
     setMaxDelayTime(kDefaultMaxDelaySeconds);
     prepare(1024, 44100.0);
@@ -934,14 +912,14 @@ void DelayEngine::publishBlockResults()
 {
     for (int c = 0; c < 2; ++c)
     {
-        outputLevelBits[(size_t) c].store(bitsOf((float) std::clamp(meterStage2[(size_t) c], 0.0, 1.0)));
+        outputLevels[(size_t) c].store((float) std::clamp(meterStage2[(size_t) c], 0.0, 1.0));
         outputClipFlags[(size_t) c].store(clipHold[(size_t) c] > 0.0 ? 1 : 0);
     }
     for (int line = 0; line < kNumLines; ++line)
     {
         auto& core = *delayCores[(size_t) line];
-        lineLevelBits[(size_t) (2 * line)].store(bitsOf(std::clamp(core.getLeftMeter(), 0.0f, 1.0f)));
-        lineLevelBits[(size_t) (2 * line + 1)].store(bitsOf(std::clamp(core.getRightMeter(), 0.0f, 1.0f)));
+        lineLevels[(size_t) (2 * line)].store(std::clamp(core.getLeftMeter(), 0.0f, 1.0f));
+        lineLevels[(size_t) (2 * line + 1)].store(std::clamp(core.getRightMeter(), 0.0f, 1.0f));
 
         auto& pre = *preDelayCores[(size_t) line];
         IntervalAverager* averagers[4] = { &core.getLeftAverager(), &core.getRightAverager(),
@@ -956,8 +934,8 @@ void DelayEngine::publishBlockResults()
         const float level = mod.detector.level;
         const float display = level > 0.0f ? (float) (-(20.0 * std::log10((double) level) / kDetectorRangeDb))
                                             : kDetectorSilentDisplay;
-        detectorLevelBits[(size_t) m].store(bitsOf(display));
-        peakLevelBits[(size_t) m].store(bitsOf(modulationBuffers[(size_t) (bufferPeakFollower1 + m)][0]));
+        detectorLevels[(size_t) m].store(display);
+        peakLevels[(size_t) m].store(modulationBuffers[(size_t) (bufferPeakFollower1 + m)][0]);
         if (mod.retriggeredInBlock)
         {
             retriggerEventFlags[(size_t) m].store(1);
@@ -1033,8 +1011,8 @@ void DelayEngine::reset()
 //==============================================================================
 void DelayEngine::getOutputLevels(float& left, float& right) const
 {
-    left = floatOf(outputLevelBits[0].load());
-    right = floatOf(outputLevelBits[1].load());
+    left = outputLevels[0].load();
+    right = outputLevels[1].load();
 }
 
 void DelayEngine::getOutputClips(bool& left, bool& right) const
@@ -1046,12 +1024,12 @@ void DelayEngine::getOutputClips(bool& left, bool& right) const
 void DelayEngine::getLineLevels(float levels[8]) const
 {
     for (int i = 0; i < 2 * kNumLines; ++i)
-        levels[i] = floatOf(lineLevelBits[(size_t) i].load());
+        levels[i] = lineLevels[(size_t) i].load();
 }
 
 float DelayEngine::getDetectorLevel(int m) const
 {
-    return m >= 0 && m < kNumModulators ? floatOf(detectorLevelBits[(size_t) m].load()) : kDetectorSilentDisplay;
+    return m >= 0 && m < kNumModulators ? detectorLevels[(size_t) m].load() : kDetectorSilentDisplay;
 }
 
 bool DelayEngine::takeRetriggerEvent(int m)
@@ -1061,7 +1039,7 @@ bool DelayEngine::takeRetriggerEvent(int m)
 
 float DelayEngine::getPeakFollowerLevel(int m) const
 {
-    return m >= 0 && m < kNumModulators ? floatOf(peakLevelBits[(size_t) m].load()) : 0.0f;
+    return m >= 0 && m < kNumModulators ? peakLevels[(size_t) m].load() : 0.0f;
 }
 
 int DelayEngine::getLfoLampFrame(int m) const

@@ -257,12 +257,12 @@ private:
     double meterFall = 0.0;
     double displayCoefficient = 0.0;
 
-    // Published values (float values as their bit patterns).
-    std::array<std::atomic<uint32_t>, 2> outputLevelBits {};
+    // Published values.
+    std::array<std::atomic<float>, 2> outputLevels {};
     std::array<std::atomic<int>, 2> outputClipFlags {};
-    std::array<std::atomic<uint32_t>, 2 * kNumLines> lineLevelBits {};
-    std::array<std::atomic<uint32_t>, kNumModulators> detectorLevelBits {};
-    std::array<std::atomic<uint32_t>, kNumModulators> peakLevelBits {};
+    std::array<std::atomic<float>, 2 * kNumLines> lineLevels {};
+    std::array<std::atomic<float>, kNumModulators> detectorLevels {};
+    std::array<std::atomic<float>, kNumModulators> peakLevels {};
     std::array<std::atomic<int>, kNumModulators> retriggerEventFlags {};
     std::array<std::atomic<int>, kNumModulators> restartFlags {};
     std::array<std::atomic<int>, kNumModulators> lfoLampFrames {};
