@@ -286,8 +286,6 @@ bool DelayEngine::LevelDetector::tick(double x, float k, int closeAfterSamples)
 //==============================================================================
 DelayEngine::DelayEngine()
 {
-    context.set(44100.0);
-    limiter.prepare(44100.0);
     tables = std::make_unique<DspTables>();
     for (int line = 0; line < kNumLines; ++line)
     {
@@ -296,32 +294,19 @@ DelayEngine::DelayEngine()
         preDelayCores[(size_t) line] = std::make_unique<PreDelayCore>();
     }
 
-    for (auto& o : oscillators)
-    {
-        o.noiseA = 0x67452301u;
-        o.noiseB = 0xefcdab89u;
-    }
-
     for (int m = 0; m < kNumModulators; ++m)
     {
         auto& mod = modulators[(size_t) m];
         mod.detector.timeFactor = (float) (1.45 * 0.25 + 0.05);
         mod.detector.onThreshold = (float) std::pow(10.0, -32.0 / 20.0);
         mod.detector.offThreshold = mod.detector.onThreshold;
-        mod.envelope.sustain = 0.5;
         setModulatorFreeRate(m, 0.0);
     }
-
-    refreshModulationRouting();
-    refreshModulationRouting();
-
-    for (auto& core : delayCores)
-        core->setInterpolation(0, 512.0);
 
     for (auto& level : detectorLevels)
         level.store(kDetectorSilentDisplay);
 
-    setMaxDelayTime(kDefaultMaxDelaySeconds);
+    // Sizes the buffers and rings and hands the lines their modulation buffers.
     prepare(1024, 44100.0);
 }
 
