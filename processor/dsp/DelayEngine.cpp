@@ -320,31 +320,22 @@ void DelayEngine::prepare(int newBlockSize, double sampleRate)
     context.set(sampleRate);
     const double fs = context.rate;
 
-    if (newBlockSize != blockSize)
-    {
-        try
-        {
-            for (auto& b : modulationBuffers)
-                b.assign((size_t) newBlockSize, 0.0f);
-            for (auto& b : workBuffers)
-                b.assign((size_t) newBlockSize, 0.0f);
-            blockSize = newBlockSize;
-        }
-        catch (const std::bad_alloc&)
-        {
-            // Keep the previous size; process works in chunks of it.
-            for (auto& b : modulationBuffers)
-                b.assign((size_t) blockSize, 0.0f);
-            for (auto& b : workBuffers)
-                b.assign((size_t) blockSize, 0.0f);
-        }
-    }
-    else
-    {
+    // Emptied at the new size; at the size they already have this cannot fail.
+    auto sizeBuffers = [this](int size) {
         for (auto& b : modulationBuffers)
-            std::fill(b.begin(), b.end(), 0.0f);
+            b.assign((size_t) size, 0.0f);
         for (auto& b : workBuffers)
-            std::fill(b.begin(), b.end(), 0.0f);
+            b.assign((size_t) size, 0.0f);
+    };
+    try
+    {
+        sizeBuffers(newBlockSize);
+        blockSize = newBlockSize;
+    }
+    catch (const std::bad_alloc&)
+    {
+        // Keep the previous size; process works in chunks of it.
+        sizeBuffers(blockSize);
     }
 
     for (auto& o : oscillators)
