@@ -497,7 +497,6 @@ void DelayEngine::setGlobalParameter(int id, float v)
         return;
     }
 
-    const float gain = 4.0f * outputGainControl * outputGainControl + kDenormalGuardF;
     switch (id)
     {
         case 87:
@@ -508,15 +507,7 @@ void DelayEngine::setGlobalParameter(int id, float v)
             if (on && !limiterOn)
                 limiter.reset();
             limiterOn = on;
-            if (limiterOn)
-            {
-                limiter.setOutputGain(gain);
-                outputGainTarget = 1.0f;
-            }
-            else
-            {
-                outputGainTarget = gain;
-            }
+            applyOutputGain();
             break;
         }
         case 88: limiter.setThresholdControl(v); break;
@@ -526,16 +517,25 @@ void DelayEngine::setGlobalParameter(int id, float v)
             clearWorkBuffers();
             break;
         case 91:
-        {
             outputGainControl = v;
-            const float g = 4.0f * v * v + kDenormalGuardF;
-            if (limiterOn)
-                limiter.setOutputGain(g);
-            else
-                outputGainTarget = g;
+            applyOutputGain();
             break;
-        }
         default: break;
+    }
+}
+
+void DelayEngine::applyOutputGain()
+{
+    // A limiter that is on applies the output gain itself, after its reduction.
+    const float gain = 4.0f * outputGainControl * outputGainControl + kDenormalGuardF;
+    if (limiterOn)
+    {
+        limiter.setOutputGain(gain);
+        outputGainTarget = 1.0f;
+    }
+    else
+    {
+        outputGainTarget = gain;
     }
 }
 
