@@ -588,15 +588,9 @@ void DelayEngine::setLineParameter(int line, int k, float v)
         }
         return;
     }
-    forwardToDelayCore(line, k, v);
+    delayCores[(size_t) line]->setParameter(k, v);
     if (k == 42)
         refreshModulationRouting();
-}
-
-void DelayEngine::forwardToDelayCore(int line, int k, float v)
-{
-    auto& core = *delayCores[(size_t) line];
-    core.setParameter(k, v);
 }
 
 //==============================================================================

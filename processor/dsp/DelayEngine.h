@@ -219,7 +219,6 @@ private:
     bool prepareLines();
     void clearWorkBuffers();
     void applyOutputGain();
-    void forwardToDelayCore(int line, int k, float v);
     float* work(int buffer, int channel) { return workBuffers[(size_t) (2 * buffer + channel)].data(); }
 
     SampleRateContext context;
