@@ -916,33 +916,30 @@ void DelayEngine::publishBlockResults()
 }
 
 //==============================================================================
-void DelayEngine::tapTime(int line, int stage, int channel)
+IntervalAverager* DelayEngine::tapAverager(int line, int stage, int channel) const
 {
     if (line < 0 || line >= kNumLines)
-        return;
+        return nullptr;
     TavinorDelayLine* target = nullptr;
     if (stage == 0)
         target = delayCores[(size_t) line].get();
     else if (stage == 1)
         target = preDelayCores[(size_t) line].get();
     if (target == nullptr)
-        return;
-    (channel == 1 ? target->getLeftAverager() : target->getRightAverager()).raiseTrigger();
+        return nullptr;
+    return channel == 1 ? &target->getLeftAverager() : &target->getRightAverager();
+}
+
+void DelayEngine::tapTime(int line, int stage, int channel)
+{
+    if (auto* averager = tapAverager(line, stage, channel))
+        averager->raiseTrigger();
 }
 
 double DelayEngine::getTappedTimeMs(int line, int stage, int channel) const
 {
-    if (line < 0 || line >= kNumLines)
-        return 0.0;
-    const TavinorDelayLine* source = nullptr;
-    if (stage == 0)
-        source = delayCores[(size_t) line].get();
-    else if (stage == 1)
-        source = preDelayCores[(size_t) line].get();
-    if (source == nullptr)
-        return 0.0;
-    const auto& averager = channel == 1 ? source->getLeftAverager() : source->getRightAverager();
-    return (double) averager.getAverage() * 1000.0;
+    const auto* averager = tapAverager(line, stage, channel);
+    return averager != nullptr ? (double) averager->getAverage() * 1000.0 : 0.0;
 }
 
 bool DelayEngine::takeNewTappedTime(int line, int stage, int channel)

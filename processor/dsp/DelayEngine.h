@@ -10,6 +10,7 @@
 #include <vector>
 
 class DelayCore;
+class IntervalAverager;
 class PreDelayCore;
 class DspTables;
 
@@ -219,6 +220,8 @@ private:
     bool prepareLines();
     void clearWorkBuffers();
     void applyOutputGain();
+    // The averager behind a tap: null for a line or stage that does not exist.
+    IntervalAverager* tapAverager(int line, int stage, int channel) const;
     float* work(int buffer, int channel) { return workBuffers[(size_t) (2 * buffer + channel)].data(); }
 
     SampleRateContext context;
