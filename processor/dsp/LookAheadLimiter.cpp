@@ -12,8 +12,10 @@ constexpr double kAverageReferenceRate = 44100.0;
 constexpr int kAverageReferenceHalfLength = 10;
 constexpr float kAttackRate = 0.25f;
 constexpr float kReleaseRate = 0.000444f;
-constexpr float kDefaultKneeSlope = 0.5f;
-constexpr float kDefaultKneeWidth = 2.0f;
+// Soft knee: below kKneeWidth dB over the threshold the reduction follows a
+// tanh curve of this slope instead of the overshoot itself.
+constexpr double kKneeSlope = 0.5;
+constexpr double kKneeWidth = 2.0;
 } // namespace
 
 LookAheadLimiter::LookAheadLimiter()
@@ -56,9 +58,6 @@ void LookAheadLimiter::prepare(double sampleRate)
     averageLength = 2 * n;
     averageReciprocal = 1.0 / (double) averageLength;
     windowOffset = kHistoryPositions - centreBack;
-
-    kneeSlope = kDefaultKneeSlope;
-    kneeWidth = kDefaultKneeWidth;
 }
 
 void LookAheadLimiter::reset()
@@ -90,8 +89,6 @@ void LookAheadLimiter::process(float* left, float* right, int numSamples)
     int p = audioIndex;
     int h = historyIndex;
     const double threshold = thresholdDb;
-    const double slope = kneeSlope;
-    const double width = kneeWidth;
     const int n = averageHalfLength;
     const int length = averageLength;
     const double reciprocal = averageReciprocal;
@@ -110,11 +107,11 @@ void LookAheadLimiter::process(float* left, float* right, int numSamples)
         const double level = peak > 0.0 ? 20.0 * std::log10(peak) : kSilenceDb;
 
         double overshoot = level - threshold;
-        if (overshoot < width)
+        if (overshoot < kKneeWidth)
         {
-            const double y = (overshoot - width) * slope;
+            const double y = (overshoot - kKneeWidth) * kKneeSlope;
             const double softened = 1.0 - 2.0 / (std::exp(2.0 * y) + 1.0) + kDenormalGuard;
-            overshoot = width * softened + width;
+            overshoot = kKneeWidth * softened + kKneeWidth;
         }
 
         const float o = (float) overshoot;
