@@ -26,15 +26,6 @@ int toCountdown (double samples) noexcept
 }
 } // namespace
 
-Clock::Clock()
-{
-    width = 0.5;
-    dirty = true;
-    rate = 4.0;
-    sampleRate = 44100.0;
-    stop();
-}
-
 Clock::~Clock()
 {
     cancelPendingUpdate();
@@ -73,17 +64,11 @@ void Clock::start (double ppqPosition)
         return;
 
     dirty = true;
-    position = 0.0;
+    position = ppqPosition;
     state = -1;
     running = true;
     runningChanged.store (1);
     notifyMessageThread();
-
-    if (position != ppqPosition)
-    {
-        position = ppqPosition;
-        dirty = true;
-    }
 }
 
 void Clock::stop()
