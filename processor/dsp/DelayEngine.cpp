@@ -716,7 +716,7 @@ void DelayEngine::process(float** channels, int numSamples, bool stereoIn, bool 
     publishBlockResults();
 }
 
-void DelayEngine::runModulators(int i, double inLeft, double inRight)
+void DelayEngine::runModulators(int i, double inLeft, double inRight, int detectorCloseAfter)
 {
     for (int o = 0; o < kNumOscillators; ++o)
     {
@@ -735,11 +735,10 @@ void DelayEngine::runModulators(int i, double inLeft, double inRight)
     for (int m = 0; m < kNumModulators; ++m)
         modulationBuffers[(size_t) (bufferEnvelope1 + m)][(size_t) i] = modulators[(size_t) m].envelope.tick();
 
-    const int closeAfter = (int) (context.samplesPerMs * kDetectorGateMs);
     for (int m = 0; m < kNumModulators; ++m)
     {
         auto& mod = modulators[(size_t) m];
-        if (mod.detector.tick(x, context.kF, closeAfter) && mod.retriggerMode == kRetriggerFromDetector)
+        if (mod.detector.tick(x, context.kF, detectorCloseAfter) && mod.retriggerMode == kRetriggerFromDetector)
         {
             retriggerInternal(m);
             mod.retriggeredInBlock = true;
@@ -753,6 +752,7 @@ void DelayEngine::runModulators(int i, double inLeft, double inRight)
 void DelayEngine::processChunk(float* left, float* right, int numSamples, bool stereoIn, bool stereoOut)
 {
     const float* inRight = stereoIn ? right : left;
+    const int detectorCloseAfter = (int) (context.samplesPerMs * kDetectorGateMs);
 
     for (int i = 0; i < numSamples; ++i)
     {
@@ -764,7 +764,7 @@ void DelayEngine::processChunk(float* left, float* right, int numSamples, bool s
         if (stereoIn)
             right[i] = r;
 
-        runModulators(i, l, r);
+        runModulators(i, l, r, detectorCloseAfter);
         for (int b = 0; b < kNumLines; ++b)
         {
             workBuffers[(size_t) (2 * b)][(size_t) i] = l;

@@ -211,7 +211,8 @@ public:
 
 private:
     void processChunk(float* left, float* right, int numSamples, bool stereoIn, bool stereoOut);
-    void runModulators(int i, double inLeft, double inRight);
+    // The detectors' gates stay open at least detectorCloseAfter samples.
+    void runModulators(int i, double inLeft, double inRight, int detectorCloseAfter);
     void runRouting(int numSamples);
     void updateMeters(const float* left, const float* right, int numSamples);
     void publishBlockResults();
