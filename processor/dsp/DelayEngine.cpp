@@ -550,41 +550,27 @@ void DelayEngine::setLineParameter(int line, int k, float v)
         lineMixGains[(size_t) line] = 1.0f - v;
         return;
     }
-    if (k >= 23 && k <= 34)
+    if (k >= 11 && k <= 34)
     {
-        auto& pre = *preDelayCores[(size_t) line];
-        switch (k)
+        // The timing settings of the delay core (11 to 22) and of the
+        // pre-delay (23 to 34) come in the same order.
+        const int stage = k >= 23 ? 1 : 0;
+        TavinorDelayLine& timing = *delayStage(line, stage);
+        // A pre-delay's numerators start at 0, a delay core's at 1.
+        const int numerator = stage == 1 ? roundChoice(v, 32) : roundChoice(v, 31) + 1;
+        switch (k - (stage == 1 ? 23 : 11))
         {
-            case 23: pre.setSynced(v >= 0.5f); break;
-            case 24: pre.setLinked(v >= 0.5f); break;
-            case 27: pre.setLeftFreeTime(v); break;
-            case 28: pre.setRightFreeTime(v); break;
-            case 29: pre.setLeftNoteLengthMode(roundChoice(v, 2)); break;
-            case 30: pre.setRightNoteLengthMode(roundChoice(v, 2)); break;
-            case 31: pre.setLeftNumerator(roundChoice(v, 32)); break;
-            case 32: pre.setLeftDenominator(roundChoice(v, 31) + 1); break;
-            case 33: pre.setRightNumerator(roundChoice(v, 32)); break;
-            case 34: pre.setRightDenominator(roundChoice(v, 31) + 1); break;
-            default: break; // 25 and 26: the knob twins of the free times
-        }
-        return;
-    }
-    if (k >= 11 && k <= 22)
-    {
-        auto& core = *delayCores[(size_t) line];
-        switch (k)
-        {
-            case 11: core.setSynced(v >= 0.5f); break;
-            case 12: core.setLinked(v >= 0.5f); break;
-            case 15: core.setLeftFreeTime(v); break;
-            case 16: core.setRightFreeTime(v); break;
-            case 17: core.setLeftNoteLengthMode(roundChoice(v, 2)); break;
-            case 18: core.setRightNoteLengthMode(roundChoice(v, 2)); break;
-            case 19: core.setLeftNumerator(roundChoice(v, 31) + 1); break;
-            case 20: core.setLeftDenominator(roundChoice(v, 31) + 1); break;
-            case 21: core.setRightNumerator(roundChoice(v, 31) + 1); break;
-            case 22: core.setRightDenominator(roundChoice(v, 31) + 1); break;
-            default: break; // 13 and 14: the knob twins of the free times
+            case 0: timing.setSynced(v >= 0.5f); break;
+            case 1: timing.setLinked(v >= 0.5f); break;
+            case 4: timing.setLeftFreeTime(v); break;
+            case 5: timing.setRightFreeTime(v); break;
+            case 6: timing.setLeftNoteLengthMode(roundChoice(v, 2)); break;
+            case 7: timing.setRightNoteLengthMode(roundChoice(v, 2)); break;
+            case 8: timing.setLeftNumerator(numerator); break;
+            case 9: timing.setLeftDenominator(roundChoice(v, 31) + 1); break;
+            case 10: timing.setRightNumerator(numerator); break;
+            case 11: timing.setRightDenominator(roundChoice(v, 31) + 1); break;
+            default: break; // 2 and 3: the knob twins of the free times
         }
         return;
     }
@@ -916,15 +902,20 @@ void DelayEngine::publishBlockResults()
 }
 
 //==============================================================================
-IntervalAverager* DelayEngine::tapAverager(int line, int stage, int channel) const
+TavinorDelayLine* DelayEngine::delayStage(int line, int stage) const
 {
     if (line < 0 || line >= kNumLines)
         return nullptr;
-    TavinorDelayLine* target = nullptr;
     if (stage == 0)
-        target = delayCores[(size_t) line].get();
-    else if (stage == 1)
-        target = preDelayCores[(size_t) line].get();
+        return delayCores[(size_t) line].get();
+    if (stage == 1)
+        return preDelayCores[(size_t) line].get();
+    return nullptr;
+}
+
+IntervalAverager* DelayEngine::tapAverager(int line, int stage, int channel) const
+{
+    TavinorDelayLine* target = delayStage(line, stage);
     if (target == nullptr)
         return nullptr;
     return channel == 1 ? &target->getLeftAverager() : &target->getRightAverager();

@@ -11,6 +11,7 @@
 
 class DelayCore;
 class IntervalAverager;
+class TavinorDelayLine;
 class PreDelayCore;
 class DspTables;
 
@@ -221,6 +222,8 @@ private:
     bool prepareLines();
     void clearWorkBuffers();
     void applyOutputGain();
+    // Stage 0 the delay core, 1 the pre-delay; null for a line or stage that does not exist.
+    TavinorDelayLine* delayStage(int line, int stage) const;
     // The averager behind a tap: null for a line or stage that does not exist.
     IntervalAverager* tapAverager(int line, int stage, int channel) const;
     float* work(int buffer, int channel) { return workBuffers[(size_t) (2 * buffer + channel)].data(); }
