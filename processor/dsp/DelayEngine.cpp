@@ -109,6 +109,12 @@ float clean(float x)
     return std::isfinite(x) ? x : 0.0f;
 }
 
+// One sample of a one-pole smoother towards its target.
+float glide(float current, float target, float coefficient)
+{
+    return current - (current - target) * coefficient + kDenormalGuardF;
+}
+
 // One step of a routing: line k's pre-delay reads buffer `from` and writes
 // buffer `to`; the delay core then works in place in `to`.
 struct RoutingStep
@@ -709,7 +715,7 @@ void DelayEngine::runModulators(int i, double inLeft, double inRight, int detect
         auto& osc = oscillators[(size_t) o];
         const double x = osc.tick();
         const float u = (float) (0.5 * x + 0.5 + kDenormalGuard);
-        osc.smoothed = osc.smoothed - (osc.smoothed - u) * oscillatorCoefficient + kDenormalGuardF;
+        osc.smoothed = glide(osc.smoothed, u, oscillatorCoefficient);
         modulationBuffers[(size_t) o][(size_t) i] = osc.smoothed;
     }
 
@@ -764,12 +770,9 @@ void DelayEngine::processChunk(float* left, float* right, int numSamples, bool s
     for (int i = 0; i < numSamples; ++i)
     {
         for (int k = 0; k < kNumLines; ++k)
-            smoothedLineGains[(size_t) k] = smoothedLineGains[(size_t) k]
-                                            - (smoothedLineGains[(size_t) k] - lineMixGains[(size_t) k]) * mixCoefficient
-                                            + kDenormalGuardF;
-        smoothedWet = smoothedWet - (smoothedWet - wetAmount) * mixCoefficient + kDenormalGuardF;
-        smoothedOutputGain = smoothedOutputGain - (smoothedOutputGain - outputGainTarget) * mixCoefficient
-                             + kDenormalGuardF;
+            smoothedLineGains[(size_t) k] = glide(smoothedLineGains[(size_t) k], lineMixGains[(size_t) k], mixCoefficient);
+        smoothedWet = glide(smoothedWet, wetAmount, mixCoefficient);
+        smoothedOutputGain = glide(smoothedOutputGain, outputGainTarget, mixCoefficient);
 
         float mixLeft = 0.0f;
         float mixRight = 0.0f;
