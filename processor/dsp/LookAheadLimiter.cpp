@@ -16,6 +16,17 @@ constexpr float kReleaseRate = 0.000444f;
 // tanh curve of this slope instead of the overshoot itself.
 constexpr double kKneeSlope = 0.5;
 constexpr double kKneeWidth = 2.0;
+
+// Mean of `length` history values from `start` on (the histories are written
+// twice over, so no window wraps).
+double windowMean(const std::array<double, LookAheadLimiter::kHistorySize>& history, int start, int length,
+                  double reciprocal)
+{
+    double sum = 0.0;
+    for (int j = 0; j < length; ++j)
+        sum += history[(size_t) (start + j)];
+    return sum * reciprocal;
+}
 } // namespace
 
 LookAheadLimiter::LookAheadLimiter()
@@ -121,17 +132,11 @@ void LookAheadLimiter::process(float* left, float* right, int numSamples)
         reductionHistory[(size_t) h] = s;
         reductionHistory[(size_t) (h + kHistoryPositions)] = s;
         const int start = h + windowOffset - n;
-        double sum = 0.0;
-        for (int j = 0; j < length; ++j)
-            sum += reductionHistory[(size_t) (start + j)];
-        const double firstAverage = sum * reciprocal;
+        const double firstAverage = windowMean(reductionHistory, start, length, reciprocal);
 
         averageHistory[(size_t) h] = firstAverage;
         averageHistory[(size_t) (h + kHistoryPositions)] = firstAverage;
-        sum = 0.0;
-        for (int j = 0; j < length; ++j)
-            sum += averageHistory[(size_t) (start + j)];
-        const double secondAverage = sum * reciprocal;
+        const double secondAverage = windowMean(averageHistory, start, length, reciprocal);
         lastAverage = (float) secondAverage;
 
         if (++h >= kHistoryPositions)
