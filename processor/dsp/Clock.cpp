@@ -1,7 +1,6 @@
 #include "processor/dsp/Clock.h"
 
 #include <cmath>
-#include <limits>
 
 namespace
 {
