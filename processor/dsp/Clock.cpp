@@ -1,7 +1,6 @@
 #include "processor/dsp/Clock.h"
 
 #include <cmath>
-#include <limits>
 
 namespace
 {
@@ -25,15 +24,6 @@ int toCountdown (double samples) noexcept
     return c >= kMaxCountdown ? static_cast<int> (kMaxCountdown) : static_cast<int> (c);
 }
 } // namespace
-
-Clock::Clock()
-{
-    width = 0.5;
-    dirty = true;
-    rate = 4.0;
-    sampleRate = 44100.0;
-    stop();
-}
 
 Clock::~Clock()
 {
@@ -73,17 +63,11 @@ void Clock::start (double ppqPosition)
         return;
 
     dirty = true;
-    position = 0.0;
+    position = ppqPosition;
     state = -1;
     running = true;
     runningChanged.store (1);
     notifyMessageThread();
-
-    if (position != ppqPosition)
-    {
-        position = ppqPosition;
-        dirty = true;
-    }
 }
 
 void Clock::stop()

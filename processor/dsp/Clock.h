@@ -17,7 +17,7 @@ public:
         virtual void clockEdge (Clock* clock) = 0;
     };
 
-    Clock();
+    Clock() = default;
     ~Clock() override;
 
     void setRate (double cyclesPerBeat);
@@ -56,10 +56,10 @@ private:
     void notifyMessageThread() noexcept;
 
     double position = 0.0;
-    double sampleRate = 0.0;
+    double sampleRate = 44100.0;
     double tempo = 0.0;
-    double rate = 0.0;
-    double width = 0.0;
+    double rate = 4.0;
+    double width = 0.5;
     double increment = 0.0;
 
     int countdown = 0;
@@ -69,7 +69,7 @@ private:
     bool restart = false;
     bool edge = false;
     bool running = false;
-    bool dirty = false;
+    bool dirty = true;
 
     double positionAtEdge = 0.0;
 

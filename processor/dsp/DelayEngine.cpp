@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <new>
 #include <xmmintrin.h>
 
@@ -110,18 +109,10 @@ float clean(float x)
     return std::isfinite(x) ? x : 0.0f;
 }
 
-uint32_t bitsOf(float f)
+// One sample of a one-pole smoother towards its target.
+float glide(float current, float target, float coefficient)
 {
-    uint32_t u;
-    std::memcpy(&u, &f, sizeof u);
-    return u;
-}
-
-float floatOf(uint32_t u)
-{
-    float f;
-    std::memcpy(&f, &u, sizeof f);
-    return f;
+    return current - (current - target) * coefficient + kDenormalGuardF;
 }
 
 // One step of a routing: line k's pre-delay reads buffer `from` and writes
@@ -301,8 +292,6 @@ bool DelayEngine::LevelDetector::tick(double x, float k, int closeAfterSamples)
 //==============================================================================
 DelayEngine::DelayEngine()
 {
-    context.set(44100.0);
-    limiter.prepare(44100.0);
     tables = std::make_unique<DspTables>();
     for (int line = 0; line < kNumLines; ++line)
     {
@@ -311,39 +300,19 @@ DelayEngine::DelayEngine()
         preDelayCores[(size_t) line] = std::make_unique<PreDelayCore>();
     }
 
-    for (auto& o : oscillators)
-    {
-        o.noiseA = 0x67452301u;
-        o.noiseB = 0xefcdab89u;
-    }
-
     for (int m = 0; m < kNumModulators; ++m)
     {
         auto& mod = modulators[(size_t) m];
         mod.detector.timeFactor = (float) (1.45 * 0.25 + 0.05);
         mod.detector.onThreshold = (float) std::pow(10.0, -32.0 / 20.0);
         mod.detector.offThreshold = mod.detector.onThreshold;
-        mod.envelope.sustain = 0.5;
         setModulatorFreeRate(m, 0.0);
     }
 
-    refreshModulationRouting();
-    refreshModulationRouting();
+    for (auto& level : detectorLevels)
+        level.store(kDetectorSilentDisplay);
 
-    for (auto& core : delayCores)
-        core->setInterpolation(0, 512.0);
-
-    for (int i = 0; i < 2 * kNumLines; ++i)
-        lineLevelBits[(size_t) i].store(bitsOf(0.0f));
-    for (int i = 0; i < 2; ++i)
-        outputLevelBits[(size_t) i].store(bitsOf(0.0f));
-    for (int m = 0; m < kNumModulators; ++m)
-    {
-        detectorLevelBits[(size_t) m].store(bitsOf(kDetectorSilentDisplay));
-        peakLevelBits[(size_t) m].store(bitsOf(0.0f));
-    }
-
-    setMaxDelayTime(kDefaultMaxDelaySeconds);
+    // Sizes the buffers and rings and hands the lines their modulation buffers.
     prepare(1024, 44100.0);
 }
 
@@ -357,31 +326,22 @@ void DelayEngine::prepare(int newBlockSize, double sampleRate)
     context.set(sampleRate);
     const double fs = context.rate;
 
-    if (newBlockSize != blockSize)
-    {
-        try
-        {
-            for (auto& b : modulationBuffers)
-                b.assign((size_t) newBlockSize, 0.0f);
-            for (auto& b : workBuffers)
-                b.assign((size_t) newBlockSize, 0.0f);
-            blockSize = newBlockSize;
-        }
-        catch (const std::bad_alloc&)
-        {
-            // Keep the previous size; process works in chunks of it.
-            for (auto& b : modulationBuffers)
-                b.assign((size_t) blockSize, 0.0f);
-            for (auto& b : workBuffers)
-                b.assign((size_t) blockSize, 0.0f);
-        }
-    }
-    else
-    {
+    // Emptied at the new size; at the size they already have this cannot fail.
+    auto sizeBuffers = [this](int size) {
         for (auto& b : modulationBuffers)
-            std::fill(b.begin(), b.end(), 0.0f);
+            b.assign((size_t) size, 0.0f);
         for (auto& b : workBuffers)
-            std::fill(b.begin(), b.end(), 0.0f);
+            b.assign((size_t) size, 0.0f);
+    };
+    try
+    {
+        sizeBuffers(newBlockSize);
+        blockSize = newBlockSize;
+    }
+    catch (const std::bad_alloc&)
+    {
+        // Keep the previous size; process works in chunks of it.
+        sizeBuffers(blockSize);
     }
 
     for (auto& o : oscillators)
@@ -543,7 +503,6 @@ void DelayEngine::setGlobalParameter(int id, float v)
         return;
     }
 
-    const float gain = 4.0f * outputGainControl * outputGainControl + kDenormalGuardF;
     switch (id)
     {
         case 87:
@@ -554,15 +513,7 @@ void DelayEngine::setGlobalParameter(int id, float v)
             if (on && !limiterOn)
                 limiter.reset();
             limiterOn = on;
-            if (limiterOn)
-            {
-                limiter.setOutputGain(gain);
-                outputGainTarget = 1.0f;
-            }
-            else
-            {
-                outputGainTarget = gain;
-            }
+            applyOutputGain();
             break;
         }
         case 88: limiter.setThresholdControl(v); break;
@@ -572,16 +523,25 @@ void DelayEngine::setGlobalParameter(int id, float v)
             clearWorkBuffers();
             break;
         case 91:
-        {
             outputGainControl = v;
-            const float g = 4.0f * v * v + kDenormalGuardF;
-            if (limiterOn)
-                limiter.setOutputGain(g);
-            else
-                outputGainTarget = g;
+            applyOutputGain();
             break;
-        }
         default: break;
+    }
+}
+
+void DelayEngine::applyOutputGain()
+{
+    // A limiter that is on applies the output gain itself, after its reduction.
+    const float gain = 4.0f * outputGainControl * outputGainControl + kDenormalGuardF;
+    if (limiterOn)
+    {
+        limiter.setOutputGain(gain);
+        outputGainTarget = 1.0f;
+    }
+    else
+    {
+        outputGainTarget = gain;
     }
 }
 
@@ -596,53 +556,33 @@ void DelayEngine::setLineParameter(int line, int k, float v)
         lineMixGains[(size_t) line] = 1.0f - v;
         return;
     }
-    if (k >= 23 && k <= 34)
+    if (k >= 11 && k <= 34)
     {
-        auto& pre = *preDelayCores[(size_t) line];
-        switch (k)
+        // The timing settings of the delay core (11 to 22) and of the
+        // pre-delay (23 to 34) come in the same order.
+        const int stage = k >= 23 ? 1 : 0;
+        TavinorDelayLine& timing = *delayStage(line, stage);
+        // A pre-delay's numerators start at 0, a delay core's at 1.
+        const int numerator = stage == 1 ? roundChoice(v, 32) : roundChoice(v, 31) + 1;
+        switch (k - (stage == 1 ? 23 : 11))
         {
-            case 23: pre.setSynced(v >= 0.5f); break;
-            case 24: pre.setLinked(v >= 0.5f); break;
-            case 27: pre.setLeftFreeTime(v); break;
-            case 28: pre.setRightFreeTime(v); break;
-            case 29: pre.setLeftNoteLengthMode(roundChoice(v, 2)); break;
-            case 30: pre.setRightNoteLengthMode(roundChoice(v, 2)); break;
-            case 31: pre.setLeftNumerator(roundChoice(v, 32)); break;
-            case 32: pre.setLeftDenominator(roundChoice(v, 31) + 1); break;
-            case 33: pre.setRightNumerator(roundChoice(v, 32)); break;
-            case 34: pre.setRightDenominator(roundChoice(v, 31) + 1); break;
-            default: break; // 25 and 26: the knob twins of the free times
+            case 0: timing.setSynced(v >= 0.5f); break;
+            case 1: timing.setLinked(v >= 0.5f); break;
+            case 4: timing.setLeftFreeTime(v); break;
+            case 5: timing.setRightFreeTime(v); break;
+            case 6: timing.setLeftNoteLengthMode(roundChoice(v, 2)); break;
+            case 7: timing.setRightNoteLengthMode(roundChoice(v, 2)); break;
+            case 8: timing.setLeftNumerator(numerator); break;
+            case 9: timing.setLeftDenominator(roundChoice(v, 31) + 1); break;
+            case 10: timing.setRightNumerator(numerator); break;
+            case 11: timing.setRightDenominator(roundChoice(v, 31) + 1); break;
+            default: break; // 2 and 3: the knob twins of the free times
         }
         return;
     }
-    if (k >= 11 && k <= 22)
-    {
-        auto& core = *delayCores[(size_t) line];
-        switch (k)
-        {
-            case 11: core.setSynced(v >= 0.5f); break;
-            case 12: core.setLinked(v >= 0.5f); break;
-            case 15: core.setLeftFreeTime(v); break;
-            case 16: core.setRightFreeTime(v); break;
-            case 17: core.setLeftNoteLengthMode(roundChoice(v, 2)); break;
-            case 18: core.setRightNoteLengthMode(roundChoice(v, 2)); break;
-            case 19: core.setLeftNumerator(roundChoice(v, 31) + 1); break;
-            case 20: core.setLeftDenominator(roundChoice(v, 31) + 1); break;
-            case 21: core.setRightNumerator(roundChoice(v, 31) + 1); break;
-            case 22: core.setRightDenominator(roundChoice(v, 31) + 1); break;
-            default: break; // 13 and 14: the knob twins of the free times
-        }
-        return;
-    }
-    forwardToDelayCore(line, k, v);
+    delayCores[(size_t) line]->setParameter(k, v);
     if (k == 42)
         refreshModulationRouting();
-}
-
-void DelayEngine::forwardToDelayCore(int line, int k, float v)
-{
-    auto& core = *delayCores[(size_t) line];
-    core.setParameter(k, v);
 }
 
 //==============================================================================
@@ -768,14 +708,14 @@ void DelayEngine::process(float** channels, int numSamples, bool stereoIn, bool 
     publishBlockResults();
 }
 
-void DelayEngine::runModulators(int i, double inLeft, double inRight)
+void DelayEngine::runModulators(int i, double inLeft, double inRight, int detectorCloseAfter)
 {
     for (int o = 0; o < kNumOscillators; ++o)
     {
         auto& osc = oscillators[(size_t) o];
         const double x = osc.tick();
         const float u = (float) (0.5 * x + 0.5 + kDenormalGuard);
-        osc.smoothed = osc.smoothed - (osc.smoothed - u) * oscillatorCoefficient + kDenormalGuardF;
+        osc.smoothed = glide(osc.smoothed, u, oscillatorCoefficient);
         modulationBuffers[(size_t) o][(size_t) i] = osc.smoothed;
     }
 
@@ -787,11 +727,10 @@ void DelayEngine::runModulators(int i, double inLeft, double inRight)
     for (int m = 0; m < kNumModulators; ++m)
         modulationBuffers[(size_t) (bufferEnvelope1 + m)][(size_t) i] = modulators[(size_t) m].envelope.tick();
 
-    const int closeAfter = (int) (context.samplesPerMs * kDetectorGateMs);
     for (int m = 0; m < kNumModulators; ++m)
     {
         auto& mod = modulators[(size_t) m];
-        if (mod.detector.tick(x, context.kF, closeAfter) && mod.retriggerMode == kRetriggerFromDetector)
+        if (mod.detector.tick(x, context.kF, detectorCloseAfter) && mod.retriggerMode == kRetriggerFromDetector)
         {
             retriggerInternal(m);
             mod.retriggeredInBlock = true;
@@ -805,6 +744,7 @@ void DelayEngine::runModulators(int i, double inLeft, double inRight)
 void DelayEngine::processChunk(float* left, float* right, int numSamples, bool stereoIn, bool stereoOut)
 {
     const float* inRight = stereoIn ? right : left;
+    const int detectorCloseAfter = (int) (context.samplesPerMs * kDetectorGateMs);
 
     for (int i = 0; i < numSamples; ++i)
     {
@@ -816,7 +756,7 @@ void DelayEngine::processChunk(float* left, float* right, int numSamples, bool s
         if (stereoIn)
             right[i] = r;
 
-        runModulators(i, l, r);
+        runModulators(i, l, r, detectorCloseAfter);
         for (int b = 0; b < kNumLines; ++b)
         {
             workBuffers[(size_t) (2 * b)][(size_t) i] = l;
@@ -830,12 +770,9 @@ void DelayEngine::processChunk(float* left, float* right, int numSamples, bool s
     for (int i = 0; i < numSamples; ++i)
     {
         for (int k = 0; k < kNumLines; ++k)
-            smoothedLineGains[(size_t) k] = smoothedLineGains[(size_t) k]
-                                            - (smoothedLineGains[(size_t) k] - lineMixGains[(size_t) k]) * mixCoefficient
-                                            + kDenormalGuardF;
-        smoothedWet = smoothedWet - (smoothedWet - wetAmount) * mixCoefficient + kDenormalGuardF;
-        smoothedOutputGain = smoothedOutputGain - (smoothedOutputGain - outputGainTarget) * mixCoefficient
-                             + kDenormalGuardF;
+            smoothedLineGains[(size_t) k] = glide(smoothedLineGains[(size_t) k], lineMixGains[(size_t) k], mixCoefficient);
+        smoothedWet = glide(smoothedWet, wetAmount, mixCoefficient);
+        smoothedOutputGain = glide(smoothedOutputGain, outputGainTarget, mixCoefficient);
 
         float mixLeft = 0.0f;
         float mixRight = 0.0f;
@@ -934,14 +871,14 @@ void DelayEngine::publishBlockResults()
 {
     for (int c = 0; c < 2; ++c)
     {
-        outputLevelBits[(size_t) c].store(bitsOf((float) std::clamp(meterStage2[(size_t) c], 0.0, 1.0)));
+        outputLevels[(size_t) c].store((float) std::clamp(meterStage2[(size_t) c], 0.0, 1.0));
         outputClipFlags[(size_t) c].store(clipHold[(size_t) c] > 0.0 ? 1 : 0);
     }
     for (int line = 0; line < kNumLines; ++line)
     {
         auto& core = *delayCores[(size_t) line];
-        lineLevelBits[(size_t) (2 * line)].store(bitsOf(std::clamp(core.getLeftMeter(), 0.0f, 1.0f)));
-        lineLevelBits[(size_t) (2 * line + 1)].store(bitsOf(std::clamp(core.getRightMeter(), 0.0f, 1.0f)));
+        lineLevels[(size_t) (2 * line)].store(std::clamp(core.getLeftMeter(), 0.0f, 1.0f));
+        lineLevels[(size_t) (2 * line + 1)].store(std::clamp(core.getRightMeter(), 0.0f, 1.0f));
 
         auto& pre = *preDelayCores[(size_t) line];
         IntervalAverager* averagers[4] = { &core.getLeftAverager(), &core.getRightAverager(),
@@ -956,8 +893,8 @@ void DelayEngine::publishBlockResults()
         const float level = mod.detector.level;
         const float display = level > 0.0f ? (float) (-(20.0 * std::log10((double) level) / kDetectorRangeDb))
                                             : kDetectorSilentDisplay;
-        detectorLevelBits[(size_t) m].store(bitsOf(display));
-        peakLevelBits[(size_t) m].store(bitsOf(modulationBuffers[(size_t) (bufferPeakFollower1 + m)][0]));
+        detectorLevels[(size_t) m].store(display);
+        peakLevels[(size_t) m].store(modulationBuffers[(size_t) (bufferPeakFollower1 + m)][0]);
         if (mod.retriggeredInBlock)
         {
             retriggerEventFlags[(size_t) m].store(1);
@@ -968,33 +905,35 @@ void DelayEngine::publishBlockResults()
 }
 
 //==============================================================================
-void DelayEngine::tapTime(int line, int stage, int channel)
+TavinorDelayLine* DelayEngine::delayStage(int line, int stage) const
 {
     if (line < 0 || line >= kNumLines)
-        return;
-    TavinorDelayLine* target = nullptr;
+        return nullptr;
     if (stage == 0)
-        target = delayCores[(size_t) line].get();
-    else if (stage == 1)
-        target = preDelayCores[(size_t) line].get();
+        return delayCores[(size_t) line].get();
+    if (stage == 1)
+        return preDelayCores[(size_t) line].get();
+    return nullptr;
+}
+
+IntervalAverager* DelayEngine::tapAverager(int line, int stage, int channel) const
+{
+    TavinorDelayLine* target = delayStage(line, stage);
     if (target == nullptr)
-        return;
-    (channel == 1 ? target->getLeftAverager() : target->getRightAverager()).raiseTrigger();
+        return nullptr;
+    return channel == 1 ? &target->getLeftAverager() : &target->getRightAverager();
+}
+
+void DelayEngine::tapTime(int line, int stage, int channel)
+{
+    if (auto* averager = tapAverager(line, stage, channel))
+        averager->raiseTrigger();
 }
 
 double DelayEngine::getTappedTimeMs(int line, int stage, int channel) const
 {
-    if (line < 0 || line >= kNumLines)
-        return 0.0;
-    const TavinorDelayLine* source = nullptr;
-    if (stage == 0)
-        source = delayCores[(size_t) line].get();
-    else if (stage == 1)
-        source = preDelayCores[(size_t) line].get();
-    if (source == nullptr)
-        return 0.0;
-    const auto& averager = channel == 1 ? source->getLeftAverager() : source->getRightAverager();
-    return (double) averager.getAverage() * 1000.0;
+    const auto* averager = tapAverager(line, stage, channel);
+    return averager != nullptr ? (double) averager->getAverage() * 1000.0 : 0.0;
 }
 
 bool DelayEngine::takeNewTappedTime(int line, int stage, int channel)
@@ -1033,8 +972,8 @@ void DelayEngine::reset()
 //==============================================================================
 void DelayEngine::getOutputLevels(float& left, float& right) const
 {
-    left = floatOf(outputLevelBits[0].load());
-    right = floatOf(outputLevelBits[1].load());
+    left = outputLevels[0].load();
+    right = outputLevels[1].load();
 }
 
 void DelayEngine::getOutputClips(bool& left, bool& right) const
@@ -1046,12 +985,12 @@ void DelayEngine::getOutputClips(bool& left, bool& right) const
 void DelayEngine::getLineLevels(float levels[8]) const
 {
     for (int i = 0; i < 2 * kNumLines; ++i)
-        levels[i] = floatOf(lineLevelBits[(size_t) i].load());
+        levels[i] = lineLevels[(size_t) i].load();
 }
 
 float DelayEngine::getDetectorLevel(int m) const
 {
-    return m >= 0 && m < kNumModulators ? floatOf(detectorLevelBits[(size_t) m].load()) : kDetectorSilentDisplay;
+    return m >= 0 && m < kNumModulators ? detectorLevels[(size_t) m].load() : kDetectorSilentDisplay;
 }
 
 bool DelayEngine::takeRetriggerEvent(int m)
@@ -1061,7 +1000,7 @@ bool DelayEngine::takeRetriggerEvent(int m)
 
 float DelayEngine::getPeakFollowerLevel(int m) const
 {
-    return m >= 0 && m < kNumModulators ? floatOf(peakLevelBits[(size_t) m].load()) : 0.0f;
+    return m >= 0 && m < kNumModulators ? peakLevels[(size_t) m].load() : 0.0f;
 }
 
 int DelayEngine::getLfoLampFrame(int m) const

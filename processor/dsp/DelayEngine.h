@@ -10,6 +10,8 @@
 #include <vector>
 
 class DelayCore;
+class IntervalAverager;
+class TavinorDelayLine;
 class PreDelayCore;
 class DspTables;
 
@@ -210,7 +212,8 @@ public:
 
 private:
     void processChunk(float* left, float* right, int numSamples, bool stereoIn, bool stereoOut);
-    void runModulators(int i, double inLeft, double inRight);
+    // The detectors' gates stay open at least detectorCloseAfter samples.
+    void runModulators(int i, double inLeft, double inRight, int detectorCloseAfter);
     void runRouting(int numSamples);
     void updateMeters(const float* left, const float* right, int numSamples);
     void publishBlockResults();
@@ -218,7 +221,11 @@ private:
     void retriggerInternal(int modulator);
     bool prepareLines();
     void clearWorkBuffers();
-    void forwardToDelayCore(int line, int k, float v);
+    void applyOutputGain();
+    // Stage 0 the delay core, 1 the pre-delay; null for a line or stage that does not exist.
+    TavinorDelayLine* delayStage(int line, int stage) const;
+    // The averager behind a tap: null for a line or stage that does not exist.
+    IntervalAverager* tapAverager(int line, int stage, int channel) const;
     float* work(int buffer, int channel) { return workBuffers[(size_t) (2 * buffer + channel)].data(); }
 
     SampleRateContext context;
@@ -257,12 +264,12 @@ private:
     double meterFall = 0.0;
     double displayCoefficient = 0.0;
 
-    // Published values (float values as their bit patterns).
-    std::array<std::atomic<uint32_t>, 2> outputLevelBits {};
+    // Published values.
+    std::array<std::atomic<float>, 2> outputLevels {};
     std::array<std::atomic<int>, 2> outputClipFlags {};
-    std::array<std::atomic<uint32_t>, 2 * kNumLines> lineLevelBits {};
-    std::array<std::atomic<uint32_t>, kNumModulators> detectorLevelBits {};
-    std::array<std::atomic<uint32_t>, kNumModulators> peakLevelBits {};
+    std::array<std::atomic<float>, 2 * kNumLines> lineLevels {};
+    std::array<std::atomic<float>, kNumModulators> detectorLevels {};
+    std::array<std::atomic<float>, kNumModulators> peakLevels {};
     std::array<std::atomic<int>, kNumModulators> retriggerEventFlags {};
     std::array<std::atomic<int>, kNumModulators> restartFlags {};
     std::array<std::atomic<int>, kNumModulators> lfoLampFrames {};

@@ -12,8 +12,21 @@ constexpr double kAverageReferenceRate = 44100.0;
 constexpr int kAverageReferenceHalfLength = 10;
 constexpr float kAttackRate = 0.25f;
 constexpr float kReleaseRate = 0.000444f;
-constexpr float kDefaultKneeSlope = 0.5f;
-constexpr float kDefaultKneeWidth = 2.0f;
+// Soft knee: below kKneeWidth dB over the threshold the reduction follows a
+// tanh curve of this slope instead of the overshoot itself.
+constexpr double kKneeSlope = 0.5;
+constexpr double kKneeWidth = 2.0;
+
+// Mean of `length` history values from `start` on (the histories are written
+// twice over, so no window wraps).
+double windowMean(const std::array<double, LookAheadLimiter::kHistorySize>& history, int start, int length,
+                  double reciprocal)
+{
+    double sum = 0.0;
+    for (int j = 0; j < length; ++j)
+        sum += history[(size_t) (start + j)];
+    return sum * reciprocal;
+}
 } // namespace
 
 LookAheadLimiter::LookAheadLimiter()
@@ -56,9 +69,6 @@ void LookAheadLimiter::prepare(double sampleRate)
     averageLength = 2 * n;
     averageReciprocal = 1.0 / (double) averageLength;
     windowOffset = kHistoryPositions - centreBack;
-
-    kneeSlope = kDefaultKneeSlope;
-    kneeWidth = kDefaultKneeWidth;
 }
 
 void LookAheadLimiter::reset()
@@ -90,8 +100,6 @@ void LookAheadLimiter::process(float* left, float* right, int numSamples)
     int p = audioIndex;
     int h = historyIndex;
     const double threshold = thresholdDb;
-    const double slope = kneeSlope;
-    const double width = kneeWidth;
     const int n = averageHalfLength;
     const int length = averageLength;
     const double reciprocal = averageReciprocal;
@@ -110,11 +118,11 @@ void LookAheadLimiter::process(float* left, float* right, int numSamples)
         const double level = peak > 0.0 ? 20.0 * std::log10(peak) : kSilenceDb;
 
         double overshoot = level - threshold;
-        if (overshoot < width)
+        if (overshoot < kKneeWidth)
         {
-            const double y = (overshoot - width) * slope;
+            const double y = (overshoot - kKneeWidth) * kKneeSlope;
             const double softened = 1.0 - 2.0 / (std::exp(2.0 * y) + 1.0) + kDenormalGuard;
-            overshoot = width * softened + width;
+            overshoot = kKneeWidth * softened + kKneeWidth;
         }
 
         const float o = (float) overshoot;
@@ -124,17 +132,11 @@ void LookAheadLimiter::process(float* left, float* right, int numSamples)
         reductionHistory[(size_t) h] = s;
         reductionHistory[(size_t) (h + kHistoryPositions)] = s;
         const int start = h + windowOffset - n;
-        double sum = 0.0;
-        for (int j = 0; j < length; ++j)
-            sum += reductionHistory[(size_t) (start + j)];
-        const double firstAverage = sum * reciprocal;
+        const double firstAverage = windowMean(reductionHistory, start, length, reciprocal);
 
         averageHistory[(size_t) h] = firstAverage;
         averageHistory[(size_t) (h + kHistoryPositions)] = firstAverage;
-        sum = 0.0;
-        for (int j = 0; j < length; ++j)
-            sum += averageHistory[(size_t) (start + j)];
-        const double secondAverage = sum * reciprocal;
+        const double secondAverage = windowMean(averageHistory, start, length, reciprocal);
         lastAverage = (float) secondAverage;
 
         if (++h >= kHistoryPositions)

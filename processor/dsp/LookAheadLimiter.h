@@ -64,9 +64,6 @@ private:
     float thresholdDb = -24.0f;
     float makeupGain = 1.0f;
 
-    float kneeSlope = 0.5f;
-    float kneeWidth = 2.0f;
-
     float outputGain = 1.0f;
     float smoothedReduction = 0.0f;
     float attackCoefficient = 0.25f;

@@ -2,14 +2,7 @@
 
 MidiEventQueue::MidiEventQueue()
 {
-    for (auto& b : buffers)
-    {
-        b.clear();
-        b.ensureSize (kReservedBytes);
-    }
-    current = &buffers[0];
-    other = &buffers[1];
-    restartIterator();
+    reset();
 }
 
 void MidiEventQueue::reset()
@@ -20,8 +13,6 @@ void MidiEventQueue::reset()
         b.ensureSize (kReservedBytes);
     }
     restartIterator();
-    waitingSample = -1;
-    hasMoreEvents = false;
 }
 
 void MidiEventQueue::addEvents (const juce::MidiBuffer& blockEvents)

@@ -3,6 +3,7 @@
 // block's duration. Usage: tavinor_bench [seconds of audio per run]
 
 #include "core/ParameterManager.h"
+#include "processor/Tavinor.h"
 #include "processor/dsp/DelayEngine.h"
 
 #include <algorithm>
@@ -15,11 +16,6 @@
 
 namespace
 {
-constexpr int kNumLineParameters = 47;
-constexpr int kFirstGlobalParameter = 47;
-constexpr int kLastGlobalParameter = 91;
-constexpr int kRealtimeQualityParameter = 99;
-
 struct Scenario
 {
     const char* name;
@@ -54,13 +50,13 @@ void configureDefault(DelayEngine& e)
     ParameterManager parameters;
     parameters.loadFromResource("parameters.xml");
     for (int line = 0; line < DelayEngine::kNumLines; ++line)
-        for (int k = 0; k < kNumLineParameters; ++k)
+        for (int k = 0; k < Tavinor::kNumTemplateParameters; ++k)
             e.setLineParameter(line, k, parameters.getNormalisedValue(k));
     for (int line = 1; line < DelayEngine::kNumLines; ++line)
         e.setLineParameter(line, 2, 0.0f);
-    for (int id = kFirstGlobalParameter; id <= kLastGlobalParameter; ++id)
+    for (int id = Tavinor::kMod1First; id <= Tavinor::kOutputGain; ++id)
         e.setGlobalParameter(id, parameters.getNormalisedValue(id));
-    e.setQuality(parameters.getIntValue(kRealtimeQualityParameter));
+    e.setQuality(parameters.getIntValue(Tavinor::kRealtimeQuality));
     e.setTempo(120.0);
 }
 
