@@ -98,8 +98,8 @@ struct RateTrim
 constexpr RateTrim kReadTrims[] = { { 44100.0, 0.0 },    { 48000.0, 0.119 },  { 88200.0, 4.36 },
                                     { 96000.0, 4.96 },   { 176400.0, 13.12 }, { 192000.0, 14.64 } };
 
-inline bool isSwitchOn(float v) { return v >= 0.5f; }
-inline int roundChoice(float v, int n) { return (int) std::floor((double) n * v + 0.5); }
+using DspCommon::isSwitchOn;
+using DspCommon::roundChoice;
 
 inline float cleanModulation(const float* buffer, int i)
 {

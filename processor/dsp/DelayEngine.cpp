@@ -1,6 +1,7 @@
 #include "processor/dsp/DelayEngine.h"
 
 #include "processor/dsp/DelayCore.h"
+#include "processor/dsp/DspCommon.h"
 #include "processor/dsp/DspTables.h"
 #include "processor/dsp/PreDelayCore.h"
 
@@ -11,10 +12,12 @@
 
 namespace
 {
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kTwoPi = 2.0 * kPi;
-constexpr double kDenormalGuard = 1e-20;
-constexpr float kDenormalGuardF = 1e-20f;
+using DspCommon::isSwitchOn;
+using DspCommon::kDenormalGuard;
+using DspCommon::kDenormalGuardF;
+using DspCommon::kPi;
+using DspCommon::kTwoPi;
+using DspCommon::roundChoice;
 
 constexpr double kNoiseScale = 4.656613e-10;
 constexpr double kOscillatorSmoothing = 0.05;
@@ -97,11 +100,6 @@ double timeCoefficient(double v, double k)
 double freeRateOf(double v)
 {
     return std::exp(kRateCurveExponent * v) * kRateCurveScale - kRateCurveOffset + kDenormalGuard;
-}
-
-int roundChoice(float v, int steps)
-{
-    return (int) std::floor((double) steps * (double) v + 0.5);
 }
 
 float clean(float x)
@@ -474,7 +472,7 @@ void DelayEngine::setGlobalParameter(int id, float v)
             case 2: mod.detector.timeFactor = 1.45f * v * v + 0.05f; break;
             case 3: mod.detector.onThreshold = (float) std::pow(10.0, -kDetectorRangeDb * v / 20.0); break;
             case 4: mod.detector.offThreshold = (float) std::pow(10.0, -kDetectorRangeDb * v / 20.0); break;
-            case 5: setModulatorSync(m, v >= 0.5f); break;
+            case 5: setModulatorSync(m, isSwitchOn(v)); break;
             case 7: setModulatorFreeRate(m, v); break;
             case 9:
             {
@@ -486,8 +484,8 @@ void DelayEngine::setGlobalParameter(int id, float v)
                 break;
             }
             case 10:
-                left.invert = v >= 0.5f;
-                right.invert = v >= 0.5f;
+                left.invert = isSwitchOn(v);
+                right.invert = isSwitchOn(v);
                 break;
             case 11: right.phaseOffset = kPi * v; break;
             case 12: mod.attackControl = v; recomputeModulatorCoefficients(m); break;
@@ -507,7 +505,7 @@ void DelayEngine::setGlobalParameter(int id, float v)
     {
         case 87:
         {
-            const bool on = v >= 0.5f;
+            const bool on = isSwitchOn(v);
             // A limiter that was off still holds the audio of its last run:
             // start it afresh so that nothing old is replayed.
             if (on && !limiterOn)
@@ -566,8 +564,8 @@ void DelayEngine::setLineParameter(int line, int k, float v)
         const int numerator = stage == 1 ? roundChoice(v, 32) : roundChoice(v, 31) + 1;
         switch (k - (stage == 1 ? 23 : 11))
         {
-            case 0: timing.setSynced(v >= 0.5f); break;
-            case 1: timing.setLinked(v >= 0.5f); break;
+            case 0: timing.setSynced(isSwitchOn(v)); break;
+            case 1: timing.setLinked(isSwitchOn(v)); break;
             case 4: timing.setLeftFreeTime(v); break;
             case 5: timing.setRightFreeTime(v); break;
             case 6: timing.setLeftNoteLengthMode(roundChoice(v, 2)); break;

@@ -14,6 +14,18 @@ constexpr double kTwoPi = 2.0 * kPi;
 constexpr double kDenormalGuard = 1.0e-20;
 constexpr float kDenormalGuardF = 1.0e-20f;
 
+// Parameter values arrive normalised: a switch is on from the middle up, and a
+// choice of steps + 1 values is the nearest step.
+inline bool isSwitchOn(float v)
+{
+    return v >= 0.5f;
+}
+
+inline int roundChoice(float v, int steps)
+{
+    return (int) std::floor((double) steps * (double) v + 0.5);
+}
+
 // What a delay ring accepts from outside: input beyond this (or not finite)
 // would only carry a fault into the lines.
 constexpr float kInputLimit = 1.0e4f;

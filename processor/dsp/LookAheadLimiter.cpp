@@ -1,11 +1,13 @@
 #include "processor/dsp/LookAheadLimiter.h"
 
+#include "processor/dsp/DspCommon.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace
 {
-constexpr double kDenormalGuard = 1e-20;
+using DspCommon::kDenormalGuard;
 constexpr double kSilenceDb = -320.0;
 constexpr double kThresholdRangeDb = -24.0;
 constexpr double kAverageReferenceRate = 44100.0;
