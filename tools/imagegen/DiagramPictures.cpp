@@ -35,7 +35,7 @@ void block(juce::Graphics& g, juce::Rectangle<float> r, const juce::String& text
     g.fillRoundedRectangle(r, 3.0f);
     g.setColour(lit ? Palette::accent : Palette::panelBorder.brighter(0.2f));
     g.drawRoundedRectangle(r.reduced(0.5f), 3.0f, 1.0f);
-    Drawing::drawText(g, text, Fonts::sansBold(10.0f).withExtraKerningFactor(0.05f),
+    Drawing::drawText(g, text, Fonts::sansBold(Fonts::smallest).withExtraKerningFactor(0.02f),
                       lit ? Palette::accentLight : Palette::dimText, r);
 }
 
@@ -75,28 +75,28 @@ juce::Image signalFlow(int width, int height)
         const bool loopFilter = (frame & 8) != 0;
 
         const float w = (float) width, h = (float) height;
-        const float rowY = 20.0f, blockH = 20.0f, loopY = h - 16.0f;
+        const float rowY = 22.0f, blockH = 20.0f, blockW = 46.0f, loopY = h - 14.0f;
         const auto line = Palette::label;
-        const auto small = Fonts::sansBold(9.0f);
+        const auto small = Fonts::sansBold(Fonts::smallest);
 
         // In, the two input stages in their order, the feedback sum, the delay, out.
-        const juce::Rectangle<float> first(18.0f, rowY - blockH * 0.5f, 52.0f, blockH);
-        const auto second = first.translated(62.0f, 0.0f);
+        const juce::Rectangle<float> first(20.0f, rowY - blockH * 0.5f, blockW, blockH);
+        const auto second = first.translated(blockW + 12.0f, 0.0f);
         const juce::Point<float> sum(second.getRight() + 14.0f, rowY);
-        const juce::Rectangle<float> delay(sum.x + 12.0f, rowY - blockH * 0.5f, w - sum.x - 48.0f, blockH);
+        const juce::Rectangle<float> delay(sum.x + 12.0f, rowY - blockH * 0.5f, blockW, blockH);
         const juce::Point<float> tap(delay.getRight() + 6.0f, rowY);
 
-        Drawing::drawText(g, "IN", small, line, { 0.0f, rowY - 6.0f, 14.0f, 12.0f });
-        Drawing::drawText(g, "OUT", small, line, { w - 22.0f, rowY - 6.0f, 22.0f, 12.0f });
+        Drawing::drawText(g, "IN", small, line, { 0.0f, rowY - 6.0f, 15.0f, 12.0f }, juce::Justification::centredLeft);
+        Drawing::drawText(g, "OUT", small, line, { w - 26.0f, rowY - 6.0f, 26.0f, 12.0f }, juce::Justification::centredRight);
         block(g, filterAfterDrive ? second : first, "FILTER", filterOn);
         block(g, filterAfterDrive ? first : second, "DRIVE", driveOn);
         block(g, delay, "DELAY", true);
 
-        arrowLine(g, { 13.0f, rowY }, { first.getX() - 1.0f, rowY }, line);
+        arrowLine(g, { 14.0f, rowY }, { first.getX() - 1.0f, rowY }, line);
         arrowLine(g, { first.getRight(), rowY }, { second.getX() - 1.0f, rowY }, line);
         arrowLine(g, { second.getRight(), rowY }, { sum.x - 5.0f, rowY }, line);
         arrowLine(g, { sum.x + 5.0f, rowY }, { delay.getX() - 1.0f, rowY }, line);
-        arrowLine(g, { delay.getRight(), rowY }, { w - 23.0f, rowY }, line);
+        arrowLine(g, { delay.getRight(), rowY }, { w - 27.0f, rowY }, line);
 
         // The feedback path: from the delay's output back into the sum, through
         // the loop filter when it is switched in.
@@ -118,7 +118,7 @@ juce::Image signalFlow(int width, int height)
         {
             arrowLine(g, { tap.x, loopY }, { sum.x, loopY }, line, false);
         }
-        Drawing::drawText(g, "FEEDBACK", Fonts::sans(9.0f), Palette::dimText,
+        Drawing::drawText(g, "FEEDBACK", Fonts::sans(Fonts::smallest), Palette::dimText,
                           { sum.x - 66.0f, loopY - 6.0f, 60.0f, 12.0f }, juce::Justification::centredRight);
     });
 }
@@ -185,7 +185,7 @@ juce::Image routingDiagram(int width, int height)
         g.drawLine(outX, firstOutY, outX, lastOutY, 1.2f);
         arrowLine(g, { 2.0f, inY }, { inX, inY }, line, false);
         arrowLine(g, { outX, outY }, { w - 1.0f, outY }, line);
-        const auto small = Fonts::sansBold(9.0f);
+        const auto small = Fonts::sansBold(Fonts::smallest);
         Drawing::drawText(g, "IN", small, line, { 1.0f, 1.0f, 20.0f, 11.0f }, juce::Justification::centredLeft);
         Drawing::drawText(g, "OUT", small, line, { w - 25.0f, 1.0f, 24.0f, 11.0f }, juce::Justification::centredRight);
     });
@@ -196,10 +196,10 @@ juce::Font fontFor(PrintKind kind)
     switch (kind)
     {
     case PrintKind::title: return Fonts::sansBold(12.0f).withExtraKerningFactor(0.12f);
-    case PrintKind::caption: return Fonts::sansBold(10.0f).withExtraKerningFactor(0.1f);
-    case PrintKind::value: return Fonts::sans(10.0f);
+    case PrintKind::caption: return Fonts::sansBold(Fonts::smallest).withExtraKerningFactor(0.1f);
+    case PrintKind::value: return Fonts::sans(Fonts::smallest);
     case PrintKind::symbol: return Fonts::monoBold(20.0f);
-    default: return Fonts::sans(10.5f).withExtraKerningFactor(0.03f);
+    default: return Fonts::sans(Fonts::smallest).withExtraKerningFactor(0.03f);
     }
 }
 

@@ -2,6 +2,20 @@
 
 namespace Drawing
 {
+namespace
+{
+juce::StringArray& problems()
+{
+    static juce::StringArray list;
+    return list;
+}
+}
+
+juce::StringArray getProblems()
+{
+    return problems();
+}
+
 juce::Image newImage(int width, int height)
 {
     return juce::Image(juce::Image::ARGB, juce::jmax(1, width), juce::jmax(1, height), true,
@@ -26,9 +40,12 @@ juce::Image makeStrip(int width, int height, int frames,
 void drawText(juce::Graphics& g, const juce::String& text, const juce::Font& font,
               juce::Colour colour, juce::Rectangle<float> area, juce::Justification justification)
 {
+    constexpr float squeeze = 0.85f;
+    if (textWidth(text, font) * squeeze > area.getWidth() + 0.5f)
+        problems().addIfNotAlreadyThere("\"" + text + "\" does not fit in " + juce::String(area.getWidth()) + " px");
     g.setColour(colour);
     g.setFont(font);
-    g.drawFittedText(text, area.getSmallestIntegerContainer(), justification, 1, 0.85f);
+    g.drawFittedText(text, area.getSmallestIntegerContainer(), justification, 1, squeeze);
 }
 
 float textWidth(const juce::String& text, const juce::Font& font)

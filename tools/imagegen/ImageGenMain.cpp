@@ -3,6 +3,7 @@
 // into a folder and into one archive that the build embeds in the plug-in.
 // It runs at build time; see README.md beside this file.
 
+#include "Drawing.h"
 #include "Fonts.h"
 #include "GeneratedFiles.h"
 #include "ImageSet.h"
@@ -66,6 +67,10 @@ int run(const Options& options)
     GeneratedFiles files;
     for (const auto* set : ImageSet::getAll())
         set->produce(files);
+    for (const auto& e : Fonts::getErrors())
+        files.addError(e);
+    for (const auto& e : Drawing::getProblems())
+        files.addError(e);
 
     if (! files.getErrors().isEmpty())
     {

@@ -150,7 +150,7 @@ public:
     Control& toggle(const juce::String& name, juce::Rectangle<int> area, const juce::String& parameter,
                     const juce::String& text)
     {
-        ButtonFace face { text, Symbol::none, Segment::single, 10.0f };
+        ButtonFace face { text, Symbol::none, Segment::single, Fonts::smallest };
         checkFace(face, (float) area.getWidth() - 16.0f);
         auto& c = add(Tag::toggleButton, name, area);
         c.image = name + ".png";
@@ -206,7 +206,7 @@ public:
 
     // One button of a group of choices that the editor lights (state 1 = chosen).
     Control& option(const juce::String& name, juce::Rectangle<int> area, const juce::String& text, Segment segment,
-                    const juce::String& event, float fontHeight = 10.0f)
+                    const juce::String& event, float fontHeight = Fonts::smallest)
     {
         std::vector<std::pair<juce::String, juce::String>> actions;
         if (event.isNotEmpty())
@@ -216,7 +216,7 @@ public:
 
     // A row of joined options, left to right, each `width` wide.
     void options(juce::Point<int> position, int width, const juce::StringArray& names, const juce::StringArray& texts,
-                 const juce::StringArray& events, float fontHeight = 10.0f)
+                 const juce::StringArray& events, float fontHeight = Fonts::smallest)
     {
         for (int i = 0; i < names.size(); ++i)
         {
@@ -337,7 +337,7 @@ void buildTopBar(Group main)
     main.panel.children.back().labelSide = LabelSide::below;
     main.push("OptionsButton", { 960, y, 64, h }, { "OPTIONS" }, "Options");
     main.push("AboutButton", { 1028, y, 52, h }, { "ABOUT" }, "About");
-    main.print(PrintKind::makerLogo, { 1092, 12, 96, 24 });
+    main.print(PrintKind::makerLogo, { 1088, 12, 104, 24 });
 }
 
 // ---------------------------------------------------------------------------
@@ -362,11 +362,11 @@ void buildLines(Group main)
         lines.animation("Delay" + n + "VUMeterRightAnimation", { 65, y + 2, 5, 44 }, "LineMeter.png", 9, lineMeter);
 
         lines.toggle("Line" + n + "MuteButton", { 78, y, 48, 22 }, "Line " + n + " Mute", "MUTE");
-        lines.push("Line" + n + "SoloButton", { 128, y, 40, 22 }, { "SOLO", Symbol::none, Segment::single, 10.0f },
+        lines.push("Line" + n + "SoloButton", { 128, y, 40, 22 }, { "SOLO", Symbol::none, Segment::single, Fonts::smallest },
                    "Solo Line " + n);
-        lines.push("Line" + n + "CopyButton", { 78, y + 26, 44, 22 }, { "COPY", Symbol::none, Segment::left, 10.0f },
+        lines.push("Line" + n + "CopyButton", { 78, y + 26, 44, 22 }, { "COPY", Symbol::none, Segment::left, Fonts::smallest },
                    "Copy Line " + n);
-        lines.push("Line" + n + "PasteButton", { 122, y + 26, 46, 22 }, { "PASTE", Symbol::none, Segment::right, 10.0f },
+        lines.push("Line" + n + "PasteButton", { 122, y + 26, 46, 22 }, { "PASTE", Symbol::none, Segment::right, Fonts::smallest },
                    "Paste Line " + n);
         lines.choice("Delay" + n + "PadlockButton", { 172, y, 20, 48 }, { {}, Symbol::padlock }, 2, { 1 },
                      { { "onClick", "Toggle Padlock Line " + n } })
@@ -377,7 +377,7 @@ void buildLines(Group main)
 
     auto routing = main.section({ 8, 320, 200, 160 }, "ROUTING");
     routing.display("RoutingNameDisplay", { 14, 32 }, 14, "Routing");
-    routing.push("RoutingSelectSwitch", { 136, 29, 56, 22 }, { "CHANGE", Symbol::none, Segment::single, 10.0f },
+    routing.push("RoutingSelectSwitch", { 136, 29, 56, 22 }, { "CHANGE", Symbol::none, Segment::single, Fonts::smallest },
                  "Show Routing Menu");
     routing.print(PrintKind::well, { 8, 60, 184, 92 });
     routing.animation("RoutingDiagram", { 10, 62, 180, 88 }, "RoutingDiagram.png", 9,
@@ -456,7 +456,7 @@ void buildTimePanel(Group parent, const TimeNames& t, bool withTap)
         }
         g.options({ 16, 68 }, 64, names, lineScaleTexts, events);
     }
-    synced.choice(t.stage + "JoinChannelsSwitch", { 234, 32, 32, 20 }, { "L=R", Symbol::none, Segment::single, 10.0f },
+    synced.choice(t.stage + "JoinChannelsSwitch", { 234, 32, 32, 20 }, { "L=R", Symbol::none, Segment::single, Fonts::smallest },
                   2, { 1 }, {});
 }
 
@@ -483,9 +483,9 @@ void buildFilterAndDrive(Group line)
 
     g.caption({ 176, 0, 248, 14 }, "SIGNAL FLOW");
     g.print(PrintKind::well, { 176, 20, 248, 68 });
-    g.animation("SignalFlowAnim", { 180, 22, 240, 64 }, "SignalFlow.png", 16, [] { return signalFlow(240, 64); });
+    g.animation("SignalFlowAnim", { 178, 22, 244, 64 }, "SignalFlow.png", 16, [] { return signalFlow(244, 64); });
     g.options({ 176, 94 }, 84, { "DelayFilterPreOverdriveSwitch", "DelayFilterPostOverdriveSwitch" },
-              { "FILTER FIRST", "DRIVE FIRST" }, { "Filter Pre Overdrive", "Filter Post Overdrive" }, 9.5f);
+              { "FILTER FIRST", "DRIVE FIRST" }, { "Filter Pre Overdrive", "Filter Post Overdrive" }, Fonts::smallest);
     g.toggle("FilterLoopButton", { 348, 94, 76, 20 }, "Filter Feedback Loop", "LOOP");
 
     g.caption({ 440, 0, 160, 14 }, "OVERDRIVE");
@@ -549,7 +549,7 @@ void buildModulator(Group main, int index)
     auto section = main.section({ 840, 56 + 216 * index, 352, 208 }, "MOD " + n);
     section.options({ 196, 6 }, 50, { mod + "TypeLFOSwitch", mod + "TypeENVSwitch", mod + "TypePEAKSwitch" },
                     { "LFO", "ENV", "PEAK" }, { event + "Type LFO", event + "Type Envelope", event + "Type Peak Follower" });
-    section.choice(mod + "RetriggerSettings", { 8, 180, 96, 20 }, { "RETRIGGER", Symbol::none, Segment::single, 10.0f }, 2,
+    section.choice(mod + "RetriggerSettings", { 8, 180, 96, 20 }, { "RETRIGGER", Symbol::none, Segment::single, Fonts::smallest }, 2,
                    { 1 }, { { "onClick", "Toggle MOD " + n + " Retrigger Settings" } });
     section.print(PrintKind::label, { 112, 180, 232, 20 }, "BY A MIDI NOTE OR THE INPUT LEVEL",
                   juce::Justification::centredLeft);
@@ -587,7 +587,7 @@ void buildModulator(Group main, int index)
     syncRate.display(lfo + "RateDisplay", { 80, 13 }, 4, param + "Rate");
     syncRate.lamp(lfo + "SyncRateLED", { 124, 14 }, Palette::accent, "Orange", {}, LabelSide::onFace);
     syncRate.options({ 72, 42 }, 44, { lfo + "ScaleFullSwitch", lfo + "ScaleDotSwitch", lfo + "ScaleTripletSwitch" },
-                     lineScaleTexts, { event + "Scale Full", event + "Scale Dotted", event + "Scale Triplet" }, 9.5f);
+                     lineScaleTexts, { event + "Scale Full", event + "Scale Dotted", event + "Scale Triplet" }, Fonts::smallest);
 
     // Envelope.
     auto envPanel = section.panelChild(env + "Panel", modeArea, PanelStyle::fill);
@@ -629,7 +629,7 @@ void buildOutput(Group main)
     out.knob("LimiterThresholdKnob", { 396, 8 }, small, false, "Limiter Threshold", "THRESHOLD", LabelSide::right);
 
     // Level meters, 3 dB a segment from -60 dB to +6 dB, with their scale.
-    const int meterX = 640, meterW = 420;
+    const int meterX = 584, meterW = 22 * 21 + 2;
     out.print(PrintKind::well, { meterX - 2, 6, meterW + 4, 28 });
     for (int ch = 0; ch < 2; ++ch)
     {
@@ -640,7 +640,7 @@ void buildOutput(Group main)
         out.lamp("OutputClip" + side + "Anim", { meterX + meterW + 12, 6 + ch * 16 }, Palette::meterRed, "Red", {},
                  LabelSide::onFace);
     }
-    out.print(PrintKind::label, { meterX + meterW + 30, 6, 40, 30 }, "CLIP", juce::Justification::centredLeft);
+    out.print(PrintKind::label, { meterX + meterW + 32, 6, 40, 30 }, "CLIP", juce::Justification::centredLeft);
     const int marks[] = { -60, -48, -36, -24, -12, 0 };
     for (int dB : marks)
     {

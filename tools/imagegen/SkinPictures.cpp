@@ -305,7 +305,7 @@ juce::Image lineSelectButton(int width, int height, int line)
         drawButtonBody(g, r, Segment::single, lit, pressed);
         const auto colour = faceColour(lit);
         const float shift = pressed ? 1.0f : 0.0f;
-        Drawing::drawText(g, "LINE", Fonts::sansBold(9.0f).withExtraKerningFactor(0.1f), colour.withAlpha(0.8f),
+        Drawing::drawText(g, "LINE", Fonts::sansBold(Fonts::smallest).withExtraKerningFactor(0.08f), colour.withAlpha(0.8f),
                           { 0.0f, 4.0f + shift, (float) width, 10.0f });
         Drawing::drawText(g, juce::String(line), Fonts::sansBold(24.0f), colour,
                           { 0.0f, 13.0f + shift, (float) width, (float) height - 15.0f });

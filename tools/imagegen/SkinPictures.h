@@ -25,7 +25,7 @@ struct ButtonFace
     juce::String text;
     Symbol symbol = Symbol::none;
     Segment segment = Segment::single;
-    float fontHeight = 11.0f;
+    float fontHeight = 11.0f; // never below Fonts::smallest
 };
 
 // Momentary push button: frame 0 up, 1 pressed.
