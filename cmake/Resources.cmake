@@ -5,7 +5,8 @@ file(GLOB TAVINOR_RESOURCE_FILES CONFIGURE_DEPENDS
     ${CMAKE_CURRENT_SOURCE_DIR}/resources/*.xml
     ${CMAKE_CURRENT_SOURCE_DIR}/resources/*.tnhpmap
     ${CMAKE_CURRENT_SOURCE_DIR}/resources/*.png
-    ${CMAKE_CURRENT_SOURCE_DIR}/resources/*.svg)
+    ${CMAKE_CURRENT_SOURCE_DIR}/resources/*.svg
+    ${CMAKE_CURRENT_SOURCE_DIR}/resources/icons/*.svg)
 
 # The generator reads its text faces from fixed files, never through the
 # system's font matching, so that its pictures are the same on every machine.
