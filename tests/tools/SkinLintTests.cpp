@@ -434,3 +434,156 @@ TEST(SkinLint, ControlsAreLabelledAndTextDisplaysReadOnly)
             EXPECT_EQ(c->attribute("readonly"), "yes") << c->name;
     }
 }
+
+// ---------------------------------------------------------------------------
+// The strips: each frame must show what the control means by it, or a meter
+// reads backwards and the wrong waveform lights.
+
+namespace
+{
+juce::Image frameOf(const juce::Image& strip, int frames, int frame)
+{
+    const int h = strip.getHeight() / frames;
+    return strip.getClippedImage({ 0, frame * h, strip.getWidth(), h });
+}
+
+bool samePixels(const juce::Image& a, const juce::Image& b)
+{
+    if (a.getBounds() != b.getBounds())
+        return false;
+    for (int y = 0; y < a.getHeight(); ++y)
+        for (int x = 0; x < a.getWidth(); ++x)
+            if (a.getPixelAt(x, y) != b.getPixelAt(x, y))
+                return false;
+    return true;
+}
+
+// How much light a frame gives: the sum of its opaque brightness.
+double light(const juce::Image& image)
+{
+    double sum = 0.0;
+    for (int y = 0; y < image.getHeight(); ++y)
+        for (int x = 0; x < image.getWidth(); ++x)
+        {
+            const auto c = image.getPixelAt(x, y);
+            sum += (double) c.getBrightness() * c.getFloatAlpha();
+        }
+    return sum;
+}
+
+bool isBlank(const juce::Image& image)
+{
+    for (int y = 0; y < image.getHeight(); ++y)
+        for (int x = 0; x < image.getWidth(); ++x)
+            if (image.getPixelAt(x, y).getAlpha() != 0)
+                return false;
+    return true;
+}
+
+void expectAllDifferent(const juce::Image& strip, int frames, const juce::String& name)
+{
+    for (int a = 0; a < frames; ++a)
+        for (int b = a + 1; b < frames; ++b)
+            EXPECT_FALSE(samePixels(frameOf(strip, frames, a), frameOf(strip, frames, b)))
+                << name << ": frames " << a << " and " << b;
+}
+
+// The item that a choice button's click selects: its event names the item
+// ("MOD 1 Waveform Saw Down" selects "Saw Down").
+int selectedItem(const SkinControl& c, EnumParameter& parameter)
+{
+    const auto event = c.child("actions")->getChildElement(0)->getStringAttribute("event");
+    const auto items = parameter.getItems();
+    for (int i = 0; i < items.size(); ++i)
+        if (event.endsWith(" " + items[i]))
+            return i;
+    return -1;
+}
+}
+
+TEST(SkinPictures, EveryStripShowsItsStatesInTheOrderItsControlReadsThem)
+{
+    auto& parameters = processor().getParameterManager();
+    for (const auto& c : skin().all)
+    {
+        const auto strip = loadBundleResourceAsImage(c->resource());
+        const int frames = c->frames();
+        if (! strip.isValid() || c->tag == "Panel" || c->tag == "Display")
+            continue;
+        const auto frame = [&](int k) { return frameOf(strip, frames, k); };
+
+        if (c->tag == "Knob")
+        {
+            EXPECT_FALSE(samePixels(frame(0), frame(frames - 1))) << c->name;
+            EXPECT_FALSE(samePixels(frame(0), frame(frames / 2))) << c->name;
+        }
+        else if (c->tag == "Button" || c->tag == "ToggleButton")
+        {
+            EXPECT_FALSE(samePixels(frame(0), frame(1))) << c->name << ": pressed looks like released";
+            if (c->tag == "ToggleButton")
+                EXPECT_FALSE(samePixels(frame(0), frame(2))) << c->name << ": on looks like off";
+        }
+        else if (c->tag == "MultiStateButton")
+        {
+            const int states = c->element->getIntAttribute("states");
+            auto* choice = dynamic_cast<EnumParameter*>(parameters.getParameterByName(c->linkedParameter()));
+            if (choice == nullptr)
+            {
+                EXPECT_FALSE(samePixels(frame(0), frame(2))) << c->name << ": lit looks like dark";
+                continue;
+            }
+            // A linked choice button is lit in the state of its own item only.
+            const int own = selectedItem(*c, *choice);
+            ASSERT_GE(own, 0) << c->name;
+            const int dark = own == 0 ? 1 : 0;
+            for (int s = 0; s < states; ++s)
+                if (s != own)
+                {
+                    EXPECT_FALSE(samePixels(frame(2 * own), frame(2 * s))) << c->name << ": state " << s;
+                    EXPECT_TRUE(samePixels(frame(2 * dark), frame(2 * s))) << c->name << ": only its own state is lit";
+                }
+        }
+        else if (c->tag == "NumericDisplay")
+        {
+            EXPECT_TRUE(isBlank(frame(0))) << c->name << ": frame 0 is the blank digit";
+            for (int d = 1; d < frames; ++d)
+                EXPECT_FALSE(isBlank(frame(d))) << c->name << ": digit " << d - 1;
+            expectAllDifferent(strip, frames, c->name);
+        }
+        else if (c->tag == "Animation" && frames == 2)
+        {
+            EXPECT_GT(light(frame(1)), light(frame(0))) << c->name << ": the lamp is lit in frame 1";
+        }
+        else if (c->tag == "Animation" && (c->name.contains("VU") || c->name.contains("MeterAnim")))
+        {
+            for (int k = 1; k < frames; ++k)
+                EXPECT_GT(light(frame(k)), light(frame(k - 1))) << c->name << ": frame " << k;
+        }
+        else if (c->tag == "Animation")
+        {
+            expectAllDifferent(strip, frames, c->name);
+        }
+    }
+}
+
+TEST(SkinPictures, TextDisplayFontsHoldEveryGlyphWithItsCaretForm)
+{
+    for (const auto* name : { "PresetNameDisplay", "RoutingNameDisplay" })
+    {
+        const auto* display = skin().named(name)[0];
+        const auto* gfx = display->child("gfx");
+        const auto font = loadBundleResourceAsImage(gfx->getStringAttribute("resource"));
+        const int height = gfx->getIntAttribute("fontHeight");
+        const int first = gfx->getStringAttribute("firstASCII")[0];
+        const int count = font.getHeight() / (2 * height);
+        const auto row = [&](int r) { return font.getClippedImage({ 0, r * height, font.getWidth(), height }); };
+
+        EXPECT_EQ(first, ' ');
+        EXPECT_TRUE(isBlank(row(0))) << "a space draws nothing";
+        EXPECT_FALSE(isBlank(row(count))) << "the caret shows on a space";
+        for (const char c : juce::String("Tavinor 1/16"))
+            if (c != ' ')
+                EXPECT_FALSE(isBlank(row(c - first))) << c;
+        EXPECT_FALSE(samePixels(row('A' - first), row('B' - first)));
+    }
+}

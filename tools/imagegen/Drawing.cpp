@@ -25,14 +25,19 @@ juce::Image newImage(int width, int height)
 juce::Image makeStrip(int width, int height, int frames,
                       const std::function<void(juce::Graphics&, int frame)>& drawFrame)
 {
+    // Each frame is drawn on its own and copied in, so that a frame's pixels do
+    // not depend on how far down the strip it sits (edges are rasterised in
+    // float, and a large offset changes their coverage in the last bits).
     auto strip = newImage(width, height * frames);
     juce::Graphics g(strip);
     for (int frame = 0; frame < frames; ++frame)
     {
-        juce::Graphics::ScopedSaveState state(g);
-        g.reduceClipRegion(0, frame * height, width, height);
-        g.setOrigin(0, frame * height);
-        drawFrame(g, frame);
+        auto single = newImage(width, height);
+        {
+            juce::Graphics frameGraphics(single);
+            drawFrame(frameGraphics, frame);
+        }
+        g.drawImageAt(single, 0, frame * height);
     }
     return strip;
 }
