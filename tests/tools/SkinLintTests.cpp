@@ -471,6 +471,15 @@ double light(const juce::Image& image)
     return sum;
 }
 
+bool isOneColour(const juce::Image& image)
+{
+    for (int y = 0; y < image.getHeight(); ++y)
+        for (int x = 0; x < image.getWidth(); ++x)
+            if (image.getPixelAt(x, y) != image.getPixelAt(0, 0))
+                return false;
+    return true;
+}
+
 bool isBlank(const juce::Image& image)
 {
     for (int y = 0; y < image.getHeight(); ++y)
@@ -545,9 +554,9 @@ TEST(SkinPictures, EveryStripShowsItsStatesInTheOrderItsControlReadsThem)
         }
         else if (c->tag == "NumericDisplay")
         {
-            EXPECT_TRUE(isBlank(frame(0))) << c->name << ": frame 0 is the blank digit";
+            EXPECT_TRUE(isOneColour(frame(0))) << c->name << ": frame 0 is the blank digit";
             for (int d = 1; d < frames; ++d)
-                EXPECT_FALSE(isBlank(frame(d))) << c->name << ": digit " << d - 1;
+                EXPECT_FALSE(isOneColour(frame(d))) << c->name << ": digit " << d - 1;
             expectAllDifferent(strip, frames, c->name);
         }
         else if (c->tag == "Animation" && frames == 2)

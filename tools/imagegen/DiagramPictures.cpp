@@ -207,23 +207,13 @@ juce::Image panel(int width, int height, PanelStyle style, const std::vector<Pri
 {
     auto image = Drawing::newImage(width, height);
     juce::Graphics g(image);
-    const auto all = juce::Rectangle<float>((float) width, (float) height);
-
     switch (style)
     {
     case PanelStyle::canvas:
         g.fillAll(Palette::background);
         break;
-    case PanelStyle::section:
-        g.setColour(Palette::panel);
-        g.fillRoundedRectangle(all.reduced(0.5f), panelCorner);
-        g.setColour(Palette::panelBorder);
-        g.drawRoundedRectangle(all.reduced(0.5f), panelCorner, 1.0f);
-        break;
     case PanelStyle::fill:
         g.fillAll(Palette::panel);
-        break;
-    case PanelStyle::clear:
         break;
     }
 

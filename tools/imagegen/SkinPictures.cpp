@@ -382,8 +382,11 @@ juce::Image bitmapFont(int glyphWidth, int glyphHeight, juce::juce_wchar first, 
 
 juce::Image digits(int width, int height, juce::Colour colour)
 {
+    // Opaque cells in the well's colour: the numeric display fills black
+    // behind its digits, which would show as black boxes in the well.
     const auto font = Fonts::monoBold((float) height);
     return Drawing::makeStrip(width, height, 11, [=](juce::Graphics& g, int frame) {
+        g.fillAll(Palette::inset);
         if (frame == 0)
             return;
         g.setColour(colour);

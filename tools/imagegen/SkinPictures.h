@@ -64,7 +64,8 @@ juce::Image lineBadge(int width, int height);
 // character, then the same glyphs in their caret form.
 juce::Image bitmapFont(int glyphWidth, int glyphHeight, juce::juce_wchar first, juce::juce_wchar last, juce::Colour colour);
 
-// The digit strip of a numeric display: frame 0 blank, frames 1 to 10 the digits 0 to 9.
+// The digit strip of a numeric display: frame 0 blank, frames 1 to 10 the
+// digits 0 to 9, on the colour of the well they sit in.
 juce::Image digits(int width, int height, juce::Colour colour);
 }
 
@@ -73,10 +74,8 @@ namespace SkinPictures
 {
 enum class PanelStyle
 {
-    canvas,  // the whole face: graphite, with the top bar
-    section, // a titled box with round corners; transparent outside them
-    fill,    // an opaque area of panel colour, for panels that replace each other
-    clear    // nothing: a panel that only groups controls
+    canvas, // the whole face: graphite; sections are printed on it as boxes
+    fill    // an opaque area of panel colour, for panels that replace each other
 };
 
 enum class PrintKind
