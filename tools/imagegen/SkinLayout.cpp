@@ -189,19 +189,30 @@ public:
                           [=] { return switchButton(area.getWidth(), area.getHeight(), face, states, litStates); });
     }
 
+    // `pressedForms`: the "3D" style, each state followed by its pressed form.
     Control& multiState(const juce::String& name, juce::Rectangle<int> area, const juce::String& label, int states,
                         std::vector<std::pair<juce::String, juce::String>> actions, const juce::String& parameter,
-                        std::function<juce::Image()> draw)
+                        std::function<juce::Image()> draw, bool pressedForms = true)
     {
         auto& c = add(Tag::multiStateButton, name, area);
         c.image = name + ".png";
-        c.frames = 2 * states;
+        c.frames = (pressedForms ? 2 : 1) * states;
         c.parameter = parameter;
         c.label = label;
         c.actions = std::move(actions);
-        c.attributes = { { "style", "3D" }, { "states", juce::String(states) } };
+        c.attributes = { { "style", pressedForms ? "3D" : "2D" }, { "states", juce::String(states) } };
         layout.images.use(c.image, c.frames, std::move(draw));
         return c;
+    }
+
+    // A two-state mark that the editor lights and that does nothing when
+    // clicked, so it has no pressed form ("2D").
+    Control& indicator(const juce::String& name, juce::Rectangle<int> area, const juce::String& text)
+    {
+        const ButtonFace face { text, Symbol::none, Segment::single, Fonts::smallest };
+        checkFace(face, (float) area.getWidth() - 6.0f);
+        return multiState(name, area, text, 2, {}, {},
+                          [=] { return switchButton(area.getWidth(), area.getHeight(), face, 2, { 1 }, false); }, false);
     }
 
     // One button of a group of choices that the editor lights (state 1 = chosen).
@@ -323,8 +334,10 @@ void buildTopBar(Group main)
 
     const int y = 11, h = 26;
     main.print(PrintKind::label, { 232, y, 50, h }, "PRESET", juce::Justification::centredRight);
-    main.push("PresetPreviousButton", { 288, y, 26, h }, { {}, Symbol::arrowLeft }, "Select previous preset");
-    main.push("PresetNextButton", { 316, y, 26, h }, { {}, Symbol::arrowRight }, "Select next preset");
+    main.push("PresetPreviousButton", { 288, y, 26, h }, { {}, Symbol::arrowLeft }, "Select previous preset").label =
+        "Previous preset";
+    main.push("PresetNextButton", { 316, y, 26, h }, { {}, Symbol::arrowRight }, "Select next preset").label =
+        "Next preset";
     main.display("PresetNameDisplay", { 356, 16 }, 30, "Preset Name");
     main.push("PresetSaveButton", { 604, y, 52, h }, { "SAVE" }, "Save preset");
     main.push("PresetSaveAsButton", { 660, y, 68, h }, { "SAVE AS" }, "Save preset as");
@@ -398,8 +411,8 @@ struct TimeNames
 void buildTimePanel(Group parent, const TimeNames& t, bool withTap)
 {
     auto panel = parent.panelChild(t.stage + "TimePanel", { 8, 54, 600, 116 }, PanelStyle::fill);
-    panel.toggle(t.stage + "TempoSyncButton", { 0, 8, 72, 22 }, t.params + " Tempo Sync", "SYNC");
-    panel.toggle(t.stage + "JoinButton", { 0, 36, 72, 22 }, t.params + " Join Channels", "JOIN");
+    panel.toggle(t.stage + "TempoSyncButton", { 0, 12, 72, 22 }, t.params + " Tempo Sync", "SYNC");
+    panel.toggle(t.stage + "JoinButton", { 0, 40, 72, 22 }, t.params + " Join Channels", "JOIN");
     panel.print(PrintKind::rule, { 84, 4, 1, 108 });
 
     const juce::String lr[] = { "Left", "Right" };
@@ -409,20 +422,20 @@ void buildTimePanel(Group parent, const TimeNames& t, bool withTap)
     for (int ch = 0; ch < 2; ++ch)
     {
         auto g = free.at({ ch * 256, 0 });
-        g.caption({ 8, 4, 232, 14 }, ch == 0 ? "LEFT" : "RIGHT");
+        g.caption({ 8, 8, 232, 14 }, ch == 0 ? "LEFT" : "RIGHT");
         const auto draw = [&](const juce::String& suffix, const juce::String& channel) {
-            g.knob(t.stage + lr[ch] + "Time" + suffix + "Knob", { 16, 26 }, big, false,
+            g.knob(t.stage + lr[ch] + "Time" + suffix + "Knob", { 16, 32 }, big, false,
                    t.params + " " + channel + " Time", "TIME");
-            g.numeric(t.stage + lr[ch] + "Time" + suffix + "Display", { 88, 38 }, 4, 10, 16, 0, 1000,
+            g.numeric(t.stage + lr[ch] + "Time" + suffix + "Display", { 88, 44 }, 4, 10, 16, 0, 1000,
                       t.params + " " + channel + " Time (ms)");
         };
         draw({}, lr[ch]);
         if (ch == 1)
             draw("Joined", "Left");
-        g.print(PrintKind::well, { 80, 32, 76, 28 });
-        g.print(PrintKind::value, { 130, 38, 22, 16 }, "ms", juce::Justification::centredLeft);
+        g.print(PrintKind::well, { 80, 38, 76, 28 });
+        g.print(PrintKind::value, { 130, 44, 22, 16 }, "ms", juce::Justification::centredLeft);
         if (withTap)
-            g.push(juce::String("Tap") + lr[ch] + "Button", { 168, 34, 56, 24 }, { "TAP" }, {}, "Tap " + lr[ch]);
+            g.push(juce::String("Tap") + lr[ch] + "Button", { 168, 40, 56, 24 }, { "TAP" }, {}, "Tap " + lr[ch]);
     }
 
     // Synced times: numerator / denominator and the rhythmic scale per channel.
@@ -431,19 +444,19 @@ void buildTimePanel(Group parent, const TimeNames& t, bool withTap)
     for (int ch = 0; ch < 2; ++ch)
     {
         auto g = synced.at({ ch * 256, 0 });
-        g.caption({ 8, 4, 232, 14 }, ch == 0 ? "LEFT" : "RIGHT");
+        g.caption({ 8, 8, 232, 14 }, ch == 0 ? "LEFT" : "RIGHT");
         const auto draw = [&](const juce::String& suffix, const juce::String& channel) {
-            g.numeric(t.stage + "Time" + lr[ch] + "Nominator" + suffix, { 28, 30 }, 2, 14, 24, numeratorMinimum, 32,
+            g.numeric(t.stage + "Time" + lr[ch] + "Nominator" + suffix, { 28, 36 }, 2, 14, 24, numeratorMinimum, 32,
                       t.params + " " + channel + " Numerator");
-            g.numeric(t.stage + "Time" + lr[ch] + "Denominator" + suffix, { 80, 30 }, 2, 14, 24, 1, 32,
+            g.numeric(t.stage + "Time" + lr[ch] + "Denominator" + suffix, { 80, 36 }, 2, 14, 24, 1, 32,
                       t.params + " " + channel + " Denominator");
         };
         draw({}, lr[ch]);
         if (ch == 1)
             draw("Joined", "Left");
-        g.print(PrintKind::well, { 16, 26, 104, 32 });
-        g.print(PrintKind::symbol, { 58, 30, 20, 24 }, "/");
-        g.print(PrintKind::label, { 128, 26, 100, 32 }, "DRAG TO SET", juce::Justification::centredLeft);
+        g.print(PrintKind::well, { 16, 32, 104, 32 });
+        g.print(PrintKind::symbol, { 58, 36, 20, 24 }, "/");
+        g.print(PrintKind::label, { 128, 32, 100, 32 }, "DRAG TO SET", juce::Justification::centredLeft);
 
         juce::StringArray names, events;
         const juce::String scaleNames[] = { "Full", "Dot", "Triplet" };
@@ -454,10 +467,9 @@ void buildTimePanel(Group parent, const TimeNames& t, bool withTap)
             names.add(t.stage + "Time" + lr[ch] + scaleNames[s] + "Switch");
             events.add(eventStage + lr[ch] + " Scale " + eventScale[s]);
         }
-        g.options({ 16, 68 }, 64, names, lineScaleTexts, events);
+        g.options({ 16, 76 }, 64, names, lineScaleTexts, events);
     }
-    synced.choice(t.stage + "JoinChannelsSwitch", { 234, 32, 32, 20 }, { "L=R", Symbol::none, Segment::single, Fonts::smallest },
-                  2, { 1 }, {});
+    synced.indicator(t.stage + "JoinChannelsSwitch", { 234, 38, 32, 20 }, "L=R");
 }
 
 void buildTime(Group line)

@@ -269,11 +269,13 @@ juce::Image pushButton(int width, int height, const ButtonFace& face)
     });
 }
 
-juce::Image switchButton(int width, int height, const ButtonFace& face, int states, const std::vector<int>& litStates)
+juce::Image switchButton(int width, int height, const ButtonFace& face, int states, const std::vector<int>& litStates,
+                         bool pressedForms)
 {
-    return Drawing::makeStrip(width, height, 2 * states, [=](juce::Graphics& g, int frame) {
-        const int state = frame / 2;
-        const bool pressed = frame % 2 == 1;
+    const int framesPerState = pressedForms ? 2 : 1;
+    return Drawing::makeStrip(width, height, framesPerState * states, [=](juce::Graphics& g, int frame) {
+        const int state = frame / framesPerState;
+        const bool pressed = frame % framesPerState == 1;
         const bool lit = std::find(litStates.begin(), litStates.end(), state) != litStates.end();
         auto r = juce::Rectangle<float>((float) width, (float) height);
         drawButtonBody(g, r, face.segment, lit, pressed);

@@ -32,9 +32,11 @@ struct ButtonFace
 juce::Image pushButton(int width, int height, const ButtonFace& face);
 
 // Switch showing one of `states` states, "3D" layout (frame 2k state k, 2k + 1
-// state k pressed). The switch is lit in the states listed, dark in the others:
+// state k pressed), or "2D" without the pressed forms for a switch that only
+// shows a state. The switch is lit in the states listed, dark in the others:
 // a choice button of a group is lit in its own state only.
-juce::Image switchButton(int width, int height, const ButtonFace& face, int states, const std::vector<int>& litStates);
+juce::Image switchButton(int width, int height, const ButtonFace& face, int states, const std::vector<int>& litStates,
+                         bool pressedForms = true);
 
 // On/off button with a lamp beside its text, "3D" layout (off, off pressed,
 // on, on pressed).

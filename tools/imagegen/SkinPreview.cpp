@@ -310,10 +310,11 @@ private:
         else if (tag == "MultiStateButton")
         {
             const int states = c.getIntAttribute("states", 2);
+            const int perState = c.getStringAttribute("style") == "3D" ? 2 : 1;
             int state = editorSwitchState(name, parameters, lit);
             if (state < 0)
                 state = isLinked ? frameFor(states, value.normalised) : 0;
-            drawFrame(g, strip, 2 * states, 2 * state, at);
+            drawFrame(g, strip, perState * states, perState * state, at);
         }
         else if (tag == "Animation")
         {

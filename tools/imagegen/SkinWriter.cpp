@@ -197,6 +197,9 @@ juce::String createSkinXml(const Skin::Layout& layout)
     root.addChildElement(toXml(layout.main).release());
 
     juce::XmlElement::TextFormat format;
+    format.customHeader = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n\n"
+                          "<!-- Tavinor's built-in skin, drawn by tools/imagegen from its layout table\n"
+                          "     (SkinLayout.cpp) at build time with every image it names. -->";
     format.customEncoding = "UTF-8";
     format.lineWrapLength = 60;
     return root.toString(format);
