@@ -89,7 +89,7 @@ int run(const Options& options)
     if (options.archive != juce::File())
     {
         options.archive.getParentDirectory().createDirectory();
-        if (! GeneratedFiles::writeFile(options.archive, files.createArchive()))
+        if (! GeneratedFiles::writeFile(options.archive, files.createArchive(), true))
         {
             std::cerr << "tavinor_imagegen: cannot write " << options.archive.getFullPathName() << "\n";
             return 1;
