@@ -1,6 +1,8 @@
 #include "core/PresetCategoryNode.h"
 #include "core/CompareNatural.h"
 
+#include <unordered_set>
+
 namespace
 {
 struct FileOrder
@@ -70,6 +72,22 @@ void PresetCategoryNode::addFile(const juce::File& file, bool sortAfterwards)
     if (file == juce::File() || files.contains(file))
         return;
     files.add(file);
+    if (sortAfterwards)
+        sort(false);
+}
+
+void PresetCategoryNode::addFiles(const juce::Array<juce::File>& newFiles, bool sortAfterwards)
+{
+    // Paths as keys: on this system juce::File compares its full path, case
+    // and all, which is what a set of paths does.
+    std::unordered_set<juce::String> present;
+    present.reserve((size_t) (files.size() + newFiles.size()));
+    for (const auto& f : files)
+        present.insert(f.getFullPathName());
+    files.ensureStorageAllocated(files.size() + newFiles.size());
+    for (const auto& f : newFiles)
+        if (f != juce::File() && present.insert(f.getFullPathName()).second)
+            files.add(f);
     if (sortAfterwards)
         sort(false);
 }

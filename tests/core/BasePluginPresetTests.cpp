@@ -135,7 +135,7 @@ TEST_F(BasePluginPresetTest, AuthorsAndOwnersOfPresetFiles)
 {
     plugin->setAuthorName("Me");
     const auto others = presets.getChildFile("Theirs.tnprst");
-    others.replaceWithText("<Preset author=\"Someone\" id=\"other-owner\"/>");
+    others.replaceWithText("<Preset author=\"Someone\" id=\"other-owner\"><param name=\"Dry/Wet\" value=\"0.5\"/></Preset>");
     save("Theirs.tnprst", 0.4f);
 
     FilePreset header(others);
@@ -146,7 +146,7 @@ TEST_F(BasePluginPresetTest, AuthorsAndOwnersOfPresetFiles)
     struct Case { const char* text; const char* author; bool ownId; };
     const Case cases[] = {
         { "<Preset author=\"Old\"><param name=\"Dry/Wet\" value=\"0.5\"/></Preset>", "Me", true },
-        { "<Preset author=\"Old\" id=\"other-owner\"/>", "Old", false },
+        { "<Preset author=\"Old\" id=\"other-owner\"><param name=\"Dry/Wet\" value=\"0.5\"/></Preset>", "Old", false },
     };
     for (const auto& c : cases)
     {
