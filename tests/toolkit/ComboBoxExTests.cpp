@@ -60,11 +60,12 @@ protected:
         box.getMenu().handleUpdateNowIfNeeded();
     }
 
-    TestDesktop desktop;
-    ComboBoxEx box;
+    // The parameter outlives the box bound to it, as in the plug-in.
     EnumParameter parameter { 90, "Routing", "Parallel;Serial;Tapped Serial", "Parallel" };
     WriteCounter writes;
     ChangeCounter changes;
+    TestDesktop desktop;
+    ComboBoxEx box;
 };
 
 TEST_F(ComboBoxExTest, ShowsTheLabelOfTheChosenItemOrDashesInItalics)

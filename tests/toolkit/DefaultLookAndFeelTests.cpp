@@ -1,5 +1,8 @@
 #include "ToolkitTestSupport.h"
 
+#include "core/BundleResources.h"
+#include "toolkit/TextButtonEx.h"
+
 
 namespace
 {
@@ -157,4 +160,71 @@ TEST_F(ToolkitTest, WidgetsUnderAnotherLookAndFeelKeepTheirDefaults)
         EXPECT_EQ(panel.getTitleFont(), juce::Font());
     }
     juce::LookAndFeel::setDefaultLookAndFeel(&laf);
+}
+
+TEST_F(ToolkitTest, EveryImageButtonKindHasBothSizesAndBothStates)
+{
+    const int defined[] = { 0, 1, 2, 3, 4, 5, 6, 7, 8, 13, 14, 15, 16, 18, 19, 20, 21 };
+    ASSERT_EQ(std::size(defined), 17u);
+    for (int kind : defined)
+    {
+        SCOPED_TRACE(kind);
+        for (const auto& [size, pixels] : { std::pair<int, int> { 1, 27 }, { 2, 43 }, { 0, 27 }, { 3, 27 } })
+        {
+            const auto normal = DefaultLookAndFeel::getImageButtonImage(kind, size, false);
+            const auto pressed = DefaultLookAndFeel::getImageButtonImage(kind, size, true);
+            ASSERT_TRUE(normal.isValid());
+            ASSERT_TRUE(pressed.isValid());
+            EXPECT_EQ(normal.getBounds(), juce::Rectangle<int>(0, 0, pixels, pixels));
+            EXPECT_EQ(pressed.getBounds(), normal.getBounds());
+            EXPECT_NE(normal.getPixelAt(pixels / 2, 3), pressed.getPixelAt(pixels / 2, 3));
+        }
+        auto button = laf.createImageButton("button", kind);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->getWidth(), 27);
+        auto large = laf.createImageButton("button", kind, 2);
+        EXPECT_EQ(large->getWidth(), 43);
+        EXPECT_EQ(large->getName(), "button");
+    }
+
+    juce::ImageButton close("close");
+    laf.setWindowCloseButtonImages(close);
+    EXPECT_EQ(close.getBounds(), juce::Rectangle<int>(0, 0, 27, 27));
+}
+
+TEST_F(ToolkitTest, TextButtonSkinsSmallIconsAndRatingMarksHaveTheirSizes)
+{
+    struct SkinSize
+    {
+        int size, height, left, middle, right;
+    };
+    for (const auto& s : { SkinSize { 1, 28, 15, 31, 15 }, SkinSize { 2, 32, 15, 44, 14 } })
+    {
+        SCOPED_TRACE(s.size);
+        const auto skin = DefaultLookAndFeel::getTextButtonSkin(s.size);
+        ASSERT_EQ(skin.size(), 7);
+        const int widths[] = { s.left, s.middle, s.right, s.left, s.middle, s.right, s.middle };
+        for (int i = 0; i < 7; ++i)
+        {
+            EXPECT_EQ(skin[i].getWidth(), widths[i]);
+            EXPECT_EQ(skin[i].getHeight(), s.height);
+        }
+        auto button = laf.createTextButton("Load", s.size);
+        EXPECT_EQ(button->getLeftWidth(), s.left);
+        EXPECT_EQ(button->getRightWidth(), s.right);
+        EXPECT_EQ(button->getHeight(), s.height);
+        EXPECT_EQ(button->getWidth(), s.left + s.right + button->getTextWidth());
+    }
+
+    // A size above 2 leaves a button as it was.
+    auto button = laf.createTextButton("Keep");
+    const auto before = button->getBounds();
+    laf.setTextButtonImages(*button, 3);
+    EXPECT_EQ(button->getBounds(), before);
+
+    for (const auto& icon : { laf.getSmallIcon1(), laf.getSmallIcon2(), laf.getSmallIcon3(), laf.getSmallIcon4() })
+        EXPECT_EQ(icon.getBounds(), juce::Rectangle<int>(0, 0, 15, 14));
+    EXPECT_NE(laf.getSmallIcon1().getPixelAt(7, 8), laf.getSmallIcon3().getPixelAt(7, 8));
+    for (const auto* name : { "RatingEmpty.png", "RatingFilled.png" })
+        EXPECT_EQ(loadBundleResourceAsImage(name).getBounds(), juce::Rectangle<int>(0, 0, 16, 16));
 }

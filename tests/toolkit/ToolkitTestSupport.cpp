@@ -1,6 +1,6 @@
 #include "ToolkitTestSupport.h"
 
-void ToolkitTest::mouseEvent(juce::Component& c, juce::Point<int> at, int kind)
+void ToolkitTest::mouseEventAt(juce::Component& c, juce::Point<int> at, int kind)
 {
     auto source = juce::Desktop::getInstance().getMainMouseSource();
     const auto pos = at.toFloat();
@@ -20,6 +20,6 @@ void ToolkitTest::mouseEvent(juce::Component& c, juce::Point<int> at, int kind)
 
 void ToolkitTest::click(juce::Component& c, juce::Point<int> at)
 {
-    mouseEvent(c, at, down);
-    mouseEvent(c, at, up);
+    mouseEventAt(c, at, down);
+    mouseEventAt(c, at, up);
 }

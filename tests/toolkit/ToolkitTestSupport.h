@@ -21,9 +21,10 @@ protected:
         juce::Typeface::clearTypefaceCache();
     }
 
+public:
     // A left click at a point of the component, delivered as a user's would be.
     static void click(juce::Component& c, juce::Point<int> at);
-    static void mouseEvent(juce::Component& c, juce::Point<int> at, int kind);
+    static void mouseEventAt(juce::Component& c, juce::Point<int> at, int kind);
     enum
     {
         down,
@@ -33,6 +34,7 @@ protected:
         exit
     };
 
+protected:
     DefaultLookAndFeel laf;
 };
 
