@@ -7,7 +7,7 @@
 // its parameter, by the editor, or for a moment by a blink.
 class GFXAnimation : public BaseGFXController,
                      public juce::Component,
-                     private juce::Timer
+                     public juce::Timer
 {
 public:
     explicit GFXAnimation(const juce::String& name);
@@ -32,12 +32,14 @@ public:
     int getFrame() const noexcept { return frame; }
     void setRestFrame(int newRestFrame) noexcept { restFrame = newRestFrame; }
 
+    // Ends a blink.
+    void timerCallback() override;
+
 protected:
     // What the control draws without an image strip.
     virtual void paintFallback(juce::Graphics& g);
 
 private:
-    void timerCallback() override;
 
     int frame = 0;
     int restFrame = 0;

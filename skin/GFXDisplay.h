@@ -12,7 +12,7 @@
 // (an edit listener) takes the keyboard; without one it stays read-only.
 class GFXDisplay : public GUIController,
                    public juce::Component,
-                   private juce::Timer
+                   public juce::Timer
 {
 public:
     class Listener
@@ -61,8 +61,9 @@ public:
     void focusGained(FocusChangeType cause) override;
     void focusLost(FocusChangeType cause) override;
 
-private:
     void timerCallback() override;
+
+private:
     void updateGlyphs();
     void beginEditing();
     void endEditing();

@@ -116,7 +116,8 @@ void SkinFixture::mouseDrag(juce::Component& c, juce::Point<int> at)
 
 void SkinFixture::mouseUp(juce::Component& c, juce::Point<int> at)
 {
-    c.mouseUp(makeEvent(c, at, downMods.withoutMouseButtons(), true));
+    // A mouse-up carries the buttons as they were just before the release.
+    c.mouseUp(makeEvent(c, at, downMods, true));
 }
 
 void SkinFixture::dragBy(juce::Component& c, juce::Point<int> from, int dy)
