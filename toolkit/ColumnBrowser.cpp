@@ -505,6 +505,8 @@ void ColumnBrowser::placeNewColumn(Column& column)
 {
     column.setSize(column.getPreferredWidth(), getContentHeight());
     content->addAndMakeVisible(column);
+    // The column now draws with the browser's look-and-feel.
+    column.sendLookAndFeelChange();
 }
 
 void ColumnBrowser::retireColumn(int index)
