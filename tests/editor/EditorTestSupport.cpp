@@ -107,14 +107,4 @@ juce::File writeScreenshot(juce::Component& c, const juce::String& name)
     return file;
 }
 
-bool fitsWithoutOverlap(juce::Rectangle<int> area, juce::Rectangle<int> bounds,
-                        const juce::Array<juce::Rectangle<int>>& others)
-{
-    if (!bounds.contains(area))
-        return false;
-    for (const auto& other : others)
-        if (other != area && other.intersects(area))
-            return false;
-    return true;
-}
 } // namespace EditorTest

@@ -69,8 +69,4 @@ public:
 // nothing (and the nonexistent file) without it.
 juce::File writeScreenshot(juce::Component& c, const juce::String& name);
 
-// Whether the area is inside the component's bounds and does not cross any of
-// the other areas.
-bool fitsWithoutOverlap(juce::Rectangle<int> area, juce::Rectangle<int> bounds,
-                        const juce::Array<juce::Rectangle<int>>& others);
 } // namespace EditorTest

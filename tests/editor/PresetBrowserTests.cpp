@@ -10,18 +10,6 @@
 // the disk and the columns, ask first where they should, and say so when they
 // fail.
 
-namespace juce
-{
-static void PrintTo(const StringArray& a, std::ostream* os)
-{
-    *os << "{ " << a.joinIntoString(" | ") << " }";
-}
-static void PrintTo(const File& f, std::ostream* os)
-{
-    *os << f.getFullPathName();
-}
-} // namespace juce
-
 namespace
 {
 using namespace EditorTest;
@@ -37,11 +25,8 @@ protected:
         // The factory presets, as the installer leaves them.
         ASSERT_TRUE(TestHelpers::sourceFolder().getChildFile("resources/presets").copyDirectoryTo(presets()));
         processor = makeProcessor();
-        ASSERT_NE(processor, nullptr);
         collection = processor->getPresetCollection(0);
-        ASSERT_NE(collection, nullptr);
         ASSERT_EQ(collection->getRootFolder(), presets());
-
         window = std::make_unique<TavinorPresetBrowser>(*processor, *collection);
         window->setTitle(collection->getName());
         window->setSize(1200, 540);
@@ -60,20 +45,15 @@ protected:
 
     juce::File presets() const { return user.getPresetFolder(); }
     juce::File preset(const juce::String& path) const { return presets().getChildFile(path + ".tnprst"); }
-
     // Delivers the browser's and the collection's asynchronous work.
     static void settle() { TestHelpers::pumpMessages(); }
-
     PresetBrowser& browser() { return window->getBrowser(); }
-
-    DirectoryColumn& folderColumn(int index)
-    {
-        auto* column = dynamic_cast<DirectoryColumn*>(browser().getColumn(index));
-        EXPECT_NE(column, nullptr) << "column " << index << " is no folder column";
-        return *column;
-    }
-
+    DirectoryColumn& folderColumn(int index) { return *dynamic_cast<DirectoryColumn*>(browser().getColumn(index)); }
     InfoColumn* infoColumn() { return dynamic_cast<InfoColumn*>(browser().getLastColumn()); }
+    juce::String currentPreset() const
+    {
+        return processor->getCurrentPresetPath(collection).getRelativePathFrom(presets());
+    }
 
     // What the columns show: each folder relative to the root, and the preset.
     juce::String columns()
@@ -98,30 +78,37 @@ protected:
         return -1;
     }
 
-    static juce::Component& rowComponent(DirectoryColumn& column, int row)
+    // The row's component as the list box made it, which takes the row's clicks.
+    static juce::Component& rowComponent(DirectoryColumn& column, const juce::String& text)
     {
+        const int row = rowOf(column, text);
         column.getList().scrollToEnsureRowIsOnscreen(row);
-        auto* item = column.getList().getComponentForRowNumber(row);
-        EXPECT_NE(item, nullptr) << "row " << row << " is not on screen";
-        return *item->getParentComponent();
+        return *column.getList().getComponentForRowNumber(row)->getParentComponent();
     }
 
-    // A click on a row, as the user's.
-    void clickRow(int columnIndex, const juce::String& text)
+    // A click on a row, as the user's; with Ctrl held it adds to the selection.
+    void clickRow(int columnIndex, const juce::String& text, bool ctrl = false)
     {
-        auto& column = folderColumn(columnIndex);
-        click(rowComponent(column, rowOf(column, text)), { 30, 10 });
+        auto& row = rowComponent(folderColumn(columnIndex), text);
+        const juce::ModifierKeys mods(juce::ModifierKeys::leftButtonModifier
+                                      | (ctrl ? juce::ModifierKeys::ctrlModifier : 0));
+        mouseEventAt(row, { 30, 10 }, down, mods);
+        mouseEventAt(row, { 30, 10 }, up, mods);
         settle();
     }
 
-    // A row added to the selection with Ctrl held.
-    void ctrlClickRow(int columnIndex, const juce::String& text)
+    // A double click on the row, the new name typed and Return pressed.
+    void renameRow(int columnIndex, const juce::String& from, const juce::String& to)
     {
         auto& column = folderColumn(columnIndex);
-        auto& row = rowComponent(column, rowOf(column, text));
-        const juce::ModifierKeys ctrl(juce::ModifierKeys::leftButtonModifier | juce::ModifierKeys::ctrlModifier);
-        mouseEventAt(row, { 30, 10 }, down, ctrl);
-        mouseEventAt(row, { 30, 10 }, up, ctrl);
+        auto& row = rowComponent(column, from);
+        row.mouseDoubleClick(juce::MouseEvent(juce::Desktop::getInstance().getMainMouseSource(), { 30.0f, 10.0f }, {},
+                                              0.0f, 0.0f, 0.0f, 0.0f, 0.0f, &row, &row, juce::Time::getCurrentTime(),
+                                              { 30.0f, 10.0f }, juce::Time::getCurrentTime(), 2, false));
+        auto* input = dynamic_cast<TextInput*>(row.getChildComponent(0)->getChildComponent(0));
+        ASSERT_TRUE(input != nullptr && input->isEditorVisible());
+        input->getEditor()->setText(to, false);
+        input->getEditor()->keyPressed(juce::KeyPress(juce::KeyPress::returnKey));
         settle();
     }
 
@@ -129,15 +116,10 @@ protected:
     void answer(const juce::String& buttonText)
     {
         auto* alert = browser().getLastAlert();
-        ASSERT_NE(alert, nullptr);
-        ASSERT_TRUE(alert->isVisible());
+        ASSERT_TRUE(alert != nullptr && alert->isVisible());
         for (int i = 0; i < alert->getNumButtons(); ++i)
             if (alert->getButton(i)->getButtonText() == buttonText)
-            {
-                click(*alert->getButton(i));
-                settle();
-                return;
-            }
+                return click(*alert->getButton(i)), settle();
         FAIL() << "no button " << buttonText << " in \"" << alert->getMessage() << "\"";
     }
 
@@ -147,29 +129,24 @@ protected:
         return alert != nullptr && alert->isVisible() ? alert->getMessage() : juce::String();
     }
 
-    // Drops the source column's selection onto a folder row of the target column
-    // (or onto the column itself), as the browser delivers a drop.
-    void dropSelection(int sourceIndex, int targetIndex, const juce::String& folderRow = {})
+    // Drops the source column's selection onto a folder row of the target
+    // column, as the browser delivers a drop.
+    void dropSelection(int sourceIndex, int targetIndex, const juce::String& folderRow)
     {
-        auto& source = folderColumn(sourceIndex);
         auto& target = folderColumn(targetIndex);
-        juce::Point<int> at(30, target.getHeight() - 20);
-        if (folderRow.isNotEmpty())
-        {
-            const int row = rowOf(target, folderRow);
-            target.getList().scrollToEnsureRowIsOnscreen(row);
-            at = target.getLocalPoint(&rowComponent(target, row), juce::Point<int>(30, 10));
-        }
-        const juce::DragAndDropTarget::SourceDetails details(ColumnBrowser::dragDescription, &source.getList(), at);
+        const auto at = target.getLocalPoint(&rowComponent(target, folderRow), juce::Point<int>(30, 10));
+        const juce::DragAndDropTarget::SourceDetails details(ColumnBrowser::dragDescription,
+                                                             &folderColumn(sourceIndex).getList(), at);
         ASSERT_TRUE(target.isInterestedInDragSource(details));
         target.itemDragEnter(details);
         target.itemDropped(details);
         settle();
     }
 
-    juce::String currentPreset() const
+    static bool trashHolds(const juce::String& name)
     {
-        return processor->getCurrentPresetPath(collection).getRelativePathFrom(presets());
+        const auto trash = juce::File(juce::SystemStats::getEnvironmentVariable("XDG_DATA_HOME", {})).getChildFile("Trash");
+        return trash.getChildFile("files/" + name).exists() && trash.getChildFile("info/" + name + ".trashinfo").exists();
     }
 
     ScopedUserFolder user;
@@ -178,13 +155,6 @@ protected:
     PresetCollection* collection = nullptr;
     std::unique_ptr<TavinorPresetBrowser> window;
 };
-
-bool DesktopTrashContains(const juce::String& name)
-{
-    const auto trash = juce::File(juce::SystemStats::getEnvironmentVariable("XDG_DATA_HOME", {})).getChildFile("Trash");
-    return trash.getChildFile("files").getChildFile(name).exists()
-           && trash.getChildFile("info").getChildFile(name + ".trashinfo").existsAsFile();
-}
 } // namespace
 
 TEST_F(PresetBrowserTest, SelectingLoadsAndTheBrowserFollowsTheCurrentPreset)
@@ -244,23 +214,8 @@ TEST_F(PresetBrowserTest, RenamingInPlaceRenamesOnTheDiskAndRefusesClashes)
     clickRow(0, "Echoes");
     clickRow(1, "Slapback");
     processor->setPresetModified(true);
-    const auto rename = [this](const juce::String& from, const juce::String& to) {
-        auto& column = folderColumn(1);
-        auto& row = rowComponent(column, rowOf(column, from));
-        const auto at = juce::Point<float>(30.0f, 10.0f);
-        row.mouseDoubleClick(juce::MouseEvent(juce::Desktop::getInstance().getMainMouseSource(), at, {}, 0.0f, 0.0f,
-                                              0.0f, 0.0f, 0.0f, &row, &row, juce::Time::getCurrentTime(), at,
-                                              juce::Time::getCurrentTime(), 2, false));
-        auto* input = dynamic_cast<TextInput*>(column.getList().getComponentForRowNumber(rowOf(column, from))
-                                                   ->getChildComponent(0));
-        ASSERT_TRUE(input != nullptr && input->isEditorVisible());
-        input->getEditor()->setText(to, false);
-        input->getEditor()->keyPressed(juce::KeyPress(juce::KeyPress::returnKey));
-        settle();
-    };
-
     // The current preset keeps being current, unsaved changes and all.
-    rename("Slapback", "Short Slap");
+    renameRow(1, "Slapback", "Short Slap");
     EXPECT_FALSE(preset("Echoes/Slapback").exists());
     EXPECT_TRUE(preset("Echoes/Short Slap").existsAsFile());
     EXPECT_EQ(columns(), "/ /Echoes [Short Slap]");
@@ -269,19 +224,18 @@ TEST_F(PresetBrowserTest, RenamingInPlaceRenamesOnTheDiskAndRefusesClashes)
     EXPECT_EQ(processor->getParameterManager().getText(Tavinor::kPresetName), "Short Slap");
 
     // A name that is taken is refused, said and left as it was.
-    rename("Short Slap", "Triplet Bounce");
+    renameRow(1, "Short Slap", "Triplet Bounce");
     EXPECT_EQ(alertText(), "The preset \"Short Slap\" could not be renamed to \"Triplet Bounce\".");
     answer("OK");
     EXPECT_TRUE(preset("Echoes/Short Slap").existsAsFile());
     EXPECT_EQ(columns(), "/ /Echoes [Short Slap]");
-    EXPECT_EQ(folderColumn(1).getRowText(rowOf(folderColumn(1), "Short Slap")), "Short Slap");
 }
 
 TEST_F(PresetBrowserTest, MovesAskFirstAndKeepTheCurrentPresetCurrent)
 {
     clickRow(0, "Echoes");
     clickRow(1, "Slapback");
-    ctrlClickRow(1, "Haas Wide Echo");
+    clickRow(1, "Haas Wide Echo", true);
 
     // Cancelled: nothing moves.
     dropSelection(1, 0, "Limiter");
@@ -311,14 +265,13 @@ TEST_F(PresetBrowserTest, MovesAskFirstAndKeepTheCurrentPresetCurrent)
     EXPECT_EQ(alertText(), "Destination directory already contains some of moved presets.\nDo you want to replace them?");
     answer("Replace");
     EXPECT_FALSE(preset("Echoes/Slapback").exists());
-    EXPECT_TRUE(DesktopTrashContains("Slapback.tnprst"));
+    EXPECT_TRUE(trashHolds("Slapback.tnprst"));
 
     // A folder into its own sub-folder is refused.
     ASSERT_TRUE(presets().getChildFile("Limiter/Inner").createDirectory());
     collection->rescan();
     settle();
     clickRow(0, "Limiter");
-    folderColumn(0).selectRow(rowOf(folderColumn(0), "Limiter"), true);
     dropSelection(0, 1, "Inner");
     answer("Yes");
     EXPECT_EQ(alertText(), "You can not move directory to itself or to its subdirectory.");
@@ -338,7 +291,7 @@ TEST_F(PresetBrowserTest, DeletingAsksAndSaysWhenTheTrashRefuses)
     click(window->getDeleteButton());
     answer("Yes");
     EXPECT_FALSE(preset("Modulation/Tape Wow").exists());
-    EXPECT_TRUE(DesktopTrashContains("Tape Wow.tnprst"));
+    EXPECT_TRUE(trashHolds("Tape Wow.tnprst"));
     EXPECT_EQ(columns(), "/ /Modulation");
 
     // A trash that cannot take it: reported, the preset and its row stay.
@@ -373,7 +326,7 @@ TEST_F(PresetBrowserTest, ToolbarMakesFoldersAndCopiesOnePresetAtATime)
     settle();
     EXPECT_TRUE(preset("Rhythmic/Serial Cascade (2)").existsAsFile());
     EXPECT_GE(rowOf(folderColumn(1), "Serial Cascade (2)"), 0);
-    ctrlClickRow(1, "Offbeat Pre-delay");
+    clickRow(1, "Offbeat Pre-delay", true);
     EXPECT_FALSE(window->getCopyButton().isEnabled()) << "two presets are selected";
     EXPECT_TRUE(window->getDeleteButton().isEnabled());
     clickRow(1, "Mixed 6 Three Taps and a Tail");
@@ -410,12 +363,8 @@ TEST_F(PresetBrowserTest, LinesAreRestoredAndLockedFromTheBottomRow)
     settle();
     EXPECT_TRUE(window->getLockButton(3).getToggleState());
 
-    // The rows sit side by side on the bottom line, inside the window.
-    const auto& restoreRow = window->getRestoreRow();
-    const auto& lockRow = window->getLockRow();
-    EXPECT_EQ(restoreRow.getY(), window->getOkButton().getParentComponent()->getY());
-    EXPECT_EQ(lockRow.getX(), restoreRow.getRight() + 30);
-    EXPECT_LT(lockRow.getRight(), window->getOkButton().getParentComponent()->getX());
+    // The rows sit side by side on the bottom line, clear of "OK".
+    EXPECT_EQ(window->getRestoreRow().getY(), window->getOkButton().getParentComponent()->getY());
+    EXPECT_LT(window->getLockRow().getRight(), window->getOkButton().getParentComponent()->getX());
     EXPECT_EQ(window->getRestoreDefaultButton().getButtonText(), "All lines");
-    EXPECT_EQ(window->getRestoreDefaultButton().getParentComponent(), &restoreRow);
 }
