@@ -11,7 +11,6 @@ constexpr const char* kUpdateArchive = "Tavinor Factory Presets v1.1 - update.zi
 constexpr const char* kFullMessage = "Factory presets need to be installed now.\nIt will take just a while...";
 constexpr const char* kUpdateMessage = "New presets (v1.1) need to be installed now.\nIt will take just a while...";
 constexpr const char* kUpdatableVersion = "1.0";
-constexpr const char* kPresetFolderName = "presetDirectory";
 constexpr const char* kPresetFolderFallback = "Presets";
 
 constexpr int kButtonHeight = 20;
@@ -83,7 +82,9 @@ InstallFactoryPresetsWindow::InstallFactoryPresetsWindow(Tavinor& p, const juce:
         addChildComponent(label);
 
     targetFolder = processor.getUserDataFolder();
-    presetFolder = processor.getNamedFolder(kPresetFolderName);
+    // The folder the preset collection shows; the archives' entries lie below it.
+    if (auto* collection = processor.getPresetCollection(0))
+        presetFolder = collection->getRootFolder();
     if (presetFolder == juce::File())
         presetFolder = targetFolder.getChildFile(kPresetFolderFallback);
 

@@ -39,12 +39,8 @@ juce::File ScopedUserFolder::getPluginFolder() const
 
 std::unique_ptr<Tavinor> makeProcessor()
 {
-    std::unique_ptr<juce::AudioProcessor> p(createPluginFilter());
-    auto* t = dynamic_cast<Tavinor*>(p.get());
-    if (t == nullptr)
-        return nullptr;
-    p.release();
-    return std::unique_ptr<Tavinor>(t);
+    // The plug-in factory always makes the product processor.
+    return std::unique_ptr<Tavinor>(static_cast<Tavinor*>(createPluginFilter()));
 }
 
 std::unique_ptr<Tavinor> makeProcessorWithInstalledVersion(const juce::String& version)
