@@ -14,7 +14,6 @@ constexpr int kSeparatorInset = 13;
 constexpr float kArrowInset = 4.0f + 3.5f;
 constexpr float kArrowHalfSize = 3.0f;
 constexpr float kSeparatorGrey = 0.75f;
-const juce::String kNoItemText { "---" };
 } // namespace
 
 ComboBoxEx::ComboBoxEx()
@@ -31,18 +30,18 @@ ComboBoxEx::~ComboBoxEx()
 void ComboBoxEx::addListener(Listener* listener)
 {
     if (listener != nullptr)
-        listeners.addIfNotAlreadyThere(listener);
+        listeners.add(listener);
 }
 
 void ComboBoxEx::removeListener(Listener* listener)
 {
-    listeners.removeAllInstancesOf(listener);
+    listeners.remove(listener);
 }
 
 void ComboBoxEx::refresh()
 {
     const auto* item = menu.findItem(selectedId);
-    const auto text = item != nullptr ? item->label : kNoItemText;
+    const auto text = menu.getLabel(selectedId);
     if (text != shownText)
     {
         shownText = text;
@@ -68,11 +67,7 @@ void ComboBoxEx::setSelectedId(int id, bool notify)
     refresh();
 
     if (notify)
-    {
-        for (int i = listeners.size(); --i >= 0;)
-            if (i < listeners.size())
-                listeners.getUnchecked(i)->comboBoxExChanged(this);
-    }
+        listeners.call([this](Listener& l) { l.comboBoxExChanged(this); });
     setParameterIntValue(id);
 }
 

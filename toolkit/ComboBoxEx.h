@@ -53,7 +53,7 @@ private:
     juce::Font font { "Tahoma", 13.0f, juce::Font::plain };
     juce::Path arrow;
     PopupMenuEx menu { juce::String() };
-    juce::Array<Listener*> listeners;
+    juce::ListenerList<Listener> listeners;
 
     JUCE_DECLARE_NON_COPYABLE(ComboBoxEx)
 };

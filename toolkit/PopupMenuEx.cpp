@@ -191,6 +191,12 @@ PopupMenuEx::Item* PopupMenuEx::findItem(int id) const
     return nullptr;
 }
 
+juce::String PopupMenuEx::getLabel(int id) const
+{
+    const auto* item = findItem(id);
+    return item != nullptr ? item->label : juce::String("---");
+}
+
 //==============================================================================
 void PopupMenuEx::show(juce::Component* parent, juce::Rectangle<int> target, int placementCode)
 {
@@ -259,32 +265,30 @@ void PopupMenuEx::handleAsyncUpdate()
 
     // Told from the last registered to the first; a listener may remove itself,
     // another one, or delete the menu while it is told.
-    juce::WeakReference<PopupMenuEx> self(this);
+    struct MenuDeleted
+    {
+        juce::WeakReference<PopupMenuEx> menu;
+        bool shouldBailOut() const { return menu == nullptr; }
+    };
     const int id = chosenId;
     const bool wasTicked = chosenWasTicked;
-    for (int i = listeners.size(); --i >= 0;)
-    {
-        if (self == nullptr)
-            return;
-        if (i >= listeners.size())
-            continue;
-        auto* listener = listeners.getUnchecked(i);
+    listeners.callChecked(MenuDeleted { this }, [this, wasChosen, id, wasTicked](Listener& l) {
         if (wasChosen)
-            listener->itemChosen(this, id, wasTicked);
+            l.itemChosen(this, id, wasTicked);
         else
-            listener->menuDismissed(this);
-    }
+            l.menuDismissed(this);
+    });
 }
 
 void PopupMenuEx::addListener(Listener* listener)
 {
     if (listener != nullptr)
-        listeners.addIfNotAlreadyThere(listener);
+        listeners.add(listener);
 }
 
 void PopupMenuEx::removeListener(Listener* listener)
 {
-    listeners.removeAllInstancesOf(listener);
+    listeners.remove(listener);
 }
 
 juce::String PopupMenuEx::getParentName() const

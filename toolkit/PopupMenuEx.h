@@ -80,6 +80,8 @@ public:
     void setItemTicked(int id, bool ticked, bool exclusive);
     // Depth-first in item order; a sub-menu item never matches itself.
     Item* findItem(int id) const;
+    // What a choice box shows for the id: the item's label, or "---".
+    juce::String getLabel(int id) const;
 
     // Opens the menu over the editor that contains parent. The target area is in
     // parent's coordinates; an empty one stands for the whole of parent.
@@ -123,7 +125,7 @@ private:
 
     bool roundTicks = true;
     bool ticksOnRight = true;
-    juce::Array<Listener*> listeners;
+    juce::ListenerList<Listener> listeners;
     juce::String name;
     int depth = 0;
     juce::OwnedArray<Item> items;
