@@ -881,13 +881,13 @@ void BasePlugin::initPresetCollection(const juce::String& extension, const juce:
     presetCollection->setRootFolder(rootFolder);
 }
 
-void BasePlugin::savePresetToFile(PresetCollection* collection, const juce::File& file)
+bool BasePlugin::savePresetToFile(PresetCollection* collection, const juce::File& file)
 {
     if (collection == nullptr || file == juce::File())
-        return;
+        return false;
     auto preset = createPresetToSave(collection, file);
     if (preset == nullptr)
-        return;
+        return false;
 
     Preset existing;
     if (file.existsAsFile())
@@ -904,9 +904,10 @@ void BasePlugin::savePresetToFile(PresetCollection* collection, const juce::File
         preset->setAuthor(getAuthorName());
     }
 
-    file.getParentDirectory().createDirectory();
-    if (!preset->saveToFile(file, &parameterManager))
-        return;
+    // A folder that cannot be made, or a file that cannot be written, leaves
+    // the current preset as it was and says so to the caller.
+    if (!file.getParentDirectory().createDirectory() || !preset->saveToFile(file, &parameterManager))
+        return false;
 
     setCurrentPresetName(collection, file.getFileNameWithoutExtension());
     setPresetModified(collection, false);
@@ -914,6 +915,7 @@ void BasePlugin::savePresetToFile(PresetCollection* collection, const juce::File
     setDefaultPresetApplied(collection, false);
     collection->addFile(file);
     listeners.call([collection](Listener& l) { l.presetChanged(collection); });
+    return true;
 }
 
 void BasePlugin::restoreDefaultPreset(PresetCollection* collection)

@@ -232,7 +232,8 @@ public:
     // Presets
     void initPresetCollection(const juce::String& extension, const juce::File& rootFolder);
     void setPresetModified(bool modified);
-    void savePresetToFile(PresetCollection* collection, const juce::File& file);
+    // False when nothing was saved (no collection or preset, or the file could not be written).
+    bool savePresetToFile(PresetCollection* collection, const juce::File& file);
     void restoreDefaultPreset(PresetCollection* collection);
     void loadPresetFile(PresetCollection* collection, const juce::File& file);
     void selectPreviousPreset(PresetCollection* collection);

@@ -2,6 +2,7 @@
 
 #include "core/PluginGuiRoot.h"
 #include "core/XmlHelpers.h"
+#include "editor/TavinorEditor.h"
 #include "processor/dsp/DelayEngine.h"
 
 #include <algorithm>
@@ -199,9 +200,14 @@ bool Tavinor::isBusesLayoutSupported(const BusesLayout& layouts) const
 
 std::unique_ptr<PluginGuiRoot> Tavinor::createEditorComponent()
 {
-    // The product editor is built on the skinned editor base, which this
-    // build does not have yet; without a root the host gets no editor window.
-    return nullptr;
+    return std::make_unique<TavinorEditor>(*this);
+}
+
+bool Tavinor::isPreDelayPanelShown(int line)
+{
+    if (line < 0 || line >= kNumLines)
+        return false;
+    return getParameterManager().getIntValue(kFirstPanel + line) != 0;
 }
 
 //==============================================================================
@@ -391,7 +397,7 @@ void Tavinor::tap(int switchId, bool on)
     {
         auto& pm = getParameterManager();
         const int line = getSelectedLine();
-        const int stage = pm.getIntValue(kFirstPanel + line);
+        const int stage = isPreDelayPanelShown(line) ? 1 : 0;
         const int joinProxy = stage == 0 ? kDelayJoin : kPreDelayJoin;
         const int channel = (switchId == kTapLeft || pm.getBoolValue(joinProxy)) ? 1 : 2;
         // Only raises an atomic trigger, so it needs no lock.

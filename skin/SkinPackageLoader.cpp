@@ -129,7 +129,7 @@ juce::Image SkinPackageLoader::getImage(const juce::String& name)
         return loadPackageImage(name);
     if (name.isEmpty())
         return {};
-    return decodeImage(host.loadBuiltInSkinResource(name).get());
+    return host.loadBuiltInSkinImage(name);
 }
 
 juce::Image SkinPackageLoader::loadPackageImage(const juce::String& name)
@@ -146,6 +146,11 @@ juce::Image SkinPackageLoader::decodeImage(const juce::MemoryBlock* data)
     if (data == nullptr || data->getSize() == 0 || getDeclaredPngPixels(*data) > kMaxImagePixels)
         return {};
     return juce::ImageFileFormat::loadFrom(data->getData(), data->getSize());
+}
+
+juce::Image SkinHost::loadBuiltInSkinImage(const juce::String& name) const
+{
+    return SkinPackageLoader::decodeImage(loadBuiltInSkinResource(name).get());
 }
 
 bool SkinPackageLoader::isValidPackage(SkinHost& host, const juce::String& skinName)

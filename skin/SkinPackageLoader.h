@@ -29,6 +29,10 @@ public:
     juce::Image getImage(const juce::String& name);
     juce::Image loadPackageImage(const juce::String& name);
 
+    // A picture from its file's bytes; null for no data, data that is no
+    // picture, or a picture too large to be a skin's.
+    static juce::Image decodeImage(const juce::MemoryBlock* data);
+
     // Whether the named package exists and passes the digest check.
     static bool isValidPackage(SkinHost& host, const juce::String& skinName);
 
@@ -54,7 +58,6 @@ private:
     // back to its full size.
     static std::unique_ptr<juce::MemoryBlock> readEntry(juce::ZipFile& archive, const juce::String& name,
                                                         juce::int64 maxSize);
-    static juce::Image decodeImage(const juce::MemoryBlock* data);
     void close();
 
     SkinHost& host;

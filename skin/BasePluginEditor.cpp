@@ -1,0 +1,703 @@
+#include "skin/BasePluginEditor.h"
+
+#include "core/BundleResources.h"
+#include "core/XmlHelpers.h"
+#include "core/XmlInput.h"
+#include "editor/AboutWindow.h"
+#include "skin/GFXAnimation.h"
+#include "skin/GFXMultiStateButton.h"
+#include "skin/SkinPackageLoader.h"
+
+namespace
+{
+constexpr int kInitialWidth = 800;
+constexpr int kInitialHeight = 600;
+constexpr int kAboutWidth = 640;
+constexpr int kAboutHeight = 480;
+
+// Built-in events of the framework (see BasePlugin).
+enum BuiltInEvent
+{
+    eventOptions = 1000,
+    eventAbout = 1001,
+    eventNextPreset = 1002,
+    eventPreviousPreset = 1003,
+    eventBrowsePresets = 1004,
+    eventSavePreset = 1005,
+    eventSavePresetAs = 1006,
+    eventToggleMidiLearn = 1010
+};
+
+const char* const kPresetsCollection = "Presets";
+const char* const kUntitledPreset = "Untitled";
+const char* const kEasterEggName = "pobbles";
+} // namespace
+
+//==============================================================================
+// One DefaultLookAndFeel for every editor of the process. JUCE asks the
+// process-wide default look-and-feel for typefaces, so this one is the default
+// while any editor exists (unless something else already put one of ours
+// there, as tests do); after the last editor the default is handed back and
+// the typefaces it made are dropped.
+class BasePluginEditor::SharedLook
+{
+public:
+    SharedLook()
+    {
+        if (dynamic_cast<DefaultLookAndFeel*>(&juce::LookAndFeel::getDefaultLookAndFeel()) == nullptr)
+        {
+            juce::LookAndFeel::setDefaultLookAndFeel(&laf);
+            installedAsDefault = true;
+            juce::Typeface::clearTypefaceCache();
+        }
+    }
+
+    ~SharedLook()
+    {
+        if (installedAsDefault && &juce::LookAndFeel::getDefaultLookAndFeel() == &laf)
+            juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
+        juce::Typeface::clearTypefaceCache();
+    }
+
+    DefaultLookAndFeel laf;
+
+private:
+    bool installedAsDefault = false;
+};
+
+// The built-in skin's decoded pictures, shared while any editor exists.
+class BasePluginEditor::SharedImages
+{
+public:
+    juce::Image get(const juce::String& name, const std::function<juce::Image()>& decode)
+    {
+        const juce::ScopedLock sl(lock);
+        if (images.contains(name))
+            return images[name];
+        auto image = decode();
+        images.set(name, image);
+        return image;
+    }
+
+private:
+    juce::CriticalSection lock;
+    juce::HashMap<juce::String, juce::Image> images;
+};
+
+//==============================================================================
+BasePluginEditor::BasePluginEditor(BasePlugin& p, bool skinsOn) : plugin(p), skinsEnabled(skinsOn)
+{
+    setName("Editor");
+    setLookAndFeel(&sharedLook->laf);
+    setOpaque(true);
+
+    tooltipWindow = std::make_unique<juce::TooltipWindow>(this, kTooltipDelayMs);
+    tooltipWindow->setOpaque(false);
+    addAndMakeVisible(statusBar);
+
+    aboutWindow = std::make_unique<AboutWindow>(plugin);
+    aboutWindow->setSize(kAboutWidth, kAboutHeight);
+    addChildComponent(*aboutWindow);
+
+    makerLogo = loadBundleResourceAsImage("OrvLogo.png");
+    pluginLogo = loadBundleResourceAsImage("PluginLogo.png");
+
+    plugin.getMidiControl().addListener(this);
+    plugin.getParameterManager().addControllerToAll(this);
+    setContentSize(kInitialWidth, kInitialHeight);
+    if (!skinsEnabled)
+        applySkin({});
+    plugin.addListener(this);
+}
+
+BasePluginEditor::~BasePluginEditor()
+{
+    *alive = false;
+    stopTimer();
+    plugin.removeListener(this);
+    plugin.getMidiControl().removeListener(this);
+    plugin.getParameterManager().removeControllerFromAll(this);
+    saveChooser.reset();
+
+    // Windows first, while the look-and-feel they draw with is still set.
+    saveFailedAlert.reset();
+    saveChangesAlert.reset();
+    overwriteAlert.reset();
+    midiLearnButton = nullptr;
+    midiActivityLed = nullptr;
+    skinPanel.reset();
+    aboutWindow.reset();
+    tooltipWindow.reset();
+    removeAllChildren();
+    setLookAndFeel(nullptr);
+}
+
+DefaultLookAndFeel& BasePluginEditor::getDefaultLookAndFeel() noexcept
+{
+    return sharedLook->laf;
+}
+
+//==============================================================================
+void BasePluginEditor::initialise()
+{
+    if (auto root = XmlInput::readFile(plugin.getUserSettingsFile(), XmlInput::Kind::userSettings))
+        if (plugin.isValidUserSettings(root.get()))
+            if (auto* element = findChildTagged(*root, getSettingsTagName()))
+                readSettings(*element);
+
+    setupProcessingSettingsComponent();
+}
+
+bool BasePluginEditor::isSettingsXml(const juce::XmlElement& element) const
+{
+    return tagNameIs(element, getSettingsTagName());
+}
+
+bool BasePluginEditor::isStateXml(const juce::XmlElement& element) const
+{
+    return tagNameIs(element, getStateTagName());
+}
+
+std::unique_ptr<juce::XmlElement> BasePluginEditor::writeSettings()
+{
+    auto element = std::make_unique<juce::XmlElement>(getSettingsTagName());
+    if (skinsEnabled)
+        element->createNewChildElement("Skin")->setAttribute("name", defaultSkinName);
+    return element;
+}
+
+void BasePluginEditor::readSettings(const juce::XmlElement& element)
+{
+    if (!isSettingsXml(element))
+        return;
+    if (auto* skin = findChildTagged(element, "Skin"))
+        defaultSkinName = skin->getStringAttribute("name");
+}
+
+std::unique_ptr<juce::XmlElement> BasePluginEditor::createStateXml()
+{
+    auto element = std::make_unique<juce::XmlElement>(getStateTagName());
+    if (skinsEnabled)
+        element->createNewChildElement("Skin")->setAttribute("name", currentSkinName);
+    return element;
+}
+
+void BasePluginEditor::restoreStateXml(const juce::XmlElement& element)
+{
+    if (!isStateXml(element) || !skinsEnabled)
+        return;
+    if (auto* skin = findChildTagged(element, "Skin"))
+    {
+        const auto name = skin->getStringAttribute("name");
+        if (name.isNotEmpty())
+            switchSkin(name);
+    }
+}
+
+//==============================================================================
+// Skins
+
+juce::File BasePluginEditor::getSkinsFolder() const
+{
+    return plugin.getCommonDataFolder().getChildFile("Skins");
+}
+
+juce::File BasePluginEditor::getSkinPackageFile(const juce::String& skinName) const
+{
+    return getSkinsFolder().getChildFile(skinName).withFileExtension(".orvskin");
+}
+
+juce::Image BasePluginEditor::loadBuiltInSkinImage(const juce::String& name) const
+{
+    return sharedImages->get(name, [this, &name] { return SkinHost::loadBuiltInSkinImage(name); });
+}
+
+void BasePluginEditor::applySkin(const juce::String& name)
+{
+    SkinPackageLoader loader(*this, name);
+    auto panel = loader.loadSkin();
+    if (panel == nullptr)
+        return;
+
+    midiLearnButton = nullptr;
+    midiActivityLed = nullptr;
+    if (skinPanel != nullptr)
+        removeChildComponent(skinPanel.get());
+    skinPanel = std::move(panel);
+    addAndMakeVisible(*skinPanel, 0);
+    setContentSize(skinPanel->getWidth(), skinPanel->getHeight());
+    if (auto* controller = dynamic_cast<GUIController*>(skinPanel.get()))
+        controller->addListener(this);
+
+    midiLearnButton = dynamic_cast<GFXMultiStateButton*>(findSkinComponent("MidiLearnButton", true));
+    midiActivityLed = dynamic_cast<GFXAnimation*>(findSkinComponent("MidiActivityLed", true));
+    currentSkinName = name;
+    skinChanged();
+    skinPanel->setVisible(true);
+    statusBar.clear(-1);
+}
+
+void BasePluginEditor::switchSkin(const juce::String& name)
+{
+    if (SkinPackageLoader::isValidPackage(*this, name))
+        applySkin(name);
+}
+
+void BasePluginEditor::requestSkinLoad(const juce::String& name)
+{
+    pendingSkinName = name;
+    skinReloadRequested.exchange(1);
+    if (skinPanel != nullptr)
+        skinPanel->setVisible(false);
+    statusBar.showPermanentMessage("Loading skin...", statusSkin, false);
+}
+
+juce::Component* BasePluginEditor::findSkinComponent(const juce::String& name, bool recursive) const
+{
+    for (auto* child : getChildren())
+        if (child->getName() == name)
+            return child;
+    if (!recursive)
+        return nullptr;
+
+    // Depth-first below each child in turn; the first match wins.
+    std::function<juce::Component*(const juce::Component&)> search = [&](const juce::Component& parent) -> juce::Component* {
+        for (auto* child : parent.getChildren())
+            if (child->getName() == name)
+                return child;
+        for (auto* child : parent.getChildren())
+            if (auto* found = search(*child))
+                return found;
+        return nullptr;
+    };
+    for (auto* child : getChildren())
+        if (auto* found = search(*child))
+            return found;
+    return nullptr;
+}
+
+//==============================================================================
+// Timer
+
+void BasePluginEditor::timerCallback()
+{
+    if (isVisible())
+        visibleTimerCallback();
+}
+
+void BasePluginEditor::visibleTimerCallback()
+{
+    int expected = 1;
+    if (skinReloadRequested.compare_exchange_strong(expected, 0))
+        switchSkin(pendingSkinName);
+
+    if (midiActivityLed != nullptr && plugin.takeMidiActivity())
+        midiActivityLed->blink(1, kMidiBlinkMs);
+}
+
+//==============================================================================
+// Layout
+
+void BasePluginEditor::setContentSize(int width, int height)
+{
+    contentHeight = height;
+    const int total = height + (isStatusBarShown() ? statusBar.getHeight() : 0);
+    setSize(width, total);
+    layoutStatusBar();
+    if (auto* parent = getParentComponent())
+        parent->setSize(width, total);
+}
+
+void BasePluginEditor::layoutStatusBar()
+{
+    statusBar.setBounds(0, contentHeight, getWidth(), statusBar.getHeight());
+    statusBar.setVisible(isStatusBarShown());
+    statusBar.toFront(false);
+}
+
+void BasePluginEditor::resized()
+{
+    layoutStatusBar();
+    repaint();
+}
+
+void BasePluginEditor::childBoundsChanged(juce::Component* child)
+{
+    if (child == &statusBar && statusBar.getY() == contentHeight)
+        setContentSize(getWidth(), contentHeight);
+}
+
+juce::Rectangle<int> BasePluginEditor::getDesktopArea()
+{
+    auto area = getLocalBounds();
+    if (isStatusBarShown())
+        area.setHeight(contentHeight);
+    return area;
+}
+
+void BasePluginEditor::paint(juce::Graphics& g)
+{
+    g.fillAll(juce::Colours::black);
+    const juce::Rectangle<int> content(0, 0, getWidth(), contentHeight);
+    g.setColour(juce::Colours::white);
+    if (pluginLogo.isValid())
+    {
+        g.drawImageAt(pluginLogo, content.getCentreX() - pluginLogo.getWidth() / 2,
+                      content.getCentreY() - pluginLogo.getHeight() / 2);
+    }
+    else
+    {
+        g.setFont(juce::Font("Tahoma", 80.0f, juce::Font::bold));
+        g.drawText(plugin.getProductName(), content, juce::Justification::centred, false);
+        g.setFont(juce::Font("Tahoma", 20.0f, juce::Font::bold));
+        g.drawText(plugin.getDescription(), content.withTop(45), juce::Justification::centred, false);
+    }
+    if (makerLogo.isValid())
+    {
+        g.drawImageAt(makerLogo, content.getCentreX() - makerLogo.getWidth() / 2,
+                      contentHeight - 20 - makerLogo.getHeight());
+    }
+    else
+    {
+        g.setFont(juce::Font("Tahoma", 16.0f, juce::Font::plain));
+        g.drawText("Orv Group Audio Software", content.withBottom(contentHeight - 10),
+                   juce::Justification::centredBottom, false);
+    }
+}
+
+//==============================================================================
+// Reactions of the controls
+
+void BasePluginEditor::controllerValueChanged(GUIController* control)
+{
+    auto* p = control != nullptr ? control->getParameter() : nullptr;
+    if (p != nullptr && p->getId() == getPresetNameParameterId() && plugin.getBuildNumber() != "0"
+        && p->getText() == kEasterEggName)
+    {
+        statusBar.showMessage(juce::String(kEasterEggName) + ": " + plugin.getBuildNumber(), statusSkin, false);
+        return;
+    }
+    parameterTouched(p);
+}
+
+void BasePluginEditor::controllerEventTriggered(GUIController* control, int uid)
+{
+    switch (uid)
+    {
+    case eventOptions:
+        statusBar.clear(-1);
+        break;
+    case eventAbout:
+        if (aboutWindow != nullptr)
+            aboutWindow->show();
+        break;
+    case eventNextPreset:
+        selectNextPresetOrAsk(kPresetsCollection);
+        break;
+    case eventPreviousPreset:
+        selectPreviousPresetOrAsk(kPresetsCollection);
+        break;
+    case eventBrowsePresets:
+        break;
+    case eventSavePreset:
+        savePreset(kPresetsCollection);
+        break;
+    case eventSavePresetAs:
+        savePresetAs(kPresetsCollection);
+        break;
+    case eventToggleMidiLearn:
+        plugin.getMidiControl().toggleLearning();
+        break;
+    default:
+        plugin.handleEditorEvent(uid);
+        parameterTouched(control != nullptr ? control->getParameter() : nullptr);
+        break;
+    }
+}
+
+void BasePluginEditor::parameterTouched(Parameter* p)
+{
+    if (p == nullptr)
+        return;
+    learnParameterTouched(p);
+    showParameterStatus(p, statusControl);
+}
+
+void BasePluginEditor::parameterTouchedById(int id)
+{
+    parameterTouched(plugin.getParameterManager().getParameter(id));
+}
+
+void BasePluginEditor::learnParameterTouched(Parameter* p)
+{
+    auto& map = plugin.getMidiControl();
+    if (p != nullptr && p->isAutomatable() && map.isLearning())
+        map.parameterTouched(p);
+}
+
+void BasePluginEditor::showParameterStatus(Parameter* p, int priority)
+{
+    if (p == nullptr)
+        return;
+    const int id = p->getId();
+    const auto text = plugin.getPluginParameterText(id);
+    if (text == "@")
+        statusBar.showMessage(plugin.getPluginParameterName(id), priority, false);
+    else if (text.isNotEmpty())
+        statusBar.showMessage(plugin.getPluginParameterName(id) + ": " + text, priority, false);
+}
+
+//==============================================================================
+// MIDI learn and other notifications
+
+void BasePluginEditor::midiLearnStateChanged(MidiControl* map)
+{
+    if (map == nullptr)
+        return;
+    const bool learning = map->isLearning();
+    if (learning)
+    {
+        const int cc = map->getSelectedController();
+        auto* p = map->getSelectedParameter();
+        juce::String text;
+        if (cc < 0)
+            text = p != nullptr ? "'" + p->getName() + "' parameter is free. Waiting for a free controller now..."
+                                : juce::String("Waiting for a controller or parameter movement...");
+        else
+            text = p != nullptr ? "CC# " + juce::String(cc) + " is assigned to parameter '" + p->getName() + "'."
+                                : "CC# " + juce::String(cc) + " is free. Waiting for a parameter now...";
+        statusBar.showPermanentMessage(text, statusLearn, false);
+    }
+    else
+    {
+        statusBar.clear(-1);
+    }
+
+    if (midiLearnButton != nullptr)
+    {
+        midiLearnButton->setState(learning ? 1 : 0);
+        midiLearnButton->setBlinking(learning, kLearnBlinkMs);
+    }
+}
+
+void BasePluginEditor::midiValueChanged(MidiControl* map)
+{
+    if (map != nullptr)
+        if (auto* p = map->getLastParameterChangedByMidi())
+            showParameterStatus(p, statusMidi);
+}
+
+void BasePluginEditor::processingModeChanged(BasePlugin* p, int mode)
+{
+    if (p == nullptr)
+        return;
+    const bool offline = mode == BasePlugin::processingModeOffline;
+    const int id = offline ? p->getOfflineQualityParameterId() : p->getRealtimeQualityParameterId();
+    const juce::String text = juce::String(offline ? "Offline processing" : "Realtime processing") + ": "
+                            + p->getPluginParameterText(id);
+    statusBar.showMessage(text, statusProcessing, false);
+}
+
+//==============================================================================
+// Presets
+
+PresetCollection* BasePluginEditor::findPresetCollection(const juce::String& name) const
+{
+    for (int i = 0; i < plugin.getNumPresetCollections(); ++i)
+        if (auto* collection = plugin.getPresetCollection(i))
+            if (collection->getName() == name)
+                return collection;
+    return nullptr;
+}
+
+void BasePluginEditor::selectNextPresetOrAsk(const juce::String& collectionName)
+{
+    if (auto* collection = findPresetCollection(collectionName))
+    {
+        if (!plugin.isPresetModified(collection))
+            plugin.selectNextPreset(collection);
+        else
+            askSaveChanges(collectionName, 1);
+    }
+}
+
+void BasePluginEditor::selectPreviousPresetOrAsk(const juce::String& collectionName)
+{
+    if (auto* collection = findPresetCollection(collectionName))
+    {
+        if (!plugin.isPresetModified(collection))
+            plugin.selectPreviousPreset(collection);
+        else
+            askSaveChanges(collectionName, -1);
+    }
+}
+
+juce::String BasePluginEditor::makeSafePresetFileName(const juce::String& presetName)
+{
+    // The name comes from a parameter that a host state can set to anything:
+    // separators would lead out of the folder, leading dots hide the file or
+    // climb ("..").
+    auto name = presetName.replaceCharacters("/\\", "--");
+    name = juce::File::createLegalFileName(name).trim();
+    while (name.startsWithChar('.'))
+        name = name.substring(1).trimStart();
+    return name.isEmpty() ? juce::String(kUntitledPreset) : name;
+}
+
+juce::File BasePluginEditor::withPresetExtension(const juce::File& chosen, const juce::String& extension)
+{
+    if (chosen == juce::File() || chosen.hasFileExtension(extension))
+        return chosen;
+    return chosen.getSiblingFile(chosen.getFileName() + extension);
+}
+
+juce::File BasePluginEditor::getCurrentPresetFile(PresetCollection* collection)
+{
+    if (collection == nullptr)
+        return {};
+    const auto current = plugin.getCurrentPresetPath(collection);
+    const auto folder = current != juce::File() && current.getParentDirectory().isDirectory()
+                          ? current.getParentDirectory()
+                          : collection->getRootFolder();
+    return folder.getChildFile(makeSafePresetFileName(plugin.getCurrentPresetName(collection))
+                               + collection->getExtension());
+}
+
+void BasePluginEditor::savePreset(const juce::String& collectionName)
+{
+    auto* collection = findPresetCollection(collectionName);
+    if (collection == nullptr)
+        return;
+    const auto file = getCurrentPresetFile(collection);
+    if (file.existsAsFile())
+        askOverwritePreset(collectionName, file);
+    else
+        savePresetAs(collectionName);
+}
+
+void BasePluginEditor::savePresetAs(const juce::String& collectionName)
+{
+    auto* collection = findPresetCollection(collectionName);
+    if (collection == nullptr)
+        return;
+    const auto extension = collection->getExtension();
+    launchSaveChooser("Save current " + collectionName.toLowerCase(), getCurrentPresetFile(collection),
+                      "*" + extension,
+                      [this, collectionName, extension, alive = std::weak_ptr<bool>(alive)](const juce::File& chosen) {
+                          if (alive.expired() || chosen == juce::File())
+                              return;
+                          auto* target = findPresetCollection(collectionName);
+                          if (target == nullptr)
+                              return;
+                          // The chooser asked about overwriting the file it
+                          // showed; a name we complete gets our own question.
+                          if (chosen.hasFileExtension(extension))
+                          {
+                              savePresetToFile(target, chosen);
+                              return;
+                          }
+                          const auto file = withPresetExtension(chosen, extension);
+                          if (file.exists())
+                              askOverwritePreset(collectionName, file);
+                          else
+                              savePresetToFile(target, file);
+                      });
+}
+
+void BasePluginEditor::launchSaveChooser(const juce::String& title, const juce::File& initialFile,
+                                         const juce::String& pattern, std::function<void(const juce::File&)> callback)
+{
+    saveChooser = std::make_unique<juce::FileChooser>(title, initialFile, pattern);
+    saveChooser->launchAsync(juce::FileBrowserComponent::saveMode | juce::FileBrowserComponent::canSelectFiles
+                                 | juce::FileBrowserComponent::warnAboutOverwriting,
+                             [callback](const juce::FileChooser& chooser) { callback(chooser.getResult()); });
+}
+
+bool BasePluginEditor::savePresetToFile(PresetCollection* collection, const juce::File& file)
+{
+    if (collection == nullptr)
+        return false;
+    if (plugin.savePresetToFile(collection, file))
+        return true;
+    showAlert(saveFailedAlert,
+              Orv::AlertWindow::createOk(plugin.getProductName(),
+                                         "The preset '" + file.getFileNameWithoutExtension()
+                                             + "' could not be saved in '" + file.getParentDirectory().getFullPathName()
+                                             + "'.",
+                                         this));
+    return false;
+}
+
+void BasePluginEditor::showAlert(std::unique_ptr<Orv::AlertWindow>& slot, Orv::AlertWindow* alert)
+{
+    slot.reset(alert);
+    if (alert == nullptr)
+        return;
+    addChildComponent(*alert);
+    alert->show();
+}
+
+void BasePluginEditor::askSaveChanges(const juce::String& collectionName, int direction)
+{
+    auto* alert = Orv::AlertWindow::createSaveOverwriteDiscard(
+        plugin.getProductName(), "Changes have been made to current preset. Do you want to save them or discard?", this);
+    alert->addValue(collectionName);
+    alert->addValue(direction);
+    showAlert(saveChangesAlert, alert);
+}
+
+void BasePluginEditor::askOverwritePreset(const juce::String& collectionName, const juce::File& file)
+{
+    auto* alert = Orv::AlertWindow::createYesCancel(
+        collectionName, "Do you want to overwrite preset '" + file.getFileNameWithoutExtension() + "' ?", this);
+    alert->addValue(collectionName);
+    alert->addValue(file.getFullPathName());
+    showAlert(overwriteAlert, alert);
+}
+
+void BasePluginEditor::alertWindowClosed(Orv::AlertWindow* alert, int result)
+{
+    if (alert == nullptr)
+        return;
+    if (alert == overwriteAlert.get())
+    {
+        if (result != Orv::AlertWindow::Yes)
+            return;
+        const juce::String path = alert->getValue(1).toString();
+        if (auto* collection = findPresetCollection(alert->getValue(0).toString()))
+            if (juce::File::isAbsolutePath(path))
+                savePresetToFile(collection, juce::File(path));
+        return;
+    }
+    if (alert == saveChangesAlert.get())
+    {
+        const juce::String name = alert->getValue(0).toString();
+        const int direction = (int) alert->getValue(1);
+        auto* collection = findPresetCollection(name);
+        if (collection == nullptr)
+            return;
+        switch (result)
+        {
+        case Orv::AlertWindow::Overwrite:
+        {
+            const auto file = getCurrentPresetFile(collection);
+            if (file.existsAsFile())
+                savePresetToFile(collection, file);
+            else
+                savePresetAs(name);
+            break;
+        }
+        case Orv::AlertWindow::SaveAs:
+            savePresetAs(name);
+            break;
+        case Orv::AlertWindow::Discard:
+            if (direction < 1)
+                plugin.selectPreviousPreset(collection);
+            else
+                plugin.selectNextPreset(collection);
+            break;
+        default:
+            break;
+        }
+    }
+}

@@ -1,0 +1,216 @@
+#pragma once
+
+#include "core/BasePlugin.h"
+#include "core/MidiControl.h"
+#include "core/Parameter.h"
+#include "core/PluginGuiRoot.h"
+#include "skin/GUIController.h"
+#include "skin/SkinHost.h"
+#include "toolkit/AlertWindow.h"
+#include "toolkit/DefaultLookAndFeel.h"
+#include "toolkit/ModalComponent.h"
+#include "toolkit/StatusBar.h"
+
+#include <atomic>
+#include <memory>
+
+class AboutWindow;
+class GFXAnimation;
+class GFXMultiStateButton;
+
+// The framework's editor: the one long-lived GUI root of a plug-in instance.
+// It shows the skin's main panel above a plain background, owns the about
+// window, the status bar and the tooltips, binds the skin's MIDI learn button
+// and MIDI activity lamp, and answers the framework's own events (options,
+// about, preset stepping and saving, MIDI learn). Products derive from it and
+// handle their own events first.
+//
+// Skins at run time are an option (skinsEnabled): with it off, the built-in
+// skin is loaded by the constructor and kept for the editor's whole life.
+class BasePluginEditor : public PluginGuiRoot,
+                         public Parameter::Listener,
+                         public GUIController::Listener,
+                         public MidiControl::Listener,
+                         public ModalComponent::Desktop,
+                         public Orv::AlertWindow::Caller,
+                         public BasePlugin::Listener,
+                         public SkinHost
+{
+public:
+    static constexpr int kTooltipDelayMs = 850;
+    static constexpr int kMidiBlinkMs = 175;
+    static constexpr int kLearnBlinkMs = 100;
+
+    // Status bar priorities.
+    enum StatusPriority
+    {
+        statusSkin = 0,
+        statusProcessing = 4,
+        statusMidi = 5,
+        statusControl = 6,
+        statusLearn = 7
+    };
+
+    BasePluginEditor(BasePlugin& plugin, bool skinsEnabled);
+    ~BasePluginEditor() override;
+
+    //==========================================================================
+    // PluginGuiRoot
+    void initialise() override;
+    juce::String getSettingsTagName() const override { return "Editor"; }
+    std::unique_ptr<juce::XmlElement> writeSettings() override;
+    juce::String getStateTagName() const override { return "Editor"; }
+    std::unique_ptr<juce::XmlElement> createStateXml() override;
+    void restoreStateXml(const juce::XmlElement& element) override;
+    bool isSettingsXml(const juce::XmlElement& element) const;
+    bool isStateXml(const juce::XmlElement& element) const;
+    void readSettings(const juce::XmlElement& element);
+
+    //==========================================================================
+    // Parameter::Listener: runs on the message thread after each notified
+    // change of any parameter; nothing in the base.
+    void parameterChanged(Parameter*) override {}
+
+    // GUIController::Listener
+    void controllerValueChanged(GUIController* control) override;
+    void controllerEventTriggered(GUIController* control, int uid) override;
+
+    // MidiControl::Listener
+    void midiControlMapChanged(MidiControl*) override {}
+    void midiLearnStateChanged(MidiControl* map) override;
+    void midiValueChanged(MidiControl* map) override;
+
+    // BasePlugin::Listener
+    void processingModeChanged(BasePlugin* plugin, int mode) override;
+
+    // Orv::AlertWindow::Caller
+    void alertWindowClosed(Orv::AlertWindow* alert, int result) override;
+
+    // ModalComponent::Desktop: the content area above the status bar.
+    juce::Rectangle<int> getDesktopArea() override;
+
+    //==========================================================================
+    // SkinHost
+    ParameterManager& getParameterManager() override { return plugin.getParameterManager(); }
+    EventsMap& getEventsMap() override { return plugin.getEventsMap(); }
+    juce::MidiKeyboardState& getKeyboardState() override { return plugin.getKeyboardState(); }
+    juce::String getProductName() const override { return plugin.getProductName(); }
+    juce::File getSkinPackageFile(const juce::String& skinName) const override;
+    // The built-in skin's pictures are decoded once per process and shared by
+    // every editor, so that a new instance costs no decoding.
+    juce::Image loadBuiltInSkinImage(const juce::String& name) const override;
+
+    //==========================================================================
+    virtual void setupProcessingSettingsComponent() {}
+    // The periodic work, every 25 ms while the editor is shown.
+    virtual void visibleTimerCallback();
+    void timerCallback() override;
+    virtual bool isStatusBarShown() const { return true; }
+    // The parameter holding the current preset's name; -1 when there is none.
+    virtual int getPresetNameParameterId() const { return -1; }
+    virtual void skinChanged() {}
+
+    //==========================================================================
+    // Layout and skins
+    void setContentSize(int width, int height);
+    void layoutStatusBar();
+    int getContentHeight() const noexcept { return contentHeight; }
+    void resized() override;
+    void childBoundsChanged(juce::Component* child) override;
+    void paint(juce::Graphics& g) override;
+
+    // Recursive: the editor's own children first, then each child's subtree in turn.
+    juce::Component* findSkinComponent(const juce::String& name, bool recursive) const;
+    juce::File getSkinsFolder() const;
+    void requestSkinLoad(const juce::String& name);
+    void switchSkin(const juce::String& name);
+    void applySkin(const juce::String& name);
+    bool areSkinsEnabled() const noexcept { return skinsEnabled; }
+    const juce::String& getCurrentSkinName() const noexcept { return currentSkinName; }
+    juce::Component* getSkinPanel() const noexcept { return skinPanel.get(); }
+
+    //==========================================================================
+    // Reactions
+    void parameterTouched(Parameter* p);
+    void parameterTouchedById(int id);
+    void learnParameterTouched(Parameter* p);
+    void showParameterStatus(Parameter* p, int priority);
+
+    // Preset commands on the named collection; each does nothing without it.
+    void selectNextPresetOrAsk(const juce::String& collectionName);
+    void selectPreviousPresetOrAsk(const juce::String& collectionName);
+    void savePreset(const juce::String& collectionName);
+    void savePresetAs(const juce::String& collectionName);
+    // Saves and tells the user when the preset could not be written.
+    bool savePresetToFile(PresetCollection* collection, const juce::File& file);
+    // The file that "Save preset" writes: the current preset's name made into a
+    // safe file name in the current preset's folder (or the collection's root).
+    juce::File getCurrentPresetFile(PresetCollection* collection);
+    void askSaveChanges(const juce::String& collectionName, int direction);
+    void askOverwritePreset(const juce::String& collectionName, const juce::File& file);
+
+    // A file name made from a preset name that stays inside its folder: no
+    // path separators, no leading dots, not empty.
+    static juce::String makeSafePresetFileName(const juce::String& presetName);
+    // The file a name typed in the save chooser stands for: the extension is
+    // appended unless the name already carries it ("Vol. 2" -> "Vol. 2.tnprst").
+    static juce::File withPresetExtension(const juce::File& chosen, const juce::String& extension);
+
+    // Asks the user for a file to save a preset as; the answer (an empty file
+    // for a cancel) arrives later through the callback. Tests answer it.
+    virtual void launchSaveChooser(const juce::String& title, const juce::File& initialFile,
+                                   const juce::String& pattern, std::function<void(const juce::File&)> callback);
+
+    BasePlugin& getPlugin() const noexcept { return plugin; }
+    StatusBar& getStatusBar() noexcept { return statusBar; }
+    AboutWindow* getAboutWindow() const noexcept { return aboutWindow.get(); }
+    Orv::AlertWindow* getOverwriteAlert() const noexcept { return overwriteAlert.get(); }
+    Orv::AlertWindow* getSaveChangesAlert() const noexcept { return saveChangesAlert.get(); }
+    Orv::AlertWindow* getSaveFailedAlert() const noexcept { return saveFailedAlert.get(); }
+    GFXMultiStateButton* getMidiLearnButton() const noexcept { return midiLearnButton; }
+    GFXAnimation* getMidiActivityLed() const noexcept { return midiActivityLed; }
+    DefaultLookAndFeel& getDefaultLookAndFeel() noexcept;
+
+protected:
+    PresetCollection* findPresetCollection(const juce::String& name) const;
+    // Adds an alert as a child and shows it; replaces the one held in slot.
+    void showAlert(std::unique_ptr<Orv::AlertWindow>& slot, Orv::AlertWindow* alert);
+
+    BasePlugin& plugin;
+
+private:
+    class SharedLook;
+    class SharedImages;
+
+    // The one look-and-feel of every editor in the process; first, so that it
+    // outlives every child that draws with it.
+    juce::SharedResourcePointer<SharedLook> sharedLook;
+    juce::SharedResourcePointer<SharedImages> sharedImages;
+    std::unique_ptr<juce::TooltipWindow> tooltipWindow;
+    StatusBar statusBar;
+    std::unique_ptr<AboutWindow> aboutWindow;
+    juce::Image makerLogo;
+    juce::Image pluginLogo;
+
+    std::unique_ptr<juce::Component> skinPanel;
+    GFXMultiStateButton* midiLearnButton = nullptr;
+    GFXAnimation* midiActivityLed = nullptr;
+
+    std::unique_ptr<Orv::AlertWindow> overwriteAlert;
+    std::unique_ptr<Orv::AlertWindow> saveChangesAlert;
+    std::unique_ptr<Orv::AlertWindow> saveFailedAlert;
+
+    int contentHeight = 0;
+    juce::String defaultSkinName;
+    juce::String currentSkinName;
+    juce::String pendingSkinName;
+    std::atomic<int> skinReloadRequested { 0 };
+    const bool skinsEnabled;
+
+    // The open save chooser, kept so that its callback can be dropped when the
+    // editor goes first.
+    std::unique_ptr<juce::FileChooser> saveChooser;
+    std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+
+    JUCE_DECLARE_NON_COPYABLE(BasePluginEditor)
+};

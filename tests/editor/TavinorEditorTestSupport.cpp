@@ -1,0 +1,51 @@
+#include "TavinorEditorTestSupport.h"
+
+namespace EditorTest
+{
+void EditorFixture::SetUp()
+{
+    Fixture::SetUp();
+    userFolder = std::make_unique<ScopedUserFolder>();
+    processor = makeProcessor();
+    ed = dynamic_cast<TavinorEditor*>(processor->getGuiRoot());
+    ASSERT_NE(ed, nullptr);
+    ed->setVisible(true);
+    settle();
+}
+
+void EditorFixture::TearDown()
+{
+    ed = nullptr;
+    processor.reset();
+    userFolder.reset();
+    Fixture::TearDown();
+}
+
+int EditorFixture::stateOf(const juce::String& name)
+{
+    auto* button = element<GFXMultiStateButton>(name);
+    return button != nullptr ? button->getState() : -1;
+}
+
+bool EditorFixture::shown(const juce::String& name)
+{
+    auto* c = ed->findSkinComponent(name, true);
+    return c != nullptr && c->isVisible();
+}
+
+void EditorFixture::clickElement(const juce::String& name, juce::ModifierKeys mods)
+{
+    auto* c = ed->findSkinComponent(name, true);
+    ASSERT_NE(c, nullptr) << name;
+    const auto centre = c->getLocalBounds().getCentre();
+    mouseEventAt(*c, centre, down, mods);
+    mouseEventAt(*c, centre, up, mods);
+    settle();
+}
+
+void EditorFixture::set(int id, int value)
+{
+    parameters().setIntValue(id, value);
+    settle();
+}
+} // namespace EditorTest

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "EditorTestSupport.h"
+#include "editor/TavinorEditor.h"
+#include "skin/GFXMultiStateButton.h"
+#include "skin/GFXPanel.h"
+
+#include <memory>
+
+namespace EditorTest
+{
+// A processor made as a host makes one, with its editor shown as the host's
+// window shows it and the start-up notifications delivered.
+class EditorFixture : public Fixture
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    TavinorEditor& editor() { return *ed; }
+    ParameterManager& parameters() { return processor->getParameterManager(); }
+    // The named skin element (anywhere in the editor) as the class asked for.
+    template <typename Element>
+    Element* element(const juce::String& name)
+    {
+        return dynamic_cast<Element*>(ed->findSkinComponent(name, true));
+    }
+    int stateOf(const juce::String& name);
+    bool shown(const juce::String& name);
+    // Clicks a skin control as a user would: at its centre, with modifiers.
+    void clickElement(const juce::String& name,
+                      juce::ModifierKeys mods = juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier));
+    // Writes one parameter with notification and lets the editor catch up.
+    void set(int id, int value);
+    void settle() { TestHelpers::pumpMessages(); }
+    juce::File screenshot(const juce::String& name) { return writeScreenshot(*ed, name); }
+
+    std::unique_ptr<ScopedUserFolder> userFolder;
+    std::unique_ptr<Tavinor> processor;
+    TavinorEditor* ed = nullptr;
+};
+} // namespace EditorTest
