@@ -112,7 +112,8 @@ void GFXDisplay::mouseDown(const juce::MouseEvent&)
     if (editListeners.isEmpty() || ! isEnabled())
         return;
     setWantsKeyboardFocus(true);
-    grabKeyboardFocus();
+    if (isShowing())
+        grabKeyboardFocus();
 }
 
 void GFXDisplay::focusGained(FocusChangeType cause)

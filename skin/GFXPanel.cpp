@@ -101,9 +101,7 @@ void GFXPanel::loadFromSkin(const juce::XmlElement& element, SkinPackageLoader& 
     if (auto* gfx = findChildTagged(element, "gfx"))
         setTransparent(gfx->getBoolAttribute("transparent", false));
 
-    const SkinPackageLoader::NestingScope nesting(loader);
-    const auto* controls = findChildTagged(element, "controls");
-    if (controls != nullptr && nesting.isAllowed())
+    if (const auto* controls = findChildTagged(element, "controls"))
     {
         for (auto* child : controls->getChildIterator())
         {

@@ -1,5 +1,6 @@
 #include "skin/SkinPackageLoader.h"
 #include "core/XmlHelpers.h"
+#include "core/XmlInput.h"
 #include "skin/GFXPanel.h"
 #include <juce_cryptography/juce_cryptography.h>
 
@@ -9,7 +10,6 @@ namespace
 // them is treated as broken rather than allowed to exhaust memory.
 constexpr juce::int64 kMaxDigestEntrySize = 1024;
 constexpr juce::int64 kMaxSkinEntrySize = 256 * 1024 * 1024;
-constexpr juce::int64 kMaxXmlEntrySize = 16 * 1024 * 1024;
 constexpr juce::int64 kMaxImageEntrySize = 64 * 1024 * 1024;
 constexpr juce::int64 kMaxImagePixels = 64 * 1024 * 1024;
 
@@ -101,7 +101,7 @@ std::unique_ptr<juce::Component> SkinPackageLoader::loadSkin()
     {
         mode = loadingBuiltIn;
         if (auto text = host.loadBuiltInSkinResource("skin.xml"))
-            if (auto root = parseSkinXml(text->toString()))
+            if (auto root = parseSkinXml(*text))
                 panel = buildMainPanel(*root);
     }
     else
@@ -109,8 +109,8 @@ std::unique_ptr<juce::Component> SkinPackageLoader::loadSkin()
         mode = loadingPackage;
         open();
         if (innerArchive != nullptr)
-            if (auto text = readEntry(*innerArchive, "skin.xml", kMaxXmlEntrySize))
-                if (auto root = parseSkinXml(text->toString()))
+            if (auto text = readEntry(*innerArchive, "skin.xml", (juce::int64) XmlInput::getMaxBytes(XmlInput::Kind::skin)))
+                if (auto root = parseSkinXml(*text))
                     panel = buildMainPanel(*root);
     }
 
@@ -118,9 +118,9 @@ std::unique_ptr<juce::Component> SkinPackageLoader::loadSkin()
     return panel;
 }
 
-std::unique_ptr<juce::XmlElement> SkinPackageLoader::parseSkinXml(const juce::String& text)
+std::unique_ptr<juce::XmlElement> SkinPackageLoader::parseSkinXml(const juce::MemoryBlock& text)
 {
-    return juce::XmlDocument::parse(text);
+    return XmlInput::parse(text.getData(), text.getSize(), XmlInput::Kind::skin);
 }
 
 juce::Image SkinPackageLoader::getImage(const juce::String& name)
@@ -173,14 +173,4 @@ std::unique_ptr<juce::Component> SkinPackageLoader::buildMainPanel(const juce::X
         }
     }
     return nullptr;
-}
-
-SkinPackageLoader::NestingScope::NestingScope(SkinPackageLoader& loader)
-    : owner(loader), allowed(++loader.panelNesting <= kMaxPanelNesting)
-{
-}
-
-SkinPackageLoader::NestingScope::~NestingScope()
-{
-    --owner.panelNesting;
 }

@@ -39,22 +39,6 @@ public:
     SkinHost& getHost() noexcept { return host; }
     const juce::String& getSkinName() const noexcept { return skinName; }
 
-    // Nested panels are built recursively; beyond this depth their controls are
-    // not made, so that no skin can exhaust the stack.
-    static constexpr int kMaxPanelNesting = 32;
-    // Counts the panels being built around the caller; false once too deep.
-    class NestingScope
-    {
-    public:
-        explicit NestingScope(SkinPackageLoader& loader);
-        ~NestingScope();
-        bool isAllowed() const noexcept { return allowed; }
-
-    private:
-        SkinPackageLoader& owner;
-        bool allowed;
-    };
-
 private:
     enum Mode
     {
@@ -63,8 +47,9 @@ private:
         loadingPackage = 2
     };
 
-    // The one place where skin XML text becomes a document.
-    static std::unique_ptr<juce::XmlElement> parseSkinXml(const juce::String& text);
+    // The one place where skin XML becomes a document: sizes, encoding and
+    // nesting are checked before anything is parsed.
+    static std::unique_ptr<juce::XmlElement> parseSkinXml(const juce::MemoryBlock& text);
     // The whole entry, or null when it is missing, too large or does not read
     // back to its full size.
     static std::unique_ptr<juce::MemoryBlock> readEntry(juce::ZipFile& archive, const juce::String& name,
@@ -75,7 +60,6 @@ private:
     SkinHost& host;
     juce::String skinName;
     Mode mode = idle;
-    int panelNesting = 0;
 
     // Each reads from the one before it, so they go in reverse order.
     std::unique_ptr<juce::ZipFile> outerArchive;

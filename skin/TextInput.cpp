@@ -131,7 +131,8 @@ void TextInput::showEditor()
     editor->selectAll();
     editor->setVisible(true);
     editor->toFront(false);
-    editor->grabKeyboardFocus();
+    if (editor->isShowing())
+        editor->grabKeyboardFocus();
     repaint();
 }
 

@@ -54,8 +54,14 @@ juce::MemoryBlock makeStripPng(int width, int height, int frames)
 juce::MemoryBlock makeZip(const std::map<juce::String, juce::MemoryBlock>& entries)
 {
     juce::ZipFile::Builder builder;
+    static const char nothing = 0;
     for (const auto& [name, data] : entries)
-        builder.addEntry(new juce::MemoryInputStream(data, true), 9, name, juce::Time::getCurrentTime());
+    {
+        // An empty entry reads from a real address: copying a null block is undefined.
+        auto* stream = data.isEmpty() ? new juce::MemoryInputStream(&nothing, 0, false)
+                                      : new juce::MemoryInputStream(data, true);
+        builder.addEntry(stream, 9, name, juce::Time::getCurrentTime());
+    }
     juce::MemoryOutputStream out;
     builder.writeToStream(out, nullptr);
     return out.getMemoryBlock();
