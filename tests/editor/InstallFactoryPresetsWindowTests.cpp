@@ -167,7 +167,7 @@ TEST_F(InstallFactoryPresets, TheInstalledVersionChoosesTheArchive)
 
         // Recorded, written to the settings, and the presets listed.
         EXPECT_EQ(processor->getInstalledFactoryPresetVersion(), "1.1");
-        const auto settings = readXmlFile(processor->getUserSettingsFile());
+        const auto settings = juce::parseXML(processor->getUserSettingsFile());
         ASSERT_NE(settings, nullptr);
         const auto* installed = findChildTagged(*findChildTagged(*settings, "Presets"), "Installed");
         ASSERT_NE(installed, nullptr);
