@@ -1087,9 +1087,27 @@ void Tavinor::copyDefaultSettings()
     pm.copyValue(kMaxDelayTime, kDefaultMaxDelayTime);
 }
 
+namespace
+{
+// Dotted versions compared number by number ("1.10" is newer than "1.9");
+// missing numbers count as 0.
+int compareVersions(const juce::String& a, const juce::String& b)
+{
+    const auto as = juce::StringArray::fromTokens(a, ".", "");
+    const auto bs = juce::StringArray::fromTokens(b, ".", "");
+    for (int i = 0; i < juce::jmax(as.size(), bs.size()); ++i)
+        if (const int d = as[i].getIntValue() - bs[i].getIntValue(); d != 0)
+            return d;
+    return 0;
+}
+} // namespace
+
 bool Tavinor::needsFactoryPresetInstall() const
 {
-    return getInstalledFactoryPresetVersion() != kFactoryPresetVersion;
+    // A user who already has a newer set (from a newer build) is not asked to
+    // install this older one again at every start.
+    const auto installed = getInstalledFactoryPresetVersion();
+    return installed.isEmpty() || compareVersions(installed, kFactoryPresetVersion) < 0;
 }
 
 juce::String Tavinor::getInstalledFactoryPresetVersion() const
