@@ -72,6 +72,14 @@ inline double centroid(const std::vector<float>& y, int from, int to)
     return s != 0.0 ? w / s : -1.0;
 }
 
+inline double rmsOf(const std::vector<float>& y, size_t from, size_t to)
+{
+    double s = 0.0;
+    for (size_t i = from; i < to; ++i)
+        s += (double) y[i] * y[i];
+    return to > from ? std::sqrt(s / (double) (to - from)) : 0.0;
+}
+
 // Amplitude of the component at frequency f (cycles per sample) over [from, to).
 inline double amplitude(const std::vector<float>& y, double f, int from, int to)
 {
