@@ -30,6 +30,13 @@ inline std::unique_ptr<DelayCore> makeCore(double rate = 44100.0, int maxSeconds
     return core;
 }
 
+// What an echo keeps of the signal at low frequencies: the 32-tap read of
+// modes 2 and 3, the 16-tap read (times its gain) of modes 0 and 1.
+inline double readGain(int mode)
+{
+    return mode >= 2 ? DspTables::kKernel32PhaseSum : DspTables::kKernel16PhaseSum * DspTables::kKernel16ReadGain;
+}
+
 struct Stereo
 {
     std::vector<float> left, right;
