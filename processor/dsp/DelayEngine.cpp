@@ -107,10 +107,12 @@ float clean(float x)
     return std::isfinite(x) ? x : 0.0f;
 }
 
-// One sample of a one-pole smoother towards its target.
+// One sample of a one-pole smoother towards its target. In float a glide
+// towards 1 would stop 1.5e-5 short of it (fully wet, the dry signal would
+// still leak through at -96 dB), so it lands on its target.
 float glide(float current, float target, float coefficient)
 {
-    return current - (current - target) * coefficient + kDenormalGuardF;
+    return DspCommon::settleOnTarget(current, current - (current - target) * coefficient + kDenormalGuardF, target);
 }
 
 // One step of a routing: line k's pre-delay reads buffer `from` and writes
