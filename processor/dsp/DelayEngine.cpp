@@ -507,12 +507,9 @@ void DelayEngine::setGlobalParameter(int id, float v)
     {
         case 87:
         {
-            const bool on = isSwitchOn(v);
-            // A limiter that was off still holds the audio of its last run:
-            // start it afresh so that nothing old is replayed.
-            if (on && !limiterOn)
-                limiter.reset();
-            limiterOn = on;
+            // The limiter follows the output while it is off, so it takes
+            // over from there without a gap.
+            limiterOn = isSwitchOn(v);
             applyOutputGain();
             break;
         }
@@ -804,6 +801,8 @@ void DelayEngine::processChunk(float* left, float* right, int numSamples, bool s
     float* outRight = stereoOut ? right : left;
     if (limiterOn)
         limiter.process(left, outRight, numSamples);
+    else
+        limiter.follow(left, outRight, numSamples);
 
     updateMeters(left, outRight, numSamples);
 }

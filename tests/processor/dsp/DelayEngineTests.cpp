@@ -230,6 +230,40 @@ TEST(DelayEngineTests, LimiterSwitchedOnAgainReplaysNothingOld)
         ASSERT_LT(std::fabs(z2[i]), 1e-6f) << i;
 }
 
+TEST(DelayEngineTests, LimiterSwitchedOnMidStreamLeavesNoGap)
+{
+    // Dry signal only, 0 dB threshold: a -12 dB tone passes the limiter
+    // unchanged but for its look-ahead. Switched on mid-stream, the output
+    // goes on from the look-ahead's worth back, without a silent gap.
+    for (double rate : { 44100.0, 96000.0 })
+    {
+        auto e = makePlainEngine(rate, 0);
+        configureMaster(*e, 0, 0.0f, 0.5f);
+        e->setGlobalParameter(88, 1.0f);
+        settle(*e, 0.5);
+        const size_t n = (size_t) rate / 10, switchAt = n / 2;
+        std::vector<float> l(n), r(n);
+        for (size_t i = 0; i < n; ++i)
+        {
+            l[i] = (float) (0.25 * std::sin(kTwoPi * 440.0 * (double) i / rate));
+            r[i] = -l[i];
+        }
+        const auto inL = l, inR = r;
+        std::vector<float> first(l.begin(), l.begin() + (long) switchAt), firstR(r.begin(), r.begin() + (long) switchAt);
+        run(*e, first, firstR, 128);
+        e->setGlobalParameter(87, 1.0f);
+        std::vector<float> second(l.begin() + (long) switchAt, l.end()), secondR(r.begin() + (long) switchAt, r.end());
+        run(*e, second, secondR, 128);
+
+        const size_t lookAhead = (size_t) e->getLimiter().getLookAheadSamples();
+        for (size_t i = 0; i < second.size(); ++i)
+        {
+            ASSERT_NEAR(second[i], inL[switchAt + i - lookAhead], 1e-3) << rate << " at " << i;
+            ASSERT_NEAR(secondR[i], inR[switchAt + i - lookAhead], 1e-3) << rate << " at " << i;
+        }
+    }
+}
+
 TEST(DelayEngineTests, OutputStaysFiniteAndNormalEverywhere)
 {
     const double rates[] = { 22050.0, 32000.0, 44100.0, 96000.0, 192000.0 };
