@@ -168,7 +168,7 @@ TEST(PreDelayCore, SyncedWholeSampleLengthsAreReadExactly)
         { 48000.0, 3, 16, 0, 18000 },   // 3/16
         { 48000.0, 1, 4, 1, 36000 },    // dotted 1/4
         { 96000.0, 1, 16, 2, 8000 },    // 1/16 triplet
-        { 44100.0, 1, 16, 0, 5512 },    // 5512.5: the whole part
+        { 44100.0, 1, 16, 0, 5512 },    // 5512.5, truncated
     };
     for (const auto& c : cases)
     {
