@@ -187,8 +187,8 @@ std::unique_ptr<Orv::AlertWindow>& PresetBrowser::showAlert(std::unique_ptr<Orv:
 {
     slot.reset(alert);
     lastAlert = alert;
+    // A child of the browser, it draws with the browser's look-and-feel.
     addChildComponent(alert);
-    alert->setLookAndFeel(&getLookAndFeel());
     alert->show();
     return slot;
 }

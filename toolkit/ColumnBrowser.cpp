@@ -681,7 +681,8 @@ juce::ListBox& ColumnBrowser::ListColumn::getList() noexcept
 void ColumnBrowser::ListColumn::setCurrent(bool shouldBeCurrent)
 {
     Column::setCurrent(shouldBeCurrent);
-    if (shouldBeCurrent)
+    // Only a list on the screen can take the focus.
+    if (shouldBeCurrent && list->isShowing())
         list->grabKeyboardFocus();
 }
 

@@ -1,7 +1,6 @@
 #include "EditorTestSupport.h"
 
 #include "core/XmlHelpers.h"
-#include "core/XmlInput.h"
 #include "editor/InstallFactoryPresetsWindow.h"
 
 // The installer unpacks the factory archive that fits the user's installed
@@ -168,7 +167,7 @@ TEST_F(InstallFactoryPresets, TheInstalledVersionChoosesTheArchive)
 
         // Recorded, written to the settings, and the presets listed.
         EXPECT_EQ(processor->getInstalledFactoryPresetVersion(), "1.1");
-        const auto settings = XmlInput::readFile(processor->getUserSettingsFile(), XmlInput::Kind::userSettings);
+        const auto settings = juce::parseXML(processor->getUserSettingsFile());
         ASSERT_NE(settings, nullptr);
         const auto* installed = findChildTagged(*findChildTagged(*settings, "Presets"), "Installed");
         ASSERT_NE(installed, nullptr);

@@ -284,6 +284,7 @@ TEST_F(PresetBrowserTest, DeletingAsksAndSaysWhenTheTrashRefuses)
     clickRow(0, "Modulation");
     clickRow(1, "Tape Wow");
     click(window->getDeleteButton());
+    writeScreenshot(desktop, "preset-browser-delete");
     EXPECT_EQ(alertText(), "Do you really want to delete selected items?");
     answer("Cancel");
     EXPECT_TRUE(preset("Modulation/Tape Wow").existsAsFile());

@@ -33,38 +33,6 @@ Entry makeLibrary()
                    { "Init", {} } } };
 }
 
-juce::Image drawIcon(bool folder, bool selected)
-{
-    juce::Image image(juce::Image::ARGB, 16, 16, true);
-    juce::Graphics g(image);
-    if (folder)
-    {
-        juce::Path shape;
-        shape.startNewSubPath(1.5f, 3.5f);
-        shape.lineTo(6.0f, 3.5f);
-        shape.lineTo(7.5f, 5.0f);
-        shape.lineTo(14.5f, 5.0f);
-        shape.lineTo(14.5f, 13.5f);
-        shape.lineTo(1.5f, 13.5f);
-        shape.closeSubPath();
-        g.setColour(juce::Colour(selected ? 0xFFFFD27A : 0xFFF2B844));
-        g.fillPath(shape);
-        g.setColour(juce::Colour(0xFF7A5A14));
-        g.strokePath(shape, juce::PathStrokeType(1.0f));
-    }
-    else
-    {
-        g.setColour(selected ? juce::Colours::white : juce::Colour(0xFFF8F8F8));
-        g.fillRect(3, 1, 10, 14);
-        g.setColour(juce::Colour(0xFF5B5B5B));
-        g.drawRect(3, 1, 10, 14);
-        g.setColour(juce::Colour(DefaultLookAndFeel::accentArgb));
-        for (int y : { 5, 8, 11 })
-            g.fillRect(5, y, 6, 1);
-    }
-    return image;
-}
-
 class LibraryBrowser;
 
 class FolderColumn : public ColumnBrowser::ListColumn
@@ -77,7 +45,11 @@ public:
 
     int getNumRows() override { return (int) entry().children.size(); }
     juce::String getRowText(int row) override { return child(row).name; }
-    juce::Image getRowImage(int row, bool selected) override { return drawIcon(child(row).isFolder(), selected); }
+    // The look-and-feel's small folder and preset icons.
+    juce::Image getRowImage(int row, bool) override
+    {
+        return DefaultLookAndFeel::getSmallIcon(child(row).isFolder() ? 1 : 2);
+    }
     bool rowHasChildren(int row) override { return child(row).isFolder(); }
     bool followsColumn(Column* c) override
     {

@@ -7,11 +7,12 @@
 #include "Drawing.h"
 #include "GeneratedFiles.h"
 #include "ImageSet.h"
+#include "Palette.h"
 
 namespace
 {
-const juce::Colour kAccent(0xFFFF6C00);
-const juce::Colour kAccentLight(0xFFFFA35F);
+const juce::Colour kAccent = Palette::accent;
+const juce::Colour kAccentLight = Palette::accentPale;
 const juce::Colour kAccentPale(0xFFFFD2AE);
 const juce::Colour kAccentDark(0xFFB84E00);
 const juce::Colour kPaper(0xFFFFFFFF);
