@@ -263,6 +263,12 @@ protected:
 
 private:
     void writeUserSettingsNow();
+    // The settings file's root when it is readable and ours, else null.
+    std::unique_ptr<juce::XmlElement> readUserSettingsFile() const;
+    // Moves a settings file that is not readable out of the way of the next
+    // write, under the name of the file plus ".unreadable"; false when
+    // something of that name must not be replaced.
+    bool setAsideUnreadableUserSettings() const;
     Parameter* getHostMappedParameter(int index) const;
     bool isValidHostIndex(int index) const { return index >= 0 && index < kNumHostParameters; }
     // Empties the map without telling anyone.
@@ -274,6 +280,8 @@ private:
         return collection != nullptr && collection == presetCollection.get();
     }
     void selectAdjacentPreset(PresetCollection* collection, int step);
+    // loadPresetFile, telling whether the preset was applied.
+    bool tryLoadPresetFile(PresetCollection* collection, const juce::File& file);
 
     // Members in order of construction.
     bool lastNonRealtime = false;
