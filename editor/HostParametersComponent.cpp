@@ -195,6 +195,7 @@ HostParametersComponent::HostParametersComponent(BasePlugin& pluginToUse)
 
     defaultMapCaption.setBorderSize({});
     defaultMapCaption.setJustificationType(juce::Justification::centredLeft);
+    defaultMapCaption.changeWidthToFitText(kCheckHeight);
     addAndMakeVisible(defaultMapCaption);
     defaultMap.setName("Default map");
     defaultMap.getPathComponent().setFilePattern(getFilePattern());

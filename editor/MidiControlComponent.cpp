@@ -72,9 +72,9 @@ void MidiControlComponent::ListComponent::selectRow(int index)
         const double right = left + columnWidth;
         const auto view = scrollBar.getCurrentRange();
         if (left < view.getStart())
-            scrollBar.setCurrentRangeStart(left);
+            scrollBar.setCurrentRangeStart(left, juce::sendNotificationSync);
         else if (right > view.getEnd())
-            scrollBar.setCurrentRangeStart(right - view.getLength());
+            scrollBar.setCurrentRangeStart(right - view.getLength(), juce::sendNotificationSync);
     }
     repaint();
 
@@ -217,10 +217,12 @@ MidiControlComponent::MidiControlComponent(MidiControl& map, const ParameterMana
     learnButton.setClickingTogglesState(true);
     learnButton.setWantsKeyboardFocus(false);
     learnButton.addListener(this);
+    learnButton.changeWidthToFitText(kCheckHeight);
     addChildComponent(learnButton);
 
     defaultMapCaption.setBorderSize({});
     defaultMapCaption.setJustificationType(juce::Justification::centredLeft);
+    defaultMapCaption.changeWidthToFitText(kCheckHeight);
     addAndMakeVisible(defaultMapCaption);
     defaultMap.setName("Default map");
     const auto defaultFile = midiMap.getDefaultMapFile();

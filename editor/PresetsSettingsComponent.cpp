@@ -39,6 +39,7 @@ PresetsSettingsComponent::UpdateAuthorWindow::UpdateAuthorWindow(BasePlugin& plu
     }
     buttonRow.setSpacing(kGap);
     addAndMakeVisible(buttonRow);
+    fitButtons();
 
     for (auto* line : { &messageLine, &progressLine, &currentFileLine })
     {
@@ -127,6 +128,8 @@ void PresetsSettingsComponent::UpdateAuthorWindow::run()
         auto* collection = plugin.getPresetCollectionAt(entry.collectionIndex);
         if (collection == nullptr)
             continue;
+        if (threadShouldExit())
+            return;
         for (const auto& file : entry.files)
         {
             if (!plugin.updatePresetAuthor(file))
@@ -220,12 +223,24 @@ void PresetsSettingsComponent::UpdateAuthorWindow::buttonClicked(juce::Button* b
     WindowComponent::buttonClicked(button);
 }
 
+void PresetsSettingsComponent::UpdateAuthorWindow::fitButtons()
+{
+    cancelButton.changeWidthToFitText(kRowHeight);
+    okButton.changeWidthToFitText(kRowHeight);
+}
+
 void PresetsSettingsComponent::UpdateAuthorWindow::lookAndFeelChanged()
 {
     WindowComponent::lookAndFeelChanged();
-    cancelButton.changeWidthToFitText(kRowHeight);
-    okButton.changeWidthToFitText(kRowHeight);
+    fitButtons();
     resized();
+}
+
+void PresetsSettingsComponent::UpdateAuthorWindow::childBoundsChanged(juce::Component* child)
+{
+    // The row grows with its buttons' texts; it stays in the corner.
+    if (child == &buttonRow)
+        resized();
 }
 
 void PresetsSettingsComponent::UpdateAuthorWindow::resized()
@@ -250,6 +265,7 @@ PresetsSettingsComponent::PresetsSettingsComponent(BasePlugin& pluginToUse)
     updateButton.addListener(this);
     updateButton.setMouseClickGrabsKeyboardFocus(false);
     updateButton.setWantsKeyboardFocus(false);
+    updateButton.changeWidthToFitText(kRowHeight);
 
     authorRow.setSpacing(kGap);
     authorRow.addAndMakeVisible(authorField);

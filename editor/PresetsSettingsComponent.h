@@ -47,6 +47,7 @@ public:
         void buttonClicked(juce::Button* button) override;
         bool shouldDimBackground() const override { return true; }
         void lookAndFeelChanged() override;
+        void childBoundsChanged(juce::Component* child) override;
         void resized() override;
 
         int getProgress() const noexcept { return progress.load(); }
@@ -70,6 +71,7 @@ public:
             juce::Array<juce::File> files;
         };
 
+        void fitButtons();
         void showFinalTexts();
         void setCurrentFile(const juce::String& text);
 

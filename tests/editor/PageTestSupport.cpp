@@ -103,6 +103,16 @@ juce::File writeSkinPackage(const juce::File& folder, const juce::String& name, 
     return file;
 }
 
+void clickMenuRow(juce::Component& editor, int row, int level)
+{
+    auto* menu = findShown<PopupMenuEx::PopupMenuComponent>(editor);
+    ASSERT_NE(menu, nullptr) << "no menu is open";
+    auto* window = menu->getWindow(level);
+    ASSERT_NE(window, nullptr);
+    click(*window, window->getRowBounds(row).getCentre());
+    TestHelpers::pumpMessages();
+}
+
 PopupMenuEx makeParameterMenu(ParameterManager& parameters)
 {
     PopupMenuEx menu("parameters");

@@ -6,11 +6,10 @@
 #include "toolkit/DefaultLookAndFeel.h"
 #include "toolkit/FileChooserLauncher.h"
 #include "toolkit/ModalComponent.h"
+#include "toolkit/PopupMenuEx.h"
 
 #include <gtest/gtest.h>
 #include <memory>
-
-class PopupMenuEx;
 
 namespace PageTest
 {
@@ -97,6 +96,9 @@ Window* findShown(juce::Component& editor)
                             return window;
     return nullptr;
 }
+
+// Clicks a row of the menu open over the editor (level 0 is the top level).
+void clickMenuRow(juce::Component& editor, int row, int level = 0);
 
 // A menu of every parameter the host may automate, item id = parameter id,
 // under a first item "- none -" (-1).
