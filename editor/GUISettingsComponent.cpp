@@ -118,6 +118,9 @@ GUISettingsComponent::~GUISettingsComponent()
 {
     defaultChoice.removeListener(this);
     currentChoice.removeListener(this);
+    // The panels outlive the columns they frame.
+    defaultPanel.setContent(nullptr, false);
+    currentPanel.setContent(nullptr, false);
 }
 
 void GUISettingsComponent::scanSkins(SkinHost& host, const juce::File& skinsFolder, const DisplayAreas& displays)

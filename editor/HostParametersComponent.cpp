@@ -16,7 +16,6 @@ constexpr float kFrameCorner = 6.0f;
 constexpr int kChoiceMargin = 6;
 constexpr int kTextInset = 4;
 constexpr int kButtonColumnGap = 5;
-constexpr int kCaptionGap = 6;
 } // namespace
 
 //==============================================================================
@@ -193,26 +192,13 @@ HostParametersComponent::HostParametersComponent(BasePlugin& pluginToUse)
     }
     addAndMakeVisible(buttonColumn);
 
-    defaultMapCaption.setBorderSize({});
-    defaultMapCaption.setJustificationType(juce::Justification::centredLeft);
-    defaultMapCaption.changeWidthToFitText(kCheckHeight);
-    addAndMakeVisible(defaultMapCaption);
-    defaultMap.setName("Default map");
-    defaultMap.getPathComponent().setFilePattern(getFilePattern());
-    defaultMap.getPathComponent().setChooserTitle("Choose the default host parameters map");
-    defaultMap.addListener(this);
-    addAndMakeVisible(defaultMap);
-
-    // Checked while new instances load the user's map; unchecked, the built-in one.
-    const auto defaultFile = plugin.getDefaultHostParametersMapFile();
-    const bool useFile = plugin.isDefaultHostParametersMapEnabled() && juce::File::isAbsolutePath(defaultFile);
-    defaultMap.setFile(useFile ? juce::File(defaultFile) : juce::File(), false);
+    getDefaultMapCheck().getPathComponent().setChooserTitle("Choose the default host parameters map");
+    showDefaultMap(plugin.isDefaultHostParametersMapEnabled(), plugin.getDefaultHostParametersMapFile());
     list.setRowsPerColumn(kDefaultRowsPerColumn);
 }
 
 HostParametersComponent::~HostParametersComponent()
 {
-    defaultMap.removeListener(this);
     for (auto* button : { &clearButton, &loadButton, &saveButton })
         button->removeListener(this);
 }
@@ -220,7 +206,7 @@ HostParametersComponent::~HostParametersComponent()
 void HostParametersComponent::setFileExtension(const juce::String& pattern)
 {
     setFilePattern(pattern);
-    defaultMap.getPathComponent().setFilePattern(pattern);
+    getDefaultMapCheck().getPathComponent().setFilePattern(pattern);
 }
 
 void HostParametersComponent::setRowsPerColumn(int rows)
@@ -239,14 +225,6 @@ void HostParametersComponent::buttonClicked(juce::Button* button)
         chooseMapToSave("Save Host Parameters Map file as");
     else if (button == &clearButton)
         askToClear();
-}
-
-void HostParametersComponent::defaultResourceChanged(DefaultResourceCheckBox* box)
-{
-    if (box != &defaultMap)
-        return;
-    plugin.setDefaultHostParametersMapEnabled(defaultMap.isChecked());
-    plugin.setDefaultHostParametersMapFile(defaultMap.getFile().getFullPathName());
 }
 
 MapFileReader::Rules HostParametersComponent::getMapRules()
@@ -285,16 +263,16 @@ juce::String HostParametersComponent::getAlertTitle()
     return plugin.getProductName();
 }
 
-void HostParametersComponent::childBoundsChanged(juce::Component* child)
+void HostParametersComponent::storeDefaultMap(bool enabled, const juce::String& path)
 {
-    if (child == &buttonColumn || child == &defaultMap)
-        resized();
+    plugin.setDefaultHostParametersMapEnabled(enabled);
+    plugin.setDefaultHostParametersMapFile(path);
 }
 
-void HostParametersComponent::lookAndFeelChanged()
+void HostParametersComponent::childBoundsChanged(juce::Component* child)
 {
-    defaultMapCaption.changeWidthToFitText(kCheckHeight);
-    resized();
+    if (child == &buttonColumn || child == &getDefaultMapCheck())
+        resized();
 }
 
 void HostParametersComponent::resized()
@@ -313,8 +291,5 @@ void HostParametersComponent::resized()
     viewport.setBounds(frameArea.reduced(1));
     list.setAvailableWidth(viewport.getWidth());
 
-    const int checkY = viewport.getBottom() + kCheckGap;
-    defaultMapCaption.setTopLeftPosition(area.getX(), checkY);
-    const int checkX = defaultMapCaption.getRight() + kCaptionGap;
-    defaultMap.setBounds(checkX, checkY, juce::jmax(0, area.getRight() - checkX), kCheckHeight);
+    layOutDefaultMap({ area.getX(), viewport.getBottom() + kCheckGap, area.getWidth(), kCheckHeight });
 }

@@ -3,8 +3,6 @@
 #include "editor/MapFilePage.h"
 #include "toolkit/ComboBoxButton.h"
 #include "toolkit/ComponentRow.h"
-#include "toolkit/DefaultResourceCheckBox.h"
-#include "toolkit/HardLabel.h"
 #include "toolkit/PopupMenuEx.h"
 #include "toolkit/ToolbarDrawableButton.h"
 
@@ -15,9 +13,7 @@ class BasePlugin;
 // loading and saving the whole map, and the map new instances start with.
 // The map itself lives in the plug-in: the page shows it and follows every
 // change of it, from wherever it comes.
-class HostParametersComponent : public MapFilePage,
-                                public juce::Button::Listener,
-                                public DefaultResourceCheckBox::Listener
+class HostParametersComponent : public MapFilePage, public juce::Button::Listener
 {
 public:
     // The grid of slots, column after column, in a viewport that scrolls it
@@ -80,7 +76,6 @@ public:
 
     static constexpr int kButtonSize = 24;
     static constexpr int kDefaultRowsPerColumn = 10;
-    static constexpr int kCheckHeight = 20;
     static constexpr int kCheckGap = 9;
 
     explicit HostParametersComponent(BasePlugin& plugin);
@@ -95,12 +90,9 @@ public:
     ToolbarDrawableButton& getClearButton() noexcept { return clearButton; }
     ToolbarDrawableButton& getLoadButton() noexcept { return loadButton; }
     ToolbarDrawableButton& getSaveButton() noexcept { return saveButton; }
-    DefaultResourceCheckBox& getDefaultMapCheck() noexcept { return defaultMap; }
 
     void buttonClicked(juce::Button* button) override;
-    void defaultResourceChanged(DefaultResourceCheckBox* box) override;
     void childBoundsChanged(juce::Component* child) override;
-    void lookAndFeelChanged() override;
     void resized() override;
 
 protected:
@@ -109,6 +101,7 @@ protected:
     bool writeMap(const juce::File& file) override;
     void clearMap() override;
     juce::String getAlertTitle() override;
+    void storeDefaultMap(bool enabled, const juce::String& path) override;
 
 private:
     BasePlugin& plugin;
@@ -119,8 +112,6 @@ private:
     ToolbarDrawableButton clearButton { "Clear all", 4 };
     ToolbarDrawableButton loadButton { "Load map", 20 };
     ToolbarDrawableButton saveButton { "Save map", 21 };
-    HardLabel defaultMapCaption { {}, "Default map" };
-    DefaultResourceCheckBox defaultMap;
     bool layingOut = false;
 
     JUCE_DECLARE_NON_COPYABLE(HostParametersComponent)

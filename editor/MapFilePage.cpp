@@ -1,10 +1,52 @@
 #include "editor/MapFilePage.h"
 
-MapFilePage::MapFilePage(const juce::String& extension, const juce::String& pattern) : FileType(extension, pattern)
+namespace
 {
+constexpr int kCaptionGap = 6;
 }
 
-MapFilePage::~MapFilePage() = default;
+MapFilePage::MapFilePage(const juce::String& extension, const juce::String& pattern) : FileType(extension, pattern)
+{
+    defaultMapCaption.setBorderSize({});
+    defaultMapCaption.setJustificationType(juce::Justification::centredLeft);
+    defaultMapCaption.changeWidthToFitText(kCheckHeight);
+    addAndMakeVisible(defaultMapCaption);
+    defaultMap.setName("Default map");
+    defaultMap.getPathComponent().setFilePattern(pattern);
+    defaultMap.addListener(this);
+    addAndMakeVisible(defaultMap);
+}
+
+MapFilePage::~MapFilePage()
+{
+    defaultMap.removeListener(this);
+}
+
+void MapFilePage::showDefaultMap(bool enabled, const juce::String& path)
+{
+    const bool useFile = enabled && juce::File::isAbsolutePath(path);
+    defaultMap.setFile(useFile ? juce::File(path) : juce::File(), false);
+    defaultMap.getPathComponent().setFilePattern(getFilePattern());
+}
+
+void MapFilePage::defaultResourceChanged(DefaultResourceCheckBox* box)
+{
+    if (box == &defaultMap)
+        storeDefaultMap(defaultMap.isChecked(), defaultMap.getFile().getFullPathName());
+}
+
+void MapFilePage::layOutDefaultMap(juce::Rectangle<int> strip)
+{
+    defaultMapCaption.setBounds(strip.removeFromLeft(juce::jmin(strip.getWidth(), defaultMapCaption.getWidth())));
+    strip.removeFromLeft(juce::jmin(strip.getWidth(), kCaptionGap));
+    defaultMap.setBounds(strip);
+}
+
+void MapFilePage::lookAndFeelChanged()
+{
+    defaultMapCaption.changeWidthToFitText(kCheckHeight);
+    resized();
+}
 
 void MapFilePage::setFileChooserLauncher(FileChooserLauncher* newLauncher)
 {
@@ -18,28 +60,29 @@ FileChooserLauncher& MapFilePage::getLauncher() noexcept
 
 void MapFilePage::chooseMapToLoad(const juce::String& chooserTitle)
 {
-    FileChooserLauncher::Request request;
-    request.title = chooserTitle;
-    request.pattern = getFilePattern();
-    request.mode = FileChooserLauncher::openFile;
-    juce::Component::SafePointer<MapFilePage> safeThis(this);
-    getLauncher().launch(request, [safeThis](const juce::File& chosen) {
-        if (safeThis != nullptr && chosen != juce::File())
-            safeThis->loadMapFile(chosen);
-    });
+    chooseMap(chooserTitle, FileChooserLauncher::openFile);
 }
 
 void MapFilePage::chooseMapToSave(const juce::String& chooserTitle)
 {
+    chooseMap(chooserTitle, FileChooserLauncher::saveFile);
+}
+
+void MapFilePage::chooseMap(const juce::String& chooserTitle, FileChooserLauncher::Mode mode)
+{
     FileChooserLauncher::Request request;
     request.title = chooserTitle;
     request.pattern = getFilePattern();
-    request.mode = FileChooserLauncher::saveFile;
+    request.mode = mode;
     request.warnAboutOverwriting = true;
     juce::Component::SafePointer<MapFilePage> safeThis(this);
-    getLauncher().launch(request, [safeThis](const juce::File& chosen) {
-        if (safeThis != nullptr && chosen != juce::File())
+    getLauncher().launch(request, [safeThis, mode](const juce::File& chosen) {
+        if (safeThis == nullptr || chosen == juce::File())
+            return;
+        if (mode == FileChooserLauncher::saveFile)
             safeThis->saveMapFile(chosen);
+        else
+            safeThis->loadMapFile(chosen);
     });
 }
 

@@ -220,18 +220,8 @@ MidiControlComponent::MidiControlComponent(MidiControl& map, const ParameterMana
     learnButton.changeWidthToFitText(kCheckHeight);
     addChildComponent(learnButton);
 
-    defaultMapCaption.setBorderSize({});
-    defaultMapCaption.setJustificationType(juce::Justification::centredLeft);
-    defaultMapCaption.changeWidthToFitText(kCheckHeight);
-    addAndMakeVisible(defaultMapCaption);
-    defaultMap.setName("Default map");
-    const auto defaultFile = midiMap.getDefaultMapFile();
-    const bool useFile = midiMap.isDefaultMapEnabled() && juce::File::isAbsolutePath(defaultFile);
-    defaultMap.setFile(useFile ? juce::File(defaultFile) : juce::File(), false);
-    defaultMap.getPathComponent().setFilePattern(getFilePattern());
-    defaultMap.getPathComponent().setChooserTitle("Choose the default Midi Control file");
-    defaultMap.addListener(this);
-    addAndMakeVisible(defaultMap);
+    getDefaultMapCheck().getPathComponent().setChooserTitle("Choose the default Midi Control file");
+    showDefaultMap(midiMap.isDefaultMapEnabled(), midiMap.getDefaultMapFile());
 
     list = std::make_unique<ListComponent>(*this, midiMap);
     list->setVisibleColumns(kVisibleColumns);
@@ -262,7 +252,6 @@ MidiControlComponent::MidiControlComponent(MidiControl& map, const ParameterMana
 MidiControlComponent::~MidiControlComponent()
 {
     midiMap.removeListener(this);
-    defaultMap.removeListener(this);
     for (auto* button : { (juce::Button*) &learnButton, (juce::Button*) &deleteButton, (juce::Button*) &clearButton,
                           (juce::Button*) &loadButton, (juce::Button*) &saveButton })
         button->removeListener(this);
@@ -297,14 +286,6 @@ void MidiControlComponent::buttonClicked(juce::Button* button)
 void MidiControlComponent::selectionChanged(int selectedRow)
 {
     deleteButton.setEnabled(selectedRow >= 0 && selectedRow < list->getNumRows());
-}
-
-void MidiControlComponent::defaultResourceChanged(DefaultResourceCheckBox* box)
-{
-    if (box != &defaultMap)
-        return;
-    midiMap.setDefaultMapEnabled(defaultMap.isChecked());
-    midiMap.setDefaultMapFile(defaultMap.getFile().getFullPathName());
 }
 
 void MidiControlComponent::midiControlMapChanged(MidiControl*)
@@ -366,17 +347,22 @@ juce::String MidiControlComponent::getAlertTitle()
     return midiMap.getMapName();
 }
 
+void MidiControlComponent::storeDefaultMap(bool enabled, const juce::String& path)
+{
+    midiMap.setDefaultMapEnabled(enabled);
+    midiMap.setDefaultMapFile(path);
+}
+
 void MidiControlComponent::childBoundsChanged(juce::Component* child)
 {
-    if (child == &defaultMap || child == &buttonColumn)
+    if (child == &getDefaultMapCheck() || child == &buttonColumn)
         resized();
 }
 
 void MidiControlComponent::lookAndFeelChanged()
 {
     learnButton.changeWidthToFitText(kCheckHeight);
-    defaultMapCaption.changeWidthToFitText(kCheckHeight);
-    resized();
+    MapFilePage::lookAndFeelChanged();
 }
 
 void MidiControlComponent::resized()
@@ -391,10 +377,7 @@ void MidiControlComponent::resized()
         learnButton.setTopLeftPosition(0, 0);
         area.removeFromTop(juce::jmin(area.getHeight(), learnButton.getHeight() + kLearnButtonGap));
     }
-    auto checkStrip = area.removeFromBottom(juce::jmin(area.getHeight(), kCheckHeight));
-    defaultMapCaption.setBounds(checkStrip.removeFromLeft(defaultMapCaption.getWidth()));
-    checkStrip.removeFromLeft(juce::jmin(checkStrip.getWidth(), kGap));
-    defaultMap.setBounds(checkStrip);
+    layOutDefaultMap(area.removeFromBottom(juce::jmin(area.getHeight(), kCheckHeight)));
     area.removeFromBottom(juce::jmin(area.getHeight(), kGap));
 
     const int column = juce::jmin(area.getWidth(), buttonColumn.getWidth() + kGap);

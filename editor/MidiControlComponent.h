@@ -3,8 +3,6 @@
 #include "core/MidiControl.h"
 #include "editor/MapFilePage.h"
 #include "toolkit/ComponentRow.h"
-#include "toolkit/DefaultResourceCheckBox.h"
-#include "toolkit/HardLabel.h"
 #include "toolkit/ToolbarDrawableButton.h"
 
 #include <memory>
@@ -22,10 +20,7 @@ struct CCAssignment
 // "CC / Parameter" rows that scrolls sideways; deleting one assignment or all
 // of them, loading and saving map files, and the map new instances start with.
 // Selecting a row while MIDI learn is on makes its controller the one learned.
-class MidiControlComponent : public MapFilePage,
-                             public juce::Button::Listener,
-                             public DefaultResourceCheckBox::Listener,
-                             public MidiControl::Listener
+class MidiControlComponent : public MapFilePage, public juce::Button::Listener, public MidiControl::Listener
 {
 public:
     class ListComponent : public juce::Component, public juce::ScrollBar::Listener
@@ -89,7 +84,6 @@ public:
 
     static constexpr int kButtonSize = 24;
     static constexpr int kVisibleColumns = 3;
-    static constexpr int kCheckHeight = 20;
     static constexpr int kGap = 6;
 
     // parameters is where map files name their parameters (the map's own registry).
@@ -103,10 +97,8 @@ public:
     ToolbarDrawableButton& getClearButton() noexcept { return clearButton; }
     ToolbarDrawableButton& getLoadButton() noexcept { return loadButton; }
     ToolbarDrawableButton& getSaveButton() noexcept { return saveButton; }
-    DefaultResourceCheckBox& getDefaultMapCheck() noexcept { return defaultMap; }
 
     void buttonClicked(juce::Button* button) override;
-    void defaultResourceChanged(DefaultResourceCheckBox* box) override;
     void midiControlMapChanged(MidiControl*) override;
     void midiLearnStateChanged(MidiControl*) override;
     void midiValueChanged(MidiControl*) override {}
@@ -121,6 +113,7 @@ protected:
     bool writeMap(const juce::File& file) override;
     void clearMap() override;
     juce::String getAlertTitle() override;
+    void storeDefaultMap(bool enabled, const juce::String& path) override;
 
 private:
     void selectionChanged(int selectedRow);
@@ -128,8 +121,6 @@ private:
     MidiControl& midiMap;
     const ParameterManager& parameters;
     juce::TextButton learnButton { "Midi Learn" };
-    HardLabel defaultMapCaption { {}, "Default map" };
-    DefaultResourceCheckBox defaultMap;
     std::unique_ptr<ListComponent> list;
     ComponentRow buttonColumn { ComponentRow::column, ComponentRow::alignEnd };
     ToolbarDrawableButton deleteButton { "Delete Assign", 4 };

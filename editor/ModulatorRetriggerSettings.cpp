@@ -70,6 +70,8 @@ ModulatorRetriggerSettings::~ModulatorRetriggerSettings()
 {
     if (modeParameter != nullptr)
         modeParameter->removeController(this);
+    // The detection panel outlives the column it frames.
+    detectionPanel.setContent(nullptr, false);
     setLookAndFeel(nullptr);
 }
 

@@ -286,6 +286,8 @@ PresetsSettingsComponent::PresetsSettingsComponent(BasePlugin& pluginToUse)
 PresetsSettingsComponent::~PresetsSettingsComponent()
 {
     updateButton.removeListener(this);
+    // The panel outlives the row it frames.
+    authorPanel.setContent(nullptr, false);
 }
 
 void PresetsSettingsComponent::buttonClicked(juce::Button* button)

@@ -24,6 +24,12 @@ ProcessingSettingsComponent::QualityPanel::QualityPanel(const juce::String& titl
     setContent(&column, false);
 }
 
+ProcessingSettingsComponent::QualityPanel::~QualityPanel()
+{
+    // The column goes before the panel part of this object.
+    setContent(nullptr, false);
+}
+
 void ProcessingSettingsComponent::QualityPanel::setParameters(EnumParameter* realtime, EnumParameter* offline)
 {
     realtimeChoice.setParameter(realtime);

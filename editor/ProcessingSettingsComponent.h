@@ -17,6 +17,7 @@ public:
     {
     public:
         explicit QualityPanel(const juce::String& title);
+        ~QualityPanel() override;
 
         void setParameters(EnumParameter* realtime, EnumParameter* offline);
         // Both labels as wide as the wider text.

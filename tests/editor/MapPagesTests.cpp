@@ -213,6 +213,25 @@ TEST_F(MapPages, TheSlotGridFollowsTheRowsPerColumn)
     EXPECT_EQ(hostPage->getViewport().getHeight(), 16 * 22 + 20 + hostPage->getViewport().getScrollBarThickness());
 }
 
+TEST_F(MapPages, TheDefaultMapChecksKeepTheUsersChoice)
+{
+    const auto map = temp.getChild("Default.tnhpmap");
+    for (auto* page : { (MapFilePage*) hostPage.get(), (MapFilePage*) midiPage.get() })
+    {
+        auto& check = page->getDefaultMapCheck();
+        click(check.getCheckBox());
+        check.getPathComponent().fileChosen(map);
+    }
+    EXPECT_TRUE(processor->isDefaultHostParametersMapEnabled());
+    EXPECT_EQ(processor->getDefaultHostParametersMapFile(), map.getFullPathName());
+    EXPECT_TRUE(processor->getMidiControl().isDefaultMapEnabled());
+    EXPECT_EQ(processor->getMidiControl().getDefaultMapFile(), map.getFullPathName());
+
+    // Unchecked, new instances start with the built-in map again.
+    click(hostPage->getDefaultMapCheck().getCheckBox());
+    EXPECT_FALSE(processor->isDefaultHostParametersMapEnabled());
+}
+
 TEST_F(MapPages, TheMidiPageListsLoadsAndSelectsAssignments)
 {
     answerWith("Keys.tnccmap", "<midiccmap application=\"TAVINOR\"><assign CC=\"74\" param=\"Line 1 Filter Cutoff\"/>"
