@@ -1027,18 +1027,18 @@ void BasePlugin::selectNextPreset(PresetCollection* collection)
     selectAdjacentPreset(collection, 1);
 }
 
-void BasePlugin::updatePresetAuthor(const juce::File& file)
+bool BasePlugin::updatePresetAuthor(const juce::File& file)
 {
     // Files that are no preset, or another product's presets, are not ours to sign.
     Preset header;
     if (!readOwnPresetHeader(file, getProductName(), header))
-        return;
+        return true;
     const auto author = getAuthorName();
     if (header.getId().isNotEmpty() && (header.getId() != ownerId || header.getAuthor() == author))
-        return;
+        return true;
     header.setAuthor(author);
     header.setId(ownerId);
-    header.rewriteHeaderInFile(file, Preset::authorField | Preset::idField);
+    return header.rewriteHeaderInFile(file, Preset::authorField | Preset::idField);
 }
 
 int BasePlugin::getTotalNumPresets()

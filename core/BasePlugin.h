@@ -238,7 +238,10 @@ public:
     void loadPresetFile(PresetCollection* collection, const juce::File& file);
     void selectPreviousPreset(PresetCollection* collection);
     void selectNextPreset(PresetCollection* collection);
-    void updatePresetAuthor(const juce::File& file);
+    // Signs one of the user's own presets with the current author name. False
+    // only when the file needed the new name and could not be rewritten (it is
+    // then left as it was); files that need nothing, or are not ours, are true.
+    bool updatePresetAuthor(const juce::File& file);
     int getTotalNumPresets();
     void presetCollectionChanged(PresetCollection*) override {}
 
