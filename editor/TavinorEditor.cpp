@@ -1,8 +1,12 @@
 #include "editor/TavinorEditor.h"
 
 #include "editor/AboutWindow.h"
+#include "editor/HostParametersComponent.h"
 #include "editor/InstallFactoryPresetsWindow.h"
+#include "editor/ModulatorRetriggerSettings.h"
+#include "editor/OptionsWindow.h"
 #include "editor/TavinorPresetBrowser.h"
+#include "editor/TavinorProcessingSettingsComponent.h"
 #include "processor/dsp/DelayEngine.h"
 #include "skin/GFXAnimation.h"
 #include "skin/GFXButton.h"
@@ -54,6 +58,23 @@ void setState(GFXMultiStateButton* button, int state)
 //==============================================================================
 TavinorEditor::TavinorEditor(Tavinor& p) : BasePluginEditor(p, false), processor(p)
 {
+    auto& pm = getParameterManager();
+    for (int m = 0; m < 2; ++m)
+    {
+        const int base = modulatorBase(m);
+        const int firstNoteId = T::kMod1RetriggerChannel + 2 * m;
+        const auto get = [&pm](int id) { return pm.getParameter(id); };
+        auto window = std::make_unique<ModulatorRetriggerSettings>(
+            "MOD " + juce::String(m + 1) + " Retrigger Settings",
+            dynamic_cast<EnumParameter*>(get(base + 1)), dynamic_cast<EnumParameter*>(get(firstNoteId)),
+            dynamic_cast<NoteParameter*>(get(firstNoteId + 1)), dynamic_cast<BoolParameter*>(get(T::kFirstNoteLearn + m)),
+            dynamic_cast<FloatParameter*>(get(base + 2)), dynamic_cast<FloatParameter*>(get(base + 3)),
+            dynamic_cast<FloatParameter*>(get(base + 4)));
+        addChildComponent(*window);
+        window->addComponentListener(this);
+        retriggerWindows[(size_t) m] = std::move(window);
+    }
+
     if (auto* collection = processor.getPresetCollection(0))
     {
         presetBrowser = std::make_unique<TavinorPresetBrowser>(processor, *collection);
@@ -73,6 +94,7 @@ TavinorEditor::TavinorEditor(Tavinor& p) : BasePluginEditor(p, false), processor
 
     if (auto* about = getAboutWindow())
         about->setSize(kAboutWidth, kAboutHeight);
+    getOptionsWindow().setSize(kAboutWidth, kAboutHeight);
 
     for (int line = 0; line < kNumLines; ++line)
         if (auto* padlock = processor.getLinePadlock(line))
@@ -102,8 +124,40 @@ TavinorEditor::~TavinorEditor()
     routingMenu.removeListener(this);
     routingMenu.dismiss();
 
+    getOptionsWindow().removeComponentListener(this);
+    for (auto& window : retriggerWindows)
+        if (window != nullptr)
+            window->removeComponentListener(this);
+
     installer.reset();
+    retriggerWindows[1].reset();
+    retriggerWindows[0].reset();
     presetBrowser.reset();
+}
+
+std::unique_ptr<ProcessingSettingsComponent> TavinorEditor::createProcessingSettingsComponent()
+{
+    return std::make_unique<TavinorProcessingSettingsComponent>(processor);
+}
+
+void TavinorEditor::setupProcessingSettingsComponent()
+{
+    if (auto* page = dynamic_cast<TavinorProcessingSettingsComponent*>(getProcessingPage()))
+    {
+        auto& pm = getParameterManager();
+        const auto channel = [&pm](int id) { return dynamic_cast<EnumParameter*>(pm.getParameter(id)); };
+        const auto note = [&pm](int id) { return dynamic_cast<NoteParameter*>(pm.getParameter(id)); };
+        const auto learn = [&pm](int id) { return dynamic_cast<BoolParameter*>(pm.getParameter(id)); };
+        const auto length = [&pm](int id) { return dynamic_cast<IntParameter*>(pm.getParameter(id)); };
+        page->setNoteParameters(channel(T::kDefaultMod1RetriggerChannel), note(T::kDefaultMod1RetriggerNote),
+                                learn(T::kFirstNoteLearn + 2), channel(T::kDefaultMod2RetriggerChannel),
+                                note(T::kDefaultMod2RetriggerNote), learn(T::kFirstNoteLearn + 3),
+                                channel(T::kMod1RetriggerChannel), note(T::kMod1RetriggerNote),
+                                learn(T::kFirstNoteLearn), channel(T::kMod2RetriggerChannel),
+                                note(T::kMod2RetriggerNote), learn(T::kFirstNoteLearn + 1));
+        page->setBufferLengthParameters(length(T::kDefaultMaxDelayTime), length(T::kMaxDelayTime));
+    }
+    getOptionsWindow().addComponentListener(this);
 }
 
 //==============================================================================
@@ -206,6 +260,16 @@ juce::Rectangle<int> TavinorEditor::getBoundsInEditor(const juce::Component& ele
 
 void TavinorEditor::placeRetriggerWindows()
 {
+    // The windows are the editor's children, so they are placed from where the
+    // buttons are in the editor, whatever panel holds the buttons.
+    for (size_t m = 0; m < 2; ++m)
+        if (auto* button = elements.retriggerButtons[m])
+            if (auto& window = retriggerWindows[m])
+            {
+                const auto anchor = getBoundsInEditor(*button);
+                window->setBounds(anchor.getX(), anchor.getY() - kRetriggerWindowGap, kRetriggerWindowWidth,
+                                  kRetriggerWindowHeight);
+            }
 }
 
 //==============================================================================
@@ -411,7 +475,7 @@ void TavinorEditor::controllerEventTriggered(GUIController* control, int uid)
     else if (uid == eventAmountPadlock)
         togglePadlock(processor.getFXAmountPadlock());
     else if (in(eventMod1Retrigger, 2))
-        ; // the retrigger windows
+        toggleRetriggerWindow(uid - eventMod1Retrigger);
     else if (uid == eventBrowsePresets)
     {
         if (presetBrowser != nullptr)
@@ -471,8 +535,22 @@ void TavinorEditor::itemChosen(PopupMenuEx* menu, int itemId, bool)
     parameterTouchedById(T::kRouting);
 }
 
-void TavinorEditor::componentVisibilityChanged(juce::Component&)
+void TavinorEditor::toggleRetriggerWindow(int modulator)
 {
+    if (auto* window = retriggerWindows[(size_t) modulator].get())
+        window->setVisible(!window->isVisible());
+}
+
+void TavinorEditor::componentVisibilityChanged(juce::Component& component)
+{
+    for (size_t m = 0; m < 2; ++m)
+        if (&component == retriggerWindows[m].get())
+            setState(elements.retriggerButtons[m], component.isVisible() ? 1 : 0);
+
+    // A MIDI note learn must not go on unseen once the page is out of sight.
+    if (&component == &getOptionsWindow())
+        if (auto* page = dynamic_cast<TavinorProcessingSettingsComponent*>(getProcessingPage()))
+            page->switchLearningOff();
 }
 
 //==============================================================================
@@ -682,6 +760,11 @@ void TavinorEditor::parameterChanged(Parameter* p)
 
 void TavinorEditor::visibilityChanged()
 {
+    if (isVisible())
+    {
+        getOptionsWindow().setSize(kBrowserWidth, kBrowserHeight);
+        getHostParametersPage().setRowsPerColumn(kHostParameterRows);
+    }
     BasePluginEditor::visibilityChanged();
 }
 
@@ -689,7 +772,26 @@ void TavinorEditor::visibleTimerCallback()
 {
     BasePluginEditor::visibleTimerCallback();
     updateMeters();
+    updateRetriggerLevels();
     updateModulatorDisplays();
+}
+
+void TavinorEditor::updateRetriggerLevels()
+{
+    auto* engine = processor.getEngine();
+    if (engine == nullptr)
+        return;
+    for (int m = 0; m < 2; ++m)
+    {
+        auto* window = retriggerWindows[(size_t) m].get();
+        // A hidden window leaves the engine's event for when it is shown.
+        if (window == nullptr || !window->isVisible())
+            continue;
+        auto& slider = window->getThresholdSlider();
+        slider.setLevel(juce::jlimit(0.0f, 1.0f, engine->getDetectorLevel(m)));
+        if (engine->takeRetriggerEvent(m))
+            slider.setHighlighted(true, kTriggerMarkMs);
+    }
 }
 
 void TavinorEditor::updateMeters()

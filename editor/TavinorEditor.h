@@ -14,6 +14,7 @@ class GFXKnob;
 class GFXMultiStateButton;
 class GFXPanel;
 class InstallFactoryPresetsWindow;
+class ModulatorRetriggerSettings;
 class NumericDisplay;
 class TavinorPresetBrowser;
 
@@ -70,6 +71,8 @@ public:
     static constexpr int kRetriggerWindowHeight = 161;
     static constexpr int kRetriggerWindowGap = 163;
     static constexpr int kRestartFlashMs = 75;
+    static constexpr int kTriggerMarkMs = 50;
+    static constexpr int kHostParameterRows = 16;
 
     explicit TavinorEditor(Tavinor& processor);
     ~TavinorEditor() override;
@@ -81,6 +84,8 @@ public:
     void controllerEventTriggered(GUIController* control, int uid) override;
     void visibleTimerCallback() override;
     int getPresetNameParameterId() const override { return Tavinor::kPresetName; }
+    std::unique_ptr<ProcessingSettingsComponent> createProcessingSettingsComponent() override;
+    void setupProcessingSettingsComponent() override;
 
     void lineCopied(Tavinor*, int) override { updateLineSelectButtons(); }
     void linePasted(Tavinor*, int) override { updateLineSelectButtons(); }
@@ -121,6 +126,10 @@ public:
     const PopupMenuEx& getParameterMenu() const noexcept { return parameterMenu; }
     TavinorPresetBrowser* getPresetBrowser() const noexcept { return presetBrowser.get(); }
     InstallFactoryPresetsWindow* getInstallerWindow() const noexcept { return installer.get(); }
+    ModulatorRetriggerSettings* getRetriggerWindow(int modulator) const noexcept
+    {
+        return retriggerWindows[(size_t) modulator].get();
+    }
 
     // The bound skin elements, null where the skin lacks one.
     struct Elements
@@ -199,6 +208,8 @@ private:
     void writeGlobalChoice(int id, int value);
     void updateMeters();
     void updateModulatorDisplays();
+    void updateRetriggerLevels();
+    void toggleRetriggerWindow(int modulator);
 
     int proxyInt(int k) const;
     bool proxyBool(int k) const;
@@ -207,6 +218,7 @@ private:
     Elements elements;
     PopupMenuEx routingMenu { {} };
     PopupMenuEx parameterMenu { {} };
+    std::array<std::unique_ptr<ModulatorRetriggerSettings>, 2> retriggerWindows;
     std::unique_ptr<TavinorPresetBrowser> presetBrowser;
     std::unique_ptr<InstallFactoryPresetsWindow> installer;
 

@@ -1,9 +1,15 @@
 #include "skin/BasePluginEditor.h"
 
 #include "core/BundleResources.h"
+#include "core/EnumParameter.h"
 #include "core/XmlHelpers.h"
 #include "core/XmlInput.h"
 #include "editor/AboutWindow.h"
+#include "editor/HostParametersComponent.h"
+#include "editor/MidiControlComponent.h"
+#include "editor/OptionsWindow.h"
+#include "editor/PresetsSettingsComponent.h"
+#include "editor/ProcessingSettingsComponent.h"
 #include "skin/GFXAnimation.h"
 #include "skin/GFXMultiStateButton.h"
 #include "skin/SkinPackageLoader.h"
@@ -91,6 +97,15 @@ BasePluginEditor::BasePluginEditor(BasePlugin& p, bool skinsOn) : plugin(p), ski
     setLookAndFeel(&sharedLook->laf);
     setOpaque(true);
 
+    const auto shortCode = plugin.getShortCode().toLowerCase();
+    const juce::String midiMapExtension = "." + shortCode + "ccmap";
+    const juce::String hostMapExtension = "." + shortCode + "hpmap";
+    midiPage = std::make_unique<MidiControlComponent>(plugin.getMidiControl(), plugin.getParameterManager(),
+                                                      midiMapExtension, "*" + midiMapExtension);
+    hostPage = std::make_unique<HostParametersComponent>(plugin);
+    hostPage->setFileExtension(makeWildcardPattern(hostMapExtension));
+    presetsPage = std::make_unique<PresetsSettingsComponent>(plugin);
+
     tooltipWindow = std::make_unique<juce::TooltipWindow>(this, kTooltipDelayMs);
     tooltipWindow->setOpaque(false);
     addAndMakeVisible(statusBar);
@@ -98,6 +113,16 @@ BasePluginEditor::BasePluginEditor(BasePlugin& p, bool skinsOn) : plugin(p), ski
     aboutWindow = std::make_unique<AboutWindow>(plugin);
     aboutWindow->setSize(kAboutWidth, kAboutHeight);
     addChildComponent(*aboutWindow);
+
+    optionsWindow = std::make_unique<OptionsWindow>();
+    optionsWindow->setTitle("Options");
+    optionsWindow->setSize(kOptionsWidth, kOptionsHeight);
+    optionsWindow->getTabs().addListener(this);
+    addChildComponent(*optionsWindow);
+    optionsWindow->addTab("Presets", presetsPage.get(), -1);
+    optionsWindow->addTab("Parameters", hostPage.get(), -1);
+    optionsWindow->addTab("Midi Control", midiPage.get(), -1);
+    midiPage->getDefaultMapCheck().addListener(this);
 
     makerLogo = loadBundleResourceAsImage("OrvLogo.png");
     pluginLogo = loadBundleResourceAsImage("PluginLogo.png");
@@ -112,12 +137,14 @@ BasePluginEditor::BasePluginEditor(BasePlugin& p, bool skinsOn) : plugin(p), ski
 
 BasePluginEditor::~BasePluginEditor()
 {
-    *alive = false;
     stopTimer();
     plugin.removeListener(this);
     plugin.getMidiControl().removeListener(this);
     plugin.getParameterManager().removeControllerFromAll(this);
-    saveChooser.reset();
+    midiPage->getDefaultMapCheck().removeListener(this);
+    optionsWindow->getTabs().removeListener(this);
+    if (guiPage != nullptr)
+        guiPage->removeListener(this);
 
     // Windows first, while the look-and-feel they draw with is still set.
     saveFailedAlert.reset();
@@ -127,6 +154,12 @@ BasePluginEditor::~BasePluginEditor()
     midiActivityLed = nullptr;
     skinPanel.reset();
     aboutWindow.reset();
+    optionsWindow.reset();
+    guiPage.reset();
+    processingPage.reset();
+    presetsPage.reset();
+    hostPage.reset();
+    midiPage.reset();
     tooltipWindow.reset();
     removeAllChildren();
     setLookAndFeel(nullptr);
@@ -145,7 +178,75 @@ void BasePluginEditor::initialise()
             if (auto* element = findChildTagged(*root, getSettingsTagName()))
                 readSettings(*element);
 
+    processingPage = createProcessingSettingsComponent();
+    if (processingPage != nullptr)
+    {
+        auto& pm = plugin.getParameterManager();
+        const auto quality = [&pm](int id) { return dynamic_cast<EnumParameter*>(pm.getParameter(id)); };
+        auto* realtime = quality(plugin.getRealtimeQualityParameterId());
+        auto* offline = quality(plugin.getOfflineQualityParameterId());
+        auto* defaultRealtime = quality(plugin.getDefaultRealtimeQualityParameterId());
+        auto* defaultOffline = quality(plugin.getDefaultOfflineQualityParameterId());
+        if (realtime != nullptr && offline != nullptr && defaultRealtime != nullptr && defaultOffline != nullptr)
+            processingPage->setParameters(realtime, offline, defaultRealtime, defaultOffline);
+        optionsWindow->addTab("Processing", processingPage.get(), 0);
+    }
+
+    if (skinsEnabled)
+        initialiseSkins();
+
     setupProcessingSettingsComponent();
+}
+
+void BasePluginEditor::initialiseSkins()
+{
+    guiPage = createGUISettingsComponent();
+    if (guiPage != nullptr)
+    {
+        guiPage->addListener(this);
+        optionsWindow->addTab("GUI", guiPage.get(), optionsWindow->getTabs().getNumTabs());
+    }
+
+    if (defaultSkinName.isEmpty() || !getSkinPackageFile(defaultSkinName).existsAsFile())
+        defaultSkinName = guiPage != nullptr ? guiPage->getPreferredSkin() : juce::String();
+    if (guiPage != nullptr)
+        guiPage->setDefaultSkin(defaultSkinName, false);
+
+    if (defaultSkinName.isEmpty())
+        statusBar.showPermanentMessage("Plugin skins not found in directory: '" + getSkinsFolder().getFullPathName()
+                                           + "'. Please reinstall to repair.",
+                                       statusSkin, false);
+    else
+        switchSkin(defaultSkinName);
+}
+
+std::unique_ptr<ProcessingSettingsComponent> BasePluginEditor::createProcessingSettingsComponent()
+{
+    return std::make_unique<ProcessingSettingsComponent>();
+}
+
+std::unique_ptr<GUISettingsComponent> BasePluginEditor::createGUISettingsComponent()
+{
+    return std::make_unique<GUISettingsComponent>(*this, getSkinsFolder(), defaultSkinName, currentSkinName);
+}
+
+void BasePluginEditor::defaultSkinChanged(GUISettingsComponent* page)
+{
+    if (page != nullptr)
+        defaultSkinName = page->getDefaultSkin();
+}
+
+void BasePluginEditor::currentSkinChanged(GUISettingsComponent* page)
+{
+    if (page != nullptr)
+        requestSkinLoad(page->getCurrentSkin());
+}
+
+void BasePluginEditor::setFileChooserLauncher(FileChooserLauncher* newLauncher)
+{
+    launcher = newLauncher != nullptr ? newLauncher : &nativeLauncher;
+    midiPage->setFileChooserLauncher(newLauncher);
+    hostPage->setFileChooserLauncher(newLauncher);
 }
 
 bool BasePluginEditor::isSettingsXml(const juce::XmlElement& element) const
@@ -235,6 +336,8 @@ void BasePluginEditor::applySkin(const juce::String& name)
     skinChanged();
     skinPanel->setVisible(true);
     statusBar.clear(-1);
+    if (guiPage != nullptr)
+        guiPage->setCurrentSkin(name, false);
 }
 
 void BasePluginEditor::switchSkin(const juce::String& name)
@@ -247,6 +350,7 @@ void BasePluginEditor::requestSkinLoad(const juce::String& name)
 {
     pendingSkinName = name;
     skinReloadRequested.exchange(1);
+    optionsWindow->hide();
     if (skinPanel != nullptr)
         skinPanel->setVisible(false);
     statusBar.showPermanentMessage("Loading skin...", statusSkin, false);
@@ -385,6 +489,7 @@ void BasePluginEditor::controllerEventTriggered(GUIController* control, int uid)
     switch (uid)
     {
     case eventOptions:
+        optionsWindow->show();
         statusBar.clear(-1);
         break;
     case eventAbout:
@@ -487,6 +592,19 @@ void BasePluginEditor::midiValueChanged(MidiControl* map)
             showParameterStatus(p, statusMidi);
 }
 
+void BasePluginEditor::defaultResourceChanged(DefaultResourceCheckBox* box)
+{
+    if (box == &midiPage->getDefaultMapCheck())
+        statusBar.showPermanentMessage("Default Map settings will be affected when plugin is loaded.", statusProcessing,
+                                       false);
+}
+
+void BasePluginEditor::tabChanged(TabbedComponentEx* tabs)
+{
+    if (tabs == &optionsWindow->getTabs())
+        statusBar.clear(-1);
+}
+
 void BasePluginEditor::processingModeChanged(BasePlugin* p, int mode)
 {
     if (p == nullptr)
@@ -581,36 +699,32 @@ void BasePluginEditor::savePresetAs(const juce::String& collectionName)
     if (collection == nullptr)
         return;
     const auto extension = collection->getExtension();
-    launchSaveChooser("Save current " + collectionName.toLowerCase(), getCurrentPresetFile(collection),
-                      "*" + extension,
-                      [this, collectionName, extension, alive = std::weak_ptr<bool>(alive)](const juce::File& chosen) {
-                          if (alive.expired() || chosen == juce::File())
-                              return;
-                          auto* target = findPresetCollection(collectionName);
-                          if (target == nullptr)
-                              return;
-                          // The chooser asked about overwriting the file it
-                          // showed; a name we complete gets our own question.
-                          if (chosen.hasFileExtension(extension))
-                          {
-                              savePresetToFile(target, chosen);
-                              return;
-                          }
-                          const auto file = withPresetExtension(chosen, extension);
-                          if (file.exists())
-                              askOverwritePreset(collectionName, file);
-                          else
-                              savePresetToFile(target, file);
-                      });
-}
-
-void BasePluginEditor::launchSaveChooser(const juce::String& title, const juce::File& initialFile,
-                                         const juce::String& pattern, std::function<void(const juce::File&)> callback)
-{
-    saveChooser = std::make_unique<juce::FileChooser>(title, initialFile, pattern);
-    saveChooser->launchAsync(juce::FileBrowserComponent::saveMode | juce::FileBrowserComponent::canSelectFiles
-                                 | juce::FileBrowserComponent::warnAboutOverwriting,
-                             [callback](const juce::FileChooser& chooser) { callback(chooser.getResult()); });
+    FileChooserLauncher::Request request;
+    request.title = "Save current " + collectionName.toLowerCase();
+    request.initialFile = getCurrentPresetFile(collection);
+    request.pattern = "*" + extension;
+    request.mode = FileChooserLauncher::saveFile;
+    request.warnAboutOverwriting = true;
+    juce::Component::SafePointer<BasePluginEditor> self(this);
+    launcher->launch(request, [self, collectionName, extension](const juce::File& chosen) {
+        if (self == nullptr || chosen == juce::File())
+            return;
+        auto* target = self->findPresetCollection(collectionName);
+        if (target == nullptr)
+            return;
+        // The chooser asked about overwriting the file it showed; a name we
+        // complete with the extension gets our own question.
+        if (chosen.hasFileExtension(extension))
+        {
+            self->savePresetToFile(target, chosen);
+            return;
+        }
+        const auto file = withPresetExtension(chosen, extension);
+        if (file.exists())
+            self->askOverwritePreset(collectionName, file);
+        else
+            self->savePresetToFile(target, file);
+    });
 }
 
 bool BasePluginEditor::savePresetToFile(PresetCollection* collection, const juce::File& file)

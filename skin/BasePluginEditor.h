@@ -6,10 +6,14 @@
 #include "core/PluginGuiRoot.h"
 #include "skin/GUIController.h"
 #include "skin/SkinHost.h"
+#include "editor/GUISettingsComponent.h"
 #include "toolkit/AlertWindow.h"
 #include "toolkit/DefaultLookAndFeel.h"
+#include "toolkit/DefaultResourceCheckBox.h"
+#include "toolkit/FileChooserLauncher.h"
 #include "toolkit/ModalComponent.h"
 #include "toolkit/StatusBar.h"
+#include "toolkit/TabbedComponentEx.h"
 
 #include <atomic>
 #include <memory>
@@ -17,10 +21,15 @@
 class AboutWindow;
 class GFXAnimation;
 class GFXMultiStateButton;
+class HostParametersComponent;
+class MidiControlComponent;
+class OptionsWindow;
+class PresetsSettingsComponent;
+class ProcessingSettingsComponent;
 
 // The framework's editor: the one long-lived GUI root of a plug-in instance.
-// It shows the skin's main panel above a plain background, owns the about
-// window, the status bar and the tooltips, binds the skin's MIDI learn button
+// It shows the skin's main panel above a plain background, owns the options
+// window with its pages, the about window, the status bar and the tooltips, binds the skin's MIDI learn button
 // and MIDI activity lamp, and answers the framework's own events (options,
 // about, preset stepping and saving, MIDI learn). Products derive from it and
 // handle their own events first.
@@ -31,15 +40,20 @@ class BasePluginEditor : public PluginGuiRoot,
                          public Parameter::Listener,
                          public GUIController::Listener,
                          public MidiControl::Listener,
+                         public DefaultResourceCheckBox::Listener,
+                         public TabbedComponentEx::Listener,
                          public ModalComponent::Desktop,
                          public Orv::AlertWindow::Caller,
                          public BasePlugin::Listener,
+                         public GUISettingsComponent::Listener,
                          public SkinHost
 {
 public:
     static constexpr int kTooltipDelayMs = 850;
     static constexpr int kMidiBlinkMs = 175;
     static constexpr int kLearnBlinkMs = 100;
+    static constexpr int kOptionsWidth = 800;
+    static constexpr int kOptionsHeight = 600;
 
     // Status bar priorities.
     enum StatusPriority
@@ -83,6 +97,14 @@ public:
     // BasePlugin::Listener
     void processingModeChanged(BasePlugin* plugin, int mode) override;
 
+    // The MIDI page's default-map check and the options window's tabs.
+    void defaultResourceChanged(DefaultResourceCheckBox* box) override;
+    void tabChanged(TabbedComponentEx* tabs) override;
+
+    // GUISettingsComponent::Listener
+    void defaultSkinChanged(GUISettingsComponent* page) override;
+    void currentSkinChanged(GUISettingsComponent* page) override;
+
     // Orv::AlertWindow::Caller
     void alertWindowClosed(Orv::AlertWindow* alert, int result) override;
 
@@ -101,6 +123,10 @@ public:
     juce::Image loadBuiltInSkinImage(const juce::String& name) const override;
 
     //==========================================================================
+    // The "Processing" page; the caller owns it.
+    virtual std::unique_ptr<ProcessingSettingsComponent> createProcessingSettingsComponent();
+    // The "GUI" page, made only when skins are enabled; the caller owns it.
+    virtual std::unique_ptr<GUISettingsComponent> createGUISettingsComponent();
     virtual void setupProcessingSettingsComponent() {}
     // The periodic work, every 25 ms while the editor is shown.
     virtual void visibleTimerCallback();
@@ -156,14 +182,19 @@ public:
     // appended unless the name already carries it ("Vol. 2" -> "Vol. 2.tnprst").
     static juce::File withPresetExtension(const juce::File& chosen, const juce::String& extension);
 
-    // Asks the user for a file to save a preset as; the answer (an empty file
-    // for a cancel) arrives later through the callback. Tests answer it.
-    virtual void launchSaveChooser(const juce::String& title, const juce::File& initialFile,
-                                   const juce::String& pattern, std::function<void(const juce::File&)> callback);
+    // Where "Save preset as" and the map pages ask for files; not owned, null
+    // goes back to the system's dialog.
+    void setFileChooserLauncher(FileChooserLauncher* launcher);
 
     BasePlugin& getPlugin() const noexcept { return plugin; }
     StatusBar& getStatusBar() noexcept { return statusBar; }
     AboutWindow* getAboutWindow() const noexcept { return aboutWindow.get(); }
+    OptionsWindow& getOptionsWindow() const noexcept { return *optionsWindow; }
+    MidiControlComponent& getMidiControlPage() const noexcept { return *midiPage; }
+    HostParametersComponent& getHostParametersPage() const noexcept { return *hostPage; }
+    PresetsSettingsComponent& getPresetsPage() const noexcept { return *presetsPage; }
+    ProcessingSettingsComponent* getProcessingPage() const noexcept { return processingPage.get(); }
+    GUISettingsComponent* getGUIPage() const noexcept { return guiPage.get(); }
     Orv::AlertWindow* getOverwriteAlert() const noexcept { return overwriteAlert.get(); }
     Orv::AlertWindow* getSaveChangesAlert() const noexcept { return saveChangesAlert.get(); }
     Orv::AlertWindow* getSaveFailedAlert() const noexcept { return saveFailedAlert.get(); }
@@ -173,6 +204,8 @@ public:
 
 protected:
     PresetCollection* findPresetCollection(const juce::String& name) const;
+    // The "GUI" page and the first skin, when skins are enabled.
+    void initialiseSkins();
     // Adds an alert as a child and shows it; replaces the one held in slot.
     void showAlert(std::unique_ptr<Orv::AlertWindow>& slot, Orv::AlertWindow* alert);
 
@@ -188,6 +221,12 @@ private:
     juce::SharedResourcePointer<SharedImages> sharedImages;
     std::unique_ptr<juce::TooltipWindow> tooltipWindow;
     StatusBar statusBar;
+    std::unique_ptr<OptionsWindow> optionsWindow;
+    std::unique_ptr<MidiControlComponent> midiPage;
+    std::unique_ptr<HostParametersComponent> hostPage;
+    std::unique_ptr<PresetsSettingsComponent> presetsPage;
+    std::unique_ptr<ProcessingSettingsComponent> processingPage;
+    std::unique_ptr<GUISettingsComponent> guiPage;
     std::unique_ptr<AboutWindow> aboutWindow;
     juce::Image makerLogo;
     juce::Image pluginLogo;
@@ -207,10 +246,10 @@ private:
     std::atomic<int> skinReloadRequested { 0 };
     const bool skinsEnabled;
 
-    // The open save chooser, kept so that its callback can be dropped when the
-    // editor goes first.
-    std::unique_ptr<juce::FileChooser> saveChooser;
-    std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+    // The system's dialog lives here, so an open one closes with the editor
+    // and its answer never arrives.
+    NativeFileChooserLauncher nativeLauncher;
+    FileChooserLauncher* launcher = &nativeLauncher;
 
     JUCE_DECLARE_NON_COPYABLE(BasePluginEditor)
 };

@@ -15,6 +15,8 @@ protected:
         Fixture::SetUp();
         processor = makeProcessor();
         ASSERT_NE(processor, nullptr);
+        // The start-up notifications reach the processor's own editor first.
+        TestHelpers::pumpMessages();
         auto& pm = processor->getParameterManager();
         window = std::make_unique<ModulatorRetriggerSettings>(
             "MOD 1 Retrigger Settings", dynamic_cast<EnumParameter*>(pm.getParameter(48)),
