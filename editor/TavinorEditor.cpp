@@ -351,6 +351,7 @@ void TavinorEditor::buildParameterMenu()
     root.addSubMenu("Misc", subMenu("Misc", 0, { { "", 112 }, { "", 113 } }));
     root.setTickStyle(true, true);
     parameterMenu = root;
+    getHostParametersPage().getList().setMenu(parameterMenu);
 }
 
 //==============================================================================

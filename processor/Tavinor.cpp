@@ -1164,7 +1164,9 @@ void Tavinor::pasteLine(int line)
     pm.setIntValue(kFirstPanel + line, copiedPanel);
     copySourceLine.store(-1);
     listeners.call([this, line](Listener& l) { l.linePasted(this, line); });
-    selectLine(line);
+    // Through the selected-line parameter, so that it, the host state and the
+    // editor's line buttons name the line now being edited.
+    pm.setIntValue(kSelectedLine, line + 1);
 }
 
 void Tavinor::restoreLineDefaults(int line)

@@ -37,6 +37,27 @@ enum BuiltInEvent
 const char* const kPresetsCollection = "Presets";
 const char* const kUntitledPreset = "Untitled";
 const char* const kEasterEggName = "pobbles";
+
+// The plug-in's own pictures never change while it runs, so each is decoded
+// once and shared through JUCE's image cache by every editor of the process,
+// also by the next one when instances come and go.
+juce::Image getCachedImage(const juce::String& key, const std::function<juce::Image()>& decode)
+{
+    const auto hash = (juce::int64) key.hashCode64();
+    auto image = juce::ImageCache::getFromHashCode(hash);
+    if (image.isNull())
+    {
+        image = decode();
+        if (image.isValid())
+            juce::ImageCache::addImageToCache(image, hash);
+    }
+    return image;
+}
+
+juce::Image getBundleImage(const juce::String& name)
+{
+    return getCachedImage("Bundle/" + name, [&name] { return loadBundleResourceAsImage(name); });
+}
 } // namespace
 
 //==============================================================================
@@ -60,7 +81,9 @@ public:
 
     ~SharedLook()
     {
-        if (installedAsDefault && &juce::LookAndFeel::getDefaultLookAndFeel() == &laf)
+        if (!installedAsDefault)
+            return;
+        if (&juce::LookAndFeel::getDefaultLookAndFeel() == &laf)
             juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
         juce::Typeface::clearTypefaceCache();
     }
@@ -69,25 +92,6 @@ public:
 
 private:
     bool installedAsDefault = false;
-};
-
-// The built-in skin's decoded pictures, shared while any editor exists.
-class BasePluginEditor::SharedImages
-{
-public:
-    juce::Image get(const juce::String& name, const std::function<juce::Image()>& decode)
-    {
-        const juce::ScopedLock sl(lock);
-        if (images.contains(name))
-            return images[name];
-        auto image = decode();
-        images.set(name, image);
-        return image;
-    }
-
-private:
-    juce::CriticalSection lock;
-    juce::HashMap<juce::String, juce::Image> images;
 };
 
 //==============================================================================
@@ -124,8 +128,8 @@ BasePluginEditor::BasePluginEditor(BasePlugin& p, bool skinsOn) : plugin(p), ski
     optionsWindow->addTab("Midi Control", midiPage.get(), -1);
     midiPage->getDefaultMapCheck().addListener(this);
 
-    makerLogo = loadBundleResourceAsImage("OrvLogo.png");
-    pluginLogo = loadBundleResourceAsImage("PluginLogo.png");
+    makerLogo = getBundleImage("OrvLogo.png");
+    pluginLogo = getBundleImage("PluginLogo.png");
 
     plugin.getMidiControl().addListener(this);
     plugin.getParameterManager().addControllerToAll(this);
@@ -310,7 +314,7 @@ juce::File BasePluginEditor::getSkinPackageFile(const juce::String& skinName) co
 
 juce::Image BasePluginEditor::loadBuiltInSkinImage(const juce::String& name) const
 {
-    return sharedImages->get(name, [this, &name] { return SkinHost::loadBuiltInSkinImage(name); });
+    return getCachedImage("BuiltInSkin/" + name, [this, &name] { return SkinHost::loadBuiltInSkinImage(name); });
 }
 
 void BasePluginEditor::applySkin(const juce::String& name)

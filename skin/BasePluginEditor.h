@@ -118,8 +118,8 @@ public:
     juce::MidiKeyboardState& getKeyboardState() override { return plugin.getKeyboardState(); }
     juce::String getProductName() const override { return plugin.getProductName(); }
     juce::File getSkinPackageFile(const juce::String& skinName) const override;
-    // The built-in skin's pictures are decoded once per process and shared by
-    // every editor, so that a new instance costs no decoding.
+    // The built-in skin's pictures are decoded once and shared by every editor
+    // of the process, so that a new instance costs no decoding.
     juce::Image loadBuiltInSkinImage(const juce::String& name) const override;
 
     //==========================================================================
@@ -147,7 +147,8 @@ public:
 
     // Recursive: the editor's own children first, then each child's subtree in turn.
     juce::Component* findSkinComponent(const juce::String& name, bool recursive) const;
-    juce::File getSkinsFolder() const;
+    // Where the skin packages are: the common data folder's "Skins".
+    virtual juce::File getSkinsFolder() const;
     void requestSkinLoad(const juce::String& name);
     void switchSkin(const juce::String& name);
     void applySkin(const juce::String& name);
@@ -213,12 +214,10 @@ protected:
 
 private:
     class SharedLook;
-    class SharedImages;
 
     // The one look-and-feel of every editor in the process; first, so that it
     // outlives every child that draws with it.
     juce::SharedResourcePointer<SharedLook> sharedLook;
-    juce::SharedResourcePointer<SharedImages> sharedImages;
     std::unique_ptr<juce::TooltipWindow> tooltipWindow;
     StatusBar statusBar;
     std::unique_ptr<OptionsWindow> optionsWindow;

@@ -43,6 +43,25 @@ void EditorFixture::clickElement(const juce::String& name, juce::ModifierKeys mo
     settle();
 }
 
+void EditorFixture::dragElement(const juce::String& name, int dy)
+{
+    auto* c = ed->findSkinComponent(name, true);
+    ASSERT_NE(c, nullptr) << name;
+    const auto from = c->getLocalBounds().getCentre();
+    const auto to = from.translated(0, dy);
+    auto source = juce::Desktop::getInstance().getMainMouseSource();
+    const auto time = juce::Time::getCurrentTime();
+    const juce::ModifierKeys mods(juce::ModifierKeys::leftButtonModifier);
+    const auto event = [&](juce::Point<int> at, bool dragged) {
+        return juce::MouseEvent(source, at.toFloat(), mods, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, c, c, time, from.toFloat(),
+                                time, 1, dragged);
+    };
+    c->mouseDown(event(from, false));
+    c->mouseDrag(event(to, true));
+    c->mouseUp(event(to, true));
+    settle();
+}
+
 void EditorFixture::set(int id, int value)
 {
     parameters().setIntValue(id, value);

@@ -30,10 +30,17 @@ protected:
     // Clicks a skin control as a user would: at its centre, with modifiers.
     void clickElement(const juce::String& name,
                       juce::ModifierKeys mods = juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier));
+    // Drags a skin control vertically by dy pixels, as a user would.
+    void dragElement(const juce::String& name, int dy);
     // Writes one parameter with notification and lets the editor catch up.
     void set(int id, int value);
     void settle() { TestHelpers::pumpMessages(); }
     juce::File screenshot(const juce::String& name) { return writeScreenshot(*ed, name); }
+    // The status bar's text now.
+    juce::String status() { return ed->getStatusBar().getText(); }
+    // The select button of line 0..3.
+    int lineButtonState(int line) { return stateOf("Delay" + juce::String(line + 1) + "SelectButton"); }
+    int lineId(int line, int k) const { return Tavinor::getLineParameterBase(line) + k; }
 
     std::unique_ptr<ScopedUserFolder> userFolder;
     std::unique_ptr<Tavinor> processor;
