@@ -23,7 +23,7 @@ public:
 
     // The content is not owned; the old one is removed, not deleted.
     void setContent(juce::Component* content, bool autoSize);
-    juce::Component* getContent() const { return content; }
+    juce::Component* getContent() const { return content.getComponent(); }
 
     // A negative width fits the title (and the content), a negative height
     // fits the title font and the content.
@@ -42,7 +42,9 @@ private:
 
     juce::String title;
     juce::Font titleFont;
-    juce::Component* content = nullptr;
+    // Cleared by JUCE when the content is deleted first, so a panel may
+    // outlive (or be a sibling member of) the component it frames.
+    juce::Component::SafePointer<juce::Component> content;
     bool autoSize = false;
     bool placing = false;
 
