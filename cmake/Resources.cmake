@@ -22,10 +22,15 @@ endif()
 # list, and nothing can drift.
 set(TAVINOR_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
 set(TAVINOR_GENERATED_ARCHIVE ${TAVINOR_GENERATED_DIR}/GeneratedResources.zip)
+# The same run composes pictures of the whole face in a few states
+# (generated/preview/skin-*.png) with the parameter set's values, for people
+# to look at; a skin that names a missing image fails here.
 add_custom_command(
     OUTPUT ${TAVINOR_GENERATED_ARCHIVE}
     COMMAND tavinor_imagegen --out ${TAVINOR_GENERATED_DIR}/files --archive ${TAVINOR_GENERATED_ARCHIVE}
-    DEPENDS tavinor_imagegen
+        --preview ${TAVINOR_GENERATED_DIR}/preview
+        --parameters ${CMAKE_CURRENT_SOURCE_DIR}/resources/parameters.xml
+    DEPENDS tavinor_imagegen ${CMAKE_CURRENT_SOURCE_DIR}/resources/parameters.xml
     COMMENT "Drawing the skin and the widget images"
     VERBATIM)
 

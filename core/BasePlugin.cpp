@@ -1,7 +1,6 @@
 #include "core/BasePlugin.h"
 
 #include "core/AudioProcessorEditorWrapper.h"
-#include "core/BundleResources.h"
 #include "core/FloatParameter.h"
 #include "core/HostParameter.h"
 #include "core/PluginGuiRoot.h"

@@ -17,7 +17,14 @@ const char* findEmbeddedFile(const juce::String& fileName, int& size)
     return nullptr;
 }
 
-// Opened once; juce::ZipFile serialises reads of its stream, so any thread may ask.
+// Opened once. juce::ZipFile reads an entry's header from its shared stream
+// without its own lock, so every read of the archive takes this one.
+juce::CriticalSection& archiveLock()
+{
+    static juce::CriticalSection lock;
+    return lock;
+}
+
 juce::ZipFile* generatedArchive()
 {
     static const std::unique_ptr<juce::ZipFile> archive = []() -> std::unique_ptr<juce::ZipFile> {
@@ -35,6 +42,7 @@ std::unique_ptr<juce::MemoryBlock> loadGeneratedFile(const juce::String& fileNam
     auto* archive = generatedArchive();
     if (archive == nullptr)
         return nullptr;
+    const juce::ScopedLock lock(archiveLock());
     const int index = archive->getIndexOfFileName(fileName);
     if (index < 0)
         return nullptr;

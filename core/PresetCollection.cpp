@@ -1,4 +1,5 @@
 #include "core/PresetCollection.h"
+#include "core/DesktopTrash.h"
 #include "core/XmlHelpers.h"
 
 #include <algorithm>
@@ -63,16 +64,6 @@ struct FolderOrder
         return PresetCategoryNode::compareFiles(a, b);
     }
 };
-
-// JUCE's trash on Linux is a plain folder that it does not create; without it
-// every delete would be refused. Desktops create it on first use in the same way.
-void makeSureTrashExists()
-{
-    const juce::File oldTrash("~/.Trash");
-    const juce::File xdgTrash("~/.local/share/Trash/files");
-    if (!oldTrash.isDirectory() && !xdgTrash.isDirectory())
-        xdgTrash.createDirectory();
-}
 } // namespace
 
 PresetCollection::PresetCollection(const juce::String& collectionName, const juce::String& fileExtension)
@@ -445,8 +436,7 @@ bool PresetCollection::deleteFolder(const juce::File& folder)
     if (parentNode == nullptr || parentNode->findChild(folder) == nullptr)
         return false;
 
-    makeSureTrashExists();
-    return folder.moveToTrash();
+    return DesktopTrash::moveToTrash(folder);
 }
 
 bool PresetCollection::deleteFile(const juce::File& file)
@@ -457,8 +447,7 @@ bool PresetCollection::deleteFile(const juce::File& file)
     if (node == nullptr || !node->containsFile(file))
         return false;
 
-    makeSureTrashExists();
-    return file.moveToTrash();
+    return DesktopTrash::moveToTrash(file);
 }
 
 bool PresetCollection::deleteItems(const juce::Array<juce::File>& items)

@@ -270,12 +270,21 @@ Verdict readRegularFile(const juce::File& file, size_t limit, juce::MemoryBlock&
         verdict = Verdict::tooLarge;
     else
     {
-        // The file may grow while we read; never take more than the limit.
-        data.setSize(limit + 1, false);
+        // The file may grow while we read (or report no size at all); never
+        // take more than the limit.
+        size_t capacity = (size_t) info.st_size + 1;
+        data.setSize(capacity, false);
         size_t total = 0;
-        while (total < limit + 1)
+        for (;;)
         {
-            const auto got = ::read(fd, static_cast<char*>(data.getData()) + total, limit + 1 - total);
+            if (total == capacity)
+            {
+                if (capacity > limit)
+                    break;
+                capacity = juce::jmin(limit + 1, capacity * 2);
+                data.setSize(capacity, false);
+            }
+            const auto got = ::read(fd, static_cast<char*>(data.getData()) + total, capacity - total);
             if (got < 0 && errno == EINTR)
                 continue;
             if (got < 0)
@@ -298,34 +307,9 @@ Verdict readRegularFile(const juce::File& file, size_t limit, juce::MemoryBlock&
 constexpr juce::uint32 kChunkMagic = 0x21324356; // as juce::AudioProcessor writes it
 constexpr int kChunkHeaderBytes = 8;
 
-// The document's text: without the NULs that may end it (the chunk envelope
-// ends in one) and without a UTF-8 byte-order mark.
-std::pair<const unsigned char*, size_t> documentText(const void* data, size_t numBytes)
-{
-    const auto* s = static_cast<const unsigned char*>(data);
-    while (numBytes > 0 && s[numBytes - 1] == 0)
-        --numBytes;
-    if (numBytes >= 3 && s[0] == 0xEF && s[1] == 0xBB && s[2] == 0xBF)
-    {
-        s += 3;
-        numBytes -= 3;
-    }
-    return { s, numBytes };
-}
-
-void report(Verdict* verdict, Verdict value)
-{
-    if (verdict != nullptr)
-        *verdict = value;
-}
-} // namespace
-
-size_t XmlInput::getMaxBytes(Kind kind)
-{
-    return rulesFor(kind).maxBytes;
-}
-
-bool XmlInput::isValidUtf8(const void* data, size_t numBytes)
+// Valid UTF-8: no overlong forms, surrogates or code points above U+10FFFF, no
+// sequence cut off at the end.
+bool isValidUtf8(const void* data, size_t numBytes)
 {
     const auto* s = static_cast<const unsigned char*>(data);
     size_t i = 0;
@@ -378,6 +362,33 @@ bool XmlInput::isValidUtf8(const void* data, size_t numBytes)
         i += extra + 1;
     }
     return true;
+}
+
+// The document's text: without the NULs that may end it (the chunk envelope
+// ends in one) and without a UTF-8 byte-order mark.
+std::pair<const unsigned char*, size_t> documentText(const void* data, size_t numBytes)
+{
+    const auto* s = static_cast<const unsigned char*>(data);
+    while (numBytes > 0 && s[numBytes - 1] == 0)
+        --numBytes;
+    if (numBytes >= 3 && s[0] == 0xEF && s[1] == 0xBB && s[2] == 0xBF)
+    {
+        s += 3;
+        numBytes -= 3;
+    }
+    return { s, numBytes };
+}
+
+void report(Verdict* verdict, Verdict value)
+{
+    if (verdict != nullptr)
+        *verdict = value;
+}
+} // namespace
+
+size_t XmlInput::getMaxBytes(Kind kind)
+{
+    return rulesFor(kind).maxBytes;
 }
 
 XmlInput::Verdict XmlInput::checkBeforeParsing(const void* data, size_t numBytes, Kind kind)

@@ -76,8 +76,4 @@ public:
 
     // The checks made before parsing, on their own.
     static Verdict checkBeforeParsing(const void* data, size_t numBytes, Kind kind);
-
-    // Whether the bytes are valid UTF-8 (no overlong forms, surrogates or code
-    // points above U+10FFFF, no sequence cut off at the end).
-    static bool isValidUtf8(const void* data, size_t numBytes);
 };

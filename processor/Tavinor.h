@@ -204,7 +204,9 @@ private:
     Parameter* getSelectedLineParameterFor(const Parameter* proxy);
     void handleLineParameter(Parameter* p, int line, int k);
     void handleGlobalParameter(Parameter* p, int id);
-    void updateModulatorRate(int modulator);
+    // A synced rate (rateChanged) or scale choice of a modulator has changed:
+    // recomputes the modulator's rate for its clock and the engine.
+    void updateModulatorRate(int modulator, const Parameter& changed, bool rateChanged);
     void tap(int switchId, bool on);
     void setNoteLearn(int switchId, bool on);
     void applyQualityForCurrentMode();
@@ -248,7 +250,8 @@ private:
     std::atomic<bool> tapSwitchState[2] { { false }, { false } };
     bool presetFolderHadEntries = false;
 
-    // Synced modulator rate: factor from the rate choice times the rhythmic scale.
+    // Synced modulator rate: factor from the rate choice times the rhythmic
+    // scale. Only touched under the engine lock.
     std::array<double, kNumModulators> rateFactors { 1.0, 1.0 };
     std::array<double, kNumModulators> rateScales { 1.0, 1.0 };
     // The clock rates are written on any thread and taken over by the audio

@@ -54,6 +54,18 @@ void BaseGFXController::placeComponent(juce::Component& component) const
     component.setBounds(left, top, frameWidth, frameHeight);
 }
 
+void BaseGFXController::frameSizeChanged()
+{
+    if (steppedComponent != nullptr)
+        steppedComponent->setSize(frameWidth, frameHeight);
+}
+
+void BaseGFXController::positionChanged()
+{
+    if (steppedComponent != nullptr)
+        steppedComponent->setTopLeftPosition(left, top);
+}
+
 void BaseGFXController::readSize(const juce::XmlElement& element)
 {
     if (auto* size = findChildTagged(element, "size"))
@@ -70,6 +82,16 @@ juce::Image BaseGFXController::readImage(const juce::XmlElement& gfx, SkinPackag
 {
     const auto name = gfx.getStringAttribute("resource");
     return name.isEmpty() ? juce::Image() : loader.getImage(name);
+}
+
+void BaseGFXController::readImageStrip(const juce::XmlElement& element, SkinPackageLoader& loader, int frames)
+{
+    if (auto* gfx = findChildTagged(element, "gfx"))
+    {
+        const auto strip = readImage(*gfx, loader);
+        if (strip.isValid())
+            setImageStrip(strip, frames);
+    }
 }
 
 void BaseGFXController::setFrameSize(int width, int height)

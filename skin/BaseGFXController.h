@@ -15,9 +15,10 @@ public:
     // is no image) and "pos".
     void loadFromSkin(const juce::XmlElement& element, SkinPackageLoader& loader) override;
 
-    // Hooks called when the frame size or the position changes.
-    virtual void frameSizeChanged() {}
-    virtual void positionChanged() {}
+    // Hooks called when the frame size or the position changes; they size and
+    // place the component named by keepInStep, when there is one.
+    virtual void frameSizeChanged();
+    virtual void positionChanged();
 
     // Frame height = image height / frames; a frame count below 1 counts as 1,
     // and one above the image height as the image height, so every frame is at
@@ -42,6 +43,9 @@ protected:
 
     // The skin's frame size and position applied to the control's component.
     void placeComponent(juce::Component& component) const;
+    // For controls whose component follows every change of frame size and
+    // position, through the hooks.
+    void keepInStep(juce::Component& component) noexcept { steppedComponent = &component; }
 
     // The "size" and "pos" children, each when present.
     void readSize(const juce::XmlElement& element);
@@ -49,6 +53,9 @@ protected:
 
     // The "gfx" child's image, or a null image when it names none or none is found.
     static juce::Image readImage(const juce::XmlElement& gfx, SkinPackageLoader& loader);
+    // The image of the element's "gfx" child, when valid, as a strip of the given
+    // number of frames (the skin's "framesNum" is not read).
+    void readImageStrip(const juce::XmlElement& element, SkinPackageLoader& loader, int frames);
 
     void setFramesNum(int frames) noexcept { framesNum = frames; }
 
@@ -62,4 +69,5 @@ private:
     int frameHeight = 0;
     int left = 0;
     int top = 0;
+    juce::Component* steppedComponent = nullptr;
 };

@@ -9,6 +9,7 @@ constexpr float kFallbackDotDiameter = 10.0f;
 GFXAnimation::GFXAnimation(const juce::String& name)
     : juce::Component(name)
 {
+    keepInStep(*this);
     setInterceptsMouseClicks(false, false);
 }
 
@@ -22,16 +23,6 @@ void GFXAnimation::loadFromSkin(const juce::XmlElement& element, SkinPackageLoad
     BaseGFXController::loadFromSkin(element, loader);
     frame = 0;
     repaint();
-}
-
-void GFXAnimation::frameSizeChanged()
-{
-    setSize(getFrameWidth(), getFrameHeight());
-}
-
-void GFXAnimation::positionChanged()
-{
-    setTopLeftPosition(getLeft(), getTop());
 }
 
 void GFXAnimation::blinkStateChanged()

@@ -15,6 +15,7 @@ constexpr float kFallbackDotMinimum = 2.0f;
 GFXMultiStateButton::GFXMultiStateButton(const juce::String& name)
     : juce::Button(name)
 {
+    keepInStep(*this);
     setClickingTogglesState(false);
     setWantsKeyboardFocus(false);
     setMouseClickGrabsKeyboardFocus(false);
@@ -48,26 +49,11 @@ void GFXMultiStateButton::loadFromSkin(const juce::XmlElement& element, SkinPack
         const int statesText = SkinXml::readInt(element, "states", 0);
         if (statesText >= 2)
             states = juce::jmin(statesText, kMaxStates);
-        if (auto* gfx = findChildTagged(element, "gfx"))
-        {
-            const auto strip = readImage(*gfx, loader);
-            if (strip.isValid())
-                setImageStrip(strip, style == SkinButtonKeys::style3D ? 2 * states : states);
-        }
+        readImageStrip(element, loader, style == SkinButtonKeys::style3D ? 2 * states : states);
         SkinButtonKeys::readClickMode(element, *this);
         SkinButtonKeys::readRadioGroup(element, *this);
     }
     repaint();
-}
-
-void GFXMultiStateButton::frameSizeChanged()
-{
-    setSize(getFrameWidth(), getFrameHeight());
-}
-
-void GFXMultiStateButton::positionChanged()
-{
-    setTopLeftPosition(getLeft(), getTop());
 }
 
 void GFXMultiStateButton::blinkStateChanged()

@@ -15,8 +15,6 @@ public:
     void bindAction(const juce::String& type, int eventUid, const juce::String& eventText) override;
     void parameterValueChanged(Parameter* p) override;
     void loadFromSkin(const juce::XmlElement& element, SkinPackageLoader& loader) override;
-    void frameSizeChanged() override;
-    void positionChanged() override;
     void blinkStateChanged() override;
 
     // Shows that state, kept within 0 .. states - 1.

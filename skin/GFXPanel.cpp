@@ -10,6 +10,8 @@
 #include "skin/GFXRocker.h"
 #include "skin/GFXSwitch.h"
 #include "skin/GFXToggleButton.h"
+#include "skin/ImageMidiKeyboard.h"
+#include "skin/ModulationMatrixComponent.h"
 #include "skin/ModWheel.h"
 #include "skin/NoteDisplay.h"
 #include "skin/NumericDisplay.h"
@@ -29,14 +31,19 @@ std::unique_ptr<juce::Component> make(const juce::String& name, SkinPackageLoade
     return std::make_unique<Control>(name);
 }
 
+std::unique_ptr<juce::Component> makeKeyboard(const juce::String& name, SkinPackageLoader& loader)
+{
+    return std::make_unique<ImageMidiKeyboard>(loader.getHost().getKeyboardState(),
+                                               juce::MidiKeyboardComponent::horizontalKeyboard, name);
+}
+
 struct ControlTag
 {
     const char* tag;
     ControlMaker maker;
 };
 
-// The skin's control vocabulary. "MidiKeyboard" and "ModulationMatrix" join it
-// once their controls exist; until then they are skipped like any unknown tag.
+// The skin's control vocabulary.
 const ControlTag controlTags[] = {
     { "Knob", make<GFXKnob> },
     { "Switch", make<GFXSwitch> },
@@ -51,8 +58,10 @@ const ControlTag controlTags[] = {
     { "NumericDisplay", make<NumericDisplay> },
     { "NoteDisplay", make<NoteDisplay> },
     { "PatternNumberDisplay", make<PatternNumberDisplay> },
+    { "MidiKeyboard", makeKeyboard },
     { "PitchBender", make<PitchBender> },
     { "ModWheel", make<ModWheel> },
+    { "ModulationMatrix", make<ModulationMatrixComponent> },
     { "MidiChannelDisplay", make<GFXMidiChannelDisplay> },
     { "TextInput", make<TextInput> },
 };

@@ -12,6 +12,7 @@ constexpr float kFallbackSquareShare = 0.75f;
 GFXToggleButton::GFXToggleButton(const juce::String& name)
     : juce::Button(name)
 {
+    keepInStep(*this);
     setClickingTogglesState(true);
     setWantsKeyboardFocus(false);
     setMouseClickGrabsKeyboardFocus(false);
@@ -30,26 +31,11 @@ void GFXToggleButton::loadFromSkin(const juce::XmlElement& element, SkinPackageL
     if (tagNameIs(element, "ToggleButton"))
     {
         style = SkinButtonKeys::readStyle(element, style);
-        if (auto* gfx = findChildTagged(element, "gfx"))
-        {
-            const auto strip = readImage(*gfx, loader);
-            if (strip.isValid())
-                setImageStrip(strip, style == SkinButtonKeys::style3D ? 4 : 2);
-        }
+        readImageStrip(element, loader, style == SkinButtonKeys::style3D ? 4 : 2);
         SkinButtonKeys::readClickMode(element, *this);
         SkinButtonKeys::readRadioGroup(element, *this);
     }
     repaint();
-}
-
-void GFXToggleButton::frameSizeChanged()
-{
-    setSize(getFrameWidth(), getFrameHeight());
-}
-
-void GFXToggleButton::positionChanged()
-{
-    setTopLeftPosition(getLeft(), getTop());
 }
 
 void GFXToggleButton::blinkStateChanged()

@@ -13,8 +13,6 @@ public:
 
     void parameterValueChanged(Parameter* p) override;
     void loadFromSkin(const juce::XmlElement& element, SkinPackageLoader& loader) override;
-    void frameSizeChanged() override;
-    void positionChanged() override;
     void blinkStateChanged() override;
 
     int getStyle() const noexcept { return style; }

@@ -37,9 +37,10 @@ public:
     void updateFromParameter(Parameter* p) override;
 
 private:
-    PanelComponent panel;
-    ComponentRow row { ComponentRow::column, ComponentRow::alignStart };
+    // Declared so that the panel goes first and the row it frames after it.
     juce::OwnedArray<RadioButton> buttons;
+    ComponentRow row { ComponentRow::column, ComponentRow::alignStart };
+    PanelComponent panel;
     int selectedIndex = -1;
 
     JUCE_DECLARE_NON_COPYABLE(RadioButtons_V2)

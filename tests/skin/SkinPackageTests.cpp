@@ -160,15 +160,16 @@ TEST_F(SkinPackageTests, FactoryMakesControlsByTagInAnyCaseAndSkipsTheRest)
         text between controls
         <SWITCH name="second"/>)");
     ASSERT_NE(panel, nullptr);
-    ASSERT_EQ(panel->getNumChildComponents(), 2);
+    ASSERT_EQ(panel->getNumChildComponents(), 4);
     EXPECT_NE(find<GFXKnob>(*panel, "first"), nullptr);
     EXPECT_NE(find<GFXSwitch>(*panel, "second"), nullptr);
     // Later controls lie in front of earlier ones.
-    EXPECT_EQ(panel->getChildComponent(1)->getName(), "second");
+    EXPECT_EQ(panel->getChildComponent(3)->getName(), "second");
 
     const char* tags[] = { "Knob", "Switch", "Animation", "Button", "ToggleButton", "MultiStateButton", "Display",
                            "DisplayFloat", "Rocker", "Panel", "NumericDisplay", "NoteDisplay",
-                           "PatternNumberDisplay", "PitchBender", "ModWheel", "MidiChannelDisplay", "TextInput" };
+                           "PatternNumberDisplay", "PitchBender", "ModWheel", "MidiChannelDisplay", "TextInput",
+                           "MidiKeyboard", "ModulationMatrix" };
     SkinPackageLoader loader(host, {});
     for (const char* tag : tags)
     {

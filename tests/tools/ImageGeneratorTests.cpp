@@ -82,3 +82,37 @@ TEST(ImageGenerator, BadArgumentsAndMissingFontsFailWithAMessage)
     EXPECT_TRUE(noFonts.output.contains("DejaVuSans.ttf")) << noFonts.output;
     EXPECT_FALSE(temp.getChild("out").exists());
 }
+
+// The preview composes the face from skin.xml and its images, the way the
+// editor will show it; it fails on a missing image, so a state that renders
+// proves that every image the skin names in that state exists.
+TEST(ImageGenerator, PreviewComposesTheWholeFaceInSeveralStates)
+{
+    TestHelpers::TempFolder temp;
+    const auto result = TestHelpers::runProgram({ imageGenerator().getFullPathName(),
+                                                  "--preview", temp.get().getFullPathName() });
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+
+    const auto pictures = temp.get().findChildFiles(juce::File::findFiles, false, "skin-*.png");
+    ASSERT_GE(pictures.size(), 4);
+    std::vector<juce::MemoryBlock> seen;
+    for (const auto& file : pictures)
+    {
+        EXPECT_TRUE(result.output.contains(file.getFullPathName())) << "the generator says where it wrote";
+        const auto image = juce::ImageFileFormat::loadFrom(file);
+        ASSERT_TRUE(image.isValid()) << file.getFileName();
+        // The face plus the editor's 16 px status bar.
+        EXPECT_EQ(image.getWidth(), 1200);
+        EXPECT_EQ(image.getHeight(), 540 + 16);
+        const auto bytes = bytesOf(file);
+        for (const auto& other : seen)
+            EXPECT_FALSE(bytes == other) << file.getFileName() << " shows the same as another state";
+        seen.push_back(bytes);
+    }
+
+    const auto badParameters = TestHelpers::runProgram({ imageGenerator().getFullPathName(),
+                                                         "--preview", temp.getChild("bad").getFullPathName(),
+                                                         "--parameters", temp.getChild("none.xml").getFullPathName() });
+    EXPECT_EQ(badParameters.exitCode, 1);
+    EXPECT_TRUE(badParameters.output.contains("none.xml")) << badParameters.output;
+}

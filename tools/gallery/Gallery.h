@@ -60,9 +60,11 @@ public:
     void runLaidOutActions();
 
 private:
+    // Kept objects are declared first so that they outlive the widgets bound
+    // to them.
+    std::vector<std::shared_ptr<void>> kept;
     std::vector<Item> items;
     std::vector<Sheet> sheets;
-    std::vector<std::shared_ptr<void>> kept;
     std::vector<std::function<void()>> laidOutActions;
 };
 

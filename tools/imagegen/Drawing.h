@@ -18,12 +18,15 @@ juce::Image makeStrip(int width, int height, int frames,
                       const std::function<void(juce::Graphics&, int frame)>& drawFrame);
 
 // One line of text in a box, never wider than the box: it is squeezed
-// horizontally down to 85 % and then cut, so a label that is too long shows
-// at once in the pictures instead of spilling into a neighbour.
+// horizontally down to 85 %; a text that still does not fit is recorded as a
+// problem (and cut), so the build stops instead of shipping a clipped label.
 void drawText(juce::Graphics& g, const juce::String& text, const juce::Font& font,
               juce::Colour colour, juce::Rectangle<float> area,
               juce::Justification justification = juce::Justification::centred);
 
 // The width a text takes in a font.
 float textWidth(const juce::String& text, const juce::Font& font);
+
+// Texts that drawText had to cut, so the generator can stop with a message.
+juce::StringArray getProblems();
 }

@@ -5,6 +5,7 @@ namespace
 struct Faces
 {
     juce::Typeface::Ptr sans, sansBold, mono, monoBold;
+    juce::StringArray errors;
 };
 
 Faces& faces()
@@ -24,6 +25,9 @@ juce::Typeface::Ptr loadFace(const juce::File& file)
 juce::Font fontOf(const juce::Typeface::Ptr& face, float height)
 {
     jassert(face != nullptr); // Fonts::load must have succeeded
+    if (height < Fonts::smallest)
+        faces().errors.addIfNotAlreadyThere("text of " + juce::String(height) + " px is below the smallest size, "
+                                            + juce::String(Fonts::smallest) + " px");
     return juce::Font(face).withHeight(height);
 }
 }
@@ -52,6 +56,11 @@ bool Fonts::load(const juce::File& folder, juce::String& error)
 void Fonts::release()
 {
     faces() = {};
+}
+
+juce::StringArray Fonts::getErrors()
+{
+    return faces().errors;
 }
 
 juce::Font Fonts::sans(float height) { return fontOf(faces().sans, height); }

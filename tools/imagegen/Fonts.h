@@ -9,6 +9,10 @@
 class Fonts
 {
 public:
+    // No text of the face is smaller: 10.5 px from ascent to descent is a
+    // 9 px em in these faces. A smaller request is recorded as an error.
+    static constexpr float smallest = 10.5f;
+
     // Reads the four faces from the folder; false (with the missing file's
     // name in `error`) when one is not there.
     static bool load(const juce::File& folder, juce::String& error);
@@ -19,6 +23,9 @@ public:
     static juce::Font sansBold(float height);
     static juce::Font mono(float height);
     static juce::Font monoBold(float height);
+
+    // Requests below `smallest` since the faces were loaded.
+    static juce::StringArray getErrors();
 
     // The folder the build names, where the set-up installs the faces.
     static juce::File getDefaultFolder();

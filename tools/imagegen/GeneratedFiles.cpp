@@ -80,11 +80,11 @@ juce::StringArray GeneratedFiles::getNames() const
     return names;
 }
 
-bool GeneratedFiles::writeFile(const juce::File& file, const juce::MemoryBlock& data)
+bool GeneratedFiles::writeFile(const juce::File& file, const juce::MemoryBlock& data, bool always)
 {
     // Leaving an identical file alone keeps its time stamp, so nothing that
     // depends on it is rebuilt for nothing.
-    if (file.existsAsFile() && file.getSize() == (juce::int64) data.getSize())
+    if (! always && file.existsAsFile() && file.getSize() == (juce::int64) data.getSize())
     {
         juce::MemoryBlock old;
         if (file.loadFileAsData(old) && old == data)

@@ -38,8 +38,10 @@ public:
     // files always give the same bytes.
     juce::MemoryBlock createArchive() const;
 
-    // Writes bytes to a file through a temporary file; leaves an identical file untouched.
-    static bool writeFile(const juce::File& file, const juce::MemoryBlock& data);
+    // Writes bytes to a file through a temporary file. An identical file is
+    // left untouched unless `always`: the build needs the archive's time to
+    // move on every run, or it would run the generator again and again.
+    static bool writeFile(const juce::File& file, const juce::MemoryBlock& data, bool always = false);
 
 private:
     void add(const juce::String& name, const juce::MemoryBlock& data);

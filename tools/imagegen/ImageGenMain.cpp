@@ -3,9 +3,11 @@
 // into a folder and into one archive that the build embeds in the plug-in.
 // It runs at build time; see README.md beside this file.
 
+#include "Drawing.h"
 #include "Fonts.h"
 #include "GeneratedFiles.h"
 #include "ImageSet.h"
+#include "SkinPreview.h"
 
 #include <iostream>
 
@@ -13,15 +15,19 @@ namespace
 {
 const char* const usage =
     "usage: tavinor_imagegen [--fonts DIR] [--out DIR] [--archive FILE] [--list]\n"
+    "                        [--preview DIR [--parameters FILE]]\n"
     "  --fonts DIR     folder holding DejaVuSans*.ttf (default: the one the build found)\n"
     "  --out DIR       write every generated file into DIR\n"
     "  --archive FILE  write every generated file into one zip, as the plug-in embeds them\n"
-    "  --list          print the generated file names\n";
+    "  --list          print the generated file names\n"
+    "  --preview DIR   compose the whole face from skin.xml in a few states, one PNG each\n"
+    "  --parameters F  the parameter set whose values the preview shows (default: the source tree's)\n";
 
 struct Options
 {
     juce::File fonts = Fonts::getDefaultFolder();
-    juce::File out, archive;
+    juce::File out, archive, preview;
+    juce::File parameters = juce::File(TAVINOR_SOURCE_DIR).getChildFile("resources/parameters.xml");
     bool list = false;
 };
 
@@ -37,6 +43,10 @@ bool parse(const juce::StringArray& args, Options& options)
             options.fonts = juce::File::getCurrentWorkingDirectory().getChildFile(args[++i]);
         else if (arg == "--out" && hasValue)
             options.out = juce::File::getCurrentWorkingDirectory().getChildFile(args[++i]);
+        else if (arg == "--preview" && hasValue)
+            options.preview = juce::File::getCurrentWorkingDirectory().getChildFile(args[++i]);
+        else if (arg == "--parameters" && hasValue)
+            options.parameters = juce::File::getCurrentWorkingDirectory().getChildFile(args[++i]);
         else if (arg == "--archive" && hasValue)
             options.archive = juce::File::getCurrentWorkingDirectory().getChildFile(args[++i]);
         else
@@ -57,6 +67,10 @@ int run(const Options& options)
     GeneratedFiles files;
     for (const auto* set : ImageSet::getAll())
         set->produce(files);
+    for (const auto& e : Fonts::getErrors())
+        files.addError(e);
+    for (const auto& e : Drawing::getProblems())
+        files.addError(e);
 
     if (! files.getErrors().isEmpty())
     {
@@ -75,10 +89,28 @@ int run(const Options& options)
     if (options.archive != juce::File())
     {
         options.archive.getParentDirectory().createDirectory();
-        if (! GeneratedFiles::writeFile(options.archive, files.createArchive()))
+        if (! GeneratedFiles::writeFile(options.archive, files.createArchive(), true))
         {
             std::cerr << "tavinor_imagegen: cannot write " << options.archive.getFullPathName() << "\n";
             return 1;
+        }
+    }
+    if (options.preview != juce::File())
+    {
+        options.preview.createDirectory();
+        for (const auto& state : SkinPreview::getStateNames())
+        {
+            juce::String error;
+            const auto face = SkinPreview::render(files, options.parameters, state, error);
+            juce::MemoryOutputStream png;
+            const auto file = options.preview.getChildFile("skin-" + state + ".png");
+            if (! face.isValid() || ! juce::PNGImageFormat().writeImageToStream(face, png)
+                || ! GeneratedFiles::writeFile(file, png.getMemoryBlock()))
+            {
+                std::cerr << "tavinor_imagegen: preview " << state << ": " << error << "\n";
+                return 1;
+            }
+            std::cout << file.getFullPathName() << "\n";
         }
     }
     return 0;

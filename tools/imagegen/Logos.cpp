@@ -23,7 +23,7 @@ void drawPluginLogo(juce::Graphics& g, juce::Point<float> topLeft)
     Drawing::drawText(g, "TAVINOR", nameFont, Palette::text,
                       { x + 34.0f, y - 1.0f, (float) pluginLogoWidth - 34.0f, 26.0f },
                       juce::Justification::centredLeft);
-    Drawing::drawText(g, "FLEXIBLE DELAY", Fonts::sans(10.0f).withExtraKerningFactor(0.25f), Palette::label,
+    Drawing::drawText(g, "FLEXIBLE DELAY", Fonts::sans(Fonts::smallest).withExtraKerningFactor(0.2f), Palette::label,
                       { x + 35.0f, y + 23.0f, (float) pluginLogoWidth - 35.0f, 12.0f },
                       juce::Justification::centredLeft);
 }
@@ -38,7 +38,7 @@ void drawMakerLogo(juce::Graphics& g, juce::Point<float> topLeft)
     g.fillEllipse(x + 2.0f + d * 0.5f - 3.0f, y + 2.0f + d * 0.5f - 3.0f, 6.0f, 6.0f);
     Drawing::drawText(g, "ORV", Fonts::sansBold(13.0f).withExtraKerningFactor(0.15f), Palette::title,
                       { x + d + 8.0f, y, 40.0f, 14.0f }, juce::Justification::centredLeft);
-    Drawing::drawText(g, "GROUP AUDIO", Fonts::sans(9.0f).withExtraKerningFactor(0.1f), Palette::label,
+    Drawing::drawText(g, "GROUP AUDIO", Fonts::sans(Fonts::smallest).withExtraKerningFactor(0.05f), Palette::label,
                       { x + d + 8.0f, y + 13.0f, (float) makerLogoWidth - d - 8.0f, 11.0f },
                       juce::Justification::centredLeft);
 }

@@ -8,7 +8,7 @@
 namespace Logos
 {
 constexpr int pluginLogoWidth = 176, pluginLogoHeight = 36;
-constexpr int makerLogoWidth = 96, makerLogoHeight = 24;
+constexpr int makerLogoWidth = 104, makerLogoHeight = 24;
 
 void drawPluginLogo(juce::Graphics& g, juce::Point<float> topLeft);
 void drawMakerLogo(juce::Graphics& g, juce::Point<float> topLeft);
