@@ -65,7 +65,7 @@ protected:
     }
 
     std::unique_ptr<Tavinor> processor;
-    EditorStandIn editor;
+    Desktop editor;
     AnsweringChooser chooser;
     TestHelpers::TempFolder temp;
     std::unique_ptr<HostParametersComponent> hostPage;

@@ -35,7 +35,7 @@ protected:
     ParameterManager& parameters() { return processor->getParameterManager(); }
 
     std::unique_ptr<Tavinor> processor;
-    EditorStandIn editor;
+    Desktop editor;
     std::unique_ptr<ModulatorRetriggerSettings> window;
 };
 

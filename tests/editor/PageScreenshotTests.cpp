@@ -91,13 +91,13 @@ protected:
             tabs.setCurrentTabIndex(i);
             TestHelpers::pumpMessages();
             const auto name = prefix + "-" + tabs.getTabNames()[i].replaceCharacter(' ', '-').toLowerCase();
-            EXPECT_TRUE(writeScreenshot(editor, name)) << name;
+            EXPECT_TRUE(drawAndCheck(editor, name)) << name;
             EXPECT_EQ(findOverlaps(*tabs.getTabContentComponent(i), 2).joinIntoString("\n"), "") << name;
         }
     }
 
     std::unique_ptr<Tavinor> processor;
-    EditorStandIn editor { 1280, 720 };
+    Desktop editor;
 };
 
 TEST_F(PageScreenshots, OptionsWindowAtTheBaseAndTheProductSizes)
@@ -147,7 +147,7 @@ TEST_F(PageScreenshots, RetriggerWindowInEachMode)
         t.getParameterManager().setIntValue(48, mode);
         TestHelpers::pumpMessages();
         const auto name = "retrigger-mode-" + juce::String(mode);
-        EXPECT_TRUE(writeScreenshot(window, name)) << name;
+        EXPECT_TRUE(drawAndCheck(window, name)) << name;
         EXPECT_EQ(findOverlaps(window, 2).joinIntoString("\n"), "") << name;
     }
 }

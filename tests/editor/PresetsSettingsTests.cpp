@@ -98,7 +98,7 @@ protected:
 
     TestHelpers::TempFolder folder;
     juce::File presets;
-    EditorStandIn editor;
+    Desktop editor;
     std::unique_ptr<PresetPlugin> plugin;
     std::unique_ptr<PresetsSettingsComponent> page;
 };
