@@ -20,13 +20,11 @@ public:
     void launch(const Request& request, Callback callback) override
     {
         lastRequest = request;
-        ++numLaunches;
         callback(answer);
     }
 
     juce::File answer;
     Request lastRequest;
-    int numLaunches = 0;
 };
 
 // What a skin load needs, over a processor's registry and a folder of packages:
