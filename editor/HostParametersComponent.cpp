@@ -43,6 +43,7 @@ HostParametersComponent::ListComponent::~ListComponent()
 void HostParametersComponent::ListComponent::setMenu(const PopupMenuEx& newMenu)
 {
     menu = newMenu;
+    // Set anew, so that every button shows its label from the new items.
     for (auto* choice : choices)
     {
         choice->setSharedMenu(nullptr);

@@ -8,7 +8,7 @@ using namespace PageTest;
 
 // An editor with skins on, as far as the "GUI" page is concerned: it keeps
 // the names the page chooses.
-class SkinnedEditor : public EditorStandIn, public GUISettingsComponent::Listener
+class SkinnedEditor : public Desktop, public GUISettingsComponent::Listener
 {
 public:
     void defaultSkinChanged(GUISettingsComponent* page) override { defaultSkin = page->getDefaultSkin(); }

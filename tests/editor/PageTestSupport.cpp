@@ -6,53 +6,6 @@
 
 namespace PageTest
 {
-void Fixture::SetUp()
-{
-    juce::LookAndFeel::setDefaultLookAndFeel(&laf);
-    juce::Typeface::clearTypefaceCache();
-}
-
-void Fixture::TearDown()
-{
-    TestHelpers::pumpMessages();
-    juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
-    juce::Typeface::clearTypefaceCache();
-}
-
-std::unique_ptr<Tavinor> makeProcessor()
-{
-    std::unique_ptr<juce::AudioProcessor> p(createPluginFilter());
-    auto* t = dynamic_cast<Tavinor*>(p.get());
-    if (t == nullptr)
-        return nullptr;
-    p.release();
-    return std::unique_ptr<Tavinor>(t);
-}
-
-void mouseEventAt(juce::Component& c, juce::Point<int> at, bool down)
-{
-    auto source = juce::Desktop::getInstance().getMainMouseSource();
-    const auto pos = at.toFloat();
-    const auto time = juce::Time::getCurrentTime();
-    const auto mods = down ? juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier) : juce::ModifierKeys();
-    const juce::MouseEvent e(source, pos, mods, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, &c, &c, time, pos, time, 1, false);
-    if (down)
-        c.mouseDown(e);
-    else
-        c.mouseUp(e);
-}
-
-void click(juce::Component& c, juce::Point<int> at)
-{
-    mouseEventAt(c, at, true);
-    mouseEventAt(c, at, false);
-}
-
-void click(juce::Component& c)
-{
-    click(c, c.getLocalBounds().getCentre());
-}
-
 namespace
 {
 juce::MemoryBlock pngOf(int width, int height, juce::Colour colour)
@@ -130,26 +83,16 @@ PopupMenuEx makeParameterMenu(ParameterManager& parameters)
     return menu;
 }
 
-bool writeScreenshot(juce::Component& c, const juce::String& name)
+bool drawAndCheck(juce::Component& c, const juce::String& name)
 {
+    writeScreenshot(c, name);
     const auto image = c.createComponentSnapshot(c.getLocalBounds(), true, 1.0f);
-    bool varied = false;
     const auto first = image.getPixelAt(0, 0);
-    for (int y = 0; y < image.getHeight() && !varied; y += 3)
-        for (int x = 0; x < image.getWidth() && !varied; x += 3)
-            varied = image.getPixelAt(x, y) != first;
-
-    const auto folderName = juce::SystemStats::getEnvironmentVariable("TAVINOR_SCREENSHOT_DIR", {});
-    if (juce::File::isAbsolutePath(folderName))
-    {
-        const juce::File folder(folderName);
-        folder.createDirectory();
-        const auto file = folder.getChildFile(name + ".png");
-        file.deleteFile();
-        juce::FileOutputStream out(file);
-        juce::PNGImageFormat().writeImageToStream(image, out);
-    }
-    return varied;
+    for (int y = 0; y < image.getHeight(); y += 3)
+        for (int x = 0; x < image.getWidth(); x += 3)
+            if (image.getPixelAt(x, y) != first)
+                return true;
+    return false;
 }
 
 namespace

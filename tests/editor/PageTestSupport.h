@@ -1,39 +1,16 @@
 #pragma once
 
-#include "TestHelpers.h"
-#include "processor/Tavinor.h"
+#include "EditorTestSupport.h"
 #include "skin/SkinHost.h"
-#include "toolkit/DefaultLookAndFeel.h"
 #include "toolkit/FileChooserLauncher.h"
 #include "toolkit/ModalComponent.h"
 #include "toolkit/PopupMenuEx.h"
 
-#include <gtest/gtest.h>
 #include <memory>
 
 namespace PageTest
 {
-// Settings pages draw with the in-house look-and-feel as the process default,
-// the way the editor runs, so "Tahoma" resolves to its replacement face.
-class Fixture : public ::testing::Test
-{
-protected:
-    void SetUp() override;
-    void TearDown() override;
-
-    DefaultLookAndFeel laf;
-};
-
-// A processor made the way a host gets one.
-std::unique_ptr<Tavinor> makeProcessor();
-
-// What the editor is to its pages: the desktop that modal windows cover.
-class EditorStandIn : public juce::Component, public ModalComponent::Desktop
-{
-public:
-    EditorStandIn(int width = 1200, int height = 700) { setSize(width, height); }
-    juce::Rectangle<int> getDesktopArea() override { return getLocalBounds(); }
-};
+using namespace EditorTest;
 
 // Answers every file chooser at once with the file it holds (the empty file:
 // the user cancelled), and remembers what it was asked.
@@ -43,13 +20,11 @@ public:
     void launch(const Request& request, Callback callback) override
     {
         lastRequest = request;
-        ++numLaunches;
         callback(answer);
     }
 
     juce::File answer;
     Request lastRequest;
-    int numLaunches = 0;
 };
 
 // What a skin load needs, over a processor's registry and a folder of packages:
@@ -78,11 +53,6 @@ public:
 juce::File writeSkinPackage(const juce::File& folder, const juce::String& name, int backgroundWidth,
                             int backgroundHeight, juce::Colour thumbnailColour);
 
-// Mouse gestures delivered to a component as a user's would be.
-void mouseEventAt(juce::Component& c, juce::Point<int> at, bool down);
-void click(juce::Component& c, juce::Point<int> at);
-void click(juce::Component& c);
-
 // The modal window the editor now shows on top, of that type, or null.
 template <typename Window>
 Window* findShown(juce::Component& editor)
@@ -104,10 +74,9 @@ void clickMenuRow(juce::Component& editor, int row, int level = 0);
 // under a first item "- none -" (-1).
 PopupMenuEx makeParameterMenu(ParameterManager& parameters);
 
-// Writes the component as it looks to NAME.png in the folder that
-// TAVINOR_SCREENSHOT_DIR names; nothing without it. Returns whether the
-// picture has anything but one colour in it.
-bool writeScreenshot(juce::Component& c, const juce::String& name);
+// Writes the picture (see EditorTest::writeScreenshot) and tells whether it
+// has anything but one colour in it.
+bool drawAndCheck(juce::Component& c, const juce::String& name);
 
 // The visible children of parent (looked at recursively down to depth levels)
 // that overlap a sibling or stick out of their parent; drawings that let every

@@ -98,7 +98,7 @@ protected:
 
     TestHelpers::TempFolder folder;
     juce::File presets;
-    EditorStandIn editor;
+    Desktop editor;
     std::unique_ptr<PresetPlugin> plugin;
     std::unique_ptr<PresetsSettingsComponent> page;
 };
@@ -192,26 +192,4 @@ TEST_F(PresetsPage, NoNewRunStartsWhileTheLastOneIsStillStopping)
     ::chmod(locked.getFullPathName().toRawUTF8(), 0644);
 }
 
-TEST_F(PresetsPage, TheAuthorFieldEditsTheAuthorName)
-{
-    make();
-    auto& field = page->getAuthorField();
-    EXPECT_EQ(field.getText(), "New Author");
-    EXPECT_EQ(page->getDirectoryLabel().getText(),
-              "Presets directory: " + plugin->getUserDataFolder().getFullPathName());
-
-    // A single click does not edit; a double click does.
-    click(field);
-    EXPECT_FALSE(field.isEditorVisible());
-    field.mouseDoubleClick(juce::MouseEvent(juce::Desktop::getInstance().getMainMouseSource(), {},
-                                            juce::ModifierKeys(), 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, &field, &field,
-                                            juce::Time::getCurrentTime(), {}, juce::Time::getCurrentTime(), 2,
-                                            false));
-    ASSERT_TRUE(field.isEditorVisible());
-    auto* editorField = field.getEditor();
-    editorField->setText("Ada", true);
-    editorField->keyPressed(juce::KeyPress(juce::KeyPress::returnKey));
-    TestHelpers::pumpMessages();
-    EXPECT_EQ(plugin->getAuthorName(), "Ada");
-}
 } // namespace

@@ -39,7 +39,7 @@ protected:
     BoolParameter* learn(int id) { return dynamic_cast<BoolParameter*>(param(id)); }
 
     std::unique_ptr<Tavinor> processor;
-    EditorStandIn editor;
+    Desktop editor;
     std::unique_ptr<TavinorProcessingSettingsComponent> page;
 };
 
