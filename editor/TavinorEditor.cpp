@@ -22,6 +22,9 @@ constexpr int kBrowserHeight = 540;
 constexpr int kAboutWidth = 800;
 constexpr int kAboutHeight = 300;
 constexpr int kMenuTargetSize = 100;
+// The status bar in the face's colours: a dark strip under the graphite panels.
+constexpr juce::uint32 kStatusBarColour = 0xFF141618;
+constexpr juce::uint32 kStatusTextColour = 0xFFB8BDC4;
 
 const char* const kRoutingNames[] = { "Parallel", "Serial", "Tapped Serial", "Mixed 1", "Mixed 2",
                                       "Mixed 3",  "Mixed 4", "Mixed 5",      "Mixed 6" };
@@ -92,6 +95,8 @@ TavinorEditor::TavinorEditor(Tavinor& p) : BasePluginEditor(p, false), processor
     routingMenu.setTickStyle(true, false);
     routingMenu.addListener(this);
 
+    getStatusBar().setColour(DefaultLookAndFeel::statusBarBackgroundColourId, juce::Colour(kStatusBarColour));
+    getStatusBar().setColour(DefaultLookAndFeel::statusBarTextColourId, juce::Colour(kStatusTextColour));
     if (auto* about = getAboutWindow())
         about->setSize(kAboutWidth, kAboutHeight);
     getOptionsWindow().setSize(kAboutWidth, kAboutHeight);

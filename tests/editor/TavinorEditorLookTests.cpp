@@ -38,6 +38,19 @@ protected:
         editor().visibleTimerCallback();
     }
 
+    // A part of the face at twice its size, for a closer look.
+    void detail(const juce::String& name, juce::Rectangle<int> area)
+    {
+        settle();
+        const auto folderName = juce::SystemStats::getEnvironmentVariable("TAVINOR_SCREENSHOT_DIR", {});
+        if (!juce::File::isAbsolutePath(folderName))
+            return;
+        const auto file = juce::File(folderName).getChildFile("editor-detail-" + name + ".png");
+        file.deleteFile();
+        juce::FileOutputStream out(file);
+        juce::PNGImageFormat().writeImageToStream(editor().createComponentSnapshot(area, true, 2.0f), out);
+    }
+
     void picture(const juce::String& name)
     {
         settle();
@@ -55,6 +68,15 @@ protected:
 TEST_F(TavinorEditorLook, EveryStateDrawsTheFace)
 {
     picture("default");
+    detail("top", { 0, 0, 600, 56 });
+    detail("top-right", { 600, 0, 600, 56 });
+    detail("lines", { 0, 48, 216, 440 });
+    detail("time", { 216, 48, 624, 180 });
+    detail("filter", { 216, 220, 624, 140 });
+    detail("feedback", { 216, 350, 624, 140 });
+    detail("mod1", { 832, 48, 368, 224 });
+    detail("output", { 0, 480, 600, 76 });
+    detail("output-right", { 600, 480, 600, 76 });
     for (int line = 2; line <= 4; ++line)
     {
         set(Tavinor::kSelectedLine, line);
@@ -88,13 +110,19 @@ TEST_F(TavinorEditorLook, EveryStateDrawsTheFace)
     picture("lfo-synced");
 
     playAudio();
+    dragElement("FeedbackKnob", -20);
     picture("playing");
+    detail("status", { 0, 480, 600, 76 });
 
+    set(Tavinor::kMod1RetriggerMode, 1);
     clickElement("MOD1RetriggerSettings");
     picture("retrigger-mod1");
+    detail("retrigger-mod1", { 832, 48, 368, 224 });
     clickElement("MOD1RetriggerSettings");
+    set(Tavinor::kMod2RetriggerMode, 2);
     clickElement("MOD2RetriggerSettings");
     picture("retrigger-mod2");
+    detail("retrigger-mod2", { 832, 260, 368, 230 });
     clickElement("MOD2RetriggerSettings");
 
     clickElement("RoutingSelectSwitch");
