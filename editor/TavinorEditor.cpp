@@ -601,55 +601,48 @@ void TavinorEditor::updateSignalFlow()
 
 void TavinorEditor::updateScaleSwitches(bool predelay)
 {
+    const auto stage = getTimeStage(predelay);
+    updateLeftScaleSwitches(stage);
+    updateRightScaleSwitches(stage);
+}
+
+TavinorEditor::TimeStage TavinorEditor::getTimeStage(bool predelay)
+{
+    auto& e = elements;
     if (predelay)
-    {
-        updatePredelayLeftScaleSwitches();
-        updatePredelayRightScaleSwitches();
-    }
-    else
-    {
-        updateDelayLeftScaleSwitches();
-        updateDelayRightScaleSwitches();
-    }
+        return { T::kPreDelaySync, T::kPreDelayJoin, T::kPreDelayLeftScale, T::kPreDelayRightScale,
+                 e.predelayLeftScale, e.predelayRightScale, e.predelayJoin };
+    return { T::kDelaySync, T::kDelayJoin, T::kDelayLeftScale, T::kDelayRightScale, e.delayLeftScale,
+             e.delayRightScale, e.delayJoin };
 }
 
-void TavinorEditor::updateDelayLeftScaleSwitches()
+void TavinorEditor::updateLeftScaleSwitches(const TimeStage& t)
 {
-    const int scale = proxyBool(T::kDelaySync) ? proxyInt(T::kDelayLeftScale) : -1;
-    follow(elements.delayLeftScale, scale);
-    if (proxyBool(T::kDelayJoin))
-        follow(elements.delayRightScale, scale);
+    // The scales mean nothing while the time is free; joined, the right
+    // channel shows the left one's.
+    const int scale = proxyBool(t.sync) ? proxyInt(t.leftScale) : -1;
+    follow(t.leftSwitches, scale);
+    if (proxyBool(t.join))
+        follow(t.rightSwitches, scale);
 }
 
-void TavinorEditor::updateDelayRightScaleSwitches()
+void TavinorEditor::updateRightScaleSwitches(const TimeStage& t)
 {
-    if (!proxyBool(T::kDelayJoin))
-        follow(elements.delayRightScale, proxyBool(T::kDelaySync) ? proxyInt(T::kDelayRightScale) : -1);
+    if (!proxyBool(t.join))
+        follow(t.rightSwitches, proxyBool(t.sync) ? proxyInt(t.rightScale) : -1);
 }
 
-void TavinorEditor::updateDelayJoinSwitch()
+void TavinorEditor::updateJoinSwitch(const TimeStage& t)
 {
-    setState(elements.delayJoin, proxyBool(T::kDelaySync) && proxyBool(T::kDelayJoin) ? 1 : 0);
+    setState(t.joinSwitch, proxyBool(t.sync) && proxyBool(t.join) ? 1 : 0);
 }
 
-void TavinorEditor::updatePredelayLeftScaleSwitches()
-{
-    const int scale = proxyBool(T::kPreDelaySync) ? proxyInt(T::kPreDelayLeftScale) : -1;
-    follow(elements.predelayLeftScale, scale);
-    if (proxyBool(T::kPreDelayJoin))
-        follow(elements.predelayRightScale, scale);
-}
-
-void TavinorEditor::updatePredelayRightScaleSwitches()
-{
-    if (!proxyBool(T::kPreDelayJoin))
-        follow(elements.predelayRightScale, proxyBool(T::kPreDelaySync) ? proxyInt(T::kPreDelayRightScale) : -1);
-}
-
-void TavinorEditor::updatePredelayJoinSwitch()
-{
-    setState(elements.predelayJoin, proxyBool(T::kPreDelaySync) && proxyBool(T::kPreDelayJoin) ? 1 : 0);
-}
+void TavinorEditor::updateDelayLeftScaleSwitches() { updateLeftScaleSwitches(getTimeStage(false)); }
+void TavinorEditor::updateDelayRightScaleSwitches() { updateRightScaleSwitches(getTimeStage(false)); }
+void TavinorEditor::updateDelayJoinSwitch() { updateJoinSwitch(getTimeStage(false)); }
+void TavinorEditor::updatePredelayLeftScaleSwitches() { updateLeftScaleSwitches(getTimeStage(true)); }
+void TavinorEditor::updatePredelayRightScaleSwitches() { updateRightScaleSwitches(getTimeStage(true)); }
+void TavinorEditor::updatePredelayJoinSwitch() { updateJoinSwitch(getTimeStage(true)); }
 
 void TavinorEditor::updateJoinedControls(bool predelay)
 {
@@ -704,7 +697,7 @@ void TavinorEditor::parameterChanged(Parameter* p)
         show(predelay ? e.predelaySyncPanel : e.delaySyncPanel, b);
         show(predelay ? e.predelayFreePanel : e.delayFreePanel, !b);
         updateScaleSwitches(predelay);
-        predelay ? updatePredelayJoinSwitch() : updateDelayJoinSwitch();
+        updateJoinSwitch(getTimeStage(predelay));
         break;
     }
     case T::kDelayJoin:
@@ -712,7 +705,7 @@ void TavinorEditor::parameterChanged(Parameter* p)
     {
         const bool predelay = id == T::kPreDelayJoin;
         updateJoinedControls(predelay);
-        predelay ? updatePredelayJoinSwitch() : updateDelayJoinSwitch();
+        updateJoinSwitch(getTimeStage(predelay));
         updateScaleSwitches(predelay);
         break;
     }

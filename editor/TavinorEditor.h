@@ -188,6 +188,19 @@ public:
     const Elements& getElements() const noexcept { return elements; }
 
 private:
+    // What the delay and the pre-delay times each have.
+    struct TimeStage
+    {
+        int sync, join, leftScale, rightScale;
+        const std::array<GFXMultiStateButton*, 3>& leftSwitches;
+        const std::array<GFXMultiStateButton*, 3>& rightSwitches;
+        GFXMultiStateButton* joinSwitch;
+    };
+    TimeStage getTimeStage(bool predelay);
+    void updateLeftScaleSwitches(const TimeStage& stage);
+    void updateRightScaleSwitches(const TimeStage& stage);
+    void updateJoinSwitch(const TimeStage& stage);
+
     void bindElements();
     void placeRetriggerWindows();
     // Sets a group of switches so that only the one at index is on.

@@ -263,12 +263,18 @@ bool BasePluginEditor::isStateXml(const juce::XmlElement& element) const
     return tagNameIs(element, getStateTagName());
 }
 
+std::unique_ptr<juce::XmlElement> BasePluginEditor::createSkinElement(const juce::String& tag,
+                                                                    const juce::String& skinName) const
+{
+    auto element = std::make_unique<juce::XmlElement>(tag);
+    if (skinsEnabled)
+        element->createNewChildElement("Skin")->setAttribute("name", skinName);
+    return element;
+}
+
 std::unique_ptr<juce::XmlElement> BasePluginEditor::writeSettings()
 {
-    auto element = std::make_unique<juce::XmlElement>(getSettingsTagName());
-    if (skinsEnabled)
-        element->createNewChildElement("Skin")->setAttribute("name", defaultSkinName);
-    return element;
+    return createSkinElement(getSettingsTagName(), defaultSkinName);
 }
 
 void BasePluginEditor::readSettings(const juce::XmlElement& element)
@@ -281,10 +287,7 @@ void BasePluginEditor::readSettings(const juce::XmlElement& element)
 
 std::unique_ptr<juce::XmlElement> BasePluginEditor::createStateXml()
 {
-    auto element = std::make_unique<juce::XmlElement>(getStateTagName());
-    if (skinsEnabled)
-        element->createNewChildElement("Skin")->setAttribute("name", currentSkinName);
-    return element;
+    return createSkinElement(getStateTagName(), currentSkinName);
 }
 
 void BasePluginEditor::restoreStateXml(const juce::XmlElement& element)

@@ -207,6 +207,8 @@ protected:
     PresetCollection* findPresetCollection(const juce::String& name) const;
     // The "GUI" page and the first skin, when skins are enabled.
     void initialiseSkins();
+    // The settings or state element: empty, or naming a skin when skins are enabled.
+    std::unique_ptr<juce::XmlElement> createSkinElement(const juce::String& tag, const juce::String& skinName) const;
     // Adds an alert as a child and shows it; replaces the one held in slot.
     void showAlert(std::unique_ptr<Orv::AlertWindow>& slot, Orv::AlertWindow* alert);
 
