@@ -18,8 +18,6 @@ protected:
     void SetUp() override
     {
         EditorFixture::SetUp();
-        if (auto* installer = editor().getInstallerWindow())
-            installer->hide();
         editor().setFileChooserLauncher(&chooser);
         collection = processor->getPresetCollection(0);
         ASSERT_NE(collection, nullptr);

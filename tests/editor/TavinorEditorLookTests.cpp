@@ -15,8 +15,6 @@ protected:
     void SetUp() override
     {
         EditorFixture::SetUp();
-        if (auto* installer = editor().getInstallerWindow())
-            installer->hide();
         settle();
     }
 

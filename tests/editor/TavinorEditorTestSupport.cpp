@@ -1,5 +1,7 @@
 #include "TavinorEditorTestSupport.h"
 
+#include "editor/InstallFactoryPresetsWindow.h"
+
 namespace EditorTest
 {
 void EditorFixture::SetUp()
@@ -10,6 +12,10 @@ void EditorFixture::SetUp()
     ed = dynamic_cast<TavinorEditor*>(processor->getGuiRoot());
     ASSERT_NE(ed, nullptr);
     ed->setVisible(true);
+    // A new user's first editor asks to install the factory presets; the
+    // tests of the face answer it by closing it.
+    if (auto* installer = ed->getInstallerWindow())
+        installer->hide();
     settle();
 }
 

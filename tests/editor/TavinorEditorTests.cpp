@@ -17,13 +17,6 @@ using T = Tavinor;
 class TavinorEditorTest : public EditorFixture
 {
 protected:
-    void SetUp() override
-    {
-        EditorFixture::SetUp();
-        if (auto* installer = editor().getInstallerWindow())
-            installer->hide();
-    }
-
     bool muted(int line) { return parameters().getBoolValue(lineId(line, T::kLineState)); }
     juce::String mutes()
     {
@@ -475,4 +468,30 @@ TEST_F(TavinorEditorTest, OptionsWindowFillsTheFaceAndStopsNoteLearningWhenItClo
     options.hide();
     settle();
     EXPECT_FALSE(parameters().getBoolValue(T::kFirstNoteLearn + 1));
+}
+
+TEST(TavinorEditorInstaller, OpensWithTheFirstEditorOfANewUserOnly)
+{
+    TestHelpers::prepareScreenForWindows();
+    DefaultLookAndFeel laf;
+    juce::LookAndFeel::setDefaultLookAndFeel(&laf);
+    for (const auto* installed : { "", "1.1" })
+    {
+        ScopedUserFolder user;
+        auto processor = makeProcessorWithInstalledVersion(installed);
+        auto* editor = dynamic_cast<TavinorEditor*>(processor->getGuiRoot());
+        ASSERT_NE(editor, nullptr);
+        auto* installer = editor->getInstallerWindow();
+        if (juce::String(installed).isEmpty())
+        {
+            ASSERT_NE(installer, nullptr);
+            EXPECT_TRUE(installer->isVisible());
+            EXPECT_TRUE(installer->getStartButton().isVisible());
+        }
+        else
+        {
+            EXPECT_EQ(installer, nullptr);
+        }
+    }
+    juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
 }
