@@ -68,6 +68,21 @@ void EditorFixture::dragElement(const juce::String& name, int dy)
     settle();
 }
 
+void EditorFixture::play(int blocks, const std::function<float(int, int)>& signal, juce::MidiBuffer midi)
+{
+    processor->setRateAndBufferSizeDetails(48000.0, 256);
+    processor->prepareToPlay(48000.0, 256);
+    juce::AudioBuffer<float> buffer(2, 256);
+    for (int block = 0; block < blocks; ++block)
+    {
+        for (int i = 0; i < 256; ++i)
+            for (int ch = 0; ch < 2; ++ch)
+                buffer.setSample(ch, i, signal(block, i));
+        processor->processBlock(buffer, midi);
+        midi.clear();
+    }
+}
+
 void EditorFixture::set(int id, int value)
 {
     parameters().setIntValue(id, value);

@@ -5,6 +5,7 @@
 #include "skin/GFXMultiStateButton.h"
 #include "skin/GFXPanel.h"
 
+#include <functional>
 #include <memory>
 
 namespace EditorTest
@@ -32,6 +33,9 @@ protected:
                       juce::ModifierKeys mods = juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier));
     // Drags a skin control vertically by dy pixels, as a user would.
     void dragElement(const juce::String& name, int dy);
+    // Plays a signal (a function of block and sample) through the processor in
+    // blocks of 256 at 48 kHz.
+    void play(int blocks, const std::function<float(int, int)>& signal, juce::MidiBuffer midi = {});
     // Writes one parameter with notification and lets the editor catch up.
     void set(int id, int value);
     void settle() { TestHelpers::pumpMessages(); }
