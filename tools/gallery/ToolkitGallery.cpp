@@ -157,9 +157,12 @@ void addIcons(Gallery& gallery)
         auto icon = getIcon(i);
         if (icon == nullptr)
             continue;
-        icon->setTransformToFit(juce::Rectangle<float>(0, 0, 20, 20), juce::RectanglePlacement::centred);
         auto cell = std::make_unique<Holder>(22, 22);
-        cell->place(std::move(icon), 1, 1);
+        // Never moved: a drawable sits where its ink is, and fitting places it
+        // by a transform, so moving it would shift the picture out of its cell.
+        auto* shown = cell->own(std::move(icon));
+        cell->addAndMakeVisible(*shown);
+        shown->setTransformToFit(juce::Rectangle<float>(1, 1, 20, 20), juce::RectanglePlacement::centred);
         holder->place(std::move(cell), (i % 15) * 25, (i / 15) * 26);
     }
     auto& laf = lookAndFeel();
