@@ -39,7 +39,8 @@ void ModalTextEditor::focusGained(FocusChangeType cause)
 {
     savedText = getText();
     juce::TextEditor::focusGained(cause);
-    grabKeyboardFocus();
+    if (isShowing())
+        grabKeyboardFocus();
     repaint();
 }
 
