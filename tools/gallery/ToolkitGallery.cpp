@@ -223,7 +223,8 @@ void addPaths(Gallery& gallery)
 
 void addSettingsControls(Gallery& gallery)
 {
-    auto* quality = gallery.keep(std::make_unique<IntParameter>(1, "Oversampling", 1, 8, 4));
+    // The steps of the scale: 1x, 2x, 4x, 8x; 4x chosen.
+    auto* quality = gallery.keep(std::make_unique<IntParameter>(1, "Oversampling", 0, 3, 2));
     auto* threshold = gallery.keep(std::make_unique<FloatParameter>(2, "Threshold", -24.0f, 0.0f, -6.0f));
     auto* low = gallery.keep(std::make_unique<FloatParameter>(3, "Low", 0.0f, 1.0f, 0.25f));
     auto* high = gallery.keep(std::make_unique<FloatParameter>(4, "High", 0.0f, 1.0f, 0.7f));
@@ -234,7 +235,7 @@ void addSettingsControls(Gallery& gallery)
     auto steps = std::make_unique<HorizontalSlider>();
     steps->setSize(220, 57);
     steps->setTitle("Oversampling", juce::Justification::centredTop);
-    steps->setScale(HorizontalSlider::scaleBelow, { "1x", "2x", "4x", "8x" }, 7);
+    steps->setScale(HorizontalSlider::scaleBelow, { "1x", "2x", "4x", "8x" }, 3);
     steps->setIntParameter(quality);
     holder->place(std::move(steps), 0, 0);
 
