@@ -148,17 +148,9 @@ TEST_F(ComboBoxButtonTest, DestroyingAButtonOrItsMenuWhileTheMenuIsOpenIsClean)
 TEST_F(ComboBoxButtonTest, AListenerMayDeleteTheButtonItIsToldAbout)
 {
     EnumParameter quality(99, "Realtime quality", "Draft;Normal;High;Best", "Normal");
-    struct Rebuilder : ComboBoxButton::Listener
+    struct Rebuilder : RowRebuilder<ComboBoxButton>, ComboBoxButton::Listener
     {
-        void comboBoxButtonChanged(ComboBoxButton* changed) override
-        {
-            valueWhenTold = parameter->getIntValue();
-            if (changed == row.get())
-                row.reset();
-        }
-        std::unique_ptr<ComboBoxButton> row;
-        Parameter* parameter = nullptr;
-        int valueWhenTold = -1;
+        void comboBoxButtonChanged(ComboBoxButton* changed) override { rowChanged(changed); }
     } rebuilder;
     rebuilder.parameter = &quality;
     rebuilder.row = std::make_unique<ComboBoxButton>();

@@ -108,18 +108,9 @@ TEST_F(ComboBoxExTest, DestroyedWhileItsMenuIsOpenItLeavesNothingBehind)
 
 TEST_F(ComboBoxExTest, AListenerMayDeleteTheBoxItIsToldAbout)
 {
-    // A page that rebuilds its rows when one of them changes.
-    struct Rebuilder : ComboBoxEx::Listener
+    struct Rebuilder : RowRebuilder<ComboBoxEx>, ComboBoxEx::Listener
     {
-        void comboBoxExChanged(ComboBoxEx* changed) override
-        {
-            valueWhenTold = parameter->getIntValue();
-            if (changed == row.get())
-                row.reset();
-        }
-        std::unique_ptr<ComboBoxEx> row;
-        Parameter* parameter = nullptr;
-        int valueWhenTold = -1;
+        void comboBoxExChanged(ComboBoxEx* changed) override { rowChanged(changed); }
     } rebuilder;
     rebuilder.parameter = &parameter;
     rebuilder.row = std::make_unique<ComboBoxEx>();
