@@ -434,7 +434,8 @@ void BasePluginEditor::resized()
 
 void BasePluginEditor::childBoundsChanged(juce::Component* child)
 {
-    if (child == &statusBar && statusBar.getY() == contentHeight)
+    // The status bar takes its height from the look-and-feel.
+    if (child == &statusBar)
         setContentSize(getWidth(), contentHeight);
 }
 
