@@ -47,7 +47,8 @@ Options
   --tail SECONDS       render this much longer than the input (default 0)
   --bits 32|16         output sample format (default 32: float)
   --seconds S          how long the editor stays open (default 1)
-  --screenshot FILE    editor: save the window as a PPM image before closing
+  --screenshot FILE    editor: save the window before closing (PNG when FILE
+                       ends with .png, else PPM)
   --seed N             validate: random seed (default 1)
   --quick              validate: fewer sample rates, shorter runs
   --no-editor          validate: leave out the editor check
