@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <malloc.h>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -47,6 +48,9 @@ Options
   --tail SECONDS       render this much longer than the input (default 0)
   --bits 32|16         output sample format (default 32: float)
   --seconds S          how long the editor stays open (default 1)
+  --cycles N           editor: open and close it N times (default 1) and print
+                       the heap in use after the first and the last close
+  --close-with-editor  editor: close the plug-in while its editor is open
   --screenshot FILE    editor: save the window before closing (PNG when FILE
                        ends with .png, else PPM)
   --seed N             validate: random seed (default 1)
@@ -84,6 +88,8 @@ struct Options
     double tail = 0.0;
     int bits = 32;
     double seconds = 1.0;
+    int cycles = 1;
+    bool closeWithEditor = false;
     std::string screenshot;
     uint32_t seed = 1;
     bool quick = false;
@@ -234,6 +240,14 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error)
                 return bad("--seconds");
             o.seconds = number;
         }
+        else if (a == "--cycles")
+        {
+            if (! next(v) || ! parseInteger(v, integer) || integer < 1 || integer > 100000)
+                return bad("--cycles");
+            o.cycles = int(integer);
+        }
+        else if (a == "--close-with-editor")
+            o.closeWithEditor = true;
         else if (a == "--screenshot")
         {
             if (! next(o.screenshot))
@@ -475,14 +489,38 @@ int render(PluginInstance& plugin, const Options& o)
     return 0;
 }
 
+// The heap the process (host and plug-in alike) has in use, in bytes.
+size_t heapInUse()
+{
+    return size_t(mallinfo2().uordblks);
+}
+
 int editor(PluginInstance& plugin, const Options& o)
 {
-    EditorWindow window;
     std::string error;
     plugin.prepare(o.rate, o.block);
     if (! applyState(plugin, o))
         return 1;
     plugin.resume();
+
+    // Earlier cycles open, idle briefly and close, as a user flipping the
+    // window does; the last one stays for the time asked and is looked at.
+    size_t heapAfterFirst = 0;
+    for (int cycle = 1; cycle < o.cycles; ++cycle)
+    {
+        EditorWindow window;
+        if (! window.open(plugin, error))
+        {
+            std::cerr << "editor: " << error << " (cycle " << cycle << ")\n";
+            return 1;
+        }
+        window.run(plugin, 20);
+        window.close(plugin);
+        if (cycle == 1)
+            heapAfterFirst = heapInUse();
+    }
+
+    EditorWindow window;
     if (! window.open(plugin, error))
     {
         std::cerr << "editor: " << error << "\n";
@@ -502,8 +540,18 @@ int editor(PluginInstance& plugin, const Options& o)
             status = 1;
         }
     }
+    if (o.closeWithEditor)
+    {
+        // As a host closing its project: the effect goes, its window after it.
+        plugin.close();
+        std::cout << "plug-in closed with its editor open\n";
+        return status;
+    }
     window.close(plugin);
     std::cout << "editor closed\n";
+    if (o.cycles > 1)
+        std::cout << "heap in use after " << o.cycles << " cycles: " << heapAfterFirst << " bytes after the first, "
+                  << heapInUse() << " after the last\n";
     return status;
 }
 } // namespace
