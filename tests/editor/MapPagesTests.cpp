@@ -134,6 +134,25 @@ TEST_F(MapPages, ABrokenOrForeignMapIsRefusedAndTheMapKeptWhole)
     click(hostPage->getLoadButton());
     ASSERT_NE(hostPage->getAlert(), nullptr);
     EXPECT_EQ(hostPage->getAlert()->getMessage(), "\"Gone.tnhpmap\" could not be read.");
+    answerAlert("OK");
+
+    // What the file names is quoted on one line and shortened, so that the
+    // one-line alert stays inside the editor however long the name is.
+    const auto longName = juce::String::repeatedString("Line 1 Feedback ", 40);
+    const juce::String longNumber = juce::String::repeatedString("9", 300);
+    for (const auto& assign : { "hostParam=\"1\" pluginParam=\"" + longName + "&#10;Level\"",
+                                "hostParam=\"" + longNumber + "\" pluginParam=\"Dry/Wet\"" })
+    {
+        answerWith("Long.tnhpmap", "<HostParametersMap name=\"Tavinor\"><assign " + assign + "/></HostParametersMap>");
+        click(hostPage->getLoadButton());
+        auto* alert = findShown<Orv::AlertWindow>(editor);
+        ASSERT_NE(alert, nullptr);
+        EXPECT_FALSE(alert->getMessage().containsChar('\n')) << alert->getMessage();
+        EXPECT_TRUE(alert->getMessage().contains("...")) << alert->getMessage();
+        EXPECT_LE(alert->getWidth(), editor.getWidth()) << alert->getMessage();
+        EXPECT_EQ(hostMapText(), before);
+        answerAlert("OK");
+    }
 }
 
 TEST_F(MapPages, SavingPutsTheMapExtensionOnAndReportsAFailure)
