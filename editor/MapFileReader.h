@@ -40,11 +40,6 @@ public:
 
     // The file's name in quotes, shortened when it would make the line too long.
     static juce::String quoteFileName(const juce::File& file);
-    // Text read from a file, in quotes, on one line and shortened likewise: the
-    // alert that shows it is one line as wide as its text.
-    static juce::String quoteText(const juce::String& text);
-
-    static constexpr int kMaxQuotedNameLength = 40;
 
 private:
     static juce::String checkAssignment(const juce::XmlElement& assign, const Rules& rules);

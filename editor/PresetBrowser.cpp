@@ -4,6 +4,7 @@
 #include "core/BundleResources.h"
 #include "core/PresetCollection.h"
 #include "editor/PresetBrowserWindow.h"
+#include "editor/QuotedText.h"
 
 namespace
 {
@@ -206,7 +207,8 @@ void PresetBrowser::copySelected()
     if (files.size() != 1)
         return;
     if (collection.duplicatePreset(files.getFirst()) == juce::File())
-        reportFailure("The preset \"" + files.getFirst().getFileNameWithoutExtension() + "\" could not be copied.");
+        reportFailure("The preset " + quoteForAlert(files.getFirst().getFileNameWithoutExtension())
+                      + " could not be copied.");
     refreshColumns();
 }
 
@@ -216,7 +218,7 @@ void PresetBrowser::createFolder()
     if (folder == juce::File())
         return;
     if (collection.createFolder(folder) == juce::File())
-        reportFailure("A new folder could not be created in \"" + folder.getFileName() + "\".");
+        reportFailure("A new folder could not be created in " + quoteForAlert(folder.getFileName()) + ".");
     else
         showFile(folder, false);
 }
@@ -272,8 +274,8 @@ void PresetBrowser::alertWindowClosed(Orv::AlertWindow* alert, int result)
             return;
         const auto folderToShow = itemList.isEmpty() ? juce::File() : itemList.getFirst().getParentDirectory();
         if (!collection.deleteItems(itemList))
-            reportFailure(itemList.size() == 1 ? "\"" + itemList.getFirst().getFileNameWithoutExtension()
-                                                     + "\" could not be moved to the trash."
+            reportFailure(itemList.size() == 1 ? quoteForAlert(itemList.getFirst().getFileNameWithoutExtension())
+                                                     + " could not be moved to the trash."
                                                : "Some of the selected items could not be moved to the trash.");
         showFile(folderToShow, false);
     }
@@ -494,8 +496,8 @@ void PresetBrowser::PresetDirectoryColumn::rowNameChanged(int row, const juce::S
     {
         const auto renamed = collection.renameFolder(file, newName);
         if (renamed == juce::File())
-            browser.reportFailure("The folder \"" + file.getFileName() + "\" could not be renamed to \"" + newName
-                                  + "\".");
+            browser.reportFailure("The folder " + quoteForAlert(file.getFileName()) + " could not be renamed to "
+                                  + quoteForAlert(newName) + ".");
         else
         {
             const auto current = browser.plugin.getCurrentPresetPath(&collection);
@@ -509,8 +511,8 @@ void PresetBrowser::PresetDirectoryColumn::rowNameChanged(int row, const juce::S
     const auto renamed = collection.renamePreset(file, newName);
     if (renamed == juce::File())
     {
-        browser.reportFailure("The preset \"" + file.getFileNameWithoutExtension() + "\" could not be renamed to \""
-                              + newName + "\".");
+        browser.reportFailure("The preset " + quoteForAlert(file.getFileNameWithoutExtension())
+                              + " could not be renamed to " + quoteForAlert(newName) + ".");
         browser.showFile(file, true);
         return;
     }
@@ -610,8 +612,8 @@ void PresetBrowser::PresetInfoColumn::ratingChanged(RatingComponent*)
         return;
     preset->setRating(rating.getRating());
     if (!preset->save(&browser.plugin.getParameterManager()))
-        browser.reportFailure("The rating of \"" + presetFile.getFileNameWithoutExtension()
-                              + "\" could not be saved.");
+        browser.reportFailure("The rating of " + quoteForAlert(presetFile.getFileNameWithoutExtension())
+                              + " could not be saved.");
 }
 
 void PresetBrowser::PresetInfoColumn::resized()

@@ -229,6 +229,14 @@ TEST_F(PresetBrowserTest, RenamingInPlaceRenamesOnTheDiskAndRefusesClashes)
     answer("OK");
     EXPECT_TRUE(preset("Echoes/Short Slap").existsAsFile());
     EXPECT_EQ(columns(), "/ /Echoes [Short Slap]");
+
+    // A name too long for the disk: the one-line alert that says so quotes it
+    // shortened and stays inside the window.
+    renameRow(1, "Short Slap", juce::String::repeatedString("Very Long Slap ", 30));
+    EXPECT_TRUE(alertText().startsWith("The preset \"Short Slap\" could not be renamed to \"Very Long Slap"));
+    EXPECT_LE(browser().getLastAlert()->getWidth(), window->getWidth()) << alertText();
+    answer("OK");
+    EXPECT_TRUE(preset("Echoes/Short Slap").existsAsFile());
 }
 
 TEST_F(PresetBrowserTest, MovesAskFirstAndKeepTheCurrentPresetCurrent)
