@@ -3,6 +3,8 @@
 #include "core/BasePlugin.h"
 #include "core/BundleResources.h"
 #include "core/PresetCollection.h"
+#include "core/XmlHelpers.h"
+#include "core/XmlInput.h"
 #include "editor/PresetBrowserWindow.h"
 #include "editor/QuotedText.h"
 
@@ -24,6 +26,7 @@ enum MoveFlag
 };
 
 constexpr int kPresetRatingMarks = 5;
+constexpr const char* kRatingAttribute = "rating";
 constexpr int kStartRating = 3;
 constexpr int kInfoMargin = 10;
 
@@ -610,10 +613,20 @@ void PresetBrowser::PresetInfoColumn::ratingChanged(RatingComponent*)
     auto* preset = browser.collection.getPresetForFile(presetFile, &browser.plugin.getParameterManager());
     if (preset == nullptr)
         return;
-    preset->setRating(rating.getRating());
-    if (!preset->save(&browser.plugin.getParameterManager()))
+    // Only the rating is written into the file as it is: a whole save of the
+    // preset as this build read it would drop what it does not know of the
+    // file (a newer version's parameters, other programs' data).
+    auto xml = XmlInput::readFile(presetFile, XmlInput::Kind::preset);
+    if (xml != nullptr)
+        xml->setAttribute(kRatingAttribute, rating.getRating());
+    if (xml == nullptr || !writeXmlFile(*xml, presetFile))
+    {
+        rating.setRating(preset->getRating(), false);
         browser.reportFailure("The rating of " + quoteForAlert(presetFile.getFileNameWithoutExtension())
                               + " could not be saved.");
+        return;
+    }
+    preset->setRating(rating.getRating());
 }
 
 void PresetBrowser::PresetInfoColumn::resized()
