@@ -102,9 +102,7 @@ void ModalComponent::showInMode(PositionMode mode, juce::Point<int> position, ju
 void ModalComponent::show()
 {
     showInMode(centred, {}, nullptr);
-    // Only a component on the screen can take the focus; an editor that the
-    // host has closed shows the window when it opens again.
-    if (getWantsKeyboardFocus() && isShowing())
+    if (getWantsKeyboardFocus())
         grabKeyboardFocus();
 }
 
