@@ -2,6 +2,7 @@
 #include "core/XmlHelpers.h"
 #include "core/XmlInput.h"
 #include "skin/GFXPanel.h"
+#include "skin/PngReader.h"
 #include <juce_cryptography/juce_cryptography.h>
 
 namespace
@@ -11,21 +12,8 @@ namespace
 constexpr juce::int64 kMaxDigestEntrySize = 1024;
 constexpr juce::int64 kMaxSkinEntrySize = 256 * 1024 * 1024;
 constexpr juce::int64 kMaxImageEntrySize = 64 * 1024 * 1024;
+// Decoded pixels of one image (four bytes each).
 constexpr juce::int64 kMaxImagePixels = 64 * 1024 * 1024;
-
-// The pixel count a PNG header declares, or -1 for data that is no PNG.
-juce::int64 getDeclaredPngPixels(const juce::MemoryBlock& data)
-{
-    static const unsigned char signature[] = { 0x89, 'P', 'N', 'G', 0x0d, 0x0a, 0x1a, 0x0a };
-    if (data.getSize() < 24 || memcmp(data.getData(), signature, sizeof(signature)) != 0)
-        return -1;
-    const auto* bytes = static_cast<const unsigned char*>(data.getData());
-    const auto readBigEndian = [bytes](size_t offset) {
-        return ((juce::uint32) bytes[offset] << 24) | ((juce::uint32) bytes[offset + 1] << 16)
-             | ((juce::uint32) bytes[offset + 2] << 8) | (juce::uint32) bytes[offset + 3];
-    };
-    return (juce::int64) readBigEndian(16) * (juce::int64) readBigEndian(20);
-}
 } // namespace
 
 SkinPackageLoader::SkinPackageLoader(SkinHost& h, const juce::String& name)
@@ -143,9 +131,7 @@ juce::Image SkinPackageLoader::loadPackageImage(const juce::String& name)
 
 juce::Image SkinPackageLoader::decodeImage(const juce::MemoryBlock* data)
 {
-    if (data == nullptr || data->getSize() == 0 || getDeclaredPngPixels(*data) > kMaxImagePixels)
-        return {};
-    return juce::ImageFileFormat::loadFrom(data->getData(), data->getSize());
+    return data == nullptr ? juce::Image() : PngReader::read(data->getData(), data->getSize(), kMaxImagePixels);
 }
 
 bool SkinPackageLoader::isValidPackage(SkinHost& host, const juce::String& skinName)

@@ -25,7 +25,9 @@ public:
     std::unique_ptr<juce::Component> loadSkin();
 
     // While a package skin is being built, the package's image entry; otherwise
-    // the built-in resource. A missing or unreadable image is a null image.
+    // the built-in resource. Skin pictures are PNG files (see PngReader): a
+    // missing, damaged or oversized picture, or one in another format, is a null
+    // image.
     juce::Image getImage(const juce::String& name);
     juce::Image loadPackageImage(const juce::String& name);
 

@@ -1,5 +1,6 @@
 #include "SkinTestSupport.h"
 #include "core/XmlHelpers.h"
+#include "skin/GFXKnob.h"
 
 // Skin XML is input from outside: every mutation of a valid skin must load
 // (or be refused) without a crash, and every control it makes must draw and
@@ -196,4 +197,37 @@ TEST_F(SkinFuzzTests, MutatedSkinsLoadWithoutHarm)
     }
     // Most mutations leave a skin that still loads.
     EXPECT_GT(loaded, cases / 2);
+}
+
+TEST_F(SkinFuzzTests, DamagedPicturesLoadWithoutHarm)
+{
+    // Pictures are input too: bytes changed, cut short or lengthened anywhere,
+    // in the header, the checksums or the compressed data.
+    const auto strip = SkinTest::makeStripPng(20, 100, 5);
+    const auto skin = SkinTest::skinXml(R"(
+        <Knob name="k"><gfx resource="strip.png" framesNum="5"/></Knob>
+        <Animation name="a"><gfx resource="strip.png" framesNum="5"/></Animation>)");
+    host.builtIn["skin.xml"] = SkinTest::toBlock(skin);
+
+    juce::Random random(7031);
+    int decoded = 0;
+    for (int i = 0; i < 300; ++i)
+    {
+        auto data = strip;
+        for (int m = 1 + random.nextInt(4); --m >= 0;)
+            data[(size_t) random.nextInt((int) data.getSize())] = (char) random.nextInt(256);
+        if (random.nextInt(4) == 0)
+            data.setSize((size_t) random.nextInt((int) data.getSize()));
+        else if (random.nextInt(8) == 0)
+            data.append(strip.getData(), strip.getSize());
+        host.builtIn["strip.png"] = data;
+
+        auto panel = SkinPackageLoader(host, {}).loadSkin();
+        ASSERT_NE(panel, nullptr);
+        auto* knob = find<GFXKnob>(*panel, "k");
+        decoded += knob->hasImageStrip() ? 1 : 0;
+        panel->createComponentSnapshot(panel->getLocalBounds());
+    }
+    // Some damage (in ancillary bytes, say) still leaves a readable picture.
+    EXPECT_GT(decoded, 0);
 }
