@@ -12,8 +12,9 @@ namespace
 constexpr juce::int64 kMaxDigestEntrySize = 1024;
 constexpr juce::int64 kMaxSkinEntrySize = 256 * 1024 * 1024;
 constexpr juce::int64 kMaxImageEntrySize = 64 * 1024 * 1024;
-// Decoded pixels of one image (four bytes each).
+// Decoded pixels of one picture and of all pictures of one skin (four bytes each).
 constexpr juce::int64 kMaxImagePixels = 64 * 1024 * 1024;
+constexpr juce::int64 kMaxSkinPixels = 2 * kMaxImagePixels;
 } // namespace
 
 SkinPackageLoader::SkinPackageLoader(SkinHost& h, const juce::String& name)
@@ -84,6 +85,8 @@ std::unique_ptr<juce::MemoryBlock> SkinPackageLoader::readEntry(juce::ZipFile& a
 std::unique_ptr<juce::Component> SkinPackageLoader::loadSkin()
 {
     std::unique_ptr<juce::Component> panel;
+    images.clear();
+    decodedPixels = 0;
 
     if (skinName.isEmpty())
     {
@@ -103,6 +106,8 @@ std::unique_ptr<juce::Component> SkinPackageLoader::loadSkin()
     }
 
     mode = idle;
+    // Later pictures come from the built-in resources, whatever this load read.
+    images.clear();
     return panel;
 }
 
@@ -113,11 +118,15 @@ std::unique_ptr<juce::XmlElement> SkinPackageLoader::parseSkinXml(const juce::Me
 
 juce::Image SkinPackageLoader::getImage(const juce::String& name)
 {
-    if (mode == loadingPackage)
-        return loadPackageImage(name);
     if (name.isEmpty())
         return {};
-    return decodeImage(host.loadBuiltInSkinResource(name).get());
+    if (const auto found = images.find(name); found != images.end())
+        return found->second;
+
+    auto image = mode == loadingPackage ? loadPackageImage(name)
+                                        : decodeImage(host.loadBuiltInSkinResource(name).get());
+    images[name] = image;
+    return image;
 }
 
 juce::Image SkinPackageLoader::loadPackageImage(const juce::String& name)
@@ -131,7 +140,16 @@ juce::Image SkinPackageLoader::loadPackageImage(const juce::String& name)
 
 juce::Image SkinPackageLoader::decodeImage(const juce::MemoryBlock* data)
 {
-    return data == nullptr ? juce::Image() : PngReader::read(data->getData(), data->getSize(), kMaxImagePixels);
+    if (data == nullptr)
+        return {};
+    // A picture's header alone can ask for hundreds of megabytes, and a skin can
+    // name thousands of pictures: what a skin decodes is limited as a whole. A
+    // declared size counts even when the picture then turns out damaged.
+    const auto pixels = PngReader::getDeclaredPixels(data->getData(), data->getSize());
+    if (pixels < 1 || pixels > kMaxImagePixels || decodedPixels + pixels > kMaxSkinPixels)
+        return {};
+    decodedPixels += pixels;
+    return PngReader::read(data->getData(), data->getSize(), kMaxImagePixels);
 }
 
 bool SkinPackageLoader::isValidPackage(SkinHost& host, const juce::String& skinName)

@@ -315,3 +315,31 @@ TEST_F(SkinPackageTests, DamagedPicturesGiveNullImagesWithoutHarm)
     for (const auto& at : { juce::Point<int>(1, 1), juce::Point<int>(5, 3), juce::Point<int>(0, 0) })
         EXPECT_EQ(image.getPixelAt(at.x, at.y).getARGB(), expected.getPixelAt(at.x, at.y).getARGB()) << at.toString();
 }
+
+TEST_F(SkinPackageTests, ASkinReadsEachPictureOnceAndDecodesNoMoreThanItsShare)
+{
+    host.builtIn["strip.png"] = SkinTest::makeStripPng(10, 40, 4);
+    juce::String knobs;
+    for (int i = 0; i < 5; ++i)
+        knobs << "<Knob name=\"k" << i << "\"><gfx resource=\"strip.png\" framesNum=\"4\"/></Knob>";
+    auto panel = loadPanel(knobs);
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(host.reads["strip.png"], 1);
+    EXPECT_TRUE(find<GFXKnob>(*panel, "k4")->hasImageStrip());
+
+    // Two pictures whose headers declare the largest size allowed (their data
+    // is far too short) use up a skin's share; the next picture is refused.
+    const auto largest = pngDeclaring(SkinTest::makeStripPng(16, 16, 1), 8192, 8192);
+    host.builtIn["large1.png"] = largest;
+    host.builtIn["large2.png"] = largest;
+    const juce::String large = R"(<Animation name="a"><gfx resource="large1.png"/></Animation>
+                                  <Animation name="b"><gfx resource="large2.png"/></Animation>)";
+    const juce::String small = R"(<Animation name="c"><gfx resource="strip.png" framesNum="4"/></Animation>)";
+    panel = loadPanel(large + small);
+    ASSERT_NE(panel, nullptr);
+    EXPECT_FALSE(find<GFXAnimation>(*panel, "c")->hasImageStrip());
+
+    // Every load has a share of its own.
+    panel = loadPanel(small);
+    EXPECT_TRUE(find<GFXAnimation>(*panel, "c")->hasImageStrip());
+}
