@@ -256,5 +256,6 @@ void TextInput::paint(juce::Graphics& g)
         return;
     g.setColour(findColour(textColourId));
     g.setFont(font);
-    g.drawText(text, horizontalMargin, 0, getWidth() - 2 * horizontalMargin, getHeight(), justification, false);
+    g.drawText(text, horizontalMargin, 0, juce::jmax(0, getWidth() - 2 * horizontalMargin), getHeight(), justification,
+               false);
 }
