@@ -46,6 +46,12 @@ const char* const validSkin = R"(
       <PatternNumberDisplay name="Pattern" notePatternMin="0" notePatternMax="127" slotMax="12">
         <gfx firstDigit="strip.png" secondDigit="odd.png" thirdDigit="tiny.png"/>
         <links><link as="connectedTo" param="Note"/></links></PatternNumberDisplay>
+      <MidiKeyboard name="Keys" firstKey="60" lastKey="71"><size width="140" height="60"/><pos left="10" top="230"/>
+        <Keys><Key left="1" right="1"><gfx resource="strip.png" framesNum="8"/><size width="20" height="60"/>
+                <pos left="10" top="230"/></Key>
+              <Key right="2"><gfx resource="odd.png" framesNum="2"/><size width="12" height="40"/><pos left="24" top="230"/></Key>
+        </Keys></MidiKeyboard>
+      <ModulationMatrix name="Matrix"><size width="400" height="150"/><pos left="0" top="100"/></ModulationMatrix>
       <Panel name="Inner"><gfx transparent="yes"/><size width="100" height="60"/><pos left="200" top="150"/>
         <controls ofsX="-4"><Knob name="InnerKnob"><size width="30" height="30"/></Knob></controls></Panel>
     </controls>
@@ -60,7 +66,8 @@ const char* const nastyValues[] = { "", "0", "-1", "1", "2", "-0", "99999999999"
 const char* const tags[] = { "Knob", "Switch", "Animation", "Button", "ToggleButton", "MultiStateButton", "Display",
                              "DisplayFloat", "Rocker", "Panel", "NumericDisplay", "NoteDisplay",
                              "PatternNumberDisplay", "PitchBender", "ModWheel", "MidiChannelDisplay", "TextInput",
-                             "gfx", "size", "pos", "controls", "links", "link", "digits", "sign", "Unknown" };
+                             "MidiKeyboard", "ModulationMatrix", "Keys", "Key", "gfx", "size", "pos", "controls",
+                             "links", "link", "digits", "sign", "Unknown" };
 
 void collect(juce::XmlElement& element, juce::Array<juce::XmlElement*>& all)
 {
