@@ -135,13 +135,19 @@ TEST_F(SkinDisplayTests, TextInputEditingModesAndCommit)
         <TextInput name="single"><size width="80" height="20"/><links><link as="connectedTo" param="Title"/></links>
             <font name="Tahoma" height="15" style="bold"/></TextInput>
         <TextInput name="double" editable="onDoubleClick"><size width="80" height="20"/></TextInput>
-        <TextInput name="none" editable="no" backgroundColour="FF102030"><size width="80" height="20"/></TextInput>)");
+        <TextInput name="none" editable="no" backgroundColour="FF102030"><size width="80" height="20"/></TextInput>
+        <TextInput name="odd"><font name="" height="nan" extraKerning="1e308"/></TextInput>)");
     auto* single = find<TextInput>(*panel, "single");
     auto* twice = find<TextInput>(*panel, "double");
     auto* none = find<TextInput>(*panel, "none");
     EXPECT_TRUE(single->getFont().isBold());
     EXPECT_FLOAT_EQ(single->getFont().getHeight(), 15.0f);
     EXPECT_EQ(none->findColour(TextInput::backgroundColourId), juce::Colour(0xff102030));
+    // A font without a name or with measures that are no numbers keeps the default's.
+    const auto oddFont = find<TextInput>(*panel, "odd")->getFont();
+    EXPECT_TRUE(oddFont.getTypefaceName().isNotEmpty());
+    EXPECT_TRUE(std::isfinite(oddFont.getHeight()));
+    EXPECT_TRUE(std::isfinite(oddFont.getExtraKerningFactor()));
 
     mouseDown(*twice, { 5, 5 });
     EXPECT_FALSE(twice->isEditorVisible());
