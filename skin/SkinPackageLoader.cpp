@@ -12,9 +12,9 @@ namespace
 constexpr juce::int64 kMaxDigestEntrySize = 1024;
 constexpr juce::int64 kMaxSkinEntrySize = 256 * 1024 * 1024;
 constexpr juce::int64 kMaxImageEntrySize = 64 * 1024 * 1024;
-// Decoded pixels of one picture and of all pictures of one skin (four bytes each).
+// Decoded pixels of one picture and of all pictures of one package (four bytes each).
 constexpr juce::int64 kMaxImagePixels = 64 * 1024 * 1024;
-constexpr juce::int64 kMaxSkinPixels = 2 * kMaxImagePixels;
+constexpr juce::int64 kMaxPackagePixels = 2 * kMaxImagePixels;
 } // namespace
 
 SkinPackageLoader::SkinPackageLoader(SkinHost& h, const juce::String& name)
@@ -135,21 +135,23 @@ juce::Image SkinPackageLoader::loadPackageImage(const juce::String& name)
         open();
     if (innerArchive == nullptr)
         return {};
-    return decodeImage(readEntry(*innerArchive, name, kMaxImageEntrySize).get());
+    const auto data = readEntry(*innerArchive, name, kMaxImageEntrySize);
+    if (data == nullptr)
+        return {};
+
+    // A package can name thousands of pictures whose headers each ask for the
+    // largest size allowed: what one package decodes is limited as a whole. A
+    // declared size counts even when the picture then turns out damaged.
+    const auto pixels = PngReader::getDeclaredPixels(data->getData(), data->getSize());
+    if (pixels < 1 || pixels > kMaxImagePixels || decodedPixels + pixels > kMaxPackagePixels)
+        return {};
+    decodedPixels += pixels;
+    return decodeImage(data.get());
 }
 
 juce::Image SkinPackageLoader::decodeImage(const juce::MemoryBlock* data)
 {
-    if (data == nullptr)
-        return {};
-    // A picture's header alone can ask for hundreds of megabytes, and a skin can
-    // name thousands of pictures: what a skin decodes is limited as a whole. A
-    // declared size counts even when the picture then turns out damaged.
-    const auto pixels = PngReader::getDeclaredPixels(data->getData(), data->getSize());
-    if (pixels < 1 || pixels > kMaxImagePixels || decodedPixels + pixels > kMaxSkinPixels)
-        return {};
-    decodedPixels += pixels;
-    return PngReader::read(data->getData(), data->getSize(), kMaxImagePixels);
+    return data == nullptr ? juce::Image() : PngReader::read(data->getData(), data->getSize(), kMaxImagePixels);
 }
 
 bool SkinPackageLoader::isValidPackage(SkinHost& host, const juce::String& skinName)

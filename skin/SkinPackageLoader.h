@@ -28,8 +28,8 @@ public:
     // While a package skin is being built, the package's image entry; otherwise
     // the built-in resource. Skin pictures are PNG files (see PngReader): a
     // missing, damaged or oversized picture, or one in another format, is a null
-    // image, and so is one past what a whole skin may decode. A picture named
-    // again is the one read the first time.
+    // image, and so is a package's picture past what a whole package may
+    // decode. A picture named again is the one read the first time.
     juce::Image getImage(const juce::String& name);
     juce::Image loadPackageImage(const juce::String& name);
 
@@ -58,7 +58,7 @@ private:
     // back to its full size.
     static std::unique_ptr<juce::MemoryBlock> readEntry(juce::ZipFile& archive, const juce::String& name,
                                                         juce::int64 maxSize);
-    juce::Image decodeImage(const juce::MemoryBlock* data);
+    static juce::Image decodeImage(const juce::MemoryBlock* data);
     void close();
 
     SkinHost& host;
@@ -73,7 +73,7 @@ private:
 
     // The pictures of one skin, by name: many controls share one strip.
     std::map<juce::String, juce::Image> images;
-    // What the pictures decoded so far have declared, in pixels.
+    // What the package's pictures decoded so far have declared, in pixels.
     juce::int64 decodedPixels = 0;
 
     JUCE_DECLARE_NON_COPYABLE(SkinPackageLoader)

@@ -316,7 +316,7 @@ TEST_F(SkinPackageTests, DamagedPicturesGiveNullImagesWithoutHarm)
         EXPECT_EQ(image.getPixelAt(at.x, at.y).getARGB(), expected.getPixelAt(at.x, at.y).getARGB()) << at.toString();
 }
 
-TEST_F(SkinPackageTests, ASkinReadsEachPictureOnceAndDecodesNoMoreThanItsShare)
+TEST_F(SkinPackageTests, ASkinReadsEachPictureOnceAndAPackageDecodesNoMoreThanItsShare)
 {
     host.builtIn["strip.png"] = SkinTest::makeStripPng(10, 40, 4);
     juce::String knobs;
@@ -328,18 +328,24 @@ TEST_F(SkinPackageTests, ASkinReadsEachPictureOnceAndDecodesNoMoreThanItsShare)
     EXPECT_TRUE(find<GFXKnob>(*panel, "k4")->hasImageStrip());
 
     // Two pictures whose headers declare the largest size allowed (their data
-    // is far too short) use up a skin's share; the next picture is refused.
+    // is far too short) use up a package's share; the next picture is refused.
     const auto largest = pngDeclaring(SkinTest::makeStripPng(16, 16, 1), 8192, 8192);
-    host.builtIn["large1.png"] = largest;
-    host.builtIn["large2.png"] = largest;
     const juce::String large = R"(<Animation name="a"><gfx resource="large1.png"/></Animation>
                                   <Animation name="b"><gfx resource="large2.png"/></Animation>)";
     const juce::String small = R"(<Animation name="c"><gfx resource="strip.png" framesNum="4"/></Animation>)";
-    panel = loadPanel(large + small);
+    for (const auto& [skinName, controls] : { std::pair<const char*, juce::String> { "Greedy", large + small },
+                                              std::pair<const char*, juce::String> { "Modest", small } })
+    {
+        const auto inner = SkinTest::makeZip({ { "skin.xml", SkinTest::toBlock(SkinTest::skinXml(controls)) },
+                                               { "large1.png", largest },
+                                               { "large2.png", largest },
+                                               { "strip.png", SkinTest::makeStripPng(10, 40, 4) } });
+        writePackage(skinName, inner, digestOf(inner));
+    }
+    panel.reset(dynamic_cast<GFXPanel*>(load("Greedy").release()));
     ASSERT_NE(panel, nullptr);
     EXPECT_FALSE(find<GFXAnimation>(*panel, "c")->hasImageStrip());
-
-    // Every load has a share of its own.
-    panel = loadPanel(small);
+    panel.reset(dynamic_cast<GFXPanel*>(load("Modest").release()));
+    ASSERT_NE(panel, nullptr);
     EXPECT_TRUE(find<GFXAnimation>(*panel, "c")->hasImageStrip());
 }
