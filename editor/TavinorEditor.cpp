@@ -19,8 +19,10 @@ namespace
 {
 constexpr int kBrowserWidth = 1200;
 constexpr int kBrowserHeight = 540;
-constexpr int kAboutWidth = 800;
-constexpr int kAboutHeight = 300;
+// The about and options windows until the editor is first shown, when the
+// options window takes the whole face.
+constexpr int kSmallWindowWidth = 800;
+constexpr int kSmallWindowHeight = 300;
 constexpr int kMenuTargetSize = 100;
 // The status bar in the face's colours: a dark strip under the graphite panels.
 constexpr juce::uint32 kStatusBarColour = 0xFF141618;
@@ -98,8 +100,8 @@ TavinorEditor::TavinorEditor(Tavinor& p) : BasePluginEditor(p, false), processor
     getStatusBar().setColour(DefaultLookAndFeel::statusBarBackgroundColourId, juce::Colour(kStatusBarColour));
     getStatusBar().setColour(DefaultLookAndFeel::statusBarTextColourId, juce::Colour(kStatusTextColour));
     if (auto* about = getAboutWindow())
-        about->setSize(kAboutWidth, kAboutHeight);
-    getOptionsWindow().setSize(kAboutWidth, kAboutHeight);
+        about->setSize(kSmallWindowWidth, kSmallWindowHeight);
+    getOptionsWindow().setSize(kSmallWindowWidth, kSmallWindowHeight);
 
     for (int line = 0; line < kNumLines; ++line)
         if (auto* padlock = processor.getLinePadlock(line))
