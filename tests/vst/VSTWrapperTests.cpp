@@ -142,6 +142,29 @@ juce::AudioProcessor* makeProbe()
     return new ProbeProcessor();
 }
 
+// One parameter whose name, text and label are longer than hosts take.
+class LongTextProcessor : public ProbeProcessor
+{
+public:
+    struct Wordy : juce::AudioParameterFloat
+    {
+        Wordy()
+            : juce::AudioParameterFloat(juce::ParameterID("wordy", 1), "Line 1 Pre-delay Right Duration Numerator", 0.0f,
+                                        1.0f, 0.5f)
+        {
+        }
+        juce::String getText(float, int) const override { return "ninety-nine point nine nine percent"; }
+        juce::String getLabel() const override { return "a label that goes on and on"; }
+    };
+
+    LongTextProcessor() { addParameter(new Wordy()); }
+};
+
+juce::AudioProcessor* makeLongTexts()
+{
+    return new LongTextProcessor();
+}
+
 juce::AudioProcessor* makeNothing()
 {
     return nullptr;
@@ -674,6 +697,32 @@ TEST_F(VSTWrapperTest, ASampleRateChangeWithoutSuspendTakesEffect)
     EXPECT_EQ(probe->blockSizes.size(), 1u);
 }
 
+TEST(VSTWrapperTexts, NamesUpTo32CharactersAndOtherTextsUpTo24AlwaysTerminated)
+{
+    FakeHost host;
+    fakeHost = &host;
+    AEffect* effect = VSTWrapper::createEffect(fakeCallback, makeLongTexts);
+    ASSERT_NE(effect, nullptr);
+    struct Case
+    {
+        VstInt32 opcode;
+        const char* expected;
+    };
+    for (const auto& c : { Case { effGetParamName, "Line 1 Pre-delay Right Duration Numerator" },
+                           Case { effGetParamDisplay, "ninety-nine point nine nine percent" },
+                           Case { effGetParamLabel, "a label that goes on and on" } })
+    {
+        char text[64];
+        std::memset(text, 'x', sizeof(text));
+        effect->dispatcher(effect, c.opcode, 2, 0, text, 0.0f);
+        const size_t expectedLength = c.opcode == effGetParamName ? 32 : 24;
+        EXPECT_EQ(std::string(text), std::string(c.expected).substr(0, expectedLength)) << c.opcode;
+        EXPECT_EQ(text[expectedLength + 1], 'x') << c.opcode;
+    }
+    effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+    fakeHost = nullptr;
+}
+
 TEST_F(VSTWrapperTest, TextsThatNameNoValueAreRefused)
 {
     struct Case
@@ -791,11 +840,15 @@ TEST_F(VSTWrapperTest, EachThreadsChunkStaysValidWhileAnotherThreadAsks)
 
     *probe->gain = 0.75f;
     std::vector<char> secondCopy;
+    std::atomic<bool> done { false };
     std::thread other([&] {
         void* second = nullptr;
         const auto size = dispatch(effGetChunk, 0, 0, &second);
         secondCopy.assign(static_cast<char*>(second), static_cast<char*>(second) + size);
+        done = true;
     });
+    while (! done)
+        TestHelpers::pumpMessages();
     other.join();
 
     EXPECT_NE(secondCopy, firstCopy);
