@@ -144,7 +144,11 @@ public:
                 engine.setGlobalParameter(kMod1First + (int) i, globalValues[i]);
         for (size_t m = 0; m < rates.size(); ++m)
             if (rates[m])
-                engine.setModulatorRate((int) m, owner.rateFactors[m] * owner.rateScales[m]);
+            {
+                const double rate = owner.rateFactors[m] * owner.rateScales[m];
+                owner.pendingClockRates[m].store(rate);
+                engine.setModulatorRate((int) m, rate);
+            }
         if (qualityHeld)
             engine.setQuality(quality);
     }
@@ -462,12 +466,12 @@ void Tavinor::handleGlobalParameter(Parameter* p, int id)
 void Tavinor::updateModulatorRate(int modulator)
 {
     const double rate = rateFactors[(size_t) modulator] * rateScales[(size_t) modulator];
-    pendingClockRates[(size_t) modulator].store(rate);
     if (auto* batch = EngineUpdateBatch::of(*this))
     {
         batch->holdRate(modulator);
         return;
     }
+    pendingClockRates[(size_t) modulator].store(rate);
     const juce::ScopedLock sl(engineLock);
     engine->setModulatorRate(modulator, rate);
 }

@@ -191,8 +191,7 @@ void PluginInstance::processRaw(float** inputs, float** outputs, int numSamples,
 {
     if (effect == nullptr)
         return;
-    updateTimeInfo(firstBlock);
-    firstBlock = false;
+    updateTimeInfo(firstBlock.exchange(false));
     {
         const CallScope call;
         if (accumulating)

@@ -122,7 +122,7 @@ private:
     std::atomic<bool> editorOpen { false };
     std::atomic<std::thread::id> editorThread {};
     VstTimeInfo timeInfo {};
-    bool firstBlock = true;
+    std::atomic<bool> firstBlock { true };
 
     std::vector<VstMidiEvent> midiEvents;
     std::vector<uint8_t> eventsBlock;
