@@ -807,7 +807,12 @@ void VSTWrapper::setProgram(VstInt32 program)
 void VSTWrapper::setProgramName(char* name)
 {
     if (name != nullptr && processor->getNumPrograms() > 0)
-        processor->changeProgramName(getProgram(), juce::String::fromUTF8(name, kVstMaxProgNameLen));
+    {
+        // The host's text ends at its zero or at the name's longest length,
+        // whichever comes first: no byte after it is read.
+        const auto length = static_cast<int>(strnlen(name, kVstMaxProgNameLen));
+        processor->changeProgramName(getProgram(), juce::String::fromUTF8(name, length));
+    }
 }
 
 void VSTWrapper::getProgramName(char* name)
