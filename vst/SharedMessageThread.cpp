@@ -77,6 +77,21 @@ struct Loop
                       retired.end());
     }
 
+    // The library's thread dispatches nothing while a pause is held.
+    void addPause()
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        ++pauses;
+        changed.notify_all();
+    }
+
+    void removePause()
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        --pauses;
+        changed.notify_all();
+    }
+
     // Every client's held calls, with the mutex held.
     void collectHostCalls(std::vector<SharedMessageThread::HostCall>& calls)
     {
@@ -227,10 +242,9 @@ SharedMessageThread::HostDrivenScope::HostDrivenScope(SharedMessageThread& threa
         return;
     auto& l = loop();
     l.ownership.lock();
+    l.addPause();
     {
         std::unique_lock<std::mutex> lock(l.mutex);
-        ++l.pauses;
-        l.changed.notify_all();
         l.changed.wait(lock, [&l] { return ! l.dispatching; });
     }
     juce::MessageManager::getInstance()->setCurrentThreadAsMessageThread();
@@ -241,31 +255,20 @@ SharedMessageThread::HostDrivenScope::~HostDrivenScope()
     if (owner.foreign)
         return;
     auto& l = loop();
-    {
-        const std::lock_guard<std::mutex> lock(l.mutex);
-        --l.pauses;
-        l.changed.notify_all();
-    }
+    l.removePause();
     l.ownership.unlock();
 }
 
 SharedMessageThread::EditorHold::EditorHold(SharedMessageThread& thread) : owner(thread)
 {
-    if (owner.foreign)
-        return;
-    auto& l = loop();
-    const std::lock_guard<std::mutex> lock(l.mutex);
-    ++l.pauses;
+    if (! owner.foreign)
+        loop().addPause();
 }
 
 SharedMessageThread::EditorHold::~EditorHold()
 {
-    if (owner.foreign)
-        return;
-    auto& l = loop();
-    const std::lock_guard<std::mutex> lock(l.mutex);
-    --l.pauses;
-    l.changed.notify_all();
+    if (! owner.foreign)
+        loop().removePause();
 }
 
 //==============================================================================

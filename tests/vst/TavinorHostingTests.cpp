@@ -66,6 +66,14 @@ protected:
         return dispatch(e, effSetChunk, preset ? 1 : 0, VstIntPtr(chunk.size()), chunk.empty() ? nullptr : chunk.data());
     }
 
+    // Resumed at 44.1 kHz for blocks of the given size.
+    void start(int block)
+    {
+        effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, 44100.0f);
+        dispatch(effect, effSetBlockSize, 0, block);
+        dispatch(effect, effMainsChanged, 0, 1);
+    }
+
     static std::string text(AEffect* e, VstInt32 opcode, int index)
     {
         char buffer[128];
@@ -157,9 +165,7 @@ TEST_F(TavinorHosting, ParameterTextsReachTheHostWhole)
 TEST_F(TavinorHosting, LoadingTheStateWhileAudioRunsKeepsTheSoundGoing)
 {
     constexpr int kBlock = 64;
-    effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, 44100.0f);
-    dispatch(effect, effSetBlockSize, 0, kBlock);
-    dispatch(effect, effMainsChanged, 0, 1);
+    start(kBlock);
 
     const auto first = chunkOf(effect);
     effect->setParameter(effect, kLine1Feedback, 0.7f);
@@ -206,9 +212,7 @@ TEST_F(TavinorHosting, LoadingTheStateWhileAudioRunsKeepsTheSoundGoing)
 TEST_F(TavinorHosting, LoadingTheStateKeepsTheEchoesOnTheWay)
 {
     constexpr int kBlock = 256;
-    effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, 44100.0f);
-    dispatch(effect, effSetBlockSize, 0, kBlock);
-    dispatch(effect, effMainsChanged, 0, 1);
+    start(kBlock);
     const auto state = chunkOf(effect);
 
     // The default sound echoes an impulse 3/16 of a beat at 120 bpm later on

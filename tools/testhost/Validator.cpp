@@ -144,6 +144,22 @@ bool waitFor(const std::function<bool()>& done, int timeoutMs)
     return true;
 }
 
+// About a third of the parameters set to random values.
+void setSomeParameters(PluginInstance& plugin, std::mt19937& random)
+{
+    for (int i = 0; i < plugin.getEffect()->numParams; ++i)
+        if (random() % 3 == 0)
+            plugin.setParameter(i, float(random() % 1001) / 1000.0f);
+}
+
+// The chunk as it is, and after some parameters changed.
+std::pair<std::vector<uint8_t>, std::vector<uint8_t>> twoStates(PluginInstance& plugin, std::mt19937& random)
+{
+    auto first = plugin.getChunk();
+    setSomeParameters(plugin, random);
+    return { std::move(first), plugin.getChunk() };
+}
+
 // Calls the plug-in may still owe the host from threads of its own arrive
 // in this time.
 void letHeldCallsArrive()
@@ -865,10 +881,7 @@ std::string Validator::checkChunkRoundTrip()
     if (plugin == nullptr)
         return error;
     std::mt19937 random(options.seed);
-    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    for (int i = 0; i < plugin->getEffect()->numParams; ++i)
-        if (random() % 3 == 0)
-            plugin->setParameter(i, unit(random));
+    setSomeParameters(*plugin, random);
 
     const auto first = plugin->getChunk();
     if (first.empty())
@@ -1009,6 +1022,17 @@ std::string Validator::checkReload()
 }
 
 //==============================================================================
+float Validator::latencySwitchValue(PluginInstance& plugin) const
+{
+    return options.latencySwitchIndex >= 0 ? plugin.getParameter(options.latencySwitchIndex) : 0.0f;
+}
+
+void Validator::setLatencySwitch(PluginInstance& plugin, bool on, float off) const
+{
+    if (options.latencySwitchIndex >= 0)
+        plugin.setParameter(options.latencySwitchIndex, on ? options.latencySwitchValue : off);
+}
+
 std::string Validator::checkEntryPoints()
 {
     int found = 0;
@@ -1066,10 +1090,9 @@ std::string Validator::checkEditorCallbackThreads()
     if ((plugin->getEffect()->flags & effFlagsHasEditor) == 0)
         return "skip: the plug-in has no editor";
     const int numParams = plugin->getEffect()->numParams;
-    const auto first = plugin->getChunk();
-    plugin->setParameter(0, 0.3f);
-    const auto second = plugin->getChunk();
-    const float switchBack = options.latencySwitchIndex >= 0 ? plugin->getParameter(options.latencySwitchIndex) : 0.0f;
+    std::mt19937 random(options.seed);
+    const auto [first, second] = twoStates(*plugin, random);
+    const float switchOff = latencySwitchValue(*plugin);
 
     EditorWindow window;
     if (! window.open(*plugin, error))
@@ -1080,7 +1103,7 @@ std::string Validator::checkEditorCallbackThreads()
         // loads and latency changes from the editor's thread.
         AudioThread audio(*plugin, options.seed);
         std::thread automation([&] {
-            std::mt19937 random(options.seed);
+            std::mt19937 random(options.seed + 1);
             for (int i = 0; i < 300 && numParams > 0; ++i)
             {
                 plugin->setParameter(int(random() % uint32_t(numParams)), float(random() % 1000) / 1000.0f);
@@ -1090,8 +1113,7 @@ std::string Validator::checkEditorCallbackThreads()
         for (int i = 0; i < 10; ++i)
         {
             plugin->setChunk(i % 2 == 0 ? first : second);
-            if (options.latencySwitchIndex >= 0)
-                plugin->setParameter(options.latencySwitchIndex, i % 2 == 0 ? options.latencySwitchValue : switchBack);
+            setLatencySwitch(*plugin, i % 2 == 0, switchOff);
             window.run(*plugin, 30);
         }
         automation.join();
@@ -1131,11 +1153,7 @@ std::string Validator::checkAutomationOnlyForUserChanges()
 
     // Loading states and programs, suspending, resuming and processing are
     // nobody's changes.
-    const auto first = plugin->getChunk();
-    for (int i = 0; i < numParams; ++i)
-        if (random() % 3 == 0)
-            plugin->setParameter(i, float(random() % 1001) / 1000.0f);
-    const auto second = plugin->getChunk();
+    const auto [first, second] = twoStates(*plugin, random);
     letHeldCallsArrive();
     const int before = plugin->automateCount.load();
     for (int round = 0; round < 4; ++round)
@@ -1240,13 +1258,9 @@ std::string Validator::checkLockingHost()
     if (plugin == nullptr)
         return error;
     const int numParams = plugin->getEffect()->numParams;
-    const auto first = plugin->getChunk();
     std::mt19937 random(options.seed);
-    for (int i = 0; i < numParams; ++i)
-        if (random() % 3 == 0)
-            plugin->setParameter(i, float(random() % 1001) / 1000.0f);
-    const auto second = plugin->getChunk();
-    const float switchBack = options.latencySwitchIndex >= 0 ? plugin->getParameter(options.latencySwitchIndex) : 0.0f;
+    const auto [first, second] = twoStates(*plugin, random);
+    const float switchOff = latencySwitchValue(*plugin);
 
     // First without an editor, where the plug-in calls back from a thread of
     // its own; then, when there is one, with the editor open in its window.
@@ -1272,8 +1286,8 @@ std::string Validator::checkLockingHost()
                 plugin->suspend();
                 plugin->resume();
             }
-            if (options.latencySwitchIndex >= 0 && i % 5 == 0)
-                plugin->setParameter(options.latencySwitchIndex, i % 10 == 0 ? options.latencySwitchValue : switchBack);
+            if (i % 5 == 0)
+                setLatencySwitch(*plugin, i % 10 == 0, switchOff);
             if (withEditor)
                 window.run(*plugin, 2);
         }
@@ -1295,9 +1309,7 @@ std::string Validator::checkPresetChunk()
     if (plugin == nullptr)
         return error;
     std::mt19937 random(options.seed);
-    for (int i = 0; i < plugin->getEffect()->numParams; ++i)
-        if (random() % 3 == 0)
-            plugin->setParameter(i, float(random() % 1001) / 1000.0f);
+    setSomeParameters(*plugin, random);
     const auto preset = plugin->getChunk(true);
     if (preset.empty())
         return "effGetChunk for a preset (index 1) gave nothing";
@@ -1323,9 +1335,7 @@ std::string Validator::checkJunkRefused()
     if (plugin == nullptr)
         return error;
     std::mt19937 random(options.seed);
-    for (int i = 0; i < plugin->getEffect()->numParams; ++i)
-        if (random() % 3 == 0)
-            plugin->setParameter(i, float(random() % 1001) / 1000.0f);
+    setSomeParameters(*plugin, random);
     const auto good = plugin->getChunk();
 
     struct Junk

@@ -2,6 +2,8 @@
 
 #include "PluginLibrary.h"
 
+class PluginInstance;
+
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -80,6 +82,10 @@ private:
     std::string checkAccumulatingProcess();
 
     class Watchdog;
+
+    // The latency switch's value now, and the switch set on or to off.
+    float latencySwitchValue(PluginInstance& plugin) const;
+    void setLatencySwitch(PluginInstance& plugin, bool on, float off) const;
 
     PluginLibrary& library;
     std::ostream& out;
