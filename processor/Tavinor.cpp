@@ -552,8 +552,9 @@ void Tavinor::updateLatency()
 void Tavinor::LatencyPublisher::publish(int samples)
 {
     pending.store(samples);
-    const auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
-    if (messageManager != nullptr && messageManager->currentThreadHasLockedMessageManager())
+    // The message thread changes while the host drives it: asked under
+    // JUCE's lock of it, never by reading it unlocked.
+    if (juce::MessageManager::existsAndIsCurrentThread())
     {
         cancelPendingUpdate();
         owner.setLatencySamples(samples);

@@ -253,9 +253,10 @@ private:
     std::atomic<bool> tapSwitchState[2] { { false }, { false } };
     bool presetFolderHadEntries = false;
 
-    // Synced modulator rate: factor from the rate choice times the rhythmic scale.
-    std::array<double, kNumModulators> rateFactors { 1.0, 1.0 };
-    std::array<double, kNumModulators> rateScales { 1.0, 1.0 };
+    // Synced modulator rate: factor from the rate choice times the rhythmic
+    // scale. Hosts set them from more than one thread.
+    std::array<std::atomic<double>, kNumModulators> rateFactors { 1.0, 1.0 };
+    std::array<std::atomic<double>, kNumModulators> rateScales { 1.0, 1.0 };
     // The clock rates are written on any thread and taken over by the audio
     // thread at the start of a block.
     std::array<std::atomic<double>, kNumModulators> pendingClockRates;

@@ -23,8 +23,7 @@ build() {
 
 if [ "$which" = asan ] || [ "$which" = all ]; then
     build build-asan address,undefined
-    export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:suppressions=$root/tools/sanitizers/asan.supp"
-    export LSAN_OPTIONS="suppressions=$root/tools/sanitizers/lsan.supp"
+    export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
     (cd build-asan && xvfb-run -a ctest --output-on-failure -j"$jobs")
 fi

@@ -253,6 +253,7 @@ VSTWrapper::VSTWrapper(audioMasterCallback host, std::unique_ptr<juce::AudioProc
         heldFlags[i].store(0);
     }
 
+    processorLatency.store(processor->getLatencySamples());
     publishLatency();
     processor->setPlayHead(this);
     processor->addListener(this);
@@ -767,7 +768,7 @@ void VSTWrapper::takePendingHostCalls(std::vector<SharedMessageThread::HostCall>
 bool VSTWrapper::publishLatency()
 {
     const std::lock_guard<std::mutex> lock(latencyLock);
-    const int latency = processor->getLatencySamples();
+    const int latency = processorLatency.load();
     if (latency == cEffect.initialDelay)
         return false;
     setInitialDelay(latency);
@@ -785,7 +786,11 @@ void VSTWrapper::audioProcessorChanged(juce::AudioProcessor*, const ChangeDetail
     // May come from any thread, the audio thread too: the host hears of it
     // from the message thread, outside any message.
     if (details.latencyChanged)
+    {
+        // Read here, on the thread that changed it: JUCE keeps it unguarded.
+        processorLatency.store(processor->getLatencySamples());
         latencyChangeHeld.store(true);
+    }
     requestDisplayUpdate();
 }
 

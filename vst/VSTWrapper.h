@@ -168,6 +168,7 @@ private:
     std::atomic<bool> automationHeld { false };
     std::atomic<bool> displayUpdateHeld { false };
     std::atomic<bool> latencyChangeHeld { false };
+    std::atomic<int> processorLatency { 0 };
     std::mutex latencyLock;
 
     VstSpeakerArrangement stereoArrangementIn {};

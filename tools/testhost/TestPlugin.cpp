@@ -211,6 +211,9 @@ public:
 private:
     void parameterValueChanged(int, float value) override
     {
+        // Hosts set parameters from several threads; JUCE keeps the latency
+        // in a plain int.
+        const juce::ScopedLock lock(latencyLock);
         setLatencySamples(value >= 0.5f ? kLookAheadSamples : 0);
     }
 
@@ -220,6 +223,7 @@ private:
     juce::AudioParameterFloat* delay = nullptr;
     juce::AudioParameterChoice* mode = nullptr;
     juce::AudioParameterBool* lookAhead = nullptr;
+    juce::CriticalSection latencyLock;
     juce::AudioBuffer<float> line;
     int writePosition = 0;
     juce::AudioBuffer<float> lookAheadLine;
