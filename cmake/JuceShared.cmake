@@ -4,6 +4,7 @@ add_library(tavinor_juce STATIC)
 target_link_libraries(tavinor_juce
     PRIVATE
         juce::juce_core
+        juce::juce_cryptography
         juce::juce_events
         juce::juce_data_structures
         juce::juce_graphics

@@ -1,11 +1,11 @@
 #include "core/BasePlugin.h"
 
 #include "core/AudioProcessorEditorWrapper.h"
-#include "core/BundleResources.h"
 #include "core/FloatParameter.h"
 #include "core/HostParameter.h"
 #include "core/PluginGuiRoot.h"
 #include "core/XmlHelpers.h"
+#include "core/XmlInput.h"
 
 #include <cmath>
 
@@ -27,6 +27,7 @@ constexpr int kHostValueTextDecimals = 8;
 
 const char* const kMakerFolderName = "Orv Group";
 const char* const kDefaultProcessingQualityName = "DefaultProcessingQuality";
+const char* const kUnreadableSuffix = ".unreadable";
 
 juce::String yesNo(bool b)
 {
@@ -425,10 +426,14 @@ bool BasePlugin::loadHostParametersMap(const juce::XmlElement* element)
     {
         if (!tagNameIs(*assign, "assign"))
             continue;
-        const int index = assign->getIntAttribute("hostParam", 0) - 1;
+        // Read saturated and checked before the step from 1-based to 0-based,
+        // so no text from a file or chunk can make the arithmetic overflow.
+        const int hostParam = Parameter::parseIntText(assign->getStringAttribute("hostParam", "0"));
+        if (hostParam < 1 || hostParam > kNumHostParameters)
+            continue;
         // An unknown name is skipped; it must not free the slot it names.
         if (auto* p = parameterManager.getParameterByName(assign->getStringAttribute("pluginParam")))
-            assignHostParameter(index, p, false);
+            assignHostParameter(hostParam - 1, p, false);
     }
     notifyHostParametersMapChanged();
     return true;
@@ -453,7 +458,7 @@ std::unique_ptr<juce::XmlElement> BasePlugin::createHostParametersMapXml() const
 
 bool BasePlugin::loadHostParametersMapFile(const juce::File& file)
 {
-    auto xml = readXmlFile(file);
+    auto xml = XmlInput::readFile(file, XmlInput::Kind::hostParametersMap);
     return xml != nullptr && loadHostParametersMap(xml.get());
 }
 
@@ -475,8 +480,8 @@ void BasePlugin::loadDefaultHostParametersMap()
         loadHostParametersMapFile(fileFromPath(defaultHostMapFile));
         return;
     }
-    const auto text = loadBundleResourceAsString("default" + getHostParametersMapFileExtension());
-    if (auto xml = juce::parseXML(text))
+    if (auto xml = XmlInput::readBundleResource("default" + getHostParametersMapFileExtension(),
+                                                XmlInput::Kind::hostParametersMap))
         loadHostParametersMap(xml.get());
 }
 
@@ -504,7 +509,7 @@ juce::File BasePlugin::getDebugDumpFile() const
 
 void BasePlugin::restoreDebugDump()
 {
-    if (auto xml = readXmlFile(getDebugDumpFile()))
+    if (auto xml = XmlInput::readFile(getDebugDumpFile(), XmlInput::Kind::pluginState))
         restorePluginState(xml.get());
     stateRestoredFlag.store(1);
     triggerAsyncUpdate();
@@ -590,10 +595,38 @@ void BasePlugin::setAuthorName(const juce::String& name)
     authorName = name;
 }
 
+std::unique_ptr<juce::XmlElement> BasePlugin::readUserSettingsFile() const
+{
+    auto root = XmlInput::readFile(getUserSettingsFile(), XmlInput::Kind::userSettings);
+    if (root == nullptr || !isValidUserSettings(root.get()))
+        return nullptr;
+    return root;
+}
+
+bool BasePlugin::setAsideUnreadableUserSettings() const
+{
+    const auto file = getUserSettingsFile();
+    if (!file.exists())
+        return true;
+    // Never replaced: a folder or a pipe of that name is the user's business.
+    if (!isRegularFile(file))
+        return false;
+    // Judged again now, not at start-up: another instance may have written a
+    // good file since.
+    if (readUserSettingsFile() != nullptr)
+        return true;
+
+    const auto aside = file.getSiblingFile(file.getFileName() + kUnreadableSuffix);
+    auto target = aside;
+    for (int n = 2; target.exists(); ++n)
+        target = aside.getSiblingFile(aside.getFileName() + " (" + juce::String(n) + ")");
+    return file.moveFileTo(target);
+}
+
 void BasePlugin::loadUserSettings()
 {
-    auto root = readXmlFile(getUserSettingsFile());
-    if (root != nullptr && isValidUserSettings(root.get()))
+    auto root = readUserSettingsFile();
+    if (root != nullptr)
     {
         for (auto* child : root->getChildIterator())
         {
@@ -671,8 +704,11 @@ std::unique_ptr<juce::XmlElement> BasePlugin::createUserSettingsXml()
 
 void BasePlugin::writeUserSettingsNow()
 {
+    // A settings file we could not read is the user's, to repair or to throw
+    // away: it is moved aside rather than overwritten with our defaults.
     if (auto xml = createUserSettingsXml())
-        writeXmlCreatingFolder(*xml, getUserSettingsFile());
+        if (setAsideUnreadableUserSettings())
+            writeXmlCreatingFolder(*xml, getUserSettingsFile());
     if (isDebugDumpEnabled())
         writeDebugDump();
 }
@@ -751,7 +787,7 @@ bool BasePlugin::loadState(const void* data, int sizeInBytes)
 {
     std::unique_ptr<juce::XmlElement> xml;
     if (data != nullptr && sizeInBytes > 0)
-        xml = getXmlFromBinary(data, sizeInBytes);
+        xml = XmlInput::readChunk(data, sizeInBytes, XmlInput::Kind::pluginState);
     const bool valid = isValidPluginState(xml.get());
     if (valid)
         restorePluginState(xml.get());
@@ -770,7 +806,7 @@ void BasePlugin::getCurrentProgramStateInformation(juce::MemoryBlock& destData)
 void BasePlugin::setCurrentProgramStateInformation(const void* data, int sizeInBytes)
 {
     if (data != nullptr && sizeInBytes > 0)
-        if (auto xml = getXmlFromBinary(data, sizeInBytes))
+        if (auto xml = XmlInput::readChunk(data, sizeInBytes, XmlInput::Kind::pluginState))
             restoreProgramState(xml.get());
 }
 
@@ -934,20 +970,25 @@ bool readOwnPresetHeader(const juce::File& file, const juce::String& productName
 
 void BasePlugin::loadPresetFile(PresetCollection* collection, const juce::File& file)
 {
+    tryLoadPresetFile(collection, file);
+}
+
+bool BasePlugin::tryLoadPresetFile(PresetCollection* collection, const juce::File& file)
+{
     if (collection == nullptr || !file.existsAsFile())
-        return;
+        return false;
     // The same file is not loaded twice in a row, unless the default preset
     // was restored in between.
     if (file == getCurrentPresetPath(collection) && !isDefaultPresetApplied(collection))
-        return;
+        return false;
     // An unreadable or foreign file would otherwise reset every parameter to
     // its default through the completion below.
     Preset header;
     if (!readOwnPresetHeader(file, getProductName(), header))
-        return;
+        return false;
     auto* preset = collection->getPresetForFile(file, &parameterManager);
     if (preset == nullptr)
-        return;
+        return false;
     if (const auto* defaultPreset = getDefaultPreset(collection))
         preset->addMissingEntries(*defaultPreset);
 
@@ -957,6 +998,7 @@ void BasePlugin::loadPresetFile(PresetCollection* collection, const juce::File& 
     setCurrentPresetPath(collection, file);
     setDefaultPresetApplied(collection, false);
     listeners.call([collection](Listener& l) { l.presetChanged(collection); });
+    return true;
 }
 
 void BasePlugin::selectAdjacentPreset(PresetCollection* collection, int step)
@@ -965,30 +1007,37 @@ void BasePlugin::selectAdjacentPreset(PresetCollection* collection, int step)
         return;
     const auto current = getCurrentPresetPath(collection);
     const int count = collection->getNumPresets();
-    juce::File target;
-    if (current.getFullPathName().isEmpty())
+    if (count == 0)
+        return;
+    const auto wrapped = [count](int index) { return ((index % count) + count) % count; };
+
+    int first = 0;
+    if (current.getFullPathName().isNotEmpty())
     {
-        target = collection->getPresetFile(0);
-    }
-    else
-    {
-        int index = collection->indexOfPresetFile(current);
-        if (index < 0)
+        const int index = collection->indexOfPresetFile(current);
+        if (index >= 0)
         {
-            auto* node = collection->getNodeForFolder(current.getParentDirectory());
-            target = node != nullptr ? node->getItem(0) : collection->getPresetFile(0);
+            first = wrapped(index + step);
         }
-        else
+        else if (auto* node = collection->getNodeForFolder(current.getParentDirectory()))
         {
-            index += step;
-            if (index < 0)
-                index = count - 1;
-            else if (index >= count)
-                index = 0;
-            target = collection->getPresetFile(index);
+            // The first preset of the current file's folder; an empty folder gives nothing.
+            first = collection->indexOfPresetFile(node->getItem(0));
+            if (first < 0)
+                return;
         }
     }
-    loadPresetFile(collection, target);
+
+    // A file that is refused (broken, or another product's) is stepped over,
+    // once round the list at most, so the user is never stuck in front of it.
+    for (int tries = 0; tries < count; ++tries)
+    {
+        const auto candidate = collection->getPresetFile(wrapped(first + tries * step));
+        if (tries > 0 && candidate == current)
+            return;
+        if (tryLoadPresetFile(collection, candidate))
+            return;
+    }
 }
 
 void BasePlugin::selectPreviousPreset(PresetCollection* collection)
@@ -1001,18 +1050,18 @@ void BasePlugin::selectNextPreset(PresetCollection* collection)
     selectAdjacentPreset(collection, 1);
 }
 
-void BasePlugin::updatePresetAuthor(const juce::File& file)
+bool BasePlugin::updatePresetAuthor(const juce::File& file)
 {
     // Files that are no preset, or another product's presets, are not ours to sign.
     Preset header;
     if (!readOwnPresetHeader(file, getProductName(), header))
-        return;
+        return true;
     const auto author = getAuthorName();
     if (header.getId().isNotEmpty() && (header.getId() != ownerId || header.getAuthor() == author))
-        return;
+        return true;
     header.setAuthor(author);
     header.setId(ownerId);
-    header.rewriteHeaderInFile(file, Preset::authorField | Preset::idField);
+    return header.rewriteHeaderInFile(file, Preset::authorField | Preset::idField);
 }
 
 int BasePlugin::getTotalNumPresets()

@@ -243,7 +243,10 @@ public:
     void loadPresetFile(PresetCollection* collection, const juce::File& file);
     void selectPreviousPreset(PresetCollection* collection);
     void selectNextPreset(PresetCollection* collection);
-    void updatePresetAuthor(const juce::File& file);
+    // Signs one of the user's own presets with the current author name. False
+    // only when the file needed the new name and could not be rewritten (it is
+    // then left as it was); files that need nothing, or are not ours, are true.
+    bool updatePresetAuthor(const juce::File& file);
     int getTotalNumPresets();
     void presetCollectionChanged(PresetCollection*) override {}
 
@@ -269,6 +272,12 @@ protected:
 
 private:
     void writeUserSettingsNow();
+    // The settings file's root when it is readable and ours, else null.
+    std::unique_ptr<juce::XmlElement> readUserSettingsFile() const;
+    // Moves a settings file that is not readable out of the way of the next
+    // write, under the name of the file plus ".unreadable"; false when
+    // something of that name must not be replaced.
+    bool setAsideUnreadableUserSettings() const;
     Parameter* getHostMappedParameter(int index) const;
     bool isValidHostIndex(int index) const { return index >= 0 && index < kNumHostParameters; }
     // Empties the map without telling anyone.
@@ -280,6 +289,8 @@ private:
         return collection != nullptr && collection == presetCollection.get();
     }
     void selectAdjacentPreset(PresetCollection* collection, int step);
+    // loadPresetFile, telling whether the preset was applied.
+    bool tryLoadPresetFile(PresetCollection* collection, const juce::File& file);
 
     // Members in order of construction.
     bool lastNonRealtime = false;

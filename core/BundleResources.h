@@ -5,8 +5,10 @@
 #include <memory>
 
 // The plug-in's resources are compiled into it; these find one by its file name
-// ("parameters.xml", "default.tnhpmap", ...). A missing resource gives null, empty
-// text or a null image, which callers treat as nothing to load.
+// ("parameters.xml", "default.tnhpmap", "skin.xml", ...): first among the
+// hand-written files of resources/, then among the files that the image
+// generator drew at build time. A missing resource gives null, empty text or a
+// null image, which callers treat as nothing to load.
 
 // The resource's bytes, or null when there is no such resource.
 std::unique_ptr<juce::MemoryBlock> loadBundleResource(const juce::String& name);

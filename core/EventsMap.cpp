@@ -1,8 +1,8 @@
 #include "core/EventsMap.h"
 
-#include "core/BundleResources.h"
 #include "core/Parameter.h"
 #include "core/XmlHelpers.h"
+#include "core/XmlInput.h"
 
 bool EventsMap::addEvent(const juce::String& name, int uid)
 {
@@ -51,7 +51,7 @@ void EventsMap::readFromXml(const juce::XmlElement& root)
 
 void EventsMap::loadFromResource(const juce::String& resourceName)
 {
-    const auto root = juce::parseXML(loadBundleResourceAsString(resourceName));
+    const auto root = XmlInput::readBundleResource(resourceName, XmlInput::Kind::eventsMap);
     if (root != nullptr)
         readFromXml(*root);
 }

@@ -2,6 +2,7 @@
 
 #include "core/ParameterManager.h"
 #include "core/XmlHelpers.h"
+#include "core/XmlInput.h"
 
 namespace
 {
@@ -337,7 +338,7 @@ std::unique_ptr<juce::XmlElement> MidiControl::createXml() const
 
 bool MidiControl::loadFromFile(const juce::File& file)
 {
-    const auto root = readXmlFile(file);
+    const auto root = XmlInput::readFile(file, XmlInput::Kind::midiControlMap);
     return root != nullptr && loadFromXml(*root);
 }
 

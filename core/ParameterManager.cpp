@@ -2,7 +2,6 @@
 
 #include "core/AnswerParameter.h"
 #include "core/BoolParameter.h"
-#include "core/BundleResources.h"
 #include "core/EnumParameter.h"
 #include "core/FloatParameter.h"
 #include "core/IntParameter.h"
@@ -12,6 +11,7 @@
 #include "core/StateParameter.h"
 #include "core/StringParameter.h"
 #include "core/XmlHelpers.h"
+#include "core/XmlInput.h"
 
 #include <cmath>
 
@@ -76,7 +76,7 @@ ParameterManager::~ParameterManager()
 
 void ParameterManager::loadFromResource(const juce::String& resourceName)
 {
-    const auto root = juce::parseXML(loadBundleResourceAsString(resourceName));
+    const auto root = XmlInput::readBundleResource(resourceName, XmlInput::Kind::parameterSet);
     if (root != nullptr)
         loadFromXml(*root);
     else

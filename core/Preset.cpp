@@ -3,6 +3,7 @@
 #include "core/Parameter.h"
 #include "core/ParameterManager.h"
 #include "core/XmlHelpers.h"
+#include "core/XmlInput.h"
 
 namespace
 {
@@ -104,7 +105,7 @@ void Preset::loadFromXml(const juce::XmlElement* e, ParameterManager* manager, b
     extraData.reset();
 
     if (e->hasAttribute("rating"))
-        setRating(e->getIntAttribute("rating"));
+        setRating(Parameter::parseIntText(e->getStringAttribute("rating")));
 
     if (headerOnly)
         return;
@@ -170,9 +171,11 @@ std::unique_ptr<juce::XmlElement> Preset::createXml(ParameterManager* manager) c
 
 bool Preset::loadFromFile(const juce::File& file, ParameterManager* manager, bool headerOnly)
 {
-    auto e = readXmlFile(file, headerOnly);
+    // The whole file is checked even for its header: a damaged or cut-off file
+    // can parse as a root without entries, and nothing of it may be trusted.
+    auto e = XmlInput::readFile(file, XmlInput::Kind::preset);
     // A file that is not a preset leaves the record as it was.
-    if (e == nullptr || !tagNameIs(*e, kPresetTag))
+    if (e == nullptr)
         return false;
     loadFromXml(e.get(), manager, headerOnly);
     return true;
@@ -186,8 +189,8 @@ bool Preset::saveToFile(const juce::File& file, ParameterManager* manager)
 
 bool Preset::rewriteHeaderInFile(const juce::File& file, int fields) const
 {
-    auto e = readXmlFile(file, false);
-    if (e == nullptr || !tagNameIs(*e, kPresetTag))
+    auto e = XmlInput::readFile(file, XmlInput::Kind::preset);
+    if (e == nullptr)
         return false;
 
     const auto rewrite = [&e](const char* attribute, const juce::String& value) {

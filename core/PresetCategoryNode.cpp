@@ -1,15 +1,47 @@
 #include "core/PresetCategoryNode.h"
 #include "core/CompareNatural.h"
 
+#include <algorithm>
+#include <unordered_set>
+#include <vector>
+
 namespace
 {
-struct FileOrder
+// A folder name without its extension and its whole file name, as the order
+// of files and folders looks at them.
+struct SortKey
 {
-    static int compareElements(const juce::File& a, const juce::File& b)
+    explicit SortKey(const juce::File& f)
+        : name(f.getFileNameWithoutExtension()), fileName(f.getFileName()), file(f)
     {
-        return PresetCategoryNode::compareFiles(a, b);
     }
+
+    // A folder named "v1.5" sorts as "v1"; two names equal that far are ordered
+    // by their full file names so that the order never depends on the sort.
+    static int compare(const SortKey& a, const SortKey& b)
+    {
+        if (const int byName = compareNatural(a.name, b.name); byName != 0)
+            return byName;
+        return a.fileName.compare(b.fileName);
+    }
+
+    juce::String name, fileName;
+    juce::File file;
 };
+
+// The names are taken from each path once, not in every comparison: a folder
+// may hold thousands of presets.
+void sortFiles(juce::Array<juce::File>& files)
+{
+    std::vector<SortKey> keys;
+    keys.reserve((size_t) files.size());
+    for (const auto& f : files)
+        keys.emplace_back(f);
+    std::sort(keys.begin(), keys.end(), [](const SortKey& a, const SortKey& b) { return SortKey::compare(a, b) < 0; });
+    files.clearQuick();
+    for (const auto& k : keys)
+        files.add(k.file);
+}
 
 struct NodeOrder
 {
@@ -26,12 +58,7 @@ PresetCategoryNode::PresetCategoryNode(const juce::File& nodeFolder) : folder(no
 
 int PresetCategoryNode::compareFiles(const juce::File& a, const juce::File& b)
 {
-    // A folder named "v1.5" sorts as "v1"; two names equal that far are ordered by
-    // their full file names so that the order never depends on the sort.
-    if (const int byName = compareNatural(a.getFileNameWithoutExtension(), b.getFileNameWithoutExtension());
-        byName != 0)
-        return byName;
-    return a.getFileName().compare(b.getFileName());
+    return SortKey::compare(SortKey(a), SortKey(b));
 }
 
 void PresetCategoryNode::clear()
@@ -74,6 +101,22 @@ void PresetCategoryNode::addFile(const juce::File& file, bool sortAfterwards)
         sort(false);
 }
 
+void PresetCategoryNode::addFiles(const juce::Array<juce::File>& newFiles, bool sortAfterwards)
+{
+    // Paths as keys: on this system juce::File compares its full path, case
+    // and all, which is what a set of paths does.
+    std::unordered_set<juce::String> present;
+    present.reserve((size_t) (files.size() + newFiles.size()));
+    for (const auto& f : files)
+        present.insert(f.getFullPathName());
+    files.ensureStorageAllocated(files.size() + newFiles.size());
+    for (const auto& f : newFiles)
+        if (f != juce::File() && present.insert(f.getFullPathName()).second)
+            files.add(f);
+    if (sortAfterwards)
+        sort(false);
+}
+
 void PresetCategoryNode::removeFile(const juce::File& file)
 {
     files.removeFirstMatchingValue(file);
@@ -97,8 +140,7 @@ void PresetCategoryNode::removeChild(PresetCategoryNode* child)
 
 void PresetCategoryNode::sort(bool recursive)
 {
-    FileOrder fileOrder;
-    files.sort(fileOrder);
+    sortFiles(files);
     NodeOrder nodeOrder;
     children.sort(nodeOrder);
     if (recursive)

@@ -29,6 +29,9 @@ public:
 
     // Ignores the nonexistent file and files already present.
     void addFile(const juce::File& file, bool sortAfterwards);
+    // The same for many files at once, in time linear in their number (a
+    // folder may hold thousands of presets); sorts once when asked.
+    void addFiles(const juce::Array<juce::File>& newFiles, bool sortAfterwards);
     void removeFile(const juce::File& file);
     // Takes ownership; null is ignored.
     void addChild(PresetCategoryNode* child, bool sortAfterwards);

@@ -1,5 +1,9 @@
 #include "core/PresetCollection.h"
+#include "core/DesktopTrash.h"
 #include "core/XmlHelpers.h"
+
+#include <algorithm>
+#include <sys/stat.h>
 
 namespace
 {
@@ -29,7 +33,9 @@ juce::File getNumberedChildFile(const juce::File& folder, const juce::String& na
     if (trimmed.endsWithChar(')') && open >= 0)
     {
         const juce::String digits = trimmed.substring(open + 1, trimmed.length() - 1);
-        if (digits.isNotEmpty() && digits.containsOnly("0123456789"))
+        // Up to nine digits: counting on from a larger number could overflow.
+        constexpr int kMaxCountDigits = 9;
+        if (digits.isNotEmpty() && digits.length() <= kMaxCountDigits && digits.containsOnly("0123456789"))
         {
             base = trimmed.substring(0, open).trimEnd();
             number = digits.getIntValue();
@@ -41,15 +47,23 @@ juce::File getNumberedChildFile(const juce::File& folder, const juce::String& na
     return f;
 }
 
-// JUCE's trash on Linux is a plain folder that it does not create; without it
-// every delete would be refused. Desktops create it on first use in the same way.
-void makeSureTrashExists()
+// Marks the folder as entered; false when it is no folder or was entered before.
+template <typename Visited>
+bool enterFolderOnce(const juce::File& folder, Visited& visited)
 {
-    const juce::File oldTrash("~/.Trash");
-    const juce::File xdgTrash("~/.local/share/Trash/files");
-    if (!oldTrash.isDirectory() && !xdgTrash.isDirectory())
-        xdgTrash.createDirectory();
+    struct stat info {};
+    if (::stat(folder.getFullPathName().toRawUTF8(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return false;
+    return visited.insert({ (juce::uint64) info.st_dev, (juce::uint64) info.st_ino }).second;
 }
+
+struct FolderOrder
+{
+    static int compareElements(const juce::File& a, const juce::File& b)
+    {
+        return PresetCategoryNode::compareFiles(a, b);
+    }
+};
 } // namespace
 
 PresetCollection::PresetCollection(const juce::String& collectionName, const juce::String& fileExtension)
@@ -179,27 +193,31 @@ juce::String PresetCollection::getDisplayPath(const juce::File& file) const
 
 void PresetCollection::scan(PresetCategoryNode& node) const
 {
+    VisitedFolders visited;
+    scan(node, visited);
+}
+
+bool PresetCollection::scan(PresetCategoryNode& node, VisitedFolders& visited) const
+{
     const juce::File folder = node.getFolder();
-    if (!folder.isDirectory())
-        return;
+    if (!enterFolderOnce(folder, visited))
+        return false;
 
-    for (const auto& f : folder.findChildFiles(juce::File::findFiles, false, "*" + extension))
-        node.addFile(f, false);
+    node.addFiles(folder.findChildFiles(juce::File::findFiles, false, "*" + extension), false);
 
-    for (const auto& dir : folder.findChildFiles(juce::File::findDirectories, false))
+    // In their final order, so that of two links to one folder the first
+    // listed is the one that shows it.
+    auto folders = folder.findChildFiles(juce::File::findDirectories, false);
+    FolderOrder order;
+    folders.sort(order);
+    for (const auto& dir : folders)
     {
-        // A link back to a folder above would make the tree endless.
-        if (dir.isSymbolicLink())
-        {
-            const juce::File target = dir.getLinkedTarget();
-            if (target == folder || folder.isAChildOf(target))
-                continue;
-        }
         auto child = std::make_unique<PresetCategoryNode>(dir);
-        scan(*child);
-        node.addChild(child.release(), false);
+        if (scan(*child, visited))
+            node.addChild(child.release(), false);
     }
     node.sort(false);
+    return true;
 }
 
 void PresetCollection::rescanNow()
@@ -378,15 +396,36 @@ bool PresetCollection::moveFile(const juce::File& file, const juce::File& destin
     return file.moveFileTo(target);
 }
 
+bool PresetCollection::applyToEach(const juce::Array<juce::File>& items,
+                                   const std::function<bool(const juce::File&)>& folderOperation,
+                                   const std::function<bool(const juce::File&)>& fileOperation)
+{
+    bool allDone = true;
+    juce::Array<juce::File> foldersDone;
+    for (const auto& item : items)
+    {
+        // An item inside a folder of the same request went with that folder.
+        const bool wentWithFolder = std::any_of(foldersDone.begin(), foldersDone.end(),
+                                                [&item](const juce::File& f) { return item.isAChildOf(f); });
+        if (wentWithFolder)
+            continue;
+        const bool isFolder = item.isDirectory();
+        const bool done = isFolder ? folderOperation(item) : fileOperation(item);
+        if (done && isFolder)
+            foldersDone.add(item);
+        allDone = done && allDone;
+    }
+    rescanNow();
+    triggerAsyncUpdate();
+    return allDone;
+}
+
 bool PresetCollection::moveItems(const juce::Array<juce::File>& items, const juce::File& destination)
 {
     JUCE_ASSERT_MESSAGE_MANAGER_IS_LOCKED
-    bool allMoved = true;
-    for (const auto& item : items)
-        allMoved = (item.isDirectory() ? moveFolder(item, destination) : moveFile(item, destination)) && allMoved;
-    rescanNow();
-    triggerAsyncUpdate();
-    return allMoved;
+    return applyToEach(
+        items, [this, &destination](const juce::File& f) { return moveFolder(f, destination); },
+        [this, &destination](const juce::File& f) { return moveFile(f, destination); });
 }
 
 bool PresetCollection::deleteFolder(const juce::File& folder)
@@ -397,8 +436,7 @@ bool PresetCollection::deleteFolder(const juce::File& folder)
     if (parentNode == nullptr || parentNode->findChild(folder) == nullptr)
         return false;
 
-    makeSureTrashExists();
-    return folder.moveToTrash();
+    return DesktopTrash::moveToTrash(folder);
 }
 
 bool PresetCollection::deleteFile(const juce::File& file)
@@ -409,17 +447,13 @@ bool PresetCollection::deleteFile(const juce::File& file)
     if (node == nullptr || !node->containsFile(file))
         return false;
 
-    makeSureTrashExists();
-    return file.moveToTrash();
+    return DesktopTrash::moveToTrash(file);
 }
 
 bool PresetCollection::deleteItems(const juce::Array<juce::File>& items)
 {
     JUCE_ASSERT_MESSAGE_MANAGER_IS_LOCKED
-    bool allDeleted = true;
-    for (const auto& item : items)
-        allDeleted = (item.isDirectory() ? deleteFolder(item) : deleteFile(item)) && allDeleted;
-    rescanNow();
-    triggerAsyncUpdate();
-    return allDeleted;
+    return applyToEach(
+        items, [this](const juce::File& f) { return deleteFolder(f); },
+        [this](const juce::File& f) { return deleteFile(f); });
 }

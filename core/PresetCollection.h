@@ -3,6 +3,9 @@
 #include <juce_core/juce_core.h>
 #include <juce_events/juce_events.h>
 #include <atomic>
+#include <functional>
+#include <set>
+#include <utility>
 
 #include "core/FilePreset.h"
 #include "core/PresetCategoryNode.h"
@@ -86,7 +89,12 @@ private:
     bool isCollectionDirectory(const juce::File& f) const;
     static bool isValidNewName(const juce::String& newName);
 
+    // Folders by device and inode: each is entered once per scan, however many
+    // links lead to it, so links that loop or fan out cannot make a scan endless.
+    using VisitedFolders = std::set<std::pair<juce::uint64, juce::uint64>>;
     void scan(PresetCategoryNode& node) const;
+    // False when the folder was not entered (no folder, or entered before).
+    bool scan(PresetCategoryNode& node, VisitedFolders& visited) const;
     // Clears and scans the whole tree and rebuilds the lists, without notifying.
     void rescanNow();
     // Rebuilds the flat lists and empties the cache, without notifying.
@@ -101,6 +109,12 @@ private:
     bool moveFile(const juce::File& file, const juce::File& destination);
     bool deleteFolder(const juce::File& folder);
     bool deleteFile(const juce::File& file);
+    // Runs the folder or the file operation on each item, then rescans once.
+    // True when every item is done; an item that lies inside a folder already
+    // done in the same call counts as done, since it went with that folder.
+    bool applyToEach(const juce::Array<juce::File>& items,
+                     const std::function<bool(const juce::File&)>& folderOperation,
+                     const std::function<bool(const juce::File&)>& fileOperation);
 
     const juce::String name;
     const juce::String extension;

@@ -1,5 +1,8 @@
 #include "core/XmlHelpers.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 bool tagNameIs(const juce::XmlElement& element, juce::StringRef tagName)
 {
     return element.getTagName().equalsIgnoreCase(tagName);
@@ -13,19 +16,19 @@ const juce::XmlElement* findChildTagged(const juce::XmlElement& parent, juce::St
     return nullptr;
 }
 
-std::unique_ptr<juce::XmlElement> readXmlFile(const juce::File& file, bool headerOnly)
-{
-    if (! file.existsAsFile())
-        return nullptr;
-    juce::XmlDocument document(file);
-    return document.getDocumentElement(headerOnly);
-}
-
 bool writeXmlFile(const juce::XmlElement& element, const juce::File& file)
 {
     juce::XmlElement::TextFormat format;
     format.customEncoding = "UTF-8";
     format.lineWrapLength = 60;
+
+    // Replacing deletes the target first, and deleting an empty folder succeeds.
+    if (file.exists() && ! isRegularFile(file))
+        return false;
+    // The rename below would replace a file its owner marked read-only (the
+    // folder allows it, and root is never refused): such a file is kept.
+    if (file.exists() && isMarkedReadOnly(file))
+        return false;
 
     juce::TemporaryFile temp(file, getTemporaryFileFor(file));
     {
@@ -39,6 +42,21 @@ bool writeXmlFile(const juce::XmlElement& element, const juce::File& file)
             return false;
     }
     return temp.overwriteTargetFileWithTemporary();
+}
+
+bool isMarkedReadOnly(const juce::File& file)
+{
+    struct stat info {};
+    if (::stat(file.getFullPathName().toRawUTF8(), &info) != 0)
+        return false;
+    constexpr mode_t anyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
+    return (info.st_mode & anyWrite) == 0 || ::access(file.getFullPathName().toRawUTF8(), W_OK) != 0;
+}
+
+bool isRegularFile(const juce::File& file)
+{
+    struct stat info {};
+    return ::stat(file.getFullPathName().toRawUTF8(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 juce::File getTemporaryFileFor(const juce::File& target)

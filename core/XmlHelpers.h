@@ -9,14 +9,20 @@ bool tagNameIs(const juce::XmlElement& element, juce::StringRef tagName);
 // The first child whose tag is tagName, ignoring case; null when there is none.
 const juce::XmlElement* findChildTagged(const juce::XmlElement& parent, juce::StringRef tagName);
 
-// The file's root element, or null when the file is missing or not XML. With
-// headerOnly the root's attributes are read but not its children.
-std::unique_ptr<juce::XmlElement> readXmlFile(const juce::File& file, bool headerOnly = false);
-
 // Writes the element as a UTF-8 XML document wrapped at 60 columns. The text goes
 // to a temporary file next to the target first, which replaces the old file only
-// once it is complete, so a failed write never destroys what was there.
+// once it is complete, so a failed write never destroys what was there. A target
+// that exists but is no regular file (a folder, say), or that is read-only, is
+// never replaced.
 bool writeXmlFile(const juce::XmlElement& element, const juce::File& file);
+
+// Whether an existing file may not be written: no write permission for anyone,
+// or none for this process.
+bool isMarkedReadOnly(const juce::File& file);
+
+// Whether the path names a regular file (after following links): no folder,
+// pipe or device.
+bool isRegularFile(const juce::File& file);
 
 // A fresh name for a file that is written first and then renamed onto target.
 // It lies next to the target, so the rename stays on one disk, but it is hidden

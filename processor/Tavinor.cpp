@@ -438,22 +438,10 @@ void Tavinor::handleGlobalParameter(Parameter* p, int id)
             break;
         case kMod1Rate:
         case kMod2Rate:
-        {
-            const int i = p->getIntValue();
-            if (i >= 0 && i < kNumRateChoices)
-                rateFactors[(size_t) modulator] = std::pow(2.0, i - kRateChoiceOfOneCyclePerBeat);
-            updateModulatorRate(modulator);
-            break;
-        }
         case kMod1Scale:
         case kMod2Scale:
-        {
-            const int i = p->getIntValue();
-            if (i >= 0 && i < (int) std::size(kRhythmicScales))
-                rateScales[(size_t) modulator] = kRhythmicScales[i];
-            updateModulatorRate(modulator);
+            updateModulatorRate(modulator, *p, id == kMod1Rate || id == kMod2Rate);
             break;
-        }
         case kLimiter:
             limiterOn.store(v >= 0.5f);
             updateLatency();
@@ -463,16 +451,26 @@ void Tavinor::handleGlobalParameter(Parameter* p, int id)
     }
 }
 
-void Tavinor::updateModulatorRate(int modulator)
+void Tavinor::updateModulatorRate(int modulator, const Parameter& changed, bool rateChanged)
 {
-    const double rate = rateFactors[(size_t) modulator] * rateScales[(size_t) modulator];
+    // Any thread may change the rate or the scale, several at once. The choice
+    // is read under the engine lock, not when its change was announced:
+    // whoever takes the lock last reads the latest value, so the clock and the
+    // engine always end at the rate that the parameters show.
+    const juce::ScopedLock sl(engineLock);
+    const int i = changed.getIntValue();
+    if (rateChanged && i >= 0 && i < kNumRateChoices)
+        rateFactors[(size_t) modulator] = std::pow(2.0, i - kRateChoiceOfOneCyclePerBeat);
+    if (! rateChanged && i >= 0 && i < (int) std::size(kRhythmicScales))
+        rateScales[(size_t) modulator] = kRhythmicScales[i];
+
     if (auto* batch = EngineUpdateBatch::of(*this))
     {
         batch->holdRate(modulator);
         return;
     }
+    const double rate = rateFactors[(size_t) modulator] * rateScales[(size_t) modulator];
     pendingClockRates[(size_t) modulator].store(rate);
-    const juce::ScopedLock sl(engineLock);
     engine->setModulatorRate(modulator, rate);
 }
 
@@ -1193,9 +1191,27 @@ void Tavinor::copyDefaultSettings()
     pm.copyValue(kMaxDelayTime, kDefaultMaxDelayTime);
 }
 
+namespace
+{
+// Dotted versions compared number by number ("1.10" is newer than "1.9");
+// missing numbers count as 0.
+int compareVersions(const juce::String& a, const juce::String& b)
+{
+    const auto as = juce::StringArray::fromTokens(a, ".", "");
+    const auto bs = juce::StringArray::fromTokens(b, ".", "");
+    for (int i = 0; i < juce::jmax(as.size(), bs.size()); ++i)
+        if (const int d = as[i].getIntValue() - bs[i].getIntValue(); d != 0)
+            return d;
+    return 0;
+}
+} // namespace
+
 bool Tavinor::needsFactoryPresetInstall() const
 {
-    return getInstalledFactoryPresetVersion() != kFactoryPresetVersion;
+    // A user who already has a newer set (from a newer build) is not asked to
+    // install this older one again at every start.
+    const auto installed = getInstalledFactoryPresetVersion();
+    return installed.isEmpty() || compareVersions(installed, kFactoryPresetVersion) < 0;
 }
 
 juce::String Tavinor::getInstalledFactoryPresetVersion() const

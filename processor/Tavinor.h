@@ -209,7 +209,9 @@ private:
     Parameter* getSelectedLineParameterFor(const Parameter* proxy);
     void handleLineParameter(Parameter* p, int line, int k);
     void handleGlobalParameter(Parameter* p, int id);
-    void updateModulatorRate(int modulator);
+    // A synced rate (rateChanged) or scale choice of a modulator has changed:
+    // recomputes the modulator's rate for its clock and the engine.
+    void updateModulatorRate(int modulator, const Parameter& changed, bool rateChanged);
     void tap(int switchId, bool on);
     void setNoteLearn(int switchId, bool on);
     void applyQualityForCurrentMode();
@@ -254,9 +256,9 @@ private:
     bool presetFolderHadEntries = false;
 
     // Synced modulator rate: factor from the rate choice times the rhythmic
-    // scale. Hosts set them from more than one thread.
-    std::array<std::atomic<double>, kNumModulators> rateFactors { 1.0, 1.0 };
-    std::array<std::atomic<double>, kNumModulators> rateScales { 1.0, 1.0 };
+    // scale. Only touched under the engine lock.
+    std::array<double, kNumModulators> rateFactors { 1.0, 1.0 };
+    std::array<double, kNumModulators> rateScales { 1.0, 1.0 };
     // The clock rates are written on any thread and taken over by the audio
     // thread at the start of a block.
     std::array<std::atomic<double>, kNumModulators> pendingClockRates;

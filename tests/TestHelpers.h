@@ -25,6 +25,12 @@ void pumpMessages(int maxMessages = 1000);
 
 juce::String readFile(const juce::File& f);
 
+// Whether windows can be put on a screen (tests run under xvfb-run). Before the
+// first window, it installs an X error handler that reports nothing and goes on,
+// as hosts do: Xlib's own would end the program on the errors that a server
+// without a window manager (Xvfb) gives for properties JUCE sets on windows.
+bool prepareScreenForWindows();
+
 // The source tree the test programs were built from.
 juce::File sourceFolder();
 

@@ -15,6 +15,9 @@ int main(int argc, char** argv)
     const std::string configDir = homeDir + "/.config";
     setenv("HOME", homeDir.c_str(), 1);
     setenv("XDG_CONFIG_HOME", configDir.c_str(), 1);
+    // The desktop trash lives under XDG_DATA_HOME: deleted test files go there.
+    const std::string dataDir = homeDir + "/.local/share";
+    setenv("XDG_DATA_HOME", dataDir.c_str(), 1);
 
     ::testing::InitGoogleTest(&argc, argv);
     int result = 0;

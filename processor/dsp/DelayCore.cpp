@@ -139,9 +139,9 @@ void DelayCore::Smoother::settle()
 //==============================================================================
 void DelayCore::Biquad::allocate(int entries)
 {
-    sinCosTable.assign((size_t) (2 * entries), 0.0f);
+    sinCosTable.assign((size_t) (2 * entries), 0.0);
     for (int i = 0; i < entries; ++i)
-        sinCosTable[(size_t) (2 * i + 1)] = 1.0f;
+        sinCosTable[(size_t) (2 * i + 1)] = 1.0;
 }
 
 void DelayCore::Biquad::setRate(double rate)
@@ -151,8 +151,8 @@ void DelayCore::Biquad::setRate(double rate)
     for (size_t i = 0; i < sinCosTable.size() / 2; ++i)
     {
         const double w = kTwoPi * ((double) i / 2.0) / r;
-        sinCosTable[2 * i] = (float) std::sin(w);
-        sinCosTable[2 * i + 1] = (float) std::cos(w);
+        sinCosTable[2 * i] = std::sin(w);
+        sinCosTable[2 * i + 1] = std::cos(w);
     }
 }
 
@@ -162,9 +162,9 @@ void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
     const float f = std::clamp(frequency, std::min(lowest, highestHere), highestHere);
     const int entries = (int) (sinCosTable.size() / 2);
     const int index = std::clamp((int) (2.0f * f), 0, entries - 1);
-    const float sinW = sinCosTable[(size_t) (2 * index)];
-    const float cosW = sinCosTable[(size_t) (2 * index + 1)];
-    const float alpha = sinW / (2.0f * q);
+    const double sinW = sinCosTable[(size_t) (2 * index)];
+    const double cosW = sinCosTable[(size_t) (2 * index + 1)];
+    const double alpha = sinW / (2.0 * (double) q);
 #if defined(__GNUC__)
     // A modulated cut-off moves through the table at a steady pace; fetch the
     // entry the next sample will likely want while this one is worked on.
@@ -173,46 +173,34 @@ void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
 #endif
     lastIndex[channel] = index;
 
-    float nb0 = 0.0f, nb1 = 0.0f, nb2 = 0.0f;
+    double nb0 = 0.0, nb1 = 0.0, nb2 = 0.0;
     switch (kind)
     {
         case kKindLowPass:
-            nb0 = nb2 = (1.0f - cosW) * 0.5f;
-            nb1 = 1.0f - cosW;
+            nb0 = nb2 = (1.0 - cosW) * 0.5;
+            nb1 = 1.0 - cosW;
             break;
         case kKindBandPass:
-            nb0 = sinW * 0.5f;
-            nb2 = -sinW * 0.5f;
+            nb0 = sinW * 0.5;
+            nb2 = -sinW * 0.5;
             break;
         case kKindBandPassPeak:
             nb0 = alpha;
             nb2 = -alpha;
             break;
         case kKindHighPass:
-            nb0 = nb2 = (1.0f + cosW) * 0.5f;
-            nb1 = -(1.0f + cosW);
+            nb0 = nb2 = (1.0 + cosW) * 0.5;
+            nb1 = -(1.0 + cosW);
             break;
         default:
             break;
     }
-    const float a0 = 1.0f + alpha;
-#if defined(__SSE2__)
-    // Four of the five quotients in one instruction; each is the same correctly
-    // rounded quotient as on its own.
-    float quotients[4];
-    _mm_storeu_ps(quotients, _mm_add_ps(_mm_div_ps(_mm_set_ps(-2.0f * cosW, nb2, nb1, nb0), _mm_set1_ps(a0)),
-                                        _mm_set1_ps(kDenormalGuardF)));
-    b0[channel] = quotients[0];
-    b1[channel] = quotients[1];
-    b2[channel] = quotients[2];
-    a1[channel] = quotients[3];
-#else
-    b0[channel] = nb0 / a0 + kDenormalGuardF;
-    b1[channel] = nb1 / a0 + kDenormalGuardF;
-    b2[channel] = nb2 / a0 + kDenormalGuardF;
-    a1[channel] = (-2.0f * cosW) / a0 + kDenormalGuardF;
-#endif
-    a2[channel] = (1.0f - alpha) / a0 + kDenormalGuardF;
+    const double a0 = 1.0 + alpha;
+    b0[channel] = nb0 / a0 + kDenormalGuard;
+    b1[channel] = nb1 / a0 + kDenormalGuard;
+    b2[channel] = nb2 / a0 + kDenormalGuard;
+    a1[channel] = (-2.0 * cosW) / a0 + kDenormalGuard;
+    a2[channel] = (1.0 - alpha) / a0 + kDenormalGuard;
 }
 
 void DelayCore::Biquad::copyCoefficients(int from, int to)
@@ -224,21 +212,22 @@ void DelayCore::Biquad::copyCoefficients(int from, int to)
     a2[to] = a2[from];
 }
 
-float DelayCore::Biquad::process(int channel, float x)
+float DelayCore::Biquad::process(int channel, float input)
 {
-    const float y = b0[channel] * x + b1[channel] * x1[channel] + b2[channel] * x2[channel]
-                    - a1[channel] * y1[channel] - a2[channel] * y2[channel] + kDenormalGuardF;
+    const double x = input;
+    const double y = b0[channel] * x + b1[channel] * x1[channel] + b2[channel] * x2[channel]
+                     - a1[channel] * y1[channel] - a2[channel] * y2[channel] + kDenormalGuard;
     x2[channel] = x1[channel];
     x1[channel] = x;
     y2[channel] = y1[channel];
     y1[channel] = y;
-    return y;
+    return (float) y;
 }
 
 void DelayCore::Biquad::clearMemories()
 {
     for (int c = 0; c < 2; ++c)
-        x1[c] = x2[c] = y1[c] = y2[c] = 0.0f;
+        x1[c] = x2[c] = y1[c] = y2[c] = 0.0;
 }
 
 float DelayCore::AllpassSection::process(float x, float coefficient)

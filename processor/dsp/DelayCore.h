@@ -142,16 +142,19 @@ private:
 
     // A stereo biquad with its own rate and a table of sine and cosine indexed
     // by twice the frequency in hertz (interleaved: one cache line per lookup).
+    // Table, coefficients and memories are double: a low cut-off at four times
+    // a high rate puts the poles so near the unit circle that float rounding
+    // of cos w (or of the feedback sums) moves them onto or outside it.
     struct Biquad
     {
         SampleRateContext context;
-        std::vector<float> sinCosTable;   // sine and cosine of one entry side by side
+        std::vector<double> sinCosTable;   // sine and cosine of one entry side by side
         float lowest = 22.0f;
         float highest = 22000.0f;
         int kind = 1;
         float q = 1.0f;
-        float b0[2] {}, b1[2] {}, b2[2] {}, a1[2] {}, a2[2] {};
-        float x1[2] {}, x2[2] {}, y1[2] {}, y2[2] {};
+        double b0[2] {}, b1[2] {}, b2[2] {}, a1[2] {}, a2[2] {};
+        double x1[2] {}, x2[2] {}, y1[2] {}, y2[2] {};
         int lastIndex[2] {};   // table index of the last computation, per channel
 
         void allocate(int entries);

@@ -107,10 +107,12 @@ float clean(float x)
     return std::isfinite(x) ? x : 0.0f;
 }
 
-// One sample of a one-pole smoother towards its target.
+// One sample of a one-pole smoother towards its target. In float a glide
+// towards 1 would stop 1.5e-5 short of it (fully wet, the dry signal would
+// still leak through at -96 dB), so it lands on its target.
 float glide(float current, float target, float coefficient)
 {
-    return current - (current - target) * coefficient + kDenormalGuardF;
+    return DspCommon::settleOnTarget(current, current - (current - target) * coefficient + kDenormalGuardF, target);
 }
 
 // One step of a routing: line k's pre-delay reads buffer `from` and writes
@@ -505,12 +507,9 @@ void DelayEngine::setGlobalParameter(int id, float v)
     {
         case 87:
         {
-            const bool on = isSwitchOn(v);
-            // A limiter that was off still holds the audio of its last run:
-            // start it afresh so that nothing old is replayed.
-            if (on && !limiterOn)
-                limiter.reset();
-            limiterOn = on;
+            // The limiter follows the output while it is off, so it takes
+            // over from there without a gap.
+            limiterOn = isSwitchOn(v);
             applyOutputGain();
             break;
         }
@@ -802,6 +801,8 @@ void DelayEngine::processChunk(float* left, float* right, int numSamples, bool s
     float* outRight = stereoOut ? right : left;
     if (limiterOn)
         limiter.process(left, outRight, numSamples);
+    else
+        limiter.follow(left, outRight, numSamples);
 
     updateMeters(left, outRight, numSamples);
 }

@@ -14,6 +14,17 @@ constexpr double kTwoPi = 2.0 * kPi;
 constexpr double kDenormalGuard = 1.0e-20;
 constexpr float kDenormalGuardF = 1.0e-20f;
 
+// Where a one-pole glide stands after a step from state that gave next. Near
+// its target a step becomes too small to change the state, which would then
+// wait for ever short of the target (by up to half a rounding step over the
+// coefficient: a delay read a sample early, a wet mix that never reaches 1).
+// A glide that can no longer move has arrived, and lands on the target.
+template <typename T>
+inline T settleOnTarget(T state, T next, T target)
+{
+    return next == state ? target : next;
+}
+
 // Parameter values arrive normalised: a switch is on from the middle up, and a
 // choice of steps + 1 values is the nearest step.
 inline bool isSwitchOn(float v)

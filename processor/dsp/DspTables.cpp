@@ -142,9 +142,10 @@ struct KernelSet
 // process copies the same result.
 const KernelSet& designedKernels()
 {
-    static const KernelSet set { makeMinimumPhaseKernel(DspTables::kTaps32, kKernel32Beta, 1.0),
+    static const KernelSet set { makeMinimumPhaseKernel(DspTables::kTaps32, kKernel32Beta,
+                                                        DspTables::kKernel32PhaseSum),
                                  makeMinimumPhaseKernel(DspTables::kTaps16, kKernel16Beta,
-                                                        1.0 / DspTables::kKernel16ReadGain) };
+                                                        DspTables::kKernel16PhaseSum) };
     return set;
 }
 } // namespace

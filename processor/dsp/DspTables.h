@@ -20,8 +20,14 @@ public:
     static constexpr int kKernel16Size = kTaps16 * kPhases;   // 8192
     static constexpr int kSemitoneCount = 240;
     static constexpr int kFineCount = 1024;
-    // The 16-tap read multiplies its sum by this; the kernel is scaled so that
-    // the product passes DC at unity.
+    // What one phase of each kernel sums to: the reads pass DC a little below
+    // unity (the 32-tap read about -0.6 dB, the 16-tap read times its gain of
+    // 1.2 about -0.2 dB), and never rise above that at any frequency. A frozen
+    // line feeds back at exactly 1 while its input keeps coming in; only this
+    // loss on every pass keeps it from growing without bound.
+    static constexpr double kKernel32PhaseSum = 0.935;
+    static constexpr double kKernel16PhaseSum = 0.8125;
+    // The 16-tap read multiplies its sum by this.
     static constexpr double kKernel16ReadGain = 1.2;
 
     DspTables();

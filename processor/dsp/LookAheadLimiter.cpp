@@ -97,7 +97,20 @@ void LookAheadLimiter::process(float* left, float* right, int numSamples)
 {
     if (left == nullptr || right == nullptr)
         return;
+    run<true>(left, right, left, right, numSamples);
+}
 
+void LookAheadLimiter::follow(const float* left, const float* right, int numSamples)
+{
+    if (left == nullptr || right == nullptr)
+        return;
+    run<false>(left, right, nullptr, nullptr, numSamples);
+}
+
+template <bool writeOutput>
+void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSamples, float* outLeft, float* outRight,
+                           int numSamples)
+{
     float s = smoothedReduction;
     int p = audioIndex;
     int h = historyIndex;
@@ -109,8 +122,8 @@ void LookAheadLimiter::process(float* left, float* right, int numSamples)
 
     for (int i = 0; i < numSamples; ++i)
     {
-        const float inLeft = left[i];
-        const float inRight = right[i];
+        const float inLeft = inLeftSamples[i];
+        const float inRight = inRightSamples[i];
         ringLeft[(size_t) p] = inLeft;
         ringLeft[(size_t) (p + kAudioPositions)] = inLeft;
         ringRight[(size_t) p] = inRight;
@@ -144,9 +157,12 @@ void LookAheadLimiter::process(float* left, float* right, int numSamples)
         if (++h >= kHistoryPositions)
             h = 0;
 
-        const float gain = (float) std::pow(10.0, secondAverage / -20.0) * outputGain * makeupGain;
-        left[i] = ringLeft[(size_t) (p + readOffset)] * gain;
-        right[i] = ringRight[(size_t) (p + readOffset)] * gain;
+        if constexpr (writeOutput)
+        {
+            const float gain = (float) std::pow(10.0, secondAverage / -20.0) * outputGain * makeupGain;
+            outLeft[i] = ringLeft[(size_t) (p + readOffset)] * gain;
+            outRight[i] = ringRight[(size_t) (p + readOffset)] * gain;
+        }
 
         if (++p >= kAudioPositions)
             p = 0;

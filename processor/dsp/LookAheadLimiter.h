@@ -25,11 +25,14 @@ public:
 
     // Clears every ring and history and recomputes the rate-dependent values.
     void prepare(double sampleRate);
-    // Forgets all audio and gain history without touching the settings, so
-    // that switching the limiter on never replays audio from an earlier run.
+    // Forgets all audio and gain history without touching the settings.
     void reset();
     // In place on the two arrays (which may be the same array for a mono fold).
     void process(float* left, float* right, int numSamples);
+    // Takes the audio into the look-ahead and the gain reduction as process
+    // does, but leaves it unchanged. Fed while the limiter is switched off, it
+    // switches on without a gap, its reduction already set for the level.
+    void follow(const float* left, const float* right, int numSamples);
 
     // Threshold control 0..1: threshold (1 - v) * -24 dB and its make-up gain.
     void setThresholdControl(float v);
@@ -44,6 +47,10 @@ public:
     float getLastAverage() const { return lastAverage; }
 
 private:
+    // One pass over the audio; without outputs only the state moves on.
+    template <bool writeOutput>
+    void run(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int numSamples);
+
     SampleRateContext context;
 
     std::array<float, kAudioRingSize> ringLeft {};

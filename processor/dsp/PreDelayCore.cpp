@@ -8,6 +8,18 @@
 using DspCommon::cleanInput;
 using DspCommon::kDenormalGuard;
 
+namespace
+{
+// The read is truncated to whole samples: a glide that stopped a hair short of
+// a whole length would read one sample early, so it lands on the length.
+double glide(double smoothed, float length, double coefficient)
+{
+    const double target = length;
+    return DspCommon::settleOnTarget(smoothed, smoothed - ((smoothed - target) * coefficient + kDenormalGuard),
+                                     target);
+}
+} // namespace
+
 PreDelayCore::PreDelayCore()
 {
     prepare(1024, 2, 44100.0f);
@@ -65,8 +77,8 @@ void PreDelayCore::process(const float* inLeft, const float* inRight, float* out
         leftAverager.tick();
         rightAverager.tick();
 
-        smoothedLeft = smoothedLeft - ((smoothedLeft - (double) leftLength) * c + kDenormalGuard);
-        smoothedRight = smoothedRight - ((smoothedRight - (double) rightLength) * c + kDenormalGuard);
+        smoothedLeft = glide(smoothedLeft, leftLength, c);
+        smoothedRight = glide(smoothedRight, rightLength, c);
 
         const float l = cleanInput(inLeft[i]);
         const float r = cleanInput(inRight[i]);

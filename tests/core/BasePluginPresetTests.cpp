@@ -135,7 +135,7 @@ TEST_F(BasePluginPresetTest, AuthorsAndOwnersOfPresetFiles)
 {
     plugin->setAuthorName("Me");
     const auto others = presets.getChildFile("Theirs.tnprst");
-    others.replaceWithText("<Preset author=\"Someone\" id=\"other-owner\"/>");
+    others.replaceWithText("<Preset author=\"Someone\" id=\"other-owner\"><param name=\"Dry/Wet\" value=\"0.5\"/></Preset>");
     save("Theirs.tnprst", 0.4f);
 
     FilePreset header(others);
@@ -146,7 +146,7 @@ TEST_F(BasePluginPresetTest, AuthorsAndOwnersOfPresetFiles)
     struct Case { const char* text; const char* author; bool ownId; };
     const Case cases[] = {
         { "<Preset author=\"Old\"><param name=\"Dry/Wet\" value=\"0.5\"/></Preset>", "Me", true },
-        { "<Preset author=\"Old\" id=\"other-owner\"/>", "Old", false },
+        { "<Preset author=\"Old\" id=\"other-owner\"><param name=\"Dry/Wet\" value=\"0.5\"/></Preset>", "Old", false },
     };
     for (const auto& c : cases)
     {
@@ -214,4 +214,73 @@ TEST_F(BasePluginPresetTest, AuthorRewriteLeavesFilesThatAreNotOurPresetsAlone)
         plugin->updatePresetAuthor(f);
         EXPECT_EQ(f.loadFileAsString(), text);
     }
+}
+
+TEST_F(BasePluginPresetTest, APresetDamagedInItsRootTagIsNeitherAppliedNorRewritten)
+{
+    // A byte that is no UTF-8 at the start of a root attribute (Latin-1 "À",
+    // cp1252 "€"), or a file cut off inside the root tag, parses in JUCE as a
+    // root without entries. Applied, it would reset every parameter; signed by
+    // the author update, the file would be rewritten as a header only.
+    const std::string params = "<param name=\"Dry/Wet\" value=\"0.5\"/><param name=\"Output Gain\" value=\"0.7\"/>"
+                               "</Preset>";
+    const std::string texts[] = {
+        "<Preset name=\"\xC0rger\" author=\"A\">" + params,
+        "<Preset author=\"\x80 five\">" + params,
+        "<Preset name=\"Cut\" author=\"A",
+        "<Preset name=\"Cut\" auth",
+    };
+    plugin->setAuthorName("Me");
+    int n = 0;
+    for (const auto& text : texts)
+    {
+        SCOPED_TRACE(text);
+        const auto file = presets.getChildFile("Damaged " + juce::String(n++) + ".tnprst");
+        ASSERT_TRUE(file.replaceWithData(text.data(), text.size()));
+        collection->rescan();
+
+        plugin->getParameterManager().setNormalisedValue(kDryWet, 0.8f);
+        plugin->getParameterManager().setNormalisedValue(kOutputGain, 0.2f);
+        plugin->loadPresetFile(collection, file);
+        EXPECT_FLOAT_EQ(dryWet(), 0.8f);
+        EXPECT_FLOAT_EQ(plugin->getParameterManager().getNormalisedValue(kOutputGain), 0.2f);
+        EXPECT_EQ(plugin->presetsApplied, 0);
+
+        plugin->updatePresetAuthor(file);
+        juce::MemoryBlock after;
+        file.loadFileAsData(after);
+        EXPECT_EQ(after, juce::MemoryBlock(text.data(), text.size()));
+    }
+    EXPECT_EQ(recorder.presetChanges, 0);
+}
+
+TEST_F(BasePluginPresetTest, NextAndPreviousStepOverPresetsTheyRefuse)
+{
+    const auto a = save("A.tnprst", 0.1f);
+    const auto b = presets.getChildFile("B.tnprst");
+    b.replaceWithText("<Preset><param name=\"Dry/Wet\" value=\"0.2\"");
+    const auto c = save("C.tnprst", 0.3f);
+    const auto d = presets.getChildFile("D.tnprst");
+    d.replaceWithText("<Preset application=\"Other\"><param name=\"Dry/Wet\" value=\"0.4\"/></Preset>");
+    collection->rescan();
+    ASSERT_EQ(collection->getNumPresets(), 4);
+
+    plugin->loadPresetFile(collection, a);
+    plugin->selectNextPreset(collection); // over the broken B
+    EXPECT_EQ(plugin->getCurrentPresetPath(collection), c);
+    EXPECT_FLOAT_EQ(dryWet(), 0.3f);
+    plugin->selectNextPreset(collection); // over the foreign D, round to A
+    EXPECT_EQ(plugin->getCurrentPresetPath(collection), a);
+    plugin->selectPreviousPreset(collection);
+    EXPECT_EQ(plugin->getCurrentPresetPath(collection), c);
+    plugin->selectPreviousPreset(collection);
+    EXPECT_EQ(plugin->getCurrentPresetPath(collection), a);
+
+    // Nothing else loadable: one round, then the current preset stays.
+    c.replaceWithText("broken");
+    const int changes = recorder.presetChanges;
+    plugin->selectNextPreset(collection);
+    plugin->selectPreviousPreset(collection);
+    EXPECT_EQ(plugin->getCurrentPresetPath(collection), a);
+    EXPECT_EQ(recorder.presetChanges, changes);
 }

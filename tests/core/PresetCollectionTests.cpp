@@ -357,4 +357,54 @@ TEST(PresetCategoryNodeTest, KeepsFilesUniqueAndSorted)
     EXPECT_EQ(node.getNumChildren(), 1);
     EXPECT_EQ(node.getItem(0).getFileName(), "b 10.x");
     EXPECT_EQ(node.findChild(juce::File("/p/v1.4")), nullptr);
+
+    // Many at once: the same rules.
+    node.addFiles({ juce::File("/p/a 2.x"), juce::File("/p/b 10.x"), juce::File(), juce::File("/p/a 1.x"),
+                    juce::File("/p/a 2.x") },
+                  true);
+    ASSERT_EQ(node.getNumItems(), 3);
+    EXPECT_EQ(node.getItem(0).getFileName(), "a 1.x");
+    EXPECT_EQ(node.getItem(1).getFileName(), "a 2.x");
+    EXPECT_EQ(node.getItem(2).getFileName(), "b 10.x");
+}
+
+TEST_F(PresetCollectionFixture, LinkedFoldersAreEnteredOnceHoweverTheyLoop)
+{
+    // Presets/linked -> ext, ext/a -> ext, ext/b -> ext: followed blindly, the
+    // paths linked/a/b/a/... multiply without end.
+    const auto ext = temp.getChild("ext");
+    ASSERT_TRUE(ext.createDirectory().wasOk());
+    ext.getChildFile("Shared" + kExtension).replaceWithText("<Preset><param name=\"Mix\" value=\"1\"/></Preset>");
+    ASSERT_TRUE(ext.createSymbolicLink(root.getChildFile("linked"), false));
+    ASSERT_TRUE(ext.createSymbolicLink(ext.getChildFile("a"), false));
+    ASSERT_TRUE(ext.createSymbolicLink(ext.getChildFile("b"), false));
+    ASSERT_TRUE(ext.createSymbolicLink(root.getChildFile("zz second link"), false));
+    ASSERT_TRUE(root.createSymbolicLink(root.getChildFile("Bass/up"), false));
+
+    collection.rescan();
+    EXPECT_EQ(listedFiles(), juce::StringArray({ "Pad 1.tnprst", "Pad 2.tnprst", "Pad 10.tnprst", "pad 3.tnprst",
+                                                 "Bass/Sub.tnprst", "Bass/Sub 2.tnprst", "Bass/Wobble/W 1.tnprst",
+                                                 "Bass/Wobble/W 2.tnprst", "Bass 1/Deep.tnprst",
+                                                 "linked/Shared.tnprst" }));
+    EXPECT_EQ(childNames(root), juce::StringArray({ "Bass", "Bass 1", "Empty", "linked" }));
+    EXPECT_EQ(childNames(root.getChildFile("linked")), juce::StringArray());
+    EXPECT_EQ(childNames(root.getChildFile("Bass")), juce::StringArray({ "Wobble" }));
+}
+
+TEST_F(PresetCollectionFixture, AFileThatWentWithItsFolderCountsAsDone)
+{
+    const auto wobble = root.getChildFile("Bass/Wobble");
+    const auto bass1 = root.getChildFile("Bass 1");
+    EXPECT_TRUE(collection.moveItems({ wobble, preset("Bass/Wobble/W 1") }, bass1));
+    EXPECT_TRUE(preset("Bass 1/Wobble/W 1").existsAsFile());
+    EXPECT_FALSE(wobble.exists());
+    EXPECT_EQ(notifications(), 1);
+
+    EXPECT_TRUE(collection.deleteItems({ bass1, preset("Bass 1/Deep"), preset("Bass 1/Wobble/W 2") }));
+    EXPECT_FALSE(bass1.exists());
+    EXPECT_FALSE(listedFiles().contains("Bass 1/Deep.tnprst"));
+
+    // Only what went with a folder of the same request counts.
+    EXPECT_FALSE(collection.deleteItems({ root.getChildFile("Bass"), preset("Bass 1/Deep") }));
+    EXPECT_FALSE(root.getChildFile("Bass").exists());
 }

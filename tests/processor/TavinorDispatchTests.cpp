@@ -5,8 +5,10 @@
 #include "processor/dsp/DelayCore.h"
 #include "processor/dsp/DelayEngine.h"
 
+#include <atomic>
 #include <cmath>
 #include <map>
+#include <thread>
 
 using namespace TavinorTest;
 
@@ -156,6 +158,59 @@ TEST(TavinorDispatch, SyncedModulatorRateReachesTheClock)
     pm.setIntValue(Tavinor::kMod2Rate, 0);
     t->processBlock(buffer, midi);
     EXPECT_NEAR(t->getClock(1).getRate(), 1.0 / 128.0, 1e-12);
+}
+
+TEST(TavinorDispatch, ConcurrentRateChangesLeaveTheClockInStepWithTheParameter)
+{
+    // Two threads automate MOD 1's synced rate at the same moment, as a host
+    // and the editor may; then the rate and the scale. Whatever order they end
+    // in, the clock and the engine must run at the rate the parameters show.
+    auto t = makeProcessor();
+    auto& pm = t->getParameterManager();
+    t->prepareToPlay(44100.0, 64);
+    pm.setBoolValue(Tavinor::kMod1First + 5, true);   // synced
+    juce::AudioBuffer<float> buffer(2, 64);
+    juce::MidiBuffer midi;
+
+    constexpr int kRounds = 4000;
+    std::atomic<int> round { -1 };
+    std::atomic<int> done { 0 };
+    // Each round both threads write one value as soon as the round opens.
+    auto automate = [&](bool first) {
+        for (int r = 0; r < kRounds; ++r)
+        {
+            while (round.load() < r)
+                std::this_thread::yield();
+            if (r % 2 == 0)
+                pm.setIntValue(Tavinor::kMod1Rate, first ? r % 5 : 5 + r % 6);
+            else if (first)
+                pm.setIntValue(Tavinor::kMod1Rate, r % 11);
+            else
+                pm.setIntValue(Tavinor::kMod1Scale, r % 3);
+            done.fetch_add(1);
+        }
+    };
+    std::thread a(automate, true), b(automate, false);
+
+    const double scales[] = { 1.0, 2.0 / 3.0, 1.5 };
+    bool inStep = true;
+    for (int r = 0; r < kRounds && inStep; ++r)
+    {
+        round.store(r);
+        while (done.load() < 2 * (r + 1))
+            std::this_thread::yield();
+        buffer.clear();
+        t->processBlock(buffer, midi);
+        const double expected = std::pow(2.0, pm.getIntValue(Tavinor::kMod1Rate) - 7)
+                                * scales[pm.getIntValue(Tavinor::kMod1Scale)];
+        const juce::ScopedLock sl(t->getEngineLock());
+        inStep = t->getClock(0).getRate() == expected && t->getEngine()->getOscillator(0).rateFactor == expected;
+        EXPECT_TRUE(inStep) << "round " << r << ": clock " << t->getClock(0).getRate() << ", engine "
+                            << t->getEngine()->getOscillator(0).rateFactor << ", parameters " << expected;
+    }
+    round.store(kRounds);
+    a.join();
+    b.join();
 }
 
 TEST(TavinorDispatch, DisplayTexts)

@@ -351,31 +351,3 @@ TEST(TavinorState, RestoreLineDefaultsRespectsPadlocks)
     EXPECT_FLOAT_EQ(pm.getNormalisedValue(3039), 0.95f);
     EXPECT_FLOAT_EQ(pm.getNormalisedValue(2002), 0.0f); // line 2's own default level
 }
-
-TEST(TavinorState, EveryFactoryPresetGivesASaneLevel)
-{
-    const auto folder = TestHelpers::sourceFolder().getChildFile("resources").getChildFile("presets");
-    const auto files = folder.findChildFiles(juce::File::findFiles, true, "*.tnprst");
-    if (files.isEmpty())
-        GTEST_SKIP() << "no factory presets in " << folder.getFullPathName();
-
-    const auto input = pinkNoise(4 * (size_t) kRate, -18.0);
-    for (const auto& file : files)
-    {
-        auto t = makeProcessor();
-        auto& pm = t->getParameterManager();
-        Preset preset;
-        ASSERT_TRUE(preset.loadFromFile(file, &pm, false)) << file.getFullPathName();
-        preset.addMissingEntries(*t->getDefaultPreset(nullptr));
-        t->applyPreset(nullptr, preset);
-        t->prepareToPlay(kRate, kBlock);
-        const auto out = process(*t, input, kBlock);
-        ASSERT_TRUE(allFinite(out)) << file.getFileName();
-        for (auto* channel : { &out.left, &out.right })
-        {
-            const double level = rmsDb(*channel, (size_t) kRate);
-            EXPECT_GT(level, -60.0) << file.getFileName();
-            EXPECT_LT(level, 3.0) << file.getFileName();
-        }
-    }
-}

@@ -152,12 +152,15 @@ TEST(DelayEngineTests, DryWetAndOutputGainLevels)
         }
         const auto inL = l, inR = r;
         run(*e, l, r, 480, true, c.stereoOut);
+        // The mix smoothers land on their targets: the levels are exact to
+        // rounding, and fully wet not a trace of the dry signal is left.
+        const double tolerance = c.expected == 0.0 ? 1e-12 : 1e-6;
         for (size_t i = 0; i < l.size(); ++i)
         {
             const double expectedLeft = (c.stereoOut ? inL[i] : 0.5 * (inL[i] + inR[i])) * c.expected;
-            ASSERT_NEAR(l[i], expectedLeft, 1e-4) << c.wet << " " << c.gain << " at " << i;
+            ASSERT_NEAR(l[i], expectedLeft, tolerance) << c.wet << " " << c.gain << " at " << i;
             if (c.stereoOut)
-                ASSERT_NEAR(r[i], inR[i] * c.expected, 1e-4);
+                ASSERT_NEAR(r[i], inR[i] * c.expected, tolerance) << c.wet << " " << c.gain << " at " << i;
         }
     }
 }
@@ -225,6 +228,40 @@ TEST(DelayEngineTests, LimiterSwitchedOnAgainReplaysNothingOld)
     run(*e, z2, zr2, 100);
     for (size_t i = 0; i < z2.size(); ++i)
         ASSERT_LT(std::fabs(z2[i]), 1e-6f) << i;
+}
+
+TEST(DelayEngineTests, LimiterSwitchedOnMidStreamLeavesNoGap)
+{
+    // Dry signal only, 0 dB threshold: a -12 dB tone passes the limiter
+    // unchanged but for its look-ahead. Switched on mid-stream, the output
+    // goes on from the look-ahead's worth back, without a silent gap.
+    for (double rate : { 44100.0, 96000.0 })
+    {
+        auto e = makePlainEngine(rate, 0);
+        configureMaster(*e, 0, 0.0f, 0.5f);
+        e->setGlobalParameter(88, 1.0f);
+        settle(*e, 0.5);
+        const size_t n = (size_t) rate / 10, switchAt = n / 2;
+        std::vector<float> l(n), r(n);
+        for (size_t i = 0; i < n; ++i)
+        {
+            l[i] = (float) (0.25 * std::sin(kTwoPi * 440.0 * (double) i / rate));
+            r[i] = -l[i];
+        }
+        const auto inL = l, inR = r;
+        std::vector<float> first(l.begin(), l.begin() + (long) switchAt), firstR(r.begin(), r.begin() + (long) switchAt);
+        run(*e, first, firstR, 128);
+        e->setGlobalParameter(87, 1.0f);
+        std::vector<float> second(l.begin() + (long) switchAt, l.end()), secondR(r.begin() + (long) switchAt, r.end());
+        run(*e, second, secondR, 128);
+
+        const size_t lookAhead = (size_t) e->getLimiter().getLookAheadSamples();
+        for (size_t i = 0; i < second.size(); ++i)
+        {
+            ASSERT_NEAR(second[i], inL[switchAt + i - lookAhead], 1e-3) << rate << " at " << i;
+            ASSERT_NEAR(secondR[i], inR[switchAt + i - lookAhead], 1e-3) << rate << " at " << i;
+        }
+    }
 }
 
 TEST(DelayEngineTests, OutputStaysFiniteAndNormalEverywhere)
@@ -458,7 +495,11 @@ TEST(DelayEngineTests, SilencedOrPannedLinesKeepTheirFrozenContent)
 {
     struct Case { float level; float balance; int keptChannel; };
     // Level 0 silences both outputs; balance 0 silences the right, 1 the left.
-    const Case cases[] = { { 0.0f, 0.5f, 0 }, { 0.0f, 0.5f, 1 }, { 0.75f, 0.0f, 1 }, { 0.75f, 1.0f, 0 } };
+    // The first case touches nothing: what a frozen line still holds after the
+    // read's loss over the same time.
+    const Case cases[] = { { 0.75f, 0.5f, 0 }, { 0.0f, 0.5f, 0 }, { 0.0f, 0.5f, 1 }, { 0.75f, 0.0f, 1 },
+                           { 0.75f, 1.0f, 0 } };
+    double untouched = 0.0;
     for (const auto& c : cases)
     {
         auto e = makePlainEngine(44100.0, 0);
@@ -477,7 +518,14 @@ TEST(DelayEngineTests, SilencedOrPannedLinesKeepTheirFrozenContent)
         std::vector<float> outL(66150, 0.0f), outR(66150, 0.0f);
         run(*e, outL, outR, 256);
         const auto& kept = c.keptChannel == 0 ? outL : outR;
-        EXPECT_GT(rms(kept, 44100, 66150), 0.15) << c.level << " " << c.balance;
+        const double level = rms(kept, 44100, 66150);
+        if (untouched == 0.0)
+        {
+            untouched = level;
+            EXPECT_GT(untouched, 0.01);
+        }
+        else
+            EXPECT_NEAR(level / untouched, 1.0, 0.05) << c.level << " " << c.balance;
     }
 }
 

@@ -30,6 +30,13 @@ inline std::unique_ptr<DelayCore> makeCore(double rate = 44100.0, int maxSeconds
     return core;
 }
 
+// What an echo keeps of the signal at low frequencies: the 32-tap read of
+// modes 2 and 3, the 16-tap read (times its gain) of modes 0 and 1.
+inline double readGain(int mode)
+{
+    return mode >= 2 ? DspTables::kKernel32PhaseSum : DspTables::kKernel16PhaseSum * DspTables::kKernel16ReadGain;
+}
+
 struct Stereo
 {
     std::vector<float> left, right;
@@ -70,6 +77,14 @@ inline double centroid(const std::vector<float>& y, int from, int to)
         w += (double) i * y[(size_t) i];
     }
     return s != 0.0 ? w / s : -1.0;
+}
+
+inline double rmsOf(const std::vector<float>& y, size_t from, size_t to)
+{
+    double s = 0.0;
+    for (size_t i = from; i < to; ++i)
+        s += (double) y[i] * y[i];
+    return to > from ? std::sqrt(s / (double) (to - from)) : 0.0;
 }
 
 // Amplitude of the component at frequency f (cycles per sample) over [from, to).

@@ -216,3 +216,38 @@ TEST(LookAheadLimiterTests, ReleaseRecoversWithItsTimeConstant)
         EXPECT_NEAR((double) recovered, tau + 128.0, 0.02 * tau) << rate;
     }
 }
+
+TEST(LookAheadLimiterTests, FollowingKeepsTheStateThatProcessingWould)
+{
+    // One limiter processes a loud tone, the other only follows it: the
+    // follower leaves the audio alone, and from then on both give the same
+    // output, look-ahead and gain reduction included.
+    LookAheadLimiter processed, followed;
+    for (auto* limiter : { &processed, &followed })
+    {
+        limiter->setThresholdControl(0.5f);
+        limiter->setOutputGain(1.0f);
+    }
+    std::vector<float> l(6000), r(6000);
+    for (size_t i = 0; i < l.size(); ++i)
+    {
+        l[i] = (float) (1.5 * std::sin(kTwoPi * 300.0 * (double) i / 44100.0));
+        r[i] = 0.5f * l[i];
+    }
+    auto pl = l, pr = r;
+    processed.process(pl.data(), pr.data(), 4000);
+    auto fl = l, fr = r;
+    followed.follow(fl.data(), fr.data(), 4000);
+    EXPECT_EQ(fl, l);
+    EXPECT_EQ(fr, r);
+    EXPECT_EQ(followed.getLastAverage(), processed.getLastAverage());
+
+    processed.process(pl.data() + 4000, pr.data() + 4000, 2000);
+    followed.process(fl.data() + 4000, fr.data() + 4000, 2000);
+    for (size_t i = 4000; i < l.size(); ++i)
+    {
+        ASSERT_EQ(fl[i], pl[i]) << i;
+        ASSERT_EQ(fr[i], pr[i]) << i;
+    }
+    EXPECT_GT(peakOf(fl, 4000, 6000), 0.5f);
+}

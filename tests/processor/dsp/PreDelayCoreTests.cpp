@@ -155,3 +155,37 @@ TEST(PreDelayCore, GlideEndsExactlyOnTheSetTime)
     EXPECT_EQ(out.left[134377], 1.0f);
     EXPECT_EQ(out.right[134377], 1.0f);
 }
+
+TEST(PreDelayCore, SyncedWholeSampleLengthsAreReadExactly)
+{
+    // At 120 bpm a whole note lasts two seconds. The glide comes from below
+    // (from 0) and must end on the length itself, not a sample short of it.
+    struct Case { double rate; int numerator; int denominator; int code; int expected; };
+    const Case cases[] = {
+        { 48000.0, 1, 16, 0, 6000 },    // 1/16
+        { 48000.0, 1, 8, 0, 12000 },    // 1/8
+        { 48000.0, 1, 8, 2, 8000 },     // 1/8 triplet
+        { 48000.0, 3, 16, 0, 18000 },   // 3/16
+        { 48000.0, 1, 4, 1, 36000 },    // dotted 1/4
+        { 96000.0, 1, 16, 2, 8000 },    // 1/16 triplet
+        { 44100.0, 1, 16, 0, 5512 },    // 5512.5, truncated
+    };
+    for (const auto& c : cases)
+    {
+        PreDelayCore core;
+        core.prepare(512, 3, (float) c.rate);
+        core.setTempo(120.0);
+        core.setSynced(true);
+        core.setLinked(true);
+        core.setLeftNumerator(c.numerator);
+        core.setLeftDenominator(c.denominator);
+        core.setLeftNoteLengthMode(c.code);
+        run(core, std::vector<float>((size_t) c.rate * 3, 0.0f), std::vector<float>((size_t) c.rate * 3, 0.0f));
+
+        std::vector<float> in((size_t) c.expected + 10, 0.0f);
+        in[0] = 1.0f;
+        const auto out = run(core, in, in);
+        EXPECT_EQ(out.left[(size_t) c.expected], 1.0f) << c.numerator << "/" << c.denominator << " code " << c.code;
+        EXPECT_EQ(out.right[(size_t) c.expected], 1.0f) << c.numerator << "/" << c.denominator << " code " << c.code;
+    }
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <juce_graphics/juce_graphics.h>
+
+// The face's colours: graphite greys with the look-and-feel's orange accent
+// (0xFFFF6C00 and its brighter(0.3) 0xFFFF8D3A), which marks only what is
+// active: value arcs, lit switches, lamps, the selected line.
+namespace Palette
+{
+inline const juce::Colour background { 0xFF1E2023 };
+inline const juce::Colour panel { 0xFF2A2D31 };
+inline const juce::Colour panelBorder { 0xFF3A3E44 };
+inline const juce::Colour inset { 0xFF111315 };
+inline const juce::Colour insetBorder { 0xFF070809 };
+inline const juce::Colour title { 0xFFB8BDC4 };
+inline const juce::Colour label { 0xFF9AA0A8 };
+inline const juce::Colour text { 0xFFE4E7EB };
+inline const juce::Colour dimText { 0xFF6C727A };
+inline const juce::Colour accent { 0xFFFF6C00 };
+inline const juce::Colour accentLight { 0xFFFF8D3A };
+inline const juce::Colour accentPale { 0xFFFFA35F };
+inline const juce::Colour onAccent { 0xFF1A1208 };
+inline const juce::Colour control { 0xFF3A3E44 };
+inline const juce::Colour controlLight { 0xFF4A4F56 };
+inline const juce::Colour controlDark { 0xFF24272B };
+inline const juce::Colour meterGreen { 0xFF4CC864 };
+inline const juce::Colour meterAmber { 0xFFF0B43C };
+inline const juce::Colour meterRed { 0xFFF03C32 };
+}
