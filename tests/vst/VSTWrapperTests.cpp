@@ -1,6 +1,7 @@
 #include "vst/VSTWrapper.h"
 
 #include "TestHelpers.h"
+#include "core/BasePluginTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -953,6 +954,46 @@ TEST(VSTWrapperEditor, EmbeddedInTheHostWindowAndResizedThroughTheHost)
     }
 
     dispatch(effClose);
+    TestHelpers::pumpMessages();
+    fakeHost = nullptr;
+}
+
+// The GUI root made with the plug-in base at start-up lives on the message
+// thread: its part of a chunk loaded on a host thread waits for it.
+TEST(VSTWrapperGuiRoot, TheEditorsStateInAChunkIsAppliedOnTheMessageThread)
+{
+    using BasePluginTestSupport::FakeGuiRoot;
+    const VSTWrapper::ProcessorFactory withGuiRoot = [] {
+        auto* plugin = new BasePluginTestSupport::TestPlugin(true);
+        BasePlugin::completeStartUp(*plugin);
+        return static_cast<juce::AudioProcessor*>(plugin);
+    };
+    FakeHost host;
+    fakeHost = &host;
+    AEffect* source = VSTWrapper::createEffect(fakeCallback, withGuiRoot);
+    AEffect* target = VSTWrapper::createEffect(fakeCallback, withGuiRoot);
+    ASSERT_NE(source, nullptr);
+    ASSERT_NE(target, nullptr);
+    auto rootOf = [](AEffect* e) {
+        auto& plugin = dynamic_cast<BasePlugin&>(static_cast<VSTWrapper*>(e->object)->getProcessor());
+        return dynamic_cast<FakeGuiRoot*>(plugin.getGuiRoot());
+    };
+    ASSERT_NE(rootOf(target), nullptr);
+    rootOf(source)->currentSkin = "Dark";
+    void* data = nullptr;
+    const auto size = source->dispatcher(source, effGetChunk, 0, 0, &data, 0.0f);
+    std::vector<char> chunk(static_cast<char*>(data), static_cast<char*>(data) + size);
+
+    std::thread hostThread([&] {
+        EXPECT_EQ(target->dispatcher(target, effSetChunk, 0, VstIntPtr(chunk.size()), chunk.data(), 0.0f), 1);
+    });
+    hostThread.join();
+    EXPECT_EQ(rootOf(target)->currentSkin, "Current");
+    TestHelpers::pumpMessages();
+    EXPECT_EQ(rootOf(target)->currentSkin, "Dark");
+
+    for (auto* e : { source, target })
+        e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
     TestHelpers::pumpMessages();
     fakeHost = nullptr;
 }
