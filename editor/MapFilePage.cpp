@@ -98,6 +98,21 @@ void MapFilePage::loadMapFile(const juce::File& file)
 void MapFilePage::saveMapFile(const juce::File& file)
 {
     const auto target = withFileExtension(file);
+    if (target != file && target.exists())
+    {
+        pendingSave = target;
+        showAlert(Orv::AlertWindow::createYesNo(getAlertTitle(),
+                                                MapFileReader::quoteFileName(target)
+                                                    + " already exists. Do you want to replace it?",
+                                                this),
+                  replaceQuestion);
+        return;
+    }
+    writeMapFile(target);
+}
+
+void MapFilePage::writeMapFile(const juce::File& target)
+{
     if (!writeMap(target))
         showAlert(Orv::AlertWindow::createOk(getAlertTitle(), MapFileReader::describeSaveFailure(target), this),
                   failureMessage);
@@ -111,15 +126,22 @@ void MapFilePage::askToClear()
 
 void MapFilePage::showAlert(Orv::AlertWindow* newAlert, AlertKind kind)
 {
-    alert.reset(newAlert);
-    alert->addValue((int) kind);
+    auto& slot = kind == failureMessage ? message : question;
+    slot.reset(newAlert);
+    lastAlert = newAlert;
+    newAlert->addValue((int) kind);
     // Shown from inside the page, so that it finds the editor it covers.
-    addChildComponent(*alert);
-    alert->show();
+    addChildComponent(*newAlert);
+    newAlert->show();
 }
 
 void MapFilePage::alertWindowClosed(Orv::AlertWindow* closed, int result)
 {
-    if (closed == alert.get() && (int) closed->getValue(0) == clearQuestion && result == Orv::AlertWindow::Yes)
+    if (closed != question.get() || result != Orv::AlertWindow::Yes)
+        return;
+    const int kind = closed->getValue(0);
+    if (kind == clearQuestion)
         clearMap();
+    else if (kind == replaceQuestion)
+        writeMapFile(pendingSave);
 }

@@ -30,11 +30,13 @@ public:
 
     // Loads the map, or tells the user why not and keeps the current one.
     void loadMapFile(const juce::File& file);
-    // Saves under the map extension, or tells the user that it failed.
+    // Saves under the map extension, or tells the user that it failed. When
+    // the extension changes the name and a file of the new name exists, the
+    // user is asked first: the chooser only asked about the name typed.
     void saveMapFile(const juce::File& file);
 
     // The question or message shown last; null before the first.
-    Orv::AlertWindow* getAlert() const noexcept { return alert.get(); }
+    Orv::AlertWindow* getAlert() const noexcept { return lastAlert; }
     DefaultResourceCheckBox& getDefaultMapCheck() noexcept { return defaultMap; }
 
     void alertWindowClosed(Orv::AlertWindow* alert, int result) override;
@@ -67,17 +69,25 @@ private:
     enum AlertKind
     {
         clearQuestion = 1,
-        failureMessage = 2
+        failureMessage = 2,
+        replaceQuestion = 3
     };
 
     void showAlert(Orv::AlertWindow* newAlert, AlertKind kind);
     FileChooserLauncher& getLauncher() noexcept;
     void chooseMap(const juce::String& chooserTitle, FileChooserLauncher::Mode mode);
+    void writeMapFile(const juce::File& target);
 
     HardLabel defaultMapCaption { {}, "Default map" };
     DefaultResourceCheckBox defaultMap;
 
-    std::unique_ptr<Orv::AlertWindow> alert;
+    // Questions and messages in slots of their own, so that the message a
+    // question's answer leads to never deletes the question still answering.
+    std::unique_ptr<Orv::AlertWindow> question;
+    std::unique_ptr<Orv::AlertWindow> message;
+    Orv::AlertWindow* lastAlert = nullptr;
+    // The file the replace question is about.
+    juce::File pendingSave;
     NativeFileChooserLauncher nativeLauncher;
     FileChooserLauncher* launcher = nullptr;
 

@@ -2,6 +2,7 @@
 
 #include "core/Parameter.h"
 #include "core/XmlHelpers.h"
+#include "editor/QuotedText.h"
 
 std::unique_ptr<juce::XmlElement> MapFileReader::read(const juce::File& file, const Rules& rules,
                                                       juce::String& problem)
@@ -56,15 +57,15 @@ juce::String MapFileReader::checkAssignment(const juce::XmlElement& assign, cons
                           ? Parameter::parseIntText(assign.getStringAttribute(rules.indexAttribute))
                           : rules.firstIndex;
     if (index < rules.firstIndex || index > rules.lastIndex)
-        return "assigns " + rules.indexNoun + " " + assign.getStringAttribute(rules.indexAttribute).quoted()
+        return "assigns " + rules.indexNoun + " " + quoteForAlert(assign.getStringAttribute(rules.indexAttribute))
                + ", which does not exist.";
 
     const auto parameterName = assign.getStringAttribute(rules.nameAttribute);
     const auto* parameter = rules.parameters != nullptr ? rules.parameters->getParameterByName(parameterName) : nullptr;
     if (parameter == nullptr)
-        return "names an unknown parameter: " + parameterName.quoted() + ".";
+        return "names an unknown parameter: " + quoteForAlert(parameterName) + ".";
     if (!parameter->isAutomatable())
-        return "names a parameter that cannot be assigned: " + parameterName.quoted() + ".";
+        return "names a parameter that cannot be assigned: " + quoteForAlert(parameterName) + ".";
     return {};
 }
 
@@ -75,8 +76,5 @@ juce::String MapFileReader::describeSaveFailure(const juce::File& file)
 
 juce::String MapFileReader::quoteFileName(const juce::File& file)
 {
-    auto name = file.getFileName();
-    if (name.length() > kMaxQuotedNameLength)
-        name = name.substring(0, kMaxQuotedNameLength - 3) + "...";
-    return name.quoted();
+    return quoteForAlert(file.getFileName());
 }

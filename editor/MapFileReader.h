@@ -41,8 +41,6 @@ public:
     // The file's name in quotes, shortened when it would make the line too long.
     static juce::String quoteFileName(const juce::File& file);
 
-    static constexpr int kMaxQuotedNameLength = 40;
-
 private:
     static juce::String checkAssignment(const juce::XmlElement& assign, const Rules& rules);
 };

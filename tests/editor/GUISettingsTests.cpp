@@ -36,12 +36,13 @@ protected:
     }
 
     std::unique_ptr<GUISettingsComponent> makePage(const juce::String& defaultSkin, const juce::String& currentSkin,
-                                                   int userAreaWidth = 1920)
+                                                   int userAreaWidth = 1920, int userAreaTop = 0)
     {
         host = std::make_unique<PackageHost>(*processor, skins.get());
-        return std::make_unique<GUISettingsComponent>(*host, skins.get(), defaultSkin, currentSkin,
-                                                      GUISettingsComponent::DisplayAreas {
-                                                          { 0, 0, 1920, 1080 }, { 0, 0, userAreaWidth, 1040 } });
+        return std::make_unique<GUISettingsComponent>(
+            *host, skins.get(), defaultSkin, currentSkin,
+            GUISettingsComponent::DisplayAreas { { 0, 0, 1920, 1080 },
+                                                 { 0, userAreaTop, userAreaWidth, 1040 - userAreaTop } });
     }
 
     std::unique_ptr<Tavinor> processor;
@@ -56,15 +57,18 @@ TEST_F(GuiPage, TheWidestSkinThatFitsTheScreenIsPreferred)
     writeSkinPackage(skins.get(), "Small", 800, 500, juce::Colours::green);
     writeSkinPackage(skins.get(), "Medium", 1000, 550, juce::Colours::blue);
 
+    // A panel at the top of the screen moves the user area down; a skin's
+    // size, not its place, decides whether it fits.
     const struct
     {
         int userAreaWidth;
+        int userAreaTop;
         const char* preferred;
-    } cases[] = { { 1280, "Medium" }, { 700, "Small" }, { 1920, "Wide" } };
+    } cases[] = { { 1280, 0, "Medium" }, { 700, 0, "Small" }, { 1920, 0, "Wide" }, { 1280, 27, "Medium" } };
     for (const auto& c : cases)
     {
-        const auto page = makePage({}, {}, c.userAreaWidth);
-        EXPECT_EQ(page->getPreferredSkin(), c.preferred) << c.userAreaWidth;
+        const auto page = makePage({}, {}, c.userAreaWidth, c.userAreaTop);
+        EXPECT_EQ(page->getPreferredSkin(), c.preferred) << c.userAreaWidth << " from " << c.userAreaTop;
     }
 
     const auto page = makePage({}, {});

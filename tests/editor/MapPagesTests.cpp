@@ -134,6 +134,25 @@ TEST_F(MapPages, ABrokenOrForeignMapIsRefusedAndTheMapKeptWhole)
     click(hostPage->getLoadButton());
     ASSERT_NE(hostPage->getAlert(), nullptr);
     EXPECT_EQ(hostPage->getAlert()->getMessage(), "\"Gone.tnhpmap\" could not be read.");
+    answerAlert("OK");
+
+    // What the file names is quoted on one line and shortened, so that the
+    // one-line alert stays inside the editor however long the name is.
+    const auto longName = juce::String::repeatedString("Line 1 Feedback ", 40);
+    const juce::String longNumber = juce::String::repeatedString("9", 300);
+    for (const auto& assign : { "hostParam=\"1\" pluginParam=\"" + longName + "&#10;Level\"",
+                                "hostParam=\"" + longNumber + "\" pluginParam=\"Dry/Wet\"" })
+    {
+        answerWith("Long.tnhpmap", "<HostParametersMap name=\"Tavinor\"><assign " + assign + "/></HostParametersMap>");
+        click(hostPage->getLoadButton());
+        auto* alert = findShown<Orv::AlertWindow>(editor);
+        ASSERT_NE(alert, nullptr);
+        EXPECT_FALSE(alert->getMessage().containsChar('\n')) << alert->getMessage();
+        EXPECT_TRUE(alert->getMessage().contains("...")) << alert->getMessage();
+        EXPECT_LE(alert->getWidth(), editor.getWidth()) << alert->getMessage();
+        EXPECT_EQ(hostMapText(), before);
+        answerAlert("OK");
+    }
 }
 
 TEST_F(MapPages, SavingPutsTheMapExtensionOnAndReportsAFailure)
@@ -151,7 +170,24 @@ TEST_F(MapPages, SavingPutsTheMapExtensionOnAndReportsAFailure)
         EXPECT_TRUE(temp.getChild(c.written).existsAsFile()) << c.chosen;
         if (juce::String(c.chosen) != c.written)
             EXPECT_FALSE(temp.getChild(c.chosen).exists()) << c.chosen;
+        if (auto* question = findShown<Orv::AlertWindow>(editor))
+            click(*question->getButton(0));
     }
+
+    // The chooser asked about the name the user typed; a map of the name with
+    // the extension put on is another file, and replacing it is asked here.
+    const auto live = temp.getChild("Live.tnhpmap");
+    const auto saved = live.loadFileAsString();
+    processor->assignHostParameterByIndex(9, 91, true);
+    chooser.answer = temp.getChild("Live");
+    click(hostPage->getSaveButton());
+    ASSERT_NE(hostPage->getAlert(), nullptr);
+    EXPECT_EQ(hostPage->getAlert()->getMessage(), "\"Live.tnhpmap\" already exists. Do you want to replace it?");
+    answerAlert("No");
+    EXPECT_EQ(live.loadFileAsString(), saved);
+    click(hostPage->getSaveButton());
+    answerAlert("Yes");
+    EXPECT_TRUE(live.loadFileAsString().contains("Output Gain"));
 
     // A file in a "folder" that is a file cannot be made; a read-only map is
     // not replaced. Both are told, and the old file stays as it was.
@@ -170,6 +206,16 @@ TEST_F(MapPages, SavingPutsTheMapExtensionOnAndReportsAFailure)
     EXPECT_EQ(kept.loadFileAsString(), "<MidiControlMap name=\"Tavinor\"/>");
     ASSERT_NE(midiPage->getAlert(), nullptr);
     EXPECT_TRUE(midiPage->getAlert()->isVisible());
+    answerAlert("OK");
+
+    // Asked to replace it, the answer Yes meets the same refusal, and says so.
+    chooser.answer = temp.getChild("Kept");
+    click(midiPage->getSaveButton());
+    answerAlert("Yes");
+    EXPECT_EQ(kept.loadFileAsString(), "<MidiControlMap name=\"Tavinor\"/>");
+    ASSERT_NE(findShown<Orv::AlertWindow>(editor), nullptr);
+    EXPECT_EQ(findShown<Orv::AlertWindow>(editor)->getMessage(),
+              "\"Kept.tnccmap\" could not be saved. Nothing was changed on the disk.");
     kept.setReadOnly(false);
 }
 

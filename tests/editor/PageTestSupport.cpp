@@ -23,8 +23,10 @@ juce::MemoryBlock pngOf(int width, int height, juce::Colour colour)
 juce::MemoryBlock zipOf(const std::vector<std::pair<juce::String, juce::MemoryBlock>>& entries)
 {
     juce::ZipFile::Builder builder;
+    // A zip date starts in 1980: the zero time (1970) cannot be written.
+    const juce::Time written(2015, 0, 8, 12, 0);
     for (const auto& [name, data] : entries)
-        builder.addEntry(new juce::MemoryInputStream(data, true), 0, name, juce::Time());
+        builder.addEntry(new juce::MemoryInputStream(data, true), 0, name, written);
     juce::MemoryOutputStream out;
     builder.writeToStream(out, nullptr);
     return out.getMemoryBlock();
