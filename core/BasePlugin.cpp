@@ -751,8 +751,23 @@ void BasePlugin::restorePluginState(const juce::XmlElement* element)
 {
     if (!isValidPluginState(element) || guiRoot == nullptr)
         return;
-    if (auto* editorState = findChildTagged(*element, guiRoot->getStateTagName()))
+    auto* editorState = findChildTagged(*element, guiRoot->getStateTagName());
+    if (editorState == nullptr)
+        return;
+    // The editor's part changes components, which belong to the message
+    // thread; a host may load its chunk from any thread.
+    if (juce::MessageManager::existsAndIsCurrentThread())
+    {
         guiRoot->restoreStateXml(*editorState);
+        return;
+    }
+    auto copy = std::make_shared<juce::XmlElement>(*editorState);
+    juce::WeakReference<BasePlugin> weakSelf(this);
+    juce::MessageManager::callAsync([weakSelf, copy] {
+        if (auto* self = weakSelf.get())
+            if (self->guiRoot != nullptr)
+                self->guiRoot->restoreStateXml(*copy);
+    });
 }
 
 void BasePlugin::getStateInformation(juce::MemoryBlock& destData)
@@ -765,11 +780,21 @@ void BasePlugin::getStateInformation(juce::MemoryBlock& destData)
 
 void BasePlugin::setStateInformation(const void* data, int sizeInBytes)
 {
+    loadState(data, sizeInBytes);
+}
+
+bool BasePlugin::loadState(const void* data, int sizeInBytes)
+{
+    std::unique_ptr<juce::XmlElement> xml;
     if (data != nullptr && sizeInBytes > 0)
-        if (auto xml = XmlInput::readChunk(data, sizeInBytes, XmlInput::Kind::pluginState))
-            restorePluginState(xml.get());
+        xml = XmlInput::readChunk(data, sizeInBytes, XmlInput::Kind::pluginState);
+    const bool valid = isValidPluginState(xml.get());
+    if (valid)
+        restorePluginState(xml.get());
+    // The listeners hear of every attempt, also of one that read nothing.
     stateRestoredFlag.store(1);
     triggerAsyncUpdate();
+    return valid;
 }
 
 void BasePlugin::getCurrentProgramStateInformation(juce::MemoryBlock& destData)

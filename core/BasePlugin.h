@@ -13,6 +13,7 @@
 #include "core/Preset.h"
 #include "core/PresetCollection.h"
 #include "core/SoftwareDesignation.h"
+#include "core/StateLoader.h"
 
 class HostParameter;
 class PluginGuiRoot;
@@ -25,7 +26,8 @@ class BasePlugin : public juce::AudioProcessor,
                    public juce::AsyncUpdater,
                    public Parameter::Listener,
                    public SoftwareDesignation,
-                   public PresetCollection::Listener
+                   public PresetCollection::Listener,
+                   public StateLoader
 {
 public:
     // Notifications delivered on the message thread (presetChanged on the
@@ -98,6 +100,10 @@ public:
     void getCurrentProgramStateInformation(juce::MemoryBlock& destData) override;
     void setStateInformation(const void* data, int sizeInBytes) override;
     void setCurrentProgramStateInformation(const void* data, int sizeInBytes) override;
+
+    // StateLoader: the chunk is read and checked before anything changes; a
+    // chunk that is no "PluginState" of this product changes nothing.
+    bool loadState(const void* data, int sizeInBytes) override;
 
     //==========================================================================
     // SoftwareDesignation answers of the base

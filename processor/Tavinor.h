@@ -205,6 +205,11 @@ public:
     Clock& getClock(int modulator) { return *clocks[(size_t) modulator]; }
 
 private:
+    class EngineUpdateBatch;
+
+    // The preset's values without the engine reset of applyPreset.
+    void applyPresetValues(const Preset& preset);
+
     // The selected line's parameter behind a proxy; nullptr for any other parameter.
     Parameter* getSelectedLineParameterFor(const Parameter* proxy);
     void handleLineParameter(Parameter* p, int line, int k);

@@ -55,6 +55,10 @@ Options
                        ends with .png, else PPM)
   --seed N             validate: random seed (default 1)
   --quick              validate: fewer sample rates, shorter runs
+  --only TEXT          validate: only the checks whose name holds TEXT
+  --watchdog S         validate: a check running longer is a deadlock (default 120)
+  --latency-switch I=V validate: parameter I at V changes the latency (for the
+                       latency checks)
   --no-editor          validate: leave out the editor check
 
 Output of info: "key: value" lines, then one line per parameter:
@@ -94,6 +98,10 @@ struct Options
     uint32_t seed = 1;
     bool quick = false;
     bool withEditor = true;
+    std::string only;
+    int watchdogSeconds = 120;
+    int latencySwitchIndex = -1;
+    float latencySwitchValue = 1.0f;
 };
 
 std::vector<std::string> split(const std::string& text, char separator)
@@ -261,6 +269,28 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error)
         }
         else if (a == "--quick")
             o.quick = true;
+        else if (a == "--only")
+        {
+            if (! next(o.only))
+                return false;
+        }
+        else if (a == "--watchdog")
+        {
+            if (! next(v) || ! parseInteger(v, integer) || integer <= 0 || integer > 86400)
+                return bad("--watchdog");
+            o.watchdogSeconds = int(integer);
+        }
+        else if (a == "--latency-switch")
+        {
+            if (! next(v))
+                return false;
+            const auto eq = v.find('=');
+            if (eq == std::string::npos || ! parseInteger(v.substr(0, eq), integer) || integer < 0
+                || ! parseNumber(v.substr(eq + 1), number))
+                return bad("--latency-switch " + v);
+            o.latencySwitchIndex = int(integer);
+            o.latencySwitchValue = float(number);
+        }
         else if (a == "--no-editor")
             o.withEditor = false;
         else if (a.rfind("--", 0) == 0)
@@ -592,6 +622,10 @@ int main(int argc, char** argv)
         options.seed = o.seed;
         options.quick = o.quick;
         options.withEditor = o.withEditor;
+        options.only = o.only;
+        options.watchdogSeconds = o.watchdogSeconds;
+        options.latencySwitchIndex = o.latencySwitchIndex;
+        options.latencySwitchValue = o.latencySwitchValue;
         Validator validator(library, std::cout, options);
         return validator.run() == 0 ? 0 : 1;
     }
