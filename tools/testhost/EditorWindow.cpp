@@ -215,22 +215,16 @@ int EditorWindow::countChildWindows() const
     return int(count);
 }
 
-bool EditorWindow::saveScreenshot(const std::string& path, std::string& error)
+std::vector<unsigned char> EditorWindow::grabPixels()
 {
+    std::vector<unsigned char> pixels;
     if (display == nullptr || window == 0)
-    {
-        error = "no window";
-        return false;
-    }
+        return pixels;
     Display* d = asDisplay(display);
     XSync(d, False);
     XImage* image = XGetImage(d, window, 0, 0, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
     if (image == nullptr)
-    {
-        error = "cannot read the window's pixels";
-        return false;
-    }
-    std::vector<unsigned char> pixels;
+        return pixels;
     pixels.reserve(size_t(width) * size_t(height) * 3);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
@@ -241,6 +235,42 @@ bool EditorWindow::saveScreenshot(const std::string& path, std::string& error)
             pixels.push_back(static_cast<unsigned char>(p & image->blue_mask));
         }
     XDestroyImage(image);
+    return pixels;
+}
+
+bool EditorWindow::runUntilSettled(PluginInstance& plugin, int milliseconds)
+{
+    // Settled: the same pixels over three looks a quarter of a second apart.
+    constexpr int kLookIntervalMs = 250;
+    constexpr int kSameLooks = 3;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    auto last = grabPixels();
+    int same = 1;
+    while (std::chrono::steady_clock::now() < end)
+    {
+        run(plugin, kLookIntervalMs);
+        auto now = grabPixels();
+        same = (! now.empty() && now == last) ? same + 1 : 1;
+        if (same >= kSameLooks)
+            return true;
+        last = std::move(now);
+    }
+    return false;
+}
+
+bool EditorWindow::saveScreenshot(const std::string& path, std::string& error)
+{
+    if (display == nullptr || window == 0)
+    {
+        error = "no window";
+        return false;
+    }
+    const auto pixels = grabPixels();
+    if (pixels.empty())
+    {
+        error = "cannot read the window's pixels";
+        return false;
+    }
 
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (endsWith(path, ".png"))

@@ -3,6 +3,7 @@
 #include "PluginInstance.h"
 
 #include <string>
+#include <vector>
 
 // A top-level X11 window that a plug-in's editor is embedded into, as a
 // Linux host does: the window id goes to effEditOpen as the parent.
@@ -27,7 +28,13 @@ public:
     // effEditIdle for the given time.
     void run(PluginInstance& plugin, int milliseconds);
 
-    // Saves what the window shows as a binary PPM image.
+    // Goes on running until what the window shows has stopped changing (an
+    // editor paints some time after it opens, later on a busy machine), at
+    // most for the given time. Returns whether it settled.
+    bool runUntilSettled(PluginInstance& plugin, int milliseconds);
+
+    // Saves what the window shows, as PNG when the path ends in ".png",
+    // otherwise as a binary PPM image.
     bool saveScreenshot(const std::string& path, std::string& error);
 
     void close(PluginInstance& plugin);
@@ -38,6 +45,10 @@ public:
     int countChildWindows() const;
 
 private:
+    // The window's pixels, three bytes (red, green, blue) each, row by row;
+    // empty when they cannot be read.
+    std::vector<unsigned char> grabPixels();
+
     void* display = nullptr;
     unsigned long window = 0;
     int width = 0;

@@ -51,8 +51,9 @@ Options
   --cycles N           editor: open and close it N times (default 1) and print
                        the heap in use after the first and the last close
   --close-with-editor  editor: close the plug-in while its editor is open
-  --screenshot FILE    editor: save the window before closing (PNG when FILE
-                       ends with .png, else PPM)
+  --screenshot FILE    editor: save the window before closing, once its
+                       picture has settled (PNG when FILE ends with .png,
+                       else PPM)
   --seed N             validate: random seed (default 1)
   --quick              validate: fewer sample rates, shorter runs
   --only TEXT          validate: only the checks whose name holds TEXT
@@ -562,6 +563,8 @@ int editor(PluginInstance& plugin, const Options& o)
     int status = 0;
     if (! o.screenshot.empty())
     {
+        if (! window.runUntilSettled(plugin, 10000))
+            std::cerr << "screenshot: the window was still changing after 10 s\n";
         if (window.saveScreenshot(o.screenshot, error))
             std::cout << "screenshot: " << o.screenshot << "\n";
         else
