@@ -55,7 +55,11 @@ void MapFilePage::setFileChooserLauncher(FileChooserLauncher* newLauncher)
 
 FileChooserLauncher& MapFilePage::getLauncher() noexcept
 {
-    return launcher != nullptr ? *launcher : nativeLauncher;
+    if (launcher != nullptr)
+        return *launcher;
+    if (ownLauncher == nullptr)
+        ownLauncher = FileChooserLauncher::createDefault(*this);
+    return *ownLauncher;
 }
 
 void MapFilePage::chooseMapToLoad(const juce::String& chooserTitle)

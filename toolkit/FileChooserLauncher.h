@@ -34,8 +34,13 @@ public:
     virtual ~FileChooserLauncher() = default;
 
     // Runs the callback once with the chosen file, or with the empty file when
-    // the user cancels. A launch while another is open replaces it.
+    // the user cancels. A launch while another is open replaces it; the
+    // replaced one's callback never runs.
     virtual void launch(const Request& request, Callback callback) = 0;
+
+    // The desktop's own dialog where the machine has one, else a chooser
+    // drawn inside parent (the editor, a child of the host's window).
+    static std::unique_ptr<FileChooserLauncher> createDefault(juce::Component& parent);
 };
 
 // The system's own dialog through juce::FileChooser::launchAsync. The chooser
