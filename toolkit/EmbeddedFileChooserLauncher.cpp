@@ -36,8 +36,8 @@ void EmbeddedFileChooserLauncher::launch(const Request& request, Callback callba
     window = std::make_unique<FileChooserWindow>(request, std::move(finished));
     const auto area = getParentArea();
     window->setSize(juce::jmin(kWidth, area.getWidth()), juce::jmin(kHeight, area.getHeight()));
-    // Where the parent is no editor, the middle of the parent; an editor
-    // centres it in its own area when it is shown.
+    // Outside an editor, the middle of the parent; an editor centres it in
+    // its own area when it is shown.
     window->setCentrePosition(area.getCentre());
     parent->addChildComponent(*window);
     window->show();
@@ -46,11 +46,11 @@ void EmbeddedFileChooserLauncher::launch(const Request& request, Callback callba
 
 juce::Rectangle<int> EmbeddedFileChooserLauncher::getParentArea() const
 {
-    if (auto* desktop = dynamic_cast<ModalComponent::Desktop*>(parent.getComponent()))
-    {
-        const auto area = desktop->getDesktopArea();
-        return area.withPosition(0, 0);
-    }
+    // A page or a field asking for a file gets a chooser the size of the
+    // editor it lives in, which places the chooser in its own middle.
+    for (auto* c = parent.getComponent(); c != nullptr; c = c->getParentComponent())
+        if (auto* desktop = dynamic_cast<ModalComponent::Desktop*>(c))
+            return desktop->getDesktopArea().withPosition(0, 0);
     return parent->getLocalBounds();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "toolkit/FileChooserLauncher.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 #include <memory>
 
@@ -63,7 +65,8 @@ private:
     int pathWidth = 0;
     int ellipsisWidth = 0;
     juce::ListenerList<Listener> listeners;
-    std::unique_ptr<juce::FileChooser> chooser;
+    // Made at the first "Browse", when the field has found its editor.
+    std::unique_ptr<FileChooserLauncher> launcher;
 
     JUCE_DECLARE_NON_COPYABLE(PathComponent)
 };

@@ -120,6 +120,16 @@ TEST_F(TavinorEditorLook, SaveAsOpensTheChooserInsideTheEditor)
         settle();
     }
     picture("file-chooser");
+
+    // Choosing a preset that exists asks above the chooser.
+    window->getBrowser().setFileName("Slapback.tnprst");
+    click(window->getOkButton());
+    auto* question = window->getOverwriteAlert();
+    ASSERT_NE(question, nullptr);
+    EXPECT_TRUE(question->isVisible());
+    picture("file-chooser-replace");
+    click(*question->getButton(1));
+    EXPECT_TRUE(window->isVisible()) << "\"No\" goes back to the chooser";
     window->cancel();
     settle();
 }

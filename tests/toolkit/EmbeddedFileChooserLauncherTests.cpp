@@ -2,6 +2,7 @@
 #include "ToolkitTestSupport.h"
 #include "toolkit/EmbeddedFileChooserLauncher.h"
 #include "toolkit/FileChooserWindow.h"
+#include "toolkit/PathComponent.h"
 
 #include <memory>
 #include <vector>
@@ -135,7 +136,42 @@ TEST_F(EmbeddedFileChooserTest, TheChooserIsAWindowInsideTheParentCentredAndSize
     smallLauncher.launch(request(FileChooserLauncher::openFile, folder.get()), answers.record());
     ASSERT_NE(smallLauncher.getWindow(), nullptr);
     EXPECT_EQ(smallLauncher.getWindow()->getBounds(), juce::Rectangle<int>(0, 0, 500, 300));
+
+    // A small field asking inside an editor gets a chooser the editor's size.
+    juce::Component field;
+    field.setBounds(10, 500, 200, 20);
+    desktop.addAndMakeVisible(field);
+    EmbeddedFileChooserLauncher fieldLauncher(field);
+    fieldLauncher.launch(request(FileChooserLauncher::openFile, folder.get()), answers.record());
+    ASSERT_NE(fieldLauncher.getWindow(), nullptr);
+    EXPECT_EQ(fieldLauncher.getWindow()->getBounds(), juce::Rectangle<int>(80, 90, 640, 420));
+    EXPECT_EQ(fieldLauncher.getWindow()->getCoveringWindow().getParentComponent(), &desktop);
     EXPECT_TRUE(answers.files.empty());
+}
+
+TEST_F(EmbeddedFileChooserTest, BrowseInAPathFieldChoosesInsideTheEditor)
+{
+    if (juce::FileChooser::isPlatformDialogAvailable())
+        GTEST_SKIP() << "the desktop's own dialog opens here";
+    PathComponent path;
+    path.setBounds(10, 500, 400, 22);
+    path.setFilePattern("*.tnprst");
+    path.setInitialLocation(folder.get());
+    desktop.addAndMakeVisible(path);
+
+    click(path.getBrowseButton(), { 3, 3 });
+    FileChooserWindow* window = nullptr;
+    for (auto* c : desktop.getChildren())
+        for (auto* inner : c->getChildren())
+            if (auto* found = dynamic_cast<FileChooserWindow*>(inner))
+                window = found;
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(window->isOnDesktop());
+    EXPECT_EQ(window->getWidth(), EmbeddedFileChooserLauncher::kWidth);
+    waitForRows(*window, 3);
+    clickRow(*window, folder.getChild("Slapback.tnprst"), 2);
+    EXPECT_EQ(path.getFile(), folder.getChild("Slapback.tnprst"));
+    TestHelpers::pumpMessages();
 }
 
 TEST_F(EmbeddedFileChooserTest, OpenModeShowsMatchingFilesAndAnswersOnceWithTheChosenOne)
