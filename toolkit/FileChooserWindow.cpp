@@ -15,7 +15,7 @@ constexpr int kTextIndent = 4;
 constexpr int kDetailsMinimumWidth = 450;
 const char* const kFileNameCaption = "File name:";
 
-juce::String describeWhenEmpty(bool saveMode)
+juce::String defaultTitle(bool saveMode)
 {
     return saveMode ? "Save file" : "Open file";
 }
@@ -116,7 +116,7 @@ FileChooserWindow::FileChooserWindow(const FileChooserLauncher::Request& request
       look(std::make_unique<BrowserLook>()),
       filter(request.pattern.isEmpty() ? juce::String("*") : request.pattern, "*", request.title)
 {
-    setTitle(request.title.isEmpty() ? describeWhenEmpty(saveMode) : request.title);
+    setTitle(request.title.isEmpty() ? defaultTitle(saveMode) : request.title);
 
     // Without a file to start from, the user's home rather than the host's
     // working folder.
