@@ -55,11 +55,7 @@ void MapFilePage::setFileChooserLauncher(FileChooserLauncher* newLauncher)
 
 FileChooserLauncher& MapFilePage::getLauncher() noexcept
 {
-    if (launcher != nullptr)
-        return *launcher;
-    if (ownLauncher == nullptr)
-        ownLauncher = FileChooserLauncher::createDefault(*this);
-    return *ownLauncher;
+    return launcher != nullptr ? *launcher : ownLauncher;
 }
 
 void MapFilePage::chooseMapToLoad(const juce::String& chooserTitle)

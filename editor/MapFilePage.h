@@ -4,7 +4,7 @@
 #include "editor/MapFileReader.h"
 #include "toolkit/AlertWindow.h"
 #include "toolkit/DefaultResourceCheckBox.h"
-#include "toolkit/FileChooserLauncher.h"
+#include "toolkit/DefaultFileChooserLauncher.h"
 #include "toolkit/HardLabel.h"
 
 #include <memory>
@@ -88,8 +88,7 @@ private:
     Orv::AlertWindow* lastAlert = nullptr;
     // The file the replace question is about.
     juce::File pendingSave;
-    // Made at the first question, when the page has found its place.
-    std::unique_ptr<FileChooserLauncher> ownLauncher;
+    DefaultFileChooserLauncher ownLauncher { *this };
     FileChooserLauncher* launcher = nullptr;
 
     JUCE_DECLARE_NON_COPYABLE(MapFilePage)

@@ -13,6 +13,7 @@
 #include "skin/GFXAnimation.h"
 #include "skin/GFXMultiStateButton.h"
 #include "skin/SkinPackageLoader.h"
+#include "toolkit/DefaultFileChooserLauncher.h"
 
 namespace
 {
@@ -127,7 +128,7 @@ BasePluginEditor::BasePluginEditor(BasePlugin& p, bool skinsOn) : plugin(p), ski
     optionsWindow->addTab("Parameters", hostPage.get(), -1);
     optionsWindow->addTab("Midi Control", midiPage.get(), -1);
     midiPage->getDefaultMapCheck().addListener(this);
-    defaultLauncher = FileChooserLauncher::createDefault(*this);
+    defaultLauncher = std::make_unique<DefaultFileChooserLauncher>(*this);
     setFileChooserLauncher(nullptr);
 
     makerLogo = getBundleImage("OrvLogo.png");

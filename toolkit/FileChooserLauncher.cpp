@@ -1,16 +1,5 @@
 #include "toolkit/FileChooserLauncher.h"
 
-#include "toolkit/EmbeddedFileChooserLauncher.h"
-
-std::unique_ptr<FileChooserLauncher> FileChooserLauncher::createDefault(juce::Component& parent)
-{
-    // Without one, JUCE would fall back to a dialog of its own on the
-    // desktop, outside the host's window.
-    if (juce::FileChooser::isPlatformDialogAvailable())
-        return std::make_unique<NativeFileChooserLauncher>();
-    return std::make_unique<EmbeddedFileChooserLauncher>(parent);
-}
-
 NativeFileChooserLauncher::~NativeFileChooserLauncher() = default;
 
 void NativeFileChooserLauncher::launch(const Request& request, Callback callback)

@@ -37,10 +37,6 @@ public:
     // the user cancels. A launch while another is open replaces it; the
     // replaced one's callback never runs.
     virtual void launch(const Request& request, Callback callback) = 0;
-
-    // The desktop's own dialog where the machine has one, else a chooser
-    // drawn inside parent (the editor, a child of the host's window).
-    static std::unique_ptr<FileChooserLauncher> createDefault(juce::Component& parent);
 };
 
 // The system's own dialog through juce::FileChooser::launchAsync. The chooser

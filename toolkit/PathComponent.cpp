@@ -61,15 +61,13 @@ void PathComponent::fileChosen(const juce::File& chosen)
 
 void PathComponent::launchChooser()
 {
-    if (launcher == nullptr)
-        launcher = FileChooserLauncher::createDefault(*this);
     FileChooserLauncher::Request request;
     request.title = chooserTitle;
     request.initialFile = initialLocation;
     request.pattern = filePattern;
     request.mode = FileChooserLauncher::openFile;
     juce::Component::SafePointer<PathComponent> safeThis(this);
-    launcher->launch(request, [safeThis](const juce::File& chosen) {
+    launcher.launch(request, [safeThis](const juce::File& chosen) {
         if (safeThis != nullptr)
             safeThis->fileChosen(chosen);
     });

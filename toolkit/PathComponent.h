@@ -1,6 +1,6 @@
 #pragma once
 
-#include "toolkit/FileChooserLauncher.h"
+#include "toolkit/DefaultFileChooserLauncher.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 #include <memory>
@@ -65,8 +65,7 @@ private:
     int pathWidth = 0;
     int ellipsisWidth = 0;
     juce::ListenerList<Listener> listeners;
-    // Made at the first "Browse", when the field has found its editor.
-    std::unique_ptr<FileChooserLauncher> launcher;
+    DefaultFileChooserLauncher launcher { *this };
 
     JUCE_DECLARE_NON_COPYABLE(PathComponent)
 };
