@@ -55,7 +55,7 @@ void MapFilePage::setFileChooserLauncher(FileChooserLauncher* newLauncher)
 
 FileChooserLauncher& MapFilePage::getLauncher() noexcept
 {
-    return launcher != nullptr ? *launcher : nativeLauncher;
+    return launcher != nullptr ? *launcher : ownLauncher;
 }
 
 void MapFilePage::chooseMapToLoad(const juce::String& chooserTitle)

@@ -4,7 +4,7 @@
 #include "editor/MapFileReader.h"
 #include "toolkit/AlertWindow.h"
 #include "toolkit/DefaultResourceCheckBox.h"
-#include "toolkit/FileChooserLauncher.h"
+#include "toolkit/DefaultFileChooserLauncher.h"
 #include "toolkit/HardLabel.h"
 
 #include <memory>
@@ -24,8 +24,8 @@ public:
     MapFilePage(const juce::String& extension, const juce::String& pattern);
     ~MapFilePage() override;
 
-    // Where the pages ask for files; not owned, null goes back to the
-    // system's dialog.
+    // Where the pages ask for files; not owned, null goes back to the page's
+    // own (the system's dialog, or a chooser inside the page's editor).
     void setFileChooserLauncher(FileChooserLauncher* launcher);
 
     // Loads the map, or tells the user why not and keeps the current one.
@@ -88,7 +88,7 @@ private:
     Orv::AlertWindow* lastAlert = nullptr;
     // The file the replace question is about.
     juce::File pendingSave;
-    NativeFileChooserLauncher nativeLauncher;
+    DefaultFileChooserLauncher ownLauncher { *this };
     FileChooserLauncher* launcher = nullptr;
 
     JUCE_DECLARE_NON_COPYABLE(MapFilePage)

@@ -13,6 +13,7 @@
 #include "skin/GFXAnimation.h"
 #include "skin/GFXMultiStateButton.h"
 #include "skin/SkinPackageLoader.h"
+#include "toolkit/DefaultFileChooserLauncher.h"
 
 namespace
 {
@@ -127,6 +128,8 @@ BasePluginEditor::BasePluginEditor(BasePlugin& p, bool skinsOn) : plugin(p), ski
     optionsWindow->addTab("Parameters", hostPage.get(), -1);
     optionsWindow->addTab("Midi Control", midiPage.get(), -1);
     midiPage->getDefaultMapCheck().addListener(this);
+    defaultLauncher = std::make_unique<DefaultFileChooserLauncher>(*this);
+    setFileChooserLauncher(nullptr);
 
     makerLogo = getBundleImage("OrvLogo.png");
     pluginLogo = getBundleImage("PluginLogo.png");
@@ -151,6 +154,8 @@ BasePluginEditor::~BasePluginEditor()
         guiPage->removeListener(this);
 
     // Windows first, while the look-and-feel they draw with is still set.
+    launcher = nullptr;
+    defaultLauncher.reset();
     saveFailedAlert.reset();
     saveChangesAlert.reset();
     overwriteAlert.reset();
@@ -248,9 +253,9 @@ void BasePluginEditor::currentSkinChanged(GUISettingsComponent* page)
 
 void BasePluginEditor::setFileChooserLauncher(FileChooserLauncher* newLauncher)
 {
-    launcher = newLauncher != nullptr ? newLauncher : &nativeLauncher;
-    midiPage->setFileChooserLauncher(newLauncher);
-    hostPage->setFileChooserLauncher(newLauncher);
+    launcher = newLauncher != nullptr ? newLauncher : defaultLauncher.get();
+    midiPage->setFileChooserLauncher(launcher);
+    hostPage->setFileChooserLauncher(launcher);
 }
 
 bool BasePluginEditor::isSettingsXml(const juce::XmlElement& element) const

@@ -184,7 +184,8 @@ public:
     static juce::File withPresetExtension(const juce::File& chosen, const juce::String& extension);
 
     // Where "Save preset as" and the map pages ask for files; not owned, null
-    // goes back to the system's dialog.
+    // goes back to the editor's own: the system's dialog, or the chooser inside
+    // the editor where the system has none.
     void setFileChooserLauncher(FileChooserLauncher* launcher);
 
     BasePlugin& getPlugin() const noexcept { return plugin; }
@@ -247,10 +248,10 @@ private:
     std::atomic<int> skinReloadRequested { 0 };
     const bool skinsEnabled;
 
-    // The system's dialog lives here, so an open one closes with the editor
+    // The default chooser lives here, so an open one closes with the editor
     // and its answer never arrives.
-    NativeFileChooserLauncher nativeLauncher;
-    FileChooserLauncher* launcher = &nativeLauncher;
+    std::unique_ptr<FileChooserLauncher> defaultLauncher;
+    FileChooserLauncher* launcher = nullptr;
 
     JUCE_DECLARE_NON_COPYABLE(BasePluginEditor)
 };

@@ -34,7 +34,8 @@ public:
     virtual ~FileChooserLauncher() = default;
 
     // Runs the callback once with the chosen file, or with the empty file when
-    // the user cancels. A launch while another is open replaces it.
+    // the user cancels. A launch while another is open replaces it; the
+    // replaced one's callback never runs.
     virtual void launch(const Request& request, Callback callback) = 0;
 };
 

@@ -61,13 +61,16 @@ void PathComponent::fileChosen(const juce::File& chosen)
 
 void PathComponent::launchChooser()
 {
-    chooser = std::make_unique<juce::FileChooser>(chooserTitle, initialLocation, filePattern);
+    FileChooserLauncher::Request request;
+    request.title = chooserTitle;
+    request.initialFile = initialLocation;
+    request.pattern = filePattern;
+    request.mode = FileChooserLauncher::openFile;
     juce::Component::SafePointer<PathComponent> safeThis(this);
-    chooser->launchAsync(juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectFiles,
-                         [safeThis](const juce::FileChooser& fc) {
-                             if (safeThis != nullptr)
-                                 safeThis->fileChosen(fc.getResult());
-                         });
+    launcher.launch(request, [safeThis](const juce::File& chosen) {
+        if (safeThis != nullptr)
+            safeThis->fileChosen(chosen);
+    });
 }
 
 void PathComponent::buttonClicked(juce::Button* button)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "toolkit/DefaultFileChooserLauncher.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 #include <memory>
 
@@ -63,7 +65,7 @@ private:
     int pathWidth = 0;
     int ellipsisWidth = 0;
     juce::ListenerList<Listener> listeners;
-    std::unique_ptr<juce::FileChooser> chooser;
+    DefaultFileChooserLauncher launcher { *this };
 
     JUCE_DECLARE_NON_COPYABLE(PathComponent)
 };

@@ -2,6 +2,7 @@
 
 #include "editor/OptionsWindow.h"
 #include "editor/TavinorPresetBrowser.h"
+#include "toolkit/FileChooserWindow.h"
 
 #include <set>
 
@@ -87,4 +88,48 @@ TEST_F(TavinorEditorLook, EveryStateDrawsTheFace)
     editor().getPresetBrowser()->hide();
     clickElement("AboutButton");
     picture("about");
+}
+
+// A machine without a file dialog of the desktop's own gets the chooser drawn
+// inside the editor, never a window of its own beside the host's.
+TEST_F(TavinorEditorLook, SaveAsOpensTheChooserInsideTheEditor)
+{
+    if (juce::FileChooser::isPlatformDialogAvailable())
+        GTEST_SKIP() << "the desktop's own dialog opens here";
+    const auto presets = userFolder->getPresetFolder();
+    for (const auto* name : { "Dub Echo", "Ping Pong Eighths", "Slapback", "Tape Wobble" })
+        presets.getChildFile(juce::String(name) + ".tnprst").replaceWithText("<Preset/>");
+    presets.getChildFile("Live").createDirectory();
+
+    clickElement("PresetSaveAsButton");
+    FileChooserWindow* window = nullptr;
+    for (auto* c : editor().getChildren())
+        for (auto* inner : c->getChildren())
+            if (auto* found = dynamic_cast<FileChooserWindow*>(inner))
+                window = found;
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible() && window->getParentComponent()->isVisible());
+    EXPECT_FALSE(window->isOnDesktop());
+    EXPECT_EQ(window->getTopLevelComponent(), editor().getTopLevelComponent());
+    EXPECT_EQ(window->getTitle(), "Save current presets");
+
+    // The folder is read on a thread of the browser's own.
+    for (int i = 0; i < 200 && window->getBrowser().getDisplayComponent()->getNumSelectedFiles() == 0; ++i)
+    {
+        juce::Thread::sleep(5);
+        settle();
+    }
+    picture("file-chooser");
+
+    // Choosing a preset that exists asks above the chooser.
+    window->getBrowser().setFileName("Slapback.tnprst");
+    click(window->getOkButton());
+    auto* question = window->getOverwriteAlert();
+    ASSERT_NE(question, nullptr);
+    EXPECT_TRUE(question->isVisible());
+    picture("file-chooser-replace");
+    click(*question->getButton(1));
+    EXPECT_TRUE(window->isVisible()) << "\"No\" goes back to the chooser";
+    window->cancel();
+    settle();
 }
