@@ -1056,10 +1056,11 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
     const int longestOffset = maximum - 1;
     const int quietHorizon = maximum + kReadReach;
 
+    leftAverager.advance(numSamples);
+    rightAverager.advance(numSamples);
+
     for (int i = 0; i < numSamples; ++i)
     {
-        leftAverager.tick();
-        rightAverager.tick();
 
         setSmootherTargets();
         smoother1.step();

@@ -72,10 +72,11 @@ void PreDelayCore::process(const float* inLeft, const float* inRight, float* out
         return;
     }
 
+    leftAverager.advance(numSamples);
+    rightAverager.advance(numSamples);
+
     for (int i = 0; i < numSamples; ++i)
     {
-        leftAverager.tick();
-        rightAverager.tick();
 
         smoothedLeft = glide(smoothedLeft, leftLength, c);
         smoothedRight = glide(smoothedRight, rightLength, c);
