@@ -7,16 +7,6 @@
 #include <cmath>
 #include <new>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-#if defined(__SSE2__) && defined(__x86_64__)
-#include <immintrin.h>
-#if defined(__GNUC__)
-#define TAVINOR_READ_AVX2 1
-#endif
-#endif
-
 namespace
 {
 using DspCommon::cleanInput;
@@ -128,6 +118,14 @@ void DelayCore::Smoother::step()
 {
     for (int lane = 0; lane < 4; ++lane)
         state[lane] = glide(state[lane], target[lane], (double) coefficient);
+}
+
+bool DelayCore::Smoother::isAtRest() const
+{
+    for (int lane = 0; lane < 4; ++lane)
+        if (glide(state[lane], target[lane], (double) coefficient) != state[lane])
+            return false;
+    return true;
 }
 
 void DelayCore::Smoother::settle()
@@ -601,442 +599,6 @@ float DelayCore::oversampledSection(int channel, float x, float preamp, float ga
     return (o.down4a.process(down1, kHalfBandA) + o.down4b.process(down0, kHalfBandB)) * kDecimatorGain;
 }
 
-namespace
-{
-// Number of taps the read takes: while the phase, advanced by repeated addition
-// from phase0, stays below limit, and at most `most`. The taps themselves
-// compute their phases as phase0 + j * step; both agree to rounding, except on
-// whether a phase landing right at the limit still counts, so there the
-// repeated addition decides as it always has.
-int countTaps(double phase0, double step, double limit, int most)
-{
-    if (! (phase0 < limit) || most <= 0)
-        return 0;
-    const double span = (limit - phase0) / step;
-    if (span >= (double) most)
-        return most;
-    const double nearest = std::floor(span + 0.5);
-    if (std::abs(span - nearest) > 1.0e-6)
-        return std::min((int) std::ceil(span), most);
-
-    int taps = 0;
-    for (double phase = phase0; phase < limit && taps < most; phase += step)
-        ++taps;
-    return taps;
-}
-
-// The accumulation every read shares: sum over j < taps of h_j * ring[n - j]
-// for one or two rings, the caller saying how the weights h_j come about. Two
-// partial sums to a ring keep the additions of a round independent of each
-// other; the ring is walked as one contiguous span (the rings hold three
-// copies, so a read never wraps).
-//
-// weights(j) gives the weights of the taps of one vector from tap j up, the
-// highest tap in lane 0 (matching ring[n - j - width + 1] .. ring[n - j] in
-// memory). It is called for j = 0, width, 2 * width .. in turn, each once, so
-// it may carry its own state from one call to the next. weight(j) gives tap j
-// alone, for the taps left over.
-#if defined(__SSE2__) && defined(__x86_64__)
-template <bool twoRings, typename Weights, typename Weight>
-inline void accumulateSse2(const double* ringA, const double* ringB, int n, int taps, Weights&& weights,
-                           Weight&& weight, double& sumA, double& sumB)
-{
-    __m128d a0 = _mm_setzero_pd(), a1 = _mm_setzero_pd(), b0 = _mm_setzero_pd(), b1 = _mm_setzero_pd();
-    int j = 0;
-    for (; j + 4 <= taps; j += 4)
-    {
-        const __m128d h0 = weights(j);
-        const __m128d h1 = weights(j + 2);
-        a0 = _mm_add_pd(a0, _mm_mul_pd(h0, _mm_loadu_pd(ringA + n - j - 1)));
-        a1 = _mm_add_pd(a1, _mm_mul_pd(h1, _mm_loadu_pd(ringA + n - j - 3)));
-        if constexpr (twoRings)
-        {
-            b0 = _mm_add_pd(b0, _mm_mul_pd(h0, _mm_loadu_pd(ringB + n - j - 1)));
-            b1 = _mm_add_pd(b1, _mm_mul_pd(h1, _mm_loadu_pd(ringB + n - j - 3)));
-        }
-    }
-    if (j + 2 <= taps)
-    {
-        const __m128d h0 = weights(j);
-        a0 = _mm_add_pd(a0, _mm_mul_pd(h0, _mm_loadu_pd(ringA + n - j - 1)));
-        if constexpr (twoRings)
-            b0 = _mm_add_pd(b0, _mm_mul_pd(h0, _mm_loadu_pd(ringB + n - j - 1)));
-        j += 2;
-    }
-    a0 = _mm_add_pd(a0, a1);
-    b0 = _mm_add_pd(b0, b1);
-    double a = _mm_cvtsd_f64(a0) + _mm_cvtsd_f64(_mm_unpackhi_pd(a0, a0));
-    double b = _mm_cvtsd_f64(b0) + _mm_cvtsd_f64(_mm_unpackhi_pd(b0, b0));
-    if (j < taps)
-    {
-        const double h = weight(j);
-        a += h * ringA[n - j];
-        if constexpr (twoRings)
-            b += h * ringB[n - j];
-    }
-    sumA = a;
-    sumB = b;
-}
-
-#if defined(TAVINOR_READ_AVX2)
-// The same with four taps to a vector and the products fused with their sums,
-// for processors with AVX2 and FMA (chosen at run time; the build itself
-// assumes only SSE2). The callables given must carry the same target.
-template <bool twoRings, typename Weights, typename Weight>
-__attribute__((target("avx2,fma"))) inline void accumulateAvx2(const double* ringA, const double* ringB, int n,
-                                                               int taps, Weights&& weights, Weight&& weight,
-                                                               double& sumA, double& sumB)
-{
-    __m256d a0 = _mm256_setzero_pd(), a1 = _mm256_setzero_pd(), b0 = _mm256_setzero_pd(), b1 = _mm256_setzero_pd();
-    int j = 0;
-    for (; j + 8 <= taps; j += 8)
-    {
-        const __m256d h0 = weights(j);
-        const __m256d h1 = weights(j + 4);
-        a0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringA + n - j - 3), a0);
-        a1 = _mm256_fmadd_pd(h1, _mm256_loadu_pd(ringA + n - j - 7), a1);
-        if constexpr (twoRings)
-        {
-            b0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringB + n - j - 3), b0);
-            b1 = _mm256_fmadd_pd(h1, _mm256_loadu_pd(ringB + n - j - 7), b1);
-        }
-    }
-    if (j + 4 <= taps)
-    {
-        const __m256d h0 = weights(j);
-        a0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringA + n - j - 3), a0);
-        if constexpr (twoRings)
-            b0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringB + n - j - 3), b0);
-        j += 4;
-    }
-    a0 = _mm256_add_pd(a0, a1);
-    b0 = _mm256_add_pd(b0, b1);
-    const __m128d a2 = _mm_add_pd(_mm256_castpd256_pd128(a0), _mm256_extractf128_pd(a0, 1));
-    const __m128d b2 = _mm_add_pd(_mm256_castpd256_pd128(b0), _mm256_extractf128_pd(b0, 1));
-    double a = _mm_cvtsd_f64(a2) + _mm_cvtsd_f64(_mm_unpackhi_pd(a2, a2));
-    double b = _mm_cvtsd_f64(b2) + _mm_cvtsd_f64(_mm_unpackhi_pd(b2, b2));
-    for (; j < taps; ++j)
-    {
-        const double h = weight(j);
-        a += h * ringA[n - j];
-        if constexpr (twoRings)
-            b += h * ringB[n - j];
-    }
-    sumA = a;
-    sumB = b;
-}
-#endif
-#else
-// Without vectors: four partial sums keep the additions independent of each
-// other.
-template <bool twoRings, typename Weight>
-inline void accumulatePlain(const double* ringA, const double* ringB, int n, int taps, Weight&& weight, double& sumA,
-                            double& sumB)
-{
-    double a[4] {}, b[4] {};
-    int j = 0;
-    for (; j + 4 <= taps; j += 4)
-        for (int lane = 0; lane < 4; ++lane)
-        {
-            const double h = weight(j + lane);
-            a[lane] += h * ringA[n - j - lane];
-            if constexpr (twoRings)
-                b[lane] += h * ringB[n - j - lane];
-        }
-    for (; j < taps; ++j)
-    {
-        const double h = weight(j);
-        a[0] += h * ringA[n - j];
-        if constexpr (twoRings)
-            b[0] += h * ringB[n - j];
-    }
-    sumA = (a[0] + a[1]) + (a[2] + a[3]);
-    sumB = (b[0] + b[1]) + (b[2] + b[3]);
-}
-#endif
-
-// sum over j < taps of h(phase0 + j * step) * ring[n - j] for one or two rings,
-// h the kernel interpolated linearly between neighbouring entries, which come
-// as pairs (pairs[2i] = entry i, pairs[2i + 1] = entry i + 1) so a tap takes one
-// aligned load that never spans two cache lines. Phases are computed from j,
-// not accumulated, so no lane waits for the one before.
-#if defined(__SSE2__) && defined(__x86_64__)
-template <bool twoRings>
-inline void interpolatedSums(const double* pairs, const double* ringA, const double* ringB, int n, double phase0,
-                             double step, int taps, double& sumA, double& sumB)
-{
-    const __m128d vStep = _mm_set1_pd(step);
-    const __m128d vPhase0 = _mm_set1_pd(phase0);
-    const __m128d two = _mm_set1_pd(2.0);
-    // Lane 0 holds tap j + 1 and lane 1 tap j; the pairs come in turn, so the
-    // tap numbers move on by two at every call.
-    __m128d jPair = _mm_set_pd(0.0, 1.0);
-    auto weights = [&](int) {
-        const __m128d phase = _mm_add_pd(vPhase0, _mm_mul_pd(jPair, vStep));
-        jPair = _mm_add_pd(jPair, two);
-        const __m128i whole = _mm_cvttpd_epi32(phase);
-        const __m128d t = _mm_sub_pd(phase, _mm_cvtepi32_pd(whole));
-        const long long both = _mm_cvtsi128_si64(whole);
-        const __m128d p0 = _mm_loadu_pd(pairs + 2 * (int) both);
-        const __m128d p1 = _mm_loadu_pd(pairs + 2 * (int) (both >> 32));
-        const __m128d lo = _mm_unpacklo_pd(p0, p1);
-        const __m128d hi = _mm_unpackhi_pd(p0, p1);
-        return _mm_add_pd(lo, _mm_mul_pd(_mm_sub_pd(hi, lo), t));
-    };
-    auto weight = [&](int j) {
-        const double phase = phase0 + (double) j * step;
-        const int i = (int) phase;
-        return pairs[2 * i] + (pairs[2 * i + 1] - pairs[2 * i]) * (phase - i);
-    };
-    accumulateSse2<twoRings>(ringA, ringB, n, taps, weights, weight, sumA, sumB);
-}
-
-#if defined(TAVINOR_READ_AVX2)
-// The same four taps to a vector. Each lane advances its phase by eight steps
-// at a time and the products are fused with their sums, which changes the
-// result only by rounding; the tap count is the same.
-template <bool twoRings>
-__attribute__((target("avx2,fma"))) void interpolatedSumsAvx2(const double* pairs, const double* ringA,
-                                                              const double* ringB, int n, double phase0,
-                                                              double step, int taps, double& sumA, double& sumB)
-{
-    // Lanes 0..3 hold taps j + 3 .. j. A round of eight taps takes phaseA for
-    // its first four and phaseB for the rest; each call uses the one due,
-    // advances it by a round and hands the other on to the next call.
-    const __m256d js = _mm256_set_pd(0.0, 1.0, 2.0, 3.0);
-    const __m256d vStep = _mm256_set1_pd(step);
-    const __m256d vPhase0 = _mm256_set1_pd(phase0);
-    __m256d phaseA = _mm256_add_pd(vPhase0, _mm256_mul_pd(js, vStep));
-    __m256d phaseB = _mm256_add_pd(vPhase0, _mm256_mul_pd(_mm256_add_pd(js, _mm256_set1_pd(4.0)), vStep));
-    const __m256d advance = _mm256_set1_pd(8.0 * step);
-
-    auto weights = [&](int) __attribute__((target("avx2,fma"))) {
-        const __m256d phase = phaseA;
-        phaseA = phaseB;
-        phaseB = _mm256_add_pd(phase, advance);
-        const __m128i whole = _mm256_cvttpd_epi32(phase);
-        const __m256d t = _mm256_sub_pd(phase, _mm256_cvtepi32_pd(whole));
-        const long long first = _mm_cvtsi128_si64(whole);
-        const long long second = _mm_extract_epi64(whole, 1);
-        const __m128d p0 = _mm_loadu_pd(pairs + 2 * (int) first);
-        const __m128d p1 = _mm_loadu_pd(pairs + 2 * (int) (first >> 32));
-        const __m128d p2 = _mm_loadu_pd(pairs + 2 * (int) second);
-        const __m128d p3 = _mm_loadu_pd(pairs + 2 * (int) (second >> 32));
-        const __m256d p02 = _mm256_insertf128_pd(_mm256_castpd128_pd256(p0), p2, 1);
-        const __m256d p13 = _mm256_insertf128_pd(_mm256_castpd128_pd256(p1), p3, 1);
-        const __m256d lo = _mm256_unpacklo_pd(p02, p13);
-        const __m256d hi = _mm256_unpackhi_pd(p02, p13);
-        return _mm256_fmadd_pd(_mm256_sub_pd(hi, lo), t, lo);
-    };
-    auto weight = [&](int j) __attribute__((target("avx2,fma"))) {
-        const double phase = phase0 + (double) j * step;
-        const int i = (int) phase;
-        return pairs[2 * i] + (pairs[2 * i + 1] - pairs[2 * i]) * (phase - i);
-    };
-    accumulateAvx2<twoRings>(ringA, ringB, n, taps, weights, weight, sumA, sumB);
-}
-#endif
-#else
-template <bool twoRings>
-inline void interpolatedSums(const double* pairs, const double* ringA, const double* ringB, int n, double phase0,
-                             double step, int taps, double& sumA, double& sumB)
-{
-    auto weight = [&](int j) {
-        const double phase = phase0 + (double) j * step;
-        const int i = (int) phase;
-        return pairs[2 * i] + (pairs[2 * i + 1] - pairs[2 * i]) * (phase - i);
-    };
-    accumulatePlain<twoRings>(ringA, ringB, n, taps, weight, sumA, sumB);
-}
-#endif
-
-// sum over j < taps of (row[j] + (next[j] - row[j]) * t) * ring[n - j], with
-// row and next given in reverse tap order ending at tap 0 (row[-j] is tap j):
-// the kernel at the read's own spacing, interpolated between two neighbouring
-// phases, against the ring.
-#if defined(__SSE2__) && defined(__x86_64__)
-template <bool twoRings>
-inline void spacedSums(const double* row, const double* next, double t, const double* ringA, const double* ringB,
-                       int n, int taps, double& sumA, double& sumB)
-{
-    const __m128d vt = _mm_set1_pd(t);
-    auto weights = [&](int j) {
-        const __m128d lo = _mm_loadu_pd(row - j - 1);
-        const __m128d hi = _mm_loadu_pd(next - j - 1);
-        return _mm_add_pd(lo, _mm_mul_pd(_mm_sub_pd(hi, lo), vt));
-    };
-    auto weight = [&](int j) { return row[-j] + (next[-j] - row[-j]) * t; };
-    accumulateSse2<twoRings>(ringA, ringB, n, taps, weights, weight, sumA, sumB);
-}
-
-#if defined(TAVINOR_READ_AVX2)
-// The same with four taps to a vector and fused products, for processors with
-// AVX2 and FMA.
-template <bool twoRings>
-__attribute__((target("avx2,fma"))) void spacedSumsAvx2(const double* row, const double* next, double t,
-                                                        const double* ringA, const double* ringB, int n, int taps,
-                                                        double& sumA, double& sumB)
-{
-    const __m256d vt = _mm256_set1_pd(t);
-    auto weights = [&](int j) __attribute__((target("avx2,fma"))) {
-        const __m256d lo = _mm256_loadu_pd(row - j - 3);
-        const __m256d hi = _mm256_loadu_pd(next - j - 3);
-        return _mm256_fmadd_pd(_mm256_sub_pd(hi, lo), vt, lo);
-    };
-    auto weight = [&](int j) __attribute__((target("avx2,fma"))) { return row[-j] + (next[-j] - row[-j]) * t; };
-    accumulateAvx2<twoRings>(ringA, ringB, n, taps, weights, weight, sumA, sumB);
-}
-#endif
-#else
-template <bool twoRings>
-inline void spacedSums(const double* row, const double* next, double t, const double* ringA, const double* ringB,
-                       int n, int taps, double& sumA, double& sumB)
-{
-    auto weight = [&](int j) { return row[-j] + (next[-j] - row[-j]) * t; };
-    accumulatePlain<twoRings>(ringA, ringB, n, taps, weight, sumA, sumB);
-}
-#endif
-
-// A kernel of `size` entries arranged for reads at a whole spacing that divides
-// the phase count: row p (0..spacing) holds entries p + spacing * c, c = 0 ..
-// size / spacing - 1, in reverse order; entries past the kernel read as 0 (no
-// read ever weighs them).
-std::vector<double> arrangeBySpacing(const double* kernel, int size, int spacing)
-{
-    const int columns = size / spacing;
-    std::vector<double> rows((size_t) (spacing + 1) * (size_t) columns, 0.0);
-    for (int p = 0; p <= spacing; ++p)
-        for (int c = 0; c < columns; ++c)
-        {
-            const int entry = p + spacing * c;
-            if (entry < size)
-                rows[(size_t) (p * columns + columns - 1 - c)] = kernel[entry];
-        }
-    return rows;
-}
-
-// Entry i and entry i + 1 of a kernel side by side; past the end reads as 0.
-std::vector<double> arrangeInPairs(const double* kernel, int size)
-{
-    std::vector<double> pairs((size_t) (2 * size), 0.0);
-    for (int i = 0; i < size; ++i)
-    {
-        pairs[(size_t) (2 * i)] = kernel[i];
-        pairs[(size_t) (2 * i + 1)] = i + 1 < size ? kernel[i + 1] : 0.0;
-    }
-    return pairs;
-}
-} // namespace
-
-DelayCore::FractionalReader::FractionalReader(const double* kernel32Table, const double* kernel16Table,
-                                              bool allowAvx2)
-    : kernel32ByPhase(arrangeBySpacing(kernel32Table, DspTables::kKernel32Size, kPhases)),
-      kernel32By64(arrangeBySpacing(kernel32Table, DspTables::kKernel32Size, 64)),
-      kernel32By16(arrangeBySpacing(kernel32Table, DspTables::kKernel32Size, 16)),
-      kernel16ByPhase(arrangeBySpacing(kernel16Table, DspTables::kKernel16Size, kPhases)),
-      kernel32Pairs(arrangeInPairs(kernel32Table, DspTables::kKernel32Size))
-{
-#if defined(TAVINOR_READ_AVX2)
-    __builtin_cpu_init();
-    useAvx2 = allowAvx2 && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-#else
-    (void) allowAvx2;
-#endif
-}
-
-template <bool twoRings>
-void DelayCore::FractionalReader::readRings(int mode, double minimumStep, const double* ringA, const double* ringB,
-                                            double position, double delay, double previousDelay, double& readA,
-                                            double& readB) const
-{
-    const int n = (int) position;
-    const double frac = position - n;
-    double sumA = 0.0, sumB = 0.0;
-
-    // At the kernel's own spacing every tap shares one phase: the two rows of
-    // that phase and the next, interpolated once, cover the whole read.
-    auto spaced = [&](const std::vector<double>& rows, int size, int spacing, double phase0, double limit) {
-        const int columns = size / spacing;
-        const int count = countTaps(phase0, (double) spacing, limit, n + 1);
-        const int p = std::min((int) phase0, spacing - 1);
-        const double* row = rows.data() + (size_t) (p * columns + columns - 1);
-#if defined(TAVINOR_READ_AVX2)
-        if (useAvx2)
-        {
-            spacedSumsAvx2<twoRings>(row, row + columns, phase0 - p, ringA, ringB, n, count, sumA, sumB);
-            return;
-        }
-#endif
-        spacedSums<twoRings>(row, row + columns, phase0 - p, ringA, ringB, n, count, sumA, sumB);
-    };
-
-    switch (mode)
-    {
-        case 1:
-            spaced(kernel16ByPhase, DspTables::kKernel16Size, kPhases, frac * kPhases, kKernel16Limit);
-            readA = sumA * kKernel16Gain;
-            readB = sumB * kKernel16Gain;
-            return;
-        case 2:
-        case 3:
-        {
-            // A step below 1 would take more taps than the kernel has entries.
-            const double smallest = minimumStep >= 1.0 ? std::min(minimumStep, (double) kPhases) : 1.0;
-            const double step = std::clamp((double) kPhases - (previousDelay - delay) * 0.5 * kPhases, smallest,
-                                           (double) kPhases);
-            const double phase0 = frac * step;
-            // The common spacings (at rest, and the smallest steps of the
-            // quality settings, where a fast glide holds the step) read
-            // contiguous rows; any other takes the kernel tap by tap.
-            if (step == (double) kPhases)
-                spaced(kernel32ByPhase, DspTables::kKernel32Size, kPhases, phase0, kKernel32Limit);
-            else if (step == 64.0)
-                spaced(kernel32By64, DspTables::kKernel32Size, 64, phase0, kKernel32Limit);
-            else if (step == 16.0)
-                spaced(kernel32By16, DspTables::kKernel32Size, 16, phase0, kKernel32Limit);
-            else
-            {
-                const int taps = countTaps(phase0, step, kKernel32Limit, n + 1);
-#if defined(TAVINOR_READ_AVX2)
-                if (useAvx2)
-                    interpolatedSumsAvx2<twoRings>(kernel32Pairs.data(), ringA, ringB, n, phase0, step, taps, sumA, sumB);
-                else
-#endif
-                    interpolatedSums<twoRings>(kernel32Pairs.data(), ringA, ringB, n, phase0, step, taps, sumA, sumB);
-            }
-            readA = sumA * step / kPhases;
-            readB = sumB * step / kPhases;
-            return;
-        }
-        default:
-        {
-            // The nearest phase below, no interpolation: the same row twice.
-            const int p = (int) (frac * kPhases);
-            const int count = std::min((kKernel16Limit - 1 - p) / kPhases + 1, n + 1);
-            const double* row = kernel16ByPhase.data() + (size_t) (p * DspTables::kTaps16 + DspTables::kTaps16 - 1);
-            spacedSums<twoRings>(row, row, 0.0, ringA, ringB, n, count, sumA, sumB);
-            readA = sumA * kKernel16Gain;
-            readB = sumB * kKernel16Gain;
-            return;
-        }
-    }
-}
-
-double DelayCore::FractionalReader::read(int mode, double minimumStep, const double* ring, double position,
-                                         double delay, double previousDelay) const
-{
-    double value = 0.0, unused = 0.0;
-    readRings<false>(mode, minimumStep, ring, nullptr, position, delay, previousDelay, value, unused);
-    return value;
-}
-
-void DelayCore::FractionalReader::read(int mode, double minimumStep, const double* ringA, const double* ringB,
-                                       double position, double delay, double previousDelay, double& readA,
-                                       double& readB) const
-{
-    readRings<true>(mode, minimumStep, ringA, ringB, position, delay, previousDelay, readA, readB);
-}
-
 //==============================================================================
 void DelayCore::process(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int numSamples)
 {
@@ -1051,39 +613,57 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
         return;
     }
 
+    leftAverager.advance(numSamples);
+    rightAverager.advance(numSamples);
+
     const double fs = context.rate;
     const double longestDelay = (double) (maximum - 1);
     const int longestOffset = maximum - 1;
     const int quietHorizon = maximum + kReadReach;
 
-    leftAverager.advance(numSamples);
-    rightAverager.advance(numSamples);
+    // The settings stay put for the whole block. Smoothers that have arrived
+    // would step onto the value they hold: they are left alone until a
+    // setting moves them again.
+    setSmootherTargets();
+    setSecondStageTargets();
+    const bool smoothing = resetSmoothers || ! (smoother1.isAtRest() && smoother2.isAtRest() && smoother3.isAtRest()
+                                                && smoother4.isAtRest());
+
+    const float* modL = modulationLeft;
+    const float* modR = modulationRight;
+    int w = writeIndex;
+    bool activeL = leftActive, activeR = rightActive;
+    int quietL = leftQuietWrites, quietR = rightQuietWrites;
+    double previousL = previousLeftDelay, previousR = previousRightDelay;
+    double meterL = leftMeter, meterR = rightMeter;
+    double tremoloL = tremoloState[0], tremoloR = tremoloState[1];
 
     for (int i = 0; i < numSamples; ++i)
     {
-
-        setSmootherTargets();
-        smoother1.step();
-        smoother2.step();
-        smoother3.step();
-        if (resetSmoothers)
+        if (smoothing)
         {
-            smoother1.state[1] = smoother1.target[1];
-            smoother1.state[2] = smoother1.target[2];
-        }
-        setSecondStageTargets();
-        smoother4.step();
-        if (resetSmoothers)
-        {
-            // After a reset the delay starts at its new length: the jump comes
-            // before the delays below are computed from the smoothed lengths.
-            smoother4.state[0] = smoother4.target[0];
-            smoother4.state[1] = smoother4.target[1];
-            smoother4.state[2] = smoother4.target[2];
+            smoother1.step();
+            smoother2.step();
+            smoother3.step();
+            if (resetSmoothers)
+            {
+                smoother1.state[1] = smoother1.target[1];
+                smoother1.state[2] = smoother1.target[2];
+            }
+            setSecondStageTargets();
+            smoother4.step();
+            if (resetSmoothers)
+            {
+                // After a reset the delay starts at its new length: the jump comes
+                // before the delays below are computed from the smoothed lengths.
+                smoother4.state[0] = smoother4.target[0];
+                smoother4.state[1] = smoother4.target[1];
+                smoother4.state[2] = smoother4.target[2];
+            }
         }
 
-        const float ml = cleanModulation(modulationLeft, i);
-        const float mr = cleanModulation(modulationRight, i);
+        const float ml = cleanModulation(modL, i);
+        const float mr = cleanModulation(modR, i);
 
         // Modulated delay.
         const double Ll = smoother4.state[0];
@@ -1140,9 +720,9 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
         // Activity follows what goes into each ring, so mono, mid/side and swap
         // never leave a channel holding sound that it does not read.
         if (l != 0.0f)
-            leftActive = true;
+            activeL = true;
         if (r != 0.0f)
-            rightActive = true;
+            activeR = true;
 
         dl = std::clamp(dl + readTrim, 0.0, longestDelay);
         dr = std::clamp(dr + readTrim, 0.0, longestDelay);
@@ -1151,27 +731,30 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
         if (! (dr >= 0.0))
             dr = 0.0;
 
-        const double base = (double) (writeIndex - 1 + 2 * maximum);
+        const double base = (double) (w - 1 + 2 * maximum);
         double readLeft = 0.0, readRight = 0.0;
-        if (leftActive && rightActive && dl == dr && previousLeftDelay == previousRightDelay)
-            reader.read(interpolationMode, minimumKernelStep, ringL, ringR, base - dl, dl, previousLeftDelay, readLeft,
-                        readRight);
+        double unused = 0.0;
+        if (activeL && activeR && dl == dr && previousL == previousR)
+            reader.read(readMemory[0], interpolationMode, minimumKernelStep, ringL, ringR, base - dl, dl, previousL,
+                        readLeft, readRight);
         else
         {
-            if (leftActive)
-                readLeft = reader.read(interpolationMode, minimumKernelStep, ringL, base - dl, dl, previousLeftDelay);
-            if (rightActive)
-                readRight = reader.read(interpolationMode, minimumKernelStep, ringR, base - dr, dr, previousRightDelay);
+            if (activeL)
+                reader.read(readMemory[0], interpolationMode, minimumKernelStep, ringL, nullptr, base - dl, dl,
+                            previousL, readLeft, unused);
+            if (activeR)
+                reader.read(readMemory[1], interpolationMode, minimumKernelStep, ringR, nullptr, base - dr, dr,
+                            previousR, readRight, unused);
         }
         float readL = (float) readLeft;
         float readR = (float) readRight;
-        previousLeftDelay = dl;
-        previousRightDelay = dr;
+        previousL = dl;
+        previousR = dr;
 
-        tremoloState[0] = tremoloState[0] - tremoloSmoothing * (tremoloState[0] - ml);
-        tremoloState[1] = tremoloState[1] - tremoloSmoothing * (tremoloState[1] - mr);
+        tremoloL = tremoloL - tremoloSmoothing * (tremoloL - ml);
+        tremoloR = tremoloR - tremoloSmoothing * (tremoloR - mr);
 
-        if (leftActive || rightActive)
+        if (activeL || activeR)
         {
             computeCutoffs(0, ml);
             if (mr != ml)
@@ -1201,9 +784,9 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
 
         if (filterInLoop && filterType != 0)
         {
-            if (leftActive)
+            if (activeL)
                 readL = loopFilter.process(0, readL);
-            if (rightActive)
+            if (activeR)
                 readR = loopFilter.process(1, readR);
         }
 
@@ -1211,31 +794,31 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
         const float loop = (float) smoother1.state[3];
         const double writeL = limitRing((double) l + (double) loop * readL);
         const double writeR = limitRing((double) r + (double) loop * readR);
-        ringL[writeIndex] = ringL[writeIndex + maximum] = ringL[writeIndex + 2 * maximum] = writeL;
-        ringR[writeIndex] = ringR[writeIndex + maximum] = ringR[writeIndex + 2 * maximum] = writeR;
-        leftQuietWrites = std::abs(writeL) > kSilentWrite ? 0 : std::min(leftQuietWrites + 1, quietHorizon + 1);
-        rightQuietWrites = std::abs(writeR) > kSilentWrite ? 0 : std::min(rightQuietWrites + 1, quietHorizon + 1);
+        ringL[w] = ringL[w + maximum] = ringL[w + 2 * maximum] = writeL;
+        ringR[w] = ringR[w + maximum] = ringR[w + 2 * maximum] = writeR;
+        quietL = std::abs(writeL) > kSilentWrite ? 0 : std::min(quietL + 1, quietHorizon + 1);
+        quietR = std::abs(writeR) > kSilentWrite ? 0 : std::min(quietR + 1, quietHorizon + 1);
 
         // Stereo offset: one output is delayed by |o| more samples than the other.
         const int o = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
         float outL, outR;
         if (o < 0)
         {
-            ringO[writeIndex] = ringO[writeIndex + maximum] = readR;
+            ringO[w] = ringO[w + maximum] = readR;
             outL = readL;
-            outR = (float) ringO[writeIndex + o + maximum];
+            outR = (float) ringO[w + o + maximum];
         }
         else
         {
-            ringO[writeIndex] = ringO[writeIndex + maximum] = readL;
-            outL = (float) ringO[writeIndex - o + maximum];
+            ringO[w] = ringO[w + maximum] = readL;
+            outL = (float) ringO[w - o + maximum];
             outR = readR;
         }
 
         // Tremolo.
         const float depth = (float) smoother3.state[3];
-        outL = outL * ((float) tremoloState[0] * depth + (1.0f - depth));
-        outR = outR * ((float) tremoloState[1] * depth + (1.0f - depth));
+        outL = outL * ((float) tremoloL * depth + (1.0f - depth));
+        outR = outR * ((float) tremoloR * depth + (1.0f - depth));
 
         if (midSide)
         {
@@ -1252,16 +835,28 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
         outLeft[i] = outL;
         outRight[i] = outR;
 
-        leftMeter = std::max(leftMeter * (meterDecay + kDenormalGuard), (double) outL);
-        rightMeter = std::max(rightMeter * (meterDecay + kDenormalGuard), (double) outR);
+        meterL = std::max(meterL * (meterDecay + kDenormalGuard), (double) outL);
+        meterR = std::max(meterR * (meterDecay + kDenormalGuard), (double) outR);
         // A channel rests once its output has decayed and nothing it still has
         // to play is left in its ring (an echo after silence is not lost).
-        if (leftMeter < kInactiveBelow && leftQuietWrites > quietHorizon)
-            leftActive = false;
-        if (rightMeter < kInactiveBelow && rightQuietWrites > quietHorizon)
-            rightActive = false;
+        if (meterL < kInactiveBelow && quietL > quietHorizon)
+            activeL = false;
+        if (meterR < kInactiveBelow && quietR > quietHorizon)
+            activeR = false;
 
-        if (++writeIndex >= maximum)
-            writeIndex = 0;
+        if (++w >= maximum)
+            w = 0;
     }
+
+    writeIndex = w;
+    leftActive = activeL;
+    rightActive = activeR;
+    leftQuietWrites = quietL;
+    rightQuietWrites = quietR;
+    previousLeftDelay = previousL;
+    previousRightDelay = previousR;
+    leftMeter = meterL;
+    rightMeter = meterR;
+    tremoloState[0] = tremoloL;
+    tremoloState[1] = tremoloR;
 }

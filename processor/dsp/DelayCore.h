@@ -1,5 +1,6 @@
 #pragma once
 
+#include "processor/dsp/FractionalReader.h"
 #include "processor/dsp/TavinorDelayLine.h"
 
 #include <memory>
@@ -77,47 +78,6 @@ public:
     double getMinimumKernelStep() const { return minimumKernelStep; }
     double getReadTrim() const { return readTrim; }
 
-    // The band-limited fractional read of a ring. Tap j weighs ring[n - j] with
-    // n = int(position). Mode 0 takes the 16-tap kernel at the nearest phase
-    // below, mode 1 interpolates it linearly between phases, modes 2 and 3
-    // interpolate the 32-tap kernel and stretch it over more taps when the delay
-    // shortens faster than real time (delay against the previous sample's),
-    // never by less than the minimum step. Reaches back at most n + 1 samples.
-    // The two-ring form reads both rings at one position in one pass.
-    //
-    // Keeps its own copies of the engine's kernels, arranged so that every read
-    // walks memory in order (built at construction; reading never allocates).
-    class FractionalReader
-    {
-    public:
-        // allowAvx2 false keeps to SSE2 even where AVX2 is there (for tests).
-        FractionalReader(const double* kernel32, const double* kernel16, bool allowAvx2 = true);
-
-        double read(int mode, double minimumStep, const double* ring, double position, double delay,
-                    double previousDelay) const;
-        void read(int mode, double minimumStep, const double* ringA, const double* ringB, double position,
-                  double delay, double previousDelay, double& readA, double& readB) const;
-
-    private:
-        template <bool twoRings>
-        void readRings(int mode, double minimumStep, const double* ringA, const double* ringB, double position,
-                       double delay, double previousDelay, double& readA, double& readB) const;
-
-        // Copies of the kernels arranged for the reads. At a whole spacing s
-        // that divides 512, every tap of a read has the same phase p, and the
-        // read walks rows p and p + 1: row p holds entries p, p + s, p + 2s ..
-        // in reverse tap order (the last tap first), like the ring it meets.
-        // Spacing 512 is a read at rest; 64 and 16 are the smallest steps of
-        // the quality settings, which a fast glide holds. Any other step takes
-        // the 32-tap kernel tap by tap, each entry stored beside its successor.
-        std::vector<double> kernel32ByPhase;
-        std::vector<double> kernel32By64;
-        std::vector<double> kernel32By16;
-        std::vector<double> kernel16ByPhase;
-        std::vector<double> kernel32Pairs;
-        bool useAvx2 = false;
-    };
-
     // Peak meters as nine-step display levels 0, 0.125 .. 1.0.
     float getLeftMeter() const;
     float getRightMeter() const;
@@ -138,6 +98,9 @@ private:
 
         void step();
         void settle();
+        // Whether a step would leave every lane where it is (and so would
+        // every further step while the targets stay).
+        bool isAtRest() const;
     };
 
     // A stereo biquad with its own rate and a table of sine and cosine indexed
@@ -221,6 +184,7 @@ private:
     double minimumKernelStep = 512.0;
 
     FractionalReader reader;
+    FractionalReader::Memory readMemory[2];   // left (or both), right
     const float* semitones = nullptr;
     const float* fineTune = nullptr;
 

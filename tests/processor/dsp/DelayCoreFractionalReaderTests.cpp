@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(Vectors, DelayCoreFractionalReader, ::testing::Values(t
 TEST_P(DelayCoreFractionalReader, MatchesThePlainReadOnRandomPositionsStepsAndRingEnds)
 {
     const DspTables tables;
-    const DelayCore::FractionalReader reader(tables.getKernel32(), tables.getKernel16(), GetParam());
+    const FractionalReader reader(tables.getKernel32(), tables.getKernel16(), GetParam());
 
     constexpr int kMaximum = 3000;
     constexpr int kRing = 3 * kMaximum;
@@ -148,7 +148,7 @@ TEST_P(DelayCoreFractionalReader, MatchesThePlainReadOnRandomPositionsStepsAndRi
 TEST_P(DelayCoreFractionalReader, TakesExactlyTheTapsOfThePlainReadAtTheKernelEnd)
 {
     const DspTables tables;
-    const DelayCore::FractionalReader reader(tables.getKernel32(), tables.getKernel16(), GetParam());
+    const FractionalReader reader(tables.getKernel32(), tables.getKernel16(), GetParam());
 
     struct Case
     {

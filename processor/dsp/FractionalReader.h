@@ -1,0 +1,79 @@
+#pragma once
+
+#include <vector>
+
+// The band-limited fractional read of a ring. Tap j weighs ring[n - j] with
+// n = int(position). Mode 0 takes the 16-tap kernel at the nearest phase
+// below, mode 1 interpolates it linearly between phases, modes 2 and 3
+// interpolate the 32-tap kernel and stretch it over more taps when the delay
+// shortens faster than real time (delay against the previous sample's),
+// never by less than the minimum step. Reaches back at most n + 1 samples.
+// The two-ring form reads both rings at one position in one pass.
+//
+// Keeps its own copies of the engine's kernels, arranged so that every read
+// walks memory in order (built at construction; reading never allocates).
+class FractionalReader
+{
+public:
+    // The most taps a read at one of the arranged spacings takes.
+    static constexpr int kMostArrangedTaps = 1024;
+
+    // What reads on one channel leave for the next: the weights the last one
+    // took. A delay at rest reads at one phase sample after sample, and then
+    // every read takes the same weights again instead of working them out.
+    // The sums are those of a read without memory, bit for bit.
+    struct Memory
+    {
+        // What decides the weights of a read: its mode, the fractional part
+        // of its position and its step (the stretch of the kernel).
+        int mode = -1;
+        double frac = 0.0;
+        double step = 0.0;
+        int allTaps = 0;   // the taps a read takes when the ring reaches back far enough
+        // The weights worked out for them.
+        const double* row = nullptr;
+        double t = 0.0;
+        int taps = 0;
+        bool fused = false;
+        // weights[kMostArrangedTaps - 1 - j] is the weight of tap j.
+        alignas(64) double weights[kMostArrangedTaps];
+
+        void forget()
+        {
+            mode = -1;
+            row = nullptr;
+        }
+    };
+
+    // allowAvx2 false keeps to SSE2 even where AVX2 is there (for tests).
+    FractionalReader(const double* kernel32, const double* kernel16, bool allowAvx2 = true);
+
+    double read(int mode, double minimumStep, const double* ring, double position, double delay,
+                double previousDelay) const;
+    void read(int mode, double minimumStep, const double* ringA, const double* ringB, double position,
+              double delay, double previousDelay, double& readA, double& readB) const;
+
+    // The same reads, with the weights remembered from one to the next. ringB
+    // may be null: then only ring A is read.
+    void read(Memory& memory, int mode, double minimumStep, const double* ringA, const double* ringB,
+              double position, double delay, double previousDelay, double& readA, double& readB) const;
+
+private:
+    template <bool twoRings>
+    void readRings(Memory* memory, int mode, double minimumStep, const double* ringA, const double* ringB,
+                   double position, double delay, double previousDelay, double& readA, double& readB) const;
+
+    // Copies of the kernels arranged for the reads. At a whole spacing s
+    // that divides 512, every tap of a read has the same phase p, and the
+    // read walks rows p and p + 1: row p holds entries p, p + s, p + 2s ..
+    // in reverse tap order (the last tap first), like the ring it meets.
+    // Spacing 512 is a read at rest; 64 and 16 are the smallest steps of
+    // the quality settings, which a fast glide holds. Any other step takes
+    // the 32-tap kernel tap by tap, each entry stored beside its successor.
+    std::vector<double> kernel32ByPhase;
+    std::vector<double> kernel32By64;
+    std::vector<double> kernel32By16;
+    std::vector<double> kernel16ByPhase;
+    std::vector<double> kernel32Pairs;
+    bool useAvx2 = false;
+};
