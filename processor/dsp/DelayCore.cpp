@@ -602,11 +602,7 @@ float DelayCore::oversampledSection(int channel, float x, float preamp, float ga
 //==============================================================================
 void DelayCore::process(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int numSamples)
 {
-    const int maximum = maxLength;
-    double* ringL = leftRing.get();
-    double* ringR = rightRing.get();
-    double* ringO = offsetRing.get();
-    if (ringL == nullptr || ringR == nullptr || ringO == nullptr || maximum < 1)
+    if (leftRing == nullptr || rightRing == nullptr || offsetRing == nullptr || maxLength < 1)
     {
         std::fill(outLeft, outLeft + numSamples, 0.0f);
         std::fill(outRight, outRight + numSamples, 0.0f);
@@ -616,6 +612,58 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
     leftAverager.advance(numSamples);
     rightAverager.advance(numSamples);
 
+    for (int done = 0; done < numSamples; done += kPiece)
+    {
+        const int n = std::min(kPiece, numSamples - done);
+        processPiece(inLeft + done, inRight + done, outLeft + done, outRight + done, done, n);
+    }
+}
+
+void DelayCore::readPiece(int from, int to, bool left, bool right)
+{
+    Piece& p = *piece;
+    const int maximum = maxLength;
+    const double* ringL = leftRing.get();
+    const double* ringR = rightRing.get();
+    int w = writeIndex;
+    double previousL = from > 0 ? p.delay[0][from - 1] : previousLeftDelay;
+    double previousR = from > 0 ? p.delay[1][from - 1] : previousRightDelay;
+    double unused = 0.0;
+    for (int i = from; i < to; ++i)
+    {
+        const double dl = p.delay[0][i];
+        const double dr = p.delay[1][i];
+        const double base = (double) (w - 1 + 2 * maximum);
+        double readL = 0.0, readR = 0.0;
+        if (left && right && dl == dr && previousL == previousR)
+            reader.read(readMemory[0], interpolationMode, minimumKernelStep, ringL, ringR, base - dl, dl, previousL,
+                        readL, readR);
+        else
+        {
+            if (left)
+                reader.read(readMemory[0], interpolationMode, minimumKernelStep, ringL, nullptr, base - dl, dl,
+                            previousL, readL, unused);
+            if (right)
+                reader.read(readMemory[1], interpolationMode, minimumKernelStep, ringR, nullptr, base - dr, dr,
+                            previousR, readR, unused);
+        }
+        p.read[0][i] = readL;
+        p.read[1][i] = readR;
+        previousL = dl;
+        previousR = dr;
+        if (++w >= maximum)
+            w = 0;
+    }
+}
+
+void DelayCore::processPiece(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
+                             int offsetInBlock, int numSamples)
+{
+    Piece& p = *piece;
+    const int maximum = maxLength;
+    double* ringL = leftRing.get();
+    double* ringR = rightRing.get();
+    double* ringO = offsetRing.get();
     const double fs = context.rate;
     const double longestDelay = (double) (maximum - 1);
     const int longestOffset = maximum - 1;
@@ -629,15 +677,11 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
     const bool smoothing = resetSmoothers || ! (smoother1.isAtRest() && smoother2.isAtRest() && smoother3.isAtRest()
                                                 && smoother4.isAtRest());
 
-    const float* modL = modulationLeft;
-    const float* modR = modulationRight;
-    int w = writeIndex;
-    bool activeL = leftActive, activeR = rightActive;
-    int quietL = leftQuietWrites, quietR = rightQuietWrites;
-    double previousL = previousLeftDelay, previousR = previousRightDelay;
-    double meterL = leftMeter, meterR = rightMeter;
+    // What follows from the settings and the modulation alone.
+    const float* modL = modulationLeft != nullptr ? modulationLeft + offsetInBlock : nullptr;
+    const float* modR = modulationRight != nullptr ? modulationRight + offsetInBlock : nullptr;
     double tremoloL = tremoloState[0], tremoloR = tremoloState[1];
-
+    bool inputL = false, inputR = false;
     for (int i = 0; i < numSamples; ++i)
     {
         if (smoothing)
@@ -660,10 +704,20 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
                 smoother4.state[1] = smoother4.target[1];
                 smoother4.state[2] = smoother4.target[2];
             }
+            p.loopGain[i] = (float) smoother1.state[3];
+            p.offset[i] = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
+            p.level[i] = (float) smoother2.state[0];
+            p.balance[i] = (float) smoother4.state[3];
+            p.preamp[i] = (float) smoother3.state[0];
+            p.colour[i] = (float) smoother3.state[1];
+            p.overdriveGain[i] = (float) smoother3.state[2];
+            p.tremoloDepth[i] = (float) smoother3.state[3];
         }
 
         const float ml = cleanModulation(modL, i);
         const float mr = cleanModulation(modR, i);
+        p.modulation[0][i] = ml;
+        p.modulation[1][i] = mr;
 
         // Modulated delay.
         const double Ll = smoother4.state[0];
@@ -703,6 +757,20 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
         }
         resetSmoothers = false;
 
+        dl = std::clamp(dl + readTrim, 0.0, longestDelay);
+        dr = std::clamp(dr + readTrim, 0.0, longestDelay);
+        if (! (dl >= 0.0))
+            dl = 0.0;
+        if (! (dr >= 0.0))
+            dr = 0.0;
+        p.delay[0][i] = dl;
+        p.delay[1][i] = dr;
+
+        tremoloL = tremoloL - tremoloSmoothing * (tremoloL - ml);
+        tremoloR = tremoloR - tremoloSmoothing * (tremoloR - mr);
+        p.tremolo[0][i] = (float) tremoloL;
+        p.tremolo[1][i] = (float) tremoloR;
+
         // Input and its stereo modes.
         float l = cleanInput(inLeft[i]);
         float r = cleanInput(inRight[i]);
@@ -717,146 +785,170 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
         }
         if (swapChannels)
             std::swap(l, r);
-        // Activity follows what goes into each ring, so mono, mid/side and swap
-        // never leave a channel holding sound that it does not read.
-        if (l != 0.0f)
-            activeL = true;
-        if (r != 0.0f)
-            activeR = true;
+        p.input[0][i] = l;
+        p.input[1][i] = r;
+        inputL = inputL || l != 0.0f;
+        inputR = inputR || r != 0.0f;
+    }
+    tremoloState[0] = tremoloL;
+    tremoloState[1] = tremoloR;
 
-        dl = std::clamp(dl + readTrim, 0.0, longestDelay);
-        dr = std::clamp(dr + readTrim, 0.0, longestDelay);
-        if (! (dl >= 0.0))
-            dl = 0.0;
-        if (! (dr >= 0.0))
-            dr = 0.0;
+    // The settings the rest takes while no smoother moves.
+    const float restingLoopGain = (float) smoother1.state[3];
+    const int restingOffset = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
+    const float restingLevel = (float) smoother2.state[0];
+    const float restingBalance = (float) smoother4.state[3];
+    const float restingPreamp = (float) smoother3.state[0];
+    const float restingColour = (float) smoother3.state[1];
+    const float restingOverdriveGain = (float) smoother3.state[2];
+    const float restingTremoloDepth = (float) smoother3.state[3];
 
-        const double base = (double) (w - 1 + 2 * maximum);
-        double readLeft = 0.0, readRight = 0.0;
-        double unused = 0.0;
-        if (activeL && activeR && dl == dr && previousL == previousR)
-            reader.read(readMemory[0], interpolationMode, minimumKernelStep, ringL, ringR, base - dl, dl, previousL,
-                        readLeft, readRight);
-        else
+    int w = writeIndex;
+    bool activeL = leftActive, activeR = rightActive;
+    int quietL = leftQuietWrites, quietR = rightQuietWrites;
+    double meterL = leftMeter, meterR = rightMeter;
+
+    // A read reaches back at least its delay: the samples a piece writes are
+    // only read within it from the sample whose delay is shorter than its
+    // distance from the piece's start. So the piece goes in runs in which
+    // every read is of samples written before the run; each run reads first,
+    // then writes. A read that reaches back nearly a whole ring (where the
+    // three copies meet) starts a run of its own.
+    for (int start = 0; start < numSamples;)
+    {
+        const bool mayReadL = activeL || inputL;
+        const bool mayReadR = activeR || inputR;
+        int end = start + 1;
+        while (end < numSamples)
         {
-            if (activeL)
-                reader.read(readMemory[0], interpolationMode, minimumKernelStep, ringL, nullptr, base - dl, dl,
-                            previousL, readLeft, unused);
-            if (activeR)
-                reader.read(readMemory[1], interpolationMode, minimumKernelStep, ringR, nullptr, base - dr, dr,
-                            previousR, readRight, unused);
+            const double distance = (double) (end - start);
+            const double dl = p.delay[0][end], dr = p.delay[1][end];
+            if (dl < distance || dr < distance || dl + (double) kReadReach + 1.0 >= (double) maximum
+                || dr + (double) kReadReach + 1.0 >= (double) maximum)
+                break;
+            ++end;
         }
-        float readL = (float) readLeft;
-        float readR = (float) readRight;
-        previousL = dl;
-        previousR = dr;
+        if (mayReadL || mayReadR)
+            readPiece(start, end, mayReadL, mayReadR);
 
-        tremoloL = tremoloL - tremoloSmoothing * (tremoloL - ml);
-        tremoloR = tremoloR - tremoloSmoothing * (tremoloR - mr);
-
-        if (activeL || activeR)
+        for (int i = start; i < end; ++i)
         {
-            computeCutoffs(0, ml);
-            if (mr != ml)
-                computeCutoffs(1, mr);
-            else if (filterType != 0)
+            float l = p.input[0][i];
+            float r = p.input[1][i];
+            // Activity follows what goes into each ring, so mono, mid/side and
+            // swap never leave a channel holding sound that it does not read.
+            if (l != 0.0f)
+                activeL = true;
+            if (r != 0.0f)
+                activeR = true;
+            float readL = activeL ? (float) p.read[0][i] : 0.0f;
+            float readR = activeR ? (float) p.read[1][i] : 0.0f;
+
+            if (activeL || activeR)
             {
-                // The same modulation gives the same filters on both sides.
-                oversampledFilter.copyCoefficients(0, 1);
-                if (filterInLoop)
-                    loopFilter.copyCoefficients(0, 1);
+                const float ml = p.modulation[0][i];
+                const float mr = p.modulation[1][i];
+                computeCutoffs(0, ml);
+                if (mr != ml)
+                    computeCutoffs(1, mr);
+                else if (filterType != 0)
+                {
+                    // The same modulation gives the same filters on both sides.
+                    oversampledFilter.copyCoefficients(0, 1);
+                    if (filterInLoop)
+                        loopFilter.copyCoefficients(0, 1);
+                }
+
+                if (overdriveOn || filterType != 0)
+                {
+                    const float preamp = smoothing ? p.preamp[i] : restingPreamp;
+                    const float gain = smoothing ? p.overdriveGain[i] : restingOverdriveGain;
+                    l = oversampledSection(0, l, preamp, gain);
+                    r = oversampledSection(1, r, preamp, gain);
+                }
+                if (overdriveOn)
+                {
+                    const float amount = smoothing ? p.colour[i] : restingColour;
+                    l = l + amount * colourFilter.process(0, l);
+                    r = r + amount * colourFilter.process(1, r);
+                }
             }
 
-            if (overdriveOn || filterType != 0)
+            if (filterInLoop && filterType != 0)
             {
-                const float preamp = (float) smoother3.state[0];
-                const float gain = (float) smoother3.state[2];
-                l = oversampledSection(0, l, preamp, gain);
-                r = oversampledSection(1, r, preamp, gain);
+                if (activeL)
+                    readL = loopFilter.process(0, readL);
+                if (activeR)
+                    readR = loopFilter.process(1, readR);
             }
-            if (overdriveOn)
+
+            // Ring write, three copies so the read never wraps.
+            const float loop = smoothing ? p.loopGain[i] : restingLoopGain;
+            const double writeL = limitRing((double) l + (double) loop * readL);
+            const double writeR = limitRing((double) r + (double) loop * readR);
+            ringL[w] = ringL[w + maximum] = ringL[w + 2 * maximum] = writeL;
+            ringR[w] = ringR[w + maximum] = ringR[w + 2 * maximum] = writeR;
+            quietL = std::abs(writeL) > kSilentWrite ? 0 : std::min(quietL + 1, quietHorizon + 1);
+            quietR = std::abs(writeR) > kSilentWrite ? 0 : std::min(quietR + 1, quietHorizon + 1);
+
+            // Stereo offset: one output is delayed by |o| more samples than the other.
+            const int o = smoothing ? p.offset[i] : restingOffset;
+            float outL, outR;
+            if (o < 0)
             {
-                const float amount = (float) smoother3.state[1];
-                l = l + amount * colourFilter.process(0, l);
-                r = r + amount * colourFilter.process(1, r);
+                ringO[w] = ringO[w + maximum] = readR;
+                outL = readL;
+                outR = (float) ringO[w + o + maximum];
             }
+            else
+            {
+                ringO[w] = ringO[w + maximum] = readL;
+                outL = (float) ringO[w - o + maximum];
+                outR = readR;
+            }
+
+            // Tremolo.
+            const float depth = smoothing ? p.tremoloDepth[i] : restingTremoloDepth;
+            outL = outL * (p.tremolo[0][i] * depth + (1.0f - depth));
+            outR = outR * (p.tremolo[1][i] * depth + (1.0f - depth));
+
+            if (midSide)
+            {
+                const float decodedL = outR + outL;
+                const float decodedR = outL - outR;
+                outL = decodedL;
+                outR = decodedR;
+            }
+
+            const float b = smoothing ? p.balance[i] : restingBalance;
+            const float lev = smoothing ? p.level[i] : restingLevel;
+            outL = std::min(2.0f - b, 1.0f) * outL * lev + kDenormalGuardF;
+            outR = std::min(b, 1.0f) * outR * lev + kDenormalGuardF;
+            outLeft[i] = outL;
+            outRight[i] = outR;
+
+            meterL = std::max(meterL * (meterDecay + kDenormalGuard), (double) outL);
+            meterR = std::max(meterR * (meterDecay + kDenormalGuard), (double) outR);
+            // A channel rests once its output has decayed and nothing it still
+            // has to play is left in its ring (an echo after silence is not lost).
+            if (meterL < kInactiveBelow && quietL > quietHorizon)
+                activeL = false;
+            if (meterR < kInactiveBelow && quietR > quietHorizon)
+                activeR = false;
+
+            if (++w >= maximum)
+                w = 0;
         }
-
-        if (filterInLoop && filterType != 0)
-        {
-            if (activeL)
-                readL = loopFilter.process(0, readL);
-            if (activeR)
-                readR = loopFilter.process(1, readR);
-        }
-
-        // Ring write, three copies so the read never wraps.
-        const float loop = (float) smoother1.state[3];
-        const double writeL = limitRing((double) l + (double) loop * readL);
-        const double writeR = limitRing((double) r + (double) loop * readR);
-        ringL[w] = ringL[w + maximum] = ringL[w + 2 * maximum] = writeL;
-        ringR[w] = ringR[w + maximum] = ringR[w + 2 * maximum] = writeR;
-        quietL = std::abs(writeL) > kSilentWrite ? 0 : std::min(quietL + 1, quietHorizon + 1);
-        quietR = std::abs(writeR) > kSilentWrite ? 0 : std::min(quietR + 1, quietHorizon + 1);
-
-        // Stereo offset: one output is delayed by |o| more samples than the other.
-        const int o = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
-        float outL, outR;
-        if (o < 0)
-        {
-            ringO[w] = ringO[w + maximum] = readR;
-            outL = readL;
-            outR = (float) ringO[w + o + maximum];
-        }
-        else
-        {
-            ringO[w] = ringO[w + maximum] = readL;
-            outL = (float) ringO[w - o + maximum];
-            outR = readR;
-        }
-
-        // Tremolo.
-        const float depth = (float) smoother3.state[3];
-        outL = outL * ((float) tremoloL * depth + (1.0f - depth));
-        outR = outR * ((float) tremoloR * depth + (1.0f - depth));
-
-        if (midSide)
-        {
-            const float decodedL = outR + outL;
-            const float decodedR = outL - outR;
-            outL = decodedL;
-            outR = decodedR;
-        }
-
-        const float b = (float) smoother4.state[3];
-        const float lev = (float) smoother2.state[0];
-        outL = std::min(2.0f - b, 1.0f) * outL * lev + kDenormalGuardF;
-        outR = std::min(b, 1.0f) * outR * lev + kDenormalGuardF;
-        outLeft[i] = outL;
-        outRight[i] = outR;
-
-        meterL = std::max(meterL * (meterDecay + kDenormalGuard), (double) outL);
-        meterR = std::max(meterR * (meterDecay + kDenormalGuard), (double) outR);
-        // A channel rests once its output has decayed and nothing it still has
-        // to play is left in its ring (an echo after silence is not lost).
-        if (meterL < kInactiveBelow && quietL > quietHorizon)
-            activeL = false;
-        if (meterR < kInactiveBelow && quietR > quietHorizon)
-            activeR = false;
-
-        if (++w >= maximum)
-            w = 0;
+        writeIndex = w;
+        start = end;
     }
 
-    writeIndex = w;
     leftActive = activeL;
     rightActive = activeR;
     leftQuietWrites = quietL;
     rightQuietWrites = quietR;
-    previousLeftDelay = previousL;
-    previousRightDelay = previousR;
+    previousLeftDelay = p.delay[0][numSamples - 1];
+    previousRightDelay = p.delay[1][numSamples - 1];
     leftMeter = meterL;
     rightMeter = meterR;
-    tremoloState[0] = tremoloL;
-    tremoloState[1] = tremoloR;
 }

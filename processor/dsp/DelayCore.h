@@ -144,6 +144,36 @@ private:
     };
 
     float oversampledSection(int channel, float x, float preamp, float overdriveGain);
+
+    // A block is worked through in pieces of at most kPiece samples: first
+    // what follows from the settings and the modulation alone (the delays, the
+    // input after its stereo modes, the smoothed settings), then the reads of
+    // the rings, then sample by sample what feeds back.
+    static constexpr int kPiece = 256;
+    struct Piece
+    {
+        double delay[2][kPiece];
+        double read[2][kPiece];
+        float input[2][kPiece];
+        float modulation[2][kPiece];
+        float tremolo[2][kPiece];
+        // The smoothed settings, sample by sample, while any smoother moves.
+        float loopGain[kPiece];
+        int offset[kPiece];
+        float level[kPiece];
+        float balance[kPiece];
+        float preamp[kPiece];
+        float colour[kPiece];
+        float overdriveGain[kPiece];
+        float tremoloDepth[kPiece];
+    };
+    // offsetInBlock: where the piece starts in the engine's block (and so in
+    // the modulation buffers).
+    void processPiece(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int offsetInBlock,
+                      int numSamples);
+    // Reads samples from..to - 1 of the piece into piece.read, for the
+    // channels that may be active.
+    void readPiece(int from, int to, bool left, bool right);
     // The stereo offset in samples and the time-modulation depth: both follow
     // their control and the left length.
     void refreshDerived();
@@ -206,6 +236,8 @@ private:
     bool smoothModulatedDelay = false;
     const float* modulationLeft = nullptr;
     const float* modulationRight = nullptr;
+
+    std::unique_ptr<Piece> piece = std::make_unique<Piece>();
 
     double delayStage1[2] {};
     double delayStage2[2] {};
