@@ -635,17 +635,21 @@ void DelayCore::readPiece(int from, int to, bool left, bool right)
         const double dr = p.delay[1][i];
         const double base = (double) (w - 1 + 2 * maximum);
         double readL = 0.0, readR = 0.0;
+        const int mode = interpolationMode;
+        const double smallest = minimumKernelStep;
         if (left && right && dl == dr && previousL == previousR)
-            reader.read(readMemory[0], interpolationMode, minimumKernelStep, ringL, ringR, base - dl, dl, previousL,
-                        readL, readR);
+        {
+            if (! reader.readAgain(readMemory[0], mode, smallest, ringL, ringR, base - dl, dl, previousL, readL, readR))
+                reader.read(readMemory[0], mode, smallest, ringL, ringR, base - dl, dl, previousL, readL, readR);
+        }
         else
         {
-            if (left)
-                reader.read(readMemory[0], interpolationMode, minimumKernelStep, ringL, nullptr, base - dl, dl,
-                            previousL, readL, unused);
-            if (right)
-                reader.read(readMemory[1], interpolationMode, minimumKernelStep, ringR, nullptr, base - dr, dr,
-                            previousR, readR, unused);
+            if (left && ! reader.readAgain(readMemory[0], mode, smallest, ringL, nullptr, base - dl, dl, previousL, readL,
+                                           unused))
+                reader.read(readMemory[0], mode, smallest, ringL, nullptr, base - dl, dl, previousL, readL, unused);
+            if (right && ! reader.readAgain(readMemory[1], mode, smallest, ringR, nullptr, base - dr, dr, previousR,
+                                            readR, unused))
+                reader.read(readMemory[1], mode, smallest, ringR, nullptr, base - dr, dr, previousR, readR, unused);
         }
         p.read[0][i] = readL;
         p.read[1][i] = readR;

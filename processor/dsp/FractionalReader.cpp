@@ -487,46 +487,18 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
 {
     const int n = (int) position;
     const double frac = position - n;
+    const double step = stepOf(mode, minimumStep, delay, previousDelay);
     double sumA = 0.0, sumB = 0.0;
 
-    // A read that every decisive value shares with the last one on this
-    // channel takes the last one's weights and tap count straight away.
-    const double smallest = minimumStep >= 1.0 ? std::min(minimumStep, (double) kPhases) : 1.0;
-    const double step = mode >= 2 ? std::clamp((double) kPhases - (previousDelay - delay) * 0.5 * kPhases, smallest,
-                                               (double) kPhases)
-                                  : (double) kPhases;
-    const bool repeated = memory != nullptr && memory->mode == mode && memory->frac == frac && memory->step == step;
-    if (repeated && memory->row != nullptr)
-    {
-        const int count = std::min(memory->allTaps, n + 1);
-        if (count <= memory->taps)
-        {
-            const double* weights = memory->weights + kMostArrangedTaps - 1;
-#if defined(TAVINOR_READ_AVX2)
-            if (memory->fused)
-                rememberedSumsAvx2<twoRings>(weights, ringA, ringB, n, count, sumA, sumB);
-            else
-#endif
-                rememberedSums<twoRings>(weights, ringA, ringB, n, count, sumA, sumB);
-            if (mode >= 2)
-            {
-                readA = sumA * step / kPhases;
-                readB = sumB * step / kPhases;
-            }
-            else
-            {
-                readA = sumA * kKernel16Gain;
-                readB = sumB * kKernel16Gain;
-            }
-            return;
-        }
-    }
     // The weights are kept from the second of two reads alike on: a read
     // that moves on at every sample would only pay for keeping them.
     if (memory != nullptr)
     {
-        memory->row = nullptr;
+        const bool repeated = memory->mode == mode && memory->minimumStep == minimumStep && memory->frac == frac
+                              && memory->step == step;
+        memory->sumsOne = memory->sumsTwo = nullptr;
         memory->mode = mode;
+        memory->minimumStep = minimumStep;
         memory->frac = frac;
         memory->step = step;
         if (! repeated)
@@ -536,34 +508,27 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
     // At the kernel's own spacing every tap shares one phase: the two rows of
     // that phase and the next, interpolated once, cover the whole read. fused
     // says which rounding the interpolation takes (the vector reads fuse it).
-    auto sums = [&](const double* row, const double* next, double t, int count, bool fused) {
+    auto sums = [&](const double* row, const double* next, double t, int count, int allTaps, bool fused) {
         if (memory != nullptr)
         {
-            // The weights of the last read serve again when its row, phase
-            // and rounding are this read's and it took at least as many taps.
             double* weights = memory->weights + kMostArrangedTaps - 1;
-            if (memory->row != row || memory->t != t || memory->fused != fused || memory->taps < count)
-            {
-#if defined(TAVINOR_READ_AVX2)
-                if (fused)
-                    fusedWeights(row, next, t, count, weights);
-                else
-#endif
-                    plainWeights(row, next, t, count, weights);
-                memory->row = row;
-                memory->t = t;
-                memory->fused = fused;
-                memory->taps = count;
-            }
-
 #if defined(TAVINOR_READ_AVX2)
             if (fused)
             {
-                rememberedSumsAvx2<twoRings>(weights, ringA, ringB, n, count, sumA, sumB);
-                return;
+                fusedWeights(row, next, t, count, weights);
+                memory->sumsOne = rememberedSumsAvx2<false>;
+                memory->sumsTwo = rememberedSumsAvx2<true>;
             }
+            else
 #endif
-            rememberedSums<twoRings>(weights, ringA, ringB, n, count, sumA, sumB);
+            {
+                plainWeights(row, next, t, count, weights);
+                memory->sumsOne = rememberedSums<false>;
+                memory->sumsTwo = rememberedSums<true>;
+            }
+            memory->taps = count;
+            memory->allTaps = allTaps;
+            (twoRings ? memory->sumsTwo : memory->sumsOne)(weights, ringA, ringB, n, count, sumA, sumB);
             return;
         }
 #if defined(TAVINOR_READ_AVX2)
@@ -578,25 +543,20 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
     auto spaced = [&](const std::vector<double>& rows, int size, int spacing, double phase0, double limit) {
         const int columns = size / spacing;
         const int count = countTaps(phase0, (double) spacing, limit, n + 1);
+        const int allTaps = memory != nullptr ? countTaps(phase0, (double) spacing, limit, columns) : count;
         const int p = std::min((int) phase0, spacing - 1);
         const double* row = rows.data() + (size_t) (p * columns + columns - 1);
-        if (memory != nullptr)
-            memory->allTaps = countTaps(phase0, (double) spacing, limit, columns);
-        sums(row, row + columns, phase0 - p, count, useAvx2);
+        sums(row, row + columns, phase0 - p, count, allTaps, useAvx2);
     };
 
     switch (mode)
     {
         case 1:
             spaced(kernel16ByPhase, DspTables::kKernel16Size, kPhases, frac * kPhases, kKernel16Limit);
-            readA = sumA * kKernel16Gain;
-            readB = sumB * kKernel16Gain;
-            return;
+            break;
         case 2:
         case 3:
         {
-            // A step below 1 would take more taps than the kernel has entries
-            // (the step is worked out above).
             const double phase0 = frac * step;
             // The common spacings (at rest, and the smallest steps of the
             // quality settings, where a fast glide holds the step) read
@@ -617,9 +577,7 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
 #endif
                     interpolatedSums<twoRings>(kernel32Pairs.data(), ringA, ringB, n, phase0, step, taps, sumA, sumB);
             }
-            readA = sumA * step / kPhases;
-            readB = sumB * step / kPhases;
-            return;
+            break;
         }
         default:
         {
@@ -628,14 +586,11 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
             const int allTaps = (kKernel16Limit - 1 - p) / kPhases + 1;
             const int count = std::min(allTaps, n + 1);
             const double* row = kernel16ByPhase.data() + (size_t) (p * DspTables::kTaps16 + DspTables::kTaps16 - 1);
-            if (memory != nullptr)
-                memory->allTaps = allTaps;
-            sums(row, row, 0.0, count, false);
-            readA = sumA * kKernel16Gain;
-            readB = sumB * kKernel16Gain;
-            return;
+            sums(row, row, 0.0, count, allTaps, false);
+            break;
         }
     }
+    scale(mode, step, sumA, sumB, readA, readB);
 }
 
 double FractionalReader::read(int mode, double minimumStep, const double* ring, double position,

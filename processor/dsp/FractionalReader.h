@@ -1,5 +1,7 @@
 #pragma once
 
+#include "processor/dsp/DspTables.h"
+
 #include <vector>
 
 // The band-limited fractional read of a ring. Tap j weighs ring[n - j] with
@@ -18,30 +20,36 @@ public:
     // The most taps a read at one of the arranged spacings takes.
     static constexpr int kMostArrangedTaps = 1024;
 
+    // The sums of one read from its weights: weights[-j] is the weight of tap
+    // j; ringB may be null.
+    using Sums = void (*)(const double* weights, const double* ringA, const double* ringB, int n, int taps,
+                          double& sumA, double& sumB);
+
     // What reads on one channel leave for the next: the weights the last one
     // took. A delay at rest reads at one phase sample after sample, and then
     // every read takes the same weights again instead of working them out.
     // The sums are those of a read without memory, bit for bit.
     struct Memory
     {
-        // What decides the weights of a read: its mode, the fractional part
-        // of its position and its step (the stretch of the kernel).
+        // What decides the weights of a read: its mode and smallest step,
+        // the fractional part of its position and its step (the stretch of
+        // the kernel).
         int mode = -1;
+        double minimumStep = 0.0;
         double frac = 0.0;
         double step = 0.0;
         int allTaps = 0;   // the taps a read takes when the ring reaches back far enough
-        // The weights worked out for them.
-        const double* row = nullptr;
-        double t = 0.0;
+        // Set while the weights below are those of this key, for taps taps.
+        Sums sumsOne = nullptr;
+        Sums sumsTwo = nullptr;
         int taps = 0;
-        bool fused = false;
         // weights[kMostArrangedTaps - 1 - j] is the weight of tap j.
         alignas(64) double weights[kMostArrangedTaps];
 
         void forget()
         {
             mode = -1;
-            row = nullptr;
+            sumsOne = sumsTwo = nullptr;
         }
     };
 
@@ -58,7 +66,61 @@ public:
     void read(Memory& memory, int mode, double minimumStep, const double* ringA, const double* ringB,
               double position, double delay, double previousDelay, double& readA, double& readB) const;
 
+    // The read above when it repeats the last one's mode, phase and step and
+    // its weights are kept, at the cost of the sums alone; false (nothing
+    // read) otherwise.
+    bool readAgain(Memory& memory, int mode, double minimumStep, const double* ringA, const double* ringB,
+                   double position, double delay, double previousDelay, double& readA, double& readB) const
+    {
+        if (memory.sumsOne == nullptr || memory.mode != mode || memory.minimumStep != minimumStep)
+            return false;
+        const int n = (int) position;
+        const double frac = position - n;
+        if (frac != memory.frac)
+            return false;
+        const double step = stepOf(mode, minimumStep, delay, previousDelay);
+        const int count = memory.allTaps < n + 1 ? memory.allTaps : n + 1;
+        if (step != memory.step || count > memory.taps)
+            return false;
+        double sumA = 0.0, sumB = 0.0;
+        (ringB != nullptr ? memory.sumsTwo : memory.sumsOne)(memory.weights + kMostArrangedTaps - 1, ringA, ringB, n,
+                                                             count, sumA, sumB);
+        scale(mode, step, sumA, sumB, readA, readB);
+        return true;
+    }
+
 private:
+    // How far apart the taps of a read are on the kernel: 512 phases at rest,
+    // fewer while the delay shortens faster than real time (modes 2 and 3),
+    // never fewer than the smallest step, nor below 1 (which would take more
+    // taps than the kernel has entries).
+    static double stepOf(int mode, double minimumStep, double delay, double previousDelay)
+    {
+        if (mode != 2 && mode != 3)
+            return (double) kPhases;
+        const double smallest = minimumStep >= 1.0 ? (minimumStep < kPhases ? minimumStep : (double) kPhases) : 1.0;
+        const double step = (double) kPhases - (previousDelay - delay) * 0.5 * kPhases;
+        return step < smallest ? smallest : (step > kPhases ? (double) kPhases : step);
+    }
+
+    // The read from its sums: the 16-tap kernel's gain, or the stretch of the 32-tap one.
+    static void scale(int mode, double step, double sumA, double sumB, double& readA, double& readB)
+    {
+        if (mode == 2 || mode == 3)
+        {
+            readA = sumA * step / kPhases;
+            readB = sumB * step / kPhases;
+        }
+        else
+        {
+            readA = sumA * kKernel16ReadGain;
+            readB = sumB * kKernel16ReadGain;
+        }
+    }
+
+    static constexpr int kPhases = DspTables::kPhases;
+    static constexpr double kKernel16ReadGain = DspTables::kKernel16ReadGain;
+
     template <bool twoRings>
     void readRings(Memory* memory, int mode, double minimumStep, const double* ringA, const double* ringB,
                    double position, double delay, double previousDelay, double& readA, double& readB) const;

@@ -49,6 +49,31 @@ bool PreDelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
     return true;
 }
 
+void PreDelayCore::sweepIn(float* ring, const float* input, int numSamples) const
+{
+    const int maximum = maxLength;
+    for (int done = 0, w = writeIndex; done < numSamples;)
+    {
+        const int n = std::min(numSamples - done, maximum - w);
+        for (int i = 0; i < n; ++i)
+            ring[w + i] = ring[w + maximum + i] = cleanInput(input[done + i]);
+        done += n;
+        w = 0;
+    }
+}
+
+void PreDelayCore::sweepOut(const float* ring, float* output, int distance, int numSamples) const
+{
+    const int maximum = maxLength;
+    for (int done = 0, w = writeIndex; done < numSamples;)
+    {
+        const int n = std::min(numSamples - done, maximum - w);
+        std::copy(ring + w + maximum - distance, ring + w + maximum - distance + n, output + done);
+        done += n;
+        w = 0;
+    }
+}
+
 void PreDelayCore::clear()
 {
     if (leftRing == nullptr || rightRing == nullptr)
@@ -74,6 +99,36 @@ void PreDelayCore::process(const float* inLeft, const float* inRight, float* out
 
     leftAverager.advance(numSamples);
     rightAverager.advance(numSamples);
+
+    // While the smoothed lengths keep to one whole distance for the whole
+    // block (they have arrived, or glide within a sample), the block goes into
+    // the rings and comes out of them at that distance, in two sweeps. A block
+    // sweeps in ahead of its reads only where no write lands on a sample a
+    // read of the block still wants (a distance no longer than the ring less
+    // the block).
+    {
+        double sl = smoothedLeft, sr = smoothedRight;
+        const int dl = (int) std::clamp(glide(sl, leftLength, c), 0.0, longest);
+        const int dr = (int) std::clamp(glide(sr, rightLength, c), 0.0, longest);
+        bool steady = dl <= maximum - numSamples && dr <= maximum - numSamples;
+        for (int i = 0; i < numSamples && steady; ++i)
+        {
+            sl = glide(sl, leftLength, c);
+            sr = glide(sr, rightLength, c);
+            steady = (int) std::clamp(sl, 0.0, longest) == dl && (int) std::clamp(sr, 0.0, longest) == dr;
+        }
+        if (steady)
+        {
+            sweepIn(left, inLeft, numSamples);
+            sweepIn(right, inRight, numSamples);
+            sweepOut(left, outLeft, dl, numSamples);
+            sweepOut(right, outRight, dr, numSamples);
+            writeIndex = (writeIndex + numSamples) % maximum;
+            smoothedLeft = sl;
+            smoothedRight = sr;
+            return;
+        }
+    }
 
     for (int i = 0; i < numSamples; ++i)
     {

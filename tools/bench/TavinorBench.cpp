@@ -41,7 +41,9 @@ Result run(const BenchSettings::Setting& s, double rate, int block, double secon
     };
 
     const int total = (int) (rate * seconds);
-    const int warmUp = (int) (rate * 0.25);
+    // A second to settle: what a newly prepared engine does while its
+    // smoothers arrive is not what it does for the rest of a session.
+    const int warmUp = (int) (rate * 1.0);
     std::vector<float> left((size_t) block), right((size_t) block);
     std::vector<double> times;
     times.reserve((size_t) (total / block + 1));
