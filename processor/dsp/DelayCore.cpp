@@ -625,19 +625,58 @@ void DelayCore::readPiece(int from, int to, bool left, bool right)
     const int maximum = maxLength;
     const double* ringL = leftRing.get();
     const double* ringR = rightRing.get();
+    const int mode = interpolationMode;
+    const double smallest = minimumKernelStep;
     int w = writeIndex;
     double previousL = from > 0 ? p.delay[0][from - 1] : previousLeftDelay;
     double previousR = from > 0 ? p.delay[1][from - 1] : previousRightDelay;
     double unused = 0.0;
-    for (int i = from; i < to; ++i)
+    for (int i = from; i < to;)
     {
         const double dl = p.delay[0][i];
         const double dr = p.delay[1][i];
         const double base = (double) (w - 1 + 2 * maximum);
+        const bool both = left && right && dl == dr && previousL == previousR;
+
+        // A delay at rest reads along the ring: four reads at a time while
+        // the delays hold and the write index does not wrap.
+        int span = 1;
+        while (i + span < to && span < maximum - w && p.delay[0][i + span] == dl && p.delay[1][i + span] == dr)
+            ++span;
+        if (span >= 4)
+        {
+            int taken = 0;
+            if (both)
+                taken = reader.readRun(readMemory[0], mode, smallest, ringL, ringR, base, dl, previousL, span,
+                                       p.read[0] + i, p.read[1] + i);
+            else
+            {
+                const int takenL = left ? reader.readRun(readMemory[0], mode, smallest, ringL, nullptr, base, dl,
+                                                         previousL, span, p.read[0] + i, nullptr)
+                                        : span;
+                const int takenR = right ? reader.readRun(readMemory[1], mode, smallest, ringR, nullptr, base, dr,
+                                                          previousR, span, p.read[1] + i, nullptr)
+                                         : span;
+                taken = std::min(takenL, takenR);
+                if (! left)
+                    std::fill(p.read[0] + i, p.read[0] + i + taken, 0.0);
+                if (! right)
+                    std::fill(p.read[1] + i, p.read[1] + i + taken, 0.0);
+            }
+            if (taken > 0)
+            {
+                i += taken;
+                w += taken;
+                if (w >= maximum)
+                    w -= maximum;
+                previousL = dl;
+                previousR = dr;
+                continue;
+            }
+        }
+
         double readL = 0.0, readR = 0.0;
-        const int mode = interpolationMode;
-        const double smallest = minimumKernelStep;
-        if (left && right && dl == dr && previousL == previousR)
+        if (both)
         {
             if (! reader.readAgain(readMemory[0], mode, smallest, ringL, ringR, base - dl, dl, previousL, readL, readR))
                 reader.read(readMemory[0], mode, smallest, ringL, ringR, base - dl, dl, previousL, readL, readR);
@@ -655,9 +694,159 @@ void DelayCore::readPiece(int from, int to, bool left, bool right)
         p.read[1][i] = readR;
         previousL = dl;
         previousR = dr;
+        ++i;
         if (++w >= maximum)
             w = 0;
     }
+}
+
+bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& quietL, int& quietR,
+                         double& meterL, double& meterR)
+{
+    Piece& p = *piece;
+    const int maximum = maxLength;
+    const int count = end - start;
+    const int quietHorizon = maximum + kReadReach;
+    int o = plainOffset;
+    if (plainSmoothing)
+    {
+        o = p.offset[start];
+        for (int i = start + 1; i < end; ++i)
+            if (p.offset[i] != o)
+                return false;
+    }
+
+    // Each channel keeps its activity through the run: an active one cannot
+    // rest before its ring has been quiet for a horizon, an inactive one
+    // wakes only at input. The offset ring is swept like a pre-delay, which
+    // holds while the offset is no longer than the ring less the run.
+    bool active[2] = { activeL, activeR };
+    int quiet[2] = { quietL, quietR };
+    for (int c = 0; c < 2; ++c)
+    {
+        if (active[c])
+        {
+            if ((long long) quiet[c] + count > quietHorizon)
+                return false;
+        }
+        else
+        {
+            for (int i = start; i < end; ++i)
+                if (p.input[c][i] != 0.0f)
+                    return false;
+        }
+    }
+    if (std::abs(o) > maximum - count)
+        return false;
+
+    double* rings[2] = { leftRing.get(), rightRing.get() };
+    double* ringO = offsetRing.get();
+    const float loop = plainLoopGain;
+    const float* loops = plainSmoothing ? p.loopGain + start : nullptr;
+    float reads[2][kPiece];
+    for (int c = 0; c < 2; ++c)
+    {
+        float* r = reads[c];
+        const double* read = p.read[c] + start;
+        const float* input = p.input[c] + start;
+        if (active[c])
+            for (int i = 0; i < count; ++i)
+                r[i] = (float) read[i];
+        else
+            std::fill(r, r + count, 0.0f);
+
+        // Ring writes, three copies, in spans up to the end of the ring.
+        double* ring = rings[c];
+        int lastLoud = -1;
+        for (int done = 0, w = writeIndex; done < count;)
+        {
+            const int n = std::min(count - done, maximum - w);
+            for (int i = 0; i < n; ++i)
+            {
+                const float g = loops != nullptr ? loops[done + i] : loop;
+                const double x = limitRing((double) input[done + i] + (double) g * r[done + i]);
+                ring[w + i] = ring[w + maximum + i] = ring[w + 2 * maximum + i] = x;
+                if (std::abs(x) > kSilentWrite)
+                    lastLoud = done + i;
+            }
+            done += n;
+            w = 0;
+        }
+        quiet[c] = lastLoud >= 0 ? std::min(count - 1 - lastLoud, quietHorizon + 1)
+                                 : (int) std::min((long long) quiet[c] + count, (long long) quietHorizon + 1);
+    }
+
+    // The offset ring takes the read of one channel; the other output comes
+    // from it |o| samples later.
+    const int fromChannel = o < 0 ? 1 : 0;
+    for (int done = 0, w = writeIndex; done < count;)
+    {
+        const int n = std::min(count - done, maximum - w);
+        for (int i = 0; i < n; ++i)
+            ringO[w + i] = ringO[w + maximum + i] = reads[fromChannel][done + i];
+        done += n;
+        w = 0;
+    }
+    float outs[2][kPiece];
+    std::copy(reads[1 - fromChannel], reads[1 - fromChannel] + count, outs[1 - fromChannel]);
+    for (int done = 0, w = writeIndex; done < count;)
+    {
+        const int n = std::min(count - done, maximum - w);
+        const double* delayed = ringO + w + maximum - std::abs(o);
+        for (int i = 0; i < n; ++i)
+            outs[fromChannel][done + i] = (float) delayed[i];
+        done += n;
+        w = 0;
+    }
+
+    // Tremolo, level and balance, then the meters.
+    float* outputs[2] = { plainOutLeft, plainOutRight };
+    double* meters[2] = { &meterL, &meterR };
+    for (int c = 0; c < 2; ++c)
+    {
+        const float* tremolo = p.tremolo[c] + start;
+        float* out = outputs[c] + start;
+        if (plainSmoothing)
+        {
+            const float* depths = p.tremoloDepth + start;
+            const float* balances = p.balance + start;
+            const float* levels = p.level + start;
+            for (int i = 0; i < count; ++i)
+            {
+                const float depth = depths[i];
+                const float x = outs[c][i] * (tremolo[i] * depth + (1.0f - depth));
+                const float g = c == 0 ? std::min(2.0f - balances[i], 1.0f) : std::min(balances[i], 1.0f);
+                out[i] = g * x * levels[i] + kDenormalGuardF;
+            }
+        }
+        else
+        {
+            const float depth = plainTremoloDepth;
+            const float b = plainBalance;
+            const float lev = plainLevel;
+            const float g = c == 0 ? std::min(2.0f - b, 1.0f) : std::min(b, 1.0f);
+            for (int i = 0; i < count; ++i)
+            {
+                const float x = outs[c][i] * (tremolo[i] * depth + (1.0f - depth));
+                out[i] = g * x * lev + kDenormalGuardF;
+            }
+        }
+        double meter = *meters[c];
+        for (int i = 0; i < count; ++i)
+            meter = std::max(meter * (meterDecay + kDenormalGuard), (double) out[i]);
+        *meters[c] = meter;
+        // A channel rests once its output has decayed and its ring is quiet:
+        // not within the run for an active one, for good for an inactive one.
+        if (meter < kInactiveBelow && quiet[c] > quietHorizon)
+            active[c] = false;
+    }
+
+    activeL = active[0];
+    activeR = active[1];
+    quietL = quiet[0];
+    quietR = quiet[1];
+    writeIndex = (writeIndex + count) % maximum;
+    return true;
 }
 
 void DelayCore::processPiece(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
@@ -678,8 +867,11 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
     // setting moves them again.
     setSmootherTargets();
     setSecondStageTargets();
-    const bool smoothing = resetSmoothers || ! (smoother1.isAtRest() && smoother2.isAtRest() && smoother3.isAtRest()
-                                                && smoother4.isAtRest());
+    const bool moving1 = resetSmoothers || ! smoother1.isAtRest();
+    const bool moving2 = resetSmoothers || ! smoother2.isAtRest();
+    const bool moving3 = resetSmoothers || ! smoother3.isAtRest();
+    const bool moving4 = moving1 || moving2 || ! smoother4.isAtRest();
+    const bool smoothing = moving1 || moving2 || moving3 || moving4;
 
     // What follows from the settings and the modulation alone.
     const float* modL = modulationLeft != nullptr ? modulationLeft + offsetInBlock : nullptr;
@@ -690,16 +882,22 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
     {
         if (smoothing)
         {
-            smoother1.step();
-            smoother2.step();
-            smoother3.step();
+            if (moving1)
+                smoother1.step();
+            if (moving2)
+                smoother2.step();
+            if (moving3)
+                smoother3.step();
             if (resetSmoothers)
             {
                 smoother1.state[1] = smoother1.target[1];
                 smoother1.state[2] = smoother1.target[2];
             }
-            setSecondStageTargets();
-            smoother4.step();
+            if (moving4)
+            {
+                setSecondStageTargets();
+                smoother4.step();
+            }
             if (resetSmoothers)
             {
                 // After a reset the delay starts at its new length: the jump comes
@@ -807,6 +1005,19 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
     const float restingOverdriveGain = (float) smoother3.state[2];
     const float restingTremoloDepth = (float) smoother3.state[3];
 
+    // Without filters, overdrive or mid/side, and with every setting at
+    // rest, what the rings take and the lines give has no recursion of its
+    // own: whole runs go at once (see runPlain).
+    const bool plain = filterType == 0 && ! overdriveOn && ! midSide;
+    plainSmoothing = smoothing;
+    plainOutLeft = outLeft;
+    plainOutRight = outRight;
+    plainLoopGain = restingLoopGain;
+    plainOffset = restingOffset;
+    plainLevel = restingLevel;
+    plainBalance = restingBalance;
+    plainTremoloDepth = restingTremoloDepth;
+
     int w = writeIndex;
     bool activeL = leftActive, activeR = rightActive;
     int quietL = leftQuietWrites, quietR = rightQuietWrites;
@@ -834,6 +1045,13 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
         }
         if (mayReadL || mayReadR)
             readPiece(start, end, mayReadL, mayReadR);
+
+        if (plain && runPlain(start, end, activeL, activeR, quietL, quietR, meterL, meterR))
+        {
+            w = writeIndex;
+            start = end;
+            continue;
+        }
 
         for (int i = start; i < end; ++i)
         {

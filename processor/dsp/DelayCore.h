@@ -174,6 +174,21 @@ private:
     // Reads samples from..to - 1 of the piece into piece.read, for the
     // channels that may be active.
     void readPiece(int from, int to, bool left, bool right);
+    // Samples start..end - 1 of the piece after their reads, all at once,
+    // where nothing but the activity recurs: no filter, overdrive or
+    // mid/side, every smoother at rest (the plain values below), and no
+    // channel that rests or wakes within the run. False when the run does
+    // not qualify; then nothing has changed.
+    bool runPlain(int start, int end, bool& activeL, bool& activeR, int& quietL, int& quietR, double& meterL,
+                  double& meterR);
+    bool plainSmoothing = false;   // the piece's smoothed values instead of the plain ones
+    float plainLoopGain = 0.0f;
+    int plainOffset = 0;
+    float plainLevel = 0.0f;
+    float plainBalance = 0.0f;
+    float plainTremoloDepth = 0.0f;
+    float* plainOutLeft = nullptr;
+    float* plainOutRight = nullptr;
     // The stereo offset in samples and the time-modulation depth: both follow
     // their control and the left length.
     void refreshDerived();

@@ -394,6 +394,51 @@ __attribute__((target("avx2,fma"))) void rememberedSumsAvx2(const double* weight
     sumB = _mm_cvtsd_f64(b);
 }
 
+// The sums of rememberedSumsAvx2 for four reads at once, of the samples n0,
+// n0 + 1, n0 + 2 and n0 + 3 (a delay at rest reads along the ring): a vector
+// lane for each read, and for every lane of the single read (the partial sum
+// of every fourth tap) a vector of its own, so that each read's partial sums,
+// their sums and what is left over are added exactly as the single read adds
+// them.
+__attribute__((target("avx2,fma"))) void fourSumsAvx2(const double* weights, const double* ring, int n0, int taps,
+                                                      double* sums)
+{
+    const int full = taps / 8;
+    const bool extra = taps - 8 * full >= 4;
+    __m256d a[4] = { _mm256_setzero_pd(), _mm256_setzero_pd(), _mm256_setzero_pd(), _mm256_setzero_pd() };
+    __m256d b[4] = { _mm256_setzero_pd(), _mm256_setzero_pd(), _mm256_setzero_pd(), _mm256_setzero_pd() };
+    int j = 0;
+    for (int m = 0; m < full; ++m, j += 8)
+        for (int lane = 0; lane < 4; ++lane)
+        {
+            const int ta = j + 3 - lane;
+            const int tb = j + 7 - lane;
+            a[lane] = _mm256_fmadd_pd(_mm256_broadcast_sd(weights - ta), _mm256_loadu_pd(ring + n0 - ta), a[lane]);
+            b[lane] = _mm256_fmadd_pd(_mm256_broadcast_sd(weights - tb), _mm256_loadu_pd(ring + n0 - tb), b[lane]);
+        }
+    if (extra)
+    {
+        for (int lane = 0; lane < 4; ++lane)
+        {
+            const int ta = j + 3 - lane;
+            a[lane] = _mm256_fmadd_pd(_mm256_broadcast_sd(weights - ta), _mm256_loadu_pd(ring + n0 - ta), a[lane]);
+        }
+        j += 4;
+    }
+    for (int lane = 0; lane < 4; ++lane)
+        a[lane] = _mm256_add_pd(a[lane], b[lane]);
+    __m256d sum = _mm256_add_pd(_mm256_add_pd(a[0], a[2]), _mm256_add_pd(a[1], a[3]));
+    if (j + 2 <= taps)
+    {
+        for (int k = j; k < j + 2; ++k)
+            sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_broadcast_sd(weights - k), _mm256_loadu_pd(ring + n0 - k)));
+        j += 2;
+    }
+    if (j < taps)
+        sum = _mm256_fmadd_pd(_mm256_broadcast_sd(weights - j), _mm256_loadu_pd(ring + n0 - j), sum);
+    _mm256_storeu_pd(sums, sum);
+}
+
 // The weights of spacedSumsAvx2, fused as there.
 __attribute__((target("avx2,fma"))) void fusedWeights(const double* row, const double* next, double t, int taps,
                                                       double* weights)
@@ -518,6 +563,7 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
                 fusedWeights(row, next, t, count, weights);
                 memory->sumsOne = rememberedSumsAvx2<false>;
                 memory->sumsTwo = rememberedSumsAvx2<true>;
+                memory->fused = true;
             }
             else
 #endif
@@ -525,6 +571,7 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
                 plainWeights(row, next, t, count, weights);
                 memory->sumsOne = rememberedSums<false>;
                 memory->sumsTwo = rememberedSums<true>;
+                memory->fused = false;
             }
             memory->taps = count;
             memory->allTaps = allTaps;
@@ -606,6 +653,57 @@ void FractionalReader::read(int mode, double minimumStep, const double* ringA, c
                                        double& readB) const
 {
     readRings<true>(nullptr, mode, minimumStep, ringA, ringB, position, delay, previousDelay, readA, readB);
+}
+
+int FractionalReader::readRun(Memory& memory, int mode, double minimumStep, const double* ringA,
+                              const double* ringB, double firstBase, double delay, double previousDelay, int count,
+                              double* readA, double* readB) const
+{
+#if defined(TAVINOR_READ_AVX2)
+    if (! memory.fused || memory.sumsOne == nullptr || memory.mode != mode || memory.minimumStep != minimumStep)
+        return 0;
+    const double firstPosition = firstBase - delay;
+    const int n0 = (int) firstPosition;
+    if (n0 + 1 < memory.allTaps || memory.allTaps > memory.taps)
+        return 0;
+    // The samples the run may take: each at the next position, with the
+    // phase and step (from the delay and the one before) of the kept weights.
+    int run = 0;
+    for (; run < count; ++run)
+    {
+        const double position = (firstBase + run) - delay;
+        const int n = (int) position;
+        if (n != n0 + run || position - n != memory.frac
+            || stepOf(mode, minimumStep, delay, run == 0 ? previousDelay : delay) != memory.step)
+            break;
+    }
+    run -= run % 4;
+    const double* weights = memory.weights + kMostArrangedTaps - 1;
+    alignas(32) double sums[4];
+    for (int s = 0; s < run; s += 4)
+    {
+        fourSumsAvx2(weights, ringA, n0 + s, memory.allTaps, sums);
+        for (int k = 0; k < 4; ++k)
+        {
+            double unused = 0.0;
+            scale(mode, memory.step, sums[k], 0.0, readA[s + k], unused);
+        }
+        if (ringB != nullptr)
+        {
+            fourSumsAvx2(weights, ringB, n0 + s, memory.allTaps, sums);
+            for (int k = 0; k < 4; ++k)
+            {
+                double unused = 0.0;
+                scale(mode, memory.step, sums[k], 0.0, readB[s + k], unused);
+            }
+        }
+    }
+    return run;
+#else
+    (void) memory; (void) mode; (void) minimumStep; (void) ringA; (void) ringB; (void) firstBase; (void) delay;
+    (void) previousDelay; (void) count; (void) readA; (void) readB;
+    return 0;
+#endif
 }
 
 void FractionalReader::read(Memory& memory, int mode, double minimumStep, const double* ringA, const double* ringB,
