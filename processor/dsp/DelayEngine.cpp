@@ -3,6 +3,7 @@
 #include "processor/dsp/DelayCore.h"
 #include "processor/dsp/DspCommon.h"
 #include "processor/dsp/DspTables.h"
+#include "processor/dsp/FastMath.h"
 #include "processor/dsp/PreDelayCore.h"
 
 #include <algorithm>
@@ -848,7 +849,8 @@ void DelayEngine::updateMeters(const float* left, const float* right, int numSam
         for (int i = 0; i < numSamples; ++i)
         {
             const double magnitude = std::fabs((double) x[i]);
-            const double db = magnitude > 0.0 ? 20.0 * std::log10(magnitude) : kSilenceDb;
+            // The meters are for the eye: the quick logarithm serves them.
+            const double db = magnitude > 0.0 ? 20.0 * FastMath::log10(magnitude) : kSilenceDb;
             if (db > 0.0)
                 hold = kClipHoldSeconds;
             else if (hold > 0.0)

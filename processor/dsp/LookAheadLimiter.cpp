@@ -1,6 +1,7 @@
 #include "processor/dsp/LookAheadLimiter.h"
 
 #include "processor/dsp/DspCommon.h"
+#include "processor/dsp/FastMath.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,15 +20,28 @@ constexpr float kReleaseRate = 0.000444f;
 constexpr double kKneeSlope = 0.5;
 constexpr double kKneeWidth = 2.0;
 
+// ln 10 / 20: a gain in decibels d is e^(d ln 10 / 20).
+constexpr double kDecibelToLn = 0.11512925464970228420;
+
 // Mean of `length` history values from `start` on (the histories are written
-// twice over, so no window wraps).
+// twice over, so no window wraps). Four sums side by side: a single running
+// sum would wait on each addition in turn, twice a sample.
 double windowMean(const std::array<double, LookAheadLimiter::kHistorySize>& history, int start, int length,
                   double reciprocal)
 {
-    double sum = 0.0;
-    for (int j = 0; j < length; ++j)
-        sum += history[(size_t) (start + j)];
-    return sum * reciprocal;
+    const double* h = history.data() + start;
+    double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+    int j = 0;
+    for (; j + 4 <= length; j += 4)
+    {
+        s0 += h[j];
+        s1 += h[j + 1];
+        s2 += h[j + 2];
+        s3 += h[j + 3];
+    }
+    for (; j < length; ++j)
+        s0 += h[j];
+    return ((s0 + s1) + (s2 + s3)) * reciprocal;
 }
 } // namespace
 
@@ -130,13 +144,13 @@ void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSampl
         ringRight[(size_t) (p + kAudioPositions)] = inRight;
 
         const double peak = std::max(std::fabs((double) inLeft), std::fabs((double) inRight));
-        const double level = peak > 0.0 ? 20.0 * std::log10(peak) : kSilenceDb;
+        const double level = peak > 0.0 ? 20.0 * FastMath::log10(peak) : kSilenceDb;
 
         double overshoot = level - threshold;
         if (overshoot < kKneeWidth)
         {
             const double y = (overshoot - kKneeWidth) * kKneeSlope;
-            const double softened = 1.0 - 2.0 / (std::exp(2.0 * y) + 1.0) + kDenormalGuard;
+            const double softened = 1.0 - 2.0 / (FastMath::exp(2.0 * y) + 1.0) + kDenormalGuard;
             overshoot = kKneeWidth * softened + kKneeWidth;
         }
 
@@ -159,7 +173,7 @@ void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSampl
 
         if constexpr (writeOutput)
         {
-            const float gain = (float) std::pow(10.0, secondAverage / -20.0) * outputGain * makeupGain;
+            const float gain = (float) FastMath::exp(-secondAverage * kDecibelToLn) * outputGain * makeupGain;
             outLeft[i] = ringLeft[(size_t) (p + readOffset)] * gain;
             outRight[i] = ringRight[(size_t) (p + readOffset)] * gain;
         }
