@@ -7,6 +7,10 @@
 #include <cmath>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace
 {
 using DspCommon::cleanInput;
@@ -116,8 +120,20 @@ inline double limitRing(double x)
 //==============================================================================
 void DelayCore::Smoother::step()
 {
+#if defined(__SSE2__)
+    // glide() on two lanes at a time, each operation as there.
+    const __m128d c = _mm_set1_pd((double) coefficient);
+    const __m128d guard = _mm_set1_pd(kDenormalGuard);
+    for (int lane = 0; lane < 4; lane += 2)
+    {
+        const __m128d s = _mm_loadu_pd(state + lane);
+        const __m128d t = _mm_loadu_pd(target + lane);
+        _mm_storeu_pd(state + lane, _mm_add_pd(_mm_sub_pd(s, _mm_mul_pd(_mm_sub_pd(s, t), c)), guard));
+    }
+#else
     for (int lane = 0; lane < 4; ++lane)
         state[lane] = glide(state[lane], target[lane], (double) coefficient);
+#endif
 }
 
 bool DelayCore::Smoother::isAtRest() const

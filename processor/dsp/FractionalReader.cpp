@@ -403,31 +403,39 @@ __attribute__((target("avx2,fma"))) void rememberedSumsAvx2(const double* weight
 __attribute__((target("avx2,fma"))) void fourSumsAvx2(const double* weights, const double* ring, int n0, int taps,
                                                       double* sums)
 {
-    const int full = taps / 8;
-    const bool extra = taps - 8 * full >= 4;
-    __m256d a[4] = { _mm256_setzero_pd(), _mm256_setzero_pd(), _mm256_setzero_pd(), _mm256_setzero_pd() };
-    __m256d b[4] = { _mm256_setzero_pd(), _mm256_setzero_pd(), _mm256_setzero_pd(), _mm256_setzero_pd() };
+    // a0..a3 and b0..b3 stand for lanes 0..3 of the single read's two
+    // partial sums: lane L of the first takes taps 3 - L, 11 - L, ..; of the
+    // second 7 - L, 15 - L, ..
+    __m256d a0 = _mm256_setzero_pd(), a1 = _mm256_setzero_pd(), a2 = _mm256_setzero_pd(), a3 = _mm256_setzero_pd();
+    __m256d b0 = _mm256_setzero_pd(), b1 = _mm256_setzero_pd(), b2 = _mm256_setzero_pd(), b3 = _mm256_setzero_pd();
+    auto term = [weights, ring, n0](int j, __m256d sum) __attribute__((target("avx2,fma"))) {
+        return _mm256_fmadd_pd(_mm256_broadcast_sd(weights - j), _mm256_loadu_pd(ring + n0 - j), sum);
+    };
     int j = 0;
-    for (int m = 0; m < full; ++m, j += 8)
-        for (int lane = 0; lane < 4; ++lane)
-        {
-            const int ta = j + 3 - lane;
-            const int tb = j + 7 - lane;
-            a[lane] = _mm256_fmadd_pd(_mm256_broadcast_sd(weights - ta), _mm256_loadu_pd(ring + n0 - ta), a[lane]);
-            b[lane] = _mm256_fmadd_pd(_mm256_broadcast_sd(weights - tb), _mm256_loadu_pd(ring + n0 - tb), b[lane]);
-        }
-    if (extra)
+    for (; j + 8 <= taps; j += 8)
     {
-        for (int lane = 0; lane < 4; ++lane)
-        {
-            const int ta = j + 3 - lane;
-            a[lane] = _mm256_fmadd_pd(_mm256_broadcast_sd(weights - ta), _mm256_loadu_pd(ring + n0 - ta), a[lane]);
-        }
+        a0 = term(j + 3, a0);
+        a1 = term(j + 2, a1);
+        a2 = term(j + 1, a2);
+        a3 = term(j, a3);
+        b0 = term(j + 7, b0);
+        b1 = term(j + 6, b1);
+        b2 = term(j + 5, b2);
+        b3 = term(j + 4, b3);
+    }
+    if (j + 4 <= taps)
+    {
+        a0 = term(j + 3, a0);
+        a1 = term(j + 2, a1);
+        a2 = term(j + 1, a2);
+        a3 = term(j, a3);
         j += 4;
     }
-    for (int lane = 0; lane < 4; ++lane)
-        a[lane] = _mm256_add_pd(a[lane], b[lane]);
-    __m256d sum = _mm256_add_pd(_mm256_add_pd(a[0], a[2]), _mm256_add_pd(a[1], a[3]));
+    a0 = _mm256_add_pd(a0, b0);
+    a1 = _mm256_add_pd(a1, b1);
+    a2 = _mm256_add_pd(a2, b2);
+    a3 = _mm256_add_pd(a3, b3);
+    __m256d sum = _mm256_add_pd(_mm256_add_pd(a0, a2), _mm256_add_pd(a1, a3));
     if (j + 2 <= taps)
     {
         for (int k = j; k < j + 2; ++k)
@@ -435,7 +443,7 @@ __attribute__((target("avx2,fma"))) void fourSumsAvx2(const double* weights, con
         j += 2;
     }
     if (j < taps)
-        sum = _mm256_fmadd_pd(_mm256_broadcast_sd(weights - j), _mm256_loadu_pd(ring + n0 - j), sum);
+        sum = term(j, sum);
     _mm256_storeu_pd(sums, sum);
 }
 
