@@ -115,6 +115,32 @@ inline double limitRing(double x)
         return 0.0;
     return std::clamp(x, -kRingLimit, kRingLimit);
 }
+
+// Sample w of a ring of `maximum` samples sits at w + kReadReach, and also
+// kReadReach (or a multiple of maximum, for rings shorter than the guard)
+// below: the guard holds the ring's end.
+inline void writeRing(double* ring, int maximum, int w, double x)
+{
+    ring[w + kReadReach] = x;
+    for (int p = w + kReadReach - maximum; p >= 0; p -= maximum)
+        ring[p] = x;
+}
+
+// A read position counts samples as if three copies of the ring lay one after
+// the other (between one and three rings back from the write index); what
+// takes it to the stored ring. Whole numbers: the position keeps its fraction.
+inline double ringShift(double position, int maximum)
+{
+    const int n = (int) position;
+    return (double) ((n >= 2 * maximum ? 2 * maximum : maximum) - kReadReach);
+}
+
+// Where the sample `distance` before w lies in a ring stored once.
+inline int wrapBack(int w, int distance, int maximum)
+{
+    const int index = w - distance;
+    return index < 0 ? index + maximum : index;
+}
 } // namespace
 
 //==============================================================================
@@ -305,10 +331,13 @@ bool DelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
     if (! computeLimits(maxSeconds, sampleRate, rate, newIntegerRate, maximumLength))
         return false;
 
-    const size_t newRingLength = (size_t) 3 * (size_t) maximumLength;
+    // Each sample once, behind a guard that repeats the ring's last kReadReach
+    // samples, so that a read never wraps; the offset ring is read a single
+    // sample at a time and wraps its index.
+    const size_t newRingLength = (size_t) maximumLength + (size_t) kReadReach;
     std::unique_ptr<double[]> newLeft(new (std::nothrow) double[newRingLength]());
     std::unique_ptr<double[]> newRight(new (std::nothrow) double[newRingLength]());
-    std::unique_ptr<double[]> newOffset(new (std::nothrow) double[newRingLength]());
+    std::unique_ptr<double[]> newOffset(new (std::nothrow) double[(size_t) maximumLength]());
     if (newLeft == nullptr || newRight == nullptr || newOffset == nullptr)
         return false;
 
@@ -373,7 +402,7 @@ void DelayCore::clear()
     {
         std::fill(leftRing.get(), leftRing.get() + ringLength, 0.0);
         std::fill(rightRing.get(), rightRing.get() + ringLength, 0.0);
-        std::fill(offsetRing.get(), offsetRing.get() + ringLength, 0.0);
+        std::fill(offsetRing.get(), offsetRing.get() + maxLength, 0.0);
     }
     leftQuietWrites = rightQuietWrites = maxLength + kReadReach + 1;
     resetSmoothers = true;
@@ -653,25 +682,36 @@ void DelayCore::readPiece(int from, int to, bool left, bool right)
         const double dr = p.delay[1][i];
         const double base = (double) (w - 1 + 2 * maximum);
         const bool both = left && right && dl == dr && previousL == previousR;
+        // Positions as the read has always taken them, then moved onto the ring.
+        const double positionL = base - dl;
+        const double positionR = base - dr;
+        const double shiftL = ringShift(positionL, maximum);
+        const double shiftR = ringShift(positionR, maximum);
 
         // A delay at rest reads along the ring: four reads at a time while
         // the delays hold and the write index does not wrap.
+        // The run also ends where a position passes from the second ring's
+        // worth to the third, which moves it on the stored ring.
+        const int nL = (int) positionL, nR = (int) positionR;
+        const int untilShift = std::min(nL < 2 * maximum ? 2 * maximum - nL : maximum,
+                                        nR < 2 * maximum ? 2 * maximum - nR : maximum);
         int span = 1;
-        while (i + span < to && span < maximum - w && p.delay[0][i + span] == dl && p.delay[1][i + span] == dr)
+        while (i + span < to && span < maximum - w && span < untilShift && p.delay[0][i + span] == dl
+               && p.delay[1][i + span] == dr)
             ++span;
         if (span >= 4)
         {
             int taken = 0;
             if (both)
-                taken = reader.readRun(readMemory[0], mode, smallest, ringL, ringR, base, dl, previousL, span,
+                taken = reader.readRun(readMemory[0], mode, smallest, ringL, ringR, base, shiftL, dl, previousL, span,
                                        p.read[0] + i, p.read[1] + i);
             else
             {
-                const int takenL = left ? reader.readRun(readMemory[0], mode, smallest, ringL, nullptr, base, dl,
-                                                         previousL, span, p.read[0] + i, nullptr)
+                const int takenL = left ? reader.readRun(readMemory[0], mode, smallest, ringL, nullptr, base, shiftL,
+                                                         dl, previousL, span, p.read[0] + i, nullptr)
                                         : span;
-                const int takenR = right ? reader.readRun(readMemory[1], mode, smallest, ringR, nullptr, base, dr,
-                                                          previousR, span, p.read[1] + i, nullptr)
+                const int takenR = right ? reader.readRun(readMemory[1], mode, smallest, ringR, nullptr, base, shiftR,
+                                                          dr, previousR, span, p.read[1] + i, nullptr)
                                          : span;
                 taken = std::min(takenL, takenR);
                 if (! left)
@@ -692,19 +732,21 @@ void DelayCore::readPiece(int from, int to, bool left, bool right)
         }
 
         double readL = 0.0, readR = 0.0;
+        const double atL = positionL - shiftL;
+        const double atR = positionR - shiftR;
         if (both)
         {
-            if (! reader.readAgain(readMemory[0], mode, smallest, ringL, ringR, base - dl, dl, previousL, readL, readR))
-                reader.read(readMemory[0], mode, smallest, ringL, ringR, base - dl, dl, previousL, readL, readR);
+            if (! reader.readAgain(readMemory[0], mode, smallest, ringL, ringR, atL, dl, previousL, readL, readR))
+                reader.read(readMemory[0], mode, smallest, ringL, ringR, atL, dl, previousL, readL, readR);
         }
         else
         {
-            if (left && ! reader.readAgain(readMemory[0], mode, smallest, ringL, nullptr, base - dl, dl, previousL, readL,
+            if (left && ! reader.readAgain(readMemory[0], mode, smallest, ringL, nullptr, atL, dl, previousL, readL,
                                            unused))
-                reader.read(readMemory[0], mode, smallest, ringL, nullptr, base - dl, dl, previousL, readL, unused);
-            if (right && ! reader.readAgain(readMemory[1], mode, smallest, ringR, nullptr, base - dr, dr, previousR,
-                                            readR, unused))
-                reader.read(readMemory[1], mode, smallest, ringR, nullptr, base - dr, dr, previousR, readR, unused);
+                reader.read(readMemory[0], mode, smallest, ringL, nullptr, atL, dl, previousL, readL, unused);
+            if (right && ! reader.readAgain(readMemory[1], mode, smallest, ringR, nullptr, atR, dr, previousR, readR,
+                                            unused))
+                reader.read(readMemory[1], mode, smallest, ringR, nullptr, atR, dr, previousR, readR, unused);
         }
         p.read[0][i] = readL;
         p.read[1][i] = readR;
@@ -771,7 +813,8 @@ bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& 
         else
             std::fill(r, r + count, 0.0f);
 
-        // Ring writes, three copies, in spans up to the end of the ring.
+        // Ring writes, in spans up to the end of the ring; the guard takes
+        // the samples at the ring's end again.
         double* ring = rings[c];
         int lastLoud = -1;
         for (int done = 0, w = writeIndex; done < count;)
@@ -781,10 +824,12 @@ bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& 
             {
                 const float g = loops != nullptr ? loops[done + i] : loop;
                 const double x = limitRing((double) input[done + i] + (double) g * r[done + i]);
-                ring[w + i] = ring[w + maximum + i] = ring[w + 2 * maximum + i] = x;
+                ring[w + kReadReach + i] = x;
                 if (std::abs(x) > kSilentWrite)
                     lastLoud = done + i;
             }
+            for (int i = std::max(0, maximum - kReadReach - w); i < n; ++i)
+                writeRing(ring, maximum, w + i, ring[w + kReadReach + i]);
             done += n;
             w = 0;
         }
@@ -799,20 +844,19 @@ bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& 
     {
         const int n = std::min(count - done, maximum - w);
         for (int i = 0; i < n; ++i)
-            ringO[w + i] = ringO[w + maximum + i] = reads[fromChannel][done + i];
+            ringO[w + i] = reads[fromChannel][done + i];
         done += n;
         w = 0;
     }
     float outs[2][kPiece];
     std::copy(reads[1 - fromChannel], reads[1 - fromChannel] + count, outs[1 - fromChannel]);
-    for (int done = 0, w = writeIndex; done < count;)
+    for (int done = 0, from = wrapBack(writeIndex, std::abs(o), maximum); done < count;)
     {
-        const int n = std::min(count - done, maximum - w);
-        const double* delayed = ringO + w + maximum - std::abs(o);
+        const int n = std::min(count - done, maximum - from);
         for (int i = 0; i < n; ++i)
-            outs[fromChannel][done + i] = (float) delayed[i];
+            outs[fromChannel][done + i] = (float) ringO[from + i];
         done += n;
-        w = 0;
+        from = 0;
     }
 
     // Tremolo, level and balance, then the meters.
@@ -1124,8 +1168,8 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
             const float loop = smoothing ? p.loopGain[i] : restingLoopGain;
             const double writeL = limitRing((double) l + (double) loop * readL);
             const double writeR = limitRing((double) r + (double) loop * readR);
-            ringL[w] = ringL[w + maximum] = ringL[w + 2 * maximum] = writeL;
-            ringR[w] = ringR[w + maximum] = ringR[w + 2 * maximum] = writeR;
+            writeRing(ringL, maximum, w, writeL);
+            writeRing(ringR, maximum, w, writeR);
             quietL = std::abs(writeL) > kSilentWrite ? 0 : std::min(quietL + 1, quietHorizon + 1);
             quietR = std::abs(writeR) > kSilentWrite ? 0 : std::min(quietR + 1, quietHorizon + 1);
 
@@ -1134,14 +1178,14 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
             float outL, outR;
             if (o < 0)
             {
-                ringO[w] = ringO[w + maximum] = readR;
+                ringO[w] = readR;
                 outL = readL;
-                outR = (float) ringO[w + o + maximum];
+                outR = (float) ringO[wrapBack(w, -o, maximum)];
             }
             else
             {
-                ringO[w] = ringO[w + maximum] = readL;
-                outL = (float) ringO[w - o + maximum];
+                ringO[w] = readL;
+                outL = (float) ringO[wrapBack(w, o, maximum)];
                 outR = readR;
             }
 

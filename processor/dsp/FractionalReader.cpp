@@ -664,13 +664,13 @@ void FractionalReader::read(int mode, double minimumStep, const double* ringA, c
 }
 
 int FractionalReader::readRun(Memory& memory, int mode, double minimumStep, const double* ringA,
-                              const double* ringB, double firstBase, double delay, double previousDelay, int count,
-                              double* readA, double* readB) const
+                              const double* ringB, double firstBase, double shift, double delay, double previousDelay,
+                              int count, double* readA, double* readB) const
 {
 #if defined(TAVINOR_READ_AVX2)
     if (! memory.fused || memory.sumsOne == nullptr || memory.mode != mode || memory.minimumStep != minimumStep)
         return 0;
-    const double firstPosition = firstBase - delay;
+    const double firstPosition = (firstBase - delay) - shift;
     const int n0 = (int) firstPosition;
     if (n0 + 1 < memory.allTaps || memory.allTaps > memory.taps)
         return 0;
@@ -679,7 +679,7 @@ int FractionalReader::readRun(Memory& memory, int mode, double minimumStep, cons
     int run = 0;
     for (; run < count; ++run)
     {
-        const double position = (firstBase + run) - delay;
+        const double position = ((firstBase + run) - delay) - shift;
         const int n = (int) position;
         if (n != n0 + run || position - n != memory.frac
             || stepOf(mode, minimumStep, delay, run == 0 ? previousDelay : delay) != memory.step)
@@ -708,7 +708,8 @@ int FractionalReader::readRun(Memory& memory, int mode, double minimumStep, cons
     }
     return run;
 #else
-    (void) memory; (void) mode; (void) minimumStep; (void) ringA; (void) ringB; (void) firstBase; (void) delay;
+    (void) memory; (void) mode; (void) minimumStep; (void) ringA; (void) ringB; (void) firstBase; (void) shift;
+    (void) delay;
     (void) previousDelay; (void) count; (void) readA; (void) readB;
     return 0;
 #endif

@@ -67,14 +67,14 @@ public:
     void read(Memory& memory, int mode, double minimumStep, const double* ringA, const double* ringB,
               double position, double delay, double previousDelay, double& readA, double& readB) const;
 
-    // Reads of up to count samples in a row at rest, sample s at the base
-    // position firstBase + s less delay, each with the delay before it the
-    // same (previousDelay before the first), as read above would read them
-    // one by one when each repeats the kept weights. Reads them four at a
-    // time and returns how many it read from the first on (none when the
-    // weights are not kept, or on processors without AVX2).
+    // Reads of up to count samples in a row at rest, sample s at position
+    // (firstBase + s - delay) - shift, each with the delay before it the same
+    // (previousDelay before the first), as read above would read them one by
+    // one when each repeats the kept weights. Reads them four at a time and
+    // returns how many it read from the first on (none when the weights are
+    // not kept, or on processors without AVX2).
     int readRun(Memory& memory, int mode, double minimumStep, const double* ringA, const double* ringB,
-                double firstBase, double delay, double previousDelay, int count, double* readA,
+                double firstBase, double shift, double delay, double previousDelay, int count, double* readA,
                 double* readB) const;
 
     // The read above when it repeats the last one's mode, phase and step and

@@ -34,7 +34,7 @@ bool PreDelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
     if (! computeLimits(maxSeconds, sampleRate, rate, newIntegerRate, maximumLength))
         return false;
 
-    const int newRingLength = 2 * maximumLength;
+    const int newRingLength = maximumLength;
     std::unique_ptr<float[]> newLeft(new (std::nothrow) float[(size_t) newRingLength]());
     std::unique_ptr<float[]> newRight(new (std::nothrow) float[(size_t) newRingLength]());
     if (newLeft == nullptr || newRight == nullptr)
@@ -56,7 +56,7 @@ void PreDelayCore::sweepIn(float* ring, const float* input, int numSamples) cons
     {
         const int n = std::min(numSamples - done, maximum - w);
         for (int i = 0; i < n; ++i)
-            ring[w + i] = ring[w + maximum + i] = cleanInput(input[done + i]);
+            ring[w + i] = cleanInput(input[done + i]);
         done += n;
         w = 0;
     }
@@ -65,12 +65,13 @@ void PreDelayCore::sweepIn(float* ring, const float* input, int numSamples) cons
 void PreDelayCore::sweepOut(const float* ring, float* output, int distance, int numSamples) const
 {
     const int maximum = maxLength;
-    for (int done = 0, w = writeIndex; done < numSamples;)
+    for (int done = 0, from = writeIndex - distance < 0 ? writeIndex - distance + maximum : writeIndex - distance;
+         done < numSamples;)
     {
-        const int n = std::min(numSamples - done, maximum - w);
-        std::copy(ring + w + maximum - distance, ring + w + maximum - distance + n, output + done);
+        const int n = std::min(numSamples - done, maximum - from);
+        std::copy(ring + from, ring + from + n, output + done);
         done += n;
-        w = 0;
+        from = 0;
     }
 }
 
@@ -139,16 +140,14 @@ void PreDelayCore::process(const float* inLeft, const float* inRight, float* out
         const float l = cleanInput(inLeft[i]);
         const float r = cleanInput(inRight[i]);
         left[writeIndex] = l;
-        left[writeIndex + maximum] = l;
         right[writeIndex] = r;
-        right[writeIndex + maximum] = r;
 
         // A length beyond the ring (a free time above a short maximum) reads
         // the oldest sample the ring still holds.
         const int dl = (int) std::clamp(smoothedLeft, 0.0, longest);
         const int dr = (int) std::clamp(smoothedRight, 0.0, longest);
-        outLeft[i] = left[writeIndex + maximum - dl];
-        outRight[i] = right[writeIndex + maximum - dr];
+        outLeft[i] = left[writeIndex - dl < 0 ? writeIndex - dl + maximum : writeIndex - dl];
+        outRight[i] = right[writeIndex - dr < 0 ? writeIndex - dr + maximum : writeIndex - dr];
 
         if (++writeIndex >= maximum)
             writeIndex = 0;
