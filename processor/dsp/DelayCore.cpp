@@ -909,6 +909,96 @@ bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& 
     return true;
 }
 
+void DelayCore::prepareResting(const float* inLeft, const float* inRight, const float* modL, const float* modR,
+                               int numSamples, bool& inputL, bool& inputR)
+{
+    Piece& p = *piece;
+    const double longestDelay = (double) (maxLength - 1);
+    const double Ll = smoother4.state[0];
+    const double Lr = smoother4.state[1];
+    const double m = smoother4.state[2];
+    const float* mods[2] = { modL, modR };
+    const double lengths[2] = { Ll, Lr };
+
+    for (int c = 0; c < 2; ++c)
+    {
+        float* mod = p.modulation[c];
+        if (mods[c] == nullptr)
+            std::fill(mod, mod + numSamples, 0.0f);
+        else
+            for (int i = 0; i < numSamples; ++i)
+                mod[i] = cleanModulation(mods[c], i);
+
+        // The modulated delay, d = L - m ml L. A depth too small to move the
+        // delay by any modulation (the extremes give the same delay, and it
+        // falls with the modulation) leaves it at its length.
+        const double L = lengths[c];
+        double* delay = p.delay[c];
+        double unclamped = L;
+        if (L - m * 0.0f * L == L - m * 1.0f * L)
+        {
+            double d = std::clamp(L + readTrim, 0.0, longestDelay);
+            if (! (d >= 0.0))
+                d = 0.0;
+            std::fill(delay, delay + numSamples, d);
+            unclamped = L - m * 0.0f * L;
+        }
+        else
+        {
+            for (int i = 0; i < numSamples; ++i)
+            {
+                double d = std::clamp((L - m * mod[i] * L) + readTrim, 0.0, longestDelay);
+                if (! (d >= 0.0))
+                    d = 0.0;
+                delay[i] = d;
+            }
+            unclamped = L - m * mod[numSamples - 1] * L;
+        }
+        delayStage1[c] = delayStage2[c] = unclamped;
+
+        double tremolo = tremoloState[c];
+        float* tremolos = p.tremolo[c];
+        for (int i = 0; i < numSamples; ++i)
+        {
+            tremolo = tremolo - tremoloSmoothing * (tremolo - mod[i]);
+            tremolos[i] = (float) tremolo;
+        }
+        tremoloState[c] = tremolo;
+    }
+
+    // Input and its stereo modes.
+    float* l = p.input[0];
+    float* r = p.input[1];
+    for (int i = 0; i < numSamples; ++i)
+    {
+        l[i] = cleanInput(inLeft[i]);
+        r[i] = cleanInput(inRight[i]);
+    }
+    if (monoInput || midSide || swapChannels)
+        for (int i = 0; i < numSamples; ++i)
+        {
+            float a = l[i], b = r[i];
+            if (monoInput)
+                a = b = (a + b) * 0.5f;
+            if (midSide)
+            {
+                const float mid = (a + b) * 0.5f;
+                const float side = (a - b) * 0.5f;
+                a = mid;
+                b = side;
+            }
+            if (swapChannels)
+                std::swap(a, b);
+            l[i] = a;
+            r[i] = b;
+        }
+    for (int i = 0; i < numSamples && ! (inputL && inputR); ++i)
+    {
+        inputL = inputL || l[i] != 0.0f;
+        inputR = inputR || r[i] != 0.0f;
+    }
+}
+
 void DelayCore::processPiece(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
                              int offsetInBlock, int numSamples)
 {
@@ -938,6 +1028,9 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
     const float* modR = modulationRight != nullptr ? modulationRight + offsetInBlock : nullptr;
     double tremoloL = tremoloState[0], tremoloR = tremoloState[1];
     bool inputL = false, inputR = false;
+    if (! smoothing && ! timeModScale && ! smoothModulatedDelay && ! resetSmoothers)
+        prepareResting(inLeft, inRight, modL, modR, numSamples, inputL, inputR);
+    else
     for (int i = 0; i < numSamples; ++i)
     {
         if (smoothing)
@@ -1052,8 +1145,11 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
         inputL = inputL || l != 0.0f;
         inputR = inputR || r != 0.0f;
     }
-    tremoloState[0] = tremoloL;
-    tremoloState[1] = tremoloR;
+    if (smoothing || timeModScale || smoothModulatedDelay)
+    {
+        tremoloState[0] = tremoloL;
+        tremoloState[1] = tremoloR;
+    }
 
     // The settings the rest takes while no smoother moves.
     const float restingLoopGain = (float) smoother1.state[3];

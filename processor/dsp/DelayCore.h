@@ -171,6 +171,11 @@ private:
     // the modulation buffers).
     void processPiece(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int offsetInBlock,
                       int numSamples);
+    // The first part of processPiece while nothing glides (every smoother at
+    // rest, no extra delay smoothing, linear time modulation): the same
+    // values, a channel and a quantity at a time.
+    void prepareResting(const float* inLeft, const float* inRight, const float* modL, const float* modR,
+                        int numSamples, bool& inputL, bool& inputR);
     // Reads samples from..to - 1 of the piece into piece.read, for the
     // channels that may be active.
     void readPiece(int from, int to, bool left, bool right);
