@@ -50,9 +50,9 @@ Result run(const BenchSettings::Setting& s, double rate, int block, double secon
     };
 
     const int total = (int) (rate * seconds);
-    // Three seconds to settle: what a newly prepared engine does while its
+    // Five seconds to settle: what a newly prepared engine does while its
     // smoothers arrive is not what it does for the rest of a session.
-    const int warmUp = (int) (rate * 3.0);
+    const int warmUp = (int) (rate * 5.0);
     std::vector<float> left((size_t) block), right((size_t) block);
     std::vector<double> times;
     times.reserve((size_t) (total / block + 1));
