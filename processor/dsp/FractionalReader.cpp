@@ -676,14 +676,23 @@ int FractionalReader::readRun(Memory& memory, int mode, double minimumStep, cons
         return 0;
     // The samples the run may take: each at the next position, with the
     // phase and step (from the delay and the one before) of the kept weights.
-    int run = 0;
-    for (; run < count; ++run)
+    // Within one binade the positions (firstBase + s) - delay are the first
+    // one plus s, rounded alike: same fraction, consecutive whole parts. The
+    // first and last positions tell for all between.
+    if (firstPosition - n0 != memory.frac || stepOf(mode, minimumStep, delay, previousDelay) != memory.step)
+        return 0;
+    int run = count;
+    if (count > 1)
     {
-        const double position = ((firstBase + run) - delay) - shift;
-        const int n = (int) position;
-        if (n != n0 + run || position - n != memory.frac
-            || stepOf(mode, minimumStep, delay, run == 0 ? previousDelay : delay) != memory.step)
-            break;
+        if (stepOf(mode, minimumStep, delay, delay) != memory.step)
+            return 1;
+        const double first = firstBase - delay;
+        const double last = (firstBase + (count - 1)) - delay;
+        int e0 = 0, e1 = 0;
+        std::frexp(first, &e0);
+        std::frexp(last, &e1);
+        if (e0 != e1)
+            run = 1;
     }
     run -= run % 4;
     const double* weights = memory.weights + kMostArrangedTaps - 1;
