@@ -116,6 +116,15 @@ inline double limitRing(double x)
     return std::clamp(x, -kRingLimit, kRingLimit);
 }
 
+// limitRing as a choice of values, not of paths, so that a run of writes can
+// go through vector instructions.
+inline double limitRingAll(double x)
+{
+    double y = x < -kRingLimit ? -kRingLimit : x;
+    y = kRingLimit < y ? kRingLimit : y;
+    return x == x ? y : 0.0;
+}
+
 // Sample w of a ring of `maximum` samples sits at w + kReadReach, and also
 // kReadReach (or a multiple of maximum, for rings shorter than the guard)
 // below: the guard holds the ring's end.
@@ -816,23 +825,25 @@ bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& 
         // Ring writes, in spans up to the end of the ring; the guard takes
         // the samples at the ring's end again.
         double* ring = rings[c];
-        int lastLoud = -1;
+        double writes[kPiece];
+        if (loops != nullptr)
+            for (int i = 0; i < count; ++i)
+                writes[i] = limitRingAll((double) input[i] + (double) loops[i] * r[i]);
+        else
+            for (int i = 0; i < count; ++i)
+                writes[i] = limitRingAll((double) input[i] + (double) loop * r[i]);
         for (int done = 0, w = writeIndex; done < count;)
         {
             const int n = std::min(count - done, maximum - w);
-            for (int i = 0; i < n; ++i)
-            {
-                const float g = loops != nullptr ? loops[done + i] : loop;
-                const double x = limitRing((double) input[done + i] + (double) g * r[done + i]);
-                ring[w + kReadReach + i] = x;
-                if (std::abs(x) > kSilentWrite)
-                    lastLoud = done + i;
-            }
+            std::copy(writes + done, writes + done + n, ring + w + kReadReach);
             for (int i = std::max(0, maximum - kReadReach - w); i < n; ++i)
-                writeRing(ring, maximum, w + i, ring[w + kReadReach + i]);
+                writeRing(ring, maximum, w + i, writes[done + i]);
             done += n;
             w = 0;
         }
+        int lastLoud = count - 1;
+        while (lastLoud >= 0 && ! (std::abs(writes[lastLoud]) > kSilentWrite))
+            --lastLoud;
         quiet[c] = lastLoud >= 0 ? std::min(count - 1 - lastLoud, quietHorizon + 1)
                                  : (int) std::min((long long) quiet[c] + count, (long long) quietHorizon + 1);
     }
@@ -1179,6 +1190,16 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
     int quietL = leftQuietWrites, quietR = rightQuietWrites;
     double meterL = leftMeter, meterR = rightMeter;
 
+    // The shortest and longest delay of the piece: where the shortest spans
+    // the piece and the longest leaves the guard alone, the piece is one run.
+    double shortest = p.delay[0][0], longest = p.delay[0][0];
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < numSamples; ++i)
+        {
+            shortest = std::min(shortest, p.delay[c][i]);
+            longest = std::max(longest, p.delay[c][i]);
+        }
+
     // A read reaches back at least its delay: the samples a piece writes are
     // only read within it from the sample whose delay is shorter than its
     // distance from the piece's start. So the piece goes in runs in which
@@ -1190,6 +1211,8 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
         const bool mayReadL = activeL || inputL;
         const bool mayReadR = activeR || inputR;
         int end = start + 1;
+        if (shortest >= (double) (numSamples - 1) && longest + (double) kReadReach + 1.0 < (double) maximum)
+            end = numSamples;
         while (end < numSamples)
         {
             const double distance = (double) (end - start);

@@ -3,7 +3,12 @@
 #include "processor/dsp/DspCommon.h"
 
 #include <algorithm>
+#include <cmath>
 #include <new>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 using DspCommon::cleanInput;
 using DspCommon::kDenormalGuard;
@@ -112,12 +117,37 @@ void PreDelayCore::process(const float* inLeft, const float* inRight, float* out
         const int dl = (int) std::clamp(glide(sl, leftLength, c), 0.0, longest);
         const int dr = (int) std::clamp(glide(sr, rightLength, c), 0.0, longest);
         bool steady = dl <= maximum - numSamples && dr <= maximum - numSamples;
+        // Both glides side by side, each step as glide() takes it; the whole
+        // distances are compared as the values they come from: within
+        // [d, d + 1) they truncate to d (d = 0 takes everything below 1).
+        const double lowL = dl == 0 ? -INFINITY : (double) dl, highL = dl == (int) longest ? INFINITY : dl + 1.0;
+        const double lowR = dr == 0 ? -INFINITY : (double) dr, highR = dr == (int) longest ? INFINITY : dr + 1.0;
+#if defined(__SSE2__)
+        const __m128d target = _mm_set_pd((double) rightLength, (double) leftLength);
+        const __m128d factor = _mm_set1_pd(c);
+        const __m128d guard = _mm_set1_pd(kDenormalGuard);
+        const __m128d low = _mm_set_pd(lowR, lowL), high = _mm_set_pd(highR, highL);
+        __m128d smoothed = _mm_set_pd(sr, sl);
+        __m128d inside = _mm_castsi128_pd(_mm_set1_epi32(-1));
+        for (int i = 0; i < numSamples; ++i)
+        {
+            const __m128d next =
+                _mm_sub_pd(smoothed, _mm_add_pd(_mm_mul_pd(_mm_sub_pd(smoothed, target), factor), guard));
+            const __m128d same = _mm_cmpeq_pd(next, smoothed);
+            smoothed = _mm_or_pd(_mm_and_pd(same, target), _mm_andnot_pd(same, next));
+            inside = _mm_and_pd(inside, _mm_and_pd(_mm_cmpge_pd(smoothed, low), _mm_cmplt_pd(smoothed, high)));
+        }
+        steady = steady && _mm_movemask_pd(inside) == 3;
+        sl = _mm_cvtsd_f64(smoothed);
+        sr = _mm_cvtsd_f64(_mm_unpackhi_pd(smoothed, smoothed));
+#else
         for (int i = 0; i < numSamples && steady; ++i)
         {
             sl = glide(sl, leftLength, c);
             sr = glide(sr, rightLength, c);
             steady = (int) std::clamp(sl, 0.0, longest) == dl && (int) std::clamp(sr, 0.0, longest) == dr;
         }
+#endif
         if (steady)
         {
             sweepIn(left, inLeft, numSamples);
