@@ -412,6 +412,7 @@ void DelayEngine::prepare(int newBlockSize, double sampleRate)
         for (auto& b : workBuffers)
             b.assign((size_t) size, 0.0f);
         detectorInput.assign((size_t) size, 0.0);
+        meterDecibels.assign((size_t) size, 0.0);
         for (auto& r : retriggerPoints)
             r.assign((size_t) size, 0);
     };
@@ -965,12 +966,13 @@ void DelayEngine::updateMeters(const float* left, const float* right, int numSam
         double s1 = meterStage1[(size_t) c];
         double s2 = meterStage2[(size_t) c];
         const float* x = outs[c];
+        // The meters are for the eye: a quick logarithm serves them.
+        double* levels = meterDecibels.data();
+        FastMath::decibelsOf(x, levels, numSamples, kSilenceDb);
         for (int i = 0; i < numSamples; ++i)
         {
-            const double magnitude = std::fabs((double) x[i]);
-            // The meters are for the eye: the quick logarithm serves them.
-            const double db = magnitude > 0.0 ? 20.0 * FastMath::log10(magnitude) : kSilenceDb;
-            if (db > 0.0)
+            const double db = levels[i];
+            if (std::fabs(x[i]) > 1.0f)
                 hold = kClipHoldSeconds;
             else if (hold > 0.0)
                 hold -= context.invRate;

@@ -1,7 +1,12 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // Logarithm and exponential for the signal path where the library's are too
 // slow to run per sample: the limiter's level detection and gain, the meters.
@@ -84,5 +89,47 @@ inline double exp(double x)
     p = p * r + 1.0;
     const int64_t exponent = (int64_t) k + 1023;
     return p * fromBits((uint64_t) exponent << 52);
+}
+// 20 log10 |x| of each sample, to about 1e-5 dB (for meters: what is
+// shown, not heard), and `silence` where x is 0 (or, with denormals read as
+// zero, denormal).
+inline void decibelsOf(const float* x, double* db, int count, double silence)
+{
+    constexpr double kDecibelsPerLn = 8.6858896380650365530;   // 20 / ln 10
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128 mantissaMask = _mm_castsi128_ps(_mm_set1_epi32(0x007fffff));
+    const __m128 one = _mm_set1_ps(1.0f);
+    const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    for (; i + 4 <= count; i += 4)
+    {
+        const __m128 a = _mm_and_ps(_mm_loadu_ps(x + i), absMask);
+        // a = m 2^e, m in [1, 2): ln m = 2 atanh(t), t = (m - 1) / (m + 1) < 1/3.
+        const __m128i e = _mm_sub_epi32(_mm_srli_epi32(_mm_castps_si128(a), 23), _mm_set1_epi32(127));
+        const __m128 m = _mm_or_ps(_mm_and_ps(a, mantissaMask), one);
+        const __m128 t = _mm_div_ps(_mm_sub_ps(m, one), _mm_add_ps(m, one));
+        const __m128 t2 = _mm_mul_ps(t, t);
+        __m128 series = _mm_set1_ps(1.0f / 11);
+        series = _mm_add_ps(_mm_mul_ps(series, t2), _mm_set1_ps(1.0f / 9));
+        series = _mm_add_ps(_mm_mul_ps(series, t2), _mm_set1_ps(1.0f / 7));
+        series = _mm_add_ps(_mm_mul_ps(series, t2), _mm_set1_ps(1.0f / 5));
+        series = _mm_add_ps(_mm_mul_ps(series, t2), _mm_set1_ps(1.0f / 3));
+        series = _mm_add_ps(_mm_mul_ps(series, t2), one);
+        const __m128 ln = _mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(e), _mm_set1_ps((float) kLn2Hi)),
+                                     _mm_mul_ps(_mm_add_ps(t, t), series));
+        const __m128 loud = _mm_cmpgt_ps(a, _mm_setzero_ps());
+        alignas(16) float lns[4];
+        alignas(16) int louds[4];
+        _mm_store_ps(lns, ln);
+        _mm_store_si128((__m128i*) louds, _mm_castps_si128(loud));
+        for (int k = 0; k < 4; ++k)
+            db[i + k] = louds[k] != 0 ? kDecibelsPerLn * (double) lns[k] : silence;
+    }
+#endif
+    for (; i < count; ++i)
+    {
+        const double a = std::fabs((double) x[i]);
+        db[i] = a > 0.0 ? 20.0 * log10(a) : silence;
+    }
 }
 } // namespace FastMath

@@ -6,6 +6,10 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace
 {
 using DspCommon::kDenormalGuard;
@@ -30,6 +34,20 @@ double windowMean(const std::array<double, LookAheadLimiter::kHistorySize>& hist
                   double reciprocal)
 {
     const double* h = history.data() + start;
+#if defined(__SSE2__)
+    __m128d a = _mm_setzero_pd(), b = _mm_setzero_pd();
+    int j = 0;
+    for (; j + 4 <= length; j += 4)
+    {
+        a = _mm_add_pd(a, _mm_loadu_pd(h + j));
+        b = _mm_add_pd(b, _mm_loadu_pd(h + j + 2));
+    }
+    a = _mm_add_pd(a, b);
+    double sum = _mm_cvtsd_f64(a) + _mm_cvtsd_f64(_mm_unpackhi_pd(a, a));
+    for (; j < length; ++j)
+        sum += h[j];
+    return sum * reciprocal;
+#else
     double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
     int j = 0;
     for (; j + 4 <= length; j += 4)
@@ -42,6 +60,7 @@ double windowMean(const std::array<double, LookAheadLimiter::kHistorySize>& hist
     for (; j < length; ++j)
         s0 += h[j];
     return ((s0 + s1) + (s2 + s3)) * reciprocal;
+#endif
 }
 } // namespace
 
