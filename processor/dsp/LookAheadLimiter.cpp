@@ -106,6 +106,29 @@ void LookAheadLimiter::prepare(double sampleRate)
     windowOffset = kHistoryPositions - centreBack;
 }
 
+double LookAheadLimiter::slideWindow(std::array<double, kHistorySize>& history, double& sum, int h, int start,
+                                     int length, double value)
+{
+    // Position h takes the value; the window then moves on by one. Sliding,
+    // the sum loses the value that leaves and gains the one that enters,
+    // and takes a written value that lands inside it. Once a round (at
+    // position 0, where the window also jumps back a round) it is summed
+    // afresh, so that rounding never builds up.
+    auto inWindow = [length](int position, int windowStart) {
+        return ((position - windowStart) % kHistoryPositions + kHistoryPositions) % kHistoryPositions < length;
+    };
+    const int previousStart = start - 1;
+    if (h != 0 && inWindow(h, previousStart))
+        sum += value - history[(size_t) h];
+    history[(size_t) h] = value;
+    history[(size_t) (h + kHistoryPositions)] = value;
+    if (h == 0)
+        sum = windowMean(history, start, length, 1.0);
+    else
+        sum += history[(size_t) (start + length - 1)] - history[(size_t) previousStart];
+    return sum;
+}
+
 void LookAheadLimiter::reset()
 {
     ringLeft.fill(0.0f);
@@ -116,6 +139,7 @@ void LookAheadLimiter::reset()
     audioIndex = 0;
     smoothedReduction = 0.0f;
     lastAverage = 0.0f;
+    windowSums[0] = windowSums[1] = 0.0;
 }
 
 void LookAheadLimiter::setThresholdControl(float v)
@@ -177,14 +201,10 @@ void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSampl
         const float c = o > s ? attackCoefficient : releaseCoefficient;
         s = s - ((s - o) * c + (float) kDenormalGuard);
 
-        reductionHistory[(size_t) h] = s;
-        reductionHistory[(size_t) (h + kHistoryPositions)] = s;
         const int start = h + windowOffset - n;
-        const double firstAverage = windowMean(reductionHistory, start, length, reciprocal);
-
-        averageHistory[(size_t) h] = firstAverage;
-        averageHistory[(size_t) (h + kHistoryPositions)] = firstAverage;
-        const double secondAverage = windowMean(averageHistory, start, length, reciprocal);
+        const double firstAverage = slideWindow(reductionHistory, windowSums[0], h, start, length, s) * reciprocal;
+        const double secondAverage =
+            slideWindow(averageHistory, windowSums[1], h, start, length, firstAverage) * reciprocal;
         lastAverage = (float) secondAverage;
 
         if (++h >= kHistoryPositions)
