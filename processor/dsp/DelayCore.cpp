@@ -2,10 +2,14 @@
 
 #include "processor/dsp/DspCommon.h"
 #include "processor/dsp/DspTables.h"
+#include "processor/dsp/FastMath.h"
 
 #include <algorithm>
 #include <cmath>
 #include <new>
+
+#include <emmintrin.h>
+#include <xmmintrin.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -273,18 +277,39 @@ float DelayCore::Biquad::process(int channel, float input)
     return (float) y;
 }
 
+void DelayCore::Biquad::processTicks(float (&ticks)[2][4])
+{
+    // process() on the four ticks of each channel in turn, the two channels
+    // side by side, each operation as there.
+    const __m128d vb0 = _mm_loadu_pd(b0), vb1 = _mm_loadu_pd(b1), vb2 = _mm_loadu_pd(b2);
+    const __m128d va1 = _mm_loadu_pd(a1), va2 = _mm_loadu_pd(a2);
+    const __m128d guard = _mm_set1_pd(kDenormalGuard);
+    __m128d vx1 = _mm_loadu_pd(x1), vx2 = _mm_loadu_pd(x2), vy1 = _mm_loadu_pd(y1), vy2 = _mm_loadu_pd(y2);
+    for (int k = 0; k < 4; ++k)
+    {
+        const __m128d x = _mm_setr_pd((double) ticks[0][k], (double) ticks[1][k]);
+        __m128d y = _mm_add_pd(_mm_mul_pd(vb0, x), _mm_mul_pd(vb1, vx1));
+        y = _mm_add_pd(y, _mm_mul_pd(vb2, vx2));
+        y = _mm_sub_pd(y, _mm_mul_pd(va1, vy1));
+        y = _mm_sub_pd(y, _mm_mul_pd(va2, vy2));
+        y = _mm_add_pd(y, guard);
+        vx2 = vx1;
+        vx1 = x;
+        vy2 = vy1;
+        vy1 = y;
+        ticks[0][k] = (float) _mm_cvtsd_f64(y);
+        ticks[1][k] = (float) _mm_cvtsd_f64(_mm_unpackhi_pd(y, y));
+    }
+    _mm_storeu_pd(x1, vx1);
+    _mm_storeu_pd(x2, vx2);
+    _mm_storeu_pd(y1, vy1);
+    _mm_storeu_pd(y2, vy2);
+}
+
 void DelayCore::Biquad::clearMemories()
 {
     for (int c = 0; c < 2; ++c)
         x1[c] = x2[c] = y1[c] = y2[c] = 0.0;
-}
-
-float DelayCore::AllpassSection::process(float x, float coefficient)
-{
-    const float y = (x - yPrev) * coefficient + xPrev + kDenormalGuardF;
-    xPrev = x;
-    yPrev = y;
-    return y;
 }
 
 //==============================================================================
@@ -386,8 +411,7 @@ bool DelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
     setSecondStageTargets();
     smoother4.settle();
 
-    for (auto& o : oversampler)
-        o.clear();
+    oversampler.clear();
     writeIndex = 0;
 
     tremoloSmoothing = kTremoloSmoothingRate * context.k;
@@ -616,41 +640,81 @@ void DelayCore::computeCutoffs(int channel, float modulation)
     }
 }
 
-float DelayCore::oversampledSection(int channel, float x, float preamp, float gain)
+namespace
 {
-    auto& o = oversampler[channel];
+// One step of two allpass sections on each channel: y = (x - y1) c + x1 +
+// 1e-20 in float, lane by lane as a single section computes it.
+template <typename Quad>
+inline __m128 allpassStep(Quad& q, __m128 x, __m128 coefficients)
+{
+    const __m128 y = _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_sub_ps(x, _mm_load_ps(q.yPrev)), coefficients),
+                                           _mm_load_ps(q.xPrev)),
+                                _mm_set1_ps(kDenormalGuardF));
+    _mm_store_ps(q.xPrev, x);
+    _mm_store_ps(q.yPrev, y);
+    return y;
+}
+} // namespace
+
+void DelayCore::oversampledSection(float& left, float& right, float preamp, float gain)
+{
+    auto& o = oversampler;
+    const __m128 coefficients = _mm_setr_ps(kHalfBandA, kHalfBandB, kHalfBandA, kHalfBandB);
 
     // Two polyphase 2x interpolators: each allpass branch gives one of the two
     // output phases, so every section runs once per sample of its input. Only
     // in this form do the two coefficients make a half-band filter; with zero
     // stuffing folded into the branches the interpolators pass the band at unity,
     // so the saturation sees the input at its own level.
-    const float even = o.up1a.process(x, kHalfBandA);
-    const float odd = o.up1b.process(x, kHalfBandB);
-    float ticks[4] = { o.up2a.process(even, kHalfBandA), o.up2b.process(even, kHalfBandB),
-                       o.up2a.process(odd, kHalfBandA), o.up2b.process(odd, kHalfBandB) };
+    const __m128 up1 = allpassStep(o.up1, _mm_setr_ps(left, left, right, right), coefficients);
+    // up1 is even and odd of each channel; the second stage takes the even,
+    // then the odd phase: ticks 0 and 1, then 2 and 3.
+    const __m128 ticks01 = allpassStep(o.up2, _mm_shuffle_ps(up1, up1, _MM_SHUFFLE(2, 2, 0, 0)), coefficients);
+    const __m128 ticks23 = allpassStep(o.up2, _mm_shuffle_ps(up1, up1, _MM_SHUFFLE(3, 3, 1, 1)), coefficients);
+    alignas(16) float t01[4], t23[4];
+    _mm_store_ps(t01, ticks01);
+    _mm_store_ps(t23, ticks23);
+    float ticks[2][4] = { { t01[0], t01[1], t23[0], t23[1] }, { t01[2], t01[3], t23[2], t23[3] } };
 
     // Filter, saturation, filter, each over the four ticks in turn: only one of
-    // the filters runs, so this is the order tick by tick, and the four
+    // the filters runs, so this is the order tick by tick, and the eight
     // saturations (no tick's depends on another's) can overlap.
     const bool filtering = filterType != 0;
     if (filtering && filterPlacement == 0)
-        for (auto& t : ticks)
-            t = oversampledFilter.process(channel, t);
+        oversampledFilter.processTicks(ticks);
     if (overdriveOn)
-        for (auto& t : ticks)
-        {
-            const double driven = 2.0 * (double) preamp * (double) t;
-            t = (float) ((1.0 - 2.0 / (std::exp(driven) + 1.0) + kDenormalGuard) * (double) gain);
-        }
+        saturate(ticks, preamp, gain);
     if (filtering && filterPlacement == 1)
-        for (auto& t : ticks)
-            t = oversampledFilter.process(channel, t);
+        oversampledFilter.processTicks(ticks);
 
     // Two polyphase 2x decimators: branch a takes the odd phase, branch b the even one.
-    const float down0 = o.down3a.process(ticks[1], kHalfBandA) + o.down3b.process(ticks[0], kHalfBandB);
-    const float down1 = o.down3a.process(ticks[3], kHalfBandA) + o.down3b.process(ticks[2], kHalfBandB);
-    return (o.down4a.process(down1, kHalfBandA) + o.down4b.process(down0, kHalfBandB)) * kDecimatorGain;
+    const __m128 down3first = allpassStep(o.down3, _mm_setr_ps(ticks[0][1], ticks[0][0], ticks[1][1], ticks[1][0]),
+                                          coefficients);
+    const __m128 down3second = allpassStep(o.down3, _mm_setr_ps(ticks[0][3], ticks[0][2], ticks[1][3], ticks[1][2]),
+                                           coefficients);
+    alignas(16) float d0[4], d1[4];
+    _mm_store_ps(d0, down3first);
+    _mm_store_ps(d1, down3second);
+    const float down0L = d0[0] + d0[1], down0R = d0[2] + d0[3];
+    const float down1L = d1[0] + d1[1], down1R = d1[2] + d1[3];
+    alignas(16) float d4[4];
+    _mm_store_ps(d4, allpassStep(o.down4, _mm_setr_ps(down1L, down0L, down1R, down0R), coefficients));
+    left = (d4[0] + d4[1]) * kDecimatorGain;
+    right = (d4[2] + d4[3]) * kDecimatorGain;
+}
+
+void DelayCore::saturate(float (&ticks)[2][4], float preamp, float gain) const
+{
+    // tanh(preamp x) gain, as 1 - 2 / (e^(2 preamp x) + 1) in double.
+    double driven[8];
+    for (int c = 0; c < 2; ++c)
+        for (int k = 0; k < 4; ++k)
+            driven[4 * c + k] = 2.0 * (double) preamp * (double) ticks[c][k];
+    double e[8];
+    FastMath::expBlock(driven, e, 8);
+    for (int c = 0; c < 2; ++c)
+        for (int k = 0; k < 4; ++k)
+            ticks[c][k] = (float) ((1.0 - 2.0 / (e[4 * c + k] + 1.0) + kDenormalGuard) * (double) gain);
 }
 
 //==============================================================================
@@ -1264,8 +1328,7 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
                 {
                     const float preamp = smoothing ? p.preamp[i] : restingPreamp;
                     const float gain = smoothing ? p.overdriveGain[i] : restingOverdriveGain;
-                    l = oversampledSection(0, l, preamp, gain);
-                    r = oversampledSection(1, r, preamp, gain);
+                    oversampledSection(l, r, preamp, gain);
                 }
                 if (overdriveOn)
                 {

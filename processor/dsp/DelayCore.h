@@ -125,25 +125,30 @@ private:
         void computeCoefficients(int channel, float frequency);
         void copyCoefficients(int from, int to);
         float process(int channel, float x);
+        // process() on four consecutive inputs of each channel, in place.
+        void processTicks(float (&ticks)[2][4]);
         void clearMemories();
     };
 
-    struct AllpassSection
+    // Two first-order allpass sections (the a and b branch of a polyphase
+    // stage) for both channels: lanes left a, left b, right a, right b.
+    struct AllpassQuad
     {
-        float xPrev = 0.0f;
-        float yPrev = 0.0f;
-
-        float process(float x, float coefficient);
+        alignas(16) float xPrev[4] {};
+        alignas(16) float yPrev[4] {};
     };
 
-    // Two 2x interpolators and two 2x decimators in polyphase form.
+    // Two 2x interpolators and two 2x decimators in polyphase form, both channels.
     struct Oversampler
     {
-        AllpassSection up1a, up1b, up2a, up2b, down3a, down3b, down4a, down4b;
+        AllpassQuad up1, up2, down3, down4;
         void clear() { *this = Oversampler(); }
     };
 
-    float oversampledSection(int channel, float x, float preamp, float overdriveGain);
+    // The oversampled filter and overdrive on one sample of each channel.
+    void oversampledSection(float& left, float& right, float preamp, float overdriveGain);
+    // The overdrive's saturation of the four ticks of each channel, in place.
+    void saturate(float (&ticks)[2][4], float preamp, float gain) const;
 
     // A block is worked through in pieces of at most kPiece samples: first
     // what follows from the settings and the modulation alone (the delays, the
@@ -226,7 +231,7 @@ private:
     bool swapChannels = false;
 
     Smoother smoother1, smoother2, smoother3, smoother4;
-    Oversampler oversampler[2];
+    Oversampler oversampler;
 
     double readTrim = 0.0;
     bool resetSmoothers = false;
