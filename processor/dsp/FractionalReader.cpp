@@ -400,6 +400,16 @@ __attribute__((target("avx2,fma"))) void rememberedSumsAvx2(const double* weight
 // of every fourth tap) a vector of its own, so that each read's partial sums,
 // their sums and what is left over are added exactly as the single read adds
 // them.
+// Hides a value from the optimiser, which may then not fuse the product that
+// made it with the sum it goes into (vector arithmetic written as + and * is
+// fused where the processor can, and the read being mirrored did not fuse
+// there).
+template <typename V>
+inline void keepRounded(V& v)
+{
+    asm("" : "+x"(v));
+}
+
 __attribute__((target("avx2,fma"))) void fourSumsAvx2(const double* weights, const double* ring, int n0, int taps,
                                                       double* sums)
 {
@@ -439,7 +449,12 @@ __attribute__((target("avx2,fma"))) void fourSumsAvx2(const double* weights, con
     if (j + 2 <= taps)
     {
         for (int k = j; k < j + 2; ++k)
-            sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_broadcast_sd(weights - k), _mm256_loadu_pd(ring + n0 - k)));
+        {
+            // Rounded, then added: the compiler must not fuse the two here.
+            __m256d product = _mm256_mul_pd(_mm256_broadcast_sd(weights - k), _mm256_loadu_pd(ring + n0 - k));
+            keepRounded(product);
+            sum = _mm256_add_pd(sum, product);
+        }
         j += 2;
     }
     if (j < taps)

@@ -192,3 +192,86 @@ TEST_P(DelayCoreFractionalReader, TakesExactlyTheTapsOfThePlainReadAtTheKernelEn
         }
     }
 }
+
+// Reads that remember their weights, and runs of reads at rest four at a
+// time, are the reads one by one, bit for bit: among them reads whose tap
+// count leaves taps over after the last vector (a phase just below the next
+// sample), at rest, at the smallest steps and while gliding.
+TEST_P(DelayCoreFractionalReader, RememberedAndRunReadsAreTheSingleReadsBitForBit)
+{
+    const DspTables tables;
+    const FractionalReader reader(tables.getKernel32(), tables.getKernel16(), GetParam());
+
+    constexpr int kRing = 20000;
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::vector<double> ringA(kRing), ringB(kRing);
+    for (int i = 0; i < kRing; ++i)
+    {
+        ringA[(size_t) i] = unit(random);
+        ringB[(size_t) i] = unit(random) * 100.0;
+    }
+
+    struct Case
+    {
+        int mode;
+        double minimumStep;
+        double frac;
+        double step;   // the step the delays before give: 512 at rest
+    };
+    const Case cases[] = {
+        { 2, 64.0, 0.25, 512.0 },  { 2, 64.0, 0.9981, 512.0 }, { 3, 16.0, 0.0, 512.0 },   { 3, 16.0, 0.9990, 512.0 },
+        { 2, 64.0, 0.4, 64.0 },    { 2, 64.0, 0.97, 64.0 },    { 3, 16.0, 0.3, 16.0 },    { 3, 16.0, 0.95, 16.0 },
+        { 3, 16.0, 0.6, 300.25 },  { 1, 128.0, 0.7, 512.0 },   { 1, 128.0, 0.999, 512.0 }, { 0, 512.0, 0.123, 512.0 },
+        { 0, 512.0, 0.9995, 512.0 },
+    };
+    constexpr int kRun = 13;
+    for (const auto& c : cases)
+        for (bool two : { false, true })
+        {
+            const double delay = 1234.0;
+            // A glide holds its step: every delay before is the same distance longer.
+            const double previous = previousForStep(delay, c.step);
+            const double firstBase = 15000.0 + c.frac + delay;
+            FractionalReader::Memory memory;
+            double single[kRun], singleB[kRun], remembered[kRun], rememberedB[kRun], run[kRun], runB[kRun];
+            for (int s = 0; s < kRun; ++s)
+            {
+                const double position = (firstBase + s) - delay;
+                const double before = s == 0 ? previous : (c.step == 512.0 ? delay : previous);
+                reader.read(c.mode, c.minimumStep, ringA.data(), ringB.data(), position, delay, before, single[s],
+                            singleB[s]);
+                if (! two)
+                    single[s] = reader.read(c.mode, c.minimumStep, ringA.data(), position, delay, before);
+                reader.read(memory, c.mode, c.minimumStep, ringA.data(), two ? ringB.data() : nullptr, position,
+                            delay, before, remembered[s], rememberedB[s]);
+            }
+            const auto where = ::testing::Message() << "mode " << c.mode << " step " << c.step << " frac " << c.frac
+                                                    << (two ? " two rings" : " one ring");
+            for (int s = 0; s < kRun; ++s)
+            {
+                EXPECT_EQ(remembered[s], single[s]) << where << " sample " << s;
+                if (two)
+                    EXPECT_EQ(rememberedB[s], singleB[s]) << where << " sample " << s;
+            }
+
+            // A run at rest after the two reads that keep the weights.
+            if (c.step != 512.0)
+                continue;
+            FractionalReader::Memory runMemory;
+            double unused = 0.0;
+            for (int s = 0; s < 2; ++s)
+                reader.read(runMemory, c.mode, c.minimumStep, ringA.data(), two ? ringB.data() : nullptr,
+                            (firstBase + s) - delay, delay, delay, run[s], two ? runB[s] : unused);
+            const int taken = reader.readRun(runMemory, c.mode, c.minimumStep, ringA.data(),
+                                             two ? ringB.data() : nullptr, firstBase + 2, 0.0, delay, delay, kRun - 2,
+                                             run + 2, two ? runB + 2 : nullptr);
+            EXPECT_EQ(taken % 4, 0) << where;
+            for (int s = 2; s < 2 + taken; ++s)
+            {
+                EXPECT_EQ(run[s], single[s]) << where << " sample " << s;
+                if (two)
+                    EXPECT_EQ(runB[s], singleB[s]) << where << " sample " << s;
+            }
+        }
+}
