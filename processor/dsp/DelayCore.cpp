@@ -199,6 +199,7 @@ void DelayCore::Biquad::allocate(int entries)
 
 void DelayCore::Biquad::setRate(double rate)
 {
+    computedFor[0] = computedFor[1] = Source();
     context.set(rate);
     const double r = context.rate;
     for (size_t i = 0; i < sinCosTable.size() / 2; ++i)
@@ -215,16 +216,25 @@ void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
     const float f = std::clamp(frequency, std::min(lowest, highestHere), highestHere);
     const int entries = (int) (sinCosTable.size() / 2);
     const int index = std::clamp((int) (2.0f * f), 0, entries - 1);
-    const double sinW = sinCosTable[(size_t) (2 * index)];
-    const double cosW = sinCosTable[(size_t) (2 * index + 1)];
-    const double alpha = sinW / (2.0 * (double) q);
 #if defined(__GNUC__)
     // A modulated cut-off moves through the table at a steady pace; fetch the
     // entry the next sample will likely want while this one is worked on.
     const int expected = std::clamp(2 * index - lastIndex[channel], 0, entries - 1);
     __builtin_prefetch(sinCosTable.data() + 2 * expected);
 #endif
+    // The coefficients follow from the table entry, the kind and the Q alone:
+    // a cut-off that stays on its entry keeps them.
+    if (computedFor[channel].index == index && computedFor[channel].kind == kind && computedFor[channel].q == q)
+    {
+        lastIndex[channel] = index;
+        return;
+    }
     lastIndex[channel] = index;
+    computedFor[channel] = { index, kind, q };
+
+    const double sinW = sinCosTable[(size_t) (2 * index)];
+    const double cosW = sinCosTable[(size_t) (2 * index + 1)];
+    const double alpha = sinW / (2.0 * (double) q);
 
     double nb0 = 0.0, nb1 = 0.0, nb2 = 0.0;
     switch (kind)
@@ -248,16 +258,21 @@ void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
         default:
             break;
     }
-    const double a0 = 1.0 + alpha;
-    b0[channel] = nb0 / a0 + kDenormalGuard;
-    b1[channel] = nb1 / a0 + kDenormalGuard;
-    b2[channel] = nb2 / a0 + kDenormalGuard;
-    a1[channel] = (-2.0 * cosW) / a0 + kDenormalGuard;
-    a2[channel] = (1.0 - alpha) / a0 + kDenormalGuard;
+    // Each coefficient over a0, the divisions side by side.
+    const __m128d a0 = _mm_set1_pd(1.0 + alpha);
+    const __m128d guard = _mm_set1_pd(kDenormalGuard);
+    const __m128d first = _mm_add_pd(_mm_div_pd(_mm_setr_pd(nb0, nb1), a0), guard);
+    const __m128d second = _mm_add_pd(_mm_div_pd(_mm_setr_pd(nb2, -2.0 * cosW), a0), guard);
+    b0[channel] = _mm_cvtsd_f64(first);
+    b1[channel] = _mm_cvtsd_f64(_mm_unpackhi_pd(first, first));
+    b2[channel] = _mm_cvtsd_f64(second);
+    a1[channel] = _mm_cvtsd_f64(_mm_unpackhi_pd(second, second));
+    a2[channel] = (1.0 - alpha) / (1.0 + alpha) + kDenormalGuard;
 }
 
 void DelayCore::Biquad::copyCoefficients(int from, int to)
 {
+    computedFor[to] = computedFor[from];
     b0[to] = b0[from];
     b1[to] = b1[from];
     b2[to] = b2[from];

@@ -119,6 +119,14 @@ private:
         double b0[2] {}, b1[2] {}, b2[2] {}, a1[2] {}, a2[2] {};
         double x1[2] {}, x2[2] {}, y1[2] {}, y2[2] {};
         int lastIndex[2] {};   // table index of the last computation, per channel
+        // What the coefficients of each channel were computed from (none yet: index -1).
+        struct Source
+        {
+            int index = -1;
+            int kind = 0;
+            float q = 0.0f;
+        };
+        Source computedFor[2];
 
         void allocate(int entries);
         void setRate(double rate);
