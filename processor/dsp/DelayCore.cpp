@@ -637,10 +637,12 @@ void DelayCore::computeCutoffs(int channel, float modulation)
 
     const float c = std::clamp(cutoff + cutoffModDepth * modulation, 0.0f, kHighestCutoffPosition);
 
+    // The semitone is never negative (c is not): truncation is its floor,
+    // without a call into the library.
     auto pitch = [this](float semitone) {
-        const float whole = std::floor(semitone);
+        const float whole = (float) (int) semitone;
         const int index = std::clamp((int) whole, 0, DspTables::kSemitoneCount - 1);
-        const int fine = std::clamp((int) std::floor((semitone - whole) * 1023.0f), 0, DspTables::kFineCount - 1);
+        const int fine = std::clamp((int) ((semitone - whole) * 1023.0f), 0, DspTables::kFineCount - 1);
         return semitones[index] * fineTune[fine];
     };
 
@@ -720,16 +722,24 @@ void DelayCore::oversampledSection(float& left, float& right, float preamp, floa
 
 void DelayCore::saturate(float (&ticks)[2][4], float preamp, float gain) const
 {
-    // tanh(preamp x) gain, as 1 - 2 / (e^(2 preamp x) + 1) in double.
-    double driven[8];
+    // tanh(preamp x) gain, as 1 - 2 / (e^(2 preamp x) + 1) in double, two
+    // ticks at a time.
+    const __m128d drive = _mm_set1_pd(2.0 * (double) preamp);
+    const __m128d one = _mm_set1_pd(1.0), two = _mm_set1_pd(2.0);
+    const __m128d guard = _mm_set1_pd(kDenormalGuard);
+    const __m128d g = _mm_set1_pd((double) gain);
     for (int c = 0; c < 2; ++c)
-        for (int k = 0; k < 4; ++k)
-            driven[4 * c + k] = 2.0 * (double) preamp * (double) ticks[c][k];
-    double e[8];
-    FastMath::expBlock(driven, e, 8);
-    for (int c = 0; c < 2; ++c)
-        for (int k = 0; k < 4; ++k)
-            ticks[c][k] = (float) ((1.0 - 2.0 / (e[4 * c + k] + 1.0) + kDenormalGuard) * (double) gain);
+        for (int k = 0; k < 4; k += 2)
+        {
+            const __m128d x = _mm_cvtps_pd(_mm_setr_ps(ticks[c][k], ticks[c][k + 1], 0.0f, 0.0f));
+            const __m128d e = FastMath::exp(_mm_mul_pd(drive, x));
+            const __m128d y =
+                _mm_mul_pd(_mm_add_pd(_mm_sub_pd(one, _mm_div_pd(two, _mm_add_pd(e, one))), guard), g);
+            alignas(16) float out[4];
+            _mm_store_ps(out, _mm_cvtpd_ps(y));
+            ticks[c][k] = out[0];
+            ticks[c][k + 1] = out[1];
+        }
 }
 
 //==============================================================================

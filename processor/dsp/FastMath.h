@@ -87,59 +87,49 @@ inline double exp(double x)
     const int64_t exponent = (int64_t) k + 1023;
     return p * fromBits((uint64_t) exponent << 52);
 }
-// exp() of each value, two at a time: the same steps in vector lanes.
-inline void expBlock(const double* x, double* out, int count)
-{
-    int i = 0;
 #if defined(__SSE2__)
+// exp() of two values at once: the same steps in vector lanes.
+inline __m128d exp(__m128d v)
+{
     constexpr double kRound = 6755399441055744.0;   // 1.5 * 2^52
     const __m128d round = _mm_set1_pd(kRound);
-    for (; i + 2 <= count; i += 2)
-    {
-        const __m128d v = _mm_loadu_pd(x + i);
-        // Beyond the range of the scalar form the library's answers: 0 below
-        // -708, infinity above the largest power of two (where the exponent
-        // would overflow).
-        const __m128d low = _mm_cmplt_pd(v, _mm_set1_pd(-708.0));
-        const __m128d high = _mm_cmpgt_pd(v, _mm_set1_pd(709.0));
-        const __m128d safe = _mm_min_pd(_mm_max_pd(v, _mm_set1_pd(-708.0)), _mm_set1_pd(709.0));
-        const __m128d shifted = _mm_add_pd(_mm_mul_pd(safe, _mm_set1_pd(kLog2E)), round);
-        const __m128d k = _mm_sub_pd(shifted, round);
-        const __m128d r = _mm_sub_pd(_mm_sub_pd(safe, _mm_mul_pd(k, _mm_set1_pd(kLn2Hi))),
-                                     _mm_mul_pd(k, _mm_set1_pd(kLn2Lo)));
-        // The Taylor series to r^13 in Estrin's order: pairs of terms, then
-        // pairs of pairs, so that the additions do not wait on one another.
-        auto c = [](double v) { return _mm_set1_pd(v); };
-        const __m128d r2 = _mm_mul_pd(r, r);
-        const __m128d r4 = _mm_mul_pd(r2, r2);
-        const __m128d r8 = _mm_mul_pd(r4, r4);
-        const __m128d q0 = _mm_add_pd(c(1.0), r);
-        const __m128d q1 = _mm_add_pd(c(0.5), _mm_mul_pd(c(1.0 / 6.0), r));
-        const __m128d q2 = _mm_add_pd(c(1.0 / 24.0), _mm_mul_pd(c(1.0 / 120.0), r));
-        const __m128d q3 = _mm_add_pd(c(1.0 / 720.0), _mm_mul_pd(c(1.0 / 5040.0), r));
-        const __m128d q4 = _mm_add_pd(c(1.0 / 40320.0), _mm_mul_pd(c(1.0 / 362880.0), r));
-        const __m128d q5 = _mm_add_pd(c(1.0 / 3628800.0), _mm_mul_pd(c(1.0 / 39916800.0), r));
-        const __m128d q6 = _mm_add_pd(c(1.0 / 479001600.0), _mm_mul_pd(c(1.0 / 6227020800.0), r));
-        const __m128d s0 = _mm_add_pd(q0, _mm_mul_pd(q1, r2));
-        const __m128d s1 = _mm_add_pd(q2, _mm_mul_pd(q3, r2));
-        const __m128d s2 = _mm_add_pd(q4, _mm_mul_pd(q5, r2));
-        const __m128d t0 = _mm_add_pd(s0, _mm_mul_pd(s1, r4));
-        const __m128d t1 = _mm_add_pd(s2, _mm_mul_pd(q6, r4));
-        const __m128d p = _mm_add_pd(t0, _mm_mul_pd(t1, r8));
-        const __m128i kBits = _mm_sub_epi64(_mm_castpd_si128(shifted), _mm_castpd_si128(round));
-        const __m128d scale =
-            _mm_castsi128_pd(_mm_slli_epi64(_mm_add_epi64(kBits, _mm_set1_epi64x(1023)), 52));
-        __m128d result = _mm_mul_pd(p, scale);
-        result = _mm_andnot_pd(low, result);
-        result = _mm_or_pd(_mm_andnot_pd(high, result), _mm_and_pd(high, _mm_set1_pd(INFINITY)));
-        const __m128d nan = _mm_cmpunord_pd(v, v);
-        result = _mm_or_pd(_mm_andnot_pd(nan, result), _mm_and_pd(nan, v));
-        _mm_storeu_pd(out + i, result);
-    }
-#endif
-    for (; i < count; ++i)
-        out[i] = x[i] > 709.0 ? INFINITY : exp(x[i]);
+    // Beyond the range of the scalar form the library's answers: 0 below
+    // -708, infinity above the largest power of two (where the exponent
+    // would overflow), and what is not a number stays so.
+    const __m128d low = _mm_cmplt_pd(v, _mm_set1_pd(-708.0));
+    const __m128d high = _mm_cmpgt_pd(v, _mm_set1_pd(709.0));
+    const __m128d safe = _mm_min_pd(_mm_max_pd(v, _mm_set1_pd(-708.0)), _mm_set1_pd(709.0));
+    const __m128d shifted = _mm_add_pd(_mm_mul_pd(safe, _mm_set1_pd(kLog2E)), round);
+    const __m128d k = _mm_sub_pd(shifted, round);
+    const __m128d r =
+        _mm_sub_pd(_mm_sub_pd(safe, _mm_mul_pd(k, _mm_set1_pd(kLn2Hi))), _mm_mul_pd(k, _mm_set1_pd(kLn2Lo)));
+    // The Taylor series to r^13 in Estrin's order: pairs of terms, then
+    // pairs of pairs, so that the additions do not wait on one another.
+    auto c = [](double x) { return _mm_set1_pd(x); };
+    const __m128d r2 = _mm_mul_pd(r, r);
+    const __m128d r4 = _mm_mul_pd(r2, r2);
+    const __m128d r8 = _mm_mul_pd(r4, r4);
+    const __m128d q0 = _mm_add_pd(c(1.0), r);
+    const __m128d q1 = _mm_add_pd(c(0.5), _mm_mul_pd(c(1.0 / 6.0), r));
+    const __m128d q2 = _mm_add_pd(c(1.0 / 24.0), _mm_mul_pd(c(1.0 / 120.0), r));
+    const __m128d q3 = _mm_add_pd(c(1.0 / 720.0), _mm_mul_pd(c(1.0 / 5040.0), r));
+    const __m128d q4 = _mm_add_pd(c(1.0 / 40320.0), _mm_mul_pd(c(1.0 / 362880.0), r));
+    const __m128d q5 = _mm_add_pd(c(1.0 / 3628800.0), _mm_mul_pd(c(1.0 / 39916800.0), r));
+    const __m128d q6 = _mm_add_pd(c(1.0 / 479001600.0), _mm_mul_pd(c(1.0 / 6227020800.0), r));
+    const __m128d s0 = _mm_add_pd(q0, _mm_mul_pd(q1, r2));
+    const __m128d s1 = _mm_add_pd(q2, _mm_mul_pd(q3, r2));
+    const __m128d s2 = _mm_add_pd(q4, _mm_mul_pd(q5, r2));
+    const __m128d t0 = _mm_add_pd(s0, _mm_mul_pd(s1, r4));
+    const __m128d t1 = _mm_add_pd(s2, _mm_mul_pd(q6, r4));
+    const __m128d p = _mm_add_pd(t0, _mm_mul_pd(t1, r8));
+    const __m128i kBits = _mm_sub_epi64(_mm_castpd_si128(shifted), _mm_castpd_si128(round));
+    const __m128d scale = _mm_castsi128_pd(_mm_slli_epi64(_mm_add_epi64(kBits, _mm_set1_epi64x(1023)), 52));
+    __m128d result = _mm_andnot_pd(low, _mm_mul_pd(p, scale));
+    result = _mm_or_pd(_mm_andnot_pd(high, result), _mm_and_pd(high, _mm_set1_pd(INFINITY)));
+    const __m128d nan = _mm_cmpunord_pd(v, v);
+    return _mm_or_pd(_mm_andnot_pd(nan, result), _mm_and_pd(nan, v));
 }
+#endif
 
 // 20 log10 |x| of each sample, to about 1e-5 dB (for meters: what is
 // shown, not heard), and `silence` where x is 0 (or, with denormals read as
