@@ -959,37 +959,54 @@ bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& 
         from = 0;
     }
 
-    // Tremolo, level and balance, then the meters.
-    float* outputs[2] = { plainOutLeft, plainOutRight };
-    double* meters[2] = { &meterL, &meterR };
+    // Tremolo, mid/side decoding, level and balance, then the meters.
     for (int c = 0; c < 2; ++c)
     {
         const float* tremolo = p.tremolo[c] + start;
-        float* out = outputs[c] + start;
+        float* x = outs[c];
         if (plainSmoothing)
         {
             const float* depths = p.tremoloDepth + start;
-            const float* balances = p.balance + start;
-            const float* levels = p.level + start;
             for (int i = 0; i < count; ++i)
-            {
-                const float depth = depths[i];
-                const float x = outs[c][i] * (tremolo[i] * depth + (1.0f - depth));
-                const float g = c == 0 ? std::min(2.0f - balances[i], 1.0f) : std::min(balances[i], 1.0f);
-                out[i] = g * x * levels[i] + kDenormalGuardF;
-            }
+                x[i] = x[i] * (tremolo[i] * depths[i] + (1.0f - depths[i]));
         }
         else
         {
             const float depth = plainTremoloDepth;
+            for (int i = 0; i < count; ++i)
+                x[i] = x[i] * (tremolo[i] * depth + (1.0f - depth));
+        }
+    }
+    if (midSide)
+        for (int i = 0; i < count; ++i)
+        {
+            const float decodedL = outs[1][i] + outs[0][i];
+            const float decodedR = outs[0][i] - outs[1][i];
+            outs[0][i] = decodedL;
+            outs[1][i] = decodedR;
+        }
+    float* outputs[2] = { plainOutLeft, plainOutRight };
+    double* meters[2] = { &meterL, &meterR };
+    for (int c = 0; c < 2; ++c)
+    {
+        float* out = outputs[c] + start;
+        if (plainSmoothing)
+        {
+            const float* balances = p.balance + start;
+            const float* levels = p.level + start;
+            for (int i = 0; i < count; ++i)
+            {
+                const float g = c == 0 ? std::min(2.0f - balances[i], 1.0f) : std::min(balances[i], 1.0f);
+                out[i] = g * outs[c][i] * levels[i] + kDenormalGuardF;
+            }
+        }
+        else
+        {
             const float b = plainBalance;
             const float lev = plainLevel;
             const float g = c == 0 ? std::min(2.0f - b, 1.0f) : std::min(b, 1.0f);
             for (int i = 0; i < count; ++i)
-            {
-                const float x = outs[c][i] * (tremolo[i] * depth + (1.0f - depth));
-                out[i] = g * x * lev + kDenormalGuardF;
-            }
+                out[i] = g * outs[c][i] * lev + kDenormalGuardF;
         }
         double meter = *meters[c];
         for (int i = 0; i < count; ++i)
@@ -1264,7 +1281,10 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
     // Without filters, overdrive or mid/side, and with every setting at
     // rest, what the rings take and the lines give has no recursion of its
     // own: whole runs go at once (see runPlain).
-    const bool plain = filterType == 0 && ! overdriveOn && ! midSide;
+    // Filters and overdrive only ever run on an active channel: a piece of
+    // silence into a resting line goes the plain way too.
+    const bool plain =
+        (filterType == 0 && ! overdriveOn) || (! leftActive && ! rightActive && ! inputL && ! inputR);
     plainSmoothing = smoothing;
     plainOutLeft = outLeft;
     plainOutRight = outRight;

@@ -192,11 +192,12 @@ private:
     // Reads samples from..to - 1 of the piece into piece.read, for the
     // channels that may be active.
     void readPiece(int from, int to, bool left, bool right);
-    // Samples start..end - 1 of the piece after their reads, all at once,
-    // where nothing but the activity recurs: no filter, overdrive or
-    // mid/side, every smoother at rest (the plain values below), and no
-    // channel that rests or wakes within the run. False when the run does
-    // not qualify; then nothing has changed.
+    // Samples start..end - 1 of the piece after their reads, a quantity at a
+    // time, where nothing but the activity recurs: no filter or overdrive
+    // runs (none is on, or both channels rest through the run), and no
+    // channel rests or wakes within the run. The smoothed values are the
+    // plain ones below, or the piece's own while a smoother moves. False when
+    // the run does not qualify; then nothing has changed.
     bool runPlain(int start, int end, bool& activeL, bool& activeR, int& quietL, int& quietR, double& meterL,
                   double& meterR);
     bool plainSmoothing = false;   // the piece's smoothed values instead of the plain ones
