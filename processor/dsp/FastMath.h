@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -88,6 +89,29 @@ inline double exp(double x)
     return p * fromBits((uint64_t) exponent << 52);
 }
 #if defined(__SSE2__)
+// log() of two positive, finite, normal values at once: the same steps in
+// vector lanes (so the same results).
+inline __m128d log(__m128d x)
+{
+    const __m128i bits = _mm_castpd_si128(x);
+    const __m128i biased = _mm_srli_epi64(bits, 52);
+    // The exponents are small: their low halves, side by side, convert.
+    __m128d e = _mm_sub_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(biased, _MM_SHUFFLE(3, 3, 2, 0))), _mm_set1_pd(1023.0));
+    __m128d m = _mm_castsi128_pd(_mm_or_si128(_mm_and_si128(bits, _mm_set1_epi64x(0x000fffffffffffffll)),
+                                              _mm_set1_epi64x(0x3ff0000000000000ll)));
+    const __m128d above = _mm_cmpgt_pd(m, _mm_set1_pd(2.0 * kSqrtHalf));
+    m = _mm_or_pd(_mm_and_pd(above, _mm_mul_pd(m, _mm_set1_pd(0.5))), _mm_andnot_pd(above, m));
+    e = _mm_add_pd(e, _mm_and_pd(above, _mm_set1_pd(1.0)));
+    const __m128d one = _mm_set1_pd(1.0);
+    const __m128d t = _mm_div_pd(_mm_sub_pd(m, one), _mm_add_pd(m, one));
+    const __m128d t2 = _mm_mul_pd(t, t);
+    __m128d series = _mm_set1_pd(1.0 / 17);
+    for (const double term : { 1.0 / 15, 1.0 / 13, 1.0 / 11, 1.0 / 9, 1.0 / 7, 1.0 / 5, 1.0 / 3, 1.0 })
+        series = _mm_add_pd(_mm_set1_pd(term), _mm_mul_pd(t2, series));
+    const __m128d tail = _mm_add_pd(_mm_mul_pd(e, _mm_set1_pd(kLn2Lo)), _mm_mul_pd(_mm_mul_pd(_mm_set1_pd(2.0), t), series));
+    return _mm_add_pd(_mm_mul_pd(e, _mm_set1_pd(kLn2Hi)), tail);
+}
+
 // exp() of two values at once: the same steps in vector lanes.
 inline __m128d exp(__m128d v)
 {

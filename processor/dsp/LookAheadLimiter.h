@@ -51,6 +51,10 @@ private:
     template <bool writeOutput>
     void run(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int numSamples);
 
+    // The overshoot of each sample's louder channel over the threshold,
+    // through the soft knee.
+    void kneeOvershoots(const float* inLeft, const float* inRight, float* overshoots, int count) const;
+
     // Writes value at history position h (both copies) and returns the sum
     // of the averaging window from start on, kept in sum from one sample to
     // the next.
