@@ -751,8 +751,23 @@ void BasePlugin::restorePluginState(const juce::XmlElement* element)
 {
     if (!isValidPluginState(element) || guiRoot == nullptr)
         return;
-    if (auto* editorState = findChildTagged(*element, guiRoot->getStateTagName()))
+    auto* editorState = findChildTagged(*element, guiRoot->getStateTagName());
+    if (editorState == nullptr)
+        return;
+    // The editor's part changes components, which belong to the message
+    // thread; a host may load its chunk from any thread.
+    if (juce::MessageManager::existsAndIsCurrentThread())
+    {
         guiRoot->restoreStateXml(*editorState);
+        return;
+    }
+    auto copy = std::make_shared<juce::XmlElement>(*editorState);
+    juce::WeakReference<BasePlugin> weakSelf(this);
+    juce::MessageManager::callAsync([weakSelf, copy] {
+        if (auto* self = weakSelf.get())
+            if (self->guiRoot != nullptr)
+                self->guiRoot->restoreStateXml(*copy);
+    });
 }
 
 void BasePlugin::getStateInformation(juce::MemoryBlock& destData)
@@ -765,11 +780,21 @@ void BasePlugin::getStateInformation(juce::MemoryBlock& destData)
 
 void BasePlugin::setStateInformation(const void* data, int sizeInBytes)
 {
+    loadState(data, sizeInBytes);
+}
+
+bool BasePlugin::loadState(const void* data, int sizeInBytes)
+{
+    std::unique_ptr<juce::XmlElement> xml;
     if (data != nullptr && sizeInBytes > 0)
-        if (auto xml = XmlInput::readChunk(data, sizeInBytes, XmlInput::Kind::pluginState))
-            restorePluginState(xml.get());
+        xml = XmlInput::readChunk(data, sizeInBytes, XmlInput::Kind::pluginState);
+    const bool valid = isValidPluginState(xml.get());
+    if (valid)
+        restorePluginState(xml.get());
+    // The listeners hear of every attempt, also of one that read nothing.
     stateRestoredFlag.store(1);
     triggerAsyncUpdate();
+    return valid;
 }
 
 void BasePlugin::getCurrentProgramStateInformation(juce::MemoryBlock& destData)
@@ -881,13 +906,13 @@ void BasePlugin::initPresetCollection(const juce::String& extension, const juce:
     presetCollection->setRootFolder(rootFolder);
 }
 
-void BasePlugin::savePresetToFile(PresetCollection* collection, const juce::File& file)
+bool BasePlugin::savePresetToFile(PresetCollection* collection, const juce::File& file)
 {
     if (collection == nullptr || file == juce::File())
-        return;
+        return false;
     auto preset = createPresetToSave(collection, file);
     if (preset == nullptr)
-        return;
+        return false;
 
     Preset existing;
     if (file.existsAsFile())
@@ -904,9 +929,10 @@ void BasePlugin::savePresetToFile(PresetCollection* collection, const juce::File
         preset->setAuthor(getAuthorName());
     }
 
-    file.getParentDirectory().createDirectory();
-    if (!preset->saveToFile(file, &parameterManager))
-        return;
+    // A folder that cannot be made, or a file that cannot be written, leaves
+    // the current preset as it was and says so to the caller.
+    if (!file.getParentDirectory().createDirectory() || !preset->saveToFile(file, &parameterManager))
+        return false;
 
     setCurrentPresetName(collection, file.getFileNameWithoutExtension());
     setPresetModified(collection, false);
@@ -914,6 +940,7 @@ void BasePlugin::savePresetToFile(PresetCollection* collection, const juce::File
     setDefaultPresetApplied(collection, false);
     collection->addFile(file);
     listeners.call([collection](Listener& l) { l.presetChanged(collection); });
+    return true;
 }
 
 void BasePlugin::restoreDefaultPreset(PresetCollection* collection)
@@ -1025,18 +1052,18 @@ void BasePlugin::selectNextPreset(PresetCollection* collection)
     selectAdjacentPreset(collection, 1);
 }
 
-void BasePlugin::updatePresetAuthor(const juce::File& file)
+bool BasePlugin::updatePresetAuthor(const juce::File& file)
 {
     // Files that are no preset, or another product's presets, are not ours to sign.
     Preset header;
     if (!readOwnPresetHeader(file, getProductName(), header))
-        return;
+        return true;
     const auto author = getAuthorName();
     if (header.getId().isNotEmpty() && (header.getId() != ownerId || header.getAuthor() == author))
-        return;
+        return true;
     header.setAuthor(author);
     header.setId(ownerId);
-    header.rewriteHeaderInFile(file, Preset::authorField | Preset::idField);
+    return header.rewriteHeaderInFile(file, Preset::authorField | Preset::idField);
 }
 
 int BasePlugin::getTotalNumPresets()

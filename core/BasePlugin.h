@@ -13,6 +13,7 @@
 #include "core/Preset.h"
 #include "core/PresetCollection.h"
 #include "core/SoftwareDesignation.h"
+#include "core/StateLoader.h"
 
 class HostParameter;
 class PluginGuiRoot;
@@ -25,7 +26,8 @@ class BasePlugin : public juce::AudioProcessor,
                    public juce::AsyncUpdater,
                    public Parameter::Listener,
                    public SoftwareDesignation,
-                   public PresetCollection::Listener
+                   public PresetCollection::Listener,
+                   public StateLoader
 {
 public:
     // Notifications delivered on the message thread (presetChanged on the
@@ -98,6 +100,10 @@ public:
     void getCurrentProgramStateInformation(juce::MemoryBlock& destData) override;
     void setStateInformation(const void* data, int sizeInBytes) override;
     void setCurrentProgramStateInformation(const void* data, int sizeInBytes) override;
+
+    // StateLoader: the chunk is read and checked before anything changes; a
+    // chunk that is no "PluginState" of this product changes nothing.
+    bool loadState(const void* data, int sizeInBytes) override;
 
     //==========================================================================
     // SoftwareDesignation answers of the base
@@ -232,12 +238,16 @@ public:
     // Presets
     void initPresetCollection(const juce::String& extension, const juce::File& rootFolder);
     void setPresetModified(bool modified);
-    void savePresetToFile(PresetCollection* collection, const juce::File& file);
+    // False when nothing was saved (no collection or preset, or the file could not be written).
+    bool savePresetToFile(PresetCollection* collection, const juce::File& file);
     void restoreDefaultPreset(PresetCollection* collection);
     void loadPresetFile(PresetCollection* collection, const juce::File& file);
     void selectPreviousPreset(PresetCollection* collection);
     void selectNextPreset(PresetCollection* collection);
-    void updatePresetAuthor(const juce::File& file);
+    // Signs one of the user's own presets with the current author name. False
+    // only when the file needed the new name and could not be rewritten (it is
+    // then left as it was); files that need nothing, or are not ours, are true.
+    bool updatePresetAuthor(const juce::File& file);
     int getTotalNumPresets();
     void presetCollectionChanged(PresetCollection*) override {}
 

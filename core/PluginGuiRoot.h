@@ -23,7 +23,9 @@ public:
     virtual juce::String getSettingsTagName() const { return "Editor"; }
     virtual std::unique_ptr<juce::XmlElement> writeSettings() = 0;
 
-    // The root's own element in the "PluginState" chunk.
+    // The root's own element in the "PluginState" chunk. createStateXml runs
+    // on whichever thread the host saves from, so it reads no component;
+    // restoreStateXml always runs on the message thread.
     virtual juce::String getStateTagName() const { return "Editor"; }
     virtual std::unique_ptr<juce::XmlElement> createStateXml() = 0;
     virtual void restoreStateXml(const juce::XmlElement& element) = 0;

@@ -1,6 +1,7 @@
 #include "core/XmlHelpers.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 bool tagNameIs(const juce::XmlElement& element, juce::StringRef tagName)
 {
@@ -24,6 +25,10 @@ bool writeXmlFile(const juce::XmlElement& element, const juce::File& file)
     // Replacing deletes the target first, and deleting an empty folder succeeds.
     if (file.exists() && ! isRegularFile(file))
         return false;
+    // The rename below would replace a file its owner marked read-only (the
+    // folder allows it, and root is never refused): such a file is kept.
+    if (file.exists() && isMarkedReadOnly(file))
+        return false;
 
     juce::TemporaryFile temp(file, getTemporaryFileFor(file));
     {
@@ -37,6 +42,15 @@ bool writeXmlFile(const juce::XmlElement& element, const juce::File& file)
             return false;
     }
     return temp.overwriteTargetFileWithTemporary();
+}
+
+bool isMarkedReadOnly(const juce::File& file)
+{
+    struct stat info {};
+    if (::stat(file.getFullPathName().toRawUTF8(), &info) != 0)
+        return false;
+    constexpr mode_t anyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
+    return (info.st_mode & anyWrite) == 0 || ::access(file.getFullPathName().toRawUTF8(), W_OK) != 0;
 }
 
 bool isRegularFile(const juce::File& file)

@@ -12,8 +12,13 @@ const juce::XmlElement* findChildTagged(const juce::XmlElement& parent, juce::St
 // Writes the element as a UTF-8 XML document wrapped at 60 columns. The text goes
 // to a temporary file next to the target first, which replaces the old file only
 // once it is complete, so a failed write never destroys what was there. A target
-// that exists but is no regular file (a folder, say) is never replaced.
+// that exists but is no regular file (a folder, say), or that is read-only, is
+// never replaced.
 bool writeXmlFile(const juce::XmlElement& element, const juce::File& file);
+
+// Whether an existing file may not be written: no write permission for anyone,
+// or none for this process.
+bool isMarkedReadOnly(const juce::File& file);
 
 // Whether the path names a regular file (after following links): no folder,
 // pipe or device.

@@ -38,13 +38,13 @@ int heightOf(const juce::Font& f)
 } // namespace
 
 AboutWindow::AboutWindow(BasePlugin& p)
-    : plugin(p), credits(p.getCreditsText())
+    // The address is given when the link is made: JUCE's URL assignment copies
+    // an empty block through memcpy with null pointers.
+    : plugin(p), link(p.getProductPage(), juce::URL(p.getProductPage())), credits(p.getCreditsText())
 {
     setTitleBarVisible(false);
     setIcon(nullptr);
 
-    link.setButtonText(plugin.getProductPage());
-    link.setURL(juce::URL(plugin.getProductPage()));
     link.setTooltip({});
     addAndMakeVisible(link);
 

@@ -181,6 +181,8 @@ void InstallFactoryPresetsWindow::run()
         return;
     }
     FactoryPresetArchive archive(archiveFile);
+    // A damaged or empty archive installs nothing: recording the version would
+    // say the presets are there, and the installer would never come back.
     if (!archive.isReadable())
     {
         finishWithError("Error: The installation file could not be read.\n" + archivePath);

@@ -3,7 +3,10 @@
 #include "core/BasePlugin.h"
 #include "core/BundleResources.h"
 #include "core/PresetCollection.h"
+#include "core/XmlHelpers.h"
+#include "core/XmlInput.h"
 #include "editor/PresetBrowserWindow.h"
+#include "editor/QuotedText.h"
 
 namespace
 {
@@ -23,6 +26,7 @@ enum MoveFlag
 };
 
 constexpr int kPresetRatingMarks = 5;
+constexpr const char* kRatingAttribute = "rating";
 constexpr int kStartRating = 3;
 constexpr int kInfoMargin = 10;
 
@@ -206,7 +210,8 @@ void PresetBrowser::copySelected()
     if (files.size() != 1)
         return;
     if (collection.duplicatePreset(files.getFirst()) == juce::File())
-        reportFailure("The preset \"" + files.getFirst().getFileNameWithoutExtension() + "\" could not be copied.");
+        reportFailure("The preset " + quoteForAlert(files.getFirst().getFileNameWithoutExtension())
+                      + " could not be copied.");
     refreshColumns();
 }
 
@@ -216,7 +221,7 @@ void PresetBrowser::createFolder()
     if (folder == juce::File())
         return;
     if (collection.createFolder(folder) == juce::File())
-        reportFailure("A new folder could not be created in \"" + folder.getFileName() + "\".");
+        reportFailure("A new folder could not be created in " + quoteForAlert(folder.getFileName()) + ".");
     else
         showFile(folder, false);
 }
@@ -272,8 +277,8 @@ void PresetBrowser::alertWindowClosed(Orv::AlertWindow* alert, int result)
             return;
         const auto folderToShow = itemList.isEmpty() ? juce::File() : itemList.getFirst().getParentDirectory();
         if (!collection.deleteItems(itemList))
-            reportFailure(itemList.size() == 1 ? "\"" + itemList.getFirst().getFileNameWithoutExtension()
-                                                     + "\" could not be moved to the trash."
+            reportFailure(itemList.size() == 1 ? quoteForAlert(itemList.getFirst().getFileNameWithoutExtension())
+                                                     + " could not be moved to the trash."
                                                : "Some of the selected items could not be moved to the trash.");
         showFile(folderToShow, false);
     }
@@ -494,8 +499,8 @@ void PresetBrowser::PresetDirectoryColumn::rowNameChanged(int row, const juce::S
     {
         const auto renamed = collection.renameFolder(file, newName);
         if (renamed == juce::File())
-            browser.reportFailure("The folder \"" + file.getFileName() + "\" could not be renamed to \"" + newName
-                                  + "\".");
+            browser.reportFailure("The folder " + quoteForAlert(file.getFileName()) + " could not be renamed to "
+                                  + quoteForAlert(newName) + ".");
         else
         {
             const auto current = browser.plugin.getCurrentPresetPath(&collection);
@@ -509,8 +514,8 @@ void PresetBrowser::PresetDirectoryColumn::rowNameChanged(int row, const juce::S
     const auto renamed = collection.renamePreset(file, newName);
     if (renamed == juce::File())
     {
-        browser.reportFailure("The preset \"" + file.getFileNameWithoutExtension() + "\" could not be renamed to \""
-                              + newName + "\".");
+        browser.reportFailure("The preset " + quoteForAlert(file.getFileNameWithoutExtension())
+                              + " could not be renamed to " + quoteForAlert(newName) + ".");
         browser.showFile(file, true);
         return;
     }
@@ -608,10 +613,20 @@ void PresetBrowser::PresetInfoColumn::ratingChanged(RatingComponent*)
     auto* preset = browser.collection.getPresetForFile(presetFile, &browser.plugin.getParameterManager());
     if (preset == nullptr)
         return;
+    // Only the rating is written into the file as it is: a whole save of the
+    // preset as this build read it would drop what it does not know of the
+    // file (a newer version's parameters, other programs' data).
+    auto xml = XmlInput::readFile(presetFile, XmlInput::Kind::preset);
+    if (xml != nullptr)
+        xml->setAttribute(kRatingAttribute, rating.getRating());
+    if (xml == nullptr || !writeXmlFile(*xml, presetFile))
+    {
+        rating.setRating(preset->getRating(), false);
+        browser.reportFailure("The rating of " + quoteForAlert(presetFile.getFileNameWithoutExtension())
+                              + " could not be saved.");
+        return;
+    }
     preset->setRating(rating.getRating());
-    if (!preset->save(&browser.plugin.getParameterManager()))
-        browser.reportFailure("The rating of \"" + presetFile.getFileNameWithoutExtension()
-                              + "\" could not be saved.");
 }
 
 void PresetBrowser::PresetInfoColumn::resized()

@@ -2,9 +2,11 @@
 
 #include "core/PluginGuiRoot.h"
 #include "core/XmlHelpers.h"
+#include "editor/TavinorEditor.h"
 #include "processor/dsp/DelayEngine.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cmath>
 
 namespace
@@ -100,7 +102,84 @@ bool isLineId(int id)
 {
     return id >= 1000 && id < 1000 * (Tavinor::kNumLines + 1) && (id % 1000) < Tavinor::kNumTemplateParameters;
 }
+
+constexpr int kNumEngineGlobals = Tavinor::kOutputGain - Tavinor::kMod1First + 1;
 } // namespace
+
+//==============================================================================
+// While a state is loaded, the engine writes of the parameters it sets on
+// this thread are held and made at the end in one step under the engine
+// lock. Audio running meanwhile goes on with the old settings until that
+// step, and with the new ones after it: never a block of a half-loaded state,
+// and never a wait of the audio thread for the whole load.
+class Tavinor::EngineUpdateBatch
+{
+public:
+    explicit EngineUpdateBatch(Tavinor& t) : owner(t), outer(active) { active = this; }
+
+    ~EngineUpdateBatch()
+    {
+        active = outer;
+        // The values are read before the engine lock is taken: parameter
+        // setters take the two locks the other way round.
+        auto& pm = owner.getParameterManager();
+        std::array<float, kNumLines * kNumTemplateParameters> lineValues {};
+        std::array<float, kNumEngineGlobals> globalValues {};
+        for (size_t i = 0; i < lineValues.size(); ++i)
+            if (lines[i])
+                lineValues[i] = pm.getNormalisedValue(getLineParameterBase((int) i / kNumTemplateParameters)
+                                                      + (int) i % kNumTemplateParameters);
+        for (size_t i = 0; i < globalValues.size(); ++i)
+            if (globals[i])
+                globalValues[i] = pm.getNormalisedValue(kMod1First + (int) i);
+        const int quality = pm.getIntValue(owner.isNonRealtime() ? kOfflineQuality : kRealtimeQuality);
+
+        const juce::ScopedLock sl(owner.engineLock);
+        auto& engine = *owner.engine;
+        for (size_t i = 0; i < lineValues.size(); ++i)
+            if (lines[i])
+                engine.setLineParameter((int) i / kNumTemplateParameters, (int) i % kNumTemplateParameters,
+                                        lineValues[i]);
+        for (size_t i = 0; i < globalValues.size(); ++i)
+            if (globals[i])
+                engine.setGlobalParameter(kMod1First + (int) i, globalValues[i]);
+        for (size_t m = 0; m < rates.size(); ++m)
+            if (rates[m])
+            {
+                const double rate = owner.rateFactors[m] * owner.rateScales[m];
+                owner.pendingClockRates[m].store(rate);
+                engine.setModulatorRate((int) m, rate);
+            }
+        if (qualityHeld)
+            engine.setQuality(quality);
+    }
+
+    // The batch of this thread's load of t, if there is one.
+    static EngineUpdateBatch* of(const Tavinor& t)
+    {
+        for (auto* b = active; b != nullptr; b = b->outer)
+            if (&b->owner == &t)
+                return b;
+        return nullptr;
+    }
+
+    void holdLine(int line, int k) { lines.set((size_t) (line * kNumTemplateParameters + k)); }
+    void holdGlobal(int id) { globals.set((size_t) (id - kMod1First)); }
+    void holdRate(int modulator) { rates[(size_t) modulator] = true; }
+    void holdQuality() { qualityHeld = true; }
+
+private:
+    static thread_local EngineUpdateBatch* active;
+
+    Tavinor& owner;
+    EngineUpdateBatch* const outer;
+    std::bitset<kNumLines * kNumTemplateParameters> lines;
+    std::bitset<kNumEngineGlobals> globals;
+    std::array<bool, kNumModulators> rates {};
+    bool qualityHeld = false;
+};
+
+thread_local Tavinor::EngineUpdateBatch* Tavinor::EngineUpdateBatch::active = nullptr;
 
 //==============================================================================
 double Tavinor::knobFromTime(double t)
@@ -199,9 +278,14 @@ bool Tavinor::isBusesLayoutSupported(const BusesLayout& layouts) const
 
 std::unique_ptr<PluginGuiRoot> Tavinor::createEditorComponent()
 {
-    // The product editor is built on the skinned editor base, which this
-    // build does not have yet; without a root the host gets no editor window.
-    return nullptr;
+    return std::make_unique<TavinorEditor>(*this);
+}
+
+bool Tavinor::isPreDelayPanelShown(int line)
+{
+    if (line < 0 || line >= kNumLines)
+        return false;
+    return getParameterManager().getIntValue(kFirstPanel + line) != 0;
 }
 
 //==============================================================================
@@ -259,8 +343,13 @@ void Tavinor::parameterChanged(Parameter* p)
                 // Only the quality of the mode the host runs us in reaches the engine.
                 if ((id == kOfflineQuality) == isNonRealtime())
                 {
-                    const juce::ScopedLock sl(engineLock);
-                    engine->setQuality(p->getIntValue());
+                    if (auto* batch = EngineUpdateBatch::of(*this))
+                        batch->holdQuality();
+                    else
+                    {
+                        const juce::ScopedLock sl(engineLock);
+                        engine->setQuality(p->getIntValue());
+                    }
                 }
                 break;
             case kMod1RetriggerChannel:
@@ -295,6 +384,9 @@ void Tavinor::handleLineParameter(Parameter* p, int line, int k)
     const float v = p->getNormalisedValue();
 
     setPresetModified(true);
+    if (auto* batch = EngineUpdateBatch::of(*this))
+        batch->holdLine(line, k);
+    else
     {
         const juce::ScopedLock sl(engineLock);
         engine->setLineParameter(line, k, v);
@@ -335,6 +427,9 @@ void Tavinor::handleGlobalParameter(Parameter* p, int id)
     const float v = p->getNormalisedValue();
 
     setPresetModified(true);
+    if (auto* batch = EngineUpdateBatch::of(*this))
+        batch->holdGlobal(id);
+    else
     {
         const juce::ScopedLock sl(engineLock);
         engine->setGlobalParameter(id, v);
@@ -375,6 +470,11 @@ void Tavinor::updateModulatorRate(int modulator, const Parameter& changed, bool 
     if (! rateChanged && i >= 0 && i < (int) std::size(kRhythmicScales))
         rateScales[(size_t) modulator] = kRhythmicScales[i];
 
+    if (auto* batch = EngineUpdateBatch::of(*this))
+    {
+        batch->holdRate(modulator);
+        return;
+    }
     const double rate = rateFactors[(size_t) modulator] * rateScales[(size_t) modulator];
     pendingClockRates[(size_t) modulator].store(rate);
     engine->setModulatorRate(modulator, rate);
@@ -389,7 +489,7 @@ void Tavinor::tap(int switchId, bool on)
     {
         auto& pm = getParameterManager();
         const int line = getSelectedLine();
-        const int stage = pm.getIntValue(kFirstPanel + line);
+        const int stage = isPreDelayPanelShown(line) ? 1 : 0;
         const int joinProxy = stage == 0 ? kDelayJoin : kPreDelayJoin;
         const int channel = (switchId == kTapLeft || pm.getBoolValue(joinProxy)) ? 1 : 2;
         // Only raises an atomic trigger, so it needs no lock.
@@ -456,8 +556,9 @@ void Tavinor::updateLatency()
 void Tavinor::LatencyPublisher::publish(int samples)
 {
     pending.store(samples);
-    const auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
-    if (messageManager != nullptr && messageManager->currentThreadHasLockedMessageManager())
+    // The message thread changes while the host drives it: asked under
+    // JUCE's lock of it, never by reading it unlocked.
+    if (juce::MessageManager::existsAndIsCurrentThread())
     {
         cancelPendingUpdate();
         owner.setLatencySamples(samples);
@@ -874,6 +975,14 @@ std::unique_ptr<Preset> Tavinor::createPresetToSave(PresetCollection*, const juc
 
 void Tavinor::applyPreset(PresetCollection*, const Preset& preset)
 {
+    applyPresetValues(preset);
+    // The new sound starts afresh rather than inheriting the old tail.
+    const juce::ScopedLock sl(engineLock);
+    engine->reset();
+}
+
+void Tavinor::applyPresetValues(const Preset& preset)
+{
     auto& pm = getParameterManager();
     const bool old = preset.getVersion() == kOldPresetVersion || preset.getVersion().isEmpty();
 
@@ -914,10 +1023,6 @@ void Tavinor::applyPreset(PresetCollection*, const Preset& preset)
         if (! locked)
             pm.setText(id, text);
     }
-
-    // The new sound starts afresh rather than inheriting the old tail.
-    const juce::ScopedLock sl(engineLock);
-    engine->reset();
 }
 
 const Preset* Tavinor::getDefaultPreset(PresetCollection*)
@@ -958,22 +1063,29 @@ void Tavinor::restorePluginState(const juce::XmlElement* element)
         return;
 
     auto& pm = getParameterManager();
-    for (auto* child : element->getChildIterator())
     {
-        if (! tagNameIs(*child, "Preset"))
-            continue;
-        const auto name = child->getStringAttribute("name");
-        if (name == kParametersStateName)
+        // A host loads its state during playback too (a preset change, an
+        // undo): the engine takes the new settings in one step, and the
+        // sound goes on from its delay lines rather than dropping out while
+        // megabytes of them are cleared.
+        const EngineUpdateBatch batch(*this);
+        for (auto* child : element->getChildIterator())
         {
-            Preset preset;
-            preset.loadFromXml(child, &pm, false);
-            applyPreset(nullptr, preset);
-        }
-        else if (name == kEditionStateName)
-        {
-            Preset preset;
-            preset.loadFromXml(child, &pm, false);
-            applyEditionState(preset);
+            if (! tagNameIs(*child, "Preset"))
+                continue;
+            const auto name = child->getStringAttribute("name");
+            if (name == kParametersStateName)
+            {
+                Preset preset;
+                preset.loadFromXml(child, &pm, false);
+                applyPresetValues(preset);
+            }
+            else if (name == kEditionStateName)
+            {
+                Preset preset;
+                preset.loadFromXml(child, &pm, false);
+                applyEditionState(preset);
+            }
         }
     }
 
@@ -1158,7 +1270,9 @@ void Tavinor::pasteLine(int line)
     pm.setIntValue(kFirstPanel + line, copiedPanel);
     copySourceLine.store(-1);
     listeners.call([this, line](Listener& l) { l.linePasted(this, line); });
-    selectLine(line);
+    // Through the selected-line parameter, so that it, the host state and the
+    // editor's line buttons name the line now being edited.
+    pm.setIntValue(kSelectedLine, line + 1);
 }
 
 void Tavinor::restoreLineDefaults(int line)

@@ -129,8 +129,7 @@ public:
     juce::String getPluginParameterText(int id) override;
     juce::String getPluginParameterName(int id) override;
 
-    // The product editor is not part of this build yet: no GUI root, and so
-    // no editor is offered to the host until there is one.
+    // The product editor, made once as the instance's GUI root.
     std::unique_ptr<PluginGuiRoot> createEditorComponent() override;
     bool hasEditor() const override { return getGuiRoot() != nullptr; }
 
@@ -147,6 +146,12 @@ public:
     void pasteLine(int line);
     void restoreLineDefaults(int line);
     bool hasCopiedLine() const { return copySourceLine.load() >= 0; }
+    // The line held in the line clipboard, or -1.
+    int getCopySourceLine() const { return copySourceLine.load(); }
+    // Whether the line's time controls are those of the pre-delay: its panel
+    // parameter is two-valued, 0 the delay and anything else the pre-delay,
+    // the same for the tap and for the editor.
+    bool isPreDelayPanelShown(int line);
 
     // Meters, read without the engine lock.
     void getOutputLevels(float& left, float& right) const;
@@ -200,6 +205,11 @@ public:
     Clock& getClock(int modulator) { return *clocks[(size_t) modulator]; }
 
 private:
+    class EngineUpdateBatch;
+
+    // The preset's values without the engine reset of applyPreset.
+    void applyPresetValues(const Preset& preset);
+
     // The selected line's parameter behind a proxy; nullptr for any other parameter.
     Parameter* getSelectedLineParameterFor(const Parameter* proxy);
     void handleLineParameter(Parameter* p, int line, int k);

@@ -22,6 +22,19 @@ GFXSwitch::GFXSwitch(const juce::String& name)
     : BaseGFXSlider(name)
 {
     setRange(0.0, 1.0, kSwitchStep);
+    setLookAndFeel(&lf);
+}
+
+GFXSwitch::~GFXSwitch()
+{
+    setLookAndFeel(nullptr);
+}
+
+juce::Slider::SliderLayout GFXSwitch::LF::getSliderLayout(juce::Slider& slider)
+{
+    juce::Slider::SliderLayout layout;
+    layout.sliderBounds = slider.getLocalBounds();
+    return layout;
 }
 
 void GFXSwitch::loadFromSkin(const juce::XmlElement& element, SkinPackageLoader& loader)

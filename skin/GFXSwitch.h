@@ -1,6 +1,7 @@
 #pragma once
 
 #include "skin/BaseGFXSlider.h"
+#include "toolkit/DefaultLookAndFeel.h"
 
 // A stepped slider drawn from an image strip: rotary, or a vertical or
 // horizontal linear slider as the skin's "style" says.
@@ -15,6 +16,7 @@ public:
     };
 
     explicit GFXSwitch(const juce::String& name);
+    ~GFXSwitch() override;
 
     void loadFromSkin(const juce::XmlElement& element, SkinPackageLoader& loader) override;
     void paint(juce::Graphics& g) override;
@@ -24,6 +26,17 @@ public:
     int getCurrentFrame() const;
 
 private:
+    // The skin's picture is the whole switch, thumb and all: the slider's length
+    // is the whole frame. The look-and-feel's own layout keeps room at both ends
+    // for a drawn thumb, which would leave dead ends on a pictured switch and no
+    // length at all on one 20 pixels long.
+    class LF : public DefaultLookAndFeel
+    {
+    public:
+        juce::Slider::SliderLayout getSliderLayout(juce::Slider& slider) override;
+    };
+
+    LF lf;
     int style = rotary;
 
     JUCE_DECLARE_NON_COPYABLE(GFXSwitch)

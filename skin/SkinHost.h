@@ -5,6 +5,7 @@
 #include "core/ParameterManager.h"
 #include <juce_audio_basics/juce_audio_basics.h>
 #include <juce_core/juce_core.h>
+#include <juce_graphics/juce_graphics.h>
 #include <memory>
 
 // What a skin load needs from the editor that runs it: the plug-in's parameters
@@ -34,4 +35,9 @@ public:
     {
         return loadBundleResource(name);
     }
+
+    // A decoded picture of the built-in skin; a null image when there is none.
+    // Decodes loadBuiltInSkinResource unless overridden (an editor may keep the
+    // decoded pictures for every instance of the process).
+    virtual juce::Image loadBuiltInSkinImage(const juce::String& name) const;
 };

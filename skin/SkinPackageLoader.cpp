@@ -2,6 +2,7 @@
 #include "core/XmlHelpers.h"
 #include "core/XmlInput.h"
 #include "skin/GFXPanel.h"
+#include "skin/PngReader.h"
 #include <juce_cryptography/juce_cryptography.h>
 
 namespace
@@ -11,21 +12,9 @@ namespace
 constexpr juce::int64 kMaxDigestEntrySize = 1024;
 constexpr juce::int64 kMaxSkinEntrySize = 256 * 1024 * 1024;
 constexpr juce::int64 kMaxImageEntrySize = 64 * 1024 * 1024;
+// Decoded pixels of one picture and of all pictures of one package (four bytes each).
 constexpr juce::int64 kMaxImagePixels = 64 * 1024 * 1024;
-
-// The pixel count a PNG header declares, or -1 for data that is no PNG.
-juce::int64 getDeclaredPngPixels(const juce::MemoryBlock& data)
-{
-    static const unsigned char signature[] = { 0x89, 'P', 'N', 'G', 0x0d, 0x0a, 0x1a, 0x0a };
-    if (data.getSize() < 24 || memcmp(data.getData(), signature, sizeof(signature)) != 0)
-        return -1;
-    const auto* bytes = static_cast<const unsigned char*>(data.getData());
-    const auto readBigEndian = [bytes](size_t offset) {
-        return ((juce::uint32) bytes[offset] << 24) | ((juce::uint32) bytes[offset + 1] << 16)
-             | ((juce::uint32) bytes[offset + 2] << 8) | (juce::uint32) bytes[offset + 3];
-    };
-    return (juce::int64) readBigEndian(16) * (juce::int64) readBigEndian(20);
-}
+constexpr juce::int64 kMaxPackagePixels = 2 * kMaxImagePixels;
 } // namespace
 
 SkinPackageLoader::SkinPackageLoader(SkinHost& h, const juce::String& name)
@@ -96,6 +85,8 @@ std::unique_ptr<juce::MemoryBlock> SkinPackageLoader::readEntry(juce::ZipFile& a
 std::unique_ptr<juce::Component> SkinPackageLoader::loadSkin()
 {
     std::unique_ptr<juce::Component> panel;
+    images.clear();
+    decodedPixels = 0;
 
     if (skinName.isEmpty())
     {
@@ -115,6 +106,8 @@ std::unique_ptr<juce::Component> SkinPackageLoader::loadSkin()
     }
 
     mode = idle;
+    // Later pictures come from the built-in resources, whatever this load read.
+    images.clear();
     return panel;
 }
 
@@ -125,11 +118,14 @@ std::unique_ptr<juce::XmlElement> SkinPackageLoader::parseSkinXml(const juce::Me
 
 juce::Image SkinPackageLoader::getImage(const juce::String& name)
 {
-    if (mode == loadingPackage)
-        return loadPackageImage(name);
     if (name.isEmpty())
         return {};
-    return decodeImage(host.loadBuiltInSkinResource(name).get());
+    if (const auto found = images.find(name); found != images.end())
+        return found->second;
+
+    auto image = mode == loadingPackage ? loadPackageImage(name) : host.loadBuiltInSkinImage(name);
+    images[name] = image;
+    return image;
 }
 
 juce::Image SkinPackageLoader::loadPackageImage(const juce::String& name)
@@ -138,14 +134,28 @@ juce::Image SkinPackageLoader::loadPackageImage(const juce::String& name)
         open();
     if (innerArchive == nullptr)
         return {};
-    return decodeImage(readEntry(*innerArchive, name, kMaxImageEntrySize).get());
+    const auto data = readEntry(*innerArchive, name, kMaxImageEntrySize);
+    if (data == nullptr)
+        return {};
+
+    // A package can name thousands of pictures whose headers each ask for the
+    // largest size allowed: what one package decodes is limited as a whole. A
+    // declared size counts even when the picture then turns out damaged.
+    const auto pixels = PngReader::getDeclaredPixels(data->getData(), data->getSize());
+    if (pixels < 1 || pixels > kMaxImagePixels || decodedPixels + pixels > kMaxPackagePixels)
+        return {};
+    decodedPixels += pixels;
+    return decodeImage(data.get());
 }
 
 juce::Image SkinPackageLoader::decodeImage(const juce::MemoryBlock* data)
 {
-    if (data == nullptr || data->getSize() == 0 || getDeclaredPngPixels(*data) > kMaxImagePixels)
-        return {};
-    return juce::ImageFileFormat::loadFrom(data->getData(), data->getSize());
+    return data == nullptr ? juce::Image() : PngReader::read(data->getData(), data->getSize(), kMaxImagePixels);
+}
+
+juce::Image SkinHost::loadBuiltInSkinImage(const juce::String& name) const
+{
+    return SkinPackageLoader::decodeImage(loadBuiltInSkinResource(name).get());
 }
 
 bool SkinPackageLoader::isValidPackage(SkinHost& host, const juce::String& skinName)

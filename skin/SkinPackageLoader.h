@@ -2,6 +2,7 @@
 
 #include "skin/SkinHost.h"
 #include <juce_gui_basics/juce_gui_basics.h>
+#include <map>
 #include <memory>
 
 // Loads one skin: the built-in one (an empty skin name) from the host's built-in
@@ -25,9 +26,16 @@ public:
     std::unique_ptr<juce::Component> loadSkin();
 
     // While a package skin is being built, the package's image entry; otherwise
-    // the built-in resource. A missing or unreadable image is a null image.
+    // the built-in resource. Skin pictures are PNG files (see PngReader): a
+    // missing, damaged or oversized picture, or one in another format, is a null
+    // image, and so is a package's picture past what a whole package may
+    // decode. A picture named again is the one read the first time.
     juce::Image getImage(const juce::String& name);
     juce::Image loadPackageImage(const juce::String& name);
+
+    // A picture from its file's bytes; null for no data, data that is no
+    // picture, or a picture too large to be a skin's.
+    static juce::Image decodeImage(const juce::MemoryBlock* data);
 
     // Whether the named package exists and passes the digest check.
     static bool isValidPackage(SkinHost& host, const juce::String& skinName);
@@ -54,7 +62,6 @@ private:
     // back to its full size.
     static std::unique_ptr<juce::MemoryBlock> readEntry(juce::ZipFile& archive, const juce::String& name,
                                                         juce::int64 maxSize);
-    static juce::Image decodeImage(const juce::MemoryBlock* data);
     void close();
 
     SkinHost& host;
@@ -66,6 +73,11 @@ private:
     std::unique_ptr<juce::MemoryBlock> skinData;
     std::unique_ptr<juce::InputStream> skinStream;
     std::unique_ptr<juce::ZipFile> innerArchive;
+
+    // The pictures of one skin, by name: many controls share one strip.
+    std::map<juce::String, juce::Image> images;
+    // What the package's pictures decoded so far have declared, in pixels.
+    juce::int64 decodedPixels = 0;
 
     JUCE_DECLARE_NON_COPYABLE(SkinPackageLoader)
 };

@@ -2,6 +2,7 @@
 #include "core/XmlHelpers.h"
 #include "skin/SkinXml.h"
 #include "toolkit/DefaultLookAndFeel.h"
+#include <cmath>
 
 namespace
 {
@@ -23,6 +24,12 @@ const struct
     { "outlineColour", TextInput::outlineColourId },
     { "focusedOutlineColour", TextInput::focusedOutlineColourId },
 };
+// A number attribute as a float, 0 when absent or not a finite float.
+float readFiniteFloat(const juce::XmlElement& element, const char* attribute)
+{
+    const auto value = (float) element.getDoubleAttribute(attribute, 0.0);
+    return std::isfinite(value) ? value : 0.0f;
+}
 } // namespace
 
 TextInput::TextInput(const juce::String& componentName, const juce::String& initialText)
@@ -215,11 +222,12 @@ void TextInput::loadFromSkin(const juce::XmlElement& element, SkinPackageLoader&
     {
         if (tagNameIs(*child, "font"))
         {
+            // A font has a name and finite measures; anything else keeps the default.
             juce::Font skinFont;
-            if (child->hasAttribute("name"))
-                skinFont.setTypefaceName(child->getStringAttribute("name"));
-            skinFont.setHeight((float) child->getDoubleAttribute("height", 0.0));
-            skinFont.setExtraKerningFactor((float) child->getDoubleAttribute("extraKerning", 0.0));
+            if (const auto name = child->getStringAttribute("name"); name.isNotEmpty())
+                skinFont.setTypefaceName(name);
+            skinFont.setHeight(readFiniteFloat(*child, "height"));
+            skinFont.setExtraKerningFactor(readFiniteFloat(*child, "extraKerning"));
             skinFont.setBold(child->getStringAttribute("style") == "bold");
             setFont(skinFont);
         }
@@ -256,5 +264,6 @@ void TextInput::paint(juce::Graphics& g)
         return;
     g.setColour(findColour(textColourId));
     g.setFont(font);
-    g.drawText(text, horizontalMargin, 0, getWidth() - 2 * horizontalMargin, getHeight(), justification, false);
+    g.drawText(text, horizontalMargin, 0, juce::jmax(0, getWidth() - 2 * horizontalMargin), getHeight(), justification,
+               false);
 }

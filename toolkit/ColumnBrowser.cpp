@@ -25,11 +25,6 @@ constexpr juce::uint32 kCaretArgb = 0xFFFF4500;
 constexpr float kMarkerAlpha = 0.75f;
 // A subclass whose parent columns never end would otherwise hang the browser.
 constexpr int kMaxRestoredAncestors = 256;
-
-juce::Colour colourOf(const juce::Component& c, int id)
-{
-    return c.findColour(id);
-}
 } // namespace
 
 //==============================================================================
@@ -117,7 +112,8 @@ public:
 
         if (selected)
             fillRoundedRect(g, { 0, 1, scrollBarShows ? w - kScrollBarGap : w, h - 2 },
-                            colourOf(column, DefaultLookAndFeel::columnSelectedRowColourId), kSelectedRowCornerSize);
+                            findPaletteColour(column, DefaultLookAndFeel::columnSelectedRowColourId),
+                            kSelectedRowCornerSize);
 
         if (hasChildren)
         {
@@ -290,7 +286,7 @@ public:
         juce::ListBox::lookAndFeelChanged();
         if (dynamic_cast<DefaultLookAndFeel*>(&getLookAndFeel()) != nullptr)
             setColour(juce::ListBox::backgroundColourId,
-                      colourOf(column, DefaultLookAndFeel::columnFillColourId));
+                      findPaletteColour(column, DefaultLookAndFeel::columnFillColourId));
     }
 
     void endSelectionGuard()
@@ -534,13 +530,13 @@ void ColumnBrowser::updateNeighbours()
 
 void ColumnBrowser::paint(juce::Graphics& g)
 {
-    g.fillAll(findColour(DefaultLookAndFeel::columnBrowserBackgroundColourId));
+    g.fillAll(findPaletteColour(*this, DefaultLookAndFeel::columnBrowserBackgroundColourId));
     const auto view = getViewArea();
     const int end = totalWidth - view.getX();
     if (end < view.getWidth())
         drawRoundedBox(g, { end, 0, view.getWidth() - end, getContentHeight() },
-                       findColour(DefaultLookAndFeel::columnFillColourId),
-                       findColour(DefaultLookAndFeel::columnOutlineColourId), kBoxCornerSize, 1.0f);
+                       findPaletteColour(*this, DefaultLookAndFeel::columnFillColourId),
+                       findPaletteColour(*this, DefaultLookAndFeel::columnOutlineColourId), kBoxCornerSize, 1.0f);
 }
 
 void ColumnBrowser::startDrag(ListColumn& source, const juce::SparseSet<int>& rows, const juce::MouseEvent& e)
@@ -612,11 +608,11 @@ void ColumnBrowser::Column::paint(juce::Graphics& g)
 {
     const int w = getWidth();
     drawRoundedBox(g, { 0, 0, getContentWidth(), getHeight() },
-                   findColour(DefaultLookAndFeel::columnFillColourId),
-                   findColour(DefaultLookAndFeel::columnOutlineColourId), kBoxCornerSize, 1.0f);
+                   findPaletteColour(*this, DefaultLookAndFeel::columnFillColourId),
+                   findPaletteColour(*this, DefaultLookAndFeel::columnOutlineColourId), kBoxCornerSize, 1.0f);
     if (isResizable())
     {
-        g.setColour(findColour(DefaultLookAndFeel::columnBrowserColour7Id));
+        g.setColour(findPaletteColour(*this, DefaultLookAndFeel::columnBrowserColour7Id));
         const int top = (getHeight() - kGripLength) / 2;
         for (const int x : { w - 6, w - 4, w - 2 })
             g.fillRect(x, top, 1, kGripLength);

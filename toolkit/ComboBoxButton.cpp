@@ -74,8 +74,11 @@ void ComboBoxButton::setSelectedId(int id, bool notify)
 
     if (notify)
     {
-        listeners.call([this](Listener& l) { l.comboBoxButtonChanged(this); });
+        // Written before anybody is told: a listener may delete this button,
+        // and the choice must reach the parameter all the same.
         setParameterIntValue(id);
+        const juce::Component::BailOutChecker checker(this);
+        listeners.callChecked(checker, [this](Listener& l) { l.comboBoxButtonChanged(this); });
     }
 }
 

@@ -26,7 +26,8 @@ public:
     ComboBoxButton();
     ~ComboBoxButton() override;
 
-    // Only with notify are the listeners told and the parameter written.
+    // Only with notify are the parameter written and then the listeners told;
+    // a listener may delete the button.
     void setSelectedId(int id, bool notify);
     int getSelectedId() const noexcept { return selectedId; }
     juce::String getText() const { return button.getButtonText(); }

@@ -66,9 +66,14 @@ void ComboBoxEx::setSelectedId(int id, bool notify)
     selectedId = id;
     refresh();
 
-    if (notify)
-        listeners.call([this](Listener& l) { l.comboBoxExChanged(this); });
+    // Written before anybody is told: a listener may delete this box, and the
+    // choice must reach the parameter all the same.
     setParameterIntValue(id);
+    if (notify)
+    {
+        const juce::Component::BailOutChecker checker(this);
+        listeners.callChecked(checker, [this](Listener& l) { l.comboBoxExChanged(this); });
+    }
 }
 
 void ComboBoxEx::updateFromParameter(Parameter* p)

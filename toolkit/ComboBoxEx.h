@@ -21,7 +21,8 @@ public:
     ComboBoxEx();
     ~ComboBoxEx() override;
 
-    // Listeners hear only with notify; the parameter is written in every case.
+    // Listeners hear only with notify, after the parameter is written (which
+    // happens in every case); a listener may delete the box.
     void setSelectedId(int id, bool notify);
     int getSelectedId() const noexcept { return selectedId; }
     const juce::String& getText() const noexcept { return shownText; }

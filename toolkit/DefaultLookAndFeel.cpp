@@ -544,6 +544,13 @@ void DefaultLookAndFeel::drawLevelMeter(juce::Graphics&, int, int, float)
 }
 
 //==============================================================================
+juce::Colour findPaletteColour(const juce::Component& component, int colourId)
+{
+    if (component.isColourSpecified(colourId) || component.getLookAndFeel().isColourSpecified(colourId))
+        return component.findColour(colourId);
+    return juce::Colours::black;
+}
+
 void drawRectangle(juce::Graphics& g, juce::Rectangle<int> rect, juce::Colour colour, int thickness)
 {
     g.setColour(colour);

@@ -194,6 +194,12 @@ private:
 };
 
 //==============================================================================
+// A colour of the in-house palette as the component should draw it: its own,
+// else its look-and-feel's. Under a look-and-feel without the palette this is
+// what JUCE answers for an id it does not know (opaque black), without asking
+// it for one.
+juce::Colour findPaletteColour(const juce::Component& component, int colourId);
+
 // Drawing utilities shared by windows, browsers, buttons and pages.
 void drawRectangle(juce::Graphics& g, juce::Rectangle<int> rect, juce::Colour colour, int thickness);
 void fillRectangle(juce::Graphics& g, juce::Rectangle<int> rect, juce::Colour colour);

@@ -123,27 +123,38 @@ void MidiNoteSelectKeyboard::buttonClicked(juce::Button* button)
 
 void MidiNoteSelectKeyboard::setNote(int newNote)
 {
+    showNote(newNote, true);
+}
+
+void MidiNoteSelectKeyboard::showNote(int newNote, bool writeParameter)
+{
     if (isNote(note))
         keyboardState.noteOff(kChannel, note, 0.0f);
     if (isNote(newNote))
         keyboardState.noteOn(kChannel, newNote, 1.0f);
 
-    if (newNote != note)
-    {
-        note = newNote;
-        listeners.call([this](Listener& l) { l.noteChanged(this); });
-        setParameterIntValue(newNote);
-    }
-
+    const bool changed = newNote != note;
+    note = newNote;
     if (isNote(note))
     {
         const int top = juce::jmin(kOctave * (note / kOctave) + kOctave - 1, kHighestNote);
         showRange(top - (kOctave - 1));
     }
+    if (!changed)
+        return;
+
+    // Written before anybody is told, since a listener may delete the keyboard.
+    if (writeParameter)
+        setParameterIntValue(newNote);
+    const juce::Component::BailOutChecker checker(this);
+    listeners.callChecked(checker, [this](Listener& l) { l.noteChanged(this); });
 }
 
 void MidiNoteSelectKeyboard::updateFromParameter(Parameter* p)
 {
+    // Shown without writing back: the processor writes learned notes from the
+    // audio thread, so the value may have moved on since this update was
+    // sent, and writing the older one would undo the newer.
     if (p != nullptr)
-        setNote(p->getIntValue());
+        showNote(p->getIntValue(), false);
 }

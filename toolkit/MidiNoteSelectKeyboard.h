@@ -40,7 +40,8 @@ public:
     MidiNoteSelectKeyboard();
     ~MidiNoteSelectKeyboard() override;
 
-    // -1 for no note.
+    // -1 for no note. A new note is written to the parameter, then the
+    // listeners are told; a change of the parameter is only shown.
     void setNote(int note);
     int getNote() const noexcept { return note; }
 
@@ -60,6 +61,7 @@ public:
 
 private:
     void buttonClicked(juce::Button* button) override;
+    void showNote(int note, bool writeParameter);
     void showRange(int lowest);
 
     juce::ListenerList<Listener> listeners;

@@ -102,7 +102,9 @@ void ModalComponent::showInMode(PositionMode mode, juce::Point<int> position, ju
 void ModalComponent::show()
 {
     showInMode(centred, {}, nullptr);
-    if (getWantsKeyboardFocus())
+    // Only a component on the screen can take the focus: an editor that the
+    // host has closed keeps its windows, and may show one, until it reopens.
+    if (getWantsKeyboardFocus() && isShowing())
         grabKeyboardFocus();
 }
 

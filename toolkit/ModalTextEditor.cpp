@@ -25,21 +25,27 @@ void ModalTextEditor::removeModalListener(ModalListener* listener)
 }
 
 template <typename Callback>
-void ModalTextEditor::callListeners(Callback&& callback)
+bool ModalTextEditor::callListeners(Callback&& callback)
 {
-    // Last registered first; a listener may remove itself while being told.
+    // Last registered first. A listener may remove itself while being told, or
+    // delete this editor, after which nobody else is told.
+    const juce::Component::BailOutChecker checker(this);
     for (int i = modalListeners.size(); --i >= 0;)
     {
+        if (checker.shouldBailOut())
+            return false;
         if (i < modalListeners.size())
             callback(*modalListeners.getUnchecked(i));
     }
+    return !checker.shouldBailOut();
 }
 
 void ModalTextEditor::focusGained(FocusChangeType cause)
 {
     savedText = getText();
     juce::TextEditor::focusGained(cause);
-    grabKeyboardFocus();
+    if (isShowing())
+        grabKeyboardFocus();
     repaint();
 }
 
@@ -49,10 +55,15 @@ void ModalTextEditor::focusLost(FocusChangeType cause)
     const auto current = getText();
     if (current != savedText)
     {
-        callListeners([this](ModalListener& l) { l.textCommitted(this); });
+        // Saved before anybody hears: a listener that moves the focus (to an
+        // alert saying that a rename failed, say) runs this again, and the edit
+        // must not be committed twice.
         savedText = current;
+        if (!callListeners([this](ModalListener& l) { l.textCommitted(this); }))
+            return;
     }
-    callListeners([this](ModalListener& l) { l.editFinished(this); });
+    if (!callListeners([this](ModalListener& l) { l.editFinished(this); }))
+        return;
     juce::TextEditor::focusLost(cause);
     repaint();
 }
@@ -70,8 +81,10 @@ void ModalTextEditor::textEditorReturnKeyPressed(juce::TextEditor&)
 void ModalTextEditor::textEditorEscapeKeyPressed(juce::TextEditor&)
 {
     setText(savedText, false);
+    const juce::Component::BailOutChecker checker(this);
     focusLost(focusChangedDirectly);
-    callListeners([this](ModalListener& l) { l.editCancelled(this); });
+    if (!checker.shouldBailOut())
+        callListeners([this](ModalListener& l) { l.editCancelled(this); });
 }
 
 void ModalTextEditor::textEditorFocusLost(juce::TextEditor&)

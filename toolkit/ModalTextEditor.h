@@ -34,8 +34,9 @@ private:
     void textEditorEscapeKeyPressed(juce::TextEditor&) override;
     void textEditorFocusLost(juce::TextEditor&) override;
 
+    // False when a listener deleted the editor.
     template <typename Callback>
-    void callListeners(Callback&& callback);
+    bool callListeners(Callback&& callback);
 
     juce::Array<ModalListener*> modalListeners;
     juce::String savedText;

@@ -122,7 +122,7 @@ void PanelComponent::paint(juce::Graphics& g)
     else
         frame.closeSubPath();
 
-    g.setColour(findColour(DefaultLookAndFeel::panelFrameColourId));
+    g.setColour(findPaletteColour(*this, DefaultLookAndFeel::panelFrameColourId));
     g.strokePath(frame.createPathWithRoundedCorners(kFrameCorner), juce::PathStrokeType(1.0f));
 
     g.setColour(findColour(juce::Label::textColourId).withMultipliedAlpha(isEnabled() ? 1.0f : 0.5f));

@@ -112,12 +112,12 @@ void PathComponent::resized()
 void PathComponent::paint(juce::Graphics& g)
 {
     const float alpha = isEnabled() ? 1.0f : 0.5f;
-    const auto outline = findColour(DefaultLookAndFeel::pathFieldOutlineColourId);
+    const auto outline = findPaletteColour(*this, DefaultLookAndFeel::pathFieldOutlineColourId);
+    const auto fill = findPaletteColour(*this, DefaultLookAndFeel::pathFieldFillColourId);
     if (!outline.isTransparent())
-        drawRoundedBox(g, fieldArea, findColour(DefaultLookAndFeel::pathFieldFillColourId).withMultipliedAlpha(alpha),
-                       outline.withMultipliedAlpha(alpha), 4.0f, 1.0f);
+        drawRoundedBox(g, fieldArea, fill.withMultipliedAlpha(alpha), outline.withMultipliedAlpha(alpha), 4.0f, 1.0f);
 
-    const auto text = findColour(DefaultLookAndFeel::pathFieldTextColourId).withMultipliedAlpha(alpha);
+    const auto text = findPaletteColour(*this, DefaultLookAndFeel::pathFieldTextColourId).withMultipliedAlpha(alpha);
     g.setFont(font);
     g.setColour(text);
     const auto path = file.getFullPathName();

@@ -66,8 +66,8 @@ void StatusBar::parentHierarchyChanged()
 
 void StatusBar::paint(juce::Graphics& g)
 {
-    g.fillAll(findColour(DefaultLookAndFeel::statusBarBackgroundColourId));
-    g.setColour(findColour(DefaultLookAndFeel::statusBarTextColourId));
+    g.fillAll(findPaletteColour(*this, DefaultLookAndFeel::statusBarBackgroundColourId));
+    g.setColour(findPaletteColour(*this, DefaultLookAndFeel::statusBarTextColourId));
     g.setFont(font);
     g.drawText(text, 5, 0, getWidth(), getHeight(), juce::Justification::centredLeft, false);
 }

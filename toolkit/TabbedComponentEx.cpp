@@ -48,8 +48,8 @@ void TabbedComponentEx::resized()
 
 void TabbedComponentEx::paint(juce::Graphics& g)
 {
-    g.setColour(findColour(DefaultLookAndFeel::tabFrameFillColourId));
+    g.setColour(findPaletteColour(*this, DefaultLookAndFeel::tabFrameFillColourId));
     g.fillPath(frame);
-    g.setColour(findColour(DefaultLookAndFeel::tabOutlineColourId));
+    g.setColour(findPaletteColour(*this, DefaultLookAndFeel::tabOutlineColourId));
     g.strokePath(frame, juce::PathStrokeType(1.0f));
 }

@@ -31,7 +31,7 @@ void TwoValueHorizontalSliderWithLevel::Level::setHighlighted(bool shouldBeHighl
 void TwoValueHorizontalSliderWithLevel::Level::paint(juce::Graphics& g)
 {
     if (highlighted)
-        g.fillAll(findColour(DefaultLookAndFeel::accentColourId));
+        g.fillAll(findPaletteColour(*this, DefaultLookAndFeel::accentColourId));
     g.setColour(juce::Colour(0xFF8B0000).brighter(0.2f));
     const int x = (int) ((float) (getWidth() - 3) * level);
     g.fillRect(x, 0, 3, getHeight());

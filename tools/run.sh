@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and installs the plug-in, then runs it: a drum loop rendered through a
 # tempo-synced factory preset by the project's own VST host, loading the
-# installed Tavinor.so as any host would.
+# installed Tavinor.so as any host would, and the editor opened in that host's
+# window under a virtual display, written as a screenshot.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 bash tools/setup.sh
@@ -30,8 +31,23 @@ HOME="$scratch_home" XDG_CONFIG_HOME="$scratch_home/.config" \
 build/tools/testhost/tavinor_host render "$vst_dir/Tavinor.so" "$demo_dir/drums.wav" "$demo_dir/Tavinor demo.wav" \
     --chunk "$demo_dir/demo.chunk" --tempo 120 --tail 3
 
+# The editor with the demo's preset, as the host shows it. Its throw-away home
+# has the factory presets unpacked already, as after the first-run installer
+# (which would otherwise cover the face), and leaves the user's own alone.
+editor_home="$scratch_home/editor"
+editor_user_dir="$editor_home/.config/Orv Group/Tavinor"
+mkdir -p "$editor_user_dir"
+unzip -q -o "build/tools/factory-presets/Tavinor Factory Presets v1.1 - full.zip" -d "$editor_user_dir"
+printf '<?xml version="1.0" encoding="UTF-8"?>\n<UserSettings application="Tavinor"><Presets><Installed version="1.1"/></Presets></UserSettings>\n' \
+    > "$editor_user_dir/Tavinor.ini"
+screenshot="$demo_dir/Tavinor editor.png"
+HOME="$editor_home" XDG_CONFIG_HOME="$editor_home/.config" xvfb-run -a \
+    build/tools/testhost/tavinor_host editor "$vst_dir/Tavinor.so" --chunk "$demo_dir/demo.chunk" \
+    --seconds 2 --screenshot "$screenshot"
+
 echo
 echo "Installed: $vst_dir/Tavinor.so"
 echo "Installed: $common_dir/ (factory preset archives)"
 echo "Demo input: $demo_dir/drums.wav (two bars of drums at 120 bpm)"
 echo "Demo: $demo_dir/Tavinor demo.wav (the drums through \"$(basename "$preset" .tnprst)\")"
+echo "Editor: $screenshot (the editor with that preset, in the host's window)"

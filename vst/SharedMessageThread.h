@@ -1,28 +1,110 @@
 #pragma once
 
+#include "vst/VstDefinitions.h"
+
 #include <juce_events/juce_events.h>
 
-// The plug-in's own JUCE message loop. Linux hosts call the dispatcher from
-// their own GUI thread and run no JUCE loop, so the library runs one on a
-// thread of its own: held through a juce::SharedResourcePointer, it starts
-// with the first instance and stops after the last. Dispatcher work that
-// touches the GUI side takes a juce::MessageManagerLock against this thread.
+#include <memory>
+#include <vector>
+
+// The plug-in's JUCE message thread. Linux hosts call the dispatcher from
+// their own GUI thread and run no JUCE loop. While no editor is open, one
+// thread of the library dispatches JUCE's messages: held through a
+// juce::SharedResourcePointer, it starts with the first instance and stops
+// after the last. While an editor is open, and for the length of each
+// dispatcher call that touches the GUI side (a HostDrivenScope), the host's
+// calling thread is the message thread instead: the library's thread pauses,
+// and effEditIdle dispatches what is waiting.
 //
-// When this library already lives in a JUCE program with a message manager
-// (the tests, a host built from these same sources) that program's loop is
-// used and no thread is started.
-class SharedMessageThread : private juce::Thread
+// Calls to the host that arise where the host did not call us (on the
+// library's thread, on a worker, or on the audio thread inside a lock) are
+// not made there and then: instances hand them over as HostCalls, made
+// between two messages while nothing is held that a dispatcher call could
+// wait for, or on the host's thread when it calls effEditIdle. So a host
+// that serialises its dispatcher calls with a lock that its callback takes
+// too never waits for us while we wait for it.
+//
+// In a program that already runs JUCE (the tests) that program's message
+// thread is used: no thread is started, the scopes change nothing and the
+// handed-over calls are made from that program's message loop.
+class SharedMessageThread
 {
 public:
+    // A call owed to the host, made later where it is safe.
+    struct HostCall
+    {
+        audioMasterCallback host = nullptr;
+        AEffect* effect = nullptr;
+        VstInt32 opcode = 0;
+        VstInt32 index = 0;
+        VstIntPtr value = 0;
+        float opt = 0.0f;
+    };
+
+    // An instance with host calls to hand over; asked with the library's
+    // registry locked, so it cannot go away while it answers.
+    class Client
+    {
+    public:
+        virtual ~Client() = default;
+        virtual void takePendingHostCalls(std::vector<HostCall>& calls) = 0;
+    };
+
     SharedMessageThread();
-    ~SharedMessageThread() override;
+    ~SharedMessageThread();
+
+    // For its lifetime the calling thread is the message thread and the
+    // library's thread dispatches nothing. Waits at most for the message the
+    // library's thread is dispatching, which never calls the host. Host
+    // threads take turns: one scope at a time, nested scopes allowed.
+    class HostDrivenScope
+    {
+    public:
+        explicit HostDrivenScope(SharedMessageThread& thread);
+        ~HostDrivenScope();
+
+    private:
+        SharedMessageThread& owner;
+        JUCE_DECLARE_NON_COPYABLE(HostDrivenScope)
+    };
+
+    // Held while an editor is open: the library's thread stays paused between
+    // the host's calls too, and effEditIdle drives the messages.
+    class EditorHold
+    {
+    public:
+        explicit EditorHold(SharedMessageThread& thread);
+        ~EditorHold();
+
+    private:
+        SharedMessageThread& owner;
+        JUCE_DECLARE_NON_COPYABLE(EditorHold)
+    };
+
+    // Dispatches every message waiting; only inside a HostDrivenScope.
+    void dispatchPendingMessages();
+
+    // Makes every call the instances hold for the host, on the calling
+    // thread, with nothing of ours locked.
+    void makePendingHostCalls();
+
+    void addClient(Client* client);
+    void removeClient(Client* client);
+
+    // Asks for the held calls to be made soon. Takes no lock and allocates
+    // nothing (but in a program with its own JUCE loop), so the audio thread
+    // may ask too.
+    void requestHostCalls();
+
+    // True when the program had its own JUCE message loop before us.
+    bool usesProgramsMessageLoop() const noexcept { return foreign; }
 
 private:
-    void run() override;
+    struct ForeignLoopCalls;
 
-    juce::WaitableEvent loopStarted;
-    juce::WaitableEvent quitPosted;
-    bool ownsMessageManager = false;
+    bool foreign = false;
+    std::unique_ptr<juce::ScopedJuceInitialiser_GUI> juceInitialiser;
+    std::unique_ptr<ForeignLoopCalls> foreignLoopCalls;
 
     JUCE_DECLARE_NON_COPYABLE(SharedMessageThread)
 };

@@ -1,10 +1,14 @@
 #include "vst/VSTWrapper.h"
 
+#include "core/StateLoader.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 namespace
 {
@@ -13,10 +17,19 @@ namespace
 // index: other parameters that move along with it are reported as usual.
 thread_local int hostParameterBeingSet = -1;
 
-// Host buffers for parameter texts are 64 bytes on every Linux host; names,
-// labels and displays are kept to 16 characters so that they stay readable
-// in narrow host columns and far inside those buffers.
-constexpr int kParameterTextLength = 16;
+// Set while a chunk or a program is being loaded on this thread: the
+// parameters it moves are no user's changes, and the host hears of them
+// through one display update instead of as automation.
+thread_local bool loadingState = false;
+
+// How deep this thread is in calls from the host (dispatcher, parameters,
+// processing): a thread inside such a call may call the host back at once.
+thread_local int hostCallDepth = 0;
+
+// The wrapper whose block this thread is processing. What the processor
+// reports then is held until the block is done, since processing holds
+// locks that a dispatcher call on another thread may be waiting for.
+thread_local const void* processingWrapper = nullptr;
 
 const char* const kVendorName = "Orv Group Audio Software";
 
@@ -26,6 +39,12 @@ constexpr size_t kMidiBufferBytes = 64 * 1024;
 constexpr size_t kMidiEventOverhead = sizeof(int32_t) + sizeof(uint16_t);
 
 constexpr double kDefaultSampleRate = 44100.0;
+
+struct HostCallScope
+{
+    HostCallScope() { ++hostCallDepth; }
+    ~HostCallScope() { --hostCallDepth; }
+};
 
 void copyString(char* text, const juce::String& source, int maxLength)
 {
@@ -68,6 +87,22 @@ bool describePin(VstInt32 index, VstPinProperties* properties, const char* label
     return true;
 }
 
+// Whether a text typed for a parameter names a value of it: the parameter's
+// own text of that value (a choice's name), or a number to read.
+bool namesAValue(const juce::AudioProcessorParameter& parameter, const juce::String& typed, float value)
+{
+    if (typed.isEmpty() || ! std::isfinite(value))
+        return false;
+    if (parameter.getText(value, 1024).trim().equalsIgnoreCase(typed))
+        return true;
+    auto p = typed.getCharPointer();
+    if (*p == '+' || *p == '-')
+        ++p;
+    if (*p == '.')
+        ++p;
+    return juce::CharacterFunctions::isDigit(*p);
+}
+
 VstInt32 numProgramsOf(juce::AudioProcessor* p)
 {
     return p != nullptr ? juce::jmax(1, p->getNumPrograms()) : 1;
@@ -84,7 +119,8 @@ VstInt32 numParametersOf(const juce::AudioProcessor* p)
 // when the editor changes its size.
 struct VSTWrapper::EditorHolder : public juce::Component
 {
-    EditorHolder(VSTWrapper& ownerIn, juce::AudioProcessorEditor& editorIn) : owner(ownerIn), editor(editorIn)
+    EditorHolder(VSTWrapper& ownerIn, juce::AudioProcessorEditor& editorIn)
+        : hold(*ownerIn.messageThread), owner(ownerIn), editor(editorIn)
     {
         setOpaque(true);
         addAndMakeVisible(editor);
@@ -109,8 +145,54 @@ struct VSTWrapper::EditorHolder : public juce::Component
 
     void paint(juce::Graphics& g) override { g.fillAll(juce::Colours::black); }
 
+    // While the editor is open the host's thread drives the messages.
+    const SharedMessageThread::EditorHold hold;
     VSTWrapper& owner;
     juce::AudioProcessorEditor& editor;
+};
+
+//==============================================================================
+// The host's buffers for effGetChunk: one per calling thread, so that a
+// thread reading its chunk is never overtaken by another thread asking for
+// one. A buffer stays valid until its thread asks again; the least recently
+// used goes when more threads than this have asked.
+class VSTWrapper::ChunkBuffers
+{
+public:
+    static constexpr size_t kMaxThreads = 16;
+
+    // Keeps data for the calling thread; returns where the host finds it.
+    void* keep(juce::MemoryBlock& data)
+    {
+        // The thread's previous chunk is freed after the lock, in data.
+        const std::lock_guard<std::mutex> lock(mutex);
+        const auto thread = std::this_thread::get_id();
+        auto slot = std::find_if(slots.begin(), slots.end(), [thread](const Slot& s) { return s.thread == thread; });
+        if (slot == slots.end())
+        {
+            if (slots.size() >= kMaxThreads)
+                slots.erase(std::min_element(slots.begin(), slots.end(),
+                                             [](const Slot& a, const Slot& b) { return a.lastUse < b.lastUse; }));
+            slots.emplace_back();
+            slot = std::prev(slots.end());
+            slot->thread = thread;
+        }
+        slot->lastUse = ++uses;
+        slot->data.swapWith(data);
+        return slot->data.getData();
+    }
+
+private:
+    struct Slot
+    {
+        std::thread::id thread;
+        juce::MemoryBlock data;
+        uint64_t lastUse = 0;
+    };
+
+    std::mutex mutex;
+    std::vector<Slot> slots;
+    uint64_t uses = 0;
 };
 
 //==============================================================================
@@ -124,14 +206,13 @@ AEffect* VSTWrapper::createEffect(audioMasterCallback host, ProcessorFactory fac
     // Keeps the message thread up while the processor is made; the effect
     // holds it from then on.
     juce::SharedResourcePointer<SharedMessageThread> thread;
+    // The processor makes its GUI side as it starts: the host's thread is
+    // the message thread meanwhile.
+    const SharedMessageThread::HostDrivenScope scope(*thread);
 
-    std::unique_ptr<juce::AudioProcessor> processor;
-    {
-        const juce::MessageManagerLock lock;
-        juce::AudioProcessor::setTypeOfNextNewPlugin(juce::AudioProcessor::wrapperType_VST);
-        processor.reset(factory());
-        juce::AudioProcessor::setTypeOfNextNewPlugin(juce::AudioProcessor::wrapperType_Undefined);
-    }
+    juce::AudioProcessor::setTypeOfNextNewPlugin(juce::AudioProcessor::wrapperType_VST);
+    std::unique_ptr<juce::AudioProcessor> processor(factory());
+    juce::AudioProcessor::setTypeOfNextNewPlugin(juce::AudioProcessor::wrapperType_Undefined);
     if (processor == nullptr)
         return nullptr;
 
@@ -141,7 +222,8 @@ AEffect* VSTWrapper::createEffect(audioMasterCallback host, ProcessorFactory fac
 
 VSTWrapper::VSTWrapper(audioMasterCallback host, std::unique_ptr<juce::AudioProcessor> processorIn)
     : AudioEffectX(host, numProgramsOf(processorIn.get()), numParametersOf(processorIn.get())),
-      processor(std::move(processorIn))
+      processor(std::move(processorIn)),
+      chunks(std::make_unique<ChunkBuffers>())
 {
     jassert(processor != nullptr);
 
@@ -162,9 +244,20 @@ VSTWrapper::VSTWrapper(audioMasterCallback host, std::unique_ptr<juce::AudioProc
     if (processor->checkBusesLayoutSupported(stereo))
         processor->setBusesLayout(stereo);
 
-    setInitialDelay(processor->getLatencySamples());
+    const auto numHeld = static_cast<size_t>(juce::jmax(1, static_cast<int>(numParams)));
+    heldValues.reset(new std::atomic<float>[numHeld]);
+    heldFlags.reset(new std::atomic<uint8_t>[numHeld]);
+    for (size_t i = 0; i < numHeld; ++i)
+    {
+        heldValues[i].store(0.0f);
+        heldFlags[i].store(0);
+    }
+
+    processorLatency.store(processor->getLatencySamples());
+    publishLatency();
     processor->setPlayHead(this);
     processor->addListener(this);
+    messageThread->addClient(this);
 
     incomingMidi.ensureSize(kMidiBufferBytes);
     pieceMidi.ensureSize(kMidiBufferBytes);
@@ -175,10 +268,11 @@ VSTWrapper::VSTWrapper(audioMasterCallback host, std::unique_ptr<juce::AudioProc
 
 VSTWrapper::~VSTWrapper()
 {
-    const juce::MessageManagerLock lock;
+    // The editor and the processor's GUI side go on the message thread.
+    const SharedMessageThread::HostDrivenScope scope(*messageThread);
+    messageThread->removeClient(this);
     closeEditor();
     processor->removeListener(this);
-    cancelPendingUpdate();
     processor->setPlayHead(nullptr);
     if (prepared)
         processor->releaseResources();
@@ -188,56 +282,56 @@ VSTWrapper::~VSTWrapper()
 //==============================================================================
 VstIntPtr VSTWrapper::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
+    const HostCallScope call;
     switch (opcode)
     {
         case effEditGetRect:
         {
-            const juce::MessageManagerLock lock;
+            const SharedMessageThread::HostDrivenScope scope(*messageThread);
             return getEditorRect(ptr);
         }
         case effEditOpen:
         {
-            const juce::MessageManagerLock lock;
+            const SharedMessageThread::HostDrivenScope scope(*messageThread);
             return openEditor(ptr);
         }
         case effEditClose:
         {
-            const juce::MessageManagerLock lock;
+            const SharedMessageThread::HostDrivenScope scope(*messageThread);
             closeEditor();
             return 0;
         }
         case effEditIdle:
-            // The library's message thread runs the editor.
-            return 0;
-        case effSetProgram:
-        case effSetProgramName:
-        case effGetChunk:
-        case effSetChunk:
-        case effMainsChanged:
         {
-            // These may reach the processor's GUI side (program and state
-            // changes tell the editor). The lock is taken before the
-            // processor's callback lock, as on the message thread, so that
-            // the two threads can never wait for each other.
-            const juce::MessageManagerLock lock;
-            return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+            // The host's idle call drives the messages while an editor is
+            // open, and makes the calls held for the host.
+            {
+                const SharedMessageThread::HostDrivenScope scope(*messageThread);
+                messageThread->dispatchPendingMessages();
+            }
+            messageThread->makePendingHostCalls();
+            return 0;
         }
         default: break;
     }
     return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
 }
 
-void VSTWrapper::close()
-{
-    const juce::MessageManagerLock lock;
-    closeEditor();
-}
-
 //==============================================================================
 void VSTWrapper::setSampleRate(float newSampleRate)
 {
-    if (std::isfinite(newSampleRate) && newSampleRate > 0.0f)
-        sampleRate = newSampleRate;
+    if (! std::isfinite(newSampleRate) || newSampleRate <= 0.0f || newSampleRate == sampleRate)
+        return;
+    sampleRate = newSampleRate;
+    // A host that changes the rate without suspending first expects the new
+    // rate from the next block on.
+    bool running = false;
+    {
+        const juce::ScopedLock lock(processor->getCallbackLock());
+        running = prepared;
+    }
+    if (running)
+        prepareProcessor(processor->isNonRealtime());
 }
 
 void VSTWrapper::setBlockSize(VstInt32 newBlockSize)
@@ -259,6 +353,16 @@ void VSTWrapper::suspend()
 
 void VSTWrapper::resume()
 {
+    // Hosts rendering to a file say so through the process level; the
+    // processor then uses its offline settings. Asked before any lock.
+    prepareProcessor(getCurrentProcessLevel() == kVstProcessLevelOffline);
+    resumedOnce = true;
+    publishLatency();
+    AudioEffectX::resume();
+}
+
+void VSTWrapper::prepareProcessor(bool offline)
+{
     const double rate = sampleRate > 0.0f ? static_cast<double>(sampleRate) : kDefaultSampleRate;
     const int block = juce::jlimit(1, kMaxPreparedBlockSize, static_cast<int>(blockSize));
     const int channels = juce::jmax(kNumChannels, processor->getTotalNumInputChannels(),
@@ -266,20 +370,15 @@ void VSTWrapper::resume()
 
     // Sized outside the lock, swapped in under it.
     juce::AudioBuffer<float> newScratch(channels, block);
-    {
-        const juce::ScopedLock lock(processor->getCallbackLock());
-        prepared = false;
-        // Hosts rendering to a file say so through the process level; the
-        // processor then uses its offline settings.
-        processor->setNonRealtime(getCurrentProcessLevel() == kVstProcessLevelOffline);
-        processor->setRateAndBufferSizeDetails(rate, block);
-        processor->prepareToPlay(rate, block);
-        std::swap(scratch, newScratch);
-        incomingMidi.clear();
-        prepared = true;
-    }
-    setInitialDelay(processor->getLatencySamples());
-    AudioEffectX::resume();
+    const juce::ScopedLock lock(processor->getCallbackLock());
+    prepared = false;
+    processor->setNonRealtime(offline);
+    processor->setRateAndBufferSizeDetails(rate, block);
+    processor->prepareToPlay(rate, block);
+    std::swap(scratch, newScratch);
+    preparedRate = rate;
+    incomingMidi.clear();
+    prepared = true;
 }
 
 //==============================================================================
@@ -328,54 +427,68 @@ VstInt32 VSTWrapper::processEvents(VstEvents* events)
     return 1;
 }
 
-void VSTWrapper::clearOutputs(float** outputs, int numSamples) const
-{
-    if (outputs == nullptr)
-        return;
-    for (int ch = 0; ch < cEffect.numOutputs; ++ch)
-        if (outputs[ch] != nullptr)
-            std::fill(outputs[ch], outputs[ch] + numSamples, 0.0f);
-}
-
 void VSTWrapper::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
 {
-    const int numSamples = static_cast<int>(sampleFrames);
+    const HostCallScope call;
+    processBlock(inputs, outputs, static_cast<int>(sampleFrames), false);
+}
+
+void VSTWrapper::process(float** inputs, float** outputs, VstInt32 sampleFrames)
+{
+    const HostCallScope call;
+    processBlock(inputs, outputs, static_cast<int>(sampleFrames), true);
+}
+
+void VSTWrapper::processBlock(float** inputs, float** outputs, int numSamples, bool accumulate)
+{
     if (numSamples <= 0 || outputs == nullptr)
         return;
 
-    // The audio thread never waits: while the processor is being prepared,
-    // released, suspended or given a new state, the block is silent.
-    const juce::ScopedTryLock lock(processor->getCallbackLock());
-    if (! lock.isLocked() || ! prepared || processor->isSuspended())
+    // Some hosts never send effMainsChanged(1) and start processing at once.
+    if (! processCalled.exchange(true) && ! resumedOnce.load())
+        resume();
+
+    // Calls to the host come first, before any lock is taken: a host may
+    // take its own lock to answer, one it holds while waiting for us.
+    const bool offline = getCurrentProcessLevel() == kVstProcessLevelOffline;
+    const VstTimeInfo* info = getTimeInfo(kTimeInfoFilter);
     {
-        clearOutputs(outputs, numSamples);
-        if (lock.isLocked())
-            incomingMidi.clear();
-        return;
+        // The audio thread never waits: while the processor is being
+        // prepared, released or suspended, the block is silent.
+        const juce::ScopedTryLock lock(processor->getCallbackLock());
+        if (! lock.isLocked() || ! prepared || processor->isSuspended())
+        {
+            if (! accumulate)
+                for (int ch = 0; ch < cEffect.numOutputs; ++ch)
+                    if (outputs[ch] != nullptr)
+                        std::fill(outputs[ch], outputs[ch] + numSamples, 0.0f);
+            if (lock.isLocked())
+                incomingMidi.clear();
+            return;
+        }
+
+        // Asked again at every block: some hosts answer by the calling
+        // thread, and some start a render without a new resume.
+        processor->setNonRealtime(offline);
+        hasBlockTimeInfo = info != nullptr;
+        if (info != nullptr)
+            blockTimeInfo = *info;
+
+        const juce::ScopedValueSetter<const void*> processing(processingWrapper, this);
+        // The scratch buffer holds the block size the processor was prepared for.
+        const int pieceSize = scratch.getNumSamples();
+        for (int start = 0; start < numSamples; start += pieceSize)
+            processPiece(inputs, outputs, start, juce::jmin(pieceSize, numSamples - start), numSamples, accumulate);
+
+        incomingMidi.clear();
+        positionOffset = 0;
     }
-
-    // Asked again on the processing thread at every block: some hosts answer
-    // by the calling thread, and some start a render without a new resume.
-    processor->setNonRealtime(getCurrentProcessLevel() == kVstProcessLevelOffline);
-
-    if (const VstTimeInfo* info = getTimeInfo(kTimeInfoFilter))
-    {
-        blockTimeInfo = *info;
-        hasBlockTimeInfo = true;
-    }
-    else
-        hasBlockTimeInfo = false;
-
-    // The scratch buffer holds the block size the processor was prepared for.
-    const int pieceSize = scratch.getNumSamples();
-    for (int start = 0; start < numSamples; start += pieceSize)
-        processPiece(inputs, outputs, start, juce::jmin(pieceSize, numSamples - start), numSamples);
-
-    incomingMidi.clear();
-    positionOffset = 0;
+    // What the processor reported during the block, now that nothing is held.
+    makeHeldAutomationCalls();
 }
 
-void VSTWrapper::processPiece(float** inputs, float** outputs, int start, int numSamples, int blockLength)
+void VSTWrapper::processPiece(float** inputs, float** outputs, int start, int numSamples, int blockLength,
+                              bool accumulate)
 {
     const int channels = scratch.getNumChannels();
     for (int ch = 0; ch < channels; ++ch)
@@ -412,12 +525,21 @@ void VSTWrapper::processPiece(float** inputs, float** outputs, int start, int nu
 
     for (int ch = 0; ch < cEffect.numOutputs; ++ch)
     {
-        if (outputs[ch] == nullptr)
+        float* out = outputs[ch];
+        if (out == nullptr)
             continue;
-        if (ch < channels)
-            std::memcpy(outputs[ch] + start, scratch.getReadPointer(ch), sizeof(float) * static_cast<size_t>(numSamples));
+        out += start;
+        if (ch >= channels)
+        {
+            if (! accumulate)
+                std::fill(out, out + numSamples, 0.0f);
+            continue;
+        }
+        const float* processed = scratch.getReadPointer(ch);
+        if (accumulate)
+            juce::FloatVectorOperations::add(out, processed, numSamples);
         else
-            std::fill(outputs[ch] + start, outputs[ch] + start + numSamples, 0.0f);
+            std::memcpy(out, processed, sizeof(float) * static_cast<size_t>(numSamples));
     }
 }
 
@@ -427,7 +549,7 @@ juce::Optional<juce::AudioPlayHead::PositionInfo> VSTWrapper::getPosition() cons
         return {};
 
     const VstTimeInfo& info = blockTimeInfo;
-    const double rate = info.sampleRate > 0.0 ? info.sampleRate : static_cast<double>(sampleRate);
+    const double rate = info.sampleRate > 0.0 ? info.sampleRate : preparedRate;
     const double offsetSeconds = rate > 0.0 ? positionOffset / rate : 0.0;
 
     PositionInfo position;
@@ -479,6 +601,7 @@ juce::AudioProcessorParameter* VSTWrapper::parameterAt(VstInt32 index) const
 
 void VSTWrapper::setParameter(VstInt32 index, float value)
 {
+    const HostCallScope call;
     auto* parameter = parameterAt(index);
     if (parameter == nullptr || ! std::isfinite(value))
         return;
@@ -493,6 +616,7 @@ void VSTWrapper::setParameter(VstInt32 index, float value)
 
 float VSTWrapper::getParameter(VstInt32 index)
 {
+    const HostCallScope call;
     auto* parameter = parameterAt(index);
     return parameter != nullptr ? parameter->getValue() : 0.0f;
 }
@@ -500,8 +624,8 @@ float VSTWrapper::getParameter(VstInt32 index)
 void VSTWrapper::getParameterName(VstInt32 index, char* text)
 {
     auto* parameter = parameterAt(index);
-    copyString(text, parameter != nullptr ? parameter->getName(kParameterTextLength) : juce::String(),
-               kParameterTextLength);
+    copyString(text, parameter != nullptr ? parameter->getName(kParameterNameLength) : juce::String(),
+               kParameterNameLength);
 }
 
 void VSTWrapper::getParameterDisplay(VstInt32 index, char* text)
@@ -533,43 +657,141 @@ bool VSTWrapper::string2parameter(VstInt32 index, char* text)
     // A null text asks whether texts are understood at all.
     if (text == nullptr)
         return true;
-    setParameter(index, parameter->getValueForText(juce::String::fromUTF8(text)));
+    const auto typed = juce::String::fromUTF8(text).trim();
+    const float value = parameter->getValueForText(typed);
+    if (! namesAValue(*parameter, typed, value))
+        return false;
+    setParameter(index, value);
     return true;
 }
 
+//==============================================================================
 void VSTWrapper::audioProcessorParameterChanged(juce::AudioProcessor*, int index, float newValue)
 {
-    if (index != hostParameterBeingSet)
-        setParameterAutomated(index, newValue);
+    if (index != hostParameterBeingSet && ! loadingState)
+        sendOrHoldAutomation(index, pendingValue, newValue);
 }
 
 void VSTWrapper::audioProcessorParameterChangeGestureBegin(juce::AudioProcessor*, int index)
 {
-    beginEdit(index);
+    if (! loadingState)
+        sendOrHoldAutomation(index, pendingBegin, 0.0f);
 }
 
 void VSTWrapper::audioProcessorParameterChangeGestureEnd(juce::AudioProcessor*, int index)
 {
-    endEdit(index);
+    if (! loadingState)
+        sendOrHoldAutomation(index, pendingEnd, 0.0f);
+}
+
+void VSTWrapper::sendOrHoldAutomation(int index, PendingFlag what, float value)
+{
+    if (! juce::isPositiveAndBelow(index, static_cast<int>(numParams)))
+        return;
+
+    // Straight to the host from a thread the host called us on, unless it is
+    // inside a block; in a program with its own JUCE loop its message thread
+    // stands for the host's.
+    const bool onHostThread = hostCallDepth > 0
+                              || (messageThread->usesProgramsMessageLoop()
+                                  && juce::MessageManager::existsAndIsCurrentThread());
+    if (onHostThread && processingWrapper == nullptr)
+    {
+        switch (what)
+        {
+            case pendingBegin: beginEdit(index); break;
+            case pendingValue: callHost(audioMasterAutomate, index, 0, nullptr, value); break;
+            case pendingEnd: endEdit(index); break;
+        }
+        return;
+    }
+
+    const auto slot = static_cast<size_t>(index);
+    if (what == pendingValue)
+        heldValues[slot].store(value);
+    heldFlags[slot].fetch_or(what);
+    automationHeld.store(true);
+    // The block's own thread makes the calls when the block is done.
+    if (processingWrapper != this)
+        messageThread->requestHostCalls();
+}
+
+void VSTWrapper::takePendingAutomation(std::vector<SharedMessageThread::HostCall>& calls)
+{
+    if (! automationHeld.exchange(false))
+        return;
+    for (int i = 0; i < numParams; ++i)
+    {
+        const auto slot = static_cast<size_t>(i);
+        const uint8_t flags = heldFlags[slot].exchange(0);
+        if (flags == 0)
+            continue;
+        const auto add = [&](VstInt32 opcode, float opt) {
+            calls.push_back({ audioMaster, &cEffect, opcode, static_cast<VstInt32>(i), 0, opt });
+        };
+        if ((flags & pendingBegin) != 0)
+            add(audioMasterBeginEdit, 0.0f);
+        if ((flags & pendingValue) != 0)
+            add(audioMasterAutomate, heldValues[slot].load());
+        if ((flags & pendingEnd) != 0)
+            add(audioMasterEndEdit, 0.0f);
+    }
+}
+
+void VSTWrapper::makeHeldAutomationCalls()
+{
+    // Runs on the audio thread: the calls are made straight from the slots.
+    if (! automationHeld.exchange(false))
+        return;
+    for (int i = 0; i < numParams; ++i)
+    {
+        const auto slot = static_cast<size_t>(i);
+        const uint8_t flags = heldFlags[slot].exchange(0);
+        if ((flags & pendingBegin) != 0)
+            beginEdit(i);
+        if ((flags & pendingValue) != 0)
+            callHost(audioMasterAutomate, i, 0, nullptr, heldValues[slot].load());
+        if ((flags & pendingEnd) != 0)
+            endEdit(i);
+    }
+}
+
+void VSTWrapper::takePendingHostCalls(std::vector<SharedMessageThread::HostCall>& calls)
+{
+    takePendingAutomation(calls);
+    if (latencyChangeHeld.exchange(false) && publishLatency())
+        calls.push_back({ audioMaster, &cEffect, audioMasterIOChanged, 0, 0, 0.0f });
+    if (displayUpdateHeld.exchange(false))
+        calls.push_back({ audioMaster, &cEffect, audioMasterUpdateDisplay, 0, 0, 0.0f });
+}
+
+bool VSTWrapper::publishLatency()
+{
+    const std::lock_guard<std::mutex> lock(latencyLock);
+    const int latency = processorLatency.load();
+    if (latency == cEffect.initialDelay)
+        return false;
+    setInitialDelay(latency);
+    return true;
+}
+
+void VSTWrapper::requestDisplayUpdate()
+{
+    displayUpdateHeld.store(true);
+    messageThread->requestHostCalls();
 }
 
 void VSTWrapper::audioProcessorChanged(juce::AudioProcessor*, const ChangeDetails& details)
 {
     // May come from any thread, the audio thread too: the host hears of it
-    // from the message thread.
+    // from the message thread, outside any message.
     if (details.latencyChanged)
-        latencyChanged = true;
-    triggerAsyncUpdate();
-}
-
-void VSTWrapper::handleAsyncUpdate()
-{
-    if (latencyChanged.exchange(false))
     {
-        setInitialDelay(processor->getLatencySamples());
-        ioChanged();
+        // Read here, on the thread that changed it: JUCE keeps it unguarded.
+        processorLatency.store(processor->getLatencySamples());
+        latencyChangeHeld.store(true);
     }
-    updateDisplay();
+    requestDisplayUpdate();
 }
 
 //==============================================================================
@@ -583,13 +805,19 @@ void VSTWrapper::setProgram(VstInt32 program)
     if (! juce::isPositiveAndBelow(static_cast<int>(program), processor->getNumPrograms()))
         return;
     curProgram = program;
+    const juce::ScopedValueSetter<bool> quiet(loadingState, true);
     processor->setCurrentProgram(program);
 }
 
 void VSTWrapper::setProgramName(char* name)
 {
     if (name != nullptr && processor->getNumPrograms() > 0)
-        processor->changeProgramName(getProgram(), juce::String::fromUTF8(name, kVstMaxProgNameLen));
+    {
+        // The host's text ends at its zero or at the name's longest length,
+        // whichever comes first: no byte after it is read.
+        const auto length = static_cast<int>(strnlen(name, kVstMaxProgNameLen));
+        processor->changeProgramName(getProgram(), juce::String::fromUTF8(name, length));
+    }
 }
 
 void VSTWrapper::getProgramName(char* name)
@@ -611,27 +839,33 @@ VstInt32 VSTWrapper::getChunk(void** data, bool isPreset)
 {
     if (data == nullptr)
         return 0;
-    // The block stays valid until the next request or the effect's end, as
-    // the host reads it after this call returns.
-    chunk.reset();
-    if (isPreset)
-        processor->getCurrentProgramStateInformation(chunk);
+    juce::MemoryBlock state;
+    if (isPreset && processor->getNumPrograms() > 1)
+        processor->getCurrentProgramStateInformation(state);
     else
-        processor->getStateInformation(chunk);
-    *data = chunk.getData();
-    return static_cast<VstInt32>(chunk.getSize());
+        processor->getStateInformation(state);
+    const auto size = static_cast<VstInt32>(state.getSize());
+    *data = chunks->keep(state);
+    return size;
 }
 
 VstInt32 VSTWrapper::setChunk(void* data, VstInt32 byteSize, bool isPreset)
 {
     if (data == nullptr || byteSize <= 0)
         return 0;
-    // Processing pauses (silent blocks) while the state is replaced.
-    const juce::ScopedLock lock(processor->getCallbackLock());
-    if (isPreset)
+    // Audio goes on meanwhile: the processor applies the state without
+    // stopping it.
+    const juce::ScopedValueSetter<bool> quiet(loadingState, true);
+    bool loaded = true;
+    if (isPreset && processor->getNumPrograms() > 1)
         processor->setCurrentProgramStateInformation(data, static_cast<int>(byteSize));
+    else if (auto* loader = dynamic_cast<StateLoader*>(processor.get()))
+        loaded = loader->loadState(data, static_cast<int>(byteSize));
     else
         processor->setStateInformation(data, static_cast<int>(byteSize));
+    if (! loaded)
+        return 0;
+    requestDisplayUpdate();
     return 1;
 }
 

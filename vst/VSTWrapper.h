@@ -7,16 +7,24 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 // Presents any juce::AudioProcessor to a VST 2.4 host: a stereo effect with
-// replacing processing, its state as the program chunk, the processor's
-// parameters as the host parameters, MIDI input with sample offsets, the
-// host's transport as the play head and the processor's editor embedded in
-// the host's X11 window.
+// replacing (and accumulating) processing, its state as the program chunk,
+// the processor's parameters as the host parameters, MIDI input with sample
+// offsets, the host's transport as the play head and the processor's editor
+// embedded in the host's X11 window.
+//
+// Threads: the dispatcher calls that touch the GUI side (making and closing
+// the instance, the editor opcodes) run with the calling thread as the JUCE
+// message thread (SharedMessageThread::HostDrivenScope); chunks, programs,
+// suspend and resume wait for no other thread. The host is called back on
+// the thread that called us, or, for what arises elsewhere, later through
+// the SharedMessageThread; never while a lock of ours is held.
 class VSTWrapper : public AudioEffectX,
                    private juce::AudioProcessorListener,
                    private juce::AudioPlayHead,
-                   private juce::AsyncUpdater
+                   private SharedMessageThread::Client
 {
 public:
     using ProcessorFactory = juce::AudioProcessor* (*)();
@@ -26,10 +34,15 @@ public:
     static constexpr int kNumChannels = 2;
     // What the host's transport query asks for: every position field.
     static constexpr VstInt32 kTimeInfoFilter = 0xFE00;
+    // Text lengths written for the host, what hosts accept from JUCE
+    // plug-ins: names up to 32 characters, displays and labels up to 24.
+    static constexpr int kParameterNameLength = 32;
+    static constexpr int kParameterTextLength = 24;
 
     // The entry point's work: a host that answers 0 to the version query
     // gets no plug-in, nor does a failed factory. Returns the record the
-    // host talks through, owned by the effect it points to.
+    // host talks through, owned by the effect it points to. The processor is
+    // made with the calling thread as the message thread.
     static AEffect* createEffect(audioMasterCallback host, ProcessorFactory factory);
 
     VSTWrapper(audioMasterCallback host, std::unique_ptr<juce::AudioProcessor> processor);
@@ -39,13 +52,14 @@ public:
 
     VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
 
-    void close() override;
     void suspend() override;
     void resume() override;
     void setSampleRate(float newSampleRate) override;
     void setBlockSize(VstInt32 newBlockSize) override;
 
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    // The old accumulating call: the processed signal is added to outputs.
+    void process(float** inputs, float** outputs, VstInt32 sampleFrames) override;
     VstInt32 processEvents(VstEvents* events) override;
 
     void setParameter(VstInt32 index, float value) override;
@@ -62,6 +76,7 @@ public:
     void getProgramName(char* name) override;
     bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
 
+    // With one program, a preset chunk (isPreset) is the whole state.
     VstInt32 getChunk(void** data, bool isPreset) override;
     VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset) override;
 
@@ -84,6 +99,7 @@ public:
 
 private:
     struct EditorHolder;
+    class ChunkBuffers;
 
     // AudioProcessorListener: automation and display updates to the host.
     void audioProcessorParameterChanged(juce::AudioProcessor*, int index, float newValue) override;
@@ -94,7 +110,23 @@ private:
     // AudioPlayHead: the host's transport as fetched at the start of the block.
     juce::Optional<PositionInfo> getPosition() const override;
 
-    void handleAsyncUpdate() override;
+    // SharedMessageThread::Client
+    void takePendingHostCalls(std::vector<SharedMessageThread::HostCall>& calls) override;
+
+    // Automation and gestures: made at once on a host's thread, or held for
+    // later (see SharedMessageThread) where the host did not call us.
+    enum PendingFlag : uint8_t
+    {
+        pendingBegin = 1,
+        pendingValue = 2,
+        pendingEnd = 4
+    };
+    void sendOrHoldAutomation(int index, PendingFlag what, float value);
+    void takePendingAutomation(std::vector<SharedMessageThread::HostCall>& calls);
+    void makeHeldAutomationCalls();
+    void requestDisplayUpdate();
+    // Writes the processor's latency into the record; true when it changed.
+    bool publishLatency();
 
     juce::AudioProcessorParameter* parameterAt(VstInt32 index) const;
     VstIntPtr getEditorRect(void* ptr);
@@ -102,8 +134,9 @@ private:
     void closeEditor();
     bool createEditorIfNeeded();
     void editorResized(int width, int height);
-    void clearOutputs(float** outputs, int numSamples) const;
-    void processPiece(float** inputs, float** outputs, int start, int numSamples, int blockLength);
+    void prepareProcessor(bool offline);
+    void processBlock(float** inputs, float** outputs, int numSamples, bool accumulate);
+    void processPiece(float** inputs, float** outputs, int start, int numSamples, int blockLength, bool accumulate);
 
     // Declared first so that it is destroyed last: the processor and the
     // editor are gone before the library's message thread stops.
@@ -113,19 +146,30 @@ private:
     std::unique_ptr<EditorHolder> editorHolder;
     ERect editorRect {};
 
-    juce::MemoryBlock chunk;
+    std::unique_ptr<ChunkBuffers> chunks;
 
     // Audio thread state, sized in resume().
     juce::AudioBuffer<float> scratch;
     juce::MidiBuffer incomingMidi;
     juce::MidiBuffer pieceMidi;
     bool prepared = false;
+    double preparedRate = 44100.0;
+    // A host that never resumes is resumed by its first process call.
+    std::atomic<bool> resumedOnce { false };
+    std::atomic<bool> processCalled { false };
 
     VstTimeInfo blockTimeInfo {};
     bool hasBlockTimeInfo = false;
     int positionOffset = 0;
 
-    std::atomic<bool> latencyChanged { false };
+    // Held host calls, one slot per parameter, written from any thread.
+    std::unique_ptr<std::atomic<float>[]> heldValues;
+    std::unique_ptr<std::atomic<uint8_t>[]> heldFlags;
+    std::atomic<bool> automationHeld { false };
+    std::atomic<bool> displayUpdateHeld { false };
+    std::atomic<bool> latencyChangeHeld { false };
+    std::atomic<int> processorLatency { 0 };
+    std::mutex latencyLock;
 
     VstSpeakerArrangement stereoArrangementIn {};
     VstSpeakerArrangement stereoArrangementOut {};

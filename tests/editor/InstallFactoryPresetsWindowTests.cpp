@@ -209,6 +209,8 @@ TEST_F(InstallFactoryPresets, FailuresAreNamedAndLeaveTheVersionUnrecorded)
         { "no archive", goodOnly, "", [&] { zip.deleteFile(); }, kNotFound + zip.getFullPathName(), false },
         { "not an archive", goodOnly, "", [&] { zip.replaceWithText("not a zip"); },
           "Error: The installation file could not be read.\n" + zip.getFullPathName(), false },
+        { "an archive without entries", {}, "", [] {},
+          "Error: The installation file could not be read.\n" + zip.getFullPathName(), false },
     };
     for (const auto& c : cases)
     {

@@ -207,6 +207,33 @@ TEST_F(PresetBrowserTest, OnlyTheUsersRatingIsWritten)
     clickRow(1, "Endless Dub");
     clickRow(1, "Limited Slap");
     EXPECT_EQ(infoColumn()->getRating().getRating(), 5);
+
+    // The rating is all that changes: what this build does not know of the
+    // file (a newer version's parameter, data of another program) stays.
+    const auto future = preset("Limiter/From The Future");
+    const juce::String unknown = "<param name=\"Line 5 Level\" value=\"0.7\"/><Notes>Keep me</Notes>";
+    ASSERT_TRUE(future.replaceWithText(untouched.replace("</Preset>", unknown + "</Preset>")));
+    click(window->getRescanButton());
+    settle();
+    clickRow(1, "From The Future");
+    auto& futureStars = infoColumn()->getRating();
+    click(futureStars, { 3, 5 });
+    const auto rated = juce::parseXML(future);
+    ASSERT_NE(rated, nullptr);
+    EXPECT_EQ(rated->getIntAttribute("rating"), futureStars.getRating());
+    EXPECT_TRUE(rated->toString().contains("Line 5 Level")) << rated->toString();
+    EXPECT_TRUE(rated->toString().contains("Keep me")) << rated->toString();
+
+    // A file that cannot be written keeps its rating, and the stars say so too.
+    const int kept = futureStars.getRating();
+    const auto keptText = future.loadFileAsString();
+    ASSERT_TRUE(future.setReadOnly(true));
+    click(futureStars, { futureStars.getWidth() - 3, 5 });
+    EXPECT_EQ(alertText(), "The rating of \"From The Future\" could not be saved.");
+    answer("OK");
+    EXPECT_EQ(futureStars.getRating(), kept);
+    EXPECT_EQ(future.loadFileAsString(), keptText);
+    future.setReadOnly(false);
 }
 
 TEST_F(PresetBrowserTest, RenamingInPlaceRenamesOnTheDiskAndRefusesClashes)
@@ -229,6 +256,14 @@ TEST_F(PresetBrowserTest, RenamingInPlaceRenamesOnTheDiskAndRefusesClashes)
     answer("OK");
     EXPECT_TRUE(preset("Echoes/Short Slap").existsAsFile());
     EXPECT_EQ(columns(), "/ /Echoes [Short Slap]");
+
+    // A name too long for the disk: the one-line alert that says so quotes it
+    // shortened and stays inside the window.
+    renameRow(1, "Short Slap", juce::String::repeatedString("Very Long Slap ", 30));
+    EXPECT_TRUE(alertText().startsWith("The preset \"Short Slap\" could not be renamed to \"Very Long Slap"));
+    EXPECT_LE(browser().getLastAlert()->getWidth(), window->getWidth()) << alertText();
+    answer("OK");
+    EXPECT_TRUE(preset("Echoes/Short Slap").existsAsFile());
 }
 
 TEST_F(PresetBrowserTest, MovesAskFirstAndKeepTheCurrentPresetCurrent)

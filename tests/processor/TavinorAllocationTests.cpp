@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include "TestHelpers.h"
 #include "TavinorTestSupport.h"
+#include "vst/VSTWrapper.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -134,4 +135,63 @@ TEST(TavinorAllocation, ProcessBlockNeverAllocates)
     }
     EXPECT_EQ(allocations, 0);
     t->setPlayHead(nullptr);
+}
+
+// The same through the VST record, as a host drives it: events handed over,
+// the transport asked for, the block processed in pieces.
+TEST(TavinorAllocation, BlocksThroughTheVstRecordNeverAllocate)
+{
+    static VstTimeInfo time {};
+    time.sampleRate = 48000.0;
+    time.tempo = 128.0;
+    time.flags = kVstTransportPlaying | kVstTempoValid | kVstPpqPosValid;
+    const audioMasterCallback host = [](AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) -> VstIntPtr {
+        if (opcode == audioMasterVersion)
+            return 2400;
+        return opcode == audioMasterGetTime ? reinterpret_cast<VstIntPtr>(&time) : 0;
+    };
+    AEffect* effect = VSTWrapper::createEffect(host, createPluginFilter);
+    ASSERT_NE(effect, nullptr);
+    effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, 48000.0f);
+    effect->dispatcher(effect, effSetBlockSize, 0, 256, nullptr, 0.0f);
+    effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+
+    VstMidiEvent notes[2] {};
+    for (auto& n : notes)
+    {
+        n.type = kVstMidiType;
+        n.byteSize = sizeof(VstMidiEvent);
+        n.midiData[1] = 60;
+        n.midiData[2] = 100;
+    }
+    notes[0].midiData[0] = char(0x90);
+    notes[0].deltaFrames = 17;
+    notes[1].midiData[0] = char(0x80);
+    notes[1].deltaFrames = 300; // in the second piece
+    struct
+    {
+        VstInt32 numEvents;
+        VstIntPtr reserved;
+        VstEvent* events[2];
+    } list { 2, 0, { reinterpret_cast<VstEvent*>(&notes[0]), reinterpret_cast<VstEvent*>(&notes[1]) } };
+
+    const auto noise = pinkNoise(512, -18.0);
+    std::vector<float> left(noise.left), right(noise.right), outLeft(512), outRight(512);
+    float* inputs[2] = { left.data(), right.data() };
+    float* outputs[2] = { outLeft.data(), outRight.data() };
+    auto block = [&] {
+        effect->dispatcher(effect, effProcessEvents, 0, 0, &list, 0.0f);
+        effect->processReplacing(effect, inputs, outputs, 512);
+    };
+    block(); // warm-up
+
+    int allocations = 0;
+    for (int i = 0; i < 100; ++i)
+    {
+        AllocationCounter counter;
+        block();
+        allocations += counter.count();
+    }
+    EXPECT_EQ(allocations, 0);
+    effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
 }

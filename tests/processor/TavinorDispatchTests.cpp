@@ -381,8 +381,11 @@ TEST(TavinorDispatch, IdentityAnswers)
     EXPECT_EQ(t->getTailLengthSeconds(), 0.0);
     EXPECT_EQ(t->getTotalNumInputChannels(), 2);
     EXPECT_EQ(t->getTotalNumOutputChannels(), 2);
-    EXPECT_EQ(t->createEditor(), nullptr);
-    EXPECT_FALSE(t->hasEditor());
+    EXPECT_TRUE(t->hasEditor());
+    std::unique_ptr<juce::AudioProcessorEditor> editor(t->createEditor());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->getWidth(), 1200);
+    EXPECT_GT(editor->getHeight(), 540);
 }
 
 TEST(TavinorDispatch, QualityFollowsTheProcessingMode)

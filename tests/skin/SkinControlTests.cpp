@@ -101,6 +101,39 @@ TEST_F(SkinControlTests, SwitchesTakeTheirStyleAndFollowIntegerParameters)
     }
 }
 
+TEST_F(SkinControlTests, LinearSwitchesAreSetAlongTheirWholeFrame)
+{
+    // The skin draws the whole switch, so a click anywhere on it sets the value
+    // under the pointer, also on switches too short for a drawn slider's thumb.
+    auto panel = loadPanel(R"(
+        <Switch name="wide" style="Horizontal"><size width="40" height="10"/>
+            <links><link as="connectedTo" param="Gain"/></links></Switch>
+        <Switch name="short" style="Horizontal"><size width="20" height="10"/>
+            <links><link as="connectedTo" param="Mix"/></links></Switch>
+        <Switch name="tall" style="Vertical"><size width="10" height="40"/>
+            <links><link as="connectedTo" param="Gain"/></links></Switch>)");
+    struct Click
+    {
+        const char* name;
+        juce::Point<int> at;
+        const char* parameter;
+        float value;
+    };
+    const Click clicks[] = {
+        { "wide", { 4, 5 }, "Gain", 0.1f },   { "wide", { 36, 5 }, "Gain", 0.9f },
+        { "wide", { 20, 5 }, "Gain", 0.5f },  { "short", { 10, 5 }, "Mix", 0.5f },
+        { "short", { 2, 5 }, "Mix", 0.1f },   { "tall", { 5, 10 }, "Gain", 0.75f },
+    };
+    for (const auto& click : clicks)
+    {
+        auto* control = find<GFXSwitch>(*panel, click.name);
+        mouseDown(*control, click.at);
+        mouseUp(*control, click.at);
+        EXPECT_NEAR(host.parameter(click.parameter).getValue(), click.value, 0.003f)
+            << click.name << " at " << click.at.toString();
+    }
+}
+
 TEST_F(SkinControlTests, RockerHalvesAndTheirEvents)
 {
     auto panel = loadPanel(R"(

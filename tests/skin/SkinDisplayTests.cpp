@@ -31,7 +31,8 @@ TEST_F(SkinDisplayTests, BitmapFontGlyphsComeFromTheFontImage)
     auto panel = loadPanel(R"(<Display name="d" readonly="yes">
         <size width="40" height="12"/><gfx resource="font.png" fontHeight="10" firstASCII="0"/></Display>
         <Display name="flat"><gfx resource="font.png" fontHeight="0"/></Display>
-        <Display name="tall"><gfx resource="font.png" fontHeight="99999999"/><size width="3" height="3"/></Display>)");
+        <Display name="tall"><gfx resource="font.png" fontHeight="99999999"/><size width="3" height="3"/></Display>
+        <Display name="filled" backgroundColour="FF202020"/>)");
     auto* display = find<GFXDisplay>(*panel, "d");
     EXPECT_EQ(display->getNumGlyphs(), 10);
     EXPECT_EQ(display->getLastCharacter(), (juce::juce_wchar) '9');
@@ -43,6 +44,11 @@ TEST_F(SkinDisplayTests, BitmapFontGlyphsComeFromTheFontImage)
     EXPECT_EQ(find<GFXDisplay>(*panel, "flat")->getNumGlyphs(), 1);
     EXPECT_EQ(find<GFXDisplay>(*panel, "tall")->getNumGlyphs(), 1);
     EXPECT_TRUE(find<GFXDisplay>(*panel, "tall")->createComponentSnapshot({ 0, 0, 3, 3 }).isValid());
+
+    // Without a background of its own a display lets its panel show through, so
+    // it must not claim to cover what lies behind it.
+    EXPECT_FALSE(display->isOpaque());
+    EXPECT_TRUE(find<GFXDisplay>(*panel, "filled")->isOpaque());
 }
 
 TEST_F(SkinDisplayTests, DisplayEditsOnlyWhileSomeoneListensForTheText)
@@ -129,13 +135,19 @@ TEST_F(SkinDisplayTests, TextInputEditingModesAndCommit)
         <TextInput name="single"><size width="80" height="20"/><links><link as="connectedTo" param="Title"/></links>
             <font name="Tahoma" height="15" style="bold"/></TextInput>
         <TextInput name="double" editable="onDoubleClick"><size width="80" height="20"/></TextInput>
-        <TextInput name="none" editable="no" backgroundColour="FF102030"><size width="80" height="20"/></TextInput>)");
+        <TextInput name="none" editable="no" backgroundColour="FF102030"><size width="80" height="20"/></TextInput>
+        <TextInput name="odd"><font name="" height="nan" extraKerning="1e308"/></TextInput>)");
     auto* single = find<TextInput>(*panel, "single");
     auto* twice = find<TextInput>(*panel, "double");
     auto* none = find<TextInput>(*panel, "none");
     EXPECT_TRUE(single->getFont().isBold());
     EXPECT_FLOAT_EQ(single->getFont().getHeight(), 15.0f);
     EXPECT_EQ(none->findColour(TextInput::backgroundColourId), juce::Colour(0xff102030));
+    // A font without a name or with measures that are no numbers keeps the default's.
+    const auto oddFont = find<TextInput>(*panel, "odd")->getFont();
+    EXPECT_TRUE(oddFont.getTypefaceName().isNotEmpty());
+    EXPECT_TRUE(std::isfinite(oddFont.getHeight()));
+    EXPECT_TRUE(std::isfinite(oddFont.getExtraKerningFactor()));
 
     mouseDown(*twice, { 5, 5 });
     EXPECT_FALSE(twice->isEditorVisible());
@@ -146,12 +158,17 @@ TEST_F(SkinDisplayTests, TextInputEditingModesAndCommit)
     none->getInterceptsMouseClicks(childrenClick, childrenClick);
     EXPECT_FALSE(childrenClick);
 
+    // The editor takes the keyboard focus, which only a component on the screen can.
+    if (! TestHelpers::prepareScreenForWindows())
+        GTEST_SKIP() << "the rest needs a display (run under xvfb-run)";
+    panel->setVisible(true);
+    panel->addToDesktop(0);
     RecordingListener record;
     panel->addListener(&record);
     mouseDown(*single, { 5, 5 });
     auto* editor = single->getEditor();
     ASSERT_TRUE(single->isEditorVisible());
-    editor->focusGained(juce::Component::focusChangedDirectly);
+    ASSERT_TRUE(editor->hasKeyboardFocus(false));
     editor->setText("Long Echo", true);
     TestHelpers::pumpMessages();
     EXPECT_EQ(single->getText(), "Long Echo");
@@ -210,7 +227,9 @@ TEST_F(SkinDisplayTests, NumericDisplayDragStepsByTheDigitUnderThePointer)
     auto panel = loadPanel(R"(<NumericDisplay name="n" digitsNum="3" firstDigitOrder="100" maxValue="999">
         <size width="60" height="10"/><links><link as="connectedTo" param="Level"/></links></NumericDisplay>
         <NumericDisplay name="c" digitsNum="3" firstDigitOrder="100" maxValue="999" control="continous">
-        <size width="60" height="10"/></NumericDisplay>)");
+        <size width="60" height="10"/></NumericDisplay>
+        <NumericDisplay name="s" digitsNum="2" firstDigitOrder="10" minValue="-99" maxValue="99">
+        <size width="30" height="10"/></NumericDisplay>)");
     auto* display = find<NumericDisplay>(*panel, "n");
     RecordingListener record;
     host.parameter("Level").addListener(&record);
@@ -226,6 +245,14 @@ TEST_F(SkinDisplayTests, NumericDisplayDragStepsByTheDigitUnderThePointer)
     auto* continuous = find<NumericDisplay>(*panel, "c");
     dragBy(*continuous, { 55, 5 }, -30);
     EXPECT_DOUBLE_EQ(continuous->getValue(), 30.0);
+
+    // With a sign cell in front, the digit under the pointer is still the one
+    // whose place the drag steps: x 18 is over the tens.
+    auto* withSign = find<NumericDisplay>(*panel, "s");
+    dragBy(*withSign, { 18, 5 }, -10);
+    EXPECT_DOUBLE_EQ(withSign->getValue(), -89.0);
+    dragBy(*withSign, { 5, 5 }, -10);
+    EXPECT_DOUBLE_EQ(withSign->getValue(), -79.0) << "the sign cell steps like the first digit";
 }
 
 TEST_F(SkinDisplayTests, NoteDisplayShowsAndDragsNotes)

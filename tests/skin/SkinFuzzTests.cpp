@@ -1,5 +1,6 @@
 #include "SkinTestSupport.h"
 #include "core/XmlHelpers.h"
+#include "skin/GFXKnob.h"
 
 // Skin XML is input from outside: every mutation of a valid skin must load
 // (or be refused) without a crash, and every control it makes must draw and
@@ -45,6 +46,12 @@ const char* const validSkin = R"(
       <PatternNumberDisplay name="Pattern" notePatternMin="0" notePatternMax="127" slotMax="12">
         <gfx firstDigit="strip.png" secondDigit="odd.png" thirdDigit="tiny.png"/>
         <links><link as="connectedTo" param="Note"/></links></PatternNumberDisplay>
+      <MidiKeyboard name="Keys" firstKey="60" lastKey="71"><size width="140" height="60"/><pos left="10" top="230"/>
+        <Keys><Key left="1" right="1"><gfx resource="strip.png" framesNum="8"/><size width="20" height="60"/>
+                <pos left="10" top="230"/></Key>
+              <Key right="2"><gfx resource="odd.png" framesNum="2"/><size width="12" height="40"/><pos left="24" top="230"/></Key>
+        </Keys></MidiKeyboard>
+      <ModulationMatrix name="Matrix"><size width="400" height="150"/><pos left="0" top="100"/></ModulationMatrix>
       <Panel name="Inner"><gfx transparent="yes"/><size width="100" height="60"/><pos left="200" top="150"/>
         <controls ofsX="-4"><Knob name="InnerKnob"><size width="30" height="30"/></Knob></controls></Panel>
     </controls>
@@ -59,7 +66,8 @@ const char* const nastyValues[] = { "", "0", "-1", "1", "2", "-0", "99999999999"
 const char* const tags[] = { "Knob", "Switch", "Animation", "Button", "ToggleButton", "MultiStateButton", "Display",
                              "DisplayFloat", "Rocker", "Panel", "NumericDisplay", "NoteDisplay",
                              "PatternNumberDisplay", "PitchBender", "ModWheel", "MidiChannelDisplay", "TextInput",
-                             "gfx", "size", "pos", "controls", "links", "link", "digits", "sign", "Unknown" };
+                             "MidiKeyboard", "ModulationMatrix", "Keys", "Key", "gfx", "size", "pos", "controls",
+                             "links", "link", "digits", "sign", "Unknown" };
 
 void collect(juce::XmlElement& element, juce::Array<juce::XmlElement*>& all)
 {
@@ -196,4 +204,37 @@ TEST_F(SkinFuzzTests, MutatedSkinsLoadWithoutHarm)
     }
     // Most mutations leave a skin that still loads.
     EXPECT_GT(loaded, cases / 2);
+}
+
+TEST_F(SkinFuzzTests, DamagedPicturesLoadWithoutHarm)
+{
+    // Pictures are input too: bytes changed, cut short or lengthened anywhere,
+    // in the header, the checksums or the compressed data.
+    const auto strip = SkinTest::makeStripPng(20, 100, 5);
+    const auto skin = SkinTest::skinXml(R"(
+        <Knob name="k"><gfx resource="strip.png" framesNum="5"/></Knob>
+        <Animation name="a"><gfx resource="strip.png" framesNum="5"/></Animation>)");
+    host.builtIn["skin.xml"] = SkinTest::toBlock(skin);
+
+    juce::Random random(7031);
+    int decoded = 0;
+    for (int i = 0; i < 300; ++i)
+    {
+        auto data = strip;
+        for (int m = 1 + random.nextInt(4); --m >= 0;)
+            data[(size_t) random.nextInt((int) data.getSize())] = (char) random.nextInt(256);
+        if (random.nextInt(4) == 0)
+            data.setSize((size_t) random.nextInt((int) data.getSize()));
+        else if (random.nextInt(8) == 0)
+            data.append(strip.getData(), strip.getSize());
+        host.builtIn["strip.png"] = data;
+
+        auto panel = SkinPackageLoader(host, {}).loadSkin();
+        ASSERT_NE(panel, nullptr);
+        auto* knob = find<GFXKnob>(*panel, "k");
+        decoded += knob->hasImageStrip() ? 1 : 0;
+        panel->createComponentSnapshot(panel->getLocalBounds());
+    }
+    // Some damage (in ancillary bytes, say) still leaves a readable picture.
+    EXPECT_GT(decoded, 0);
 }

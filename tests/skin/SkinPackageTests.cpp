@@ -3,6 +3,7 @@
 #include "skin/GFXKnob.h"
 #include "skin/GFXSwitch.h"
 #include <juce_cryptography/juce_cryptography.h>
+#include <zlib.h>
 
 namespace
 {
@@ -235,4 +236,116 @@ TEST_F(SkinPackageTests, SkinsNestedTooDeeplyAreRefusedWhole)
     };
     EXPECT_NE(loadPanel(nestedPanels(20)), nullptr);
     EXPECT_EQ(loadPanel(nestedPanels(5000)), nullptr);
+}
+
+namespace
+{
+// Sets a big-endian 16-bit or 32-bit field of a file.
+void patch(juce::MemoryBlock& data, size_t offset, juce::uint32 value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        data[offset + (size_t) i] = (char) ((value >> (8 * (bytes - 1 - i))) & 0xff);
+}
+
+// A PNG whose header declares the given size (with a matching checksum, so that
+// only the size is wrong), followed by the original picture's data.
+juce::MemoryBlock pngDeclaring(juce::MemoryBlock png, juce::uint32 width, juce::uint32 height)
+{
+    patch(png, 16, width, 4);
+    patch(png, 20, height, 4);
+    const auto crc = crc32(0, static_cast<const Bytef*>(png.getData()) + 12, 17);
+    patch(png, 29, (juce::uint32) crc, 4);
+    return png;
+}
+
+juce::MemoryBlock makeJpeg()
+{
+    juce::Image image(juce::Image::RGB, 16, 16, true);
+    juce::MemoryOutputStream out;
+    juce::JPEGImageFormat().writeImageToStream(image, out);
+    return out.getMemoryBlock();
+}
+
+// A 1 x 1 GIF, and one whose code size makes JUCE's reader overrun its tables.
+juce::MemoryBlock makeGif(unsigned char codeSize = 2)
+{
+    const unsigned char bytes[] = { 'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0xff, 0xff, 0xff, 0, 0, 0,
+                                    ',', 0, 0, 0, 0, 1, 0, 1, 0, 0x40, codeSize, 2, 0x44, 1, 0, ';' };
+    return juce::MemoryBlock(bytes, sizeof(bytes));
+}
+} // namespace
+
+TEST_F(SkinPackageTests, DamagedPicturesGiveNullImagesWithoutHarm)
+{
+    // A picture with colours that premultiplying changes, as JUCE reads it.
+    juce::Image original(juce::Image::ARGB, 6, 4, true);
+    original.setPixelAt(1, 1, juce::Colour(0x80ff4020));
+    original.setPixelAt(5, 3, juce::Colour(0xff10e0a0));
+    juce::MemoryOutputStream out;
+    juce::PNGImageFormat().writeImageToStream(original, out);
+    const auto png = out.getMemoryBlock();
+
+    auto badChecksum = png;
+    badChecksum[30] = (char) (badChecksum[30] ^ 1);
+    auto badData = png;
+    badData[(size_t) png.getSize() - 20] = (char) (badData[(size_t) png.getSize() - 20] ^ 0x55);
+    auto cut = png;
+    cut.setSize(png.getSize() - 30);
+
+    const std::pair<const char*, juce::MemoryBlock> pictures[] = {
+        { "bad checksum", badChecksum },
+        { "bad data", badData },
+        { "cut short", cut },
+        { "too large", pngDeclaring(png, 10000, 10000) },
+        { "a JPEG", makeJpeg() },
+        { "a GIF", makeGif() },
+        { "a broken GIF", makeGif(208) },
+        { "text", SkinTest::toBlock("PNG, or so it says") },
+    };
+    for (const auto& [name, data] : pictures)
+    {
+        host.builtIn["picture"] = data;
+        EXPECT_FALSE(SkinPackageLoader(host, {}).getImage("picture").isValid()) << name;
+    }
+
+    host.builtIn["picture"] = png;
+    const auto image = SkinPackageLoader(host, {}).getImage("picture");
+    ASSERT_TRUE(image.isValid());
+    const auto expected = juce::ImageFileFormat::loadFrom(png.getData(), png.getSize());
+    for (const auto& at : { juce::Point<int>(1, 1), juce::Point<int>(5, 3), juce::Point<int>(0, 0) })
+        EXPECT_EQ(image.getPixelAt(at.x, at.y).getARGB(), expected.getPixelAt(at.x, at.y).getARGB()) << at.toString();
+}
+
+TEST_F(SkinPackageTests, ASkinReadsEachPictureOnceAndAPackageDecodesNoMoreThanItsShare)
+{
+    host.builtIn["strip.png"] = SkinTest::makeStripPng(10, 40, 4);
+    juce::String knobs;
+    for (int i = 0; i < 5; ++i)
+        knobs << "<Knob name=\"k" << i << "\"><gfx resource=\"strip.png\" framesNum=\"4\"/></Knob>";
+    auto panel = loadPanel(knobs);
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(host.reads["strip.png"], 1);
+    EXPECT_TRUE(find<GFXKnob>(*panel, "k4")->hasImageStrip());
+
+    // Two pictures whose headers declare the largest size allowed (their data
+    // is far too short) use up a package's share; the next picture is refused.
+    const auto largest = pngDeclaring(SkinTest::makeStripPng(16, 16, 1), 8192, 8192);
+    const juce::String large = R"(<Animation name="a"><gfx resource="large1.png"/></Animation>
+                                  <Animation name="b"><gfx resource="large2.png"/></Animation>)";
+    const juce::String small = R"(<Animation name="c"><gfx resource="strip.png" framesNum="4"/></Animation>)";
+    for (const auto& [skinName, controls] : { std::pair<const char*, juce::String> { "Greedy", large + small },
+                                              std::pair<const char*, juce::String> { "Modest", small } })
+    {
+        const auto inner = SkinTest::makeZip({ { "skin.xml", SkinTest::toBlock(SkinTest::skinXml(controls)) },
+                                               { "large1.png", largest },
+                                               { "large2.png", largest },
+                                               { "strip.png", SkinTest::makeStripPng(10, 40, 4) } });
+        writePackage(skinName, inner, digestOf(inner));
+    }
+    panel.reset(dynamic_cast<GFXPanel*>(load("Greedy").release()));
+    ASSERT_NE(panel, nullptr);
+    EXPECT_FALSE(find<GFXAnimation>(*panel, "c")->hasImageStrip());
+    panel.reset(dynamic_cast<GFXPanel*>(load("Modest").release()));
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(find<GFXAnimation>(*panel, "c")->hasImageStrip());
 }

@@ -30,6 +30,7 @@ juce::File TestSkinHost::getSkinPackageFile(const juce::String& skinName) const
 
 std::unique_ptr<juce::MemoryBlock> TestSkinHost::loadBuiltInSkinResource(const juce::String& name) const
 {
+    ++reads[name];
     const auto found = builtIn.find(name);
     return found == builtIn.end() ? nullptr : std::make_unique<juce::MemoryBlock>(found->second);
 }

@@ -29,6 +29,8 @@ public:
     juce::MidiKeyboardState keyboard;
     TestHelpers::TempFolder skinsFolder;
     std::map<juce::String, juce::MemoryBlock> builtIn;
+    // How often each built-in file was read.
+    mutable std::map<juce::String, int> reads;
 };
 
 namespace SkinTest

@@ -4,6 +4,7 @@
 #include "skin/TextInput.h"
 #include "toolkit/ColumnBrowser.h"
 
+#include <memory>
 #include <vector>
 
 namespace
@@ -76,6 +77,9 @@ public:
 
     TreeBrowser& browser;
     std::vector<int> path;
+    // The browser's members are gone by the time its base deletes the
+    // columns, so the count lives apart from it.
+    std::shared_ptr<int> alive;
 };
 
 class TreeBrowser : public ColumnBrowser
@@ -108,18 +112,19 @@ public:
 
     Node tree = makeTree();
     juce::StringArray log;
-    int alive = 0;
+    std::shared_ptr<int> alive = std::make_shared<int>(0);
     int refreshes = 0;
 };
 
-TreeColumn::TreeColumn(TreeBrowser& owner, std::vector<int> p) : ListColumn(owner), browser(owner), path(std::move(p))
+TreeColumn::TreeColumn(TreeBrowser& owner, std::vector<int> p)
+    : ListColumn(owner), browser(owner), path(std::move(p)), alive(owner.alive)
 {
-    ++browser.alive;
+    ++*alive;
 }
 
 TreeColumn::~TreeColumn()
 {
-    --browser.alive;
+    --*alive;
 }
 
 const Node& TreeColumn::node() const
@@ -258,7 +263,7 @@ TEST_F(ColumnBrowserTest, OpeningRowsAddsReplacesAndKeepsColumns)
     for (int row : { -1, 4, 99 })
         browser->column(0)->openRow(row);
     EXPECT_EQ(browser->takeLog(), "");
-    EXPECT_EQ(browser->alive, 2) << "replaced columns are deleted";
+    EXPECT_EQ(*browser->alive, 2) << "replaced columns are deleted";
 
     // Columns stand side by side; the content never ends before the view does.
     EXPECT_EQ(browser->getColumn(1)->getX(), browser->getColumn(0)->getWidth());
@@ -293,7 +298,7 @@ TEST_F(ColumnBrowserTest, ArrowKeysMoveThroughRowsAndColumns)
     EXPECT_NE(browser->column(1), keys);
     EXPECT_EQ(browser->currentColumn(), 0);
     EXPECT_EQ(browser->takeLog(), "selected Keys");
-    EXPECT_EQ(browser->alive, 2);
+    EXPECT_EQ(*browser->alive, 2);
 
     EXPECT_TRUE(press(*root, juce::KeyPress::upKey));
     EXPECT_EQ(browser->columnPaths(), "/ /Bass");
@@ -552,7 +557,7 @@ TEST_F(ShownColumnBrowserTest, AColumnRemovedDuringADragLivesUntilTheDragEndsWha
         root.timerCallback();
         EXPECT_EQ(browser->columnPaths(), "/ /Keys");
         EXPECT_TRUE(browser->isKeepingRemovedColumn());
-        EXPECT_EQ(browser->alive, 3);
+        EXPECT_EQ(*browser->alive, 3);
         EXPECT_EQ(browser->takeLog(), "selected Deep|selected Keys") << "pressing a row selects it";
 
         if (dropped)
@@ -560,7 +565,7 @@ TEST_F(ShownColumnBrowserTest, AColumnRemovedDuringADragLivesUntilTheDragEndsWha
             dragAlong(rowComponent(root, 1), { 30, 10 }, rowComponent(root, 3), { 30, 10 });
             mouse(rowComponent(root, 3), { 30, 10 }, false);
             EXPECT_EQ(browser->takeLog(), "into Deep from /Bass to /:Empty");
-            EXPECT_EQ(browser->alive, 2) << "deleted once the drop is done";
+            EXPECT_EQ(*browser->alive, 2) << "deleted once the drop is done";
         }
         else
         {
@@ -572,6 +577,6 @@ TEST_F(ShownColumnBrowserTest, AColumnRemovedDuringADragLivesUntilTheDragEndsWha
         EXPECT_TRUE(waitForDragToEnd());
         EXPECT_FALSE(browser->isKeepingRemovedColumn());
         EXPECT_EQ(browser->getDragSourceColumn(), nullptr);
-        EXPECT_EQ(browser->alive, 2) << "the removed source column is freed";
+        EXPECT_EQ(*browser->alive, 2) << "the removed source column is freed";
     }
 }

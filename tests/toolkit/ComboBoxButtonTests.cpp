@@ -144,3 +144,29 @@ TEST_F(ComboBoxButtonTest, DestroyingAButtonOrItsMenuWhileTheMenuIsOpenIsClean)
     EXPECT_NE(findOpenMenu(page), nullptr) << "the own menu opens instead";
     TestHelpers::pumpMessages();
 }
+
+TEST_F(ComboBoxButtonTest, AListenerMayDeleteTheButtonItIsToldAbout)
+{
+    EnumParameter quality(99, "Realtime quality", "Draft;Normal;High;Best", "Normal");
+    struct Rebuilder : RowRebuilder<ComboBoxButton>, ComboBoxButton::Listener
+    {
+        void comboBoxButtonChanged(ComboBoxButton* changed) override { rowChanged(changed); }
+    } rebuilder;
+    rebuilder.parameter = &quality;
+    rebuilder.row = std::make_unique<ComboBoxButton>();
+    auto& row = *rebuilder.row;
+    page.addAndMakeVisible(row);
+    row.setSize(120, 20);
+    row.setParameter(&quality);
+    row.addListener(&rebuilder);
+
+    PopupMenuEx* menu = &row.getActiveMenu();
+    click(row.getButton(), { 5, 5 });
+    clickMenuRow(page, 3);
+    menu->handleUpdateNowIfNeeded(); // the button and its menu go while it is told
+    TestHelpers::pumpMessages();
+    EXPECT_EQ(rebuilder.row, nullptr);
+    EXPECT_EQ(rebuilder.valueWhenTold, 3) << "written before the listeners hear";
+    EXPECT_EQ(quality.getIntValue(), 3);
+    EXPECT_EQ(findOpenMenu(page), nullptr);
+}

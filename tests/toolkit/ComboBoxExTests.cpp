@@ -105,3 +105,27 @@ TEST_F(ComboBoxExTest, DestroyedWhileItsMenuIsOpenItLeavesNothingBehind)
     EXPECT_EQ(page.getNumChildComponents(), 1) << "only the other box";
     TestHelpers::pumpMessages();
 }
+
+TEST_F(ComboBoxExTest, AListenerMayDeleteTheBoxItIsToldAbout)
+{
+    struct Rebuilder : RowRebuilder<ComboBoxEx>, ComboBoxEx::Listener
+    {
+        void comboBoxExChanged(ComboBoxEx* changed) override { rowChanged(changed); }
+    } rebuilder;
+    rebuilder.parameter = &parameter;
+    rebuilder.row = std::make_unique<ComboBoxEx>();
+    auto& row = *rebuilder.row;
+    page.addAndMakeVisible(row);
+    row.setMenu(routingMenu(), false);
+    row.setParameter(&parameter);
+    row.addListener(&rebuilder);
+
+    click(row, { 10, 10 });
+    clickMenuRow(page, 1);
+    row.getMenu().handleUpdateNowIfNeeded(); // the box goes while it is told
+    TestHelpers::pumpMessages();
+    EXPECT_EQ(rebuilder.row, nullptr);
+    EXPECT_EQ(rebuilder.valueWhenTold, 1) << "written before the listeners hear";
+    EXPECT_EQ(parameter.getIntValue(), 1);
+    EXPECT_EQ(findOpenMenu(page), nullptr);
+}

@@ -1,7 +1,11 @@
 #include "ToolkitTestSupport.h"
 
 #include "core/BundleResources.h"
+#include "toolkit/PathComponent.h"
+#include "toolkit/StatusBar.h"
+#include "toolkit/TabbedComponentEx.h"
 #include "toolkit/TextButtonEx.h"
+#include "toolkit/TwoValueHorizontalSliderWithLevel.h"
 
 
 namespace
@@ -158,6 +162,25 @@ TEST_F(ToolkitTest, WidgetsUnderAnotherLookAndFeelKeepTheirDefaults)
         panel.paintEntireComponent(g, false);
         label.paintEntireComponent(g, false);
         EXPECT_EQ(panel.getTitleFont(), juce::Font());
+
+        // Widgets drawn in palette colours ask a foreign look-and-feel for
+        // none of them (a debug build would stop at each) and draw in JUCE's
+        // answer for an unknown colour, opaque black.
+        PathComponent path;
+        path.setBounds(0, 0, 100, 20);
+        StatusBar status;
+        status.setBounds(0, 0, 100, 16);
+        TabbedComponentEx tabs(juce::TabbedButtonBar::TabsAtTop);
+        tabs.setBounds(0, 0, 100, 60);
+        TwoValueHorizontalSliderWithLevel levels;
+        levels.setBounds(0, 0, 100, 20);
+        levels.setHighlighted(true);
+        for (auto* widget : std::initializer_list<juce::Component*> { &path, &status, &tabs, &levels })
+            widget->paintEntireComponent(g, false);
+        juce::Image bar(juce::Image::ARGB, 100, 16, true);
+        juce::Graphics barGraphics(bar);
+        status.paintEntireComponent(barGraphics, false);
+        EXPECT_EQ(bar.getPixelAt(50, 8).getARGB(), 0xFF000000u);
     }
     juce::LookAndFeel::setDefaultLookAndFeel(&laf);
 }

@@ -4,6 +4,8 @@
 #include "core/Parameter.h"
 #include "toolkit/PopupMenuEx.h"
 
+#include <memory>
+
 // The open menu inside an editor page (its cover is a child of the page), or
 // null when no menu is open there.
 inline PopupMenuEx::PopupMenuComponent* findOpenMenu(juce::Component& page)
@@ -35,6 +37,22 @@ inline void hoverMenuRow(juce::Component& page, int row, int level = 0)
     ToolkitTest::mouseEventAt(*window, window->getRowBounds(row).getCentre(), ToolkitTest::enter);
     menu->openPendingMenu();
 }
+
+// A page that rebuilds its rows when one of them changes: told about its row,
+// it notes the parameter's value and deletes the row.
+template <typename Row>
+struct RowRebuilder
+{
+    void rowChanged(Row* changed)
+    {
+        valueWhenTold = parameter->getIntValue();
+        if (changed == row.get())
+            row.reset();
+    }
+    std::unique_ptr<Row> row;
+    Parameter* parameter = nullptr;
+    int valueWhenTold = -1;
+};
 
 // Counts the writes that reach a parameter's listeners (the processor, the
 // host): each one is an automation write.

@@ -5,6 +5,8 @@
 #include "core/NoteParameter.h"
 #include "toolkit/MidiNoteAndChannelComponent.h"
 
+#include <utility>
+
 namespace
 {
 struct NoteCounter : MidiNoteSelectKeyboard::Listener
@@ -136,4 +138,33 @@ TEST_F(MidiSelectorTest, TheCombinedChooserBindsChannelNoteAndLearn)
     learn.setBoolValue(false, true);
     TestHelpers::pumpMessages();
     EXPECT_FALSE(chooser.getLearnButton().getToggleState());
+}
+
+TEST_F(MidiSelectorTest, AnOutsideChangeIsShownWithoutBeingWrittenBack)
+{
+    NoteParameter note(105, "Retrigger note", "C-5");
+    MidiNoteSelectKeyboard keyboard;
+    keyboard.setParameter(&note);
+
+    // The processor learns notes on the audio thread: a second one arrives
+    // while the keyboard is still taking in the first.
+    struct SecondNote : MidiNoteSelectKeyboard::Listener
+    {
+        explicit SecondNote(NoteParameter& p) : parameter(p) {}
+        void noteChanged(MidiNoteSelectKeyboard*) override
+        {
+            if (std::exchange(pending, false))
+                parameter.setIntValue(67, true);
+        }
+        NoteParameter& parameter;
+        bool pending = true;
+    } secondNote(note);
+    keyboard.addListener(&secondNote);
+
+    note.setIntValue(64, true);
+    TestHelpers::pumpMessages();
+    EXPECT_EQ(note.getIntValue(), 67) << "the newer note stays";
+    EXPECT_EQ(keyboard.getNote(), 67);
+    EXPECT_TRUE(keyboard.getKeyboardState().isNoteOn(1, 67));
+    EXPECT_FALSE(keyboard.getKeyboardState().isNoteOn(1, 64));
 }

@@ -5,6 +5,10 @@
 #include "toolkit/ModalTextEditor.h"
 #include "toolkit/StatusBar.h"
 
+#include <algorithm>
+#include <memory>
+#include <utility>
+
 using StatusBarTest = ToolkitTest;
 
 TEST_F(StatusBarTest, PrioritiesDecideWhichMessageStays)
@@ -159,4 +163,54 @@ TEST_F(StatusBarTest, BlinkingStartsStopsAndKeepsItsInterval)
     EXPECT_EQ(b.calls, 3);
     b.setBlinking(false, 0);
     EXPECT_EQ(b.calls, 3);
+}
+
+TEST_F(StatusBarTest, ModalTextEditorCommitsOnceThoughAListenerMovesTheFocusAndMayBeDeleted)
+{
+    juce::StringArray log;
+    Recorder recorder(log, "r:");
+
+    // A rename that fails and says so in an alert: the alert takes the focus,
+    // which ends the edit again while its commit is still being told.
+    struct AlertOnCommit : ModalTextEditor::ModalListener
+    {
+        void textCommitted(ModalTextEditor* e) override
+        {
+            if (std::exchange(first, false))
+                e->focusLost(juce::Component::focusChangedDirectly);
+        }
+        bool first = true;
+    } alertOnCommit;
+    ModalTextEditor editor("name");
+    editor.addModalListener(&recorder);
+    editor.addModalListener(&alertOnCommit); // told first
+    editor.setText("Init", false);
+    editor.focusGained(juce::Component::focusChangedByMouseClick);
+    editor.insertTextAtCaret("Lead");
+    TestHelpers::pumpMessages();
+    log.clear();
+    editor.keyPressed(juce::KeyPress(juce::KeyPress::returnKey));
+    TestHelpers::pumpMessages();
+    EXPECT_EQ(std::count(log.begin(), log.end(), juce::String("r:committed:Lead")), 1) << log.joinIntoString(" ");
+
+    // A listener that deletes the editor once the edit is over: nobody is told
+    // after it and the editor is left alone.
+    struct Closer : ModalTextEditor::ModalListener
+    {
+        void editFinished(ModalTextEditor*) override { owned.reset(); }
+        std::unique_ptr<ModalTextEditor> owned;
+    } closer;
+    closer.owned = std::make_unique<ModalTextEditor>("rename");
+    auto& doomed = *closer.owned;
+    doomed.addModalListener(&recorder);
+    doomed.addModalListener(&closer); // told first
+    doomed.setText("Init", false);
+    doomed.focusGained(juce::Component::focusChangedByMouseClick);
+    doomed.insertTextAtCaret("Pad");
+    TestHelpers::pumpMessages();
+    log.clear();
+    doomed.keyPressed(juce::KeyPress(juce::KeyPress::escapeKey));
+    TestHelpers::pumpMessages();
+    EXPECT_EQ(closer.owned, nullptr);
+    EXPECT_TRUE(log.isEmpty()) << log.joinIntoString(" ");
 }

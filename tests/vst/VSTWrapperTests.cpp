@@ -1,14 +1,19 @@
 #include "vst/VSTWrapper.h"
 
 #include "TestHelpers.h"
+#include "core/BasePluginTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <mutex>
+#include <random>
+#include <thread>
 #include <vector>
 
 namespace
@@ -51,6 +56,14 @@ public:
 
     void processBlock(juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) override
     {
+        insideProcessBlock = true;
+        const struct Leave
+        {
+            std::atomic<bool>& flag;
+            ~Leave() { flag = false; }
+        } leave { insideProcessBlock };
+        if (modeToSetInBlock >= 0)
+            *mode = std::exchange(modeToSetInBlock, -1);
         blockSizes.push_back(buffer.getNumSamples());
         nonRealtimeBlocks.push_back(isNonRealtime());
         for (const auto event : midi)
@@ -95,6 +108,8 @@ public:
 
     static inline bool withEditor = false;
     const bool editorOffered = withEditor;
+    std::atomic<bool> insideProcessBlock { false };
+    int modeToSetInBlock = -1;
     juce::AudioParameterFloat* gain = nullptr;
     juce::AudioParameterChoice* mode = nullptr;
     WrapperType seenWrapperType = wrapperType_Undefined;
@@ -128,6 +143,29 @@ juce::AudioProcessor* makeProbe()
     return new ProbeProcessor();
 }
 
+// One parameter whose name, text and label are longer than hosts take.
+class LongTextProcessor : public ProbeProcessor
+{
+public:
+    struct Wordy : juce::AudioParameterFloat
+    {
+        Wordy()
+            : juce::AudioParameterFloat(juce::ParameterID("wordy", 1), "Line 1 Pre-delay Right Duration Numerator", 0.0f,
+                                        1.0f, 0.5f)
+        {
+        }
+        juce::String getText(float, int) const override { return "ninety-nine point nine nine percent"; }
+        juce::String getLabel() const override { return "a label that goes on and on"; }
+    };
+
+    LongTextProcessor() { addParameter(new Wordy()); }
+};
+
+juce::AudioProcessor* makeLongTexts()
+{
+    return new LongTextProcessor();
+}
+
 juce::AudioProcessor* makeNothing()
 {
     return nullptr;
@@ -142,19 +180,34 @@ struct FakeHost
         VstInt32 index;
         VstIntPtr value;
         float opt;
+        std::thread::id thread;
+        bool duringBlock; // made while the probe was inside processBlock
     };
+    std::mutex lock;
     std::vector<Call> calls;
     VstIntPtr version = 2400;
     VstIntPtr processLevel = kVstProcessLevelUnknown;
     VstTimeInfo timeInfo {};
     bool giveTime = true;
+    std::atomic<bool>* probeInBlock = nullptr;
 
-    int count(VstInt32 opcode) const
+    int count(VstInt32 opcode)
     {
+        const std::lock_guard<std::mutex> guard(lock);
         int n = 0;
         for (const auto& c : calls)
             n += c.opcode == opcode ? 1 : 0;
         return n;
+    }
+
+    std::vector<Call> callsOf(VstInt32 opcode)
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        std::vector<Call> found;
+        for (const auto& c : calls)
+            if (c.opcode == opcode)
+                found.push_back(c);
+        return found;
     }
 };
 
@@ -164,7 +217,11 @@ VstIntPtr fakeCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr valu
 {
     if (fakeHost == nullptr)
         return 0;
-    fakeHost->calls.push_back({ opcode, index, value, opt });
+    {
+        const std::lock_guard<std::mutex> guard(fakeHost->lock);
+        fakeHost->calls.push_back({ opcode, index, value, opt, std::this_thread::get_id(),
+                                    fakeHost->probeInBlock != nullptr && fakeHost->probeInBlock->load() });
+    }
     switch (opcode)
     {
         case audioMasterVersion: return fakeHost->version;
@@ -187,6 +244,7 @@ protected:
         wrapper = static_cast<VSTWrapper*>(effect->object);
         probe = dynamic_cast<ProbeProcessor*>(&wrapper->getProcessor());
         ASSERT_NE(probe, nullptr);
+        host.probeInBlock = &probe->insideProcessBlock;
     }
 
     void TearDown() override
@@ -212,8 +270,14 @@ protected:
     // Processes n samples of a ramp on both channels; returns the left output.
     std::vector<float> process(int n, float nanEvery = 0)
     {
+        return run(n, nanEvery, effect->processReplacing, 9.0f);
+    }
+
+    // The same through the given process call, outputs filled with before.
+    std::vector<float> run(int n, float nanEvery, AEffectProcessProc call, float before)
+    {
         std::vector<float> in[2] = { std::vector<float>(size_t(n)), std::vector<float>(size_t(n)) };
-        std::vector<float> out[2] = { std::vector<float>(size_t(n), 9.0f), std::vector<float>(size_t(n), 9.0f) };
+        std::vector<float> out[2] = { std::vector<float>(size_t(n), before), std::vector<float>(size_t(n), before) };
         for (int i = 0; i < n; ++i)
         {
             in[0][size_t(i)] = in[1][size_t(i)] = float(i + 1) / float(n);
@@ -222,7 +286,7 @@ protected:
         }
         float* inputs[2] = { in[0].data(), in[1].data() };
         float* outputs[2] = { out[0].data(), out[1].data() };
-        effect->processReplacing(effect, inputs, outputs, n);
+        call(effect, inputs, outputs, n);
         return out[0];
     }
 
@@ -580,27 +644,216 @@ TEST_F(VSTWrapperTest, NonFiniteInputEntersAsSilence)
     EXPECT_FLOAT_EQ(out[1], 2.0f / 128.0f);
 }
 
-TEST_F(VSTWrapperTest, SilentWhileSuspendedOrNotResumed)
+TEST_F(VSTWrapperTest, AHostThatNeverResumesIsResumedByItsFirstBlock)
 {
-    auto out = process(64);
-    for (float v : out)
-        ASSERT_EQ(v, 0.0f);
-    EXPECT_TRUE(probe->blockSizes.empty());
+    // No effMainsChanged(1): the first block prepares the processor at the
+    // rate and size the host set.
+    dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f);
+    dispatch(effSetBlockSize, 0, 64);
+    *probe->gain = 0.5f;
+    const auto out = process(64);
+    EXPECT_EQ(probe->preparedRate, 48000.0);
+    EXPECT_EQ(probe->preparedBlock, 64);
+    ASSERT_EQ(probe->blockSizes.size(), 1u);
+    for (int i = 0; i < 64; ++i)
+        ASSERT_FLOAT_EQ(out[size_t(i)], 0.5f * float(i + 1) / 64.0f) << i;
+    EXPECT_EQ(host.count(audioMasterWantMidi), 1);
+}
 
+TEST_F(VSTWrapperTest, SilentWhileSuspended)
+{
     start(44100.0f, 64);
     probe->suspendProcessing(true);
-    out = process(64);
+    auto out = process(64);
     for (float v : out)
         ASSERT_EQ(v, 0.0f);
     probe->suspendProcessing(false);
     process(64);
     EXPECT_EQ(probe->blockSizes.size(), 1u);
 
+    // Suspended by the host: silent, and not resumed behind its back.
     dispatch(effMainsChanged, 0, 0);
     EXPECT_EQ(probe->releaseCount, 1);
     out = process(64);
     for (float v : out)
         ASSERT_EQ(v, 0.0f);
+    EXPECT_EQ(probe->blockSizes.size(), 1u);
+}
+
+TEST_F(VSTWrapperTest, TheAccumulatingProcessAddsToTheOutput)
+{
+    start(44100.0f, 64);
+    *probe->gain = 0.5f;
+    const auto out = run(100, 0, effect->process, 0.25f);
+    for (int i = 0; i < 100; ++i)
+        ASSERT_FLOAT_EQ(out[size_t(i)], 0.25f + 0.5f * float(i + 1) / 100.0f) << i;
+}
+
+TEST_F(VSTWrapperTest, ASampleRateChangeWithoutSuspendTakesEffect)
+{
+    start(44100.0f, 64);
+    dispatch(effSetSampleRate, 0, 0, nullptr, 96000.0f);
+    EXPECT_EQ(probe->preparedRate, 96000.0);
+    process(64);
+    EXPECT_EQ(probe->blockSizes.size(), 1u);
+}
+
+TEST(VSTWrapperTexts, NamesUpTo32CharactersAndOtherTextsUpTo24AlwaysTerminated)
+{
+    FakeHost host;
+    fakeHost = &host;
+    AEffect* effect = VSTWrapper::createEffect(fakeCallback, makeLongTexts);
+    ASSERT_NE(effect, nullptr);
+    struct Case
+    {
+        VstInt32 opcode;
+        const char* expected;
+    };
+    for (const auto& c : { Case { effGetParamName, "Line 1 Pre-delay Right Duration Numerator" },
+                           Case { effGetParamDisplay, "ninety-nine point nine nine percent" },
+                           Case { effGetParamLabel, "a label that goes on and on" } })
+    {
+        char text[64];
+        std::memset(text, 'x', sizeof(text));
+        effect->dispatcher(effect, c.opcode, 2, 0, text, 0.0f);
+        const size_t expectedLength = c.opcode == effGetParamName ? 32 : 24;
+        EXPECT_EQ(std::string(text), std::string(c.expected).substr(0, expectedLength)) << c.opcode;
+        EXPECT_EQ(text[expectedLength + 1], 'x') << c.opcode;
+    }
+    effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+    fakeHost = nullptr;
+}
+
+TEST_F(VSTWrapperTest, TextsThatNameNoValueAreRefused)
+{
+    struct Case
+    {
+        int index;
+        const char* text;
+        VstIntPtr answer;
+        float value; // afterwards
+    };
+    effect->setParameter(effect, 0, 0.25f);
+    effect->setParameter(effect, 1, 0.0f);
+    for (const auto& c : { Case { 0, "not a number", 0, 0.25f }, Case { 0, "", 0, 0.25f }, Case { 0, "  ", 0, 0.25f },
+                           Case { 0, "nan", 0, 0.25f }, Case { 1, "Medium", 0, 0.0f }, Case { 0, "0.75", 1, 0.75f },
+                           Case { 0, " .5", 1, 0.5f }, Case { 1, "Hard", 1, 1.0f }, Case { 1, "Soft", 1, 0.0f } })
+    {
+        std::vector<char> typed(c.text, c.text + std::strlen(c.text) + 1);
+        EXPECT_EQ(dispatch(effString2Parameter, c.index, 0, typed.data()), c.answer) << c.text;
+        EXPECT_FLOAT_EQ(effect->getParameter(effect, c.index), c.value) << c.text;
+    }
+}
+
+TEST_F(VSTWrapperTest, AStateLoadIsNoAutomationButOneDisplayUpdate)
+{
+    *probe->gain = 0.4f;
+    *probe->mode = 1;
+    juce::MemoryBlock saved;
+    probe->getStateInformation(saved);
+    *probe->gain = 1.0f;
+    *probe->mode = 0;
+    TestHelpers::pumpMessages();
+    const int displayUpdates = host.count(audioMasterUpdateDisplay);
+    const int automation = host.count(audioMasterAutomate);
+
+    EXPECT_EQ(dispatch(effSetChunk, 0, VstIntPtr(saved.getSize()), saved.getData()), 1);
+    EXPECT_FLOAT_EQ(probe->gain->get(), 0.4f);
+    TestHelpers::pumpMessages();
+    EXPECT_EQ(host.count(audioMasterAutomate), automation);
+    EXPECT_EQ(host.count(audioMasterUpdateDisplay), displayUpdates + 1);
+}
+
+TEST_F(VSTWrapperTest, AutomationMadeDuringABlockReachesTheHostAfterIt)
+{
+    start(44100.0f, 64);
+    probe->modeToSetInBlock = 1;
+    process(64);
+    const auto automation = host.callsOf(audioMasterAutomate);
+    ASSERT_EQ(automation.size(), 1u);
+    EXPECT_EQ(automation[0].index, 1);
+    EXPECT_FALSE(automation[0].duringBlock);
+    // Still on the audio thread, the thread the host called.
+    EXPECT_EQ(automation[0].thread, std::this_thread::get_id());
+}
+
+TEST_F(VSTWrapperTest, AutomationFromAThreadTheHostDidNotCallComesOnTheMessageThread)
+{
+    std::thread worker([this] {
+        probe->gain->beginChangeGesture();
+        probe->gain->setValueNotifyingHost(0.3f);
+        probe->gain->endChangeGesture();
+    });
+    worker.join();
+    EXPECT_EQ(host.count(audioMasterAutomate), 0);
+
+    TestHelpers::pumpMessages();
+    std::vector<VstInt32> opcodes;
+    for (const auto opcode : { audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit })
+        for (const auto& c : host.callsOf(opcode))
+        {
+            opcodes.push_back(c.opcode);
+            EXPECT_EQ(c.thread, std::this_thread::get_id());
+            EXPECT_EQ(c.index, 0);
+        }
+    const std::vector<VstInt32> expected { audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit };
+    EXPECT_EQ(opcodes, expected);
+    ASSERT_EQ(host.callsOf(audioMasterAutomate).size(), 1u);
+    EXPECT_FLOAT_EQ(host.callsOf(audioMasterAutomate)[0].opt, 0.3f);
+}
+
+// Chunks, programs, suspend and resume from a host thread finish while the
+// message thread is busy elsewhere: none of them waits for it.
+TEST_F(VSTWrapperTest, StateProgramAndResumeCallsWaitForNoOtherThread)
+{
+    juce::MemoryBlock saved;
+    probe->getStateInformation(saved);
+    std::atomic<bool> done { false };
+    std::thread hostThread([&] {
+        void* data = nullptr;
+        dispatch(effGetChunk, 0, 0, &data);
+        dispatch(effSetChunk, 0, VstIntPtr(saved.getSize()), saved.getData());
+        dispatch(effSetProgram, 0, 0);
+        dispatch(effSetProgramName, 0, 0, const_cast<char*>("Name"));
+        dispatch(effMainsChanged, 0, 1);
+        dispatch(effMainsChanged, 0, 0);
+        done = true;
+    });
+
+    // This test's thread is the message thread, and it does not dispatch.
+    const auto deadline = juce::Time::getMillisecondCounter() + 5000;
+    while (! done && juce::Time::getMillisecondCounter() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(done) << "a dispatcher call waited for the message thread";
+
+    while (! done)
+        TestHelpers::pumpMessages();
+    hostThread.join();
+}
+
+TEST_F(VSTWrapperTest, EachThreadsChunkStaysValidWhileAnotherThreadAsks)
+{
+    *probe->gain = 0.25f;
+    void* first = nullptr;
+    const auto firstSize = dispatch(effGetChunk, 0, 0, &first);
+    ASSERT_GT(firstSize, 0);
+    const std::vector<char> firstCopy(static_cast<char*>(first), static_cast<char*>(first) + firstSize);
+
+    *probe->gain = 0.75f;
+    std::vector<char> secondCopy;
+    std::atomic<bool> done { false };
+    std::thread other([&] {
+        void* second = nullptr;
+        const auto size = dispatch(effGetChunk, 0, 0, &second);
+        secondCopy.assign(static_cast<char*>(second), static_cast<char*>(second) + size);
+        done = true;
+    });
+    while (! done)
+        TestHelpers::pumpMessages();
+    other.join();
+
+    EXPECT_NE(secondCopy, firstCopy);
+    EXPECT_EQ(std::memcmp(first, firstCopy.data(), firstCopy.size()), 0);
 }
 
 TEST_F(VSTWrapperTest, ProgramNumbersOutOfRangeAreIgnored)
@@ -701,6 +954,46 @@ TEST(VSTWrapperEditor, EmbeddedInTheHostWindowAndResizedThroughTheHost)
     }
 
     dispatch(effClose);
+    TestHelpers::pumpMessages();
+    fakeHost = nullptr;
+}
+
+// The GUI root made with the plug-in base at start-up lives on the message
+// thread: its part of a chunk loaded on a host thread waits for it.
+TEST(VSTWrapperGuiRoot, TheEditorsStateInAChunkIsAppliedOnTheMessageThread)
+{
+    using BasePluginTestSupport::FakeGuiRoot;
+    const VSTWrapper::ProcessorFactory withGuiRoot = [] {
+        auto* plugin = new BasePluginTestSupport::TestPlugin(true);
+        BasePlugin::completeStartUp(*plugin);
+        return static_cast<juce::AudioProcessor*>(plugin);
+    };
+    FakeHost host;
+    fakeHost = &host;
+    AEffect* source = VSTWrapper::createEffect(fakeCallback, withGuiRoot);
+    AEffect* target = VSTWrapper::createEffect(fakeCallback, withGuiRoot);
+    ASSERT_NE(source, nullptr);
+    ASSERT_NE(target, nullptr);
+    auto rootOf = [](AEffect* e) {
+        auto& plugin = dynamic_cast<BasePlugin&>(static_cast<VSTWrapper*>(e->object)->getProcessor());
+        return dynamic_cast<FakeGuiRoot*>(plugin.getGuiRoot());
+    };
+    ASSERT_NE(rootOf(target), nullptr);
+    rootOf(source)->currentSkin = "Dark";
+    void* data = nullptr;
+    const auto size = source->dispatcher(source, effGetChunk, 0, 0, &data, 0.0f);
+    std::vector<char> chunk(static_cast<char*>(data), static_cast<char*>(data) + size);
+
+    std::thread hostThread([&] {
+        EXPECT_EQ(target->dispatcher(target, effSetChunk, 0, VstIntPtr(chunk.size()), chunk.data(), 0.0f), 1);
+    });
+    hostThread.join();
+    EXPECT_EQ(rootOf(target)->currentSkin, "Current");
+    TestHelpers::pumpMessages();
+    EXPECT_EQ(rootOf(target)->currentSkin, "Dark");
+
+    for (auto* e : { source, target })
+        e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
     TestHelpers::pumpMessages();
     fakeHost = nullptr;
 }

@@ -157,9 +157,12 @@ void addIcons(Gallery& gallery)
         auto icon = getIcon(i);
         if (icon == nullptr)
             continue;
-        icon->setTransformToFit(juce::Rectangle<float>(0, 0, 20, 20), juce::RectanglePlacement::centred);
         auto cell = std::make_unique<Holder>(22, 22);
-        cell->place(std::move(icon), 1, 1);
+        // Never moved: a drawable sits where its ink is, and fitting places it
+        // by a transform, so moving it would shift the picture out of its cell.
+        auto* shown = cell->own(std::move(icon));
+        cell->addAndMakeVisible(*shown);
+        shown->setTransformToFit(juce::Rectangle<float>(1, 1, 20, 20), juce::RectanglePlacement::centred);
         holder->place(std::move(cell), (i % 15) * 25, (i / 15) * 26);
     }
     auto& laf = lookAndFeel();
@@ -220,7 +223,8 @@ void addPaths(Gallery& gallery)
 
 void addSettingsControls(Gallery& gallery)
 {
-    auto* quality = gallery.keep(std::make_unique<IntParameter>(1, "Oversampling", 1, 8, 4));
+    // The steps of the scale: 1x, 2x, 4x, 8x; 4x chosen.
+    auto* quality = gallery.keep(std::make_unique<IntParameter>(1, "Oversampling", 0, 3, 2));
     auto* threshold = gallery.keep(std::make_unique<FloatParameter>(2, "Threshold", -24.0f, 0.0f, -6.0f));
     auto* low = gallery.keep(std::make_unique<FloatParameter>(3, "Low", 0.0f, 1.0f, 0.25f));
     auto* high = gallery.keep(std::make_unique<FloatParameter>(4, "High", 0.0f, 1.0f, 0.7f));
@@ -231,7 +235,7 @@ void addSettingsControls(Gallery& gallery)
     auto steps = std::make_unique<HorizontalSlider>();
     steps->setSize(220, 57);
     steps->setTitle("Oversampling", juce::Justification::centredTop);
-    steps->setScale(HorizontalSlider::scaleBelow, { "1x", "2x", "4x", "8x" }, 7);
+    steps->setScale(HorizontalSlider::scaleBelow, { "1x", "2x", "4x", "8x" }, 3);
     steps->setIntParameter(quality);
     holder->place(std::move(steps), 0, 0);
 

@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <zlib.h>
 
 #include <atomic>
 #include <chrono>
@@ -9,6 +10,57 @@
 #include <fstream>
 #include <thread>
 #include <vector>
+
+namespace
+{
+void appendBigEndian(std::string& out, unsigned long value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(char((value >> shift) & 0xFF));
+}
+
+void appendChunk(std::string& out, const char* type, const std::string& data)
+{
+    appendBigEndian(out, data.size());
+    const std::string typed = std::string(type, 4) + data;
+    out += typed;
+    appendBigEndian(out, crc32(0, reinterpret_cast<const Bytef*>(typed.data()), uInt(typed.size())));
+}
+
+// An 8-bit RGB PNG of the pixels (rows top to bottom, no filtering), or an
+// empty string when they cannot be compressed.
+std::string encodePng(const std::vector<unsigned char>& rgb, int width, int height)
+{
+    std::string rows;
+    rows.reserve(size_t(height) * (size_t(width) * 3 + 1));
+    for (int y = 0; y < height; ++y)
+    {
+        rows.push_back(0);
+        rows.append(reinterpret_cast<const char*>(rgb.data()) + size_t(y) * size_t(width) * 3, size_t(width) * 3);
+    }
+    uLongf size = compressBound(uLong(rows.size()));
+    std::string compressed(size, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(&compressed[0]), &size, reinterpret_cast<const Bytef*>(rows.data()),
+                  uLong(rows.size()), Z_BEST_SPEED) != Z_OK)
+        return {};
+    compressed.resize(size);
+
+    std::string header;
+    appendBigEndian(header, unsigned(width));
+    appendBigEndian(header, unsigned(height));
+    header += std::string("\x08\x02\x00\x00\x00", 5); // 8 bits, RGB, deflate, no filter, no interlace
+    std::string png = "\x89PNG\r\n\x1a\n";
+    appendChunk(png, "IHDR", header);
+    appendChunk(png, "IDAT", compressed);
+    appendChunk(png, "IEND", {});
+    return png;
+}
+
+bool endsWith(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+} // namespace
 
 namespace
 {
@@ -191,8 +243,18 @@ bool EditorWindow::saveScreenshot(const std::string& path, std::string& error)
     XDestroyImage(image);
 
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << "P6\n" << width << " " << height << "\n255\n";
-    out.write(reinterpret_cast<const char*>(pixels.data()), std::streamsize(pixels.size()));
+    if (endsWith(path, ".png"))
+    {
+        const auto png = encodePng(pixels, width, height);
+        out.write(png.data(), std::streamsize(png.size()));
+        if (png.empty())
+            out.setstate(std::ios::failbit);
+    }
+    else
+    {
+        out << "P6\n" << width << " " << height << "\n255\n";
+        out.write(reinterpret_cast<const char*>(pixels.data()), std::streamsize(pixels.size()));
+    }
     if (! out)
     {
         error = "cannot write " + path;

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <malloc.h>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -47,9 +48,17 @@ Options
   --tail SECONDS       render this much longer than the input (default 0)
   --bits 32|16         output sample format (default 32: float)
   --seconds S          how long the editor stays open (default 1)
-  --screenshot FILE    editor: save the window as a PPM image before closing
+  --cycles N           editor: open and close it N times (default 1) and print
+                       the heap in use after the first and the last close
+  --close-with-editor  editor: close the plug-in while its editor is open
+  --screenshot FILE    editor: save the window before closing (PNG when FILE
+                       ends with .png, else PPM)
   --seed N             validate: random seed (default 1)
   --quick              validate: fewer sample rates, shorter runs
+  --only TEXT          validate: only the checks whose name holds TEXT
+  --watchdog S         validate: a check running longer is a deadlock (default 120)
+  --latency-switch I=V validate: parameter I at V changes the latency (for the
+                       latency checks)
   --no-editor          validate: leave out the editor check
 
 Output of info: "key: value" lines, then one line per parameter:
@@ -83,10 +92,16 @@ struct Options
     double tail = 0.0;
     int bits = 32;
     double seconds = 1.0;
+    int cycles = 1;
+    bool closeWithEditor = false;
     std::string screenshot;
     uint32_t seed = 1;
     bool quick = false;
     bool withEditor = true;
+    std::string only;
+    int watchdogSeconds = 120;
+    int latencySwitchIndex = -1;
+    float latencySwitchValue = 1.0f;
 };
 
 std::vector<std::string> split(const std::string& text, char separator)
@@ -233,6 +248,14 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error)
                 return bad("--seconds");
             o.seconds = number;
         }
+        else if (a == "--cycles")
+        {
+            if (! next(v) || ! parseInteger(v, integer) || integer < 1 || integer > 100000)
+                return bad("--cycles");
+            o.cycles = int(integer);
+        }
+        else if (a == "--close-with-editor")
+            o.closeWithEditor = true;
         else if (a == "--screenshot")
         {
             if (! next(o.screenshot))
@@ -246,6 +269,28 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error)
         }
         else if (a == "--quick")
             o.quick = true;
+        else if (a == "--only")
+        {
+            if (! next(o.only))
+                return false;
+        }
+        else if (a == "--watchdog")
+        {
+            if (! next(v) || ! parseInteger(v, integer) || integer <= 0 || integer > 86400)
+                return bad("--watchdog");
+            o.watchdogSeconds = int(integer);
+        }
+        else if (a == "--latency-switch")
+        {
+            if (! next(v))
+                return false;
+            const auto eq = v.find('=');
+            if (eq == std::string::npos || ! parseInteger(v.substr(0, eq), integer) || integer < 0
+                || ! parseNumber(v.substr(eq + 1), number))
+                return bad("--latency-switch " + v);
+            o.latencySwitchIndex = int(integer);
+            o.latencySwitchValue = float(number);
+        }
         else if (a == "--no-editor")
             o.withEditor = false;
         else if (a.rfind("--", 0) == 0)
@@ -474,14 +519,38 @@ int render(PluginInstance& plugin, const Options& o)
     return 0;
 }
 
+// The heap the process (host and plug-in alike) has in use, in bytes.
+size_t heapInUse()
+{
+    return size_t(mallinfo2().uordblks);
+}
+
 int editor(PluginInstance& plugin, const Options& o)
 {
-    EditorWindow window;
     std::string error;
     plugin.prepare(o.rate, o.block);
     if (! applyState(plugin, o))
         return 1;
     plugin.resume();
+
+    // Earlier cycles open, idle briefly and close, as a user flipping the
+    // window does; the last one stays for the time asked and is looked at.
+    size_t heapAfterFirst = 0;
+    for (int cycle = 1; cycle < o.cycles; ++cycle)
+    {
+        EditorWindow window;
+        if (! window.open(plugin, error))
+        {
+            std::cerr << "editor: " << error << " (cycle " << cycle << ")\n";
+            return 1;
+        }
+        window.run(plugin, 20);
+        window.close(plugin);
+        if (cycle == 1)
+            heapAfterFirst = heapInUse();
+    }
+
+    EditorWindow window;
     if (! window.open(plugin, error))
     {
         std::cerr << "editor: " << error << "\n";
@@ -501,8 +570,18 @@ int editor(PluginInstance& plugin, const Options& o)
             status = 1;
         }
     }
+    if (o.closeWithEditor)
+    {
+        // As a host closing its project: the effect goes, its window after it.
+        plugin.close();
+        std::cout << "plug-in closed with its editor open\n";
+        return status;
+    }
     window.close(plugin);
     std::cout << "editor closed\n";
+    if (o.cycles > 1)
+        std::cout << "heap in use after " << o.cycles << " cycles: " << heapAfterFirst << " bytes after the first, "
+                  << heapInUse() << " after the last\n";
     return status;
 }
 } // namespace
@@ -543,6 +622,10 @@ int main(int argc, char** argv)
         options.seed = o.seed;
         options.quick = o.quick;
         options.withEditor = o.withEditor;
+        options.only = o.only;
+        options.watchdogSeconds = o.watchdogSeconds;
+        options.latencySwitchIndex = o.latencySwitchIndex;
+        options.latencySwitchValue = o.latencySwitchValue;
         Validator validator(library, std::cout, options);
         return validator.run() == 0 ? 0 : 1;
     }

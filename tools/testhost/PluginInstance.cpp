@@ -3,15 +3,43 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <set>
+#include <utility>
 
 namespace
 {
 constexpr VstIntPtr kHostVstVersion = 2400;
 // Parameter texts are read into a buffer of 256 bytes.
 constexpr size_t kParameterTextLength = 255;
+
+std::recursive_mutex hostLock;
+
+// The effects that are open: a call for any other record (one closed while
+// the call was on its way) is answered with 0 and never looked into.
+std::mutex registryMutex;
+std::set<AEffect*> openEffects;
+
+// How deep this thread is in our calls into the plug-in, and the parameter
+// it is setting.
+thread_local int callDepth = 0;
+thread_local int indexBeingSet = -1;
+
+struct CallScope
+{
+    CallScope() { ++callDepth; }
+    ~CallScope() { --callDepth; }
+};
+
+// The host lock around a dispatcher call, when the host takes one.
+std::unique_lock<std::recursive_mutex> lockIfLockingHost()
+{
+    return PluginInstance::lockingHost.load() ? std::unique_lock<std::recursive_mutex>(hostLock)
+                                              : std::unique_lock<std::recursive_mutex>();
+}
 } // namespace
 
 std::atomic<VstIntPtr> PluginInstance::versionAnswer { kHostVstVersion };
+std::atomic<bool> PluginInstance::lockingHost { false };
 
 std::unique_ptr<PluginInstance> PluginInstance::create(const PluginLibrary& library, std::string& error)
 {
@@ -20,7 +48,17 @@ std::unique_ptr<PluginInstance> PluginInstance::create(const PluginLibrary& libr
         error = "no plug-in loaded";
         return nullptr;
     }
-    AEffect* effect = library.getEntry()(hostCallback);
+    return create(library.getEntry(), error);
+}
+
+std::unique_ptr<PluginInstance> PluginInstance::create(VstPluginMainProc entry, std::string& error)
+{
+    AEffect* effect = nullptr;
+    {
+        const auto lock = lockIfLockingHost();
+        const CallScope call;
+        effect = entry(hostCallback);
+    }
     if (effect == nullptr)
     {
         error = "the entry point gave no effect";
@@ -41,6 +79,8 @@ PluginInstance::PluginInstance(AEffect* e) : effect(e)
     // resvd1 belongs to the host: it leads the callback back to us.
     effect->resvd1 = reinterpret_cast<VstIntPtr>(this);
     midiEvents.reserve(1024);
+    const std::lock_guard<std::mutex> lock(registryMutex);
+    openEffects.insert(effect);
 }
 
 PluginInstance::~PluginInstance()
@@ -53,6 +93,12 @@ void PluginInstance::close()
     if (effect == nullptr)
         return;
     dispatch(effMainsChanged, 0, 0);
+    const auto lock = lockIfLockingHost();
+    {
+        const std::lock_guard<std::mutex> guard(registryMutex);
+        openEffects.erase(effect);
+    }
+    const CallScope call;
     effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
     effect = nullptr;
 }
@@ -61,7 +107,15 @@ VstIntPtr PluginInstance::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr va
 {
     if (effect == nullptr)
         return 0;
+    const auto lock = lockIfLockingHost();
+    const CallScope call;
     return effect->dispatcher(effect, opcode, index, value, ptr, opt);
+}
+
+void PluginInstance::setEditorThread(bool open)
+{
+    editorThread = std::this_thread::get_id();
+    editorOpen = open;
 }
 
 void PluginInstance::prepare(double rate, int block)
@@ -105,34 +159,46 @@ void PluginInstance::updateTimeInfo(bool transportChanged)
 
 void PluginInstance::process(float** inputs, float** outputs, int numSamples, const std::vector<MidiEvent>& events)
 {
+    sendEvents(events);
+    processRaw(inputs, outputs, numSamples);
+}
+
+void PluginInstance::sendEvents(const std::vector<MidiEvent>& events)
+{
+    if (effect == nullptr || events.empty())
+        return;
+    midiEvents.clear();
+    for (const auto& e : events)
+    {
+        VstMidiEvent m {};
+        m.type = kVstMidiType;
+        m.byteSize = sizeof(VstMidiEvent);
+        m.deltaFrames = VstInt32(e.sample);
+        std::memcpy(m.midiData, e.bytes, 3);
+        midiEvents.push_back(m);
+    }
+    const size_t pointerBytes = sizeof(VstEvent*) * std::max<size_t>(2, midiEvents.size());
+    eventsBlock.assign(offsetof(VstEvents, events) + pointerBytes, 0);
+    auto* list = reinterpret_cast<VstEvents*>(eventsBlock.data());
+    list->numEvents = VstInt32(midiEvents.size());
+    auto** pointers = reinterpret_cast<VstEvent**>(eventsBlock.data() + offsetof(VstEvents, events));
+    for (size_t i = 0; i < midiEvents.size(); ++i)
+        pointers[i] = reinterpret_cast<VstEvent*>(&midiEvents[i]);
+    dispatch(effProcessEvents, 0, 0, list);
+}
+
+void PluginInstance::processRaw(float** inputs, float** outputs, int numSamples, bool accumulating)
+{
     if (effect == nullptr)
         return;
-
-    if (! events.empty())
+    updateTimeInfo(firstBlock.exchange(false));
     {
-        midiEvents.clear();
-        for (const auto& e : events)
-        {
-            VstMidiEvent m {};
-            m.type = kVstMidiType;
-            m.byteSize = sizeof(VstMidiEvent);
-            m.deltaFrames = VstInt32(e.sample);
-            std::memcpy(m.midiData, e.bytes, 3);
-            midiEvents.push_back(m);
-        }
-        const size_t pointerBytes = sizeof(VstEvent*) * std::max<size_t>(2, midiEvents.size());
-        eventsBlock.assign(offsetof(VstEvents, events) + pointerBytes, 0);
-        auto* list = reinterpret_cast<VstEvents*>(eventsBlock.data());
-        list->numEvents = VstInt32(midiEvents.size());
-        auto** pointers = reinterpret_cast<VstEvent**>(eventsBlock.data() + offsetof(VstEvents, events));
-        for (size_t i = 0; i < midiEvents.size(); ++i)
-            pointers[i] = reinterpret_cast<VstEvent*>(&midiEvents[i]);
-        dispatch(effProcessEvents, 0, 0, list);
+        const CallScope call;
+        if (accumulating)
+            effect->process(effect, inputs, outputs, numSamples);
+        else
+            effect->processReplacing(effect, inputs, outputs, numSamples);
     }
-
-    updateTimeInfo(firstBlock);
-    firstBlock = false;
-    effect->processReplacing(effect, inputs, outputs, numSamples);
     if (playing)
         samplePosition += numSamples;
 }
@@ -162,13 +228,18 @@ std::string PluginInstance::getParameterLabel(int index)
 
 float PluginInstance::getParameter(int index)
 {
+    const CallScope call;
     return effect != nullptr ? effect->getParameter(effect, index) : 0.0f;
 }
 
 void PluginInstance::setParameter(int index, float value)
 {
-    if (effect != nullptr)
-        effect->setParameter(effect, index, value);
+    if (effect == nullptr)
+        return;
+    const CallScope call;
+    const int outer = std::exchange(indexBeingSet, index);
+    effect->setParameter(effect, index, value);
+    indexBeingSet = outer;
 }
 
 std::vector<uint8_t> PluginInstance::getChunk(bool isPreset)
@@ -202,27 +273,39 @@ VstIntPtr PluginInstance::canDo(const char* what)
 VstIntPtr PluginInstance::hostCallback(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                                        float opt)
 {
+    const auto lock = lockIfLockingHost();
     if (opcode == audioMasterVersion)
         return versionAnswer.load();
-    auto* instance = e != nullptr ? reinterpret_cast<PluginInstance*>(e->resvd1) : nullptr;
-    if (instance == nullptr)
-    {
-        // Calls while the effect is being made, before the record is ours.
+    // Calls while the effect is being made, before the record is ours, and
+    // calls for an effect closed meanwhile, find no instance.
+    const std::lock_guard<std::mutex> guard(registryMutex);
+    if (e == nullptr || openEffects.count(e) == 0)
         return 0;
-    }
+    auto* instance = reinterpret_cast<PluginInstance*>(e->resvd1);
+    if (instance == nullptr)
+        return 0;
     return instance->handleCallback(opcode, index, value, ptr, opt);
 }
 
 VstIntPtr PluginInstance::handleCallback(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
+    if (editorOpen.load() && callDepth == 0 && std::this_thread::get_id() != editorThread.load())
+    {
+        ++foreignThreadCallbacks;
+        lastForeignOpcode = opcode;
+    }
     switch (opcode)
     {
-        case audioMasterAutomate: ++automateCount; return 0;
+        case audioMasterAutomate:
+            ++automateCount;
+            if (index == indexBeingSet)
+                ++echoedAutomationCount;
+            return 0;
         case audioMasterCurrentId: return 0;
         case audioMasterIdle: return 0;
         case audioMasterWantMidi: ++wantMidiCount; return 1;
         case audioMasterGetTime: return reinterpret_cast<VstIntPtr>(&timeInfo);
-        case audioMasterIOChanged: return 1;
+        case audioMasterIOChanged: ++ioChangedCount; return 1;
         case audioMasterSizeWindow:
             sizeWindowWidth = index;
             sizeWindowHeight = int(value);

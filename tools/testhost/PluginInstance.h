@@ -5,13 +5,16 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 // One effect made by a loaded plug-in, driven only through its AEffect
 // record, with the host side of the conversation: the callback answers the
 // version, the transport, sample rate and block size, and counts what the
-// plug-in reports (automation, gestures, display updates).
+// plug-in reports (automation, gestures, display updates) and on which
+// thread it reports it.
 class PluginInstance
 {
 public:
@@ -23,10 +26,19 @@ public:
 
     // Null with a reason when the entry point gives no effect or a broken one.
     static std::unique_ptr<PluginInstance> create(const PluginLibrary& library, std::string& error);
+    // The same through the given entry point.
+    static std::unique_ptr<PluginInstance> create(VstPluginMainProc entry, std::string& error);
 
     // What the host answers to the version query while an effect is made:
     // 2400, or 0 to check that such a host gets no plug-in.
     static std::atomic<VstIntPtr> versionAnswer;
+
+    // A host that holds one lock around every dispatcher call (and around
+    // making an effect) and takes the same lock in its callback, as hosts
+    // that serialise their plug-in calls do. A plug-in that calls back from
+    // a thread of its own while it makes a dispatcher call wait for that
+    // thread deadlocks here.
+    static std::atomic<bool> lockingHost;
 
     ~PluginInstance();
 
@@ -56,6 +68,18 @@ public:
     VstIntPtr setChunk(const std::vector<uint8_t>& data, bool isPreset = false);
     VstIntPtr setChunk(const void* data, size_t size, bool isPreset = false);
 
+    // Hands events over for the next block (effProcessEvents).
+    void sendEvents(const std::vector<MidiEvent>& events);
+
+    // The process calls with the given pointers as they are, for checks of
+    // in-place buffers and of the old accumulating call.
+    void processRaw(float** inputs, float** outputs, int numSamples, bool accumulating = false);
+
+    // Marks the editor open in this thread's window: from now on the
+    // plug-in may call back only on a thread inside one of our calls or on
+    // this one.
+    void setEditorThread(bool open);
+
     // The text the plug-in writes for opcode (and index), cut at maxLength
     // characters.
     std::string getString(VstInt32 opcode, size_t maxLength, VstInt32 index = 0);
@@ -77,8 +101,15 @@ public:
     std::atomic<int> endEditCount { 0 };
     std::atomic<int> updateDisplayCount { 0 };
     std::atomic<int> wantMidiCount { 0 };
+    std::atomic<int> ioChangedCount { 0 };
     std::atomic<int> sizeWindowWidth { 0 };
     std::atomic<int> sizeWindowHeight { 0 };
+    // Automation of the very parameter this thread was setting.
+    std::atomic<int> echoedAutomationCount { 0 };
+    // Calls while the editor was open from a thread that was neither inside
+    // one of our calls nor the editor's thread.
+    std::atomic<int> foreignThreadCallbacks { 0 };
+    std::atomic<int> lastForeignOpcode { -1 };
 
 private:
     explicit PluginInstance(AEffect* effect);
@@ -88,8 +119,10 @@ private:
     void updateTimeInfo(bool transportChanged);
 
     AEffect* effect = nullptr;
+    std::atomic<bool> editorOpen { false };
+    std::atomic<std::thread::id> editorThread {};
     VstTimeInfo timeInfo {};
-    bool firstBlock = true;
+    std::atomic<bool> firstBlock { true };
 
     std::vector<VstMidiEvent> midiEvents;
     std::vector<uint8_t> eventsBlock;

@@ -31,6 +31,11 @@ bool PluginLibrary::load(const std::string& file, std::string& error)
     return true;
 }
 
+VstPluginMainProc PluginLibrary::getEntry(const char* name) const
+{
+    return handle != nullptr ? reinterpret_cast<VstPluginMainProc>(dlsym(handle, name)) : nullptr;
+}
+
 void PluginLibrary::unload()
 {
     if (handle != nullptr)

@@ -16,6 +16,9 @@ public:
     bool isLoaded() const { return handle != nullptr; }
 
     VstPluginMainProc getEntry() const { return entry; }
+    // One exported entry by name ("VSTPluginMain" or "main"); null when the
+    // file does not export it.
+    VstPluginMainProc getEntry(const char* name) const;
     const std::string& getPath() const { return path; }
 
 private:

@@ -7,8 +7,12 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <limits>
+#include <mutex>
 #include <ostream>
 #include <random>
 #include <sstream>
@@ -18,8 +22,18 @@
 namespace
 {
 constexpr int kNumChannels = 2;
-constexpr size_t kHostTextBuffer = 64; // what hosts give for parameter texts
+// Parameter texts as hosts take them from JUCE plug-ins: names up to 32
+// characters, displays and labels up to 24, each with its terminating zero.
+constexpr size_t kParameterNameBytes = 33;
+constexpr size_t kParameterTextBytes = 25;
 constexpr unsigned char kCanary = 0x7f;
+// Values every parameter is tried at: 0, 0.1, ..., 1.
+constexpr int kParameterSteps = 11;
+// How long the plug-in may take to tell the host what happened on a thread
+// of its own (a latency change, say).
+constexpr int kNotificationTimeoutMs = 2000;
+// How long it has to end its threads after its last instance closed.
+constexpr int kThreadEndTimeoutMs = 2000;
 
 // Two channels of float buffers with the pointer arrays processReplacing takes.
 struct StereoBuffers
@@ -116,6 +130,162 @@ std::string checkText(PluginInstance& plugin, VstInt32 opcode, int index, size_t
     return {};
 }
 
+
+// Polls until done() holds or the time is up; whether it held.
+bool waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (! done())
+    {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// About a third of the parameters set to random values.
+void setSomeParameters(PluginInstance& plugin, std::mt19937& random)
+{
+    for (int i = 0; i < plugin.getEffect()->numParams; ++i)
+        if (random() % 3 == 0)
+            plugin.setParameter(i, float(random() % 1001) / 1000.0f);
+}
+
+// The chunk as it is, and after some parameters changed.
+std::pair<std::vector<uint8_t>, std::vector<uint8_t>> twoStates(PluginInstance& plugin, std::mt19937& random)
+{
+    auto first = plugin.getChunk();
+    setSomeParameters(plugin, random);
+    return { std::move(first), plugin.getChunk() };
+}
+
+// Calls the plug-in may still owe the host from threads of its own arrive
+// in this time.
+void letHeldCallsArrive()
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+}
+
+int countThreads()
+{
+    int n = 0;
+    std::error_code error;
+    for (auto it = std::filesystem::directory_iterator("/proc/self/task", error);
+         ! error && it != std::filesystem::directory_iterator(); it.increment(error))
+        ++n;
+    return n;
+}
+
+std::vector<float> noiseSignal(uint32_t seed, size_t n)
+{
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> dist(-0.25f, 0.25f);
+    std::vector<float> signal(n);
+    for (auto& x : signal)
+        x = dist(random);
+    return signal;
+}
+
+std::vector<float> impulseSignal(size_t n)
+{
+    std::vector<float> signal(n, 0.0f);
+    if (n > 0)
+        signal[0] = 1.0f;
+    return signal;
+}
+
+// Both output channels of a signal fed to both inputs.
+struct Rendered
+{
+    std::vector<float> channels[kNumChannels];
+};
+
+enum class Buffers
+{
+    separate,
+    inPlace,
+    accumulating // the old call, onto outputs holding kAccumulateBase
+};
+constexpr float kAccumulateBase = 0.5f;
+
+Rendered render(PluginInstance& plugin, const std::vector<float>& signal, int block, Buffers buffers = Buffers::separate,
+                const std::vector<PluginInstance::MidiEvent>& firstBlockEvents = {})
+{
+    Rendered result;
+    StereoBuffers b { size_t(block) };
+    for (size_t start = 0; start < signal.size(); start += size_t(block))
+    {
+        const int n = int(std::min(signal.size() - start, size_t(block)));
+        for (int c = 0; c < kNumChannels; ++c)
+        {
+            std::copy(signal.begin() + long(start), signal.begin() + long(start) + n, b.in[c].begin());
+            if (buffers == Buffers::inPlace)
+                std::copy(b.in[c].begin(), b.in[c].begin() + n, b.out[c].begin());
+            else
+                std::fill(b.out[c].begin(), b.out[c].begin() + n, buffers == Buffers::accumulating ? kAccumulateBase : 0.0f);
+        }
+        if (start == 0)
+            plugin.sendEvents(firstBlockEvents);
+        if (buffers == Buffers::inPlace)
+            plugin.processRaw(b.outPointers, b.outPointers, n);
+        else
+            plugin.processRaw(b.inPointers, b.outPointers, n, buffers == Buffers::accumulating);
+        for (int c = 0; c < kNumChannels; ++c)
+            result.channels[c].insert(result.channels[c].end(), b.out[c].begin(), b.out[c].begin() + n);
+    }
+    return result;
+}
+
+double largestDifference(const Rendered& a, const Rendered& b, float offset = 0.0f)
+{
+    double largest = 0.0;
+    for (int c = 0; c < kNumChannels; ++c)
+    {
+        if (a.channels[c].size() != b.channels[c].size())
+            return std::numeric_limits<double>::infinity();
+        for (size_t i = 0; i < a.channels[c].size(); ++i)
+        {
+            const double d = std::abs(double(a.channels[c][i]) + offset - double(b.channels[c][i]));
+            if (! (d <= largest))
+                largest = std::isnan(d) ? std::numeric_limits<double>::infinity() : d;
+        }
+    }
+    return largest;
+}
+
+bool isSilent(const Rendered& r)
+{
+    for (const auto& channel : r.channels)
+        for (const float x : channel)
+            if (x != 0.0f)
+                return false;
+    return true;
+}
+
+// The first sample, of either channel, above a small threshold; -1 if none.
+int firstSound(const Rendered& r)
+{
+    constexpr float kThreshold = 1.0e-4f;
+    int first = -1;
+    for (const auto& channel : r.channels)
+        for (size_t i = 0; i < channel.size(); ++i)
+            if (std::abs(channel[i]) > kThreshold)
+            {
+                if (first < 0 || int(i) < first)
+                    first = int(i);
+                break;
+            }
+    return first;
+}
+
+std::string describe(const char* what, double difference)
+{
+    std::ostringstream reason;
+    reason << what << " (largest difference " << difference << ")";
+    return reason.str();
+}
+
 // The same from a random sequence of its own, started at seed.
 std::string processNoise(PluginInstance& plugin, uint32_t seed, int64_t numSamples, int block)
 {
@@ -198,15 +368,89 @@ private:
 };
 } // namespace
 
+//==============================================================================
+// Ends the run when a check takes longer than it may: a plug-in that
+// deadlocks with the host never returns, so the failure is reported from
+// here and the process ends.
+class Validator::Watchdog
+{
+public:
+    explicit Watchdog(std::ostream& output) : out(output), thread([this] { run(); }) {}
+
+    ~Watchdog()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            quit = true;
+        }
+        changed.notify_all();
+        thread.join();
+    }
+
+    void arm(const std::string& name, int seconds)
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        current = name;
+        limit = seconds;
+        deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        armed = true;
+        changed.notify_all();
+    }
+
+    void disarm()
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        armed = false;
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (! quit)
+        {
+            if (! armed)
+            {
+                changed.wait(lock);
+                continue;
+            }
+            changed.wait_until(lock, deadline);
+            if (armed && ! quit && std::chrono::steady_clock::now() >= deadline)
+            {
+                out << "FAIL  " << current << ": no answer within " << limit << " s (a deadlock or a hang)"
+                    << std::endl;
+                out << "validate: stopped by the watchdog" << std::endl;
+                std::_Exit(1);
+            }
+        }
+    }
+
+    std::ostream& out;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool quit = false;
+    bool armed = false;
+    std::string current;
+    int limit = 0;
+    std::chrono::steady_clock::time_point deadline;
+    std::thread thread;
+};
+
 Validator::Validator(PluginLibrary& lib, std::ostream& output, Options opts)
-    : library(lib), out(output), options(opts)
+    : library(lib), out(output), options(opts), watchdog(std::make_unique<Watchdog>(output))
 {
 }
 
+Validator::~Validator() = default;
+
 void Validator::check(const std::string& name, const std::function<std::string()>& body)
 {
+    if (! options.only.empty() && name.find(options.only) == std::string::npos)
+        return;
     const auto start = std::chrono::steady_clock::now();
+    watchdog->arm(name, options.watchdogSeconds);
     const std::string reason = body();
+    watchdog->disarm();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::ostringstream timing;
     timing.setf(std::ios::fixed);
@@ -229,6 +473,7 @@ void Validator::check(const std::string& name, const std::function<std::string()
 int Validator::run()
 {
     check("a host answering 0 to the version query gets no plug-in", [this] { return checkVersionRefusal(); });
+    check("every exported entry point makes a working effect", [this] { return checkEntryPoints(); });
     check("effect record", [this] { return checkRecord(); });
     check("identity texts fit their buffers", [this] { return checkIdentityTexts(); });
     check("open and close repeatedly", [this] { return checkOpenClose(); });
@@ -245,7 +490,20 @@ int Validator::run()
     }
 
     check("blocks larger than announced", [this] { return checkLargerBlocks(); });
-    check("parameter texts fit their buffers", [this] { return checkParameterTexts(); });
+    check("blocks of 0 samples", [this] { return checkZeroSampleBlocks(); });
+    check("every output sample written", [this] { return checkEveryOutputWritten(); });
+    check("in-place buffers", [this] { return checkInPlace(); });
+    check("the accumulating process adds to its outputs", [this] { return checkAccumulatingProcess(); });
+    check("two instances render alike", [this] { return checkInstancesAlike(); });
+    check("processing without a resume", [this] { return checkProcessWithoutResume(); });
+    check("a sample-rate change without suspend", [this] { return checkRateChangeWithoutSuspend(); });
+    check("dispatcher calls from the audio thread", [this] { return checkDispatcherFromAudioThread(); });
+    check("parameter texts within 24 characters, names 32, at 11 values",
+          [this] { return checkParameterTexts(); });
+    check("parameter set and get round trip at 11 values", [this] { return checkParameterRoundTrip(); });
+    check("automation only for the user's changes", [this] { return checkAutomationOnlyForUserChanges(); });
+    check("one ioChanged per latency change", [this] { return checkLatencyChanges(); });
+    check("reported latency is the measured delay", [this] { return checkLatencyMeasured(); });
     check("random, extreme and invalid parameters from two threads while audio runs",
           [this] { return checkParametersUnderLoad(); });
     check("programs", [this] { return checkPrograms(); });
@@ -253,9 +511,18 @@ int Validator::run()
     check("NaN and infinity input, output finite again", [this] { return checkNonFiniteInput(); });
     check("state chunk round trip is byte-identical", [this] { return checkChunkRoundTrip(); });
     check("truncated and random chunks", [this] { return checkBrokenChunks(); });
+    check("junk chunks and texts refused", [this] { return checkJunkRefused(); });
+    check("preset chunk (index 1) round trip", [this] { return checkPresetChunk(); });
+    check("chunk read from two threads at once", [this] { return checkChunkFromTwoThreads(); });
     check("chunk set while audio runs", [this] { return checkChunkWhileProcessing(); });
+    check("a host that locks around its dispatcher calls and its callback", [this] { return checkLockingHost(); });
     if (options.withEditor)
+    {
         check("editor opens and closes in a host window", [this] { return checkEditor(); });
+        check("with the editor open, calls come on the caller's or the editor's thread",
+              [this] { return checkEditorCallbackThreads(); });
+    }
+    check("no thread left after the last instance closes", [this] { return checkNoThreadLeft(); });
     check("library unloaded and loaded again", [this] { return checkReload(); });
 
     out << "validate: " << passed << " passed, " << failed << " failed" << std::endl;
@@ -439,13 +706,18 @@ std::string Validator::checkParameterTexts()
         return error;
     const int numParams = plugin->getEffect()->numParams;
     for (int i = -1; i <= numParams; ++i)
-        for (const auto& [opcode, what] : { std::make_pair(effGetParamName, "name"),
-                                            std::make_pair(effGetParamDisplay, "display"),
-                                            std::make_pair(effGetParamLabel, "label") })
+        for (int step = 0; step < kParameterSteps; ++step)
         {
-            const std::string reason = checkText(*plugin, opcode, i, kHostTextBuffer, what);
-            if (! reason.empty())
-                return reason;
+            plugin->setParameter(i, float(step) / float(kParameterSteps - 1));
+            for (const auto& [opcode, limit, what] :
+                 { std::make_tuple(effGetParamName, kParameterNameBytes, "name"),
+                   std::make_tuple(effGetParamDisplay, kParameterTextBytes, "display"),
+                   std::make_tuple(effGetParamLabel, kParameterTextBytes, "label") })
+            {
+                const std::string reason = checkText(*plugin, opcode, i, limit, what);
+                if (! reason.empty())
+                    return reason + " at " + std::to_string(step) + "/10";
+            }
         }
     return {};
 }
@@ -609,10 +881,7 @@ std::string Validator::checkChunkRoundTrip()
     if (plugin == nullptr)
         return error;
     std::mt19937 random(options.seed);
-    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    for (int i = 0; i < plugin->getEffect()->numParams; ++i)
-        if (random() % 3 == 0)
-            plugin->setParameter(i, unit(random));
+    setSomeParameters(*plugin, random);
 
     const auto first = plugin->getChunk();
     if (first.empty())
@@ -750,4 +1019,604 @@ std::string Validator::checkReload()
     if (! library.load(path, error))
         return error;
     return runNewInstance(library, 44100.0, 512, options.seed, 4096);
+}
+
+//==============================================================================
+float Validator::latencySwitchValue(PluginInstance& plugin) const
+{
+    return options.latencySwitchIndex >= 0 ? plugin.getParameter(options.latencySwitchIndex) : 0.0f;
+}
+
+void Validator::setLatencySwitch(PluginInstance& plugin, bool on, float off) const
+{
+    if (options.latencySwitchIndex >= 0)
+        plugin.setParameter(options.latencySwitchIndex, on ? options.latencySwitchValue : off);
+}
+
+std::string Validator::checkEntryPoints()
+{
+    int found = 0;
+    for (const char* name : { "VSTPluginMain", "main" })
+    {
+        const auto entry = library.getEntry(name);
+        if (entry == nullptr)
+            continue;
+        ++found;
+        std::string error;
+        auto plugin = PluginInstance::create(entry, error);
+        if (plugin == nullptr)
+            return std::string("the entry point ") + name + ": " + error;
+        startAudio(*plugin, 44100.0, 512);
+        const std::string reason = processNoise(*plugin, options.seed, 4096, 512);
+        if (! reason.empty())
+            return std::string("an effect made through ") + name + ": " + reason;
+    }
+    return found > 0 ? std::string() : std::string("exports neither VSTPluginMain nor main");
+}
+
+std::string Validator::checkNoThreadLeft()
+{
+    const int before = countThreads();
+    {
+        std::vector<std::unique_ptr<PluginInstance>> plugins;
+        for (int i = 0; i < 2; ++i)
+        {
+            std::string error;
+            auto plugin = makeRunningInstance(library, 44100.0, 512, error);
+            if (plugin == nullptr)
+                return error;
+            const std::string reason = processNoise(*plugin, options.seed, 8192, 512);
+            if (! reason.empty())
+                return reason;
+            plugins.push_back(std::move(plugin));
+        }
+    }
+    if (waitFor([before] { return countThreads() <= before; }, kThreadEndTimeoutMs))
+        return {};
+    std::ostringstream reason;
+    reason << countThreads() - before << " thread(s) still running " << kThreadEndTimeoutMs
+           << " ms after the last instance closed";
+    return reason.str();
+}
+
+std::string Validator::checkEditorCallbackThreads()
+{
+    if (std::getenv("DISPLAY") == nullptr)
+        return "skip: no DISPLAY (run under xvfb-run)";
+    std::string error;
+    auto plugin = makeRunningInstance(library, 44100.0, 256, error);
+    if (plugin == nullptr)
+        return error;
+    if ((plugin->getEffect()->flags & effFlagsHasEditor) == 0)
+        return "skip: the plug-in has no editor";
+    const int numParams = plugin->getEffect()->numParams;
+    std::mt19937 random(options.seed);
+    const auto [first, second] = twoStates(*plugin, random);
+    const float switchOff = latencySwitchValue(*plugin);
+
+    EditorWindow window;
+    if (! window.open(*plugin, error))
+        return error;
+    plugin->setEditorThread(true);
+    {
+        // Audio, host automation from a thread of the host's, and state
+        // loads and latency changes from the editor's thread.
+        AudioThread audio(*plugin, options.seed);
+        std::thread automation([&] {
+            std::mt19937 random(options.seed + 1);
+            for (int i = 0; i < 300 && numParams > 0; ++i)
+            {
+                plugin->setParameter(int(random() % uint32_t(numParams)), float(random() % 1000) / 1000.0f);
+                std::this_thread::sleep_for(std::chrono::microseconds(300));
+            }
+        });
+        for (int i = 0; i < 10; ++i)
+        {
+            plugin->setChunk(i % 2 == 0 ? first : second);
+            setLatencySwitch(*plugin, i % 2 == 0, switchOff);
+            window.run(*plugin, 30);
+        }
+        automation.join();
+        if (const std::string reason = audio.stop(); ! reason.empty())
+            return reason;
+    }
+    window.run(*plugin, 100);
+    window.close(*plugin);
+    plugin->setEditorThread(false);
+
+    if (const int foreign = plugin->foreignThreadCallbacks.load(); foreign > 0)
+    {
+        std::ostringstream reason;
+        reason << foreign << " call(s) to the host, the last of opcode " << plugin->lastForeignOpcode.load()
+               << ", from a thread that was neither in a call of the host nor the editor's";
+        return reason.str();
+    }
+    return {};
+}
+
+std::string Validator::checkAutomationOnlyForUserChanges()
+{
+    std::string error;
+    auto plugin = makeRunningInstance(library, 44100.0, 256, error);
+    if (plugin == nullptr)
+        return error;
+    const int numParams = plugin->getEffect()->numParams;
+
+    // The host's own writes: a parameter it sets is not sent back to it.
+    std::mt19937 random(options.seed);
+    for (int i = 0; i < numParams; ++i)
+        for (int round = 0; round < 3; ++round)
+            plugin->setParameter(i, float(random() % 1001) / 1000.0f);
+    letHeldCallsArrive();
+    if (const int echoed = plugin->echoedAutomationCount.load(); echoed > 0)
+        return std::to_string(echoed) + " automation call(s) sent back the value the host had just set";
+
+    // Loading states and programs, suspending, resuming and processing are
+    // nobody's changes.
+    const auto [first, second] = twoStates(*plugin, random);
+    letHeldCallsArrive();
+    const int before = plugin->automateCount.load();
+    for (int round = 0; round < 4; ++round)
+    {
+        plugin->setChunk(round % 2 == 0 ? first : second);
+        plugin->setChunk(first, true);
+        plugin->dispatch(effSetProgram, 0, 0);
+        plugin->suspend();
+        plugin->resume();
+        if (const std::string reason = processNoise(*plugin, random, 11025, 256); ! reason.empty())
+            return reason;
+    }
+    letHeldCallsArrive();
+    if (const int made = plugin->automateCount.load() - before; made > 0)
+        return std::to_string(made) + " automation call(s) for loading states and programs, resuming or processing";
+    return {};
+}
+
+std::string Validator::checkLatencyChanges()
+{
+    const int index = options.latencySwitchIndex;
+    if (index < 0)
+        return "skip: no --latency-switch given";
+    std::string error;
+    auto plugin = makeRunningInstance(library, 44100.0, 512, error);
+    if (plugin == nullptr)
+        return error;
+    if (const std::string reason = processNoise(*plugin, options.seed, 2048, 512); ! reason.empty())
+        return reason;
+    const VstInt32 latencyBefore = plugin->getEffect()->initialDelay;
+    const float original = plugin->getParameter(index);
+    const int base = plugin->ioChangedCount.load();
+
+    // Each change exactly once; a write that changes nothing not at all.
+    struct Step
+    {
+        float value;
+        int expectedCount;
+        const char* what;
+    };
+    for (const auto& step : { Step { options.latencySwitchValue, base + 1, "switching the latency on" },
+                              Step { options.latencySwitchValue, base + 1, "writing the same value again" },
+                              Step { original, base + 2, "switching the latency back" } })
+    {
+        plugin->setParameter(index, step.value);
+        waitFor([&] { return plugin->ioChangedCount.load() >= step.expectedCount; }, kNotificationTimeoutMs);
+        letHeldCallsArrive();
+        const int count = plugin->ioChangedCount.load();
+        if (count != step.expectedCount)
+        {
+            std::ostringstream reason;
+            reason << count - base << " ioChanged call(s) in all after " << step.what << ", expected "
+                   << step.expectedCount - base;
+            return reason.str();
+        }
+    }
+    if (plugin->getEffect()->initialDelay != latencyBefore)
+        return "the latency did not come back when the switch was set back";
+    return {};
+}
+
+std::string Validator::checkLatencyMeasured()
+{
+    auto measure = [this](bool switched) -> std::string {
+        std::string error;
+        auto plugin = makeRunningInstance(library, 44100.0, 512, error);
+        if (plugin == nullptr)
+            return error;
+        if (switched)
+        {
+            const int base = plugin->ioChangedCount.load();
+            plugin->setParameter(options.latencySwitchIndex, options.latencySwitchValue);
+            if (! waitFor([&] { return plugin->ioChangedCount.load() > base; }, kNotificationTimeoutMs))
+                return "no ioChanged after the latency switch";
+        }
+        const int reported = plugin->getEffect()->initialDelay;
+        const int measured = firstSound(render(*plugin, impulseSignal(44100), 512));
+        if (measured < 0)
+            return "skip: an impulse gives no output within a second";
+        if (measured == reported)
+            return {};
+        std::ostringstream reason;
+        reason << (switched ? "with the latency switch on, " : "") << "the reported latency is " << reported
+               << " samples but an impulse comes out after " << measured;
+        return reason.str();
+    };
+    if (const std::string reason = measure(false); ! reason.empty())
+        return reason;
+    return options.latencySwitchIndex >= 0 ? measure(true) : std::string();
+}
+
+std::string Validator::checkLockingHost()
+{
+    struct LockingHost
+    {
+        LockingHost() { PluginInstance::lockingHost = true; }
+        ~LockingHost() { PluginInstance::lockingHost = false; }
+    } lockingHost;
+
+    std::string error;
+    auto plugin = makeRunningInstance(library, 44100.0, 256, error);
+    if (plugin == nullptr)
+        return error;
+    const int numParams = plugin->getEffect()->numParams;
+    std::mt19937 random(options.seed);
+    const auto [first, second] = twoStates(*plugin, random);
+    const float switchOff = latencySwitchValue(*plugin);
+
+    // First without an editor, where the plug-in calls back from a thread of
+    // its own; then, when there is one, with the editor open in its window.
+    const bool editorToo = options.withEditor && std::getenv("DISPLAY") != nullptr
+                           && (plugin->getEffect()->flags & effFlagsHasEditor) != 0;
+    for (const bool withEditor : { false, editorToo })
+    {
+        EditorWindow window;
+        if (withEditor && ! window.open(*plugin, error))
+            return error;
+        AudioThread audio(*plugin, options.seed);
+        const int rounds = options.quick ? 30 : 60;
+        for (int i = 0; i < rounds; ++i)
+        {
+            plugin->setChunk(i % 2 == 0 ? first : second);
+            plugin->getChunk();
+            plugin->dispatch(effSetProgram, 0, 0);
+            char text[256];
+            if (numParams > 0)
+                plugin->dispatch(effGetParamDisplay, i % numParams, 0, text);
+            if (i % 10 == 9)
+            {
+                plugin->suspend();
+                plugin->resume();
+            }
+            if (i % 5 == 0)
+                setLatencySwitch(*plugin, i % 10 == 0, switchOff);
+            if (withEditor)
+                window.run(*plugin, 2);
+        }
+        if (const std::string reason = audio.stop(); ! reason.empty())
+            return reason;
+        if (withEditor)
+            window.close(*plugin);
+        if (! editorToo)
+            break;
+    }
+    plugin->close();
+    return {};
+}
+
+std::string Validator::checkPresetChunk()
+{
+    std::string error;
+    auto plugin = makeInstance(library, error);
+    if (plugin == nullptr)
+        return error;
+    std::mt19937 random(options.seed);
+    setSomeParameters(*plugin, random);
+    const auto preset = plugin->getChunk(true);
+    if (preset.empty())
+        return "effGetChunk for a preset (index 1) gave nothing";
+
+    auto other = makeInstance(library, error);
+    auto fresh = makeInstance(library, error);
+    if (other == nullptr || fresh == nullptr)
+        return error;
+    if (other->setChunk(preset, true) == 0)
+        return "effSetChunk refused the preset chunk the plug-in gave";
+    if (other->getChunk(true) != preset)
+        return "a new instance given the preset chunk gives back a different one";
+    for (int i = 0; i < plugin->getEffect()->numParams; ++i)
+        if (plugin->getParameter(i) != other->getParameter(i) && other->getParameter(i) != fresh->getParameter(i))
+            return "parameter " + std::to_string(i) + " differs after the preset chunk round trip";
+    return {};
+}
+
+std::string Validator::checkJunkRefused()
+{
+    std::string error;
+    auto plugin = makeRunningInstance(library, 44100.0, 512, error);
+    if (plugin == nullptr)
+        return error;
+    std::mt19937 random(options.seed);
+    setSomeParameters(*plugin, random);
+    const auto good = plugin->getChunk();
+
+    struct Junk
+    {
+        std::string what;
+        std::vector<uint8_t> data;
+    };
+    std::vector<Junk> junk;
+    for (const size_t length : { size_t(16), size_t(1000) })
+    {
+        std::vector<uint8_t> noise(length);
+        for (auto& b : noise)
+            b = uint8_t(random());
+        junk.push_back({ std::to_string(length) + " random bytes", noise });
+    }
+    junk.push_back({ "the first half of a chunk", std::vector<uint8_t>(good.begin(), good.begin() + long(good.size() / 2)) });
+    for (const bool preset : { false, true })
+        for (const auto& j : junk)
+        {
+            if (plugin->setChunk(j.data, preset) != 0)
+                return "effSetChunk" + std::string(preset ? " (preset)" : "") + " answered 1 for " + j.what;
+            if (plugin->getChunk() != good)
+                return j.what + " changed the state";
+        }
+
+    for (int i = 0; i < plugin->getEffect()->numParams; ++i)
+    {
+        const float before = plugin->getParameter(i);
+        char text[] = "not a number";
+        if (plugin->dispatch(effString2Parameter, i, 0, text) != 0)
+            return "effString2Parameter answered 1 for \"not a number\" (parameter " + std::to_string(i) + ")";
+        if (plugin->getParameter(i) != before)
+            return "\"not a number\" changed parameter " + std::to_string(i);
+    }
+    return {};
+}
+
+std::string Validator::checkChunkFromTwoThreads()
+{
+    std::string error;
+    auto plugin = makeInstance(library, error);
+    if (plugin == nullptr)
+        return error;
+    const auto expected = plugin->getChunk();
+    std::atomic<int> mismatches { 0 };
+    const int rounds = options.quick ? 100 : 300;
+    auto reader = [&] {
+        for (int i = 0; i < rounds; ++i)
+            if (plugin->getChunk() != expected)
+                ++mismatches;
+    };
+    std::thread first(reader);
+    std::thread second(reader);
+    first.join();
+    second.join();
+    if (mismatches.load() > 0)
+        return std::to_string(mismatches.load()) + " chunk(s) read at the same time as another came out damaged";
+    return {};
+}
+
+std::string Validator::checkProcessWithoutResume()
+{
+    std::string error;
+    auto neverResumed = makeInstance(library, error);
+    auto resumed = makeRunningInstance(library, 44100.0, 256, error);
+    if (neverResumed == nullptr || resumed == nullptr)
+        return error;
+    neverResumed->prepare(44100.0, 256);
+    auto signal = noiseSignal(options.seed, 8192);
+    signal[0] = 1.0f;
+    const auto without = render(*neverResumed, signal, 256);
+    const auto with = render(*resumed, signal, 256);
+    if (isSilent(without) && ! isSilent(with))
+        return "without effMainsChanged(1) the output stays silent";
+    if (const double d = largestDifference(without, with); d > 0.0)
+        return describe("without effMainsChanged(1) the output differs from a resumed instance's", d);
+    return {};
+}
+
+std::string Validator::checkZeroSampleBlocks()
+{
+    std::string error;
+    auto plugin = makeRunningInstance(library, 44100.0, 256, error);
+    if (plugin == nullptr)
+        return error;
+    constexpr float kUntouched = 12345.0f;
+    float in[kNumChannels][1] = { { 0.5f }, { 0.5f } };
+    float out[kNumChannels][1] = { { kUntouched }, { kUntouched } };
+    float* inputs[kNumChannels] = { in[0], in[1] };
+    float* outputs[kNumChannels] = { out[0], out[1] };
+    PluginInstance::MidiEvent note;
+    note.bytes[0] = 0x90;
+    note.bytes[1] = 60;
+    note.bytes[2] = 100;
+    for (int round = 0; round < 3; ++round)
+    {
+        plugin->process(inputs, outputs, 0, { note });
+        plugin->processRaw(inputs, outputs, 0, true);
+    }
+    if (out[0][0] != kUntouched || out[1][0] != kUntouched)
+        return "a block of 0 samples wrote to the outputs";
+    return processNoise(*plugin, options.seed, 4096, 256);
+}
+
+std::string Validator::checkRateChangeWithoutSuspend()
+{
+    // The same history for both; one hears of the new rate between two
+    // blocks, the other suspended and resumed around it as hosts should.
+    std::string error;
+    auto changed = makeRunningInstance(library, 44100.0, 256, error);
+    auto suspended = makeRunningInstance(library, 44100.0, 256, error);
+    if (changed == nullptr || suspended == nullptr)
+        return error;
+    const auto before = noiseSignal(options.seed, 2048);
+    render(*changed, before, 256);
+    render(*suspended, before, 256);
+
+    changed->sampleRate = 48000.0;
+    changed->dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f);
+    suspended->suspend();
+    suspended->prepare(48000.0, 256);
+    suspended->resume();
+
+    const auto signal = impulseSignal(24000);
+    if (const double d = largestDifference(render(*changed, signal, 256), render(*suspended, signal, 256)); d > 0.0)
+        return describe("a sample-rate change without suspend does not take effect as one with suspend does", d);
+    return {};
+}
+
+std::string Validator::checkDispatcherFromAudioThread()
+{
+    std::string error;
+    auto plugin = makeRunningInstance(library, 44100.0, 256, error);
+    if (plugin == nullptr)
+        return error;
+    const int numParams = plugin->getEffect()->numParams;
+    std::string reason;
+    // Hosts ask these on their audio thread between blocks. This thread
+    // meanwhile waits for the audio thread and calls nothing, as a host
+    // waiting for its engine does.
+    std::thread audio([&] {
+        std::mt19937 random(options.seed);
+        StereoBuffers buffers(256);
+        PluginInstance::MidiEvent note;
+        note.bytes[0] = 0x90;
+        note.bytes[1] = 60;
+        note.bytes[2] = 100;
+        for (int block = 0; block < 200 && reason.empty(); ++block)
+        {
+            char text[256];
+            plugin->dispatch(effGetProgram);
+            plugin->dispatch(effGetTailSize);
+            plugin->dispatch(effCanDo, 0, 0, const_cast<char*>("receiveVstTimeInfo"));
+            if (numParams > 0)
+                plugin->dispatch(effGetParamDisplay, block % numParams, 0, text);
+            if (block % 50 == 0)
+            {
+                plugin->dispatch(effStopProcess);
+                plugin->dispatch(effStartProcess);
+            }
+            buffers.fillNoise(random, 0.25f, 256);
+            plugin->process(buffers.inPointers, buffers.outPointers, 256,
+                            block % 10 == 0 ? std::vector<PluginInstance::MidiEvent> { note }
+                                            : std::vector<PluginInstance::MidiEvent> {});
+            if (! buffers.outputFinite(256))
+                reason = "non-finite output at block " + std::to_string(block);
+        }
+    });
+    audio.join();
+    return reason;
+}
+
+std::string Validator::checkEveryOutputWritten()
+{
+    std::string error;
+    auto plugin = makeRunningInstance(library, 44100.0, 512, error);
+    if (plugin == nullptr)
+        return error;
+    std::mt19937 random(options.seed);
+    for (const int block : { 1, 64, 511, 512, 1024 })
+        for (int round = 0; round < 4; ++round)
+        {
+            StereoBuffers buffers { size_t(block) };
+            buffers.fillNoise(random, 0.25f, size_t(block));
+            for (auto& channel : buffers.out)
+                std::fill(channel.begin(), channel.end(), std::numeric_limits<float>::quiet_NaN());
+            plugin->process(buffers.inPointers, buffers.outPointers, block);
+            for (int c = 0; c < kNumChannels; ++c)
+                for (int i = 0; i < block; ++i)
+                    if (std::isnan(buffers.out[c][size_t(i)]))
+                        return "sample " + std::to_string(i) + " of output " + std::to_string(c + 1)
+                               + " left unwritten in a block of " + std::to_string(block);
+        }
+    return {};
+}
+
+std::string Validator::checkInPlace()
+{
+    std::string error;
+    auto separate = makeRunningInstance(library, 44100.0, 256, error);
+    auto inPlace = makeRunningInstance(library, 44100.0, 256, error);
+    if (separate == nullptr || inPlace == nullptr)
+        return error;
+    const auto signal = noiseSignal(options.seed, 8192);
+    if (const double d = largestDifference(render(*separate, signal, 256), render(*inPlace, signal, 256, Buffers::inPlace));
+        d > 0.0)
+        return describe("in-place buffers give other output than separate ones", d);
+    return {};
+}
+
+std::string Validator::checkAccumulatingProcess()
+{
+    std::string error;
+    auto replacing = makeRunningInstance(library, 44100.0, 256, error);
+    auto accumulating = makeRunningInstance(library, 44100.0, 256, error);
+    if (replacing == nullptr || accumulating == nullptr)
+        return error;
+    // A record without the old call tells hosts it is not there.
+    if (accumulating->getEffect()->process == nullptr)
+        return {};
+    const auto signal = noiseSignal(options.seed, 4096);
+    const double d = largestDifference(render(*replacing, signal, 256),
+                                       render(*accumulating, signal, 256, Buffers::accumulating), kAccumulateBase);
+    if (d > 1.0e-6)
+        return describe("the accumulating process does not add the processed signal to its outputs", d);
+    return {};
+}
+
+std::string Validator::checkInstancesAlike()
+{
+    std::string error;
+    auto first = makeInstance(library, error);
+    auto second = makeInstance(library, error);
+    if (first == nullptr || second == nullptr)
+        return error;
+    std::mt19937 random(options.seed);
+    for (int i = 0; i < first->getEffect()->numParams; ++i)
+        if (random() % 4 == 0)
+        {
+            const float v = float(random() % 1001) / 1000.0f;
+            first->setParameter(i, v);
+            second->setParameter(i, v);
+        }
+    for (auto* p : { first.get(), second.get() })
+        startAudio(*p, 48000.0, 256);
+    PluginInstance::MidiEvent note;
+    note.sample = 100;
+    note.bytes[0] = 0x90;
+    note.bytes[1] = 60;
+    note.bytes[2] = 100;
+    const auto signal = noiseSignal(options.seed, 24000);
+    if (const double d = largestDifference(render(*first, signal, 256, Buffers::separate, { note }),
+                                           render(*second, signal, 256, Buffers::separate, { note }));
+        d > 0.0)
+        return describe("two instances with the same settings and input render differently", d);
+    return {};
+}
+
+std::string Validator::checkParameterRoundTrip()
+{
+    std::string error;
+    auto plugin = makeInstance(library, error);
+    if (plugin == nullptr)
+        return error;
+    for (int i = 0; i < plugin->getEffect()->numParams; ++i)
+        for (int step = 0; step < kParameterSteps; ++step)
+        {
+            const float v = float(step) / float(kParameterSteps - 1);
+            plugin->setParameter(i, v);
+            const float read = plugin->getParameter(i);
+            plugin->setParameter(i, read);
+            const float again = plugin->getParameter(i);
+            std::ostringstream reason;
+            reason << "parameter " << i << " set to " << v << " reads " << read;
+            if (! std::isfinite(read) || read < 0.0f || read > 1.0f || std::abs(read - v) > 0.5f)
+                return reason.str();
+            if (again != read)
+            {
+                reason << ", set to that reads " << again;
+                return reason.str();
+            }
+        }
+    return {};
 }

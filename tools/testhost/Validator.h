@@ -2,9 +2,12 @@
 
 #include "PluginLibrary.h"
 
+class PluginInstance;
+
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 
 // The host's validation suite: what established plug-in validators put a
@@ -19,9 +22,16 @@ public:
         uint32_t seed = 1;
         bool quick = false; // fewer rates, shorter runs
         bool withEditor = true; // when a display is there
+        std::string only; // run only the checks whose name holds this text
+        int watchdogSeconds = 120; // a check that takes longer is taken for a deadlock
+        // A parameter value that changes the latency (a look-ahead limiter
+        // switched on, say), for the latency checks; index -1 for none.
+        int latencySwitchIndex = -1;
+        float latencySwitchValue = 1.0f;
     };
 
     Validator(PluginLibrary& library, std::ostream& out, Options options);
+    ~Validator();
 
     // Runs every check; returns the number that failed.
     int run();
@@ -51,9 +61,36 @@ private:
     std::string checkEditor();
     std::string checkReload();
 
+    std::string checkEntryPoints();
+    std::string checkNoThreadLeft();
+    std::string checkEditorCallbackThreads();
+    std::string checkAutomationOnlyForUserChanges();
+    std::string checkLatencyChanges();
+    std::string checkLatencyMeasured();
+    std::string checkLockingHost();
+    std::string checkPresetChunk();
+    std::string checkJunkRefused();
+    std::string checkChunkFromTwoThreads();
+    std::string checkProcessWithoutResume();
+    std::string checkZeroSampleBlocks();
+    std::string checkRateChangeWithoutSuspend();
+    std::string checkDispatcherFromAudioThread();
+    std::string checkEveryOutputWritten();
+    std::string checkInPlace();
+    std::string checkInstancesAlike();
+    std::string checkParameterRoundTrip();
+    std::string checkAccumulatingProcess();
+
+    class Watchdog;
+
+    // The latency switch's value now, and the switch set on or to off.
+    float latencySwitchValue(PluginInstance& plugin) const;
+    void setLatencySwitch(PluginInstance& plugin, bool on, float off) const;
+
     PluginLibrary& library;
     std::ostream& out;
     Options options;
+    std::unique_ptr<Watchdog> watchdog;
     int passed = 0;
     int failed = 0;
 };

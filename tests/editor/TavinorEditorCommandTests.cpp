@@ -1,0 +1,252 @@
+#include "PageTestSupport.h"
+#include "TavinorEditorTestSupport.h"
+
+#include "editor/MidiControlComponent.h"
+#include "editor/OptionsWindow.h"
+#include "skin/GFXAnimation.h"
+#include "skin/GFXKnob.h"
+
+using namespace EditorTest;
+using T = Tavinor;
+
+// The framework's commands in the product editor: MIDI learn, the preset
+// commands with their questions, and what the status bar says.
+class EditorCommands : public EditorFixture
+{
+protected:
+    void SetUp() override
+    {
+        EditorFixture::SetUp();
+        editor().setFileChooserLauncher(&chooser);
+        collection = processor->getPresetCollection(0);
+        presets = collection->getRootFolder();
+        processor->setRateAndBufferSizeDetails(48000.0, 64);
+        processor->prepareToPlay(48000.0, 64);
+    }
+
+    void TearDown() override
+    {
+        editor().setFileChooserLauncher(nullptr);
+        EditorFixture::TearDown();
+    }
+
+    juce::File savePreset(const juce::String& relativePath)
+    {
+        const auto file = presets.getChildFile(relativePath);
+        EXPECT_TRUE(processor->savePresetToFile(collection, file));
+        settle();
+        return file;
+    }
+
+    // Clicks the alert's button with that text.
+    void answer(Orv::AlertWindow* alert, const juce::String& button)
+    {
+        ASSERT_TRUE(alert != nullptr && alert->isVisible());
+        for (int i = 0; i < alert->getNumButtons(); ++i)
+            if (alert->getButton(i)->getButtonText() == button)
+                click(*alert->getButton(i));
+        settle();
+        EXPECT_FALSE(alert->isVisible()) << button;
+    }
+
+    void sendMidi(const juce::MidiMessage& message)
+    {
+        juce::AudioBuffer<float> buffer(2, 64);
+        buffer.clear();
+        juce::MidiBuffer midi;
+        midi.addEvent(message, 0);
+        processor->processBlock(buffer, midi);
+        settle();
+    }
+
+    juce::String currentName() { return processor->getCurrentPresetName(collection); }
+    bool modified() { return processor->isPresetModified(collection); }
+    void modify()
+    {
+        parameters().setNormalisedValue(lineId(0, T::kFeedback), (float) (++edits % 10) / 10.0f);
+        settle();
+    }
+
+    PageTest::AnsweringChooser chooser;
+    PresetCollection* collection = nullptr;
+    juce::File presets;
+    int edits = 0;
+};
+
+TEST_F(EditorCommands, MidiLearnFromTheButtonToAControllerMovingAKnob)
+{
+    auto& map = processor->getMidiControl();
+    auto* button = editor().getMidiLearnButton();
+    clickElement("MidiLearnButton");
+    EXPECT_TRUE(map.isLearning());
+    EXPECT_EQ(status(), "Waiting for a controller or parameter movement...");
+    EXPECT_TRUE(button->getState() == 1 && button->isBlinking());
+
+    // A parameter that is no host parameter is not learned.
+    editor().parameterTouchedById(T::kFirstPanel);
+    EXPECT_EQ(map.getSelectedParameter(), nullptr);
+    // Touching the knob picks the selected line's own parameter, not the proxy.
+    dragElement("FeedbackKnob", -30);
+    auto* feedback = parameters().getParameter(lineId(0, T::kFeedback));
+    EXPECT_EQ(map.getSelectedParameter(), feedback);
+    EXPECT_EQ(status(), "'Line 1 Feedback' parameter is free. Waiting for a free controller now...");
+
+    // A controller from the host's MIDI is learned...
+    sendMidi(juce::MidiMessage::controllerEvent(1, 20, 127));
+    EXPECT_EQ(map.getParameterForController(20), feedback);
+    EXPECT_EQ(status(), "CC# 20 is assigned to parameter 'Line 1 Feedback'.");
+    clickElement("MidiLearnButton");
+    EXPECT_EQ(status(), "");
+    EXPECT_FALSE(button->getState() == 1 || button->isBlinking());
+
+    // ...and then moves the knob, which says so.
+    sendMidi(juce::MidiMessage::controllerEvent(1, 20, 0));
+    EXPECT_EQ(feedback->getNormalisedValue(), 0.0f);
+    EXPECT_EQ(element<GFXKnob>("FeedbackKnob")->getValue(), 0.0);
+    EXPECT_TRUE(status().startsWith("Line 1 Feedback: ")) << status();
+    EXPECT_EQ(editor().getStatusBar().getPriority(), BasePluginEditor::statusMidi);
+
+    // MIDI of any kind, however much between two ticks, blinks the lamp once.
+    sendMidi(juce::MidiMessage::noteOn(5, 40, 0.5f));
+    sendMidi(juce::MidiMessage::noteOff(5, 40));
+    editor().visibleTimerCallback();
+    EXPECT_EQ(editor().getMidiActivityLed()->getFrame(), 1);
+    EXPECT_FALSE(processor->takeMidiActivity());
+}
+
+TEST_F(EditorCommands, StatusBarSaysWhatChanged)
+{
+    dragElement("LevelKnob", -10);
+    EXPECT_TRUE(status().startsWith("Line 1 Level: ")) << status();
+    EXPECT_EQ(editor().getStatusBar().getPriority(), BasePluginEditor::statusControl);
+
+    editor().getStatusBar().clear(-1);
+    editor().processingModeChanged(processor.get(), BasePlugin::processingModeOffline);
+    EXPECT_EQ(status(), "Offline processing: " + parameters().getText(T::kOfflineQuality));
+
+    // The default MIDI map check, then a change of tab that clears it.
+    editor().defaultResourceChanged(&editor().getMidiControlPage().getDefaultMapCheck());
+    EXPECT_EQ(status(), "Default Map settings will be affected when plugin is loaded.");
+    editor().getOptionsWindow().getTabs().setCurrentTabIndex(2);
+    EXPECT_EQ(status(), "");
+
+    // This build's number is "0": the preset name "pobbles" is a name like any
+    // other, and the framework's events without an action change nothing.
+    parameters().setText(T::kPresetName, "pobbles");
+    editor().controllerValueChanged(dynamic_cast<GUIController*>(editor().findSkinComponent("PresetNameDisplay", true)));
+    EXPECT_EQ(status(), "Preset Name: pobbles");
+    for (int uid : { 1007, 1008, 1009 })
+        editor().controllerEventTriggered(nullptr, uid);
+    EXPECT_EQ(currentName(), "pobbles");
+}
+
+TEST_F(EditorCommands, NextAndPreviousAskBeforeLeavingChanges)
+{
+    const auto a = savePreset("A.tnprst");
+    savePreset("B.tnprst");
+    processor->loadPresetFile(collection, a);
+    settle();
+    clickElement("PresetNextButton");
+    EXPECT_EQ(currentName(), "B");
+
+    modify();
+    clickElement("PresetPreviousButton");
+    EXPECT_EQ(currentName(), "B");
+    answer(editor().getSaveChangesAlert(), "Discard");
+    EXPECT_EQ(currentName(), "A");
+
+    // Closed without an answer: nothing happens.
+    modify();
+    clickElement("PresetNextButton");
+    click(editor().getSaveChangesAlert()->getCloseButton());
+    EXPECT_TRUE(currentName() == "A" && modified());
+
+    // "Save as" saves where the user says and does not move on.
+    chooser.answer = presets.getChildFile("A changed");
+    clickElement("PresetNextButton");
+    answer(editor().getSaveChangesAlert(), "Save as");
+    EXPECT_TRUE(presets.getChildFile("A changed.tnprst").existsAsFile());
+    EXPECT_TRUE(currentName() == "A changed" && !modified());
+}
+
+TEST_F(EditorCommands, SaveAsAppendsTheExtensionAndAsksOnlyAboutNamesItCompleted)
+{
+    chooser.answer = presets.getChildFile("Vol. 2");
+    clickElement("PresetSaveAsButton");
+    EXPECT_EQ(chooser.lastRequest.title, "Save current presets");
+    EXPECT_EQ(chooser.lastRequest.pattern, "*.tnprst");
+    EXPECT_TRUE(presets.getChildFile("Vol. 2.tnprst").existsAsFile());
+    EXPECT_EQ(currentName(), "Vol. 2");
+
+    // The completed name exists now: the editor asks, and only Yes writes.
+    modify();
+    clickElement("PresetSaveAsButton");
+    EXPECT_EQ(editor().getOverwriteAlert()->getMessage(), "Do you want to overwrite preset 'Vol. 2' ?");
+    answer(editor().getOverwriteAlert(), "Cancel");
+    EXPECT_TRUE(modified());
+    clickElement("PresetSaveAsButton");
+    answer(editor().getOverwriteAlert(), "Yes");
+    EXPECT_FALSE(modified());
+
+    // A name typed with the extension: the chooser asked already. A cancel: nothing.
+    modify();
+    chooser.answer = presets.getChildFile("Vol. 2.tnprst");
+    clickElement("PresetSaveAsButton");
+    EXPECT_FALSE(editor().getOverwriteAlert()->isVisible() || modified());
+    modify();
+    chooser.answer = juce::File();
+    clickElement("PresetSaveAsButton");
+    EXPECT_TRUE(modified());
+}
+
+TEST_F(EditorCommands, SaveOverwritesTheCurrentFileAfterAskingOrAsksForANewOne)
+{
+    const auto file = savePreset("Folder/Mine.tnprst");
+    modify();
+    clickElement("PresetSaveButton");
+    EXPECT_EQ(chooser.lastRequest.title, "") << "no chooser for a file that exists";
+    answer(editor().getOverwriteAlert(), "Yes");
+    EXPECT_TRUE(processor->getCurrentPresetPath(collection) == file && !modified());
+
+    // A name without a file goes to "Save as", in the current preset's folder.
+    parameters().setText(T::kPresetName, "Brand New");
+    clickElement("PresetSaveButton");
+    EXPECT_EQ(chooser.lastRequest.initialFile, presets.getChildFile("Folder/Brand New.tnprst"));
+}
+
+TEST_F(EditorCommands, TheCurrentPresetFileStaysInsideItsFolderWhateverTheName)
+{
+    const struct
+    {
+        const char *name, *fileName;
+    } cases[] = {
+        { "Plain", "Plain.tnprst" }, { "../../x", "-..-x.tnprst" }, { "/etc/y", "-etc-y.tnprst" },
+        { "", "Untitled.tnprst" },   { "..", "Untitled.tnprst" },   { ".hidden", "hidden.tnprst" },
+        { "  ", "Untitled.tnprst" }, { "a\\b", "a-b.tnprst" },      { "Vol. 2", "Vol. 2.tnprst" },
+    };
+    for (const auto& c : cases)
+    {
+        parameters().setText(T::kPresetName, c.name);
+        EXPECT_EQ(editor().getCurrentPresetFile(collection), presets.getChildFile(c.fileName)) << c.name;
+    }
+}
+
+TEST_F(EditorCommands, AFailedSaveIsReportedAndNothingClaimsItWasSaved)
+{
+    // A file where a folder should be: nothing can be written below it, not
+    // even by an administrator.
+    const auto blocker = presets.getChildFile("Blocker");
+    presets.createDirectory();
+    blocker.replaceWithText("not a folder");
+    modify();
+    const auto nameBefore = currentName();
+
+    chooser.answer = blocker.getChildFile("Lost");
+    clickElement("PresetSaveAsButton");
+    auto* report = editor().getSaveFailedAlert();
+    ASSERT_NE(report, nullptr);
+    EXPECT_TRUE(report->getMessage().startsWith("The preset 'Lost' could not be saved")) << report->getMessage();
+    EXPECT_TRUE(currentName() == nameBefore && modified());
+    EXPECT_FALSE(blocker.getChildFile("Lost.tnprst").exists());
+    answer(report, "OK");
+}

@@ -1,0 +1,90 @@
+#include "TavinorEditorTestSupport.h"
+
+#include "editor/OptionsWindow.h"
+#include "editor/TavinorPresetBrowser.h"
+
+#include <set>
+
+using namespace EditorTest;
+
+// The editor in the states a musician meets, written as pictures for people
+// to look at (TAVINOR_SCREENSHOT_DIR); each picture must show the face.
+class TavinorEditorLook : public EditorFixture
+{
+protected:
+    void picture(const juce::String& name)
+    {
+        settle();
+        // Not blank: the face has many colours.
+        const auto image = editor().createComponentSnapshot(editor().getLocalBounds());
+        std::set<juce::uint32> colours;
+        for (int y = 0; y < image.getHeight(); y += 7)
+            for (int x = 0; x < image.getWidth(); x += 7)
+                colours.insert(image.getPixelAt(x, y).getARGB());
+        EXPECT_GT(colours.size(), 50u) << name;
+        screenshot("editor-" + name);
+    }
+};
+
+TEST_F(TavinorEditorLook, EveryStateDrawsTheFace)
+{
+    picture("default");
+    for (int line = 2; line <= 4; ++line)
+    {
+        set(Tavinor::kSelectedLine, line);
+        picture("line-" + juce::String(line));
+    }
+    set(Tavinor::kSelectedLine, 1);
+
+    const struct
+    {
+        int id, value;
+        const char* name; // null: no picture
+    } states[] = {
+        { Tavinor::kDelaySync, 0, "delay-free" },     { Tavinor::kDelaySync, 1, nullptr },
+        { Tavinor::kDelayJoin, 1, "delay-joined" },   { Tavinor::kDelayJoin, 0, nullptr },
+        { Tavinor::kFirstPanel, 1, "predelay" },      { Tavinor::kPreDelaySync, 0, "predelay-free" },
+        { Tavinor::kFirstPanel, 0, nullptr },         { Tavinor::kMod1First, 1, nullptr },
+        { Tavinor::kMod2First, 2, "modulators-env-peak" }, { Tavinor::kMod1First, 2, nullptr },
+        { Tavinor::kMod2First, 1, "modulators-peak-env" }, { Tavinor::kMod1First, 0, nullptr },
+        { Tavinor::kMod2First, 0, nullptr },          { Tavinor::kMod1First + 5, 1, "lfo-synced" },
+        { Tavinor::kMod1RetriggerMode, 1, nullptr },  { Tavinor::kMod2RetriggerMode, 2, nullptr },
+    };
+    for (const auto& state : states)
+    {
+        set(state.id, state.value);
+        if (state.name != nullptr)
+            picture(state.name);
+    }
+
+    play(100, [](int block, int) { return (block / 10) % 2 == 0 ? 0.6f : -0.6f; });
+    editor().visibleTimerCallback();
+    dragElement("FeedbackKnob", -20);
+    picture("playing");
+
+    for (const auto* button : { "MOD1RetriggerSettings", "MOD2RetriggerSettings" })
+    {
+        clickElement(button);
+        picture(juce::String("retrigger-") + (button[3] == '1' ? "mod1" : "mod2"));
+        clickElement(button);
+    }
+
+    clickElement("RoutingSelectSwitch");
+    picture("routing-menu");
+    editor().getRoutingMenu().dismiss();
+
+    clickElement("OptionsButton");
+    auto& tabs = editor().getOptionsWindow().getTabs();
+    for (int i = 0; i < tabs.getNumTabs(); ++i)
+    {
+        tabs.setCurrentTabIndex(i);
+        picture("options-" + tabs.getTabNames()[i].replaceCharacter(' ', '-').toLowerCase());
+    }
+    editor().getOptionsWindow().hide();
+
+    clickElement("PresetBrowseButton");
+    picture("preset-browser");
+    editor().getPresetBrowser()->hide();
+    clickElement("AboutButton");
+    picture("about");
+}

@@ -1,0 +1,400 @@
+#include "TavinorEditorTestSupport.h"
+
+#include "core/IntParameter.h"
+#include "editor/HostParametersComponent.h"
+#include "editor/InstallFactoryPresetsWindow.h"
+#include "editor/ModulatorRetriggerSettings.h"
+#include "editor/OptionsWindow.h"
+#include "editor/TavinorPresetBrowser.h"
+#include "processor/dsp/DelayEngine.h"
+#include "skin/GFXAnimation.h"
+#include "skin/GFXButton.h"
+
+using namespace EditorTest;
+using T = Tavinor;
+
+class TavinorEditorTest : public EditorFixture
+{
+protected:
+    juce::String mutes()
+    {
+        juce::String text;
+        for (int line = 0; line < 4; ++line)
+            text << (parameters().getBoolValue(lineId(line, T::kLineState)) ? "1" : "0");
+        return text;
+    }
+    void setMutes(const juce::String& states)
+    {
+        for (int line = 0; line < 4; ++line)
+            parameters().setBoolValue(lineId(line, T::kLineState), states[line] == '1');
+        settle();
+    }
+    juce::String statesOf(std::initializer_list<const char*> names)
+    {
+        juce::String states;
+        for (const auto* name : names)
+            states << stateOf(name);
+        return states;
+    }
+};
+
+TEST_F(TavinorEditorTest, EveryElementOfTheBuiltInSkinIsBound)
+{
+    // The elements are plain pointers and arrays of them, side by side.
+    const auto& e = editor().getElements();
+    static_assert(sizeof(e) % sizeof(void*) == 0);
+    const auto* pointers = reinterpret_cast<void* const*>(&e);
+    const auto count = sizeof(e) / sizeof(void*);
+    EXPECT_EQ(count, 107u);
+    EXPECT_EQ(std::count(pointers, pointers + count, nullptr), 0);
+    EXPECT_NE(editor().getMidiLearnButton(), nullptr);
+    EXPECT_NE(editor().getMidiActivityLed(), nullptr);
+    EXPECT_EQ(editor().getBounds(), juce::Rectangle<int>(0, 0, 1200, 540 + editor().getStatusBar().getHeight()));
+}
+
+TEST_F(TavinorEditorTest, SwitchGroupsFollowTheirChoices)
+{
+    const struct
+    {
+        int id, value;
+        std::initializer_list<const char*> group;
+        const char* states;
+    } cases[] = {
+        { T::kMidSide, 1, { "DelayModeLRSwitch", "DelayModeMSSwitch" }, "01" },
+        { T::kFilterMode, 1, { "DelayFilterPreOverdriveSwitch", "DelayFilterPostOverdriveSwitch" }, "01" },
+        { T::kFilterType, 2, { "DelayFilterSwitch", "DelayFilterLPSwitch", "DelayFilterBPSwitch", "DelayFilterHPSwitch" }, "0010" },
+        { T::kModSource, 1, { "ModulationSourceLFO1Switch", "ModulationSourceLFO2Switch" }, "01" },
+        { T::kModScale, 0, { "ModulationScaleLinearSwitch", "ModulationScaleLogarithmicSwitch" }, "10" },
+        { T::kMod1First, 2, { "MOD1TypeLFOSwitch", "MOD1TypeENVSwitch", "MOD1TypePEAKSwitch" }, "001" },
+        { T::kMod2First, 1, { "MOD2TypeLFOSwitch", "MOD2TypeENVSwitch", "MOD2TypePEAKSwitch" }, "010" },
+        { T::kMod1Scale, 2, { "LFO1ScaleFullSwitch", "LFO1ScaleDotSwitch", "LFO1ScaleTripletSwitch" }, "001" },
+        { T::kMod2Scale, 1, { "LFO2ScaleFullSwitch", "LFO2ScaleDotSwitch", "LFO2ScaleTripletSwitch" }, "010" },
+    };
+    for (const auto& c : cases)
+    {
+        set(c.id, c.value);
+        EXPECT_EQ(statesOf(c.group), c.states) << "parameter " << c.id;
+    }
+
+    // Another line brings its own choices to every group.
+    set(lineId(2, T::kFilterType), 3);
+    set(T::kSelectedLine, 3);
+    EXPECT_EQ(statesOf({ "DelayFilterSwitch", "DelayFilterLPSwitch", "DelayFilterBPSwitch", "DelayFilterHPSwitch" }),
+              "0001");
+    EXPECT_EQ(statesOf({ "Delay1SelectButton", "Delay2SelectButton", "Delay3SelectButton", "Delay4SelectButton" }),
+              "0010");
+}
+
+TEST_F(TavinorEditorTest, PanelsFollowModesAndTempoSync)
+{
+    const struct
+    {
+        int id, value;
+        std::initializer_list<const char*> shownNames, hiddenNames;
+    } cases[] = {
+        { T::kDelaySync, 0, { "DelayTimePanelNotSync" }, { "DelayTimePanelSync" } },
+        { T::kDelaySync, 1, { "DelayTimePanelSync" }, { "DelayTimePanelNotSync" } },
+        { T::kPreDelaySync, 0, { "PredelayTimePanelNotSync" }, { "PredelayTimePanelSync" } },
+        { T::kDelayJoin, 1, { "DelayRightTimeJoinedKnob", "DelayTimeRightNominatorJoined" },
+          { "DelayRightTimeKnob", "DelayRightTimeDisplay", "DelayTimeRightNominator", "DelayTimeRightDenominator" } },
+        { T::kDelayJoin, 0, { "DelayRightTimeKnob", "DelayTimeRightDenominator" },
+          { "DelayRightTimeJoinedKnob", "DelayRightTimeJoinedDisplay", "DelayTimeRightDenominatorJoined" } },
+        { T::kMod1First, 1, { "ENV1Panel" }, { "LFO1SyncedPanel", "LFO1NotSyncedPanel", "PEAK1Panel" } },
+        { T::kMod1First, 2, { "PEAK1Panel" }, { "ENV1Panel", "LFO1SyncedPanel", "LFO1NotSyncedPanel" } },
+        { T::kMod1First, 0, { "LFO1NotSyncedPanel" }, { "ENV1Panel", "PEAK1Panel", "LFO1SyncedPanel" } },
+        { T::kMod1First + 5, 1, { "LFO1SyncedPanel" }, { "LFO1NotSyncedPanel" } },
+        { T::kMod2First, 2, { "PEAK2Panel" }, { "ENV2Panel", "LFO2SyncedPanel", "LFO2NotSyncedPanel" } },
+        { T::kFirstPanel, 1, { "PredelayTimePanel" }, { "DelayTimePanel" } },
+        { T::kFirstPanel, 0, { "DelayTimePanel" }, { "PredelayTimePanel" } },
+    };
+    for (const auto& c : cases)
+    {
+        set(c.id, c.value);
+        for (const auto* name : c.shownNames)
+            EXPECT_TRUE(shown(name)) << name << " after " << c.id << " = " << c.value;
+        for (const auto* name : c.hiddenNames)
+            EXPECT_FALSE(shown(name)) << name << " after " << c.id << " = " << c.value;
+    }
+
+    // Another line's panel changes nothing here; selecting it shows it.
+    set(T::kFirstPanel + 1, 1);
+    EXPECT_TRUE(shown("DelayTimePanel"));
+    set(T::kSelectedLine, 2);
+    EXPECT_TRUE(shown("PredelayTimePanel"));
+    EXPECT_EQ(statesOf({ "DelayPanelSelectSwitch", "PredelayPanelSelectSwitch" }), "01");
+}
+
+TEST_F(TavinorEditorTest, ScaleSwitchesShowOnlyWhileSyncedAndTheLeftScaleWhileJoined)
+{
+    const auto delay = [this] {
+        return statesOf({ "DelayTimeLeftFullSwitch", "DelayTimeLeftDotSwitch", "DelayTimeLeftTripletSwitch" }) + " "
+             + statesOf({ "DelayTimeRightFullSwitch", "DelayTimeRightDotSwitch", "DelayTimeRightTripletSwitch" }) + " "
+             + juce::String(stateOf("DelayJoinChannelsSwitch"));
+    };
+    const struct
+    {
+        int id, value;
+        const char* states;
+    } steps[] = {
+        { T::kDelayJoin, 0, "100 100 0" },      { T::kDelayLeftScale, 1, "010 100 0" },
+        { T::kDelayRightScale, 2, "010 001 0" }, { T::kDelaySync, 0, "000 000 0" },
+        { T::kDelayLeftScale, 2, "000 000 0" },  { T::kDelaySync, 1, "001 001 0" },
+        { T::kDelayJoin, 1, "001 001 1" },       { T::kDelayRightScale, 0, "001 001 1" },
+    };
+    for (const auto& step : steps)
+    {
+        set(step.id, step.value);
+        EXPECT_EQ(delay(), step.states) << step.id << " = " << step.value;
+    }
+
+    // The pre-delay's own group.
+    set(T::kPreDelaySync, 1);
+    set(T::kPreDelayJoin, 0);
+    set(T::kPreDelayRightScale, 1);
+    EXPECT_EQ(statesOf({ "PredelayTimeRightFullSwitch", "PredelayTimeRightDotSwitch", "PredelayTimeRightTripletSwitch",
+                         "PredelayJoinChannelsSwitch" }),
+              "0100");
+}
+
+TEST_F(TavinorEditorTest, SignalFlowPictureShowsTheFilterInTheLoopOnlyWhileTheFilterIsOn)
+{
+    auto* flow = element<GFXAnimation>("SignalFlowAnim");
+    const struct
+    {
+        int mode, loop, type, drive, frame;
+    } cases[] = { { 0, 0, 0, 0, 0 }, { 1, 0, 0, 0, 1 }, { 0, 0, 0, 1, 2 }, { 0, 0, 1, 0, 4 },
+                  { 0, 1, 2, 0, 12 }, { 0, 1, 0, 1, 2 }, { 1, 1, 3, 1, 15 } };
+    for (const auto& c : cases)
+    {
+        set(T::kFilterMode, c.mode);
+        set(T::kFilterInLoop, c.loop);
+        set(T::kFilterType, c.type);
+        set(T::kOverdrive, c.drive);
+        EXPECT_EQ(flow->getFrame(), c.frame) << c.mode << c.loop << c.type << c.drive;
+    }
+}
+
+TEST_F(TavinorEditorTest, LineButtonsSelectMuteSoloCopyAndPaste)
+{
+    clickElement("Delay4SelectButton");
+    EXPECT_EQ(parameters().getIntValue(T::kSelectedLine), 4);
+    editor().controllerEventTriggered(nullptr, TavinorEditor::eventSelectNextLine);
+    settle();
+    EXPECT_EQ(parameters().getIntValue(T::kSelectedLine), 1);
+
+    clickElement("Line2MuteButton");
+    EXPECT_EQ(mutes(), "0100");
+    // Solo, then solo again to bring every line back; a line that was also
+    // silenced becomes the only one heard.
+    const struct
+    {
+        const char *before, *after;
+    } solos[] = { { "0000", "1011" }, { "1011", "0000" }, { "0110", "1011" } };
+    for (const auto& solo : solos)
+    {
+        setMutes(solo.before);
+        clickElement("Line2SoloButton");
+        EXPECT_EQ(mutes(), solo.after) << solo.before;
+    }
+
+    // Copy line 3 with Ctrl on its button: it lights and blinks until pasted,
+    // and the paste selects the pasted line.
+    clickElement("Delay3SelectButton", juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier
+                                                          | juce::ModifierKeys::ctrlModifier));
+    auto* third = element<GFXMultiStateButton>("Delay3SelectButton");
+    EXPECT_EQ(parameters().getIntValue(T::kSelectedLine), 1);
+    EXPECT_EQ(lineButtonState(0) + lineButtonState(2), 2);
+    EXPECT_TRUE(third->isBlinking());
+    clickElement("Line4PasteButton");
+    EXPECT_FALSE(third->isBlinking());
+    EXPECT_EQ(parameters().getIntValue(T::kSelectedLine), 4);
+    EXPECT_EQ(100 * lineButtonState(0) + 10 * lineButtonState(2) + lineButtonState(3), 1);
+}
+
+TEST_F(TavinorEditorTest, ChoiceEventsWriteTheSelectedLineAndScaleEventsNeedTempoSync)
+{
+    set(T::kSelectedLine, 2);
+    clickElement("DelayFilterBPSwitch");
+    EXPECT_EQ(parameters().getIntValue(lineId(1, T::kFilterType)), 2);
+    EXPECT_EQ(status(), "Line 2 Filter Type: Band Pass");
+
+    set(T::kDelaySync, 0);
+    const int before = parameters().getIntValue(T::kDelayLeftScale);
+    clickElement("DelayTimeLeftTripletSwitch");
+    EXPECT_EQ(parameters().getIntValue(T::kDelayLeftScale), before);
+    // Joined, the right channel's buttons write the left scale.
+    set(T::kDelaySync, 1);
+    set(T::kDelayJoin, 1);
+    set(T::kDelayRightScale, 0);
+    clickElement("DelayTimeRightDotSwitch");
+    EXPECT_EQ(parameters().getIntValue(lineId(1, T::kDelayLeftScale)), 1);
+    EXPECT_EQ(parameters().getIntValue(lineId(1, T::kDelayRightScale)), 0);
+
+    clickElement("PredelayPanelSelectSwitch");
+    EXPECT_EQ(parameters().getIntValue(T::kFirstPanel + 1), 1);
+}
+
+TEST_F(TavinorEditorTest, PadlockButtonsToggleThePadlocksAndFollowThem)
+{
+    for (const int expected : { 1, 0 })
+    {
+        clickElement("Delay1PadlockButton");
+        EXPECT_EQ(processor->getLinePadlock(0)->isLocked(), expected == 1);
+        EXPECT_EQ(stateOf("Delay1PadlockButton"), expected);
+    }
+    clickElement("FXAmountPadlockButton");
+    EXPECT_TRUE(processor->getFXAmountPadlock()->isLocked());
+    EXPECT_EQ(stateOf("FXAmountPadlockButton"), 1);
+}
+
+TEST_F(TavinorEditorTest, RoutingMenuOpensBesideItsButtonAndChoosesTheRouting)
+{
+    auto& menu = editor().getRoutingMenu();
+    set(T::kRouting, 4);
+    EXPECT_TRUE(menu.findItem(4)->ticked);
+    EXPECT_FALSE(menu.findItem(0)->ticked);
+
+    clickElement("RoutingSelectSwitch");
+    ASSERT_TRUE(menu.isShown());
+    const auto button = editor().getBoundsInEditor(*editor().getElements().routingSelect);
+    EXPECT_EQ(menu.getParentComponent(), &editor());
+    EXPECT_EQ(menu.getTargetArea(), juce::Rectangle<int>(button.getRight(), button.getY(), 100, 100));
+
+    editor().itemChosen(&menu, 7, false);
+    settle();
+    EXPECT_EQ(parameters().getIntValue(T::kRouting), 7);
+    EXPECT_EQ(status(), "Routing: Mixed 5");
+    EXPECT_TRUE(menu.findItem(7)->ticked);
+    menu.dismiss();
+}
+
+TEST_F(TavinorEditorTest, RetriggerWindowsOpenAboveTheirButtonsInTheEditorsCoordinates)
+{
+    for (int m = 0; m < 2; ++m)
+    {
+        const juce::String name = "MOD" + juce::String(m + 1) + "RetriggerSettings";
+        auto* window = editor().getRetriggerWindow(m);
+        const auto anchor = editor().getBoundsInEditor(*element<GFXMultiStateButton>(name));
+        EXPECT_EQ(window->getBounds(), juce::Rectangle<int>(anchor.getX(), anchor.getY() - 163, 338, 161));
+        EXPECT_TRUE(editor().getLocalBounds().contains(window->getBounds()));
+        for (const bool visible : { true, false })
+        {
+            clickElement(name);
+            EXPECT_EQ(window->isVisible(), visible);
+            EXPECT_EQ(stateOf(name), visible ? 1 : 0);
+        }
+    }
+}
+
+TEST_F(TavinorEditorTest, EngineDisplaysAreTakenOnlyWhereTheyAreShown)
+{
+    auto* engine = processor->getEngine();
+    // Meters: line 1's first echo, and nothing on line 2 (level 0).
+    play(200, [](int, int i) { return std::sin((float) i * 0.05f) * 0.8f; });
+    editor().visibleTimerCallback();
+    EXPECT_GT(element<GFXAnimation>("OutputVULeftAnim")->getFrame(), 10);
+    EXPECT_GT(element<GFXAnimation>("Delay1VUMeterLeftAnimation")->getFrame(), 0);
+    EXPECT_EQ(element<GFXAnimation>("Delay2VUMeterLeftAnimation")->getFrame(), 0);
+
+    // An input-level retrigger of MOD 1: a hidden retrigger window leaves the
+    // engine's event alone, a shown one takes it and lights its level bar.
+    set(T::kMod1RetriggerMode, 2);
+    parameters().setNormalisedValue(T::kMod1First + 3, 0.8f);
+    parameters().setNormalisedValue(T::kMod1First + 4, 0.9f);
+    const auto burstAfterSilence = [](int block, int i) { return block == 100 && (i / 32) % 2 == 0 ? 0.9f : 0.0f; };
+    play(101, burstAfterSilence);
+    editor().visibleTimerCallback();
+    EXPECT_TRUE(engine->takeRetriggerEvent(0));
+    auto* window = editor().getRetriggerWindow(0);
+    window->setVisible(true);
+    play(101, burstAfterSilence);
+    editor().visibleTimerCallback();
+    EXPECT_TRUE(window->getThresholdSlider().getLevelStrip().isHighlighted());
+    EXPECT_FALSE(engine->takeRetriggerEvent(0));
+
+    // A note restarts MOD 1: its lamp flashes while the LFO panel is shown;
+    // while it is hidden the restart is taken without a flash, then or later.
+    auto* lamp = element<GFXAnimation>("LFO1ResetLED");
+    auto* lfoPanel = editor().findSkinComponent("LFO1Panel", true);
+    set(T::kMod1RetriggerMode, 1);
+    juce::MidiBuffer note;
+    note.addEvent(juce::MidiMessage::noteOn(1, parameters().getIntValue(T::kMod1RetriggerNote), 1.0f), 0);
+    for (const bool panelShown : { true, false })
+    {
+        engine->takeRestart(0);
+        lamp->timerCallback();
+        play(1, [](int, int) { return 0.0f; }, note);
+        lfoPanel->setVisible(panelShown);
+        editor().visibleTimerCallback();
+        lfoPanel->setVisible(true);
+        editor().visibleTimerCallback();
+        EXPECT_EQ(lamp->getFrame(), panelShown ? 1 : 0);
+    }
+    EXPECT_EQ(lamp->getFrame(), 0);
+    EXPECT_FALSE(engine->takeRestart(0));
+}
+
+TEST_F(TavinorEditorTest, TheProcessorAndTheEditorReadThePanelParameterAsTwoValued)
+{
+    // A wider range (a damaged parameter set) must not leave the tap and the
+    // editor disagreeing about which time is shown: anything but 0 is the pre-delay.
+    dynamic_cast<IntParameter*>(parameters().getParameter(T::kFirstPanel))->setMaximum(3);
+    set(T::kFirstPanel, 2);
+    EXPECT_TRUE(shown("PredelayTimePanel"));
+    EXPECT_FALSE(shown("DelayTimePanel"));
+    EXPECT_EQ(statesOf({ "DelayPanelSelectSwitch", "PredelayPanelSelectSwitch" }), "01");
+    EXPECT_TRUE(processor->isPreDelayPanelShown(0));
+    set(T::kFirstPanel, 0);
+    EXPECT_FALSE(processor->isPreDelayPanelShown(0));
+    EXPECT_TRUE(shown("DelayTimePanel"));
+}
+
+TEST_F(TavinorEditorTest, ParameterMenuHoldsOnlyAutomatableParameters)
+{
+    const auto& menu = editor().getParameterMenu();
+    EXPECT_EQ(menu.findItem(-1)->text, "- none -");
+    // Line 2's filter cutoff, named by the template, labelled by its full name.
+    auto* cutoff = menu.findItem(2000 + T::kCutoff);
+    ASSERT_NE(cutoff, nullptr);
+    EXPECT_EQ(cutoff->text, "Cutoff");
+    EXPECT_EQ(cutoff->label, parameters().getParameterName(2000 + T::kCutoff));
+    EXPECT_NE(menu.findItem(74), nullptr); // MOD 2 frequency
+    for (const int id : { 1000 + T::kDelayLeftMs, 2000 + T::kPreDelayRightMs, (int) T::kSelectedLine,
+                          (int) T::kFirstPanel, (int) T::kPresetName, (int) T::kMod1RetriggerMode })
+        EXPECT_EQ(menu.findItem(id), nullptr) << id;
+    // Every sub-menu, in order: none, four lines, two modulators, master, misc.
+    EXPECT_EQ(menu.getNumItems(), 9);
+    EXPECT_EQ(menu.getItem(1)->text + menu.getItem(5)->text + menu.getItem(8)->text, "Delay 1MOD1Misc");
+}
+
+TEST_F(TavinorEditorTest, BrowserAndOptionsFillTheFace)
+{
+    clickElement("PresetBrowseButton");
+    EXPECT_TRUE(editor().getPresetBrowser()->isVisible());
+    EXPECT_EQ(editor().getPresetBrowser()->getBounds(), juce::Rectangle<int>(0, 0, 1200, 540));
+    editor().getPresetBrowser()->hide();
+
+    clickElement("OptionsButton");
+    auto& options = editor().getOptionsWindow();
+    EXPECT_EQ(options.getBounds(), juce::Rectangle<int>(0, 0, 1200, 540));
+    EXPECT_EQ(editor().getHostParametersPage().getList().getRowsPerColumn(), 16);
+    // A retrigger note learn started on the page ends when the window closes.
+    parameters().setBoolValue(T::kFirstNoteLearn + 1, true);
+    options.hide();
+    settle();
+    EXPECT_FALSE(parameters().getBoolValue(T::kFirstNoteLearn + 1));
+}
+
+TEST(TavinorEditorInstaller, OpensWithTheFirstEditorOfANewUserOnly)
+{
+    DefaultLookAndFeel laf;
+    juce::LookAndFeel::setDefaultLookAndFeel(&laf);
+    for (const auto* installed : { "", "1.1" })
+    {
+        ScopedUserFolder user;
+        auto processor = makeProcessorWithInstalledVersion(installed);
+        auto* installer = dynamic_cast<TavinorEditor&>(*processor->getGuiRoot()).getInstallerWindow();
+        EXPECT_EQ(installer != nullptr && installer->isVisible(), juce::String(installed).isEmpty()) << installed;
+    }
+    juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
+}

@@ -1,0 +1,237 @@
+// The product's processor behind the VST wrapper, as a host sees it: its
+// chunks, its texts and loading its state while audio runs.
+
+#include "vst/VSTWrapper.h"
+
+#include "TestHelpers.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <thread>
+#include <vector>
+
+juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter();
+
+namespace
+{
+constexpr int kDryWet = 0;       // host parameter 1 of the default map
+constexpr int kLine1Cutoff = 10; // host parameter 11
+constexpr int kLine1Feedback = 7;
+constexpr int kOutputGain = 1;
+
+VstIntPtr quietHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
+{
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+class TavinorHosting : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        effect = VSTWrapper::createEffect(quietHost, createPluginFilter);
+        ASSERT_NE(effect, nullptr);
+    }
+
+    void TearDown() override
+    {
+        for (auto* e : { effect, other })
+            if (e != nullptr)
+                e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
+        TestHelpers::pumpMessages();
+    }
+
+    static VstIntPtr dispatch(AEffect* e, VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
+                              void* ptr = nullptr)
+    {
+        return e->dispatcher(e, opcode, index, value, ptr, 0.0f);
+    }
+
+    static std::vector<char> chunkOf(AEffect* e, bool preset = false)
+    {
+        void* data = nullptr;
+        const auto size = dispatch(e, effGetChunk, preset ? 1 : 0, 0, &data);
+        if (data == nullptr || size <= 0)
+            return {};
+        return std::vector<char>(static_cast<char*>(data), static_cast<char*>(data) + size);
+    }
+
+    static VstIntPtr setChunk(AEffect* e, std::vector<char> chunk, bool preset = false)
+    {
+        return dispatch(e, effSetChunk, preset ? 1 : 0, VstIntPtr(chunk.size()), chunk.empty() ? nullptr : chunk.data());
+    }
+
+    // Resumed at 44.1 kHz for blocks of the given size.
+    void start(int block)
+    {
+        effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, 44100.0f);
+        dispatch(effect, effSetBlockSize, 0, block);
+        dispatch(effect, effMainsChanged, 0, 1);
+    }
+
+    static std::string text(AEffect* e, VstInt32 opcode, int index)
+    {
+        char buffer[128];
+        std::memset(buffer, 'x', sizeof(buffer));
+        dispatch(e, opcode, index, 0, buffer);
+        return buffer;
+    }
+
+    AEffect* effect = nullptr;
+    AEffect* other = nullptr;
+};
+} // namespace
+
+TEST_F(TavinorHosting, APresetChunkIsTheWholeStateAndLoadsBack)
+{
+    effect->setParameter(effect, kLine1Feedback, 0.8f);
+    effect->setParameter(effect, kDryWet, 0.6f);
+    const auto bank = chunkOf(effect);
+    const auto preset = chunkOf(effect, true);
+    ASSERT_FALSE(preset.empty());
+    EXPECT_EQ(preset, bank);
+
+    other = VSTWrapper::createEffect(quietHost, createPluginFilter);
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(setChunk(other, preset, true), 1);
+    EXPECT_FLOAT_EQ(other->getParameter(other, kLine1Feedback), 0.8f);
+    EXPECT_FLOAT_EQ(other->getParameter(other, kDryWet), 0.6f);
+    EXPECT_EQ(chunkOf(other), bank);
+}
+
+TEST_F(TavinorHosting, ChunksThatAreNoStateOfItsOwnAreRefusedAndChangeNothing)
+{
+    effect->setParameter(effect, kLine1Feedback, 0.8f);
+    const auto good = chunkOf(effect);
+    ASSERT_FALSE(good.empty());
+
+    std::mt19937 random(7);
+    std::vector<char> noise(1000);
+    for (auto& b : noise)
+        b = char(random());
+    juce::MemoryBlock foreignState;
+    juce::AudioProcessor::copyXmlToBinary(juce::XmlElement("PluginState"), foreignState);
+    juce::MemoryBlock otherProduct;
+    auto xml = juce::AudioProcessor::getXmlFromBinary(good.data(), int(good.size()));
+    ASSERT_NE(xml, nullptr);
+    xml->setAttribute("application", "Another Product");
+    juce::AudioProcessor::copyXmlToBinary(*xml, otherProduct);
+
+    struct Case
+    {
+        const char* what;
+        std::vector<char> chunk;
+    };
+    const std::vector<Case> junk {
+        { "1000 random bytes", noise },
+        { "a truncated chunk", std::vector<char>(good.begin(), good.begin() + long(good.size() / 2)) },
+        { "a state without a product", std::vector<char>(static_cast<const char*>(foreignState.getData()),
+                                                         static_cast<const char*>(foreignState.getData())
+                                                             + foreignState.getSize()) },
+        { "another product's state", std::vector<char>(static_cast<const char*>(otherProduct.getData()),
+                                                       static_cast<const char*>(otherProduct.getData())
+                                                           + otherProduct.getSize()) },
+    };
+    for (const bool preset : { false, true })
+        for (const auto& c : junk)
+        {
+            EXPECT_EQ(setChunk(effect, c.chunk, preset), 0) << c.what;
+            EXPECT_EQ(chunkOf(effect), good) << c.what;
+        }
+    EXPECT_EQ(setChunk(effect, good), 1);
+}
+
+TEST_F(TavinorHosting, ParameterTextsReachTheHostWhole)
+{
+    // The default dry/wet is 35 %.
+    EXPECT_EQ(text(effect, effGetParamDisplay, kDryWet), "65/35 % (Dry/Wet)");
+    EXPECT_EQ(text(effect, effGetParamName, kLine1Cutoff), "Line 1 Filter Cutoff");
+    EXPECT_EQ(text(effect, effGetParamName, kDryWet), "Dry/Wet");
+
+    char typed[] = "not a number";
+    const float before = effect->getParameter(effect, kOutputGain);
+    EXPECT_EQ(dispatch(effect, effString2Parameter, kOutputGain, 0, typed), 0);
+    EXPECT_EQ(effect->getParameter(effect, kOutputGain), before);
+}
+
+// A host loads its state during playback (a preset change, an undo): the dry
+// signal goes on in every block, and the echoes already in the delay lines
+// keep sounding.
+TEST_F(TavinorHosting, LoadingTheStateWhileAudioRunsKeepsTheSoundGoing)
+{
+    constexpr int kBlock = 64;
+    start(kBlock);
+
+    const auto first = chunkOf(effect);
+    effect->setParameter(effect, kLine1Feedback, 0.7f);
+    effect->setParameter(effect, kLine1Cutoff, 0.3f);
+    const auto second = chunkOf(effect);
+    ASSERT_NE(first, second);
+
+    std::atomic<bool> running { true };
+    std::atomic<int> blocks { 0 };
+    std::atomic<int> silentBlocks { 0 };
+    std::thread audio([&] {
+        std::vector<float> in(kBlock), left(kBlock), right(kBlock);
+        float* inputs[2] = { in.data(), in.data() };
+        float* outputs[2] = { left.data(), right.data() };
+        double phase = 0.0;
+        while (running)
+        {
+            for (auto& x : in)
+            {
+                x = float(0.5 * std::sin(phase));
+                phase += 2.0 * juce::MathConstants<double>::pi * 440.0 / 44100.0;
+            }
+            effect->processReplacing(effect, inputs, outputs, kBlock);
+            const bool silent = std::all_of(left.begin(), left.end(), [](float x) { return x == 0.0f; });
+            // The first blocks may be silent while the processor settles.
+            if (silent && blocks.load() > 8)
+                ++silentBlocks;
+            ++blocks;
+        }
+    });
+    while (blocks.load() < 16)
+        std::this_thread::yield();
+    for (int i = 0; i < 60; ++i)
+    {
+        EXPECT_EQ(setChunk(effect, i % 2 == 0 ? first : second), 1);
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    running = false;
+    audio.join();
+    EXPECT_EQ(silentBlocks.load(), 0) << "of " << blocks.load() << " blocks";
+    EXPECT_EQ(chunkOf(effect), second);
+}
+
+TEST_F(TavinorHosting, LoadingTheStateKeepsTheEchoesOnTheWay)
+{
+    constexpr int kBlock = 256;
+    start(kBlock);
+    const auto state = chunkOf(effect);
+
+    // The default sound echoes an impulse 3/16 of a beat at 120 bpm later on
+    // the left: 16537.5 samples.
+    std::vector<float> in(kBlock), left(kBlock), right(kBlock);
+    float* inputs[2] = { in.data(), in.data() };
+    float* outputs[2] = { left.data(), right.data() };
+    float loudest = 0.0f;
+    for (int start = 0; start < 20000; start += kBlock)
+    {
+        std::fill(in.begin(), in.end(), 0.0f);
+        if (start == 0)
+            in[0] = 1.0f;
+        if (start == 4096)
+            EXPECT_EQ(setChunk(effect, state), 1);
+        effect->processReplacing(effect, inputs, outputs, kBlock);
+        if (start >= 16000)
+            for (const float x : left)
+                loudest = std::max(loudest, std::abs(x));
+    }
+    EXPECT_GT(loudest, 0.1f);
+}
