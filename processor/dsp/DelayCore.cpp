@@ -192,9 +192,13 @@ void DelayCore::Smoother::settle()
 //==============================================================================
 void DelayCore::Biquad::allocate(int entries)
 {
-    sinCosTable.assign((size_t) (2 * entries), 0.0);
-    for (int i = 0; i < entries; ++i)
-        sinCosTable[(size_t) (2 * i + 1)] = 1.0;
+    tableEntries = entries;
+    coarseSinCos.assign((size_t) (2 * ((entries + kFineEntries - 1) / kFineEntries)), 0.0);
+    fineSinCos.assign((size_t) (2 * kFineEntries), 0.0);
+    for (size_t i = 1; i < coarseSinCos.size(); i += 2)
+        coarseSinCos[i] = 1.0;
+    for (size_t i = 1; i < fineSinCos.size(); i += 2)
+        fineSinCos[i] = 1.0;
 }
 
 void DelayCore::Biquad::setRate(double rate)
@@ -202,38 +206,36 @@ void DelayCore::Biquad::setRate(double rate)
     computedFor[0] = computedFor[1] = Source();
     context.set(rate);
     const double r = context.rate;
-    for (size_t i = 0; i < sinCosTable.size() / 2; ++i)
-    {
-        const double w = kTwoPi * ((double) i / 2.0) / r;
-        sinCosTable[2 * i] = std::sin(w);
-        sinCosTable[2 * i + 1] = std::cos(w);
-    }
+    auto fill = [r](std::vector<double>& table, int entriesPerStep) {
+        for (size_t i = 0; i < table.size() / 2; ++i)
+        {
+            const double w = kTwoPi * ((double) ((int) i * entriesPerStep) / 2.0) / r;
+            table[2 * i] = std::sin(w);
+            table[2 * i + 1] = std::cos(w);
+        }
+    };
+    fill(coarseSinCos, kFineEntries);
+    fill(fineSinCos, 1);
 }
 
 void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
 {
     const float highestHere = std::min(highest, kHighestNyquistFraction * context.rateF);
     const float f = std::clamp(frequency, std::min(lowest, highestHere), highestHere);
-    const int entries = (int) (sinCosTable.size() / 2);
-    const int index = std::clamp((int) (2.0f * f), 0, entries - 1);
-#if defined(__GNUC__)
-    // A modulated cut-off moves through the table at a steady pace; fetch the
-    // entry the next sample will likely want while this one is worked on.
-    const int expected = std::clamp(2 * index - lastIndex[channel], 0, entries - 1);
-    __builtin_prefetch(sinCosTable.data() + 2 * expected);
-#endif
+    const int index = std::clamp((int) (2.0f * f), 0, tableEntries - 1);
     // The coefficients follow from the table entry, the kind and the Q alone:
     // a cut-off that stays on its entry keeps them.
     if (computedFor[channel].index == index && computedFor[channel].kind == kind && computedFor[channel].q == q)
-    {
-        lastIndex[channel] = index;
         return;
-    }
-    lastIndex[channel] = index;
     computedFor[channel] = { index, kind, q };
 
-    const double sinW = sinCosTable[(size_t) (2 * index)];
-    const double cosW = sinCosTable[(size_t) (2 * index + 1)];
+    // Sine and cosine of the entry's frequency from a coarse and a fine step
+    // (angle addition): two small tables that stay in the cache where one of
+    // every entry spread a modulated cut-off's lookups over megabytes.
+    const double* coarse = coarseSinCos.data() + 2 * (index / kFineEntries);
+    const double* fine = fineSinCos.data() + 2 * (index % kFineEntries);
+    const double sinW = coarse[0] * fine[1] + coarse[1] * fine[0];
+    const double cosW = coarse[1] * fine[1] - coarse[0] * fine[0];
     const double alpha = sinW / (2.0 * (double) q);
 
     double nb0 = 0.0, nb1 = 0.0, nb2 = 0.0;
@@ -258,16 +260,13 @@ void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
         default:
             break;
     }
-    // Each coefficient over a0, the divisions side by side.
-    const __m128d a0 = _mm_set1_pd(1.0 + alpha);
-    const __m128d guard = _mm_set1_pd(kDenormalGuard);
-    const __m128d first = _mm_add_pd(_mm_div_pd(_mm_setr_pd(nb0, nb1), a0), guard);
-    const __m128d second = _mm_add_pd(_mm_div_pd(_mm_setr_pd(nb2, -2.0 * cosW), a0), guard);
-    b0[channel] = _mm_cvtsd_f64(first);
-    b1[channel] = _mm_cvtsd_f64(_mm_unpackhi_pd(first, first));
-    b2[channel] = _mm_cvtsd_f64(second);
-    a1[channel] = _mm_cvtsd_f64(_mm_unpackhi_pd(second, second));
-    a2[channel] = (1.0 - alpha) / (1.0 + alpha) + kDenormalGuard;
+    // Each coefficient times 1 / a0: one division instead of five.
+    const double scale = 1.0 / (1.0 + alpha);
+    b0[channel] = nb0 * scale + kDenormalGuard;
+    b1[channel] = nb1 * scale + kDenormalGuard;
+    b2[channel] = nb2 * scale + kDenormalGuard;
+    a1[channel] = -2.0 * cosW * scale + kDenormalGuard;
+    a2[channel] = (1.0 - alpha) * scale + kDenormalGuard;
 }
 
 void DelayCore::Biquad::copyCoefficients(int from, int to)

@@ -103,22 +103,25 @@ private:
         bool isAtRest() const;
     };
 
-    // A stereo biquad with its own rate and a table of sine and cosine indexed
-    // by twice the frequency in hertz (interleaved: one cache line per lookup).
+    // A stereo biquad with its own rate and sine and cosine of every half
+    // hertz up to its highest frequency (entries, indexed by twice the
+    // frequency), from a coarse and a fine table of both side by side.
     // Table, coefficients and memories are double: a low cut-off at four times
     // a high rate puts the poles so near the unit circle that float rounding
     // of cos w (or of the feedback sums) moves them onto or outside it.
     struct Biquad
     {
         SampleRateContext context;
-        std::vector<double> sinCosTable;   // sine and cosine of one entry side by side
+        static constexpr int kFineEntries = 512;
+        int tableEntries = 1;
+        std::vector<double> coarseSinCos;   // entries 0, 512, 1024 ..
+        std::vector<double> fineSinCos;     // entries 0 to 511
         float lowest = 22.0f;
         float highest = 22000.0f;
         int kind = 1;
         float q = 1.0f;
         double b0[2] {}, b1[2] {}, b2[2] {}, a1[2] {}, a2[2] {};
         double x1[2] {}, x2[2] {}, y1[2] {}, y2[2] {};
-        int lastIndex[2] {};   // table index of the last computation, per channel
         // What the coefficients of each channel were computed from (none yet: index -1).
         struct Source
         {
