@@ -721,24 +721,18 @@ void DelayCore::oversampledSection(float& left, float& right, float preamp, floa
 
 void DelayCore::saturate(float (&ticks)[2][4], float preamp, float gain) const
 {
-    // tanh(preamp x) gain, as 1 - 2 / (e^(2 preamp x) + 1) in double, two
-    // ticks at a time.
-    const __m128d drive = _mm_set1_pd(2.0 * (double) preamp);
-    const __m128d one = _mm_set1_pd(1.0), two = _mm_set1_pd(2.0);
-    const __m128d guard = _mm_set1_pd(kDenormalGuard);
-    const __m128d g = _mm_set1_pd((double) gain);
+    // tanh(preamp x) gain, as 1 - 2 / (e^(2 preamp x) + 1), the four ticks of
+    // a channel at a time in float: the result is a float, and the steps in
+    // float leave it within about 1e-7 of the double ones.
+    const __m128 drive = _mm_set1_ps(2.0f * preamp);
+    const __m128 one = _mm_set1_ps(1.0f), two = _mm_set1_ps(2.0f);
+    const __m128 guard = _mm_set1_ps(kDenormalGuardF);
+    const __m128 g = _mm_set1_ps(gain);
     for (int c = 0; c < 2; ++c)
-        for (int k = 0; k < 4; k += 2)
-        {
-            const __m128d x = _mm_cvtps_pd(_mm_setr_ps(ticks[c][k], ticks[c][k + 1], 0.0f, 0.0f));
-            const __m128d e = FastMath::exp(_mm_mul_pd(drive, x));
-            const __m128d y =
-                _mm_mul_pd(_mm_add_pd(_mm_sub_pd(one, _mm_div_pd(two, _mm_add_pd(e, one))), guard), g);
-            alignas(16) float out[4];
-            _mm_store_ps(out, _mm_cvtpd_ps(y));
-            ticks[c][k] = out[0];
-            ticks[c][k + 1] = out[1];
-        }
+    {
+        const __m128 e = FastMath::exp(_mm_mul_ps(drive, _mm_loadu_ps(ticks[c])));
+        _mm_storeu_ps(ticks[c], _mm_mul_ps(_mm_add_ps(_mm_sub_ps(one, _mm_div_ps(two, _mm_add_ps(e, one))), guard), g));
+    }
 }
 
 //==============================================================================
