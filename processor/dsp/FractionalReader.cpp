@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -532,13 +533,39 @@ std::vector<double> arrangeInPairs(const double* kernel, int size)
 }
 } // namespace
 
-FractionalReader::FractionalReader(const double* kernel32Table, const double* kernel16Table,
-                                              bool allowAvx2)
-    : kernel32ByPhase(arrangeBySpacing(kernel32Table, DspTables::kKernel32Size, kPhases)),
-      kernel32By64(arrangeBySpacing(kernel32Table, DspTables::kKernel32Size, 64)),
-      kernel32By16(arrangeBySpacing(kernel32Table, DspTables::kKernel32Size, 16)),
-      kernel16ByPhase(arrangeBySpacing(kernel16Table, DspTables::kKernel16Size, kPhases)),
-      kernel32Pairs(arrangeInPairs(kernel32Table, DspTables::kKernel32Size))
+std::shared_ptr<const FractionalReader::Arrangement> FractionalReader::arrangementOf(const double* kernel32Table,
+                                                                                     const double* kernel16Table)
+{
+    // Readers are made on the message thread (never while audio runs): the
+    // lock only guards the list of arrangements alive.
+    static std::mutex lock;
+    static std::vector<std::weak_ptr<const Arrangement>> alive;
+    const std::vector<double> kernel32(kernel32Table, kernel32Table + DspTables::kKernel32Size);
+    const std::vector<double> kernel16(kernel16Table, kernel16Table + DspTables::kKernel16Size);
+    const std::lock_guard<std::mutex> guard(lock);
+    alive.erase(std::remove_if(alive.begin(), alive.end(), [](const auto& a) { return a.expired(); }), alive.end());
+    for (const auto& a : alive)
+        if (auto shared = a.lock(); shared != nullptr && shared->kernel32 == kernel32 && shared->kernel16 == kernel16)
+            return shared;
+    auto made = std::make_shared<Arrangement>();
+    made->kernel32ByPhase = arrangeBySpacing(kernel32Table, DspTables::kKernel32Size, kPhases);
+    made->kernel32By64 = arrangeBySpacing(kernel32Table, DspTables::kKernel32Size, 64);
+    made->kernel32By16 = arrangeBySpacing(kernel32Table, DspTables::kKernel32Size, 16);
+    made->kernel16ByPhase = arrangeBySpacing(kernel16Table, DspTables::kKernel16Size, kPhases);
+    made->kernel32Pairs = arrangeInPairs(kernel32Table, DspTables::kKernel32Size);
+    made->kernel32 = kernel32;
+    made->kernel16 = kernel16;
+    alive.push_back(made);
+    return made;
+}
+
+FractionalReader::FractionalReader(const double* kernel32Table, const double* kernel16Table, bool allowAvx2)
+    : arrangement(arrangementOf(kernel32Table, kernel16Table)),
+      kernel32ByPhase(arrangement->kernel32ByPhase),
+      kernel32By64(arrangement->kernel32By64),
+      kernel32By16(arrangement->kernel32By16),
+      kernel16ByPhase(arrangement->kernel16ByPhase),
+      kernel32Pairs(arrangement->kernel32Pairs)
 {
 #if defined(TAVINOR_READ_AVX2)
     __builtin_cpu_init();

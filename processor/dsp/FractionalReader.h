@@ -2,6 +2,7 @@
 
 #include "processor/dsp/DspTables.h"
 
+#include <memory>
 #include <vector>
 
 // The band-limited fractional read of a ring. Tap j weighs ring[n - j] with
@@ -143,10 +144,20 @@ private:
     // Spacing 512 is a read at rest; 64 and 16 are the smallest steps of
     // the quality settings, which a fast glide holds. Any other step takes
     // the 32-tap kernel tap by tap, each entry stored beside its successor.
-    std::vector<double> kernel32ByPhase;
-    std::vector<double> kernel32By64;
-    std::vector<double> kernel32By16;
-    std::vector<double> kernel16ByPhase;
-    std::vector<double> kernel32Pairs;
+    // Readers of the same kernels share one arrangement (the lines of an
+    // engine read at once, and one copy of these stays in the cache where
+    // one per line would not).
+    struct Arrangement
+    {
+        std::vector<double> kernel32, kernel16;   // what it was arranged from
+        std::vector<double> kernel32ByPhase, kernel32By64, kernel32By16, kernel16ByPhase, kernel32Pairs;
+    };
+    static std::shared_ptr<const Arrangement> arrangementOf(const double* kernel32, const double* kernel16);
+    std::shared_ptr<const Arrangement> arrangement;
+    const std::vector<double>& kernel32ByPhase;
+    const std::vector<double>& kernel32By64;
+    const std::vector<double>& kernel32By16;
+    const std::vector<double>& kernel16ByPhase;
+    const std::vector<double>& kernel32Pairs;
     bool useAvx2 = false;
 };

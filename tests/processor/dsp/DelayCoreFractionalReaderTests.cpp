@@ -275,3 +275,44 @@ TEST_P(DelayCoreFractionalReader, RememberedAndRunReadsAreTheSingleReadsBitForBi
             }
         }
 }
+
+// Readers share the arrangement of equal kernels; a reader of other kernels
+// (here the engine's, halved) must read its own, whichever reader came first
+// and whichever is still alive.
+TEST(DelayCoreFractionalReaderSharing, ReadersOfOtherKernelsKeepTheirOwn)
+{
+    const DspTables tables;
+    std::vector<double> half32(tables.getKernel32(), tables.getKernel32() + DspTables::kKernel32Size);
+    std::vector<double> half16(tables.getKernel16(), tables.getKernel16() + DspTables::kKernel16Size);
+    for (auto* kernel : { &half32, &half16 })
+        for (auto& h : *kernel)
+            h *= 0.5;
+
+    std::vector<double> ring(4096);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> noise(-1.0, 1.0);
+    for (auto& x : ring)
+        x = noise(random);
+
+    auto readAll = [&](const FractionalReader& reader) {
+        std::vector<double> reads;
+        for (int mode = 0; mode < 4; ++mode)
+            for (const double step : { 512.0, 64.0, 16.0, 100.5 })
+                reads.push_back(reader.read(mode, 16.0, ring.data(), 3000.37, 1000.0, previousForStep(1000.0, step)));
+        return reads;
+    };
+
+    auto first = std::make_unique<FractionalReader>(tables.getKernel32(), tables.getKernel16());
+    const auto full = readAll(*first);
+    const FractionalReader halved(half32.data(), half16.data());
+    const FractionalReader second(tables.getKernel32(), tables.getKernel16());
+    first.reset();
+    const auto halvedReads = readAll(halved);
+    const auto secondReads = readAll(second);
+    for (size_t i = 0; i < full.size(); ++i)
+    {
+        EXPECT_NE(full[i], 0.0) << i;
+        EXPECT_EQ(secondReads[i], full[i]) << i;
+        EXPECT_NEAR(halvedReads[i], 0.5 * full[i], 1e-12) << i;
+    }
+}
