@@ -228,6 +228,8 @@ void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
     if (computedFor[channel].index == index && computedFor[channel].kind == kind && computedFor[channel].q == q)
         return;
     computedFor[channel] = { index, kind, q };
+    // Independent of the table lookups below, so it overlaps with them.
+    const double halfOverQ = 0.5 / (double) q;
 
     // Sine and cosine of the entry's frequency from a coarse and a fine step
     // (angle addition): two small tables that stay in the cache where one of
@@ -236,7 +238,7 @@ void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
     const double* fine = fineSinCos.data() + 2 * (index % kFineEntries);
     const double sinW = coarse[0] * fine[1] + coarse[1] * fine[0];
     const double cosW = coarse[1] * fine[1] - coarse[0] * fine[0];
-    const double alpha = sinW / (2.0 * (double) q);
+    const double alpha = sinW * halfOverQ;
 
     double nb0 = 0.0, nb1 = 0.0, nb2 = 0.0;
     switch (kind)

@@ -183,7 +183,7 @@ double DelayEngine::Oscillator::shapeValue(double phi) const
         case shapeTriangle:
             return (phi < kPi ? (phi - kPi * 0.5) * (2.0 / kPi) : (1.5 * kPi - phi) * (2.0 / kPi)) + kDenormalGuard;
         case shapeSine:
-            return std::sin(phi - kPi * 0.25) + kDenormalGuard;
+            return FastMath::sin(phi - kPi * 0.25) + kDenormalGuard;
         case shapeSquare:
             return (phi < kPi ? 1.0 : -1.0) + kDenormalGuard;
         case shapeSawDown:
@@ -230,7 +230,7 @@ inline double shapeOf(double phi, float held)
         case DelayEngine::shapeTriangle:
             return (phi < kPi ? (phi - kPi * 0.5) * (2.0 / kPi) : (1.5 * kPi - phi) * (2.0 / kPi)) + kDenormalGuard;
         case DelayEngine::shapeSine:
-            return std::sin(phi - kPi * 0.25) + kDenormalGuard;
+            return FastMath::sin(phi - kPi * 0.25) + kDenormalGuard;
         case DelayEngine::shapeSquare:
             return (phi < kPi ? 1.0 : -1.0) + kDenormalGuard;
         case DelayEngine::shapeSawDown:

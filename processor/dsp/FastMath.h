@@ -9,8 +9,9 @@
 #include <emmintrin.h>
 #endif
 
-// Logarithm and exponential for the signal path where the library's are too
-// slow to run per sample: the limiter's level detection and gain, the meters.
+// Logarithm, exponential and sine for the signal path where the library's are too
+// slow to run per sample: the limiter's level detection and gain, the meters,
+// the overdrive, the modulators.
 // Both agree with the library to about 1e-14 of the result (far below what the
 // float results they feed can hold), without a call, a branch on the value or
 // a division more than the logarithm's one.
@@ -88,6 +89,45 @@ inline double exp(double x)
     const int64_t exponent = (int64_t) k + 1023;
     return p * fromBits((uint64_t) exponent << 52);
 }
+// sin x for |x| up to a few turns (the modulators' phases), within an
+// ulp or two of the library's: x less the nearest multiple of pi / 2 (pi / 2
+// in two parts, the first times a small whole number exact), then the sine or
+// cosine series of the rest on [-pi / 4, pi / 4] as the quadrant asks.
+inline double sin(double x)
+{
+    constexpr double kTwoOverPi = 6.36619772367581382433e-01;
+    constexpr double kPiOver2Hi = 1.57079632673412561417e+00;   // the first 33 bits
+    constexpr double kPiOver2Lo = 6.07710050650619224932e-11;
+    constexpr double kRound = 6755399441055744.0;   // 1.5 * 2^52
+    if (! (x > -1.0e6 && x < 1.0e6))
+        return std::sin(x);
+    const double shifted = x * kTwoOverPi + kRound;
+    const double k = shifted - kRound;
+    const double r = (x - k * kPiOver2Hi) - k * kPiOver2Lo;
+    const double z = r * r;
+    double y;
+    const int quadrant = (int) ((int64_t) k & 3);
+    if ((quadrant & 1) == 0)
+    {
+        const double tail = 8.33333333332248946124e-03
+                            + z * (-1.98412698298579493134e-04
+                                   + z * (2.75573137070700676789e-06
+                                          + z * (-2.50507602534068634195e-08 + z * 1.58969099521155010221e-10)));
+        y = r + z * r * (-1.66666666666666324348e-01 + z * tail);
+    }
+    else
+    {
+        const double series = z * (4.16666666666666019037e-02 + z * (-1.38888888888741095749e-03 + z * 2.48015872894767294178e-05))
+                              + (z * z) * (z * z)
+                                    * (-2.75573143513906633035e-07
+                                       + z * (2.08757232129817482790e-09 + z * -1.13596475577881948265e-11));
+        const double half = 0.5 * z;
+        const double w = 1.0 - half;
+        y = w + (((1.0 - w) - half) + z * series);
+    }
+    return quadrant >= 2 ? -y : y;
+}
+
 #if defined(__SSE2__)
 // log() of two positive, finite, normal values at once: the same steps in
 // vector lanes (so the same results).
