@@ -322,6 +322,24 @@ void DelayCore::Biquad::processTicks(float (&ticks)[2][4])
     _mm_storeu_pd(y2, vy2);
 }
 
+void DelayCore::Biquad::processPair(float& left, float& right)
+{
+    // process() on both channels side by side, each operation as there.
+    const __m128d x = _mm_setr_pd((double) left, (double) right);
+    const __m128d vx1 = _mm_loadu_pd(x1), vy1 = _mm_loadu_pd(y1);
+    __m128d y = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(b0), x), _mm_mul_pd(_mm_loadu_pd(b1), vx1));
+    y = _mm_add_pd(y, _mm_mul_pd(_mm_loadu_pd(b2), _mm_loadu_pd(x2)));
+    y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(a1), vy1));
+    y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(a2), _mm_loadu_pd(y2)));
+    y = _mm_add_pd(y, _mm_set1_pd(kDenormalGuard));
+    _mm_storeu_pd(x2, vx1);
+    _mm_storeu_pd(x1, x);
+    _mm_storeu_pd(y2, vy1);
+    _mm_storeu_pd(y1, y);
+    left = (float) _mm_cvtsd_f64(y);
+    right = (float) _mm_cvtsd_f64(_mm_unpackhi_pd(y, y));
+}
+
 void DelayCore::Biquad::clearMemories()
 {
     for (int c = 0; c < 2; ++c)
@@ -1373,16 +1391,20 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
                 if (overdriveOn)
                 {
                     const float amount = smoothing ? p.colour[i] : restingColour;
-                    l = l + amount * colourFilter.process(0, l);
-                    r = r + amount * colourFilter.process(1, r);
+                    float colouredL = l, colouredR = r;
+                    colourFilter.processPair(colouredL, colouredR);
+                    l = l + amount * colouredL;
+                    r = r + amount * colouredR;
                 }
             }
 
             if (filterInLoop && filterType != 0)
             {
-                if (activeL)
+                if (activeL && activeR)
+                    loopFilter.processPair(readL, readR);
+                else if (activeL)
                     readL = loopFilter.process(0, readL);
-                if (activeR)
+                else if (activeR)
                     readR = loopFilter.process(1, readR);
             }
 

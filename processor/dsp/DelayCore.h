@@ -136,6 +136,8 @@ private:
         void computeCoefficients(int channel, float frequency);
         void copyCoefficients(int from, int to);
         float process(int channel, float x);
+        // process() on one sample of each channel.
+        void processPair(float& left, float& right);
         // process() on four consecutive inputs of each channel, in place.
         void processTicks(float (&ticks)[2][4]);
         void clearMemories();
