@@ -5,6 +5,7 @@
 #include "processor/dsp/FastMath.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cmath>
 #include <new>
 
@@ -218,29 +219,19 @@ void DelayCore::Biquad::setRate(double rate)
     fill(fineSinCos, 1);
 }
 
-void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
+namespace
 {
-    const float highestHere = std::min(highest, kHighestNyquistFraction * context.rateF);
-    const float f = std::clamp(frequency, std::min(lowest, highestHere), highestHere);
-    const int index = std::clamp((int) (2.0f * f), 0, tableEntries - 1);
-    // The coefficients follow from the table entry, the kind and the Q alone:
-    // a cut-off that stays on its entry keeps them.
-    if (computedFor[channel].index == index && computedFor[channel].kind == kind && computedFor[channel].q == q)
-        return;
-    computedFor[channel] = { index, kind, q };
-    // Independent of the table lookups below, so it overlaps with them.
-    const double halfOverQ = 0.5 / (double) q;
+// Two doubles side by side, with the arithmetic operators lane by lane.
+typedef double DoublePair __attribute__((vector_size(16)));
 
-    // Sine and cosine of the entry's frequency from a coarse and a fine step
-    // (angle addition): two small tables that stay in the cache where one of
-    // every entry spread a modulated cut-off's lookups over megabytes.
-    const double* coarse = coarseSinCos.data() + 2 * (index / kFineEntries);
-    const double* fine = fineSinCos.data() + 2 * (index % kFineEntries);
-    const double sinW = coarse[0] * fine[1] + coarse[1] * fine[0];
-    const double cosW = coarse[1] * fine[1] - coarse[0] * fine[0];
-    const double alpha = sinW * halfOverQ;
-
-    double nb0 = 0.0, nb1 = 0.0, nb2 = 0.0;
+// A biquad's coefficients from the sine and cosine of its frequency and
+// 1 / 2Q, on one channel (double) or two side by side (DoublePair), each
+// operation the same in both.
+template <typename T>
+inline void coefficientsFrom(int kind, T sinW, T cosW, T halfOverQ, T& b0, T& b1, T& b2, T& a1, T& a2)
+{
+    const T alpha = sinW * halfOverQ;
+    T nb0 {}, nb1 {}, nb2 {};
     switch (kind)
     {
         case kKindLowPass:
@@ -263,12 +254,79 @@ void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
             break;
     }
     // Each coefficient times 1 / a0: one division instead of five.
-    const double scale = 1.0 / (1.0 + alpha);
-    b0[channel] = nb0 * scale + kDenormalGuard;
-    b1[channel] = nb1 * scale + kDenormalGuard;
-    b2[channel] = nb2 * scale + kDenormalGuard;
-    a1[channel] = -2.0 * cosW * scale + kDenormalGuard;
-    a2[channel] = (1.0 - alpha) * scale + kDenormalGuard;
+    const T scale = 1.0 / (1.0 + alpha);
+    b0 = nb0 * scale + kDenormalGuard;
+    b1 = nb1 * scale + kDenormalGuard;
+    b2 = nb2 * scale + kDenormalGuard;
+    a1 = -2.0 * cosW * scale + kDenormalGuard;
+    a2 = (1.0 - alpha) * scale + kDenormalGuard;
+}
+} // namespace
+
+int DelayCore::Biquad::entryOf(float frequency) const
+{
+    const float highestHere = std::min(highest, kHighestNyquistFraction * context.rateF);
+    const float f = std::clamp(frequency, std::min(lowest, highestHere), highestHere);
+    return std::clamp((int) (2.0f * f), 0, tableEntries - 1);
+}
+
+bool DelayCore::Biquad::keeps(int channel, int index) const
+{
+    // The coefficients follow from the table entry, the kind and the Q alone:
+    // a cut-off that stays on its entry keeps them.
+    return computedFor[channel].index == index && computedFor[channel].kind == kind && computedFor[channel].q == q;
+}
+
+void DelayCore::Biquad::sinCosOf(int index, double& sinW, double& cosW) const
+{
+    // Sine and cosine of the entry's frequency from a coarse and a fine step
+    // (angle addition): two small tables that stay in the cache where one of
+    // every entry spread a modulated cut-off's lookups over megabytes.
+    const double* coarse = coarseSinCos.data() + 2 * (index / kFineEntries);
+    const double* fine = fineSinCos.data() + 2 * (index % kFineEntries);
+    sinW = coarse[0] * fine[1] + coarse[1] * fine[0];
+    cosW = coarse[1] * fine[1] - coarse[0] * fine[0];
+}
+
+void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
+{
+    const int index = entryOf(frequency);
+    if (keeps(channel, index))
+        return;
+    computedFor[channel] = { index, kind, q };
+    double sinW = 0.0, cosW = 0.0;
+    sinCosOf(index, sinW, cosW);
+    coefficientsFrom<double>(kind, sinW, cosW, 0.5 / (double) q, b0[channel], b1[channel], b2[channel], a1[channel],
+                             a2[channel]);
+}
+
+void DelayCore::Biquad::computeCoefficients(float frequencyLeft, float frequencyRight)
+{
+    const int left = entryOf(frequencyLeft);
+    const int right = entryOf(frequencyRight);
+    const bool keepLeft = keeps(0, left), keepRight = keeps(1, right);
+    if (keepLeft || keepRight)
+    {
+        if (! keepLeft)
+            computeCoefficients(0, frequencyLeft);
+        if (! keepRight)
+            computeCoefficients(1, frequencyRight);
+        return;
+    }
+    computedFor[0] = { left, kind, q };
+    computedFor[1] = { right, kind, q };
+    double sinL = 0.0, cosL = 0.0, sinR = 0.0, cosR = 0.0;
+    sinCosOf(left, sinL, cosL);
+    sinCosOf(right, sinR, cosR);
+    const double halfOverQ = 0.5 / (double) q;
+    DoublePair nb0, nb1, nb2, na1, na2;
+    coefficientsFrom<DoublePair>(kind, DoublePair { sinL, sinR }, DoublePair { cosL, cosR },
+                                 DoublePair { halfOverQ, halfOverQ }, nb0, nb1, nb2, na1, na2);
+    std::memcpy(b0, &nb0, sizeof b0);
+    std::memcpy(b1, &nb1, sizeof b1);
+    std::memcpy(b2, &nb2, sizeof b2);
+    std::memcpy(a1, &na1, sizeof a1);
+    std::memcpy(a2, &na2, sizeof a2);
 }
 
 void DelayCore::Biquad::copyCoefficients(int from, int to)
@@ -646,14 +704,8 @@ void DelayCore::setSecondStageTargets()
     smoother4.target[3] = balance;
 }
 
-void DelayCore::computeCutoffs(int channel, float modulation)
+void DelayCore::cutoffFrequencies(float modulation, float& oversampledHz, float& loopHz) const
 {
-    // A filter that does not run this sample needs no coefficients: each one
-    // is computed again before its next use (the loop filter only ever runs
-    // on an active channel, and then this has run in the same sample).
-    if (filterType == 0)
-        return;
-
     const float c = std::clamp(cutoff + cutoffModDepth * modulation, 0.0f, kHighestCutoffPosition);
 
     // The semitone is never negative (c is not): truncation is its floor,
@@ -667,13 +719,43 @@ void DelayCore::computeCutoffs(int channel, float modulation)
 
     const float f4 = pitch(c * kOversampledSemitoneScale);
     const float q4 = (f4 - kLowestPitchHz) * kOversampledNormalise;
-    oversampledFilter.computeCoefficients(channel, q4 * kOversampledHighest + kOversampledLowest);
+    oversampledHz = q4 * kOversampledHighest + kOversampledLowest;
+    loopHz = 0.0f;
     if (filterInLoop)
     {
         const float f1 = pitch(c * kLoopSemitoneScale);
         const float q1 = (f1 - kLowestPitchHz) * kLoopNormalise;
-        loopFilter.computeCoefficients(channel, q1 * kLoopHighest + kLoopLowest);
+        loopHz = q1 * kLoopHighest + kLoopLowest;
     }
+}
+
+void DelayCore::computeCutoffs(float modulationLeft, float modulationRight)
+{
+    // A filter that does not run this sample needs no coefficients: each one
+    // is computed again before its next use (the loop filter only ever runs
+    // on an active channel, and then this has run in the same sample).
+    if (filterType == 0)
+        return;
+
+    float oversampledL = 0.0f, loopL = 0.0f;
+    cutoffFrequencies(modulationLeft, oversampledL, loopL);
+    if (modulationRight == modulationLeft)
+    {
+        // The same modulation gives the same filters on both sides.
+        oversampledFilter.computeCoefficients(0, oversampledL);
+        oversampledFilter.copyCoefficients(0, 1);
+        if (filterInLoop)
+        {
+            loopFilter.computeCoefficients(0, loopL);
+            loopFilter.copyCoefficients(0, 1);
+        }
+        return;
+    }
+    float oversampledR = 0.0f, loopR = 0.0f;
+    cutoffFrequencies(modulationRight, oversampledR, loopR);
+    oversampledFilter.computeCoefficients(oversampledL, oversampledR);
+    if (filterInLoop)
+        loopFilter.computeCoefficients(loopL, loopR);
 }
 
 namespace
@@ -1371,16 +1453,7 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
             {
                 const float ml = p.modulation[0][i];
                 const float mr = p.modulation[1][i];
-                computeCutoffs(0, ml);
-                if (mr != ml)
-                    computeCutoffs(1, mr);
-                else if (filterType != 0)
-                {
-                    // The same modulation gives the same filters on both sides.
-                    oversampledFilter.copyCoefficients(0, 1);
-                    if (filterInLoop)
-                        loopFilter.copyCoefficients(0, 1);
-                }
+                computeCutoffs(ml, mr);
 
                 if (overdriveOn || filterType != 0)
                 {

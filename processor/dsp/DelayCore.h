@@ -134,6 +134,11 @@ private:
         void allocate(int entries);
         void setRate(double rate);
         void computeCoefficients(int channel, float frequency);
+        // Both channels at once, side by side where both move.
+        void computeCoefficients(float frequencyLeft, float frequencyRight);
+        int entryOf(float frequency) const;
+        bool keeps(int channel, int index) const;
+        void sinCosOf(int index, double& sinW, double& cosW) const;
         void copyCoefficients(int from, int to);
         float process(int channel, float x);
         // process() on one sample of each channel.
@@ -220,7 +225,9 @@ private:
     // the lengths and the time-modulation depth, and carries the balance.
     void setSmootherTargets();
     void setSecondStageTargets();
-    void computeCutoffs(int channel, float modulation);
+    // The filters' coefficients for the cut-off under each channel's modulation.
+    void computeCutoffs(float modulationLeft, float modulationRight);
+    void cutoffFrequencies(float modulation, float& oversampledHz, float& loopHz) const;
     static float meterToDisplay(double meter);
 
     // Settings
