@@ -600,6 +600,35 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
             memory = nullptr;
     }
 
+#if defined(TAVINOR_READ_AVX2)
+    // The read of a moving delay with vectors, which keeps no weights: the
+    // same calls as the general path below, without its bookkeeping.
+    if (memory == nullptr && useAvx2 && (mode == 2 || mode == 3))
+    {
+        const double phase0 = frac * step;
+        const std::vector<double>* rows = step == (double) kPhases ? &kernel32ByPhase
+                                          : step == 64.0           ? &kernel32By64
+                                          : step == 16.0           ? &kernel32By16
+                                                                   : nullptr;
+        if (rows != nullptr)
+        {
+            const int spacing = (int) step;
+            const int columns = DspTables::kKernel32Size / spacing;
+            const int count = countTaps(phase0, step, kKernel32Limit, n + 1);
+            const int p = std::min((int) phase0, spacing - 1);
+            const double* row = rows->data() + (size_t) (p * columns + columns - 1);
+            spacedSumsAvx2<twoRings>(row, row + columns, phase0 - p, ringA, ringB, n, count, sumA, sumB);
+        }
+        else
+        {
+            const int taps = countTaps(phase0, step, kKernel32Limit, n + 1);
+            interpolatedSumsAvx2<twoRings>(kernel32Pairs.data(), ringA, ringB, n, phase0, step, taps, sumA, sumB);
+        }
+        scale(mode, step, sumA, sumB, readA, readB);
+        return;
+    }
+#endif
+
     // At the kernel's own spacing every tap shares one phase: the two rows of
     // that phase and the next, interpolated once, cover the whole read. fused
     // says which rounding the interpolation takes (the vector reads fuse it).
