@@ -305,7 +305,10 @@ __attribute__((target("avx2,fma"))) void spacedSumsAvx2(const double* row, const
 {
     const __m256d vt = _mm256_set1_pd(t);
     auto weights = [&](int j) __attribute__((target("avx2,fma"))) {
-        const __m256d lo = _mm256_loadu_pd(row - j - 3);
+        __m256d lo = _mm256_loadu_pd(row - j - 3);
+        // Held in a register: left to itself the compiler loads it twice,
+        // and these reads are bound by their loads.
+        asm("" : "+x"(lo));
         const __m256d hi = _mm256_loadu_pd(next - j - 3);
         return _mm256_fmadd_pd(_mm256_sub_pd(hi, lo), vt, lo);
     };
