@@ -1121,6 +1121,21 @@ bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& 
     return true;
 }
 
+void DelayCore::applyStereoModes(float& left, float& right) const
+{
+    if (monoInput)
+        left = right = (left + right) * 0.5f;
+    if (midSide)
+    {
+        const float mid = (left + right) * 0.5f;
+        const float side = (left - right) * 0.5f;
+        left = mid;
+        right = side;
+    }
+    if (swapChannels)
+        std::swap(left, right);
+}
+
 void DelayCore::prepareResting(const float* inLeft, const float* inRight, const float* modL, const float* modR,
                                int numSamples, bool& inputL, bool& inputR)
 {
@@ -1190,17 +1205,7 @@ void DelayCore::prepareResting(const float* inLeft, const float* inRight, const 
         for (int i = 0; i < numSamples; ++i)
         {
             float a = l[i], b = r[i];
-            if (monoInput)
-                a = b = (a + b) * 0.5f;
-            if (midSide)
-            {
-                const float mid = (a + b) * 0.5f;
-                const float side = (a - b) * 0.5f;
-                a = mid;
-                b = side;
-            }
-            if (swapChannels)
-                std::swap(a, b);
+            applyStereoModes(a, b);
             l[i] = a;
             r[i] = b;
         }
@@ -1341,17 +1346,7 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
         // Input and its stereo modes.
         float l = cleanInput(inLeft[i]);
         float r = cleanInput(inRight[i]);
-        if (monoInput)
-            l = r = (l + r) * 0.5f;
-        if (midSide)
-        {
-            const float mid = (l + r) * 0.5f;
-            const float side = (l - r) * 0.5f;
-            l = mid;
-            r = side;
-        }
-        if (swapChannels)
-            std::swap(l, r);
+        applyStereoModes(l, r);
         p.input[0][i] = l;
         p.input[1][i] = r;
         inputL = inputL || l != 0.0f;

@@ -194,6 +194,8 @@ private:
     // the modulation buffers).
     void processPiece(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int offsetInBlock,
                       int numSamples);
+    // Mono, mid/side and swap on one input sample of each channel, in place.
+    void applyStereoModes(float& left, float& right) const;
     // The first part of processPiece while nothing glides (every smoother at
     // rest, no extra delay smoothing, linear time modulation): the same
     // values, a channel and a quantity at a time.
