@@ -2,19 +2,18 @@
 
 #include "processor/dsp/DspCommon.h"
 #include "processor/dsp/DspTables.h"
+#include "processor/dsp/FastMath.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cmath>
 #include <new>
 
+#include <emmintrin.h>
+#include <xmmintrin.h>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
-#endif
-#if defined(__SSE2__) && defined(__x86_64__)
-#include <immintrin.h>
-#if defined(__GNUC__)
-#define TAVINOR_READ_AVX2 1
-#endif
 #endif
 
 namespace
@@ -121,13 +120,68 @@ inline double limitRing(double x)
         return 0.0;
     return std::clamp(x, -kRingLimit, kRingLimit);
 }
+
+// limitRing as a choice of values, not of paths, so that a run of writes can
+// go through vector instructions.
+inline double limitRingAll(double x)
+{
+    double y = x < -kRingLimit ? -kRingLimit : x;
+    y = kRingLimit < y ? kRingLimit : y;
+    return x == x ? y : 0.0;
+}
+
+// Sample w of a ring of `maximum` samples sits at w + kReadReach, and also
+// kReadReach (or a multiple of maximum, for rings shorter than the guard)
+// below: the guard holds the ring's end.
+inline void writeRing(double* ring, int maximum, int w, double x)
+{
+    ring[w + kReadReach] = x;
+    for (int p = w + kReadReach - maximum; p >= 0; p -= maximum)
+        ring[p] = x;
+}
+
+// A read position counts samples as if three copies of the ring lay one after
+// the other (between one and three rings back from the write index); what
+// takes it to the stored ring. Whole numbers: the position keeps its fraction.
+inline double ringShift(double position, int maximum)
+{
+    const int n = (int) position;
+    return (double) ((n >= 2 * maximum ? 2 * maximum : maximum) - kReadReach);
+}
+
+// Where the sample `distance` before w lies in a ring stored once.
+inline int wrapBack(int w, int distance, int maximum)
+{
+    const int index = w - distance;
+    return index < 0 ? index + maximum : index;
+}
 } // namespace
 
 //==============================================================================
 void DelayCore::Smoother::step()
 {
+#if defined(__SSE2__)
+    // glide() on two lanes at a time, each operation as there.
+    const __m128d c = _mm_set1_pd((double) coefficient);
+    const __m128d guard = _mm_set1_pd(kDenormalGuard);
+    for (int lane = 0; lane < 4; lane += 2)
+    {
+        const __m128d s = _mm_loadu_pd(state + lane);
+        const __m128d t = _mm_loadu_pd(target + lane);
+        _mm_storeu_pd(state + lane, _mm_add_pd(_mm_sub_pd(s, _mm_mul_pd(_mm_sub_pd(s, t), c)), guard));
+    }
+#else
     for (int lane = 0; lane < 4; ++lane)
         state[lane] = glide(state[lane], target[lane], (double) coefficient);
+#endif
+}
+
+bool DelayCore::Smoother::isAtRest() const
+{
+    for (int lane = 0; lane < 4; ++lane)
+        if (glide(state[lane], target[lane], (double) coefficient) != state[lane])
+            return false;
+    return true;
 }
 
 void DelayCore::Smoother::settle()
@@ -139,41 +193,45 @@ void DelayCore::Smoother::settle()
 //==============================================================================
 void DelayCore::Biquad::allocate(int entries)
 {
-    sinCosTable.assign((size_t) (2 * entries), 0.0);
-    for (int i = 0; i < entries; ++i)
-        sinCosTable[(size_t) (2 * i + 1)] = 1.0;
+    tableEntries = entries;
+    coarseSinCos.assign((size_t) (2 * ((entries + kFineEntries - 1) / kFineEntries)), 0.0);
+    fineSinCos.assign((size_t) (2 * kFineEntries), 0.0);
+    for (size_t i = 1; i < coarseSinCos.size(); i += 2)
+        coarseSinCos[i] = 1.0;
+    for (size_t i = 1; i < fineSinCos.size(); i += 2)
+        fineSinCos[i] = 1.0;
 }
 
 void DelayCore::Biquad::setRate(double rate)
 {
+    computedFor[0] = computedFor[1] = Source();
     context.set(rate);
     const double r = context.rate;
-    for (size_t i = 0; i < sinCosTable.size() / 2; ++i)
-    {
-        const double w = kTwoPi * ((double) i / 2.0) / r;
-        sinCosTable[2 * i] = std::sin(w);
-        sinCosTable[2 * i + 1] = std::cos(w);
-    }
+    auto fill = [r](std::vector<double>& table, int entriesPerStep) {
+        for (size_t i = 0; i < table.size() / 2; ++i)
+        {
+            const double w = kTwoPi * ((double) ((int) i * entriesPerStep) / 2.0) / r;
+            table[2 * i] = std::sin(w);
+            table[2 * i + 1] = std::cos(w);
+        }
+    };
+    fill(coarseSinCos, kFineEntries);
+    fill(fineSinCos, 1);
 }
 
-void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
+namespace
 {
-    const float highestHere = std::min(highest, kHighestNyquistFraction * context.rateF);
-    const float f = std::clamp(frequency, std::min(lowest, highestHere), highestHere);
-    const int entries = (int) (sinCosTable.size() / 2);
-    const int index = std::clamp((int) (2.0f * f), 0, entries - 1);
-    const double sinW = sinCosTable[(size_t) (2 * index)];
-    const double cosW = sinCosTable[(size_t) (2 * index + 1)];
-    const double alpha = sinW / (2.0 * (double) q);
-#if defined(__GNUC__)
-    // A modulated cut-off moves through the table at a steady pace; fetch the
-    // entry the next sample will likely want while this one is worked on.
-    const int expected = std::clamp(2 * index - lastIndex[channel], 0, entries - 1);
-    __builtin_prefetch(sinCosTable.data() + 2 * expected);
-#endif
-    lastIndex[channel] = index;
+// Two doubles side by side, with the arithmetic operators lane by lane.
+typedef double DoublePair __attribute__((vector_size(16)));
 
-    double nb0 = 0.0, nb1 = 0.0, nb2 = 0.0;
+// A biquad's coefficients from the sine and cosine of its frequency and
+// 1 / 2Q, on one channel (double) or two side by side (DoublePair), each
+// operation the same in both.
+template <typename T>
+inline void coefficientsFrom(int kind, T sinW, T cosW, T halfOverQ, T& b0, T& b1, T& b2, T& a1, T& a2)
+{
+    const T alpha = sinW * halfOverQ;
+    T nb0 {}, nb1 {}, nb2 {};
     switch (kind)
     {
         case kKindLowPass:
@@ -195,16 +253,85 @@ void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
         default:
             break;
     }
-    const double a0 = 1.0 + alpha;
-    b0[channel] = nb0 / a0 + kDenormalGuard;
-    b1[channel] = nb1 / a0 + kDenormalGuard;
-    b2[channel] = nb2 / a0 + kDenormalGuard;
-    a1[channel] = (-2.0 * cosW) / a0 + kDenormalGuard;
-    a2[channel] = (1.0 - alpha) / a0 + kDenormalGuard;
+    // Each coefficient times 1 / a0: one division instead of five.
+    const T scale = 1.0 / (1.0 + alpha);
+    b0 = nb0 * scale + kDenormalGuard;
+    b1 = nb1 * scale + kDenormalGuard;
+    b2 = nb2 * scale + kDenormalGuard;
+    a1 = -2.0 * cosW * scale + kDenormalGuard;
+    a2 = (1.0 - alpha) * scale + kDenormalGuard;
+}
+} // namespace
+
+int DelayCore::Biquad::entryOf(float frequency) const
+{
+    const float highestHere = std::min(highest, kHighestNyquistFraction * context.rateF);
+    const float f = std::clamp(frequency, std::min(lowest, highestHere), highestHere);
+    return std::clamp((int) (2.0f * f), 0, tableEntries - 1);
+}
+
+bool DelayCore::Biquad::keeps(int channel, int index) const
+{
+    // The coefficients follow from the table entry, the kind and the Q alone:
+    // a cut-off that stays on its entry keeps them.
+    return computedFor[channel].index == index && computedFor[channel].kind == kind && computedFor[channel].q == q;
+}
+
+void DelayCore::Biquad::sinCosOf(int index, double& sinW, double& cosW) const
+{
+    // Sine and cosine of the entry's frequency from a coarse and a fine step
+    // (angle addition): two small tables that stay in the cache where one of
+    // every entry spread a modulated cut-off's lookups over megabytes.
+    const double* coarse = coarseSinCos.data() + 2 * (index / kFineEntries);
+    const double* fine = fineSinCos.data() + 2 * (index % kFineEntries);
+    sinW = coarse[0] * fine[1] + coarse[1] * fine[0];
+    cosW = coarse[1] * fine[1] - coarse[0] * fine[0];
+}
+
+void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
+{
+    const int index = entryOf(frequency);
+    if (keeps(channel, index))
+        return;
+    computedFor[channel] = { index, kind, q };
+    double sinW = 0.0, cosW = 0.0;
+    sinCosOf(index, sinW, cosW);
+    coefficientsFrom<double>(kind, sinW, cosW, 0.5 / (double) q, b0[channel], b1[channel], b2[channel], a1[channel],
+                             a2[channel]);
+}
+
+void DelayCore::Biquad::computeCoefficients(float frequencyLeft, float frequencyRight)
+{
+    const int left = entryOf(frequencyLeft);
+    const int right = entryOf(frequencyRight);
+    const bool keepLeft = keeps(0, left), keepRight = keeps(1, right);
+    if (keepLeft || keepRight)
+    {
+        if (! keepLeft)
+            computeCoefficients(0, frequencyLeft);
+        if (! keepRight)
+            computeCoefficients(1, frequencyRight);
+        return;
+    }
+    computedFor[0] = { left, kind, q };
+    computedFor[1] = { right, kind, q };
+    double sinL = 0.0, cosL = 0.0, sinR = 0.0, cosR = 0.0;
+    sinCosOf(left, sinL, cosL);
+    sinCosOf(right, sinR, cosR);
+    const double halfOverQ = 0.5 / (double) q;
+    DoublePair nb0, nb1, nb2, na1, na2;
+    coefficientsFrom<DoublePair>(kind, DoublePair { sinL, sinR }, DoublePair { cosL, cosR },
+                                 DoublePair { halfOverQ, halfOverQ }, nb0, nb1, nb2, na1, na2);
+    std::memcpy(b0, &nb0, sizeof b0);
+    std::memcpy(b1, &nb1, sizeof b1);
+    std::memcpy(b2, &nb2, sizeof b2);
+    std::memcpy(a1, &na1, sizeof a1);
+    std::memcpy(a2, &na2, sizeof a2);
 }
 
 void DelayCore::Biquad::copyCoefficients(int from, int to)
 {
+    computedFor[to] = computedFor[from];
     b0[to] = b0[from];
     b1[to] = b1[from];
     b2[to] = b2[from];
@@ -224,18 +351,57 @@ float DelayCore::Biquad::process(int channel, float input)
     return (float) y;
 }
 
+void DelayCore::Biquad::processTicks(float (&ticks)[2][4])
+{
+    // process() on the four ticks of each channel in turn, the two channels
+    // side by side, each operation as there.
+    const __m128d vb0 = _mm_loadu_pd(b0), vb1 = _mm_loadu_pd(b1), vb2 = _mm_loadu_pd(b2);
+    const __m128d va1 = _mm_loadu_pd(a1), va2 = _mm_loadu_pd(a2);
+    const __m128d guard = _mm_set1_pd(kDenormalGuard);
+    __m128d vx1 = _mm_loadu_pd(x1), vx2 = _mm_loadu_pd(x2), vy1 = _mm_loadu_pd(y1), vy2 = _mm_loadu_pd(y2);
+    for (int k = 0; k < 4; ++k)
+    {
+        const __m128d x = _mm_setr_pd((double) ticks[0][k], (double) ticks[1][k]);
+        __m128d y = _mm_add_pd(_mm_mul_pd(vb0, x), _mm_mul_pd(vb1, vx1));
+        y = _mm_add_pd(y, _mm_mul_pd(vb2, vx2));
+        y = _mm_sub_pd(y, _mm_mul_pd(va1, vy1));
+        y = _mm_sub_pd(y, _mm_mul_pd(va2, vy2));
+        y = _mm_add_pd(y, guard);
+        vx2 = vx1;
+        vx1 = x;
+        vy2 = vy1;
+        vy1 = y;
+        ticks[0][k] = (float) _mm_cvtsd_f64(y);
+        ticks[1][k] = (float) _mm_cvtsd_f64(_mm_unpackhi_pd(y, y));
+    }
+    _mm_storeu_pd(x1, vx1);
+    _mm_storeu_pd(x2, vx2);
+    _mm_storeu_pd(y1, vy1);
+    _mm_storeu_pd(y2, vy2);
+}
+
+void DelayCore::Biquad::processPair(float& left, float& right)
+{
+    // process() on both channels side by side, each operation as there.
+    const __m128d x = _mm_setr_pd((double) left, (double) right);
+    const __m128d vx1 = _mm_loadu_pd(x1), vy1 = _mm_loadu_pd(y1);
+    __m128d y = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(b0), x), _mm_mul_pd(_mm_loadu_pd(b1), vx1));
+    y = _mm_add_pd(y, _mm_mul_pd(_mm_loadu_pd(b2), _mm_loadu_pd(x2)));
+    y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(a1), vy1));
+    y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(a2), _mm_loadu_pd(y2)));
+    y = _mm_add_pd(y, _mm_set1_pd(kDenormalGuard));
+    _mm_storeu_pd(x2, vx1);
+    _mm_storeu_pd(x1, x);
+    _mm_storeu_pd(y2, vy1);
+    _mm_storeu_pd(y1, y);
+    left = (float) _mm_cvtsd_f64(y);
+    right = (float) _mm_cvtsd_f64(_mm_unpackhi_pd(y, y));
+}
+
 void DelayCore::Biquad::clearMemories()
 {
     for (int c = 0; c < 2; ++c)
         x1[c] = x2[c] = y1[c] = y2[c] = 0.0;
-}
-
-float DelayCore::AllpassSection::process(float x, float coefficient)
-{
-    const float y = (x - yPrev) * coefficient + xPrev + kDenormalGuardF;
-    xPrev = x;
-    yPrev = y;
-    return y;
 }
 
 //==============================================================================
@@ -291,10 +457,13 @@ bool DelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
     if (! computeLimits(maxSeconds, sampleRate, rate, newIntegerRate, maximumLength))
         return false;
 
-    const size_t newRingLength = (size_t) 3 * (size_t) maximumLength;
+    // Each sample once, behind a guard that repeats the ring's last kReadReach
+    // samples, so that a read never wraps; the offset ring is read a single
+    // sample at a time and wraps its index.
+    const size_t newRingLength = (size_t) maximumLength + (size_t) kReadReach;
     std::unique_ptr<double[]> newLeft(new (std::nothrow) double[newRingLength]());
     std::unique_ptr<double[]> newRight(new (std::nothrow) double[newRingLength]());
-    std::unique_ptr<double[]> newOffset(new (std::nothrow) double[newRingLength]());
+    std::unique_ptr<double[]> newOffset(new (std::nothrow) double[(size_t) maximumLength]());
     if (newLeft == nullptr || newRight == nullptr || newOffset == nullptr)
         return false;
 
@@ -334,8 +503,7 @@ bool DelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
     setSecondStageTargets();
     smoother4.settle();
 
-    for (auto& o : oversampler)
-        o.clear();
+    oversampler.clear();
     writeIndex = 0;
 
     tremoloSmoothing = kTremoloSmoothingRate * context.k;
@@ -359,7 +527,7 @@ void DelayCore::clear()
     {
         std::fill(leftRing.get(), leftRing.get() + ringLength, 0.0);
         std::fill(rightRing.get(), rightRing.get() + ringLength, 0.0);
-        std::fill(offsetRing.get(), offsetRing.get() + ringLength, 0.0);
+        std::fill(offsetRing.get(), offsetRing.get() + maxLength, 0.0);
     }
     leftQuietWrites = rightQuietWrites = maxLength + kReadReach + 1;
     resetSmoothers = true;
@@ -536,7 +704,32 @@ void DelayCore::setSecondStageTargets()
     smoother4.target[3] = balance;
 }
 
-void DelayCore::computeCutoffs(int channel, float modulation)
+void DelayCore::cutoffFrequencies(float modulation, float& oversampledHz, float& loopHz) const
+{
+    const float c = std::clamp(cutoff + cutoffModDepth * modulation, 0.0f, kHighestCutoffPosition);
+
+    // The semitone is never negative (c is not): truncation is its floor,
+    // without a call into the library.
+    auto pitch = [this](float semitone) {
+        const float whole = (float) (int) semitone;
+        const int index = std::clamp((int) whole, 0, DspTables::kSemitoneCount - 1);
+        const int fine = std::clamp((int) ((semitone - whole) * 1023.0f), 0, DspTables::kFineCount - 1);
+        return semitones[index] * fineTune[fine];
+    };
+
+    const float f4 = pitch(c * kOversampledSemitoneScale);
+    const float q4 = (f4 - kLowestPitchHz) * kOversampledNormalise;
+    oversampledHz = q4 * kOversampledHighest + kOversampledLowest;
+    loopHz = 0.0f;
+    if (filterInLoop)
+    {
+        const float f1 = pitch(c * kLoopSemitoneScale);
+        const float q1 = (f1 - kLowestPitchHz) * kLoopNormalise;
+        loopHz = q1 * kLoopHighest + kLoopLowest;
+    }
+}
+
+void DelayCore::computeCutoffs(float modulationLeft, float modulationRight)
 {
     // A filter that does not run this sample needs no coefficients: each one
     // is computed again before its next use (the loop filter only ever runs
@@ -544,545 +737,559 @@ void DelayCore::computeCutoffs(int channel, float modulation)
     if (filterType == 0)
         return;
 
-    const float c = std::clamp(cutoff + cutoffModDepth * modulation, 0.0f, kHighestCutoffPosition);
-
-    auto pitch = [this](float semitone) {
-        const float whole = std::floor(semitone);
-        const int index = std::clamp((int) whole, 0, DspTables::kSemitoneCount - 1);
-        const int fine = std::clamp((int) std::floor((semitone - whole) * 1023.0f), 0, DspTables::kFineCount - 1);
-        return semitones[index] * fineTune[fine];
-    };
-
-    const float f4 = pitch(c * kOversampledSemitoneScale);
-    const float q4 = (f4 - kLowestPitchHz) * kOversampledNormalise;
-    oversampledFilter.computeCoefficients(channel, q4 * kOversampledHighest + kOversampledLowest);
-    if (filterInLoop)
+    float oversampledL = 0.0f, loopL = 0.0f;
+    cutoffFrequencies(modulationLeft, oversampledL, loopL);
+    if (modulationRight == modulationLeft)
     {
-        const float f1 = pitch(c * kLoopSemitoneScale);
-        const float q1 = (f1 - kLowestPitchHz) * kLoopNormalise;
-        loopFilter.computeCoefficients(channel, q1 * kLoopHighest + kLoopLowest);
+        // The same modulation gives the same filters on both sides.
+        oversampledFilter.computeCoefficients(0, oversampledL);
+        oversampledFilter.copyCoefficients(0, 1);
+        if (filterInLoop)
+        {
+            loopFilter.computeCoefficients(0, loopL);
+            loopFilter.copyCoefficients(0, 1);
+        }
+        return;
     }
+    float oversampledR = 0.0f, loopR = 0.0f;
+    cutoffFrequencies(modulationRight, oversampledR, loopR);
+    oversampledFilter.computeCoefficients(oversampledL, oversampledR);
+    if (filterInLoop)
+        loopFilter.computeCoefficients(loopL, loopR);
 }
 
-float DelayCore::oversampledSection(int channel, float x, float preamp, float gain)
+namespace
 {
-    auto& o = oversampler[channel];
+// One step of two allpass sections on each channel: y = (x - y1) c + x1 +
+// 1e-20 in float, lane by lane as a single section computes it.
+template <typename Quad>
+inline __m128 allpassStep(Quad& q, __m128 x, __m128 coefficients)
+{
+    const __m128 y = _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_sub_ps(x, _mm_load_ps(q.yPrev)), coefficients),
+                                           _mm_load_ps(q.xPrev)),
+                                _mm_set1_ps(kDenormalGuardF));
+    _mm_store_ps(q.xPrev, x);
+    _mm_store_ps(q.yPrev, y);
+    return y;
+}
+} // namespace
+
+void DelayCore::oversampledSection(float& left, float& right, float preamp, float gain)
+{
+    auto& o = oversampler;
+    const __m128 coefficients = _mm_setr_ps(kHalfBandA, kHalfBandB, kHalfBandA, kHalfBandB);
 
     // Two polyphase 2x interpolators: each allpass branch gives one of the two
     // output phases, so every section runs once per sample of its input. Only
     // in this form do the two coefficients make a half-band filter; with zero
     // stuffing folded into the branches the interpolators pass the band at unity,
     // so the saturation sees the input at its own level.
-    const float even = o.up1a.process(x, kHalfBandA);
-    const float odd = o.up1b.process(x, kHalfBandB);
-    float ticks[4] = { o.up2a.process(even, kHalfBandA), o.up2b.process(even, kHalfBandB),
-                       o.up2a.process(odd, kHalfBandA), o.up2b.process(odd, kHalfBandB) };
+    const __m128 up1 = allpassStep(o.up1, _mm_setr_ps(left, left, right, right), coefficients);
+    // up1 is even and odd of each channel; the second stage takes the even,
+    // then the odd phase: ticks 0 and 1, then 2 and 3.
+    const __m128 ticks01 = allpassStep(o.up2, _mm_shuffle_ps(up1, up1, _MM_SHUFFLE(2, 2, 0, 0)), coefficients);
+    const __m128 ticks23 = allpassStep(o.up2, _mm_shuffle_ps(up1, up1, _MM_SHUFFLE(3, 3, 1, 1)), coefficients);
+    alignas(16) float t01[4], t23[4];
+    _mm_store_ps(t01, ticks01);
+    _mm_store_ps(t23, ticks23);
+    float ticks[2][4] = { { t01[0], t01[1], t23[0], t23[1] }, { t01[2], t01[3], t23[2], t23[3] } };
 
     // Filter, saturation, filter, each over the four ticks in turn: only one of
-    // the filters runs, so this is the order tick by tick, and the four
+    // the filters runs, so this is the order tick by tick, and the eight
     // saturations (no tick's depends on another's) can overlap.
     const bool filtering = filterType != 0;
     if (filtering && filterPlacement == 0)
-        for (auto& t : ticks)
-            t = oversampledFilter.process(channel, t);
+        oversampledFilter.processTicks(ticks);
     if (overdriveOn)
-        for (auto& t : ticks)
-        {
-            const double driven = 2.0 * (double) preamp * (double) t;
-            t = (float) ((1.0 - 2.0 / (std::exp(driven) + 1.0) + kDenormalGuard) * (double) gain);
-        }
+        saturate(ticks, preamp, gain);
     if (filtering && filterPlacement == 1)
-        for (auto& t : ticks)
-            t = oversampledFilter.process(channel, t);
+        oversampledFilter.processTicks(ticks);
 
     // Two polyphase 2x decimators: branch a takes the odd phase, branch b the even one.
-    const float down0 = o.down3a.process(ticks[1], kHalfBandA) + o.down3b.process(ticks[0], kHalfBandB);
-    const float down1 = o.down3a.process(ticks[3], kHalfBandA) + o.down3b.process(ticks[2], kHalfBandB);
-    return (o.down4a.process(down1, kHalfBandA) + o.down4b.process(down0, kHalfBandB)) * kDecimatorGain;
+    const __m128 down3first = allpassStep(o.down3, _mm_setr_ps(ticks[0][1], ticks[0][0], ticks[1][1], ticks[1][0]),
+                                          coefficients);
+    const __m128 down3second = allpassStep(o.down3, _mm_setr_ps(ticks[0][3], ticks[0][2], ticks[1][3], ticks[1][2]),
+                                           coefficients);
+    alignas(16) float d0[4], d1[4];
+    _mm_store_ps(d0, down3first);
+    _mm_store_ps(d1, down3second);
+    const float down0L = d0[0] + d0[1], down0R = d0[2] + d0[3];
+    const float down1L = d1[0] + d1[1], down1R = d1[2] + d1[3];
+    alignas(16) float d4[4];
+    _mm_store_ps(d4, allpassStep(o.down4, _mm_setr_ps(down1L, down0L, down1R, down0R), coefficients));
+    left = (d4[0] + d4[1]) * kDecimatorGain;
+    right = (d4[2] + d4[3]) * kDecimatorGain;
 }
 
-namespace
+void DelayCore::saturate(float (&ticks)[2][4], float preamp, float gain) const
 {
-// Number of taps the read takes: while the phase, advanced by repeated addition
-// from phase0, stays below limit, and at most `most`. The taps themselves
-// compute their phases as phase0 + j * step; both agree to rounding, except on
-// whether a phase landing right at the limit still counts, so there the
-// repeated addition decides as it always has.
-int countTaps(double phase0, double step, double limit, int most)
-{
-    if (! (phase0 < limit) || most <= 0)
-        return 0;
-    const double span = (limit - phase0) / step;
-    if (span >= (double) most)
-        return most;
-    const double nearest = std::floor(span + 0.5);
-    if (std::abs(span - nearest) > 1.0e-6)
-        return std::min((int) std::ceil(span), most);
-
-    int taps = 0;
-    for (double phase = phase0; phase < limit && taps < most; phase += step)
-        ++taps;
-    return taps;
-}
-
-// The accumulation every read shares: sum over j < taps of h_j * ring[n - j]
-// for one or two rings, the caller saying how the weights h_j come about. Two
-// partial sums to a ring keep the additions of a round independent of each
-// other; the ring is walked as one contiguous span (the rings hold three
-// copies, so a read never wraps).
-//
-// weights(j) gives the weights of the taps of one vector from tap j up, the
-// highest tap in lane 0 (matching ring[n - j - width + 1] .. ring[n - j] in
-// memory). It is called for j = 0, width, 2 * width .. in turn, each once, so
-// it may carry its own state from one call to the next. weight(j) gives tap j
-// alone, for the taps left over.
-#if defined(__SSE2__) && defined(__x86_64__)
-template <bool twoRings, typename Weights, typename Weight>
-inline void accumulateSse2(const double* ringA, const double* ringB, int n, int taps, Weights&& weights,
-                           Weight&& weight, double& sumA, double& sumB)
-{
-    __m128d a0 = _mm_setzero_pd(), a1 = _mm_setzero_pd(), b0 = _mm_setzero_pd(), b1 = _mm_setzero_pd();
-    int j = 0;
-    for (; j + 4 <= taps; j += 4)
+    // tanh(preamp x) gain, as 1 - 2 / (e^(2 preamp x) + 1), the four ticks of
+    // a channel at a time in float: the result is a float, and the steps in
+    // float leave it within about 1e-7 of the double ones.
+    const __m128 drive = _mm_set1_ps(2.0f * preamp);
+    const __m128 one = _mm_set1_ps(1.0f), two = _mm_set1_ps(2.0f);
+    const __m128 guard = _mm_set1_ps(kDenormalGuardF);
+    const __m128 g = _mm_set1_ps(gain);
+    for (int c = 0; c < 2; ++c)
     {
-        const __m128d h0 = weights(j);
-        const __m128d h1 = weights(j + 2);
-        a0 = _mm_add_pd(a0, _mm_mul_pd(h0, _mm_loadu_pd(ringA + n - j - 1)));
-        a1 = _mm_add_pd(a1, _mm_mul_pd(h1, _mm_loadu_pd(ringA + n - j - 3)));
-        if constexpr (twoRings)
-        {
-            b0 = _mm_add_pd(b0, _mm_mul_pd(h0, _mm_loadu_pd(ringB + n - j - 1)));
-            b1 = _mm_add_pd(b1, _mm_mul_pd(h1, _mm_loadu_pd(ringB + n - j - 3)));
-        }
+        const __m128 e = FastMath::exp(_mm_mul_ps(drive, _mm_loadu_ps(ticks[c])));
+        _mm_storeu_ps(ticks[c], _mm_mul_ps(_mm_add_ps(_mm_sub_ps(one, _mm_div_ps(two, _mm_add_ps(e, one))), guard), g));
     }
-    if (j + 2 <= taps)
-    {
-        const __m128d h0 = weights(j);
-        a0 = _mm_add_pd(a0, _mm_mul_pd(h0, _mm_loadu_pd(ringA + n - j - 1)));
-        if constexpr (twoRings)
-            b0 = _mm_add_pd(b0, _mm_mul_pd(h0, _mm_loadu_pd(ringB + n - j - 1)));
-        j += 2;
-    }
-    a0 = _mm_add_pd(a0, a1);
-    b0 = _mm_add_pd(b0, b1);
-    double a = _mm_cvtsd_f64(a0) + _mm_cvtsd_f64(_mm_unpackhi_pd(a0, a0));
-    double b = _mm_cvtsd_f64(b0) + _mm_cvtsd_f64(_mm_unpackhi_pd(b0, b0));
-    if (j < taps)
-    {
-        const double h = weight(j);
-        a += h * ringA[n - j];
-        if constexpr (twoRings)
-            b += h * ringB[n - j];
-    }
-    sumA = a;
-    sumB = b;
-}
-
-#if defined(TAVINOR_READ_AVX2)
-// The same with four taps to a vector and the products fused with their sums,
-// for processors with AVX2 and FMA (chosen at run time; the build itself
-// assumes only SSE2). The callables given must carry the same target.
-template <bool twoRings, typename Weights, typename Weight>
-__attribute__((target("avx2,fma"))) inline void accumulateAvx2(const double* ringA, const double* ringB, int n,
-                                                               int taps, Weights&& weights, Weight&& weight,
-                                                               double& sumA, double& sumB)
-{
-    __m256d a0 = _mm256_setzero_pd(), a1 = _mm256_setzero_pd(), b0 = _mm256_setzero_pd(), b1 = _mm256_setzero_pd();
-    int j = 0;
-    for (; j + 8 <= taps; j += 8)
-    {
-        const __m256d h0 = weights(j);
-        const __m256d h1 = weights(j + 4);
-        a0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringA + n - j - 3), a0);
-        a1 = _mm256_fmadd_pd(h1, _mm256_loadu_pd(ringA + n - j - 7), a1);
-        if constexpr (twoRings)
-        {
-            b0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringB + n - j - 3), b0);
-            b1 = _mm256_fmadd_pd(h1, _mm256_loadu_pd(ringB + n - j - 7), b1);
-        }
-    }
-    if (j + 4 <= taps)
-    {
-        const __m256d h0 = weights(j);
-        a0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringA + n - j - 3), a0);
-        if constexpr (twoRings)
-            b0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringB + n - j - 3), b0);
-        j += 4;
-    }
-    a0 = _mm256_add_pd(a0, a1);
-    b0 = _mm256_add_pd(b0, b1);
-    const __m128d a2 = _mm_add_pd(_mm256_castpd256_pd128(a0), _mm256_extractf128_pd(a0, 1));
-    const __m128d b2 = _mm_add_pd(_mm256_castpd256_pd128(b0), _mm256_extractf128_pd(b0, 1));
-    double a = _mm_cvtsd_f64(a2) + _mm_cvtsd_f64(_mm_unpackhi_pd(a2, a2));
-    double b = _mm_cvtsd_f64(b2) + _mm_cvtsd_f64(_mm_unpackhi_pd(b2, b2));
-    for (; j < taps; ++j)
-    {
-        const double h = weight(j);
-        a += h * ringA[n - j];
-        if constexpr (twoRings)
-            b += h * ringB[n - j];
-    }
-    sumA = a;
-    sumB = b;
-}
-#endif
-#else
-// Without vectors: four partial sums keep the additions independent of each
-// other.
-template <bool twoRings, typename Weight>
-inline void accumulatePlain(const double* ringA, const double* ringB, int n, int taps, Weight&& weight, double& sumA,
-                            double& sumB)
-{
-    double a[4] {}, b[4] {};
-    int j = 0;
-    for (; j + 4 <= taps; j += 4)
-        for (int lane = 0; lane < 4; ++lane)
-        {
-            const double h = weight(j + lane);
-            a[lane] += h * ringA[n - j - lane];
-            if constexpr (twoRings)
-                b[lane] += h * ringB[n - j - lane];
-        }
-    for (; j < taps; ++j)
-    {
-        const double h = weight(j);
-        a[0] += h * ringA[n - j];
-        if constexpr (twoRings)
-            b[0] += h * ringB[n - j];
-    }
-    sumA = (a[0] + a[1]) + (a[2] + a[3]);
-    sumB = (b[0] + b[1]) + (b[2] + b[3]);
-}
-#endif
-
-// sum over j < taps of h(phase0 + j * step) * ring[n - j] for one or two rings,
-// h the kernel interpolated linearly between neighbouring entries, which come
-// as pairs (pairs[2i] = entry i, pairs[2i + 1] = entry i + 1) so a tap takes one
-// aligned load that never spans two cache lines. Phases are computed from j,
-// not accumulated, so no lane waits for the one before.
-#if defined(__SSE2__) && defined(__x86_64__)
-template <bool twoRings>
-inline void interpolatedSums(const double* pairs, const double* ringA, const double* ringB, int n, double phase0,
-                             double step, int taps, double& sumA, double& sumB)
-{
-    const __m128d vStep = _mm_set1_pd(step);
-    const __m128d vPhase0 = _mm_set1_pd(phase0);
-    const __m128d two = _mm_set1_pd(2.0);
-    // Lane 0 holds tap j + 1 and lane 1 tap j; the pairs come in turn, so the
-    // tap numbers move on by two at every call.
-    __m128d jPair = _mm_set_pd(0.0, 1.0);
-    auto weights = [&](int) {
-        const __m128d phase = _mm_add_pd(vPhase0, _mm_mul_pd(jPair, vStep));
-        jPair = _mm_add_pd(jPair, two);
-        const __m128i whole = _mm_cvttpd_epi32(phase);
-        const __m128d t = _mm_sub_pd(phase, _mm_cvtepi32_pd(whole));
-        const long long both = _mm_cvtsi128_si64(whole);
-        const __m128d p0 = _mm_loadu_pd(pairs + 2 * (int) both);
-        const __m128d p1 = _mm_loadu_pd(pairs + 2 * (int) (both >> 32));
-        const __m128d lo = _mm_unpacklo_pd(p0, p1);
-        const __m128d hi = _mm_unpackhi_pd(p0, p1);
-        return _mm_add_pd(lo, _mm_mul_pd(_mm_sub_pd(hi, lo), t));
-    };
-    auto weight = [&](int j) {
-        const double phase = phase0 + (double) j * step;
-        const int i = (int) phase;
-        return pairs[2 * i] + (pairs[2 * i + 1] - pairs[2 * i]) * (phase - i);
-    };
-    accumulateSse2<twoRings>(ringA, ringB, n, taps, weights, weight, sumA, sumB);
-}
-
-#if defined(TAVINOR_READ_AVX2)
-// The same four taps to a vector. Each lane advances its phase by eight steps
-// at a time and the products are fused with their sums, which changes the
-// result only by rounding; the tap count is the same.
-template <bool twoRings>
-__attribute__((target("avx2,fma"))) void interpolatedSumsAvx2(const double* pairs, const double* ringA,
-                                                              const double* ringB, int n, double phase0,
-                                                              double step, int taps, double& sumA, double& sumB)
-{
-    // Lanes 0..3 hold taps j + 3 .. j. A round of eight taps takes phaseA for
-    // its first four and phaseB for the rest; each call uses the one due,
-    // advances it by a round and hands the other on to the next call.
-    const __m256d js = _mm256_set_pd(0.0, 1.0, 2.0, 3.0);
-    const __m256d vStep = _mm256_set1_pd(step);
-    const __m256d vPhase0 = _mm256_set1_pd(phase0);
-    __m256d phaseA = _mm256_add_pd(vPhase0, _mm256_mul_pd(js, vStep));
-    __m256d phaseB = _mm256_add_pd(vPhase0, _mm256_mul_pd(_mm256_add_pd(js, _mm256_set1_pd(4.0)), vStep));
-    const __m256d advance = _mm256_set1_pd(8.0 * step);
-
-    auto weights = [&](int) __attribute__((target("avx2,fma"))) {
-        const __m256d phase = phaseA;
-        phaseA = phaseB;
-        phaseB = _mm256_add_pd(phase, advance);
-        const __m128i whole = _mm256_cvttpd_epi32(phase);
-        const __m256d t = _mm256_sub_pd(phase, _mm256_cvtepi32_pd(whole));
-        const long long first = _mm_cvtsi128_si64(whole);
-        const long long second = _mm_extract_epi64(whole, 1);
-        const __m128d p0 = _mm_loadu_pd(pairs + 2 * (int) first);
-        const __m128d p1 = _mm_loadu_pd(pairs + 2 * (int) (first >> 32));
-        const __m128d p2 = _mm_loadu_pd(pairs + 2 * (int) second);
-        const __m128d p3 = _mm_loadu_pd(pairs + 2 * (int) (second >> 32));
-        const __m256d p02 = _mm256_insertf128_pd(_mm256_castpd128_pd256(p0), p2, 1);
-        const __m256d p13 = _mm256_insertf128_pd(_mm256_castpd128_pd256(p1), p3, 1);
-        const __m256d lo = _mm256_unpacklo_pd(p02, p13);
-        const __m256d hi = _mm256_unpackhi_pd(p02, p13);
-        return _mm256_fmadd_pd(_mm256_sub_pd(hi, lo), t, lo);
-    };
-    auto weight = [&](int j) __attribute__((target("avx2,fma"))) {
-        const double phase = phase0 + (double) j * step;
-        const int i = (int) phase;
-        return pairs[2 * i] + (pairs[2 * i + 1] - pairs[2 * i]) * (phase - i);
-    };
-    accumulateAvx2<twoRings>(ringA, ringB, n, taps, weights, weight, sumA, sumB);
-}
-#endif
-#else
-template <bool twoRings>
-inline void interpolatedSums(const double* pairs, const double* ringA, const double* ringB, int n, double phase0,
-                             double step, int taps, double& sumA, double& sumB)
-{
-    auto weight = [&](int j) {
-        const double phase = phase0 + (double) j * step;
-        const int i = (int) phase;
-        return pairs[2 * i] + (pairs[2 * i + 1] - pairs[2 * i]) * (phase - i);
-    };
-    accumulatePlain<twoRings>(ringA, ringB, n, taps, weight, sumA, sumB);
-}
-#endif
-
-// sum over j < taps of (row[j] + (next[j] - row[j]) * t) * ring[n - j], with
-// row and next given in reverse tap order ending at tap 0 (row[-j] is tap j):
-// the kernel at the read's own spacing, interpolated between two neighbouring
-// phases, against the ring.
-#if defined(__SSE2__) && defined(__x86_64__)
-template <bool twoRings>
-inline void spacedSums(const double* row, const double* next, double t, const double* ringA, const double* ringB,
-                       int n, int taps, double& sumA, double& sumB)
-{
-    const __m128d vt = _mm_set1_pd(t);
-    auto weights = [&](int j) {
-        const __m128d lo = _mm_loadu_pd(row - j - 1);
-        const __m128d hi = _mm_loadu_pd(next - j - 1);
-        return _mm_add_pd(lo, _mm_mul_pd(_mm_sub_pd(hi, lo), vt));
-    };
-    auto weight = [&](int j) { return row[-j] + (next[-j] - row[-j]) * t; };
-    accumulateSse2<twoRings>(ringA, ringB, n, taps, weights, weight, sumA, sumB);
-}
-
-#if defined(TAVINOR_READ_AVX2)
-// The same with four taps to a vector and fused products, for processors with
-// AVX2 and FMA.
-template <bool twoRings>
-__attribute__((target("avx2,fma"))) void spacedSumsAvx2(const double* row, const double* next, double t,
-                                                        const double* ringA, const double* ringB, int n, int taps,
-                                                        double& sumA, double& sumB)
-{
-    const __m256d vt = _mm256_set1_pd(t);
-    auto weights = [&](int j) __attribute__((target("avx2,fma"))) {
-        const __m256d lo = _mm256_loadu_pd(row - j - 3);
-        const __m256d hi = _mm256_loadu_pd(next - j - 3);
-        return _mm256_fmadd_pd(_mm256_sub_pd(hi, lo), vt, lo);
-    };
-    auto weight = [&](int j) __attribute__((target("avx2,fma"))) { return row[-j] + (next[-j] - row[-j]) * t; };
-    accumulateAvx2<twoRings>(ringA, ringB, n, taps, weights, weight, sumA, sumB);
-}
-#endif
-#else
-template <bool twoRings>
-inline void spacedSums(const double* row, const double* next, double t, const double* ringA, const double* ringB,
-                       int n, int taps, double& sumA, double& sumB)
-{
-    auto weight = [&](int j) { return row[-j] + (next[-j] - row[-j]) * t; };
-    accumulatePlain<twoRings>(ringA, ringB, n, taps, weight, sumA, sumB);
-}
-#endif
-
-// A kernel of `size` entries arranged for reads at a whole spacing that divides
-// the phase count: row p (0..spacing) holds entries p + spacing * c, c = 0 ..
-// size / spacing - 1, in reverse order; entries past the kernel read as 0 (no
-// read ever weighs them).
-std::vector<double> arrangeBySpacing(const double* kernel, int size, int spacing)
-{
-    const int columns = size / spacing;
-    std::vector<double> rows((size_t) (spacing + 1) * (size_t) columns, 0.0);
-    for (int p = 0; p <= spacing; ++p)
-        for (int c = 0; c < columns; ++c)
-        {
-            const int entry = p + spacing * c;
-            if (entry < size)
-                rows[(size_t) (p * columns + columns - 1 - c)] = kernel[entry];
-        }
-    return rows;
-}
-
-// Entry i and entry i + 1 of a kernel side by side; past the end reads as 0.
-std::vector<double> arrangeInPairs(const double* kernel, int size)
-{
-    std::vector<double> pairs((size_t) (2 * size), 0.0);
-    for (int i = 0; i < size; ++i)
-    {
-        pairs[(size_t) (2 * i)] = kernel[i];
-        pairs[(size_t) (2 * i + 1)] = i + 1 < size ? kernel[i + 1] : 0.0;
-    }
-    return pairs;
-}
-} // namespace
-
-DelayCore::FractionalReader::FractionalReader(const double* kernel32Table, const double* kernel16Table,
-                                              bool allowAvx2)
-    : kernel32ByPhase(arrangeBySpacing(kernel32Table, DspTables::kKernel32Size, kPhases)),
-      kernel32By64(arrangeBySpacing(kernel32Table, DspTables::kKernel32Size, 64)),
-      kernel32By16(arrangeBySpacing(kernel32Table, DspTables::kKernel32Size, 16)),
-      kernel16ByPhase(arrangeBySpacing(kernel16Table, DspTables::kKernel16Size, kPhases)),
-      kernel32Pairs(arrangeInPairs(kernel32Table, DspTables::kKernel32Size))
-{
-#if defined(TAVINOR_READ_AVX2)
-    __builtin_cpu_init();
-    useAvx2 = allowAvx2 && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-#else
-    (void) allowAvx2;
-#endif
-}
-
-template <bool twoRings>
-void DelayCore::FractionalReader::readRings(int mode, double minimumStep, const double* ringA, const double* ringB,
-                                            double position, double delay, double previousDelay, double& readA,
-                                            double& readB) const
-{
-    const int n = (int) position;
-    const double frac = position - n;
-    double sumA = 0.0, sumB = 0.0;
-
-    // At the kernel's own spacing every tap shares one phase: the two rows of
-    // that phase and the next, interpolated once, cover the whole read.
-    auto spaced = [&](const std::vector<double>& rows, int size, int spacing, double phase0, double limit) {
-        const int columns = size / spacing;
-        const int count = countTaps(phase0, (double) spacing, limit, n + 1);
-        const int p = std::min((int) phase0, spacing - 1);
-        const double* row = rows.data() + (size_t) (p * columns + columns - 1);
-#if defined(TAVINOR_READ_AVX2)
-        if (useAvx2)
-        {
-            spacedSumsAvx2<twoRings>(row, row + columns, phase0 - p, ringA, ringB, n, count, sumA, sumB);
-            return;
-        }
-#endif
-        spacedSums<twoRings>(row, row + columns, phase0 - p, ringA, ringB, n, count, sumA, sumB);
-    };
-
-    switch (mode)
-    {
-        case 1:
-            spaced(kernel16ByPhase, DspTables::kKernel16Size, kPhases, frac * kPhases, kKernel16Limit);
-            readA = sumA * kKernel16Gain;
-            readB = sumB * kKernel16Gain;
-            return;
-        case 2:
-        case 3:
-        {
-            // A step below 1 would take more taps than the kernel has entries.
-            const double smallest = minimumStep >= 1.0 ? std::min(minimumStep, (double) kPhases) : 1.0;
-            const double step = std::clamp((double) kPhases - (previousDelay - delay) * 0.5 * kPhases, smallest,
-                                           (double) kPhases);
-            const double phase0 = frac * step;
-            // The common spacings (at rest, and the smallest steps of the
-            // quality settings, where a fast glide holds the step) read
-            // contiguous rows; any other takes the kernel tap by tap.
-            if (step == (double) kPhases)
-                spaced(kernel32ByPhase, DspTables::kKernel32Size, kPhases, phase0, kKernel32Limit);
-            else if (step == 64.0)
-                spaced(kernel32By64, DspTables::kKernel32Size, 64, phase0, kKernel32Limit);
-            else if (step == 16.0)
-                spaced(kernel32By16, DspTables::kKernel32Size, 16, phase0, kKernel32Limit);
-            else
-            {
-                const int taps = countTaps(phase0, step, kKernel32Limit, n + 1);
-#if defined(TAVINOR_READ_AVX2)
-                if (useAvx2)
-                    interpolatedSumsAvx2<twoRings>(kernel32Pairs.data(), ringA, ringB, n, phase0, step, taps, sumA, sumB);
-                else
-#endif
-                    interpolatedSums<twoRings>(kernel32Pairs.data(), ringA, ringB, n, phase0, step, taps, sumA, sumB);
-            }
-            readA = sumA * step / kPhases;
-            readB = sumB * step / kPhases;
-            return;
-        }
-        default:
-        {
-            // The nearest phase below, no interpolation: the same row twice.
-            const int p = (int) (frac * kPhases);
-            const int count = std::min((kKernel16Limit - 1 - p) / kPhases + 1, n + 1);
-            const double* row = kernel16ByPhase.data() + (size_t) (p * DspTables::kTaps16 + DspTables::kTaps16 - 1);
-            spacedSums<twoRings>(row, row, 0.0, ringA, ringB, n, count, sumA, sumB);
-            readA = sumA * kKernel16Gain;
-            readB = sumB * kKernel16Gain;
-            return;
-        }
-    }
-}
-
-double DelayCore::FractionalReader::read(int mode, double minimumStep, const double* ring, double position,
-                                         double delay, double previousDelay) const
-{
-    double value = 0.0, unused = 0.0;
-    readRings<false>(mode, minimumStep, ring, nullptr, position, delay, previousDelay, value, unused);
-    return value;
-}
-
-void DelayCore::FractionalReader::read(int mode, double minimumStep, const double* ringA, const double* ringB,
-                                       double position, double delay, double previousDelay, double& readA,
-                                       double& readB) const
-{
-    readRings<true>(mode, minimumStep, ringA, ringB, position, delay, previousDelay, readA, readB);
 }
 
 //==============================================================================
 void DelayCore::process(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int numSamples)
 {
-    const int maximum = maxLength;
-    double* ringL = leftRing.get();
-    double* ringR = rightRing.get();
-    double* ringO = offsetRing.get();
-    if (ringL == nullptr || ringR == nullptr || ringO == nullptr || maximum < 1)
+    if (leftRing == nullptr || rightRing == nullptr || offsetRing == nullptr || maxLength < 1)
     {
         std::fill(outLeft, outLeft + numSamples, 0.0f);
         std::fill(outRight, outRight + numSamples, 0.0f);
         return;
     }
 
+    leftAverager.advance(numSamples);
+    rightAverager.advance(numSamples);
+
+    for (int done = 0; done < numSamples; done += kPiece)
+    {
+        const int n = std::min(kPiece, numSamples - done);
+        processPiece(inLeft + done, inRight + done, outLeft + done, outRight + done, done, n);
+    }
+}
+
+void DelayCore::readPiece(int from, int to, bool left, bool right)
+{
+    Piece& p = *piece;
+    const int maximum = maxLength;
+    const double* ringL = leftRing.get();
+    const double* ringR = rightRing.get();
+    const int mode = interpolationMode;
+    const double smallest = minimumKernelStep;
+    int w = writeIndex;
+    double previousL = from > 0 ? p.delay[0][from - 1] : previousLeftDelay;
+    double previousR = from > 0 ? p.delay[1][from - 1] : previousRightDelay;
+    double unused = 0.0;
+    for (int i = from; i < to;)
+    {
+        const double dl = p.delay[0][i];
+        const double dr = p.delay[1][i];
+        const double base = (double) (w - 1 + 2 * maximum);
+        const bool both = left && right && dl == dr && previousL == previousR;
+        // Positions as the read has always taken them, then moved onto the ring.
+        const double positionL = base - dl;
+        const double positionR = base - dr;
+        const double shiftL = ringShift(positionL, maximum);
+        const double shiftR = ringShift(positionR, maximum);
+
+        // A delay at rest reads along the ring: four reads at a time while
+        // the delays hold and the write index does not wrap.
+        // The run also ends where a position passes from the second ring's
+        // worth to the third, which moves it on the stored ring.
+        const int nL = (int) positionL, nR = (int) positionR;
+        const int untilShift = std::min(nL < 2 * maximum ? 2 * maximum - nL : maximum,
+                                        nR < 2 * maximum ? 2 * maximum - nR : maximum);
+        int span = 1;
+        while (i + span < to && span < maximum - w && span < untilShift && p.delay[0][i + span] == dl
+               && p.delay[1][i + span] == dr)
+            ++span;
+        if (span >= 4)
+        {
+            int taken = 0;
+            if (both)
+                taken = reader.readRun(readMemory[0], mode, smallest, ringL, ringR, base, shiftL, dl, previousL, span,
+                                       p.read[0] + i, p.read[1] + i);
+            else
+            {
+                const int takenL = left ? reader.readRun(readMemory[0], mode, smallest, ringL, nullptr, base, shiftL,
+                                                         dl, previousL, span, p.read[0] + i, nullptr)
+                                        : span;
+                const int takenR = right ? reader.readRun(readMemory[1], mode, smallest, ringR, nullptr, base, shiftR,
+                                                          dr, previousR, span, p.read[1] + i, nullptr)
+                                         : span;
+                taken = std::min(takenL, takenR);
+                if (! left)
+                    std::fill(p.read[0] + i, p.read[0] + i + taken, 0.0);
+                if (! right)
+                    std::fill(p.read[1] + i, p.read[1] + i + taken, 0.0);
+            }
+            if (taken > 0)
+            {
+                i += taken;
+                w += taken;
+                if (w >= maximum)
+                    w -= maximum;
+                previousL = dl;
+                previousR = dr;
+                continue;
+            }
+        }
+
+        double readL = 0.0, readR = 0.0;
+        const double atL = positionL - shiftL;
+        const double atR = positionR - shiftR;
+        if (both)
+        {
+            if (! reader.readAgain(readMemory[0], mode, smallest, ringL, ringR, atL, dl, previousL, readL, readR))
+                reader.read(readMemory[0], mode, smallest, ringL, ringR, atL, dl, previousL, readL, readR);
+        }
+        else
+        {
+            if (left && ! reader.readAgain(readMemory[0], mode, smallest, ringL, nullptr, atL, dl, previousL, readL,
+                                           unused))
+                reader.read(readMemory[0], mode, smallest, ringL, nullptr, atL, dl, previousL, readL, unused);
+            if (right && ! reader.readAgain(readMemory[1], mode, smallest, ringR, nullptr, atR, dr, previousR, readR,
+                                            unused))
+                reader.read(readMemory[1], mode, smallest, ringR, nullptr, atR, dr, previousR, readR, unused);
+        }
+        p.read[0][i] = readL;
+        p.read[1][i] = readR;
+        previousL = dl;
+        previousR = dr;
+        ++i;
+        if (++w >= maximum)
+            w = 0;
+    }
+}
+
+bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& quietL, int& quietR,
+                         double& meterL, double& meterR)
+{
+    Piece& p = *piece;
+    const int maximum = maxLength;
+    const int count = end - start;
+    const int quietHorizon = maximum + kReadReach;
+    int o = plainOffset;
+    if (plainSmoothing)
+    {
+        o = p.offset[start];
+        for (int i = start + 1; i < end; ++i)
+            if (p.offset[i] != o)
+                return false;
+    }
+
+    // Each channel keeps its activity through the run: an active one cannot
+    // rest before its ring has been quiet for a horizon, an inactive one
+    // wakes only at input. The offset ring is swept like a pre-delay, which
+    // holds while the offset is no longer than the ring less the run.
+    bool active[2] = { activeL, activeR };
+    int quiet[2] = { quietL, quietR };
+    for (int c = 0; c < 2; ++c)
+    {
+        if (active[c])
+        {
+            if ((long long) quiet[c] + count > quietHorizon)
+                return false;
+        }
+        else
+        {
+            for (int i = start; i < end; ++i)
+                if (p.input[c][i] != 0.0f)
+                    return false;
+        }
+    }
+    if (std::abs(o) > maximum - count)
+        return false;
+
+    double* rings[2] = { leftRing.get(), rightRing.get() };
+    double* ringO = offsetRing.get();
+    const float loop = plainLoopGain;
+    const float* loops = plainSmoothing ? p.loopGain + start : nullptr;
+    float reads[2][kPiece];
+    for (int c = 0; c < 2; ++c)
+    {
+        float* r = reads[c];
+        const double* read = p.read[c] + start;
+        const float* input = p.input[c] + start;
+        if (active[c])
+            for (int i = 0; i < count; ++i)
+                r[i] = (float) read[i];
+        else
+            std::fill(r, r + count, 0.0f);
+
+        // Ring writes, in spans up to the end of the ring; the guard takes
+        // the samples at the ring's end again.
+        double* ring = rings[c];
+        double writes[kPiece];
+        if (loops != nullptr)
+            for (int i = 0; i < count; ++i)
+                writes[i] = limitRingAll((double) input[i] + (double) loops[i] * r[i]);
+        else
+            for (int i = 0; i < count; ++i)
+                writes[i] = limitRingAll((double) input[i] + (double) loop * r[i]);
+        for (int done = 0, w = writeIndex; done < count;)
+        {
+            const int n = std::min(count - done, maximum - w);
+            std::copy(writes + done, writes + done + n, ring + w + kReadReach);
+            for (int i = std::max(0, maximum - kReadReach - w); i < n; ++i)
+                writeRing(ring, maximum, w + i, writes[done + i]);
+            done += n;
+            w = 0;
+        }
+        int lastLoud = count - 1;
+        while (lastLoud >= 0 && ! (std::abs(writes[lastLoud]) > kSilentWrite))
+            --lastLoud;
+        quiet[c] = lastLoud >= 0 ? std::min(count - 1 - lastLoud, quietHorizon + 1)
+                                 : (int) std::min((long long) quiet[c] + count, (long long) quietHorizon + 1);
+    }
+
+    // The offset ring takes the read of one channel; the other output comes
+    // from it |o| samples later.
+    const int fromChannel = o < 0 ? 1 : 0;
+    for (int done = 0, w = writeIndex; done < count;)
+    {
+        const int n = std::min(count - done, maximum - w);
+        for (int i = 0; i < n; ++i)
+            ringO[w + i] = reads[fromChannel][done + i];
+        done += n;
+        w = 0;
+    }
+    float outs[2][kPiece];
+    std::copy(reads[1 - fromChannel], reads[1 - fromChannel] + count, outs[1 - fromChannel]);
+    for (int done = 0, from = wrapBack(writeIndex, std::abs(o), maximum); done < count;)
+    {
+        const int n = std::min(count - done, maximum - from);
+        for (int i = 0; i < n; ++i)
+            outs[fromChannel][done + i] = (float) ringO[from + i];
+        done += n;
+        from = 0;
+    }
+
+    // Tremolo, mid/side decoding, level and balance, then the meters.
+    for (int c = 0; c < 2; ++c)
+    {
+        const float* tremolo = p.tremolo[c] + start;
+        float* x = outs[c];
+        if (plainSmoothing)
+        {
+            const float* depths = p.tremoloDepth + start;
+            for (int i = 0; i < count; ++i)
+                x[i] = x[i] * (tremolo[i] * depths[i] + (1.0f - depths[i]));
+        }
+        else
+        {
+            const float depth = plainTremoloDepth;
+            for (int i = 0; i < count; ++i)
+                x[i] = x[i] * (tremolo[i] * depth + (1.0f - depth));
+        }
+    }
+    if (midSide)
+        for (int i = 0; i < count; ++i)
+        {
+            const float decodedL = outs[1][i] + outs[0][i];
+            const float decodedR = outs[0][i] - outs[1][i];
+            outs[0][i] = decodedL;
+            outs[1][i] = decodedR;
+        }
+    float* outputs[2] = { plainOutLeft, plainOutRight };
+    double* meters[2] = { &meterL, &meterR };
+    for (int c = 0; c < 2; ++c)
+    {
+        float* out = outputs[c] + start;
+        if (plainSmoothing)
+        {
+            const float* balances = p.balance + start;
+            const float* levels = p.level + start;
+            for (int i = 0; i < count; ++i)
+            {
+                const float g = c == 0 ? std::min(2.0f - balances[i], 1.0f) : std::min(balances[i], 1.0f);
+                out[i] = g * outs[c][i] * levels[i] + kDenormalGuardF;
+            }
+        }
+        else
+        {
+            const float b = plainBalance;
+            const float lev = plainLevel;
+            const float g = c == 0 ? std::min(2.0f - b, 1.0f) : std::min(b, 1.0f);
+            for (int i = 0; i < count; ++i)
+                out[i] = g * outs[c][i] * lev + kDenormalGuardF;
+        }
+        double meter = *meters[c];
+        for (int i = 0; i < count; ++i)
+            meter = std::max(meter * (meterDecay + kDenormalGuard), (double) out[i]);
+        *meters[c] = meter;
+        // A channel rests once its output has decayed and its ring is quiet:
+        // not within the run for an active one, for good for an inactive one.
+        if (meter < kInactiveBelow && quiet[c] > quietHorizon)
+            active[c] = false;
+    }
+
+    activeL = active[0];
+    activeR = active[1];
+    quietL = quiet[0];
+    quietR = quiet[1];
+    writeIndex = (writeIndex + count) % maximum;
+    return true;
+}
+
+void DelayCore::applyStereoModes(float& left, float& right) const
+{
+    if (monoInput)
+        left = right = (left + right) * 0.5f;
+    if (midSide)
+    {
+        const float mid = (left + right) * 0.5f;
+        const float side = (left - right) * 0.5f;
+        left = mid;
+        right = side;
+    }
+    if (swapChannels)
+        std::swap(left, right);
+}
+
+void DelayCore::prepareResting(const float* inLeft, const float* inRight, const float* modL, const float* modR,
+                               int numSamples, bool& inputL, bool& inputR)
+{
+    Piece& p = *piece;
+    const double longestDelay = (double) (maxLength - 1);
+    const double Ll = smoother4.state[0];
+    const double Lr = smoother4.state[1];
+    const double m = smoother4.state[2];
+    const float* mods[2] = { modL, modR };
+    const double lengths[2] = { Ll, Lr };
+
+    for (int c = 0; c < 2; ++c)
+    {
+        float* mod = p.modulation[c];
+        if (mods[c] == nullptr)
+            std::fill(mod, mod + numSamples, 0.0f);
+        else
+            for (int i = 0; i < numSamples; ++i)
+                mod[i] = cleanModulation(mods[c], i);
+
+        // The modulated delay, d = L - m ml L. A depth too small to move the
+        // delay by any modulation (the extremes give the same delay, and it
+        // falls with the modulation) leaves it at its length.
+        const double L = lengths[c];
+        double* delay = p.delay[c];
+        double unclamped = L;
+        if (L - m * 0.0f * L == L - m * 1.0f * L)
+        {
+            double d = std::clamp(L + readTrim, 0.0, longestDelay);
+            if (! (d >= 0.0))
+                d = 0.0;
+            std::fill(delay, delay + numSamples, d);
+            unclamped = L - m * 0.0f * L;
+        }
+        else
+        {
+            for (int i = 0; i < numSamples; ++i)
+            {
+                double d = std::clamp((L - m * mod[i] * L) + readTrim, 0.0, longestDelay);
+                if (! (d >= 0.0))
+                    d = 0.0;
+                delay[i] = d;
+            }
+            unclamped = L - m * mod[numSamples - 1] * L;
+        }
+        delayStage1[c] = delayStage2[c] = unclamped;
+
+        double tremolo = tremoloState[c];
+        float* tremolos = p.tremolo[c];
+        for (int i = 0; i < numSamples; ++i)
+        {
+            tremolo = tremolo - tremoloSmoothing * (tremolo - mod[i]);
+            tremolos[i] = (float) tremolo;
+        }
+        tremoloState[c] = tremolo;
+    }
+
+    // Input and its stereo modes.
+    float* l = p.input[0];
+    float* r = p.input[1];
+    for (int i = 0; i < numSamples; ++i)
+    {
+        l[i] = cleanInput(inLeft[i]);
+        r[i] = cleanInput(inRight[i]);
+    }
+    if (monoInput || midSide || swapChannels)
+        for (int i = 0; i < numSamples; ++i)
+        {
+            float a = l[i], b = r[i];
+            applyStereoModes(a, b);
+            l[i] = a;
+            r[i] = b;
+        }
+    for (int i = 0; i < numSamples && ! (inputL && inputR); ++i)
+    {
+        inputL = inputL || l[i] != 0.0f;
+        inputR = inputR || r[i] != 0.0f;
+    }
+}
+
+void DelayCore::processPiece(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
+                             int offsetInBlock, int numSamples)
+{
+    Piece& p = *piece;
+    const int maximum = maxLength;
+    double* ringL = leftRing.get();
+    double* ringR = rightRing.get();
+    double* ringO = offsetRing.get();
     const double fs = context.rate;
     const double longestDelay = (double) (maximum - 1);
     const int longestOffset = maximum - 1;
     const int quietHorizon = maximum + kReadReach;
 
+    // The settings stay put for the whole block. Smoothers that have arrived
+    // would step onto the value they hold: they are left alone until a
+    // setting moves them again.
+    setSmootherTargets();
+    setSecondStageTargets();
+    const bool moving1 = resetSmoothers || ! smoother1.isAtRest();
+    const bool moving2 = resetSmoothers || ! smoother2.isAtRest();
+    const bool moving3 = resetSmoothers || ! smoother3.isAtRest();
+    const bool moving4 = moving1 || moving2 || ! smoother4.isAtRest();
+    const bool smoothing = moving1 || moving2 || moving3 || moving4;
+
+    // What follows from the settings and the modulation alone.
+    const float* modL = modulationLeft != nullptr ? modulationLeft + offsetInBlock : nullptr;
+    const float* modR = modulationRight != nullptr ? modulationRight + offsetInBlock : nullptr;
+    double tremoloL = tremoloState[0], tremoloR = tremoloState[1];
+    bool inputL = false, inputR = false;
+    if (! smoothing && ! timeModScale && ! smoothModulatedDelay && ! resetSmoothers)
+        prepareResting(inLeft, inRight, modL, modR, numSamples, inputL, inputR);
+    else
     for (int i = 0; i < numSamples; ++i)
     {
-        leftAverager.tick();
-        rightAverager.tick();
-
-        setSmootherTargets();
-        smoother1.step();
-        smoother2.step();
-        smoother3.step();
-        if (resetSmoothers)
+        if (smoothing)
         {
-            smoother1.state[1] = smoother1.target[1];
-            smoother1.state[2] = smoother1.target[2];
-        }
-        setSecondStageTargets();
-        smoother4.step();
-        if (resetSmoothers)
-        {
-            // After a reset the delay starts at its new length: the jump comes
-            // before the delays below are computed from the smoothed lengths.
-            smoother4.state[0] = smoother4.target[0];
-            smoother4.state[1] = smoother4.target[1];
-            smoother4.state[2] = smoother4.target[2];
+            if (moving1)
+                smoother1.step();
+            if (moving2)
+                smoother2.step();
+            if (moving3)
+                smoother3.step();
+            if (resetSmoothers)
+            {
+                smoother1.state[1] = smoother1.target[1];
+                smoother1.state[2] = smoother1.target[2];
+            }
+            if (moving4)
+            {
+                setSecondStageTargets();
+                smoother4.step();
+            }
+            if (resetSmoothers)
+            {
+                // After a reset the delay starts at its new length: the jump comes
+                // before the delays below are computed from the smoothed lengths.
+                smoother4.state[0] = smoother4.target[0];
+                smoother4.state[1] = smoother4.target[1];
+                smoother4.state[2] = smoother4.target[2];
+            }
+            p.loopGain[i] = (float) smoother1.state[3];
+            p.offset[i] = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
+            p.level[i] = (float) smoother2.state[0];
+            p.balance[i] = (float) smoother4.state[3];
+            p.preamp[i] = (float) smoother3.state[0];
+            p.colour[i] = (float) smoother3.state[1];
+            p.overdriveGain[i] = (float) smoother3.state[2];
+            p.tremoloDepth[i] = (float) smoother3.state[3];
         }
 
-        const float ml = cleanModulation(modulationLeft, i);
-        const float mr = cleanModulation(modulationRight, i);
+        const float ml = cleanModulation(modL, i);
+        const float mr = cleanModulation(modR, i);
+        p.modulation[0][i] = ml;
+        p.modulation[1][i] = mr;
 
         // Modulated delay.
         const double Ll = smoother4.state[0];
@@ -1122,145 +1329,220 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
         }
         resetSmoothers = false;
 
-        // Input and its stereo modes.
-        float l = cleanInput(inLeft[i]);
-        float r = cleanInput(inRight[i]);
-        if (monoInput)
-            l = r = (l + r) * 0.5f;
-        if (midSide)
-        {
-            const float mid = (l + r) * 0.5f;
-            const float side = (l - r) * 0.5f;
-            l = mid;
-            r = side;
-        }
-        if (swapChannels)
-            std::swap(l, r);
-        // Activity follows what goes into each ring, so mono, mid/side and swap
-        // never leave a channel holding sound that it does not read.
-        if (l != 0.0f)
-            leftActive = true;
-        if (r != 0.0f)
-            rightActive = true;
-
         dl = std::clamp(dl + readTrim, 0.0, longestDelay);
         dr = std::clamp(dr + readTrim, 0.0, longestDelay);
         if (! (dl >= 0.0))
             dl = 0.0;
         if (! (dr >= 0.0))
             dr = 0.0;
+        p.delay[0][i] = dl;
+        p.delay[1][i] = dr;
 
-        const double base = (double) (writeIndex - 1 + 2 * maximum);
-        double readLeft = 0.0, readRight = 0.0;
-        if (leftActive && rightActive && dl == dr && previousLeftDelay == previousRightDelay)
-            reader.read(interpolationMode, minimumKernelStep, ringL, ringR, base - dl, dl, previousLeftDelay, readLeft,
-                        readRight);
-        else
-        {
-            if (leftActive)
-                readLeft = reader.read(interpolationMode, minimumKernelStep, ringL, base - dl, dl, previousLeftDelay);
-            if (rightActive)
-                readRight = reader.read(interpolationMode, minimumKernelStep, ringR, base - dr, dr, previousRightDelay);
-        }
-        float readL = (float) readLeft;
-        float readR = (float) readRight;
-        previousLeftDelay = dl;
-        previousRightDelay = dr;
+        tremoloL = tremoloL - tremoloSmoothing * (tremoloL - ml);
+        tremoloR = tremoloR - tremoloSmoothing * (tremoloR - mr);
+        p.tremolo[0][i] = (float) tremoloL;
+        p.tremolo[1][i] = (float) tremoloR;
 
-        tremoloState[0] = tremoloState[0] - tremoloSmoothing * (tremoloState[0] - ml);
-        tremoloState[1] = tremoloState[1] - tremoloSmoothing * (tremoloState[1] - mr);
-
-        if (leftActive || rightActive)
-        {
-            computeCutoffs(0, ml);
-            if (mr != ml)
-                computeCutoffs(1, mr);
-            else if (filterType != 0)
-            {
-                // The same modulation gives the same filters on both sides.
-                oversampledFilter.copyCoefficients(0, 1);
-                if (filterInLoop)
-                    loopFilter.copyCoefficients(0, 1);
-            }
-
-            if (overdriveOn || filterType != 0)
-            {
-                const float preamp = (float) smoother3.state[0];
-                const float gain = (float) smoother3.state[2];
-                l = oversampledSection(0, l, preamp, gain);
-                r = oversampledSection(1, r, preamp, gain);
-            }
-            if (overdriveOn)
-            {
-                const float amount = (float) smoother3.state[1];
-                l = l + amount * colourFilter.process(0, l);
-                r = r + amount * colourFilter.process(1, r);
-            }
-        }
-
-        if (filterInLoop && filterType != 0)
-        {
-            if (leftActive)
-                readL = loopFilter.process(0, readL);
-            if (rightActive)
-                readR = loopFilter.process(1, readR);
-        }
-
-        // Ring write, three copies so the read never wraps.
-        const float loop = (float) smoother1.state[3];
-        const double writeL = limitRing((double) l + (double) loop * readL);
-        const double writeR = limitRing((double) r + (double) loop * readR);
-        ringL[writeIndex] = ringL[writeIndex + maximum] = ringL[writeIndex + 2 * maximum] = writeL;
-        ringR[writeIndex] = ringR[writeIndex + maximum] = ringR[writeIndex + 2 * maximum] = writeR;
-        leftQuietWrites = std::abs(writeL) > kSilentWrite ? 0 : std::min(leftQuietWrites + 1, quietHorizon + 1);
-        rightQuietWrites = std::abs(writeR) > kSilentWrite ? 0 : std::min(rightQuietWrites + 1, quietHorizon + 1);
-
-        // Stereo offset: one output is delayed by |o| more samples than the other.
-        const int o = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
-        float outL, outR;
-        if (o < 0)
-        {
-            ringO[writeIndex] = ringO[writeIndex + maximum] = readR;
-            outL = readL;
-            outR = (float) ringO[writeIndex + o + maximum];
-        }
-        else
-        {
-            ringO[writeIndex] = ringO[writeIndex + maximum] = readL;
-            outL = (float) ringO[writeIndex - o + maximum];
-            outR = readR;
-        }
-
-        // Tremolo.
-        const float depth = (float) smoother3.state[3];
-        outL = outL * ((float) tremoloState[0] * depth + (1.0f - depth));
-        outR = outR * ((float) tremoloState[1] * depth + (1.0f - depth));
-
-        if (midSide)
-        {
-            const float decodedL = outR + outL;
-            const float decodedR = outL - outR;
-            outL = decodedL;
-            outR = decodedR;
-        }
-
-        const float b = (float) smoother4.state[3];
-        const float lev = (float) smoother2.state[0];
-        outL = std::min(2.0f - b, 1.0f) * outL * lev + kDenormalGuardF;
-        outR = std::min(b, 1.0f) * outR * lev + kDenormalGuardF;
-        outLeft[i] = outL;
-        outRight[i] = outR;
-
-        leftMeter = std::max(leftMeter * (meterDecay + kDenormalGuard), (double) outL);
-        rightMeter = std::max(rightMeter * (meterDecay + kDenormalGuard), (double) outR);
-        // A channel rests once its output has decayed and nothing it still has
-        // to play is left in its ring (an echo after silence is not lost).
-        if (leftMeter < kInactiveBelow && leftQuietWrites > quietHorizon)
-            leftActive = false;
-        if (rightMeter < kInactiveBelow && rightQuietWrites > quietHorizon)
-            rightActive = false;
-
-        if (++writeIndex >= maximum)
-            writeIndex = 0;
+        // Input and its stereo modes.
+        float l = cleanInput(inLeft[i]);
+        float r = cleanInput(inRight[i]);
+        applyStereoModes(l, r);
+        p.input[0][i] = l;
+        p.input[1][i] = r;
+        inputL = inputL || l != 0.0f;
+        inputR = inputR || r != 0.0f;
     }
+    if (smoothing || timeModScale || smoothModulatedDelay)
+    {
+        tremoloState[0] = tremoloL;
+        tremoloState[1] = tremoloR;
+    }
+
+    // The settings the rest takes while no smoother moves.
+    const float restingLoopGain = (float) smoother1.state[3];
+    const int restingOffset = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
+    const float restingLevel = (float) smoother2.state[0];
+    const float restingBalance = (float) smoother4.state[3];
+    const float restingPreamp = (float) smoother3.state[0];
+    const float restingColour = (float) smoother3.state[1];
+    const float restingOverdriveGain = (float) smoother3.state[2];
+    const float restingTremoloDepth = (float) smoother3.state[3];
+
+    // Without filters, overdrive or mid/side, and with every setting at
+    // rest, what the rings take and the lines give has no recursion of its
+    // own: whole runs go at once (see runPlain).
+    // Filters and overdrive only ever run on an active channel: a piece of
+    // silence into a resting line goes the plain way too.
+    const bool plain =
+        (filterType == 0 && ! overdriveOn) || (! leftActive && ! rightActive && ! inputL && ! inputR);
+    plainSmoothing = smoothing;
+    plainOutLeft = outLeft;
+    plainOutRight = outRight;
+    plainLoopGain = restingLoopGain;
+    plainOffset = restingOffset;
+    plainLevel = restingLevel;
+    plainBalance = restingBalance;
+    plainTremoloDepth = restingTremoloDepth;
+
+    int w = writeIndex;
+    bool activeL = leftActive, activeR = rightActive;
+    int quietL = leftQuietWrites, quietR = rightQuietWrites;
+    double meterL = leftMeter, meterR = rightMeter;
+
+    // The shortest and longest delay of the piece: where the shortest spans
+    // the piece and the longest leaves the guard alone, the piece is one run.
+    double shortest = p.delay[0][0], longest = p.delay[0][0];
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < numSamples; ++i)
+        {
+            shortest = std::min(shortest, p.delay[c][i]);
+            longest = std::max(longest, p.delay[c][i]);
+        }
+
+    // A read reaches back at least its delay: the samples a piece writes are
+    // only read within it from the sample whose delay is shorter than its
+    // distance from the piece's start. So the piece goes in runs in which
+    // every read is of samples written before the run; each run reads first,
+    // then writes. A read that reaches back nearly a whole ring (where the
+    // three copies meet) starts a run of its own.
+    for (int start = 0; start < numSamples;)
+    {
+        const bool mayReadL = activeL || inputL;
+        const bool mayReadR = activeR || inputR;
+        int end = start + 1;
+        if (shortest >= (double) (numSamples - 1) && longest + (double) kReadReach + 1.0 < (double) maximum)
+            end = numSamples;
+        while (end < numSamples)
+        {
+            const double distance = (double) (end - start);
+            const double dl = p.delay[0][end], dr = p.delay[1][end];
+            if (dl < distance || dr < distance || dl + (double) kReadReach + 1.0 >= (double) maximum
+                || dr + (double) kReadReach + 1.0 >= (double) maximum)
+                break;
+            ++end;
+        }
+        if (mayReadL || mayReadR)
+            readPiece(start, end, mayReadL, mayReadR);
+
+        if (plain && runPlain(start, end, activeL, activeR, quietL, quietR, meterL, meterR))
+        {
+            w = writeIndex;
+            start = end;
+            continue;
+        }
+
+        for (int i = start; i < end; ++i)
+        {
+            float l = p.input[0][i];
+            float r = p.input[1][i];
+            // Activity follows what goes into each ring, so mono, mid/side and
+            // swap never leave a channel holding sound that it does not read.
+            if (l != 0.0f)
+                activeL = true;
+            if (r != 0.0f)
+                activeR = true;
+            float readL = activeL ? (float) p.read[0][i] : 0.0f;
+            float readR = activeR ? (float) p.read[1][i] : 0.0f;
+
+            if (activeL || activeR)
+            {
+                const float ml = p.modulation[0][i];
+                const float mr = p.modulation[1][i];
+                computeCutoffs(ml, mr);
+
+                if (overdriveOn || filterType != 0)
+                {
+                    const float preamp = smoothing ? p.preamp[i] : restingPreamp;
+                    const float gain = smoothing ? p.overdriveGain[i] : restingOverdriveGain;
+                    oversampledSection(l, r, preamp, gain);
+                }
+                if (overdriveOn)
+                {
+                    const float amount = smoothing ? p.colour[i] : restingColour;
+                    float colouredL = l, colouredR = r;
+                    colourFilter.processPair(colouredL, colouredR);
+                    l = l + amount * colouredL;
+                    r = r + amount * colouredR;
+                }
+            }
+
+            if (filterInLoop && filterType != 0)
+            {
+                if (activeL && activeR)
+                    loopFilter.processPair(readL, readR);
+                else if (activeL)
+                    readL = loopFilter.process(0, readL);
+                else if (activeR)
+                    readR = loopFilter.process(1, readR);
+            }
+
+            // Ring write, three copies so the read never wraps.
+            const float loop = smoothing ? p.loopGain[i] : restingLoopGain;
+            const double writeL = limitRing((double) l + (double) loop * readL);
+            const double writeR = limitRing((double) r + (double) loop * readR);
+            writeRing(ringL, maximum, w, writeL);
+            writeRing(ringR, maximum, w, writeR);
+            quietL = std::abs(writeL) > kSilentWrite ? 0 : std::min(quietL + 1, quietHorizon + 1);
+            quietR = std::abs(writeR) > kSilentWrite ? 0 : std::min(quietR + 1, quietHorizon + 1);
+
+            // Stereo offset: one output is delayed by |o| more samples than the other.
+            const int o = smoothing ? p.offset[i] : restingOffset;
+            float outL, outR;
+            if (o < 0)
+            {
+                ringO[w] = readR;
+                outL = readL;
+                outR = (float) ringO[wrapBack(w, -o, maximum)];
+            }
+            else
+            {
+                ringO[w] = readL;
+                outL = (float) ringO[wrapBack(w, o, maximum)];
+                outR = readR;
+            }
+
+            // Tremolo.
+            const float depth = smoothing ? p.tremoloDepth[i] : restingTremoloDepth;
+            outL = outL * (p.tremolo[0][i] * depth + (1.0f - depth));
+            outR = outR * (p.tremolo[1][i] * depth + (1.0f - depth));
+
+            if (midSide)
+            {
+                const float decodedL = outR + outL;
+                const float decodedR = outL - outR;
+                outL = decodedL;
+                outR = decodedR;
+            }
+
+            const float b = smoothing ? p.balance[i] : restingBalance;
+            const float lev = smoothing ? p.level[i] : restingLevel;
+            outL = std::min(2.0f - b, 1.0f) * outL * lev + kDenormalGuardF;
+            outR = std::min(b, 1.0f) * outR * lev + kDenormalGuardF;
+            outLeft[i] = outL;
+            outRight[i] = outR;
+
+            meterL = std::max(meterL * (meterDecay + kDenormalGuard), (double) outL);
+            meterR = std::max(meterR * (meterDecay + kDenormalGuard), (double) outR);
+            // A channel rests once its output has decayed and nothing it still
+            // has to play is left in its ring (an echo after silence is not lost).
+            if (meterL < kInactiveBelow && quietL > quietHorizon)
+                activeL = false;
+            if (meterR < kInactiveBelow && quietR > quietHorizon)
+                activeR = false;
+
+            if (++w >= maximum)
+                w = 0;
+        }
+        writeIndex = w;
+        start = end;
+    }
+
+    leftActive = activeL;
+    rightActive = activeR;
+    leftQuietWrites = quietL;
+    rightQuietWrites = quietR;
+    previousLeftDelay = p.delay[0][numSamples - 1];
+    previousRightDelay = p.delay[1][numSamples - 1];
+    leftMeter = meterL;
+    rightMeter = meterR;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "processor/dsp/FractionalReader.h"
 #include "processor/dsp/TavinorDelayLine.h"
 
 #include <memory>
@@ -77,47 +78,6 @@ public:
     double getMinimumKernelStep() const { return minimumKernelStep; }
     double getReadTrim() const { return readTrim; }
 
-    // The band-limited fractional read of a ring. Tap j weighs ring[n - j] with
-    // n = int(position). Mode 0 takes the 16-tap kernel at the nearest phase
-    // below, mode 1 interpolates it linearly between phases, modes 2 and 3
-    // interpolate the 32-tap kernel and stretch it over more taps when the delay
-    // shortens faster than real time (delay against the previous sample's),
-    // never by less than the minimum step. Reaches back at most n + 1 samples.
-    // The two-ring form reads both rings at one position in one pass.
-    //
-    // Keeps its own copies of the engine's kernels, arranged so that every read
-    // walks memory in order (built at construction; reading never allocates).
-    class FractionalReader
-    {
-    public:
-        // allowAvx2 false keeps to SSE2 even where AVX2 is there (for tests).
-        FractionalReader(const double* kernel32, const double* kernel16, bool allowAvx2 = true);
-
-        double read(int mode, double minimumStep, const double* ring, double position, double delay,
-                    double previousDelay) const;
-        void read(int mode, double minimumStep, const double* ringA, const double* ringB, double position,
-                  double delay, double previousDelay, double& readA, double& readB) const;
-
-    private:
-        template <bool twoRings>
-        void readRings(int mode, double minimumStep, const double* ringA, const double* ringB, double position,
-                       double delay, double previousDelay, double& readA, double& readB) const;
-
-        // Copies of the kernels arranged for the reads. At a whole spacing s
-        // that divides 512, every tap of a read has the same phase p, and the
-        // read walks rows p and p + 1: row p holds entries p, p + s, p + 2s ..
-        // in reverse tap order (the last tap first), like the ring it meets.
-        // Spacing 512 is a read at rest; 64 and 16 are the smallest steps of
-        // the quality settings, which a fast glide holds. Any other step takes
-        // the 32-tap kernel tap by tap, each entry stored beside its successor.
-        std::vector<double> kernel32ByPhase;
-        std::vector<double> kernel32By64;
-        std::vector<double> kernel32By16;
-        std::vector<double> kernel16ByPhase;
-        std::vector<double> kernel32Pairs;
-        bool useAvx2 = false;
-    };
-
     // Peak meters as nine-step display levels 0, 0.125 .. 1.0.
     float getLeftMeter() const;
     float getRightMeter() const;
@@ -138,49 +98,128 @@ private:
 
         void step();
         void settle();
+        // Whether a step would leave every lane where it is (and so would
+        // every further step while the targets stay).
+        bool isAtRest() const;
     };
 
-    // A stereo biquad with its own rate and a table of sine and cosine indexed
-    // by twice the frequency in hertz (interleaved: one cache line per lookup).
+    // A stereo biquad with its own rate and sine and cosine of every half
+    // hertz up to its highest frequency (entries, indexed by twice the
+    // frequency), from a coarse and a fine table of both side by side.
     // Table, coefficients and memories are double: a low cut-off at four times
     // a high rate puts the poles so near the unit circle that float rounding
     // of cos w (or of the feedback sums) moves them onto or outside it.
     struct Biquad
     {
         SampleRateContext context;
-        std::vector<double> sinCosTable;   // sine and cosine of one entry side by side
+        static constexpr int kFineEntries = 512;
+        int tableEntries = 1;
+        std::vector<double> coarseSinCos;   // entries 0, 512, 1024 ..
+        std::vector<double> fineSinCos;     // entries 0 to 511
         float lowest = 22.0f;
         float highest = 22000.0f;
         int kind = 1;
         float q = 1.0f;
         double b0[2] {}, b1[2] {}, b2[2] {}, a1[2] {}, a2[2] {};
         double x1[2] {}, x2[2] {}, y1[2] {}, y2[2] {};
-        int lastIndex[2] {};   // table index of the last computation, per channel
+        // What the coefficients of each channel were computed from (none yet: index -1).
+        struct Source
+        {
+            int index = -1;
+            int kind = 0;
+            float q = 0.0f;
+        };
+        Source computedFor[2];
 
         void allocate(int entries);
         void setRate(double rate);
         void computeCoefficients(int channel, float frequency);
+        // Both channels at once, side by side where both move.
+        void computeCoefficients(float frequencyLeft, float frequencyRight);
+        int entryOf(float frequency) const;
+        bool keeps(int channel, int index) const;
+        void sinCosOf(int index, double& sinW, double& cosW) const;
         void copyCoefficients(int from, int to);
         float process(int channel, float x);
+        // process() on one sample of each channel.
+        void processPair(float& left, float& right);
+        // process() on four consecutive inputs of each channel, in place.
+        void processTicks(float (&ticks)[2][4]);
         void clearMemories();
     };
 
-    struct AllpassSection
+    // Two first-order allpass sections (the a and b branch of a polyphase
+    // stage) for both channels: lanes left a, left b, right a, right b.
+    struct AllpassQuad
     {
-        float xPrev = 0.0f;
-        float yPrev = 0.0f;
-
-        float process(float x, float coefficient);
+        alignas(16) float xPrev[4] {};
+        alignas(16) float yPrev[4] {};
     };
 
-    // Two 2x interpolators and two 2x decimators in polyphase form.
+    // Two 2x interpolators and two 2x decimators in polyphase form, both channels.
     struct Oversampler
     {
-        AllpassSection up1a, up1b, up2a, up2b, down3a, down3b, down4a, down4b;
+        AllpassQuad up1, up2, down3, down4;
         void clear() { *this = Oversampler(); }
     };
 
-    float oversampledSection(int channel, float x, float preamp, float overdriveGain);
+    // The oversampled filter and overdrive on one sample of each channel.
+    void oversampledSection(float& left, float& right, float preamp, float overdriveGain);
+    // The overdrive's saturation of the four ticks of each channel, in place.
+    void saturate(float (&ticks)[2][4], float preamp, float gain) const;
+
+    // A block is worked through in pieces of at most kPiece samples: first
+    // what follows from the settings and the modulation alone (the delays, the
+    // input after its stereo modes, the smoothed settings), then the reads of
+    // the rings, then sample by sample what feeds back.
+    static constexpr int kPiece = 256;
+    struct Piece
+    {
+        double delay[2][kPiece];
+        double read[2][kPiece];
+        float input[2][kPiece];
+        float modulation[2][kPiece];
+        float tremolo[2][kPiece];
+        // The smoothed settings, sample by sample, while any smoother moves.
+        float loopGain[kPiece];
+        int offset[kPiece];
+        float level[kPiece];
+        float balance[kPiece];
+        float preamp[kPiece];
+        float colour[kPiece];
+        float overdriveGain[kPiece];
+        float tremoloDepth[kPiece];
+    };
+    // offsetInBlock: where the piece starts in the engine's block (and so in
+    // the modulation buffers).
+    void processPiece(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int offsetInBlock,
+                      int numSamples);
+    // Mono, mid/side and swap on one input sample of each channel, in place.
+    void applyStereoModes(float& left, float& right) const;
+    // The first part of processPiece while nothing glides (every smoother at
+    // rest, no extra delay smoothing, linear time modulation): the same
+    // values, a channel and a quantity at a time.
+    void prepareResting(const float* inLeft, const float* inRight, const float* modL, const float* modR,
+                        int numSamples, bool& inputL, bool& inputR);
+    // Reads samples from..to - 1 of the piece into piece.read, for the
+    // channels that may be active.
+    void readPiece(int from, int to, bool left, bool right);
+    // Samples start..end - 1 of the piece after their reads, a quantity at a
+    // time, where nothing but the activity recurs: no filter or overdrive
+    // runs (none is on, or both channels rest through the run), and no
+    // channel rests or wakes within the run. The smoothed values are the
+    // plain ones below, or the piece's own while a smoother moves. False when
+    // the run does not qualify; then nothing has changed.
+    bool runPlain(int start, int end, bool& activeL, bool& activeR, int& quietL, int& quietR, double& meterL,
+                  double& meterR);
+    bool plainSmoothing = false;   // the piece's smoothed values instead of the plain ones
+    float plainLoopGain = 0.0f;
+    int plainOffset = 0;
+    float plainLevel = 0.0f;
+    float plainBalance = 0.0f;
+    float plainTremoloDepth = 0.0f;
+    float* plainOutLeft = nullptr;
+    float* plainOutRight = nullptr;
     // The stereo offset in samples and the time-modulation depth: both follow
     // their control and the left length.
     void refreshDerived();
@@ -188,7 +227,9 @@ private:
     // the lengths and the time-modulation depth, and carries the balance.
     void setSmootherTargets();
     void setSecondStageTargets();
-    void computeCutoffs(int channel, float modulation);
+    // The filters' coefficients for the cut-off under each channel's modulation.
+    void computeCutoffs(float modulationLeft, float modulationRight);
+    void cutoffFrequencies(float modulation, float& oversampledHz, float& loopHz) const;
     static float meterToDisplay(double meter);
 
     // Settings
@@ -213,7 +254,7 @@ private:
     bool swapChannels = false;
 
     Smoother smoother1, smoother2, smoother3, smoother4;
-    Oversampler oversampler[2];
+    Oversampler oversampler;
 
     double readTrim = 0.0;
     bool resetSmoothers = false;
@@ -221,6 +262,7 @@ private:
     double minimumKernelStep = 512.0;
 
     FractionalReader reader;
+    FractionalReader::Memory readMemory[2];   // left (or both), right
     const float* semitones = nullptr;
     const float* fineTune = nullptr;
 
@@ -242,6 +284,8 @@ private:
     bool smoothModulatedDelay = false;
     const float* modulationLeft = nullptr;
     const float* modulationRight = nullptr;
+
+    std::unique_ptr<Piece> piece = std::make_unique<Piece>();
 
     double delayStage1[2] {};
     double delayStage2[2] {};

@@ -3,6 +3,7 @@
 #include "processor/dsp/DelayCore.h"
 #include "processor/dsp/DspCommon.h"
 #include "processor/dsp/DspTables.h"
+#include "processor/dsp/FastMath.h"
 #include "processor/dsp/PreDelayCore.h"
 
 #include <algorithm>
@@ -182,7 +183,7 @@ double DelayEngine::Oscillator::shapeValue(double phi) const
         case shapeTriangle:
             return (phi < kPi ? (phi - kPi * 0.5) * (2.0 / kPi) : (1.5 * kPi - phi) * (2.0 / kPi)) + kDenormalGuard;
         case shapeSine:
-            return std::sin(phi - kPi * 0.25) + kDenormalGuard;
+            return FastMath::sin(phi - kPi * 0.25) + kDenormalGuard;
         case shapeSquare:
             return (phi < kPi ? 1.0 : -1.0) + kDenormalGuard;
         case shapeSawDown:
@@ -217,12 +218,90 @@ void DelayEngine::Oscillator::resetPhase(double newPhase)
     noiseStep();
 }
 
+namespace
+{
+// tick() and the smoothing of run() with the shape known ahead: the loop
+// holds no choice that stays the same for every sample.
+template <int shape>
+inline double shapeOf(double phi, float held)
+{
+    switch (shape)
+    {
+        case DelayEngine::shapeTriangle:
+            return (phi < kPi ? (phi - kPi * 0.5) * (2.0 / kPi) : (1.5 * kPi - phi) * (2.0 / kPi)) + kDenormalGuard;
+        case DelayEngine::shapeSine:
+            return FastMath::sin(phi - kPi * 0.25) + kDenormalGuard;
+        case DelayEngine::shapeSquare:
+            return (phi < kPi ? 1.0 : -1.0) + kDenormalGuard;
+        case DelayEngine::shapeSawDown:
+            return (kTwoPi - phi) / kPi - 1.0 + kDenormalGuard;
+        case DelayEngine::shapeSawUp:
+            return phi / kPi - 1.0 + kDenormalGuard;
+        default:
+            return held;
+    }
+}
+} // namespace
+
+template <int shape>
+static void runOscillator(DelayEngine::Oscillator& o, float* out, int count, float coefficient)
+{
+    double phase = o.phase;
+    const double offset = o.phaseOffset;
+    const double increment = o.increment;
+    float smoothed = o.smoothed;
+    for (int i = 0; i < count; ++i)
+    {
+        double x = shapeOf<shape>(wrapPhase(phase + offset), o.held);
+        phase += increment;
+        if (phase + offset > kTwoPi)
+        {
+            phase -= kTwoPi;
+            o.noiseStep();
+            if (phase + offset > kTwoPi)
+                phase = wrapPhase(phase + offset) - offset;
+        }
+        if (o.invert)
+            x = -x;
+        const float u = (float) (0.5 * x + 0.5 + kDenormalGuard);
+        smoothed = glide(smoothed, u, coefficient);
+        out[i] = smoothed;
+    }
+    o.phase = phase;
+    o.smoothed = smoothed;
+}
+
+void DelayEngine::Oscillator::run(float* out, int count, float coefficient)
+{
+    switch (shape)
+    {
+        case shapeTriangle: runOscillator<shapeTriangle>(*this, out, count, coefficient); break;
+        case shapeSine: runOscillator<shapeSine>(*this, out, count, coefficient); break;
+        case shapeSquare: runOscillator<shapeSquare>(*this, out, count, coefficient); break;
+        case shapeSawDown: runOscillator<shapeSawDown>(*this, out, count, coefficient); break;
+        case shapeSawUp: runOscillator<shapeSawUp>(*this, out, count, coefficient); break;
+        default: runOscillator<shapeRandom>(*this, out, count, coefficient); break;
+    }
+}
+
 //==============================================================================
 void DelayEngine::Envelope::start()
 {
     state = envelopeAttack;
     target = kEnvelopeAttackTarget;
     coefficient = attackCoefficient;
+}
+
+void DelayEngine::Envelope::run(float* out, int count)
+{
+    // At rest at zero each tick steps below zero and is held at zero again.
+    if (value == 0.0 && target == 0.0 && (state == envelopeIdle || state == envelopeRelease))
+    {
+        std::fill(out, out + count, 0.0f);
+        return;
+    }
+    for (int i = 0; i < count; ++i)
+        out[i] = tick();
 }
 
 float DelayEngine::Envelope::tick()
@@ -332,6 +411,10 @@ void DelayEngine::prepare(int newBlockSize, double sampleRate)
             b.assign((size_t) size, 0.0f);
         for (auto& b : workBuffers)
             b.assign((size_t) size, 0.0f);
+        detectorInput.assign((size_t) size, 0.0);
+        meterDecibels.assign((size_t) size, 0.0);
+        for (auto& r : retriggerPoints)
+            r.assign((size_t) size, 0);
     };
     try
     {
@@ -705,37 +788,50 @@ void DelayEngine::process(float** channels, int numSamples, bool stereoIn, bool 
     publishBlockResults();
 }
 
-void DelayEngine::runModulators(int i, double inLeft, double inRight, int detectorCloseAfter)
+void DelayEngine::runModulators(const float* inLeft, const float* inRight, int numSamples, int detectorCloseAfter)
 {
-    for (int o = 0; o < kNumOscillators; ++o)
-    {
-        auto& osc = oscillators[(size_t) o];
-        const double x = osc.tick();
-        const float u = (float) (0.5 * x + 0.5 + kDenormalGuard);
-        osc.smoothed = glide(osc.smoothed, u, oscillatorCoefficient);
-        modulationBuffers[(size_t) o][(size_t) i] = osc.smoothed;
-    }
-
     // Left plus right, or right minus left when the sum is negative.
-    double x = inLeft + inRight;
-    if (x < 0.0)
-        x = inRight - inLeft;
-
-    for (int m = 0; m < kNumModulators; ++m)
-        modulationBuffers[(size_t) (bufferEnvelope1 + m)][(size_t) i] = modulators[(size_t) m].envelope.tick();
+    double* x = detectorInput.data();
+    for (int i = 0; i < numSamples; ++i)
+    {
+        const double sum = (double) inLeft[i] + (double) inRight[i];
+        x[i] = sum < 0.0 ? (double) inRight[i] - (double) inLeft[i] : sum;
+    }
 
     for (int m = 0; m < kNumModulators; ++m)
     {
         auto& mod = modulators[(size_t) m];
-        if (mod.detector.tick(x, context.kF, detectorCloseAfter) && mod.retriggerMode == kRetriggerFromDetector)
-        {
-            retriggerInternal(m);
+
+        // The detector hears the input alone; where its gate opens (with the
+        // retrigger from the input chosen) the modulator starts again from the
+        // next sample on.
+        int* points = retriggerPoints[(size_t) m].data();
+        int numPoints = 0;
+        const bool retriggers = mod.retriggerMode == kRetriggerFromDetector;
+        for (int i = 0; i < numSamples; ++i)
+            if (mod.detector.tick(x[i], context.kF, detectorCloseAfter) && retriggers)
+                points[numPoints++] = i;
+        if (numPoints > 0)
             mod.retriggeredInBlock = true;
+
+        float* follower = modulationBuffers[(size_t) (bufferPeakFollower1 + m)].data();
+        for (int i = 0; i < numSamples; ++i)
+            follower[i] = mod.follower.tick(x[i]);
+
+        float* envelope = modulationBuffers[(size_t) (bufferEnvelope1 + m)].data();
+        float* left = modulationBuffers[(size_t) (bufferOscillator1Left + 2 * m)].data();
+        float* right = modulationBuffers[(size_t) (bufferOscillator1Right + 2 * m)].data();
+        for (int p = 0, from = 0; from < numSamples; ++p)
+        {
+            const int to = p < numPoints ? points[p] + 1 : numSamples;
+            oscillators[(size_t) (2 * m)].run(left + from, to - from, oscillatorCoefficient);
+            oscillators[(size_t) (2 * m + 1)].run(right + from, to - from, oscillatorCoefficient);
+            mod.envelope.run(envelope + from, to - from);
+            if (p < numPoints)
+                retriggerInternal(m);
+            from = to;
         }
     }
-
-    for (int m = 0; m < kNumModulators; ++m)
-        modulationBuffers[(size_t) (bufferPeakFollower1 + m)][(size_t) i] = modulators[(size_t) m].follower.tick(x);
 }
 
 void DelayEngine::processChunk(float* left, float* right, int numSamples, bool stereoIn, bool stereoOut)
@@ -743,60 +839,23 @@ void DelayEngine::processChunk(float* left, float* right, int numSamples, bool s
     const float* inRight = stereoIn ? right : left;
     const int detectorCloseAfter = (int) (context.samplesPerMs * kDetectorGateMs);
 
+    // Samples that are not finite would live on in the feedback loops: the
+    // engine hears them as silence.
     for (int i = 0; i < numSamples; ++i)
-    {
-        // Samples that are not finite would live on in the feedback loops:
-        // the engine hears them as silence.
-        const float l = clean(left[i]);
-        const float r = clean(inRight[i]);
-        left[i] = l;
-        if (stereoIn)
-            right[i] = r;
+        left[i] = clean(left[i]);
+    if (stereoIn)
+        for (int i = 0; i < numSamples; ++i)
+            right[i] = clean(right[i]);
 
-        runModulators(i, l, r, detectorCloseAfter);
-        for (int b = 0; b < kNumLines; ++b)
-        {
-            workBuffers[(size_t) (2 * b)][(size_t) i] = l;
-            workBuffers[(size_t) (2 * b + 1)][(size_t) i] = r;
-        }
+    runModulators(left, inRight, numSamples, detectorCloseAfter);
+    for (int b = 0; b < kNumLines; ++b)
+    {
+        std::copy(left, left + numSamples, workBuffers[(size_t) (2 * b)].begin());
+        std::copy(inRight, inRight + numSamples, workBuffers[(size_t) (2 * b + 1)].begin());
     }
 
     runRouting(numSamples);
-
-    const Routing& route = kRoutings[routing];
-    for (int i = 0; i < numSamples; ++i)
-    {
-        for (int k = 0; k < kNumLines; ++k)
-            smoothedLineGains[(size_t) k] = glide(smoothedLineGains[(size_t) k], lineMixGains[(size_t) k], mixCoefficient);
-        smoothedWet = glide(smoothedWet, wetAmount, mixCoefficient);
-        smoothedOutputGain = glide(smoothedOutputGain, outputGainTarget, mixCoefficient);
-
-        float mixLeft = 0.0f;
-        float mixRight = 0.0f;
-        for (int j = 0; j < route.numMixes; ++j)
-        {
-            const float g = smoothedLineGains[(size_t) route.mixes[j].gain];
-            mixLeft += workBuffers[(size_t) (2 * route.mixes[j].buffer)][(size_t) i] * g;
-            mixRight += workBuffers[(size_t) (2 * route.mixes[j].buffer + 1)][(size_t) i] * g;
-        }
-        mixLeft += kDenormalGuardF;
-        mixRight += kDenormalGuardF;
-
-        const float dryLeft = left[i];
-        const float dryRight = inRight[i];
-        const float outLeft = dryLeft + (mixLeft - dryLeft) * smoothedWet + kDenormalGuardF;
-        const float outRight = dryRight + (mixRight - dryRight) * smoothedWet + kDenormalGuardF;
-
-        if (stereoOut)
-        {
-            left[i] = clean(outLeft * smoothedOutputGain + kDenormalGuardF);
-            right[i] = clean(outRight * smoothedOutputGain + kDenormalGuardF);
-        }
-        else
-        {
-            left[i] = clean((outRight + outLeft) * 0.5f * smoothedOutputGain + kDenormalGuardF);
-        }
-    }
+    mixLines(left, right, inRight, numSamples, stereoOut);
 
     float* outRight = stereoOut ? right : left;
     if (limiterOn)
@@ -805,6 +864,68 @@ void DelayEngine::processChunk(float* left, float* right, int numSamples, bool s
         limiter.follow(left, outRight, numSamples);
 
     updateMeters(left, outRight, numSamples);
+}
+
+void DelayEngine::mixLines(float* left, float* right, const float* inRight, int numSamples, bool stereoOut)
+{
+    const Routing& route = kRoutings[routing];
+    const float* branches[kNumLines][2] {};
+    for (int j = 0; j < route.numMixes; ++j)
+    {
+        branches[j][0] = workBuffers[(size_t) (2 * route.mixes[j].buffer)].data();
+        branches[j][1] = workBuffers[(size_t) (2 * route.mixes[j].buffer + 1)].data();
+    }
+
+    // One sample of the mix from the smoothed gains of that sample.
+    auto mixSample = [&](int i, const float* gains, float wet, float outputGain) {
+        float mixLeft = 0.0f;
+        float mixRight = 0.0f;
+        for (int j = 0; j < route.numMixes; ++j)
+        {
+            const float g = gains[route.mixes[j].gain];
+            mixLeft += branches[j][0][i] * g;
+            mixRight += branches[j][1][i] * g;
+        }
+        mixLeft += kDenormalGuardF;
+        mixRight += kDenormalGuardF;
+
+        const float dryLeft = left[i];
+        const float dryRight = inRight[i];
+        const float outLeft = dryLeft + (mixLeft - dryLeft) * wet + kDenormalGuardF;
+        const float outRight = dryRight + (mixRight - dryRight) * wet + kDenormalGuardF;
+        if (stereoOut)
+        {
+            left[i] = clean(outLeft * outputGain + kDenormalGuardF);
+            right[i] = clean(outRight * outputGain + kDenormalGuardF);
+        }
+        else
+        {
+            left[i] = clean((outRight + outLeft) * 0.5f * outputGain + kDenormalGuardF);
+        }
+    };
+
+    // Smoothers that have arrived hold their value: the whole block mixes
+    // with the same gains.
+    bool arrived = glide(smoothedWet, wetAmount, mixCoefficient) == smoothedWet
+                   && glide(smoothedOutputGain, outputGainTarget, mixCoefficient) == smoothedOutputGain;
+    for (int k = 0; k < kNumLines && arrived; ++k)
+        arrived = glide(smoothedLineGains[(size_t) k], lineMixGains[(size_t) k], mixCoefficient)
+                  == smoothedLineGains[(size_t) k];
+    if (arrived)
+    {
+        for (int i = 0; i < numSamples; ++i)
+            mixSample(i, smoothedLineGains.data(), smoothedWet, smoothedOutputGain);
+        return;
+    }
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        for (int k = 0; k < kNumLines; ++k)
+            smoothedLineGains[(size_t) k] = glide(smoothedLineGains[(size_t) k], lineMixGains[(size_t) k], mixCoefficient);
+        smoothedWet = glide(smoothedWet, wetAmount, mixCoefficient);
+        smoothedOutputGain = glide(smoothedOutputGain, outputGainTarget, mixCoefficient);
+        mixSample(i, smoothedLineGains.data(), smoothedWet, smoothedOutputGain);
+    }
 }
 
 void DelayEngine::runRouting(int numSamples)
@@ -845,11 +966,13 @@ void DelayEngine::updateMeters(const float* left, const float* right, int numSam
         double s1 = meterStage1[(size_t) c];
         double s2 = meterStage2[(size_t) c];
         const float* x = outs[c];
+        // The meters are for the eye: a quick logarithm serves them.
+        double* levels = meterDecibels.data();
+        FastMath::decibelsOf(x, levels, numSamples, kSilenceDb);
         for (int i = 0; i < numSamples; ++i)
         {
-            const double magnitude = std::fabs((double) x[i]);
-            const double db = magnitude > 0.0 ? 20.0 * std::log10(magnitude) : kSilenceDb;
-            if (db > 0.0)
+            const double db = levels[i];
+            if (std::fabs(x[i]) > 1.0f)
                 hold = kClipHoldSeconds;
             else if (hold > 0.0)
                 hold -= context.invRate;

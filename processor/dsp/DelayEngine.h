@@ -68,6 +68,9 @@ public:
         void updateRate(double inverseRate);
         // The shape's value at the current phase (-1..1), then one sample's advance.
         double tick();
+        // count ticks, each mapped to 0..1 and smoothed with the coefficient
+        // into out (what the modulation buffers hold).
+        void run(float* out, int count, float coefficient);
         // Value of the shape at a wrapped phase, without the invert.
         double shapeValue(double wrappedPhase) const;
         void resetPhase(double newPhase);
@@ -88,6 +91,8 @@ public:
 
         void start();
         float tick();
+        // count ticks into out.
+        void run(float* out, int count);
     };
 
     struct PeakFollower
@@ -212,8 +217,12 @@ public:
 
 private:
     void processChunk(float* left, float* right, int numSamples, bool stereoIn, bool stereoOut);
-    // The detectors' gates stay open at least detectorCloseAfter samples.
-    void runModulators(int i, double inLeft, double inRight, int detectorCloseAfter);
+    // The modulators over numSamples of input (the detectors' gates stay
+    // open at least detectorCloseAfter samples): each one by itself through
+    // the block, the oscillators and envelopes in stretches between the
+    // samples where their detector retriggers them.
+    void runModulators(const float* inLeft, const float* inRight, int numSamples, int detectorCloseAfter);
+    void mixLines(float* left, float* right, const float* inRight, int numSamples, bool stereoOut);
     void runRouting(int numSamples);
     void updateMeters(const float* left, const float* right, int numSamples);
     void publishBlockResults();
@@ -246,6 +255,10 @@ private:
     int blockSize = 0;
     std::array<std::vector<float>, kNumModulationBuffers> modulationBuffers;
     std::array<std::vector<float>, 2 * kNumLines> workBuffers;
+    // Per block: the detectors' input and the samples after which each modulator retriggers.
+    std::vector<double> detectorInput;
+    std::vector<double> meterDecibels;
+    std::array<std::vector<int>, kNumModulators> retriggerPoints;
 
     int routing = 0;
     std::array<float, kNumLines> lineMixGains {};

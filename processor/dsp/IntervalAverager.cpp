@@ -1,5 +1,7 @@
 #include "processor/dsp/IntervalAverager.h"
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace
@@ -29,7 +31,16 @@ void IntervalAverager::endSeries()
 
 void IntervalAverager::tick()
 {
-    if (trigger.exchange(0) != 0)
+    advance(1);
+}
+
+void IntervalAverager::advance(int numSamples)
+{
+    if (numSamples <= 0)
+        return;
+    // Nobody tapping and no series running: the ticks would change nothing.
+    // The trigger is read first, as it is cheaper than taking it.
+    if (trigger.load(std::memory_order_relaxed) != 0 && trigger.exchange(0) != 0)
     {
         running = true;
         if (counter > 0)
@@ -52,18 +63,23 @@ void IntervalAverager::tick()
         counter = 0;
     }
 
-    if (running)
+    if (! running)
+        return;
+    // Each tick counts one more; the tick that finds the count at twice the
+    // last interval ends the series. The finished average and its flag are
+    // results that the block's owner has not necessarily taken yet: they stay.
+    constexpr long long largest = std::numeric_limits<int>::max();
+    if (intervalCount > 0)
     {
-        const int before = counter;
-        if (counter < std::numeric_limits<int>::max())
-            counter += 1;
-        if (intervalCount > 0 && (double) before >= 2.0 * (double) lastInterval)
+        const long long limit = (long long) std::ceil(2.0 * (double) lastInterval);
+        const long long ticksToEnd = counter >= limit ? 1 : limit - counter + 1;
+        if (numSamples >= ticksToEnd)
         {
-            // The series ends. The finished average and its flag are results
-            // that the block's owner has not necessarily taken yet: keep them.
             endSeries();
+            return;
         }
     }
+    counter = (int) std::min(largest, (long long) counter + numSamples);
 }
 
 bool IntervalAverager::takeNewValue(bool consume)

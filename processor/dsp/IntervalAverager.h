@@ -20,6 +20,11 @@ struct IntervalAverager
 
     // Once per sample, on the thread that processes.
     void tick();
+    // The same as numSamples ticks in a row, at the cost of one: a trigger
+    // raised meanwhile by another thread waits for the next call instead of
+    // landing inside the block (the engine's owner raises its triggers
+    // between engine calls, so none arrive in the middle of one).
+    void advance(int numSamples);
 
     // Whether a new average waits; consume clears the flag. The flag stays set
     // until someone consumes it, whatever happens to the series meanwhile.

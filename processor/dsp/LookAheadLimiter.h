@@ -51,6 +51,16 @@ private:
     template <bool writeOutput>
     void run(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int numSamples);
 
+    // The overshoot of each sample's louder channel over the threshold,
+    // through the soft knee.
+    void kneeOvershoots(const float* inLeft, const float* inRight, float* overshoots, int count) const;
+
+    // Writes value at history position h (both copies) and returns the sum
+    // of the averaging window from start on, kept in sum from one sample to
+    // the next.
+    static double slideWindow(std::array<double, kHistorySize>& history, double& sum, int h, int start, int length,
+                              double value);
+
     SampleRateContext context;
 
     std::array<float, kAudioRingSize> ringLeft {};
@@ -76,4 +86,6 @@ private:
     float attackCoefficient = 0.25f;
     float releaseCoefficient = 0.000444f;
     float lastAverage = 0.0f;
+    // The running sums of the two averaging windows.
+    double windowSums[2] = { 0.0, 0.0 };
 };

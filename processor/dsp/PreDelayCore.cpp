@@ -3,7 +3,12 @@
 #include "processor/dsp/DspCommon.h"
 
 #include <algorithm>
+#include <cmath>
 #include <new>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 using DspCommon::cleanInput;
 using DspCommon::kDenormalGuard;
@@ -34,7 +39,7 @@ bool PreDelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
     if (! computeLimits(maxSeconds, sampleRate, rate, newIntegerRate, maximumLength))
         return false;
 
-    const int newRingLength = 2 * maximumLength;
+    const int newRingLength = maximumLength;
     std::unique_ptr<float[]> newLeft(new (std::nothrow) float[(size_t) newRingLength]());
     std::unique_ptr<float[]> newRight(new (std::nothrow) float[(size_t) newRingLength]());
     if (newLeft == nullptr || newRight == nullptr)
@@ -47,6 +52,32 @@ bool PreDelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
     ringLength = newRingLength;
     writeIndex = 0;
     return true;
+}
+
+void PreDelayCore::sweepIn(float* ring, const float* input, int numSamples) const
+{
+    const int maximum = maxLength;
+    for (int done = 0, w = writeIndex; done < numSamples;)
+    {
+        const int n = std::min(numSamples - done, maximum - w);
+        for (int i = 0; i < n; ++i)
+            ring[w + i] = cleanInput(input[done + i]);
+        done += n;
+        w = 0;
+    }
+}
+
+void PreDelayCore::sweepOut(const float* ring, float* output, int distance, int numSamples) const
+{
+    const int maximum = maxLength;
+    for (int done = 0, from = writeIndex - distance < 0 ? writeIndex - distance + maximum : writeIndex - distance;
+         done < numSamples;)
+    {
+        const int n = std::min(numSamples - done, maximum - from);
+        std::copy(ring + from, ring + from + n, output + done);
+        done += n;
+        from = 0;
+    }
 }
 
 void PreDelayCore::clear()
@@ -72,10 +103,66 @@ void PreDelayCore::process(const float* inLeft, const float* inRight, float* out
         return;
     }
 
+    leftAverager.advance(numSamples);
+    rightAverager.advance(numSamples);
+
+    // While the smoothed lengths keep to one whole distance for the whole
+    // block (they have arrived, or glide within a sample), the block goes into
+    // the rings and comes out of them at that distance, in two sweeps. A block
+    // sweeps in ahead of its reads only where no write lands on a sample a
+    // read of the block still wants (a distance no longer than the ring less
+    // the block).
+    {
+        double sl = smoothedLeft, sr = smoothedRight;
+        const int dl = (int) std::clamp(glide(sl, leftLength, c), 0.0, longest);
+        const int dr = (int) std::clamp(glide(sr, rightLength, c), 0.0, longest);
+        bool steady = dl <= maximum - numSamples && dr <= maximum - numSamples;
+        // Both glides side by side, each step as glide() takes it; the whole
+        // distances are compared as the values they come from: within
+        // [d, d + 1) they truncate to d (d = 0 takes everything below 1).
+        const double lowL = dl == 0 ? -INFINITY : (double) dl, highL = dl == (int) longest ? INFINITY : dl + 1.0;
+        const double lowR = dr == 0 ? -INFINITY : (double) dr, highR = dr == (int) longest ? INFINITY : dr + 1.0;
+#if defined(__SSE2__)
+        const __m128d target = _mm_set_pd((double) rightLength, (double) leftLength);
+        const __m128d factor = _mm_set1_pd(c);
+        const __m128d guard = _mm_set1_pd(kDenormalGuard);
+        const __m128d low = _mm_set_pd(lowR, lowL), high = _mm_set_pd(highR, highL);
+        __m128d smoothed = _mm_set_pd(sr, sl);
+        __m128d inside = _mm_castsi128_pd(_mm_set1_epi32(-1));
+        for (int i = 0; i < numSamples; ++i)
+        {
+            const __m128d next =
+                _mm_sub_pd(smoothed, _mm_add_pd(_mm_mul_pd(_mm_sub_pd(smoothed, target), factor), guard));
+            const __m128d same = _mm_cmpeq_pd(next, smoothed);
+            smoothed = _mm_or_pd(_mm_and_pd(same, target), _mm_andnot_pd(same, next));
+            inside = _mm_and_pd(inside, _mm_and_pd(_mm_cmpge_pd(smoothed, low), _mm_cmplt_pd(smoothed, high)));
+        }
+        steady = steady && _mm_movemask_pd(inside) == 3;
+        sl = _mm_cvtsd_f64(smoothed);
+        sr = _mm_cvtsd_f64(_mm_unpackhi_pd(smoothed, smoothed));
+#else
+        for (int i = 0; i < numSamples && steady; ++i)
+        {
+            sl = glide(sl, leftLength, c);
+            sr = glide(sr, rightLength, c);
+            steady = (int) std::clamp(sl, 0.0, longest) == dl && (int) std::clamp(sr, 0.0, longest) == dr;
+        }
+#endif
+        if (steady)
+        {
+            sweepIn(left, inLeft, numSamples);
+            sweepIn(right, inRight, numSamples);
+            sweepOut(left, outLeft, dl, numSamples);
+            sweepOut(right, outRight, dr, numSamples);
+            writeIndex = (writeIndex + numSamples) % maximum;
+            smoothedLeft = sl;
+            smoothedRight = sr;
+            return;
+        }
+    }
+
     for (int i = 0; i < numSamples; ++i)
     {
-        leftAverager.tick();
-        rightAverager.tick();
 
         smoothedLeft = glide(smoothedLeft, leftLength, c);
         smoothedRight = glide(smoothedRight, rightLength, c);
@@ -83,16 +170,14 @@ void PreDelayCore::process(const float* inLeft, const float* inRight, float* out
         const float l = cleanInput(inLeft[i]);
         const float r = cleanInput(inRight[i]);
         left[writeIndex] = l;
-        left[writeIndex + maximum] = l;
         right[writeIndex] = r;
-        right[writeIndex + maximum] = r;
 
         // A length beyond the ring (a free time above a short maximum) reads
         // the oldest sample the ring still holds.
         const int dl = (int) std::clamp(smoothedLeft, 0.0, longest);
         const int dr = (int) std::clamp(smoothedRight, 0.0, longest);
-        outLeft[i] = left[writeIndex + maximum - dl];
-        outRight[i] = right[writeIndex + maximum - dr];
+        outLeft[i] = left[writeIndex - dl < 0 ? writeIndex - dl + maximum : writeIndex - dl];
+        outRight[i] = right[writeIndex - dr < 0 ? writeIndex - dr + maximum : writeIndex - dr];
 
         if (++writeIndex >= maximum)
             writeIndex = 0;

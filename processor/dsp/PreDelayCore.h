@@ -28,6 +28,10 @@ public:
     float getSmoothedRightLength() const { return (float) smoothedRight; }
 
 private:
+    // The rings' writes and reads of a whole block at rest, from the write index on.
+    void sweepIn(float* ring, const float* input, int numSamples) const;
+    void sweepOut(const float* ring, float* output, int distance, int numSamples) const;
+
     std::unique_ptr<float[]> leftRing;
     std::unique_ptr<float[]> rightRing;
     int ringLength = 0;

@@ -2,8 +2,6 @@
 #include "TestHelpers.h"
 #include "TavinorTestSupport.h"
 
-#include "core/Preset.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -21,36 +19,6 @@ using namespace TavinorTest;
 
 namespace
 {
-juce::File presetFolder()
-{
-    return TestHelpers::sourceFolder().getChildFile("resources").getChildFile("presets");
-}
-
-// Preset files by their path below the preset folder; "" is the default sound.
-std::vector<std::string> presetNames()
-{
-    std::vector<std::string> names { "" };
-    auto files = presetFolder().findChildFiles(juce::File::findFiles, true, "*.tnprst");
-    files.sort();
-    for (const auto& f : files)
-        names.push_back(f.getRelativePathFrom(presetFolder()).toStdString());
-    return names;
-}
-
-std::unique_ptr<Tavinor> processorWithPreset(const std::string& name)
-{
-    auto t = makeProcessor();
-    if (t == nullptr || name.empty())
-        return t;
-    auto& pm = t->getParameterManager();
-    Preset preset;
-    if (! preset.loadFromFile(presetFolder().getChildFile(name), &pm, false))
-        return nullptr;
-    preset.addMissingEntries(*t->getDefaultPreset(nullptr));
-    t->applyPreset(nullptr, preset);
-    return t;
-}
-
 class TavinorFactoryPresets : public ::testing::TestWithParam<std::tuple<std::string, double>>
 {
 };
@@ -67,7 +35,7 @@ std::string testName(const ::testing::TestParamInfo<std::tuple<std::string, doub
 } // namespace
 
 INSTANTIATE_TEST_SUITE_P(Rendered, TavinorFactoryPresets,
-                         ::testing::Combine(::testing::ValuesIn(presetNames()),
+                         ::testing::Combine(::testing::ValuesIn(factoryPresetNames()),
                                             ::testing::Values(44100.0, 96000.0, 192000.0)),
                          testName);
 
@@ -80,7 +48,7 @@ TEST_P(TavinorFactoryPresets, SaneLevelAndBoundedWhenFrozenUnderLoudNoise)
     if (rate == 44100.0)
     {
         // Pink noise at -18 dBFS: every preset is heard, and none is much louder than its input.
-        auto t = processorWithPreset(name);
+        auto t = processorWithFactoryPreset(name);
         ASSERT_NE(t, nullptr) << name;
         t->prepareToPlay(rate, kBlock);
         const auto out = process(*t, pinkNoise(4 * (size_t) rate, -18.0), kBlock);
@@ -94,7 +62,7 @@ TEST_P(TavinorFactoryPresets, SaneLevelAndBoundedWhenFrozenUnderLoudNoise)
     }
 
     // White noise at -6 dBFS for 30 s, every line frozen after 15 s.
-    auto t = processorWithPreset(name);
+    auto t = processorWithFactoryPreset(name);
     ASSERT_NE(t, nullptr) << name;
     auto& pm = t->getParameterManager();
     t->prepareToPlay(rate, kBlock);

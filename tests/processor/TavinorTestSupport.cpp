@@ -1,4 +1,7 @@
 #include "TavinorTestSupport.h"
+#include "TestHelpers.h"
+
+#include "core/Preset.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,6 +16,38 @@ std::unique_ptr<Tavinor> makeProcessor()
         return nullptr;
     p.release();
     return std::unique_ptr<Tavinor>(t);
+}
+
+namespace
+{
+juce::File factoryPresetFolder()
+{
+    return TestHelpers::sourceFolder().getChildFile("resources").getChildFile("presets");
+}
+} // namespace
+
+std::vector<std::string> factoryPresetNames()
+{
+    std::vector<std::string> names { "" };
+    auto files = factoryPresetFolder().findChildFiles(juce::File::findFiles, true, "*.tnprst");
+    files.sort();
+    for (const auto& f : files)
+        names.push_back(f.getRelativePathFrom(factoryPresetFolder()).toStdString());
+    return names;
+}
+
+std::unique_ptr<Tavinor> processorWithFactoryPreset(const std::string& name)
+{
+    auto t = makeProcessor();
+    if (t == nullptr || name.empty())
+        return t;
+    auto& pm = t->getParameterManager();
+    Preset preset;
+    if (! preset.loadFromFile(factoryPresetFolder().getChildFile(name), &pm, false))
+        return nullptr;
+    preset.addMissingEntries(*t->getDefaultPreset(nullptr));
+    t->applyPreset(nullptr, preset);
+    return t;
 }
 
 void setCleanSingleEcho(Tavinor& t, float leftMs, float rightMs)

@@ -4,6 +4,7 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace TavinorTest
@@ -26,6 +27,13 @@ public:
 
 // A processor made the way a host gets one.
 std::unique_ptr<Tavinor> makeProcessor();
+
+// The factory presets by their path below the preset folder, sorted; "" stands
+// for the default sound and comes first.
+std::vector<std::string> factoryPresetNames();
+// A processor with that factory preset applied as the preset browser applies
+// it ("" the default sound); null when the preset cannot be read.
+std::unique_ptr<Tavinor> processorWithFactoryPreset(const std::string& name);
 
 // Sets up a plain, predictable sound: parallel routing, wet only, 0 dB out,
 // limiter off, line 1 a single free echo without feedback, filter, overdrive,

@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(Vectors, DelayCoreFractionalReader, ::testing::Values(t
 TEST_P(DelayCoreFractionalReader, MatchesThePlainReadOnRandomPositionsStepsAndRingEnds)
 {
     const DspTables tables;
-    const DelayCore::FractionalReader reader(tables.getKernel32(), tables.getKernel16(), GetParam());
+    const FractionalReader reader(tables.getKernel32(), tables.getKernel16(), GetParam());
 
     constexpr int kMaximum = 3000;
     constexpr int kRing = 3 * kMaximum;
@@ -148,7 +148,7 @@ TEST_P(DelayCoreFractionalReader, MatchesThePlainReadOnRandomPositionsStepsAndRi
 TEST_P(DelayCoreFractionalReader, TakesExactlyTheTapsOfThePlainReadAtTheKernelEnd)
 {
     const DspTables tables;
-    const DelayCore::FractionalReader reader(tables.getKernel32(), tables.getKernel16(), GetParam());
+    const FractionalReader reader(tables.getKernel32(), tables.getKernel16(), GetParam());
 
     struct Case
     {
@@ -190,5 +190,129 @@ TEST_P(DelayCoreFractionalReader, TakesExactlyTheTapsOfThePlainReadAtTheKernelEn
             EXPECT_NEAR(got, r.value, 1.0e-9 * r.scale + 1.0e-300) << "mode " << c.mode << " step " << c.step
                                                                    << " tap " << tap;
         }
+    }
+}
+
+// Reads that remember their weights, and runs of reads at rest four at a
+// time, are the reads one by one, bit for bit: among them reads whose tap
+// count leaves taps over after the last vector (a phase just below the next
+// sample), at rest, at the smallest steps and while gliding.
+TEST_P(DelayCoreFractionalReader, RememberedAndRunReadsAreTheSingleReadsBitForBit)
+{
+    const DspTables tables;
+    const FractionalReader reader(tables.getKernel32(), tables.getKernel16(), GetParam());
+
+    constexpr int kRing = 20000;
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::vector<double> ringA(kRing), ringB(kRing);
+    for (int i = 0; i < kRing; ++i)
+    {
+        ringA[(size_t) i] = unit(random);
+        ringB[(size_t) i] = unit(random) * 100.0;
+    }
+
+    struct Case
+    {
+        int mode;
+        double minimumStep;
+        double frac;
+        double step;   // the step the delays before give: 512 at rest
+    };
+    const Case cases[] = {
+        { 2, 64.0, 0.25, 512.0 },  { 2, 64.0, 0.9981, 512.0 }, { 3, 16.0, 0.0, 512.0 },   { 3, 16.0, 0.9990, 512.0 },
+        { 2, 64.0, 0.4, 64.0 },    { 2, 64.0, 0.97, 64.0 },    { 3, 16.0, 0.3, 16.0 },    { 3, 16.0, 0.95, 16.0 },
+        { 3, 16.0, 0.6, 300.25 },  { 1, 128.0, 0.7, 512.0 },   { 1, 128.0, 0.999, 512.0 }, { 0, 512.0, 0.123, 512.0 },
+        { 0, 512.0, 0.9995, 512.0 },
+    };
+    constexpr int kRun = 13;
+    for (const auto& c : cases)
+        for (bool two : { false, true })
+        {
+            const double delay = 1234.0;
+            // A glide holds its step: every delay before is the same distance longer.
+            const double previous = previousForStep(delay, c.step);
+            const double firstBase = 15000.0 + c.frac + delay;
+            FractionalReader::Memory memory;
+            double single[kRun], singleB[kRun], remembered[kRun], rememberedB[kRun], run[kRun], runB[kRun];
+            for (int s = 0; s < kRun; ++s)
+            {
+                const double position = (firstBase + s) - delay;
+                const double before = s == 0 ? previous : (c.step == 512.0 ? delay : previous);
+                reader.read(c.mode, c.minimumStep, ringA.data(), ringB.data(), position, delay, before, single[s],
+                            singleB[s]);
+                if (! two)
+                    single[s] = reader.read(c.mode, c.minimumStep, ringA.data(), position, delay, before);
+                reader.read(memory, c.mode, c.minimumStep, ringA.data(), two ? ringB.data() : nullptr, position,
+                            delay, before, remembered[s], rememberedB[s]);
+            }
+            const auto where = ::testing::Message() << "mode " << c.mode << " step " << c.step << " frac " << c.frac
+                                                    << (two ? " two rings" : " one ring");
+            for (int s = 0; s < kRun; ++s)
+            {
+                EXPECT_EQ(remembered[s], single[s]) << where << " sample " << s;
+                if (two)
+                    EXPECT_EQ(rememberedB[s], singleB[s]) << where << " sample " << s;
+            }
+
+            // A run at rest after the two reads that keep the weights.
+            if (c.step != 512.0)
+                continue;
+            FractionalReader::Memory runMemory;
+            double unused = 0.0;
+            for (int s = 0; s < 2; ++s)
+                reader.read(runMemory, c.mode, c.minimumStep, ringA.data(), two ? ringB.data() : nullptr,
+                            (firstBase + s) - delay, delay, delay, run[s], two ? runB[s] : unused);
+            const int taken = reader.readRun(runMemory, c.mode, c.minimumStep, ringA.data(),
+                                             two ? ringB.data() : nullptr, firstBase + 2, 0.0, delay, delay, kRun - 2,
+                                             run + 2, two ? runB + 2 : nullptr);
+            EXPECT_EQ(taken % 4, 0) << where;
+            for (int s = 2; s < 2 + taken; ++s)
+            {
+                EXPECT_EQ(run[s], single[s]) << where << " sample " << s;
+                if (two)
+                    EXPECT_EQ(runB[s], singleB[s]) << where << " sample " << s;
+            }
+        }
+}
+
+// Readers share the arrangement of equal kernels; a reader of other kernels
+// (here the engine's, halved) must read its own, whichever reader came first
+// and whichever is still alive.
+TEST(DelayCoreFractionalReaderSharing, ReadersOfOtherKernelsKeepTheirOwn)
+{
+    const DspTables tables;
+    std::vector<double> half32(tables.getKernel32(), tables.getKernel32() + DspTables::kKernel32Size);
+    std::vector<double> half16(tables.getKernel16(), tables.getKernel16() + DspTables::kKernel16Size);
+    for (auto* kernel : { &half32, &half16 })
+        for (auto& h : *kernel)
+            h *= 0.5;
+
+    std::vector<double> ring(4096);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> noise(-1.0, 1.0);
+    for (auto& x : ring)
+        x = noise(random);
+
+    auto readAll = [&](const FractionalReader& reader) {
+        std::vector<double> reads;
+        for (int mode = 0; mode < 4; ++mode)
+            for (const double step : { 512.0, 64.0, 16.0, 100.5 })
+                reads.push_back(reader.read(mode, 16.0, ring.data(), 3000.37, 1000.0, previousForStep(1000.0, step)));
+        return reads;
+    };
+
+    auto first = std::make_unique<FractionalReader>(tables.getKernel32(), tables.getKernel16());
+    const auto full = readAll(*first);
+    const FractionalReader halved(half32.data(), half16.data());
+    const FractionalReader second(tables.getKernel32(), tables.getKernel16());
+    first.reset();
+    const auto halvedReads = readAll(halved);
+    const auto secondReads = readAll(second);
+    for (size_t i = 0; i < full.size(); ++i)
+    {
+        EXPECT_NE(full[i], 0.0) << i;
+        EXPECT_EQ(secondReads[i], full[i]) << i;
+        EXPECT_NEAR(halvedReads[i], 0.5 * full[i], 1e-12) << i;
     }
 }

@@ -179,6 +179,41 @@ TEST(IntervalAverager, PauseEndsTheSeriesButKeepsTheUntakenResult)
     EXPECT_EQ(a.scale, 48000.0f);
 }
 
+TEST(IntervalAverager, ABlockAtOnceCountsAsItsTicksOneByOne)
+{
+    // Taps land between blocks, as the engine's owner raises them; blocks of
+    // every length, including those that end a series on their first, middle
+    // or last tick.
+    const int blocks[] = { 1, 64, 37, 512, 7, 200, 999, 3, 2048, 150, 151, 149, 1, 5000 };
+    const std::vector<std::vector<bool>> tapBefore = {
+        { true, false, true, false, false, true, false, false, false, true, true, false, false, false },
+        { true, true, false, true, false, false, true, false, true, false, false, true, true, false },
+        { false, true, false, false, true, true, true, true, false, false, true, false, false, true },
+    };
+    for (const auto& taps : tapBefore)
+    {
+        IntervalAverager bulk, single;
+        bulk.reset(1000.0f);
+        single.reset(1000.0f);
+        for (size_t b = 0; b < std::size(blocks); ++b)
+        {
+            if (taps[b])
+            {
+                bulk.raiseTrigger();
+                single.raiseTrigger();
+            }
+            bulk.advance(blocks[b]);
+            for (int t = 0; t < blocks[b]; ++t)
+                single.tick();
+            ASSERT_EQ(bulk.counter, single.counter) << "block " << b;
+            ASSERT_EQ(bulk.running, single.running) << "block " << b;
+            ASSERT_EQ(bulk.intervalCount, single.intervalCount) << "block " << b;
+            ASSERT_EQ(bulk.average, single.average) << "block " << b;
+            ASSERT_EQ(bulk.takeNewValue(true), single.takeNewValue(true)) << "block " << b;
+        }
+    }
+}
+
 TEST(IntervalAverager, PrepareResetsTheLineAveragers)
 {
     TavinorDelayLine line;

@@ -1,0 +1,163 @@
+#pragma once
+
+#include "processor/dsp/DspTables.h"
+
+#include <memory>
+#include <vector>
+
+// The band-limited fractional read of a ring. Tap j weighs ring[n - j] with
+// n = int(position). Mode 0 takes the 16-tap kernel at the nearest phase
+// below, mode 1 interpolates it linearly between phases, modes 2 and 3
+// interpolate the 32-tap kernel and stretch it over more taps when the delay
+// shortens faster than real time (delay against the previous sample's),
+// never by less than the minimum step. Reaches back at most n + 1 samples.
+// The two-ring form reads both rings at one position in one pass.
+//
+// Keeps its own copies of the engine's kernels, arranged so that every read
+// walks memory in order (built at construction; reading never allocates).
+class FractionalReader
+{
+public:
+    // The most taps a read at one of the arranged spacings takes.
+    static constexpr int kMostArrangedTaps = 1024;
+
+    // The sums of one read from its weights: weights[-j] is the weight of tap
+    // j; ringB may be null.
+    using Sums = void (*)(const double* weights, const double* ringA, const double* ringB, int n, int taps,
+                          double& sumA, double& sumB);
+
+    // What reads on one channel leave for the next: the weights the last one
+    // took. A delay at rest reads at one phase sample after sample, and then
+    // every read takes the same weights again instead of working them out.
+    // The sums are those of a read without memory, bit for bit.
+    struct Memory
+    {
+        // What decides the weights of a read: its mode and smallest step,
+        // the fractional part of its position and its step (the stretch of
+        // the kernel).
+        int mode = -1;
+        double minimumStep = 0.0;
+        double frac = 0.0;
+        double step = 0.0;
+        int allTaps = 0;   // the taps a read takes when the ring reaches back far enough
+        // Set while the weights below are those of this key, for taps taps.
+        Sums sumsOne = nullptr;
+        Sums sumsTwo = nullptr;
+        int taps = 0;
+        bool fused = false;   // weights of the vector read (which fuses their interpolation)
+        // weights[kMostArrangedTaps - 1 - j] is the weight of tap j.
+        alignas(64) double weights[kMostArrangedTaps];
+
+        void forget()
+        {
+            mode = -1;
+            sumsOne = sumsTwo = nullptr;
+        }
+    };
+
+    // allowAvx2 false keeps to SSE2 even where AVX2 is there (for tests).
+    FractionalReader(const double* kernel32, const double* kernel16, bool allowAvx2 = true);
+
+    double read(int mode, double minimumStep, const double* ring, double position, double delay,
+                double previousDelay) const;
+    void read(int mode, double minimumStep, const double* ringA, const double* ringB, double position,
+              double delay, double previousDelay, double& readA, double& readB) const;
+
+    // The same reads, with the weights remembered from one to the next. ringB
+    // may be null: then only ring A is read.
+    void read(Memory& memory, int mode, double minimumStep, const double* ringA, const double* ringB,
+              double position, double delay, double previousDelay, double& readA, double& readB) const;
+
+    // Reads of up to count samples in a row at rest, sample s at position
+    // (firstBase + s - delay) - shift, each with the delay before it the same
+    // (previousDelay before the first), as read above would read them one by
+    // one when each repeats the kept weights. Reads them four at a time and
+    // returns how many it read from the first on (none when the weights are
+    // not kept, or on processors without AVX2).
+    int readRun(Memory& memory, int mode, double minimumStep, const double* ringA, const double* ringB,
+                double firstBase, double shift, double delay, double previousDelay, int count, double* readA,
+                double* readB) const;
+
+    // The read above when it repeats the last one's mode, phase and step and
+    // its weights are kept, at the cost of the sums alone; false (nothing
+    // read) otherwise.
+    bool readAgain(Memory& memory, int mode, double minimumStep, const double* ringA, const double* ringB,
+                   double position, double delay, double previousDelay, double& readA, double& readB) const
+    {
+        if (memory.sumsOne == nullptr || memory.mode != mode || memory.minimumStep != minimumStep)
+            return false;
+        const int n = (int) position;
+        const double frac = position - n;
+        if (frac != memory.frac)
+            return false;
+        const double step = stepOf(mode, minimumStep, delay, previousDelay);
+        const int count = memory.allTaps < n + 1 ? memory.allTaps : n + 1;
+        if (step != memory.step || count > memory.taps)
+            return false;
+        double sumA = 0.0, sumB = 0.0;
+        (ringB != nullptr ? memory.sumsTwo : memory.sumsOne)(memory.weights + kMostArrangedTaps - 1, ringA, ringB, n,
+                                                             count, sumA, sumB);
+        scale(mode, step, sumA, sumB, readA, readB);
+        return true;
+    }
+
+private:
+    // How far apart the taps of a read are on the kernel: 512 phases at rest,
+    // fewer while the delay shortens faster than real time (modes 2 and 3),
+    // never fewer than the smallest step, nor below 1 (which would take more
+    // taps than the kernel has entries).
+    static double stepOf(int mode, double minimumStep, double delay, double previousDelay)
+    {
+        if (mode != 2 && mode != 3)
+            return (double) kPhases;
+        const double smallest = minimumStep >= 1.0 ? (minimumStep < kPhases ? minimumStep : (double) kPhases) : 1.0;
+        const double step = (double) kPhases - (previousDelay - delay) * 0.5 * kPhases;
+        return step < smallest ? smallest : (step > kPhases ? (double) kPhases : step);
+    }
+
+    // The read from its sums: the 16-tap kernel's gain, or the stretch of the 32-tap one.
+    static void scale(int mode, double step, double sumA, double sumB, double& readA, double& readB)
+    {
+        if (mode == 2 || mode == 3)
+        {
+            readA = sumA * step / kPhases;
+            readB = sumB * step / kPhases;
+        }
+        else
+        {
+            readA = sumA * kKernel16ReadGain;
+            readB = sumB * kKernel16ReadGain;
+        }
+    }
+
+    static constexpr int kPhases = DspTables::kPhases;
+    static constexpr double kKernel16ReadGain = DspTables::kKernel16ReadGain;
+
+    template <bool twoRings>
+    void readRings(Memory* memory, int mode, double minimumStep, const double* ringA, const double* ringB,
+                   double position, double delay, double previousDelay, double& readA, double& readB) const;
+
+    // Copies of the kernels arranged for the reads. At a whole spacing s
+    // that divides 512, every tap of a read has the same phase p, and the
+    // read walks rows p and p + 1: row p holds entries p, p + s, p + 2s ..
+    // in reverse tap order (the last tap first), like the ring it meets.
+    // Spacing 512 is a read at rest; 64 and 16 are the smallest steps of
+    // the quality settings, which a fast glide holds. Any other step takes
+    // the 32-tap kernel tap by tap, each entry stored beside its successor.
+    // Readers of the same kernels share one arrangement (the lines of an
+    // engine read at once, and one copy of these stays in the cache where
+    // one per line would not).
+    struct Arrangement
+    {
+        std::vector<double> kernel32, kernel16;   // what it was arranged from
+        std::vector<double> kernel32ByPhase, kernel32By64, kernel32By16, kernel16ByPhase, kernel32Pairs;
+    };
+    static std::shared_ptr<const Arrangement> arrangementOf(const double* kernel32, const double* kernel16);
+    std::shared_ptr<const Arrangement> arrangement;
+    const std::vector<double>& kernel32ByPhase;
+    const std::vector<double>& kernel32By64;
+    const std::vector<double>& kernel32By16;
+    const std::vector<double>& kernel16ByPhase;
+    const std::vector<double>& kernel32Pairs;
+    bool useAvx2 = false;
+};
