@@ -1103,13 +1103,25 @@ bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& 
             for (int i = 0; i < count; ++i)
                 out[i] = g * outs[c][i] * lev + kDenormalGuardF;
         }
-        double meter = *meters[c];
+    }
+    // The meters of both channels side by side, each step as one channel
+    // takes it (max(out, m) in the vector is std::max(m, out), equal values
+    // and NaNs included).
+    {
+        const float* outL = outputs[0] + start;
+        const float* outR = outputs[1] + start;
+        const __m128d decay = _mm_set1_pd(meterDecay + kDenormalGuard);
+        __m128d meter = _mm_set_pd(meterR, meterL);
         for (int i = 0; i < count; ++i)
-            meter = std::max(meter * (meterDecay + kDenormalGuard), (double) out[i]);
-        *meters[c] = meter;
+            meter = _mm_max_pd(_mm_cvtps_pd(_mm_setr_ps(outL[i], outR[i], 0.0f, 0.0f)), _mm_mul_pd(meter, decay));
+        _mm_storel_pd(&meterL, meter);
+        _mm_storeh_pd(&meterR, meter);
+    }
+    for (int c = 0; c < 2; ++c)
+    {
         // A channel rests once its output has decayed and its ring is quiet:
         // not within the run for an active one, for good for an inactive one.
-        if (meter < kInactiveBelow && quiet[c] > quietHorizon)
+        if (*meters[c] < kInactiveBelow && quiet[c] > quietHorizon)
             active[c] = false;
     }
 
@@ -1182,15 +1194,27 @@ void DelayCore::prepareResting(const float* inLeft, const float* inRight, const 
             unclamped = L - m * mod[numSamples - 1] * L;
         }
         delayStage1[c] = delayStage2[c] = unclamped;
+    }
 
-        double tremolo = tremoloState[c];
-        float* tremolos = p.tremolo[c];
+    // The tremolo smoothing of both channels side by side, each step as one
+    // channel takes it (a recurrence: one channel alone waits on every step).
+    {
+        const float* modL = p.modulation[0];
+        const float* modR = p.modulation[1];
+        float* tremoloL = p.tremolo[0];
+        float* tremoloR = p.tremolo[1];
+        const __m128d smoothing = _mm_set1_pd(tremoloSmoothing);
+        __m128d tremolo = _mm_set_pd(tremoloState[1], tremoloState[0]);
         for (int i = 0; i < numSamples; ++i)
         {
-            tremolo = tremolo - tremoloSmoothing * (tremolo - mod[i]);
-            tremolos[i] = (float) tremolo;
+            const __m128d target = _mm_cvtps_pd(_mm_setr_ps(modL[i], modR[i], 0.0f, 0.0f));
+            tremolo = _mm_sub_pd(tremolo, _mm_mul_pd(smoothing, _mm_sub_pd(tremolo, target)));
+            const __m128 narrow = _mm_cvtpd_ps(tremolo);
+            _mm_store_ss(tremoloL + i, narrow);
+            _mm_store_ss(tremoloR + i, _mm_shuffle_ps(narrow, narrow, _MM_SHUFFLE(1, 1, 1, 1)));
         }
-        tremoloState[c] = tremolo;
+        _mm_storel_pd(&tremoloState[0], tremolo);
+        _mm_storeh_pd(&tremoloState[1], tremolo);
     }
 
     // Input and its stereo modes.

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <emmintrin.h>
 #include <xmmintrin.h>
 
 namespace
@@ -349,7 +350,11 @@ bool DelayEngine::LevelDetector::tick(double x, float k, int closeAfterSamples)
     float c = e > level ? k * kDetectorAttackRate : k * kDetectorReleaseRate;
     c *= timeFactor;
     level = c * e + (1.0f - c) * level;
+    return gateStep(closeAfterSamples);
+}
 
+bool DelayEngine::LevelDetector::gateStep(int closeAfterSamples)
+{
     bool opened = false;
     if (gate == 0.0f && level >= onThreshold)
     {
@@ -798,36 +803,96 @@ void DelayEngine::runModulators(const float* inLeft, const float* inRight, int n
         x[i] = sum < 0.0 ? (double) inRight[i] - (double) inLeft[i] : sum;
     }
 
-    for (int m = 0; m < kNumModulators; ++m)
+    static_assert(kNumModulators == 2, "the detectors and followers go side by side in pairs");
+    auto& mod0 = modulators[0];
+    auto& mod1 = modulators[1];
+
+    // Both followers side by side, each step as PeakFollower::tick takes it
+    // (a recurrence: one follower alone waits on every step). The clamp
+    // std::clamp(v, 0, 1) is min(1, max(0, v)) in the vector's order of
+    // operands, zeros of either sign included.
     {
-        auto& mod = modulators[(size_t) m];
+        float* follower0 = modulationBuffers[(size_t) bufferPeakFollower1].data();
+        float* follower1 = modulationBuffers[(size_t) (bufferPeakFollower1 + 1)].data();
+        const __m128d sensitivity = _mm_set_pd(mod1.follower.sensitivity, mod0.follower.sensitivity);
+        const __m128d attack = _mm_set_pd(mod1.follower.attackPole, mod0.follower.attackPole);
+        const __m128d release = _mm_set_pd(mod1.follower.releasePole, mod0.follower.releasePole);
+        const __m128d one = _mm_set1_pd(1.0), zero = _mm_setzero_pd();
+        __m128d value = _mm_set_pd(mod1.follower.value, mod0.follower.value);
+        for (int i = 0; i < numSamples; ++i)
+        {
+            const __m128d in = _mm_mul_pd(_mm_set1_pd(x[i]), sensitivity);
+            const __m128d rising = _mm_cmpgt_pd(in, value);
+            const __m128d pole = _mm_or_pd(_mm_and_pd(rising, attack), _mm_andnot_pd(rising, release));
+            const __m128d next = _mm_add_pd(_mm_mul_pd(in, _mm_sub_pd(one, pole)), _mm_mul_pd(value, pole));
+            value = _mm_min_pd(one, _mm_max_pd(zero, next));
+            const __m128 narrow = _mm_cvtpd_ps(value);
+            _mm_store_ss(follower0 + i, narrow);
+            _mm_store_ss(follower1 + i, _mm_shuffle_ps(narrow, narrow, _MM_SHUFFLE(1, 1, 1, 1)));
+        }
+        _mm_storel_pd(&mod0.follower.value, value);
+        _mm_storeh_pd(&mod1.follower.value, value);
+    }
+
+    // Both detectors' levels side by side (each step as LevelDetector::tick
+    // takes it), a stretch at a time, then each gate along its levels.
+    constexpr int kStretch = 256;
+    alignas(16) float levels[kNumModulators][kStretch];
+    int numPoints[kNumModulators] = {};
+    const float k = context.kF;
+    const __m128 attackRate = _mm_setr_ps(k * kDetectorAttackRate * mod0.detector.timeFactor,
+                                          k * kDetectorAttackRate * mod1.detector.timeFactor, 0.0f, 0.0f);
+    const __m128 releaseRate = _mm_setr_ps(k * kDetectorReleaseRate * mod0.detector.timeFactor,
+                                           k * kDetectorReleaseRate * mod1.detector.timeFactor, 0.0f, 0.0f);
+    for (int from = 0; from < numSamples; from += kStretch)
+    {
+        const int count = std::min(kStretch, numSamples - from);
+        const __m128 one = _mm_set1_ps(1.0f);
+        __m128 level = _mm_setr_ps(mod0.detector.level, mod1.detector.level, 0.0f, 0.0f);
+        for (int i = 0; i < count; ++i)
+        {
+            const __m128 e = _mm_set1_ps((float) (x[from + i] * x[from + i]));
+            const __m128 rising = _mm_cmpgt_ps(e, level);
+            const __m128 c = _mm_or_ps(_mm_and_ps(rising, attackRate), _mm_andnot_ps(rising, releaseRate));
+            level = _mm_add_ps(_mm_mul_ps(c, e), _mm_mul_ps(_mm_sub_ps(one, c), level));
+            _mm_store_ss(levels[0] + i, level);
+            _mm_store_ss(levels[1] + i, _mm_shuffle_ps(level, level, _MM_SHUFFLE(1, 1, 1, 1)));
+        }
 
         // The detector hears the input alone; where its gate opens (with the
         // retrigger from the input chosen) the modulator starts again from the
         // next sample on.
-        int* points = retriggerPoints[(size_t) m].data();
-        int numPoints = 0;
-        const bool retriggers = mod.retriggerMode == kRetriggerFromDetector;
-        for (int i = 0; i < numSamples; ++i)
-            if (mod.detector.tick(x[i], context.kF, detectorCloseAfter) && retriggers)
-                points[numPoints++] = i;
-        if (numPoints > 0)
-            mod.retriggeredInBlock = true;
+        for (int m = 0; m < kNumModulators; ++m)
+        {
+            auto& mod = modulators[(size_t) m];
+            int* points = retriggerPoints[(size_t) m].data();
+            const bool retriggers = mod.retriggerMode == kRetriggerFromDetector;
+            for (int i = 0; i < count; ++i)
+            {
+                mod.detector.level = levels[m][i];
+                if (mod.detector.gateStep(detectorCloseAfter) && retriggers)
+                    points[numPoints[m]++] = from + i;
+            }
+        }
+    }
 
-        float* follower = modulationBuffers[(size_t) (bufferPeakFollower1 + m)].data();
-        for (int i = 0; i < numSamples; ++i)
-            follower[i] = mod.follower.tick(x[i]);
+    for (int m = 0; m < kNumModulators; ++m)
+    {
+        auto& mod = modulators[(size_t) m];
+        const int* points = retriggerPoints[(size_t) m].data();
+        if (numPoints[m] > 0)
+            mod.retriggeredInBlock = true;
 
         float* envelope = modulationBuffers[(size_t) (bufferEnvelope1 + m)].data();
         float* left = modulationBuffers[(size_t) (bufferOscillator1Left + 2 * m)].data();
         float* right = modulationBuffers[(size_t) (bufferOscillator1Right + 2 * m)].data();
         for (int p = 0, from = 0; from < numSamples; ++p)
         {
-            const int to = p < numPoints ? points[p] + 1 : numSamples;
+            const int to = p < numPoints[m] ? points[p] + 1 : numSamples;
             oscillators[(size_t) (2 * m)].run(left + from, to - from, oscillatorCoefficient);
             oscillators[(size_t) (2 * m + 1)].run(right + from, to - from, oscillatorCoefficient);
             mod.envelope.run(envelope + from, to - from);
-            if (p < numPoints)
+            if (p < numPoints[m])
                 retriggerInternal(m);
             from = to;
         }

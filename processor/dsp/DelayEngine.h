@@ -116,6 +116,8 @@ public:
 
         // True when the gate opens at this sample.
         bool tick(double x, float k, int closeAfterSamples);
+        // The gate's step at the level this sample left (the second half of tick).
+        bool gateStep(int closeAfterSamples);
     };
 
     struct Modulator

@@ -129,14 +129,25 @@ void PreDelayCore::process(const float* inLeft, const float* inRight, float* out
         const __m128d low = _mm_set_pd(lowR, lowL), high = _mm_set_pd(highR, highL);
         __m128d smoothed = _mm_set_pd(sr, sl);
         __m128d inside = _mm_castsi128_pd(_mm_set1_epi32(-1));
-        for (int i = 0; i < numSamples; ++i)
-        {
-            const __m128d next =
-                _mm_sub_pd(smoothed, _mm_add_pd(_mm_mul_pd(_mm_sub_pd(smoothed, target), factor), guard));
-            const __m128d same = _mm_cmpeq_pd(next, smoothed);
-            smoothed = _mm_or_pd(_mm_and_pd(same, target), _mm_andnot_pd(same, next));
-            inside = _mm_and_pd(inside, _mm_and_pd(_mm_cmpge_pd(smoothed, low), _mm_cmplt_pd(smoothed, high)));
-        }
+        auto glideStep = [&](__m128d from) {
+            const __m128d next = _mm_sub_pd(from, _mm_add_pd(_mm_mul_pd(_mm_sub_pd(from, target), factor), guard));
+            const __m128d same = _mm_cmpeq_pd(next, from);
+            return _mm_or_pd(_mm_and_pd(same, target), _mm_andnot_pd(same, next));
+        };
+        // A step depends on the state alone: a state that one step leaves
+        // bit for bit as it is stays so for the whole block (the lengths at
+        // rest), and its loop would only wait on its own results.
+        const __m128d firstStep = glideStep(smoothed);
+        const bool atRest =
+            _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_castpd_si128(firstStep), _mm_castpd_si128(smoothed))) == 0xffff;
+        if (atRest && numSamples > 0)
+            inside = _mm_and_pd(_mm_cmpge_pd(smoothed, low), _mm_cmplt_pd(smoothed, high));
+        else
+            for (int i = 0; i < numSamples; ++i)
+            {
+                smoothed = glideStep(smoothed);
+                inside = _mm_and_pd(inside, _mm_and_pd(_mm_cmpge_pd(smoothed, low), _mm_cmplt_pd(smoothed, high)));
+            }
         steady = steady && _mm_movemask_pd(inside) == 3;
         sl = _mm_cvtsd_f64(smoothed);
         sr = _mm_cvtsd_f64(_mm_unpackhi_pd(smoothed, smoothed));
