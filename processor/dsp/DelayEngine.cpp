@@ -417,7 +417,6 @@ void DelayEngine::prepare(int newBlockSize, double sampleRate)
         for (auto& b : workBuffers)
             b.assign((size_t) size, 0.0f);
         detectorInput.assign((size_t) size, 0.0);
-        meterDecibels.assign((size_t) size, 0.0);
         for (auto& r : retriggerPoints)
             r.assign((size_t) size, 0);
     };
@@ -1027,31 +1026,50 @@ void DelayEngine::updateMeters(const float* left, const float* right, int numSam
     for (int c = 0; c < 2; ++c)
     {
         double hold = clipHold[(size_t) c];
-        double peak = meterPeak[(size_t) c];
-        double s1 = meterStage1[(size_t) c];
-        double s2 = meterStage2[(size_t) c];
         const float* x = outs[c];
-        // The meters are for the eye: a quick logarithm serves them.
-        double* levels = meterDecibels.data();
-        FastMath::decibelsOf(x, levels, numSamples, kSilenceDb);
         for (int i = 0; i < numSamples; ++i)
         {
-            const double db = levels[i];
             if (std::fabs(x[i]) > 1.0f)
                 hold = kClipHoldSeconds;
             else if (hold > 0.0)
                 hold -= context.invRate;
-            const double m = (db - kMeterFloorDb) * kMeterScale + kDenormalGuard;
-            peak = std::max(peak, m);
-            peak = peak - (peak + kMeterPeakBias) * meterFall + kDenormalGuard;
-            s1 = peak + (s1 - peak) * displayCoefficient;
-            s2 = s1 + (s2 - s1) * displayCoefficient;
         }
         clipHold[(size_t) c] = hold;
-        meterPeak[(size_t) c] = peak;
-        meterStage1[(size_t) c] = s1;
-        meterStage2[(size_t) c] = s2;
     }
+
+    // The peaks and their display smoothing of both channels side by side,
+    // each step as one channel takes it (max(m, peak) in the vector is
+    // std::max(peak, m)), a stretch at a time. The meters are for the eye: a
+    // quick logarithm serves them.
+    constexpr int kStretch = 256;
+    alignas(16) double levels[2][kStretch];
+    const __m128d floor = _mm_set1_pd(kMeterFloorDb), scale = _mm_set1_pd(kMeterScale);
+    const __m128d guard = _mm_set1_pd(kDenormalGuard), bias = _mm_set1_pd(kMeterPeakBias);
+    const __m128d fall = _mm_set1_pd(meterFall), display = _mm_set1_pd(displayCoefficient);
+    __m128d peak = _mm_set_pd(meterPeak[1], meterPeak[0]);
+    __m128d s1 = _mm_set_pd(meterStage1[1], meterStage1[0]);
+    __m128d s2 = _mm_set_pd(meterStage2[1], meterStage2[0]);
+    for (int from = 0; from < numSamples; from += kStretch)
+    {
+        const int count = std::min(kStretch, numSamples - from);
+        FastMath::decibelsOf(left + from, levels[0], count, kSilenceDb);
+        FastMath::decibelsOf(right + from, levels[1], count, kSilenceDb);
+        for (int i = 0; i < count; ++i)
+        {
+            const __m128d db = _mm_set_pd(levels[1][i], levels[0][i]);
+            const __m128d m = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(db, floor), scale), guard);
+            peak = _mm_max_pd(m, peak);
+            peak = _mm_add_pd(_mm_sub_pd(peak, _mm_mul_pd(_mm_add_pd(peak, bias), fall)), guard);
+            s1 = _mm_add_pd(peak, _mm_mul_pd(_mm_sub_pd(s1, peak), display));
+            s2 = _mm_add_pd(s1, _mm_mul_pd(_mm_sub_pd(s2, s1), display));
+        }
+    }
+    _mm_storel_pd(&meterPeak[0], peak);
+    _mm_storeh_pd(&meterPeak[1], peak);
+    _mm_storel_pd(&meterStage1[0], s1);
+    _mm_storeh_pd(&meterStage1[1], s1);
+    _mm_storel_pd(&meterStage2[0], s2);
+    _mm_storeh_pd(&meterStage2[1], s2);
 }
 
 void DelayEngine::publishBlockResults()

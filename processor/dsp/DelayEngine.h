@@ -259,7 +259,6 @@ private:
     std::array<std::vector<float>, 2 * kNumLines> workBuffers;
     // Per block: the detectors' input and the samples after which each modulator retriggers.
     std::vector<double> detectorInput;
-    std::vector<double> meterDecibels;
     std::array<std::vector<int>, kNumModulators> retriggerPoints;
 
     int routing = 0;
