@@ -382,6 +382,7 @@ DelayEngine::DelayEngine()
         delayCores[(size_t) line] = std::make_unique<DelayCore>(tables->getKernel32(), tables->getKernel16(),
                                                                  tables->getSemitones(), tables->getFineTune());
         preDelayCores[(size_t) line] = std::make_unique<PreDelayCore>();
+        preDelayCores[(size_t) line]->shareGlides(&preDelayGlides);
     }
 
     for (int m = 0; m < kNumModulators; ++m)

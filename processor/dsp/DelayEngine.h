@@ -2,6 +2,7 @@
 
 #include "processor/dsp/SampleRateContext.h"
 #include "processor/dsp/LookAheadLimiter.h"
+#include "processor/dsp/PreDelayCore.h"
 
 #include <array>
 #include <atomic>
@@ -260,6 +261,8 @@ private:
     // Per block: the detectors' input and the samples after which each modulator retriggers.
     std::vector<double> detectorInput;
     std::array<std::vector<int>, kNumModulators> retriggerPoints;
+    // The pre-delays' shared outcome of a block's glide (they glide alike at rest).
+    PreDelayCore::GlideMemo preDelayGlides;
 
     int routing = 0;
     std::array<float, kNumLines> lineMixGains {};

@@ -134,21 +134,46 @@ void PreDelayCore::process(const float* inLeft, const float* inRight, float* out
             const __m128d same = _mm_cmpeq_pd(next, from);
             return _mm_or_pd(_mm_and_pd(same, target), _mm_andnot_pd(same, next));
         };
-        // A step depends on the state alone: a state that one step leaves
-        // bit for bit as it is stays so for the whole block (the lengths at
-        // rest), and its loop would only wait on its own results.
-        const __m128d firstStep = glideStep(smoothed);
-        const bool atRest =
-            _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_castpd_si128(firstStep), _mm_castpd_si128(smoothed))) == 0xffff;
-        if (atRest && numSamples > 0)
-            inside = _mm_and_pd(_mm_cmpge_pd(smoothed, low), _mm_cmplt_pd(smoothed, high));
+        // The glide's outcome depends on the lengths it starts from, its
+        // targets, its factor and the distances it is held to alone: the
+        // pre-delays of an engine, gliding alike (all at rest at the same
+        // lengths), take the outcome of the first instead of waiting on
+        // every step of their own.
+        const GlideMemo key { { sl, sr, (double) leftLength, (double) rightLength, c, lowL, highL, lowR, highR },
+                              numSamples };
+        GlideMemo* memo = glideMemo;
+        if (memo != nullptr && memo->sameStart(key))
+        {
+            smoothed = _mm_set_pd(memo->toRight, memo->toLeft);
+            steady = steady && memo->inside;
+        }
         else
-            for (int i = 0; i < numSamples; ++i)
+        {
+            // A step depends on the state alone: a state that one step leaves
+            // bit for bit as it is stays so for the whole block (the lengths
+            // at rest), and its loop would only wait on its own results.
+            const __m128d firstStep = glideStep(smoothed);
+            const bool atRest =
+                _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_castpd_si128(firstStep), _mm_castpd_si128(smoothed))) == 0xffff;
+            if (atRest && numSamples > 0)
+                inside = _mm_and_pd(_mm_cmpge_pd(smoothed, low), _mm_cmplt_pd(smoothed, high));
+            else
+                for (int i = 0; i < numSamples; ++i)
+                {
+                    smoothed = glideStep(smoothed);
+                    inside =
+                        _mm_and_pd(inside, _mm_and_pd(_mm_cmpge_pd(smoothed, low), _mm_cmplt_pd(smoothed, high)));
+                }
+            const bool allInside = _mm_movemask_pd(inside) == 3;
+            steady = steady && allInside;
+            if (memo != nullptr)
             {
-                smoothed = glideStep(smoothed);
-                inside = _mm_and_pd(inside, _mm_and_pd(_mm_cmpge_pd(smoothed, low), _mm_cmplt_pd(smoothed, high)));
+                *memo = key;
+                memo->toLeft = _mm_cvtsd_f64(smoothed);
+                memo->toRight = _mm_cvtsd_f64(_mm_unpackhi_pd(smoothed, smoothed));
+                memo->inside = allInside;
             }
-        steady = steady && _mm_movemask_pd(inside) == 3;
+        }
         sl = _mm_cvtsd_f64(smoothed);
         sr = _mm_cvtsd_f64(_mm_unpackhi_pd(smoothed, smoothed));
 #else

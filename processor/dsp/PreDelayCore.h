@@ -2,6 +2,7 @@
 
 #include "processor/dsp/TavinorDelayLine.h"
 
+#include <cstring>
 #include <memory>
 
 // The first stage of every delay line: a plain stereo delay without feedback or
@@ -27,6 +28,27 @@ public:
     float getSmoothedLeftLength() const { return (float) smoothedLeft; }
     float getSmoothedRightLength() const { return (float) smoothedRight; }
 
+    // What one block's glide of the lengths came to: pre-delays that share one
+    // (those of an engine, run one after another on one thread) take it
+    // instead of gliding again when a block starts where the last one's did.
+    struct GlideMemo
+    {
+        // The smoothed lengths, the targets, the factor and the bounds of the
+        // whole distances; compared bit for bit.
+        double start[9] {};
+        int numSamples = -1;
+        double toLeft = 0.0;
+        double toRight = 0.0;
+        bool inside = false;
+
+        bool sameStart(const GlideMemo& other) const
+        {
+            return numSamples == other.numSamples && std::memcmp(start, other.start, sizeof start) == 0;
+        }
+    };
+    // The memo to share (null: none); it must outlive the pre-delay's use of it.
+    void shareGlides(GlideMemo* memo) { glideMemo = memo; }
+
 private:
     // The rings' writes and reads of a whole block at rest, from the write index on.
     void sweepIn(float* ring, const float* input, int numSamples) const;
@@ -40,4 +62,5 @@ private:
     // a step falls below the float spacing, samples short or long of it.
     double smoothedLeft = 0.0;
     double smoothedRight = 0.0;
+    GlideMemo* glideMemo = nullptr;
 };

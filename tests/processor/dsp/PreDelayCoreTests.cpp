@@ -189,3 +189,48 @@ TEST(PreDelayCore, SyncedWholeSampleLengthsAreReadExactly)
         EXPECT_EQ(out.right[(size_t) c.expected], 1.0f) << c.numerator << "/" << c.denominator << " code " << c.code;
     }
 }
+
+TEST(PreDelayCore, SharedGlidesGiveWhatEachGlideGivesAlone)
+{
+    // Three pre-delays sharing what a block's glide came to, against three
+    // alone, block by block: two at rest alike at length 0 (the glide that
+    // never settles there), one gliding towards a new length while the
+    // others rest, then all three set alike mid-way, blocks of any length.
+    PreDelayCore::GlideMemo memo;
+    PreDelayCore shared[3], alone[3];
+    for (int k = 0; k < 3; ++k)
+    {
+        shared[k].prepare(512, 3, 48000.0f);
+        alone[k].prepare(512, 3, 48000.0f);
+        shared[k].shareGlides(&memo);
+    }
+    const std::vector<float> input = ramp(512);
+    std::vector<float> a(512), b(512), c(512), d(512);
+    const int blocks[] = { 512, 64, 333, 1, 480, 97 };
+    for (int round = 0; round < 120; ++round)
+    {
+        if (round == 10)
+            for (PreDelayCore* core : { &shared[2], &alone[2] })
+                core->setLeftFreeTime(0.3f);
+        if (round == 60)
+            for (int k = 0; k < 3; ++k)
+                for (PreDelayCore* core : { &shared[k], &alone[k] })
+                {
+                    core->setLeftFreeTime(0.05f);
+                    core->setRightFreeTime(0.05f);
+                }
+        const int n = blocks[round % 6];
+        for (int k = 0; k < 3; ++k)
+        {
+            shared[k].process(input.data(), input.data(), a.data(), b.data(), n);
+            alone[k].process(input.data(), input.data(), c.data(), d.data(), n);
+            for (int i = 0; i < n; ++i)
+            {
+                ASSERT_EQ(a[(size_t) i], c[(size_t) i]) << round << " " << k << " " << i;
+                ASSERT_EQ(b[(size_t) i], d[(size_t) i]) << round << " " << k << " " << i;
+            }
+            ASSERT_EQ(shared[k].getSmoothedLeftLength(), alone[k].getSmoothedLeftLength()) << round << " " << k;
+            ASSERT_EQ(shared[k].getSmoothedRightLength(), alone[k].getSmoothedRightLength()) << round << " " << k;
+        }
+    }
+}
