@@ -137,10 +137,15 @@ TEST(TavinorDispatch, RetriggerRecordsFollowTheirParameters)
 {
     auto t = makeProcessor();
     auto& pm = t->getParameterManager();
+    const float usersDefaultNote = pm.getValue(Tavinor::kDefaultMod1RetriggerNote);
     pm.setText(Tavinor::kMod2RetriggerChannel, "16");
     pm.setText(Tavinor::kDefaultMod1RetriggerNote, "A-3");
     EXPECT_EQ(t->getRetriggerNote(1).getChannel(), 16);
     EXPECT_EQ(t->getRetriggerNote(2).getNote(), 45);
+    // The default note is the user's setting, kept for every instance made
+    // after this one: later tests (a preset retriggered by its note) expect
+    // the one a new user has.
+    pm.setValue(Tavinor::kDefaultMod1RetriggerNote, usersDefaultNote);
 }
 
 TEST(TavinorDispatch, SyncedModulatorRateReachesTheClock)
