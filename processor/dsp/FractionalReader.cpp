@@ -105,13 +105,15 @@ inline void accumulateSse2(const double* ringA, const double* ringB, int n, int 
 }
 
 #if defined(TAVINOR_READ_AVX2)
-// The same with four taps to a vector and the products fused with their sums,
-// for processors with AVX2 and FMA (chosen at run time; the build itself
-// assumes only SSE2). The callables given must carry the same target.
-template <bool twoRings, typename Weights, typename Weight>
-__attribute__((target("avx2,fma"))) inline void accumulateAvx2(const double* ringA, const double* ringB, int n,
-                                                               int taps, Weights&& weights, Weight&& weight,
-                                                               double& sumA, double& sumB)
+// With four taps to a vector and the products fused with their sums, for
+// processors with AVX2 and FMA (chosen at run time; the build itself assumes
+// only SSE2), the taps that fill whole vectors: eight at a time with two sums
+// apiece, then four, the sums of each ring folded to two lanes. Returns the
+// first tap left for the caller's tail. The callables given must carry the
+// same target.
+template <bool twoRings, typename Weights>
+__attribute__((target("avx2,fma"))) inline int vectorSumsAvx2(const double* ringA, const double* ringB, int n,
+                                                              int taps, Weights&& weights, __m128d& a2, __m128d& b2)
 {
     __m256d a0 = _mm256_setzero_pd(), a1 = _mm256_setzero_pd(), b0 = _mm256_setzero_pd(), b1 = _mm256_setzero_pd();
     int j = 0;
@@ -137,8 +139,20 @@ __attribute__((target("avx2,fma"))) inline void accumulateAvx2(const double* rin
     }
     a0 = _mm256_add_pd(a0, a1);
     b0 = _mm256_add_pd(b0, b1);
-    const __m128d a2 = _mm_add_pd(_mm256_castpd256_pd128(a0), _mm256_extractf128_pd(a0, 1));
-    const __m128d b2 = _mm_add_pd(_mm256_castpd256_pd128(b0), _mm256_extractf128_pd(b0, 1));
+    a2 = _mm_add_pd(_mm256_castpd256_pd128(a0), _mm256_extractf128_pd(a0, 1));
+    b2 = _mm_add_pd(_mm256_castpd256_pd128(b0), _mm256_extractf128_pd(b0, 1));
+    return j;
+}
+
+// The same as accumulateSse2 with the vectors above and the tail one tap at a
+// time.
+template <bool twoRings, typename Weights, typename Weight>
+__attribute__((target("avx2,fma"))) inline void accumulateAvx2(const double* ringA, const double* ringB, int n,
+                                                               int taps, Weights&& weights, Weight&& weight,
+                                                               double& sumA, double& sumB)
+{
+    __m128d a2, b2;
+    int j = vectorSumsAvx2<twoRings>(ringA, ringB, n, taps, weights, a2, b2);
     double a = _mm_cvtsd_f64(a2) + _mm_cvtsd_f64(_mm_unpackhi_pd(a2, a2));
     double b = _mm_cvtsd_f64(b2) + _mm_cvtsd_f64(_mm_unpackhi_pd(b2, b2));
     for (; j < taps; ++j)
@@ -348,32 +362,9 @@ __attribute__((target("avx2,fma"))) void rememberedSumsAvx2(const double* weight
                                                             const double* ringB, int n, int taps, double& sumA,
                                                             double& sumB)
 {
-    __m256d a0 = _mm256_setzero_pd(), a1 = _mm256_setzero_pd(), b0 = _mm256_setzero_pd(), b1 = _mm256_setzero_pd();
-    int j = 0;
-    for (; j + 8 <= taps; j += 8)
-    {
-        const __m256d h0 = _mm256_loadu_pd(weights - j - 3);
-        const __m256d h1 = _mm256_loadu_pd(weights - j - 7);
-        a0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringA + n - j - 3), a0);
-        a1 = _mm256_fmadd_pd(h1, _mm256_loadu_pd(ringA + n - j - 7), a1);
-        if constexpr (twoRings)
-        {
-            b0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringB + n - j - 3), b0);
-            b1 = _mm256_fmadd_pd(h1, _mm256_loadu_pd(ringB + n - j - 7), b1);
-        }
-    }
-    if (j + 4 <= taps)
-    {
-        const __m256d h0 = _mm256_loadu_pd(weights - j - 3);
-        a0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringA + n - j - 3), a0);
-        if constexpr (twoRings)
-            b0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringB + n - j - 3), b0);
-        j += 4;
-    }
-    a0 = _mm256_add_pd(a0, a1);
-    b0 = _mm256_add_pd(b0, b1);
-    const __m128d a2 = _mm_add_pd(_mm256_castpd256_pd128(a0), _mm256_extractf128_pd(a0, 1));
-    const __m128d b2 = _mm_add_pd(_mm256_castpd256_pd128(b0), _mm256_extractf128_pd(b0, 1));
+    auto loads = [weights](int j) __attribute__((target("avx2,fma"))) { return _mm256_loadu_pd(weights - j - 3); };
+    __m128d a2, b2;
+    int j = vectorSumsAvx2<twoRings>(ringA, ringB, n, taps, loads, a2, b2);
     __m128d a = _mm_add_sd(a2, _mm_unpackhi_pd(a2, a2));
     __m128d b = _mm_add_sd(b2, _mm_unpackhi_pd(b2, b2));
     if (j + 2 <= taps)
