@@ -493,8 +493,8 @@ int main(int argc, char** argv)
                     std::fprintf(stderr, "Tavinor, setting %s: %s\n", r->key.c_str(), error.c_str());
                     return 1;
                 }
-                std::printf("  %s: largest difference %.1f dBFS; level after the first second %.2f dBFS RMS, "
-                            "the engine's %.2f\n",
+                std::printf("  %s: largest difference %.1f dBFS; level after the first second %.3f dBFS RMS, "
+                            "the engine's %.3f\n",
                             s.key, match.difference, match.pluginLevel, match.engineLevel);
             }
     if (matchOnly)

@@ -153,7 +153,7 @@ bool PluginSetup::applyToState(const std::vector<uint8_t>& state, const Recorded
                                std::vector<std::string>* notStored)
 {
     auto root = state.empty() ? nullptr : juce::AudioProcessor::getXmlFromBinary(state.data(), (int) state.size());
-    if (root == nullptr)
+    if (root == nullptr || ! root->hasTagName("PluginState"))
     {
         error = "the plug-in's state chunk cannot be read";
         return false;
