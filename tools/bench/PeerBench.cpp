@@ -20,6 +20,7 @@
 // installs it and runs the benchmark pinned to two cores.
 
 #include "BenchSettings.h"
+#include "BlockTimes.h"
 #include "PluginInstance.h"
 #include "PluginLibrary.h"
 #include "PluginSetup.h"
@@ -299,26 +300,12 @@ bool matchEngine(const PluginLibrary& library, const RecordedSetting& recorded, 
 //==============================================================================
 // Timing
 
-struct Segment
-{
-    double core;         // percent of a core
-    double percentile;   // the 99th-percentile block, percent of its duration
-    double slowest;
-};
-
-Segment timeSegment(Runner& runner, double rate, int block, double seconds)
+BlockTimes timeSegment(Runner& runner, double rate, int block, double seconds)
 {
     std::vector<double> times;
     for (int done = 0; done < (int) (rate * seconds); done += block)
         times.push_back(runner.process(block));
-    double busy = 0.0;
-    for (double t : times)
-        busy += t;
-    const double blockSeconds = (double) block / rate;
-    std::sort(times.begin(), times.end());
-    const double percentile = times[std::min(times.size() - 1, (size_t) ((double) times.size() * 0.99))];
-    return { 100.0 * busy / ((double) times.size() * blockSeconds), 100.0 * percentile / blockSeconds,
-             100.0 * times.back() / blockSeconds };
+    return BlockTimes::of(std::move(times), (double) block / rate);
 }
 
 double median(std::vector<double> v)
@@ -376,16 +363,16 @@ bool timeConfiguration(const Configuration& c, const PluginLibrary& tavinor, con
     for (int round = 0; round < repeats; ++round)
         for (size_t s = 0; s < settings.size(); ++s)
         {
-            const Segment ours = timeSegment(*runners[s], c.rate, c.block, seconds);
-            turns[s].core.push_back(ours.core);
-            turns[s].percentile.push_back(ours.percentile);
+            const BlockTimes ours = timeSegment(*runners[s], c.rate, c.block, seconds);
+            turns[s].core.push_back(ours.corePercent);
+            turns[s].percentile.push_back(ours.slowestPercentile);
             turns[s].slowest.push_back(ours.slowest);
             if (peerRunner == nullptr)
                 continue;
-            const Segment theirs = timeSegment(*peerRunner, c.rate, c.block, seconds);
-            turns[s].peerCore.push_back(theirs.core);
-            turns[s].peerPercentile.push_back(theirs.percentile);
-            turns[s].ratio.push_back(ours.core / theirs.core);
+            const BlockTimes theirs = timeSegment(*peerRunner, c.rate, c.block, seconds);
+            turns[s].peerCore.push_back(theirs.corePercent);
+            turns[s].peerPercentile.push_back(theirs.slowestPercentile);
+            turns[s].ratio.push_back(ours.corePercent / theirs.corePercent);
         }
 
     for (size_t s = 0; s < settings.size(); ++s)

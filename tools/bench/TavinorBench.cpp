@@ -10,6 +10,7 @@
 // the run to a quiet core: taskset -c 3 tavinor_bench --repeats 5
 
 #include "BenchSettings.h"
+#include "BlockTimes.h"
 
 #include <algorithm>
 #include <chrono>
@@ -22,12 +23,7 @@
 
 namespace
 {
-struct Result
-{
-    double corePercent;
-    double slowestPercentile;   // the 99th percentile of the block times
-    double slowest;
-};
+using Result = BlockTimes;
 
 // The measured blocks go through here, apart from the warm-up: an instruction
 // profiler can count these alone (valgrind --tool=callgrind
@@ -74,15 +70,7 @@ Result run(const BenchSettings::Setting& s, double rate, int block, double secon
         const auto end = std::chrono::steady_clock::now();
         times.push_back(std::chrono::duration<double>(end - start).count());
     }
-
-    double busy = 0.0;
-    for (double t : times)
-        busy += t;
-    const double blockSeconds = (double) block / rate;
-    std::sort(times.begin(), times.end());
-    const double percentile = times[std::min(times.size() - 1, (size_t) ((double) times.size() * 0.99))];
-    return { 100.0 * busy / ((double) times.size() * blockSeconds), 100.0 * percentile / blockSeconds,
-             100.0 * times.back() / blockSeconds };
+    return BlockTimes::of(std::move(times), (double) block / rate);
 }
 
 double median(std::vector<double> v)
