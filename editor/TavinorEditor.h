@@ -2,7 +2,7 @@
 
 #include "core/ParameterPadlock.h"
 #include "processor/Tavinor.h"
-#include "skin/BasePluginEditor.h"
+#include "editor/BasePluginEditor.h"
 #include "toolkit/PopupMenuEx.h"
 
 #include <array>
