@@ -274,8 +274,10 @@ void TavinorEditor::placeRetriggerWindows()
             if (auto& window = retriggerWindows[m])
             {
                 const auto anchor = getBoundsInEditor(*button);
-                window->setBounds(anchor.getX(), anchor.getY() - kRetriggerWindowGap, kRetriggerWindowWidth,
-                                  kRetriggerWindowHeight);
+                const juce::Rectangle<int> bounds(anchor.getX(), anchor.getY() - kRetriggerWindowGap,
+                                                  kRetriggerWindowWidth, kRetriggerWindowHeight);
+                // Whatever the skin, the window lies wholly on the face.
+                window->setBounds(bounds.constrainedWithin(getDesktopArea()));
             }
 }
 

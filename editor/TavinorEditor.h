@@ -69,7 +69,10 @@ public:
     static constexpr int kNumLines = Tavinor::kNumLines;
     static constexpr int kRetriggerWindowWidth = 338;
     static constexpr int kRetriggerWindowHeight = 161;
-    static constexpr int kRetriggerWindowGap = 163;
+    // How far above its button a retrigger window opens: over the whole of its
+    // modulator's section above the button, tabs included, rather than over
+    // half of them.
+    static constexpr int kRetriggerWindowGap = 176;
     static constexpr int kRestartFlashMs = 75;
     static constexpr int kTriggerMarkMs = 50;
     static constexpr int kHostParameterRows = 16;

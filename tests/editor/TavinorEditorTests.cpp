@@ -268,21 +268,60 @@ TEST_F(TavinorEditorTest, RoutingMenuOpensBesideItsButtonAndChoosesTheRouting)
     menu.dismiss();
 }
 
-TEST_F(TavinorEditorTest, RetriggerWindowsOpenAboveTheirButtonsInTheEditorsCoordinates)
+// A retrigger window opens over its modulator's section above its button, in
+// the editor's coordinates: wholly on the face, over the type tabs whole or not
+// at all, its close cross inside its frame, and nothing of the face showing
+// through it.
+TEST_F(TavinorEditorTest, RetriggerWindowsAreOpaqueAndLieWhollyOverTheirSections)
 {
     for (int m = 0; m < 2; ++m)
     {
-        const juce::String name = "MOD" + juce::String(m + 1) + "RetriggerSettings";
+        const juce::String n(m + 1);
+        const juce::String name = "MOD" + n + "RetriggerSettings";
         auto* window = editor().getRetriggerWindow(m);
         const auto anchor = editor().getBoundsInEditor(*element<GFXMultiStateButton>(name));
-        EXPECT_EQ(window->getBounds(), juce::Rectangle<int>(anchor.getX(), anchor.getY() - 163, 338, 161));
-        EXPECT_TRUE(editor().getLocalBounds().contains(window->getBounds()));
+        const auto bounds = window->getBounds();
+        EXPECT_EQ(bounds, juce::Rectangle<int>(anchor.getX(), anchor.getY() - TavinorEditor::kRetriggerWindowGap,
+                                               338, 161));
+        EXPECT_TRUE(editor().getDesktopArea().contains(bounds)) << bounds.toString();
+        EXPECT_FALSE(bounds.intersects(anchor)) << "the button that closes it stays in sight";
+        for (const auto* type : { "LFO", "ENV", "PEAK" })
+        {
+            const auto tab = editor().getBoundsInEditor(*element<GFXMultiStateButton>("MOD" + n + "Type" + type + "Switch"));
+            EXPECT_TRUE(bounds.contains(tab) || !bounds.intersects(tab)) << type << " " << tab.toString();
+        }
+
         for (const bool visible : { true, false })
         {
             clickElement(name);
             EXPECT_EQ(window->isVisible(), visible);
             EXPECT_EQ(stateOf(name), visible ? 1 : 0);
         }
+
+        // The same pixels whatever the modulator's panel beneath shows.
+        EXPECT_TRUE(window->isOpaque());
+        clickElement(name);
+        juce::Image seen[3];
+        for (int type = 0; type < 3; ++type)
+        {
+            set(T::kMod1First + m * T::kModulatorIdStride, type);
+            seen[type] = editor().createComponentSnapshot(bounds);
+        }
+        for (int type = 1; type < 3; ++type)
+            for (int y = 0; y < bounds.getHeight(); ++y)
+                for (int x = 0; x < bounds.getWidth(); ++x)
+                    ASSERT_EQ(seen[type].getPixelAt(x, y), seen[0].getPixelAt(x, y)) << "MOD " << n << " at " << x << "," << y;
+
+        // Around the close cross the frame keeps the frame's colour: the cross
+        // stays inside it.
+        const int frame = window->getBorderWidth();
+        const auto frameColour = seen[0].getPixelAt(bounds.getWidth() - 1, 0);
+        for (int y = 0; y < bounds.getHeight(); ++y)
+            for (int x = window->getCloseButton().getX(); x < bounds.getWidth(); ++x)
+                if (!juce::Rectangle<int>(bounds.getWidth(), bounds.getHeight()).reduced(frame).contains(x, y))
+                    ASSERT_EQ(seen[0].getPixelAt(x, y), frameColour) << "MOD " << n << " at " << x << "," << y;
+        clickElement(name);
+        set(T::kMod1First + m * T::kModulatorIdStride, 0);
     }
 }
 

@@ -24,9 +24,11 @@
 //   ("LINE 2", a picture that follows the selected-line parameter), so that it
 //   is plain which line the knobs change; the design's three bands are groups
 //   inside it.
-// - The retrigger windows (338 x 161) open 163 px above their buttons; the
-//   buttons sit at the modulators' bottom-left corners (x 848, y 234 and 450),
-//   where the windows fit inside the face.
+// - The retrigger windows (338 x 161) open 176 px above their buttons; the
+//   buttons sit at the modulators' bottom-left corners (x 848, y 236 and 452),
+//   so a window covers its modulator's section from 4 px below its top down to
+//   15 px above the button, title and type tabs whole (an opaque window over
+//   half of the tabs looked broken).
 // - The routing's name is a text display and its wiring a nine-frame picture,
 //   both following the routing parameter; the menu button beside the name
 //   opens the menu to its right.
