@@ -579,9 +579,34 @@ void TavinorEditor::updateLineSelectButtons()
     for (int line = 0; line < kNumLines; ++line)
         if (auto* button = elements.lineSelect[(size_t) line])
         {
-            button->setState(line == selected || line == copied ? 1 : 0);
-            button->setBlinking(line == copied, 0);
+            const bool isSelected = line == selected, isCopied = line == copied;
+            if (button->getNumStates() >= kLineSelectStates)
+            {
+                // The copied line has a look of its own, so one line only ever looks selected.
+                button->setState((isSelected ? lineSelected : 0) + (isCopied ? lineCopiedRing : 0));
+                button->setBlinking(false, 0);
+            }
+            else
+            {
+                // A skin with only the two states lights the copied line and blinks it.
+                button->setState(isSelected || isCopied ? 1 : 0);
+                button->setBlinking(isCopied, 0);
+            }
         }
+}
+
+void TavinorEditor::lineCopied(Tavinor*, int line)
+{
+    updateLineSelectButtons();
+    getStatusBar().showMessage("Line " + juce::String(line + 1) + " copied: Shift-click a line's button, or press "
+                                   "its PASTE, to paste it onto that line",
+                               statusControl, false);
+}
+
+void TavinorEditor::linePasted(Tavinor*, int line)
+{
+    updateLineSelectButtons();
+    getStatusBar().showMessage("Pasted onto line " + juce::String(line + 1), statusControl, false);
 }
 
 void TavinorEditor::updatePanelSelection()

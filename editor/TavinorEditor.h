@@ -76,6 +76,14 @@ public:
     static constexpr int kRestartFlashMs = 75;
     static constexpr int kTriggerMarkMs = 50;
     static constexpr int kHostParameterRows = 16;
+    // The line select buttons' states: selected adds 1, copied (waiting to be
+    // pasted) adds 2.
+    enum LineSelectState
+    {
+        lineSelected = 1,
+        lineCopiedRing = 2,
+        kLineSelectStates = 4
+    };
 
     explicit TavinorEditor(Tavinor& processor);
     ~TavinorEditor() override;
@@ -90,8 +98,9 @@ public:
     std::unique_ptr<ProcessingSettingsComponent> createProcessingSettingsComponent() override;
     void setupProcessingSettingsComponent() override;
 
-    void lineCopied(Tavinor*, int) override { updateLineSelectButtons(); }
-    void linePasted(Tavinor*, int) override { updateLineSelectButtons(); }
+    // Both also say in the status bar what happened.
+    void lineCopied(Tavinor*, int line) override;
+    void linePasted(Tavinor*, int line) override;
     void padlockChanged(ParameterPadlock* padlock) override;
     void presetChanged(PresetCollection*) override {}
     void buttonClicked(juce::Button*) override {}

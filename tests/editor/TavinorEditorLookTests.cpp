@@ -37,6 +37,14 @@ TEST_F(TavinorEditorLook, EveryStateDrawsTheFace)
     }
     set(Tavinor::kSelectedLine, 1);
 
+    // Line 3 copied while line 1 is selected, then pasted back onto itself.
+    clickElement("Delay3SelectButton", juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier
+                                                          | juce::ModifierKeys::ctrlModifier));
+    picture("line-copied");
+    clickElement("Delay3SelectButton", juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier
+                                                          | juce::ModifierKeys::shiftModifier));
+    set(Tavinor::kSelectedLine, 1);
+
     const struct
     {
         int id, value;

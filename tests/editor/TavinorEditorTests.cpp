@@ -197,18 +197,57 @@ TEST_F(TavinorEditorTest, LineButtonsSelectMuteSoloCopyAndPaste)
         EXPECT_EQ(mutes(), solo.after) << solo.before;
     }
 
-    // Copy line 3 with Ctrl on its button: it lights and blinks until pasted,
-    // and the paste selects the pasted line.
-    clickElement("Delay3SelectButton", juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier
-                                                          | juce::ModifierKeys::ctrlModifier));
-    auto* third = element<GFXMultiStateButton>("Delay3SelectButton");
-    EXPECT_EQ(parameters().getIntValue(T::kSelectedLine), 1);
-    EXPECT_EQ(lineButtonState(0) + lineButtonState(2), 2);
-    EXPECT_TRUE(third->isBlinking());
-    clickElement("Line4PasteButton");
-    EXPECT_FALSE(third->isBlinking());
-    EXPECT_EQ(parameters().getIntValue(T::kSelectedLine), 4);
-    EXPECT_EQ(100 * lineButtonState(0) + 10 * lineButtonState(2) + lineButtonState(3), 1);
+    // Copying shows on the copied line's button in a look of its own (state 2,
+    // 3 when it is also the selected line), never as a second selected line,
+    // and the status line says how to paste; the paste selects the pasted line.
+    const auto states = [this] {
+        juce::String text;
+        for (int line = 0; line < 4; ++line)
+            text << lineButtonState(line);
+        return text;
+    };
+    const auto ctrl = juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier | juce::ModifierKeys::ctrlModifier);
+    const auto shift = juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier | juce::ModifierKeys::shiftModifier);
+    const struct
+    {
+        const char* button;
+        juce::ModifierKeys mods;
+        const char* states;
+        const char* status;
+    } steps[] = {
+        { "Delay3SelectButton", ctrl, "1020",
+          "Line 3 copied: Shift-click a line's button, or press its PASTE, to paste it onto that line" },
+        { "Line4PasteButton", {}, "0001", "Pasted onto line 4" },
+        { "Delay4SelectButton", ctrl, "0003",
+          "Line 4 copied: Shift-click a line's button, or press its PASTE, to paste it onto that line" },
+        { "Delay2SelectButton", shift, "0100", "Pasted onto line 2" },
+    };
+    for (const auto& step : steps)
+    {
+        clickElement(step.button, step.mods.isAnyModifierKeyDown() ? step.mods
+                                                                  : juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier));
+        EXPECT_EQ(states(), step.states) << step.button;
+        EXPECT_EQ(status(), step.status) << step.button;
+        for (int line = 0; line < 4; ++line)
+            EXPECT_FALSE(element<GFXMultiStateButton>("Delay" + juce::String(line + 1) + "SelectButton")->isBlinking());
+    }
+
+    // The four looks are four different pictures.
+    auto* button = element<GFXMultiStateButton>("Delay1SelectButton");
+    juce::Array<juce::Image> looks;
+    for (int state = 0; state < 4; ++state)
+    {
+        button->setState(state);
+        looks.add(button->createComponentSnapshot(button->getLocalBounds()));
+        for (int other = 0; other < state; ++other)
+        {
+            bool same = true;
+            for (int y = 0; y < button->getHeight() && same; ++y)
+                for (int x = 0; x < button->getWidth() && same; ++x)
+                    same = looks[state].getPixelAt(x, y) == looks[other].getPixelAt(x, y);
+            EXPECT_FALSE(same) << "state " << state << " looks like state " << other;
+        }
+    }
 }
 
 TEST_F(TavinorEditorTest, ChoiceEventsWriteTheSelectedLineAndScaleEventsNeedTempoSync)

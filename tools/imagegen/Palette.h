@@ -26,4 +26,6 @@ inline const juce::Colour controlDark { 0xFF24272B };
 inline const juce::Colour meterGreen { 0xFF4CC864 };
 inline const juce::Colour meterAmber { 0xFFF0B43C };
 inline const juce::Colour meterRed { 0xFFF03C32 };
+// A line copied and waiting to be pasted: not the selection's orange.
+inline const juce::Colour copied { 0xFF4CB4F0 };
 }

@@ -365,7 +365,7 @@ void buildLines(Group main)
     {
         const juce::String n(i + 1);
         const int y = 32 + 54 * i;
-        lines.multiState("Delay" + n + "SelectButton", { 8, y, 44, 48 }, "LINE " + n, 2,
+        lines.multiState("Delay" + n + "SelectButton", { 8, y, 44, 48 }, "LINE " + n, 4,
                          { { "onClick", "Select Line " + n },
                            { "onClickWithCtrl", "Copy Line " + n },
                            { "onClickWithShift", "Paste Line " + n } },

@@ -300,17 +300,26 @@ juce::Image toggleButton(int width, int height, const ButtonFace& face)
 
 juce::Image lineSelectButton(int width, int height, int line)
 {
-    return Drawing::makeStrip(width, height, 4, [=](juce::Graphics& g, int frame) {
-        const bool lit = frame >= 2;
+    return Drawing::makeStrip(width, height, 8, [=](juce::Graphics& g, int frame) {
+        const int state = frame / 2;
+        const bool lit = state % 2 == 1;
+        const bool copied = state >= 2;
         const bool pressed = frame % 2 == 1;
         auto r = juce::Rectangle<float>((float) width, (float) height);
         drawButtonBody(g, r, Segment::single, lit, pressed);
+        if (copied)
+        {
+            // Copied, waiting to be pasted: a ring in a tone of its own, inside
+            // the button's edge, never the selection's orange fill.
+            g.setColour(Palette::copied);
+            g.drawRoundedRectangle(r.reduced(1.5f), cornerRadius, 2.0f);
+        }
         const auto colour = faceColour(lit);
         const float shift = pressed ? 1.0f : 0.0f;
-        Drawing::drawText(g, "LINE", Fonts::sansBold(Fonts::smallest).withExtraKerningFactor(0.08f), colour.withAlpha(0.8f),
-                          { 0.0f, 4.0f + shift, (float) width, 10.0f });
+        Drawing::drawText(g, "LINE", Fonts::sansBold(Fonts::smallest).withExtraKerningFactor(0.08f), colour,
+                          { 0.0f, 5.0f + shift, (float) width, 10.0f });
         Drawing::drawText(g, juce::String(line), Fonts::sansBold(24.0f), colour,
-                          { 0.0f, 13.0f + shift, (float) width, (float) height - 15.0f });
+                          { 0.0f, 14.0f + shift, (float) width, (float) height - 18.0f });
     });
 }
 

@@ -42,7 +42,8 @@ juce::Image switchButton(int width, int height, const ButtonFace& face, int stat
 // on, on pressed).
 juce::Image toggleButton(int width, int height, const ButtonFace& face);
 
-// The big line select button: its number, dark or lit ("3D", two states).
+// The big line select button: its number; "3D", four states: 0 dark, 1 lit
+// (selected), 2 dark and copied, 3 lit and copied (a ring in its own tone).
 juce::Image lineSelectButton(int width, int height, int line);
 
 // Round lamp: frame 0 dark, frame 1 lit in the colour.
