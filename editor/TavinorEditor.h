@@ -187,13 +187,15 @@ public:
         std::array<GFXPanel*, 2> envPanels {};
         std::array<GFXPanel*, 2> peakPanels {};
 
-        // Right-channel time controls: separate, and standing for the left
-        // channel while the channels are joined. Knob, display, numerator,
-        // denominator.
-        std::array<juce::Component*, 4> delayRight {};
-        std::array<juce::Component*, 4> delayRightJoined {};
-        std::array<juce::Component*, 4> predelayRight {};
-        std::array<juce::Component*, 4> predelayRightJoined {};
+        // Right-channel time controls: separate (knob, display, numerator,
+        // denominator, the synced time's drag hint), and following the left
+        // channel while the channels are joined (knob, display, numerator,
+        // denominator, which take no clicks then, and the marks that say they
+        // follow the left, free and synced).
+        std::array<juce::Component*, 5> delayRight {};
+        std::array<juce::Component*, 6> delayRightJoined {};
+        std::array<juce::Component*, 5> predelayRight {};
+        std::array<juce::Component*, 6> predelayRightJoined {};
 
         GFXButton* routingSelect = nullptr;
     };

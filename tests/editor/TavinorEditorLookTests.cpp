@@ -50,8 +50,8 @@ TEST_F(TavinorEditorLook, EveryStateDrawsTheFace)
         int id, value;
         const char* name; // null: no picture
     } states[] = {
-        { Tavinor::kDelaySync, 0, "delay-free" },     { Tavinor::kDelaySync, 1, nullptr },
-        { Tavinor::kDelayJoin, 1, "delay-joined" },   { Tavinor::kDelayJoin, 0, nullptr },
+        { Tavinor::kDelaySync, 0, "delay-free" },     { Tavinor::kDelayJoin, 1, "delay-free-joined" },
+        { Tavinor::kDelaySync, 1, "delay-joined" },   { Tavinor::kDelayJoin, 0, nullptr },
         { Tavinor::kFirstPanel, 1, "predelay" },      { Tavinor::kPreDelaySync, 0, "predelay-free" },
         { Tavinor::kFirstPanel, 0, nullptr },         { Tavinor::kMod1First, 1, nullptr },
         { Tavinor::kMod2First, 2, "modulators-env-peak" }, { Tavinor::kMod1First, 2, nullptr },

@@ -45,7 +45,7 @@ TEST_F(TavinorEditorTest, EveryElementOfTheBuiltInSkinIsBound)
     static_assert(sizeof(e) % sizeof(void*) == 0);
     const auto* pointers = reinterpret_cast<void* const*>(&e);
     const auto count = sizeof(e) / sizeof(void*);
-    EXPECT_EQ(count, 107u);
+    EXPECT_EQ(count, 113u);
     EXPECT_EQ(std::count(pointers, pointers + count, nullptr), 0);
     EXPECT_NE(editor().getMidiLearnButton(), nullptr);
     EXPECT_NE(editor().getMidiActivityLed(), nullptr);
@@ -95,10 +95,12 @@ TEST_F(TavinorEditorTest, PanelsFollowModesAndTempoSync)
         { T::kDelaySync, 0, { "DelayTimePanelNotSync" }, { "DelayTimePanelSync" } },
         { T::kDelaySync, 1, { "DelayTimePanelSync" }, { "DelayTimePanelNotSync" } },
         { T::kPreDelaySync, 0, { "PredelayTimePanelNotSync" }, { "PredelayTimePanelSync" } },
-        { T::kDelayJoin, 1, { "DelayRightTimeJoinedKnob", "DelayTimeRightNominatorJoined" },
-          { "DelayRightTimeKnob", "DelayRightTimeDisplay", "DelayTimeRightNominator", "DelayTimeRightDenominator" } },
-        { T::kDelayJoin, 0, { "DelayRightTimeKnob", "DelayTimeRightDenominator" },
-          { "DelayRightTimeJoinedKnob", "DelayRightTimeJoinedDisplay", "DelayTimeRightDenominatorJoined" } },
+        { T::kDelayJoin, 1, { "DelayRightTimeJoinedKnob", "DelayTimeRightNominatorJoined", "DelayTimeRightFollowsLeftMark" },
+          { "DelayRightTimeKnob", "DelayRightTimeDisplay", "DelayTimeRightNominator", "DelayTimeRightDenominator",
+            "DelayTimeRightDragHint" } },
+        { T::kDelayJoin, 0, { "DelayRightTimeKnob", "DelayTimeRightDenominator", "DelayTimeRightDragHint" },
+          { "DelayRightTimeJoinedKnob", "DelayRightTimeJoinedDisplay", "DelayTimeRightDenominatorJoined",
+            "DelayTimeRightFollowsLeftMark" } },
         { T::kMod1First, 1, { "ENV1Panel" }, { "LFO1SyncedPanel", "LFO1NotSyncedPanel", "PEAK1Panel" } },
         { T::kMod1First, 2, { "PEAK1Panel" }, { "ENV1Panel", "LFO1SyncedPanel", "LFO1NotSyncedPanel" } },
         { T::kMod1First, 0, { "LFO1NotSyncedPanel" }, { "ENV1Panel", "PEAK1Panel", "LFO1SyncedPanel" } },
@@ -122,6 +124,78 @@ TEST_F(TavinorEditorTest, PanelsFollowModesAndTempoSync)
     set(T::kSelectedLine, 2);
     EXPECT_TRUE(shown("PredelayTimePanel"));
     EXPECT_EQ(statesOf({ "DelayPanelSelectSwitch", "PredelayPanelSelectSwitch" }), "01");
+}
+
+// Joined, the right channel's time shows the left one's and says that it
+// follows it: a drag where it stands changes nothing, its drag hint is gone,
+// and the "L=R" mark is a lamp, not a button.
+TEST_F(TavinorEditorTest, AJoinedRightTimeFollowsTheLeftAndSaysSo)
+{
+    const struct
+    {
+        const char* stage;
+        int panel, sync, join, leftNumerator, rightNumerator, leftMs, rightMs;
+    } stages[] = {
+        { "Delay", 0, T::kDelaySync, T::kDelayJoin, T::kDelayLeftNumerator, T::kDelayRightNumerator, T::kDelayLeftMs,
+          T::kDelayRightMs },
+        { "Predelay", 1, T::kPreDelaySync, T::kPreDelayJoin, T::kPreDelayLeftNumerator, T::kPreDelayRightNumerator,
+          T::kPreDelayLeftMs, T::kPreDelayRightMs },
+    };
+    // Shown on the face: it and every panel it sits in.
+    const auto onFace = [this](const juce::String& name) {
+        for (auto* c = editor().findSkinComponent(name, true); c != &editor(); c = c->getParentComponent())
+            if (c == nullptr || !c->isVisible())
+                return false;
+        return true;
+    };
+    for (const auto& st : stages)
+    {
+        const juce::String stage(st.stage);
+        set(T::kFirstPanel, st.panel);
+        for (const bool synced : { true, false })
+        {
+            set(st.sync, synced ? 1 : 0);
+            const auto control = synced ? stage + "TimeRightNominator" : stage + "RightTimeKnob";
+            const auto joinedControl = synced ? control + "Joined" : stage + "RightTimeJoinedKnob";
+            const auto mark = synced ? stage + "TimeRightFollowsLeftMark" : stage + "RightTimeFollowsLeftMark";
+            const auto valuesNow = [&] {
+                return synced ? juce::String(parameters().getIntValue(st.leftNumerator)) + "/"
+                                    + juce::String(parameters().getIntValue(st.rightNumerator))
+                              : juce::String(parameters().getValue(st.leftMs)) + "/"
+                                    + juce::String(parameters().getValue(st.rightMs));
+            };
+            const auto where = editor().getBoundsInEditor(*editor().findSkinComponent(control, true)).getCentre();
+
+            set(st.join, 0);
+            EXPECT_FALSE(onFace(mark)) << mark;
+            EXPECT_EQ(onFace(stage + "TimeRightDragHint"), synced);
+            auto before = valuesNow();
+            dragAt(where, -30);
+            EXPECT_NE(valuesNow(), before) << control << ": a separate right time is dragged";
+
+            set(st.join, 1);
+            EXPECT_TRUE(onFace(mark)) << mark;
+            EXPECT_TRUE(onFace(joinedControl));
+            EXPECT_FALSE(onFace(stage + "TimeRightDragHint"));
+            before = valuesNow();
+            dragAt(where, -30);
+            EXPECT_EQ(valuesNow(), before) << joinedControl << ": a joined right time follows the left";
+        }
+
+        // The indicator: no body or border (its edges let the panel show), no click target.
+        set(st.sync, 1);
+        auto* lamp = element<GFXMultiStateButton>(stage + "JoinChannelsSwitch");
+        ASSERT_NE(lamp, nullptr);
+        EXPECT_EQ(lamp->getState(), 1);
+        const auto look = lamp->createComponentSnapshot(lamp->getLocalBounds());
+        for (const auto& corner : { juce::Point<int>(0, 0), juce::Point<int>(lamp->getWidth() - 1, lamp->getHeight() - 1),
+                                    juce::Point<int>(lamp->getWidth() / 2, 0) })
+            EXPECT_EQ(look.getPixelAt(corner.x, corner.y).getAlpha(), 0) << corner.toString();
+        const auto centre = editor().getBoundsInEditor(*lamp).getCentre();
+        EXPECT_NE(editor().getComponentAt(centre), lamp);
+        set(st.join, 0);
+    }
+    set(T::kFirstPanel, 0);
 }
 
 TEST_F(TavinorEditorTest, ScaleSwitchesShowOnlyWhileSyncedAndTheLeftScaleWhileJoined)

@@ -239,12 +239,17 @@ juce::Image panel(int width, int height, PanelStyle style, const std::vector<Pri
             break;
         case PrintKind::caption:
         {
+            // The rule follows the text, or leads up to it when the text is set right.
+            const bool right = print.justification.testFlags(juce::Justification::right);
             const float textW = Drawing::textWidth(print.text, font);
-            Drawing::drawText(g, print.text, font, Palette::dimText.brighter(0.25f), area, juce::Justification::centredLeft);
+            Drawing::drawText(g, print.text, font, Palette::dimText.brighter(0.25f), area,
+                              right ? juce::Justification::centredRight : juce::Justification::centredLeft);
             if (area.getWidth() > textW + 12.0f)
             {
                 g.setColour(Palette::panelBorder);
-                g.fillRect(juce::Rectangle<float>(area.getX() + textW + 6.0f, area.getCentreY(), area.getRight() - area.getX() - textW - 6.0f, 1.0f));
+                const float length = area.getWidth() - textW - 6.0f;
+                g.fillRect(juce::Rectangle<float>(right ? area.getX() : area.getX() + textW + 6.0f, area.getCentreY(),
+                                                  length, 1.0f));
             }
             break;
         }

@@ -208,13 +208,11 @@ public:
     }
 
     // A two-state mark that the editor lights and that does nothing when
-    // clicked, so it has no pressed form ("2D").
+    // clicked: a lamp and a text, no button body, no pressed form ("2D").
     Control& indicator(const juce::String& name, juce::Rectangle<int> area, const juce::String& text)
     {
-        const ButtonFace face { text, Symbol::none, Segment::single, Fonts::smallest };
-        checkFace(face, (float) area.getWidth() - 6.0f);
-        return multiState(name, area, text, 2, {}, {},
-                          [=] { return switchButton(area.getWidth(), area.getHeight(), face, 2, { 1 }, false); }, false);
+        return multiState(name, area, text, 2, {}, {}, [=] { return SkinPictures::indicator(area.getWidth(), area.getHeight(), text); },
+                          false);
     }
 
     // One button of a group of choices that the editor lights (state 1 = chosen).
@@ -239,6 +237,16 @@ public:
             option(names[i], { position.x + i * width, position.y, width, buttonHeight }, texts[i], segment,
                    events[i], fontHeight);
         }
+    }
+
+    // A print that the editor shows or hides (a hint that holds only in some
+    // states): one frame drawn as the print would be on a filled panel.
+    Control& shownPrint(const juce::String& name, PrintKind kind, juce::Rectangle<int> area, const juce::String& text,
+                        juce::Justification justification)
+    {
+        const Print print { kind, { area.getWidth(), area.getHeight() }, text, justification };
+        return animation(name, area, name + ".png", 1,
+                         [=] { return SkinPictures::panel(area.getWidth(), area.getHeight(), PanelStyle::fill, { print }); });
     }
 
     Control& animation(const juce::String& name, juce::Rectangle<int> area, const juce::String& image, int frames,
@@ -410,6 +418,11 @@ struct TimeNames
     juce::String params;  // "Delay" or "Pre-delay"
 };
 
+// The right channel's caption row ends in this mark while it follows the left.
+const juce::Rectangle<int> followsLeftArea { 128, 8, 112, 14 };
+const juce::String followsLeftText = "FOLLOWS LEFT";
+const juce::String dragHintText = "DRAG TO SET";
+
 void buildTimePanel(Group parent, const TimeNames& t, bool withTap)
 {
     auto panel = parent.panelChild(t.stage + "TimePanel", { 8, 54, 600, 116 }, PanelStyle::fill);
@@ -433,7 +446,11 @@ void buildTimePanel(Group parent, const TimeNames& t, bool withTap)
         };
         draw({}, lr[ch]);
         if (ch == 1)
+        {
             draw("Joined", "Left");
+            g.shownPrint(t.stage + "RightTimeFollowsLeftMark", PrintKind::caption, followsLeftArea, followsLeftText,
+                         juce::Justification::centredRight);
+        }
         g.print(PrintKind::well, { 80, 38, 76, 28 });
         g.print(PrintKind::value, { 130, 44, 22, 16 }, "ms", juce::Justification::centredLeft);
         if (withTap)
@@ -454,11 +471,22 @@ void buildTimePanel(Group parent, const TimeNames& t, bool withTap)
                       t.params + " " + channel + " Denominator");
         };
         draw({}, lr[ch]);
+        const juce::Rectangle<int> hintArea { 128, 32, 100, 32 };
         if (ch == 1)
+        {
+            // Joined, the right channel follows the left: it drops its hint and says so.
             draw("Joined", "Left");
+            g.shownPrint(t.stage + "TimeRightDragHint", PrintKind::label, hintArea, dragHintText,
+                         juce::Justification::centredLeft);
+            g.shownPrint(t.stage + "TimeRightFollowsLeftMark", PrintKind::caption, followsLeftArea, followsLeftText,
+                         juce::Justification::centredRight);
+        }
+        else
+        {
+            g.print(PrintKind::label, hintArea, dragHintText, juce::Justification::centredLeft);
+        }
         g.print(PrintKind::well, { 16, 32, 104, 32 });
         g.print(PrintKind::symbol, { 58, 36, 20, 24 }, "/");
-        g.print(PrintKind::label, { 128, 32, 100, 32 }, "DRAG TO SET", juce::Justification::centredLeft);
 
         juce::StringArray names, events;
         const juce::String scaleNames[] = { "Full", "Dot", "Triplet" };
@@ -471,7 +499,7 @@ void buildTimePanel(Group parent, const TimeNames& t, bool withTap)
         }
         g.options({ 16, 76 }, 64, names, lineScaleTexts, events);
     }
-    synced.indicator(t.stage + "JoinChannelsSwitch", { 234, 38, 32, 20 }, "L=R");
+    synced.indicator(t.stage + "JoinChannelsSwitch", { 228, 38, 40, 20 }, "L=R");
 }
 
 void buildTime(Group line)

@@ -323,6 +323,19 @@ juce::Image lineSelectButton(int width, int height, int line)
     });
 }
 
+juce::Image indicator(int width, int height, const juce::String& text)
+{
+    return Drawing::makeStrip(width, height, 2, [=](juce::Graphics& g, int frame) {
+        const bool lit = frame == 1;
+        constexpr float lampSize = 7.0f, edge = 3.0f;
+        drawLampAt(g, { edge + lampSize * 0.5f, (float) height * 0.5f }, lampSize, Palette::accent, lit);
+        const juce::Rectangle<float> textArea(edge + lampSize + 3.0f, 0.0f, (float) width - lampSize - 2.0f * edge - 3.0f,
+                                              (float) height);
+        Drawing::drawText(g, text, Fonts::sansBold(Fonts::smallest).withExtraKerningFactor(0.04f),
+                          lit ? Palette::accentLight : Palette::label, textArea);
+    });
+}
+
 juce::Image lamp(int size, juce::Colour colour)
 {
     return Drawing::makeStrip(size, size, 2, [=](juce::Graphics& g, int frame) {

@@ -46,6 +46,10 @@ juce::Image toggleButton(int width, int height, const ButtonFace& face);
 // (selected), 2 dark and copied, 3 lit and copied (a ring in its own tone).
 juce::Image lineSelectButton(int width, int height, int line);
 
+// A state shown, not a button: a lamp and its text, with no body or border;
+// frame 0 off, frame 1 lit.
+juce::Image indicator(int width, int height, const juce::String& text);
+
 // Round lamp: frame 0 dark, frame 1 lit in the colour.
 juce::Image lamp(int size, juce::Colour colour);
 
