@@ -39,6 +39,11 @@
 //   buttons linked to the choice parameter, each lit in its own state only.
 // - Join is a toggle bound to its parameter (no event sets it); the contract's
 //   join switch is the "L=R" mark between the synced channels.
+// - A line's MUTE lights its whole body when on, with no lamp: a lamp and
+//   "MUTE" do not fit its 48 px with room around the text.
+// - Texts stand out from what they are drawn on by at least 4.5:1 and keep
+//   3 px of room inside their controls; the generator measures both and stops
+//   the build when one falls short (the labels are a light grey for it).
 // - Output meters are horizontal bars of 23 frames (3 dB a segment, 0 dB at
 //   the 20th), which suit the 44 px output strip; line meters are vertical
 //   bars of 9 frames, the engine's nine steps.
@@ -149,18 +154,24 @@ public:
         return c;
     }
 
+    // An on/off button with a lamp; without one (`lamp` false) it lights its
+    // whole body when on, for a narrow button whose text needs the room.
     Control& toggle(const juce::String& name, juce::Rectangle<int> area, const juce::String& parameter,
-                    const juce::String& text)
+                    const juce::String& text, bool lamp = true)
     {
         ButtonFace face { text, Symbol::none, Segment::single, Fonts::smallest };
-        checkFace(face, (float) area.getWidth() - 16.0f);
+        checkFace(face, (float) area.getWidth() - (lamp ? 16.0f : 6.0f));
         auto& c = add(Tag::toggleButton, name, area);
         c.image = name + ".png";
         c.frames = 4;
         c.parameter = parameter;
         c.label = text;
         c.attributes = { { "style", "3D" } };
-        layout.images.use(c.image, 4, [=] { return toggleButton(area.getWidth(), area.getHeight(), face); });
+        // The switch's strip has the toggle's frame order: off, off pressed, on, on pressed.
+        layout.images.use(c.image, 4, [=] {
+            return lamp ? toggleButton(area.getWidth(), area.getHeight(), face)
+                        : switchButton(area.getWidth(), area.getHeight(), face, 2, { 1 });
+        });
         return c;
     }
 
@@ -384,7 +395,7 @@ void buildLines(Group main)
         lines.animation("Delay" + n + "VUMeterLeftAnimation", { 58, y + 2, 5, 44 }, "LineMeter.png", 9, lineMeter);
         lines.animation("Delay" + n + "VUMeterRightAnimation", { 65, y + 2, 5, 44 }, "LineMeter.png", 9, lineMeter);
 
-        lines.toggle("Line" + n + "MuteButton", { 78, y, 48, 22 }, "Line " + n + " Mute", "MUTE");
+        lines.toggle("Line" + n + "MuteButton", { 78, y, 48, 22 }, "Line " + n + " Mute", "MUTE", false);
         lines.push("Line" + n + "SoloButton", { 128, y, 40, 22 }, { "SOLO", Symbol::none, Segment::single, Fonts::smallest },
                    "Solo Line " + n);
         lines.push("Line" + n + "CopyButton", { 78, y + 26, 44, 22 }, { "COPY", Symbol::none, Segment::left, Fonts::smallest },
@@ -624,11 +635,13 @@ void buildModulator(Group main, int index)
     freeRate.knob(lfo + "FrequencyKnob", { 12, 8 }, big, false, param + "Frequency", "FREQUENCY");
     freeRate.lamp(lfo + "FreeRateLED", { 84, 25 }, Palette::accent, "Orange", "RATE", LabelSide::right);
 
+    // The scales get a row of their own below the rate, wide enough for "DOTTED"
+    // and "TRIPLET" to keep their room.
     auto syncRate = lfoPanel.panelChild(lfo + "SyncedPanel", { 0, 48, 204, 94 }, PanelStyle::fill);
-    syncRate.knob(lfo + "RateKnob", { 12, 8 }, big, false, param + "Rate", "RATE");
-    syncRate.display(lfo + "RateDisplay", { 80, 13 }, 4, param + "Rate");
-    syncRate.lamp(lfo + "SyncRateLED", { 124, 14 }, Palette::accent, "Orange", {}, LabelSide::onFace);
-    syncRate.options({ 72, 42 }, 44, { lfo + "ScaleFullSwitch", lfo + "ScaleDotSwitch", lfo + "ScaleTripletSwitch" },
+    syncRate.knob(lfo + "RateKnob", { 12, 4 }, big, false, param + "Rate", "RATE");
+    syncRate.display(lfo + "RateDisplay", { 80, 12 }, 4, param + "Rate");
+    syncRate.lamp(lfo + "SyncRateLED", { 124, 13 }, Palette::accent, "Orange", {}, LabelSide::onFace);
+    syncRate.options({ 8, 70 }, 62, { lfo + "ScaleFullSwitch", lfo + "ScaleDotSwitch", lfo + "ScaleTripletSwitch" },
                      lineScaleTexts, { event + "Scale Full", event + "Scale Dotted", event + "Scale Triplet" }, Fonts::smallest);
 
     // Envelope.
