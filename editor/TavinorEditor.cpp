@@ -598,7 +598,7 @@ void TavinorEditor::updateLineSelectButtons()
             if (button->getNumStates() >= kLineSelectStates)
             {
                 // The copied line has a look of its own, so one line only ever looks selected.
-                button->setState((isSelected ? lineSelected : 0) + (isCopied ? lineCopiedRing : 0));
+                button->setState((isSelected ? kLineSelectedState : 0) + (isCopied ? kLineCopiedState : 0));
                 button->setBlinking(false, 0);
             }
             else

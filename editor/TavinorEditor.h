@@ -77,13 +77,10 @@ public:
     static constexpr int kTriggerMarkMs = 50;
     static constexpr int kHostParameterRows = 16;
     // The line select buttons' states: selected adds 1, copied (waiting to be
-    // pasted) adds 2.
-    enum LineSelectState
-    {
-        lineSelected = 1,
-        lineCopiedRing = 2,
-        kLineSelectStates = 4
-    };
+    // pasted) adds 2; a skin's button has all four or only the first two.
+    static constexpr int kLineSelectedState = 1;
+    static constexpr int kLineCopiedState = 2;
+    static constexpr int kLineSelectStates = 4;
 
     explicit TavinorEditor(Tavinor& processor);
     ~TavinorEditor() override;
