@@ -28,6 +28,8 @@ constexpr int kHostValueTextDecimals = 8;
 const char* const kMakerFolderName = "Orv Group";
 const char* const kDefaultProcessingQualityName = "DefaultProcessingQuality";
 const char* const kUnreadableSuffix = ".unreadable";
+// On the plug-in state: the preset had been changed since it was loaded or saved.
+const char* const kPresetModifiedAttribute = "presetModified";
 
 juce::String yesNo(bool b)
 {
@@ -99,6 +101,9 @@ void BasePlugin::completeStartUp(BasePlugin& plugin)
     plugin.postInitialise();
     if (plugin.isDebugDumpEnabled())
         plugin.restoreDebugDump();
+    // The broadcast above reaches the product's "modified" marking like any
+    // change, but nothing has been changed yet.
+    plugin.setPresetModified(false);
 }
 
 void BasePlugin::initialise()
@@ -741,6 +746,9 @@ void BasePlugin::saveUserSettingsOnClose()
 std::unique_ptr<juce::XmlElement> BasePlugin::createPluginState()
 {
     auto root = createSettingsRoot("PluginState");
+    // Written only when set, so that a state of an unchanged preset reads as before.
+    if (isPresetModified(presetCollection.get()))
+        root->setAttribute(kPresetModifiedAttribute, yesNo(true));
     if (guiRoot != nullptr)
         if (auto editorState = guiRoot->createStateXml())
             root->addChildElement(editorState.release());
@@ -790,7 +798,12 @@ bool BasePlugin::loadState(const void* data, int sizeInBytes)
         xml = XmlInput::readChunk(data, sizeInBytes, XmlInput::Kind::pluginState);
     const bool valid = isValidPluginState(xml.get());
     if (valid)
+    {
         restorePluginState(xml.get());
+        // Restoring writes every parameter, which is no change by the user:
+        // the preset is as modified as it was when the state was saved.
+        setPresetModified(xml->getStringAttribute(kPresetModifiedAttribute) == yesNo(true));
+    }
     // The listeners hear of every attempt, also of one that read nothing.
     stateRestoredFlag.store(1);
     triggerAsyncUpdate();

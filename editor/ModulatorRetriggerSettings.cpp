@@ -4,7 +4,8 @@
 
 namespace
 {
-constexpr juce::uint32 kBackground = 0xF0393633;
+// Opaque: nothing of the face under the window may show through its controls.
+constexpr juce::uint32 kBackground = 0xFF393633;
 constexpr juce::uint32 kTitleBarAndFrame = 0xFF0C0C0C;
 constexpr float kTitleFontHeight = 13.0f;
 // Title above the slider, centred.
@@ -56,8 +57,9 @@ ModulatorRetriggerSettings::ModulatorRetriggerSettings(const juce::String& title
     setTitle(title);
     setIcon(nullptr);
     setTitleBarHeight(kTitleBarHeight);
-    setTransparent(true);
     setLookAndFeel(&lf);
+    // The cross is drawn inside the frame; its whole square still takes clicks.
+    getCloseButton().setEdgeIndent(getBorderWidth());
 
     if (modeParameter != nullptr)
     {
@@ -107,6 +109,11 @@ int ModulatorRetriggerSettings::getModeChooserFittedWidth()
 void ModulatorRetriggerSettings::resized()
 {
     WindowComponent::resized();
+    // The title bar is as high as the largest cross, which would then reach the
+    // window's edges: its square sits inside the right edge of the frame.
+    const int side = getTitleBarHeight();
+    getCloseButton().setBounds(getWidth() - getBorderWidth() - side, 0, side, side);
+
     const auto area = getContentArea();
     // A third of the width, but never so narrow that "Retrigger mode" is cut.
     const int third = juce::jmin(area.getWidth(), juce::jmax(area.getWidth() / 3, getModeChooserFittedWidth()));

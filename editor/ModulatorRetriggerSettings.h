@@ -21,7 +21,7 @@
 class ModulatorRetriggerSettings : public WindowComponent, public Parameter::Listener
 {
 public:
-    // Dark and slightly see-through, with white text.
+    // Dark, with white text.
     class LF : public DefaultLookAndFeel
     {
     public:

@@ -210,9 +210,10 @@ void TavinorEditor::bindElements()
     e.delaySyncPanel = panel("DelayTimePanelSync");
     e.delayFreePanel = panel("DelayTimePanelNotSync");
     e.delayRight = { knob("DelayRightTimeKnob"), numeric("DelayRightTimeDisplay"), numeric("DelayTimeRightNominator"),
-                     numeric("DelayTimeRightDenominator") };
+                     numeric("DelayTimeRightDenominator"), animation("DelayTimeRightDragHint") };
     e.delayRightJoined = { knob("DelayRightTimeJoinedKnob"), numeric("DelayRightTimeJoinedDisplay"),
-                           numeric("DelayTimeRightNominatorJoined"), numeric("DelayTimeRightDenominatorJoined") };
+                           numeric("DelayTimeRightNominatorJoined"), numeric("DelayTimeRightDenominatorJoined"),
+                           animation("DelayRightTimeFollowsLeftMark"), animation("DelayTimeRightFollowsLeftMark") };
     e.delayJoin = button("DelayJoinChannelsSwitch");
     group(e.delayLeftScale, { "DelayTimeLeftFullSwitch", "DelayTimeLeftDotSwitch", "DelayTimeLeftTripletSwitch" });
     group(e.delayRightScale, { "DelayTimeRightFullSwitch", "DelayTimeRightDotSwitch", "DelayTimeRightTripletSwitch" });
@@ -221,9 +222,11 @@ void TavinorEditor::bindElements()
     e.predelaySyncPanel = panel("PredelayTimePanelSync");
     e.predelayFreePanel = panel("PredelayTimePanelNotSync");
     e.predelayRight = { knob("PredelayRightTimeKnob"), numeric("PredelayRightTimeDisplay"),
-                        numeric("PredelayTimeRightNominator"), numeric("PredelayTimeRightDenominator") };
+                        numeric("PredelayTimeRightNominator"), numeric("PredelayTimeRightDenominator"),
+                        animation("PredelayTimeRightDragHint") };
     e.predelayRightJoined = { knob("PredelayRightTimeJoinedKnob"), numeric("PredelayRightTimeJoinedDisplay"),
-                              numeric("PredelayTimeRightNominatorJoined"), numeric("PredelayTimeRightDenominatorJoined") };
+                              numeric("PredelayTimeRightNominatorJoined"), numeric("PredelayTimeRightDenominatorJoined"),
+                              animation("PredelayRightTimeFollowsLeftMark"), animation("PredelayTimeRightFollowsLeftMark") };
     e.predelayJoin = button("PredelayJoinChannelsSwitch");
     group(e.predelayLeftScale,
           { "PredelayTimeLeftFullSwitch", "PredelayTimeLeftDotSwitch", "PredelayTimeLeftTripletSwitch" });
@@ -258,6 +261,18 @@ void TavinorEditor::bindElements()
     group(e.linePadlocks, { "Delay1PadlockButton", "Delay2PadlockButton", "Delay3PadlockButton", "Delay4PadlockButton" });
     e.routingSelect = dynamic_cast<GFXButton*>(find("RoutingSelectSwitch"));
     e.signalFlow = animation("SignalFlowAnim");
+
+    // Joined, the right channel shows the left one's time and follows it: its
+    // controls do nothing then, and the join marks only show a state.
+    for (auto* c : e.delayRightJoined)
+        if (c != nullptr)
+            c->setInterceptsMouseClicks(false, false);
+    for (auto* c : e.predelayRightJoined)
+        if (c != nullptr)
+            c->setInterceptsMouseClicks(false, false);
+    for (auto* c : { e.delayJoin, e.predelayJoin })
+        if (c != nullptr)
+            c->setInterceptsMouseClicks(false, false);
 }
 
 juce::Rectangle<int> TavinorEditor::getBoundsInEditor(const juce::Component& element) const
@@ -274,8 +289,10 @@ void TavinorEditor::placeRetriggerWindows()
             if (auto& window = retriggerWindows[m])
             {
                 const auto anchor = getBoundsInEditor(*button);
-                window->setBounds(anchor.getX(), anchor.getY() - kRetriggerWindowGap, kRetriggerWindowWidth,
-                                  kRetriggerWindowHeight);
+                const juce::Rectangle<int> bounds(anchor.getX(), anchor.getY() - kRetriggerWindowGap,
+                                                  kRetriggerWindowWidth, kRetriggerWindowHeight);
+                // Whatever the skin, the window lies wholly on the face.
+                window->setBounds(bounds.constrainedWithin(getDesktopArea()));
             }
 }
 
@@ -577,9 +594,34 @@ void TavinorEditor::updateLineSelectButtons()
     for (int line = 0; line < kNumLines; ++line)
         if (auto* button = elements.lineSelect[(size_t) line])
         {
-            button->setState(line == selected || line == copied ? 1 : 0);
-            button->setBlinking(line == copied, 0);
+            const bool isSelected = line == selected, isCopied = line == copied;
+            if (button->getNumStates() >= kLineSelectStates)
+            {
+                // The copied line has a look of its own, so one line only ever looks selected.
+                button->setState((isSelected ? kLineSelectedState : 0) + (isCopied ? kLineCopiedState : 0));
+                button->setBlinking(false, 0);
+            }
+            else
+            {
+                // A skin with only the two states lights the copied line and blinks it.
+                button->setState(isSelected || isCopied ? 1 : 0);
+                button->setBlinking(isCopied, 0);
+            }
         }
+}
+
+void TavinorEditor::lineCopied(Tavinor*, int line)
+{
+    updateLineSelectButtons();
+    getStatusBar().showMessage("Line " + juce::String(line + 1) + " copied: Shift-click a line's button, or press "
+                                   "its PASTE, to paste it onto that line",
+                               statusControl, false);
+}
+
+void TavinorEditor::linePasted(Tavinor*, int line)
+{
+    updateLineSelectButtons();
+    getStatusBar().showMessage("Pasted onto line " + juce::String(line + 1), statusControl, false);
 }
 
 void TavinorEditor::updatePanelSelection()

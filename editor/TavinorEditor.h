@@ -2,7 +2,7 @@
 
 #include "core/ParameterPadlock.h"
 #include "processor/Tavinor.h"
-#include "skin/BasePluginEditor.h"
+#include "editor/BasePluginEditor.h"
 #include "toolkit/PopupMenuEx.h"
 
 #include <array>
@@ -69,10 +69,18 @@ public:
     static constexpr int kNumLines = Tavinor::kNumLines;
     static constexpr int kRetriggerWindowWidth = 338;
     static constexpr int kRetriggerWindowHeight = 161;
-    static constexpr int kRetriggerWindowGap = 163;
+    // How far above its button a retrigger window opens: over the whole of its
+    // modulator's section above the button, tabs included, rather than over
+    // half of them.
+    static constexpr int kRetriggerWindowGap = 176;
     static constexpr int kRestartFlashMs = 75;
     static constexpr int kTriggerMarkMs = 50;
     static constexpr int kHostParameterRows = 16;
+    // The line select buttons' states: selected adds 1, copied (waiting to be
+    // pasted) adds 2; a skin's button has all four or only the first two.
+    static constexpr int kLineSelectedState = 1;
+    static constexpr int kLineCopiedState = 2;
+    static constexpr int kLineSelectStates = 4;
 
     explicit TavinorEditor(Tavinor& processor);
     ~TavinorEditor() override;
@@ -87,8 +95,9 @@ public:
     std::unique_ptr<ProcessingSettingsComponent> createProcessingSettingsComponent() override;
     void setupProcessingSettingsComponent() override;
 
-    void lineCopied(Tavinor*, int) override { updateLineSelectButtons(); }
-    void linePasted(Tavinor*, int) override { updateLineSelectButtons(); }
+    // Both also say in the status bar what happened.
+    void lineCopied(Tavinor*, int line) override;
+    void linePasted(Tavinor*, int line) override;
     void padlockChanged(ParameterPadlock* padlock) override;
     void presetChanged(PresetCollection*) override {}
     void buttonClicked(juce::Button*) override {}
@@ -175,13 +184,15 @@ public:
         std::array<GFXPanel*, 2> envPanels {};
         std::array<GFXPanel*, 2> peakPanels {};
 
-        // Right-channel time controls: separate, and standing for the left
-        // channel while the channels are joined. Knob, display, numerator,
-        // denominator.
-        std::array<juce::Component*, 4> delayRight {};
-        std::array<juce::Component*, 4> delayRightJoined {};
-        std::array<juce::Component*, 4> predelayRight {};
-        std::array<juce::Component*, 4> predelayRightJoined {};
+        // Right-channel time controls: separate (knob, display, numerator,
+        // denominator, the synced time's drag hint), and following the left
+        // channel while the channels are joined (knob, display, numerator,
+        // denominator, which take no clicks then, and the marks that say they
+        // follow the left, free and synced).
+        std::array<juce::Component*, 5> delayRight {};
+        std::array<juce::Component*, 6> delayRightJoined {};
+        std::array<juce::Component*, 5> predelayRight {};
+        std::array<juce::Component*, 6> predelayRightJoined {};
 
         GFXButton* routingSelect = nullptr;
     };

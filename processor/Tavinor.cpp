@@ -5,6 +5,9 @@
 #include "editor/TavinorEditor.h"
 #include "processor/dsp/DelayEngine.h"
 
+// Written by the build (cmake/BuildDate.cmake).
+#include "BuildDate.h"
+
 #include <algorithm>
 #include <bitset>
 #include <cmath>
@@ -267,6 +270,11 @@ Tavinor::~Tavinor()
 {
     saveUserSettingsOnClose();
     deleteEditorComponent();
+}
+
+juce::String Tavinor::getBuildDate() const
+{
+    return TAVINOR_BUILD_DATE;
 }
 
 bool Tavinor::isBusesLayoutSupported(const BusesLayout& layouts) const

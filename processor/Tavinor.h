@@ -103,7 +103,8 @@ public:
     juce::String getVersion() const override { return "1.1.2"; }
     juce::String getProductPage() const override { return "https://www.orvgroup.audio/tavinor"; }
     juce::String getYear() const override { return "2013"; }
-    juce::String getBuildDate() const override { return "2015-01-08"; }
+    // The date this build was made (UTC).
+    juce::String getBuildDate() const override;
     juce::String getPluginFormat() const override { return "VST"; }
     juce::String getBuildId() const override { return "C841602"; }
     juce::String getBranch() const override { return "master"; }

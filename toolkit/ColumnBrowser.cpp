@@ -1,6 +1,6 @@
 #include "toolkit/ColumnBrowser.h"
 
-#include "skin/TextInput.h"
+#include "toolkit/EditableLabel.h"
 #include "toolkit/DefaultLookAndFeel.h"
 
 namespace
@@ -56,11 +56,11 @@ public:
         name.setEditable(false, true);
         name.setHorizontalMargin(0);
         name.setEditorIndentOffset(3);
-        name.setColour(TextInput::backgroundColourId, juce::Colours::transparentBlack);
-        name.setColour(TextInput::outlineColourId, juce::Colours::transparentBlack);
-        name.setColour(TextInput::highlightColourId, juce::Colours::white);
-        name.setColour(TextInput::highlightedTextColourId, juce::Colours::black);
-        name.setColour(TextInput::caretColourId, juce::Colour(kCaretArgb).withAlpha(kMarkerAlpha));
+        name.setColour(EditableLabel::backgroundColourId, juce::Colours::transparentBlack);
+        name.setColour(EditableLabel::outlineColourId, juce::Colours::transparentBlack);
+        name.setColour(EditableLabel::highlightColourId, juce::Colours::white);
+        name.setColour(EditableLabel::highlightedTextColourId, juce::Colours::black);
+        name.setColour(EditableLabel::caretColourId, juce::Colour(kCaretArgb).withAlpha(kMarkerAlpha));
         name.addModalListener(this);
         addAndMakeVisible(name);
     }
@@ -86,12 +86,12 @@ public:
 
     void startRename()
     {
-        name.setColour(TextInput::textColourId, juce::Colours::black);
-        name.setColour(TextInput::highlightedTextColourId, juce::Colours::black);
+        name.setColour(EditableLabel::textColourId, juce::Colours::black);
+        name.setColour(EditableLabel::highlightedTextColourId, juce::Colours::black);
         name.showEditor();
     }
 
-    TextInput& getNameInput() noexcept { return name; }
+    EditableLabel& getNameInput() noexcept { return name; }
 
     void resized() override
     {
@@ -162,7 +162,7 @@ private:
 
     void updateTextColour()
     {
-        name.setColour(TextInput::textColourId, selected ? juce::Colours::white : juce::Colours::black);
+        name.setColour(EditableLabel::textColourId, selected ? juce::Colours::white : juce::Colours::black);
     }
 
     void textCommitted(ModalTextEditor* editor) override
@@ -182,7 +182,7 @@ private:
 
     ListColumn& column;
     juce::ListBox& list;
-    TextInput name;
+    EditableLabel name;
     int row = -1;
     bool valid = false;
     bool selected = false;

@@ -2,6 +2,8 @@
 
 #include "editor/AboutWindow.h"
 
+#include <regex>
+
 // The about box shows the product's identity, links to its page, rolls the
 // credits while it is shown (when the plug-in has any) and goes away on a click.
 
@@ -55,10 +57,21 @@ TEST_F(About, ShowsTheProductsIdentity)
             EXPECT_LE(line.font.getStringWidthFloat(line.text), (float) line.area.getWidth()) << "fits its line";
     }
     EXPECT_EQ(texts.joinIntoString("|"), "TAVINOR|High Quality Flexible Delay Unit|VST 64bit|Version 1.1.2|"
-                                         "Build info:  C841602  2015-01-08|"
+                                         "Build info:  C841602  " + processor->getBuildDate() + "|"
                                              + processor->getBundlePath() + "|"
                                              + juce::String(juce::CharPointer_UTF8("Copyright \xc2\xa9 2013 Orv Group Audio "
                                                                       "Software. All rights reserved.")));
+    // The date of the build: this test program is linked with the library
+    // that holds it, so it was made that day or, past midnight, the next.
+    const auto date = processor->getBuildDate();
+    ASSERT_TRUE(std::regex_match(date.toStdString(), std::regex("20[0-9]{2}-[01][0-9]-[0-3][0-9]"))) << date;
+    const auto built = juce::File::getSpecialLocation(juce::File::currentExecutableFile).getLastModificationTime();
+    const auto buildDay = juce::Time(date.substring(0, 4).getIntValue(), date.substring(5, 7).getIntValue() - 1,
+                                     date.substring(8, 10).getIntValue(), 0, 0, 0, 0, false);
+    const auto sinceBuildDay = built - buildDay;
+    EXPECT_TRUE(sinceBuildDay.inHours() >= 0 && sinceBuildDay.inHours() < 48)
+        << date << " for a program linked " << built.toISO8601(true);
+
     // The version stays left of the format text in the same row.
     const auto& format = window.getTextLines()[2];
     EXPECT_LT(window.getTextLines()[3].area.getRight(),

@@ -45,6 +45,17 @@ protected:
     juce::String midiMapText() { return processor->getMidiControl().createXml()->toString(); }
     Parameter* param(int id) { return processor->getParameterManager().getParameter(id); }
 
+    // A picture of the editor with only this page on it: the pages share a
+    // place, as the options window's tabs do, and one is shown at a time.
+    void screenshotOf(juce::Component& page, const juce::String& name)
+    {
+        for (auto* other : { (juce::Component*) hostPage.get(), (juce::Component*) midiPage.get() })
+            other->setVisible(other == &page);
+        writeScreenshot(editor, name);
+        for (auto* other : { (juce::Component*) hostPage.get(), (juce::Component*) midiPage.get() })
+            other->setVisible(true);
+    }
+
     // Answers the page's chooser with a file holding text.
     juce::File answerWith(const juce::String& name, const juce::String& text)
     {
@@ -125,7 +136,7 @@ TEST_F(MapPages, ABrokenOrForeignMapIsRefusedAndTheMapKeptWhole)
         EXPECT_TRUE(alert->getMessage().startsWith("\"Broken.tnhpmap\"")) << alert->getMessage();
         EXPECT_EQ(alert->getTitle(), "Tavinor");
         EXPECT_EQ(hostMapText(), before) << c.text;
-        writeScreenshot(editor, "parameters-map-refused");
+        screenshotOf(*hostPage, "parameters-map-refused");
         answerAlert("OK");
     }
 

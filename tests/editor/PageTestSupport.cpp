@@ -38,7 +38,7 @@ juce::File writeSkinPackage(const juce::File& folder, const juce::String& name, 
                             int backgroundHeight, juce::Colour thumbnailColour)
 {
     const juce::String skinXml = "<PluginEditor application=\"Tavinor\"><Panel name=\"MainPanel\">"
-                                 "<size w=\"" + juce::String(backgroundWidth) + "\" h=\"" + juce::String(backgroundHeight)
+                                 "<size width=\"" + juce::String(backgroundWidth) + "\" height=\"" + juce::String(backgroundHeight)
                                  + "\"/></Panel></PluginEditor>";
     std::vector<std::pair<juce::String, juce::MemoryBlock>> inner {
         { "skin.xml", juce::MemoryBlock(skinXml.toRawUTF8(), skinXml.getNumBytesAsUTF8()) },

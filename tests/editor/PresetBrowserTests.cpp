@@ -3,7 +3,7 @@
 #include "core/PresetCollection.h"
 #include "editor/PresetBrowser.h"
 #include "editor/TavinorPresetBrowser.h"
-#include "skin/TextInput.h"
+#include "toolkit/EditableLabel.h"
 
 // The preset browser over a preset tree on the disk, driven as a user drives
 // it: selecting loads, the rating is saved, renames, moves and deletes change
@@ -105,7 +105,7 @@ protected:
         row.mouseDoubleClick(juce::MouseEvent(juce::Desktop::getInstance().getMainMouseSource(), { 30.0f, 10.0f }, {},
                                               0.0f, 0.0f, 0.0f, 0.0f, 0.0f, &row, &row, juce::Time::getCurrentTime(),
                                               { 30.0f, 10.0f }, juce::Time::getCurrentTime(), 2, false));
-        auto* input = dynamic_cast<TextInput*>(row.getChildComponent(0)->getChildComponent(0));
+        auto* input = dynamic_cast<EditableLabel*>(row.getChildComponent(0)->getChildComponent(0));
         ASSERT_TRUE(input != nullptr && input->isEditorVisible());
         input->getEditor()->setText(to, false);
         input->getEditor()->keyPressed(juce::KeyPress(juce::KeyPress::returnKey));

@@ -169,6 +169,63 @@ TEST_F(EditorCommands, NextAndPreviousAskBeforeLeavingChanges)
     EXPECT_TRUE(currentName() == "A changed" && !modified());
 }
 
+// A new instance, a state the host restores and a preset just loaded step to
+// the next preset at once; the question comes only after a change by the user
+// or by the host's automation, or with a state the host saved while changed.
+TEST_F(EditorCommands, OnlyChangesMadeSinceMakeNextAndPreviousAsk)
+{
+    // Preset files written behind the instance's back, so that nothing it
+    // does to save them can hide how it started.
+    for (const auto* name : { "A", "B" })
+    {
+        const auto file = presets.getChildFile(juce::String(name) + ".tnprst");
+        ASSERT_TRUE(processor->createPresetToSave(collection, file)->saveToFile(file, &parameters()));
+        collection->addFile(file);
+    }
+    settle();
+    const auto stepsWithoutAsking = [this](const juce::String& expected) {
+        clickElement("PresetNextButton");
+        const auto* alert = editor().getSaveChangesAlert();
+        EXPECT_TRUE(alert == nullptr || !alert->isVisible()) << "asked before " << expected;
+        EXPECT_EQ(currentName(), expected);
+        if (alert != nullptr && alert->isVisible())
+            click(editor().getSaveChangesAlert()->getCloseButton());
+    };
+    const auto asks = [this](const juce::String& what) {
+        const auto before = currentName();
+        clickElement("PresetNextButton");
+        auto* alert = editor().getSaveChangesAlert();
+        ASSERT_TRUE(alert != nullptr && alert->isVisible()) << what;
+        click(alert->getCloseButton());
+        settle();
+        EXPECT_EQ(currentName(), before) << what;
+    };
+
+    stepsWithoutAsking("A");
+    stepsWithoutAsking("B");
+
+    juce::MemoryBlock unchanged, changed;
+    processor->getStateInformation(unchanged);
+    modify();
+    asks("a change by the user");
+    processor->getStateInformation(changed);
+
+    processor->setStateInformation(unchanged.getData(), (int) unchanged.getSize());
+    settle();
+    stepsWithoutAsking("A");
+
+    processor->setStateInformation(changed.getData(), (int) changed.getSize());
+    settle();
+    asks("a state saved with changes");
+
+    processor->setStateInformation(unchanged.getData(), (int) unchanged.getSize());
+    settle();
+    processor->assignHostParameter(0, parameters().getParameter(lineId(1, T::kFeedback)), true);
+    processor->setParameter(0, 0.125f);
+    settle();
+    asks("the host's automation");
+}
+
 TEST_F(EditorCommands, SaveAsAppendsTheExtensionAndAsksOnlyAboutNamesItCompleted)
 {
     chooser.answer = presets.getChildFile("Vol. 2");

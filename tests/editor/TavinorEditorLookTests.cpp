@@ -4,12 +4,16 @@
 #include "editor/TavinorPresetBrowser.h"
 #include "toolkit/FileChooserWindow.h"
 
+#include <juce_cryptography/juce_cryptography.h>
+
+#include <map>
 #include <set>
 
 using namespace EditorTest;
 
 // The editor in the states a musician meets, written as pictures for people
-// to look at (TAVINOR_SCREENSHOT_DIR); each picture must show the face.
+// to look at (TAVINOR_SCREENSHOT_DIR); each picture must show the face, and
+// show it in a state of its own: two pictures alike mean a state never reached.
 class TavinorEditorLook : public EditorFixture
 {
 protected:
@@ -19,12 +23,24 @@ protected:
         // Not blank: the face has many colours.
         const auto image = editor().createComponentSnapshot(editor().getLocalBounds());
         std::set<juce::uint32> colours;
-        for (int y = 0; y < image.getHeight(); y += 7)
-            for (int x = 0; x < image.getWidth(); x += 7)
-                colours.insert(image.getPixelAt(x, y).getARGB());
+        juce::MemoryOutputStream pixels;
+        for (int y = 0; y < image.getHeight(); ++y)
+            for (int x = 0; x < image.getWidth(); ++x)
+            {
+                const auto argb = image.getPixelAt(x, y).getARGB();
+                pixels.writeInt((int) argb);
+                if (x % 7 == 0 && y % 7 == 0)
+                    colours.insert(argb);
+            }
         EXPECT_GT(colours.size(), 50u) << name;
+        const auto digest = juce::MD5(pixels.getData(), pixels.getDataSize()).toHexString();
+        const auto [earlier, isNew] = pictures.emplace(digest, name);
+        EXPECT_TRUE(isNew) << name << " looks exactly like " << earlier->second;
         screenshot("editor-" + name);
     }
+
+    // Each picture's pixels, by their digest.
+    std::map<juce::String, juce::String> pictures;
 };
 
 TEST_F(TavinorEditorLook, EveryStateDrawsTheFace)
@@ -37,14 +53,23 @@ TEST_F(TavinorEditorLook, EveryStateDrawsTheFace)
     }
     set(Tavinor::kSelectedLine, 1);
 
+    // Line 3 copied while line 1 is selected, then pasted back onto itself.
+    clickElement("Delay3SelectButton", juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier
+                                                          | juce::ModifierKeys::ctrlModifier));
+    picture("line-copied");
+    clickElement("Delay3SelectButton", juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier
+                                                          | juce::ModifierKeys::shiftModifier));
+    set(Tavinor::kSelectedLine, 1);
+
     const struct
     {
         int id, value;
         const char* name; // null: no picture
     } states[] = {
-        { Tavinor::kDelaySync, 0, "delay-free" },     { Tavinor::kDelaySync, 1, nullptr },
-        { Tavinor::kDelayJoin, 1, "delay-joined" },   { Tavinor::kDelayJoin, 0, nullptr },
-        { Tavinor::kFirstPanel, 1, "predelay" },      { Tavinor::kPreDelaySync, 0, "predelay-free" },
+        { Tavinor::kDelaySync, 0, "delay-free" },     { Tavinor::kDelayJoin, 1, "delay-free-joined" },
+        { Tavinor::kDelaySync, 1, "delay-joined" },   { Tavinor::kDelayJoin, 0, nullptr },
+        { Tavinor::kPreDelaySync, 1, nullptr },       { Tavinor::kFirstPanel, 1, "predelay" },
+        { Tavinor::kPreDelaySync, 0, "predelay-free" },
         { Tavinor::kFirstPanel, 0, nullptr },         { Tavinor::kMod1First, 1, nullptr },
         { Tavinor::kMod2First, 2, "modulators-env-peak" }, { Tavinor::kMod1First, 2, nullptr },
         { Tavinor::kMod2First, 1, "modulators-peak-env" }, { Tavinor::kMod1First, 0, nullptr },

@@ -49,11 +49,10 @@ void EditorFixture::clickElement(const juce::String& name, juce::ModifierKeys mo
     settle();
 }
 
-void EditorFixture::dragElement(const juce::String& name, int dy)
+namespace
 {
-    auto* c = ed->findSkinComponent(name, true);
-    ASSERT_NE(c, nullptr) << name;
-    const auto from = c->getLocalBounds().getCentre();
+void dragComponent(juce::Component* c, juce::Point<int> from, int dy)
+{
     const auto to = from.translated(0, dy);
     auto source = juce::Desktop::getInstance().getMainMouseSource();
     const auto time = juce::Time::getCurrentTime();
@@ -65,6 +64,22 @@ void EditorFixture::dragElement(const juce::String& name, int dy)
     c->mouseDown(event(from, false));
     c->mouseDrag(event(to, true));
     c->mouseUp(event(to, true));
+}
+} // namespace
+
+void EditorFixture::dragElement(const juce::String& name, int dy)
+{
+    auto* c = ed->findSkinComponent(name, true);
+    ASSERT_NE(c, nullptr) << name;
+    dragComponent(c, c->getLocalBounds().getCentre(), dy);
+    settle();
+}
+
+void EditorFixture::dragAt(juce::Point<int> inEditor, int dy)
+{
+    auto* c = ed->getComponentAt(inEditor);
+    ASSERT_NE(c, nullptr);
+    dragComponent(c, c->getLocalPoint(ed, inEditor), dy);
     settle();
 }
 

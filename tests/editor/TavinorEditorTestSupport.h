@@ -33,6 +33,9 @@ protected:
                       juce::ModifierKeys mods = juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier));
     // Drags a skin control vertically by dy pixels, as a user would.
     void dragElement(const juce::String& name, int dy);
+    // Drags vertically by dy pixels from a point of the editor: whatever takes
+    // the mouse there gets the drag.
+    void dragAt(juce::Point<int> inEditor, int dy);
     // Plays a signal (a function of block and sample) through the processor in
     // blocks of 256 at 48 kHz.
     void play(int blocks, const std::function<float(int, int)>& signal, juce::MidiBuffer midi = {});

@@ -45,7 +45,7 @@ TEST_F(TavinorEditorTest, EveryElementOfTheBuiltInSkinIsBound)
     static_assert(sizeof(e) % sizeof(void*) == 0);
     const auto* pointers = reinterpret_cast<void* const*>(&e);
     const auto count = sizeof(e) / sizeof(void*);
-    EXPECT_EQ(count, 107u);
+    EXPECT_EQ(count, 113u);
     EXPECT_EQ(std::count(pointers, pointers + count, nullptr), 0);
     EXPECT_NE(editor().getMidiLearnButton(), nullptr);
     EXPECT_NE(editor().getMidiActivityLed(), nullptr);
@@ -95,10 +95,12 @@ TEST_F(TavinorEditorTest, PanelsFollowModesAndTempoSync)
         { T::kDelaySync, 0, { "DelayTimePanelNotSync" }, { "DelayTimePanelSync" } },
         { T::kDelaySync, 1, { "DelayTimePanelSync" }, { "DelayTimePanelNotSync" } },
         { T::kPreDelaySync, 0, { "PredelayTimePanelNotSync" }, { "PredelayTimePanelSync" } },
-        { T::kDelayJoin, 1, { "DelayRightTimeJoinedKnob", "DelayTimeRightNominatorJoined" },
-          { "DelayRightTimeKnob", "DelayRightTimeDisplay", "DelayTimeRightNominator", "DelayTimeRightDenominator" } },
-        { T::kDelayJoin, 0, { "DelayRightTimeKnob", "DelayTimeRightDenominator" },
-          { "DelayRightTimeJoinedKnob", "DelayRightTimeJoinedDisplay", "DelayTimeRightDenominatorJoined" } },
+        { T::kDelayJoin, 1, { "DelayRightTimeJoinedKnob", "DelayTimeRightNominatorJoined", "DelayTimeRightFollowsLeftMark" },
+          { "DelayRightTimeKnob", "DelayRightTimeDisplay", "DelayTimeRightNominator", "DelayTimeRightDenominator",
+            "DelayTimeRightDragHint" } },
+        { T::kDelayJoin, 0, { "DelayRightTimeKnob", "DelayTimeRightDenominator", "DelayTimeRightDragHint" },
+          { "DelayRightTimeJoinedKnob", "DelayRightTimeJoinedDisplay", "DelayTimeRightDenominatorJoined",
+            "DelayTimeRightFollowsLeftMark" } },
         { T::kMod1First, 1, { "ENV1Panel" }, { "LFO1SyncedPanel", "LFO1NotSyncedPanel", "PEAK1Panel" } },
         { T::kMod1First, 2, { "PEAK1Panel" }, { "ENV1Panel", "LFO1SyncedPanel", "LFO1NotSyncedPanel" } },
         { T::kMod1First, 0, { "LFO1NotSyncedPanel" }, { "ENV1Panel", "PEAK1Panel", "LFO1SyncedPanel" } },
@@ -122,6 +124,78 @@ TEST_F(TavinorEditorTest, PanelsFollowModesAndTempoSync)
     set(T::kSelectedLine, 2);
     EXPECT_TRUE(shown("PredelayTimePanel"));
     EXPECT_EQ(statesOf({ "DelayPanelSelectSwitch", "PredelayPanelSelectSwitch" }), "01");
+}
+
+// Joined, the right channel's time shows the left one's and says that it
+// follows it: a drag where it stands changes nothing, its drag hint is gone,
+// and the "L=R" mark is a lamp, not a button.
+TEST_F(TavinorEditorTest, AJoinedRightTimeFollowsTheLeftAndSaysSo)
+{
+    const struct
+    {
+        const char* stage;
+        int panel, sync, join, leftNumerator, rightNumerator, leftMs, rightMs;
+    } stages[] = {
+        { "Delay", 0, T::kDelaySync, T::kDelayJoin, T::kDelayLeftNumerator, T::kDelayRightNumerator, T::kDelayLeftMs,
+          T::kDelayRightMs },
+        { "Predelay", 1, T::kPreDelaySync, T::kPreDelayJoin, T::kPreDelayLeftNumerator, T::kPreDelayRightNumerator,
+          T::kPreDelayLeftMs, T::kPreDelayRightMs },
+    };
+    // Shown on the face: it and every panel it sits in.
+    const auto onFace = [this](const juce::String& name) {
+        for (auto* c = editor().findSkinComponent(name, true); c != &editor(); c = c->getParentComponent())
+            if (c == nullptr || !c->isVisible())
+                return false;
+        return true;
+    };
+    for (const auto& st : stages)
+    {
+        const juce::String stage(st.stage);
+        set(T::kFirstPanel, st.panel);
+        for (const bool synced : { true, false })
+        {
+            set(st.sync, synced ? 1 : 0);
+            const auto control = synced ? stage + "TimeRightNominator" : stage + "RightTimeKnob";
+            const auto joinedControl = synced ? control + "Joined" : stage + "RightTimeJoinedKnob";
+            const auto mark = synced ? stage + "TimeRightFollowsLeftMark" : stage + "RightTimeFollowsLeftMark";
+            const auto valuesNow = [&] {
+                return synced ? juce::String(parameters().getIntValue(st.leftNumerator)) + "/"
+                                    + juce::String(parameters().getIntValue(st.rightNumerator))
+                              : juce::String(parameters().getValue(st.leftMs)) + "/"
+                                    + juce::String(parameters().getValue(st.rightMs));
+            };
+            const auto where = editor().getBoundsInEditor(*editor().findSkinComponent(control, true)).getCentre();
+
+            set(st.join, 0);
+            EXPECT_FALSE(onFace(mark)) << mark;
+            EXPECT_EQ(onFace(stage + "TimeRightDragHint"), synced);
+            auto before = valuesNow();
+            dragAt(where, -30);
+            EXPECT_NE(valuesNow(), before) << control << ": a separate right time is dragged";
+
+            set(st.join, 1);
+            EXPECT_TRUE(onFace(mark)) << mark;
+            EXPECT_TRUE(onFace(joinedControl));
+            EXPECT_FALSE(onFace(stage + "TimeRightDragHint"));
+            before = valuesNow();
+            dragAt(where, -30);
+            EXPECT_EQ(valuesNow(), before) << joinedControl << ": a joined right time follows the left";
+        }
+
+        // The indicator: no body or border (its edges let the panel show), no click target.
+        set(st.sync, 1);
+        auto* lamp = element<GFXMultiStateButton>(stage + "JoinChannelsSwitch");
+        ASSERT_NE(lamp, nullptr);
+        EXPECT_EQ(lamp->getState(), 1);
+        const auto look = lamp->createComponentSnapshot(lamp->getLocalBounds());
+        for (const auto& corner : { juce::Point<int>(0, 0), juce::Point<int>(lamp->getWidth() - 1, lamp->getHeight() - 1),
+                                    juce::Point<int>(lamp->getWidth() / 2, 0) })
+            EXPECT_EQ(look.getPixelAt(corner.x, corner.y).getAlpha(), 0) << corner.toString();
+        const auto centre = editor().getBoundsInEditor(*lamp).getCentre();
+        EXPECT_NE(editor().getComponentAt(centre), lamp);
+        set(st.join, 0);
+    }
+    set(T::kFirstPanel, 0);
 }
 
 TEST_F(TavinorEditorTest, ScaleSwitchesShowOnlyWhileSyncedAndTheLeftScaleWhileJoined)
@@ -197,18 +271,57 @@ TEST_F(TavinorEditorTest, LineButtonsSelectMuteSoloCopyAndPaste)
         EXPECT_EQ(mutes(), solo.after) << solo.before;
     }
 
-    // Copy line 3 with Ctrl on its button: it lights and blinks until pasted,
-    // and the paste selects the pasted line.
-    clickElement("Delay3SelectButton", juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier
-                                                          | juce::ModifierKeys::ctrlModifier));
-    auto* third = element<GFXMultiStateButton>("Delay3SelectButton");
-    EXPECT_EQ(parameters().getIntValue(T::kSelectedLine), 1);
-    EXPECT_EQ(lineButtonState(0) + lineButtonState(2), 2);
-    EXPECT_TRUE(third->isBlinking());
-    clickElement("Line4PasteButton");
-    EXPECT_FALSE(third->isBlinking());
-    EXPECT_EQ(parameters().getIntValue(T::kSelectedLine), 4);
-    EXPECT_EQ(100 * lineButtonState(0) + 10 * lineButtonState(2) + lineButtonState(3), 1);
+    // Copying shows on the copied line's button in a look of its own (state 2,
+    // 3 when it is also the selected line), never as a second selected line,
+    // and the status line says how to paste; the paste selects the pasted line.
+    const auto states = [this] {
+        juce::String text;
+        for (int line = 0; line < 4; ++line)
+            text << lineButtonState(line);
+        return text;
+    };
+    const auto ctrl = juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier | juce::ModifierKeys::ctrlModifier);
+    const auto shift = juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier | juce::ModifierKeys::shiftModifier);
+    const struct
+    {
+        const char* button;
+        juce::ModifierKeys mods;
+        const char* states;
+        const char* status;
+    } steps[] = {
+        { "Delay3SelectButton", ctrl, "1020",
+          "Line 3 copied: Shift-click a line's button, or press its PASTE, to paste it onto that line" },
+        { "Line4PasteButton", {}, "0001", "Pasted onto line 4" },
+        { "Delay4SelectButton", ctrl, "0003",
+          "Line 4 copied: Shift-click a line's button, or press its PASTE, to paste it onto that line" },
+        { "Delay2SelectButton", shift, "0100", "Pasted onto line 2" },
+    };
+    for (const auto& step : steps)
+    {
+        clickElement(step.button, step.mods.isAnyModifierKeyDown() ? step.mods
+                                                                  : juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier));
+        EXPECT_EQ(states(), step.states) << step.button;
+        EXPECT_EQ(status(), step.status) << step.button;
+        for (int line = 0; line < 4; ++line)
+            EXPECT_FALSE(element<GFXMultiStateButton>("Delay" + juce::String(line + 1) + "SelectButton")->isBlinking());
+    }
+
+    // The four looks are four different pictures.
+    auto* button = element<GFXMultiStateButton>("Delay1SelectButton");
+    juce::Array<juce::Image> looks;
+    for (int state = 0; state < 4; ++state)
+    {
+        button->setState(state);
+        looks.add(button->createComponentSnapshot(button->getLocalBounds()));
+        for (int other = 0; other < state; ++other)
+        {
+            bool same = true;
+            for (int y = 0; y < button->getHeight() && same; ++y)
+                for (int x = 0; x < button->getWidth() && same; ++x)
+                    same = looks[state].getPixelAt(x, y) == looks[other].getPixelAt(x, y);
+            EXPECT_FALSE(same) << "state " << state << " looks like state " << other;
+        }
+    }
 }
 
 TEST_F(TavinorEditorTest, ChoiceEventsWriteTheSelectedLineAndScaleEventsNeedTempoSync)
@@ -268,21 +381,60 @@ TEST_F(TavinorEditorTest, RoutingMenuOpensBesideItsButtonAndChoosesTheRouting)
     menu.dismiss();
 }
 
-TEST_F(TavinorEditorTest, RetriggerWindowsOpenAboveTheirButtonsInTheEditorsCoordinates)
+// A retrigger window opens over its modulator's section above its button, in
+// the editor's coordinates: wholly on the face, over the type tabs whole or not
+// at all, its close cross inside its frame, and nothing of the face showing
+// through it.
+TEST_F(TavinorEditorTest, RetriggerWindowsAreOpaqueAndLieWhollyOverTheirSections)
 {
     for (int m = 0; m < 2; ++m)
     {
-        const juce::String name = "MOD" + juce::String(m + 1) + "RetriggerSettings";
+        const juce::String n(m + 1);
+        const juce::String name = "MOD" + n + "RetriggerSettings";
         auto* window = editor().getRetriggerWindow(m);
         const auto anchor = editor().getBoundsInEditor(*element<GFXMultiStateButton>(name));
-        EXPECT_EQ(window->getBounds(), juce::Rectangle<int>(anchor.getX(), anchor.getY() - 163, 338, 161));
-        EXPECT_TRUE(editor().getLocalBounds().contains(window->getBounds()));
+        const auto bounds = window->getBounds();
+        EXPECT_EQ(bounds, juce::Rectangle<int>(anchor.getX(), anchor.getY() - TavinorEditor::kRetriggerWindowGap,
+                                               338, 161));
+        EXPECT_TRUE(editor().getDesktopArea().contains(bounds)) << bounds.toString();
+        EXPECT_FALSE(bounds.intersects(anchor)) << "the button that closes it stays in sight";
+        for (const auto* type : { "LFO", "ENV", "PEAK" })
+        {
+            const auto tab = editor().getBoundsInEditor(*element<GFXMultiStateButton>("MOD" + n + "Type" + type + "Switch"));
+            EXPECT_TRUE(bounds.contains(tab) || !bounds.intersects(tab)) << type << " " << tab.toString();
+        }
+
         for (const bool visible : { true, false })
         {
             clickElement(name);
             EXPECT_EQ(window->isVisible(), visible);
             EXPECT_EQ(stateOf(name), visible ? 1 : 0);
         }
+
+        // The same pixels whatever the modulator's panel beneath shows.
+        EXPECT_TRUE(window->isOpaque());
+        clickElement(name);
+        juce::Image seen[3];
+        for (int type = 0; type < 3; ++type)
+        {
+            set(T::kMod1First + m * T::kModulatorIdStride, type);
+            seen[type] = editor().createComponentSnapshot(bounds);
+        }
+        for (int type = 1; type < 3; ++type)
+            for (int y = 0; y < bounds.getHeight(); ++y)
+                for (int x = 0; x < bounds.getWidth(); ++x)
+                    ASSERT_EQ(seen[type].getPixelAt(x, y), seen[0].getPixelAt(x, y)) << "MOD " << n << " at " << x << "," << y;
+
+        // Around the close cross the frame keeps the frame's colour: the cross
+        // stays inside it.
+        const int frame = window->getBorderWidth();
+        const auto frameColour = seen[0].getPixelAt(bounds.getWidth() - 1, 0);
+        for (int y = 0; y < bounds.getHeight(); ++y)
+            for (int x = window->getCloseButton().getX(); x < bounds.getWidth(); ++x)
+                if (!juce::Rectangle<int>(bounds.getWidth(), bounds.getHeight()).reduced(frame).contains(x, y))
+                    ASSERT_EQ(seen[0].getPixelAt(x, y), frameColour) << "MOD " << n << " at " << x << "," << y;
+        clickElement(name);
+        set(T::kMod1First + m * T::kModulatorIdStride, 0);
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 using namespace TavinorTest;
 
@@ -350,4 +351,86 @@ TEST(TavinorState, RestoreLineDefaultsRespectsPadlocks)
     EXPECT_FLOAT_EQ(pm.getValue(2039), original);
     EXPECT_FLOAT_EQ(pm.getNormalisedValue(3039), 0.95f);
     EXPECT_FLOAT_EQ(pm.getNormalisedValue(2002), 0.0f); // line 2's own default level
+}
+
+// Whether the preset counts as changed by the user (what makes the editor ask
+// before stepping to another one): nothing the instance does by itself, no
+// state the host restores and no preset applied make it so; a change by the
+// user or by the host's automation afterwards does. A state keeps what it was
+// when the host saved it.
+TEST(TavinorState, OnlyTheUserOrTheHostsAutomationModifiesThePreset)
+{
+    const auto modified = [](Tavinor& t) { return t.isPresetModified(t.getPresetCollection(0)); };
+    const auto changed = [](Tavinor& t) { t.getParameterManager().setNormalisedValue(1039, 0.3f); };
+
+    juce::File presetFile;
+    juce::MemoryBlock unchangedState, changedState;
+    {
+        auto source = makeProcessor();
+        setBusySound(*source);
+        auto* collection = source->getPresetCollection(0);
+        presetFile = collection->getRootFolder().getChildFile("Modified Or Not.tnprst");
+        ASSERT_TRUE(source->savePresetToFile(collection, presetFile));
+        unchangedState = stateOf(*source);
+        changed(*source);
+        changedState = stateOf(*source);
+    }
+
+    const struct
+    {
+        const char* what;
+        std::function<void(Tavinor&)> run;
+        bool expected;
+    } cases[] = {
+        { "start-up", [](Tavinor&) {}, false },
+        { "playing with a play head",
+          [](Tavinor& t) {
+              FakePlayHead head(97.0);
+              t.setPlayHead(&head);
+              t.prepareToPlay(kRate, kBlock);
+              process(t, pinkNoise(kRate / 2, -12.0), kBlock);
+              t.setPlayHead(nullptr);
+          },
+          false },
+        { "an unchanged state restored",
+          [&](Tavinor& t) { t.setStateInformation(unchangedState.getData(), (int) unchangedState.getSize()); }, false },
+        { "an unchanged state restored over changes",
+          [&](Tavinor& t) {
+              changed(t);
+              t.setStateInformation(unchangedState.getData(), (int) unchangedState.getSize());
+          },
+          false },
+        { "a state saved with changes restored",
+          [&](Tavinor& t) { t.setStateInformation(changedState.getData(), (int) changedState.getSize()); }, true },
+        { "a preset file loaded over changes",
+          [&](Tavinor& t) {
+              changed(t);
+              t.loadPresetFile(t.getPresetCollection(0), presetFile);
+          },
+          false },
+        { "the default preset restored over changes",
+          [&](Tavinor& t) {
+              changed(t);
+              t.restoreDefaultPreset(t.getPresetCollection(0));
+          },
+          false },
+    };
+    for (const auto& c : cases)
+    {
+        auto t = makeProcessor();
+        c.run(*t);
+        TestHelpers::pumpMessages();
+        EXPECT_EQ(modified(*t), c.expected) << c.what;
+
+        // Afterwards the user's change and the host's automation both count.
+        auto& pm = t->getParameterManager();
+        pm.setNormalisedValue(Tavinor::kDryWet, pm.getNormalisedValue(Tavinor::kDryWet) == 0.25f ? 0.5f : 0.25f);
+        EXPECT_TRUE(modified(*t)) << c.what << ", then a change by the user";
+        t->setStateInformation(unchangedState.getData(), (int) unchangedState.getSize());
+        ASSERT_FALSE(modified(*t)) << c.what;
+        t->assignHostParameter(5, pm.getParameter(2008), true);
+        t->setParameter(5, pm.getNormalisedValue(2008) == 0.75f ? 0.5f : 0.75f);
+        EXPECT_TRUE(modified(*t)) << c.what << ", then the host's automation";
+    }
+    presetFile.deleteFile();
 }

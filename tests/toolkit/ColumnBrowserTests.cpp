@@ -1,7 +1,7 @@
 #include "TestHelpers.h"
 #include "ToolkitTestSupport.h"
 
-#include "skin/TextInput.h"
+#include "toolkit/EditableLabel.h"
 #include "toolkit/ColumnBrowser.h"
 
 #include <memory>
@@ -460,10 +460,10 @@ protected:
         return ! browser->isDragAndDropActive();
     }
 
-    static TextInput& nameInput(ColumnBrowser::ListColumn& column, int row)
+    static EditableLabel& nameInput(ColumnBrowser::ListColumn& column, int row)
     {
         auto* item = column.getList().getComponentForRowNumber(row);
-        return *dynamic_cast<TextInput*>(item->getChildComponent(0));
+        return *dynamic_cast<EditableLabel*>(item->getChildComponent(0));
     }
 
     static void type(juce::TextEditor& editor, const juce::String& text)

@@ -3,6 +3,8 @@
 #include "TestHelpers.h"
 #include "core/BundleResources.h"
 
+#include <map>
+
 namespace
 {
 juce::File imageGenerator()
@@ -115,4 +117,44 @@ TEST(ImageGenerator, PreviewComposesTheWholeFaceInSeveralStates)
                                                          "--parameters", temp.getChild("none.xml").getFullPathName() });
     EXPECT_EQ(badParameters.exitCode, 1);
     EXPECT_TRUE(badParameters.output.contains("none.xml")) << badParameters.output;
+}
+
+// Every text of the skin stands out from what it is drawn on by 4.5:1 where
+// its strokes are, and a text inside a control keeps 3 px of room from the
+// control's edges and lamps, as the generator measured them in the pixels it
+// drew; among them the texts that once were faint or cramped.
+TEST(ImageGenerator, EveryTextOfTheSkinIsLegibleAndHasRoom)
+{
+    const auto result = TestHelpers::runProgram({ imageGenerator().getFullPathName(), "--legibility" });
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+
+    std::map<juce::String, double> contrast, room;
+    for (const auto& line : juce::StringArray::fromLines(result.output.trim()))
+    {
+        const auto fields = juce::StringArray::fromTokens(line, "\t", {});
+        ASSERT_EQ(fields.size(), 4) << line;
+        const auto key = fields[1] + " " + fields[2];
+        const double value = fields[3].getDoubleValue();
+        if (fields[0] == "contrast")
+        {
+            contrast[key] = value;
+            EXPECT_GE(value, 4.5) << key;
+        }
+        else
+        {
+            ASSERT_EQ(fields[0], "room") << line;
+            room[key] = value;
+            EXPECT_GE(value, 3.0) << key;
+        }
+    }
+    EXPECT_GT(contrast.size(), 150u);
+    EXPECT_GT(room.size(), 60u);
+    for (const auto* key : { "DelayTimePanelSync.png DRAG TO SET", "MainPanel.png BY A MIDI NOTE OR THE INPUT LEVEL",
+                             "LFO1ScaleDotSwitch.png DOTTED", "LFO1ScaleTripletSwitch.png TRIPLET",
+                             "Line1MuteButton.png MUTE", "DelayJoinChannelsSwitch.png L=R" })
+        EXPECT_EQ(contrast.count(key), 1u) << key;
+    for (const auto* key : { "LFO1ScaleDotSwitch.png DOTTED", "LFO1ScaleTripletSwitch.png TRIPLET",
+                             "DelayTimeLeftTripletSwitch.png TRIPLET", "Line1MuteButton.png MUTE",
+                             "DelayJoinButton.png JOIN" })
+        EXPECT_EQ(room.count(key), 1u) << key;
 }

@@ -9,6 +9,7 @@
 #include "core/EnumParameter.h"
 #include "core/FloatParameter.h"
 #include "core/IntParameter.h"
+#include "editor/TavinorEditor.h"
 #include "processor/Tavinor.h"
 
 #include <map>
@@ -336,15 +337,15 @@ TEST(SkinLint, NoTwoControlsThatShowTogetherOverlap)
     }
 }
 
-// The editor opens a retrigger window of 338 x 161 with its corner 163 px
-// above the button, and the routing menu to the right of its button.
+// The editor opens a retrigger window of 338 x 161 with its corner above the
+// button, and the routing menu to the right of its button.
 TEST(SkinLint, WindowsAnchoredOnButtonsOpenInsideTheFace)
 {
     for (const juce::String name : { "MOD1RetriggerSettings", "MOD2RetriggerSettings" })
     {
         const auto* button = skin().named(name)[0];
         const auto at = button->positionInEditor();
-        EXPECT_TRUE(juce::Rectangle<int>(faceWidth, faceHeight).contains(juce::Rectangle<int>(at.x, at.y - 163, 338, 161)))
+        EXPECT_TRUE(juce::Rectangle<int>(faceWidth, faceHeight).contains(juce::Rectangle<int>(at.x, at.y - TavinorEditor::kRetriggerWindowGap, 338, 161)))
             << name;
         // On the main panel its position in its parent is its position in the editor.
         EXPECT_EQ(button->parent, skin().main) << name;

@@ -8,7 +8,7 @@
 // folder of its own, never the user's.
 
 #include "processor/Tavinor.h"
-#include "skin/BasePluginEditor.h"
+#include "editor/BasePluginEditor.h"
 #include "skin/GFXAnimation.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>

@@ -35,8 +35,10 @@ void block(juce::Graphics& g, juce::Rectangle<float> r, const juce::String& text
     g.fillRoundedRectangle(r, 3.0f);
     g.setColour(lit ? Palette::accent : Palette::panelBorder.brighter(0.2f));
     g.drawRoundedRectangle(r.reduced(0.5f), 3.0f, 1.0f);
-    Drawing::drawText(g, text, Fonts::sansBold(Fonts::smallest).withExtraKerningFactor(0.02f),
-                      lit ? Palette::accentLight : Palette::dimText, r);
+    Drawing::requireRoom(text,
+                         Drawing::drawText(g, text, Fonts::sansBold(Fonts::smallest).withExtraKerningFactor(0.02f),
+                                           lit ? Palette::accentLight : Palette::label, r),
+                         r.reduced(1.0f));
 }
 
 // A chain of lines in one routing, and whether every line of it is tapped
@@ -118,7 +120,7 @@ juce::Image signalFlow(int width, int height)
         {
             arrowLine(g, { tap.x, loopY }, { sum.x, loopY }, line, false);
         }
-        Drawing::drawText(g, "FEEDBACK", Fonts::sans(Fonts::smallest), Palette::dimText,
+        Drawing::drawText(g, "FEEDBACK", Fonts::sans(Fonts::smallest), Palette::label,
                           { sum.x - 66.0f, loopY - 6.0f, 60.0f, 12.0f }, juce::Justification::centredRight);
     });
 }
@@ -129,7 +131,7 @@ juce::Image routingDiagram(int width, int height)
     return Drawing::makeStrip(width, height, (int) table.size(), [=, &table](juce::Graphics& g, int frame) {
         const auto& chains = table[(size_t) frame];
         const float w = (float) width, h = (float) height;
-        const float boxW = 20.0f, boxH = 16.0f, inX = 12.0f, outX = w - 12.0f;
+        const float boxW = 20.0f, boxH = 17.0f, inX = 12.0f, outX = w - 12.0f;
         const float firstBoxX = inX + 12.0f;
         const float columnStep = (outX - 12.0f - boxW - firstBoxX) / 3.0f;
         const auto line = Palette::label;
@@ -162,7 +164,9 @@ juce::Image routingDiagram(int width, int height)
                 g.fillRoundedRectangle(box, 2.5f);
                 g.setColour(Palette::accent);
                 g.drawRoundedRectangle(box.reduced(0.5f), 2.5f, 1.0f);
-                Drawing::drawText(g, juce::String(chain.lines[i]), Fonts::sansBold(11.0f), Palette::text, box);
+                const juce::String number(chain.lines[i]);
+                Drawing::requireRoom(number, Drawing::drawText(g, number, Fonts::sansBold(11.0f), Palette::text, box),
+                                     box.reduced(1.0f));
                 if (chain.tapped)
                     arrowLine(g, { box.getCentreX(), box.getBottom() }, { box.getCentreX(), railY }, line, false);
                 const float next = x + columnStep;
@@ -206,6 +210,7 @@ juce::Font fontFor(PrintKind kind)
 juce::Image panel(int width, int height, PanelStyle style, const std::vector<Print>& prints)
 {
     auto image = Drawing::newImage(width, height);
+    const Drawing::Canvas canvas(image);
     juce::Graphics g(image);
     switch (style)
     {
@@ -235,16 +240,21 @@ juce::Image panel(int width, int height, PanelStyle style, const std::vector<Pri
             Drawing::drawText(g, print.text, font, Palette::text, area, print.justification);
             break;
         case PrintKind::symbol:
-            Drawing::drawText(g, print.text, font, Palette::accent.withAlpha(0.6f), area, print.justification);
+            Drawing::drawText(g, print.text, font, Palette::accent, area, print.justification);
             break;
         case PrintKind::caption:
         {
+            // The rule follows the text, or leads up to it when the text is set right.
+            const bool right = print.justification.testFlags(juce::Justification::right);
             const float textW = Drawing::textWidth(print.text, font);
-            Drawing::drawText(g, print.text, font, Palette::dimText.brighter(0.25f), area, juce::Justification::centredLeft);
+            Drawing::drawText(g, print.text, font, Palette::caption, area,
+                              right ? juce::Justification::centredRight : juce::Justification::centredLeft);
             if (area.getWidth() > textW + 12.0f)
             {
                 g.setColour(Palette::panelBorder);
-                g.fillRect(juce::Rectangle<float>(area.getX() + textW + 6.0f, area.getCentreY(), area.getRight() - area.getX() - textW - 6.0f, 1.0f));
+                const float length = area.getWidth() - textW - 6.0f;
+                g.fillRect(juce::Rectangle<float>(right ? area.getX() : area.getX() + textW + 6.0f, area.getCentreY(),
+                                                  length, 1.0f));
             }
             break;
         }

@@ -14,12 +14,14 @@
 namespace
 {
 const char* const usage =
-    "usage: tavinor_imagegen [--fonts DIR] [--out DIR] [--archive FILE] [--list]\n"
+    "usage: tavinor_imagegen [--fonts DIR] [--out DIR] [--archive FILE] [--list] [--legibility]\n"
     "                        [--preview DIR [--parameters FILE]]\n"
     "  --fonts DIR     folder holding DejaVuSans*.ttf (default: the one the build found)\n"
     "  --out DIR       write every generated file into DIR\n"
     "  --archive FILE  write every generated file into one zip, as the plug-in embeds them\n"
     "  --list          print the generated file names\n"
+    "  --legibility    print how far each text of the skin stands out (contrast) and its room\n"
+    "                  inside its control (pixels), worst case per picture\n"
     "  --preview DIR   compose the whole face from skin.xml in a few states, one PNG each\n"
     "  --parameters F  the parameter set whose values the preview shows (default: the source tree's)\n";
 
@@ -29,6 +31,7 @@ struct Options
     juce::File out, archive, preview;
     juce::File parameters = juce::File(TAVINOR_SOURCE_DIR).getChildFile("resources/parameters.xml");
     bool list = false;
+    bool legibility = false;
 };
 
 bool parse(const juce::StringArray& args, Options& options)
@@ -39,6 +42,8 @@ bool parse(const juce::StringArray& args, Options& options)
         const bool hasValue = i + 1 < args.size();
         if (arg == "--list")
             options.list = true;
+        else if (arg == "--legibility")
+            options.legibility = true;
         else if (arg == "--fonts" && hasValue)
             options.fonts = juce::File::getCurrentWorkingDirectory().getChildFile(args[++i]);
         else if (arg == "--out" && hasValue)
@@ -72,6 +77,10 @@ int run(const Options& options)
     for (const auto& e : Drawing::getProblems())
         files.addError(e);
 
+    // Printed also when texts fail the checks, to see how far off they are.
+    if (options.legibility)
+        for (const auto& line : Drawing::getLegibilityReport())
+            std::cout << line << "\n";
     if (! files.getErrors().isEmpty())
     {
         for (const auto& e : files.getErrors())
@@ -81,6 +90,7 @@ int run(const Options& options)
     if (options.list)
         for (const auto& name : files.getNames())
             std::cout << name << "\n";
+
     if (options.out != juce::File() && ! files.writeToFolder(options.out))
     {
         std::cerr << "tavinor_imagegen: cannot write into " << options.out.getFullPathName() << "\n";

@@ -24,9 +24,11 @@
 //   ("LINE 2", a picture that follows the selected-line parameter), so that it
 //   is plain which line the knobs change; the design's three bands are groups
 //   inside it.
-// - The retrigger windows (338 x 161) open 163 px above their buttons; the
-//   buttons sit at the modulators' bottom-left corners (x 848, y 234 and 450),
-//   where the windows fit inside the face.
+// - The retrigger windows (338 x 161) open 176 px above their buttons; the
+//   buttons sit at the modulators' bottom-left corners (x 848, y 236 and 452),
+//   so a window covers its modulator's section from 4 px below its top down to
+//   15 px above the button, title and type tabs whole (an opaque window over
+//   half of the tabs looked broken).
 // - The routing's name is a text display and its wiring a nine-frame picture,
 //   both following the routing parameter; the menu button beside the name
 //   opens the menu to its right.
@@ -37,6 +39,11 @@
 //   buttons linked to the choice parameter, each lit in its own state only.
 // - Join is a toggle bound to its parameter (no event sets it); the contract's
 //   join switch is the "L=R" mark between the synced channels.
+// - A line's MUTE lights its whole body when on, with no lamp: a lamp and
+//   "MUTE" do not fit its 48 px with room around the text.
+// - Texts stand out from what they are drawn on by at least 4.5:1 and keep
+//   3 px of room inside their controls; the generator measures both and stops
+//   the build when one falls short (the labels are a light grey for it).
 // - Output meters are horizontal bars of 23 frames (3 dB a segment, 0 dB at
 //   the 20th), which suit the 44 px output strip; line meters are vertical
 //   bars of 9 frames, the engine's nine steps.
@@ -147,18 +154,24 @@ public:
         return c;
     }
 
+    // An on/off button with a lamp; without one (`lamp` false) it lights its
+    // whole body when on, for a narrow button whose text needs the room.
     Control& toggle(const juce::String& name, juce::Rectangle<int> area, const juce::String& parameter,
-                    const juce::String& text)
+                    const juce::String& text, bool lamp = true)
     {
         ButtonFace face { text, Symbol::none, Segment::single, Fonts::smallest };
-        checkFace(face, (float) area.getWidth() - 16.0f);
+        checkFace(face, (float) area.getWidth() - (lamp ? 16.0f : 6.0f));
         auto& c = add(Tag::toggleButton, name, area);
         c.image = name + ".png";
         c.frames = 4;
         c.parameter = parameter;
         c.label = text;
         c.attributes = { { "style", "3D" } };
-        layout.images.use(c.image, 4, [=] { return toggleButton(area.getWidth(), area.getHeight(), face); });
+        // The switch's strip has the toggle's frame order: off, off pressed, on, on pressed.
+        layout.images.use(c.image, 4, [=] {
+            return lamp ? toggleButton(area.getWidth(), area.getHeight(), face)
+                        : switchButton(area.getWidth(), area.getHeight(), face, 2, { 1 });
+        });
         return c;
     }
 
@@ -206,13 +219,11 @@ public:
     }
 
     // A two-state mark that the editor lights and that does nothing when
-    // clicked, so it has no pressed form ("2D").
+    // clicked: a lamp and a text, no button body, no pressed form ("2D").
     Control& indicator(const juce::String& name, juce::Rectangle<int> area, const juce::String& text)
     {
-        const ButtonFace face { text, Symbol::none, Segment::single, Fonts::smallest };
-        checkFace(face, (float) area.getWidth() - 6.0f);
-        return multiState(name, area, text, 2, {}, {},
-                          [=] { return switchButton(area.getWidth(), area.getHeight(), face, 2, { 1 }, false); }, false);
+        return multiState(name, area, text, 2, {}, {}, [=] { return SkinPictures::indicator(area.getWidth(), area.getHeight(), text); },
+                          false);
     }
 
     // One button of a group of choices that the editor lights (state 1 = chosen).
@@ -237,6 +248,16 @@ public:
             option(names[i], { position.x + i * width, position.y, width, buttonHeight }, texts[i], segment,
                    events[i], fontHeight);
         }
+    }
+
+    // A print that the editor shows or hides (a hint that holds only in some
+    // states): one frame drawn as the print would be on a filled panel.
+    Control& shownPrint(const juce::String& name, PrintKind kind, juce::Rectangle<int> area, const juce::String& text,
+                        juce::Justification justification)
+    {
+        const Print print { kind, { area.getWidth(), area.getHeight() }, text, justification };
+        return animation(name, area, name + ".png", 1,
+                         [=] { return SkinPictures::panel(area.getWidth(), area.getHeight(), PanelStyle::fill, { print }); });
     }
 
     Control& animation(const juce::String& name, juce::Rectangle<int> area, const juce::String& image, int frames,
@@ -363,7 +384,7 @@ void buildLines(Group main)
     {
         const juce::String n(i + 1);
         const int y = 32 + 54 * i;
-        lines.multiState("Delay" + n + "SelectButton", { 8, y, 44, 48 }, "LINE " + n, 2,
+        lines.multiState("Delay" + n + "SelectButton", { 8, y, 44, 48 }, "LINE " + n, 4,
                          { { "onClick", "Select Line " + n },
                            { "onClickWithCtrl", "Copy Line " + n },
                            { "onClickWithShift", "Paste Line " + n } },
@@ -374,7 +395,7 @@ void buildLines(Group main)
         lines.animation("Delay" + n + "VUMeterLeftAnimation", { 58, y + 2, 5, 44 }, "LineMeter.png", 9, lineMeter);
         lines.animation("Delay" + n + "VUMeterRightAnimation", { 65, y + 2, 5, 44 }, "LineMeter.png", 9, lineMeter);
 
-        lines.toggle("Line" + n + "MuteButton", { 78, y, 48, 22 }, "Line " + n + " Mute", "MUTE");
+        lines.toggle("Line" + n + "MuteButton", { 78, y, 48, 22 }, "Line " + n + " Mute", "MUTE", false);
         lines.push("Line" + n + "SoloButton", { 128, y, 40, 22 }, { "SOLO", Symbol::none, Segment::single, Fonts::smallest },
                    "Solo Line " + n);
         lines.push("Line" + n + "CopyButton", { 78, y + 26, 44, 22 }, { "COPY", Symbol::none, Segment::left, Fonts::smallest },
@@ -408,6 +429,11 @@ struct TimeNames
     juce::String params;  // "Delay" or "Pre-delay"
 };
 
+// The right channel's caption row ends in this mark while it follows the left.
+const juce::Rectangle<int> followsLeftArea { 128, 8, 112, 14 };
+const juce::String followsLeftText = "FOLLOWS LEFT";
+const juce::String dragHintText = "DRAG TO SET";
+
 void buildTimePanel(Group parent, const TimeNames& t, bool withTap)
 {
     auto panel = parent.panelChild(t.stage + "TimePanel", { 8, 54, 600, 116 }, PanelStyle::fill);
@@ -431,7 +457,11 @@ void buildTimePanel(Group parent, const TimeNames& t, bool withTap)
         };
         draw({}, lr[ch]);
         if (ch == 1)
+        {
             draw("Joined", "Left");
+            g.shownPrint(t.stage + "RightTimeFollowsLeftMark", PrintKind::caption, followsLeftArea, followsLeftText,
+                         juce::Justification::centredRight);
+        }
         g.print(PrintKind::well, { 80, 38, 76, 28 });
         g.print(PrintKind::value, { 130, 44, 22, 16 }, "ms", juce::Justification::centredLeft);
         if (withTap)
@@ -452,11 +482,22 @@ void buildTimePanel(Group parent, const TimeNames& t, bool withTap)
                       t.params + " " + channel + " Denominator");
         };
         draw({}, lr[ch]);
+        const juce::Rectangle<int> hintArea { 128, 32, 100, 32 };
         if (ch == 1)
+        {
+            // Joined, the right channel follows the left: it drops its hint and says so.
             draw("Joined", "Left");
+            g.shownPrint(t.stage + "TimeRightDragHint", PrintKind::label, hintArea, dragHintText,
+                         juce::Justification::centredLeft);
+            g.shownPrint(t.stage + "TimeRightFollowsLeftMark", PrintKind::caption, followsLeftArea, followsLeftText,
+                         juce::Justification::centredRight);
+        }
+        else
+        {
+            g.print(PrintKind::label, hintArea, dragHintText, juce::Justification::centredLeft);
+        }
         g.print(PrintKind::well, { 16, 32, 104, 32 });
         g.print(PrintKind::symbol, { 58, 36, 20, 24 }, "/");
-        g.print(PrintKind::label, { 128, 32, 100, 32 }, "DRAG TO SET", juce::Justification::centredLeft);
 
         juce::StringArray names, events;
         const juce::String scaleNames[] = { "Full", "Dot", "Triplet" };
@@ -469,7 +510,7 @@ void buildTimePanel(Group parent, const TimeNames& t, bool withTap)
         }
         g.options({ 16, 76 }, 64, names, lineScaleTexts, events);
     }
-    synced.indicator(t.stage + "JoinChannelsSwitch", { 234, 38, 32, 20 }, "L=R");
+    synced.indicator(t.stage + "JoinChannelsSwitch", { 228, 38, 40, 20 }, "L=R");
 }
 
 void buildTime(Group line)
@@ -594,11 +635,13 @@ void buildModulator(Group main, int index)
     freeRate.knob(lfo + "FrequencyKnob", { 12, 8 }, big, false, param + "Frequency", "FREQUENCY");
     freeRate.lamp(lfo + "FreeRateLED", { 84, 25 }, Palette::accent, "Orange", "RATE", LabelSide::right);
 
+    // The scales get a row of their own below the rate, wide enough for "DOTTED"
+    // and "TRIPLET" to keep their room.
     auto syncRate = lfoPanel.panelChild(lfo + "SyncedPanel", { 0, 48, 204, 94 }, PanelStyle::fill);
-    syncRate.knob(lfo + "RateKnob", { 12, 8 }, big, false, param + "Rate", "RATE");
-    syncRate.display(lfo + "RateDisplay", { 80, 13 }, 4, param + "Rate");
-    syncRate.lamp(lfo + "SyncRateLED", { 124, 14 }, Palette::accent, "Orange", {}, LabelSide::onFace);
-    syncRate.options({ 72, 42 }, 44, { lfo + "ScaleFullSwitch", lfo + "ScaleDotSwitch", lfo + "ScaleTripletSwitch" },
+    syncRate.knob(lfo + "RateKnob", { 12, 4 }, big, false, param + "Rate", "RATE");
+    syncRate.display(lfo + "RateDisplay", { 80, 12 }, 4, param + "Rate");
+    syncRate.lamp(lfo + "SyncRateLED", { 124, 13 }, Palette::accent, "Orange", {}, LabelSide::onFace);
+    syncRate.options({ 8, 70 }, 62, { lfo + "ScaleFullSwitch", lfo + "ScaleDotSwitch", lfo + "ScaleTripletSwitch" },
                      lineScaleTexts, { event + "Scale Full", event + "Scale Dotted", event + "Scale Triplet" }, Fonts::smallest);
 
     // Envelope.

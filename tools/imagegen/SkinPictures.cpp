@@ -38,8 +38,8 @@ void drawButtonBody(juce::Graphics& g, juce::Rectangle<float> r, Segment segment
     juce::Colour top, bottom, border;
     if (lit)
     {
-        top = pressed ? Palette::accent.darker(0.15f) : Palette::accentLight;
-        bottom = pressed ? Palette::accent.darker(0.25f) : Palette::accent;
+        top = pressed ? Palette::accent : Palette::accentPale;
+        bottom = pressed ? Palette::accent.darker(0.1f) : Palette::accent;
         border = Palette::accent.darker(0.6f);
     }
     else
@@ -155,13 +155,18 @@ void drawArrow(juce::Graphics& g, juce::Rectangle<float> r, bool right, juce::Co
     g.fillPath(p);
 }
 
-void drawFace(juce::Graphics& g, juce::Rectangle<float> r, const ButtonFace& face, juce::Colour colour, bool lit)
+// Draws the face in r; a text keeps its room inside `space` (the control
+// inside its border, beside its lamp).
+void drawFace(juce::Graphics& g, juce::Rectangle<float> r, const ButtonFace& face, juce::Colour colour, bool lit,
+              juce::Rectangle<float> space)
 {
     switch (face.symbol)
     {
     case Symbol::none:
-        Drawing::drawText(g, face.text, Fonts::sansBold(face.fontHeight).withExtraKerningFactor(0.04f), colour,
-                          r.reduced(3.0f, 0.0f));
+        Drawing::requireRoom(face.text,
+                             Drawing::drawText(g, face.text, Fonts::sansBold(face.fontHeight).withExtraKerningFactor(0.04f),
+                                               colour, r.reduced(3.0f, 0.0f)),
+                             space);
         break;
     case Symbol::arrowLeft:
     case Symbol::arrowRight:
@@ -178,7 +183,7 @@ void drawFace(juce::Graphics& g, juce::Rectangle<float> r, const ButtonFace& fac
 
 juce::Colour faceColour(bool lit)
 {
-    return lit ? Palette::onAccent : Palette::title;
+    return lit ? Palette::onAccent : Palette::buttonText;
 }
 
 void drawLampAt(juce::Graphics& g, juce::Point<float> centre, float diameter, juce::Colour colour, bool lit)
@@ -265,7 +270,8 @@ juce::Image pushButton(int width, int height, const ButtonFace& face)
         const bool pressed = frame == 1;
         auto r = juce::Rectangle<float>((float) width, (float) height);
         drawButtonBody(g, r, face.segment, false, pressed);
-        drawFace(g, r.translated(0.0f, pressed ? 1.0f : 0.0f), face, pressed ? Palette::accentLight : Palette::title, false);
+        drawFace(g, r.translated(0.0f, pressed ? 1.0f : 0.0f), face, pressed ? Palette::accentLight : Palette::buttonText, false,
+                 r.reduced(1.0f));
     });
 }
 
@@ -279,7 +285,7 @@ juce::Image switchButton(int width, int height, const ButtonFace& face, int stat
         const bool lit = std::find(litStates.begin(), litStates.end(), state) != litStates.end();
         auto r = juce::Rectangle<float>((float) width, (float) height);
         drawButtonBody(g, r, face.segment, lit, pressed);
-        drawFace(g, r.translated(0.0f, pressed ? 1.0f : 0.0f), face, faceColour(lit), lit);
+        drawFace(g, r.translated(0.0f, pressed ? 1.0f : 0.0f), face, faceColour(lit), lit, r.reduced(1.0f));
     });
 }
 
@@ -292,25 +298,58 @@ juce::Image toggleButton(int width, int height, const ButtonFace& face)
         drawButtonBody(g, r, face.segment, false, pressed);
         const float lampSize = juce::jmin(7.0f, (float) height * 0.4f);
         const float shift = pressed ? 1.0f : 0.0f;
-        drawLampAt(g, { 5.0f + lampSize * 0.5f + 1.0f, (float) height * 0.5f + shift }, lampSize, Palette::accent, on);
-        const auto textArea = r.withTrimmedLeft(lampSize + 6.0f).translated(0.0f, shift);
-        drawFace(g, textArea, face, on ? Palette::text : Palette::title, on);
+        const float lampLeft = 6.0f;
+        drawLampAt(g, { lampLeft + lampSize * 0.5f, (float) height * 0.5f + shift }, lampSize, Palette::accent, on);
+        const auto textArea = r.withTrimmedLeft(lampLeft + lampSize).translated(0.0f, shift);
+        // The lamp's outline is stroked half a pixel outside its size.
+        drawFace(g, textArea, face, on ? Palette::text : Palette::buttonText, on,
+                 r.reduced(1.0f).withLeft(lampLeft + lampSize + 0.5f));
     });
 }
 
 juce::Image lineSelectButton(int width, int height, int line)
 {
-    return Drawing::makeStrip(width, height, 4, [=](juce::Graphics& g, int frame) {
-        const bool lit = frame >= 2;
+    return Drawing::makeStrip(width, height, 8, [=](juce::Graphics& g, int frame) {
+        const int state = frame / 2;
+        const bool lit = state % 2 == 1;
+        const bool copied = state >= 2;
         const bool pressed = frame % 2 == 1;
         auto r = juce::Rectangle<float>((float) width, (float) height);
         drawButtonBody(g, r, Segment::single, lit, pressed);
+        if (copied)
+        {
+            // Copied, waiting to be pasted: a ring in a tone of its own, inside
+            // the button's edge, never the selection's orange fill.
+            g.setColour(Palette::copied);
+            g.drawRoundedRectangle(r.reduced(1.5f), cornerRadius, 2.0f);
+        }
         const auto colour = faceColour(lit);
         const float shift = pressed ? 1.0f : 0.0f;
-        Drawing::drawText(g, "LINE", Fonts::sansBold(Fonts::smallest).withExtraKerningFactor(0.08f), colour.withAlpha(0.8f),
-                          { 0.0f, 4.0f + shift, (float) width, 10.0f });
-        Drawing::drawText(g, juce::String(line), Fonts::sansBold(24.0f), colour,
-                          { 0.0f, 13.0f + shift, (float) width, (float) height - 15.0f });
+        const auto space = r.reduced(copied ? 3.5f : 1.0f);
+        const juce::String number(line);
+        Drawing::requireRoom("LINE",
+                             Drawing::drawText(g, "LINE", Fonts::sansBold(Fonts::smallest).withExtraKerningFactor(0.08f),
+                                               colour, { 0.0f, 5.0f + shift, (float) width, 10.0f }),
+                             space);
+        Drawing::requireRoom(number,
+                             Drawing::drawText(g, number, Fonts::sansBold(24.0f), colour,
+                                               { 0.0f, 14.0f + shift, (float) width, (float) height - 18.0f }),
+                             space);
+    });
+}
+
+juce::Image indicator(int width, int height, const juce::String& text)
+{
+    return Drawing::makeStrip(width, height, 2, [=](juce::Graphics& g, int frame) {
+        const bool lit = frame == 1;
+        constexpr float lampSize = 7.0f, edge = 3.0f;
+        drawLampAt(g, { edge + lampSize * 0.5f, (float) height * 0.5f }, lampSize, Palette::accent, lit);
+        const juce::Rectangle<float> space(edge + lampSize + 0.5f, 0.0f, (float) width - lampSize - edge - 0.5f,
+                                           (float) height);
+        Drawing::requireRoom(text,
+                             Drawing::drawText(g, text, Fonts::sansBold(Fonts::smallest).withExtraKerningFactor(0.04f),
+                                               lit ? Palette::accentLight : Palette::label, space),
+                             space);
     });
 }
 
@@ -353,8 +392,11 @@ juce::Image lineBadge(int width, int height)
         const auto r = juce::Rectangle<float>((float) width, (float) height);
         g.setColour(Palette::accent);
         g.fillRoundedRectangle(r, cornerRadius);
-        Drawing::drawText(g, "LINE " + juce::String(frame + 1), Fonts::sansBold(12.0f).withExtraKerningFactor(0.08f),
-                          Palette::onAccent, r);
+        const auto text = "LINE " + juce::String(frame + 1);
+        Drawing::requireRoom(text,
+                             Drawing::drawText(g, text, Fonts::sansBold(12.0f).withExtraKerningFactor(0.08f),
+                                               Palette::onAccent, r),
+                             r);
     });
 }
 

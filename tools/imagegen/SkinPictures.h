@@ -42,8 +42,13 @@ juce::Image switchButton(int width, int height, const ButtonFace& face, int stat
 // on, on pressed).
 juce::Image toggleButton(int width, int height, const ButtonFace& face);
 
-// The big line select button: its number, dark or lit ("3D", two states).
+// The big line select button: its number; "3D", four states: 0 dark, 1 lit
+// (selected), 2 dark and copied, 3 lit and copied (a ring in its own tone).
 juce::Image lineSelectButton(int width, int height, int line);
+
+// A state shown, not a button: a lamp and its text, with no body or border;
+// frame 0 off, frame 1 lit.
+juce::Image indicator(int width, int height, const juce::String& text);
 
 // Round lamp: frame 0 dark, frame 1 lit in the colour.
 juce::Image lamp(int size, juce::Colour colour);

@@ -154,12 +154,14 @@ bool isShown(const juce::String& name, const Parameters& p)
     {
         const bool joined = p.isOn(stage == "Delay" ? "Delay Join Channels" : "Pre-delay Join Channels");
         for (const juce::String control : { stage + "RightTimeKnob", stage + "RightTimeDisplay",
-                                            stage + "TimeRightNominator", stage + "TimeRightDenominator" })
+                                            stage + "TimeRightNominator", stage + "TimeRightDenominator",
+                                            stage + "TimeRightDragHint" })
         {
             if (name == control) return ! joined;
         }
         for (const juce::String control : { stage + "RightTimeJoinedKnob", stage + "RightTimeJoinedDisplay",
-                                            stage + "TimeRightNominatorJoined", stage + "TimeRightDenominatorJoined" })
+                                            stage + "TimeRightNominatorJoined", stage + "TimeRightDenominatorJoined",
+                                            stage + "RightTimeFollowsLeftMark", stage + "TimeRightFollowsLeftMark" })
         {
             if (name == control) return joined;
         }

@@ -1,8 +1,10 @@
 // Turns the skin's layout table into "skin.xml" and the images it names:
 // panel backgrounds with every label printed, and each control's strip.
 
+#include "Drawing.h"
 #include "GeneratedFiles.h"
 #include "ImageSet.h"
+#include "Palette.h"
 #include "SkinLayout.h"
 #include "SkinWriter.h"
 
@@ -159,6 +161,7 @@ std::unique_ptr<juce::XmlElement> toXml(const Control& c)
 
 void addPanelImages(const Control& panel, GeneratedFiles& out)
 {
+    const Drawing::PictureName picture(panel.image);
     out.addImage(panel.image, SkinPictures::panel(panel.bounds.getWidth(), panel.bounds.getHeight(), panel.style,
                                                   panel.prints));
     for (const auto& child : panel.children)
@@ -173,9 +176,13 @@ void produceSkin(GeneratedFiles& out)
     for (const auto& e : layout.errors)
         out.addError("skin: " + e);
 
+    // Every text of the face stands out from what it is drawn on, and a text
+    // inside a control keeps its room; controls sit on the panels' colour.
+    const Drawing::LegibilityChecks checks(Palette::panel);
     addPanelImages(layout.main, out);
     for (const auto& [name, draw] : layout.images.drawings)
     {
+        const Drawing::PictureName picture(name);
         const auto image = draw();
         const int frames = layout.images.frames[name];
         if (image.getHeight() % juce::jmax(1, frames) != 0)

@@ -1,25 +1,16 @@
-#include "SkinTestSupport.h"
+#include "PageTestSupport.h"
 
 #include "editor/AboutWindow.h"
+#include "editor/BasePluginEditor.h"
 #include "editor/OptionsWindow.h"
 #include "processor/Tavinor.h"
-#include "skin/BasePluginEditor.h"
-
-#include <juce_cryptography/juce_cryptography.h>
 
 namespace
 {
 // A package NAME.orvskin whose main panel is width x height.
 void writePackage(const juce::File& folder, const juce::String& name, int width, int height)
 {
-    const auto skinXml = "<PluginEditor application=\"Tavinor\"><Panel name=\"MainPanel\"><size width=\"" + juce::String(width)
-                         + "\" height=\"" + juce::String(height) + "\"/></Panel></PluginEditor>";
-    const auto inner = SkinTest::makeZip({ { "skin.xml", SkinTest::toBlock(skinXml) },
-                                           { "Background.png", SkinTest::makeStripPng(width, height, 1) } });
-    const auto outer = SkinTest::makeZip({ { name + ".md5", SkinTest::toBlock(juce::MD5(inner).toHexString()) },
-                                           { name + ".skin", inner } });
-    folder.createDirectory();
-    folder.getChildFile(name + ".orvskin").replaceWithData(outer.getData(), outer.getSize());
+    PageTest::writeSkinPackage(folder, name, width, height, juce::Colours::transparentBlack);
 }
 
 // The editor base with skins switched on, its packages in a folder of the test.
@@ -39,12 +30,12 @@ public:
     juce::File folder;
 };
 
-class BasePluginEditorTest : public SkinFixture
+class BasePluginEditorTest : public EditorTest::Fixture
 {
 protected:
     void SetUp() override
     {
-        SkinFixture::SetUp();
+        EditorTest::Fixture::SetUp();
         plugin = std::make_unique<Tavinor>();
     }
 
@@ -52,7 +43,7 @@ protected:
     {
         editor.reset();
         plugin.reset();
-        SkinFixture::TearDown();
+        EditorTest::Fixture::TearDown();
     }
 
     // An editor over the packages, started as the plug-in base starts it,

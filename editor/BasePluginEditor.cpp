@@ -1,4 +1,4 @@
-#include "skin/BasePluginEditor.h"
+#include "editor/BasePluginEditor.h"
 
 #include "core/BundleResources.h"
 #include "core/EnumParameter.h"
