@@ -68,11 +68,13 @@ public:
 
     static constexpr int kNumLines = Tavinor::kNumLines;
     static constexpr int kRetriggerWindowWidth = 338;
-    static constexpr int kRetriggerWindowHeight = 161;
     // How far above its button a retrigger window opens: over the whole of its
     // modulator's section above the button, tabs included, rather than over
     // half of them.
     static constexpr int kRetriggerWindowGap = 176;
+    // Down to just above the button, so that no row of the section (the synced
+    // rate's scale buttons lie just above it) shows half covered below the window.
+    static constexpr int kRetriggerWindowHeight = kRetriggerWindowGap - 6;
     static constexpr int kRestartFlashMs = 75;
     static constexpr int kTriggerMarkMs = 50;
     static constexpr int kHostParameterRows = 16;

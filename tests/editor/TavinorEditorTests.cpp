@@ -395,7 +395,8 @@ TEST_F(TavinorEditorTest, RetriggerWindowsAreOpaqueAndLieWhollyOverTheirSections
         const auto anchor = editor().getBoundsInEditor(*element<GFXMultiStateButton>(name));
         const auto bounds = window->getBounds();
         EXPECT_EQ(bounds, juce::Rectangle<int>(anchor.getX(), anchor.getY() - TavinorEditor::kRetriggerWindowGap,
-                                               338, 161));
+                                               TavinorEditor::kRetriggerWindowWidth,
+                                               TavinorEditor::kRetriggerWindowHeight));
         EXPECT_TRUE(editor().getDesktopArea().contains(bounds)) << bounds.toString();
         EXPECT_FALSE(bounds.intersects(anchor)) << "the button that closes it stays in sight";
         for (const auto* type : { "LFO", "ENV", "PEAK" })
@@ -403,6 +404,27 @@ TEST_F(TavinorEditorTest, RetriggerWindowsAreOpaqueAndLieWhollyOverTheirSections
             const auto tab = editor().getBoundsInEditor(*element<GFXMultiStateButton>("MOD" + n + "Type" + type + "Switch"));
             EXPECT_TRUE(bounds.contains(tab) || !bounds.intersects(tab)) << type << " " << tab.toString();
         }
+        // No control of the face lies half under it, with the LFO free or
+        // synced (the synced rate's scale buttons lie just above the button).
+        for (const bool synced : { false, true })
+        {
+            set(T::kMod1First + 5 + m * T::kModulatorIdStride, synced ? 1 : 0);
+            std::function<void(juce::Component&)> visit = [&](juce::Component& c) {
+                if (&c == window || !c.isVisible())
+                    return;
+                if (c.getNumChildComponents() == 0)
+                {
+                    const auto area = editor().getLocalArea(c.getParentComponent(), c.getBounds());
+                    EXPECT_TRUE(bounds.contains(area) || !bounds.intersects(area))
+                        << c.getName() << " " << area.toString() << (synced ? " synced" : " free");
+                }
+                for (auto* child : c.getChildren())
+                    visit(*child);
+            };
+            for (auto* child : editor().getChildren())
+                visit(*child);
+        }
+        set(T::kMod1First + 5 + m * T::kModulatorIdStride, 0);
 
         for (const bool visible : { true, false })
         {

@@ -345,7 +345,7 @@ TEST(SkinLint, WindowsAnchoredOnButtonsOpenInsideTheFace)
     {
         const auto* button = skin().named(name)[0];
         const auto at = button->positionInEditor();
-        EXPECT_TRUE(juce::Rectangle<int>(faceWidth, faceHeight).contains(juce::Rectangle<int>(at.x, at.y - TavinorEditor::kRetriggerWindowGap, 338, 161)))
+        EXPECT_TRUE(juce::Rectangle<int>(faceWidth, faceHeight).contains(juce::Rectangle<int>(at.x, at.y - TavinorEditor::kRetriggerWindowGap, TavinorEditor::kRetriggerWindowWidth, TavinorEditor::kRetriggerWindowHeight)))
             << name;
         // On the main panel its position in its parent is its position in the editor.
         EXPECT_EQ(button->parent, skin().main) << name;
