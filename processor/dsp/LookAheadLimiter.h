@@ -52,14 +52,8 @@ private:
     void run(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int numSamples);
 
     // The overshoot of each sample's louder channel over the threshold,
-    // through the soft knee.
-    void kneeOvershoots(const float* inLeft, const float* inRight, float* overshoots, int count) const;
-
-    // Writes value at history position h (both copies) and returns the sum
-    // of the averaging window from start on, kept in sum from one sample to
-    // the next.
-    static double slideWindow(std::array<double, kHistorySize>& history, double& sum, int h, int start, int length,
-                              double value);
+    // through the soft knee, from the peaks (padded to whole vectors).
+    void kneeOvershoots(const float* peaks, float* overshoots, int count) const;
 
     SampleRateContext context;
 
@@ -76,10 +70,14 @@ private:
     int lookAhead = 146;
     // Index offset from h to the centre of the averaging window (128 - samples back).
     int windowOffset = kHistoryPositions - kHistoryCentre;
+    // Whether position h, written as the window moves on, lies inside the window.
+    bool writeInWindow = false;
 
     float thresholdControl = 0.0f;
     float thresholdDb = -24.0f;
     float makeupGain = 1.0f;
+    // Peaks below this give no reduction at all (see the knee).
+    float kneeFloorPeak = 0.0f;
 
     float outputGain = 1.0f;
     float smoothedReduction = 0.0f;
