@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <type_traits>
 
 #if defined(__SSE2__)
@@ -127,6 +128,8 @@ void LookAheadLimiter::reset()
     smoothedReduction = 0.0f;
     lastAverage = 0.0f;
     windowSums[0] = windowSums[1] = 0.0;
+    guard.reset(lookAhead);
+    guardStale = false;
 }
 
 void LookAheadLimiter::setThresholdControl(float v)
@@ -135,13 +138,19 @@ void LookAheadLimiter::setThresholdControl(float v)
     const double db = (1.0 - (double) v) * kThresholdRangeDb;
     thresholdDb = (float) db;
     kneeFloorPeak = (float) std::pow(10.0, ((double) thresholdDb + kKneeFloorDb) / 20.0);
-    makeupGain = (float) (std::pow(10.0, db / -20.0) + kDenormalGuard);
+    const float makeup = (float) (std::pow(10.0, db / -20.0) + kDenormalGuard);
+    // The guard's limits are the ceiling over the make-up gain.
+    if (makeup != makeupGain)
+        guardStale = true;
+    makeupGain = makeup;
 }
 
 void LookAheadLimiter::process(float* left, float* right, int numSamples)
 {
     if (left == nullptr || right == nullptr)
         return;
+    if (guardStale)
+        rebuildGuard();
     run<true>(left, right, left, right, numSamples);
 }
 
@@ -150,6 +159,53 @@ void LookAheadLimiter::follow(const float* left, const float* right, int numSamp
     if (left == nullptr || right == nullptr)
         return;
     run<false>(left, right, nullptr, nullptr, numSamples);
+    guardStale = true;
+}
+
+void LookAheadLimiter::rebuildGuard()
+{
+    // The guard's state rests on the last two look-aheads of audio; the ring
+    // holds that up to about 144 kHz, beyond it the oldest limits are taken
+    // as 1, which changes only how early the gain starts down, never whether
+    // a sample stays below the ceiling (its own limit is always in the ring).
+    guard.reset(lookAhead);
+    const int span = std::min(2 * lookAhead + 1, kAudioPositions);
+    for (int back = span; back >= 1; --back)
+    {
+        const int position = (audioIndex - back + kAudioPositions) % kAudioPositions;
+        const float peak = std::max(std::fabs(ringLeft[(size_t) position]), std::fabs(ringRight[(size_t) position]));
+        guard.step((double) makeupGain * (double) peak);
+    }
+    guardStale = false;
+}
+
+void LookAheadLimiter::CeilingGuard::reset(int lookAheadSamples)
+{
+    length = (uint32_t) lookAheadSamples + 1;
+    held.fill((int64_t) kUnit);
+    heldFull = (int64_t) length * (int64_t) kUnit;
+    heldSum = heldFull;
+    meanScale = 1.0 / (double) heldFull;
+    minimaFront = minimaBack = 0;
+    time = 0;
+}
+
+double LookAheadLimiter::CeilingGuard::step(double level)
+{
+    // Rounded down, so that no limit, and no mean of limits, is above its gain.
+    const int64_t limit = level > 1.0 ? (int64_t) (kUnit / level) : (int64_t) kUnit;
+    while (minimaBack != minimaFront && minimaValues[(minimaBack - 1) & kMask] >= limit)
+        --minimaBack;
+    minimaValues[minimaBack & kMask] = limit;
+    minimaTimes[minimaBack & kMask] = time;
+    ++minimaBack;
+    if (time - minimaTimes[minimaFront & kMask] >= length)
+        ++minimaFront;
+    const int64_t smallest = minimaValues[minimaFront & kMask];
+    heldSum += smallest - held[(time - length) & kMask];
+    held[time & kMask] = smallest;
+    ++time;
+    return heldSum >= heldFull ? 1.0 : (double) heldSum * meanScale;
 }
 
 namespace
@@ -204,11 +260,12 @@ void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSampl
     // In pieces, passes each: what every sample gives by itself (its
     // louder channel's peak, and that level's overshoot through the knee),
     // then what recurs from sample to sample (the smoothed reduction and its
-    // two averages), then the gains.
+    // two averages, the ceiling guard), then the gains.
     constexpr int kPiece = kPieceLength;
     alignas(16) float peaks[kPiece + 2];
     alignas(16) float overshoots[kPiece + 2];
     alignas(16) double averages[kPiece + 2];
+    alignas(16) double guardGains[kPiece];
     // A piece writes all its audio before it reads its delayed audio back:
     // no longer than the ring's reach beyond the look-ahead, or a write would
     // land where a read of the piece still looks.
@@ -222,6 +279,13 @@ void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSampl
             peaks[i] = std::max(std::fabs(inL[i]), std::fabs(inR[i]));
         peaks[count] = peaks[count + 1] = 1.0f;
         kneeOvershoots(peaks, overshoots, count);
+
+        if constexpr (writeOutput)
+        {
+            const double makeup = makeupGain;
+            for (int i = 0; i < count; ++i)
+                guardGains[i] = guard.step(makeup * (double) peaks[i]);
+        }
 
         storeAudio(ringLeft.data(), audioIndex, inL, count);
         storeAudio(ringRight.data(), audioIndex, inR, count);
@@ -268,7 +332,8 @@ void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSampl
 
         if constexpr (writeOutput)
         {
-            // The audio a look-ahead back, under the gain of the reduction.
+            // The audio a look-ahead back, under the gain of the reduction
+            // or, where that would let it out above the ceiling, the guard's.
             averages[count] = 0.0;
             const int readOffset = kAudioPositions - lookAhead;
             int q = audioIndex;
@@ -279,7 +344,7 @@ void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSampl
                 _mm_store_pd(g, e);
                 for (int k = 0; k < 2 && i + k < count; ++k)
                 {
-                    const float gain = (float) g[k] * outputGain * makeupGain;
+                    const float gain = (float) std::min(g[k], guardGains[i + k]) * outputGain * makeupGain;
                     outLeft[done + i + k] = ringLeft[(size_t) (q + readOffset)] * gain;
                     outRight[done + i + k] = ringRight[(size_t) (q + readOffset)] * gain;
                     if (++q >= kAudioPositions)
