@@ -11,6 +11,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__SSE2__) && defined(__x86_64__) && defined(__GNUC__)
+#define TAVINOR_LIMITER_AVX2 1
+#endif
 
 namespace
 {
@@ -71,8 +74,14 @@ __attribute__((noinline)) double windowSum(const double* h, int length)
 }
 } // namespace
 
-LookAheadLimiter::LookAheadLimiter()
+LookAheadLimiter::LookAheadLimiter(bool allowAvx2)
 {
+#if defined(TAVINOR_LIMITER_AVX2)
+    __builtin_cpu_init();
+    useAvx2 = allowAvx2 && __builtin_cpu_supports("avx2");
+#else
+    (void) allowAvx2;
+#endif
     setThresholdControl(0.0f);
     prepare(44100.0);
 }
@@ -262,9 +271,9 @@ void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSampl
     // then what recurs from sample to sample (the smoothed reduction and its
     // two averages, the ceiling guard), then the gains.
     constexpr int kPiece = kPieceLength;
-    alignas(16) float peaks[kPiece + 2];
-    alignas(16) float overshoots[kPiece + 2];
-    alignas(16) double averages[kPiece + 2];
+    alignas(16) float peaks[kPiece + 4];
+    alignas(16) float overshoots[kPiece + 4];
+    alignas(16) double averages[kPiece + 4];
     alignas(16) double guardGains[kPiece];
     // A piece writes all its audio before it reads its delayed audio back:
     // no longer than the ring's reach beyond the look-ahead, or a write would
@@ -277,7 +286,7 @@ void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSampl
         const float* inR = inRightSamples + done;
         for (int i = 0; i < count; ++i)
             peaks[i] = std::max(std::fabs(inL[i]), std::fabs(inR[i]));
-        peaks[count] = peaks[count + 1] = 1.0f;
+        std::fill(peaks + count, peaks + count + 4, 1.0f);
         kneeOvershoots(peaks, overshoots, count);
 
         if constexpr (writeOutput)
@@ -359,39 +368,44 @@ void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSampl
     }
 }
 
-void LookAheadLimiter::kneeOvershoots(const float* peaks, float* overshoots, int count) const
+namespace
 {
-    // Two passes, the level and then the knee: each step's chain of operations
-    // is long, and short loops let the processor work on several at once.
-    // Pairs of samples far below the threshold (quiet passages, silence, the
-    // tails of echoes) skip both: their reduction is 0.
-    alignas(16) double levels[kPieceLength + 2];
+// The overshoots of a piece through the knee. Compiled twice, for SSE2 and
+// for AVX2: the same operations (no fused multiply-add), so the same results,
+// but AVX2's three-operand form and broadcasts save about a fifth of the
+// instructions.
+__attribute__((always_inline)) inline void kneePasses(const float* peaks, float* overshoots, int count,
+                                                      float kneeFloorPeak, float thresholdDb)
+{
+    // Two passes, the level and then the knee, four samples a step: each
+    // step's chain of operations is long, and short loops with two chains
+    // side by side let the processor work on several at once. Samples far
+    // below the threshold (quiet passages, silence, the tails of echoes)
+    // skip both: their reduction is 0.
+    alignas(16) double levels[kPieceLength + 4];
     const __m128 floor = _mm_set1_ps(kneeFloorPeak);
-    auto quiet = [floor](const float* pair) {
-        const __m128 p = _mm_castsi128_ps(_mm_loadl_epi64((const __m128i*) pair));
-        return (_mm_movemask_ps(_mm_cmplt_ps(p, floor)) & 3) == 3;
-    };
-    for (int i = 0; i < count; i += 2)
-    {
-        if (quiet(peaks + i))
-            continue;
-        // The level of the louder channel in decibels (silence far below).
-        const __m128d peak = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64((const __m128i*) (peaks + i))));
+    auto quiet = [floor](const float* four) { return _mm_movemask_ps(_mm_cmplt_ps(_mm_load_ps(four), floor)) == 15; };
+
+    // The level of the louder channel in decibels (silence far below).
+    auto level = [](__m128d peak) {
         const __m128d loud = _mm_cmpgt_pd(peak, _mm_setzero_pd());
         const __m128d safePeak = _mm_or_pd(_mm_and_pd(loud, peak), _mm_andnot_pd(loud, _mm_set1_pd(1.0)));
         const __m128d db = _mm_mul_pd(_mm_set1_pd(20.0), _mm_mul_pd(FastMath::log(safePeak), _mm_set1_pd(FastMath::kLog10E)));
-        _mm_store_pd(levels + i, _mm_or_pd(_mm_and_pd(loud, db), _mm_andnot_pd(loud, _mm_set1_pd(kSilenceDb))));
-    }
-    const __m128d threshold = _mm_set1_pd((double) thresholdDb);
-    for (int i = 0; i < count; i += 2)
+        return _mm_or_pd(_mm_and_pd(loud, db), _mm_andnot_pd(loud, _mm_set1_pd(kSilenceDb)));
+    };
+    for (int i = 0; i < count; i += 4)
     {
         if (quiet(peaks + i))
-        {
-            _mm_storel_epi64((__m128i*) (overshoots + i), _mm_setzero_si128());
             continue;
-        }
-        // Soft knee below kKneeWidth dB over the threshold.
-        const __m128d over = _mm_sub_pd(_mm_load_pd(levels + i), threshold);
+        const __m128 p = _mm_load_ps(peaks + i);
+        _mm_store_pd(levels + i, level(_mm_cvtps_pd(p)));
+        _mm_store_pd(levels + i + 2, level(_mm_cvtps_pd(_mm_movehl_ps(p, p))));
+    }
+
+    // Soft knee below kKneeWidth dB over the threshold.
+    const __m128d threshold = _mm_set1_pd((double) thresholdDb);
+    auto knee = [threshold](__m128d levelDb) {
+        const __m128d over = _mm_sub_pd(levelDb, threshold);
         const __m128d y = _mm_mul_pd(_mm_sub_pd(over, _mm_set1_pd(kKneeWidth)), _mm_set1_pd(kKneeSlope));
         const __m128d e = FastMath::exp(_mm_mul_pd(_mm_set1_pd(2.0), y));
         const __m128d softened = _mm_add_pd(
@@ -399,7 +413,43 @@ void LookAheadLimiter::kneeOvershoots(const float* peaks, float* overshoots, int
             _mm_set1_pd(kDenormalGuard));
         const __m128d kneed = _mm_add_pd(_mm_mul_pd(_mm_set1_pd(kKneeWidth), softened), _mm_set1_pd(kKneeWidth));
         const __m128d inKnee = _mm_cmplt_pd(over, _mm_set1_pd(kKneeWidth));
-        const __m128d overshoot = _mm_or_pd(_mm_and_pd(inKnee, kneed), _mm_andnot_pd(inKnee, over));
-        _mm_storel_epi64((__m128i*) (overshoots + i), _mm_castps_si128(_mm_cvtpd_ps(overshoot)));
+        return _mm_cvtpd_ps(_mm_or_pd(_mm_and_pd(inKnee, kneed), _mm_andnot_pd(inKnee, over)));
+    };
+    for (int i = 0; i < count; i += 4)
+    {
+        if (quiet(peaks + i))
+        {
+            _mm_store_ps(overshoots + i, _mm_setzero_ps());
+            continue;
+        }
+        const __m128 low = knee(_mm_load_pd(levels + i));
+        const __m128 high = knee(_mm_load_pd(levels + i + 2));
+        _mm_store_ps(overshoots + i, _mm_movelh_ps(low, high));
     }
+}
+
+void kneePassesSse2(const float* peaks, float* overshoots, int count, float kneeFloorPeak, float thresholdDb)
+{
+    kneePasses(peaks, overshoots, count, kneeFloorPeak, thresholdDb);
+}
+
+#if defined(TAVINOR_LIMITER_AVX2)
+__attribute__((target("avx2"))) void kneePassesAvx2(const float* peaks, float* overshoots, int count,
+                                                    float kneeFloorPeak, float thresholdDb)
+{
+    kneePasses(peaks, overshoots, count, kneeFloorPeak, thresholdDb);
+}
+#endif
+} // namespace
+
+void LookAheadLimiter::kneeOvershoots(const float* peaks, float* overshoots, int count) const
+{
+#if defined(TAVINOR_LIMITER_AVX2)
+    if (useAvx2)
+    {
+        kneePassesAvx2(peaks, overshoots, count, kneeFloorPeak, thresholdDb);
+        return;
+    }
+#endif
+    kneePassesSse2(peaks, overshoots, count, kneeFloorPeak, thresholdDb);
 }

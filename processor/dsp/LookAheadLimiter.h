@@ -25,7 +25,8 @@ public:
     static constexpr int kHistoryCentre = 64;
     static constexpr double kLookAheadSeconds = 0.003319;
 
-    LookAheadLimiter();
+    // allowAvx2 false keeps to SSE2 even where AVX2 is there (for tests).
+    explicit LookAheadLimiter(bool allowAvx2 = true);
 
     // Clears every ring and history and recomputes the rate-dependent values.
     void prepare(double sampleRate);
@@ -93,7 +94,7 @@ private:
     void run(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int numSamples);
 
     // The overshoot of each sample's louder channel over the threshold,
-    // through the soft knee, from the peaks (padded to whole vectors).
+    // through the soft knee, from the peaks (padded to a multiple of four).
     void kneeOvershoots(const float* peaks, float* overshoots, int count) const;
 
     // The ceiling guard as if it had run all along over the audio in the
@@ -135,4 +136,5 @@ private:
     CeilingGuard guard;
     // Following does not keep the guard; it is rebuilt before the next output.
     bool guardStale = false;
+    bool useAvx2 = false;
 };
