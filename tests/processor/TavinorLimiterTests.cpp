@@ -3,7 +3,6 @@
 #include "TavinorTestSupport.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <string>
 #include <tuple>
@@ -25,12 +24,7 @@ class TavinorLimiterCeiling : public ::testing::TestWithParam<std::tuple<std::st
 
 std::string testName(const ::testing::TestParamInfo<std::tuple<std::string, double>>& info)
 {
-    std::string name = std::get<0>(info.param).empty() ? "Default" : std::get<0>(info.param);
-    name = name.substr(0, name.find(".tnprst"));
-    for (auto& c : name)
-        if (! std::isalnum((unsigned char) c))
-            c = '_';
-    return name + "_" + std::to_string((int) std::get<1>(info.param));
+    return presetTestName(std::get<0>(info.param), std::get<1>(info.param));
 }
 
 // 12 dB over what a preset is made for: pink noise at -6 dBFS RMS with a
