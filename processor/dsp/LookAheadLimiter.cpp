@@ -5,9 +5,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__SSE2__) && defined(__x86_64__) && defined(__GNUC__)
+#define TAVINOR_LIMITER_AVX2 1
 #endif
 
 namespace
@@ -23,17 +28,22 @@ constexpr float kReleaseRate = 0.000444f;
 // tanh curve of this slope instead of the overshoot itself.
 constexpr double kKneeSlope = 0.5;
 constexpr double kKneeWidth = 2.0;
+// From this far below the threshold on, the knee's reduction is exactly 0:
+// e^(overshoot - 2) is then below 2^-53 (from about 34.7 dB below), so 1 + it
+// rounds to 1, and the tanh to -1.
+constexpr double kKneeFloorDb = -36.0;
 
 // ln 10 / 20: a gain in decibels d is e^(d ln 10 / 20).
 constexpr double kDecibelToLn = 0.11512925464970228420;
 
-// Mean of `length` history values from `start` on (the histories are written
-// twice over, so no window wraps). Four sums side by side: a single running
-// sum would wait on each addition in turn, twice a sample.
-double windowMean(const std::array<double, LookAheadLimiter::kHistorySize>& history, int start, int length,
-                  double reciprocal)
+// The audio goes through in pieces of at most this many samples.
+constexpr int kPieceLength = 256;
+
+// Sum of `length` history values from h on (the histories are written twice
+// over, so no window wraps). Four sums side by side: a single running sum
+// would wait on each addition in turn. Once a round, so kept out of line.
+__attribute__((noinline)) double windowSum(const double* h, int length)
 {
-    const double* h = history.data() + start;
 #if defined(__SSE2__)
     __m128d a = _mm_setzero_pd(), b = _mm_setzero_pd();
     int j = 0;
@@ -46,7 +56,7 @@ double windowMean(const std::array<double, LookAheadLimiter::kHistorySize>& hist
     double sum = _mm_cvtsd_f64(a) + _mm_cvtsd_f64(_mm_unpackhi_pd(a, a));
     for (; j < length; ++j)
         sum += h[j];
-    return sum * reciprocal;
+    return sum;
 #else
     double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
     int j = 0;
@@ -59,13 +69,19 @@ double windowMean(const std::array<double, LookAheadLimiter::kHistorySize>& hist
     }
     for (; j < length; ++j)
         s0 += h[j];
-    return ((s0 + s1) + (s2 + s3)) * reciprocal;
+    return (s0 + s1) + (s2 + s3);
 #endif
 }
 } // namespace
 
-LookAheadLimiter::LookAheadLimiter()
+LookAheadLimiter::LookAheadLimiter(bool allowAvx2)
 {
+#if defined(TAVINOR_LIMITER_AVX2)
+    __builtin_cpu_init();
+    useAvx2 = allowAvx2 && __builtin_cpu_supports("avx2");
+#else
+    (void) allowAvx2;
+#endif
     setThresholdControl(0.0f);
     prepare(44100.0);
 }
@@ -75,8 +91,6 @@ void LookAheadLimiter::prepare(double sampleRate)
     if (!(sampleRate > 0.0) || !std::isfinite(sampleRate))
         sampleRate = 44100.0;
     context.set(sampleRate);
-
-    reset();
 
     attackCoefficient = kAttackRate * context.kF;
     releaseCoefficient = kReleaseRate * context.kF;
@@ -104,29 +118,12 @@ void LookAheadLimiter::prepare(double sampleRate)
     averageLength = 2 * n;
     averageReciprocal = 1.0 / (double) averageLength;
     windowOffset = kHistoryPositions - centreBack;
-}
+    // The window starts n before h + windowOffset and moves on by one a
+    // sample, so h lies at the same place relative to it every sample.
+    const int writeFromStart = ((n + 1 - windowOffset) % kHistoryPositions + kHistoryPositions) % kHistoryPositions;
+    writeInWindow = writeFromStart < averageLength;
 
-double LookAheadLimiter::slideWindow(std::array<double, kHistorySize>& history, double& sum, int h, int start,
-                                     int length, double value)
-{
-    // Position h takes the value; the window then moves on by one. Sliding,
-    // the sum loses the value that leaves and gains the one that enters,
-    // and takes a written value that lands inside it. Once a round (at
-    // position 0, where the window also jumps back a round) it is summed
-    // afresh, so that rounding never builds up.
-    auto inWindow = [length](int position, int windowStart) {
-        return ((position - windowStart) % kHistoryPositions + kHistoryPositions) % kHistoryPositions < length;
-    };
-    const int previousStart = start - 1;
-    if (h != 0 && inWindow(h, previousStart))
-        sum += value - history[(size_t) h];
-    history[(size_t) h] = value;
-    history[(size_t) (h + kHistoryPositions)] = value;
-    if (h == 0)
-        sum = windowMean(history, start, length, 1.0);
-    else
-        sum += history[(size_t) (start + length - 1)] - history[(size_t) previousStart];
-    return sum;
+    reset();
 }
 
 void LookAheadLimiter::reset()
@@ -140,6 +137,8 @@ void LookAheadLimiter::reset()
     smoothedReduction = 0.0f;
     lastAverage = 0.0f;
     windowSums[0] = windowSums[1] = 0.0;
+    guard.reset(lookAhead);
+    guardStale = false;
 }
 
 void LookAheadLimiter::setThresholdControl(float v)
@@ -147,13 +146,20 @@ void LookAheadLimiter::setThresholdControl(float v)
     thresholdControl = v;
     const double db = (1.0 - (double) v) * kThresholdRangeDb;
     thresholdDb = (float) db;
-    makeupGain = (float) (std::pow(10.0, db / -20.0) + kDenormalGuard);
+    kneeFloorPeak = (float) std::pow(10.0, ((double) thresholdDb + kKneeFloorDb) / 20.0);
+    const float makeup = (float) (std::pow(10.0, db / -20.0) + kDenormalGuard);
+    // The guard's limits are the ceiling over the make-up gain.
+    if (makeup != makeupGain)
+        guardStale = true;
+    makeupGain = makeup;
 }
 
 void LookAheadLimiter::process(float* left, float* right, int numSamples)
 {
     if (left == nullptr || right == nullptr)
         return;
+    if (guardStale)
+        rebuildGuard();
     run<true>(left, right, left, right, numSamples);
 }
 
@@ -162,18 +168,113 @@ void LookAheadLimiter::follow(const float* left, const float* right, int numSamp
     if (left == nullptr || right == nullptr)
         return;
     run<false>(left, right, nullptr, nullptr, numSamples);
+    guardStale = true;
 }
+
+void LookAheadLimiter::rebuildGuard()
+{
+    // The guard's state rests on the last two look-aheads of audio; the ring
+    // holds that up to about 144 kHz, beyond it the oldest limits are taken
+    // as 1, which changes only how early the gain starts down, never whether
+    // a sample stays below the ceiling (its own limit is always in the ring).
+    guard.reset(lookAhead);
+    const int span = std::min(2 * lookAhead + 1, kAudioPositions);
+    for (int back = span; back >= 1; --back)
+    {
+        const int position = (audioIndex - back + kAudioPositions) % kAudioPositions;
+        const float peak = std::max(std::fabs(ringLeft[(size_t) position]), std::fabs(ringRight[(size_t) position]));
+        guard.step((double) makeupGain * (double) peak);
+    }
+    guardStale = false;
+}
+
+void LookAheadLimiter::CeilingGuard::reset(int lookAheadSamples)
+{
+    length = (uint32_t) lookAheadSamples + 1;
+    held.fill((int64_t) kUnit);
+    heldFull = (int64_t) length * (int64_t) kUnit;
+    heldSum = heldFull;
+    meanScale = 1.0 / (double) heldFull;
+    minimaFront = minimaBack = 0;
+    time = 0;
+}
+
+double LookAheadLimiter::CeilingGuard::step(double level)
+{
+    // Rounded down, so that no limit, and no mean of limits, is above its gain.
+    const int64_t limit = level > 1.0 ? (int64_t) (kUnit / level) : (int64_t) kUnit;
+    while (minimaBack != minimaFront && minimaValues[(minimaBack - 1) & kMask] >= limit)
+        --minimaBack;
+    minimaValues[minimaBack & kMask] = limit;
+    minimaTimes[minimaBack & kMask] = time;
+    ++minimaBack;
+    if (time - minimaTimes[minimaFront & kMask] >= length)
+        ++minimaFront;
+    const int64_t smallest = minimaValues[minimaFront & kMask];
+    heldSum += smallest - held[(time - length) & kMask];
+    held[time & kMask] = smallest;
+    ++time;
+    return heldSum >= heldFull ? 1.0 : (double) heldSum * meanScale;
+}
+
+namespace
+{
+// Writes value at history position h (both copies) and returns the sum of the
+// averaging window from start on, kept in sum from one sample to the next.
+// Sliding, the sum loses the value that leaves and gains the one that enters,
+// and takes a written value that lands inside the window. Once a round (at
+// position 0, where the window also jumps back a round) it is summed afresh,
+// so that rounding never builds up.
+template <bool atRoundStart>
+inline double slideWindow(double* history, double& sum, int h, int start, int length, bool writeInWindow,
+                          double value)
+{
+    if (! atRoundStart && writeInWindow)
+        sum += value - history[h];
+    history[h] = value;
+    history[h + LookAheadLimiter::kHistoryPositions] = value;
+    if (atRoundStart)
+        sum = windowSum(history + start, length);
+    else
+        sum += history[start + length - 1] - history[start - 1];
+    return sum;
+}
+
+// One step of the smoothed reduction s towards the overshoot o: fast while
+// o is above it, slow below. Chosen without a branch, which noise would
+// mislead every few samples.
+inline float smoothStep(float s, float o, __m128 attack, __m128 release)
+{
+    const __m128 rising = _mm_cmpgt_ss(_mm_set_ss(o), _mm_set_ss(s));
+    const float c = _mm_cvtss_f32(_mm_or_ps(_mm_and_ps(rising, attack), _mm_andnot_ps(rising, release)));
+    return s - ((s - o) * c + (float) kDenormalGuard);
+}
+
+// Both copies of the audio ring take a piece of audio from position p on
+// (a piece is shorter than the ring, so it wraps at most once).
+void storeAudio(float* ring, int p, const float* x, int count)
+{
+    const int first = std::min(count, LookAheadLimiter::kAudioPositions - p);
+    std::copy(x, x + first, ring + p);
+    std::copy(x, x + first, ring + p + LookAheadLimiter::kAudioPositions);
+    std::copy(x + first, x + count, ring);
+    std::copy(x + first, x + count, ring + LookAheadLimiter::kAudioPositions);
+}
+} // namespace
 
 template <bool writeOutput>
 void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSamples, float* outLeft, float* outRight,
                            int numSamples)
 {
-    // In pieces, three passes each: what every sample gives by itself (its
-    // level's overshoot through the knee), then what recurs from sample to
-    // sample (the smoothed reduction and its two averages), then the gains.
-    constexpr int kPiece = 256;
-    alignas(16) float overshoots[kPiece];
-    alignas(16) double averages[kPiece];
+    // In pieces, passes each: what every sample gives by itself (its
+    // louder channel's peak, and that level's overshoot through the knee),
+    // then what recurs from sample to sample (the smoothed reduction and its
+    // two averages, the ceiling guard), then the gains.
+    constexpr int kPiece = kPieceLength;
+    alignas(16) float peaks[kPiece + 4];
+    alignas(16) float overshoots[kPiece + 4];
+    alignas(16) double averages[kPiece + 4];
+    alignas(16) double guardGains[kPiece];
     // A piece writes all its audio before it reads its delayed audio back:
     // no longer than the ring's reach beyond the look-ahead, or a write would
     // land where a read of the piece still looks.
@@ -183,39 +284,66 @@ void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSampl
         const int count = std::min(piece, numSamples - done);
         const float* inL = inLeftSamples + done;
         const float* inR = inRightSamples + done;
-        kneeOvershoots(inL, inR, overshoots, count);
+        for (int i = 0; i < count; ++i)
+            peaks[i] = std::max(std::fabs(inL[i]), std::fabs(inR[i]));
+        std::fill(peaks + count, peaks + count + 4, 1.0f);
+        kneeOvershoots(peaks, overshoots, count);
+
+        if constexpr (writeOutput)
+        {
+            const double makeup = makeupGain;
+            for (int i = 0; i < count; ++i)
+                guardGains[i] = guard.step(makeup * (double) peaks[i]);
+        }
+
+        storeAudio(ringLeft.data(), audioIndex, inL, count);
+        storeAudio(ringRight.data(), audioIndex, inR, count);
 
         float s = smoothedReduction;
-        int p = audioIndex;
         int h = historyIndex;
-        const int n = averageHalfLength;
+        double firstSum = windowSums[0];
+        double secondSum = windowSums[1];
+        double* firstHistory = reductionHistory.data();
+        double* secondHistory = averageHistory.data();
+        const int startOffset = windowOffset - averageHalfLength;
         const int length = averageLength;
+        const bool inWindow = writeInWindow;
         const double reciprocal = averageReciprocal;
-        for (int i = 0; i < count; ++i)
+        const __m128 attack = _mm_set_ss(attackCoefficient);
+        const __m128 release = _mm_set_ss(releaseCoefficient);
+        auto step = [&](auto atRoundStart, int i) {
+            constexpr bool resum = decltype(atRoundStart)::value;
+            s = smoothStep(s, overshoots[i], attack, release);
+            const int start = h + startOffset;
+            const double first = slideWindow<resum>(firstHistory, firstSum, h, start, length, inWindow, s) * reciprocal;
+            averages[i] = slideWindow<resum>(secondHistory, secondSum, h, start, length, inWindow, first) * reciprocal;
+        };
+        for (int i = 0; i < count;)
         {
-            ringLeft[(size_t) p] = inL[i];
-            ringLeft[(size_t) (p + kAudioPositions)] = inL[i];
-            ringRight[(size_t) p] = inR[i];
-            ringRight[(size_t) (p + kAudioPositions)] = inR[i];
-            if (++p >= kAudioPositions)
-                p = 0;
-
-            const float o = overshoots[i];
-            const float c = o > s ? attackCoefficient : releaseCoefficient;
-            s = s - ((s - o) * c + (float) kDenormalGuard);
-
-            const int start = h + windowOffset - n;
-            const double firstAverage = slideWindow(reductionHistory, windowSums[0], h, start, length, s) * reciprocal;
-            averages[i] = slideWindow(averageHistory, windowSums[1], h, start, length, firstAverage) * reciprocal;
-            if (++h >= kHistoryPositions)
+            // A round of the histories starts at position 0; the rest of it
+            // slides on without a check.
+            if (h == 0)
+            {
+                step(std::true_type {}, i++);
+                h = 1;
+                continue;
+            }
+            const int stretch = std::min(count - i, kHistoryPositions - h);
+            for (const int end = i + stretch; i < end; ++i, ++h)
+                step(std::false_type {}, i);
+            if (h == kHistoryPositions)
                 h = 0;
         }
+        windowSums[0] = firstSum;
+        windowSums[1] = secondSum;
         if (count > 0)
             lastAverage = (float) averages[count - 1];
 
         if constexpr (writeOutput)
         {
-            // The audio a look-ahead back, under the gain of the reduction.
+            // The audio a look-ahead back, under the gain of the reduction
+            // or, where that would let it out above the ceiling, the guard's.
+            averages[count] = 0.0;
             const int readOffset = kAudioPositions - lookAhead;
             int q = audioIndex;
             for (int i = 0; i < count; i += 2)
@@ -225,7 +353,7 @@ void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSampl
                 _mm_store_pd(g, e);
                 for (int k = 0; k < 2 && i + k < count; ++k)
                 {
-                    const float gain = (float) g[k] * outputGain * makeupGain;
+                    const float gain = (float) std::min(g[k], guardGains[i + k]) * outputGain * makeupGain;
                     outLeft[done + i + k] = ringLeft[(size_t) (q + readOffset)] * gain;
                     outRight[done + i + k] = ringRight[(size_t) (q + readOffset)] * gain;
                     if (++q >= kAudioPositions)
@@ -235,29 +363,49 @@ void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSampl
         }
 
         smoothedReduction = s;
-        audioIndex = p;
+        audioIndex = (audioIndex + count) % kAudioPositions;
         historyIndex = h;
     }
 }
 
-void LookAheadLimiter::kneeOvershoots(const float* inLeft, const float* inRight, float* overshoots, int count) const
+namespace
 {
-    const double threshold = thresholdDb;
-    for (int i = 0; i < count; i += 2)
-    {
-        // Peak of the louder channel, its level in decibels (silence far below).
-        const int lanes = std::min(2, count - i);
-        double peaks[2] = { 1.0, 1.0 };
-        for (int k = 0; k < lanes; ++k)
-            peaks[k] = std::max(std::fabs((double) inLeft[i + k]), std::fabs((double) inRight[i + k]));
-        const __m128d peak = _mm_loadu_pd(peaks);
+// The overshoots of a piece through the knee. Compiled twice, for SSE2 and
+// for AVX2: the same operations (no fused multiply-add), so the same results,
+// but AVX2's three-operand form and broadcasts save about a fifth of the
+// instructions.
+__attribute__((always_inline)) inline void kneePasses(const float* peaks, float* overshoots, int count,
+                                                      float kneeFloorPeak, float thresholdDb)
+{
+    // Two passes, the level and then the knee, four samples a step: each
+    // step's chain of operations is long, and short loops with two chains
+    // side by side let the processor work on several at once. Samples far
+    // below the threshold (quiet passages, silence, the tails of echoes)
+    // skip both: their reduction is 0.
+    alignas(16) double levels[kPieceLength + 4];
+    const __m128 floor = _mm_set1_ps(kneeFloorPeak);
+    auto quiet = [floor](const float* four) { return _mm_movemask_ps(_mm_cmplt_ps(_mm_load_ps(four), floor)) == 15; };
+
+    // The level of the louder channel in decibels (silence far below).
+    auto level = [](__m128d peak) {
         const __m128d loud = _mm_cmpgt_pd(peak, _mm_setzero_pd());
         const __m128d safePeak = _mm_or_pd(_mm_and_pd(loud, peak), _mm_andnot_pd(loud, _mm_set1_pd(1.0)));
         const __m128d db = _mm_mul_pd(_mm_set1_pd(20.0), _mm_mul_pd(FastMath::log(safePeak), _mm_set1_pd(FastMath::kLog10E)));
-        const __m128d level = _mm_or_pd(_mm_and_pd(loud, db), _mm_andnot_pd(loud, _mm_set1_pd(kSilenceDb)));
+        return _mm_or_pd(_mm_and_pd(loud, db), _mm_andnot_pd(loud, _mm_set1_pd(kSilenceDb)));
+    };
+    for (int i = 0; i < count; i += 4)
+    {
+        if (quiet(peaks + i))
+            continue;
+        const __m128 p = _mm_load_ps(peaks + i);
+        _mm_store_pd(levels + i, level(_mm_cvtps_pd(p)));
+        _mm_store_pd(levels + i + 2, level(_mm_cvtps_pd(_mm_movehl_ps(p, p))));
+    }
 
-        // Soft knee below kKneeWidth dB over the threshold.
-        const __m128d over = _mm_sub_pd(level, _mm_set1_pd(threshold));
+    // Soft knee below kKneeWidth dB over the threshold.
+    const __m128d threshold = _mm_set1_pd((double) thresholdDb);
+    auto knee = [threshold](__m128d levelDb) {
+        const __m128d over = _mm_sub_pd(levelDb, threshold);
         const __m128d y = _mm_mul_pd(_mm_sub_pd(over, _mm_set1_pd(kKneeWidth)), _mm_set1_pd(kKneeSlope));
         const __m128d e = FastMath::exp(_mm_mul_pd(_mm_set1_pd(2.0), y));
         const __m128d softened = _mm_add_pd(
@@ -265,10 +413,43 @@ void LookAheadLimiter::kneeOvershoots(const float* inLeft, const float* inRight,
             _mm_set1_pd(kDenormalGuard));
         const __m128d kneed = _mm_add_pd(_mm_mul_pd(_mm_set1_pd(kKneeWidth), softened), _mm_set1_pd(kKneeWidth));
         const __m128d inKnee = _mm_cmplt_pd(over, _mm_set1_pd(kKneeWidth));
-        const __m128d overshoot = _mm_or_pd(_mm_and_pd(inKnee, kneed), _mm_andnot_pd(inKnee, over));
-        alignas(16) double result[2];
-        _mm_store_pd(result, overshoot);
-        for (int k = 0; k < lanes; ++k)
-            overshoots[i + k] = (float) result[k];
+        return _mm_cvtpd_ps(_mm_or_pd(_mm_and_pd(inKnee, kneed), _mm_andnot_pd(inKnee, over)));
+    };
+    for (int i = 0; i < count; i += 4)
+    {
+        if (quiet(peaks + i))
+        {
+            _mm_store_ps(overshoots + i, _mm_setzero_ps());
+            continue;
+        }
+        const __m128 low = knee(_mm_load_pd(levels + i));
+        const __m128 high = knee(_mm_load_pd(levels + i + 2));
+        _mm_store_ps(overshoots + i, _mm_movelh_ps(low, high));
     }
+}
+
+void kneePassesSse2(const float* peaks, float* overshoots, int count, float kneeFloorPeak, float thresholdDb)
+{
+    kneePasses(peaks, overshoots, count, kneeFloorPeak, thresholdDb);
+}
+
+#if defined(TAVINOR_LIMITER_AVX2)
+__attribute__((target("avx2"))) void kneePassesAvx2(const float* peaks, float* overshoots, int count,
+                                                    float kneeFloorPeak, float thresholdDb)
+{
+    kneePasses(peaks, overshoots, count, kneeFloorPeak, thresholdDb);
+}
+#endif
+} // namespace
+
+void LookAheadLimiter::kneeOvershoots(const float* peaks, float* overshoots, int count) const
+{
+#if defined(TAVINOR_LIMITER_AVX2)
+    if (useAvx2)
+    {
+        kneePassesAvx2(peaks, overshoots, count, kneeFloorPeak, thresholdDb);
+        return;
+    }
+#endif
+    kneePassesSse2(peaks, overshoots, count, kneeFloorPeak, thresholdDb);
 }

@@ -3,11 +3,15 @@
 #include "processor/dsp/SampleRateContext.h"
 
 #include <array>
+#include <cstdint>
 
 // Guards the engine's summed stereo output: the audio is delayed by a few
 // milliseconds while a soft-knee gain reduction, derived from the louder
 // channel and smoothed twice by moving averages, is applied to it together
-// with the make-up gain of the threshold and the output gain.
+// with the make-up gain of the threshold and the output gain. The smoothed
+// reduction alone lets short peaks through (a click passes it nearly whole),
+// so a ceiling guard, looking just as far ahead, takes over wherever it would
+// let a sample out above the ceiling (the output gain).
 class LookAheadLimiter
 {
 public:
@@ -21,7 +25,8 @@ public:
     static constexpr int kHistoryCentre = 64;
     static constexpr double kLookAheadSeconds = 0.003319;
 
-    LookAheadLimiter();
+    // allowAvx2 false keeps to SSE2 even where AVX2 is there (for tests).
+    explicit LookAheadLimiter(bool allowAvx2 = true);
 
     // Clears every ring and history and recomputes the rate-dependent values.
     void prepare(double sampleRate);
@@ -47,19 +52,54 @@ public:
     float getLastAverage() const { return lastAverage; }
 
 private:
+    // The largest gain each output sample may take so that it stays at or
+    // below the ceiling: per input sample the gain that puts it exactly on
+    // the ceiling, the smallest of these over the look-ahead, then the mean
+    // of that over the look-ahead again. Each output sample's gain is thus a
+    // mean of values none above its own limit, and the gain glides down to it
+    // across the look-ahead and back up after. Fixed point, so that the
+    // running sum is exact.
+    class CeilingGuard
+    {
+    public:
+        static constexpr int kCapacity = 1024;   // a power of two beyond the look-ahead's reach
+
+        // Neutral (gain 1) over a look-ahead of the given samples.
+        void reset(int lookAheadSamples);
+        // Takes the next input sample's peak times the make-up gain and
+        // returns the gain for the output sample a look-ahead earlier.
+        double step(double level);
+
+    private:
+        static constexpr double kUnit = 4503599627370496.0;   // 2^52, the gain 1
+        static constexpr uint32_t kMask = kCapacity - 1;
+
+        // The smallest limit over the look-ahead: limits in rising order from
+        // the oldest, each with its time; a new one drops every larger one.
+        std::array<int64_t, kCapacity> minimaValues {};
+        std::array<uint32_t, kCapacity> minimaTimes {};
+        uint32_t minimaFront = 0;
+        uint32_t minimaBack = 0;
+        // The last `length` smallest limits, and their sum.
+        std::array<int64_t, kCapacity> held {};
+        int64_t heldSum = 0;
+        int64_t heldFull = 0;
+        double meanScale = 1.0;
+        uint32_t time = 0;
+        uint32_t length = 1;
+    };
+
     // One pass over the audio; without outputs only the state moves on.
     template <bool writeOutput>
     void run(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int numSamples);
 
     // The overshoot of each sample's louder channel over the threshold,
-    // through the soft knee.
-    void kneeOvershoots(const float* inLeft, const float* inRight, float* overshoots, int count) const;
+    // through the soft knee, from the peaks (padded to a multiple of four).
+    void kneeOvershoots(const float* peaks, float* overshoots, int count) const;
 
-    // Writes value at history position h (both copies) and returns the sum
-    // of the averaging window from start on, kept in sum from one sample to
-    // the next.
-    static double slideWindow(std::array<double, kHistorySize>& history, double& sum, int h, int start, int length,
-                              double value);
+    // The ceiling guard as if it had run all along over the audio in the
+    // look-ahead ring: after following, and when the make-up gain changed.
+    void rebuildGuard();
 
     SampleRateContext context;
 
@@ -76,10 +116,14 @@ private:
     int lookAhead = 146;
     // Index offset from h to the centre of the averaging window (128 - samples back).
     int windowOffset = kHistoryPositions - kHistoryCentre;
+    // Whether position h, written as the window moves on, lies inside the window.
+    bool writeInWindow = false;
 
     float thresholdControl = 0.0f;
     float thresholdDb = -24.0f;
     float makeupGain = 1.0f;
+    // Peaks below this give no reduction at all (see the knee).
+    float kneeFloorPeak = 0.0f;
 
     float outputGain = 1.0f;
     float smoothedReduction = 0.0f;
@@ -88,4 +132,9 @@ private:
     float lastAverage = 0.0f;
     // The running sums of the two averaging windows.
     double windowSums[2] = { 0.0, 0.0 };
+
+    CeilingGuard guard;
+    // Following does not keep the guard; it is rebuilt before the next output.
+    bool guardStale = false;
+    bool useAvx2 = false;
 };

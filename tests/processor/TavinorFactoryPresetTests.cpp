@@ -25,12 +25,7 @@ class TavinorFactoryPresets : public ::testing::TestWithParam<std::tuple<std::st
 
 std::string testName(const ::testing::TestParamInfo<std::tuple<std::string, double>>& info)
 {
-    std::string name = std::get<0>(info.param).empty() ? "Default" : std::get<0>(info.param);
-    name = name.substr(0, name.find(".tnprst"));
-    for (auto& c : name)
-        if (! std::isalnum((unsigned char) c))
-            c = '_';
-    return name + "_" + std::to_string((int) std::get<1>(info.param));
+    return presetTestName(std::get<0>(info.param), std::get<1>(info.param));
 }
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "core/Preset.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 namespace TavinorTest
@@ -34,6 +35,15 @@ std::vector<std::string> factoryPresetNames()
     for (const auto& f : files)
         names.push_back(f.getRelativePathFrom(factoryPresetFolder()).toStdString());
     return names;
+}
+
+std::string presetTestName(const std::string& name, double rate)
+{
+    std::string testName = name.empty() ? "Default" : name.substr(0, name.find(".tnprst"));
+    for (auto& c : testName)
+        if (! std::isalnum((unsigned char) c))
+            c = '_';
+    return testName + "_" + std::to_string((int) rate);
 }
 
 std::unique_ptr<Tavinor> processorWithFactoryPreset(const std::string& name)

@@ -34,6 +34,9 @@ std::vector<std::string> factoryPresetNames();
 // A processor with that factory preset applied as the preset browser applies
 // it ("" the default sound); null when the preset cannot be read.
 std::unique_ptr<Tavinor> processorWithFactoryPreset(const std::string& name);
+// The name of a test of that preset at a rate: letters and digits of the
+// preset's path ("Default" for ""), then the rate in hertz.
+std::string presetTestName(const std::string& name, double rate);
 
 // Sets up a plain, predictable sound: parallel routing, wet only, 0 dB out,
 // limiter off, line 1 a single free echo without feedback, filter, overdrive,

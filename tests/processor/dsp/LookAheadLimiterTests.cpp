@@ -1,5 +1,7 @@
 #include "processor/dsp/LookAheadLimiter.h"
 
+#include "DelayEngineTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -250,4 +252,322 @@ TEST(LookAheadLimiterTests, FollowingKeepsTheStateThatProcessingWould)
         ASSERT_EQ(fr[i], pr[i]) << i;
     }
     EXPECT_GT(peakOf(fl, 4000, 6000), 0.5f);
+}
+
+namespace
+{
+enum class Material
+{
+    click,
+    clickTrain,
+    noiseBursts,
+    sineSweep
+};
+
+// Material that the smoothed reduction alone lets through above the ceiling:
+// a single click, clicks every 10 ms (one channel alone now and then), bursts
+// of white noise from silence, and an exponential sine sweep up to 0.45 fs.
+// The peak is amplitude; the length is `seconds` at the rate.
+void makeMaterial(Material m, double rate, double seconds, double amplitude, std::vector<float>& l,
+                  std::vector<float>& r)
+{
+    const size_t n = (size_t) (rate * seconds);
+    l.assign(n, 0.0f);
+    r.assign(n, 0.0f);
+    uint32_t seed = 0x9e3779b9u;
+    auto noise = [&seed]() {
+        seed = seed * 1664525u + 1013904223u;
+        return (double) (int32_t) seed / 2147483648.0;
+    };
+    const double f0 = 20.0;
+    const double f1 = 0.45 * rate;
+    const double sweepRate = std::log(f1 / f0) / seconds;
+    for (size_t i = 0; i < n; ++i)
+    {
+        const double t = (double) i / rate;
+        switch (m)
+        {
+            case Material::click:
+                if (i == n / 3)
+                    l[i] = r[i] = (float) amplitude;
+                break;
+            case Material::clickTrain:
+            {
+                const size_t period = (size_t) (rate * 0.01);
+                if (i % period == 0)
+                {
+                    const size_t k = i / period;
+                    const float x = (float) ((k % 2 == 0) ? amplitude : -amplitude);
+                    l[i] = x;
+                    r[i] = (k % 5 == 3) ? 0.0f : 0.7f * x;
+                }
+                break;
+            }
+            case Material::noiseBursts:
+                if (std::fmod(t, 0.25) > 0.15)
+                {
+                    l[i] = (float) (amplitude * noise());
+                    r[i] = (float) (amplitude * noise());
+                }
+                break;
+            case Material::sineSweep:
+                l[i] = (float) (amplitude * std::sin(kTwoPi * f0 * (std::exp(sweepRate * t) - 1.0) / sweepRate));
+                r[i] = -l[i];
+                break;
+        }
+    }
+}
+
+float stereoPeak(const std::vector<float>& l, const std::vector<float>& r)
+{
+    return std::max(peakOf(l, 0, l.size()), peakOf(r, 0, r.size()));
+}
+
+void processInBlocks(LookAheadLimiter& limiter, std::vector<float>& l, std::vector<float>& r, int block)
+{
+    for (size_t done = 0; done < l.size(); done += (size_t) block)
+        limiter.process(l.data() + done, r.data() + done, (int) std::min((size_t) block, l.size() - done));
+}
+} // namespace
+
+TEST(LookAheadLimiterTests, NoSampleLeavesAboveTheCeiling)
+{
+    // The ceiling is the output gain (the make-up gain brings the threshold
+    // back to 0 dBFS). Every material, at every rate and in blocks of any
+    // length, driven from 6 to 40 dB over the threshold; 8 and 384 kHz
+    // beyond the usual rates, where the look-ahead is shortest and where
+    // the ring holds it back.
+    const double rates[] = { 8000.0,  22050.0,  32000.0,  44100.0,  48000.0,
+                             88200.0, 96000.0, 176400.0, 192000.0, 384000.0 };
+    const int blocks[] = { 1, 17, 64, 333, 512, 2048 };
+    const Material materials[] = { Material::click, Material::clickTrain, Material::noiseBursts, Material::sineSweep };
+    struct Setting { float thresholdControl; float outputGain; double overDb; };
+    const Setting settings[] = { { 0.5f, 1.0f, 12.0 }, { 1.0f, 0.5f, 24.0 }, { 0.0f, 4.0f, 6.0 },
+                                 { 0.75f, 1.0f, 40.0 } };
+    int run = 0;
+    for (double rate : rates)
+        for (int block : blocks)
+            for (Material m : materials)
+            {
+                const Setting& s = settings[(size_t) (run++ % 4)];
+                LookAheadLimiter limiter;
+                limiter.prepare(rate);
+                limiter.setThresholdControl(s.thresholdControl);
+                limiter.setOutputGain(s.outputGain);
+                const double amplitude = std::pow(10.0, ((double) limiter.getThresholdDb() + s.overDb) / 20.0);
+                std::vector<float> l, r;
+                makeMaterial(m, rate, 0.6, amplitude, l, r);
+                processInBlocks(limiter, l, r, block);
+                const double overDb = 20.0 * std::log10(stereoPeak(l, r) / s.outputGain);
+                EXPECT_LE(overDb, 0.1) << "rate " << rate << ", block " << block << ", material " << (int) m;
+            }
+}
+
+TEST(LookAheadLimiterTests, AClickIsMetByAGlideAcrossTheLookAhead)
+{
+    // A click 20 dB over a quiet bed: the gain leaves the bed alone until one
+    // look-ahead before the click comes out, then glides down in even steps
+    // to exactly the click's own limit, and back up after it; no step in the
+    // gain, which would click itself.
+    for (double rate : { 22050.0, 44100.0, 96000.0, 192000.0 })
+    {
+        LookAheadLimiter limiter;
+        limiter.prepare(rate);
+        limiter.setThresholdControl(1.0f);
+        limiter.setOutputGain(1.0f);
+        const int n = 6000;
+        const int click = 2500;
+        std::vector<float> l((size_t) n, 0.01f), r((size_t) n, -0.01f);
+        l[(size_t) click] = 10.0f;
+        const std::vector<float> in = l;
+        limiter.process(l.data(), r.data(), n);
+        const int d = limiter.getLookAheadSamples();
+        auto gain = [&](int t) { return (double) l[(size_t) t] / (double) in[(size_t) (t - d)]; };
+
+        const double limit = 0.1;
+        const double step = (1.0 - limit) / (double) (d + 1);
+        EXPECT_NEAR(gain(click - 1), 1.0, 1e-6) << rate;
+        EXPECT_LE(gain(click + d), limit * (1.0 + 1e-6)) << rate;
+        EXPECT_GT(gain(click + d), limit * 0.999) << rate;
+        for (int t = click; t <= click + d; ++t)
+            ASSERT_NEAR(gain(t - 1) - gain(t), step, step * 0.01) << rate << " at " << t - click - d;
+        EXPECT_NEAR(r[(size_t) (click + d)], -0.01f * limit, 1e-6) << rate;
+    }
+}
+
+TEST(LookAheadLimiterTests, HeldMaterialKeepsTheGainOfTheSmoothedReduction)
+{
+    // Where the smoothed reduction already holds the audio below the ceiling
+    // (tones up to a decibel over the threshold, in the soft knee), the gain
+    // is its gain alone: level, attack and release as they were.
+    struct Case { double rate; double levelDb; double hz; };
+    const Case cases[] = { { 44100.0, 0.0, 220.0 }, { 48000.0, -6.0, 1000.0 }, { 96000.0, -1.0, 80.0 },
+                           { 22050.0, -3.0, 440.0 }, { 192000.0, 1.0, 100.0 } };
+    for (const auto& c : cases)
+    {
+        LookAheadLimiter limiter;
+        limiter.prepare(c.rate);
+        limiter.setThresholdControl(0.5f);
+        limiter.setOutputGain(0.8f);
+        const int n = (int) c.rate;
+        const int d = limiter.getLookAheadSamples();
+        std::vector<float> in((size_t) n);
+        const double amplitude = std::pow(10.0, (-12.0 + c.levelDb) / 20.0);
+        for (int i = 0; i < n; ++i)
+        {
+            // Faded in over half a second, so that the smoothed reduction keeps up.
+            const double fade = std::min(1.0, (double) i / (0.5 * c.rate));
+            in[(size_t) i] = (float) (amplitude * fade * fade * std::sin(kTwoPi * c.hz * (double) i / c.rate));
+        }
+        double worst = 0.0;
+        for (int i = 0; i < n; ++i)
+        {
+            float l = in[(size_t) i];
+            float r = 0.5f * l;
+            limiter.process(&l, &r, 1);
+            if (i < d)
+                continue;
+            const double reduction = std::pow(10.0, -(double) limiter.getLastAverage() / 20.0);
+            const double gain = reduction * 0.8 * limiter.getMakeupGain();
+            const double expected = (double) in[(size_t) (i - d)] * gain;
+            worst = std::max(worst, std::fabs((double) l - expected));
+        }
+        EXPECT_LT(worst, 1e-5) << c.rate << " " << c.levelDb;
+    }
+}
+
+TEST(LookAheadLimiterTests, TheCeilingHoldsWhileTheSettingsMove)
+{
+    // The threshold turned down while loud audio plays (the make-up gain jumps
+    // up to 24 dB at once, the smoothed reduction follows in its own time),
+    // and the output gain turned up and down: the ceiling moves with the
+    // output gain, and nothing leaves above it.
+    for (double rate : { 44100.0, 96000.0, 192000.0 })
+    {
+        LookAheadLimiter limiter;
+        limiter.prepare(rate);
+        limiter.setThresholdControl(1.0f);
+        limiter.setOutputGain(1.0f);
+        std::vector<float> l, r;
+        makeMaterial(Material::sineSweep, rate, 1.0, 0.9, l, r);
+        const int block = 256;
+        float ceiling = 1.0f;
+        double worstDb = -100.0;
+        for (size_t done = 0, k = 0; done < l.size(); done += block, ++k)
+        {
+            if (k % 40 == 10)
+                limiter.setThresholdControl(k % 80 == 10 ? 0.0f : 1.0f);
+            if (k % 30 == 20)
+            {
+                ceiling = ceiling == 1.0f ? 2.0f : 1.0f;
+                limiter.setOutputGain(ceiling);
+            }
+            const int count = (int) std::min((size_t) block, l.size() - done);
+            limiter.process(l.data() + done, r.data() + done, count);
+            for (int i = 0; i < count; ++i)
+                worstDb = std::max(worstDb, 20.0 * std::log10(std::max(std::fabs(l[done + (size_t) i]),
+                                                                         std::fabs(r[done + (size_t) i])) / ceiling));
+        }
+        EXPECT_LE(worstDb, 0.1) << rate;
+    }
+}
+
+TEST(LookAheadLimiterTests, SwitchedOnAfterFollowingTheCeilingHoldsAtOnce)
+{
+    // Following does not keep the ceiling's guard; switched on, the limiter
+    // must still hold the clicks already in its look-ahead, at every rate
+    // (at 192 kHz the ring holds less than two look-aheads), and give what it
+    // would have given had it processed all along.
+    for (double rate : { 44100.0, 96000.0, 192000.0 })
+    {
+        LookAheadLimiter processed, followed;
+        for (auto* limiter : { &processed, &followed })
+        {
+            limiter->prepare(rate);
+            limiter->setThresholdControl(0.5f);
+            limiter->setOutputGain(1.0f);
+        }
+        std::vector<float> l, r;
+        makeMaterial(Material::clickTrain, rate, 0.5, 4.0, l, r);
+        const int d = processed.getLookAheadSamples();
+        // Switched on with clicks a third and two thirds of a look-ahead back.
+        const size_t period = (size_t) (rate * 0.01);
+        const size_t switchOn = 20 * period + (size_t) (d / 3);
+        std::vector<float> pl = l, pr = r;
+        processed.process(pl.data(), pr.data(), (int) switchOn);
+        followed.follow(l.data(), r.data(), (int) switchOn);
+        std::vector<float> fl(l.begin() + (long) switchOn, l.end()), fr(r.begin() + (long) switchOn, r.end());
+        followed.process(fl.data(), fr.data(), (int) fl.size());
+        processed.process(pl.data() + switchOn, pr.data() + switchOn, (int) fl.size());
+        EXPECT_LE(20.0 * std::log10(stereoPeak(fl, fr)), 0.1) << rate;
+        // Up to 144 kHz the ring holds all the guard rests on.
+        if (2 * d + 1 <= LookAheadLimiter::kAudioPositions)
+            for (size_t i = 0; i < fl.size(); ++i)
+                ASSERT_EQ(fl[i], pl[switchOn + i]) << rate << " at " << i;
+    }
+}
+
+TEST(LookAheadLimiterTests, SwitchedOnInTheEngineWithTheOutputGainUp)
+{
+    // The engine's output gain glides from +12 dB down to 0 dB while the
+    // limiter applies the +12 dB at once, so for a moment the audio in the
+    // look-ahead carries it twice; the limiter's ceiling (the output gain)
+    // holds all the same. Dry signal only: loud noise and clicks.
+    for (double rate : { 44100.0, 96000.0 })
+    {
+        DelayEngine e;
+        e.prepare(128, rate);
+        EngineTest::configureMaster(e, 0, 0.0f, 1.0f);
+        e.setGlobalParameter(88, 0.5f);
+        const float ceiling = e.getOutputGainTarget();
+        ASSERT_NEAR(ceiling, 4.0f, 1e-6f);
+        std::vector<float> l, r;
+        makeMaterial(Material::noiseBursts, rate, 0.6, 1.0, l, r);
+        std::vector<float> clicks, unused;
+        makeMaterial(Material::clickTrain, rate, 0.6, 4.0, clicks, unused);
+        for (size_t i = 0; i < l.size(); ++i)
+            l[i] += clicks[i];
+        const size_t switchOn = l.size() / 2;
+        std::vector<float> before(l.begin(), l.begin() + (long) switchOn);
+        std::vector<float> beforeR(r.begin(), r.begin() + (long) switchOn);
+        EngineTest::run(e, before, beforeR, 128);
+        e.setGlobalParameter(87, 1.0f);
+        std::vector<float> after(l.begin() + (long) switchOn, l.end()), afterR(r.begin() + (long) switchOn, r.end());
+        EngineTest::run(e, after, afterR, 128);
+        EXPECT_LE(20.0 * std::log10(stereoPeak(after, afterR) / ceiling), 0.1) << rate;
+    }
+}
+
+TEST(LookAheadLimiterTests, Avx2AndSse2GiveTheSameSamples)
+{
+    // The knee runs with AVX2 where the processor has it, else with SSE2: the
+    // same operations, so the same output and state to the last bit, loud,
+    // in the knee and far below it, following and processing.
+    for (double rate : { 44100.0, 192000.0 })
+    {
+        LookAheadLimiter fast, plain(false);
+        std::vector<float> l, r;
+        makeMaterial(Material::noiseBursts, rate, 0.5, 3.0, l, r);
+        for (size_t i = 0; i < l.size(); ++i)
+        {
+            const float scale = (i / 997) % 3 == 0 ? 1.0f : (i / 997) % 3 == 1 ? 0.05f : 1e-4f;
+            l[i] *= scale;
+            r[i] *= scale;
+        }
+        auto fl = l, fr = r, pl = l, pr = r;
+        for (auto* limiter : { &fast, &plain })
+        {
+            limiter->prepare(rate);
+            limiter->setThresholdControl(0.4f);
+            limiter->setOutputGain(1.0f);
+        }
+        const size_t half = l.size() / 2;
+        fast.follow(fl.data(), fr.data(), (int) half);
+        plain.follow(pl.data(), pr.data(), (int) half);
+        EXPECT_EQ(fast.getLastAverage(), plain.getLastAverage()) << rate;
+        fast.process(fl.data() + half, fr.data() + half, (int) (l.size() - half));
+        plain.process(pl.data() + half, pr.data() + half, (int) (l.size() - half));
+        EXPECT_EQ(fl, pl) << rate;
+        EXPECT_EQ(fr, pr) << rate;
+    }
 }
