@@ -342,12 +342,12 @@ void DelayCore::Biquad::copyCoefficients(int from, int to)
 float DelayCore::Biquad::process(int channel, float input)
 {
     const double x = input;
-    const double y = b0[channel] * x + b1[channel] * x1[channel] + b2[channel] * x2[channel]
-                     - a1[channel] * y1[channel] - a2[channel] * y2[channel] + kDenormalGuard;
-    x2[channel] = x1[channel];
-    x1[channel] = x;
-    y2[channel] = y1[channel];
-    y1[channel] = y;
+    const double y = b0[channel] * x + b1[channel] * memories.x1[channel] + b2[channel] * memories.x2[channel]
+                     - a1[channel] * memories.y1[channel] - a2[channel] * memories.y2[channel] + kDenormalGuard;
+    memories.x2[channel] = memories.x1[channel];
+    memories.x1[channel] = x;
+    memories.y2[channel] = memories.y1[channel];
+    memories.y1[channel] = y;
     return (float) y;
 }
 
@@ -358,7 +358,8 @@ void DelayCore::Biquad::processTicks(float (&ticks)[2][4])
     const __m128d vb0 = _mm_loadu_pd(b0), vb1 = _mm_loadu_pd(b1), vb2 = _mm_loadu_pd(b2);
     const __m128d va1 = _mm_loadu_pd(a1), va2 = _mm_loadu_pd(a2);
     const __m128d guard = _mm_set1_pd(kDenormalGuard);
-    __m128d vx1 = _mm_loadu_pd(x1), vx2 = _mm_loadu_pd(x2), vy1 = _mm_loadu_pd(y1), vy2 = _mm_loadu_pd(y2);
+    __m128d vx1 = _mm_loadu_pd(memories.x1), vx2 = _mm_loadu_pd(memories.x2);
+    __m128d vy1 = _mm_loadu_pd(memories.y1), vy2 = _mm_loadu_pd(memories.y2);
     for (int k = 0; k < 4; ++k)
     {
         const __m128d x = _mm_setr_pd((double) ticks[0][k], (double) ticks[1][k]);
@@ -374,26 +375,26 @@ void DelayCore::Biquad::processTicks(float (&ticks)[2][4])
         ticks[0][k] = (float) _mm_cvtsd_f64(y);
         ticks[1][k] = (float) _mm_cvtsd_f64(_mm_unpackhi_pd(y, y));
     }
-    _mm_storeu_pd(x1, vx1);
-    _mm_storeu_pd(x2, vx2);
-    _mm_storeu_pd(y1, vy1);
-    _mm_storeu_pd(y2, vy2);
+    _mm_storeu_pd(memories.x1, vx1);
+    _mm_storeu_pd(memories.x2, vx2);
+    _mm_storeu_pd(memories.y1, vy1);
+    _mm_storeu_pd(memories.y2, vy2);
 }
 
 void DelayCore::Biquad::processPair(float& left, float& right)
 {
     // process() on both channels side by side, each operation as there.
     const __m128d x = _mm_setr_pd((double) left, (double) right);
-    const __m128d vx1 = _mm_loadu_pd(x1), vy1 = _mm_loadu_pd(y1);
+    const __m128d vx1 = _mm_loadu_pd(memories.x1), vy1 = _mm_loadu_pd(memories.y1);
     __m128d y = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(b0), x), _mm_mul_pd(_mm_loadu_pd(b1), vx1));
-    y = _mm_add_pd(y, _mm_mul_pd(_mm_loadu_pd(b2), _mm_loadu_pd(x2)));
+    y = _mm_add_pd(y, _mm_mul_pd(_mm_loadu_pd(b2), _mm_loadu_pd(memories.x2)));
     y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(a1), vy1));
-    y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(a2), _mm_loadu_pd(y2)));
+    y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(a2), _mm_loadu_pd(memories.y2)));
     y = _mm_add_pd(y, _mm_set1_pd(kDenormalGuard));
-    _mm_storeu_pd(x2, vx1);
-    _mm_storeu_pd(x1, x);
-    _mm_storeu_pd(y2, vy1);
-    _mm_storeu_pd(y1, y);
+    _mm_storeu_pd(memories.x2, vx1);
+    _mm_storeu_pd(memories.x1, x);
+    _mm_storeu_pd(memories.y2, vy1);
+    _mm_storeu_pd(memories.y1, y);
     left = (float) _mm_cvtsd_f64(y);
     right = (float) _mm_cvtsd_f64(_mm_unpackhi_pd(y, y));
 }
@@ -401,7 +402,7 @@ void DelayCore::Biquad::processPair(float& left, float& right)
 void DelayCore::Biquad::clearMemories()
 {
     for (int c = 0; c < 2; ++c)
-        x1[c] = x2[c] = y1[c] = y2[c] = 0.0;
+        memories.x1[c] = memories.x2[c] = memories.y1[c] = memories.y2[c] = 0.0;
 }
 
 //==============================================================================
@@ -431,6 +432,9 @@ DelayCore::DelayCore(const double* kernel32Table, const double* kernel16Table, c
     colourFilter.highest = kColourFrequency;
     colourFilter.q = kColourQ;
     colourFilter.allocate(kColourEntries);
+
+    frozenLoop.setLatencies(DspTables::getKernelLatency(kernel32Table, DspTables::kTaps32),
+                            DspTables::getKernelLatency(kernel16Table, DspTables::kTaps16));
 
     prepare(1024, 2, 44100.0f);
     updateLengths();
@@ -478,6 +482,7 @@ bool DelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
 
     oversampledFilter.clearMemories();
     loopFilter.clearMemories();
+    frozenLoopFilter = Biquad::Memories();
     colourFilter.clearMemories();
 
     for (const auto& t : kReadTrims)
@@ -505,6 +510,7 @@ bool DelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
 
     oversampler.clear();
     writeIndex = 0;
+    frozenLoop.prepare(context.rate);
 
     tremoloSmoothing = kTremoloSmoothingRate * context.k;
     delaySmoothing = kDelaySmoothingRate * context.k;
@@ -522,6 +528,7 @@ void DelayCore::clear()
 {
     oversampledFilter.clearMemories();
     loopFilter.clearMemories();
+    frozenLoopFilter = Biquad::Memories();
     colourFilter.clearMemories();
     if (leftRing != nullptr)
     {
@@ -530,6 +537,7 @@ void DelayCore::clear()
         std::fill(offsetRing.get(), offsetRing.get() + maxLength, 0.0);
     }
     leftQuietWrites = rightQuietWrites = maxLength + kReadReach + 1;
+    frozenLoop.reset();
     resetSmoothers = true;
 }
 
@@ -600,6 +608,7 @@ void DelayCore::setFilterType(int type)
     loopFilter.kind = kKindForType[type];
     oversampledFilter.clearMemories();
     loopFilter.clearMemories();
+    frozenLoopFilter = Biquad::Memories();
 }
 
 void DelayCore::setOverdriveOn(bool on) { overdriveOn = on; }
@@ -677,6 +686,30 @@ float DelayCore::getLeftMeter() const { return meterToDisplay(leftMeter); }
 float DelayCore::getRightMeter() const { return meterToDisplay(rightMeter); }
 
 double DelayCore::getLeftTimeMs() const { return leftLength / context.rate * 1000.0 + 0.1; }
+
+double DelayCore::heldPower(int distanceLeft, int distanceRight) const
+{
+    // Runs once, when freeze comes on: a loop longer than this is measured at
+    // a stride, which still meets every sound the read has spread out.
+    constexpr int kMostSamples = 1 << 17;
+    const double* rings[2] = { leftRing.get(), rightRing.get() };
+    const int distances[2] = { distanceLeft, distanceRight };
+    double power = 0.0;
+    for (int c = 0; c < 2; ++c)
+    {
+        const int distance = std::clamp(distances[c], 1, maxLength);
+        const int stride = (distance + kMostSamples - 1) / kMostSamples;
+        double sum = 0.0;
+        int count = 0;
+        for (int back = 1; back <= distance; back += stride, ++count)
+        {
+            const double x = rings[c][wrapBack(writeIndex, back, maxLength) + kReadReach];
+            sum += x * x;
+        }
+        power += 0.5 * sum / (double) count;
+    }
+    return power;
+}
 
 //==============================================================================
 void DelayCore::setSmootherTargets()
@@ -1397,8 +1430,23 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
     // own: whole runs go at once (see runPlain).
     // Filters and overdrive only ever run on an active channel: a piece of
     // silence into a resting line goes the plain way too.
+    // Frozen (or fading back from it), what the line feeds back is read as
+    // FrozenLoop says; it plays the band-limited read as ever. The loop filter
+    // then runs on both, the feedback with memories of its own.
+    frozenLoop.setLoop((double) frozenLoop.wholeDistance(p.delay[0][0], maximum), interpolationMode);
+    if (freeze != frozenLoop.isFrozen())
+    {
+        if (freeze && ! frozenLoop.isActive())
+            frozenLoopFilter = loopFilter.memories;
+        frozenLoop.setFrozen(freeze, freeze ? heldPower(frozenLoop.wholeDistance(p.delay[0][0], maximum),
+                                                        frozenLoop.wholeDistance(p.delay[1][0], maximum))
+                                            : 0.0);
+    }
+    const bool holding = frozenLoop.isActive();
+
     const bool plain =
-        (filterType == 0 && ! overdriveOn) || (! leftActive && ! rightActive && ! inputL && ! inputR);
+        ! holding
+        && ((filterType == 0 && ! overdriveOn) || (! leftActive && ! rightActive && ! inputL && ! inputR));
     plainSmoothing = smoothing;
     plainOutLeft = outLeft;
     plainOutRight = outRight;
@@ -1467,6 +1515,20 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
                 activeR = true;
             float readL = activeL ? (float) p.read[0][i] : 0.0f;
             float readR = activeR ? (float) p.read[1][i] : 0.0f;
+            // What goes back into the rings: the reads, or while frozen the loop's own.
+            float loopL = readL, loopR = readR;
+            if (holding)
+            {
+                const double dl = p.delay[0][i], dr = p.delay[1][i];
+                const double beforeL = i > 0 ? p.delay[0][i - 1] : previousLeftDelay;
+                const double beforeR = i > 0 ? p.delay[1][i - 1] : previousRightDelay;
+                frozenLoop.advance(dl == beforeL && dr == beforeR);
+                auto whole = [&](const double* ring, double delay) {
+                    return ring[wrapBack(w, frozenLoop.wholeDistance(delay, maximum), maximum) + kReadReach];
+                };
+                loopL = activeL ? (float) frozenLoop.read(p.read[0][i], whole(ringL, dl)) : 0.0f;
+                loopR = activeR ? (float) frozenLoop.read(p.read[1][i], whole(ringR, dr)) : 0.0f;
+            }
 
             if (activeL || activeR)
             {
@@ -1492,18 +1554,35 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
 
             if (filterInLoop && filterType != 0)
             {
-                if (activeL && activeR)
-                    loopFilter.processPair(readL, readR);
-                else if (activeL)
-                    readL = loopFilter.process(0, readL);
-                else if (activeR)
-                    readR = loopFilter.process(1, readR);
+                auto filter = [&](float& left, float& right) {
+                    if (activeL && activeR)
+                        loopFilter.processPair(left, right);
+                    else if (activeL)
+                        left = loopFilter.process(0, left);
+                    else if (activeR)
+                        right = loopFilter.process(1, right);
+                };
+                filter(readL, readR);
+                if (holding)
+                {
+                    std::swap(loopFilter.memories, frozenLoopFilter);
+                    filter(loopL, loopR);
+                    std::swap(loopFilter.memories, frozenLoopFilter);
+                }
+                else
+                {
+                    loopL = readL;
+                    loopR = readR;
+                }
             }
 
             // Ring write, three copies so the read never wraps.
             const float loop = smoothing ? p.loopGain[i] : restingLoopGain;
-            const double writeL = limitRing((double) l + (double) loop * readL);
-            const double writeR = limitRing((double) r + (double) loop * readR);
+            const double feedback = holding ? (double) loop * frozenLoop.gain(l, r) : (double) loop;
+            const double writeL = limitRing((double) l + feedback * loopL);
+            const double writeR = limitRing((double) r + feedback * loopR);
+            if (holding)
+                frozenLoop.track(loopL, loopR, l, r);
             writeRing(ringL, maximum, w, writeL);
             writeRing(ringR, maximum, w, writeR);
             quietL = std::abs(writeL) > kSilentWrite ? 0 : std::min(quietL + 1, quietHorizon + 1);

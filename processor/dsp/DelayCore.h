@@ -1,6 +1,7 @@
 #pragma once
 
 #include "processor/dsp/FractionalReader.h"
+#include "processor/dsp/FrozenLoop.h"
 #include "processor/dsp/TavinorDelayLine.h"
 
 #include <memory>
@@ -121,7 +122,11 @@ private:
         int kind = 1;
         float q = 1.0f;
         double b0[2] {}, b1[2] {}, b2[2] {}, a1[2] {}, a2[2] {};
-        double x1[2] {}, x2[2] {}, y1[2] {}, y2[2] {};
+        struct Memories
+        {
+            double x1[2] {}, x2[2] {}, y1[2] {}, y2[2] {};
+        };
+        Memories memories;
         // What the coefficients of each channel were computed from (none yet: index -1).
         struct Source
         {
@@ -231,6 +236,9 @@ private:
     void computeCutoffs(float modulationLeft, float modulationRight);
     void cutoffFrequencies(float modulation, float& oversampledHz, float& loopHz) const;
     static float meterToDisplay(double meter);
+    // Mean square of the last `distance` samples of each ring, both channels
+    // together: what a loop of that length holds.
+    double heldPower(int distanceLeft, int distanceRight) const;
 
     // Settings
     float stereoOffsetControl = 0.0f;
@@ -262,6 +270,7 @@ private:
     double minimumKernelStep = 512.0;
 
     FractionalReader reader;
+    FrozenLoop frozenLoop;
     FractionalReader::Memory readMemory[2];   // left (or both), right
     const float* semitones = nullptr;
     const float* fineTune = nullptr;
@@ -299,6 +308,8 @@ private:
     Biquad oversampledFilter;
     Biquad loopFilter;
     Biquad colourFilter;
+    // The loop filter's memories on what a frozen line feeds back.
+    Biquad::Memories frozenLoopFilter;
 
     int filterPlacement = 0;
     bool filterInLoop = false;

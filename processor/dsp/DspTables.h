@@ -22,13 +22,16 @@ public:
     static constexpr int kFineCount = 1024;
     // What one phase of each kernel sums to: the reads pass DC a little below
     // unity (the 32-tap read about -0.6 dB, the 16-tap read times its gain of
-    // 1.2 about -0.2 dB), and never rise above that at any frequency. A frozen
-    // line feeds back at exactly 1 while its input keeps coming in; only this
-    // loss on every pass keeps it from growing without bound.
+    // 1.2 about -0.2 dB), and never rise much above that at any frequency.
     static constexpr double kKernel32PhaseSum = 0.935;
     static constexpr double kKernel16PhaseSum = 0.8125;
     // The 16-tap read multiplies its sum by this.
     static constexpr double kKernel16ReadGain = 1.2;
+    // The most either read passes at any frequency, any phase and any stretch
+    // of its kernel (a hair above what it passes at low frequencies; the
+    // 16-tap figure with its read's gain).
+    static constexpr double kKernel32LargestGain = 0.93505;
+    static constexpr double kKernel16LargestGain = 0.97555;
 
     DspTables();
 
