@@ -67,6 +67,10 @@ protected:
             TestHelpers::pumpMessages();
         }
         TestHelpers::pumpMessages();
+        // The list learns of the last rows by a message the browser's thread
+        // may not have posted yet when the count is reached: bring its rows up
+        // to date here rather than race it.
+        list.updateContent();
         return list.getModel()->getNumRows();
     }
 
