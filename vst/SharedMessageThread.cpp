@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace juce
 {
@@ -17,10 +19,6 @@ bool dispatchNextMessageOnSystemQueue(bool returnIfNoPendingMessages);
 
 namespace
 {
-// How long the library's thread sleeps when nothing is waiting: JUCE posts
-// its messages without telling us, so the queue is looked at this often.
-constexpr auto kIdlePoll = std::chrono::milliseconds(1);
-
 // Messages dispatched by one effEditIdle at most, so that a flood of them
 // cannot keep the host's thread from its own work.
 constexpr int kMaxMessagesPerIdle = 1000;
@@ -41,6 +39,8 @@ struct Generation
 // joined the next time a thread is started, or when the library goes.
 struct Loop
 {
+    Loop() : wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
     ~Loop()
     {
         std::vector<std::unique_ptr<Generation>> all;
@@ -54,6 +54,8 @@ struct Loop
             }
             changed.notify_all();
         }
+        wake();
+        bool detached = false;
         for (auto& g : all)
         {
             if (! g->thread.joinable())
@@ -61,8 +63,31 @@ struct Loop
             if (g->exited.load())
                 g->thread.join();
             else
+            {
                 g->thread.detach();
+                detached = true;
+            }
         }
+        // A thread left inside a call to the host may still write to it.
+        if (wakeFd >= 0 && ! detached)
+            close(wakeFd);
+    }
+
+    // The library's thread sleeps in JUCE's wait for its messages, which
+    // this descriptor ends too: for held host calls, a pause and a stop.
+    // A write takes no lock and allocates nothing, so the audio thread may wake it.
+    void wake() const
+    {
+        if (wakeFd < 0)
+            return;
+        const uint64_t one = 1;
+        [[maybe_unused]] const auto written = write(wakeFd, &one, sizeof(one));
+    }
+
+    void takeWake() const
+    {
+        uint64_t count = 0;
+        [[maybe_unused]] const auto taken = read(wakeFd, &count, sizeof(count));
     }
 
     void joinFinishedThreads()
@@ -83,6 +108,7 @@ struct Loop
         const std::lock_guard<std::mutex> lock(mutex);
         ++pauses;
         changed.notify_all();
+        wake();
     }
 
     void removePause()
@@ -111,6 +137,8 @@ struct Loop
 
     // One host thread at a time acts as the message thread.
     std::recursive_mutex ownership;
+
+    const int wakeFd;
 };
 
 Loop& loop()
@@ -146,15 +174,6 @@ void runLoop(Generation* generation)
         if (! messageManager->isThisTheMessageThread())
             messageManager->setCurrentThreadAsMessageThread();
 
-        l.dispatching = true;
-        lock.unlock();
-        const bool dispatched = juce::dispatchNextMessageOnSystemQueue(true);
-        lock.lock();
-        l.dispatching = false;
-        l.changed.notify_all();
-        if (generation->stop || l.pauses > 0)
-            continue;
-
         if (l.hostCallsRequested.load())
         {
             l.collectHostCalls(calls);
@@ -167,8 +186,14 @@ void runLoop(Generation* generation)
             continue;
         }
 
-        if (! dispatched)
-            l.changed.wait_for(lock, kIdlePoll);
+        // Sleeps until a message comes or the descriptor is written to, then
+        // dispatches what came.
+        l.dispatching = true;
+        lock.unlock();
+        juce::dispatchNextMessageOnSystemQueue(false);
+        lock.lock();
+        l.dispatching = false;
+        l.changed.notify_all();
     }
     generation->exited.store(true);
 }
@@ -199,6 +224,8 @@ SharedMessageThread::SharedMessageThread()
     juceInitialiser = std::make_unique<juce::ScopedJuceInitialiser_GUI>();
 
     auto& l = loop();
+    if (l.wakeFd >= 0)
+        juce::LinuxEventLoop::registerFdCallback(l.wakeFd, [](int) { loop().takeWake(); });
     const std::lock_guard<std::mutex> lock(l.mutex);
     l.joinFinishedThreads();
     l.current = std::make_unique<Generation>();
@@ -221,6 +248,7 @@ SharedMessageThread::~SharedMessageThread()
         generation = std::move(l.current);
         generation->stop = true;
         l.changed.notify_all();
+        l.wake();
         // The message under way is waited for; a call to the host is not.
         l.changed.wait(lock, [&l] { return ! l.dispatching; });
         canJoin = ! generation->inHostCall;
@@ -232,6 +260,8 @@ SharedMessageThread::~SharedMessageThread()
 
     // JUCE ends on the thread that closes the last instance.
     juce::MessageManager::getInstance()->setCurrentThreadAsMessageThread();
+    if (l.wakeFd >= 0)
+        juce::LinuxEventLoop::unregisterFdCallback(l.wakeFd);
     juceInitialiser.reset();
 }
 
@@ -313,5 +343,7 @@ void SharedMessageThread::requestHostCalls()
         foreignLoopCalls->triggerAsyncUpdate();
         return;
     }
-    loop().hostCallsRequested.store(true);
+    auto& l = loop();
+    if (! l.hostCallsRequested.exchange(true))
+        l.wake();
 }
