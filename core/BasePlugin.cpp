@@ -133,7 +133,7 @@ void BasePlugin::createGuiRoot()
     if (isDebugTableEnabled())
         guiRoot->createDebugPanel();
     guiRoot->sendLookAndFeelChange();
-    guiRoot->startTimer(kGuiTimerIntervalMs);
+    // Its timer starts when an editor shows it (AudioProcessorEditorWrapper).
 }
 
 void BasePlugin::deleteEditorComponent()
