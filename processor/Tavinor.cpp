@@ -543,25 +543,22 @@ void Tavinor::applyQualityForCurrentMode()
 
 void Tavinor::updateLatency()
 {
-    int latency = 0;
-    if (limiterOn.load())
     {
         // The limiter delays everything it passes by its look-ahead.
         const juce::ScopedLock sl(engineLock);
-        latency = engine->getLimiter().getLookAheadSamples();
+        latencyInForce.store(limiterOn.load() ? engine->getLimiter().getLookAheadSamples() : 0);
     }
-    latencyPublisher.publish(latency);
+    latencyPublisher.publish();
 }
 
-void Tavinor::LatencyPublisher::publish(int samples)
+void Tavinor::LatencyPublisher::publish()
 {
-    pending.store(samples);
     // The message thread changes while the host drives it: asked under
     // JUCE's lock of it, never by reading it unlocked.
     if (juce::MessageManager::existsAndIsCurrentThread())
     {
         cancelPendingUpdate();
-        owner.setLatencySamples(samples);
+        handleAsyncUpdate();
     }
     else
     {

@@ -1,5 +1,6 @@
 #include "vst/VSTWrapper.h"
 
+#include "core/LatencySource.h"
 #include "core/StateLoader.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -223,6 +224,7 @@ AEffect* VSTWrapper::createEffect(audioMasterCallback host, ProcessorFactory fac
 VSTWrapper::VSTWrapper(audioMasterCallback host, std::unique_ptr<juce::AudioProcessor> processorIn)
     : AudioEffectX(host, numProgramsOf(processorIn.get()), numParametersOf(processorIn.get())),
       processor(std::move(processorIn)),
+      latencySource(dynamic_cast<LatencySource*>(processor.get())),
       chunks(std::make_unique<ChunkBuffers>())
 {
     jassert(processor != nullptr);
@@ -357,6 +359,10 @@ void VSTWrapper::resume()
     // processor then uses its offline settings. Asked before any lock.
     prepareProcessor(getCurrentProcessLevel() == kVstProcessLevelOffline);
     resumedOnce = true;
+    // Hosts read the latency as soon as the resume returns: the one the
+    // preparation gave, not one a message will bring later.
+    if (latencySource == nullptr)
+        processorLatency.store(processor->getLatencySamples());
     publishLatency();
     AudioEffectX::resume();
 }
@@ -768,7 +774,7 @@ void VSTWrapper::takePendingHostCalls(std::vector<SharedMessageThread::HostCall>
 bool VSTWrapper::publishLatency()
 {
     const std::lock_guard<std::mutex> lock(latencyLock);
-    const int latency = processorLatency.load();
+    const int latency = latencySource != nullptr ? latencySource->getLatencyInForce() : processorLatency.load();
     if (latency == cEffect.initialDelay)
         return false;
     setInitialDelay(latency);

@@ -9,6 +9,8 @@
 #include <memory>
 #include <mutex>
 
+class LatencySource;
+
 // Presents any juce::AudioProcessor to a VST 2.4 host: a stereo effect with
 // replacing (and accumulating) processing, its state as the program chunk,
 // the processor's parameters as the host parameters, MIDI input with sample
@@ -125,7 +127,7 @@ private:
     void takePendingAutomation(std::vector<SharedMessageThread::HostCall>& calls);
     void makeHeldAutomationCalls();
     void requestDisplayUpdate();
-    // Writes the processor's latency into the record; true when it changed.
+    // Writes the processor's latency in force into the record; true when it changed.
     bool publishLatency();
 
     juce::AudioProcessorParameter* parameterAt(VstInt32 index) const;
@@ -142,6 +144,8 @@ private:
     // editor are gone before the library's message thread stops.
     juce::SharedResourcePointer<SharedMessageThread> messageThread;
     std::unique_ptr<juce::AudioProcessor> processor;
+    // The processor's own answer to its latency on any thread, when it has one.
+    LatencySource* const latencySource;
     std::unique_ptr<juce::AudioProcessorEditor> editorComponent;
     std::unique_ptr<EditorHolder> editorHolder;
     ERect editorRect {};
