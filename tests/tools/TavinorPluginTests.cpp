@@ -62,6 +62,16 @@ TEST_F(TavinorPlugin, PassesTheValidationSuite)
     EXPECT_FALSE(result.output.contains("FAIL")) << result.output;
 }
 
+// Read the moment effMainsChanged(1) returns, as JUCE-based hosts read it,
+// with the limiter (host parameter 3) on: the dry path's delay at 44.1, 48,
+// 96, 176.4 and 192 kHz, on new instances and on one taken from rate to rate.
+TEST_F(TavinorPlugin, LatencyReadAfterTheResumeIsTheDryPathsDelayAtEveryRate)
+{
+    const auto result = TestHelpers::runValidation(plugin(), { "--only", "reported latency", "--latency-switch", "2=1" });
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_TRUE(result.output.contains("validate: 1 passed, 0 failed")) << result.output;
+}
+
 TEST_F(TavinorPlugin, IdentityAsTheHostSeesIt)
 {
     const auto result = TestHelpers::runTestHost({ "info", plugin().getFullPathName() });

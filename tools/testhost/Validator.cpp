@@ -1217,32 +1217,51 @@ std::string Validator::checkLatencyChanges()
 
 std::string Validator::checkLatencyMeasured()
 {
-    auto measure = [this](bool switched) -> std::string {
-        std::string error;
-        auto plugin = makeRunningInstance(library, 44100.0, 512, error);
-        if (plugin == nullptr)
-            return error;
-        if (switched)
-        {
-            const int base = plugin->ioChangedCount.load();
-            plugin->setParameter(options.latencySwitchIndex, options.latencySwitchValue);
-            if (! waitFor([&] { return plugin->ioChangedCount.load() > base; }, kNotificationTimeoutMs))
-                return "no ioChanged after the latency switch";
-        }
-        const int reported = plugin->getEffect()->initialDelay;
-        const int measured = firstSound(render(*plugin, impulseSignal(44100), 512));
+    // Read the moment the resume returns, as JUCE-based hosts do, at the
+    // rates hosts run: each on an instance of its own, and one instance taken
+    // through them all; with the latency switch (when there is one) set
+    // before the resume, as a session's state sets it.
+    constexpr double kRates[] = { 44100.0, 48000.0, 96000.0, 176400.0, 192000.0 };
+    const auto measure = [this](PluginInstance& plugin, double rate, bool switched, const char* how) -> std::string {
+        plugin.prepare(rate, 512);
+        plugin.resume();
+        const int reported = plugin.getEffect()->initialDelay;
+        const int measured = firstSound(render(plugin, impulseSignal(size_t(rate)), 512));
+        plugin.suspend();
         if (measured < 0)
             return "skip: an impulse gives no output within a second";
         if (measured == reported)
             return {};
         std::ostringstream reason;
-        reason << (switched ? "with the latency switch on, " : "") << "the reported latency is " << reported
-               << " samples but an impulse comes out after " << measured;
+        reason << (switched ? "with the latency switch on, " : "") << "at " << rate << " Hz (" << how
+               << ") the latency read after the resume is " << reported << " samples but an impulse comes out after "
+               << measured;
         return reason.str();
     };
-    if (const std::string reason = measure(false); ! reason.empty())
-        return reason;
-    return options.latencySwitchIndex >= 0 ? measure(true) : std::string();
+    for (const bool switched : { false, true })
+    {
+        if (switched && options.latencySwitchIndex < 0)
+            break;
+        std::string error;
+        auto travelling = makeInstance(library, error);
+        if (travelling == nullptr)
+            return error;
+        if (switched)
+            setLatencySwitch(*travelling, true, 0.0f);
+        for (const double rate : kRates)
+        {
+            auto own = makeInstance(library, error);
+            if (own == nullptr)
+                return error;
+            if (switched)
+                setLatencySwitch(*own, true, 0.0f);
+            for (auto [plugin, how] : { std::pair { own.get(), "a new instance" },
+                                        std::pair { travelling.get(), "after another rate" } })
+                if (const std::string reason = measure(*plugin, rate, switched, how); ! reason.empty())
+                    return reason;
+        }
+    }
+    return {};
 }
 
 std::string Validator::checkLockingHost()
