@@ -259,8 +259,17 @@ Tavinor::Tavinor()
     setDefaultPresetFile(presetFolder.getChildFile(juce::String("Default") + kPresetExtension));
     initPresetCollection(kPresetExtension, presetFolder);
 
-    presetFolderHadEntries = presetFolder.isDirectory()
-                          && presetFolder.getNumberOfChildFiles(juce::File::findFilesAndDirectories) > 0;
+    // Only a preset counts as an earlier installation: an empty folder (one
+    // the user made, or a category left behind) is no set of presets.
+    presetFolderHadPresets = false;
+    if (presetFolder.isDirectory())
+        for (const auto& entry : juce::RangedDirectoryIterator(presetFolder, true, juce::String("*") + kPresetExtension,
+                                                               juce::File::findFiles))
+            if (entry.getFile().existsAsFile())
+            {
+                presetFolderHadPresets = true;
+                break;
+            }
 }
 
 Tavinor::~Tavinor()
@@ -1156,7 +1165,7 @@ void Tavinor::readSettings(const juce::XmlElement& root)
 
     // A user who has no presets at all gets the factory presets offered,
     // whatever an older settings file says.
-    if (! presetFolderHadEntries)
+    if (! presetFolderHadPresets)
         return;
 
     juce::String version = kOldPresetVersion;

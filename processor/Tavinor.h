@@ -263,7 +263,7 @@ private:
     float currentSampleRate = 44100.0f;
     std::array<RetriggerMidiNote, 4> retriggerNotes;
     std::atomic<bool> tapSwitchState[2] { { false }, { false } };
-    bool presetFolderHadEntries = false;
+    bool presetFolderHadPresets = false;
 
     // Synced modulator rate: factor from the rate choice times the rhythmic
     // scale. Only touched under the engine lock.
