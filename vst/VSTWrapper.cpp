@@ -374,14 +374,19 @@ void VSTWrapper::prepareProcessor(bool offline)
     const int channels = juce::jmax(kNumChannels, processor->getTotalNumInputChannels(),
                                     processor->getTotalNumOutputChannels());
 
-    // Sized outside the lock, swapped in under it.
-    juce::AudioBuffer<float> newScratch(channels, block);
+    // Sized outside the lock, swapped in under it; at the size it has (a
+    // host's suspend and resume, often on its audio thread) it is kept.
+    juce::AudioBuffer<float> newScratch;
+    const bool resized = scratch.getNumChannels() != channels || scratch.getNumSamples() != block;
+    if (resized)
+        newScratch.setSize(channels, block);
     const juce::ScopedLock lock(processor->getCallbackLock());
     prepared = false;
     processor->setNonRealtime(offline);
     processor->setRateAndBufferSizeDetails(rate, block);
     processor->prepareToPlay(rate, block);
-    std::swap(scratch, newScratch);
+    if (resized)
+        std::swap(scratch, newScratch);
     preparedRate = rate;
     incomingMidi.clear();
     prepared = true;
@@ -898,12 +903,13 @@ VstInt32 VSTWrapper::canDo(const char* text)
 {
     if (text == nullptr)
         return 0;
-    const juce::String what(text);
-    if (what == "receiveVstEvents" || what == "receiveVstMidiEvent")
+    // Compared in place: the resume asks too, on the host's audio thread.
+    const auto is = [text](const char* what) { return std::strcmp(text, what) == 0; };
+    if (is("receiveVstEvents") || is("receiveVstMidiEvent"))
         return processor->acceptsMidi() ? 1 : -1;
-    if (what == "receiveVstTimeInfo")
+    if (is("receiveVstTimeInfo"))
         return 1;
-    if (what == "sendVstEvents" || what == "sendVstMidiEvent")
+    if (is("sendVstEvents") || is("sendVstMidiEvent"))
         return -1;
     return 0;
 }
