@@ -312,7 +312,7 @@ VstIntPtr PluginInstance::handleCallback(VstInt32 opcode, VstInt32 index, VstInt
             return 1;
         case audioMasterGetSampleRate: return VstIntPtr(sampleRate);
         case audioMasterGetBlockSize: return blockSize;
-        case audioMasterGetCurrentProcessLevel: return 0;
+        case audioMasterGetCurrentProcessLevel: return processLevel.load();
         case audioMasterGetAutomationState: return 1;
         case audioMasterGetVendorString:
             if (ptr != nullptr)

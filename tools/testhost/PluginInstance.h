@@ -94,6 +94,9 @@ public:
 
     double sampleRate = 44100.0;
     int blockSize = 512;
+    // What audioMasterGetCurrentProcessLevel answers: 0 (unknown) unless a
+    // check plays a host rendering to a file (kVstProcessLevelOffline).
+    std::atomic<int> processLevel { 0 };
 
     // What the plug-in reported through the callback.
     std::atomic<int> automateCount { 0 };

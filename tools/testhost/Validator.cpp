@@ -515,6 +515,8 @@ int Validator::run()
     check("preset chunk (index 1) round trip", [this] { return checkPresetChunk(); });
     check("chunk read from two threads at once", [this] { return checkChunkFromTwoThreads(); });
     check("chunk set while audio runs", [this] { return checkChunkWhileProcessing(); });
+    check("suspend and resume on the audio thread while the host's thread loads a state",
+          [this] { return checkFlushOnAudioThread(); });
     check("a host that locks around its dispatcher calls and its callback", [this] { return checkLockingHost(); });
     if (options.withEditor)
     {
@@ -981,6 +983,78 @@ std::string Validator::checkChunkWhileProcessing()
     plugin->setChunk(second);
     if (plugin->getChunk() != second)
         return "the last chunk set is not the state afterwards";
+    return {};
+}
+
+// A DAW starting an export: its own thread sets parameters, resumes, picks
+// the program and loads the session's chunk, then resumes again; meanwhile
+// its audio thread processes and flushes the plug-in (a suspend and a resume
+// between two blocks) while the plug-in's own threads answer what the load
+// set off. Each round a new instance, with the flush at another moment.
+std::string Validator::checkFlushOnAudioThread()
+{
+    constexpr double kRate = 48000.0;
+    constexpr int kBlock = 1024;
+    std::mt19937 random(options.seed);
+    std::vector<uint8_t> chunk;
+    {
+        std::string error;
+        auto source = makeInstance(library, error);
+        if (source == nullptr)
+            return error;
+        std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+        for (int i = 0; i < source->getEffect()->numParams; ++i)
+            source->setParameter(i, unit(random));
+        chunk = source->getChunk();
+    }
+
+    const int rounds = options.quick ? 4 : 16;
+    for (int round = 0; round < rounds; ++round)
+    {
+        std::string error;
+        auto plugin = makeInstance(library, error);
+        if (plugin == nullptr)
+            return error;
+        // Exports run offline: the audio thread's resume then prepares for
+        // the offline quality.
+        plugin->processLevel = round % 2 == 0 ? kVstProcessLevelOffline : kVstProcessLevelRealtime;
+        plugin->prepare(kRate, kBlock);
+        plugin->setParameter(0, 0.5f);
+        plugin->resume();
+        plugin->dispatch(effSetProgram, 0, 0);
+
+        const int flushAt = int(random() % 6);
+        std::atomic<bool> started { false };
+        std::string audioReason;
+        std::thread audio([&] {
+            StereoBuffers buffers { size_t(kBlock) };
+            std::mt19937 noise(options.seed + uint32_t(round));
+            for (int block = 0; block < 12 && audioReason.empty(); ++block)
+            {
+                started = true;
+                if (block == flushAt)
+                {
+                    plugin->dispatch(effMainsChanged, 0, 0);
+                    plugin->dispatch(effMainsChanged, 0, 1);
+                }
+                buffers.fillNoise(noise, 0.25f, size_t(kBlock));
+                plugin->process(buffers.inPointers, buffers.outPointers, kBlock);
+                if (! buffers.outputFinite(size_t(kBlock)))
+                    audioReason = "non-finite output after a flush on the audio thread";
+            }
+        });
+        while (! started)
+            std::this_thread::yield();
+        plugin->setChunk(chunk);
+        plugin->dispatch(effMainsChanged, 0, 1);
+        const auto back = plugin->getChunk();
+        audio.join();
+        if (! audioReason.empty())
+            return audioReason;
+        if (back != chunk)
+            return "the chunk loaded while the audio thread flushed did not come back whole";
+        plugin->suspend();
+    }
     return {};
 }
 

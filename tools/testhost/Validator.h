@@ -80,6 +80,7 @@ private:
     std::string checkInstancesAlike();
     std::string checkParameterRoundTrip();
     std::string checkAccumulatingProcess();
+    std::string checkFlushOnAudioThread();
 
     class Watchdog;
 
