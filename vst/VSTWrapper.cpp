@@ -316,7 +316,21 @@ VstIntPtr VSTWrapper::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr valu
         }
         default: break;
     }
-    return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+    const VstIntPtr result = AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+    // What the call set off (a loaded chunk's display update, a latency
+    // change) goes to the host now, on the thread it called us on; not from
+    // the calls hosts make on their audio thread (Ardour suspends and resumes
+    // its plug-ins there), nor from the instance's last.
+    switch (opcode)
+    {
+        case effClose:
+        case effMainsChanged:
+        case effProcessEvents:
+        case effStartProcess:
+        case effStopProcess: break;
+        default: makeHeldHostCalls(); break;
+    }
+    return result;
 }
 
 //==============================================================================
@@ -620,9 +634,12 @@ void VSTWrapper::setParameter(VstInt32 index, float value)
     if (parameter->getValue() == value)
         return;
 
-    const juce::ScopedValueSetter<int> guard(hostParameterBeingSet, static_cast<int>(index));
-    parameter->setValue(value);
-    parameter->sendValueChangedMessageToListeners(value);
+    {
+        const juce::ScopedValueSetter<int> guard(hostParameterBeingSet, static_cast<int>(index));
+        parameter->setValue(value);
+        parameter->sendValueChangedMessageToListeners(value);
+    }
+    makeHeldHostCalls();
 }
 
 float VSTWrapper::getParameter(VstInt32 index)
@@ -770,10 +787,28 @@ void VSTWrapper::makeHeldAutomationCalls()
 void VSTWrapper::takePendingHostCalls(std::vector<SharedMessageThread::HostCall>& calls)
 {
     takePendingAutomation(calls);
-    if (latencyChangeHeld.exchange(false) && publishLatency())
+    if (latencyChangeDue() && publishLatency())
         calls.push_back({ audioMaster, &cEffect, audioMasterIOChanged, 0, 0, 0.0f });
     if (displayUpdateHeld.exchange(false))
         calls.push_back({ audioMaster, &cEffect, audioMasterUpdateDisplay, 0, 0, 0.0f });
+}
+
+bool VSTWrapper::latencyChangeDue()
+{
+    const bool held = latencyChangeHeld.exchange(false);
+    return held || (latencySource != nullptr && latencySource->getLatencyInForce() != cEffect.initialDelay);
+}
+
+void VSTWrapper::makeHeldHostCalls()
+{
+    // Inside a block the calls wait for its end.
+    if (processingWrapper != nullptr)
+        return;
+    makeHeldAutomationCalls();
+    if (latencyChangeDue() && publishLatency())
+        ioChanged();
+    if (displayUpdateHeld.exchange(false))
+        updateDisplay();
 }
 
 bool VSTWrapper::publishLatency()

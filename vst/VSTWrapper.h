@@ -20,9 +20,10 @@ class LatencySource;
 // Threads: the dispatcher calls that touch the GUI side (making and closing
 // the instance, the editor opcodes) run with the calling thread as the JUCE
 // message thread (SharedMessageThread::HostDrivenScope); chunks, programs,
-// suspend and resume wait for no other thread. The host is called back on
-// the thread that called us, or, for what arises elsewhere, later through
-// the SharedMessageThread; never while a lock of ours is held.
+// suspend and resume wait for no other thread. The host is called back only
+// on its own threads: on the thread that called us, or, for what arises
+// elsewhere, at the end of its next call into the instance (or of the next
+// block, or at effEditIdle); never while a lock of ours is held.
 class VSTWrapper : public AudioEffectX,
                    private juce::AudioProcessorListener,
                    private juce::AudioPlayHead,
@@ -126,6 +127,11 @@ private:
     void sendOrHoldAutomation(int index, PendingFlag what, float value);
     void takePendingAutomation(std::vector<SharedMessageThread::HostCall>& calls);
     void makeHeldAutomationCalls();
+    // This instance's held calls, on the host's thread that called us (not
+    // inside a block); takes no lock and allocates nothing.
+    void makeHeldHostCalls();
+    // A latency change the host has not been told of yet.
+    bool latencyChangeDue();
     void requestDisplayUpdate();
     // Writes the processor's latency in force into the record; true when it changed.
     bool publishLatency();

@@ -517,6 +517,7 @@ int Validator::run()
     check("chunk set while audio runs", [this] { return checkChunkWhileProcessing(); });
     check("suspend and resume on the audio thread while the host's thread loads a state",
           [this] { return checkFlushOnAudioThread(); });
+    check("without an editor, calls come only on the host's threads", [this] { return checkNoCallsFromOwnThreads(); });
     check("a host that locks around its dispatcher calls and its callback", [this] { return checkLockingHost(); });
     if (options.withEditor)
     {
@@ -1055,6 +1056,49 @@ std::string Validator::checkFlushOnAudioThread()
             return "the chunk loaded while the audio thread flushed did not come back whole";
         plugin->suspend();
     }
+    return {};
+}
+
+// A host without the plug-in's editor open runs no loop for it: the plug-in
+// may call back only on threads the host called it on (Ardour deadlocked its
+// export on a display update from a plug-in's own thread). What it has to
+// tell still arrives: a latency change, and the display update of a load.
+std::string Validator::checkNoCallsFromOwnThreads()
+{
+    std::string error;
+    auto plugin = makeRunningInstance(library, 48000.0, 512, error);
+    if (plugin == nullptr)
+        return error;
+    std::mt19937 random(options.seed);
+    const auto [first, second] = twoStates(*plugin, random);
+    const float switchOff = latencySwitchValue(*plugin);
+    const int ioChangedBefore = plugin->ioChangedCount.load();
+    const int updatesBefore = plugin->updateDisplayCount.load();
+    {
+        AudioThread audio(*plugin, options.seed);
+        for (int i = 0; i < 20; ++i)
+        {
+            plugin->setChunk(i % 2 == 0 ? first : second);
+            setLatencySwitch(*plugin, i % 2 == 0, switchOff);
+            // Time for a thread of the plug-in's to answer what came in.
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (const std::string reason = audio.stop(); ! reason.empty())
+            return reason;
+    }
+    letHeldCallsArrive();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    if (const int stray = plugin->strayCallbacks.load(); stray > 0)
+    {
+        std::ostringstream reason;
+        reason << stray << " call(s) to the host, the last of opcode " << plugin->lastStrayOpcode.load()
+               << ", from a thread that was in no call of the host's";
+        return reason.str();
+    }
+    if (plugin->updateDisplayCount.load() == updatesBefore)
+        return "no display update after states were loaded";
+    if (options.latencySwitchIndex >= 0 && plugin->ioChangedCount.load() == ioChangedBefore)
+        return "no ioChanged after the latency switch changed";
     return {};
 }
 

@@ -81,6 +81,7 @@ private:
     std::string checkParameterRoundTrip();
     std::string checkAccumulatingProcess();
     std::string checkFlushOnAudioThread();
+    std::string checkNoCallsFromOwnThreads();
 
     class Watchdog;
 
