@@ -118,18 +118,22 @@ double decibels(float a, float b)
     return 20.0 * std::log10(std::abs(double(a)) / std::abs(double(b)));
 }
 
-bool sameShape(const WavFile& a, const WavFile& b)
+// The DAW's render and ours, both stereo at one rate.
+bool loadRenders(const std::string& dawPath, const std::string& oursPath, WavFile& daw, WavFile& ours)
 {
-    return a.channels.size() == 2 && b.channels.size() == 2 && a.sampleRate == b.sampleRate;
+    if (! load(dawPath, daw) || ! load(oursPath, ours))
+        return false;
+    if (daw.channels.size() == 2 && ours.channels.size() == 2 && daw.sampleRate == ours.sampleRate)
+        return true;
+    fail("the renders are not both stereo at one rate");
+    return false;
 }
 
 int checkEchoes(const std::string& dawPath, const std::string& oursPath)
 {
     WavFile daw, ours;
-    if (! load(dawPath, daw) || ! load(oursPath, ours))
+    if (! loadRenders(dawPath, oursPath, daw, ours))
         return 1;
-    if (! sameShape(daw, ours))
-        return fail("the renders are not both stereo at one rate");
     const double rate = daw.sampleRate;
     const int impulses[2] = { int(kLeftImpulseSeconds * rate), int(kRightImpulseSeconds * rate) };
     const int delays[2] = { int(std::lround(kLeftEchoSeconds * rate)), int(std::lround(kRightEchoSeconds * rate)) };
@@ -175,10 +179,8 @@ int checkEchoes(const std::string& dawPath, const std::string& oursPath)
 int checkLatency(const std::string& dawPath, const std::string& oursPath, int reported)
 {
     WavFile daw, ours;
-    if (! load(dawPath, daw) || ! load(oursPath, ours))
+    if (! loadRenders(dawPath, oursPath, daw, ours))
         return 1;
-    if (! sameShape(daw, ours))
-        return fail("the renders are not both stereo at one rate");
     const double rate = daw.sampleRate;
     const int impulses[2] = { int(kLeftImpulseSeconds * rate), int(kRightImpulseSeconds * rate) };
     bool ok = reported > 0;
@@ -198,10 +200,8 @@ int checkLatency(const std::string& dawPath, const std::string& oursPath, int re
 int checkAlike(const std::string& dawPath, const std::string& oursPath)
 {
     WavFile daw, ours;
-    if (! load(dawPath, daw) || ! load(oursPath, ours))
+    if (! loadRenders(dawPath, oursPath, daw, ours))
         return 1;
-    if (! sameShape(daw, ours))
-        return fail("the renders are not both stereo at one rate");
     const size_t frames = std::min(daw.numFrames(), ours.numFrames());
     bool ok = frames > 0;
     for (size_t c = 0; c < 2; ++c)
