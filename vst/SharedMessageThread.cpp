@@ -289,8 +289,3 @@ void SharedMessageThread::requestHostCalls()
     }
     loop().hostCallsRequested.store(true);
 }
-
-bool SharedMessageThread::hasPendingHostCalls() const noexcept
-{
-    return loop().hostCallsRequested.load();
-}

@@ -98,7 +98,6 @@ public:
     // nothing (but in a program with its own JUCE loop, whose message
     // thread then makes them), so the audio thread may say so too.
     void requestHostCalls();
-    bool hasPendingHostCalls() const noexcept;
 
     // True when the program had its own JUCE message loop before us.
     bool usesProgramsMessageLoop() const noexcept { return foreign; }
