@@ -205,11 +205,15 @@ TEST_F(TavinorPlugin, EditorOpensEmbeddedDrawsTheSkinAndLeavesMemoryFlat)
 
     // What a leaking editor would lose at every opening (its skin, its windows)
     // is far more than the host's own X connections leave behind.
-    const auto heap = result.output.fromFirstOccurrenceOf("heap in use after 100 cycles: ", false, false);
-    const auto first = heap.getLargeIntValue();
-    const auto last = heap.fromFirstOccurrenceOf("first, ", false, false).getLargeIntValue();
-    ASSERT_GT(first, 0) << result.output;
-    EXPECT_LT(last - first, 100 * 1024) << result.output;
+    // (Not known under the address sanitizer, whose allocator keeps no figures.)
+    if (! result.output.contains("heap in use: not known"))
+    {
+        const auto heap = result.output.fromFirstOccurrenceOf("heap in use after 100 cycles: ", false, false);
+        const auto first = heap.getLargeIntValue();
+        const auto last = heap.fromFirstOccurrenceOf("first, ", false, false).getLargeIntValue();
+        ASSERT_GT(first, 0) << result.output;
+        EXPECT_LT(last - first, 100 * 1024) << result.output;
+    }
 
     // The face: the graphite ground, and line 1's select button lit in the
     // accent (darkened behind the first-run installer of this new user).
