@@ -795,8 +795,10 @@ void VSTWrapper::takePendingHostCalls(std::vector<SharedMessageThread::HostCall>
 
 bool VSTWrapper::latencyChangeDue()
 {
+    // The record's field is written under the latency lock; its mirror here
+    // is read without one, and publishLatency looks again under the lock.
     const bool held = latencyChangeHeld.exchange(false);
-    return held || (latencySource != nullptr && latencySource->getLatencyInForce() != cEffect.initialDelay);
+    return held || (latencySource != nullptr && latencySource->getLatencyInForce() != publishedLatency.load());
 }
 
 void VSTWrapper::makeHeldHostCalls()
@@ -818,6 +820,7 @@ bool VSTWrapper::publishLatency()
     if (latency == cEffect.initialDelay)
         return false;
     setInitialDelay(latency);
+    publishedLatency.store(latency);
     return true;
 }
 

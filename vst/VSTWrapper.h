@@ -179,6 +179,8 @@ private:
     std::atomic<bool> displayUpdateHeld { false };
     std::atomic<bool> latencyChangeHeld { false };
     std::atomic<int> processorLatency { 0 };
+    // What the record's initialDelay says, for reading without the lock.
+    std::atomic<int> publishedLatency { 0 };
     std::mutex latencyLock;
 
     VstSpeakerArrangement stereoArrangementIn {};
