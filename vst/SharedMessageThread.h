@@ -16,10 +16,11 @@
 // calling thread is the message thread instead: the library's thread pauses,
 // and effEditIdle dispatches what is waiting.
 //
-// The library's thread never calls the host: a host's handler run on a
-// thread the host does not know, at a moment of the plug-in's choosing, meets
-// the host half-way through work of its own (Ardour deadlocked its export so,
-// waiting for its disk thread). Calls that arise where the host did not call
+// The library's thread never calls the host: a host's handler would run on a
+// thread the host does not know, at a moment of the plug-in's choosing, in
+// the middle of the host's own work (Ardour, told of a display update, marks
+// its session changed and signals it, while it may be starting an export on
+// its main thread). Calls that arise where the host did not call
 // us (on a worker, on the audio thread inside a lock, or from JUCE's messages)
 // are handed over as HostCalls, made on the host's own threads: at the end of
 // the host's next call into the instance (VSTWrapper), after a block on the

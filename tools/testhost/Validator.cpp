@@ -1060,9 +1060,10 @@ std::string Validator::checkFlushOnAudioThread()
 }
 
 // A host without the plug-in's editor open runs no loop for it: the plug-in
-// may call back only on threads the host called it on (Ardour deadlocked its
-// export on a display update from a plug-in's own thread). What it has to
-// tell still arrives: a latency change, and the display update of a load.
+// may call back only on threads the host called it on (Ardour, told of a
+// display update, marks its session changed and signals it, whatever the
+// thread and whatever it is doing meanwhile). What it has to tell still
+// arrives: a latency change, and the display update of a load.
 std::string Validator::checkNoCallsFromOwnThreads()
 {
     std::string error;
