@@ -1,11 +1,13 @@
 #include "core/AudioProcessorEditorWrapper.h"
 
-AudioProcessorEditorWrapper::AudioProcessorEditorWrapper(juce::AudioProcessor& processor,
-                                                         juce::Component& guiRoot)
+#include "core/BasePlugin.h"
+
+AudioProcessorEditorWrapper::AudioProcessorEditorWrapper(juce::AudioProcessor& processor, PluginGuiRoot& guiRoot)
     : juce::AudioProcessorEditor(processor), root(&guiRoot)
 {
     addAndMakeVisible(guiRoot, -1);
     setSize(guiRoot.getWidth(), guiRoot.getHeight());
+    guiRoot.startTimer(BasePlugin::kGuiTimerIntervalMs);
 }
 
 AudioProcessorEditorWrapper::~AudioProcessorEditorWrapper()
@@ -14,6 +16,7 @@ AudioProcessorEditorWrapper::~AudioProcessorEditorWrapper()
     // host closed its window.
     if (auto* r = root.getComponent())
     {
+        r->stopTimer();
         r->setVisible(false);
         removeChildComponent(r);
     }

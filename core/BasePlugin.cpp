@@ -4,6 +4,8 @@
 #include "core/FloatParameter.h"
 #include "core/HostParameter.h"
 #include "core/PluginGuiRoot.h"
+#include "core/SettingsFileLock.h"
+#include "core/SettingsMerge.h"
 #include "core/XmlHelpers.h"
 #include "core/XmlInput.h"
 
@@ -30,6 +32,10 @@ const char* const kDefaultProcessingQualityName = "DefaultProcessingQuality";
 const char* const kUnreadableSuffix = ".unreadable";
 // On the plug-in state: the preset had been changed since it was loaded or saved.
 const char* const kPresetModifiedAttribute = "presetModified";
+
+// How long a settings write waits for another writer (an instance in this or
+// another process) to finish with the file before it writes without the lock.
+constexpr int kSettingsLockTimeoutMs = 2000;
 
 juce::String yesNo(bool b)
 {
@@ -104,6 +110,9 @@ void BasePlugin::completeStartUp(BasePlugin& plugin)
     // The broadcast above reaches the product's "modified" marking like any
     // change, but nothing has been changed yet.
     plugin.setPresetModified(false);
+    // What this instance's settings are now that everything has read them:
+    // only what changes after this is its own to write.
+    plugin.userSettingsAsRead = plugin.createUserSettingsXml();
 }
 
 void BasePlugin::initialise()
@@ -138,7 +147,7 @@ void BasePlugin::createGuiRoot()
     if (isDebugTableEnabled())
         guiRoot->createDebugPanel();
     guiRoot->sendLookAndFeelChange();
-    guiRoot->startTimer(kGuiTimerIntervalMs);
+    // Its timer starts when an editor shows it (AudioProcessorEditorWrapper).
 }
 
 void BasePlugin::deleteEditorComponent()
@@ -533,9 +542,14 @@ void BasePlugin::writeDebugDump()
 
 juce::File BasePlugin::getUserDataFolder() const
 {
-    return juce::File::getSpecialLocation(juce::File::userApplicationDataDirectory)
-        .getChildFile(kMakerFolderName)
-        .getChildFile(getProductName());
+    // JUCE reads only ~/.config/user-dirs.dirs for the user's configuration
+    // folder; the XDG variable, when it names a folder by its full path,
+    // comes first, as it does for every other program.
+    const auto configHome = juce::SystemStats::getEnvironmentVariable("XDG_CONFIG_HOME", {});
+    const auto base = juce::File::isAbsolutePath(configHome)
+                          ? juce::File(configHome)
+                          : juce::File::getSpecialLocation(juce::File::userApplicationDataDirectory);
+    return base.getChildFile(kMakerFolderName).getChildFile(getProductName());
 }
 
 juce::File BasePlugin::getCommonDataFolder() const
@@ -709,11 +723,23 @@ std::unique_ptr<juce::XmlElement> BasePlugin::createUserSettingsXml()
 
 void BasePlugin::writeUserSettingsNow()
 {
-    // A settings file we could not read is the user's, to repair or to throw
-    // away: it is moved aside rather than overwritten with our defaults.
-    if (auto xml = createUserSettingsXml())
-        if (setAsideUnreadableUserSettings())
-            writeXmlCreatingFolder(*xml, getUserSettingsFile());
+    if (auto mine = createUserSettingsXml())
+    {
+        // Other instances, in this process and in others, write the same
+        // file: under its lock, what this instance changed since it read
+        // its settings goes into the file as it is now, and nothing else.
+        const auto file = getUserSettingsFile();
+        const SettingsFileLock lock(file, kSettingsLockTimeoutMs);
+        auto settings = readUserSettingsFile();
+        if (settings != nullptr)
+            SettingsMerge::apply(userSettingsAsRead.get(), *mine, *settings);
+        // A settings file we could not read is the user's, to repair or to
+        // throw away: it is moved aside rather than overwritten.
+        else if (setAsideUnreadableUserSettings())
+            settings = std::make_unique<juce::XmlElement>(*mine);
+        if (settings != nullptr && writeXmlCreatingFolder(*settings, file))
+            userSettingsAsRead = std::move(mine);
+    }
     if (isDebugDumpEnabled())
         writeDebugDump();
 }

@@ -332,6 +332,10 @@ private:
     juce::MidiKeyboardState keyboardState;
     std::atomic<int> midiActivity { 0 };
 
+    // This instance's user settings as it last read or wrote them: what it
+    // changes since is what it writes over the file's settings.
+    std::unique_ptr<juce::XmlElement> userSettingsAsRead;
+
     JUCE_DECLARE_WEAK_REFERENCEABLE(BasePlugin)
     JUCE_DECLARE_NON_COPYABLE(BasePlugin)
 };

@@ -111,8 +111,6 @@ BasePluginEditor::BasePluginEditor(BasePlugin& p, bool skinsOn) : plugin(p), ski
     hostPage->setFileExtension(makeWildcardPattern(hostMapExtension));
     presetsPage = std::make_unique<PresetsSettingsComponent>(plugin);
 
-    tooltipWindow = std::make_unique<juce::TooltipWindow>(this, kTooltipDelayMs);
-    tooltipWindow->setOpaque(false);
     addAndMakeVisible(statusBar);
 
     aboutWindow = std::make_unique<AboutWindow>(plugin);
@@ -394,6 +392,19 @@ juce::Component* BasePluginEditor::findSkinComponent(const juce::String& name, b
 
 //==============================================================================
 // Timer
+
+void BasePluginEditor::parentHierarchyChanged()
+{
+    // The tooltip window follows the mouse with timers of its own and of the
+    // desktop: it is there while the editor is on a screen.
+    if (getPeer() == nullptr)
+        tooltipWindow.reset();
+    else if (tooltipWindow == nullptr)
+    {
+        tooltipWindow = std::make_unique<juce::TooltipWindow>(this, kTooltipDelayMs);
+        tooltipWindow->setOpaque(false);
+    }
+}
 
 void BasePluginEditor::timerCallback()
 {

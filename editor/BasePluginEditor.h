@@ -131,6 +131,8 @@ public:
     // The periodic work, every 25 ms while the editor is shown.
     virtual void visibleTimerCallback();
     void timerCallback() override;
+    // The tooltip window is made when the editor goes on a screen, and goes with it.
+    void parentHierarchyChanged() override;
     virtual bool isStatusBarShown() const { return true; }
     // The parameter holding the current preset's name; -1 when there is none.
     virtual int getPresetNameParameterId() const { return -1; }

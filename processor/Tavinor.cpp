@@ -262,8 +262,17 @@ Tavinor::Tavinor()
     setDefaultPresetFile(presetFolder.getChildFile(juce::String("Default") + kPresetExtension));
     initPresetCollection(kPresetExtension, presetFolder);
 
-    presetFolderHadEntries = presetFolder.isDirectory()
-                          && presetFolder.getNumberOfChildFiles(juce::File::findFilesAndDirectories) > 0;
+    // Only a preset counts as an earlier installation: an empty folder (one
+    // the user made, or a category left behind) is no set of presets.
+    presetFolderHadPresets = false;
+    if (presetFolder.isDirectory())
+        for (const auto& entry : juce::RangedDirectoryIterator(presetFolder, true, juce::String("*") + kPresetExtension,
+                                                               juce::File::findFiles))
+            if (entry.getFile().existsAsFile())
+            {
+                presetFolderHadPresets = true;
+                break;
+            }
 }
 
 Tavinor::~Tavinor()
@@ -551,25 +560,22 @@ void Tavinor::applyQualityForCurrentMode()
 
 void Tavinor::updateLatency()
 {
-    int latency = 0;
-    if (limiterOn.load())
     {
         // The limiter delays everything it passes by its look-ahead.
         const juce::ScopedLock sl(engineLock);
-        latency = engine->getLimiter().getLookAheadSamples();
+        latencyInForce.store(limiterOn.load() ? engine->getLimiter().getLookAheadSamples() : 0);
     }
-    latencyPublisher.publish(latency);
+    latencyPublisher.publish();
 }
 
-void Tavinor::LatencyPublisher::publish(int samples)
+void Tavinor::LatencyPublisher::publish()
 {
-    pending.store(samples);
     // The message thread changes while the host drives it: asked under
     // JUCE's lock of it, never by reading it unlocked.
     if (juce::MessageManager::existsAndIsCurrentThread())
     {
         cancelPendingUpdate();
-        owner.setLatencySamples(samples);
+        handleAsyncUpdate();
     }
     else
     {
@@ -1167,7 +1173,7 @@ void Tavinor::readSettings(const juce::XmlElement& root)
 
     // A user who has no presets at all gets the factory presets offered,
     // whatever an older settings file says.
-    if (! presetFolderHadEntries)
+    if (! presetFolderHadPresets)
         return;
 
     juce::String version = kOldPresetVersion;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/BasePlugin.h"
+#include "core/LatencySource.h"
 #include "core/ParameterPadlockRange.h"
 #include "core/Preset.h"
 #include "processor/dsp/Clock.h"
@@ -18,7 +19,7 @@ class DelayEngine;
 // 0..46 describe one line and stand for the selected line; line L owns the
 // clones 1000 + 1000 L + k; 47..91 are the modulators and the master section;
 // 92..117 the processor's own settings.
-class Tavinor : public BasePlugin
+class Tavinor : public BasePlugin, public LatencySource
 {
 public:
     class Listener
@@ -120,6 +121,10 @@ public:
     int getDefaultRealtimeQualityParameterId() const override { return kDefaultRealtimeQuality; }
     int getDefaultOfflineQualityParameterId() const override { return kDefaultOfflineQuality; }
     void processingModeChanged(bool nonRealtime) override;
+
+    // LatencySource: the limiter's look-ahead while it is on, at the rate
+    // prepared for, from the moment the setting or the preparation changed it.
+    int getLatencyInForce() const override { return latencyInForce.load(); }
 
     //==========================================================================
     // Parameter dispatch
@@ -259,7 +264,7 @@ private:
     float currentSampleRate = 44100.0f;
     std::array<RetriggerMidiNote, 4> retriggerNotes;
     std::atomic<bool> tapSwitchState[2] { { false }, { false } };
-    bool presetFolderHadEntries = false;
+    bool presetFolderHadPresets = false;
 
     // Synced modulator rate: factor from the rate choice times the rhythmic
     // scale. Only touched under the engine lock.
@@ -271,6 +276,10 @@ private:
     std::array<std::atomic<int>, kNumModulators> retriggerModes;
     std::atomic<bool> limiterOn { false };
 
+    // Written under the engine lock together with what it follows from, so
+    // that the last write is of the latest settings.
+    std::atomic<int> latencyInForce { 0 };
+
     // JUCE keeps the reported latency in a plain int that the host side reads
     // on the message thread, so it is only ever written there: a change from
     // another thread (host automation, MIDI) is carried over.
@@ -279,12 +288,11 @@ private:
     public:
         explicit LatencyPublisher(Tavinor& o) : owner(o) {}
         ~LatencyPublisher() override { cancelPendingUpdate(); }
-        void publish(int samples);
-        void handleAsyncUpdate() override { owner.setLatencySamples(pending.load()); }
+        void publish();
+        void handleAsyncUpdate() override { owner.setLatencySamples(owner.getLatencyInForce()); }
 
     private:
         Tavinor& owner;
-        std::atomic<int> pending { 0 };
     };
     LatencyPublisher latencyPublisher { *this };
 

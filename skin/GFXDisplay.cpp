@@ -2,6 +2,7 @@
 #include "core/XmlHelpers.h"
 #include "skin/SkinPackageLoader.h"
 #include "skin/SkinXml.h"
+#include "toolkit/OnScreenTimer.h"
 
 namespace
 {
@@ -14,7 +15,12 @@ GFXDisplay::GFXDisplay(const juce::String& name)
 {
     setOpaque(true);
     setWantsKeyboardFocus(false);
-    startTimer(kIdleTimerMs);
+    OnScreenTimer::follow(*this, *this, kIdleTimerMs);
+}
+
+void GFXDisplay::parentHierarchyChanged()
+{
+    OnScreenTimer::follow(*this, *this, editing ? kCaretBlinkMs : kIdleTimerMs);
 }
 
 GFXDisplay::~GFXDisplay() = default;

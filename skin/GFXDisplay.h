@@ -62,6 +62,8 @@ public:
     void focusLost(FocusChangeType cause) override;
 
     void timerCallback() override;
+    // The caret's timer runs while the display is on a screen.
+    void parentHierarchyChanged() override;
 
 private:
     void updateGlyphs();

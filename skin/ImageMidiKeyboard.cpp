@@ -4,6 +4,7 @@
 #include "skin/ImageStrip.h"
 #include "skin/SkinPackageLoader.h"
 #include "skin/SkinXml.h"
+#include "toolkit/OnScreenTimer.h"
 
 ImageMidiKeyboard::ImageMidiKeyboard(juce::MidiKeyboardState& state,
                                      juce::MidiKeyboardComponent::Orientation orientation, const juce::String& name)
@@ -15,6 +16,13 @@ ImageMidiKeyboard::ImageMidiKeyboard(juce::MidiKeyboardState& state,
     for (int note = 0; note < 128; ++note)
         keys[(size_t) note].note = note;
     keyboardState.addListener(&stateWatcher);
+    OnScreenTimer::follow(*this);
+}
+
+void ImageMidiKeyboard::parentHierarchyChanged()
+{
+    juce::MidiKeyboardComponent::parentHierarchyChanged();
+    OnScreenTimer::follow(*this);
 }
 
 ImageMidiKeyboard::~ImageMidiKeyboard()

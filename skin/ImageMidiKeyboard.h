@@ -38,6 +38,9 @@ public:
                       const juce::String& name);
     ~ImageMidiKeyboard() override;
 
+    // The keys repaint from a timer while the keyboard is on a screen.
+    void parentHierarchyChanged() override;
+
     const Key& getKey(int note) const { return keys[(size_t) juce::jlimit(0, 127, note)]; }
 
     // Marks a note pressed or released and refreshes the frames it affects.

@@ -1,5 +1,7 @@
 #include "toolkit/MidiNoteSelectKeyboard.h"
 
+#include "toolkit/OnScreenTimer.h"
+
 namespace
 {
 constexpr int kOctave = 12;
@@ -22,6 +24,13 @@ MidiNoteSelectKeyboard::Keyboard::Keyboard(MidiNoteSelectKeyboard& keyboardOwner
     // Computer keys stay with the host: none of them plays or selects a note.
     clearKeyMappings();
     setWantsKeyboardFocus(false);
+    OnScreenTimer::follow(*this);
+}
+
+void MidiNoteSelectKeyboard::Keyboard::parentHierarchyChanged()
+{
+    juce::MidiKeyboardComponent::parentHierarchyChanged();
+    OnScreenTimer::follow(*this);
 }
 
 bool MidiNoteSelectKeyboard::Keyboard::keyPressed(const juce::KeyPress&)

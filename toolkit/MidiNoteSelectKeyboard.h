@@ -24,6 +24,9 @@ public:
     public:
         Keyboard(MidiNoteSelectKeyboard& owner, juce::MidiKeyboardState& state);
 
+        // The keys repaint from a timer while the keyboard is on a screen.
+        void parentHierarchyChanged() override;
+
         bool keyPressed(const juce::KeyPress& key) override;
         bool keyStateChanged(bool isKeyDown) override;
 

@@ -1,7 +1,14 @@
 #!/usr/bin/env bash
-# Builds everything and runs the whole test suite (windows go to a virtual X server).
+# Builds everything and runs the whole test suite (windows go to a virtual X
+# server), the DAW test in Ardour among it.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 bash tools/setup.sh
+# The DAW test (tools/daw/daw-test.sh) drives Debian's Ardour.
+if ! dpkg-query -W -f='${Status}' ardour 2>/dev/null | grep -q "install ok installed"; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends ardour
+fi
 cd build
 xvfb-run -a ctest --output-on-failure -j"$(nproc)"

@@ -7,28 +7,37 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 bash tools/setup.sh
 
-# Install: the plug-in is one file in ~/.vst (Linux hosts scan it); the factory
-# preset archives go to the common folder, where the installer looks for them.
-vst_dir="$HOME/.vst"
+# Install: the plug-in is one file in /usr/local/lib/vst, a folder on the
+# Linux VST path that Ardour scans with its default settings (as do most
+# other Linux hosts); hosts that look only in ~/.vst find it through a link
+# there. Each is replaced in one step. The factory preset archives go to the
+# common folder, where the installer looks for them.
+vst_dir=/usr/local/lib/vst
+user_vst_dir="$HOME/.vst"
 common_dir="/opt/Orv Group/Tavinor"
-mkdir -p "$vst_dir" "$common_dir"
+mkdir -p "$vst_dir" "$user_vst_dir" "$common_dir"
 install -m 755 build/Tavinor.so "$vst_dir/.Tavinor.so.new"
 mv -f "$vst_dir/.Tavinor.so.new" "$vst_dir/Tavinor.so"
+ln -sfn "$vst_dir/Tavinor.so" "$user_vst_dir/.Tavinor.so.new"
+mv -fT "$user_vst_dir/.Tavinor.so.new" "$user_vst_dir/Tavinor.so"
 for archive in build/tools/factory-presets/*.zip; do
     install -m 644 "$archive" "$common_dir/"
 done
 
-# The demo. The chunk is made in a throw-away home, so that the user's own
-# settings and presets are left as they are.
+# The demo. The demo tool makes the chunk with user folders of its own; the
+# render runs the plug-in in a throw-away home, so that the user's settings
+# and presets are left as they are.
 demo_dir="$PWD/build/demo"
 mkdir -p "$demo_dir"
 preset="resources/presets/Echoes/Dotted Eighth Lead.tnprst"
 scratch_home=$(mktemp -d)
 trap 'rm -rf "$scratch_home"' EXIT
 build/tools/demo/tavinor_demo drums "$demo_dir/drums.wav" --tempo 120 --bars 2
-HOME="$scratch_home" XDG_CONFIG_HOME="$scratch_home/.config" \
-    build/tools/demo/tavinor_demo chunk "$preset" "$demo_dir/demo.chunk"
-build/tools/testhost/tavinor_host render "$vst_dir/Tavinor.so" "$demo_dir/drums.wav" "$demo_dir/Tavinor demo.wav" \
+build/tools/demo/tavinor_demo chunk "$preset" "$demo_dir/demo.chunk"
+render_home="$scratch_home/render"
+mkdir -p "$render_home"
+HOME="$render_home" XDG_CONFIG_HOME="$render_home/.config" \
+    build/tools/testhost/tavinor_host render "$vst_dir/Tavinor.so" "$demo_dir/drums.wav" "$demo_dir/Tavinor demo.wav" \
     --chunk "$demo_dir/demo.chunk" --tempo 120 --tail 3
 
 # The editor with the demo's preset, as the host shows it. Its throw-away home
@@ -46,7 +55,7 @@ HOME="$editor_home" XDG_CONFIG_HOME="$editor_home/.config" xvfb-run -a \
     --seconds 2 --screenshot "$screenshot"
 
 echo
-echo "Installed: $vst_dir/Tavinor.so"
+echo "Installed: $vst_dir/Tavinor.so (and $user_vst_dir/Tavinor.so, a link to it)"
 echo "Installed: $common_dir/ (factory preset archives)"
 echo "Demo input: $demo_dir/drums.wav (two bars of drums at 120 bpm)"
 echo "Demo: $demo_dir/Tavinor demo.wav (the drums through \"$(basename "$preset" .tnprst)\")"

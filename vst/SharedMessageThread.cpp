@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace juce
 {
@@ -17,10 +19,6 @@ bool dispatchNextMessageOnSystemQueue(bool returnIfNoPendingMessages);
 
 namespace
 {
-// How long the library's thread sleeps when nothing is waiting: JUCE posts
-// its messages without telling us, so the queue is looked at this often.
-constexpr auto kIdlePoll = std::chrono::milliseconds(1);
-
 // Messages dispatched by one effEditIdle at most, so that a flood of them
 // cannot keep the host's thread from its own work.
 constexpr int kMaxMessagesPerIdle = 1000;
@@ -29,52 +27,47 @@ constexpr int kMaxMessagesPerIdle = 1000;
 struct Generation
 {
     std::thread thread;
-    bool stop = false;       // under Loop::mutex
-    bool inHostCall = false; // under Loop::mutex
-    std::atomic<bool> exited { false };
+    bool stop = false; // under Loop::mutex
 };
 
-// What the library's thread and the host's threads share. It lives as long
-// as the library: when the last instance closes while the thread is inside a
-// call to the host, that thread cannot be waited for (the host may hold a
-// lock the call waits on); it ends by itself when the call returns and is
-// joined the next time a thread is started, or when the library goes.
+// What the library's thread and the host's threads share, for as long as the
+// library is loaded.
 struct Loop
 {
+    Loop() : wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
     ~Loop()
     {
-        std::vector<std::unique_ptr<Generation>> all;
+        // Instances left open when the library goes: their thread ends here.
+        std::unique_ptr<Generation> last;
         {
             const std::lock_guard<std::mutex> lock(mutex);
-            all = std::move(retired);
-            if (current != nullptr)
-            {
-                current->stop = true;
-                all.push_back(std::move(current));
-            }
+            last = std::move(current);
+            if (last != nullptr)
+                last->stop = true;
             changed.notify_all();
         }
-        for (auto& g : all)
-        {
-            if (! g->thread.joinable())
-                continue;
-            if (g->exited.load())
-                g->thread.join();
-            else
-                g->thread.detach();
-        }
+        wake();
+        if (last != nullptr && last->thread.joinable())
+            last->thread.join();
+        if (wakeFd >= 0)
+            close(wakeFd);
     }
 
-    void joinFinishedThreads()
+    // The library's thread sleeps in JUCE's wait for its messages, which
+    // this descriptor ends too: for a pause and a stop.
+    void wake() const
     {
-        retired.erase(std::remove_if(retired.begin(), retired.end(),
-                                     [](std::unique_ptr<Generation>& g) {
-                                         if (! g->exited.load())
-                                             return false;
-                                         g->thread.join();
-                                         return true;
-                                     }),
-                      retired.end());
+        if (wakeFd < 0)
+            return;
+        const uint64_t one = 1;
+        [[maybe_unused]] const auto written = write(wakeFd, &one, sizeof(one));
+    }
+
+    void takeWake() const
+    {
+        uint64_t count = 0;
+        [[maybe_unused]] const auto taken = read(wakeFd, &count, sizeof(count));
     }
 
     // The library's thread dispatches nothing while a pause is held.
@@ -83,6 +76,7 @@ struct Loop
         const std::lock_guard<std::mutex> lock(mutex);
         ++pauses;
         changed.notify_all();
+        wake();
     }
 
     void removePause()
@@ -103,14 +97,15 @@ struct Loop
     std::mutex mutex;
     std::condition_variable changed;
     std::unique_ptr<Generation> current;
-    std::vector<std::unique_ptr<Generation>> retired;
     int pauses = 0;           // host-driven scopes and open editors
-    bool dispatching = false; // the library's thread is inside a message
+    bool dispatching = false; // the library's thread is inside JUCE's loop
     std::vector<SharedMessageThread::Client*> clients;
     std::atomic<bool> hostCallsRequested { false };
 
     // One host thread at a time acts as the message thread.
     std::recursive_mutex ownership;
+
+    const int wakeFd;
 };
 
 Loop& loop()
@@ -129,9 +124,6 @@ void makeCalls(const std::vector<SharedMessageThread::HostCall>& calls)
 void runLoop(Generation* generation)
 {
     auto& l = loop();
-    std::vector<SharedMessageThread::HostCall> calls;
-    calls.reserve(256);
-
     std::unique_lock<std::mutex> lock(l.mutex);
     while (! generation->stop)
     {
@@ -146,31 +138,16 @@ void runLoop(Generation* generation)
         if (! messageManager->isThisTheMessageThread())
             messageManager->setCurrentThreadAsMessageThread();
 
+        // Sleeps until a message comes or the descriptor is written to, then
+        // dispatches what came. It never calls the host: what is owed to the
+        // host waits for a thread of the host's (see the header).
         l.dispatching = true;
         lock.unlock();
-        const bool dispatched = juce::dispatchNextMessageOnSystemQueue(true);
+        juce::dispatchNextMessageOnSystemQueue(false);
         lock.lock();
         l.dispatching = false;
         l.changed.notify_all();
-        if (generation->stop || l.pauses > 0)
-            continue;
-
-        if (l.hostCallsRequested.load())
-        {
-            l.collectHostCalls(calls);
-            generation->inHostCall = true;
-            lock.unlock();
-            makeCalls(calls);
-            calls.clear();
-            lock.lock();
-            generation->inHostCall = false;
-            continue;
-        }
-
-        if (! dispatched)
-            l.changed.wait_for(lock, kIdlePoll);
     }
-    generation->exited.store(true);
 }
 } // namespace
 
@@ -199,8 +176,9 @@ SharedMessageThread::SharedMessageThread()
     juceInitialiser = std::make_unique<juce::ScopedJuceInitialiser_GUI>();
 
     auto& l = loop();
+    if (l.wakeFd >= 0)
+        juce::LinuxEventLoop::registerFdCallback(l.wakeFd, [](int) { loop().takeWake(); });
     const std::lock_guard<std::mutex> lock(l.mutex);
-    l.joinFinishedThreads();
     l.current = std::make_unique<Generation>();
     l.current->thread = std::thread(runLoop, l.current.get());
 }
@@ -215,23 +193,19 @@ SharedMessageThread::~SharedMessageThread()
 
     auto& l = loop();
     std::unique_ptr<Generation> generation;
-    bool canJoin = false;
     {
-        std::unique_lock<std::mutex> lock(l.mutex);
+        const std::lock_guard<std::mutex> lock(l.mutex);
         generation = std::move(l.current);
         generation->stop = true;
         l.changed.notify_all();
-        // The message under way is waited for; a call to the host is not.
-        l.changed.wait(lock, [&l] { return ! l.dispatching; });
-        canJoin = ! generation->inHostCall;
-        if (! canJoin)
-            l.retired.push_back(std::move(generation));
     }
-    if (canJoin)
-        generation->thread.join();
+    l.wake();
+    generation->thread.join();
 
     // JUCE ends on the thread that closes the last instance.
     juce::MessageManager::getInstance()->setCurrentThreadAsMessageThread();
+    if (l.wakeFd >= 0)
+        juce::LinuxEventLoop::unregisterFdCallback(l.wakeFd);
     juceInitialiser.reset();
 }
 

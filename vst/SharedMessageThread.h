@@ -16,11 +16,15 @@
 // calling thread is the message thread instead: the library's thread pauses,
 // and effEditIdle dispatches what is waiting.
 //
-// Calls to the host that arise where the host did not call us (on the
-// library's thread, on a worker, or on the audio thread inside a lock) are
-// not made there and then: instances hand them over as HostCalls, made
-// between two messages while nothing is held that a dispatcher call could
-// wait for, or on the host's thread when it calls effEditIdle. So a host
+// The library's thread never calls the host: a host's handler would run on a
+// thread the host does not know, at a moment of the plug-in's choosing, in
+// the middle of the host's own work (Ardour, told of a display update, marks
+// its session changed and signals it, while it may be starting an export on
+// its main thread). Calls that arise where the host did not call
+// us (on a worker, on the audio thread inside a lock, or from JUCE's messages)
+// are handed over as HostCalls, made on the host's own threads: at the end of
+// the host's next call into the instance (VSTWrapper), after a block on the
+// audio thread (automation), or when the host calls effEditIdle. So a host
 // that serialises its dispatcher calls with a lock that its callback takes
 // too never waits for us while we wait for it.
 //
@@ -85,15 +89,15 @@ public:
     void dispatchPendingMessages();
 
     // Makes every call the instances hold for the host, on the calling
-    // thread, with nothing of ours locked.
+    // thread (one of the host's), with nothing of ours locked.
     void makePendingHostCalls();
 
     void addClient(Client* client);
     void removeClient(Client* client);
 
-    // Asks for the held calls to be made soon. Takes no lock and allocates
-    // nothing (but in a program with its own JUCE loop), so the audio thread
-    // may ask too.
+    // Says that calls are held for the host. Takes no lock and allocates
+    // nothing (but in a program with its own JUCE loop, whose message
+    // thread then makes them), so the audio thread may say so too.
     void requestHostCalls();
 
     // True when the program had its own JUCE message loop before us.

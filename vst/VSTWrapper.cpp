@@ -1,5 +1,6 @@
 #include "vst/VSTWrapper.h"
 
+#include "core/LatencySource.h"
 #include "core/StateLoader.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -223,6 +224,7 @@ AEffect* VSTWrapper::createEffect(audioMasterCallback host, ProcessorFactory fac
 VSTWrapper::VSTWrapper(audioMasterCallback host, std::unique_ptr<juce::AudioProcessor> processorIn)
     : AudioEffectX(host, numProgramsOf(processorIn.get()), numParametersOf(processorIn.get())),
       processor(std::move(processorIn)),
+      latencySource(dynamic_cast<LatencySource*>(processor.get())),
       chunks(std::make_unique<ChunkBuffers>())
 {
     jassert(processor != nullptr);
@@ -314,7 +316,21 @@ VstIntPtr VSTWrapper::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr valu
         }
         default: break;
     }
-    return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+    const VstIntPtr result = AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+    // What the call set off (a loaded chunk's display update, a latency
+    // change) goes to the host now, on the thread it called us on; not from
+    // the calls hosts make on their audio thread (Ardour suspends and resumes
+    // its plug-ins there), nor from the instance's last.
+    switch (opcode)
+    {
+        case effClose:
+        case effMainsChanged:
+        case effProcessEvents:
+        case effStartProcess:
+        case effStopProcess: break;
+        default: makeHeldHostCalls(); break;
+    }
+    return result;
 }
 
 //==============================================================================
@@ -357,6 +373,10 @@ void VSTWrapper::resume()
     // processor then uses its offline settings. Asked before any lock.
     prepareProcessor(getCurrentProcessLevel() == kVstProcessLevelOffline);
     resumedOnce = true;
+    // Hosts read the latency as soon as the resume returns: the one the
+    // preparation gave, not one a message will bring later.
+    if (latencySource == nullptr)
+        processorLatency.store(processor->getLatencySamples());
     publishLatency();
     AudioEffectX::resume();
 }
@@ -368,14 +388,19 @@ void VSTWrapper::prepareProcessor(bool offline)
     const int channels = juce::jmax(kNumChannels, processor->getTotalNumInputChannels(),
                                     processor->getTotalNumOutputChannels());
 
-    // Sized outside the lock, swapped in under it.
-    juce::AudioBuffer<float> newScratch(channels, block);
+    // Sized outside the lock, swapped in under it; at the size it has (a
+    // host's suspend and resume, often on its audio thread) it is kept.
+    juce::AudioBuffer<float> newScratch;
+    const bool resized = scratch.getNumChannels() != channels || scratch.getNumSamples() != block;
+    if (resized)
+        newScratch.setSize(channels, block);
     const juce::ScopedLock lock(processor->getCallbackLock());
     prepared = false;
     processor->setNonRealtime(offline);
     processor->setRateAndBufferSizeDetails(rate, block);
     processor->prepareToPlay(rate, block);
-    std::swap(scratch, newScratch);
+    if (resized)
+        std::swap(scratch, newScratch);
     preparedRate = rate;
     incomingMidi.clear();
     prepared = true;
@@ -609,9 +634,12 @@ void VSTWrapper::setParameter(VstInt32 index, float value)
     if (parameter->getValue() == value)
         return;
 
-    const juce::ScopedValueSetter<int> guard(hostParameterBeingSet, static_cast<int>(index));
-    parameter->setValue(value);
-    parameter->sendValueChangedMessageToListeners(value);
+    {
+        const juce::ScopedValueSetter<int> guard(hostParameterBeingSet, static_cast<int>(index));
+        parameter->setValue(value);
+        parameter->sendValueChangedMessageToListeners(value);
+    }
+    makeHeldHostCalls();
 }
 
 float VSTWrapper::getParameter(VstInt32 index)
@@ -759,19 +787,40 @@ void VSTWrapper::makeHeldAutomationCalls()
 void VSTWrapper::takePendingHostCalls(std::vector<SharedMessageThread::HostCall>& calls)
 {
     takePendingAutomation(calls);
-    if (latencyChangeHeld.exchange(false) && publishLatency())
+    if (latencyChangeDue() && publishLatency())
         calls.push_back({ audioMaster, &cEffect, audioMasterIOChanged, 0, 0, 0.0f });
     if (displayUpdateHeld.exchange(false))
         calls.push_back({ audioMaster, &cEffect, audioMasterUpdateDisplay, 0, 0, 0.0f });
 }
 
+bool VSTWrapper::latencyChangeDue()
+{
+    // The record's field is written under the latency lock; its mirror here
+    // is read without one, and publishLatency looks again under the lock.
+    const bool held = latencyChangeHeld.exchange(false);
+    return held || (latencySource != nullptr && latencySource->getLatencyInForce() != publishedLatency.load());
+}
+
+void VSTWrapper::makeHeldHostCalls()
+{
+    // Inside a block the calls wait for its end.
+    if (processingWrapper != nullptr)
+        return;
+    makeHeldAutomationCalls();
+    if (latencyChangeDue() && publishLatency())
+        ioChanged();
+    if (displayUpdateHeld.exchange(false))
+        updateDisplay();
+}
+
 bool VSTWrapper::publishLatency()
 {
     const std::lock_guard<std::mutex> lock(latencyLock);
-    const int latency = processorLatency.load();
+    const int latency = latencySource != nullptr ? latencySource->getLatencyInForce() : processorLatency.load();
     if (latency == cEffect.initialDelay)
         return false;
     setInitialDelay(latency);
+    publishedLatency.store(latency);
     return true;
 }
 
@@ -892,12 +941,13 @@ VstInt32 VSTWrapper::canDo(const char* text)
 {
     if (text == nullptr)
         return 0;
-    const juce::String what(text);
-    if (what == "receiveVstEvents" || what == "receiveVstMidiEvent")
+    // Compared in place: the resume asks too, on the host's audio thread.
+    const auto is = [text](const char* what) { return std::strcmp(text, what) == 0; };
+    if (is("receiveVstEvents") || is("receiveVstMidiEvent"))
         return processor->acceptsMidi() ? 1 : -1;
-    if (what == "receiveVstTimeInfo")
+    if (is("receiveVstTimeInfo"))
         return 1;
-    if (what == "sendVstEvents" || what == "sendVstMidiEvent")
+    if (is("sendVstEvents") || is("sendVstMidiEvent"))
         return -1;
     return 0;
 }

@@ -9,6 +9,8 @@
 #include <memory>
 #include <mutex>
 
+class LatencySource;
+
 // Presents any juce::AudioProcessor to a VST 2.4 host: a stereo effect with
 // replacing (and accumulating) processing, its state as the program chunk,
 // the processor's parameters as the host parameters, MIDI input with sample
@@ -18,9 +20,10 @@
 // Threads: the dispatcher calls that touch the GUI side (making and closing
 // the instance, the editor opcodes) run with the calling thread as the JUCE
 // message thread (SharedMessageThread::HostDrivenScope); chunks, programs,
-// suspend and resume wait for no other thread. The host is called back on
-// the thread that called us, or, for what arises elsewhere, later through
-// the SharedMessageThread; never while a lock of ours is held.
+// suspend and resume wait for no other thread. The host is called back only
+// on its own threads: on the thread that called us, or, for what arises
+// elsewhere, at the end of its next call into the instance (or of the next
+// block, or at effEditIdle); never while a lock of ours is held.
 class VSTWrapper : public AudioEffectX,
                    private juce::AudioProcessorListener,
                    private juce::AudioPlayHead,
@@ -124,8 +127,13 @@ private:
     void sendOrHoldAutomation(int index, PendingFlag what, float value);
     void takePendingAutomation(std::vector<SharedMessageThread::HostCall>& calls);
     void makeHeldAutomationCalls();
+    // This instance's held calls, on the host's thread that called us (not
+    // inside a block); takes no lock and allocates nothing.
+    void makeHeldHostCalls();
+    // A latency change the host has not been told of yet.
+    bool latencyChangeDue();
     void requestDisplayUpdate();
-    // Writes the processor's latency into the record; true when it changed.
+    // Writes the processor's latency in force into the record; true when it changed.
     bool publishLatency();
 
     juce::AudioProcessorParameter* parameterAt(VstInt32 index) const;
@@ -142,6 +150,8 @@ private:
     // editor are gone before the library's message thread stops.
     juce::SharedResourcePointer<SharedMessageThread> messageThread;
     std::unique_ptr<juce::AudioProcessor> processor;
+    // The processor's own answer to its latency on any thread, when it has one.
+    LatencySource* const latencySource;
     std::unique_ptr<juce::AudioProcessorEditor> editorComponent;
     std::unique_ptr<EditorHolder> editorHolder;
     ERect editorRect {};
@@ -169,6 +179,8 @@ private:
     std::atomic<bool> displayUpdateHeld { false };
     std::atomic<bool> latencyChangeHeld { false };
     std::atomic<int> processorLatency { 0 };
+    // What the record's initialDelay says, for reading without the lock.
+    std::atomic<int> publishedLatency { 0 };
     std::mutex latencyLock;
 
     VstSpeakerArrangement stereoArrangementIn {};

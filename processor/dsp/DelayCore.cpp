@@ -465,20 +465,38 @@ bool DelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
     // samples, so that a read never wraps; the offset ring is read a single
     // sample at a time and wraps its index.
     const size_t newRingLength = (size_t) maximumLength + (size_t) kReadReach;
-    std::unique_ptr<double[]> newLeft(new (std::nothrow) double[newRingLength]());
-    std::unique_ptr<double[]> newRight(new (std::nothrow) double[newRingLength]());
-    std::unique_ptr<double[]> newOffset(new (std::nothrow) double[(size_t) maximumLength]());
-    if (newLeft == nullptr || newRight == nullptr || newOffset == nullptr)
-        return false;
+    // Rings of the size they already have (a host's suspend and resume, often
+    // on its audio thread) are emptied where they are: nothing is allocated
+    // or freed.
+    const bool sameSize = leftRing != nullptr && rightRing != nullptr && offsetRing != nullptr
+                          && maximumLength == maxLength && (int) newRingLength == ringLength;
+    std::unique_ptr<double[]> newLeft, newRight, newOffset;
+    if (sameSize)
+    {
+        std::fill(leftRing.get(), leftRing.get() + ringLength, 0.0);
+        std::fill(rightRing.get(), rightRing.get() + ringLength, 0.0);
+        std::fill(offsetRing.get(), offsetRing.get() + maxLength, 0.0);
+    }
+    else
+    {
+        newLeft.reset(new (std::nothrow) double[newRingLength]());
+        newRight.reset(new (std::nothrow) double[newRingLength]());
+        newOffset.reset(new (std::nothrow) double[(size_t) maximumLength]());
+        if (newLeft == nullptr || newRight == nullptr || newOffset == nullptr)
+            return false;
+    }
 
     applyPreparation(rate, newIntegerRate, maximumLength);
     updateLengths();
 
-    // Free the old rings before the new ones take over their role.
-    leftRing = std::move(newLeft);
-    rightRing = std::move(newRight);
-    offsetRing = std::move(newOffset);
-    ringLength = (int) newRingLength;
+    if (! sameSize)
+    {
+        // Free the old rings before the new ones take over their role.
+        leftRing = std::move(newLeft);
+        rightRing = std::move(newRight);
+        offsetRing = std::move(newOffset);
+        ringLength = (int) newRingLength;
+    }
 
     oversampledFilter.clearMemories();
     loopFilter.clearMemories();

@@ -40,16 +40,25 @@ bool PreDelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
         return false;
 
     const int newRingLength = maximumLength;
-    std::unique_ptr<float[]> newLeft(new (std::nothrow) float[(size_t) newRingLength]());
-    std::unique_ptr<float[]> newRight(new (std::nothrow) float[(size_t) newRingLength]());
-    if (newLeft == nullptr || newRight == nullptr)
-        return false;
+    // Rings of the size they already have are emptied where they are: a
+    // host's suspend and resume (often on its audio thread) allocates nothing.
+    if (leftRing != nullptr && rightRing != nullptr && newRingLength == ringLength)
+    {
+        clear();
+    }
+    else
+    {
+        std::unique_ptr<float[]> newLeft(new (std::nothrow) float[(size_t) newRingLength]());
+        std::unique_ptr<float[]> newRight(new (std::nothrow) float[(size_t) newRingLength]());
+        if (newLeft == nullptr || newRight == nullptr)
+            return false;
+        leftRing = std::move(newLeft);
+        rightRing = std::move(newRight);
+        ringLength = newRingLength;
+    }
 
     applyPreparation(rate, newIntegerRate, maximumLength);
     updateLengths();
-    leftRing = std::move(newLeft);
-    rightRing = std::move(newRight);
-    ringLength = newRingLength;
     writeIndex = 0;
     return true;
 }

@@ -406,7 +406,9 @@ TEST_F(BasePluginTest, EditorWrapperShowsTheSameRootEveryTime)
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(root->initialiseCalls, 1);
     EXPECT_EQ(root->editorInitialisedCalls, 1);
-    EXPECT_TRUE(root->isTimerRunning());
+    // The root's timer runs while an editor shows it, so that an instance
+    // without one wakes no thread.
+    EXPECT_FALSE(root->isTimerRunning());
 
     for (int round = 0; round < 2; ++round)
     {
@@ -414,12 +416,14 @@ TEST_F(BasePluginTest, EditorWrapperShowsTheSameRootEveryTime)
         ASSERT_NE(editor, nullptr);
         EXPECT_EQ(editor->getChildComponent(0), root);
         EXPECT_TRUE(root->isVisible());
+        EXPECT_EQ(root->getTimerInterval(), BasePlugin::kGuiTimerIntervalMs);
         EXPECT_EQ(editor->getWidth(), 320);
         EXPECT_EQ(editor->getHeight(), 200);
         editor.reset();
         EXPECT_EQ(plugin->getGuiRoot(), root);
         EXPECT_EQ(root->getParentComponent(), nullptr);
         EXPECT_FALSE(root->isVisible());
+        EXPECT_FALSE(root->isTimerRunning());
     }
 
     // A host that tears the plug-in down before closing its window.

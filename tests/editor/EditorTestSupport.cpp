@@ -19,17 +19,20 @@ void Fixture::TearDown()
     juce::Typeface::clearTypefaceCache();
 }
 
-// JUCE finds the user's application data folder from HOME (~/.config, or what
-// ~/.config/user-dirs.dirs says), so HOME is what moves it.
+// The plug-in's user folder follows XDG_CONFIG_HOME, JUCE's ~/.config HOME:
+// both move, to the same place.
 ScopedUserFolder::ScopedUserFolder()
-    : previous(juce::SystemStats::getEnvironmentVariable("HOME", {}))
+    : previous(juce::SystemStats::getEnvironmentVariable("HOME", {})),
+      previousConfig(juce::SystemStats::getEnvironmentVariable("XDG_CONFIG_HOME", {}))
 {
     setenv("HOME", temp.get().getFullPathName().toRawUTF8(), 1);
+    setenv("XDG_CONFIG_HOME", temp.get().getChildFile(".config").getFullPathName().toRawUTF8(), 1);
 }
 
 ScopedUserFolder::~ScopedUserFolder()
 {
     setenv("HOME", previous.toRawUTF8(), 1);
+    setenv("XDG_CONFIG_HOME", previousConfig.toRawUTF8(), 1);
 }
 
 juce::File ScopedUserFolder::getPluginFolder() const

@@ -34,6 +34,7 @@ public:
 private:
     TestHelpers::TempFolder temp;
     juce::String previous;
+    juce::String previousConfig;
 };
 
 // A processor made the way a host gets one.

@@ -231,6 +231,7 @@ TEST_F(InstallFactoryPresets, FailuresAreNamedAndLeaveTheVersionUnrecorded)
         // What is in place arrived and is listed; nothing else was written anywhere.
         auto written = filesBelow(user.getPluginFolder().getParentDirectory());
         written.removeString("Tavinor/Tavinor.ini"); // the settings, saved with the version
+        written.removeString("Tavinor/Tavinor.ini.lock"); // and the lock file beside them
         written.removeString("Tavinor/Presets");     // the file in the way
         EXPECT_EQ(written,
                   c.goodArrives ? juce::StringArray({ "Tavinor/Presets/Echoes/Good.tnprst" }) : juce::StringArray());

@@ -193,5 +193,18 @@ TEST(TavinorAllocation, BlocksThroughTheVstRecordNeverAllocate)
         allocations += counter.count();
     }
     EXPECT_EQ(allocations, 0);
+
+    // A host flushing the plug-in between two blocks (a suspend and a resume
+    // on its audio thread, at the rate and size it had): the rings are
+    // emptied where they are, nothing is allocated.
+    for (int i = 0; i < 3; ++i)
+    {
+        AllocationCounter counter;
+        effect->dispatcher(effect, effMainsChanged, 0, 0, nullptr, 0.0f);
+        effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+        allocations += counter.count();
+        block();
+    }
+    EXPECT_EQ(allocations, 0) << "allocations in suspend and resume";
     effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
 }

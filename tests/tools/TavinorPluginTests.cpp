@@ -62,6 +62,16 @@ TEST_F(TavinorPlugin, PassesTheValidationSuite)
     EXPECT_FALSE(result.output.contains("FAIL")) << result.output;
 }
 
+// Read the moment effMainsChanged(1) returns, as JUCE-based hosts read it,
+// with the limiter (host parameter 3) on: the dry path's delay at 44.1, 48,
+// 96, 176.4 and 192 kHz, on new instances and on one taken from rate to rate.
+TEST_F(TavinorPlugin, LatencyReadAfterTheResumeIsTheDryPathsDelayAtEveryRate)
+{
+    const auto result = TestHelpers::runValidation(plugin(), { "--only", "reported latency", "--latency-switch", "2=1" });
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_TRUE(result.output.contains("validate: 1 passed, 0 failed")) << result.output;
+}
+
 TEST_F(TavinorPlugin, IdentityAsTheHostSeesIt)
 {
     const auto result = TestHelpers::runTestHost({ "info", plugin().getFullPathName() });
@@ -135,6 +145,50 @@ TEST_F(TavinorPlugin, RendersTheDemoThroughAFactoryPreset)
     EXPECT_GT(tail, loop * 0.01f);
 }
 
+// A user's folders, with the plug-in's own files anywhere below them.
+juce::Array<juce::File> pluginFilesBelow(const juce::File& folder)
+{
+    juce::Array<juce::File> found;
+    for (const auto& entry : juce::RangedDirectoryIterator(folder, true, "*", juce::File::findFilesAndDirectories))
+    {
+        const auto path = entry.getFile().getFullPathName();
+        if (path.contains("Orv Group") || path.contains("Tavinor") || path.endsWith(".tnprst"))
+            found.add(entry.getFile());
+    }
+    return found;
+}
+
+// The demo makes its chunk with folders of its own and leaves the user's
+// alone; the test host (running the plug-in, which writes its settings when
+// an instance closes) puts them where XDG_CONFIG_HOME says, not under HOME.
+TEST_F(TavinorPlugin, TheDemoAndTheHostFollowTheUsersConfigurationFolder)
+{
+    const auto preset = TestHelpers::sourceFolder().getChildFile("resources/presets/Echoes/Dotted Eighth Lead.tnprst");
+    TestHelpers::TempFolder folder;
+    const auto home = folder.getChild("home");
+    const auto config = folder.getChild("elsewhere");
+    ASSERT_TRUE(home.createDirectory() && config.createDirectory());
+    const juce::StringArray environment { "env", "HOME=" + home.getFullPathName(),
+                                          "XDG_CONFIG_HOME=" + config.getFullPathName(),
+                                          "XDG_DATA_HOME=" + home.getFullPathName() + "/.local/share" };
+
+    auto demo = environment;
+    demo.addArray({ demoProgram().getFullPathName(), "chunk", preset.getFullPathName(),
+                    folder.getChild("demo.chunk").getFullPathName() });
+    const auto made = TestHelpers::runProgram(demo);
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    EXPECT_GT(folder.getChild("demo.chunk").getSize(), 0);
+    EXPECT_TRUE(pluginFilesBelow(home).isEmpty()) << pluginFilesBelow(home)[0].getFullPathName();
+    EXPECT_TRUE(pluginFilesBelow(config).isEmpty()) << pluginFilesBelow(config)[0].getFullPathName();
+
+    auto host = environment;
+    host.addArray({ TestHelpers::testHostProgram().getFullPathName(), "info", plugin().getFullPathName() });
+    const auto shown = TestHelpers::runProgram(host);
+    ASSERT_EQ(shown.exitCode, 0) << shown.output;
+    EXPECT_TRUE(config.getChildFile("Orv Group/Tavinor/Tavinor.ini").existsAsFile());
+    EXPECT_TRUE(pluginFilesBelow(home).isEmpty()) << pluginFilesBelow(home)[0].getFullPathName();
+}
+
 // The editor as a host shows it: embedded in the host's X11 window at the
 // skin's size, drawing the skin, opened and closed a hundred times without the
 // memory growing, and surviving the plug-in being closed under it.
@@ -151,11 +205,15 @@ TEST_F(TavinorPlugin, EditorOpensEmbeddedDrawsTheSkinAndLeavesMemoryFlat)
 
     // What a leaking editor would lose at every opening (its skin, its windows)
     // is far more than the host's own X connections leave behind.
-    const auto heap = result.output.fromFirstOccurrenceOf("heap in use after 100 cycles: ", false, false);
-    const auto first = heap.getLargeIntValue();
-    const auto last = heap.fromFirstOccurrenceOf("first, ", false, false).getLargeIntValue();
-    ASSERT_GT(first, 0) << result.output;
-    EXPECT_LT(last - first, 100 * 1024) << result.output;
+    // (Not known under the address sanitizer, whose allocator keeps no figures.)
+    if (! result.output.contains("heap in use: not known"))
+    {
+        const auto heap = result.output.fromFirstOccurrenceOf("heap in use after 100 cycles: ", false, false);
+        const auto first = heap.getLargeIntValue();
+        const auto last = heap.fromFirstOccurrenceOf("first, ", false, false).getLargeIntValue();
+        ASSERT_GT(first, 0) << result.output;
+        EXPECT_LT(last - first, 100 * 1024) << result.output;
+    }
 
     // The face: the graphite ground, and line 1's select button lit in the
     // accent (darkened behind the first-run installer of this new user).

@@ -3,7 +3,9 @@
 //       a deterministic drum loop (kick, snare, hi-hat) in 4/4
 //   tavinor_demo chunk PRESET.tnprst OUT.chunk
 //       the plug-in's state chunk with that preset applied, as a host would
-//       store it, so that the test host can render through the preset
+//       store it, so that the test host can render through the preset; the
+//       plug-in runs with user folders of its own in a temporary folder, so
+//       the user's settings and presets are neither read nor written
 
 #include "WavFile.h"
 #include "core/BasePlugin.h"
@@ -18,6 +20,8 @@
 #include <cstring>
 #include <memory>
 #include <string>
+
+#include <unistd.h>
 
 juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter();
 
@@ -112,19 +116,53 @@ int makeDrums(const std::string& path, double tempo, int bars, double rate)
     return 0;
 }
 
+// The plug-in's user folders (settings, presets, trash) in a temporary folder
+// for as long as it lives, removed afterwards.
+class ScratchUserFolders
+{
+public:
+    ScratchUserFolders()
+    {
+        char pattern[] = "/tmp/tavinor-demo-XXXXXX";
+        if (mkdtemp(pattern) == nullptr)
+            return;
+        folder = juce::File(pattern);
+        setenv("XDG_CONFIG_HOME", folder.getChildFile("config").getFullPathName().toRawUTF8(), 1);
+        setenv("XDG_DATA_HOME", folder.getChildFile("data").getFullPathName().toRawUTF8(), 1);
+    }
+    ~ScratchUserFolders()
+    {
+        if (folder != juce::File())
+            folder.deleteRecursively();
+    }
+    bool isReady() const { return folder != juce::File(); }
+
+private:
+    juce::File folder;
+};
+
 int makeChunk(const std::string& presetPath, const std::string& chunkPath)
 {
+    // Resolved before the plug-in's folders move away.
+    const juce::File presetFile(juce::File::getCurrentWorkingDirectory().getChildFile(presetPath));
+    const juce::File out(juce::File::getCurrentWorkingDirectory().getChildFile(chunkPath));
+    const ScratchUserFolders scratch;
+    if (! scratch.isReady())
+    {
+        std::fprintf(stderr, "tavinor_demo: no temporary folder\n");
+        return 1;
+    }
     juce::ScopedJuceInitialiser_GUI juce;
     std::unique_ptr<juce::AudioProcessor> processor(createPluginFilter());
     auto* plugin = dynamic_cast<BasePlugin*>(processor.get());
-    const juce::File presetFile(juce::File::getCurrentWorkingDirectory().getChildFile(presetPath));
     if (plugin == nullptr || !presetFile.existsAsFile())
     {
         std::fprintf(stderr, "tavinor_demo: cannot read %s\n", presetPath.c_str());
         return 1;
     }
-    // Presets are loaded from the user's preset folder, where the factory
-    // presets are installed: the preset goes there first, as its own category.
+    // Presets are loaded from the preset folder, where the factory presets
+    // are installed: the preset goes into the scratch one first, as its own
+    // category.
     auto* collection = plugin->getPresetCollection(0);
     if (collection == nullptr)
         return 1;
@@ -145,7 +183,6 @@ int makeChunk(const std::string& presetPath, const std::string& chunkPath)
     }
     juce::MemoryBlock chunk;
     processor->getStateInformation(chunk);
-    const juce::File out(juce::File::getCurrentWorkingDirectory().getChildFile(chunkPath));
     juce::TemporaryFile temporary(out);
     if (!temporary.getFile().replaceWithData(chunk.getData(), chunk.getSize()) || !temporary.overwriteTargetFileWithTemporary())
     {

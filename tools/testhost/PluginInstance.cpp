@@ -289,10 +289,16 @@ VstIntPtr PluginInstance::hostCallback(AEffect* e, VstInt32 opcode, VstInt32 ind
 
 VstIntPtr PluginInstance::handleCallback(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
-    if (editorOpen.load() && callDepth == 0 && std::this_thread::get_id() != editorThread.load())
+    const bool editorThreadCall = editorOpen.load() && std::this_thread::get_id() == editorThread.load();
+    if (editorOpen.load() && callDepth == 0 && ! editorThreadCall)
     {
         ++foreignThreadCallbacks;
         lastForeignOpcode = opcode;
+    }
+    if (callDepth == 0 && ! editorThreadCall)
+    {
+        ++strayCallbacks;
+        lastStrayOpcode = opcode;
     }
     switch (opcode)
     {
@@ -312,7 +318,7 @@ VstIntPtr PluginInstance::handleCallback(VstInt32 opcode, VstInt32 index, VstInt
             return 1;
         case audioMasterGetSampleRate: return VstIntPtr(sampleRate);
         case audioMasterGetBlockSize: return blockSize;
-        case audioMasterGetCurrentProcessLevel: return 0;
+        case audioMasterGetCurrentProcessLevel: return processLevel.load();
         case audioMasterGetAutomationState: return 1;
         case audioMasterGetVendorString:
             if (ptr != nullptr)

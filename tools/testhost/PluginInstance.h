@@ -94,6 +94,9 @@ public:
 
     double sampleRate = 44100.0;
     int blockSize = 512;
+    // What audioMasterGetCurrentProcessLevel answers: 0 (unknown) unless a
+    // check plays a host rendering to a file (kVstProcessLevelOffline).
+    std::atomic<int> processLevel { 0 };
 
     // What the plug-in reported through the callback.
     std::atomic<int> automateCount { 0 };
@@ -110,6 +113,10 @@ public:
     // one of our calls nor the editor's thread.
     std::atomic<int> foreignThreadCallbacks { 0 };
     std::atomic<int> lastForeignOpcode { -1 };
+    // Calls, editor open or not, from a thread that was inside none of our
+    // calls and is not the editor's: a thread of the plug-in's own.
+    std::atomic<int> strayCallbacks { 0 };
+    std::atomic<int> lastStrayOpcode { -1 };
 
 private:
     explicit PluginInstance(AEffect* effect);

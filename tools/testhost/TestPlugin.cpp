@@ -39,7 +39,7 @@ enum class Fault
     automationEcho,     // sends the host back every value it sets
     latencyTwice,       // one latency change, two ioChanged
     latencyWrong,       // reports 64 samples of latency, delays by 63
-    lockingDeadlock,    // effSetChunk waits for the message thread
+    lockingDeadlock,    // effSetChunk waits for a thread that calls the host
     presetChunk,        // the preset chunk (index 1) is empty and loads nothing
     junkAccepted,       // answers 1 to any chunk and to any parameter text
     chunkRace,          // one chunk buffer for every thread, rewritten in place
@@ -322,12 +322,12 @@ VstIntPtr dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr valu
         case Fault::lockingDeadlock:
             if (opcode == effSetChunk)
             {
-                // Loading the state asks for a display update, which the
-                // message thread makes soon; then this call waits for the
-                // message thread, as a wrapper taking its lock there would.
+                // Loading the state tells the host from a thread of its own
+                // and waits for that thread, as a wrapper that makes its
+                // calls to the host on a thread of its own and waits for it
+                // inside a dispatcher call would.
                 const auto loaded = forward();
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                const juce::MessageManagerLock lock;
+                std::thread([e] { callHost(e, audioMasterUpdateDisplay); }).join();
                 return loaded;
             }
             break;

@@ -515,6 +515,9 @@ int Validator::run()
     check("preset chunk (index 1) round trip", [this] { return checkPresetChunk(); });
     check("chunk read from two threads at once", [this] { return checkChunkFromTwoThreads(); });
     check("chunk set while audio runs", [this] { return checkChunkWhileProcessing(); });
+    check("suspend and resume on the audio thread while the host's thread loads a state",
+          [this] { return checkFlushOnAudioThread(); });
+    check("without an editor, calls come only on the host's threads", [this] { return checkNoCallsFromOwnThreads(); });
     check("a host that locks around its dispatcher calls and its callback", [this] { return checkLockingHost(); });
     if (options.withEditor)
     {
@@ -984,6 +987,122 @@ std::string Validator::checkChunkWhileProcessing()
     return {};
 }
 
+// A DAW starting an export: its own thread sets parameters, resumes, picks
+// the program and loads the session's chunk, then resumes again; meanwhile
+// its audio thread processes and flushes the plug-in (a suspend and a resume
+// between two blocks) while the plug-in's own threads answer what the load
+// set off. Each round a new instance, with the flush at another moment.
+std::string Validator::checkFlushOnAudioThread()
+{
+    constexpr double kRate = 48000.0;
+    constexpr int kBlock = 1024;
+    std::mt19937 random(options.seed);
+    std::vector<uint8_t> chunk;
+    {
+        std::string error;
+        auto source = makeInstance(library, error);
+        if (source == nullptr)
+            return error;
+        std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+        for (int i = 0; i < source->getEffect()->numParams; ++i)
+            source->setParameter(i, unit(random));
+        chunk = source->getChunk();
+    }
+
+    const int rounds = options.quick ? 4 : 16;
+    for (int round = 0; round < rounds; ++round)
+    {
+        std::string error;
+        auto plugin = makeInstance(library, error);
+        if (plugin == nullptr)
+            return error;
+        // Exports run offline: the audio thread's resume then prepares for
+        // the offline quality.
+        plugin->processLevel = round % 2 == 0 ? kVstProcessLevelOffline : kVstProcessLevelRealtime;
+        plugin->prepare(kRate, kBlock);
+        plugin->setParameter(0, 0.5f);
+        plugin->resume();
+        plugin->dispatch(effSetProgram, 0, 0);
+
+        const int flushAt = int(random() % 6);
+        std::atomic<bool> started { false };
+        std::string audioReason;
+        std::thread audio([&] {
+            StereoBuffers buffers { size_t(kBlock) };
+            std::mt19937 noise(options.seed + uint32_t(round));
+            for (int block = 0; block < 12 && audioReason.empty(); ++block)
+            {
+                started = true;
+                if (block == flushAt)
+                {
+                    plugin->dispatch(effMainsChanged, 0, 0);
+                    plugin->dispatch(effMainsChanged, 0, 1);
+                }
+                buffers.fillNoise(noise, 0.25f, size_t(kBlock));
+                plugin->process(buffers.inPointers, buffers.outPointers, kBlock);
+                if (! buffers.outputFinite(size_t(kBlock)))
+                    audioReason = "non-finite output after a flush on the audio thread";
+            }
+        });
+        while (! started)
+            std::this_thread::yield();
+        plugin->setChunk(chunk);
+        plugin->dispatch(effMainsChanged, 0, 1);
+        const auto back = plugin->getChunk();
+        audio.join();
+        if (! audioReason.empty())
+            return audioReason;
+        if (back != chunk)
+            return "the chunk loaded while the audio thread flushed did not come back whole";
+        plugin->suspend();
+    }
+    return {};
+}
+
+// A host without the plug-in's editor open runs no loop for it: the plug-in
+// may call back only on threads the host called it on (Ardour, told of a
+// display update, marks its session changed and signals it, whatever the
+// thread and whatever it is doing meanwhile). What it has to tell still
+// arrives: a latency change, and the display update of a load.
+std::string Validator::checkNoCallsFromOwnThreads()
+{
+    std::string error;
+    auto plugin = makeRunningInstance(library, 48000.0, 512, error);
+    if (plugin == nullptr)
+        return error;
+    std::mt19937 random(options.seed);
+    const auto [first, second] = twoStates(*plugin, random);
+    const float switchOff = latencySwitchValue(*plugin);
+    const int ioChangedBefore = plugin->ioChangedCount.load();
+    const int updatesBefore = plugin->updateDisplayCount.load();
+    {
+        AudioThread audio(*plugin, options.seed);
+        for (int i = 0; i < 20; ++i)
+        {
+            plugin->setChunk(i % 2 == 0 ? first : second);
+            setLatencySwitch(*plugin, i % 2 == 0, switchOff);
+            // Time for a thread of the plug-in's to answer what came in.
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (const std::string reason = audio.stop(); ! reason.empty())
+            return reason;
+    }
+    letHeldCallsArrive();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    if (const int stray = plugin->strayCallbacks.load(); stray > 0)
+    {
+        std::ostringstream reason;
+        reason << stray << " call(s) to the host, the last of opcode " << plugin->lastStrayOpcode.load()
+               << ", from a thread that was in no call of the host's";
+        return reason.str();
+    }
+    if (plugin->updateDisplayCount.load() == updatesBefore)
+        return "no display update after states were loaded";
+    if (options.latencySwitchIndex >= 0 && plugin->ioChangedCount.load() == ioChangedBefore)
+        return "no ioChanged after the latency switch changed";
+    return {};
+}
+
 std::string Validator::checkEditor()
 {
     if (std::getenv("DISPLAY") == nullptr)
@@ -1217,32 +1336,51 @@ std::string Validator::checkLatencyChanges()
 
 std::string Validator::checkLatencyMeasured()
 {
-    auto measure = [this](bool switched) -> std::string {
-        std::string error;
-        auto plugin = makeRunningInstance(library, 44100.0, 512, error);
-        if (plugin == nullptr)
-            return error;
-        if (switched)
-        {
-            const int base = plugin->ioChangedCount.load();
-            plugin->setParameter(options.latencySwitchIndex, options.latencySwitchValue);
-            if (! waitFor([&] { return plugin->ioChangedCount.load() > base; }, kNotificationTimeoutMs))
-                return "no ioChanged after the latency switch";
-        }
-        const int reported = plugin->getEffect()->initialDelay;
-        const int measured = firstSound(render(*plugin, impulseSignal(44100), 512));
+    // Read the moment the resume returns, as JUCE-based hosts do, at the
+    // rates hosts run: each on an instance of its own, and one instance taken
+    // through them all; with the latency switch (when there is one) set
+    // before the resume, as a session's state sets it.
+    constexpr double kRates[] = { 44100.0, 48000.0, 96000.0, 176400.0, 192000.0 };
+    const auto measure = [this](PluginInstance& plugin, double rate, bool switched, const char* how) -> std::string {
+        plugin.prepare(rate, 512);
+        plugin.resume();
+        const int reported = plugin.getEffect()->initialDelay;
+        const int measured = firstSound(render(plugin, impulseSignal(size_t(rate)), 512));
+        plugin.suspend();
         if (measured < 0)
             return "skip: an impulse gives no output within a second";
         if (measured == reported)
             return {};
         std::ostringstream reason;
-        reason << (switched ? "with the latency switch on, " : "") << "the reported latency is " << reported
-               << " samples but an impulse comes out after " << measured;
+        reason << (switched ? "with the latency switch on, " : "") << "at " << rate << " Hz (" << how
+               << ") the latency read after the resume is " << reported << " samples but an impulse comes out after "
+               << measured;
         return reason.str();
     };
-    if (const std::string reason = measure(false); ! reason.empty())
-        return reason;
-    return options.latencySwitchIndex >= 0 ? measure(true) : std::string();
+    for (const bool switched : { false, true })
+    {
+        if (switched && options.latencySwitchIndex < 0)
+            break;
+        std::string error;
+        auto travelling = makeInstance(library, error);
+        if (travelling == nullptr)
+            return error;
+        if (switched)
+            setLatencySwitch(*travelling, true, 0.0f);
+        for (const double rate : kRates)
+        {
+            auto own = makeInstance(library, error);
+            if (own == nullptr)
+                return error;
+            if (switched)
+                setLatencySwitch(*own, true, 0.0f);
+            for (auto [plugin, how] : { std::pair { own.get(), "a new instance" },
+                                        std::pair { travelling.get(), "after another rate" } })
+                if (const std::string reason = measure(*plugin, rate, switched, how); ! reason.empty())
+                    return reason;
+        }
+    }
+    return {};
 }
 
 std::string Validator::checkLockingHost()

@@ -80,6 +80,8 @@ private:
     std::string checkInstancesAlike();
     std::string checkParameterRoundTrip();
     std::string checkAccumulatingProcess();
+    std::string checkFlushOnAudioThread();
+    std::string checkNoCallsFromOwnThreads();
 
     class Watchdog;
 

@@ -1,0 +1,315 @@
+// tavinor_daw_check: the DAW test's own measurements (tools/daw/daw-test.sh).
+//
+//   tavinor_daw_check signal TAKE_L.wav TAKE_R.wav INPUT.wav
+//       writes the test signal over the two mono takes the DAW recorded
+//       (keeping their rate and length) and as one stereo file for our host
+//   tavinor_daw_check echoes DAW.wav OURS.wav
+//       the dry impulses and their echoes in the DAW's render: where they are
+//       (against the settings' delays and against our host's render of the
+//       same input) and how loud (within 0.1 dB of ours)
+//   tavinor_daw_check latency DAW.wav OURS.wav REPORTED
+//       the latency the DAW read (REPORTED samples) is the delay of the dry
+//       path in our host's render, and the DAW made up for it: the dry
+//       impulses of its render are where the input has them
+//   tavinor_daw_check alike DAW.wav OURS.wav
+//       the whole renders within 0.1 dB of their peak, sample for sample
+//   tavinor_daw_check same A.wav B.wav
+//       the same samples, bit for bit
+//   tavinor_daw_check chunk SESSION.ardour
+//       prints the plug-in's chunk as the session file stores it
+//   tavinor_daw_check preset-chunk PRESETS LABEL CHUNK
+//       puts a chunk into the DAW's preset of that label (its presets file)
+//
+// Exit status 0 when the check holds, 1 when it does not, 2 on bad use.
+
+#include "WavFile.h"
+
+#include <juce_core/juce_core.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace
+{
+// The test signal: an impulse on each channel at its own time, so that a
+// swapped or summed channel shows.
+constexpr double kLeftImpulseSeconds = 0.1;
+constexpr double kRightImpulseSeconds = 0.2;
+constexpr float kLeftImpulse = 0.5f;
+constexpr float kRightImpulse = 0.25f;
+// The echoes of the settings the test makes: line 1 synced to 3/16 on the
+// left and 1/4 on the right, at the session's 120 bpm.
+constexpr double kLeftEchoSeconds = 0.375;
+constexpr double kRightEchoSeconds = 0.5;
+// The band-limited read of a delay at rest spreads a whole-sample delay over
+// its minimum-phase kernel: the peak lands a few samples on.
+constexpr int kEchoPeakReach = 8;
+constexpr double kLevelToleranceDb = 0.1;
+constexpr float kSilence = 1.0e-4f;
+
+int fail(const char* what)
+{
+    std::fprintf(stderr, "tavinor_daw_check: %s\n", what);
+    return 1;
+}
+
+bool load(const std::string& path, WavFile& wav)
+{
+    std::string error;
+    if (wav.read(path, error))
+        return true;
+    std::fprintf(stderr, "tavinor_daw_check: %s: %s\n", path.c_str(), error.c_str());
+    return false;
+}
+
+bool save(const std::string& path, const WavFile& wav)
+{
+    std::string error;
+    if (wav.write(path, 32, error))
+        return true;
+    std::fprintf(stderr, "tavinor_daw_check: %s: %s\n", path.c_str(), error.c_str());
+    return false;
+}
+
+int makeSignal(const std::string& leftPath, const std::string& rightPath, const std::string& stereoPath)
+{
+    WavFile left, right;
+    if (! load(leftPath, left) || ! load(rightPath, right))
+        return 1;
+    const size_t frames = left.numFrames();
+    const double rate = left.sampleRate;
+    const auto leftAt = size_t(kLeftImpulseSeconds * rate);
+    const auto rightAt = size_t(kRightImpulseSeconds * rate);
+    if (right.numFrames() != frames || right.sampleRate != rate || frames <= rightAt)
+        return fail("the takes differ in rate or length, or are too short");
+
+    WavFile stereo;
+    stereo.sampleRate = rate;
+    stereo.channels.assign(2, std::vector<float>(frames, 0.0f));
+    stereo.channels[0][leftAt] = kLeftImpulse;
+    stereo.channels[1][rightAt] = kRightImpulse;
+    left.channels = { stereo.channels[0] };
+    right.channels = { stereo.channels[1] };
+    return save(leftPath, left) && save(rightPath, right) && save(stereoPath, stereo) ? 0 : 1;
+}
+
+int firstSound(const std::vector<float>& x, size_t from = 0)
+{
+    for (size_t i = from; i < x.size(); ++i)
+        if (std::abs(x[i]) > kSilence)
+            return int(i);
+    return -1;
+}
+
+int loudest(const std::vector<float>& x, size_t from, size_t to)
+{
+    int best = -1;
+    for (size_t i = from; i < std::min(to, x.size()); ++i)
+        if (best < 0 || std::abs(x[i]) > std::abs(x[size_t(best)]))
+            best = int(i);
+    return best;
+}
+
+double decibels(float a, float b)
+{
+    return 20.0 * std::log10(std::abs(double(a)) / std::abs(double(b)));
+}
+
+// The DAW's render and ours, both stereo at one rate.
+bool loadRenders(const std::string& dawPath, const std::string& oursPath, WavFile& daw, WavFile& ours)
+{
+    if (! load(dawPath, daw) || ! load(oursPath, ours))
+        return false;
+    if (daw.channels.size() == 2 && ours.channels.size() == 2 && daw.sampleRate == ours.sampleRate)
+        return true;
+    fail("the renders are not both stereo at one rate");
+    return false;
+}
+
+int checkEchoes(const std::string& dawPath, const std::string& oursPath)
+{
+    WavFile daw, ours;
+    if (! loadRenders(dawPath, oursPath, daw, ours))
+        return 1;
+    const double rate = daw.sampleRate;
+    const int impulses[2] = { int(kLeftImpulseSeconds * rate), int(kRightImpulseSeconds * rate) };
+    const int delays[2] = { int(std::lround(kLeftEchoSeconds * rate)), int(std::lround(kRightEchoSeconds * rate)) };
+    bool ok = true;
+    std::printf("channel  what  at (DAW)  at (ours)  expected      level (DAW)  level (ours)  difference\n");
+    for (int c = 0; c < 2; ++c)
+    {
+        const auto& d = daw.channels[size_t(c)];
+        const auto& o = ours.channels[size_t(c)];
+        const int dryDaw = firstSound(d);
+        const int dryOurs = firstSound(o);
+        const size_t echoFrom = size_t(impulses[c] + delays[c] / 2);
+        const size_t echoTo = size_t(impulses[c] + delays[c] + delays[c] / 2);
+        const int echoDaw = loudest(d, echoFrom, echoTo);
+        const int echoOurs = loudest(o, echoFrom, echoTo);
+        if (dryDaw < 0 || dryOurs < 0 || echoDaw < 0 || echoOurs < 0)
+        {
+            std::printf("%-7d no sound where the impulse or its echo should be\n", c);
+            ok = false;
+            continue;
+        }
+        struct Row
+        {
+            const char* what;
+            int daw, ours, expected, reach;
+        };
+        for (const Row& r : { Row { "dry", dryDaw, dryOurs, impulses[c], 0 },
+                              Row { "echo", echoDaw, echoOurs, impulses[c] + delays[c], kEchoPeakReach } })
+        {
+            const float levelDaw = d[size_t(r.daw)];
+            const float levelOurs = o[size_t(r.daw)];
+            const double difference = decibels(levelDaw, levelOurs);
+            const bool placed = r.daw == r.ours && r.daw >= r.expected && r.daw <= r.expected + r.reach;
+            const bool level = std::isfinite(difference) && std::abs(difference) <= kLevelToleranceDb;
+            std::printf("%-8d %-5s %-9d %-10d %-6d+%-6d %-12.6f %-13.6f %+.4f dB %s\n", c, r.what, r.daw, r.ours,
+                        r.expected, r.reach, levelDaw, levelOurs, difference, placed && level ? "" : "  <- wrong");
+            ok = ok && placed && level;
+        }
+    }
+    return ok ? 0 : 1;
+}
+
+int checkLatency(const std::string& dawPath, const std::string& oursPath, int reported)
+{
+    WavFile daw, ours;
+    if (! loadRenders(dawPath, oursPath, daw, ours))
+        return 1;
+    const double rate = daw.sampleRate;
+    const int impulses[2] = { int(kLeftImpulseSeconds * rate), int(kRightImpulseSeconds * rate) };
+    bool ok = reported > 0;
+    std::printf("the latency the DAW read: %d samples\n", reported);
+    for (int c = 0; c < 2; ++c)
+    {
+        const int dryDaw = firstSound(daw.channels[size_t(c)]);
+        const int dryOurs = firstSound(ours.channels[size_t(c)]);
+        const bool right = dryOurs == impulses[c] + reported && dryDaw == impulses[c];
+        std::printf("channel %d: impulse at %d, dry at %d in our render (%+d), at %d in the DAW's%s\n", c, impulses[c],
+                    dryOurs, dryOurs - impulses[c], dryDaw, right ? "" : "  <- wrong");
+        ok = ok && right;
+    }
+    return ok ? 0 : 1;
+}
+
+int checkAlike(const std::string& dawPath, const std::string& oursPath)
+{
+    WavFile daw, ours;
+    if (! loadRenders(dawPath, oursPath, daw, ours))
+        return 1;
+    const size_t frames = std::min(daw.numFrames(), ours.numFrames());
+    bool ok = frames > 0;
+    for (size_t c = 0; c < 2; ++c)
+    {
+        float peak = 0.0f, worst = 0.0f;
+        size_t worstAt = 0;
+        for (size_t i = 0; i < frames; ++i)
+        {
+            peak = std::max(peak, std::abs(ours.channels[c][i]));
+            const float difference = std::abs(daw.channels[c][i] - ours.channels[c][i]);
+            if (difference > worst)
+            {
+                worst = difference;
+                worstAt = i;
+            }
+        }
+        // A difference 0.1 dB below the peak: (1 - 10^(-0.1/20)) of it.
+        const float allowed = peak * float(1.0 - std::pow(10.0, -kLevelToleranceDb / 20.0));
+        const bool alike = peak > kSilence && worst <= allowed;
+        std::printf("channel %zu: peak %.6f, largest difference %.3g at sample %zu (allowed %.3g)%s\n", c, peak, worst,
+                    worstAt, allowed, alike ? "" : "  <- not alike");
+        ok = ok && alike;
+    }
+    return ok ? 0 : 1;
+}
+
+int checkSame(const std::string& aPath, const std::string& bPath)
+{
+    WavFile a, b;
+    if (! load(aPath, a) || ! load(bPath, b))
+        return 1;
+    if (a.channels != b.channels || a.sampleRate != b.sampleRate)
+        return fail("the two renders differ");
+    std::printf("the same %zu samples on %zu channels\n", a.numFrames(), a.channels.size());
+    return 0;
+}
+
+juce::XmlElement* findChunk(juce::XmlElement& e)
+{
+    if (e.getTagName() == "chunk")
+        return &e;
+    for (auto* child : e.getChildIterator())
+        if (auto* found = findChunk(*child))
+            return found;
+    return nullptr;
+}
+
+int printChunk(const std::string& sessionPath)
+{
+    auto session = juce::parseXML(juce::File(sessionPath));
+    auto* chunk = session != nullptr ? findChunk(*session) : nullptr;
+    if (chunk == nullptr)
+        return fail("the session holds no plug-in chunk");
+    std::printf("%s\n", chunk->getAllSubText().trim().toRawUTF8());
+    return 0;
+}
+
+int putPresetChunk(const std::string& presetsPath, const std::string& label, const std::string& chunkPath)
+{
+    const juce::File presetsFile(presetsPath);
+    auto presets = juce::parseXML(presetsFile);
+    juce::MemoryBlock chunk;
+    if (presets == nullptr || ! juce::File(chunkPath).loadFileAsData(chunk) || chunk.getSize() == 0)
+        return fail("cannot read the presets file or the chunk");
+    for (auto* preset : presets->getChildIterator())
+    {
+        if (preset->getStringAttribute("label") != juce::String(label))
+            continue;
+        preset->deleteAllTextElements();
+        preset->addTextElement(juce::Base64::toBase64(chunk.getData(), chunk.getSize()));
+        juce::TemporaryFile temporary(presetsFile);
+        if (! presets->writeTo(temporary.getFile()) || ! temporary.overwriteTargetFileWithTemporary())
+            return fail("cannot write the presets file");
+        return 0;
+    }
+    return fail("no preset of that label");
+}
+
+int usage()
+{
+    std::fprintf(stderr, "usage: tavinor_daw_check signal TAKE_L.wav TAKE_R.wav INPUT.wav\n"
+                         "       tavinor_daw_check echoes|alike DAW.wav OURS.wav\n"
+                         "       tavinor_daw_check latency DAW.wav OURS.wav REPORTED\n"
+                         "       tavinor_daw_check same A.wav B.wav\n"
+                         "       tavinor_daw_check chunk SESSION.ardour\n"
+                         "       tavinor_daw_check preset-chunk PRESETS LABEL CHUNK\n");
+    return 2;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3)
+        return usage();
+    const std::string command = argv[1];
+    if (command == "signal" && argc == 5)
+        return makeSignal(argv[2], argv[3], argv[4]);
+    if (command == "echoes" && argc == 4)
+        return checkEchoes(argv[2], argv[3]);
+    if (command == "latency" && argc == 5)
+        return checkLatency(argv[2], argv[3], std::atoi(argv[4]));
+    if (command == "alike" && argc == 4)
+        return checkAlike(argv[2], argv[3]);
+    if (command == "same" && argc == 4)
+        return checkSame(argv[2], argv[3]);
+    if (command == "chunk" && argc == 3)
+        return printChunk(argv[2]);
+    if (command == "preset-chunk" && argc == 5)
+        return putPresetChunk(argv[2], argv[3], argv[4]);
+    return usage();
+}
