@@ -133,7 +133,7 @@ inline double limitRingAll(double x)
 // Sample w of a ring of `maximum` samples sits at w + kReadReach, and also
 // kReadReach (or a multiple of maximum, for rings shorter than the guard)
 // below: the guard holds the ring's end.
-inline void writeRing(double* ring, int maximum, int w, double x)
+inline void writeRing(float* ring, int maximum, int w, float x)
 {
     ring[w + kReadReach] = x;
     for (int p = w + kReadReach - maximum; p >= 0; p -= maximum)
@@ -470,18 +470,18 @@ bool DelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
     // or freed.
     const bool sameSize = leftRing != nullptr && rightRing != nullptr && offsetRing != nullptr
                           && maximumLength == maxLength && (int) newRingLength == ringLength;
-    std::unique_ptr<double[]> newLeft, newRight, newOffset;
+    std::unique_ptr<float[]> newLeft, newRight, newOffset;
     if (sameSize)
     {
-        std::fill(leftRing.get(), leftRing.get() + ringLength, 0.0);
-        std::fill(rightRing.get(), rightRing.get() + ringLength, 0.0);
-        std::fill(offsetRing.get(), offsetRing.get() + maxLength, 0.0);
+        std::fill(leftRing.get(), leftRing.get() + ringLength, 0.0f);
+        std::fill(rightRing.get(), rightRing.get() + ringLength, 0.0f);
+        std::fill(offsetRing.get(), offsetRing.get() + maxLength, 0.0f);
     }
     else
     {
-        newLeft.reset(new (std::nothrow) double[newRingLength]());
-        newRight.reset(new (std::nothrow) double[newRingLength]());
-        newOffset.reset(new (std::nothrow) double[(size_t) maximumLength]());
+        newLeft.reset(new (std::nothrow) float[newRingLength]());
+        newRight.reset(new (std::nothrow) float[newRingLength]());
+        newOffset.reset(new (std::nothrow) float[(size_t) maximumLength]());
         if (newLeft == nullptr || newRight == nullptr || newOffset == nullptr)
             return false;
     }
@@ -550,9 +550,9 @@ void DelayCore::clear()
     colourFilter.clearMemories();
     if (leftRing != nullptr)
     {
-        std::fill(leftRing.get(), leftRing.get() + ringLength, 0.0);
-        std::fill(rightRing.get(), rightRing.get() + ringLength, 0.0);
-        std::fill(offsetRing.get(), offsetRing.get() + maxLength, 0.0);
+        std::fill(leftRing.get(), leftRing.get() + ringLength, 0.0f);
+        std::fill(rightRing.get(), rightRing.get() + ringLength, 0.0f);
+        std::fill(offsetRing.get(), offsetRing.get() + maxLength, 0.0f);
     }
     leftQuietWrites = rightQuietWrites = maxLength + kReadReach + 1;
     frozenLoop.reset();
@@ -710,7 +710,7 @@ double DelayCore::heldPower(int distanceLeft, int distanceRight) const
     // Runs once, when freeze comes on: a loop longer than this is measured at
     // a stride, which still meets every sound the read has spread out.
     constexpr int kMostSamples = 1 << 17;
-    const double* rings[2] = { leftRing.get(), rightRing.get() };
+    const float* rings[2] = { leftRing.get(), rightRing.get() };
     const int distances[2] = { distanceLeft, distanceRight };
     double power = 0.0;
     for (int c = 0; c < 2; ++c)
@@ -721,7 +721,7 @@ double DelayCore::heldPower(int distanceLeft, int distanceRight) const
         int count = 0;
         for (int back = 1; back <= distance; back += stride, ++count)
         {
-            const double x = rings[c][wrapBack(writeIndex, back, maxLength) + kReadReach];
+            const double x = (double) rings[c][wrapBack(writeIndex, back, maxLength) + kReadReach];
             sum += x * x;
         }
         power += 0.5 * sum / (double) count;
@@ -912,8 +912,8 @@ void DelayCore::readPiece(int from, int to, bool left, bool right)
 {
     Piece& p = *piece;
     const int maximum = maxLength;
-    const double* ringL = leftRing.get();
-    const double* ringR = rightRing.get();
+    const float* ringL = leftRing.get();
+    const float* ringR = rightRing.get();
     const int mode = interpolationMode;
     const double smallest = minimumKernelStep;
     int w = writeIndex;
@@ -932,7 +932,7 @@ void DelayCore::readPiece(int from, int to, bool left, bool right)
         const double shiftL = ringShift(positionL, maximum);
         const double shiftR = ringShift(positionR, maximum);
 
-        // A delay at rest reads along the ring: four reads at a time while
+        // A delay at rest reads along the ring: eight reads at a time while
         // the delays hold and the write index does not wrap.
         // The run also ends where a position passes from the second ring's
         // worth to the third, which moves it on the stored ring.
@@ -949,6 +949,9 @@ void DelayCore::readPiece(int from, int to, bool left, bool right)
             if (both)
                 taken = reader.readRun(readMemory[0], mode, smallest, ringL, ringR, base, shiftL, dl, previousL, span,
                                        p.read[0] + i, p.read[1] + i);
+            else if (left && right)
+                taken = reader.readRunTwo(readMemory[0], readMemory[1], mode, smallest, ringL, ringR, base, shiftL,
+                                          shiftR, dl, dr, previousL, previousR, span, p.read[0] + i, p.read[1] + i);
             else
             {
                 const int takenL = left ? reader.readRun(readMemory[0], mode, smallest, ringL, nullptr, base, shiftL,
@@ -959,9 +962,9 @@ void DelayCore::readPiece(int from, int to, bool left, bool right)
                                          : span;
                 taken = std::min(takenL, takenR);
                 if (! left)
-                    std::fill(p.read[0] + i, p.read[0] + i + taken, 0.0);
+                    std::fill(p.read[0] + i, p.read[0] + i + taken, 0.0f);
                 if (! right)
-                    std::fill(p.read[1] + i, p.read[1] + i + taken, 0.0);
+                    std::fill(p.read[1] + i, p.read[1] + i + taken, 0.0f);
             }
             if (taken > 0)
             {
@@ -983,6 +986,9 @@ void DelayCore::readPiece(int from, int to, bool left, bool right)
             if (! reader.readAgain(readMemory[0], mode, smallest, ringL, ringR, atL, dl, previousL, readL, readR))
                 reader.read(readMemory[0], mode, smallest, ringL, ringR, atL, dl, previousL, readL, readR);
         }
+        else if (left && right)
+            reader.readTwo(readMemory[0], readMemory[1], mode, smallest, ringL, atL, dl, previousL, ringR, atR, dr,
+                           previousR, readL, readR);
         else
         {
             if (left && ! reader.readAgain(readMemory[0], mode, smallest, ringL, nullptr, atL, dl, previousL, readL,
@@ -992,8 +998,8 @@ void DelayCore::readPiece(int from, int to, bool left, bool right)
                                             unused))
                 reader.read(readMemory[1], mode, smallest, ringR, nullptr, atR, dr, previousR, readR, unused);
         }
-        p.read[0][i] = readL;
-        p.read[1][i] = readR;
+        p.read[0][i] = (float) readL;
+        p.read[1][i] = (float) readR;
         previousL = dl;
         previousR = dr;
         ++i;
@@ -1041,38 +1047,40 @@ bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& 
     if (std::abs(o) > maximum - count)
         return false;
 
-    double* rings[2] = { leftRing.get(), rightRing.get() };
-    double* ringO = offsetRing.get();
+    float* rings[2] = { leftRing.get(), rightRing.get() };
+    float* ringO = offsetRing.get();
     const float loop = plainLoopGain;
     const float* loops = plainSmoothing ? p.loopGain + start : nullptr;
     float reads[2][kPiece];
     for (int c = 0; c < 2; ++c)
     {
         float* r = reads[c];
-        const double* read = p.read[c] + start;
+        const float* read = p.read[c] + start;
         const float* input = p.input[c] + start;
         if (active[c])
-            for (int i = 0; i < count; ++i)
-                r[i] = (float) read[i];
+            std::copy(read, read + count, r);
         else
             std::fill(r, r + count, 0.0f);
 
         // Ring writes, in spans up to the end of the ring; the guard takes
         // the samples at the ring's end again.
-        double* ring = rings[c];
+        float* ring = rings[c];
         double writes[kPiece];
+        float stored[kPiece];
         if (loops != nullptr)
             for (int i = 0; i < count; ++i)
                 writes[i] = limitRingAll((double) input[i] + (double) loops[i] * r[i]);
         else
             for (int i = 0; i < count; ++i)
                 writes[i] = limitRingAll((double) input[i] + (double) loop * r[i]);
+        for (int i = 0; i < count; ++i)
+            stored[i] = (float) writes[i];
         for (int done = 0, w = writeIndex; done < count;)
         {
             const int n = std::min(count - done, maximum - w);
-            std::copy(writes + done, writes + done + n, ring + w + kReadReach);
+            std::copy(stored + done, stored + done + n, ring + w + kReadReach);
             for (int i = std::max(0, maximum - kReadReach - w); i < n; ++i)
-                writeRing(ring, maximum, w + i, writes[done + i]);
+                writeRing(ring, maximum, w + i, stored[done + i]);
             done += n;
             w = 0;
         }
@@ -1296,9 +1304,9 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
 {
     Piece& p = *piece;
     const int maximum = maxLength;
-    double* ringL = leftRing.get();
-    double* ringR = rightRing.get();
-    double* ringO = offsetRing.get();
+    float* ringL = leftRing.get();
+    float* ringR = rightRing.get();
+    float* ringO = offsetRing.get();
     const double fs = context.rate;
     const double longestDelay = (double) (maximum - 1);
     const int longestOffset = maximum - 1;
@@ -1541,8 +1549,8 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
                 const double beforeL = i > 0 ? p.delay[0][i - 1] : previousLeftDelay;
                 const double beforeR = i > 0 ? p.delay[1][i - 1] : previousRightDelay;
                 frozenLoop.advance(dl == beforeL && dr == beforeR);
-                auto whole = [&](const double* ring, double delay) {
-                    return ring[wrapBack(w, frozenLoop.wholeDistance(delay, maximum), maximum) + kReadReach];
+                auto whole = [&](const float* ring, double delay) {
+                    return (double) ring[wrapBack(w, frozenLoop.wholeDistance(delay, maximum), maximum) + kReadReach];
                 };
                 loopL = activeL ? (float) frozenLoop.read(p.read[0][i], whole(ringL, dl)) : 0.0f;
                 loopR = activeR ? (float) frozenLoop.read(p.read[1][i], whole(ringR, dr)) : 0.0f;
@@ -1601,8 +1609,8 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
             const double writeR = limitRing((double) r + feedback * loopR);
             if (holding)
                 frozenLoop.track(loopL, loopR, l, r);
-            writeRing(ringL, maximum, w, writeL);
-            writeRing(ringR, maximum, w, writeR);
+            writeRing(ringL, maximum, w, (float) writeL);
+            writeRing(ringR, maximum, w, (float) writeR);
             quietL = std::abs(writeL) > kSilentWrite ? 0 : std::min(quietL + 1, quietHorizon + 1);
             quietR = std::abs(writeR) > kSilentWrite ? 0 : std::min(quietR + 1, quietHorizon + 1);
 

@@ -181,7 +181,7 @@ private:
     struct Piece
     {
         double delay[2][kPiece];
-        double read[2][kPiece];
+        float read[2][kPiece];   // what plays and feeds back is float
         float input[2][kPiece];
         float modulation[2][kPiece];
         float tremolo[2][kPiece];
@@ -275,9 +275,12 @@ private:
     const float* semitones = nullptr;
     const float* fineTune = nullptr;
 
-    std::unique_ptr<double[]> leftRing;
-    std::unique_ptr<double[]> rightRing;
-    std::unique_ptr<double[]> offsetRing;
+    // Float: what the rings take and give passes through float on the way
+    // (the input, the reads fed back and played), and half the bytes is half
+    // of what a long read waits for.
+    std::unique_ptr<float[]> leftRing;
+    std::unique_ptr<float[]> rightRing;
+    std::unique_ptr<float[]> offsetRing;
     int ringLength = 0;
     int writeIndex = 0;
     double previousLeftDelay = 0.0;

@@ -52,50 +52,54 @@ int countTaps(double phase0, double step, double limit, int most)
 }
 
 // The accumulation every read shares: sum over j < taps of h_j * ring[n - j]
-// for one or two rings, the caller saying how the weights h_j come about. Two
-// partial sums to a ring keep the additions of a round independent of each
-// other; the ring is walked as one contiguous span (the rings hold three
-// copies, so a read never wraps).
+// for one or two rings, the caller saying how the weights h_j come about. The
+// ring is walked as one contiguous span (the rings hold a guard, so a read
+// never wraps), in float.
 //
 // weights(j) gives the weights of the taps of one vector from tap j up, the
 // highest tap in lane 0 (matching ring[n - j - width + 1] .. ring[n - j] in
 // memory). It is called for j = 0, width, 2 * width .. in turn, each once, so
-// it may carry its own state from one call to the next. weight(j) gives tap j
-// alone, for the taps left over.
+// it may carry its own state from one call to the next.
 #if defined(__SSE2__) && defined(__x86_64__)
+// Two partial sums of four lanes to a ring keep the additions of a round
+// independent of each other; weight(j) gives tap j alone, for the last three
+// taps at most.
 template <bool twoRings, typename Weights, typename Weight>
-inline void accumulateSse2(const double* ringA, const double* ringB, int n, int taps, Weights&& weights,
-                           Weight&& weight, double& sumA, double& sumB)
+inline void accumulateSse2(const float* ringA, const float* ringB, int n, int taps, Weights&& weights,
+                           Weight&& weight, float& sumA, float& sumB)
 {
-    __m128d a0 = _mm_setzero_pd(), a1 = _mm_setzero_pd(), b0 = _mm_setzero_pd(), b1 = _mm_setzero_pd();
+    __m128 a0 = _mm_setzero_ps(), a1 = _mm_setzero_ps(), b0 = _mm_setzero_ps(), b1 = _mm_setzero_ps();
     int j = 0;
-    for (; j + 4 <= taps; j += 4)
+    for (; j + 8 <= taps; j += 8)
     {
-        const __m128d h0 = weights(j);
-        const __m128d h1 = weights(j + 2);
-        a0 = _mm_add_pd(a0, _mm_mul_pd(h0, _mm_loadu_pd(ringA + n - j - 1)));
-        a1 = _mm_add_pd(a1, _mm_mul_pd(h1, _mm_loadu_pd(ringA + n - j - 3)));
+        const __m128 h0 = weights(j);
+        const __m128 h1 = weights(j + 4);
+        a0 = _mm_add_ps(a0, _mm_mul_ps(h0, _mm_loadu_ps(ringA + n - j - 3)));
+        a1 = _mm_add_ps(a1, _mm_mul_ps(h1, _mm_loadu_ps(ringA + n - j - 7)));
         if constexpr (twoRings)
         {
-            b0 = _mm_add_pd(b0, _mm_mul_pd(h0, _mm_loadu_pd(ringB + n - j - 1)));
-            b1 = _mm_add_pd(b1, _mm_mul_pd(h1, _mm_loadu_pd(ringB + n - j - 3)));
+            b0 = _mm_add_ps(b0, _mm_mul_ps(h0, _mm_loadu_ps(ringB + n - j - 3)));
+            b1 = _mm_add_ps(b1, _mm_mul_ps(h1, _mm_loadu_ps(ringB + n - j - 7)));
         }
     }
-    if (j + 2 <= taps)
+    if (j + 4 <= taps)
     {
-        const __m128d h0 = weights(j);
-        a0 = _mm_add_pd(a0, _mm_mul_pd(h0, _mm_loadu_pd(ringA + n - j - 1)));
+        const __m128 h0 = weights(j);
+        a0 = _mm_add_ps(a0, _mm_mul_ps(h0, _mm_loadu_ps(ringA + n - j - 3)));
         if constexpr (twoRings)
-            b0 = _mm_add_pd(b0, _mm_mul_pd(h0, _mm_loadu_pd(ringB + n - j - 1)));
-        j += 2;
+            b0 = _mm_add_ps(b0, _mm_mul_ps(h0, _mm_loadu_ps(ringB + n - j - 3)));
+        j += 4;
     }
-    a0 = _mm_add_pd(a0, a1);
-    b0 = _mm_add_pd(b0, b1);
-    double a = _mm_cvtsd_f64(a0) + _mm_cvtsd_f64(_mm_unpackhi_pd(a0, a0));
-    double b = _mm_cvtsd_f64(b0) + _mm_cvtsd_f64(_mm_unpackhi_pd(b0, b0));
-    if (j < taps)
+    auto reduce = [](__m128 x0, __m128 x1) {
+        const __m128 s = _mm_add_ps(x0, x1);
+        const __m128 h = _mm_add_ps(s, _mm_movehl_ps(s, s));
+        return _mm_cvtss_f32(_mm_add_ss(h, _mm_shuffle_ps(h, h, _MM_SHUFFLE(1, 1, 1, 1))));
+    };
+    float a = reduce(a0, a1);
+    float b = twoRings ? reduce(b0, b1) : 0.0f;
+    for (; j < taps; ++j)
     {
-        const double h = weight(j);
+        const float h = weight(j);
         a += h * ringA[n - j];
         if constexpr (twoRings)
             b += h * ringB[n - j];
@@ -105,87 +109,166 @@ inline void accumulateSse2(const double* ringA, const double* ringB, int n, int 
 }
 
 #if defined(TAVINOR_READ_AVX2)
-// With four taps to a vector and the products fused with their sums, for
+// With eight taps to a vector and the products fused with their sums, for
 // processors with AVX2 and FMA (chosen at run time; the build itself assumes
-// only SSE2), the taps that fill whole vectors: eight at a time with two sums
-// apiece, then four, the sums of each ring folded to two lanes. Returns the
-// first tap left for the caller's tail. The callables given must carry the
-// same target.
-template <bool twoRings, typename Weights>
-__attribute__((target("avx2,fma"))) inline int vectorSumsAvx2(const double* ringA, const double* ringB, int n,
-                                                              int taps, Weights&& weights, __m128d& a2, __m128d& b2)
+// only SSE2): a read of more than 32 taps keeps sixteen partial sums to a
+// ring, tap j in partial sum j mod 16 (two vectors: lane L of the first takes
+// taps 7 - L, 23 - L, .., of the second 15 - L, 31 - L, ..), so that two
+// chains of sums run side by side; a shorter one keeps eight, tap j in
+// partial sum j mod 8 (the first vector; the second stays zero), which the
+// reads eight at a time mirror without spilling. The taps left after the
+// last whole vector come in a vector of their own under a mask, with
+// weights and ring reads of zero in the lanes past the read.
+// lastWeights(j, mask) gives those weights. The partial sums are added up in
+// a fixed order (reduceAvx2). The callables given must carry the same
+// target.
+constexpr int kMostNarrowTaps = 32;
+
+__attribute__((target("avx2,fma"))) inline __m256i tailMask(int left)
 {
-    __m256d a0 = _mm256_setzero_pd(), a1 = _mm256_setzero_pd(), b0 = _mm256_setzero_pd(), b1 = _mm256_setzero_pd();
-    int j = 0;
-    for (; j + 8 <= taps; j += 8)
-    {
-        const __m256d h0 = weights(j);
-        const __m256d h1 = weights(j + 4);
-        a0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringA + n - j - 3), a0);
-        a1 = _mm256_fmadd_pd(h1, _mm256_loadu_pd(ringA + n - j - 7), a1);
-        if constexpr (twoRings)
-        {
-            b0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringB + n - j - 3), b0);
-            b1 = _mm256_fmadd_pd(h1, _mm256_loadu_pd(ringB + n - j - 7), b1);
-        }
-    }
-    if (j + 4 <= taps)
-    {
-        const __m256d h0 = weights(j);
-        a0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringA + n - j - 3), a0);
-        if constexpr (twoRings)
-            b0 = _mm256_fmadd_pd(h0, _mm256_loadu_pd(ringB + n - j - 3), b0);
-        j += 4;
-    }
-    a0 = _mm256_add_pd(a0, a1);
-    b0 = _mm256_add_pd(b0, b1);
-    a2 = _mm_add_pd(_mm256_castpd256_pd128(a0), _mm256_extractf128_pd(a0, 1));
-    b2 = _mm_add_pd(_mm256_castpd256_pd128(b0), _mm256_extractf128_pd(b0, 1));
-    return j;
+    // Lane L holds tap j + 7 - L: the lanes from 8 - left up are in.
+    return _mm256_cmpgt_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(7 - left));
 }
 
-// The same as accumulateSse2 with the vectors above and the tail one tap at a
-// time.
-template <bool twoRings, typename Weights, typename Weight>
-__attribute__((target("avx2,fma"))) inline void accumulateAvx2(const double* ringA, const double* ringB, int n,
-                                                               int taps, Weights&& weights, Weight&& weight,
-                                                               double& sumA, double& sumB)
+__attribute__((target("avx2,fma"))) inline float reduceAvx2(__m256 x0, __m256 x1)
 {
-    __m128d a2, b2;
-    int j = vectorSumsAvx2<twoRings>(ringA, ringB, n, taps, weights, a2, b2);
-    double a = _mm_cvtsd_f64(a2) + _mm_cvtsd_f64(_mm_unpackhi_pd(a2, a2));
-    double b = _mm_cvtsd_f64(b2) + _mm_cvtsd_f64(_mm_unpackhi_pd(b2, b2));
-    for (; j < taps; ++j)
+    const __m256 s = _mm256_add_ps(x0, x1);
+    const __m128 h = _mm_add_ps(_mm256_castps256_ps128(s), _mm256_extractf128_ps(s, 1));
+    const __m128 h2 = _mm_add_ps(h, _mm_movehl_ps(h, h));
+    return _mm_cvtss_f32(_mm_add_ss(h2, _mm_shuffle_ps(h2, h2, _MM_SHUFFLE(1, 1, 1, 1))));
+}
+
+// The taps of one or two rings from tap j on (j a multiple of 16, the calls
+// of weights up to j made), into the partial sums a0, a1 (and b0, b1).
+template <bool twoRings, typename Weights, typename LastWeights>
+__attribute__((target("avx2,fma"))) inline void continueAvx2(const float* ringA, const float* ringB, int n, int taps,
+                                                             int j, Weights&& weights, LastWeights&& lastWeights,
+                                                             __m256& a0, __m256& a1, __m256& b0, __m256& b1)
+{
+    const bool wide = taps > kMostNarrowTaps;
+    for (; j + 16 <= taps; j += 16)
     {
-        const double h = weight(j);
-        a += h * ringA[n - j];
+        const __m256 h0 = weights(j);
+        const __m256 h1 = weights(j + 8);
+        a0 = _mm256_fmadd_ps(h0, _mm256_loadu_ps(ringA + n - j - 7), a0);
         if constexpr (twoRings)
-            b += h * ringB[n - j];
+            b0 = _mm256_fmadd_ps(h0, _mm256_loadu_ps(ringB + n - j - 7), b0);
+        if (wide)
+        {
+            a1 = _mm256_fmadd_ps(h1, _mm256_loadu_ps(ringA + n - j - 15), a1);
+            if constexpr (twoRings)
+                b1 = _mm256_fmadd_ps(h1, _mm256_loadu_ps(ringB + n - j - 15), b1);
+        }
+        else
+        {
+            a0 = _mm256_fmadd_ps(h1, _mm256_loadu_ps(ringA + n - j - 15), a0);
+            if constexpr (twoRings)
+                b0 = _mm256_fmadd_ps(h1, _mm256_loadu_ps(ringB + n - j - 15), b0);
+        }
     }
-    sumA = a;
-    sumB = b;
+    if (j + 8 <= taps)
+    {
+        const __m256 h0 = weights(j);
+        a0 = _mm256_fmadd_ps(h0, _mm256_loadu_ps(ringA + n - j - 7), a0);
+        if constexpr (twoRings)
+            b0 = _mm256_fmadd_ps(h0, _mm256_loadu_ps(ringB + n - j - 7), b0);
+        j += 8;
+    }
+    if (j < taps)
+    {
+        const __m256i mask = tailMask(taps - j);
+        const __m256 h = lastWeights(j, mask);
+        const __m256 xA = _mm256_maskload_ps(ringA + n - j - 7, mask);
+        // The vector's place among the partial sums.
+        const bool second = wide && (j & 8) != 0;
+        if (! second)
+            a0 = _mm256_fmadd_ps(h, xA, a0);
+        else
+            a1 = _mm256_fmadd_ps(h, xA, a1);
+        if constexpr (twoRings)
+        {
+            const __m256 xB = _mm256_maskload_ps(ringB + n - j - 7, mask);
+            if (! second)
+                b0 = _mm256_fmadd_ps(h, xB, b0);
+            else
+                b1 = _mm256_fmadd_ps(h, xB, b1);
+        }
+    }
+}
+
+template <bool twoRings, typename Weights, typename LastWeights>
+__attribute__((target("avx2,fma"))) inline void accumulateAvx2(const float* ringA, const float* ringB, int n,
+                                                               int taps, Weights&& weights,
+                                                               LastWeights&& lastWeights, float& sumA, float& sumB)
+{
+    __m256 a0 = _mm256_setzero_ps(), a1 = _mm256_setzero_ps(), b0 = _mm256_setzero_ps(), b1 = _mm256_setzero_ps();
+    continueAvx2<twoRings>(ringA, ringB, n, taps, 0, weights, lastWeights, a0, a1, b0, b1);
+    sumA = reduceAvx2(a0, a1);
+    sumB = twoRings ? reduceAvx2(b0, b1) : 0.0f;
+}
+
+// Two reads with weights of their own (the two channels of a line whose
+// delays differ), in one pass while both have taps left: each read's sums
+// are those of accumulateAvx2 on its own ring, bit for bit.
+template <typename WeightsA, typename LastWeightsA, typename WeightsB, typename LastWeightsB>
+__attribute__((target("avx2,fma"))) inline void accumulateTwoAvx2(const float* ringA, int nA, int tapsA,
+                                                                  WeightsA&& weightsA, LastWeightsA&& lastWeightsA,
+                                                                  const float* ringB, int nB, int tapsB,
+                                                                  WeightsB&& weightsB, LastWeightsB&& lastWeightsB,
+                                                                  float& sumA, float& sumB)
+{
+    __m256 a0 = _mm256_setzero_ps(), a1 = _mm256_setzero_ps(), b0 = _mm256_setzero_ps(), b1 = _mm256_setzero_ps();
+    int j = 0;
+    // Side by side where both keep sixteen partial sums (the short reads
+    // chain theirs, and two of those overlap anyway).
+    const bool wide = tapsA > kMostNarrowTaps && tapsB > kMostNarrowTaps;
+    for (; wide && j + 16 <= tapsA && j + 16 <= tapsB; j += 16)
+    {
+        const __m256 hA0 = weightsA(j);
+        const __m256 hB0 = weightsB(j);
+        const __m256 hA1 = weightsA(j + 8);
+        const __m256 hB1 = weightsB(j + 8);
+        a0 = _mm256_fmadd_ps(hA0, _mm256_loadu_ps(ringA + nA - j - 7), a0);
+        b0 = _mm256_fmadd_ps(hB0, _mm256_loadu_ps(ringB + nB - j - 7), b0);
+        a1 = _mm256_fmadd_ps(hA1, _mm256_loadu_ps(ringA + nA - j - 15), a1);
+        b1 = _mm256_fmadd_ps(hB1, _mm256_loadu_ps(ringB + nB - j - 15), b1);
+    }
+    __m256 unused0 = _mm256_setzero_ps(), unused1 = _mm256_setzero_ps();
+    continueAvx2<false>(ringA, nullptr, nA, tapsA, j, weightsA, lastWeightsA, a0, a1, unused0, unused1);
+    continueAvx2<false>(ringB, nullptr, nB, tapsB, j, weightsB, lastWeightsB, b0, b1, unused0, unused1);
+    // Both reductions side by side, each as reduceAvx2 adds.
+    const __m256 sA = _mm256_add_ps(a0, a1);
+    const __m256 sB = _mm256_add_ps(b0, b1);
+    const __m128 hA = _mm_add_ps(_mm256_castps256_ps128(sA), _mm256_extractf128_ps(sA, 1));
+    const __m128 hB = _mm_add_ps(_mm256_castps256_ps128(sB), _mm256_extractf128_ps(sB, 1));
+    // Lanes: A0 + A2, A1 + A3, B0 + B2, B1 + B3.
+    const __m128 h2 = _mm_add_ps(_mm_movelh_ps(hA, hB), _mm_movehl_ps(hB, hA));
+    // Lanes 0 and 2: A and B.
+    const __m128 h3 = _mm_add_ps(h2, _mm_shuffle_ps(h2, h2, _MM_SHUFFLE(3, 3, 1, 1)));
+    sumA = _mm_cvtss_f32(h3);
+    sumB = _mm_cvtss_f32(_mm_movehl_ps(h3, h3));
 }
 #endif
 #else
 // Without vectors: four partial sums keep the additions independent of each
 // other.
 template <bool twoRings, typename Weight>
-inline void accumulatePlain(const double* ringA, const double* ringB, int n, int taps, Weight&& weight, double& sumA,
-                            double& sumB)
+inline void accumulatePlain(const float* ringA, const float* ringB, int n, int taps, Weight&& weight, float& sumA,
+                            float& sumB)
 {
-    double a[4] {}, b[4] {};
+    float a[4] {}, b[4] {};
     int j = 0;
     for (; j + 4 <= taps; j += 4)
         for (int lane = 0; lane < 4; ++lane)
         {
-            const double h = weight(j + lane);
+            const float h = weight(j + lane);
             a[lane] += h * ringA[n - j - lane];
             if constexpr (twoRings)
                 b[lane] += h * ringB[n - j - lane];
         }
     for (; j < taps; ++j)
     {
-        const double h = weight(j);
+        const float h = weight(j);
         a[0] += h * ringA[n - j];
         if constexpr (twoRings)
             b[0] += h * ringB[n - j];
@@ -195,97 +278,124 @@ inline void accumulatePlain(const double* ringA, const double* ringB, int n, int
 }
 #endif
 
+// The kernel interpolated linearly at a phase, from its entries in pairs
+// (pairs[2i] = entry i, pairs[2i + 1] = entry i + 1).
+inline float pairWeight(const float* pairs, double phase)
+{
+    const int i = (int) phase;
+    const float t = (float) (phase - i);
+    return pairs[2 * i] + (pairs[2 * i + 1] - pairs[2 * i]) * t;
+}
+
 // sum over j < taps of h(phase0 + j * step) * ring[n - j] for one or two rings,
 // h the kernel interpolated linearly between neighbouring entries, which come
-// as pairs (pairs[2i] = entry i, pairs[2i + 1] = entry i + 1) so a tap takes one
-// aligned load that never spans two cache lines. Phases are computed from j,
-// not accumulated, so no lane waits for the one before.
+// as pairs so a tap takes one load of both. Phases are worked out in double
+// from j (a float phase near the kernel's end would be off by a good part of
+// an entry's spacing), the interpolation in float.
 #if defined(__SSE2__) && defined(__x86_64__)
 template <bool twoRings>
-inline void interpolatedSums(const double* pairs, const double* ringA, const double* ringB, int n, double phase0,
-                             double step, int taps, double& sumA, double& sumB)
+inline void interpolatedSums(const float* pairs, const float* ringA, const float* ringB, int n, double phase0,
+                             double step, int taps, float& sumA, float& sumB)
 {
     const __m128d vStep = _mm_set1_pd(step);
     const __m128d vPhase0 = _mm_set1_pd(phase0);
-    const __m128d two = _mm_set1_pd(2.0);
-    // Lane 0 holds tap j + 1 and lane 1 tap j; the pairs come in turn, so the
-    // tap numbers move on by two at every call.
-    __m128d jPair = _mm_set_pd(0.0, 1.0);
+    const __m128d four = _mm_set1_pd(4.0);
+    // Lanes 0..3 hold taps j + 3 .. j: the first pair of phases taps j + 3
+    // and j + 2, the second j + 1 and j.
+    __m128d tapsHigh = _mm_set_pd(2.0, 3.0), tapsLow = _mm_set_pd(0.0, 1.0);
+    auto pair = [pairs](int i) { return _mm_castsi128_ps(_mm_loadl_epi64((const __m128i*) (pairs + 2 * i))); };
     auto weights = [&](int) {
-        const __m128d phase = _mm_add_pd(vPhase0, _mm_mul_pd(jPair, vStep));
-        jPair = _mm_add_pd(jPair, two);
-        const __m128i whole = _mm_cvttpd_epi32(phase);
-        const __m128d t = _mm_sub_pd(phase, _mm_cvtepi32_pd(whole));
-        const long long both = _mm_cvtsi128_si64(whole);
-        const __m128d p0 = _mm_loadu_pd(pairs + 2 * (int) both);
-        const __m128d p1 = _mm_loadu_pd(pairs + 2 * (int) (both >> 32));
-        const __m128d lo = _mm_unpacklo_pd(p0, p1);
-        const __m128d hi = _mm_unpackhi_pd(p0, p1);
-        return _mm_add_pd(lo, _mm_mul_pd(_mm_sub_pd(hi, lo), t));
+        const __m128d high = _mm_add_pd(vPhase0, _mm_mul_pd(tapsHigh, vStep));
+        const __m128d low = _mm_add_pd(vPhase0, _mm_mul_pd(tapsLow, vStep));
+        tapsHigh = _mm_add_pd(tapsHigh, four);
+        tapsLow = _mm_add_pd(tapsLow, four);
+        const __m128i wholeHigh = _mm_cvttpd_epi32(high);
+        const __m128i wholeLow = _mm_cvttpd_epi32(low);
+        const __m128 t = _mm_movelh_ps(_mm_cvtpd_ps(_mm_sub_pd(high, _mm_cvtepi32_pd(wholeHigh))),
+                                       _mm_cvtpd_ps(_mm_sub_pd(low, _mm_cvtepi32_pd(wholeLow))));
+        const __m128 p01 = _mm_unpacklo_ps(pair(_mm_cvtsi128_si32(wholeHigh)),
+                                           pair(_mm_cvtsi128_si32(_mm_srli_si128(wholeHigh, 4))));
+        const __m128 p23 = _mm_unpacklo_ps(pair(_mm_cvtsi128_si32(wholeLow)),
+                                           pair(_mm_cvtsi128_si32(_mm_srli_si128(wholeLow, 4))));
+        const __m128 lo = _mm_movelh_ps(p01, p23);
+        const __m128 hi = _mm_movehl_ps(p23, p01);
+        return _mm_add_ps(lo, _mm_mul_ps(_mm_sub_ps(hi, lo), t));
     };
-    auto weight = [&](int j) {
-        const double phase = phase0 + (double) j * step;
-        const int i = (int) phase;
-        return pairs[2 * i] + (pairs[2 * i + 1] - pairs[2 * i]) * (phase - i);
-    };
+    auto weight = [&](int j) { return pairWeight(pairs, phase0 + (double) j * step); };
     accumulateSse2<twoRings>(ringA, ringB, n, taps, weights, weight, sumA, sumB);
 }
 
 #if defined(TAVINOR_READ_AVX2)
-// The same four taps to a vector. Each lane advances its phase by eight steps
-// at a time and the products are fused with their sums, which changes the
-// result only by rounding; the tap count is the same.
-template <bool twoRings>
-__attribute__((target("avx2,fma"))) void interpolatedSumsAvx2(const double* pairs, const double* ringA,
-                                                              const double* ringB, int n, double phase0,
-                                                              double step, int taps, double& sumA, double& sumB)
+// The weights of the same read eight taps to a vector, as called by
+// accumulateAvx2 (in turn, from tap 0): the pairs of eight taps come in two
+// gathers of four, which one shuffle parts into entries and successors.
+struct InterpolatedWeightsAvx2
 {
-    // Lanes 0..3 hold taps j + 3 .. j. A round of eight taps takes phaseA for
-    // its first four and phaseB for the rest; each call uses the one due,
-    // advances it by a round and hands the other on to the next call.
-    const __m256d js = _mm256_set_pd(0.0, 1.0, 2.0, 3.0);
-    const __m256d vStep = _mm256_set1_pd(step);
-    const __m256d vPhase0 = _mm256_set1_pd(phase0);
-    __m256d phaseA = _mm256_add_pd(vPhase0, _mm256_mul_pd(js, vStep));
-    __m256d phaseB = _mm256_add_pd(vPhase0, _mm256_mul_pd(_mm256_add_pd(js, _mm256_set1_pd(4.0)), vStep));
-    const __m256d advance = _mm256_set1_pd(8.0 * step);
+    const float* pairs;
+    __m256d step, phase0;
+    // Lane L holds tap j + 7 - L. The shuffle puts pairs 0, 1 of the first
+    // gather in lanes 0, 1, of the second in lanes 2, 3, and pairs 2, 3 of
+    // each in lanes 4, 5 and 6, 7: so the first gathers taps j + 7, j + 6,
+    // j + 3, j + 2 and the second j + 5, j + 4, j + 1, j.
+    __m256d tapsA, tapsB;
 
-    auto weights = [&](int) __attribute__((target("avx2,fma"))) {
-        const __m256d phase = phaseA;
-        phaseA = phaseB;
-        phaseB = _mm256_add_pd(phase, advance);
-        const __m128i whole = _mm256_cvttpd_epi32(phase);
-        const __m256d t = _mm256_sub_pd(phase, _mm256_cvtepi32_pd(whole));
-        const long long first = _mm_cvtsi128_si64(whole);
-        const long long second = _mm_extract_epi64(whole, 1);
-        const __m128d p0 = _mm_loadu_pd(pairs + 2 * (int) first);
-        const __m128d p1 = _mm_loadu_pd(pairs + 2 * (int) (first >> 32));
-        const __m128d p2 = _mm_loadu_pd(pairs + 2 * (int) second);
-        const __m128d p3 = _mm_loadu_pd(pairs + 2 * (int) (second >> 32));
-        const __m256d p02 = _mm256_insertf128_pd(_mm256_castpd128_pd256(p0), p2, 1);
-        const __m256d p13 = _mm256_insertf128_pd(_mm256_castpd128_pd256(p1), p3, 1);
-        const __m256d lo = _mm256_unpacklo_pd(p02, p13);
-        const __m256d hi = _mm256_unpackhi_pd(p02, p13);
-        return _mm256_fmadd_pd(_mm256_sub_pd(hi, lo), t, lo);
-    };
-    auto weight = [&](int j) __attribute__((target("avx2,fma"))) {
-        const double phase = phase0 + (double) j * step;
-        const int i = (int) phase;
-        return pairs[2 * i] + (pairs[2 * i + 1] - pairs[2 * i]) * (phase - i);
-    };
-    accumulateAvx2<twoRings>(ringA, ringB, n, taps, weights, weight, sumA, sumB);
+    __attribute__((target("avx2,fma"))) __m256 next(bool last)
+    {
+        const __m256d phaseA = _mm256_fmadd_pd(tapsA, step, phase0);
+        const __m256d phaseB = _mm256_fmadd_pd(tapsB, step, phase0);
+        tapsA = _mm256_add_pd(tapsA, _mm256_set1_pd(8.0));
+        tapsB = _mm256_add_pd(tapsB, _mm256_set1_pd(8.0));
+        __m128i wholeA = _mm256_cvttpd_epi32(phaseA);
+        __m128i wholeB = _mm256_cvttpd_epi32(phaseB);
+        const __m128 tA = _mm256_cvtpd_ps(_mm256_sub_pd(phaseA, _mm256_cvtepi32_pd(wholeA)));
+        const __m128 tB = _mm256_cvtpd_ps(_mm256_sub_pd(phaseB, _mm256_cvtepi32_pd(wholeB)));
+        if (last)
+        {
+            // Lanes past the read may lie past the kernel: kept within it
+            // (their weights are masked off).
+            const __m128i lastPair = _mm_set1_epi32(DspTables::kKernel32Size - 1);
+            wholeA = _mm_min_epi32(wholeA, lastPair);
+            wholeB = _mm_min_epi32(wholeB, lastPair);
+        }
+        const __m256d none = _mm256_setzero_pd();
+        const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+        const __m256 gA = _mm256_castpd_ps(_mm256_mask_i32gather_pd(none, (const double*) pairs, wholeA, all, 8));
+        const __m256 gB = _mm256_castpd_ps(_mm256_mask_i32gather_pd(none, (const double*) pairs, wholeB, all, 8));
+        const __m256 lo = _mm256_shuffle_ps(gA, gB, _MM_SHUFFLE(2, 0, 2, 0));
+        const __m256 hi = _mm256_shuffle_ps(gA, gB, _MM_SHUFFLE(3, 1, 3, 1));
+        const __m256 t = _mm256_set_m128(_mm_shuffle_ps(tA, tB, _MM_SHUFFLE(3, 2, 3, 2)),
+                                         _mm_shuffle_ps(tA, tB, _MM_SHUFFLE(1, 0, 1, 0)));
+        return _mm256_fmadd_ps(_mm256_sub_ps(hi, lo), t, lo);
+    }
+    __attribute__((target("avx2,fma"))) __m256 operator()(int) { return next(false); }
+    __attribute__((target("avx2,fma"))) __m256 operator()(int, __m256i mask)
+    {
+        return _mm256_and_ps(next(true), _mm256_castsi256_ps(mask));
+    }
+};
+
+__attribute__((target("avx2,fma"))) inline InterpolatedWeightsAvx2 interpolatedWeightsAvx2(const float* pairs,
+                                                                                           double phase0, double step)
+{
+    return { pairs, _mm256_set1_pd(step), _mm256_set1_pd(phase0), _mm256_setr_pd(7.0, 6.0, 3.0, 2.0),
+             _mm256_setr_pd(5.0, 4.0, 1.0, 0.0) };
+}
+
+template <bool twoRings>
+__attribute__((target("avx2,fma"))) void interpolatedSumsAvx2(const float* pairs, const float* ringA,
+                                                              const float* ringB, int n, double phase0,
+                                                              double step, int taps, float& sumA, float& sumB)
+{
+    InterpolatedWeightsAvx2 weights = interpolatedWeightsAvx2(pairs, phase0, step);
+    accumulateAvx2<twoRings>(ringA, ringB, n, taps, weights, weights, sumA, sumB);
 }
 #endif
 #else
 template <bool twoRings>
-inline void interpolatedSums(const double* pairs, const double* ringA, const double* ringB, int n, double phase0,
-                             double step, int taps, double& sumA, double& sumB)
+inline void interpolatedSums(const float* pairs, const float* ringA, const float* ringB, int n, double phase0,
+                             double step, int taps, float& sumA, float& sumB)
 {
-    auto weight = [&](int j) {
-        const double phase = phase0 + (double) j * step;
-        const int i = (int) phase;
-        return pairs[2 * i] + (pairs[2 * i + 1] - pairs[2 * i]) * (phase - i);
-    };
+    auto weight = [&](int j) { return pairWeight(pairs, phase0 + (double) j * step); };
     accumulatePlain<twoRings>(ringA, ringB, n, taps, weight, sumA, sumB);
 }
 #endif
@@ -296,44 +406,116 @@ inline void interpolatedSums(const double* pairs, const double* ringA, const dou
 // phases, against the ring.
 #if defined(__SSE2__) && defined(__x86_64__)
 template <bool twoRings>
-inline void spacedSums(const double* row, const double* next, double t, const double* ringA, const double* ringB,
-                       int n, int taps, double& sumA, double& sumB)
+inline void spacedSums(const float* row, const float* next, float t, const float* ringA, const float* ringB, int n,
+                       int taps, float& sumA, float& sumB)
 {
-    const __m128d vt = _mm_set1_pd(t);
+    const __m128 vt = _mm_set1_ps(t);
     auto weights = [&](int j) {
-        const __m128d lo = _mm_loadu_pd(row - j - 1);
-        const __m128d hi = _mm_loadu_pd(next - j - 1);
-        return _mm_add_pd(lo, _mm_mul_pd(_mm_sub_pd(hi, lo), vt));
+        const __m128 lo = _mm_loadu_ps(row - j - 3);
+        const __m128 hi = _mm_loadu_ps(next - j - 3);
+        return _mm_add_ps(lo, _mm_mul_ps(_mm_sub_ps(hi, lo), vt));
     };
     auto weight = [&](int j) { return row[-j] + (next[-j] - row[-j]) * t; };
     accumulateSse2<twoRings>(ringA, ringB, n, taps, weights, weight, sumA, sumB);
 }
 
 #if defined(TAVINOR_READ_AVX2)
-// The same with four taps to a vector and fused products, for processors with
-// AVX2 and FMA.
-template <bool twoRings>
-__attribute__((target("avx2,fma"))) void spacedSumsAvx2(const double* row, const double* next, double t,
-                                                        const double* ringA, const double* ringB, int n, int taps,
-                                                        double& sumA, double& sumB)
+// The weights of spacedSumsAvx2 from tap j on (lane L tap j + 7 - L), the
+// interpolation fused; under a mask, zero past the read.
+__attribute__((target("avx2,fma"))) inline __m256 spacedWeightsAvx2(const float* row, const float* next, __m256 vt,
+                                                                    int j)
 {
-    const __m256d vt = _mm256_set1_pd(t);
-    auto weights = [&](int j) __attribute__((target("avx2,fma"))) {
-        __m256d lo = _mm256_loadu_pd(row - j - 3);
-        // Held in a register: left to itself the compiler loads it twice,
-        // and these reads are bound by their loads.
-        asm("" : "+x"(lo));
-        const __m256d hi = _mm256_loadu_pd(next - j - 3);
-        return _mm256_fmadd_pd(_mm256_sub_pd(hi, lo), vt, lo);
-    };
-    auto weight = [&](int j) __attribute__((target("avx2,fma"))) { return row[-j] + (next[-j] - row[-j]) * t; };
-    accumulateAvx2<twoRings>(ringA, ringB, n, taps, weights, weight, sumA, sumB);
+    const __m256 lo = _mm256_loadu_ps(row - j - 7);
+    const __m256 hi = _mm256_loadu_ps(next - j - 7);
+    return _mm256_fmadd_ps(_mm256_sub_ps(hi, lo), vt, lo);
+}
+
+__attribute__((target("avx2,fma"))) inline __m256 spacedWeightsAvx2(const float* row, const float* next, __m256 vt,
+                                                                    int j, __m256i mask)
+{
+    const __m256 lo = _mm256_maskload_ps(row - j - 7, mask);
+    const __m256 hi = _mm256_maskload_ps(next - j - 7, mask);
+    return _mm256_fmadd_ps(_mm256_sub_ps(hi, lo), vt, lo);
+}
+
+// The weights of spacedSumsAvx2, as called by accumulateAvx2.
+struct SpacedWeightsAvx2
+{
+    const float* row;
+    const float* next;
+    __m256 t;
+
+    __attribute__((target("avx2,fma"))) __m256 operator()(int j) const { return spacedWeightsAvx2(row, next, t, j); }
+    __attribute__((target("avx2,fma"))) __m256 operator()(int j, __m256i mask) const
+    {
+        return spacedWeightsAvx2(row, next, t, j, mask);
+    }
+};
+
+// The same with eight taps to a vector and fused products, for processors
+// with AVX2 and FMA.
+template <bool twoRings>
+__attribute__((target("avx2,fma"))) void spacedSumsAvx2(const float* row, const float* next, float t,
+                                                        const float* ringA, const float* ringB, int n, int taps,
+                                                        float& sumA, float& sumB)
+{
+    const SpacedWeightsAvx2 weights { row, next, _mm256_set1_ps(t) };
+    accumulateAvx2<twoRings>(ringA, ringB, n, taps, weights, weights, sumA, sumB);
+}
+
+// A read of a moving delay as the vector path takes it: at one of the
+// arranged spacings (row set) or tap by tap.
+struct MovingRead
+{
+    const float* ring = nullptr;
+    int n = 0;
+    int taps = 0;
+    const float* row = nullptr;   // null: tap by tap
+    int columns = 0;
+    float t = 0.0f;
+    double phase0 = 0.0;
+    double step = 0.0;
+};
+
+// Two such reads in one pass (see accumulateTwoAvx2).
+template <typename WeightsA>
+__attribute__((target("avx2,fma"))) inline void twoSumsWithAvx2(WeightsA& weightsA, const MovingRead& a,
+                                                                const MovingRead& b, const float* pairs, float& sumA,
+                                                                float& sumB)
+{
+    if (b.row != nullptr)
+    {
+        const SpacedWeightsAvx2 weightsB { b.row, b.row + b.columns, _mm256_set1_ps(b.t) };
+        accumulateTwoAvx2(a.ring, a.n, a.taps, weightsA, weightsA, b.ring, b.n, b.taps, weightsB, weightsB, sumA,
+                          sumB);
+    }
+    else
+    {
+        InterpolatedWeightsAvx2 weightsB = interpolatedWeightsAvx2(pairs, b.phase0, b.step);
+        accumulateTwoAvx2(a.ring, a.n, a.taps, weightsA, weightsA, b.ring, b.n, b.taps, weightsB, weightsB, sumA,
+                          sumB);
+    }
+}
+
+__attribute__((target("avx2,fma"))) void twoSumsAvx2(const MovingRead& a, const MovingRead& b, const float* pairs,
+                                                     float& sumA, float& sumB)
+{
+    if (a.row != nullptr)
+    {
+        const SpacedWeightsAvx2 weightsA { a.row, a.row + a.columns, _mm256_set1_ps(a.t) };
+        twoSumsWithAvx2(weightsA, a, b, pairs, sumA, sumB);
+    }
+    else
+    {
+        InterpolatedWeightsAvx2 weightsA = interpolatedWeightsAvx2(pairs, a.phase0, a.step);
+        twoSumsWithAvx2(weightsA, a, b, pairs, sumA, sumB);
+    }
 }
 #endif
 #else
 template <bool twoRings>
-inline void spacedSums(const double* row, const double* next, double t, const double* ringA, const double* ringB,
-                       int n, int taps, double& sumA, double& sumB)
+inline void spacedSums(const float* row, const float* next, float t, const float* ringA, const float* ringB, int n,
+                       int taps, float& sumA, float& sumB)
 {
     auto weight = [&](int j) { return row[-j] + (next[-j] - row[-j]) * t; };
     accumulatePlain<twoRings>(ringA, ringB, n, taps, weight, sumA, sumB);
@@ -341,157 +523,218 @@ inline void spacedSums(const double* row, const double* next, double t, const do
 #endif
 
 // The sums of spacedSums and spacedSumsAvx2 with the weights already worked
-// out (weights[-j] the weight of tap j), each addition and product rounded as
-// there: the same partial sums in the same lanes, the same order of the last
-// additions. In the vector form the compiled taps left over after the last
-// four come as a pair, multiplied and then added one by one, and a single
-// tap, fused; the mirror writes that out.
+// out (weights[-j] the weight of tap j): the same accumulation, so the same
+// sums bit for bit, given the weights those compute (plainWeights and
+// fusedWeights below).
 #if defined(__SSE2__) && defined(__x86_64__)
 template <bool twoRings>
-void rememberedSums(const double* weights, const double* ringA, const double* ringB, int n, int taps, double& sumA,
-                    double& sumB)
+void rememberedSums(const float* weights, const float* ringA, const float* ringB, int n, int taps, float& sumA,
+                    float& sumB)
 {
-    auto loads = [weights](int j) { return _mm_loadu_pd(weights - j - 1); };
+    auto loads = [weights](int j) { return _mm_loadu_ps(weights - j - 3); };
     auto load = [weights](int j) { return weights[-j]; };
     accumulateSse2<twoRings>(ringA, ringB, n, taps, loads, load, sumA, sumB);
 }
 
 #if defined(TAVINOR_READ_AVX2)
 template <bool twoRings>
-__attribute__((target("avx2,fma"))) void rememberedSumsAvx2(const double* weights, const double* ringA,
-                                                            const double* ringB, int n, int taps, double& sumA,
-                                                            double& sumB)
+__attribute__((target("avx2,fma"))) void rememberedSumsAvx2(const float* weights, const float* ringA,
+                                                            const float* ringB, int n, int taps, float& sumA,
+                                                            float& sumB)
 {
-    auto loads = [weights](int j) __attribute__((target("avx2,fma"))) { return _mm256_loadu_pd(weights - j - 3); };
-    __m128d a2, b2;
-    int j = vectorSumsAvx2<twoRings>(ringA, ringB, n, taps, loads, a2, b2);
-    __m128d a = _mm_add_sd(a2, _mm_unpackhi_pd(a2, a2));
-    __m128d b = _mm_add_sd(b2, _mm_unpackhi_pd(b2, b2));
-    if (j + 2 <= taps)
-    {
-        for (int k = j; k < j + 2; ++k)
-        {
-            const __m128d h = _mm_load_sd(weights - k);
-            a = _mm_add_sd(a, _mm_mul_sd(h, _mm_load_sd(ringA + n - k)));
-            if constexpr (twoRings)
-                b = _mm_add_sd(b, _mm_mul_sd(h, _mm_load_sd(ringB + n - k)));
-        }
-        j += 2;
-    }
-    if (j < taps)
-    {
-        const __m128d h = _mm_load_sd(weights - j);
-        a = _mm_fmadd_sd(h, _mm_load_sd(ringA + n - j), a);
+    auto loads = [weights](int j) __attribute__((target("avx2,fma"))) { return _mm256_loadu_ps(weights - j - 7); };
+    auto lastLoads = [weights](int j, __m256i mask) __attribute__((target("avx2,fma"))) {
+        return _mm256_maskload_ps(weights - j - 7, mask);
+    };
+    accumulateAvx2<twoRings>(ringA, ringB, n, taps, loads, lastLoads, sumA, sumB);
+}
+
+// Partial sums of rememberedSumsAvx2 for eight reads at once, of the samples
+// n0 .. n0 + 7, a vector lane for each read: taps first + k, first + k +
+// period, .. in partial[first + k], k < count, each added in the order the
+// single read adds it, of one ring or two (the weights loaded once for both).
+template <int period, int first, int count, bool twoRings>
+__attribute__((target("avx2,fma"))) inline void partialSumsAvx2(const float* weights, const float* ringA,
+                                                                const float* ringB, int taps, __m256* partialA,
+                                                                __m256* partialB)
+{
+    __m256 a[count], b[count];
+    for (int k = 0; k < count; ++k)
+        a[k] = b[k] = _mm256_setzero_ps();
+    auto term = [&](int k, int tap) __attribute__((target("avx2,fma"))) {
+        const __m256 h = _mm256_broadcast_ss(weights - tap);
+        a[k] = _mm256_fmadd_ps(h, _mm256_loadu_ps(ringA - tap), a[k]);
         if constexpr (twoRings)
-            b = _mm_fmadd_sd(h, _mm_load_sd(ringB + n - j), b);
+            b[k] = _mm256_fmadd_ps(h, _mm256_loadu_ps(ringB - tap), b[k]);
+    };
+    int j = 0;
+    for (; j + period <= taps; j += period)
+        for (int k = 0; k < count; ++k)
+            term(k, j + first + k);
+    for (int k = 0; k < count && j + first + k < taps; ++k)
+        term(k, j + first + k);
+    for (int k = 0; k < count; ++k)
+    {
+        partialA[first + k] = a[k];
+        if constexpr (twoRings)
+            partialB[first + k] = b[k];
     }
-    sumA = _mm_cvtsd_f64(a);
-    sumB = _mm_cvtsd_f64(b);
 }
 
-// The sums of rememberedSumsAvx2 for four reads at once, of the samples n0,
-// n0 + 1, n0 + 2 and n0 + 3 (a delay at rest reads along the ring): a vector
-// lane for each read, and for every lane of the single read (the partial sum
-// of every fourth tap) a vector of its own, so that each read's partial sums,
-// their sums and what is left over are added exactly as the single read adds
-// them.
-// Hides a value from the optimiser, which may then not fuse the product that
-// made it with the sum it goes into (vector arithmetic written as + and * is
-// fused where the processor can, and the read being mirrored did not fuse
-// there).
-template <typename V>
-inline void keepRounded(V& v)
+// The eight reads of a sum, scaled as FractionalReader::scale scales them
+// and rounded to float.
+__attribute__((target("avx2,fma"))) inline void scaleEightAvx2(__m256 sums, int mode, double step, float* reads)
 {
-    asm("" : "+x"(v));
+    // sum * step / 512 is (sum * step) * (1 / 512), both exact the same.
+    const bool stretched = mode == 2 || mode == 3;
+    const __m256d factor = _mm256_set1_pd(stretched ? step : DspTables::kKernel16ReadGain);
+    const __m256d after = _mm256_set1_pd(stretched ? 1.0 / DspTables::kPhases : 1.0);
+    const __m256d first = _mm256_cvtps_pd(_mm256_castps256_ps128(sums));
+    const __m256d second = _mm256_cvtps_pd(_mm256_extractf128_ps(sums, 1));
+    const __m128 firstReads = _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_mul_pd(first, factor), after));
+    const __m128 secondReads = _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_mul_pd(second, factor), after));
+    _mm256_storeu_ps(reads, _mm256_set_m128(secondReads, firstReads));
 }
 
-__attribute__((target("avx2,fma"))) void fourSumsAvx2(const double* weights, const double* ring, int n0, int taps,
-                                                      double* sums)
+// The eight reads from the sixteen partial sums of each, added up as
+// reduceAvx2 adds them (lane L of its two vectors holds partial sums 7 - L
+// and 15 - L), then scaled.
+__attribute__((target("avx2,fma"))) inline void eightReadsAvx2(const __m256 (&partial)[16], int mode, double step,
+                                                               float* reads)
 {
-    // a0..a3 and b0..b3 stand for lanes 0..3 of the single read's two
-    // partial sums: lane L of the first takes taps 3 - L, 11 - L, ..; of the
-    // second 7 - L, 15 - L, ..
-    __m256d a0 = _mm256_setzero_pd(), a1 = _mm256_setzero_pd(), a2 = _mm256_setzero_pd(), a3 = _mm256_setzero_pd();
-    __m256d b0 = _mm256_setzero_pd(), b1 = _mm256_setzero_pd(), b2 = _mm256_setzero_pd(), b3 = _mm256_setzero_pd();
-    auto term = [weights, ring, n0](int j, __m256d sum) __attribute__((target("avx2,fma"))) {
-        return _mm256_fmadd_pd(_mm256_broadcast_sd(weights - j), _mm256_loadu_pd(ring + n0 - j), sum);
+    __m256 s[8];
+    for (int lane = 0; lane < 8; ++lane)
+        s[lane] = _mm256_add_ps(partial[7 - lane], partial[15 - lane]);
+    __m256 h[4];
+    for (int lane = 0; lane < 4; ++lane)
+        h[lane] = _mm256_add_ps(s[lane], s[lane + 4]);
+    const __m256 h0 = _mm256_add_ps(h[0], h[2]);
+    const __m256 h1 = _mm256_add_ps(h[1], h[3]);
+    scaleEightAvx2(_mm256_add_ps(h0, h1), mode, step, reads);
+}
+
+// eightReadsAvx2 for a read of at most kMostNarrowTaps taps of one ring, its
+// eight partial sums held in registers: p[k] takes taps k, k + 8, .., and
+// lane L of the single read's first vector holds p[7 - L] (its second vector
+// is zero).
+__attribute__((target("avx2,fma"))) inline void narrowReadsAvx2(const float* weights, const float* ring, int taps,
+                                                                int mode, double step, float* reads)
+{
+    __m256 p0 = _mm256_setzero_ps(), p1 = p0, p2 = p0, p3 = p0, p4 = p0, p5 = p0, p6 = p0, p7 = p0;
+    auto term = [weights, ring](int tap, __m256 sum) __attribute__((target("avx2,fma"))) {
+        return _mm256_fmadd_ps(_mm256_broadcast_ss(weights - tap), _mm256_loadu_ps(ring - tap), sum);
     };
     int j = 0;
     for (; j + 8 <= taps; j += 8)
     {
-        a0 = term(j + 3, a0);
-        a1 = term(j + 2, a1);
-        a2 = term(j + 1, a2);
-        a3 = term(j, a3);
-        b0 = term(j + 7, b0);
-        b1 = term(j + 6, b1);
-        b2 = term(j + 5, b2);
-        b3 = term(j + 4, b3);
+        p0 = term(j, p0);
+        p1 = term(j + 1, p1);
+        p2 = term(j + 2, p2);
+        p3 = term(j + 3, p3);
+        p4 = term(j + 4, p4);
+        p5 = term(j + 5, p5);
+        p6 = term(j + 6, p6);
+        p7 = term(j + 7, p7);
     }
-    if (j + 4 <= taps)
+    const int left = taps - j;
+    if (left > 0)
+        p0 = term(j, p0);
+    if (left > 1)
+        p1 = term(j + 1, p1);
+    if (left > 2)
+        p2 = term(j + 2, p2);
+    if (left > 3)
+        p3 = term(j + 3, p3);
+    if (left > 4)
+        p4 = term(j + 4, p4);
+    if (left > 5)
+        p5 = term(j + 5, p5);
+    if (left > 6)
+        p6 = term(j + 6, p6);
+    // reduceAvx2: each lane plus the zero of the second vector, then lanes
+    // L and L + 4, then 0 and 2, 1 and 3, then those two.
+    const __m256 zero = _mm256_setzero_ps();
+    auto lane = [zero](__m256 x) __attribute__((target("avx2,fma"))) {
+        __m256 y = _mm256_add_ps(x, zero);
+        // Kept: x + 0 is not x where x is -0.
+        asm("" : "+x"(y));
+        return y;
+    };
+    const __m256 h0 = _mm256_add_ps(lane(p7), lane(p3));
+    const __m256 h1 = _mm256_add_ps(lane(p6), lane(p2));
+    const __m256 h2 = _mm256_add_ps(lane(p5), lane(p1));
+    const __m256 h3 = _mm256_add_ps(lane(p4), lane(p0));
+    scaleEightAvx2(_mm256_add_ps(_mm256_add_ps(h0, h2), _mm256_add_ps(h1, h3)), mode, step, reads);
+}
+
+// The reads of rememberedSumsAvx2 for eight samples at once, n0 .. n0 + 7 of
+// ring A (a delay at rest reads along the ring), and with the same weights
+// those from n0B on of ring B when given, a vector lane for each read: every
+// partial sum added in the order the single read adds it.
+__attribute__((target("avx2,fma"))) void eightSumsAvx2(const float* weights, const float* ringA, int n0,
+                                                       const float* ringB, int n0B, int taps, int mode, double step,
+                                                       float* readsA, float* readsB)
+{
+    __m256 partialA[16], partialB[16];
+    const float* a = ringA + n0;
+    const float* b = ringB != nullptr ? ringB + n0B : nullptr;
+    if (taps > kMostNarrowTaps)
     {
-        a0 = term(j + 3, a0);
-        a1 = term(j + 2, a1);
-        a2 = term(j + 1, a2);
-        a3 = term(j, a3);
-        j += 4;
-    }
-    a0 = _mm256_add_pd(a0, b0);
-    a1 = _mm256_add_pd(a1, b1);
-    a2 = _mm256_add_pd(a2, b2);
-    a3 = _mm256_add_pd(a3, b3);
-    __m256d sum = _mm256_add_pd(_mm256_add_pd(a0, a2), _mm256_add_pd(a1, a3));
-    if (j + 2 <= taps)
-    {
-        for (int k = j; k < j + 2; ++k)
+        if (b == nullptr)
         {
-            // Rounded, then added: the compiler must not fuse the two here.
-            __m256d product = _mm256_mul_pd(_mm256_broadcast_sd(weights - k), _mm256_loadu_pd(ring + n0 - k));
-            keepRounded(product);
-            sum = _mm256_add_pd(sum, product);
+            partialSumsAvx2<16, 0, 8, false>(weights, a, nullptr, taps, partialA, partialB);
+            partialSumsAvx2<16, 8, 8, false>(weights, a, nullptr, taps, partialA, partialB);
         }
-        j += 2;
+        else
+        {
+            partialSumsAvx2<16, 0, 4, true>(weights, a, b, taps, partialA, partialB);
+            partialSumsAvx2<16, 4, 4, true>(weights, a, b, taps, partialA, partialB);
+            partialSumsAvx2<16, 8, 4, true>(weights, a, b, taps, partialA, partialB);
+            partialSumsAvx2<16, 12, 4, true>(weights, a, b, taps, partialA, partialB);
+        }
     }
-    if (j < taps)
-        sum = term(j, sum);
-    _mm256_storeu_pd(sums, sum);
+    else
+    {
+        narrowReadsAvx2(weights, a, taps, mode, step, readsA);
+        if (b != nullptr)
+            narrowReadsAvx2(weights, b, taps, mode, step, readsB);
+        return;
+    }
+    if (b != nullptr)
+        eightReadsAvx2(partialB, mode, step, readsB);
+    eightReadsAvx2(partialA, mode, step, readsA);
 }
 
 // The weights of spacedSumsAvx2, fused as there.
-__attribute__((target("avx2,fma"))) void fusedWeights(const double* row, const double* next, double t, int taps,
-                                                      double* weights)
+__attribute__((target("avx2,fma"))) void fusedWeights(const float* row, const float* next, float t, int taps,
+                                                      float* weights)
 {
+    const __m256 vt = _mm256_set1_ps(t);
     int j = 0;
-    const __m256d vt = _mm256_set1_pd(t);
-    for (; j + 4 <= taps; j += 4)
+    for (; j + 8 <= taps; j += 8)
+        _mm256_storeu_ps(weights - j - 7, spacedWeightsAvx2(row, next, vt, j));
+    if (j < taps)
     {
-        const __m256d lo = _mm256_loadu_pd(row - j - 3);
-        const __m256d hi = _mm256_loadu_pd(next - j - 3);
-        _mm256_storeu_pd(weights - j - 3, _mm256_fmadd_pd(_mm256_sub_pd(hi, lo), vt, lo));
-    }
-    for (; j < taps; ++j)
-    {
-        const __m128d lo = _mm_load_sd(row - j);
-        const __m128d hi = _mm_load_sd(next - j);
-        _mm_store_sd(weights - j, _mm_fmadd_sd(_mm_sub_sd(hi, lo), _mm_set_sd(t), lo));
+        const __m256i mask = tailMask(taps - j);
+        _mm256_maskstore_ps(weights - j - 7, mask, spacedWeightsAvx2(row, next, vt, j, mask));
     }
 }
 #endif
 #else
 template <bool twoRings>
-void rememberedSums(const double* weights, const double* ringA, const double* ringB, int n, int taps, double& sumA,
-                    double& sumB)
+void rememberedSums(const float* weights, const float* ringA, const float* ringB, int n, int taps, float& sumA,
+                    float& sumB)
 {
     accumulatePlain<twoRings>(ringA, ringB, n, taps, [weights](int j) { return weights[-j]; }, sumA, sumB);
 }
 #endif
 
 // The weights of spacedSums: the product rounded before the sum.
-void plainWeights(const double* row, const double* next, double t, int taps, double* weights)
+void plainWeights(const float* row, const float* next, float t, int taps, float* weights)
 {
     for (int j = 0; j < taps; ++j)
     {
-        const double product = (next[-j] - row[-j]) * t;
+        const float product = (next[-j] - row[-j]) * t;
         weights[-j] = row[-j] + product;
     }
 }
@@ -500,28 +743,28 @@ void plainWeights(const double* row, const double* next, double t, int taps, dou
 // the phase count: row p (0..spacing) holds entries p + spacing * c, c = 0 ..
 // size / spacing - 1, in reverse order; entries past the kernel read as 0 (no
 // read ever weighs them).
-std::vector<double> arrangeBySpacing(const double* kernel, int size, int spacing)
+std::vector<float> arrangeBySpacing(const double* kernel, int size, int spacing)
 {
     const int columns = size / spacing;
-    std::vector<double> rows((size_t) (spacing + 1) * (size_t) columns, 0.0);
+    std::vector<float> rows((size_t) (spacing + 1) * (size_t) columns, 0.0f);
     for (int p = 0; p <= spacing; ++p)
         for (int c = 0; c < columns; ++c)
         {
             const int entry = p + spacing * c;
             if (entry < size)
-                rows[(size_t) (p * columns + columns - 1 - c)] = kernel[entry];
+                rows[(size_t) (p * columns + columns - 1 - c)] = (float) kernel[entry];
         }
     return rows;
 }
 
 // Entry i and entry i + 1 of a kernel side by side; past the end reads as 0.
-std::vector<double> arrangeInPairs(const double* kernel, int size)
+std::vector<float> arrangeInPairs(const double* kernel, int size)
 {
-    std::vector<double> pairs((size_t) (2 * size), 0.0);
+    std::vector<float> pairs((size_t) (2 * size), 0.0f);
     for (int i = 0; i < size; ++i)
     {
-        pairs[(size_t) (2 * i)] = kernel[i];
-        pairs[(size_t) (2 * i + 1)] = i + 1 < size ? kernel[i + 1] : 0.0;
+        pairs[(size_t) (2 * i)] = (float) kernel[i];
+        pairs[(size_t) (2 * i + 1)] = i + 1 < size ? (float) kernel[i + 1] : 0.0f;
     }
     return pairs;
 }
@@ -570,14 +813,14 @@ FractionalReader::FractionalReader(const double* kernel32Table, const double* ke
 }
 
 template <bool twoRings>
-void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, const double* ringA,
-                                 const double* ringB, double position, double delay, double previousDelay,
+void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, const float* ringA,
+                                 const float* ringB, double position, double delay, double previousDelay,
                                  double& readA, double& readB) const
 {
     const int n = (int) position;
     const double frac = position - n;
     const double step = stepOf(mode, minimumStep, delay, previousDelay);
-    double sumA = 0.0, sumB = 0.0;
+    float sumA = 0.0f, sumB = 0.0f;
 
     // The weights are kept from the second of two reads alike on: a read
     // that moves on at every sample would only pay for keeping them.
@@ -600,7 +843,7 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
     if (memory == nullptr && useAvx2 && (mode == 2 || mode == 3))
     {
         const double phase0 = frac * step;
-        const std::vector<double>* rows = step == (double) kPhases ? &kernel32ByPhase
+        const std::vector<float>* rows = step == (double) kPhases ? &kernel32ByPhase
                                           : step == 64.0           ? &kernel32By64
                                           : step == 16.0           ? &kernel32By16
                                                                    : nullptr;
@@ -610,8 +853,8 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
             const int columns = DspTables::kKernel32Size / spacing;
             const int count = countTaps(phase0, step, kKernel32Limit, n + 1);
             const int p = std::min((int) phase0, spacing - 1);
-            const double* row = rows->data() + (size_t) (p * columns + columns - 1);
-            spacedSumsAvx2<twoRings>(row, row + columns, phase0 - p, ringA, ringB, n, count, sumA, sumB);
+            const float* row = rows->data() + (size_t) (p * columns + columns - 1);
+            spacedSumsAvx2<twoRings>(row, row + columns, (float) (phase0 - p), ringA, ringB, n, count, sumA, sumB);
         }
         else
         {
@@ -626,10 +869,10 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
     // At the kernel's own spacing every tap shares one phase: the two rows of
     // that phase and the next, interpolated once, cover the whole read. fused
     // says which rounding the interpolation takes (the vector reads fuse it).
-    auto sums = [&](const double* row, const double* next, double t, int count, int allTaps, bool fused) {
+    auto sums = [&](const float* row, const float* next, float t, int count, int allTaps, bool fused) {
         if (memory != nullptr)
         {
-            double* weights = memory->weights + kMostArrangedTaps - 1;
+            float* weights = memory->weights + kMostArrangedTaps - 1;
 #if defined(TAVINOR_READ_AVX2)
             if (fused)
             {
@@ -660,13 +903,13 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
 #endif
         spacedSums<twoRings>(row, next, t, ringA, ringB, n, count, sumA, sumB);
     };
-    auto spaced = [&](const std::vector<double>& rows, int size, int spacing, double phase0, double limit) {
+    auto spaced = [&](const std::vector<float>& rows, int size, int spacing, double phase0, double limit) {
         const int columns = size / spacing;
         const int count = countTaps(phase0, (double) spacing, limit, n + 1);
         const int allTaps = memory != nullptr ? countTaps(phase0, (double) spacing, limit, columns) : count;
         const int p = std::min((int) phase0, spacing - 1);
-        const double* row = rows.data() + (size_t) (p * columns + columns - 1);
-        sums(row, row + columns, phase0 - p, count, allTaps, useAvx2);
+        const float* row = rows.data() + (size_t) (p * columns + columns - 1);
+        sums(row, row + columns, (float) (phase0 - p), count, allTaps, useAvx2);
     };
 
     switch (mode)
@@ -705,15 +948,17 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
             const int p = (int) (frac * kPhases);
             const int allTaps = (kKernel16Limit - 1 - p) / kPhases + 1;
             const int count = std::min(allTaps, n + 1);
-            const double* row = kernel16ByPhase.data() + (size_t) (p * DspTables::kTaps16 + DspTables::kTaps16 - 1);
-            sums(row, row, 0.0, count, allTaps, false);
+            const float* row = kernel16ByPhase.data() + (size_t) (p * DspTables::kTaps16 + DspTables::kTaps16 - 1);
+            // With no interpolation the fused weights are the entries
+            // themselves, as the plain ones are.
+            sums(row, row, 0.0f, count, allTaps, useAvx2);
             break;
         }
     }
     scale(mode, step, sumA, sumB, readA, readB);
 }
 
-double FractionalReader::read(int mode, double minimumStep, const double* ring, double position,
+double FractionalReader::read(int mode, double minimumStep, const float* ring, double position,
                                          double delay, double previousDelay) const
 {
     double value = 0.0, unused = 0.0;
@@ -721,22 +966,21 @@ double FractionalReader::read(int mode, double minimumStep, const double* ring, 
     return value;
 }
 
-void FractionalReader::read(int mode, double minimumStep, const double* ringA, const double* ringB,
+void FractionalReader::read(int mode, double minimumStep, const float* ringA, const float* ringB,
                                        double position, double delay, double previousDelay, double& readA,
                                        double& readB) const
 {
     readRings<true>(nullptr, mode, minimumStep, ringA, ringB, position, delay, previousDelay, readA, readB);
 }
 
-int FractionalReader::readRun(Memory& memory, int mode, double minimumStep, const double* ringA,
-                              const double* ringB, double firstBase, double shift, double delay, double previousDelay,
-                              int count, double* readA, double* readB) const
+int FractionalReader::runOf(const Memory& memory, int mode, double minimumStep, double firstBase, double shift,
+                            double delay, double previousDelay, int count, int& n0) const
 {
-#if defined(TAVINOR_READ_AVX2)
-    if (! memory.fused || memory.sumsOne == nullptr || memory.mode != mode || memory.minimumStep != minimumStep)
+    if (! useAvx2 || ! memory.fused || memory.sumsOne == nullptr || memory.mode != mode
+        || memory.minimumStep != minimumStep)
         return 0;
     const double firstPosition = (firstBase - delay) - shift;
-    const int n0 = (int) firstPosition;
+    n0 = (int) firstPosition;
     if (n0 + 1 < memory.allTaps || memory.allTaps > memory.taps)
         return 0;
     // The samples the run may take: each at the next position, with the
@@ -749,47 +993,143 @@ int FractionalReader::readRun(Memory& memory, int mode, double minimumStep, cons
     int run = count;
     if (count > 1)
     {
+        // A glide that comes to rest: the first read keeps the glide's step,
+        // the rest take another. Read one by one.
         if (stepOf(mode, minimumStep, delay, delay) != memory.step)
-            return 1;
+            return 0;
         const double first = firstBase - delay;
         const double last = (firstBase + (count - 1)) - delay;
         int e0 = 0, e1 = 0;
         std::frexp(first, &e0);
         std::frexp(last, &e1);
         if (e0 != e1)
-            run = 1;
+            return 0;
     }
-    run -= run % 4;
-    const double* weights = memory.weights + kMostArrangedTaps - 1;
-    alignas(32) double sums[4];
-    for (int s = 0; s < run; s += 4)
-    {
-        fourSumsAvx2(weights, ringA, n0 + s, memory.allTaps, sums);
-        for (int k = 0; k < 4; ++k)
-        {
-            double unused = 0.0;
-            scale(mode, memory.step, sums[k], 0.0, readA[s + k], unused);
-        }
-        if (ringB != nullptr)
-        {
-            fourSumsAvx2(weights, ringB, n0 + s, memory.allTaps, sums);
-            for (int k = 0; k < 4; ++k)
-            {
-                double unused = 0.0;
-                scale(mode, memory.step, sums[k], 0.0, readB[s + k], unused);
-            }
-        }
-    }
-    return run;
-#else
-    (void) memory; (void) mode; (void) minimumStep; (void) ringA; (void) ringB; (void) firstBase; (void) shift;
-    (void) delay;
-    (void) previousDelay; (void) count; (void) readA; (void) readB;
-    return 0;
-#endif
+    return run - run % 8;
 }
 
-void FractionalReader::read(Memory& memory, int mode, double minimumStep, const double* ringA, const double* ringB,
+int FractionalReader::readRun(Memory& memory, int mode, double minimumStep, const float* ringA,
+                              const float* ringB, double firstBase, double shift, double delay, double previousDelay,
+                              int count, float* readA, float* readB) const
+{
+    int n0 = 0;
+    const int run = runOf(memory, mode, minimumStep, firstBase, shift, delay, previousDelay, count, n0);
+#if defined(TAVINOR_READ_AVX2)
+    const float* weights = memory.weights + kMostArrangedTaps - 1;
+    for (int s = 0; s < run; s += 8)
+        eightSumsAvx2(weights, ringA, n0 + s, ringB, n0 + s, memory.allTaps, mode, memory.step, readA + s,
+                      ringB != nullptr ? readB + s : nullptr);
+#else
+    (void) ringA; (void) ringB; (void) readA; (void) readB;
+#endif
+    return run;
+}
+
+int FractionalReader::readRunTwo(Memory& memoryA, Memory& memoryB, int mode, double minimumStep, const float* ringA,
+                                 const float* ringB, double firstBase, double shiftA, double shiftB, double delayA,
+                                 double delayB, double previousDelayA, double previousDelayB, int count,
+                                 float* readA, float* readB) const
+{
+    int n0A = 0, n0B = 0;
+    const int runA = runOf(memoryA, mode, minimumStep, firstBase, shiftA, delayA, previousDelayA, count, n0A);
+    const int runB = runOf(memoryB, mode, minimumStep, firstBase, shiftB, delayB, previousDelayB, count, n0B);
+    const int run = std::min(runA, runB);
+#if defined(TAVINOR_READ_AVX2)
+    const float* weightsA = memoryA.weights + kMostArrangedTaps - 1;
+    const float* weightsB = memoryB.weights + kMostArrangedTaps - 1;
+    // Kept weights of one key are the same weights (the delays of the two
+    // channels often differ by whole samples alone): one pass for both.
+    const bool same = memoryA.frac == memoryB.frac && memoryA.step == memoryB.step
+                      && memoryA.allTaps == memoryB.allTaps;
+    for (int s = 0; s < run; s += 8)
+    {
+        if (same)
+            eightSumsAvx2(weightsA, ringA, n0A + s, ringB, n0B + s, memoryA.allTaps, mode, memoryA.step, readA + s,
+                          readB + s);
+        else
+        {
+            eightSumsAvx2(weightsA, ringA, n0A + s, nullptr, 0, memoryA.allTaps, mode, memoryA.step, readA + s,
+                          nullptr);
+            eightSumsAvx2(weightsB, ringB, n0B + s, nullptr, 0, memoryB.allTaps, mode, memoryB.step, readB + s,
+                          nullptr);
+        }
+    }
+#else
+    (void) ringA; (void) ringB; (void) readA; (void) readB;
+#endif
+    return run;
+}
+
+void FractionalReader::readTwo(Memory& memoryA, Memory& memoryB, int mode, double minimumStep, const float* ringA,
+                               double positionA, double delayA, double previousDelayA, const float* ringB,
+                               double positionB, double delayB, double previousDelayB, double& readA,
+                               double& readB) const
+{
+    double unused = 0.0;
+#if defined(TAVINOR_READ_AVX2)
+    if (useAvx2 && (mode == 2 || mode == 3))
+    {
+        // What readRings makes of each read and its memory: a read that
+        // repeats the last one's key keeps its weights and goes alone.
+        const int nA = (int) positionA, nB = (int) positionB;
+        const double fracA = positionA - nA, fracB = positionB - nB;
+        const double stepA = stepOf(mode, minimumStep, delayA, previousDelayA);
+        const double stepB = stepOf(mode, minimumStep, delayB, previousDelayB);
+        auto repeats = [&](const Memory& memory, double frac, double step) {
+            return memory.mode == mode && memory.minimumStep == minimumStep && memory.frac == frac
+                   && memory.step == step;
+        };
+        if (! repeats(memoryA, fracA, stepA) && ! repeats(memoryB, fracB, stepB))
+        {
+            auto keep = [&](Memory& memory, double frac, double step) {
+                memory.sumsOne = memory.sumsTwo = nullptr;
+                memory.mode = mode;
+                memory.minimumStep = minimumStep;
+                memory.frac = frac;
+                memory.step = step;
+            };
+            keep(memoryA, fracA, stepA);
+            keep(memoryB, fracB, stepB);
+            auto plan = [&](const float* ring, int n, double frac, double step) {
+                MovingRead r;
+                r.ring = ring;
+                r.n = n;
+                r.phase0 = frac * step;
+                r.step = step;
+                r.taps = countTaps(r.phase0, step, kKernel32Limit, n + 1);
+                const std::vector<float>* rows = step == (double) kPhases ? &kernel32ByPhase
+                                                 : step == 64.0           ? &kernel32By64
+                                                 : step == 16.0           ? &kernel32By16
+                                                                          : nullptr;
+                if (rows != nullptr)
+                {
+                    const int spacing = (int) step;
+                    r.columns = DspTables::kKernel32Size / spacing;
+                    const int p = std::min((int) r.phase0, spacing - 1);
+                    r.row = rows->data() + (size_t) (p * r.columns + r.columns - 1);
+                    r.t = (float) (r.phase0 - p);
+                }
+                return r;
+            };
+            const MovingRead a = plan(ringA, nA, fracA, stepA);
+            const MovingRead b = plan(ringB, nB, fracB, stepB);
+            float sumA = 0.0f, sumB = 0.0f;
+            twoSumsAvx2(a, b, kernel32Pairs.data(), sumA, sumB);
+            scale(mode, stepA, sumA, 0.0f, readA, unused);
+            scale(mode, stepB, sumB, 0.0f, readB, unused);
+            return;
+        }
+    }
+#endif
+    if (! readAgain(memoryA, mode, minimumStep, ringA, nullptr, positionA, delayA, previousDelayA, readA, unused))
+        readRings<false>(&memoryA, mode, minimumStep, ringA, nullptr, positionA, delayA, previousDelayA, readA,
+                         unused);
+    if (! readAgain(memoryB, mode, minimumStep, ringB, nullptr, positionB, delayB, previousDelayB, readB, unused))
+        readRings<false>(&memoryB, mode, minimumStep, ringB, nullptr, positionB, delayB, previousDelayB, readB,
+                         unused);
+}
+
+void FractionalReader::read(Memory& memory, int mode, double minimumStep, const float* ringA, const float* ringB,
                             double position, double delay, double previousDelay, double& readA, double& readB) const
 {
     if (ringB != nullptr)

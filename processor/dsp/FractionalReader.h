@@ -13,6 +13,11 @@
 // never by less than the minimum step. Reaches back at most n + 1 samples.
 // The two-ring form reads both rings at one position in one pass.
 //
+// Rings and kernels are float (what a read gives is played and fed back as
+// float anyway, and half the bytes is half of what a long read waits for);
+// the sums are float too, in eight or sixteen partial sums, and only the
+// positions, phases and the scale of the read are double.
+//
 // Keeps its own copies of the engine's kernels, arranged so that every read
 // walks memory in order (built at construction; reading never allocates).
 class FractionalReader
@@ -23,8 +28,8 @@ public:
 
     // The sums of one read from its weights: weights[-j] is the weight of tap
     // j; ringB may be null.
-    using Sums = void (*)(const double* weights, const double* ringA, const double* ringB, int n, int taps,
-                          double& sumA, double& sumB);
+    using Sums = void (*)(const float* weights, const float* ringA, const float* ringB, int n, int taps,
+                          float& sumA, float& sumB);
 
     // What reads on one channel leave for the next: the weights the last one
     // took. A delay at rest reads at one phase sample after sample, and then
@@ -46,7 +51,7 @@ public:
         int taps = 0;
         bool fused = false;   // weights of the vector read (which fuses their interpolation)
         // weights[kMostArrangedTaps - 1 - j] is the weight of tap j.
-        alignas(64) double weights[kMostArrangedTaps];
+        alignas(64) float weights[kMostArrangedTaps];
 
         void forget()
         {
@@ -58,30 +63,46 @@ public:
     // allowAvx2 false keeps to SSE2 even where AVX2 is there (for tests).
     FractionalReader(const double* kernel32, const double* kernel16, bool allowAvx2 = true);
 
-    double read(int mode, double minimumStep, const double* ring, double position, double delay,
+    double read(int mode, double minimumStep, const float* ring, double position, double delay,
                 double previousDelay) const;
-    void read(int mode, double minimumStep, const double* ringA, const double* ringB, double position,
+    void read(int mode, double minimumStep, const float* ringA, const float* ringB, double position,
               double delay, double previousDelay, double& readA, double& readB) const;
 
     // The same reads, with the weights remembered from one to the next. ringB
     // may be null: then only ring A is read.
-    void read(Memory& memory, int mode, double minimumStep, const double* ringA, const double* ringB,
+    void read(Memory& memory, int mode, double minimumStep, const float* ringA, const float* ringB,
               double position, double delay, double previousDelay, double& readA, double& readB) const;
+
+    // Two reads, of ring A with memory A and of ring B with memory B, each
+    // at its own position and delays: the reads read(memoryA, .., ringA,
+    // nullptr, ..) and read(memoryB, .., ringB, nullptr, ..) would make, bit
+    // for bit, with the same effect on the memories. Where neither repeats
+    // its kept weights and both are read with vectors, they go in one pass.
+    void readTwo(Memory& memoryA, Memory& memoryB, int mode, double minimumStep, const float* ringA,
+                 double positionA, double delayA, double previousDelayA, const float* ringB, double positionB,
+                 double delayB, double previousDelayB, double& readA, double& readB) const;
 
     // Reads of up to count samples in a row at rest, sample s at position
     // (firstBase + s - delay) - shift, each with the delay before it the same
     // (previousDelay before the first), as read above would read them one by
-    // one when each repeats the kept weights. Reads them four at a time and
-    // returns how many it read from the first on (none when the weights are
-    // not kept, or on processors without AVX2).
-    int readRun(Memory& memory, int mode, double minimumStep, const double* ringA, const double* ringB,
-                double firstBase, double shift, double delay, double previousDelay, int count, double* readA,
-                double* readB) const;
+    // one when each repeats the kept weights, rounded to float. Reads them
+    // eight at a time and returns how many it read from the first on (none
+    // when the weights are not kept, or on processors without AVX2).
+    int readRun(Memory& memory, int mode, double minimumStep, const float* ringA, const float* ringB,
+                double firstBase, double shift, double delay, double previousDelay, int count, float* readA,
+                float* readB) const;
+
+    // readRun on two channels at once, ring A with memory A and ring B with
+    // memory B, each at its own delay and shift: the same reads, as many as
+    // both may take (a multiple of eight).
+    int readRunTwo(Memory& memoryA, Memory& memoryB, int mode, double minimumStep, const float* ringA,
+                   const float* ringB, double firstBase, double shiftA, double shiftB, double delayA, double delayB,
+                   double previousDelayA, double previousDelayB, int count, float* readA, float* readB) const;
 
     // The read above when it repeats the last one's mode, phase and step and
     // its weights are kept, at the cost of the sums alone; false (nothing
     // read) otherwise.
-    bool readAgain(Memory& memory, int mode, double minimumStep, const double* ringA, const double* ringB,
+    bool readAgain(Memory& memory, int mode, double minimumStep, const float* ringA, const float* ringB,
                    double position, double delay, double previousDelay, double& readA, double& readB) const
     {
         if (memory.sumsOne == nullptr || memory.mode != mode || memory.minimumStep != minimumStep)
@@ -94,7 +115,7 @@ public:
         const int count = memory.allTaps < n + 1 ? memory.allTaps : n + 1;
         if (step != memory.step || count > memory.taps)
             return false;
-        double sumA = 0.0, sumB = 0.0;
+        float sumA = 0.0f, sumB = 0.0f;
         (ringB != nullptr ? memory.sumsTwo : memory.sumsOne)(memory.weights + kMostArrangedTaps - 1, ringA, ringB, n,
                                                              count, sumA, sumB);
         scale(mode, step, sumA, sumB, readA, readB);
@@ -116,25 +137,30 @@ private:
     }
 
     // The read from its sums: the 16-tap kernel's gain, or the stretch of the 32-tap one.
-    static void scale(int mode, double step, double sumA, double sumB, double& readA, double& readB)
+    static void scale(int mode, double step, float sumA, float sumB, double& readA, double& readB)
     {
         if (mode == 2 || mode == 3)
         {
-            readA = sumA * step / kPhases;
-            readB = sumB * step / kPhases;
+            readA = (double) sumA * step / kPhases;
+            readB = (double) sumB * step / kPhases;
         }
         else
         {
-            readA = sumA * kKernel16ReadGain;
-            readB = sumB * kKernel16ReadGain;
+            readA = (double) sumA * kKernel16ReadGain;
+            readB = (double) sumB * kKernel16ReadGain;
         }
     }
 
     static constexpr int kPhases = DspTables::kPhases;
     static constexpr double kKernel16ReadGain = DspTables::kKernel16ReadGain;
 
+    // How many reads from firstBase on readRun may take with the weights
+    // kept (a multiple of eight), and the whole part of the first position.
+    int runOf(const Memory& memory, int mode, double minimumStep, double firstBase, double shift, double delay,
+              double previousDelay, int count, int& n0) const;
+
     template <bool twoRings>
-    void readRings(Memory* memory, int mode, double minimumStep, const double* ringA, const double* ringB,
+    void readRings(Memory* memory, int mode, double minimumStep, const float* ringA, const float* ringB,
                    double position, double delay, double previousDelay, double& readA, double& readB) const;
 
     // Copies of the kernels arranged for the reads. At a whole spacing s
@@ -150,14 +176,14 @@ private:
     struct Arrangement
     {
         std::vector<double> kernel32, kernel16;   // what it was arranged from
-        std::vector<double> kernel32ByPhase, kernel32By64, kernel32By16, kernel16ByPhase, kernel32Pairs;
+        std::vector<float> kernel32ByPhase, kernel32By64, kernel32By16, kernel16ByPhase, kernel32Pairs;
     };
     static std::shared_ptr<const Arrangement> arrangementOf(const double* kernel32, const double* kernel16);
     std::shared_ptr<const Arrangement> arrangement;
-    const std::vector<double>& kernel32ByPhase;
-    const std::vector<double>& kernel32By64;
-    const std::vector<double>& kernel32By16;
-    const std::vector<double>& kernel16ByPhase;
-    const std::vector<double>& kernel32Pairs;
+    const std::vector<float>& kernel32ByPhase;
+    const std::vector<float>& kernel32By64;
+    const std::vector<float>& kernel32By16;
+    const std::vector<float>& kernel16ByPhase;
+    const std::vector<float>& kernel32Pairs;
     bool useAvx2 = false;
 };
