@@ -48,11 +48,6 @@ constexpr int kKernel16Limit = 8190;
 constexpr int kKernel32Limit = 16382;
 constexpr double kKernel16Gain = DspTables::kKernel16ReadGain;
 
-// Oversampling half-band allpass coefficients (branch a and branch b).
-constexpr float kHalfBandA = 0.6457318f;
-constexpr float kHalfBandB = 0.9585033f;
-constexpr float kDecimatorGain = 0.25f;   // each 2x decimator sums two branches
-
 // Filters.
 constexpr float kOversampledLowest = 22.0f;
 constexpr float kOversampledHighest = 88000.0f;
@@ -339,11 +334,21 @@ void DelayCore::Biquad::copyCoefficients(int from, int to)
     a2[to] = a2[from];
 }
 
-float DelayCore::Biquad::process(int channel, float input)
+void DelayCore::Biquad::storeCoefficients(double (&row)[5][2]) const
+{
+    std::memcpy(row[0], b0, sizeof row[0]);
+    std::memcpy(row[1], b1, sizeof row[1]);
+    std::memcpy(row[2], b2, sizeof row[2]);
+    std::memcpy(row[3], a1, sizeof row[3]);
+    std::memcpy(row[4], a2, sizeof row[4]);
+}
+
+float DelayCore::Biquad::process(const double (&row)[5][2], int channel, float input)
 {
     const double x = input;
-    const double y = b0[channel] * x + b1[channel] * memories.x1[channel] + b2[channel] * memories.x2[channel]
-                     - a1[channel] * memories.y1[channel] - a2[channel] * memories.y2[channel] + kDenormalGuard;
+    const double y = row[0][channel] * x + row[1][channel] * memories.x1[channel]
+                     + row[2][channel] * memories.x2[channel] - row[3][channel] * memories.y1[channel]
+                     - row[4][channel] * memories.y2[channel] + kDenormalGuard;
     memories.x2[channel] = memories.x1[channel];
     memories.x1[channel] = x;
     memories.y2[channel] = memories.y1[channel];
@@ -351,45 +356,15 @@ float DelayCore::Biquad::process(int channel, float input)
     return (float) y;
 }
 
-void DelayCore::Biquad::processTicks(float (&ticks)[2][4])
-{
-    // process() on the four ticks of each channel in turn, the two channels
-    // side by side, each operation as there.
-    const __m128d vb0 = _mm_loadu_pd(b0), vb1 = _mm_loadu_pd(b1), vb2 = _mm_loadu_pd(b2);
-    const __m128d va1 = _mm_loadu_pd(a1), va2 = _mm_loadu_pd(a2);
-    const __m128d guard = _mm_set1_pd(kDenormalGuard);
-    __m128d vx1 = _mm_loadu_pd(memories.x1), vx2 = _mm_loadu_pd(memories.x2);
-    __m128d vy1 = _mm_loadu_pd(memories.y1), vy2 = _mm_loadu_pd(memories.y2);
-    for (int k = 0; k < 4; ++k)
-    {
-        const __m128d x = _mm_setr_pd((double) ticks[0][k], (double) ticks[1][k]);
-        __m128d y = _mm_add_pd(_mm_mul_pd(vb0, x), _mm_mul_pd(vb1, vx1));
-        y = _mm_add_pd(y, _mm_mul_pd(vb2, vx2));
-        y = _mm_sub_pd(y, _mm_mul_pd(va1, vy1));
-        y = _mm_sub_pd(y, _mm_mul_pd(va2, vy2));
-        y = _mm_add_pd(y, guard);
-        vx2 = vx1;
-        vx1 = x;
-        vy2 = vy1;
-        vy1 = y;
-        ticks[0][k] = (float) _mm_cvtsd_f64(y);
-        ticks[1][k] = (float) _mm_cvtsd_f64(_mm_unpackhi_pd(y, y));
-    }
-    _mm_storeu_pd(memories.x1, vx1);
-    _mm_storeu_pd(memories.x2, vx2);
-    _mm_storeu_pd(memories.y1, vy1);
-    _mm_storeu_pd(memories.y2, vy2);
-}
-
-void DelayCore::Biquad::processPair(float& left, float& right)
+void DelayCore::Biquad::processPair(const double (&row)[5][2], float& left, float& right)
 {
     // process() on both channels side by side, each operation as there.
     const __m128d x = _mm_setr_pd((double) left, (double) right);
     const __m128d vx1 = _mm_loadu_pd(memories.x1), vy1 = _mm_loadu_pd(memories.y1);
-    __m128d y = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(b0), x), _mm_mul_pd(_mm_loadu_pd(b1), vx1));
-    y = _mm_add_pd(y, _mm_mul_pd(_mm_loadu_pd(b2), _mm_loadu_pd(memories.x2)));
-    y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(a1), vy1));
-    y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(a2), _mm_loadu_pd(memories.y2)));
+    __m128d y = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(row[0]), x), _mm_mul_pd(_mm_loadu_pd(row[1]), vx1));
+    y = _mm_add_pd(y, _mm_mul_pd(_mm_loadu_pd(row[2]), _mm_loadu_pd(memories.x2)));
+    y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(row[3]), vy1));
+    y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(row[4]), _mm_loadu_pd(memories.y2)));
     y = _mm_add_pd(y, _mm_set1_pd(kDenormalGuard));
     _mm_storeu_pd(memories.x2, vx1);
     _mm_storeu_pd(memories.x1, x);
@@ -513,6 +488,11 @@ bool DelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
     // The colour filter never moves: its coefficients follow from the rate alone.
     colourFilter.computeCoefficients(0, kColourFrequency);
     colourFilter.computeCoefficients(1, kColourFrequency);
+    {
+        double row[5][2];
+        colourFilter.storeCoefficients(row);
+        inputSection.setColourCoefficients(row);
+    }
 
     const float k = context.kF;
     smoother1.coefficient = smoother1.baseRate * k;
@@ -526,7 +506,7 @@ bool DelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
     setSecondStageTargets();
     smoother4.settle();
 
-    oversampler.clear();
+    inputSection.clear();
     writeIndex = 0;
     frozenLoop.prepare(context.rate);
 
@@ -548,6 +528,7 @@ void DelayCore::clear()
     loopFilter.clearMemories();
     frozenLoopFilter = Biquad::Memories();
     colourFilter.clearMemories();
+    inputSection.clearFilters();
     if (leftRing != nullptr)
     {
         std::fill(leftRing.get(), leftRing.get() + ringLength, 0.0);
@@ -625,6 +606,7 @@ void DelayCore::setFilterType(int type)
     oversampledFilter.kind = kKindForType[type];
     loopFilter.kind = kKindForType[type];
     oversampledFilter.clearMemories();
+    inputSection.clearFilter();
     loopFilter.clearMemories();
     frozenLoopFilter = Biquad::Memories();
 }
@@ -809,89 +791,87 @@ void DelayCore::computeCutoffs(float modulationLeft, float modulationRight)
         loopFilter.computeCoefficients(loopL, loopR);
 }
 
-namespace
+void DelayCore::computeCutoffRows(int numSamples)
 {
-// One step of two allpass sections on each channel: y = (x - y1) c + x1 +
-// 1e-20 in float, lane by lane as a single section computes it.
-template <typename Quad>
-inline __m128 allpassStep(Quad& q, __m128 x, __m128 coefficients)
-{
-    const __m128 y = _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_sub_ps(x, _mm_load_ps(q.yPrev)), coefficients),
-                                           _mm_load_ps(q.xPrev)),
-                                _mm_set1_ps(kDenormalGuardF));
-    _mm_store_ps(q.xPrev, x);
-    _mm_store_ps(q.yPrev, y);
-    return y;
-}
-} // namespace
-
-void DelayCore::oversampledSection(float& left, float& right, float preamp, float gain)
-{
-    auto& o = oversampler;
-    const __m128 coefficients = _mm_setr_ps(kHalfBandA, kHalfBandB, kHalfBandA, kHalfBandB);
-
-    // Two polyphase 2x interpolators: each allpass branch gives one of the two
-    // output phases, so every section runs once per sample of its input. Only
-    // in this form do the two coefficients make a half-band filter; with zero
-    // stuffing folded into the branches the interpolators pass the band at unity,
-    // so the saturation sees the input at its own level.
-    const __m128 up1 = allpassStep(o.up1, _mm_setr_ps(left, left, right, right), coefficients);
-    // up1 is even and odd of each channel; the second stage takes the even,
-    // then the odd phase: ticks 0 and 1, then 2 and 3.
-    const __m128 ticks01 = allpassStep(o.up2, _mm_shuffle_ps(up1, up1, _MM_SHUFFLE(2, 2, 0, 0)), coefficients);
-    const __m128 ticks23 = allpassStep(o.up2, _mm_shuffle_ps(up1, up1, _MM_SHUFFLE(3, 3, 1, 1)), coefficients);
-    alignas(16) float t01[4], t23[4];
-    _mm_store_ps(t01, ticks01);
-    _mm_store_ps(t23, ticks23);
-    float ticks[2][4] = { { t01[0], t01[1], t23[0], t23[1] }, { t01[2], t01[3], t23[2], t23[3] } };
-
-    // Filter, saturation, filter, each over the four ticks in turn: only one of
-    // the filters runs, so this is the order tick by tick, and the eight
-    // saturations (no tick's depends on another's) can overlap.
-    const bool filtering = filterType != 0;
-    if (filtering && filterPlacement == 0)
-        oversampledFilter.processTicks(ticks);
-    if (overdriveOn)
-        saturate(ticks, preamp, gain);
-    if (filtering && filterPlacement == 1)
-        oversampledFilter.processTicks(ticks);
-
-    // Two polyphase 2x decimators: branch a takes the odd phase, branch b the even one.
-    const __m128 down3first = allpassStep(o.down3, _mm_setr_ps(ticks[0][1], ticks[0][0], ticks[1][1], ticks[1][0]),
-                                          coefficients);
-    const __m128 down3second = allpassStep(o.down3, _mm_setr_ps(ticks[0][3], ticks[0][2], ticks[1][3], ticks[1][2]),
-                                           coefficients);
-    alignas(16) float d0[4], d1[4];
-    _mm_store_ps(d0, down3first);
-    _mm_store_ps(d1, down3second);
-    const float down0L = d0[0] + d0[1], down0R = d0[2] + d0[3];
-    const float down1L = d1[0] + d1[1], down1R = d1[2] + d1[3];
-    alignas(16) float d4[4];
-    _mm_store_ps(d4, allpassStep(o.down4, _mm_setr_ps(down1L, down0L, down1R, down0R), coefficients));
-    left = (d4[0] + d4[1]) * kDecimatorGain;
-    right = (d4[2] + d4[3]) * kDecimatorGain;
-}
-
-void DelayCore::saturate(float (&ticks)[2][4], float preamp, float gain) const
-{
-    // tanh(preamp x) gain, as 1 - 2 / (e^(2 preamp x) + 1), the four ticks of
-    // a channel at a time in float: the result is a float, and the steps in
-    // float leave it within about 1e-7 of the double ones.
-    const __m128 drive = _mm_set1_ps(2.0f * preamp);
-    const __m128 one = _mm_set1_ps(1.0f), two = _mm_set1_ps(2.0f);
-    const __m128 guard = _mm_set1_ps(kDenormalGuardF);
-    const __m128 g = _mm_set1_ps(gain);
-    for (int c = 0; c < 2; ++c)
+    const Piece& p = *piece;
+    auto& rows = inputSection.filter.values;
+    auto& loopRows = piece->loopFilter.values;
+    for (int i = 0; i < numSamples; ++i)
     {
-        const __m128 e = FastMath::exp(_mm_mul_ps(drive, _mm_loadu_ps(ticks[c])));
-        _mm_storeu_ps(ticks[c], _mm_mul_ps(_mm_add_ps(_mm_sub_ps(one, _mm_div_ps(two, _mm_add_ps(e, one))), guard), g));
+        const float ml = p.modulation[0][i];
+        const float mr = p.modulation[1][i];
+        // The same modulation as the sample before gives the same filters.
+        if (i > 0 && ml == p.modulation[0][i - 1] && mr == p.modulation[1][i - 1])
+        {
+            std::memcpy(rows[i], rows[i - 1], sizeof rows[i]);
+            if (filterInLoop)
+                std::memcpy(loopRows[i], loopRows[i - 1], sizeof loopRows[i]);
+            continue;
+        }
+        computeCutoffs(ml, mr);
+        oversampledFilter.storeCoefficients(rows[i]);
+        if (filterInLoop)
+            loopFilter.storeCoefficients(loopRows[i]);
     }
 }
 
 //==============================================================================
+bool DelayCore::isReady() const
+{
+    return leftRing != nullptr && rightRing != nullptr && offsetRing != nullptr && maxLength >= 1;
+}
+
+void DelayCore::processTogether(DelayCore* const* cores, int count, float* const* lefts, float* const* rights,
+                                int numSamples)
+{
+    count = std::min(count, LineInputSection::kMaxLines);
+    DelayCore* ready[LineInputSection::kMaxLines];
+    float* readyL[LineInputSection::kMaxLines];
+    float* readyR[LineInputSection::kMaxLines];
+    int numReady = 0;
+    for (int n = 0; n < count; ++n)
+    {
+        if (! cores[n]->isReady())
+        {
+            cores[n]->process(lefts[n], rights[n], lefts[n], rights[n], numSamples);
+            continue;
+        }
+        cores[n]->leftAverager.advance(numSamples);
+        cores[n]->rightAverager.advance(numSamples);
+        ready[numReady] = cores[n];
+        readyL[numReady] = lefts[n];
+        readyR[numReady] = rights[n];
+        ++numReady;
+    }
+
+    LineInputSection* sections[LineInputSection::kMaxLines];
+    float* sectionL[LineInputSection::kMaxLines];
+    float* sectionR[LineInputSection::kMaxLines];
+    for (int done = 0; done < numSamples; done += kPiece)
+    {
+        const int n = std::min(kPiece, numSamples - done);
+        int numSections = 0;
+        for (int k = 0; k < numReady; ++k)
+        {
+            DelayCore& core = *ready[k];
+            core.preparePiece(readyL[k] + done, readyR[k] + done, done, n);
+            if (core.pieceRun.section)
+            {
+                sections[numSections] = &core.inputSection;
+                sectionL[numSections] = core.piece->section[0];
+                sectionR[numSections] = core.piece->section[1];
+                ++numSections;
+            }
+        }
+        LineInputSection::runTogether(sections, sectionL, sectionR, numSections, n);
+        for (int k = 0; k < numReady; ++k)
+            ready[k]->finishPiece(readyL[k] + done, readyR[k] + done, n);
+    }
+}
+
 void DelayCore::process(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int numSamples)
 {
-    if (leftRing == nullptr || rightRing == nullptr || offsetRing == nullptr || maxLength < 1)
+    if (! isReady())
     {
         std::fill(outLeft, outLeft + numSamples, 0.0f);
         std::fill(outRight, outRight + numSamples, 0.0f);
@@ -1294,15 +1274,19 @@ void DelayCore::prepareResting(const float* inLeft, const float* inRight, const 
 void DelayCore::processPiece(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
                              int offsetInBlock, int numSamples)
 {
+    preparePiece(inLeft, inRight, offsetInBlock, numSamples);
+    if (pieceRun.section)
+        inputSection.run(piece->section[0], piece->section[1], numSamples);
+    finishPiece(outLeft, outRight, numSamples);
+}
+
+void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offsetInBlock, int numSamples)
+{
     Piece& p = *piece;
     const int maximum = maxLength;
-    double* ringL = leftRing.get();
-    double* ringR = rightRing.get();
-    double* ringO = offsetRing.get();
     const double fs = context.rate;
     const double longestDelay = (double) (maximum - 1);
     const int longestOffset = maximum - 1;
-    const int quietHorizon = maximum + kReadReach;
 
     // The settings stay put for the whole block. Smoothers that have arrived
     // would step onto the value they hold: they are left alone until a
@@ -1462,9 +1446,75 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
     }
     const bool holding = frozenLoop.isActive();
 
-    const bool plain =
-        ! holding
-        && ((filterType == 0 && ! overdriveOn) || (! leftActive && ! rightActive && ! inputL && ! inputR));
+    const bool idle = ! leftActive && ! rightActive && ! inputL && ! inputR;
+    const bool plain = ! holding && ((filterType == 0 && ! overdriveOn) || idle);
+
+    // The input section works on the line's input alone: it runs over the
+    // whole piece ahead of the loop, whenever a channel may be active in the
+    // piece (the loop takes its output only while one is).
+    const bool section = (filterType != 0 || overdriveOn) && ! idle;
+    if (section)
+    {
+        LineInputSection& s = inputSection;
+        s.filterOn = filterType != 0;
+        s.filterAfter = filterPlacement == 1;
+        s.driveOn = overdriveOn;
+        if (s.filterOn)
+            computeCutoffRows(numSamples);
+        if (overdriveOn)
+        {
+            if (smoothing)
+            {
+                std::copy(p.preamp, p.preamp + numSamples, s.preamp);
+                std::copy(p.overdriveGain, p.overdriveGain + numSamples, s.gain);
+                std::copy(p.colour, p.colour + numSamples, s.colour);
+            }
+            else
+            {
+                std::fill(s.preamp, s.preamp + numSamples, restingPreamp);
+                std::fill(s.gain, s.gain + numSamples, restingOverdriveGain);
+                std::fill(s.colour, s.colour + numSamples, restingColour);
+            }
+        }
+        std::copy(p.input[0], p.input[0] + numSamples, p.section[0]);
+        std::copy(p.input[1], p.input[1] + numSamples, p.section[1]);
+    }
+
+    PieceRun& run = pieceRun;
+    run.smoothing = smoothing;
+    run.inputL = inputL;
+    run.inputR = inputR;
+    run.holding = holding;
+    run.plain = plain;
+    run.section = section;
+    run.loopGain = restingLoopGain;
+    run.offset = restingOffset;
+    run.level = restingLevel;
+    run.balance = restingBalance;
+    run.tremoloDepth = restingTremoloDepth;
+}
+
+void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
+{
+    Piece& p = *piece;
+    const int maximum = maxLength;
+    double* ringL = leftRing.get();
+    double* ringR = rightRing.get();
+    double* ringO = offsetRing.get();
+    const int quietHorizon = maximum + kReadReach;
+
+    const PieceRun& run = pieceRun;
+    const bool smoothing = run.smoothing;
+    const bool inputL = run.inputL, inputR = run.inputR;
+    const bool holding = run.holding;
+    const bool plain = run.plain;
+    const bool section = run.section;
+    const float restingLoopGain = run.loopGain;
+    const int restingOffset = run.offset;
+    const float restingLevel = run.level;
+    const float restingBalance = run.balance;
+    const float restingTremoloDepth = run.tremoloDepth;
+
     plainSmoothing = smoothing;
     plainOutLeft = outLeft;
     plainOutRight = outRight;
@@ -1548,37 +1598,23 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
                 loopR = activeR ? (float) frozenLoop.read(p.read[1][i], whole(ringR, dr)) : 0.0f;
             }
 
-            if (activeL || activeR)
+            // The input after the input section (run ahead over the piece).
+            if (section && (activeL || activeR))
             {
-                const float ml = p.modulation[0][i];
-                const float mr = p.modulation[1][i];
-                computeCutoffs(ml, mr);
-
-                if (overdriveOn || filterType != 0)
-                {
-                    const float preamp = smoothing ? p.preamp[i] : restingPreamp;
-                    const float gain = smoothing ? p.overdriveGain[i] : restingOverdriveGain;
-                    oversampledSection(l, r, preamp, gain);
-                }
-                if (overdriveOn)
-                {
-                    const float amount = smoothing ? p.colour[i] : restingColour;
-                    float colouredL = l, colouredR = r;
-                    colourFilter.processPair(colouredL, colouredR);
-                    l = l + amount * colouredL;
-                    r = r + amount * colouredR;
-                }
+                l = p.section[0][i];
+                r = p.section[1][i];
             }
 
             if (filterInLoop && filterType != 0)
             {
+                const double(&row)[5][2] = p.loopFilter.values[i];
                 auto filter = [&](float& left, float& right) {
                     if (activeL && activeR)
-                        loopFilter.processPair(left, right);
+                        loopFilter.processPair(row, left, right);
                     else if (activeL)
-                        left = loopFilter.process(0, left);
+                        left = loopFilter.process(row, 0, left);
                     else if (activeR)
-                        right = loopFilter.process(1, right);
+                        right = loopFilter.process(row, 1, right);
                 };
                 filter(readL, readR);
                 if (holding)
