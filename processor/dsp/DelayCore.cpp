@@ -10,6 +10,7 @@
 #include <new>
 
 #include <emmintrin.h>
+#include <immintrin.h>
 #include <xmmintrin.h>
 
 #if defined(__SSE2__)
@@ -216,11 +217,11 @@ void DelayCore::Biquad::setRate(double rate)
 
 namespace
 {
-// Two doubles side by side, with the arithmetic operators lane by lane.
-typedef double DoublePair __attribute__((vector_size(16)));
+// Four doubles side by side, with the arithmetic operators lane by lane.
+typedef double Double4 __attribute__((vector_size(32)));
 
 // A biquad's coefficients from the sine and cosine of its frequency and
-// 1 / 2Q, on one channel (double) or two side by side (DoublePair), each
+// 1 / 2Q, on one channel (double) or four side by side (Double4), each
 // operation the same in both.
 template <typename T>
 inline void coefficientsFrom(int kind, T sinW, T cosW, T halfOverQ, T& b0, T& b1, T& b2, T& a1, T& a2)
@@ -295,43 +296,97 @@ void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
                              a2[channel]);
 }
 
-void DelayCore::Biquad::computeCoefficients(float frequencyLeft, float frequencyRight)
+namespace
 {
-    const int left = entryOf(frequencyLeft);
-    const int right = entryOf(frequencyRight);
-    const bool keepLeft = keeps(0, left), keepRight = keeps(1, right);
-    if (keepLeft || keepRight)
+// coefficientsFrom() of count table entries, four at a time (each operation
+// as one entry alone takes it), into rows b0, b1, b2, a1, a2.
+template <int>
+__attribute__((always_inline)) inline void coefficientsOfEntries(const int* entries, int count, int kind,
+                                                                 double halfOverQ, const double* coarseSinCos,
+                                                                 const double* fineSinCos, int fineEntries,
+                                                                 double (*out)[4 * ((2 * 256 + 3) / 4)])
+{
+    const Double4 halfOverQ4 = { halfOverQ, halfOverQ, halfOverQ, halfOverQ };
+    for (int j = 0; j < count; j += 4)
     {
-        if (! keepLeft)
-            computeCoefficients(0, frequencyLeft);
-        if (! keepRight)
-            computeCoefficients(1, frequencyRight);
-        return;
+        Double4 coarseSin, coarseCos, fineSin, fineCos;
+        for (int k = 0; k < 4; ++k)
+        {
+            const int index = entries[std::min(j + k, count - 1)];
+            const double* coarse = coarseSinCos + 2 * (index / fineEntries);
+            const double* fine = fineSinCos + 2 * (index % fineEntries);
+            coarseSin[k] = coarse[0];
+            coarseCos[k] = coarse[1];
+            fineSin[k] = fine[0];
+            fineCos[k] = fine[1];
+        }
+        const Double4 sinW = coarseSin * fineCos + coarseCos * fineSin;
+        const Double4 cosW = coarseCos * fineCos - coarseSin * fineSin;
+        Double4 c[5];
+        coefficientsFrom<Double4>(kind, sinW, cosW, halfOverQ4, c[0], c[1], c[2], c[3], c[4]);
+        for (int r = 0; r < 5; ++r)
+            std::memcpy(out[r] + j, &c[r], sizeof c[r]);
     }
-    computedFor[0] = { left, kind, q };
-    computedFor[1] = { right, kind, q };
-    double sinL = 0.0, cosL = 0.0, sinR = 0.0, cosR = 0.0;
-    sinCosOf(left, sinL, cosL);
-    sinCosOf(right, sinR, cosR);
-    const double halfOverQ = 0.5 / (double) q;
-    DoublePair nb0, nb1, nb2, na1, na2;
-    coefficientsFrom<DoublePair>(kind, DoublePair { sinL, sinR }, DoublePair { cosL, cosR },
-                                 DoublePair { halfOverQ, halfOverQ }, nb0, nb1, nb2, na1, na2);
-    std::memcpy(b0, &nb0, sizeof b0);
-    std::memcpy(b1, &nb1, sizeof b1);
-    std::memcpy(b2, &nb2, sizeof b2);
-    std::memcpy(a1, &na1, sizeof a1);
-    std::memcpy(a2, &na2, sizeof a2);
 }
 
-void DelayCore::Biquad::copyCoefficients(int from, int to)
+void coefficientsOfEntriesSse2(const int* entries, int count, int kind, double halfOverQ, const double* coarseSinCos,
+                               const double* fineSinCos, int fineEntries, double (*out)[4 * ((2 * 256 + 3) / 4)])
 {
-    computedFor[to] = computedFor[from];
-    b0[to] = b0[from];
-    b1[to] = b1[from];
-    b2[to] = b2[from];
-    a1[to] = a1[from];
-    a2[to] = a2[from];
+    coefficientsOfEntries<0>(entries, count, kind, halfOverQ, coarseSinCos, fineSinCos, fineEntries, out);
+}
+
+__attribute__((target("avx2"))) void coefficientsOfEntriesAvx2(const int* entries, int count, int kind,
+                                                               double halfOverQ, const double* coarseSinCos,
+                                                               const double* fineSinCos, int fineEntries,
+                                                               double (*out)[4 * ((2 * 256 + 3) / 4)])
+{
+    coefficientsOfEntries<1>(entries, count, kind, halfOverQ, coarseSinCos, fineSinCos, fineEntries, out);
+}
+
+bool haveAvx2()
+{
+    static const bool available = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return available;
+}
+} // namespace
+
+void DelayCore::Biquad::coefficientRows(const int (*entries)[2], int numSamples, double (*rows)[5][2]) const
+{
+    static_assert(kPiece == 256, "the entries' scratch is sized for pieces of 256");
+    // Each distinct entry once (an entry that repeats the one before on its
+    // channel, or the other channel's, takes its coefficients), four at a time.
+    const int lanes = 2 * numSamples;
+    const int* flat = entries[0];
+    int distinct[2 * kPiece];
+    int source[2 * kPiece];
+    int count = 0;
+    for (int j = 0; j < lanes; ++j)
+    {
+        const int e = flat[j];
+        if (j >= 1 && flat[j - 1] == e)
+            source[j] = source[j - 1];
+        else if (j >= 2 && flat[j - 2] == e)
+            source[j] = source[j - 2];
+        else
+        {
+            distinct[count] = e;
+            source[j] = count++;
+        }
+    }
+    alignas(32) double computed[5][4 * ((2 * kPiece + 3) / 4)];
+    const double halfOverQ = 0.5 / (double) q;
+    if (haveAvx2())
+        coefficientsOfEntriesAvx2(distinct, count, kind, halfOverQ, coarseSinCos.data(), fineSinCos.data(),
+                                  kFineEntries, computed);
+    else
+        coefficientsOfEntriesSse2(distinct, count, kind, halfOverQ, coarseSinCos.data(), fineSinCos.data(),
+                                  kFineEntries, computed);
+    for (int j = 0; j < lanes; ++j)
+        for (int r = 0; r < 5; ++r)
+            rows[j / 2][r][j % 2] = computed[r][source[j]];
 }
 
 void DelayCore::Biquad::storeCoefficients(double (&row)[5][2]) const
@@ -762,57 +817,121 @@ void DelayCore::cutoffFrequencies(float modulation, float& oversampledHz, float&
     }
 }
 
-void DelayCore::computeCutoffs(float modulationLeft, float modulationRight)
+namespace
 {
-    // A filter that does not run this sample needs no coefficients: each one
-    // is computed again before its next use (the loop filter only ever runs
-    // on an active channel, and then this has run in the same sample).
-    if (filterType == 0)
-        return;
+// What DelayCore::cutoffFrequencies and Biquad::entryOf give, eight
+// modulation values at a time, each operation as one value alone takes it:
+// the table entries of one filter (semitone scale, normalisation and range
+// as there) for count values.
+struct EntryScale
+{
+    float cutoff, depth, semitoneScale, normalise, highest, lowest, lowestHere, highestHere;
+    int entries;
+};
 
-    float oversampledL = 0.0f, loopL = 0.0f;
-    cutoffFrequencies(modulationLeft, oversampledL, loopL);
-    if (modulationRight == modulationLeft)
+__attribute__((target("avx2"))) int cutoffEntriesAvx2(const float* modulation, int count, const EntryScale& e,
+                                                      const float* semitones, const float* fineTune, int* out)
+{
+    const __m256 cutoff = _mm256_set1_ps(e.cutoff), depth = _mm256_set1_ps(e.depth);
+    const __m256 zero = _mm256_setzero_ps(), top = _mm256_set1_ps(kHighestCutoffPosition);
+    const __m256 scale = _mm256_set1_ps(e.semitoneScale);
+    const __m256i lastSemitone = _mm256_set1_epi32(DspTables::kSemitoneCount - 1);
+    const __m256i lastFine = _mm256_set1_epi32(DspTables::kFineCount - 1);
+    const __m256i none = _mm256_setzero_si256();
+    const __m256 fineSteps = _mm256_set1_ps(1023.0f), lowestPitch = _mm256_set1_ps(kLowestPitchHz);
+    const __m256 normalise = _mm256_set1_ps(e.normalise), highest = _mm256_set1_ps(e.highest);
+    const __m256 lowest = _mm256_set1_ps(e.lowest), low = _mm256_set1_ps(e.lowestHere);
+    const __m256 high = _mm256_set1_ps(e.highestHere), two = _mm256_set1_ps(2.0f);
+    const __m256i lastEntry = _mm256_set1_epi32(e.entries - 1);
+    int i = 0;
+    for (; i + 8 <= count; i += 8)
     {
-        // The same modulation gives the same filters on both sides.
-        oversampledFilter.computeCoefficients(0, oversampledL);
-        oversampledFilter.copyCoefficients(0, 1);
-        if (filterInLoop)
-        {
-            loopFilter.computeCoefficients(0, loopL);
-            loopFilter.copyCoefficients(0, 1);
-        }
-        return;
+        const __m256 m = _mm256_loadu_ps(modulation + i);
+        const __m256 c = _mm256_min_ps(_mm256_max_ps(_mm256_add_ps(cutoff, _mm256_mul_ps(depth, m)), zero), top);
+        const __m256 semitone = _mm256_mul_ps(c, scale);
+        const __m256i wholeIndex = _mm256_cvttps_epi32(semitone);
+        const __m256 whole = _mm256_cvtepi32_ps(wholeIndex);
+        const __m256i index = _mm256_min_epi32(_mm256_max_epi32(wholeIndex, none), lastSemitone);
+        const __m256i fine = _mm256_min_epi32(
+            _mm256_max_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(_mm256_sub_ps(semitone, whole), fineSteps)), none),
+            lastFine);
+        const __m256 f = _mm256_mul_ps(_mm256_i32gather_ps(semitones, index, 4), _mm256_i32gather_ps(fineTune, fine, 4));
+        const __m256 q = _mm256_mul_ps(_mm256_sub_ps(f, lowestPitch), normalise);
+        const __m256 hz = _mm256_add_ps(_mm256_mul_ps(q, highest), lowest);
+        const __m256 held = _mm256_min_ps(_mm256_max_ps(hz, low), high);
+        const __m256i entry =
+            _mm256_min_epi32(_mm256_max_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(two, held)), none), lastEntry);
+        _mm256_storeu_si256((__m256i*) (out + i), entry);
     }
-    float oversampledR = 0.0f, loopR = 0.0f;
-    cutoffFrequencies(modulationRight, oversampledR, loopR);
-    oversampledFilter.computeCoefficients(oversampledL, oversampledR);
-    if (filterInLoop)
-        loopFilter.computeCoefficients(loopL, loopR);
+    return i;
 }
+
+bool cutoffEntriesInVectors()
+{
+    static const bool available = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return available;
+}
+} // namespace
 
 void DelayCore::computeCutoffRows(int numSamples)
 {
+    // The filters' table entries under each channel's modulation, then their
+    // coefficients, several at a time.
     const Piece& p = *piece;
-    auto& rows = inputSection.filter.values;
-    auto& loopRows = piece->loopFilter.values;
-    for (int i = 0; i < numSamples; ++i)
+    int oversampledEntries[kPiece][2];
+    int loopEntries[kPiece][2];
+    const bool sameModulation =
+        std::memcmp(p.modulation[0], p.modulation[1], sizeof(float) * (size_t) numSamples) == 0;
+    const int channels = sameModulation ? 1 : 2;
+    for (int c = 0; c < channels; ++c)
     {
-        const float ml = p.modulation[0][i];
-        const float mr = p.modulation[1][i];
-        // The same modulation as the sample before gives the same filters.
-        if (i > 0 && ml == p.modulation[0][i - 1] && mr == p.modulation[1][i - 1])
+        const float* modulation = p.modulation[c];
+        int over[kPiece], loop[kPiece];
+        int from = 0;
+        if (cutoffEntriesInVectors())
         {
-            std::memcpy(rows[i], rows[i - 1], sizeof rows[i]);
+            auto scaleOf = [this](const Biquad& filter, float semitoneScale, float normalise, float highest,
+                                  float lowest) {
+                const float highestHere = std::min(filter.highest, kHighestNyquistFraction * filter.context.rateF);
+                return EntryScale { cutoff, cutoffModDepth, semitoneScale, normalise, highest, lowest,
+                                    std::min(filter.lowest, highestHere), highestHere, filter.tableEntries };
+            };
+            from = cutoffEntriesAvx2(modulation, numSamples,
+                                     scaleOf(oversampledFilter, kOversampledSemitoneScale, kOversampledNormalise,
+                                             kOversampledHighest, kOversampledLowest),
+                                     semitones, fineTune, over);
             if (filterInLoop)
-                std::memcpy(loopRows[i], loopRows[i - 1], sizeof loopRows[i]);
-            continue;
+                cutoffEntriesAvx2(modulation, numSamples,
+                                  scaleOf(loopFilter, kLoopSemitoneScale, kLoopNormalise, kLoopHighest, kLoopLowest),
+                                  semitones, fineTune, loop);
+            else
+                std::fill(loop, loop + from, 0);
         }
-        computeCutoffs(ml, mr);
-        oversampledFilter.storeCoefficients(rows[i]);
-        if (filterInLoop)
-            loopFilter.storeCoefficients(loopRows[i]);
+        for (int i = from; i < numSamples; ++i)
+        {
+            float oversampledHz = 0.0f, loopHz = 0.0f;
+            cutoffFrequencies(modulation[i], oversampledHz, loopHz);
+            over[i] = oversampledFilter.entryOf(oversampledHz);
+            loop[i] = loopFilter.entryOf(loopHz);
+        }
+        for (int i = 0; i < numSamples; ++i)
+        {
+            oversampledEntries[i][c] = over[i];
+            loopEntries[i][c] = loop[i];
+        }
     }
+    if (sameModulation)
+        for (int i = 0; i < numSamples; ++i)
+        {
+            oversampledEntries[i][1] = oversampledEntries[i][0];
+            loopEntries[i][1] = loopEntries[i][0];
+        }
+    oversampledFilter.coefficientRows(oversampledEntries, numSamples, inputSection.filter.values);
+    if (filterInLoop)
+        loopFilter.coefficientRows(loopEntries, numSamples, piece->loopFilter.values);
 }
 
 //==============================================================================

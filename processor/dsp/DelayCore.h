@@ -147,12 +147,12 @@ private:
         void allocate(int entries);
         void setRate(double rate);
         void computeCoefficients(int channel, float frequency);
-        // Both channels at once, side by side where both move.
-        void computeCoefficients(float frequencyLeft, float frequencyRight);
+        // The coefficients of the table entries of both channels (entries[i][c]),
+        // sample by sample, as rows of b0, b1, b2, a1, a2.
+        void coefficientRows(const int (*entries)[2], int numSamples, double (*rows)[5][2]) const;
         int entryOf(float frequency) const;
         bool keeps(int channel, int index) const;
         void sinCosOf(int index, double& sinW, double& cosW) const;
-        void copyCoefficients(int from, int to);
         // The coefficients as a row of b0, b1, b2, a1, a2 for both channels.
         void storeCoefficients(double (&row)[5][2]) const;
         // One sample of a channel, or of each channel, with the coefficients of a row.
@@ -247,9 +247,8 @@ private:
     // the lengths and the time-modulation depth, and carries the balance.
     void setSmootherTargets();
     void setSecondStageTargets();
-    // The filters' coefficients for the cut-off under each channel's modulation.
-    void computeCutoffs(float modulationLeft, float modulationRight);
-    // computeCutoffs for every sample of the piece, into the input section's
+    // The filters' coefficients for the cut-off under each channel's
+    // modulation, for every sample of the piece, into the input section's
     // rows and the piece's loop-filter rows.
     void computeCutoffRows(int numSamples);
     void cutoffFrequencies(float modulation, float& oversampledHz, float& loopHz) const;
