@@ -172,6 +172,11 @@ void DelayCore::Smoother::step()
 #endif
 }
 
+bool DelayCore::Smoother::isAtRest(int lane) const
+{
+    return glide(state[lane], target[lane], (double) coefficient) == state[lane];
+}
+
 bool DelayCore::Smoother::isAtRest() const
 {
     for (int lane = 0; lane < 4; ++lane)
@@ -343,50 +348,59 @@ __attribute__((target("avx2"))) void coefficientsOfEntriesAvx2(const int* entrie
     coefficientsOfEntries<1>(entries, count, kind, halfOverQ, coarseSinCos, fineSinCos, fineEntries, out);
 }
 
-bool haveAvx2()
-{
-    static const bool available = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return available;
-}
+// Known before any audio runs (no guard on the audio thread).
+const bool haveAvx2 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+}();
 } // namespace
 
 void DelayCore::Biquad::coefficientRows(const int (*entries)[2], int numSamples, double (*rows)[5][2]) const
 {
     static_assert(kPiece == 256, "the entries' scratch is sized for pieces of 256");
-    // Each distinct entry once (an entry that repeats the one before on its
-    // channel, or the other channel's, takes its coefficients), four at a time.
+    // The coefficients of every entry, four at a time: of one entry where
+    // all are the same, of the left one where both channels share theirs,
+    // of both otherwise.
     const int lanes = 2 * numSamples;
     const int* flat = entries[0];
-    int distinct[2 * kPiece];
-    int source[2 * kPiece];
-    int count = 0;
-    for (int j = 0; j < lanes; ++j)
+    bool allSame = true, pairsSame = true;
+    for (int i = 0; i < numSamples; ++i)
     {
-        const int e = flat[j];
-        if (j >= 1 && flat[j - 1] == e)
-            source[j] = source[j - 1];
-        else if (j >= 2 && flat[j - 2] == e)
-            source[j] = source[j - 2];
-        else
-        {
-            distinct[count] = e;
-            source[j] = count++;
-        }
+        allSame = allSame && entries[i][0] == flat[0] && entries[i][1] == flat[0];
+        pairsSame = pairsSame && entries[i][0] == entries[i][1];
+    }
+    int single[kPiece];
+    const int* which = flat;
+    int count = lanes;
+    if (allSame)
+        count = 1;
+    else if (pairsSame)
+    {
+        for (int i = 0; i < numSamples; ++i)
+            single[i] = entries[i][0];
+        which = single;
+        count = numSamples;
     }
     alignas(32) double computed[5][4 * ((2 * kPiece + 3) / 4)];
     const double halfOverQ = 0.5 / (double) q;
-    if (haveAvx2())
-        coefficientsOfEntriesAvx2(distinct, count, kind, halfOverQ, coarseSinCos.data(), fineSinCos.data(),
+    if (haveAvx2)
+        coefficientsOfEntriesAvx2(which, count, kind, halfOverQ, coarseSinCos.data(), fineSinCos.data(),
                                   kFineEntries, computed);
     else
-        coefficientsOfEntriesSse2(distinct, count, kind, halfOverQ, coarseSinCos.data(), fineSinCos.data(),
+        coefficientsOfEntriesSse2(which, count, kind, halfOverQ, coarseSinCos.data(), fineSinCos.data(),
                                   kFineEntries, computed);
-    for (int j = 0; j < lanes; ++j)
-        for (int r = 0; r < 5; ++r)
-            rows[j / 2][r][j % 2] = computed[r][source[j]];
+    if (count == lanes)
+    {
+        for (int i = 0; i < numSamples; ++i)
+            for (int r = 0; r < 5; ++r)
+                _mm_storeu_pd(rows[i][r], _mm_load_pd(computed[r] + 2 * i));
+    }
+    else
+    {
+        for (int i = 0; i < numSamples; ++i)
+            for (int r = 0; r < 5; ++r)
+                _mm_storeu_pd(rows[i][r], _mm_set1_pd(computed[r][allSame ? 0 : i]));
+    }
 }
 
 void DelayCore::Biquad::storeCoefficients(double (&row)[5][2]) const
@@ -866,14 +880,6 @@ __attribute__((target("avx2"))) int cutoffEntriesAvx2(const float* modulation, i
     return i;
 }
 
-bool cutoffEntriesInVectors()
-{
-    static const bool available = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return available;
-}
 } // namespace
 
 void DelayCore::computeCutoffRows(int numSamples)
@@ -891,7 +897,7 @@ void DelayCore::computeCutoffRows(int numSamples)
         const float* modulation = p.modulation[c];
         int over[kPiece], loop[kPiece];
         int from = 0;
-        if (cutoffEntriesInVectors())
+        if (haveAvx2)
         {
             auto scaleOf = [this](const Biquad& filter, float semitoneScale, float normalise, float highest,
                                   float lowest) {
@@ -1423,8 +1429,39 @@ void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offs
     const float* modR = modulationRight != nullptr ? modulationRight + offsetInBlock : nullptr;
     double tremoloL = tremoloState[0], tremoloR = tremoloState[1];
     bool inputL = false, inputR = false;
-    if (! smoothing && ! timeModScale && ! smoothModulatedDelay && ! resetSmoothers)
+    // While the lengths and the time-modulation depth rest (and their
+    // sources do), the delays follow from the modulation alone, however the
+    // other settings glide: the smoothers then step by themselves.
+    const bool restingDelays = ! timeModScale && ! smoothModulatedDelay && ! resetSmoothers
+                               && smoother1.isAtRest(1) && smoother1.isAtRest(2) && smoother2.isAtRest(1)
+                               && smoother4.isAtRest(0) && smoother4.isAtRest(1) && smoother4.isAtRest(2);
+    if (restingDelays)
+    {
         prepareResting(inLeft, inRight, modL, modR, numSamples, inputL, inputR);
+        if (smoothing)
+            for (int i = 0; i < numSamples; ++i)
+            {
+                if (moving1)
+                    smoother1.step();
+                if (moving2)
+                    smoother2.step();
+                if (moving3)
+                    smoother3.step();
+                if (moving4)
+                {
+                    setSecondStageTargets();
+                    smoother4.step();
+                }
+                p.loopGain[i] = (float) smoother1.state[3];
+                p.offset[i] = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
+                p.level[i] = (float) smoother2.state[0];
+                p.balance[i] = (float) smoother4.state[3];
+                p.preamp[i] = (float) smoother3.state[0];
+                p.colour[i] = (float) smoother3.state[1];
+                p.overdriveGain[i] = (float) smoother3.state[2];
+                p.tremoloDepth[i] = (float) smoother3.state[3];
+            }
+    }
     else
     for (int i = 0; i < numSamples; ++i)
     {
@@ -1530,7 +1567,7 @@ void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offs
         inputL = inputL || l != 0.0f;
         inputR = inputR || r != 0.0f;
     }
-    if (smoothing || timeModScale || smoothModulatedDelay)
+    if (! restingDelays)
     {
         tremoloState[0] = tremoloL;
         tremoloState[1] = tremoloR;
@@ -1578,6 +1615,7 @@ void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offs
         s.filterOn = filterType != 0;
         s.filterAfter = filterPlacement == 1;
         s.driveOn = overdriveOn;
+        s.steadyDrive = ! smoothing;
         if (s.filterOn)
             computeCutoffRows(numSamples);
         if (overdriveOn)
@@ -1650,13 +1688,40 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
 
     // The shortest and longest delay of the piece: where the shortest spans
     // the piece and the longest leaves the guard alone, the piece is one run.
+    // (Side by side in several lanes: the delays are never NaN, so the order
+    // of the comparisons does not matter.)
     double shortest = p.delay[0][0], longest = p.delay[0][0];
-    for (int c = 0; c < 2; ++c)
-        for (int i = 0; i < numSamples; ++i)
+    {
+        __m128d low[2] = { _mm_set1_pd(shortest), _mm_set1_pd(shortest) };
+        __m128d high[2] = { low[0], low[0] };
+        for (int c = 0; c < 2; ++c)
         {
-            shortest = std::min(shortest, p.delay[c][i]);
-            longest = std::max(longest, p.delay[c][i]);
+            const double* d = p.delay[c];
+            int i = 0;
+            for (; i + 4 <= numSamples; i += 4)
+                for (int h = 0; h < 2; ++h)
+                {
+                    const __m128d x = _mm_loadu_pd(d + i + 2 * h);
+                    low[h] = _mm_min_pd(low[h], x);
+                    high[h] = _mm_max_pd(high[h], x);
+                }
+            for (; i < numSamples; ++i)
+            {
+                shortest = std::min(shortest, d[i]);
+                longest = std::max(longest, d[i]);
+            }
         }
+        alignas(16) double lows[4], highs[4];
+        _mm_store_pd(lows, low[0]);
+        _mm_store_pd(lows + 2, low[1]);
+        _mm_store_pd(highs, high[0]);
+        _mm_store_pd(highs + 2, high[1]);
+        for (int k = 0; k < 4; ++k)
+        {
+            shortest = std::min(shortest, lows[k]);
+            longest = std::max(longest, highs[k]);
+        }
+    }
 
     // A read reaches back at least its delay: the samples a piece writes are
     // only read within it from the sample whose delay is shorter than its

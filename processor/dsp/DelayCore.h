@@ -110,6 +110,7 @@ private:
         // Whether a step would leave every lane where it is (and so would
         // every further step while the targets stay).
         bool isAtRest() const;
+        bool isAtRest(int lane) const;
     };
 
     // A stereo biquad with its own rate and sine and cosine of every half

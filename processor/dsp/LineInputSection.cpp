@@ -104,14 +104,11 @@ inline void storeMemories(const double (&rows)[4][2], M& m)
 }
 
 #if defined(TAVINOR_INPUT_SECTION_AVX2)
-bool avx2Available()
-{
-    static const bool available = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return available;
-}
+// Known before any audio runs (no guard on the audio thread).
+const bool avx2Available = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+}();
 #endif
 } // namespace
 
@@ -335,6 +332,13 @@ struct LineInputSectionLanes
         }
     }
 
+    // Sample i of each of four lines' values, in both lanes of the line.
+    __attribute__((target("avx2"))) static inline __m256 lanesOf(const float* const* values, int i)
+    {
+        return _mm256_setr_ps(values[0][i], values[0][i], values[1][i], values[1][i], values[2][i], values[2][i],
+                              values[3][i], values[3][i]);
+    }
+
     // The lanes of the lines for which `which` holds, as a mask.
     __attribute__((target("avx2"))) static __m256 laneMask(const bool (&which)[4])
     {
@@ -423,6 +427,13 @@ struct LineInputSectionLanes
             colours[n] = here ? s[n]->colour : zeros;
         }
 
+        bool steady = true;
+        for (int n = 0; n < count; ++n)
+            steady = steady && s[n]->steadyDrive;
+        const __m256 steadyDrive = _mm256_mul_ps(two, lanesOf(preamps, 0));
+        const __m256 steadyGain = lanesOf(gains, 0);
+        const __m256 steadyAmount = lanesOf(colours, 0);
+
         for (int i = 0; i < numSamples; ++i)
         {
             const __m256 x = _mm256_setr_ps(inL[0][i], inR[0][i], inL[1][i], inR[1][i], inL[2][i], inR[2][i],
@@ -447,11 +458,8 @@ struct LineInputSectionLanes
                     t[k] = _mm256_blendv_ps(t[k], biquad(c, filterBefore, t[k]), beforeMask);
             if (anyDrive)
             {
-                const __m256 p = _mm256_setr_ps(preamps[0][i], preamps[0][i], preamps[1][i], preamps[1][i],
-                                                preamps[2][i], preamps[2][i], preamps[3][i], preamps[3][i]);
-                const __m256 g = _mm256_setr_ps(gains[0][i], gains[0][i], gains[1][i], gains[1][i], gains[2][i],
-                                                gains[2][i], gains[3][i], gains[3][i]);
-                const __m256 driven = _mm256_mul_ps(two, p);
+                const __m256 driven = steady ? steadyDrive : _mm256_mul_ps(two, lanesOf(preamps, i));
+                const __m256 g = steady ? steadyGain : lanesOf(gains, i);
                 for (int k = 0; k < 4; ++k)
                 {
                     const __m256 e = exp(_mm256_mul_ps(driven, t[k]));
@@ -476,8 +484,7 @@ struct LineInputSectionLanes
 
             if (anyDrive)
             {
-                const __m256 amount = _mm256_setr_ps(colours[0][i], colours[0][i], colours[1][i], colours[1][i],
-                                                     colours[2][i], colours[2][i], colours[3][i], colours[3][i]);
+                const __m256 amount = steady ? steadyAmount : lanesOf(colours, i);
                 const __m256 coloured = biquad(colourCoefficients, colour, out);
                 out = _mm256_blendv_ps(out, _mm256_add_ps(out, _mm256_mul_ps(amount, coloured)), driveMask);
             }
@@ -529,7 +536,7 @@ void LineInputSection::runTogether(LineInputSection* const* sections, float* con
             ++numOn;
         }
 #if defined(TAVINOR_INPUT_SECTION_AVX2)
-    if (allowAvx2 && numOn > 1 && avx2Available())
+    if (allowAvx2 && numOn > 1 && avx2Available)
     {
         LineInputSectionLanes::run(on, onLeft, onRight, numOn, numSamples);
         return;

@@ -34,6 +34,8 @@ public:
     float preamp[kMaxSamples] {};
     float gain[kMaxSamples] {};
     float colour[kMaxSamples] {};
+    // Whether preamp, gain and colour hold one value through the run.
+    bool steadyDrive = false;
 
     // Whether a run changes anything (otherwise the input passes unchanged).
     bool isOn() const { return filterOn || driveOn; }

@@ -243,17 +243,26 @@ bool PreDelayCore::readAhead(float* outLeft, float* outRight, int numSamples)
     // writes: the same wherever every distance is longer than the samples
     // of the block before it (a read at distance d of sample i takes sample
     // i - d of the block). A glide step that leaves both lengths where they
-    // are leaves them there for the whole block.
+    // are leaves them there for the whole block: one sweep at each distance.
     double sl = smoothedLeft, sr = smoothedRight;
     const bool atRest = glide(sl, leftLength, c) == sl && glide(sr, rightLength, c) == sr;
+    if (atRest)
+    {
+        const int dl = (int) std::clamp(sl, 0.0, longest);
+        const int dr = (int) std::clamp(sr, 0.0, longest);
+        if (dl < numSamples || dr < numSamples)
+            return false;
+        sweepOut(left, outLeft, dl, numSamples);
+        sweepOut(right, outRight, dr, numSamples);
+        aheadLeft = sl;
+        aheadRight = sr;
+        return true;
+    }
     int w = writeIndex;
     for (int i = 0; i < numSamples; ++i)
     {
-        if (! atRest)
-        {
-            sl = glide(sl, leftLength, c);
-            sr = glide(sr, rightLength, c);
-        }
+        sl = glide(sl, leftLength, c);
+        sr = glide(sr, rightLength, c);
         const int dl = (int) std::clamp(sl, 0.0, longest);
         const int dr = (int) std::clamp(sr, 0.0, longest);
         if (dl <= i || dr <= i)
