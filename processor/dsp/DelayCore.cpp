@@ -884,11 +884,12 @@ __attribute__((target("avx2"))) int cutoffEntriesAvx2(const float* modulation, i
 
 void DelayCore::computeCutoffRows(int numSamples)
 {
-    // The filters' table entries under each channel's modulation, then their
-    // coefficients, several at a time.
-    const Piece& p = *piece;
+    // The filters' table entries under each channel's modulation, then the
+    // oversampled filter's coefficients, several at a time (the loop
+    // filter's take the same rows once the input section has run).
+    Piece& p = *piece;
     int oversampledEntries[kPiece][2];
-    int loopEntries[kPiece][2];
+    int (&loopEntries)[kPiece][2] = p.loopEntries;
     const bool sameModulation =
         std::memcmp(p.modulation[0], p.modulation[1], sizeof(float) * (size_t) numSamples) == 0;
     const int channels = sameModulation ? 1 : 2;
@@ -936,8 +937,6 @@ void DelayCore::computeCutoffRows(int numSamples)
             loopEntries[i][1] = loopEntries[i][0];
         }
     oversampledFilter.coefficientRows(oversampledEntries, numSamples, inputSection.filter.values);
-    if (filterInLoop)
-        loopFilter.coefficientRows(loopEntries, numSamples, piece->loopFilter.values);
 }
 
 //==============================================================================
@@ -1672,6 +1671,10 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
     const float restingBalance = run.balance;
     const float restingTremoloDepth = run.tremoloDepth;
 
+    // The loop filter's coefficients, in the rows the input section is done with.
+    if (section && filterType != 0 && filterInLoop)
+        loopFilter.coefficientRows(p.loopEntries, numSamples, inputSection.filter.values);
+
     plainSmoothing = smoothing;
     plainOutLeft = outLeft;
     plainOutRight = outRight;
@@ -1791,7 +1794,7 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
 
             if (filterInLoop && filterType != 0)
             {
-                const double(&row)[5][2] = p.loopFilter.values[i];
+                const double(&row)[5][2] = inputSection.filter.values[i];
                 auto filter = [&](float& left, float& right) {
                     if (activeL && activeR)
                         loopFilter.processPair(row, left, right);

@@ -184,9 +184,9 @@ private:
         float overdriveGain[kPiece];
         float tremoloDepth[kPiece];
         // The input after the input section (where it runs) and the loop
-        // filter's coefficients, sample by sample.
+        // filter's table entries, sample by sample.
         float section[2][kPiece];
-        LineInputSection::Coefficients loopFilter;
+        int loopEntries[kPiece][2];
     };
     // offsetInBlock: where the piece starts in the engine's block (and so in
     // the modulation buffers).
@@ -249,8 +249,9 @@ private:
     void setSmootherTargets();
     void setSecondStageTargets();
     // The filters' coefficients for the cut-off under each channel's
-    // modulation, for every sample of the piece, into the input section's
-    // rows and the piece's loop-filter rows.
+    // modulation, for every sample of the piece: the oversampled filter's
+    // into the input section's rows, the loop filter's table entries into
+    // the piece (finishPiece turns them into rows).
     void computeCutoffRows(int numSamples);
     void cutoffFrequencies(float modulation, float& oversampledHz, float& loopHz) const;
     static float meterToDisplay(double meter);
