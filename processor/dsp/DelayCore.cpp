@@ -10,6 +10,7 @@
 #include <new>
 
 #include <emmintrin.h>
+#include <immintrin.h>
 #include <xmmintrin.h>
 
 #if defined(__SSE2__)
@@ -47,11 +48,6 @@ constexpr int kPhases = DspTables::kPhases;
 constexpr int kKernel16Limit = 8190;
 constexpr int kKernel32Limit = 16382;
 constexpr double kKernel16Gain = DspTables::kKernel16ReadGain;
-
-// Oversampling half-band allpass coefficients (branch a and branch b).
-constexpr float kHalfBandA = 0.6457318f;
-constexpr float kHalfBandB = 0.9585033f;
-constexpr float kDecimatorGain = 0.25f;   // each 2x decimator sums two branches
 
 // Filters.
 constexpr float kOversampledLowest = 22.0f;
@@ -176,6 +172,11 @@ void DelayCore::Smoother::step()
 #endif
 }
 
+bool DelayCore::Smoother::isAtRest(int lane) const
+{
+    return glide(state[lane], target[lane], (double) coefficient) == state[lane];
+}
+
 bool DelayCore::Smoother::isAtRest() const
 {
     for (int lane = 0; lane < 4; ++lane)
@@ -221,11 +222,11 @@ void DelayCore::Biquad::setRate(double rate)
 
 namespace
 {
-// Two doubles side by side, with the arithmetic operators lane by lane.
-typedef double DoublePair __attribute__((vector_size(16)));
+// Four doubles side by side, with the arithmetic operators lane by lane.
+typedef double Double4 __attribute__((vector_size(32)));
 
 // A biquad's coefficients from the sine and cosine of its frequency and
-// 1 / 2Q, on one channel (double) or two side by side (DoublePair), each
+// 1 / 2Q, on one channel (double) or four side by side (Double4), each
 // operation the same in both.
 template <typename T>
 inline void coefficientsFrom(int kind, T sinW, T cosW, T halfOverQ, T& b0, T& b1, T& b2, T& a1, T& a2)
@@ -300,50 +301,123 @@ void DelayCore::Biquad::computeCoefficients(int channel, float frequency)
                              a2[channel]);
 }
 
-void DelayCore::Biquad::computeCoefficients(float frequencyLeft, float frequencyRight)
+namespace
 {
-    const int left = entryOf(frequencyLeft);
-    const int right = entryOf(frequencyRight);
-    const bool keepLeft = keeps(0, left), keepRight = keeps(1, right);
-    if (keepLeft || keepRight)
+// coefficientsFrom() of count table entries, four at a time (each operation
+// as one entry alone takes it), into rows b0, b1, b2, a1, a2.
+template <int>
+__attribute__((always_inline)) inline void coefficientsOfEntries(const int* entries, int count, int kind,
+                                                                 double halfOverQ, const double* coarseSinCos,
+                                                                 const double* fineSinCos, int fineEntries,
+                                                                 double (*out)[4 * ((2 * 256 + 3) / 4)])
+{
+    const Double4 halfOverQ4 = { halfOverQ, halfOverQ, halfOverQ, halfOverQ };
+    for (int j = 0; j < count; j += 4)
     {
-        if (! keepLeft)
-            computeCoefficients(0, frequencyLeft);
-        if (! keepRight)
-            computeCoefficients(1, frequencyRight);
-        return;
+        Double4 coarseSin, coarseCos, fineSin, fineCos;
+        for (int k = 0; k < 4; ++k)
+        {
+            const int index = entries[std::min(j + k, count - 1)];
+            const double* coarse = coarseSinCos + 2 * (index / fineEntries);
+            const double* fine = fineSinCos + 2 * (index % fineEntries);
+            coarseSin[k] = coarse[0];
+            coarseCos[k] = coarse[1];
+            fineSin[k] = fine[0];
+            fineCos[k] = fine[1];
+        }
+        const Double4 sinW = coarseSin * fineCos + coarseCos * fineSin;
+        const Double4 cosW = coarseCos * fineCos - coarseSin * fineSin;
+        Double4 c[5];
+        coefficientsFrom<Double4>(kind, sinW, cosW, halfOverQ4, c[0], c[1], c[2], c[3], c[4]);
+        for (int r = 0; r < 5; ++r)
+            std::memcpy(out[r] + j, &c[r], sizeof c[r]);
     }
-    computedFor[0] = { left, kind, q };
-    computedFor[1] = { right, kind, q };
-    double sinL = 0.0, cosL = 0.0, sinR = 0.0, cosR = 0.0;
-    sinCosOf(left, sinL, cosL);
-    sinCosOf(right, sinR, cosR);
-    const double halfOverQ = 0.5 / (double) q;
-    DoublePair nb0, nb1, nb2, na1, na2;
-    coefficientsFrom<DoublePair>(kind, DoublePair { sinL, sinR }, DoublePair { cosL, cosR },
-                                 DoublePair { halfOverQ, halfOverQ }, nb0, nb1, nb2, na1, na2);
-    std::memcpy(b0, &nb0, sizeof b0);
-    std::memcpy(b1, &nb1, sizeof b1);
-    std::memcpy(b2, &nb2, sizeof b2);
-    std::memcpy(a1, &na1, sizeof a1);
-    std::memcpy(a2, &na2, sizeof a2);
 }
 
-void DelayCore::Biquad::copyCoefficients(int from, int to)
+void coefficientsOfEntriesSse2(const int* entries, int count, int kind, double halfOverQ, const double* coarseSinCos,
+                               const double* fineSinCos, int fineEntries, double (*out)[4 * ((2 * 256 + 3) / 4)])
 {
-    computedFor[to] = computedFor[from];
-    b0[to] = b0[from];
-    b1[to] = b1[from];
-    b2[to] = b2[from];
-    a1[to] = a1[from];
-    a2[to] = a2[from];
+    coefficientsOfEntries<0>(entries, count, kind, halfOverQ, coarseSinCos, fineSinCos, fineEntries, out);
 }
 
-float DelayCore::Biquad::process(int channel, float input)
+__attribute__((target("avx2"))) void coefficientsOfEntriesAvx2(const int* entries, int count, int kind,
+                                                               double halfOverQ, const double* coarseSinCos,
+                                                               const double* fineSinCos, int fineEntries,
+                                                               double (*out)[4 * ((2 * 256 + 3) / 4)])
+{
+    coefficientsOfEntries<1>(entries, count, kind, halfOverQ, coarseSinCos, fineSinCos, fineEntries, out);
+}
+
+// Known before any audio runs (no guard on the audio thread).
+const bool haveAvx2 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+}();
+} // namespace
+
+void DelayCore::Biquad::coefficientRows(const int (*entries)[2], int numSamples, double (*rows)[5][2]) const
+{
+    static_assert(kPiece == 256, "the entries' scratch is sized for pieces of 256");
+    // The coefficients of every entry, four at a time: of one entry where
+    // all are the same, of the left one where both channels share theirs,
+    // of both otherwise.
+    const int lanes = 2 * numSamples;
+    const int* flat = entries[0];
+    bool allSame = true, pairsSame = true;
+    for (int i = 0; i < numSamples; ++i)
+    {
+        allSame = allSame && entries[i][0] == flat[0] && entries[i][1] == flat[0];
+        pairsSame = pairsSame && entries[i][0] == entries[i][1];
+    }
+    int single[kPiece];
+    const int* which = flat;
+    int count = lanes;
+    if (allSame)
+        count = 1;
+    else if (pairsSame)
+    {
+        for (int i = 0; i < numSamples; ++i)
+            single[i] = entries[i][0];
+        which = single;
+        count = numSamples;
+    }
+    alignas(32) double computed[5][4 * ((2 * kPiece + 3) / 4)];
+    const double halfOverQ = 0.5 / (double) q;
+    if (haveAvx2)
+        coefficientsOfEntriesAvx2(which, count, kind, halfOverQ, coarseSinCos.data(), fineSinCos.data(),
+                                  kFineEntries, computed);
+    else
+        coefficientsOfEntriesSse2(which, count, kind, halfOverQ, coarseSinCos.data(), fineSinCos.data(),
+                                  kFineEntries, computed);
+    if (count == lanes)
+    {
+        for (int i = 0; i < numSamples; ++i)
+            for (int r = 0; r < 5; ++r)
+                _mm_storeu_pd(rows[i][r], _mm_load_pd(computed[r] + 2 * i));
+    }
+    else
+    {
+        for (int i = 0; i < numSamples; ++i)
+            for (int r = 0; r < 5; ++r)
+                _mm_storeu_pd(rows[i][r], _mm_set1_pd(computed[r][allSame ? 0 : i]));
+    }
+}
+
+void DelayCore::Biquad::storeCoefficients(double (&row)[5][2]) const
+{
+    std::memcpy(row[0], b0, sizeof row[0]);
+    std::memcpy(row[1], b1, sizeof row[1]);
+    std::memcpy(row[2], b2, sizeof row[2]);
+    std::memcpy(row[3], a1, sizeof row[3]);
+    std::memcpy(row[4], a2, sizeof row[4]);
+}
+
+float DelayCore::Biquad::process(const double (&row)[5][2], int channel, float input)
 {
     const double x = input;
-    const double y = b0[channel] * x + b1[channel] * memories.x1[channel] + b2[channel] * memories.x2[channel]
-                     - a1[channel] * memories.y1[channel] - a2[channel] * memories.y2[channel] + kDenormalGuard;
+    const double y = row[0][channel] * x + row[1][channel] * memories.x1[channel]
+                     + row[2][channel] * memories.x2[channel] - row[3][channel] * memories.y1[channel]
+                     - row[4][channel] * memories.y2[channel] + kDenormalGuard;
     memories.x2[channel] = memories.x1[channel];
     memories.x1[channel] = x;
     memories.y2[channel] = memories.y1[channel];
@@ -351,45 +425,15 @@ float DelayCore::Biquad::process(int channel, float input)
     return (float) y;
 }
 
-void DelayCore::Biquad::processTicks(float (&ticks)[2][4])
-{
-    // process() on the four ticks of each channel in turn, the two channels
-    // side by side, each operation as there.
-    const __m128d vb0 = _mm_loadu_pd(b0), vb1 = _mm_loadu_pd(b1), vb2 = _mm_loadu_pd(b2);
-    const __m128d va1 = _mm_loadu_pd(a1), va2 = _mm_loadu_pd(a2);
-    const __m128d guard = _mm_set1_pd(kDenormalGuard);
-    __m128d vx1 = _mm_loadu_pd(memories.x1), vx2 = _mm_loadu_pd(memories.x2);
-    __m128d vy1 = _mm_loadu_pd(memories.y1), vy2 = _mm_loadu_pd(memories.y2);
-    for (int k = 0; k < 4; ++k)
-    {
-        const __m128d x = _mm_setr_pd((double) ticks[0][k], (double) ticks[1][k]);
-        __m128d y = _mm_add_pd(_mm_mul_pd(vb0, x), _mm_mul_pd(vb1, vx1));
-        y = _mm_add_pd(y, _mm_mul_pd(vb2, vx2));
-        y = _mm_sub_pd(y, _mm_mul_pd(va1, vy1));
-        y = _mm_sub_pd(y, _mm_mul_pd(va2, vy2));
-        y = _mm_add_pd(y, guard);
-        vx2 = vx1;
-        vx1 = x;
-        vy2 = vy1;
-        vy1 = y;
-        ticks[0][k] = (float) _mm_cvtsd_f64(y);
-        ticks[1][k] = (float) _mm_cvtsd_f64(_mm_unpackhi_pd(y, y));
-    }
-    _mm_storeu_pd(memories.x1, vx1);
-    _mm_storeu_pd(memories.x2, vx2);
-    _mm_storeu_pd(memories.y1, vy1);
-    _mm_storeu_pd(memories.y2, vy2);
-}
-
-void DelayCore::Biquad::processPair(float& left, float& right)
+void DelayCore::Biquad::processPair(const double (&row)[5][2], float& left, float& right)
 {
     // process() on both channels side by side, each operation as there.
     const __m128d x = _mm_setr_pd((double) left, (double) right);
     const __m128d vx1 = _mm_loadu_pd(memories.x1), vy1 = _mm_loadu_pd(memories.y1);
-    __m128d y = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(b0), x), _mm_mul_pd(_mm_loadu_pd(b1), vx1));
-    y = _mm_add_pd(y, _mm_mul_pd(_mm_loadu_pd(b2), _mm_loadu_pd(memories.x2)));
-    y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(a1), vy1));
-    y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(a2), _mm_loadu_pd(memories.y2)));
+    __m128d y = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(row[0]), x), _mm_mul_pd(_mm_loadu_pd(row[1]), vx1));
+    y = _mm_add_pd(y, _mm_mul_pd(_mm_loadu_pd(row[2]), _mm_loadu_pd(memories.x2)));
+    y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(row[3]), vy1));
+    y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(row[4]), _mm_loadu_pd(memories.y2)));
     y = _mm_add_pd(y, _mm_set1_pd(kDenormalGuard));
     _mm_storeu_pd(memories.x2, vx1);
     _mm_storeu_pd(memories.x1, x);
@@ -513,6 +557,11 @@ bool DelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
     // The colour filter never moves: its coefficients follow from the rate alone.
     colourFilter.computeCoefficients(0, kColourFrequency);
     colourFilter.computeCoefficients(1, kColourFrequency);
+    {
+        double row[5][2];
+        colourFilter.storeCoefficients(row);
+        inputSection.setColourCoefficients(row);
+    }
 
     const float k = context.kF;
     smoother1.coefficient = smoother1.baseRate * k;
@@ -526,7 +575,7 @@ bool DelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
     setSecondStageTargets();
     smoother4.settle();
 
-    oversampler.clear();
+    inputSection.clear();
     writeIndex = 0;
     frozenLoop.prepare(context.rate);
 
@@ -548,6 +597,7 @@ void DelayCore::clear()
     loopFilter.clearMemories();
     frozenLoopFilter = Biquad::Memories();
     colourFilter.clearMemories();
+    inputSection.clearFilters();
     if (leftRing != nullptr)
     {
         std::fill(leftRing.get(), leftRing.get() + ringLength, 0.0f);
@@ -625,6 +675,7 @@ void DelayCore::setFilterType(int type)
     oversampledFilter.kind = kKindForType[type];
     loopFilter.kind = kKindForType[type];
     oversampledFilter.clearMemories();
+    inputSection.clearFilter();
     loopFilter.clearMemories();
     frozenLoopFilter = Biquad::Memories();
 }
@@ -780,118 +831,171 @@ void DelayCore::cutoffFrequencies(float modulation, float& oversampledHz, float&
     }
 }
 
-void DelayCore::computeCutoffs(float modulationLeft, float modulationRight)
-{
-    // A filter that does not run this sample needs no coefficients: each one
-    // is computed again before its next use (the loop filter only ever runs
-    // on an active channel, and then this has run in the same sample).
-    if (filterType == 0)
-        return;
-
-    float oversampledL = 0.0f, loopL = 0.0f;
-    cutoffFrequencies(modulationLeft, oversampledL, loopL);
-    if (modulationRight == modulationLeft)
-    {
-        // The same modulation gives the same filters on both sides.
-        oversampledFilter.computeCoefficients(0, oversampledL);
-        oversampledFilter.copyCoefficients(0, 1);
-        if (filterInLoop)
-        {
-            loopFilter.computeCoefficients(0, loopL);
-            loopFilter.copyCoefficients(0, 1);
-        }
-        return;
-    }
-    float oversampledR = 0.0f, loopR = 0.0f;
-    cutoffFrequencies(modulationRight, oversampledR, loopR);
-    oversampledFilter.computeCoefficients(oversampledL, oversampledR);
-    if (filterInLoop)
-        loopFilter.computeCoefficients(loopL, loopR);
-}
-
 namespace
 {
-// One step of two allpass sections on each channel: y = (x - y1) c + x1 +
-// 1e-20 in float, lane by lane as a single section computes it.
-template <typename Quad>
-inline __m128 allpassStep(Quad& q, __m128 x, __m128 coefficients)
+// What DelayCore::cutoffFrequencies and Biquad::entryOf give, eight
+// modulation values at a time, each operation as one value alone takes it:
+// the table entries of one filter (semitone scale, normalisation and range
+// as there) for count values.
+struct EntryScale
 {
-    const __m128 y = _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_sub_ps(x, _mm_load_ps(q.yPrev)), coefficients),
-                                           _mm_load_ps(q.xPrev)),
-                                _mm_set1_ps(kDenormalGuardF));
-    _mm_store_ps(q.xPrev, x);
-    _mm_store_ps(q.yPrev, y);
-    return y;
+    float cutoff, depth, semitoneScale, normalise, highest, lowest, lowestHere, highestHere;
+    int entries;
+};
+
+__attribute__((target("avx2"))) int cutoffEntriesAvx2(const float* modulation, int count, const EntryScale& e,
+                                                      const float* semitones, const float* fineTune, int* out)
+{
+    const __m256 cutoff = _mm256_set1_ps(e.cutoff), depth = _mm256_set1_ps(e.depth);
+    const __m256 zero = _mm256_setzero_ps(), top = _mm256_set1_ps(kHighestCutoffPosition);
+    const __m256 scale = _mm256_set1_ps(e.semitoneScale);
+    const __m256i lastSemitone = _mm256_set1_epi32(DspTables::kSemitoneCount - 1);
+    const __m256i lastFine = _mm256_set1_epi32(DspTables::kFineCount - 1);
+    const __m256i none = _mm256_setzero_si256();
+    const __m256 fineSteps = _mm256_set1_ps(1023.0f), lowestPitch = _mm256_set1_ps(kLowestPitchHz);
+    const __m256 normalise = _mm256_set1_ps(e.normalise), highest = _mm256_set1_ps(e.highest);
+    const __m256 lowest = _mm256_set1_ps(e.lowest), low = _mm256_set1_ps(e.lowestHere);
+    const __m256 high = _mm256_set1_ps(e.highestHere), two = _mm256_set1_ps(2.0f);
+    const __m256i lastEntry = _mm256_set1_epi32(e.entries - 1);
+    int i = 0;
+    for (; i + 8 <= count; i += 8)
+    {
+        const __m256 m = _mm256_loadu_ps(modulation + i);
+        const __m256 c = _mm256_min_ps(_mm256_max_ps(_mm256_add_ps(cutoff, _mm256_mul_ps(depth, m)), zero), top);
+        const __m256 semitone = _mm256_mul_ps(c, scale);
+        const __m256i wholeIndex = _mm256_cvttps_epi32(semitone);
+        const __m256 whole = _mm256_cvtepi32_ps(wholeIndex);
+        const __m256i index = _mm256_min_epi32(_mm256_max_epi32(wholeIndex, none), lastSemitone);
+        const __m256i fine = _mm256_min_epi32(
+            _mm256_max_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(_mm256_sub_ps(semitone, whole), fineSteps)), none),
+            lastFine);
+        const __m256 f = _mm256_mul_ps(_mm256_i32gather_ps(semitones, index, 4), _mm256_i32gather_ps(fineTune, fine, 4));
+        const __m256 q = _mm256_mul_ps(_mm256_sub_ps(f, lowestPitch), normalise);
+        const __m256 hz = _mm256_add_ps(_mm256_mul_ps(q, highest), lowest);
+        const __m256 held = _mm256_min_ps(_mm256_max_ps(hz, low), high);
+        const __m256i entry =
+            _mm256_min_epi32(_mm256_max_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(two, held)), none), lastEntry);
+        _mm256_storeu_si256((__m256i*) (out + i), entry);
+    }
+    return i;
 }
+
 } // namespace
 
-void DelayCore::oversampledSection(float& left, float& right, float preamp, float gain)
+void DelayCore::computeCutoffRows(int numSamples)
 {
-    auto& o = oversampler;
-    const __m128 coefficients = _mm_setr_ps(kHalfBandA, kHalfBandB, kHalfBandA, kHalfBandB);
-
-    // Two polyphase 2x interpolators: each allpass branch gives one of the two
-    // output phases, so every section runs once per sample of its input. Only
-    // in this form do the two coefficients make a half-band filter; with zero
-    // stuffing folded into the branches the interpolators pass the band at unity,
-    // so the saturation sees the input at its own level.
-    const __m128 up1 = allpassStep(o.up1, _mm_setr_ps(left, left, right, right), coefficients);
-    // up1 is even and odd of each channel; the second stage takes the even,
-    // then the odd phase: ticks 0 and 1, then 2 and 3.
-    const __m128 ticks01 = allpassStep(o.up2, _mm_shuffle_ps(up1, up1, _MM_SHUFFLE(2, 2, 0, 0)), coefficients);
-    const __m128 ticks23 = allpassStep(o.up2, _mm_shuffle_ps(up1, up1, _MM_SHUFFLE(3, 3, 1, 1)), coefficients);
-    alignas(16) float t01[4], t23[4];
-    _mm_store_ps(t01, ticks01);
-    _mm_store_ps(t23, ticks23);
-    float ticks[2][4] = { { t01[0], t01[1], t23[0], t23[1] }, { t01[2], t01[3], t23[2], t23[3] } };
-
-    // Filter, saturation, filter, each over the four ticks in turn: only one of
-    // the filters runs, so this is the order tick by tick, and the eight
-    // saturations (no tick's depends on another's) can overlap.
-    const bool filtering = filterType != 0;
-    if (filtering && filterPlacement == 0)
-        oversampledFilter.processTicks(ticks);
-    if (overdriveOn)
-        saturate(ticks, preamp, gain);
-    if (filtering && filterPlacement == 1)
-        oversampledFilter.processTicks(ticks);
-
-    // Two polyphase 2x decimators: branch a takes the odd phase, branch b the even one.
-    const __m128 down3first = allpassStep(o.down3, _mm_setr_ps(ticks[0][1], ticks[0][0], ticks[1][1], ticks[1][0]),
-                                          coefficients);
-    const __m128 down3second = allpassStep(o.down3, _mm_setr_ps(ticks[0][3], ticks[0][2], ticks[1][3], ticks[1][2]),
-                                           coefficients);
-    alignas(16) float d0[4], d1[4];
-    _mm_store_ps(d0, down3first);
-    _mm_store_ps(d1, down3second);
-    const float down0L = d0[0] + d0[1], down0R = d0[2] + d0[3];
-    const float down1L = d1[0] + d1[1], down1R = d1[2] + d1[3];
-    alignas(16) float d4[4];
-    _mm_store_ps(d4, allpassStep(o.down4, _mm_setr_ps(down1L, down0L, down1R, down0R), coefficients));
-    left = (d4[0] + d4[1]) * kDecimatorGain;
-    right = (d4[2] + d4[3]) * kDecimatorGain;
-}
-
-void DelayCore::saturate(float (&ticks)[2][4], float preamp, float gain) const
-{
-    // tanh(preamp x) gain, as 1 - 2 / (e^(2 preamp x) + 1), the four ticks of
-    // a channel at a time in float: the result is a float, and the steps in
-    // float leave it within about 1e-7 of the double ones.
-    const __m128 drive = _mm_set1_ps(2.0f * preamp);
-    const __m128 one = _mm_set1_ps(1.0f), two = _mm_set1_ps(2.0f);
-    const __m128 guard = _mm_set1_ps(kDenormalGuardF);
-    const __m128 g = _mm_set1_ps(gain);
-    for (int c = 0; c < 2; ++c)
+    // The filters' table entries under each channel's modulation, then the
+    // oversampled filter's coefficients, several at a time (the loop
+    // filter's take the same rows once the input section has run).
+    Piece& p = *piece;
+    int oversampledEntries[kPiece][2];
+    int (&loopEntries)[kPiece][2] = p.loopEntries;
+    const bool sameModulation =
+        std::memcmp(p.modulation[0], p.modulation[1], sizeof(float) * (size_t) numSamples) == 0;
+    const int channels = sameModulation ? 1 : 2;
+    for (int c = 0; c < channels; ++c)
     {
-        const __m128 e = FastMath::exp(_mm_mul_ps(drive, _mm_loadu_ps(ticks[c])));
-        _mm_storeu_ps(ticks[c], _mm_mul_ps(_mm_add_ps(_mm_sub_ps(one, _mm_div_ps(two, _mm_add_ps(e, one))), guard), g));
+        const float* modulation = p.modulation[c];
+        int over[kPiece], loop[kPiece];
+        int from = 0;
+        if (haveAvx2)
+        {
+            auto scaleOf = [this](const Biquad& filter, float semitoneScale, float normalise, float highest,
+                                  float lowest) {
+                const float highestHere = std::min(filter.highest, kHighestNyquistFraction * filter.context.rateF);
+                return EntryScale { cutoff, cutoffModDepth, semitoneScale, normalise, highest, lowest,
+                                    std::min(filter.lowest, highestHere), highestHere, filter.tableEntries };
+            };
+            from = cutoffEntriesAvx2(modulation, numSamples,
+                                     scaleOf(oversampledFilter, kOversampledSemitoneScale, kOversampledNormalise,
+                                             kOversampledHighest, kOversampledLowest),
+                                     semitones, fineTune, over);
+            if (filterInLoop)
+                cutoffEntriesAvx2(modulation, numSamples,
+                                  scaleOf(loopFilter, kLoopSemitoneScale, kLoopNormalise, kLoopHighest, kLoopLowest),
+                                  semitones, fineTune, loop);
+            else
+                std::fill(loop, loop + from, 0);
+        }
+        for (int i = from; i < numSamples; ++i)
+        {
+            float oversampledHz = 0.0f, loopHz = 0.0f;
+            cutoffFrequencies(modulation[i], oversampledHz, loopHz);
+            over[i] = oversampledFilter.entryOf(oversampledHz);
+            loop[i] = loopFilter.entryOf(loopHz);
+        }
+        for (int i = 0; i < numSamples; ++i)
+        {
+            oversampledEntries[i][c] = over[i];
+            loopEntries[i][c] = loop[i];
+        }
     }
+    if (sameModulation)
+        for (int i = 0; i < numSamples; ++i)
+        {
+            oversampledEntries[i][1] = oversampledEntries[i][0];
+            loopEntries[i][1] = loopEntries[i][0];
+        }
+    oversampledFilter.coefficientRows(oversampledEntries, numSamples, inputSection.filter.values);
 }
 
 //==============================================================================
+bool DelayCore::isReady() const
+{
+    return leftRing != nullptr && rightRing != nullptr && offsetRing != nullptr && maxLength >= 1;
+}
+
+void DelayCore::processTogether(DelayCore* const* cores, int count, float* const* lefts, float* const* rights,
+                                int numSamples)
+{
+    count = std::min(count, LineInputSection::kMaxLines);
+    DelayCore* ready[LineInputSection::kMaxLines];
+    float* readyL[LineInputSection::kMaxLines];
+    float* readyR[LineInputSection::kMaxLines];
+    int numReady = 0;
+    for (int n = 0; n < count; ++n)
+    {
+        if (! cores[n]->isReady())
+        {
+            cores[n]->process(lefts[n], rights[n], lefts[n], rights[n], numSamples);
+            continue;
+        }
+        cores[n]->leftAverager.advance(numSamples);
+        cores[n]->rightAverager.advance(numSamples);
+        ready[numReady] = cores[n];
+        readyL[numReady] = lefts[n];
+        readyR[numReady] = rights[n];
+        ++numReady;
+    }
+
+    LineInputSection* sections[LineInputSection::kMaxLines];
+    float* sectionL[LineInputSection::kMaxLines];
+    float* sectionR[LineInputSection::kMaxLines];
+    for (int done = 0; done < numSamples; done += kPiece)
+    {
+        const int n = std::min(kPiece, numSamples - done);
+        int numSections = 0;
+        for (int k = 0; k < numReady; ++k)
+        {
+            DelayCore& core = *ready[k];
+            core.preparePiece(readyL[k] + done, readyR[k] + done, done, n);
+            if (core.pieceRun.section)
+            {
+                sections[numSections] = &core.inputSection;
+                sectionL[numSections] = core.piece->section[0];
+                sectionR[numSections] = core.piece->section[1];
+                ++numSections;
+            }
+        }
+        LineInputSection::runTogether(sections, sectionL, sectionR, numSections, n);
+        for (int k = 0; k < numReady; ++k)
+            ready[k]->finishPiece(readyL[k] + done, readyR[k] + done, n);
+    }
+}
+
 void DelayCore::process(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int numSamples)
 {
-    if (leftRing == nullptr || rightRing == nullptr || offsetRing == nullptr || maxLength < 1)
+    if (! isReady())
     {
         std::fill(outLeft, outLeft + numSamples, 0.0f);
         std::fill(outRight, outRight + numSamples, 0.0f);
@@ -1302,15 +1406,19 @@ void DelayCore::prepareResting(const float* inLeft, const float* inRight, const 
 void DelayCore::processPiece(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
                              int offsetInBlock, int numSamples)
 {
+    preparePiece(inLeft, inRight, offsetInBlock, numSamples);
+    if (pieceRun.section)
+        inputSection.run(piece->section[0], piece->section[1], numSamples);
+    finishPiece(outLeft, outRight, numSamples);
+}
+
+void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offsetInBlock, int numSamples)
+{
     Piece& p = *piece;
     const int maximum = maxLength;
-    float* ringL = leftRing.get();
-    float* ringR = rightRing.get();
-    float* ringO = offsetRing.get();
     const double fs = context.rate;
     const double longestDelay = (double) (maximum - 1);
     const int longestOffset = maximum - 1;
-    const int quietHorizon = maximum + kReadReach;
 
     // The settings stay put for the whole block. Smoothers that have arrived
     // would step onto the value they hold: they are left alone until a
@@ -1328,8 +1436,39 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
     const float* modR = modulationRight != nullptr ? modulationRight + offsetInBlock : nullptr;
     double tremoloL = tremoloState[0], tremoloR = tremoloState[1];
     bool inputL = false, inputR = false;
-    if (! smoothing && ! timeModScale && ! smoothModulatedDelay && ! resetSmoothers)
+    // While the lengths and the time-modulation depth rest (and their
+    // sources do), the delays follow from the modulation alone, however the
+    // other settings glide: the smoothers then step by themselves.
+    const bool restingDelays = ! timeModScale && ! smoothModulatedDelay && ! resetSmoothers
+                               && smoother1.isAtRest(1) && smoother1.isAtRest(2) && smoother2.isAtRest(1)
+                               && smoother4.isAtRest(0) && smoother4.isAtRest(1) && smoother4.isAtRest(2);
+    if (restingDelays)
+    {
         prepareResting(inLeft, inRight, modL, modR, numSamples, inputL, inputR);
+        if (smoothing)
+            for (int i = 0; i < numSamples; ++i)
+            {
+                if (moving1)
+                    smoother1.step();
+                if (moving2)
+                    smoother2.step();
+                if (moving3)
+                    smoother3.step();
+                if (moving4)
+                {
+                    setSecondStageTargets();
+                    smoother4.step();
+                }
+                p.loopGain[i] = (float) smoother1.state[3];
+                p.offset[i] = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
+                p.level[i] = (float) smoother2.state[0];
+                p.balance[i] = (float) smoother4.state[3];
+                p.preamp[i] = (float) smoother3.state[0];
+                p.colour[i] = (float) smoother3.state[1];
+                p.overdriveGain[i] = (float) smoother3.state[2];
+                p.tremoloDepth[i] = (float) smoother3.state[3];
+            }
+    }
     else
     for (int i = 0; i < numSamples; ++i)
     {
@@ -1435,7 +1574,7 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
         inputL = inputL || l != 0.0f;
         inputR = inputR || r != 0.0f;
     }
-    if (smoothing || timeModScale || smoothModulatedDelay)
+    if (! restingDelays)
     {
         tremoloState[0] = tremoloL;
         tremoloState[1] = tremoloR;
@@ -1470,9 +1609,80 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
     }
     const bool holding = frozenLoop.isActive();
 
-    const bool plain =
-        ! holding
-        && ((filterType == 0 && ! overdriveOn) || (! leftActive && ! rightActive && ! inputL && ! inputR));
+    const bool idle = ! leftActive && ! rightActive && ! inputL && ! inputR;
+    const bool plain = ! holding && ((filterType == 0 && ! overdriveOn) || idle);
+
+    // The input section works on the line's input alone: it runs over the
+    // whole piece ahead of the loop, whenever a channel may be active in the
+    // piece (the loop takes its output only while one is).
+    const bool section = (filterType != 0 || overdriveOn) && ! idle;
+    if (section)
+    {
+        LineInputSection& s = inputSection;
+        s.filterOn = filterType != 0;
+        s.filterAfter = filterPlacement == 1;
+        s.driveOn = overdriveOn;
+        s.steadyDrive = ! smoothing;
+        if (s.filterOn)
+            computeCutoffRows(numSamples);
+        if (overdriveOn)
+        {
+            if (smoothing)
+            {
+                std::copy(p.preamp, p.preamp + numSamples, s.preamp);
+                std::copy(p.overdriveGain, p.overdriveGain + numSamples, s.gain);
+                std::copy(p.colour, p.colour + numSamples, s.colour);
+            }
+            else
+            {
+                std::fill(s.preamp, s.preamp + numSamples, restingPreamp);
+                std::fill(s.gain, s.gain + numSamples, restingOverdriveGain);
+                std::fill(s.colour, s.colour + numSamples, restingColour);
+            }
+        }
+        std::copy(p.input[0], p.input[0] + numSamples, p.section[0]);
+        std::copy(p.input[1], p.input[1] + numSamples, p.section[1]);
+    }
+
+    PieceRun& run = pieceRun;
+    run.smoothing = smoothing;
+    run.inputL = inputL;
+    run.inputR = inputR;
+    run.holding = holding;
+    run.plain = plain;
+    run.section = section;
+    run.loopGain = restingLoopGain;
+    run.offset = restingOffset;
+    run.level = restingLevel;
+    run.balance = restingBalance;
+    run.tremoloDepth = restingTremoloDepth;
+}
+
+void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
+{
+    Piece& p = *piece;
+    const int maximum = maxLength;
+    float* ringL = leftRing.get();
+    float* ringR = rightRing.get();
+    float* ringO = offsetRing.get();
+    const int quietHorizon = maximum + kReadReach;
+
+    const PieceRun& run = pieceRun;
+    const bool smoothing = run.smoothing;
+    const bool inputL = run.inputL, inputR = run.inputR;
+    const bool holding = run.holding;
+    const bool plain = run.plain;
+    const bool section = run.section;
+    const float restingLoopGain = run.loopGain;
+    const int restingOffset = run.offset;
+    const float restingLevel = run.level;
+    const float restingBalance = run.balance;
+    const float restingTremoloDepth = run.tremoloDepth;
+
+    // The loop filter's coefficients, in the rows the input section is done with.
+    if (section && filterType != 0 && filterInLoop)
+        loopFilter.coefficientRows(p.loopEntries, numSamples, inputSection.filter.values);
+
     plainSmoothing = smoothing;
     plainOutLeft = outLeft;
     plainOutRight = outRight;
@@ -1489,13 +1699,40 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
 
     // The shortest and longest delay of the piece: where the shortest spans
     // the piece and the longest leaves the guard alone, the piece is one run.
+    // (Side by side in several lanes: the delays are never NaN, so the order
+    // of the comparisons does not matter.)
     double shortest = p.delay[0][0], longest = p.delay[0][0];
-    for (int c = 0; c < 2; ++c)
-        for (int i = 0; i < numSamples; ++i)
+    {
+        __m128d low[2] = { _mm_set1_pd(shortest), _mm_set1_pd(shortest) };
+        __m128d high[2] = { low[0], low[0] };
+        for (int c = 0; c < 2; ++c)
         {
-            shortest = std::min(shortest, p.delay[c][i]);
-            longest = std::max(longest, p.delay[c][i]);
+            const double* d = p.delay[c];
+            int i = 0;
+            for (; i + 4 <= numSamples; i += 4)
+                for (int h = 0; h < 2; ++h)
+                {
+                    const __m128d x = _mm_loadu_pd(d + i + 2 * h);
+                    low[h] = _mm_min_pd(low[h], x);
+                    high[h] = _mm_max_pd(high[h], x);
+                }
+            for (; i < numSamples; ++i)
+            {
+                shortest = std::min(shortest, d[i]);
+                longest = std::max(longest, d[i]);
+            }
         }
+        alignas(16) double lows[4], highs[4];
+        _mm_store_pd(lows, low[0]);
+        _mm_store_pd(lows + 2, low[1]);
+        _mm_store_pd(highs, high[0]);
+        _mm_store_pd(highs + 2, high[1]);
+        for (int k = 0; k < 4; ++k)
+        {
+            shortest = std::min(shortest, lows[k]);
+            longest = std::max(longest, highs[k]);
+        }
+    }
 
     // A read reaches back at least its delay: the samples a piece writes are
     // only read within it from the sample whose delay is shorter than its
@@ -1556,37 +1793,23 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
                 loopR = activeR ? (float) frozenLoop.read(p.read[1][i], whole(ringR, dr)) : 0.0f;
             }
 
-            if (activeL || activeR)
+            // The input after the input section (run ahead over the piece).
+            if (section && (activeL || activeR))
             {
-                const float ml = p.modulation[0][i];
-                const float mr = p.modulation[1][i];
-                computeCutoffs(ml, mr);
-
-                if (overdriveOn || filterType != 0)
-                {
-                    const float preamp = smoothing ? p.preamp[i] : restingPreamp;
-                    const float gain = smoothing ? p.overdriveGain[i] : restingOverdriveGain;
-                    oversampledSection(l, r, preamp, gain);
-                }
-                if (overdriveOn)
-                {
-                    const float amount = smoothing ? p.colour[i] : restingColour;
-                    float colouredL = l, colouredR = r;
-                    colourFilter.processPair(colouredL, colouredR);
-                    l = l + amount * colouredL;
-                    r = r + amount * colouredR;
-                }
+                l = p.section[0][i];
+                r = p.section[1][i];
             }
 
             if (filterInLoop && filterType != 0)
             {
+                const double(&row)[5][2] = inputSection.filter.values[i];
                 auto filter = [&](float& left, float& right) {
                     if (activeL && activeR)
-                        loopFilter.processPair(left, right);
+                        loopFilter.processPair(row, left, right);
                     else if (activeL)
-                        left = loopFilter.process(0, left);
+                        left = loopFilter.process(row, 0, left);
                     else if (activeR)
-                        right = loopFilter.process(1, right);
+                        right = loopFilter.process(row, 1, right);
                 };
                 filter(readL, readR);
                 if (holding)

@@ -2,6 +2,7 @@
 
 #include "processor/dsp/FractionalReader.h"
 #include "processor/dsp/FrozenLoop.h"
+#include "processor/dsp/LineInputSection.h"
 #include "processor/dsp/TavinorDelayLine.h"
 
 #include <memory>
@@ -70,6 +71,13 @@ public:
     // engine; null reads as 0. smooth adds two one-pole stages to the delay.
     void setModulation(const float* left, const float* right, bool smooth);
 
+    // process() of several lines at once (at most LineInputSection::kMaxLines),
+    // each on its own buffers (in place allowed), the same as each line's
+    // process() in turn: piece by piece, the input sections of the lines run
+    // side by side ahead of each line's feedback loop.
+    static void processTogether(DelayCore* const* cores, int count, float* const* lefts, float* const* rights,
+                                int numSamples);
+
     int getModulationSource() const { return modulationSource; }
     bool isFrozen() const { return freeze; }
     float getLoopGain() const { return loopGain; }
@@ -102,6 +110,7 @@ private:
         // Whether a step would leave every lane where it is (and so would
         // every further step while the targets stay).
         bool isAtRest() const;
+        bool isAtRest(int lane) const;
     };
 
     // A stereo biquad with its own rate and sine and cosine of every half
@@ -139,39 +148,19 @@ private:
         void allocate(int entries);
         void setRate(double rate);
         void computeCoefficients(int channel, float frequency);
-        // Both channels at once, side by side where both move.
-        void computeCoefficients(float frequencyLeft, float frequencyRight);
+        // The coefficients of the table entries of both channels (entries[i][c]),
+        // sample by sample, as rows of b0, b1, b2, a1, a2.
+        void coefficientRows(const int (*entries)[2], int numSamples, double (*rows)[5][2]) const;
         int entryOf(float frequency) const;
         bool keeps(int channel, int index) const;
         void sinCosOf(int index, double& sinW, double& cosW) const;
-        void copyCoefficients(int from, int to);
-        float process(int channel, float x);
-        // process() on one sample of each channel.
-        void processPair(float& left, float& right);
-        // process() on four consecutive inputs of each channel, in place.
-        void processTicks(float (&ticks)[2][4]);
+        // The coefficients as a row of b0, b1, b2, a1, a2 for both channels.
+        void storeCoefficients(double (&row)[5][2]) const;
+        // One sample of a channel, or of each channel, with the coefficients of a row.
+        float process(const double (&row)[5][2], int channel, float x);
+        void processPair(const double (&row)[5][2], float& left, float& right);
         void clearMemories();
     };
-
-    // Two first-order allpass sections (the a and b branch of a polyphase
-    // stage) for both channels: lanes left a, left b, right a, right b.
-    struct AllpassQuad
-    {
-        alignas(16) float xPrev[4] {};
-        alignas(16) float yPrev[4] {};
-    };
-
-    // Two 2x interpolators and two 2x decimators in polyphase form, both channels.
-    struct Oversampler
-    {
-        AllpassQuad up1, up2, down3, down4;
-        void clear() { *this = Oversampler(); }
-    };
-
-    // The oversampled filter and overdrive on one sample of each channel.
-    void oversampledSection(float& left, float& right, float preamp, float overdriveGain);
-    // The overdrive's saturation of the four ticks of each channel, in place.
-    void saturate(float (&ticks)[2][4], float preamp, float gain) const;
 
     // A block is worked through in pieces of at most kPiece samples: first
     // what follows from the settings and the modulation alone (the delays, the
@@ -194,11 +183,38 @@ private:
         float colour[kPiece];
         float overdriveGain[kPiece];
         float tremoloDepth[kPiece];
+        // The input after the input section (where it runs) and the loop
+        // filter's table entries, sample by sample.
+        float section[2][kPiece];
+        int loopEntries[kPiece][2];
     };
     // offsetInBlock: where the piece starts in the engine's block (and so in
     // the modulation buffers).
     void processPiece(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int offsetInBlock,
                       int numSamples);
+    // processPiece in two: what comes before the input section (which then
+    // runs on piece.section where pieceRun.section holds), and the feedback
+    // loop after it.
+    void preparePiece(const float* inLeft, const float* inRight, int offsetInBlock, int numSamples);
+    void finishPiece(float* outLeft, float* outRight, int numSamples);
+    // Whether process() has rings to work on.
+    bool isReady() const;
+    // What preparePiece leaves for finishPiece.
+    struct PieceRun
+    {
+        bool smoothing = false;
+        bool inputL = false;
+        bool inputR = false;
+        bool holding = false;
+        bool plain = false;
+        bool section = false;   // the input section runs on this piece
+        float loopGain = 0.0f;
+        int offset = 0;
+        float level = 0.0f;
+        float balance = 0.0f;
+        float tremoloDepth = 0.0f;
+    };
+    PieceRun pieceRun;
     // Mono, mid/side and swap on one input sample of each channel, in place.
     void applyStereoModes(float& left, float& right) const;
     // The first part of processPiece while nothing glides (every smoother at
@@ -232,8 +248,11 @@ private:
     // the lengths and the time-modulation depth, and carries the balance.
     void setSmootherTargets();
     void setSecondStageTargets();
-    // The filters' coefficients for the cut-off under each channel's modulation.
-    void computeCutoffs(float modulationLeft, float modulationRight);
+    // The filters' coefficients for the cut-off under each channel's
+    // modulation, for every sample of the piece: the oversampled filter's
+    // into the input section's rows, the loop filter's table entries into
+    // the piece (finishPiece turns them into rows).
+    void computeCutoffRows(int numSamples);
     void cutoffFrequencies(float modulation, float& oversampledHz, float& loopHz) const;
     static float meterToDisplay(double meter);
     // Mean square of the last `distance` samples of each ring, both channels
@@ -262,7 +281,7 @@ private:
     bool swapChannels = false;
 
     Smoother smoother1, smoother2, smoother3, smoother4;
-    Oversampler oversampler;
+    LineInputSection inputSection;
 
     double readTrim = 0.0;
     bool resetSmoothers = false;

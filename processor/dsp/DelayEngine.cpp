@@ -996,28 +996,129 @@ void DelayEngine::mixLines(float* left, float* right, const float* inRight, int 
 void DelayEngine::runRouting(int numSamples)
 {
     const Routing& route = kRoutings[routing];
-    auto runPre = [&](const RoutingStep& s) {
-        preDelayCores[(size_t) s.line]->process(work(s.from, 0), work(s.from, 1), work(s.to, 0), work(s.to, 1),
-                                                numSamples);
-    };
-    auto runDelay = [&](const RoutingStep& s) {
-        delayCores[(size_t) s.line]->process(work(s.to, 0), work(s.to, 1), work(s.to, 0), work(s.to, 1), numSamples);
-    };
-
-    if (route.preDelaysFirst)
+    if (! linesSideBySide)
     {
-        for (const auto& s : route.steps)
-            runPre(s);
-        for (const auto& s : route.steps)
-            runDelay(s);
-    }
-    else
-    {
-        for (const auto& s : route.steps)
+        for (const RoutingStep& s : route.steps)
         {
-            runPre(s);
-            runDelay(s);
+            preDelayCores[(size_t) s.line]->process(work(s.from, 0), work(s.from, 1), work(s.to, 0), work(s.to, 1),
+                                                    numSamples);
+            delayCores[(size_t) s.line]->process(work(s.to, 0), work(s.to, 1), work(s.to, 0), work(s.to, 1),
+                                                 numSamples);
         }
+        return;
+    }
+
+    // The steps go in waves, each wave's delay cores side by side. A step
+    // joins the wave when every earlier step still to run is in it, and
+    //  - its pre-delay reads a buffer no member writes: it runs as ever;
+    //  - or it reads what a member's line gives (a serial feed), and every
+    //    read of the pre-delay in this block reaches back before the block:
+    //    the pre-delay gives its output ahead, and takes its input (that
+    //    member's output) once the wave's lines have run.
+    // Each member works in a buffer of its own: the one the table gives it,
+    // or where an earlier member works there, a buffer that no step of the
+    // routing uses. The buffers then take the members' outputs in the
+    // table's order, as they would in turn.
+    bool used[kNumLines] {};
+    for (const RoutingStep& s : route.steps)
+        used[s.from] = used[s.to] = true;
+
+    bool done[kNumLines] {};
+    for (int first = 0; first < kNumLines;)
+    {
+        int members[kNumLines];
+        int feeder[kNumLines];       // the member whose output a member's pre-delay takes, or -1
+        float* lane[kNumLines][2];   // where each member's line works
+        int count = 0;
+        bool spare[kNumLines];
+        for (int b = 0; b < kNumLines; ++b)
+            spare[b] = ! used[b];
+
+        for (int k = first; k < kNumLines; ++k)
+        {
+            if (done[k])
+                continue;
+            const RoutingStep& s = route.steps[k];
+            // Only a step whose every earlier step has run or is a member.
+            bool blocked = false;
+            for (int j = first; j < k && ! blocked; ++j)
+                if (! done[j])
+                {
+                    bool member = false;
+                    for (int m = 0; m < count; ++m)
+                        member = member || members[m] == j;
+                    blocked = ! member;
+                }
+            if (blocked)
+                break;
+
+            // The last member that writes the buffer this pre-delay reads.
+            int feeds = -1;
+            for (int m = 0; m < count; ++m)
+                if (route.steps[members[m]].to == s.from)
+                    feeds = m;
+            // Where a member already works in the buffer this step writes,
+            // this one works in a spare buffer.
+            bool sharing = false;
+            for (int m = 0; m < count; ++m)
+                sharing = sharing || lane[m][0] == work(s.to, 0);
+            int buffer = s.to;
+            if (sharing)
+            {
+                buffer = -1;
+                for (int b = 0; b < kNumLines && buffer < 0; ++b)
+                    if (spare[b])
+                        buffer = b;
+                if (buffer < 0)
+                    break;
+            }
+            if (feeds >= 0)
+            {
+                if (! preDelayCores[(size_t) s.line]->readAhead(work(buffer, 0), work(buffer, 1), numSamples))
+                    break;
+            }
+            else
+                preDelayCores[(size_t) s.line]->process(work(s.from, 0), work(s.from, 1), work(buffer, 0),
+                                                        work(buffer, 1), numSamples);
+            if (sharing)
+                spare[buffer] = false;
+            members[count] = k;
+            feeder[count] = feeds;
+            lane[count][0] = work(buffer, 0);
+            lane[count][1] = work(buffer, 1);
+            ++count;
+        }
+
+        DelayCore* cores[kNumLines];
+        for (int m = 0; m < count; ++m)
+            cores[m] = delayCores[(size_t) route.steps[members[m]].line].get();
+        float* lefts[kNumLines];
+        float* rights[kNumLines];
+        for (int m = 0; m < count; ++m)
+        {
+            lefts[m] = lane[m][0];
+            rights[m] = lane[m][1];
+        }
+        DelayCore::processTogether(cores, count, lefts, rights, numSamples);
+
+        for (int m = 0; m < count; ++m)
+        {
+            const RoutingStep& s = route.steps[members[m]];
+            if (feeder[m] >= 0)
+                preDelayCores[(size_t) s.line]->writeBehind(lane[feeder[m]][0], lane[feeder[m]][1], numSamples);
+        }
+        for (int m = 0; m < count; ++m)
+        {
+            const RoutingStep& s = route.steps[members[m]];
+            if (lane[m][0] != work(s.to, 0))
+            {
+                std::copy(lane[m][0], lane[m][0] + numSamples, work(s.to, 0));
+                std::copy(lane[m][1], lane[m][1] + numSamples, work(s.to, 1));
+            }
+            done[members[m]] = true;
+        }
+        while (first < kNumLines && done[first])
+            ++first;
     }
 }
 

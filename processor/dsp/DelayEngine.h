@@ -182,6 +182,11 @@ public:
     bool takeNewTappedTime(int line, int stage, int channel);
     double getLeftTimeMs(int line) const;
 
+    // Whether the lines that a routing lets run together (their inputs known
+    // before the block) run side by side (the default), or every line in
+    // turn; both sound the same.
+    void setLinesSideBySide(bool on) { linesSideBySide = on; }
+
     // After a preset: phases to 0, work buffers and every delay ring emptied.
     void reset();
 
@@ -265,6 +270,7 @@ private:
     PreDelayCore::GlideMemo preDelayGlides;
 
     int routing = 0;
+    bool linesSideBySide = true;
     std::array<float, kNumLines> lineMixGains {};
     float wetAmount = 0.0f;
     std::array<float, kNumLines> smoothedLineGains {};

@@ -228,3 +228,62 @@ void PreDelayCore::process(const float* inLeft, const float* inRight, float* out
             writeIndex = 0;
     }
 }
+
+bool PreDelayCore::readAhead(float* outLeft, float* outRight, int numSamples)
+{
+    const double c = context.k002F;
+    const int maximum = maxLength;
+    const double longest = (double) (maximum - 1);
+    const float* left = leftRing.get();
+    const float* right = rightRing.get();
+    if (left == nullptr || right == nullptr || maximum < 1)
+        return false;
+
+    // The glide and the reads of process(), sample by sample, without the
+    // writes: the same wherever every distance is longer than the samples
+    // of the block before it (a read at distance d of sample i takes sample
+    // i - d of the block). A glide step that leaves both lengths where they
+    // are leaves them there for the whole block: one sweep at each distance.
+    double sl = smoothedLeft, sr = smoothedRight;
+    const bool atRest = glide(sl, leftLength, c) == sl && glide(sr, rightLength, c) == sr;
+    if (atRest)
+    {
+        const int dl = (int) std::clamp(sl, 0.0, longest);
+        const int dr = (int) std::clamp(sr, 0.0, longest);
+        if (dl < numSamples || dr < numSamples)
+            return false;
+        sweepOut(left, outLeft, dl, numSamples);
+        sweepOut(right, outRight, dr, numSamples);
+        aheadLeft = sl;
+        aheadRight = sr;
+        return true;
+    }
+    int w = writeIndex;
+    for (int i = 0; i < numSamples; ++i)
+    {
+        sl = glide(sl, leftLength, c);
+        sr = glide(sr, rightLength, c);
+        const int dl = (int) std::clamp(sl, 0.0, longest);
+        const int dr = (int) std::clamp(sr, 0.0, longest);
+        if (dl <= i || dr <= i)
+            return false;
+        outLeft[i] = left[w - dl < 0 ? w - dl + maximum : w - dl];
+        outRight[i] = right[w - dr < 0 ? w - dr + maximum : w - dr];
+        if (++w >= maximum)
+            w = 0;
+    }
+    aheadLeft = sl;
+    aheadRight = sr;
+    return true;
+}
+
+void PreDelayCore::writeBehind(const float* inLeft, const float* inRight, int numSamples)
+{
+    leftAverager.advance(numSamples);
+    rightAverager.advance(numSamples);
+    sweepIn(leftRing.get(), inLeft, numSamples);
+    sweepIn(rightRing.get(), inRight, numSamples);
+    writeIndex = (writeIndex + numSamples) % maxLength;
+    smoothedLeft = aheadLeft;
+    smoothedRight = aheadRight;
+}

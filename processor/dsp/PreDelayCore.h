@@ -49,6 +49,14 @@ public:
     // The memo to share (null: none); it must outlive the pre-delay's use of it.
     void shareGlides(GlideMemo* memo) { glideMemo = memo; }
 
+    // process() in two halves, for a line whose input is known only after
+    // its output is wanted (a line fed by another within the block): where
+    // no read of the next numSamples reaches a sample of the block itself,
+    // readAhead gives their output and returns true, and writeBehind must
+    // then take their input; otherwise it returns false and nothing changes.
+    bool readAhead(float* outLeft, float* outRight, int numSamples);
+    void writeBehind(const float* inLeft, const float* inRight, int numSamples);
+
 private:
     // The rings' writes and reads of a whole block at rest, from the write index on.
     void sweepIn(float* ring, const float* input, int numSamples) const;
@@ -63,4 +71,7 @@ private:
     double smoothedLeft = 0.0;
     double smoothedRight = 0.0;
     GlideMemo* glideMemo = nullptr;
+    // The smoothed lengths at the end of the block readAhead read.
+    double aheadLeft = 0.0;
+    double aheadRight = 0.0;
 };

@@ -691,3 +691,91 @@ TEST(DelayCore, GlideEndsExactlyOnTheSetTime)
         EXPECT_NEAR(centroid(out.right, d - 30, d + 40), echo, 0.05) << rate;
     }
 }
+
+TEST(DelayCore, LinesTogetherSoundAsEachLineAlone)
+{
+    // Four lines, each different (filters of every type before and after
+    // the drive or none, drive on and off, the loop filter, feedback, one
+    // line frozen half way), under modulation that differs between the
+    // channels and a preamp that glides: processTogether gives bit for bit
+    // what each line's own process() gives, through noise, a silence long
+    // enough for the lines to rest, and noise again.
+    const double rate = 48000.0;
+    const int total = (int) (3.5 * rate);
+    const int block = 300;
+    std::vector<float> modL((size_t) block), modR((size_t) block);
+    std::unique_ptr<DelayCore> together[4], alone[4];
+    for (int n = 0; n < 4; ++n)
+        for (auto* core : { &together[n], &alone[n] })
+        {
+            *core = makeCore(rate, 1);
+            DelayCore& c = **core;
+            c.setModulation(modL.data(), modR.data(), n == 3);
+            c.setParameter(10, (float) n / 3.0f);         // off, low-, band-, high-pass
+            c.setParameter(6, (float) (n % 2));           // before or after the drive
+            c.setParameter(7, n == 2 ? 0.0f : 1.0f);      // in the loop
+            c.setParameter(8, 0.3f + 0.15f * (float) n);  // cut-off
+            c.setParameter(9, 0.3f * (float) n);          // resonance
+            c.setParameter(35, n == 1 ? 0.0f : 1.0f);     // drive
+            c.setParameter(36, 0.4f);
+            c.setParameter(37, 0.7f);
+            c.setParameter(38, 0.5f);                     // overdrive gain
+            c.setParameter(39, 0.6f);                     // feedback 0.2
+            c.setParameter(44, 0.3f);
+            c.setParameter(45, 0.6f);
+            c.setLeftFreeTime(0.02f + 0.01f * (float) n);
+            c.setRightFreeTime(0.03f + 0.01f * (float) n);
+            c.updateLengths();
+        }
+    std::vector<float> inL((size_t) total), inR((size_t) total);
+    for (int i = 0; i < total; ++i)
+    {
+        const bool gap = i > (int) (0.5 * rate) && i < (int) (2.8 * rate);
+        inL[(size_t) i] = gap ? 0.0f : (float) std::sin(0.37 * i) * 0.4f;
+        inR[(size_t) i] = gap ? 0.0f : (float) std::sin(0.11 * i + 1.0) * 0.4f;
+    }
+    std::vector<float> outs[2][4][2];
+    for (int n = 0; n < 4; ++n)
+        for (int way = 0; way < 2; ++way)
+            for (int c = 0; c < 2; ++c)
+                outs[way][n][c] = c == 0 ? inL : inR;
+    for (int start = 0; start < total; start += block)
+    {
+        const int count = std::min(block, total - start);
+        for (int i = 0; i < count; ++i)
+        {
+            modL[(size_t) i] = (float) (0.5 + 0.5 * std::sin(2.0e-4 * (start + i)));
+            modR[(size_t) i] = (float) (0.5 + 0.5 * std::cos(3.0e-4 * (start + i)));
+        }
+        if (start == total / 2 / block * block)
+            for (int n = 0; n < 4; ++n)
+            {
+                together[n]->setParameter(36, 0.6f);
+                alone[n]->setParameter(36, 0.6f);
+                together[n]->setFreeze(n == 0);
+                alone[n]->setFreeze(n == 0);
+            }
+        DelayCore* cores[4];
+        float* lefts[4];
+        float* rights[4];
+        for (int n = 0; n < 4; ++n)
+        {
+            cores[n] = together[n].get();
+            lefts[n] = outs[0][n][0].data() + start;
+            rights[n] = outs[0][n][1].data() + start;
+            alone[n]->process(outs[1][n][0].data() + start, outs[1][n][1].data() + start,
+                              outs[1][n][0].data() + start, outs[1][n][1].data() + start, count);
+        }
+        DelayCore::processTogether(cores, 4, lefts, rights, count);
+    }
+    for (int n = 0; n < 4; ++n)
+        for (int c = 0; c < 2; ++c)
+        {
+            int firstDifference = -1;
+            for (int i = 0; i < total && firstDifference < 0; ++i)
+                if (outs[0][n][c][(size_t) i] != outs[1][n][c][(size_t) i])
+                    firstDifference = i;
+            EXPECT_EQ(firstDifference, -1) << "line " << n << ", channel " << c;
+            EXPECT_GT(rmsOf(outs[0][n][c], 0, (size_t) (0.5 * rate)), 0.01) << "line " << n;
+        }
+}

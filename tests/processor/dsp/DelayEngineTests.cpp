@@ -1,5 +1,6 @@
 #include "DelayEngineTestSupport.h"
 
+#include "processor/Tavinor.h"
 #include "processor/dsp/DelayCore.h"
 #include "processor/dsp/DspTables.h"
 
@@ -659,4 +660,106 @@ TEST(DelayEngineTests, OutputMetersAndClipLamps)
     e.getOutputLevels(left, right);
     EXPECT_EQ(left, 0.0f);
     EXPECT_EQ(right, 0.0f);
+}
+
+namespace
+{
+// Every line different: low-pass, band-pass and high-pass filters before or
+// after the overdrive (or no filter), drive on some lines and not others,
+// feedback, the loop filter, both modulators on cut-off and time, and
+// pre-delays short and long against the block.
+void configureVariedLines(DelayEngine& e, int routing)
+{
+    for (int line = 0; line < 4; ++line)
+    {
+        configurePlainLine(e, line, 0.03f + 0.02f * (float) line);
+        e.setLineParameter(line, Tavinor::kFilterType, (float) ((line + 1) % 4) / 3.0f);
+        e.setLineParameter(line, Tavinor::kFilterMode, (float) (line % 2));
+        e.setLineParameter(line, Tavinor::kFilterInLoop, line == 1 ? 0.0f : 1.0f);
+        e.setLineParameter(line, Tavinor::kCutoff, 0.35f + 0.1f * (float) line);
+        e.setLineParameter(line, Tavinor::kResonance, 0.25f * (float) line);
+        e.setLineParameter(line, Tavinor::kOverdrive, line == 2 ? 0.0f : 1.0f);
+        e.setLineParameter(line, Tavinor::kPreamp, 0.2f + 0.1f * (float) line);
+        e.setLineParameter(line, Tavinor::kColor, 0.6f + 0.1f * (float) line);
+        e.setLineParameter(line, Tavinor::kOverdriveGain, 0.5f);
+        e.setLineParameter(line, Tavinor::kFeedback, 0.6f);
+        e.setLineParameter(line, Tavinor::kModSource, (float) (line % 2));
+        e.setLineParameter(line, Tavinor::kTimeModDepth, 0.2f);
+        e.setLineParameter(line, Tavinor::kCutoffModDepth, 0.5f);
+        // Pre-delays of none, 5 ms (beyond a block of 64, within one of
+        // 700), 30 and 20 ms (beyond either).
+        const double preDelays[4][2] = { { 0.0, 0.0 }, { 0.005, 0.005 }, { 0.03, 0.025 }, { 0.02, 0.022 } };
+        e.setLineParameter(line, Tavinor::kPreDelayLeftMs, (float) preDelays[line][0]);
+        e.setLineParameter(line, Tavinor::kPreDelayRightMs, (float) preDelays[line][1]);
+    }
+    e.setGlobalParameter(Tavinor::kMod1First, 0.0f);
+    e.setGlobalParameter(Tavinor::kMod1Waveform, 0.75f);
+    e.setGlobalParameter(Tavinor::kMod1Frequency, 0.4f);
+    e.setGlobalParameter(Tavinor::kMod2First, 0.0f);
+    e.setGlobalParameter(Tavinor::kMod2Waveform, 1.0f);
+    e.setGlobalParameter(Tavinor::kMod2First + 7, 0.5f);
+    configureMaster(e, routing, 1.0f, 0.5f);
+    e.setQuality(2);
+}
+} // namespace
+
+TEST(DelayEngineTests, LinesSideBySideSoundAsLinesInTurnInEveryRouting)
+{
+    // Noise with a gap long enough for the lines to rest and wake again, and
+    // a preamp that moves (its smoother glides) and a pre-delay that glides
+    // half way through.
+    const double rate = 48000.0;
+    const int total = (int) (4.5 * rate);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
+    std::vector<float> inL((size_t) total), inR((size_t) total);
+    for (int i = 0; i < total; ++i)
+    {
+        const bool gap = i > (int) (0.5 * rate) && i < (int) (3.5 * rate);
+        inL[(size_t) i] = gap ? 0.0f : noise(random);
+        inR[(size_t) i] = gap ? 0.0f : noise(random);
+    }
+
+    for (int routing = 0; routing < DelayEngine::kNumRoutings; ++routing)
+    {
+        for (const int block : { 700, 64 })
+        {
+            std::vector<float> outs[2][2];
+            for (int turn = 0; turn < 2; ++turn)
+            {
+                DelayEngine e;
+                e.setMaxDelayTime(1);
+                e.prepare(block, rate);
+                configureVariedLines(e, routing);
+                e.setLinesSideBySide(turn == 0);
+                e.reset();
+                std::vector<float> l = inL, r = inR;
+                const int half = total / 2;
+                std::vector<float> l1(l.begin(), l.begin() + half), r1(r.begin(), r.begin() + half);
+                std::vector<float> l2(l.begin() + half, l.end()), r2(r.begin() + half, r.end());
+                run(e, l1, r1, block);
+                for (int line = 0; line < 4; ++line)
+                    e.setLineParameter(line, Tavinor::kPreamp, 0.5f);
+                // A pre-delay that glides shorter, to a few samples.
+                e.setLineParameter(2, Tavinor::kPreDelayLeftMs, 0.0001f);
+                run(e, l2, r2, block);
+                l1.insert(l1.end(), l2.begin(), l2.end());
+                r1.insert(r1.end(), r2.begin(), r2.end());
+                outs[turn][0] = l1;
+                outs[turn][1] = r1;
+            }
+            double loudest = 0.0;
+            for (int c = 0; c < 2; ++c)
+            {
+                for (float x : outs[0][c])
+                    loudest = std::max(loudest, (double) std::fabs(x));
+                int firstDifference = -1;
+                for (int i = 0; i < total && firstDifference < 0; ++i)
+                    if (outs[0][c][(size_t) i] != outs[1][c][(size_t) i])
+                        firstDifference = i;
+                EXPECT_EQ(firstDifference, -1) << "routing " << routing << ", block " << block << ", channel " << c;
+            }
+            EXPECT_GT(loudest, 0.05) << "routing " << routing;
+        }
+    }
 }

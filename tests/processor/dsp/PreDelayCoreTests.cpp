@@ -234,3 +234,53 @@ TEST(PreDelayCore, SharedGlidesGiveWhatEachGlideGivesAlone)
         }
     }
 }
+
+TEST(PreDelayCore, ReadingAheadThenWritingBehindIsProcessWhereTheReadsReachBeforeTheBlock)
+{
+    // Two pre-delays, one processed, one in halves wherever readAhead allows
+    // it, through a glide from 30 ms down to 1 ms: the same output and rings
+    // throughout; readAhead declines (and changes nothing) once a read would
+    // reach into its block.
+    PreDelayCore whole, halves;
+    for (PreDelayCore* core : { &whole, &halves })
+    {
+        core->prepare(512, 1, 48000.0f);
+        core->setLinked(true);
+        core->setLeftFreeTime(0.03f);
+        core->updateLengths();
+    }
+    const int block = 200;
+    std::vector<float> inL(block), inR(block), outWhole[2] = { std::vector<float>(block), std::vector<float>(block) },
+                                               outHalves[2] = { std::vector<float>(block), std::vector<float>(block) };
+    int ahead = 0, declined = 0;
+    for (int b = 0; b < 100; ++b)
+    {
+        if (b == 20)
+            for (PreDelayCore* core : { &whole, &halves })
+            {
+                core->setLeftFreeTime(0.001f);
+                core->updateLengths();
+            }
+        for (int i = 0; i < block; ++i)
+        {
+            inL[(size_t) i] = (float) (b * block + i + 1);
+            inR[(size_t) i] = -(float) (b * block + i + 1);
+        }
+        whole.process(inL.data(), inR.data(), outWhole[0].data(), outWhole[1].data(), block);
+        if (halves.readAhead(outHalves[0].data(), outHalves[1].data(), block))
+        {
+            halves.writeBehind(inL.data(), inR.data(), block);
+            ++ahead;
+        }
+        else
+        {
+            halves.process(inL.data(), inR.data(), outHalves[0].data(), outHalves[1].data(), block);
+            ++declined;
+        }
+        ASSERT_EQ(outWhole[0], outHalves[0]) << "block " << b;
+        ASSERT_EQ(outWhole[1], outHalves[1]) << "block " << b;
+        EXPECT_EQ(whole.getSmoothedLeftLength(), halves.getSmoothedLeftLength());
+    }
+    EXPECT_GT(ahead, 20);
+    EXPECT_GT(declined, 20);
+}
