@@ -285,6 +285,295 @@ void DelayEngine::Oscillator::run(float* out, int count, float coefficient)
     }
 }
 
+namespace
+{
+// The modulators' per-sample work side by side in vectors: the four
+// oscillators in the lanes of one vector of doubles (and of one of floats for
+// their smoothing), the two followers in one of two doubles, the two detectors
+// in one of floats. Written with the compiler's vector types, so that the same
+// code serves SSE2 (two halves) and AVX2 (whole vectors); each lane does the
+// very operations of the single oscillator, follower or detector (no fused
+// multiply-add anywhere), so the results are the same bit for bit. The
+// recurrences (the smoothing, the followers, the detectors' levels) wait on
+// their own previous sample: running them in one loop lets the processor work
+// on all of them at once.
+// The helpers taking and giving whole vectors are always inlined, and the
+// others take them by reference: no call passes a vector whose passing
+// would differ between SSE2 and AVX code (the
+// warning about that comes where the templates are made, at the end of the
+// file, so it stays off from here on).
+#pragma GCC diagnostic ignored "-Wpsabi"
+typedef double Doubles4 __attribute__((vector_size(32)));
+typedef int64_t Lanes4 __attribute__((vector_size(32)));
+typedef float Floats4 __attribute__((vector_size(16)));
+typedef int32_t FloatLanes4 __attribute__((vector_size(16)));
+typedef double Doubles2 __attribute__((vector_size(16)));
+typedef int64_t Lanes2 __attribute__((vector_size(16)));
+
+constexpr int kMixedShapes = -1;
+
+template <typename V, typename M>
+__attribute__((always_inline)) inline V pick(M mask, V a, V b)
+{
+    return (V) (((M) a & mask) | ((M) b & ~mask));
+}
+
+__attribute__((always_inline)) inline bool anyLane(Lanes4 m)
+{
+    return ((m[0] | m[1]) | (m[2] | m[3])) != 0;
+}
+
+// FastMath::sin(phi - pi / 4) + the guard, lane by lane: both series, the
+// quadrant's chosen.
+__attribute__((always_inline)) inline Doubles4 sineOf(Doubles4 phi)
+{
+    constexpr double kTwoOverPi = 6.36619772367581382433e-01;
+    constexpr double kPiOver2Hi = 1.57079632673412561417e+00;
+    constexpr double kPiOver2Lo = 6.07710050650619224932e-11;
+    constexpr double kRound = 6755399441055744.0;
+    const Doubles4 x = phi - kPi * 0.25;
+    const Doubles4 shifted = x * kTwoOverPi + kRound;
+    const Doubles4 k = shifted - kRound;
+    const Doubles4 r = (x - k * kPiOver2Hi) - k * kPiOver2Lo;
+    const Doubles4 z = r * r;
+    const Doubles4 tail = 8.33333333332248946124e-03
+                          + z * (-1.98412698298579493134e-04
+                                 + z * (2.75573137070700676789e-06
+                                        + z * (-2.50507602534068634195e-08 + z * 1.58969099521155010221e-10)));
+    const Doubles4 even = r + z * r * (-1.66666666666666324348e-01 + z * tail);
+    const Doubles4 series = z * (4.16666666666666019037e-02 + z * (-1.38888888888741095749e-03 + z * 2.48015872894767294178e-05))
+                            + (z * z) * (z * z)
+                                  * (-2.75573143513906633035e-07
+                                     + z * (2.08757232129817482790e-09 + z * -1.13596475577881948265e-11));
+    const Doubles4 half = 0.5 * z;
+    const Doubles4 w = 1.0 - half;
+    const Doubles4 odd = w + (((1.0 - w) - half) + z * series);
+    // The quadrant is the low bits of the rounded multiple (two's complement
+    // in the mantissa of shifted).
+    const Lanes4 bits = (Lanes4) shifted;
+    const Lanes4 isOdd = (bits & 1) != 0;
+    const Doubles4 y = (Doubles4) ((Lanes4) pick(isOdd, odd, even) ^ ((bits & 2) << 62));
+    return y + kDenormalGuard;
+}
+
+// shapeOf() lane by lane for one shape.
+template <int shape>
+__attribute__((always_inline)) inline Doubles4 shapeLanes(Doubles4 phi, Doubles4 held)
+{
+    switch (shape)
+    {
+        case DelayEngine::shapeTriangle:
+            return pick(phi < kPi, (phi - kPi * 0.5) * (2.0 / kPi), (1.5 * kPi - phi) * (2.0 / kPi)) + kDenormalGuard;
+        case DelayEngine::shapeSine:
+            return sineOf(phi);
+        case DelayEngine::shapeSquare:
+        {
+            const Doubles4 one = { 1.0, 1.0, 1.0, 1.0 };
+            return pick(phi < kPi, one, -one) + kDenormalGuard;
+        }
+        case DelayEngine::shapeSawDown:
+            return (kTwoPi - phi) / kPi - 1.0 + kDenormalGuard;
+        case DelayEngine::shapeSawUp:
+            return phi / kPi - 1.0 + kDenormalGuard;
+        default:
+            return held;
+    }
+}
+
+__attribute__((always_inline)) inline Doubles4 shapeLanesOf(int shape, Doubles4 phi, Doubles4 held)
+{
+    switch (shape)
+    {
+        case DelayEngine::shapeTriangle: return shapeLanes<DelayEngine::shapeTriangle>(phi, held);
+        case DelayEngine::shapeSine: return shapeLanes<DelayEngine::shapeSine>(phi, held);
+        case DelayEngine::shapeSquare: return shapeLanes<DelayEngine::shapeSquare>(phi, held);
+        case DelayEngine::shapeSawDown: return shapeLanes<DelayEngine::shapeSawDown>(phi, held);
+        case DelayEngine::shapeSawUp: return shapeLanes<DelayEngine::shapeSawUp>(phi, held);
+        default: return held;
+    }
+}
+
+// What the modulators carry from one sample to the next, in lanes, and where
+// a stretch of them goes.
+struct ModulatorLanes
+{
+    // Oscillators 0..3 in lanes 0..3.
+    Doubles4 phase, offset, increment, held;
+    Lanes4 invert;
+    Floats4 smoothed;
+    float coefficient;
+    int shapes[2];
+    DelayEngine::Oscillator* oscillators;
+    float* oscillatorOut[4];
+
+    // Followers 0 and 1.
+    Doubles2 followerValue, sensitivity, attackPole, releasePole, attackRest, releaseRest;
+    float* followerOut[2];
+
+    // Detectors 0 and 1 in lanes 0 and 1.
+    Floats4 level, attackRate, releaseRate;
+    float* levelOut[2];
+    const double* input;
+};
+
+// Lanes whose phase plus offset is outside 0..2 pi (an offset changed, or a
+// phase set from outside) wrap it as wrapPhase does.
+__attribute__((noinline)) void wrapLanes(Doubles4& p)
+{
+    for (int l = 0; l < 4; ++l)
+        p[l] = wrapPhase(p[l]);
+}
+
+// The oscillators whose phase went past a turn: as Oscillator::tick takes
+// that, one lane at a time (once a cycle).
+__attribute__((noinline)) void turnLanes(ModulatorLanes& s, const Lanes4& passed)
+{
+    for (int l = 0; l < 4; ++l)
+    {
+        if (passed[l] == 0)
+            continue;
+        auto& o = s.oscillators[l];
+        double phase = s.phase[l] - kTwoPi;
+        const double offset = s.offset[l];
+        o.noiseStep();
+        if (phase + offset > kTwoPi)
+            phase = wrapPhase(phase + offset) - offset;
+        s.phase[l] = phase;
+        s.held[l] = (double) o.held;
+    }
+}
+
+// Samples [from, to) of the oscillators (parts & 2) and of the followers and
+// detectors (parts & 1), the detectors' levels written from levelBase on.
+template <int shape, int parts>
+__attribute__((always_inline)) inline void runModulatorLanes(ModulatorLanes& s, int from, int to, int levelBase)
+{
+    // Everything the loop reads in locals: the stores into the buffers
+    // could otherwise stand for stores into s, and s would be read afresh.
+    Doubles4 phase = s.phase, held = s.held;
+    const Doubles4 offset = s.offset, increment = s.increment;
+    Floats4 smoothed = s.smoothed;
+    const float c = s.coefficient;
+    const Lanes4 signs = s.invert & (Lanes4) { INT64_MIN, INT64_MIN, INT64_MIN, INT64_MIN };
+    const Lanes4 firstPair = { -1, -1, 0, 0 };
+    const int shape0 = s.shapes[0], shape1 = s.shapes[1];
+    float* const out0 = s.oscillatorOut[0];
+    float* const out1 = s.oscillatorOut[1];
+    float* const out2 = s.oscillatorOut[2];
+    float* const out3 = s.oscillatorOut[3];
+
+    Doubles2 value = s.followerValue;
+    const Doubles2 zero = { 0.0, 0.0 }, one = { 1.0, 1.0 };
+    const Doubles2 sensitivity = s.sensitivity, attackPole = s.attackPole, releasePole = s.releasePole;
+    const Doubles2 attackRest = s.attackRest, releaseRest = s.releaseRest;
+    float* const follower0 = s.followerOut[0];
+    float* const follower1 = s.followerOut[1];
+    Floats4 level = s.level;
+    const Floats4 attackRate = s.attackRate, releaseRate = s.releaseRate;
+    const Floats4 oneF = { 1.0f, 1.0f, 1.0f, 1.0f };
+    const Floats4 restAttack = oneF - attackRate, restRelease = oneF - releaseRate;
+    float* const level0 = s.levelOut[0] - levelBase;
+    float* const level1 = s.levelOut[1] - levelBase;
+    const double* const input = s.input;
+
+    for (int i = from; i < to; ++i)
+    {
+        if constexpr ((parts & 1) != 0)
+        {
+            // PeakFollower::tick for both, the pole chosen after both
+            // candidates are made (each as the chosen one would be).
+            const double x = input[i];
+            const Doubles2 in = x * sensitivity;
+            const Lanes2 rising = in > value;
+            const Doubles2 attacked = in * attackRest + value * attackPole;
+            const Doubles2 released = in * releaseRest + value * releasePole;
+            const Doubles2 next = pick(rising, attacked, released);
+            const Doubles2 floored = pick(zero > next, zero, next);
+            value = pick(one < floored, one, floored);
+            follower0[i] = (float) value[0];
+            follower1[i] = (float) value[1];
+
+            // LevelDetector::tick's level for both, likewise.
+            const float e = (float) (x * x);
+            const FloatLanes4 louder = e > level;
+            const Floats4 up = attackRate * e + restAttack * level;
+            const Floats4 down = releaseRate * e + restRelease * level;
+            level = pick(louder, up, down);
+            level0[i] = level[0];
+            level1[i] = level[1];
+        }
+        if constexpr ((parts & 2) != 0)
+        {
+            Doubles4 p = phase + offset;
+            if (__builtin_expect(anyLane((p < 0.0) | (p > kTwoPi)), 0))
+                wrapLanes(p);
+            Doubles4 x;
+            if constexpr (shape == kMixedShapes)
+                x = pick(firstPair, shapeLanesOf(shape0, p, held), shapeLanesOf(shape1, p, held));
+            else
+                x = shapeLanes<shape>(p, held);
+            phase += increment;
+            const Lanes4 passed = phase + offset > kTwoPi;
+            if (__builtin_expect(anyLane(passed), 0))
+            {
+                s.phase = phase;
+                turnLanes(s, passed);
+                phase = s.phase;
+                held = s.held;
+            }
+            x = (Doubles4) ((Lanes4) x ^ signs);
+            const Floats4 u = __builtin_convertvector(0.5 * x + 0.5 + kDenormalGuard, Floats4);
+            const Floats4 next = smoothed - (smoothed - u) * c + kDenormalGuardF;
+            smoothed = pick(next == smoothed, u, next);
+            out0[i] = smoothed[0];
+            out1[i] = smoothed[1];
+            out2[i] = smoothed[2];
+            out3[i] = smoothed[3];
+        }
+    }
+    s.phase = phase;
+    s.smoothed = smoothed;
+    s.followerValue = value;
+    s.level = level;
+}
+
+template <int shape, int parts>
+void modulatorLanesSse2(ModulatorLanes& s, int from, int to, int levelBase)
+{
+    runModulatorLanes<shape, parts>(s, from, to, levelBase);
+}
+
+template <int shape, int parts>
+__attribute__((target("avx2"))) void modulatorLanesAvx2(ModulatorLanes& s, int from, int to, int levelBase)
+{
+    runModulatorLanes<shape, parts>(s, from, to, levelBase);
+}
+
+using ModulatorLanesRun = void (*)(ModulatorLanes&, int, int, int);
+
+template <int parts>
+ModulatorLanesRun modulatorLanesFor(int shape, bool avx2)
+{
+    switch (shape)
+    {
+        case DelayEngine::shapeTriangle:
+            return avx2 ? modulatorLanesAvx2<DelayEngine::shapeTriangle, parts> : modulatorLanesSse2<DelayEngine::shapeTriangle, parts>;
+        case DelayEngine::shapeSine:
+            return avx2 ? modulatorLanesAvx2<DelayEngine::shapeSine, parts> : modulatorLanesSse2<DelayEngine::shapeSine, parts>;
+        case DelayEngine::shapeSquare:
+            return avx2 ? modulatorLanesAvx2<DelayEngine::shapeSquare, parts> : modulatorLanesSse2<DelayEngine::shapeSquare, parts>;
+        case DelayEngine::shapeSawDown:
+            return avx2 ? modulatorLanesAvx2<DelayEngine::shapeSawDown, parts> : modulatorLanesSse2<DelayEngine::shapeSawDown, parts>;
+        case DelayEngine::shapeSawUp:
+            return avx2 ? modulatorLanesAvx2<DelayEngine::shapeSawUp, parts> : modulatorLanesSse2<DelayEngine::shapeSawUp, parts>;
+        case DelayEngine::shapeRandom:
+            return avx2 ? modulatorLanesAvx2<DelayEngine::shapeRandom, parts> : modulatorLanesSse2<DelayEngine::shapeRandom, parts>;
+        default:
+            return avx2 ? modulatorLanesAvx2<kMixedShapes, parts> : modulatorLanesSse2<kMixedShapes, parts>;
+    }
+}
+} // namespace
+
 //==============================================================================
 void DelayEngine::Envelope::start()
 {
@@ -374,8 +663,11 @@ bool DelayEngine::LevelDetector::gateStep(int closeAfterSamples)
 }
 
 //==============================================================================
-DelayEngine::DelayEngine()
+DelayEngine::DelayEngine(bool allowAvx2)
 {
+    __builtin_cpu_init();
+    useAvx2 = allowAvx2 && __builtin_cpu_supports("avx2");
+
     tables = std::make_unique<DspTables>();
     for (int line = 0; line < kNumLines; ++line)
     {
@@ -803,61 +1095,66 @@ void DelayEngine::runModulators(const float* inLeft, const float* inRight, int n
         x[i] = sum < 0.0 ? (double) inRight[i] - (double) inLeft[i] : sum;
     }
 
-    static_assert(kNumModulators == 2, "the detectors and followers go side by side in pairs");
+    static_assert(kNumModulators == 2 && kNumOscillators == 4, "the modulators go side by side in lanes");
+    static_assert(bufferOscillator1Left == 0 && bufferOscillator1Right == 1 && bufferOscillator2Left == 2
+                      && bufferOscillator2Right == 3,
+                  "oscillator o writes modulation buffer o");
     auto& mod0 = modulators[0];
     auto& mod1 = modulators[1];
 
-    // Both followers side by side, each step as PeakFollower::tick takes it
-    // (a recurrence: one follower alone waits on every step). The clamp
-    // std::clamp(v, 0, 1) is min(1, max(0, v)) in the vector's order of
-    // operands, zeros of either sign included.
+    ModulatorLanes s;
+    for (int l = 0; l < kNumOscillators; ++l)
     {
-        float* follower0 = modulationBuffers[(size_t) bufferPeakFollower1].data();
-        float* follower1 = modulationBuffers[(size_t) (bufferPeakFollower1 + 1)].data();
-        const __m128d sensitivity = _mm_set_pd(mod1.follower.sensitivity, mod0.follower.sensitivity);
-        const __m128d attack = _mm_set_pd(mod1.follower.attackPole, mod0.follower.attackPole);
-        const __m128d release = _mm_set_pd(mod1.follower.releasePole, mod0.follower.releasePole);
-        const __m128d one = _mm_set1_pd(1.0), zero = _mm_setzero_pd();
-        __m128d value = _mm_set_pd(mod1.follower.value, mod0.follower.value);
-        for (int i = 0; i < numSamples; ++i)
-        {
-            const __m128d in = _mm_mul_pd(_mm_set1_pd(x[i]), sensitivity);
-            const __m128d rising = _mm_cmpgt_pd(in, value);
-            const __m128d pole = _mm_or_pd(_mm_and_pd(rising, attack), _mm_andnot_pd(rising, release));
-            const __m128d next = _mm_add_pd(_mm_mul_pd(in, _mm_sub_pd(one, pole)), _mm_mul_pd(value, pole));
-            value = _mm_min_pd(one, _mm_max_pd(zero, next));
-            const __m128 narrow = _mm_cvtpd_ps(value);
-            _mm_store_ss(follower0 + i, narrow);
-            _mm_store_ss(follower1 + i, _mm_shuffle_ps(narrow, narrow, _MM_SHUFFLE(1, 1, 1, 1)));
-        }
-        _mm_storel_pd(&mod0.follower.value, value);
-        _mm_storeh_pd(&mod1.follower.value, value);
+        const auto& o = oscillators[(size_t) l];
+        s.phase[l] = o.phase;
+        s.offset[l] = o.phaseOffset;
+        s.increment[l] = o.increment;
+        s.held[l] = (double) o.held;
+        s.invert[l] = o.invert ? -1 : 0;
+        s.smoothed[l] = o.smoothed;
+        s.oscillatorOut[l] = modulationBuffers[(size_t) l].data();
     }
+    s.coefficient = oscillatorCoefficient;
+    s.shapes[0] = oscillators[0].shape;
+    s.shapes[1] = oscillators[2].shape;
+    s.oscillators = oscillators.data();
 
-    // Both detectors' levels side by side (each step as LevelDetector::tick
-    // takes it), a stretch at a time, then each gate along its levels.
+    const float k = context.kF;
+    for (int m = 0; m < kNumModulators; ++m)
+    {
+        const auto& mod = modulators[(size_t) m];
+        s.followerValue[m] = mod.follower.value;
+        s.sensitivity[m] = mod.follower.sensitivity;
+        s.attackPole[m] = mod.follower.attackPole;
+        s.releasePole[m] = mod.follower.releasePole;
+        s.attackRest[m] = 1.0 - mod.follower.attackPole;
+        s.releaseRest[m] = 1.0 - mod.follower.releasePole;
+        s.followerOut[m] = modulationBuffers[(size_t) (bufferPeakFollower1 + m)].data();
+        s.level[m] = mod.detector.level;
+        s.attackRate[m] = k * kDetectorAttackRate * mod.detector.timeFactor;
+        s.releaseRate[m] = k * kDetectorReleaseRate * mod.detector.timeFactor;
+        s.level[m + 2] = s.attackRate[m + 2] = s.releaseRate[m + 2] = 0.0f;
+    }
+    s.input = x;
+
+    // The oscillators go through with the detectors unless a detector can
+    // retrigger them: then the detectors go first, the oscillators after,
+    // from one retrigger to the next. Both modulators' oscillators share a
+    // vector; a vector of one shape is the common case and a loop of its own.
+    const int shapeKey = s.shapes[0] == s.shapes[1] ? s.shapes[0] : kMixedShapes;
+    const bool fromDetector = mod0.retriggerMode == kRetriggerFromDetector || mod1.retriggerMode == kRetriggerFromDetector;
+    const ModulatorLanesRun detectorsAndOscillators = modulatorLanesFor<3>(shapeKey, useAvx2);
+    const ModulatorLanesRun detectorsOnly = modulatorLanesFor<1>(shapeRandom, useAvx2);
+
     constexpr int kStretch = 256;
     alignas(16) float levels[kNumModulators][kStretch];
+    s.levelOut[0] = levels[0];
+    s.levelOut[1] = levels[1];
     int numPoints[kNumModulators] = {};
-    const float k = context.kF;
-    const __m128 attackRate = _mm_setr_ps(k * kDetectorAttackRate * mod0.detector.timeFactor,
-                                          k * kDetectorAttackRate * mod1.detector.timeFactor, 0.0f, 0.0f);
-    const __m128 releaseRate = _mm_setr_ps(k * kDetectorReleaseRate * mod0.detector.timeFactor,
-                                           k * kDetectorReleaseRate * mod1.detector.timeFactor, 0.0f, 0.0f);
     for (int from = 0; from < numSamples; from += kStretch)
     {
         const int count = std::min(kStretch, numSamples - from);
-        const __m128 one = _mm_set1_ps(1.0f);
-        __m128 level = _mm_setr_ps(mod0.detector.level, mod1.detector.level, 0.0f, 0.0f);
-        for (int i = 0; i < count; ++i)
-        {
-            const __m128 e = _mm_set1_ps((float) (x[from + i] * x[from + i]));
-            const __m128 rising = _mm_cmpgt_ps(e, level);
-            const __m128 c = _mm_or_ps(_mm_and_ps(rising, attackRate), _mm_andnot_ps(rising, releaseRate));
-            level = _mm_add_ps(_mm_mul_ps(c, e), _mm_mul_ps(_mm_sub_ps(one, c), level));
-            _mm_store_ss(levels[0] + i, level);
-            _mm_store_ss(levels[1] + i, _mm_shuffle_ps(level, level, _MM_SHUFFLE(1, 1, 1, 1)));
-        }
+        (fromDetector ? detectorsOnly : detectorsAndOscillators)(s, from, from + count, from);
 
         // The detector hears the input alone; where its gate opens (with the
         // retrigger from the input chosen) the modulator starts again from the
@@ -865,35 +1162,86 @@ void DelayEngine::runModulators(const float* inLeft, const float* inRight, int n
         for (int m = 0; m < kNumModulators; ++m)
         {
             auto& mod = modulators[(size_t) m];
+            auto& d = mod.detector;
+            const float* level = levels[m];
+            d.level = level[count - 1];
+            // A stretch where nothing can change but the gate's count.
+            float lowest = level[0], highest = level[0];
+            for (int i = 1; i < count; ++i)
+            {
+                lowest = level[i] < lowest ? level[i] : lowest;
+                highest = level[i] > highest ? level[i] : highest;
+            }
+            if (d.gate == 0.0f && highest < d.onThreshold)
+                continue;
+            if (d.gate != 0.0f && (lowest >= d.offThreshold || d.gateCounter + count <= detectorCloseAfter))
+            {
+                d.gateCounter += count;
+                continue;
+            }
             int* points = retriggerPoints[(size_t) m].data();
             const bool retriggers = mod.retriggerMode == kRetriggerFromDetector;
             for (int i = 0; i < count; ++i)
             {
-                mod.detector.level = levels[m][i];
-                if (mod.detector.gateStep(detectorCloseAfter) && retriggers)
+                d.level = level[i];
+                if (d.gateStep(detectorCloseAfter) && retriggers)
                     points[numPoints[m]++] = from + i;
             }
         }
     }
+    mod0.follower.value = s.followerValue[0];
+    mod1.follower.value = s.followerValue[1];
 
+    if (fromDetector)
+    {
+        // From one retrigger (of either modulator) to the next; a modulator
+        // retriggered after sample p starts again from p + 1 on.
+        const ModulatorLanesRun oscillatorsOnly = modulatorLanesFor<2>(shapeKey, useAvx2);
+        int next[kNumModulators] = {};
+        for (int from = 0; from < numSamples;)
+        {
+            int point = numSamples;
+            for (int m = 0; m < kNumModulators; ++m)
+                if (next[m] < numPoints[m])
+                    point = std::min(point, retriggerPoints[(size_t) m][(size_t) next[m]]);
+            const int to = point < numSamples ? point + 1 : numSamples;
+            oscillatorsOnly(s, from, to, 0);
+            for (int m = 0; m < kNumModulators; ++m)
+            {
+                if (next[m] >= numPoints[m] || retriggerPoints[(size_t) m][(size_t) next[m]] != point)
+                    continue;
+                ++next[m];
+                for (int l = 2 * m; l < 2 * m + 2; ++l)
+                {
+                    auto& o = oscillators[(size_t) l];
+                    o.resetPhase(0.0);
+                    s.phase[l] = o.phase;
+                    s.held[l] = (double) o.held;
+                }
+            }
+            from = to;
+        }
+    }
+    for (int l = 0; l < kNumOscillators; ++l)
+    {
+        oscillators[(size_t) l].phase = s.phase[l];
+        oscillators[(size_t) l].smoothed = s.smoothed[l];
+    }
+
+    // The envelopes, each from one of its retriggers to the next.
     for (int m = 0; m < kNumModulators; ++m)
     {
         auto& mod = modulators[(size_t) m];
         const int* points = retriggerPoints[(size_t) m].data();
         if (numPoints[m] > 0)
             mod.retriggeredInBlock = true;
-
         float* envelope = modulationBuffers[(size_t) (bufferEnvelope1 + m)].data();
-        float* left = modulationBuffers[(size_t) (bufferOscillator1Left + 2 * m)].data();
-        float* right = modulationBuffers[(size_t) (bufferOscillator1Right + 2 * m)].data();
         for (int p = 0, from = 0; from < numSamples; ++p)
         {
             const int to = p < numPoints[m] ? points[p] + 1 : numSamples;
-            oscillators[(size_t) (2 * m)].run(left + from, to - from, oscillatorCoefficient);
-            oscillators[(size_t) (2 * m + 1)].run(right + from, to - from, oscillatorCoefficient);
             mod.envelope.run(envelope + from, to - from);
             if (p < numPoints[m])
-                retriggerInternal(m);
+                mod.envelope.start();
             from = to;
         }
     }
