@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 #include <emmintrin.h>
 #include <xmmintrin.h>
@@ -488,8 +489,7 @@ __attribute__((always_inline)) inline void runModulatorLanes(ModulatorLanes& s, 
             const Doubles2 attacked = in * attackRest + value * attackPole;
             const Doubles2 released = in * releaseRest + value * releasePole;
             const Doubles2 next = pick(rising, attacked, released);
-            const Doubles2 floored = pick(zero > next, zero, next);
-            value = pick(one < floored, one, floored);
+            value = (Doubles2) _mm_min_pd((__m128d) one, _mm_max_pd((__m128d) zero, (__m128d) next));
             follower0[i] = (float) value[0];
             follower1[i] = (float) value[1];
 
@@ -523,8 +523,21 @@ __attribute__((always_inline)) inline void runModulatorLanes(ModulatorLanes& s, 
             }
             x = (Doubles4) ((Lanes4) x ^ signs);
             const Floats4 u = __builtin_convertvector(0.5 * x + 0.5 + kDenormalGuard, Floats4);
-            const Floats4 next = smoothed - (smoothed - u) * c + kDenormalGuardF;
-            smoothed = pick(next == smoothed, u, next);
+            // glide(): beyond 2^-40 the guard's addition leaves a float as it
+            // is, and a step that leaves the value as it is is rare (where
+            // the shape turns); both are checked aside, so that the value
+            // waits on three operations a sample instead of six.
+            const Floats4 stepped = smoothed - (smoothed - u) * c;
+            const FloatLanes4 unusual = (stepped == smoothed) | (stepped < 0x1p-40f);
+            if (__builtin_expect(_mm_movemask_ps((__m128) unusual) != 0, 0))
+            {
+                const Floats4 next = stepped + kDenormalGuardF;
+                smoothed = pick(next == smoothed, u, next);
+            }
+            else
+            {
+                smoothed = stepped;
+            }
             out0[i] = smoothed[0];
             out1[i] = smoothed[1];
             out2[i] = smoothed[2];
@@ -550,6 +563,92 @@ __attribute__((target("avx2"))) void modulatorLanesAvx2(ModulatorLanes& s, int f
 }
 
 using ModulatorLanesRun = void (*)(ModulatorLanes&, int, int, int);
+
+// One channel's meter over a block: a peak that falls towards -bias, then
+// two smoothers for the eye. The peak's fall p - (p + bias) f is
+// P + a (p - P), a = 1 - f, about the level P where it would rest (-bias),
+// so the peak over that level after sample i is q(i + 1) = a max(v(i), q(i)),
+// v the sample's level over P: a^(i + 1) times the largest of q(0) and
+// v(j) a^-j for j up to i. That running maximum goes four samples at a time,
+// one step from one four to the next. The smoothers are linear, so each one's
+// value at the end of the block is a weighted sum of the peaks (d^k and
+// (k + 1) d^k, k samples before the end), summed alongside. The meters are
+// for the eye: a quick logarithm in single precision serves them, and their
+// rounding is not that of a sample-by-sample run. state holds the peak and
+// the two smoothers; last is d^(n - 1).
+__attribute__((always_inline)) inline void meterBlock(const float* x, int n, double keep, double rest, double display,
+                                                      double last, double* state)
+{
+    const double gain = 1.0 - display;
+    const double keep2 = keep * keep, display2 = display * display;
+    const double keep4 = keep2 * keep2, display4 = display2 * display2;
+    const double unkeep4 = 1.0 / keep4, undisplay4 = 1.0 / display4;
+    double running = state[0] - rest;   // the largest so far, scaled to a^0
+    // Lanes for samples i..i + 3: a^-j, a^(j + 1), d^(n - 1 - j), n - j.
+    Doubles4 unkeep = { 1.0, 1.0 / keep, 1.0 / keep2, 1.0 / (keep2 * keep) };
+    Doubles4 kept = { keep, keep2, keep2 * keep, keep4 };
+    Doubles4 weights = { last, last / display, last / display2, last / (display2 * display) };
+    Doubles4 counts = { (double) n, (double) n - 1.0, (double) n - 2.0, (double) n - 3.0 };
+    Doubles4 first = { 0.0, 0.0, 0.0, 0.0 }, second = first;
+    const FloatLanes4 mantissa = { 0x007fffff, 0x007fffff, 0x007fffff, 0x007fffff };
+    const FloatLanes4 oneBits = { 0x3f800000, 0x3f800000, 0x3f800000, 0x3f800000 };
+    const Floats4 silence = { (float) kSilenceDb, (float) kSilenceDb, (float) kSilenceDb, (float) kSilenceDb };
+    auto maxOf = [](Doubles4 a, Doubles4 b) { return a > b ? a : b; };
+    Doubles4 peaks = { state[0], state[0], state[0], state[0] };
+    for (int i = 0; i < n; i += 4)
+    {
+        Floats4 v = { 0.0f, 0.0f, 0.0f, 0.0f };
+        const int count = std::min(4, n - i);
+        if (count == 4)
+            std::memcpy(&v, x + i, sizeof v);
+        else
+            for (int k = 0; k < count; ++k)
+                v[k] = x[i + k];
+        // 20 log10 |x|: |x| = m 2^e, m in [1, 2); ln m = 2 atanh(t), t = (m - 1) / (m + 1) < 1/3.
+        const Floats4 a = (Floats4) ((FloatLanes4) v & 0x7fffffff);
+        const FloatLanes4 e = ((FloatLanes4) a >> 23) - 127;
+        const Floats4 m = (Floats4) (((FloatLanes4) a & mantissa) | oneBits);
+        const Floats4 t = (m - 1.0f) / (m + 1.0f);
+        const Floats4 t2 = t * t;
+        const Floats4 series = ((((t2 * (1.0f / 11) + 1.0f / 9) * t2 + 1.0f / 7) * t2 + 1.0f / 5) * t2 + 1.0f / 3) * t2 + 1.0f;
+        const Floats4 ln = __builtin_convertvector(e, Floats4) * (float) FastMath::kLn2Hi + (t + t) * series;
+        const Floats4 db = pick(a > 0.0f, ln * 8.68588963806503655f, silence);
+        Doubles4 r = ((__builtin_convertvector(db, Doubles4) - kMeterFloorDb) * kMeterScale + kDenormalGuard - rest) * unkeep;
+        // The running maximum across the four, then with what came before.
+        r = maxOf(r, __builtin_shuffle(r, Lanes4 { 0, 0, 1, 2 }));
+        r = maxOf(r, __builtin_shuffle(r, Lanes4 { 0, 0, 0, 1 }));
+        r = maxOf(r, Doubles4 { running, running, running, running });
+        running = r[3];
+        peaks = r * kept + rest;
+        // Past the end of a block that is not a multiple of four, no weight.
+        const Doubles4 w = count == 4 ? weights : pick(Lanes4 { 0, 1, 2, 3 } < count, weights, Doubles4 {});
+        first += w * peaks;
+        second += w * counts * peaks;
+        unkeep *= unkeep4;
+        kept *= keep4;
+        weights *= undisplay4;
+        counts -= 4.0;
+    }
+    const double peak = peaks[(n - 1) & 3];
+    const double firstSum = (first[0] + first[1]) + (first[2] + first[3]);
+    const double secondSum = (second[0] + second[1]) + (second[2] + second[3]);
+    const double dn = last * display;
+    const double s1 = state[1];
+    state[0] = peak;
+    state[1] = dn * s1 + gain * firstSum;
+    state[2] = dn * state[2] + (double) n * dn * gain * s1 + gain * gain * secondSum;
+}
+
+void meterBlockSse2(const float* x, int n, double keep, double rest, double display, double last, double* state)
+{
+    meterBlock(x, n, keep, rest, display, last, state);
+}
+
+__attribute__((target("avx2"))) void meterBlockAvx2(const float* x, int n, double keep, double rest, double display,
+                                                    double last, double* state)
+{
+    meterBlock(x, n, keep, rest, display, last, state);
+}
 
 template <int parts>
 ModulatorLanesRun modulatorLanesFor(int shape, bool avx2)
@@ -1089,7 +1188,18 @@ void DelayEngine::runModulators(const float* inLeft, const float* inRight, int n
 {
     // Left plus right, or right minus left when the sum is negative.
     double* x = detectorInput.data();
-    for (int i = 0; i < numSamples; ++i)
+    int first = 0;
+    for (; first + 4 <= numSamples; first += 4)
+    {
+        Floats4 l, r;
+        std::memcpy(&l, inLeft + first, sizeof l);
+        std::memcpy(&r, inRight + first, sizeof r);
+        const Doubles4 left = __builtin_convertvector(l, Doubles4), right = __builtin_convertvector(r, Doubles4);
+        const Doubles4 sum = left + right;
+        const Doubles4 chosen = pick(sum < 0.0, right - left, sum);
+        std::memcpy(x + first, &chosen, sizeof chosen);
+    }
+    for (int i = first; i < numSamples; ++i)
     {
         const double sum = (double) inLeft[i] + (double) inRight[i];
         x[i] = sum < 0.0 ? (double) inRight[i] - (double) inLeft[i] : sum;
@@ -1166,11 +1276,21 @@ void DelayEngine::runModulators(const float* inLeft, const float* inRight, int n
             const float* level = levels[m];
             d.level = level[count - 1];
             // A stretch where nothing can change but the gate's count.
-            float lowest = level[0], highest = level[0];
-            for (int i = 1; i < count; ++i)
+            Floats4 low = { level[0], level[0], level[0], level[0] }, high = low;
+            int i = 0;
+            for (; i + 4 <= count; i += 4)
             {
-                lowest = level[i] < lowest ? level[i] : lowest;
-                highest = level[i] > highest ? level[i] : highest;
+                Floats4 four;
+                std::memcpy(&four, level + i, sizeof four);
+                low = pick(four < low, four, low);
+                high = pick(four > high, four, high);
+            }
+            float lowest = std::min(std::min(low[0], low[1]), std::min(low[2], low[3]));
+            float highest = std::max(std::max(high[0], high[1]), std::max(high[2], high[3]));
+            for (; i < count; ++i)
+            {
+                lowest = std::min(lowest, level[i]);
+                highest = std::max(highest, level[i]);
             }
             if (d.gate == 0.0f && highest < d.onThreshold)
                 continue;
@@ -1326,8 +1446,52 @@ void DelayEngine::mixLines(float* left, float* right, const float* inRight, int 
                   == smoothedLineGains[(size_t) k];
     if (arrived)
     {
-        for (int i = 0; i < numSamples; ++i)
-            mixSample(i, smoothedLineGains.data(), smoothedWet, smoothedOutputGain);
+        // The same sums, sample by sample in the same order, in loops the
+        // compiler can take several samples at a time.
+        constexpr int kStretch = 256;
+        alignas(32) float sums[2][kStretch];
+        const float wet = smoothedWet, outputGain = smoothedOutputGain;
+        for (int from = 0; from < numSamples; from += kStretch)
+        {
+            const int count = std::min(kStretch, numSamples - from);
+            std::fill(sums[0], sums[0] + count, 0.0f);
+            std::fill(sums[1], sums[1] + count, 0.0f);
+            for (int j = 0; j < route.numMixes; ++j)
+            {
+                const float g = smoothedLineGains[(size_t) route.mixes[j].gain];
+                const float* branchLeft = branches[j][0] + from;
+                const float* branchRight = branches[j][1] + from;
+                for (int i = 0; i < count; ++i)
+                {
+                    sums[0][i] += branchLeft[i] * g;
+                    sums[1][i] += branchRight[i] * g;
+                }
+            }
+            float* outLeft = left + from;
+            float* outRight = right + from;
+            const float* dryRightIn = inRight + from;
+            // clean(): x - x is 0 for a finite x alone.
+            if (stereoOut)
+                for (int i = 0; i < count; ++i)
+                {
+                    const float dryLeft = outLeft[i], dryRight = dryRightIn[i];
+                    const float mixLeft = sums[0][i] + kDenormalGuardF, mixRight = sums[1][i] + kDenormalGuardF;
+                    const float l = (dryLeft + (mixLeft - dryLeft) * wet + kDenormalGuardF) * outputGain + kDenormalGuardF;
+                    const float r = (dryRight + (mixRight - dryRight) * wet + kDenormalGuardF) * outputGain + kDenormalGuardF;
+                    outLeft[i] = l - l == 0.0f ? l : 0.0f;
+                    outRight[i] = r - r == 0.0f ? r : 0.0f;
+                }
+            else
+                for (int i = 0; i < count; ++i)
+                {
+                    const float dryLeft = outLeft[i], dryRight = dryRightIn[i];
+                    const float mixLeft = sums[0][i] + kDenormalGuardF, mixRight = sums[1][i] + kDenormalGuardF;
+                    const float l = dryLeft + (mixLeft - dryLeft) * wet + kDenormalGuardF;
+                    const float r = dryRight + (mixRight - dryRight) * wet + kDenormalGuardF;
+                    const float m = (r + l) * 0.5f * outputGain + kDenormalGuardF;
+                    outLeft[i] = m - m == 0.0f ? m : 0.0f;
+                }
+        }
         return;
     }
 
@@ -1374,51 +1538,53 @@ void DelayEngine::updateMeters(const float* left, const float* right, int numSam
     const float* outs[2] = { left, right };
     for (int c = 0; c < 2; ++c)
     {
+        // The lamp is held from the last sample above 0 dB on, and the hold
+        // counts down sample by sample until it has run out.
         double hold = clipHold[(size_t) c];
         const float* x = outs[c];
-        for (int i = 0; i < numSamples; ++i)
+        const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+        __m128 loudestFour = _mm_setzero_ps();
+        int i = 0;
+        for (; i + 4 <= numSamples; i += 4)
+            loudestFour = _mm_max_ps(loudestFour, _mm_and_ps(_mm_loadu_ps(x + i), magnitude));
+        alignas(16) float four[4];
+        _mm_store_ps(four, loudestFour);
+        float loudest = std::max(std::max(four[0], four[1]), std::max(four[2], four[3]));
+        for (; i < numSamples; ++i)
+            loudest = std::max(loudest, std::fabs(x[i]));
+        int from = 0;
+        if (loudest > 1.0f)
         {
-            if (std::fabs(x[i]) > 1.0f)
-                hold = kClipHoldSeconds;
-            else if (hold > 0.0)
-                hold -= context.invRate;
+            int last = numSamples - 1;
+            while (! (std::fabs(x[last]) > 1.0f))
+                --last;
+            hold = kClipHoldSeconds;
+            from = last + 1;
         }
+        for (int i = from; i < numSamples && hold > 0.0; ++i)
+            hold -= context.invRate;
         clipHold[(size_t) c] = hold;
     }
 
-    // The peaks and their display smoothing of both channels side by side,
-    // each step as one channel takes it (max(m, peak) in the vector is
-    // std::max(peak, m)), a stretch at a time. The meters are for the eye: a
-    // quick logarithm serves them.
+    // Each channel's meter (see meterBlock), a stretch at a time: over a
+    // stretch the powers of the coefficients stay well inside a double's range.
     constexpr int kStretch = 256;
-    alignas(16) double levels[2][kStretch];
-    const __m128d floor = _mm_set1_pd(kMeterFloorDb), scale = _mm_set1_pd(kMeterScale);
-    const __m128d guard = _mm_set1_pd(kDenormalGuard), bias = _mm_set1_pd(kMeterPeakBias);
-    const __m128d fall = _mm_set1_pd(meterFall), display = _mm_set1_pd(displayCoefficient);
-    __m128d peak = _mm_set_pd(meterPeak[1], meterPeak[0]);
-    __m128d s1 = _mm_set_pd(meterStage1[1], meterStage1[0]);
-    __m128d s2 = _mm_set_pd(meterStage2[1], meterStage2[0]);
+    const double fall = meterFall, display = displayCoefficient;
+    const double rest = kDenormalGuard / fall - kMeterPeakBias;
+    const auto meter = useAvx2 ? meterBlockAvx2 : meterBlockSse2;
     for (int from = 0; from < numSamples; from += kStretch)
     {
         const int count = std::min(kStretch, numSamples - from);
-        FastMath::decibelsOf(left + from, levels[0], count, kSilenceDb);
-        FastMath::decibelsOf(right + from, levels[1], count, kSilenceDb);
-        for (int i = 0; i < count; ++i)
+        const double last = std::pow(display, (double) (count - 1));
+        for (int c = 0; c < 2; ++c)
         {
-            const __m128d db = _mm_set_pd(levels[1][i], levels[0][i]);
-            const __m128d m = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(db, floor), scale), guard);
-            peak = _mm_max_pd(m, peak);
-            peak = _mm_add_pd(_mm_sub_pd(peak, _mm_mul_pd(_mm_add_pd(peak, bias), fall)), guard);
-            s1 = _mm_add_pd(peak, _mm_mul_pd(_mm_sub_pd(s1, peak), display));
-            s2 = _mm_add_pd(s1, _mm_mul_pd(_mm_sub_pd(s2, s1), display));
+            double state[3] = { meterPeak[(size_t) c], meterStage1[(size_t) c], meterStage2[(size_t) c] };
+            meter(outs[c] + from, count, 1.0 - fall, rest, display, last, state);
+            meterPeak[(size_t) c] = state[0];
+            meterStage1[(size_t) c] = state[1];
+            meterStage2[(size_t) c] = state[2];
         }
     }
-    _mm_storel_pd(&meterPeak[0], peak);
-    _mm_storeh_pd(&meterPeak[1], peak);
-    _mm_storel_pd(&meterStage1[0], s1);
-    _mm_storeh_pd(&meterStage1[1], s1);
-    _mm_storel_pd(&meterStage2[0], s2);
-    _mm_storeh_pd(&meterStage2[1], s2);
 }
 
 void DelayEngine::publishBlockResults()
