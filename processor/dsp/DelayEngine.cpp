@@ -444,6 +444,24 @@ __attribute__((noinline)) void turnLanes(ModulatorLanes& s, const Lanes4& passed
     }
 }
 
+// How many samples every lane can move on from here without reaching the
+// end of its turn (or 0 where a lane is outside its turn): the distance left
+// over the increment, with a margin far beyond what the rounding of the
+// additions can take up (their errors stay below 1e-15 a sample, an
+// increment that far ahead is at least 1e-6 and is left out below that).
+__attribute__((noinline)) int uncheckedSamples(const Doubles4& phase, const Doubles4& offset, const Doubles4& increment)
+{
+    double fewest = 1.0e6;
+    for (int l = 0; l < 4; ++l)
+    {
+        const double p = phase[l] + offset[l];
+        if (! (p >= 0.0 && p <= kTwoPi) || ! (increment[l] >= 1.0e-6))
+            return 0;
+        fewest = std::min(fewest, (kTwoPi - p) / increment[l] * 0.999 - 2.0);
+    }
+    return fewest > 0.0 ? (int) fewest : 0;
+}
+
 // Samples [from, to) of the oscillators (parts & 2) and of the followers and
 // detectors (parts & 1), the detectors' levels written from levelBase on.
 template <int shape, int parts>
@@ -477,71 +495,161 @@ __attribute__((always_inline)) inline void runModulatorLanes(ModulatorLanes& s, 
     float* const level1 = s.levelOut[1] - levelBase;
     const double* const input = s.input;
 
-    for (int i = from; i < to; ++i)
+    auto detectorStep = [&](int i) __attribute__((always_inline)) {
+        // PeakFollower::tick for both, the pole chosen after both
+        // candidates are made (each as the chosen one would be).
+        const double x = input[i];
+        const Doubles2 in = x * sensitivity;
+        const Lanes2 rising = in > value;
+        const Doubles2 attacked = in * attackRest + value * attackPole;
+        const Doubles2 released = in * releaseRest + value * releasePole;
+        const Doubles2 next = pick(rising, attacked, released);
+        value = (Doubles2) _mm_min_pd((__m128d) one, _mm_max_pd((__m128d) zero, (__m128d) next));
+
+        // LevelDetector::tick's level for both, likewise.
+        const float e = (float) (x * x);
+        const FloatLanes4 louder = e > level;
+        const Floats4 up = attackRate * e + restAttack * level;
+        const Floats4 down = releaseRate * e + restRelease * level;
+        level = pick(louder, up, down);
+    };
+    auto detectors = [&](int i) __attribute__((always_inline)) {
+        detectorStep(i);
+        follower0[i] = (float) value[0];
+        follower1[i] = (float) value[1];
+        level0[i] = level[0];
+        level1[i] = level[1];
+    };
+    // Two samples, each buffer taking both at once.
+    auto detectorPair = [&](int i) __attribute__((always_inline)) {
+        detectorStep(i);
+        const Doubles2 valueBefore = value;
+        const Floats4 levelBefore = level;
+        detectorStep(i + 1);
+        const __m128 values = _mm_movelh_ps(_mm_cvtpd_ps((__m128d) valueBefore), _mm_cvtpd_ps((__m128d) value));
+        const __m128 followers = _mm_shuffle_ps(values, values, _MM_SHUFFLE(3, 1, 2, 0));
+        _mm_storel_pi((__m64*) (follower0 + i), followers);
+        _mm_storeh_pi((__m64*) (follower1 + i), followers);
+        const __m128 levels = _mm_unpacklo_ps((__m128) levelBefore, (__m128) level);
+        _mm_storel_pi((__m64*) (level0 + i), levels);
+        _mm_storeh_pi((__m64*) (level1 + i), levels);
+    };
+    // The wrapped phase of this sample (and the held values it sees), then
+    // the phase moved on by a sample, through a turn where it passes one.
+    // Where every lane's phase is inside its turn and a known number of
+    // samples short of its end, that many samples go without either check.
+    int unchecked = 0, checkedAhead = 0;
+    auto advance = [&](Doubles4& heldNow) __attribute__((always_inline)) {
+        heldNow = held;
+        Doubles4 p = phase + offset;
+        if (__builtin_expect(unchecked > 0, 1))
+        {
+            --unchecked;
+            phase += increment;
+            return p;
+        }
+        if (__builtin_expect(anyLane((p < 0.0) | (p > kTwoPi)), 0))
+            wrapLanes(p);
+        phase += increment;
+        const Lanes4 passed = phase + offset > kTwoPi;
+        if (__builtin_expect(anyLane(passed), 0))
+        {
+            s.phase = phase;
+            turnLanes(s, passed);
+            phase = s.phase;
+            held = s.held;
+        }
+        // Near a turn (or with an increment too small to count on) the
+        // checks go on for a while before the next count.
+        if (checkedAhead > 0)
+            --checkedAhead;
+        else if ((unchecked = uncheckedSamples(phase, offset, increment)) == 0)
+            checkedAhead = 16;
+        return p;
+    };
+    auto smooth = [&](Doubles4 x) __attribute__((always_inline)) {
+        x = (Doubles4) ((Lanes4) x ^ signs);
+        const Floats4 u = __builtin_convertvector(0.5 * x + 0.5 + kDenormalGuard, Floats4);
+        // glide(): beyond 2^-40 the guard's addition leaves a float as it
+        // is, and a step that leaves the value as it is is rare (where the
+        // shape turns); both are checked aside, so that the value waits on
+        // three operations a sample instead of six.
+        const Floats4 stepped = smoothed - (smoothed - u) * c;
+        const FloatLanes4 unusual = (stepped == smoothed) | (stepped < 0x1p-40f);
+        if (__builtin_expect(_mm_movemask_ps((__m128) unusual) != 0, 0))
+        {
+            const Floats4 next = stepped + kDenormalGuardF;
+            smoothed = pick(next == smoothed, u, next);
+        }
+        else
+        {
+            smoothed = stepped;
+        }
+    };
+    auto store = [&](int i) __attribute__((always_inline)) {
+        out0[i] = smoothed[0];
+        out1[i] = smoothed[1];
+        out2[i] = smoothed[2];
+        out3[i] = smoothed[3];
+    };
+
+    int i = from;
+    if constexpr ((parts & 2) != 0)
+    {
+        // Two samples a step, so that each buffer takes both at once. Of two
+        // shapes, each wanted in two lanes, a vector of each takes both
+        // samples: its lanes of this sample and of the next.
+        for (; i + 2 <= to; i += 2)
+        {
+            if constexpr ((parts & 1) != 0)
+                detectorPair(i);
+            Doubles4 heldA, heldB;
+            const Doubles4 a = advance(heldA);
+            const Doubles4 b = advance(heldB);
+            Doubles4 xa, xb;
+            if constexpr (shape == kMixedShapes)
+            {
+                const Doubles4 first = shapeLanesOf(shape0, __builtin_shuffle(a, b, Lanes4 { 0, 1, 4, 5 }),
+                                                    __builtin_shuffle(heldA, heldB, Lanes4 { 0, 1, 4, 5 }));
+                const Doubles4 second = shapeLanesOf(shape1, __builtin_shuffle(a, b, Lanes4 { 2, 3, 6, 7 }),
+                                                     __builtin_shuffle(heldA, heldB, Lanes4 { 2, 3, 6, 7 }));
+                xa = __builtin_shuffle(first, second, Lanes4 { 0, 1, 4, 5 });
+                xb = __builtin_shuffle(first, second, Lanes4 { 2, 3, 6, 7 });
+            }
+            else
+            {
+                xa = shapeLanes<shape>(a, heldA);
+                xb = shapeLanes<shape>(b, heldB);
+            }
+            smooth(xa);
+            const Floats4 before = smoothed;
+            smooth(xb);
+            const __m128 low = _mm_unpacklo_ps((__m128) before, (__m128) smoothed);
+            const __m128 high = _mm_unpackhi_ps((__m128) before, (__m128) smoothed);
+            _mm_storel_pi((__m64*) (out0 + i), low);
+            _mm_storeh_pi((__m64*) (out1 + i), low);
+            _mm_storel_pi((__m64*) (out2 + i), high);
+            _mm_storeh_pi((__m64*) (out3 + i), high);
+        }
+    }
+    else
+    {
+        for (; i + 2 <= to; i += 2)
+            detectorPair(i);
+    }
+    for (; i < to; ++i)
     {
         if constexpr ((parts & 1) != 0)
-        {
-            // PeakFollower::tick for both, the pole chosen after both
-            // candidates are made (each as the chosen one would be).
-            const double x = input[i];
-            const Doubles2 in = x * sensitivity;
-            const Lanes2 rising = in > value;
-            const Doubles2 attacked = in * attackRest + value * attackPole;
-            const Doubles2 released = in * releaseRest + value * releasePole;
-            const Doubles2 next = pick(rising, attacked, released);
-            value = (Doubles2) _mm_min_pd((__m128d) one, _mm_max_pd((__m128d) zero, (__m128d) next));
-            follower0[i] = (float) value[0];
-            follower1[i] = (float) value[1];
-
-            // LevelDetector::tick's level for both, likewise.
-            const float e = (float) (x * x);
-            const FloatLanes4 louder = e > level;
-            const Floats4 up = attackRate * e + restAttack * level;
-            const Floats4 down = releaseRate * e + restRelease * level;
-            level = pick(louder, up, down);
-            level0[i] = level[0];
-            level1[i] = level[1];
-        }
+            detectors(i);
         if constexpr ((parts & 2) != 0)
         {
-            Doubles4 p = phase + offset;
-            if (__builtin_expect(anyLane((p < 0.0) | (p > kTwoPi)), 0))
-                wrapLanes(p);
-            Doubles4 x;
+            Doubles4 heldNow;
+            const Doubles4 p = advance(heldNow);
             if constexpr (shape == kMixedShapes)
-                x = pick(firstPair, shapeLanesOf(shape0, p, held), shapeLanesOf(shape1, p, held));
+                smooth(pick(firstPair, shapeLanesOf(shape0, p, heldNow), shapeLanesOf(shape1, p, heldNow)));
             else
-                x = shapeLanes<shape>(p, held);
-            phase += increment;
-            const Lanes4 passed = phase + offset > kTwoPi;
-            if (__builtin_expect(anyLane(passed), 0))
-            {
-                s.phase = phase;
-                turnLanes(s, passed);
-                phase = s.phase;
-                held = s.held;
-            }
-            x = (Doubles4) ((Lanes4) x ^ signs);
-            const Floats4 u = __builtin_convertvector(0.5 * x + 0.5 + kDenormalGuard, Floats4);
-            // glide(): beyond 2^-40 the guard's addition leaves a float as it
-            // is, and a step that leaves the value as it is is rare (where
-            // the shape turns); both are checked aside, so that the value
-            // waits on three operations a sample instead of six.
-            const Floats4 stepped = smoothed - (smoothed - u) * c;
-            const FloatLanes4 unusual = (stepped == smoothed) | (stepped < 0x1p-40f);
-            if (__builtin_expect(_mm_movemask_ps((__m128) unusual) != 0, 0))
-            {
-                const Floats4 next = stepped + kDenormalGuardF;
-                smoothed = pick(next == smoothed, u, next);
-            }
-            else
-            {
-                smoothed = stepped;
-            }
-            out0[i] = smoothed[0];
-            out1[i] = smoothed[1];
-            out2[i] = smoothed[2];
-            out3[i] = smoothed[3];
+                smooth(shapeLanes<shape>(p, heldNow));
+            store(i);
         }
     }
     s.phase = phase;
@@ -576,35 +684,34 @@ using ModulatorLanesRun = void (*)(ModulatorLanes&, int, int, int);
 // for the eye: a quick logarithm in single precision serves them, and their
 // rounding is not that of a sample-by-sample run. state holds the peak and
 // the two smoothers; last is d^(n - 1).
-__attribute__((always_inline)) inline void meterBlock(const float* x, int n, double keep, double rest, double display,
-                                                      double last, double* state)
+__attribute__((always_inline)) inline void meterBlock(const float* const* x, int n, double keep, double rest,
+                                                      double display, double last, double (*state)[3])
 {
     const double gain = 1.0 - display;
     const double keep2 = keep * keep, display2 = display * display;
     const double keep4 = keep2 * keep2, display4 = display2 * display2;
     const double unkeep4 = 1.0 / keep4, undisplay4 = 1.0 / display4;
-    double running = state[0] - rest;   // the largest so far, scaled to a^0
     // Lanes for samples i..i + 3: a^-j, a^(j + 1), d^(n - 1 - j), n - j.
     Doubles4 unkeep = { 1.0, 1.0 / keep, 1.0 / keep2, 1.0 / (keep2 * keep) };
     Doubles4 kept = { keep, keep2, keep2 * keep, keep4 };
     Doubles4 weights = { last, last / display, last / display2, last / (display2 * display) };
     Doubles4 counts = { (double) n, (double) n - 1.0, (double) n - 2.0, (double) n - 3.0 };
-    Doubles4 first = { 0.0, 0.0, 0.0, 0.0 }, second = first;
     const FloatLanes4 mantissa = { 0x007fffff, 0x007fffff, 0x007fffff, 0x007fffff };
     const FloatLanes4 oneBits = { 0x3f800000, 0x3f800000, 0x3f800000, 0x3f800000 };
     const Floats4 silence = { (float) kSilenceDb, (float) kSilenceDb, (float) kSilenceDb, (float) kSilenceDb };
     auto maxOf = [](Doubles4 a, Doubles4 b) { return a > b ? a : b; };
-    Doubles4 peaks = { state[0], state[0], state[0], state[0] };
-    for (int i = 0; i < n; i += 4)
+    // Both channels side by side: their running maxima do not wait on each other.
+    double running[2];   // the largest so far, scaled to a^0
+    Doubles4 first[2], second[2], peaks[2];
+    for (int c = 0; c < 2; ++c)
     {
-        Floats4 v = { 0.0f, 0.0f, 0.0f, 0.0f };
-        const int count = std::min(4, n - i);
-        if (count == 4)
-            std::memcpy(&v, x + i, sizeof v);
-        else
-            for (int k = 0; k < count; ++k)
-                v[k] = x[i + k];
-        // 20 log10 |x|: |x| = m 2^e, m in [1, 2); ln m = 2 atanh(t), t = (m - 1) / (m + 1) < 1/3.
+        running[c] = state[c][0] - rest;
+        first[c] = second[c] = Doubles4 { 0.0, 0.0, 0.0, 0.0 };
+        peaks[c] = Doubles4 { state[c][0], state[c][0], state[c][0], state[c][0] };
+    }
+    // A level over the resting level, four at a time: 20 log10 |x|, |x| =
+    // m 2^e, m in [1, 2); ln m = 2 atanh(t), t = (m - 1) / (m + 1) < 1/3.
+    auto levelsOver = [&](Floats4 v) __attribute__((always_inline)) {
         const Floats4 a = (Floats4) ((FloatLanes4) v & 0x7fffffff);
         const FloatLanes4 e = ((FloatLanes4) a >> 23) - 127;
         const Floats4 m = (Floats4) (((FloatLanes4) a & mantissa) | oneBits);
@@ -613,41 +720,175 @@ __attribute__((always_inline)) inline void meterBlock(const float* x, int n, dou
         const Floats4 series = ((((t2 * (1.0f / 11) + 1.0f / 9) * t2 + 1.0f / 7) * t2 + 1.0f / 5) * t2 + 1.0f / 3) * t2 + 1.0f;
         const Floats4 ln = __builtin_convertvector(e, Floats4) * (float) FastMath::kLn2Hi + (t + t) * series;
         const Floats4 db = pick(a > 0.0f, ln * 8.68588963806503655f, silence);
-        Doubles4 r = ((__builtin_convertvector(db, Doubles4) - kMeterFloorDb) * kMeterScale + kDenormalGuard - rest) * unkeep;
-        // The running maximum across the four, then with what came before.
-        r = maxOf(r, __builtin_shuffle(r, Lanes4 { 0, 0, 1, 2 }));
-        r = maxOf(r, __builtin_shuffle(r, Lanes4 { 0, 0, 0, 1 }));
-        r = maxOf(r, Doubles4 { running, running, running, running });
-        running = r[3];
-        peaks = r * kept + rest;
-        // Past the end of a block that is not a multiple of four, no weight.
-        const Doubles4 w = count == 4 ? weights : pick(Lanes4 { 0, 1, 2, 3 } < count, weights, Doubles4 {});
-        first += w * peaks;
-        second += w * counts * peaks;
+        return (__builtin_convertvector(db, Doubles4) - kMeterFloorDb) * kMeterScale + kDenormalGuard - rest;
+    };
+    auto moveOn = [&]() __attribute__((always_inline)) {
         unkeep *= unkeep4;
         kept *= keep4;
         weights *= undisplay4;
         counts -= 4.0;
+    };
+    // Four samples from i on (count of them there): each one's level, the
+    // running maximum across the four, then with what came before.
+    auto group = [&](int i, int count) __attribute__((always_inline)) {
+        // Past the end of a block that is not a multiple of four, no weight.
+        const Doubles4 w = count == 4 ? weights : pick(Lanes4 { 0, 1, 2, 3 } < count, weights, Doubles4 {});
+        for (int c = 0; c < 2; ++c)
+        {
+            Floats4 v = { 0.0f, 0.0f, 0.0f, 0.0f };
+            if (count == 4)
+                std::memcpy(&v, x[c] + i, sizeof v);
+            else
+                for (int k = 0; k < count; ++k)
+                    v[k] = x[c][i + k];
+            Doubles4 r = levelsOver(v) * unkeep;
+            r = maxOf(r, __builtin_shuffle(r, Lanes4 { 0, 0, 1, 2 }));
+            r = maxOf(r, __builtin_shuffle(r, Lanes4 { 0, 0, 0, 1 }));
+            r = maxOf(r, Doubles4 { running[c], running[c], running[c], running[c] });
+            running[c] = r[3];
+            peaks[c] = r * kept + rest;
+            first[c] += w * peaks[c];
+            second[c] += w * counts * peaks[c];
+        }
+        moveOn();
+    };
+    // Four samples none of which rises above the running maximum: the
+    // peaks only fall.
+    auto fallingGroup = [&]() __attribute__((always_inline)) {
+        for (int c = 0; c < 2; ++c)
+        {
+            peaks[c] = Doubles4 { running[c], running[c], running[c], running[c] } * kept + rest;
+            first[c] += weights * peaks[c];
+            second[c] += weights * counts * peaks[c];
+        }
+        moveOn();
+    };
+
+    int i = 0;
+    for (; i + 16 <= n; i += 16)
+    {
+        // The loudest sample of each four: where its level, scaled as the
+        // last of its four would be (the largest scale in the four), stays
+        // at or below the running maximum, no sample of the four can rise
+        // above it (with a margin for the quick logarithm's rounding).
+        bool falling = true;
+        const Doubles4 scale = unkeep[3] * Doubles4 { 1.0, unkeep4, unkeep4 * unkeep4, unkeep4 * unkeep4 * unkeep4 };
+        for (int c = 0; c < 2 && falling; ++c)
+        {
+            Floats4 four[4];
+            std::memcpy(four, x[c] + i, sizeof four);
+            const Floats4 low01 = __builtin_shuffle(four[0], four[1], FloatLanes4 { 0, 1, 4, 5 });
+            const Floats4 high01 = __builtin_shuffle(four[0], four[1], FloatLanes4 { 2, 3, 6, 7 });
+            const Floats4 low23 = __builtin_shuffle(four[2], four[3], FloatLanes4 { 0, 1, 4, 5 });
+            const Floats4 high23 = __builtin_shuffle(four[2], four[3], FloatLanes4 { 2, 3, 6, 7 });
+            auto magnitude = [](Floats4 v) { return (Floats4) ((FloatLanes4) v & 0x7fffffff); };
+            const Floats4 a = __builtin_shuffle(low01, low23, FloatLanes4 { 0, 2, 4, 6 });
+            const Floats4 b = __builtin_shuffle(low01, low23, FloatLanes4 { 1, 3, 5, 7 });
+            const Floats4 d = __builtin_shuffle(high01, high23, FloatLanes4 { 0, 2, 4, 6 });
+            const Floats4 e = __builtin_shuffle(high01, high23, FloatLanes4 { 1, 3, 5, 7 });
+            const Floats4 ab = (Floats4) _mm_max_ps((__m128) magnitude(a), (__m128) magnitude(b));
+            const Floats4 de = (Floats4) _mm_max_ps((__m128) magnitude(d), (__m128) magnitude(e));
+            const Floats4 loudest = (Floats4) _mm_max_ps((__m128) ab, (__m128) de);
+            const Doubles4 level = levelsOver(loudest);
+            const Doubles4 highest = pick(level > 0.0, level * scale * (1.0 + 1.0e-6) + 1.0e-9, level + 1.0e-9);
+            falling = ! anyLane(highest > running[c]);
+        }
+        if (falling)
+            for (int g = 0; g < 4; ++g)
+                fallingGroup();
+        else
+            for (int g = 0; g < 4; ++g)
+                group(i + 4 * g, 4);
     }
-    const double peak = peaks[(n - 1) & 3];
-    const double firstSum = (first[0] + first[1]) + (first[2] + first[3]);
-    const double secondSum = (second[0] + second[1]) + (second[2] + second[3]);
+    for (; i < n; i += 4)
+        group(i, std::min(4, n - i));
     const double dn = last * display;
-    const double s1 = state[1];
-    state[0] = peak;
-    state[1] = dn * s1 + gain * firstSum;
-    state[2] = dn * state[2] + (double) n * dn * gain * s1 + gain * gain * secondSum;
+    for (int c = 0; c < 2; ++c)
+    {
+        const double firstSum = (first[c][0] + first[c][1]) + (first[c][2] + first[c][3]);
+        const double secondSum = (second[c][0] + second[c][1]) + (second[c][2] + second[c][3]);
+        const double s1 = state[c][1];
+        state[c][0] = peaks[c][(n - 1) & 3];
+        state[c][1] = dn * s1 + gain * firstSum;
+        state[c][2] = dn * state[c][2] + (double) n * dn * gain * s1 + gain * gain * secondSum;
+    }
 }
 
-void meterBlockSse2(const float* x, int n, double keep, double rest, double display, double last, double* state)
+void meterBlockSse2(const float* const* x, int n, double keep, double rest, double display, double last,
+                    double (*state)[3])
 {
     meterBlock(x, n, keep, rest, display, last, state);
 }
 
-__attribute__((target("avx2"))) void meterBlockAvx2(const float* x, int n, double keep, double rest, double display,
-                                                    double last, double* state)
+__attribute__((target("avx2"))) void meterBlockAvx2(const float* const* x, int n, double keep, double rest,
+                                                    double display, double last, double (*state)[3])
 {
     meterBlock(x, n, keep, rest, display, last, state);
+}
+
+// The mix with gains that have arrived: the same sums as one sample at a
+// time, sample by sample in the same order, in loops the compiler takes
+// several samples at a time (four on SSE2, eight on AVX2).
+__attribute__((always_inline)) inline void mixSettled(const float* const (*branches)[2], const float* gains,
+                                                      int numMixes, float* left, float* right, const float* inRight,
+                                                      int numSamples, bool stereoOut, float wet, float outputGain)
+{
+    constexpr int kStretch = 256;
+    alignas(32) float sums[2][kStretch];
+    for (int from = 0; from < numSamples; from += kStretch)
+    {
+        const int count = std::min(kStretch, numSamples - from);
+        std::fill(sums[0], sums[0] + count, 0.0f);
+        std::fill(sums[1], sums[1] + count, 0.0f);
+        for (int j = 0; j < numMixes; ++j)
+        {
+            const float g = gains[j];
+            const float* branchLeft = branches[j][0] + from;
+            const float* branchRight = branches[j][1] + from;
+            for (int i = 0; i < count; ++i)
+            {
+                sums[0][i] += branchLeft[i] * g;
+                sums[1][i] += branchRight[i] * g;
+            }
+        }
+        float* outLeft = left + from;
+        float* outRight = right + from;
+        const float* dryRightIn = inRight + from;
+        // clean(): x - x is 0 for a finite x alone.
+        if (stereoOut)
+            for (int i = 0; i < count; ++i)
+            {
+                const float dryLeft = outLeft[i], dryRight = dryRightIn[i];
+                const float mixLeft = sums[0][i] + kDenormalGuardF, mixRight = sums[1][i] + kDenormalGuardF;
+                const float l = (dryLeft + (mixLeft - dryLeft) * wet + kDenormalGuardF) * outputGain + kDenormalGuardF;
+                const float r = (dryRight + (mixRight - dryRight) * wet + kDenormalGuardF) * outputGain + kDenormalGuardF;
+                outLeft[i] = l - l == 0.0f ? l : 0.0f;
+                outRight[i] = r - r == 0.0f ? r : 0.0f;
+            }
+        else
+            for (int i = 0; i < count; ++i)
+            {
+                const float dryLeft = outLeft[i], dryRight = dryRightIn[i];
+                const float mixLeft = sums[0][i] + kDenormalGuardF, mixRight = sums[1][i] + kDenormalGuardF;
+                const float l = dryLeft + (mixLeft - dryLeft) * wet + kDenormalGuardF;
+                const float r = dryRight + (mixRight - dryRight) * wet + kDenormalGuardF;
+                const float m = (r + l) * 0.5f * outputGain + kDenormalGuardF;
+                outLeft[i] = m - m == 0.0f ? m : 0.0f;
+            }
+    }
+}
+
+void mixSettledSse2(const float* const (*branches)[2], const float* gains, int numMixes, float* left, float* right,
+                    const float* inRight, int numSamples, bool stereoOut, float wet, float outputGain)
+{
+    mixSettled(branches, gains, numMixes, left, right, inRight, numSamples, stereoOut, wet, outputGain);
+}
+
+__attribute__((target("avx2"))) void mixSettledAvx2(const float* const (*branches)[2], const float* gains,
+                                                    int numMixes, float* left, float* right, const float* inRight,
+                                                    int numSamples, bool stereoOut, float wet, float outputGain)
+{
+    mixSettled(branches, gains, numMixes, left, right, inRight, numSamples, stereoOut, wet, outputGain);
 }
 
 template <int parts>
@@ -1189,15 +1430,13 @@ void DelayEngine::runModulators(const float* inLeft, const float* inRight, int n
     // Left plus right, or right minus left when the sum is negative.
     double* x = detectorInput.data();
     int first = 0;
-    for (; first + 4 <= numSamples; first += 4)
+    for (; first + 2 <= numSamples; first += 2)
     {
-        Floats4 l, r;
-        std::memcpy(&l, inLeft + first, sizeof l);
-        std::memcpy(&r, inRight + first, sizeof r);
-        const Doubles4 left = __builtin_convertvector(l, Doubles4), right = __builtin_convertvector(r, Doubles4);
-        const Doubles4 sum = left + right;
-        const Doubles4 chosen = pick(sum < 0.0, right - left, sum);
-        std::memcpy(x + first, &chosen, sizeof chosen);
+        const __m128d left = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64((const __m128i*) (inLeft + first))));
+        const __m128d right = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64((const __m128i*) (inRight + first))));
+        const __m128d sum = _mm_add_pd(left, right);
+        const __m128d negative = _mm_cmplt_pd(sum, _mm_setzero_pd());
+        _mm_storeu_pd(x + first, _mm_or_pd(_mm_and_pd(negative, _mm_sub_pd(right, left)), _mm_andnot_pd(negative, sum)));
     }
     for (int i = first; i < numSamples; ++i)
     {
@@ -1250,7 +1489,8 @@ void DelayEngine::runModulators(const float* inLeft, const float* inRight, int n
     // The oscillators go through with the detectors unless a detector can
     // retrigger them: then the detectors go first, the oscillators after,
     // from one retrigger to the next. Both modulators' oscillators share a
-    // vector; a vector of one shape is the common case and a loop of its own.
+    // vector, with a loop of its own for each shape the two have alike and
+    // one for two shapes (as the default sound's sine and triangle).
     const int shapeKey = s.shapes[0] == s.shapes[1] ? s.shapes[0] : kMixedShapes;
     const bool fromDetector = mod0.retriggerMode == kRetriggerFromDetector || mod1.retriggerMode == kRetriggerFromDetector;
     const ModulatorLanesRun detectorsAndOscillators = modulatorLanesFor<3>(shapeKey, useAvx2);
@@ -1276,17 +1516,19 @@ void DelayEngine::runModulators(const float* inLeft, const float* inRight, int n
             const float* level = levels[m];
             d.level = level[count - 1];
             // A stretch where nothing can change but the gate's count.
-            Floats4 low = { level[0], level[0], level[0], level[0] }, high = low;
+            __m128 low = _mm_set1_ps(level[0]), high = low;
             int i = 0;
             for (; i + 4 <= count; i += 4)
             {
-                Floats4 four;
-                std::memcpy(&four, level + i, sizeof four);
-                low = pick(four < low, four, low);
-                high = pick(four > high, four, high);
+                const __m128 four = _mm_load_ps(level + i);
+                low = _mm_min_ps(low, four);
+                high = _mm_max_ps(high, four);
             }
-            float lowest = std::min(std::min(low[0], low[1]), std::min(low[2], low[3]));
-            float highest = std::max(std::max(high[0], high[1]), std::max(high[2], high[3]));
+            alignas(16) float lows[4], highs[4];
+            _mm_store_ps(lows, low);
+            _mm_store_ps(highs, high);
+            float lowest = std::min(std::min(lows[0], lows[1]), std::min(lows[2], lows[3]));
+            float highest = std::max(std::max(highs[0], highs[1]), std::max(highs[2], highs[3]));
             for (; i < count; ++i)
             {
                 lowest = std::min(lowest, level[i]);
@@ -1446,52 +1688,11 @@ void DelayEngine::mixLines(float* left, float* right, const float* inRight, int 
                   == smoothedLineGains[(size_t) k];
     if (arrived)
     {
-        // The same sums, sample by sample in the same order, in loops the
-        // compiler can take several samples at a time.
-        constexpr int kStretch = 256;
-        alignas(32) float sums[2][kStretch];
-        const float wet = smoothedWet, outputGain = smoothedOutputGain;
-        for (int from = 0; from < numSamples; from += kStretch)
-        {
-            const int count = std::min(kStretch, numSamples - from);
-            std::fill(sums[0], sums[0] + count, 0.0f);
-            std::fill(sums[1], sums[1] + count, 0.0f);
-            for (int j = 0; j < route.numMixes; ++j)
-            {
-                const float g = smoothedLineGains[(size_t) route.mixes[j].gain];
-                const float* branchLeft = branches[j][0] + from;
-                const float* branchRight = branches[j][1] + from;
-                for (int i = 0; i < count; ++i)
-                {
-                    sums[0][i] += branchLeft[i] * g;
-                    sums[1][i] += branchRight[i] * g;
-                }
-            }
-            float* outLeft = left + from;
-            float* outRight = right + from;
-            const float* dryRightIn = inRight + from;
-            // clean(): x - x is 0 for a finite x alone.
-            if (stereoOut)
-                for (int i = 0; i < count; ++i)
-                {
-                    const float dryLeft = outLeft[i], dryRight = dryRightIn[i];
-                    const float mixLeft = sums[0][i] + kDenormalGuardF, mixRight = sums[1][i] + kDenormalGuardF;
-                    const float l = (dryLeft + (mixLeft - dryLeft) * wet + kDenormalGuardF) * outputGain + kDenormalGuardF;
-                    const float r = (dryRight + (mixRight - dryRight) * wet + kDenormalGuardF) * outputGain + kDenormalGuardF;
-                    outLeft[i] = l - l == 0.0f ? l : 0.0f;
-                    outRight[i] = r - r == 0.0f ? r : 0.0f;
-                }
-            else
-                for (int i = 0; i < count; ++i)
-                {
-                    const float dryLeft = outLeft[i], dryRight = dryRightIn[i];
-                    const float mixLeft = sums[0][i] + kDenormalGuardF, mixRight = sums[1][i] + kDenormalGuardF;
-                    const float l = dryLeft + (mixLeft - dryLeft) * wet + kDenormalGuardF;
-                    const float r = dryRight + (mixRight - dryRight) * wet + kDenormalGuardF;
-                    const float m = (r + l) * 0.5f * outputGain + kDenormalGuardF;
-                    outLeft[i] = m - m == 0.0f ? m : 0.0f;
-                }
-        }
+        float gains[kNumLines] = {};
+        for (int j = 0; j < route.numMixes; ++j)
+            gains[j] = smoothedLineGains[(size_t) route.mixes[j].gain];
+        (useAvx2 ? mixSettledAvx2 : mixSettledSse2)(branches, gains, route.numMixes, left, right, inRight, numSamples,
+                                                    stereoOut, smoothedWet, smoothedOutputGain);
         return;
     }
 
@@ -1576,13 +1777,20 @@ void DelayEngine::updateMeters(const float* left, const float* right, int numSam
     {
         const int count = std::min(kStretch, numSamples - from);
         const double last = std::pow(display, (double) (count - 1));
+        double state[2][3];
         for (int c = 0; c < 2; ++c)
         {
-            double state[3] = { meterPeak[(size_t) c], meterStage1[(size_t) c], meterStage2[(size_t) c] };
-            meter(outs[c] + from, count, 1.0 - fall, rest, display, last, state);
-            meterPeak[(size_t) c] = state[0];
-            meterStage1[(size_t) c] = state[1];
-            meterStage2[(size_t) c] = state[2];
+            state[c][0] = meterPeak[(size_t) c];
+            state[c][1] = meterStage1[(size_t) c];
+            state[c][2] = meterStage2[(size_t) c];
+        }
+        const float* x[2] = { outs[0] + from, outs[1] + from };
+        meter(x, count, 1.0 - fall, rest, display, last, state);
+        for (int c = 0; c < 2; ++c)
+        {
+            meterPeak[(size_t) c] = state[c][0];
+            meterStage1[(size_t) c] = state[c][1];
+            meterStage2[(size_t) c] = state[c][2];
         }
     }
 }

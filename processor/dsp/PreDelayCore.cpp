@@ -68,7 +68,7 @@ bool PreDelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
     return true;
 }
 
-void PreDelayCore::sweepIn(float* ring, const float* input, int numSamples) const
+void PreDelayCore::sweepIn(float* ring, const float* input, int numSamples, float* output) const
 {
     const int maximum = maxLength;
     for (int done = 0, w = writeIndex; done < numSamples;)
@@ -86,11 +86,18 @@ void PreDelayCore::sweepIn(float* ring, const float* input, int numSamples) cons
         {
             const __m128 x = _mm_loadu_ps(input + done + i);
             const __m128 finite = _mm_cmplt_ps(_mm_and_ps(x, magnitude), infinity);
-            _mm_storeu_ps(ring + w + i, _mm_and_ps(finite, _mm_min_ps(limit, _mm_max_ps(lowest, x))));
+            const __m128 clean = _mm_and_ps(finite, _mm_min_ps(limit, _mm_max_ps(lowest, x)));
+            _mm_storeu_ps(ring + w + i, clean);
+            if (output != nullptr)
+                _mm_storeu_ps(output + done + i, clean);
         }
 #endif
         for (; i < n; ++i)
+        {
             ring[w + i] = cleanInput(input[done + i]);
+            if (output != nullptr)
+                output[done + i] = ring[w + i];
+        }
         done += n;
         w = 0;
     }
@@ -215,10 +222,13 @@ void PreDelayCore::process(const float* inLeft, const float* inRight, float* out
 #endif
         if (steady)
         {
-            sweepIn(left, inLeft, numSamples);
-            sweepIn(right, inRight, numSamples);
-            sweepOut(left, outLeft, dl, numSamples);
-            sweepOut(right, outRight, dr, numSamples);
+            // At distance 0 a sample comes out as it goes in: one sweep.
+            sweepIn(left, inLeft, numSamples, dl == 0 ? outLeft : nullptr);
+            sweepIn(right, inRight, numSamples, dr == 0 ? outRight : nullptr);
+            if (dl != 0)
+                sweepOut(left, outLeft, dl, numSamples);
+            if (dr != 0)
+                sweepOut(right, outRight, dr, numSamples);
             writeIndex = (writeIndex + numSamples) % maximum;
             smoothedLeft = sl;
             smoothedRight = sr;
