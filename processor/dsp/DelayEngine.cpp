@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 #include <emmintrin.h>
 #include <xmmintrin.h>
@@ -285,6 +286,634 @@ void DelayEngine::Oscillator::run(float* out, int count, float coefficient)
     }
 }
 
+namespace
+{
+// The modulators' per-sample work side by side in vectors: the four
+// oscillators in the lanes of one vector of doubles (and of one of floats for
+// their smoothing), the two followers in one of two doubles, the two detectors
+// in one of floats. Written with the compiler's vector types, so that the same
+// code serves SSE2 (two halves) and AVX2 (whole vectors); each lane does the
+// very operations of the single oscillator, follower or detector (no fused
+// multiply-add anywhere), so the results are the same bit for bit. The
+// recurrences (the smoothing, the followers, the detectors' levels) wait on
+// their own previous sample: running them in one loop lets the processor work
+// on all of them at once.
+// The helpers taking and giving whole vectors are always inlined, and the
+// others take them by reference: no call passes a vector whose passing
+// would differ between SSE2 and AVX code (the
+// warning about that comes where the templates are made, at the end of the
+// file, so it stays off from here on).
+#pragma GCC diagnostic ignored "-Wpsabi"
+typedef double Doubles4 __attribute__((vector_size(32)));
+typedef int64_t Lanes4 __attribute__((vector_size(32)));
+typedef float Floats4 __attribute__((vector_size(16)));
+typedef int32_t FloatLanes4 __attribute__((vector_size(16)));
+typedef double Doubles2 __attribute__((vector_size(16)));
+typedef int64_t Lanes2 __attribute__((vector_size(16)));
+
+constexpr int kMixedShapes = -1;
+
+template <typename V, typename M>
+__attribute__((always_inline)) inline V pick(M mask, V a, V b)
+{
+    return (V) (((M) a & mask) | ((M) b & ~mask));
+}
+
+__attribute__((always_inline)) inline bool anyLane(Lanes4 m)
+{
+    return ((m[0] | m[1]) | (m[2] | m[3])) != 0;
+}
+
+// FastMath::sin(phi - pi / 4) + the guard, lane by lane: both series, the
+// quadrant's chosen.
+__attribute__((always_inline)) inline Doubles4 sineOf(Doubles4 phi)
+{
+    constexpr double kTwoOverPi = 6.36619772367581382433e-01;
+    constexpr double kPiOver2Hi = 1.57079632673412561417e+00;
+    constexpr double kPiOver2Lo = 6.07710050650619224932e-11;
+    constexpr double kRound = 6755399441055744.0;
+    const Doubles4 x = phi - kPi * 0.25;
+    const Doubles4 shifted = x * kTwoOverPi + kRound;
+    const Doubles4 k = shifted - kRound;
+    const Doubles4 r = (x - k * kPiOver2Hi) - k * kPiOver2Lo;
+    const Doubles4 z = r * r;
+    const Doubles4 tail = 8.33333333332248946124e-03
+                          + z * (-1.98412698298579493134e-04
+                                 + z * (2.75573137070700676789e-06
+                                        + z * (-2.50507602534068634195e-08 + z * 1.58969099521155010221e-10)));
+    const Doubles4 even = r + z * r * (-1.66666666666666324348e-01 + z * tail);
+    const Doubles4 series = z * (4.16666666666666019037e-02 + z * (-1.38888888888741095749e-03 + z * 2.48015872894767294178e-05))
+                            + (z * z) * (z * z)
+                                  * (-2.75573143513906633035e-07
+                                     + z * (2.08757232129817482790e-09 + z * -1.13596475577881948265e-11));
+    const Doubles4 half = 0.5 * z;
+    const Doubles4 w = 1.0 - half;
+    const Doubles4 odd = w + (((1.0 - w) - half) + z * series);
+    // The quadrant is the low bits of the rounded multiple (two's complement
+    // in the mantissa of shifted).
+    const Lanes4 bits = (Lanes4) shifted;
+    const Lanes4 isOdd = (bits & 1) != 0;
+    const Doubles4 y = (Doubles4) ((Lanes4) pick(isOdd, odd, even) ^ ((bits & 2) << 62));
+    return y + kDenormalGuard;
+}
+
+// shapeOf() lane by lane for one shape.
+template <int shape>
+__attribute__((always_inline)) inline Doubles4 shapeLanes(Doubles4 phi, Doubles4 held)
+{
+    switch (shape)
+    {
+        case DelayEngine::shapeTriangle:
+            return pick(phi < kPi, (phi - kPi * 0.5) * (2.0 / kPi), (1.5 * kPi - phi) * (2.0 / kPi)) + kDenormalGuard;
+        case DelayEngine::shapeSine:
+            return sineOf(phi);
+        case DelayEngine::shapeSquare:
+        {
+            const Doubles4 one = { 1.0, 1.0, 1.0, 1.0 };
+            return pick(phi < kPi, one, -one) + kDenormalGuard;
+        }
+        case DelayEngine::shapeSawDown:
+            return (kTwoPi - phi) / kPi - 1.0 + kDenormalGuard;
+        case DelayEngine::shapeSawUp:
+            return phi / kPi - 1.0 + kDenormalGuard;
+        default:
+            return held;
+    }
+}
+
+__attribute__((always_inline)) inline Doubles4 shapeLanesOf(int shape, Doubles4 phi, Doubles4 held)
+{
+    switch (shape)
+    {
+        case DelayEngine::shapeTriangle: return shapeLanes<DelayEngine::shapeTriangle>(phi, held);
+        case DelayEngine::shapeSine: return shapeLanes<DelayEngine::shapeSine>(phi, held);
+        case DelayEngine::shapeSquare: return shapeLanes<DelayEngine::shapeSquare>(phi, held);
+        case DelayEngine::shapeSawDown: return shapeLanes<DelayEngine::shapeSawDown>(phi, held);
+        case DelayEngine::shapeSawUp: return shapeLanes<DelayEngine::shapeSawUp>(phi, held);
+        default: return held;
+    }
+}
+
+// What the modulators carry from one sample to the next, in lanes, and where
+// a stretch of them goes.
+struct ModulatorLanes
+{
+    // Oscillators 0..3 in lanes 0..3.
+    Doubles4 phase, offset, increment, held;
+    Lanes4 invert;
+    Floats4 smoothed;
+    float coefficient;
+    int shapes[2];
+    DelayEngine::Oscillator* oscillators;
+    float* oscillatorOut[4];
+
+    // Followers 0 and 1.
+    Doubles2 followerValue, sensitivity, attackPole, releasePole, attackRest, releaseRest;
+    float* followerOut[2];
+
+    // Detectors 0 and 1 in lanes 0 and 1.
+    Floats4 level, attackRate, releaseRate;
+    float* levelOut[2];
+    const double* input;
+};
+
+// Lanes whose phase plus offset is outside 0..2 pi (an offset changed, or a
+// phase set from outside) wrap it as wrapPhase does.
+__attribute__((noinline)) void wrapLanes(Doubles4& p)
+{
+    for (int l = 0; l < 4; ++l)
+        p[l] = wrapPhase(p[l]);
+}
+
+// The oscillators whose phase went past a turn: as Oscillator::tick takes
+// that, one lane at a time (once a cycle).
+__attribute__((noinline)) void turnLanes(ModulatorLanes& s, const Lanes4& passed)
+{
+    for (int l = 0; l < 4; ++l)
+    {
+        if (passed[l] == 0)
+            continue;
+        auto& o = s.oscillators[l];
+        double phase = s.phase[l] - kTwoPi;
+        const double offset = s.offset[l];
+        o.noiseStep();
+        if (phase + offset > kTwoPi)
+            phase = wrapPhase(phase + offset) - offset;
+        s.phase[l] = phase;
+        s.held[l] = (double) o.held;
+    }
+}
+
+// How many samples every lane can move on from here without reaching the
+// end of its turn (or 0 where a lane is outside its turn): the distance left
+// over the increment, with a margin far beyond what the rounding of the
+// additions can take up (their errors stay below 1e-15 a sample, an
+// increment that far ahead is at least 1e-6 and is left out below that).
+__attribute__((noinline)) int uncheckedSamples(const Doubles4& phase, const Doubles4& offset, const Doubles4& increment)
+{
+    double fewest = 1.0e6;
+    for (int l = 0; l < 4; ++l)
+    {
+        const double p = phase[l] + offset[l];
+        if (! (p >= 0.0 && p <= kTwoPi) || ! (increment[l] >= 1.0e-6))
+            return 0;
+        fewest = std::min(fewest, (kTwoPi - p) / increment[l] * 0.999 - 2.0);
+    }
+    return fewest > 0.0 ? (int) fewest : 0;
+}
+
+// Samples [from, to) of the oscillators (parts & 2) and of the followers and
+// detectors (parts & 1), the detectors' levels written from levelBase on.
+template <int shape, int parts>
+__attribute__((always_inline)) inline void runModulatorLanes(ModulatorLanes& s, int from, int to, int levelBase)
+{
+    // Everything the loop reads in locals: the stores into the buffers
+    // could otherwise stand for stores into s, and s would be read afresh.
+    Doubles4 phase = s.phase, held = s.held;
+    const Doubles4 offset = s.offset, increment = s.increment;
+    Floats4 smoothed = s.smoothed;
+    const float c = s.coefficient;
+    const Lanes4 signs = s.invert & (Lanes4) { INT64_MIN, INT64_MIN, INT64_MIN, INT64_MIN };
+    const Lanes4 firstPair = { -1, -1, 0, 0 };
+    const int shape0 = s.shapes[0], shape1 = s.shapes[1];
+    float* const out0 = s.oscillatorOut[0];
+    float* const out1 = s.oscillatorOut[1];
+    float* const out2 = s.oscillatorOut[2];
+    float* const out3 = s.oscillatorOut[3];
+
+    Doubles2 value = s.followerValue;
+    const Doubles2 zero = { 0.0, 0.0 }, one = { 1.0, 1.0 };
+    const Doubles2 sensitivity = s.sensitivity, attackPole = s.attackPole, releasePole = s.releasePole;
+    const Doubles2 attackRest = s.attackRest, releaseRest = s.releaseRest;
+    float* const follower0 = s.followerOut[0];
+    float* const follower1 = s.followerOut[1];
+    Floats4 level = s.level;
+    const Floats4 attackRate = s.attackRate, releaseRate = s.releaseRate;
+    const Floats4 oneF = { 1.0f, 1.0f, 1.0f, 1.0f };
+    const Floats4 restAttack = oneF - attackRate, restRelease = oneF - releaseRate;
+    float* const level0 = s.levelOut[0] - levelBase;
+    float* const level1 = s.levelOut[1] - levelBase;
+    const double* const input = s.input;
+
+    auto detectorStep = [&](int i) __attribute__((always_inline)) {
+        // PeakFollower::tick for both, the pole chosen after both
+        // candidates are made (each as the chosen one would be).
+        const double x = input[i];
+        const Doubles2 in = x * sensitivity;
+        const Lanes2 rising = in > value;
+        const Doubles2 attacked = in * attackRest + value * attackPole;
+        const Doubles2 released = in * releaseRest + value * releasePole;
+        const Doubles2 next = pick(rising, attacked, released);
+        value = (Doubles2) _mm_min_pd((__m128d) one, _mm_max_pd((__m128d) zero, (__m128d) next));
+
+        // LevelDetector::tick's level for both, likewise.
+        const float e = (float) (x * x);
+        const FloatLanes4 louder = e > level;
+        const Floats4 up = attackRate * e + restAttack * level;
+        const Floats4 down = releaseRate * e + restRelease * level;
+        level = pick(louder, up, down);
+    };
+    auto detectors = [&](int i) __attribute__((always_inline)) {
+        detectorStep(i);
+        follower0[i] = (float) value[0];
+        follower1[i] = (float) value[1];
+        level0[i] = level[0];
+        level1[i] = level[1];
+    };
+    // Two samples, each buffer taking both at once.
+    auto detectorPair = [&](int i) __attribute__((always_inline)) {
+        detectorStep(i);
+        const Doubles2 valueBefore = value;
+        const Floats4 levelBefore = level;
+        detectorStep(i + 1);
+        const __m128 values = _mm_movelh_ps(_mm_cvtpd_ps((__m128d) valueBefore), _mm_cvtpd_ps((__m128d) value));
+        const __m128 followers = _mm_shuffle_ps(values, values, _MM_SHUFFLE(3, 1, 2, 0));
+        _mm_storel_pi((__m64*) (follower0 + i), followers);
+        _mm_storeh_pi((__m64*) (follower1 + i), followers);
+        const __m128 levels = _mm_unpacklo_ps((__m128) levelBefore, (__m128) level);
+        _mm_storel_pi((__m64*) (level0 + i), levels);
+        _mm_storeh_pi((__m64*) (level1 + i), levels);
+    };
+    // The wrapped phase of this sample (and the held values it sees), then
+    // the phase moved on by a sample, through a turn where it passes one.
+    // Where every lane's phase is inside its turn and a known number of
+    // samples short of its end, that many samples go without either check.
+    int unchecked = 0, checkedAhead = 0;
+    auto advance = [&](Doubles4& heldNow) __attribute__((always_inline)) {
+        heldNow = held;
+        Doubles4 p = phase + offset;
+        if (__builtin_expect(unchecked > 0, 1))
+        {
+            --unchecked;
+            phase += increment;
+            return p;
+        }
+        if (__builtin_expect(anyLane((p < 0.0) | (p > kTwoPi)), 0))
+            wrapLanes(p);
+        phase += increment;
+        const Lanes4 passed = phase + offset > kTwoPi;
+        if (__builtin_expect(anyLane(passed), 0))
+        {
+            s.phase = phase;
+            turnLanes(s, passed);
+            phase = s.phase;
+            held = s.held;
+        }
+        // Near a turn (or with an increment too small to count on) the
+        // checks go on for a while before the next count.
+        if (checkedAhead > 0)
+            --checkedAhead;
+        else if ((unchecked = uncheckedSamples(phase, offset, increment)) == 0)
+            checkedAhead = 16;
+        return p;
+    };
+    auto smooth = [&](Doubles4 x) __attribute__((always_inline)) {
+        x = (Doubles4) ((Lanes4) x ^ signs);
+        const Floats4 u = __builtin_convertvector(0.5 * x + 0.5 + kDenormalGuard, Floats4);
+        // glide(): beyond 2^-40 the guard's addition leaves a float as it
+        // is, and a step that leaves the value as it is is rare (where the
+        // shape turns); both are checked aside, so that the value waits on
+        // three operations a sample instead of six.
+        const Floats4 stepped = smoothed - (smoothed - u) * c;
+        const FloatLanes4 unusual = (stepped == smoothed) | (stepped < 0x1p-40f);
+        if (__builtin_expect(_mm_movemask_ps((__m128) unusual) != 0, 0))
+        {
+            const Floats4 next = stepped + kDenormalGuardF;
+            smoothed = pick(next == smoothed, u, next);
+        }
+        else
+        {
+            smoothed = stepped;
+        }
+    };
+    auto store = [&](int i) __attribute__((always_inline)) {
+        out0[i] = smoothed[0];
+        out1[i] = smoothed[1];
+        out2[i] = smoothed[2];
+        out3[i] = smoothed[3];
+    };
+
+    int i = from;
+    if constexpr ((parts & 2) != 0)
+    {
+        // Two samples a step, so that each buffer takes both at once. Of two
+        // shapes, each wanted in two lanes, a vector of each takes both
+        // samples: its lanes of this sample and of the next.
+        for (; i + 2 <= to; i += 2)
+        {
+            if constexpr ((parts & 1) != 0)
+                detectorPair(i);
+            Doubles4 heldA, heldB;
+            const Doubles4 a = advance(heldA);
+            const Doubles4 b = advance(heldB);
+            Doubles4 xa, xb;
+            if constexpr (shape == kMixedShapes)
+            {
+                const Doubles4 first = shapeLanesOf(shape0, __builtin_shuffle(a, b, Lanes4 { 0, 1, 4, 5 }),
+                                                    __builtin_shuffle(heldA, heldB, Lanes4 { 0, 1, 4, 5 }));
+                const Doubles4 second = shapeLanesOf(shape1, __builtin_shuffle(a, b, Lanes4 { 2, 3, 6, 7 }),
+                                                     __builtin_shuffle(heldA, heldB, Lanes4 { 2, 3, 6, 7 }));
+                xa = __builtin_shuffle(first, second, Lanes4 { 0, 1, 4, 5 });
+                xb = __builtin_shuffle(first, second, Lanes4 { 2, 3, 6, 7 });
+            }
+            else
+            {
+                xa = shapeLanes<shape>(a, heldA);
+                xb = shapeLanes<shape>(b, heldB);
+            }
+            smooth(xa);
+            const Floats4 before = smoothed;
+            smooth(xb);
+            const __m128 low = _mm_unpacklo_ps((__m128) before, (__m128) smoothed);
+            const __m128 high = _mm_unpackhi_ps((__m128) before, (__m128) smoothed);
+            _mm_storel_pi((__m64*) (out0 + i), low);
+            _mm_storeh_pi((__m64*) (out1 + i), low);
+            _mm_storel_pi((__m64*) (out2 + i), high);
+            _mm_storeh_pi((__m64*) (out3 + i), high);
+        }
+    }
+    else
+    {
+        for (; i + 2 <= to; i += 2)
+            detectorPair(i);
+    }
+    for (; i < to; ++i)
+    {
+        if constexpr ((parts & 1) != 0)
+            detectors(i);
+        if constexpr ((parts & 2) != 0)
+        {
+            Doubles4 heldNow;
+            const Doubles4 p = advance(heldNow);
+            if constexpr (shape == kMixedShapes)
+                smooth(pick(firstPair, shapeLanesOf(shape0, p, heldNow), shapeLanesOf(shape1, p, heldNow)));
+            else
+                smooth(shapeLanes<shape>(p, heldNow));
+            store(i);
+        }
+    }
+    s.phase = phase;
+    s.smoothed = smoothed;
+    s.followerValue = value;
+    s.level = level;
+}
+
+template <int shape, int parts>
+void modulatorLanesSse2(ModulatorLanes& s, int from, int to, int levelBase)
+{
+    runModulatorLanes<shape, parts>(s, from, to, levelBase);
+}
+
+template <int shape, int parts>
+__attribute__((target("avx2"))) void modulatorLanesAvx2(ModulatorLanes& s, int from, int to, int levelBase)
+{
+    runModulatorLanes<shape, parts>(s, from, to, levelBase);
+}
+
+using ModulatorLanesRun = void (*)(ModulatorLanes&, int, int, int);
+
+// One channel's meter over a block: a peak that falls towards -bias, then
+// two smoothers for the eye. The peak's fall p - (p + bias) f is
+// P + a (p - P), a = 1 - f, about the level P where it would rest (-bias),
+// so the peak over that level after sample i is q(i + 1) = a max(v(i), q(i)),
+// v the sample's level over P: a^(i + 1) times the largest of q(0) and
+// v(j) a^-j for j up to i. That running maximum goes four samples at a time,
+// one step from one four to the next. The smoothers are linear, so each one's
+// value at the end of the block is a weighted sum of the peaks (d^k and
+// (k + 1) d^k, k samples before the end), summed alongside. The meters are
+// for the eye: a quick logarithm in single precision serves them, and their
+// rounding is not that of a sample-by-sample run. state holds the peak and
+// the two smoothers; last is d^(n - 1).
+__attribute__((always_inline)) inline void meterBlock(const float* const* x, int n, double keep, double rest,
+                                                      double display, double last, double (*state)[3])
+{
+    const double gain = 1.0 - display;
+    const double keep2 = keep * keep, display2 = display * display;
+    const double keep4 = keep2 * keep2, display4 = display2 * display2;
+    const double unkeep4 = 1.0 / keep4, undisplay4 = 1.0 / display4;
+    // Lanes for samples i..i + 3: a^-j, a^(j + 1), d^(n - 1 - j), n - j.
+    Doubles4 unkeep = { 1.0, 1.0 / keep, 1.0 / keep2, 1.0 / (keep2 * keep) };
+    Doubles4 kept = { keep, keep2, keep2 * keep, keep4 };
+    Doubles4 weights = { last, last / display, last / display2, last / (display2 * display) };
+    Doubles4 counts = { (double) n, (double) n - 1.0, (double) n - 2.0, (double) n - 3.0 };
+    const FloatLanes4 mantissa = { 0x007fffff, 0x007fffff, 0x007fffff, 0x007fffff };
+    const FloatLanes4 oneBits = { 0x3f800000, 0x3f800000, 0x3f800000, 0x3f800000 };
+    const Floats4 silence = { (float) kSilenceDb, (float) kSilenceDb, (float) kSilenceDb, (float) kSilenceDb };
+    auto maxOf = [](Doubles4 a, Doubles4 b) { return a > b ? a : b; };
+    // Both channels side by side: their running maxima do not wait on each other.
+    double running[2];   // the largest so far, scaled to a^0
+    Doubles4 first[2], second[2], peaks[2];
+    for (int c = 0; c < 2; ++c)
+    {
+        running[c] = state[c][0] - rest;
+        first[c] = second[c] = Doubles4 { 0.0, 0.0, 0.0, 0.0 };
+        peaks[c] = Doubles4 { state[c][0], state[c][0], state[c][0], state[c][0] };
+    }
+    // A level over the resting level, four at a time: 20 log10 |x|, |x| =
+    // m 2^e, m in [1, 2); ln m = 2 atanh(t), t = (m - 1) / (m + 1) < 1/3.
+    auto levelsOver = [&](Floats4 v) __attribute__((always_inline)) {
+        const Floats4 a = (Floats4) ((FloatLanes4) v & 0x7fffffff);
+        const FloatLanes4 e = ((FloatLanes4) a >> 23) - 127;
+        const Floats4 m = (Floats4) (((FloatLanes4) a & mantissa) | oneBits);
+        const Floats4 t = (m - 1.0f) / (m + 1.0f);
+        const Floats4 t2 = t * t;
+        const Floats4 series = ((((t2 * (1.0f / 11) + 1.0f / 9) * t2 + 1.0f / 7) * t2 + 1.0f / 5) * t2 + 1.0f / 3) * t2 + 1.0f;
+        const Floats4 ln = __builtin_convertvector(e, Floats4) * (float) FastMath::kLn2Hi + (t + t) * series;
+        const Floats4 db = pick(a > 0.0f, ln * 8.68588963806503655f, silence);
+        return (__builtin_convertvector(db, Doubles4) - kMeterFloorDb) * kMeterScale + kDenormalGuard - rest;
+    };
+    auto moveOn = [&]() __attribute__((always_inline)) {
+        unkeep *= unkeep4;
+        kept *= keep4;
+        weights *= undisplay4;
+        counts -= 4.0;
+    };
+    // Four samples from i on (count of them there): each one's level, the
+    // running maximum across the four, then with what came before.
+    auto group = [&](int i, int count) __attribute__((always_inline)) {
+        // Past the end of a block that is not a multiple of four, no weight.
+        const Doubles4 w = count == 4 ? weights : pick(Lanes4 { 0, 1, 2, 3 } < count, weights, Doubles4 {});
+        for (int c = 0; c < 2; ++c)
+        {
+            Floats4 v = { 0.0f, 0.0f, 0.0f, 0.0f };
+            if (count == 4)
+                std::memcpy(&v, x[c] + i, sizeof v);
+            else
+                for (int k = 0; k < count; ++k)
+                    v[k] = x[c][i + k];
+            Doubles4 r = levelsOver(v) * unkeep;
+            r = maxOf(r, __builtin_shuffle(r, Lanes4 { 0, 0, 1, 2 }));
+            r = maxOf(r, __builtin_shuffle(r, Lanes4 { 0, 0, 0, 1 }));
+            r = maxOf(r, Doubles4 { running[c], running[c], running[c], running[c] });
+            running[c] = r[3];
+            peaks[c] = r * kept + rest;
+            first[c] += w * peaks[c];
+            second[c] += w * counts * peaks[c];
+        }
+        moveOn();
+    };
+    // Four samples none of which rises above the running maximum: the
+    // peaks only fall.
+    auto fallingGroup = [&]() __attribute__((always_inline)) {
+        for (int c = 0; c < 2; ++c)
+        {
+            peaks[c] = Doubles4 { running[c], running[c], running[c], running[c] } * kept + rest;
+            first[c] += weights * peaks[c];
+            second[c] += weights * counts * peaks[c];
+        }
+        moveOn();
+    };
+
+    int i = 0;
+    for (; i + 16 <= n; i += 16)
+    {
+        // The loudest sample of each four: where its level, scaled as the
+        // last of its four would be (the largest scale in the four), stays
+        // at or below the running maximum, no sample of the four can rise
+        // above it (with a margin for the quick logarithm's rounding).
+        bool falling = true;
+        const Doubles4 scale = unkeep[3] * Doubles4 { 1.0, unkeep4, unkeep4 * unkeep4, unkeep4 * unkeep4 * unkeep4 };
+        for (int c = 0; c < 2 && falling; ++c)
+        {
+            Floats4 four[4];
+            std::memcpy(four, x[c] + i, sizeof four);
+            const Floats4 low01 = __builtin_shuffle(four[0], four[1], FloatLanes4 { 0, 1, 4, 5 });
+            const Floats4 high01 = __builtin_shuffle(four[0], four[1], FloatLanes4 { 2, 3, 6, 7 });
+            const Floats4 low23 = __builtin_shuffle(four[2], four[3], FloatLanes4 { 0, 1, 4, 5 });
+            const Floats4 high23 = __builtin_shuffle(four[2], four[3], FloatLanes4 { 2, 3, 6, 7 });
+            auto magnitude = [](Floats4 v) { return (Floats4) ((FloatLanes4) v & 0x7fffffff); };
+            const Floats4 a = __builtin_shuffle(low01, low23, FloatLanes4 { 0, 2, 4, 6 });
+            const Floats4 b = __builtin_shuffle(low01, low23, FloatLanes4 { 1, 3, 5, 7 });
+            const Floats4 d = __builtin_shuffle(high01, high23, FloatLanes4 { 0, 2, 4, 6 });
+            const Floats4 e = __builtin_shuffle(high01, high23, FloatLanes4 { 1, 3, 5, 7 });
+            const Floats4 ab = (Floats4) _mm_max_ps((__m128) magnitude(a), (__m128) magnitude(b));
+            const Floats4 de = (Floats4) _mm_max_ps((__m128) magnitude(d), (__m128) magnitude(e));
+            const Floats4 loudest = (Floats4) _mm_max_ps((__m128) ab, (__m128) de);
+            const Doubles4 level = levelsOver(loudest);
+            const Doubles4 highest = pick(level > 0.0, level * scale * (1.0 + 1.0e-6) + 1.0e-9, level + 1.0e-9);
+            falling = ! anyLane(highest > running[c]);
+        }
+        if (falling)
+            for (int g = 0; g < 4; ++g)
+                fallingGroup();
+        else
+            for (int g = 0; g < 4; ++g)
+                group(i + 4 * g, 4);
+    }
+    for (; i < n; i += 4)
+        group(i, std::min(4, n - i));
+    const double dn = last * display;
+    for (int c = 0; c < 2; ++c)
+    {
+        const double firstSum = (first[c][0] + first[c][1]) + (first[c][2] + first[c][3]);
+        const double secondSum = (second[c][0] + second[c][1]) + (second[c][2] + second[c][3]);
+        const double s1 = state[c][1];
+        state[c][0] = peaks[c][(n - 1) & 3];
+        state[c][1] = dn * s1 + gain * firstSum;
+        state[c][2] = dn * state[c][2] + (double) n * dn * gain * s1 + gain * gain * secondSum;
+    }
+}
+
+void meterBlockSse2(const float* const* x, int n, double keep, double rest, double display, double last,
+                    double (*state)[3])
+{
+    meterBlock(x, n, keep, rest, display, last, state);
+}
+
+__attribute__((target("avx2"))) void meterBlockAvx2(const float* const* x, int n, double keep, double rest,
+                                                    double display, double last, double (*state)[3])
+{
+    meterBlock(x, n, keep, rest, display, last, state);
+}
+
+// The mix with gains that have arrived: the same sums as one sample at a
+// time, sample by sample in the same order, in loops the compiler takes
+// several samples at a time (four on SSE2, eight on AVX2).
+__attribute__((always_inline)) inline void mixSettled(const float* const (*branches)[2], const float* gains,
+                                                      int numMixes, float* left, float* right, const float* inRight,
+                                                      int numSamples, bool stereoOut, float wet, float outputGain)
+{
+    constexpr int kStretch = 256;
+    alignas(32) float sums[2][kStretch];
+    for (int from = 0; from < numSamples; from += kStretch)
+    {
+        const int count = std::min(kStretch, numSamples - from);
+        std::fill(sums[0], sums[0] + count, 0.0f);
+        std::fill(sums[1], sums[1] + count, 0.0f);
+        for (int j = 0; j < numMixes; ++j)
+        {
+            const float g = gains[j];
+            const float* branchLeft = branches[j][0] + from;
+            const float* branchRight = branches[j][1] + from;
+            for (int i = 0; i < count; ++i)
+            {
+                sums[0][i] += branchLeft[i] * g;
+                sums[1][i] += branchRight[i] * g;
+            }
+        }
+        float* outLeft = left + from;
+        float* outRight = right + from;
+        const float* dryRightIn = inRight + from;
+        // clean(): x - x is 0 for a finite x alone.
+        if (stereoOut)
+            for (int i = 0; i < count; ++i)
+            {
+                const float dryLeft = outLeft[i], dryRight = dryRightIn[i];
+                const float mixLeft = sums[0][i] + kDenormalGuardF, mixRight = sums[1][i] + kDenormalGuardF;
+                const float l = (dryLeft + (mixLeft - dryLeft) * wet + kDenormalGuardF) * outputGain + kDenormalGuardF;
+                const float r = (dryRight + (mixRight - dryRight) * wet + kDenormalGuardF) * outputGain + kDenormalGuardF;
+                outLeft[i] = l - l == 0.0f ? l : 0.0f;
+                outRight[i] = r - r == 0.0f ? r : 0.0f;
+            }
+        else
+            for (int i = 0; i < count; ++i)
+            {
+                const float dryLeft = outLeft[i], dryRight = dryRightIn[i];
+                const float mixLeft = sums[0][i] + kDenormalGuardF, mixRight = sums[1][i] + kDenormalGuardF;
+                const float l = dryLeft + (mixLeft - dryLeft) * wet + kDenormalGuardF;
+                const float r = dryRight + (mixRight - dryRight) * wet + kDenormalGuardF;
+                const float m = (r + l) * 0.5f * outputGain + kDenormalGuardF;
+                outLeft[i] = m - m == 0.0f ? m : 0.0f;
+            }
+    }
+}
+
+void mixSettledSse2(const float* const (*branches)[2], const float* gains, int numMixes, float* left, float* right,
+                    const float* inRight, int numSamples, bool stereoOut, float wet, float outputGain)
+{
+    mixSettled(branches, gains, numMixes, left, right, inRight, numSamples, stereoOut, wet, outputGain);
+}
+
+__attribute__((target("avx2"))) void mixSettledAvx2(const float* const (*branches)[2], const float* gains,
+                                                    int numMixes, float* left, float* right, const float* inRight,
+                                                    int numSamples, bool stereoOut, float wet, float outputGain)
+{
+    mixSettled(branches, gains, numMixes, left, right, inRight, numSamples, stereoOut, wet, outputGain);
+}
+
+template <int parts>
+ModulatorLanesRun modulatorLanesFor(int shape, bool avx2)
+{
+    switch (shape)
+    {
+        case DelayEngine::shapeTriangle:
+            return avx2 ? modulatorLanesAvx2<DelayEngine::shapeTriangle, parts> : modulatorLanesSse2<DelayEngine::shapeTriangle, parts>;
+        case DelayEngine::shapeSine:
+            return avx2 ? modulatorLanesAvx2<DelayEngine::shapeSine, parts> : modulatorLanesSse2<DelayEngine::shapeSine, parts>;
+        case DelayEngine::shapeSquare:
+            return avx2 ? modulatorLanesAvx2<DelayEngine::shapeSquare, parts> : modulatorLanesSse2<DelayEngine::shapeSquare, parts>;
+        case DelayEngine::shapeSawDown:
+            return avx2 ? modulatorLanesAvx2<DelayEngine::shapeSawDown, parts> : modulatorLanesSse2<DelayEngine::shapeSawDown, parts>;
+        case DelayEngine::shapeSawUp:
+            return avx2 ? modulatorLanesAvx2<DelayEngine::shapeSawUp, parts> : modulatorLanesSse2<DelayEngine::shapeSawUp, parts>;
+        case DelayEngine::shapeRandom:
+            return avx2 ? modulatorLanesAvx2<DelayEngine::shapeRandom, parts> : modulatorLanesSse2<DelayEngine::shapeRandom, parts>;
+        default:
+            return avx2 ? modulatorLanesAvx2<kMixedShapes, parts> : modulatorLanesSse2<kMixedShapes, parts>;
+    }
+}
+} // namespace
+
 //==============================================================================
 void DelayEngine::Envelope::start()
 {
@@ -374,8 +1003,11 @@ bool DelayEngine::LevelDetector::gateStep(int closeAfterSamples)
 }
 
 //==============================================================================
-DelayEngine::DelayEngine()
+DelayEngine::DelayEngine(bool allowAvx2)
 {
+    __builtin_cpu_init();
+    useAvx2 = allowAvx2 && __builtin_cpu_supports("avx2");
+
     tables = std::make_unique<DspTables>();
     for (int line = 0; line < kNumLines; ++line)
     {
@@ -797,67 +1429,82 @@ void DelayEngine::runModulators(const float* inLeft, const float* inRight, int n
 {
     // Left plus right, or right minus left when the sum is negative.
     double* x = detectorInput.data();
-    for (int i = 0; i < numSamples; ++i)
+    int first = 0;
+    for (; first + 2 <= numSamples; first += 2)
+    {
+        const __m128d left = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64((const __m128i*) (inLeft + first))));
+        const __m128d right = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64((const __m128i*) (inRight + first))));
+        const __m128d sum = _mm_add_pd(left, right);
+        const __m128d negative = _mm_cmplt_pd(sum, _mm_setzero_pd());
+        _mm_storeu_pd(x + first, _mm_or_pd(_mm_and_pd(negative, _mm_sub_pd(right, left)), _mm_andnot_pd(negative, sum)));
+    }
+    for (int i = first; i < numSamples; ++i)
     {
         const double sum = (double) inLeft[i] + (double) inRight[i];
         x[i] = sum < 0.0 ? (double) inRight[i] - (double) inLeft[i] : sum;
     }
 
-    static_assert(kNumModulators == 2, "the detectors and followers go side by side in pairs");
+    static_assert(kNumModulators == 2 && kNumOscillators == 4, "the modulators go side by side in lanes");
+    static_assert(bufferOscillator1Left == 0 && bufferOscillator1Right == 1 && bufferOscillator2Left == 2
+                      && bufferOscillator2Right == 3,
+                  "oscillator o writes modulation buffer o");
     auto& mod0 = modulators[0];
     auto& mod1 = modulators[1];
 
-    // Both followers side by side, each step as PeakFollower::tick takes it
-    // (a recurrence: one follower alone waits on every step). The clamp
-    // std::clamp(v, 0, 1) is min(1, max(0, v)) in the vector's order of
-    // operands, zeros of either sign included.
+    ModulatorLanes s;
+    for (int l = 0; l < kNumOscillators; ++l)
     {
-        float* follower0 = modulationBuffers[(size_t) bufferPeakFollower1].data();
-        float* follower1 = modulationBuffers[(size_t) (bufferPeakFollower1 + 1)].data();
-        const __m128d sensitivity = _mm_set_pd(mod1.follower.sensitivity, mod0.follower.sensitivity);
-        const __m128d attack = _mm_set_pd(mod1.follower.attackPole, mod0.follower.attackPole);
-        const __m128d release = _mm_set_pd(mod1.follower.releasePole, mod0.follower.releasePole);
-        const __m128d one = _mm_set1_pd(1.0), zero = _mm_setzero_pd();
-        __m128d value = _mm_set_pd(mod1.follower.value, mod0.follower.value);
-        for (int i = 0; i < numSamples; ++i)
-        {
-            const __m128d in = _mm_mul_pd(_mm_set1_pd(x[i]), sensitivity);
-            const __m128d rising = _mm_cmpgt_pd(in, value);
-            const __m128d pole = _mm_or_pd(_mm_and_pd(rising, attack), _mm_andnot_pd(rising, release));
-            const __m128d next = _mm_add_pd(_mm_mul_pd(in, _mm_sub_pd(one, pole)), _mm_mul_pd(value, pole));
-            value = _mm_min_pd(one, _mm_max_pd(zero, next));
-            const __m128 narrow = _mm_cvtpd_ps(value);
-            _mm_store_ss(follower0 + i, narrow);
-            _mm_store_ss(follower1 + i, _mm_shuffle_ps(narrow, narrow, _MM_SHUFFLE(1, 1, 1, 1)));
-        }
-        _mm_storel_pd(&mod0.follower.value, value);
-        _mm_storeh_pd(&mod1.follower.value, value);
+        const auto& o = oscillators[(size_t) l];
+        s.phase[l] = o.phase;
+        s.offset[l] = o.phaseOffset;
+        s.increment[l] = o.increment;
+        s.held[l] = (double) o.held;
+        s.invert[l] = o.invert ? -1 : 0;
+        s.smoothed[l] = o.smoothed;
+        s.oscillatorOut[l] = modulationBuffers[(size_t) l].data();
     }
+    s.coefficient = oscillatorCoefficient;
+    s.shapes[0] = oscillators[0].shape;
+    s.shapes[1] = oscillators[2].shape;
+    s.oscillators = oscillators.data();
 
-    // Both detectors' levels side by side (each step as LevelDetector::tick
-    // takes it), a stretch at a time, then each gate along its levels.
+    const float k = context.kF;
+    for (int m = 0; m < kNumModulators; ++m)
+    {
+        const auto& mod = modulators[(size_t) m];
+        s.followerValue[m] = mod.follower.value;
+        s.sensitivity[m] = mod.follower.sensitivity;
+        s.attackPole[m] = mod.follower.attackPole;
+        s.releasePole[m] = mod.follower.releasePole;
+        s.attackRest[m] = 1.0 - mod.follower.attackPole;
+        s.releaseRest[m] = 1.0 - mod.follower.releasePole;
+        s.followerOut[m] = modulationBuffers[(size_t) (bufferPeakFollower1 + m)].data();
+        s.level[m] = mod.detector.level;
+        s.attackRate[m] = k * kDetectorAttackRate * mod.detector.timeFactor;
+        s.releaseRate[m] = k * kDetectorReleaseRate * mod.detector.timeFactor;
+        s.level[m + 2] = s.attackRate[m + 2] = s.releaseRate[m + 2] = 0.0f;
+    }
+    s.input = x;
+
+    // The oscillators go through with the detectors unless a detector can
+    // retrigger them: then the detectors go first, the oscillators after,
+    // from one retrigger to the next. Both modulators' oscillators share a
+    // vector, with a loop of its own for each shape the two have alike and
+    // one for two shapes (as the default sound's sine and triangle).
+    const int shapeKey = s.shapes[0] == s.shapes[1] ? s.shapes[0] : kMixedShapes;
+    const bool fromDetector = mod0.retriggerMode == kRetriggerFromDetector || mod1.retriggerMode == kRetriggerFromDetector;
+    const ModulatorLanesRun detectorsAndOscillators = modulatorLanesFor<3>(shapeKey, useAvx2);
+    const ModulatorLanesRun detectorsOnly = modulatorLanesFor<1>(shapeRandom, useAvx2);
+
     constexpr int kStretch = 256;
     alignas(16) float levels[kNumModulators][kStretch];
+    s.levelOut[0] = levels[0];
+    s.levelOut[1] = levels[1];
     int numPoints[kNumModulators] = {};
-    const float k = context.kF;
-    const __m128 attackRate = _mm_setr_ps(k * kDetectorAttackRate * mod0.detector.timeFactor,
-                                          k * kDetectorAttackRate * mod1.detector.timeFactor, 0.0f, 0.0f);
-    const __m128 releaseRate = _mm_setr_ps(k * kDetectorReleaseRate * mod0.detector.timeFactor,
-                                           k * kDetectorReleaseRate * mod1.detector.timeFactor, 0.0f, 0.0f);
     for (int from = 0; from < numSamples; from += kStretch)
     {
         const int count = std::min(kStretch, numSamples - from);
-        const __m128 one = _mm_set1_ps(1.0f);
-        __m128 level = _mm_setr_ps(mod0.detector.level, mod1.detector.level, 0.0f, 0.0f);
-        for (int i = 0; i < count; ++i)
-        {
-            const __m128 e = _mm_set1_ps((float) (x[from + i] * x[from + i]));
-            const __m128 rising = _mm_cmpgt_ps(e, level);
-            const __m128 c = _mm_or_ps(_mm_and_ps(rising, attackRate), _mm_andnot_ps(rising, releaseRate));
-            level = _mm_add_ps(_mm_mul_ps(c, e), _mm_mul_ps(_mm_sub_ps(one, c), level));
-            _mm_store_ss(levels[0] + i, level);
-            _mm_store_ss(levels[1] + i, _mm_shuffle_ps(level, level, _MM_SHUFFLE(1, 1, 1, 1)));
-        }
+        (fromDetector ? detectorsOnly : detectorsAndOscillators)(s, from, from + count, from);
 
         // The detector hears the input alone; where its gate opens (with the
         // retrigger from the input chosen) the modulator starts again from the
@@ -865,35 +1512,98 @@ void DelayEngine::runModulators(const float* inLeft, const float* inRight, int n
         for (int m = 0; m < kNumModulators; ++m)
         {
             auto& mod = modulators[(size_t) m];
+            auto& d = mod.detector;
+            const float* level = levels[m];
+            d.level = level[count - 1];
+            // A stretch where nothing can change but the gate's count.
+            __m128 low = _mm_set1_ps(level[0]), high = low;
+            int i = 0;
+            for (; i + 4 <= count; i += 4)
+            {
+                const __m128 four = _mm_load_ps(level + i);
+                low = _mm_min_ps(low, four);
+                high = _mm_max_ps(high, four);
+            }
+            alignas(16) float lows[4], highs[4];
+            _mm_store_ps(lows, low);
+            _mm_store_ps(highs, high);
+            float lowest = std::min(std::min(lows[0], lows[1]), std::min(lows[2], lows[3]));
+            float highest = std::max(std::max(highs[0], highs[1]), std::max(highs[2], highs[3]));
+            for (; i < count; ++i)
+            {
+                lowest = std::min(lowest, level[i]);
+                highest = std::max(highest, level[i]);
+            }
+            if (d.gate == 0.0f && highest < d.onThreshold)
+                continue;
+            if (d.gate != 0.0f && (lowest >= d.offThreshold || d.gateCounter + count <= detectorCloseAfter))
+            {
+                d.gateCounter += count;
+                continue;
+            }
             int* points = retriggerPoints[(size_t) m].data();
             const bool retriggers = mod.retriggerMode == kRetriggerFromDetector;
             for (int i = 0; i < count; ++i)
             {
-                mod.detector.level = levels[m][i];
-                if (mod.detector.gateStep(detectorCloseAfter) && retriggers)
+                d.level = level[i];
+                if (d.gateStep(detectorCloseAfter) && retriggers)
                     points[numPoints[m]++] = from + i;
             }
         }
     }
+    mod0.follower.value = s.followerValue[0];
+    mod1.follower.value = s.followerValue[1];
 
+    if (fromDetector)
+    {
+        // From one retrigger (of either modulator) to the next; a modulator
+        // retriggered after sample p starts again from p + 1 on.
+        const ModulatorLanesRun oscillatorsOnly = modulatorLanesFor<2>(shapeKey, useAvx2);
+        int next[kNumModulators] = {};
+        for (int from = 0; from < numSamples;)
+        {
+            int point = numSamples;
+            for (int m = 0; m < kNumModulators; ++m)
+                if (next[m] < numPoints[m])
+                    point = std::min(point, retriggerPoints[(size_t) m][(size_t) next[m]]);
+            const int to = point < numSamples ? point + 1 : numSamples;
+            oscillatorsOnly(s, from, to, 0);
+            for (int m = 0; m < kNumModulators; ++m)
+            {
+                if (next[m] >= numPoints[m] || retriggerPoints[(size_t) m][(size_t) next[m]] != point)
+                    continue;
+                ++next[m];
+                for (int l = 2 * m; l < 2 * m + 2; ++l)
+                {
+                    auto& o = oscillators[(size_t) l];
+                    o.resetPhase(0.0);
+                    s.phase[l] = o.phase;
+                    s.held[l] = (double) o.held;
+                }
+            }
+            from = to;
+        }
+    }
+    for (int l = 0; l < kNumOscillators; ++l)
+    {
+        oscillators[(size_t) l].phase = s.phase[l];
+        oscillators[(size_t) l].smoothed = s.smoothed[l];
+    }
+
+    // The envelopes, each from one of its retriggers to the next.
     for (int m = 0; m < kNumModulators; ++m)
     {
         auto& mod = modulators[(size_t) m];
         const int* points = retriggerPoints[(size_t) m].data();
         if (numPoints[m] > 0)
             mod.retriggeredInBlock = true;
-
         float* envelope = modulationBuffers[(size_t) (bufferEnvelope1 + m)].data();
-        float* left = modulationBuffers[(size_t) (bufferOscillator1Left + 2 * m)].data();
-        float* right = modulationBuffers[(size_t) (bufferOscillator1Right + 2 * m)].data();
         for (int p = 0, from = 0; from < numSamples; ++p)
         {
             const int to = p < numPoints[m] ? points[p] + 1 : numSamples;
-            oscillators[(size_t) (2 * m)].run(left + from, to - from, oscillatorCoefficient);
-            oscillators[(size_t) (2 * m + 1)].run(right + from, to - from, oscillatorCoefficient);
             mod.envelope.run(envelope + from, to - from);
             if (p < numPoints[m])
-                retriggerInternal(m);
+                mod.envelope.start();
             from = to;
         }
     }
@@ -978,8 +1688,11 @@ void DelayEngine::mixLines(float* left, float* right, const float* inRight, int 
                   == smoothedLineGains[(size_t) k];
     if (arrived)
     {
-        for (int i = 0; i < numSamples; ++i)
-            mixSample(i, smoothedLineGains.data(), smoothedWet, smoothedOutputGain);
+        float gains[kNumLines] = {};
+        for (int j = 0; j < route.numMixes; ++j)
+            gains[j] = smoothedLineGains[(size_t) route.mixes[j].gain];
+        (useAvx2 ? mixSettledAvx2 : mixSettledSse2)(branches, gains, route.numMixes, left, right, inRight, numSamples,
+                                                    stereoOut, smoothedWet, smoothedOutputGain);
         return;
     }
 
@@ -1127,51 +1840,60 @@ void DelayEngine::updateMeters(const float* left, const float* right, int numSam
     const float* outs[2] = { left, right };
     for (int c = 0; c < 2; ++c)
     {
+        // The lamp is held from the last sample above 0 dB on, and the hold
+        // counts down sample by sample until it has run out.
         double hold = clipHold[(size_t) c];
         const float* x = outs[c];
-        for (int i = 0; i < numSamples; ++i)
+        const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+        __m128 loudestFour = _mm_setzero_ps();
+        int i = 0;
+        for (; i + 4 <= numSamples; i += 4)
+            loudestFour = _mm_max_ps(loudestFour, _mm_and_ps(_mm_loadu_ps(x + i), magnitude));
+        alignas(16) float four[4];
+        _mm_store_ps(four, loudestFour);
+        float loudest = std::max(std::max(four[0], four[1]), std::max(four[2], four[3]));
+        for (; i < numSamples; ++i)
+            loudest = std::max(loudest, std::fabs(x[i]));
+        int from = 0;
+        if (loudest > 1.0f)
         {
-            if (std::fabs(x[i]) > 1.0f)
-                hold = kClipHoldSeconds;
-            else if (hold > 0.0)
-                hold -= context.invRate;
+            int last = numSamples - 1;
+            while (! (std::fabs(x[last]) > 1.0f))
+                --last;
+            hold = kClipHoldSeconds;
+            from = last + 1;
         }
+        for (int i = from; i < numSamples && hold > 0.0; ++i)
+            hold -= context.invRate;
         clipHold[(size_t) c] = hold;
     }
 
-    // The peaks and their display smoothing of both channels side by side,
-    // each step as one channel takes it (max(m, peak) in the vector is
-    // std::max(peak, m)), a stretch at a time. The meters are for the eye: a
-    // quick logarithm serves them.
+    // Each channel's meter (see meterBlock), a stretch at a time: over a
+    // stretch the powers of the coefficients stay well inside a double's range.
     constexpr int kStretch = 256;
-    alignas(16) double levels[2][kStretch];
-    const __m128d floor = _mm_set1_pd(kMeterFloorDb), scale = _mm_set1_pd(kMeterScale);
-    const __m128d guard = _mm_set1_pd(kDenormalGuard), bias = _mm_set1_pd(kMeterPeakBias);
-    const __m128d fall = _mm_set1_pd(meterFall), display = _mm_set1_pd(displayCoefficient);
-    __m128d peak = _mm_set_pd(meterPeak[1], meterPeak[0]);
-    __m128d s1 = _mm_set_pd(meterStage1[1], meterStage1[0]);
-    __m128d s2 = _mm_set_pd(meterStage2[1], meterStage2[0]);
+    const double fall = meterFall, display = displayCoefficient;
+    const double rest = kDenormalGuard / fall - kMeterPeakBias;
+    const auto meter = useAvx2 ? meterBlockAvx2 : meterBlockSse2;
     for (int from = 0; from < numSamples; from += kStretch)
     {
         const int count = std::min(kStretch, numSamples - from);
-        FastMath::decibelsOf(left + from, levels[0], count, kSilenceDb);
-        FastMath::decibelsOf(right + from, levels[1], count, kSilenceDb);
-        for (int i = 0; i < count; ++i)
+        const double last = std::pow(display, (double) (count - 1));
+        double state[2][3];
+        for (int c = 0; c < 2; ++c)
         {
-            const __m128d db = _mm_set_pd(levels[1][i], levels[0][i]);
-            const __m128d m = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(db, floor), scale), guard);
-            peak = _mm_max_pd(m, peak);
-            peak = _mm_add_pd(_mm_sub_pd(peak, _mm_mul_pd(_mm_add_pd(peak, bias), fall)), guard);
-            s1 = _mm_add_pd(peak, _mm_mul_pd(_mm_sub_pd(s1, peak), display));
-            s2 = _mm_add_pd(s1, _mm_mul_pd(_mm_sub_pd(s2, s1), display));
+            state[c][0] = meterPeak[(size_t) c];
+            state[c][1] = meterStage1[(size_t) c];
+            state[c][2] = meterStage2[(size_t) c];
+        }
+        const float* x[2] = { outs[0] + from, outs[1] + from };
+        meter(x, count, 1.0 - fall, rest, display, last, state);
+        for (int c = 0; c < 2; ++c)
+        {
+            meterPeak[(size_t) c] = state[c][0];
+            meterStage1[(size_t) c] = state[c][1];
+            meterStage2[(size_t) c] = state[c][2];
         }
     }
-    _mm_storel_pd(&meterPeak[0], peak);
-    _mm_storeh_pd(&meterPeak[1], peak);
-    _mm_storel_pd(&meterStage1[0], s1);
-    _mm_storeh_pd(&meterStage1[1], s1);
-    _mm_storel_pd(&meterStage2[0], s2);
-    _mm_storeh_pd(&meterStage2[1], s2);
 }
 
 void DelayEngine::publishBlockResults()

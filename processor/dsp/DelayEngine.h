@@ -138,7 +138,8 @@ public:
         bool retriggeredInBlock = false;
     };
 
-    DelayEngine();
+    // allowAvx2 false keeps to SSE2 even where AVX2 is there (for tests).
+    explicit DelayEngine(bool allowAvx2 = true);
     ~DelayEngine();
 
     DelayEngine(const DelayEngine&) = delete;
@@ -218,6 +219,8 @@ public:
     float getLineMixGain(int line) const;
     const float* getModulationBuffer(int index) const;
     const Oscillator& getOscillator(int index) const { return oscillators[(size_t) index]; }
+    // The smoothing coefficient the oscillators' values are given to the lines with.
+    float getOscillatorCoefficient() const { return oscillatorCoefficient; }
     const Modulator& getModulator(int index) const { return modulators[(size_t) index]; }
     DelayCore& getDelayCore(int line) { return *delayCores[(size_t) line]; }
     PreDelayCore& getPreDelayCore(int line) { return *preDelayCores[(size_t) line]; }
@@ -278,6 +281,7 @@ private:
     float smoothedOutputGain = 1.0f;
     float mixCoefficient = 0.002f;
     float oscillatorCoefficient = 0.05f;
+    bool useAvx2 = false;
 
     // Output meter state per channel.
     std::array<double, 2> clipHold {};

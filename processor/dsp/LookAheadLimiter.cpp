@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 #if defined(__SSE2__)
@@ -243,11 +244,22 @@ inline double slideWindow(double* history, double& sum, int h, int start, int le
 // One step of the smoothed reduction s towards the overshoot o: fast while
 // o is above it, slow below. Chosen without a branch, which noise would
 // mislead every few samples.
+// Beyond 2^-40 the guard's addition leaves a float as it is: there the step
+// is s less the product alone, and the value waits on three operations a
+// sample instead of four (the check stands aside, and rarely fails but in
+// silence, where it fails every sample).
+// Both products are made and the one the comparison chooses is taken after
+// (the comparison no longer stands between the value and its product).
 inline float smoothStep(float s, float o, __m128 attack, __m128 release)
 {
-    const __m128 rising = _mm_cmpgt_ss(_mm_set_ss(o), _mm_set_ss(s));
-    const float c = _mm_cvtss_f32(_mm_or_ps(_mm_and_ps(rising, attack), _mm_andnot_ps(rising, release)));
-    return s - ((s - o) * c + (float) kDenormalGuard);
+    const __m128 sv = _mm_set_ss(s), ov = _mm_set_ss(o);
+    const __m128 rising = _mm_cmpgt_ss(ov, sv);
+    const __m128 d = _mm_sub_ss(sv, ov);
+    const __m128 tv = _mm_or_ps(_mm_and_ps(rising, _mm_mul_ss(d, attack)), _mm_andnot_ps(rising, _mm_mul_ss(d, release)));
+    const float t = _mm_cvtss_f32(tv);
+    if (__builtin_expect(std::fabs(t) >= 0x1p-40f, 1))
+        return s - t;
+    return s - (t + (float) kDenormalGuard);
 }
 
 // Both copies of the audio ring take a piece of audio from position p on
@@ -371,60 +383,133 @@ void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSampl
 namespace
 {
 // The overshoots of a piece through the knee. Compiled twice, for SSE2 and
-// for AVX2: the same operations (no fused multiply-add), so the same results,
-// but AVX2's three-operand form and broadcasts save about a fifth of the
-// instructions.
+// for AVX2, from the compiler's vector types (four samples a vector: two
+// halves on SSE2, one whole vector on AVX2): the same operations as
+// FastMath's logarithm and exponential of vectors, lane by lane, and no fused
+// multiply-add, so the same results either way.
+typedef double Doubles4 __attribute__((vector_size(32)));
+typedef int64_t Lanes4 __attribute__((vector_size(32)));
+typedef int32_t Ints4 __attribute__((vector_size(16)));
+typedef int32_t Ints8 __attribute__((vector_size(32)));
+typedef float Floats4 __attribute__((vector_size(16)));
+
+// The vector helpers are always inlined: no call passes a vector whose
+// passing would differ between SSE2 and AVX code (the compiler's warning
+// about that comes where the templates are made, so it stays off).
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+__attribute__((always_inline)) inline Doubles4 pick(Lanes4 mask, Doubles4 a, Doubles4 b)
+{
+    return (Doubles4) (((Lanes4) a & mask) | ((Lanes4) b & ~mask));
+}
+
+__attribute__((always_inline)) inline Doubles4 splat(double x)
+{
+    return Doubles4 { x, x, x, x };
+}
+
+// FastMath::log of four positive, finite, normal values.
+__attribute__((always_inline)) inline Doubles4 logLanes(Doubles4 x)
+{
+    const Lanes4 bits = (Lanes4) x;
+    const Lanes4 biased = (Lanes4) ((uint64_t __attribute__((vector_size(32)))) bits >> 52);
+    const Ints8 halves = (Ints8) biased;
+    const Ints4 exponents = { halves[0], halves[2], halves[4], halves[6] };
+    Doubles4 e = __builtin_convertvector(exponents, Doubles4) - 1023.0;
+    Doubles4 m = (Doubles4) ((bits & 0x000fffffffffffffll) | 0x3ff0000000000000ll);
+    const Lanes4 above = m > 2.0 * FastMath::kSqrtHalf;
+    m = pick(above, m * 0.5, m);
+    e = e + pick(above, splat(1.0), splat(0.0));
+    const Doubles4 t = (m - 1.0) / (m + 1.0);
+    const Doubles4 t2 = t * t;
+    Doubles4 series = splat(1.0 / 17);
+    for (const double term : { 1.0 / 15, 1.0 / 13, 1.0 / 11, 1.0 / 9, 1.0 / 7, 1.0 / 5, 1.0 / 3, 1.0 })
+        series = term + t2 * series;
+    const Doubles4 tail = e * FastMath::kLn2Lo + (2.0 * t) * series;
+    return e * FastMath::kLn2Hi + tail;
+}
+
+// FastMath::exp of four values.
+__attribute__((always_inline)) inline Doubles4 expLanes(Doubles4 v)
+{
+    constexpr double kRound = 6755399441055744.0;   // 1.5 * 2^52
+    const Lanes4 low = v < -708.0;
+    const Lanes4 high = v > 709.0;
+    const Doubles4 floored = pick(v > -708.0, v, splat(-708.0));
+    const Doubles4 safe = pick(floored < 709.0, floored, splat(709.0));
+    const Doubles4 shifted = safe * FastMath::kLog2E + kRound;
+    const Doubles4 k = shifted - kRound;
+    const Doubles4 r = (safe - k * FastMath::kLn2Hi) - k * FastMath::kLn2Lo;
+    const Doubles4 r2 = r * r;
+    const Doubles4 r4 = r2 * r2;
+    const Doubles4 r8 = r4 * r4;
+    const Doubles4 q0 = 1.0 + r;
+    const Doubles4 q1 = 0.5 + (1.0 / 6.0) * r;
+    const Doubles4 q2 = 1.0 / 24.0 + (1.0 / 120.0) * r;
+    const Doubles4 q3 = 1.0 / 720.0 + (1.0 / 5040.0) * r;
+    const Doubles4 q4 = 1.0 / 40320.0 + (1.0 / 362880.0) * r;
+    const Doubles4 q5 = 1.0 / 3628800.0 + (1.0 / 39916800.0) * r;
+    const Doubles4 q6 = 1.0 / 479001600.0 + (1.0 / 6227020800.0) * r;
+    const Doubles4 s0 = q0 + q1 * r2;
+    const Doubles4 s1 = q2 + q3 * r2;
+    const Doubles4 s2 = q4 + q5 * r2;
+    const Doubles4 t0 = s0 + s1 * r4;
+    const Doubles4 t1 = s2 + q6 * r4;
+    const Doubles4 p = t0 + t1 * r8;
+    const Lanes4 kBits = (Lanes4) shifted - (Lanes4) splat(kRound);
+    const Doubles4 scale = (Doubles4) ((kBits + 1023) << 52);
+    Doubles4 result = pick(low, splat(0.0), p * scale);
+    result = pick(high, splat(INFINITY), result);
+    return pick(v != v, v, result);
+}
+
 __attribute__((always_inline)) inline void kneePasses(const float* peaks, float* overshoots, int count,
                                                       float kneeFloorPeak, float thresholdDb)
 {
     // Two passes, the level and then the knee, four samples a step: each
-    // step's chain of operations is long, and short loops with two chains
-    // side by side let the processor work on several at once. Samples far
-    // below the threshold (quiet passages, silence, the tails of echoes)
-    // skip both: their reduction is 0.
-    alignas(16) double levels[kPieceLength + 4];
+    // step's chain of operations is long, and short loops let the processor
+    // work on several steps at once. Samples far below the threshold (quiet
+    // passages, silence, the tails of echoes) skip both: their reduction is 0.
+    alignas(32) double levels[kPieceLength + 4];
     const __m128 floor = _mm_set1_ps(kneeFloorPeak);
     auto quiet = [floor](const float* four) { return _mm_movemask_ps(_mm_cmplt_ps(_mm_load_ps(four), floor)) == 15; };
+    auto loadPeaks = [](const float* four) {
+        Floats4 p;
+        std::memcpy(&p, four, sizeof p);
+        return __builtin_convertvector(p, Doubles4);
+    };
 
     // The level of the louder channel in decibels (silence far below).
-    auto level = [](__m128d peak) {
-        const __m128d loud = _mm_cmpgt_pd(peak, _mm_setzero_pd());
-        const __m128d safePeak = _mm_or_pd(_mm_and_pd(loud, peak), _mm_andnot_pd(loud, _mm_set1_pd(1.0)));
-        const __m128d db = _mm_mul_pd(_mm_set1_pd(20.0), _mm_mul_pd(FastMath::log(safePeak), _mm_set1_pd(FastMath::kLog10E)));
-        return _mm_or_pd(_mm_and_pd(loud, db), _mm_andnot_pd(loud, _mm_set1_pd(kSilenceDb)));
-    };
     for (int i = 0; i < count; i += 4)
     {
         if (quiet(peaks + i))
             continue;
-        const __m128 p = _mm_load_ps(peaks + i);
-        _mm_store_pd(levels + i, level(_mm_cvtps_pd(p)));
-        _mm_store_pd(levels + i + 2, level(_mm_cvtps_pd(_mm_movehl_ps(p, p))));
+        const Doubles4 peak = loadPeaks(peaks + i);
+        const Lanes4 loud = peak > 0.0;
+        const Doubles4 safePeak = pick(loud, peak, splat(1.0));
+        const Doubles4 db = 20.0 * (logLanes(safePeak) * FastMath::kLog10E);
+        const Doubles4 level = pick(loud, db, splat(kSilenceDb));
+        std::memcpy(levels + i, &level, sizeof level);
     }
 
     // Soft knee below kKneeWidth dB over the threshold.
-    const __m128d threshold = _mm_set1_pd((double) thresholdDb);
-    auto knee = [threshold](__m128d levelDb) {
-        const __m128d over = _mm_sub_pd(levelDb, threshold);
-        const __m128d y = _mm_mul_pd(_mm_sub_pd(over, _mm_set1_pd(kKneeWidth)), _mm_set1_pd(kKneeSlope));
-        const __m128d e = FastMath::exp(_mm_mul_pd(_mm_set1_pd(2.0), y));
-        const __m128d softened = _mm_add_pd(
-            _mm_sub_pd(_mm_set1_pd(1.0), _mm_div_pd(_mm_set1_pd(2.0), _mm_add_pd(e, _mm_set1_pd(1.0)))),
-            _mm_set1_pd(kDenormalGuard));
-        const __m128d kneed = _mm_add_pd(_mm_mul_pd(_mm_set1_pd(kKneeWidth), softened), _mm_set1_pd(kKneeWidth));
-        const __m128d inKnee = _mm_cmplt_pd(over, _mm_set1_pd(kKneeWidth));
-        return _mm_cvtpd_ps(_mm_or_pd(_mm_and_pd(inKnee, kneed), _mm_andnot_pd(inKnee, over)));
-    };
+    const double threshold = (double) thresholdDb;
     for (int i = 0; i < count; i += 4)
     {
         if (quiet(peaks + i))
         {
-            _mm_store_ps(overshoots + i, _mm_setzero_ps());
+            std::fill(overshoots + i, overshoots + i + 4, 0.0f);
             continue;
         }
-        const __m128 low = knee(_mm_load_pd(levels + i));
-        const __m128 high = knee(_mm_load_pd(levels + i + 2));
-        _mm_store_ps(overshoots + i, _mm_movelh_ps(low, high));
+        Doubles4 levelDb;
+        std::memcpy(&levelDb, levels + i, sizeof levelDb);
+        const Doubles4 over = levelDb - threshold;
+        const Doubles4 y = (over - kKneeWidth) * kKneeSlope;
+        const Doubles4 e = expLanes(2.0 * y);
+        const Doubles4 softened = (1.0 - 2.0 / (e + 1.0)) + kDenormalGuard;
+        const Doubles4 kneed = kKneeWidth * softened + kKneeWidth;
+        const Floats4 out = __builtin_convertvector(pick(over < kKneeWidth, kneed, over), Floats4);
+        std::memcpy(overshoots + i, &out, sizeof out);
     }
 }
 

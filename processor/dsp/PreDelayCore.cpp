@@ -16,10 +16,15 @@ using DspCommon::kDenormalGuard;
 namespace
 {
 // The read is truncated to whole samples: a glide that stopped a hair short of
-// a whole length would read one sample early, so it lands on the length.
+// a whole length would read one sample early, so it lands on the length. A
+// glide that stands on its length stays there: towards 0 the denormal guard
+// would otherwise push it just below 0 and let it cycle there for ever (the
+// read is the same, but the block could never take the way of a glide at rest).
 double glide(double smoothed, float length, double coefficient)
 {
     const double target = length;
+    if (smoothed == target)
+        return target;
     return DspCommon::settleOnTarget(smoothed, smoothed - ((smoothed - target) * coefficient + kDenormalGuard),
                                      target);
 }
@@ -63,14 +68,36 @@ bool PreDelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
     return true;
 }
 
-void PreDelayCore::sweepIn(float* ring, const float* input, int numSamples) const
+void PreDelayCore::sweepIn(float* ring, const float* input, int numSamples, float* output) const
 {
     const int maximum = maxLength;
     for (int done = 0, w = writeIndex; done < numSamples;)
     {
         const int n = std::min(numSamples - done, maximum - w);
-        for (int i = 0; i < n; ++i)
+        int i = 0;
+#if defined(__SSE2__)
+        // cleanInput four at a time: what is not finite becomes 0, the rest is
+        // clamped (max(lo, x) then min(hi, .) is std::clamp's order).
+        const __m128 limit = _mm_set1_ps(DspCommon::kInputLimit);
+        const __m128 lowest = _mm_set1_ps(-DspCommon::kInputLimit);
+        const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+        const __m128 infinity = _mm_set1_ps(INFINITY);
+        for (; i + 4 <= n; i += 4)
+        {
+            const __m128 x = _mm_loadu_ps(input + done + i);
+            const __m128 finite = _mm_cmplt_ps(_mm_and_ps(x, magnitude), infinity);
+            const __m128 clean = _mm_and_ps(finite, _mm_min_ps(limit, _mm_max_ps(lowest, x)));
+            _mm_storeu_ps(ring + w + i, clean);
+            if (output != nullptr)
+                _mm_storeu_ps(output + done + i, clean);
+        }
+#endif
+        for (; i < n; ++i)
+        {
             ring[w + i] = cleanInput(input[done + i]);
+            if (output != nullptr)
+                output[done + i] = ring[w + i];
+        }
         done += n;
         w = 0;
     }
@@ -140,7 +167,7 @@ void PreDelayCore::process(const float* inLeft, const float* inRight, float* out
         __m128d inside = _mm_castsi128_pd(_mm_set1_epi32(-1));
         auto glideStep = [&](__m128d from) {
             const __m128d next = _mm_sub_pd(from, _mm_add_pd(_mm_mul_pd(_mm_sub_pd(from, target), factor), guard));
-            const __m128d same = _mm_cmpeq_pd(next, from);
+            const __m128d same = _mm_or_pd(_mm_cmpeq_pd(next, from), _mm_cmpeq_pd(from, target));
             return _mm_or_pd(_mm_and_pd(same, target), _mm_andnot_pd(same, next));
         };
         // The glide's outcome depends on the lengths it starts from, its
@@ -195,10 +222,13 @@ void PreDelayCore::process(const float* inLeft, const float* inRight, float* out
 #endif
         if (steady)
         {
-            sweepIn(left, inLeft, numSamples);
-            sweepIn(right, inRight, numSamples);
-            sweepOut(left, outLeft, dl, numSamples);
-            sweepOut(right, outRight, dr, numSamples);
+            // At distance 0 a sample comes out as it goes in: one sweep.
+            sweepIn(left, inLeft, numSamples, dl == 0 ? outLeft : nullptr);
+            sweepIn(right, inRight, numSamples, dr == 0 ? outRight : nullptr);
+            if (dl != 0)
+                sweepOut(left, outLeft, dl, numSamples);
+            if (dr != 0)
+                sweepOut(right, outRight, dr, numSamples);
             writeIndex = (writeIndex + numSamples) % maximum;
             smoothedLeft = sl;
             smoothedRight = sr;

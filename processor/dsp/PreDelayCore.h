@@ -58,8 +58,9 @@ public:
     void writeBehind(const float* inLeft, const float* inRight, int numSamples);
 
 private:
-    // The rings' writes and reads of a whole block at rest, from the write index on.
-    void sweepIn(float* ring, const float* input, int numSamples) const;
+    // The rings' writes and reads of a whole block at rest, from the write
+    // index on; a sweep in with an output also puts what it writes there.
+    void sweepIn(float* ring, const float* input, int numSamples, float* output = nullptr) const;
     void sweepOut(const float* ring, float* output, int distance, int numSamples) const;
 
     std::unique_ptr<float[]> leftRing;

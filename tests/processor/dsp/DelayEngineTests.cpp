@@ -763,3 +763,116 @@ TEST(DelayEngineTests, LinesSideBySideSoundAsLinesInTurnInEveryRouting)
         }
     }
 }
+
+TEST(DelayEngineTests, OutputMetersFollowThePeakAndItsSmoothersSampleBySample)
+{
+    // The meters take a block in stretches; what they show after each block
+    // is what the peak with its fall and the two display smoothers give
+    // taken one sample at a time, for noise that swells and fades and for
+    // blocks of any length.
+    const double rate = 48000.0;
+    const double fall = 1.0 - std::exp(-kTwoPi * 0.5 / rate) + 1e-20;
+    const double display = std::exp(-kTwoPi * 6.0 / rate) + 1e-20;
+    double peak[2] = { 0.0, 0.0 }, s1[2] = { 0.0, 0.0 }, s2[2] = { 0.0, 0.0 };
+    float shown[2] = {};
+    // The model starts where the engine's meters rest after silence: the
+    // smoothers below zero are shown as 0, so both start from a long silence.
+    for (int i = 0; i < 200000; ++i)
+        for (int c = 0; c < 2; ++c)
+        {
+            const double m = (-320.0 + 60.0) * 0.015151516 + 1e-20;
+            peak[c] = std::max(peak[c], m);
+            peak[c] = peak[c] - (peak[c] + 0.08) * fall + 1e-20;
+            s1[c] = peak[c] + (s1[c] - peak[c]) * display;
+            s2[c] = s1[c] + (s2[c] - s1[c]) * display;
+        }
+    DelayEngine quiet;
+    quiet.prepare(512, rate);
+    configureMaster(quiet, 0, 0.0f, 0.5f);  // dry only, unity gain
+    std::vector<float> silence((size_t) 200000, 0.0f), silenceRight((size_t) 200000, 0.0f);
+    run(quiet, silence, silenceRight, 500);
+
+    uint32_t seed = 1;
+    const int blocks[] = { 512, 64, 333, 1, 480, 97 };
+    for (int round = 0; round < 300; ++round)
+    {
+        const int n = blocks[round % 6];
+        std::vector<float> l((size_t) n), r((size_t) n);
+        const double swell = 0.5 + 0.45 * std::sin(0.05 * round);
+        for (int i = 0; i < n; ++i)
+        {
+            seed = seed * 1664525u + 1013904223u;
+            l[(size_t) i] = (float) (swell * (double) (int32_t) seed / 2147483648.0);
+            r[(size_t) i] = 0.3f * l[(size_t) i];
+        }
+        for (int i = 0; i < n; ++i)
+            for (int c = 0; c < 2; ++c)
+            {
+                const double x = std::fabs((double) (c == 0 ? l : r)[(size_t) i]);
+                const double db = x > 0.0 ? 20.0 * std::log10(x) : -320.0;
+                peak[c] = std::max(peak[c], (db + 60.0) * 0.015151516 + 1e-20);
+                peak[c] = peak[c] - (peak[c] + 0.08) * fall + 1e-20;
+                s1[c] = peak[c] + (s1[c] - peak[c]) * display;
+                s2[c] = s1[c] + (s2[c] - s1[c]) * display;
+            }
+        float* channels[2] = { l.data(), r.data() };
+        quiet.process(channels, n, true, true);
+        quiet.getOutputLevels(shown[0], shown[1]);
+        for (int c = 0; c < 2; ++c)
+            ASSERT_NEAR(shown[c], std::clamp(s2[c], 0.0, 1.0), 1e-6) << round << " " << c;
+    }
+    EXPECT_GT(shown[0], 0.5f);
+}
+
+TEST(DelayEngineTests, Sse2AndAvx2GiveTheSameSoundModulationAndMeters)
+{
+    // The engine's own vector code (modulators, mix, meters) has an SSE2 and
+    // an AVX2 form: both give the same samples, modulation and meters, in
+    // stereo and folded to mono, in blocks of any length.
+    for (bool stereoOut : { true, false })
+    {
+        DelayEngine sse2(false), avx2(true);
+        for (DelayEngine* e : { &sse2, &avx2 })
+        {
+            e->prepare(512, 48000.0);
+            configurePlainLine(*e, 0, 0.05f);
+            configurePlainLine(*e, 1, 0.07f);
+            configureMaster(*e, 0, 0.4f, 0.6f);
+            e->setLineParameter(0, 44, 0.3f);   // the time moved by modulator 1
+            e->setGlobalParameter(56, 0.75f);   // a sine and a triangle
+            e->setGlobalParameter(76, 1.0f);
+            e->setGlobalParameter(54, 0.6f);
+        }
+        uint32_t seed = 3;
+        const int blocks[] = { 512, 64, 333, 1, 480, 97 };
+        std::vector<float> l1(512), r1(512);
+        for (int round = 0; round < 60; ++round)
+        {
+            const int n = blocks[round % 6];
+            for (int i = 0; i < n; ++i)
+            {
+                seed = seed * 1664525u + 1013904223u;
+                l1[(size_t) i] = (float) ((double) (int32_t) seed / 2147483648.0) * (round % 10 < 5 ? 0.9f : 0.01f);
+                r1[(size_t) i] = 0.5f * l1[(size_t) i];
+            }
+            auto l2 = l1, r2 = r1;
+            float* a[2] = { l1.data(), r1.data() };
+            float* b[2] = { l2.data(), r2.data() };
+            sse2.process(a, n, true, stereoOut);
+            avx2.process(b, n, true, stereoOut);
+            for (int i = 0; i < n; ++i)
+            {
+                ASSERT_EQ(l1[(size_t) i], l2[(size_t) i]) << stereoOut << " " << round << " " << i;
+                ASSERT_EQ(r1[(size_t) i], r2[(size_t) i]) << stereoOut << " " << round << " " << i;
+            }
+            for (int m = 0; m < DelayEngine::kNumModulationBuffers; ++m)
+                for (int i = 0; i < n; ++i)
+                    ASSERT_EQ(sse2.getModulationBuffer(m)[i], avx2.getModulationBuffer(m)[i]) << round << " " << m;
+            float levels[2][2];
+            sse2.getOutputLevels(levels[0][0], levels[0][1]);
+            avx2.getOutputLevels(levels[1][0], levels[1][1]);
+            ASSERT_EQ(levels[0][0], levels[1][0]) << round;
+            ASSERT_EQ(levels[0][1], levels[1][1]) << round;
+        }
+    }
+}

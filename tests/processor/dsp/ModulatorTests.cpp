@@ -299,3 +299,176 @@ TEST(ModulatorTests, DetectorGateNeedsTheOffThresholdBeforeItRetriggersAgain)
         EXPECT_EQ(retriggers, c.expectedRetriggers) << c.steps.size();
     }
 }
+
+TEST(ModulatorTests, OscillatorsSideBySideGiveWhatEachGivesAlone)
+{
+    // The engine runs its four oscillators side by side: each buffer must be
+    // what that oscillator gives alone, sample for sample, for every pair of
+    // shapes (alike and not), inverted or not, with a stereo phase, at rates
+    // slow and far beyond any LFO's, on the SSE2 and the AVX2 way, in blocks
+    // of any length, also standing still.
+    const float shapeChoices[] = { 0.0f, 0.25f, 0.5f, 0.75f, 1.0f };
+    for (bool avx2 : { false, true })
+        for (float first : shapeChoices)
+            for (float second : shapeChoices)
+            {
+                DelayEngine e(avx2);
+                e.prepare(512, 48000.0);
+                e.setGlobalParameter(56, first);
+                e.setGlobalParameter(76, second);
+                e.setGlobalParameter(57, first == 0.25f ? 1.0f : 0.0f);   // invert
+                e.setGlobalParameter(77, second == 1.0f ? 1.0f : 0.0f);
+                e.setGlobalParameter(58, 0.3f);                           // stereo phase
+                e.setGlobalParameter(78, 1.0f);
+                e.setGlobalParameter(54, 0.9f);
+                e.setGlobalParameter(74, first == second ? 1.0f : 0.2f);
+                const int blocks[] = { 512, 64, 333, 1, 480, 97 };
+                std::vector<float> l(512), r(512);
+                for (int round = 0; round < 30; ++round)
+                {
+                    if (round == 12)
+                    {
+                        e.setGlobalParameter(72, 1.0f);   // synced
+                        e.setModulatorRate(1, 1.0);
+                    }
+                    if (round == 20)
+                        e.setModulatorRate(1, 0.0);   // standing still
+                    if (round == 15)
+                        e.setGlobalParameter(58, 0.9f);   // the offset moves under a running phase
+                    const int n = blocks[round % 6];
+                    DelayEngine::Oscillator alone[4];
+                    for (int o = 0; o < 4; ++o)
+                        alone[o] = e.getOscillator(o);
+                    std::fill(l.begin(), l.end(), 0.1f);
+                    std::fill(r.begin(), r.end(), -0.05f);
+                    float* channels[2] = { l.data(), r.data() };
+                    e.process(channels, n, true, true);
+                    for (int o = 0; o < 4; ++o)
+                    {
+                        std::vector<float> expected((size_t) n);
+                        alone[o].run(expected.data(), n, e.getOscillatorCoefficient());
+                        const float* got = e.getModulationBuffer(o);
+                        for (int i = 0; i < n; ++i)
+                            ASSERT_EQ(got[i], expected[(size_t) i])
+                                << avx2 << " " << first << " " << second << " round " << round << " oscillator " << o
+                                << " sample " << i;
+                        EXPECT_EQ(e.getOscillator(o).phase, alone[o].phase);
+                        EXPECT_EQ(e.getOscillator(o).smoothed, alone[o].smoothed);
+                        EXPECT_EQ(e.getOscillator(o).held, alone[o].held);
+                        EXPECT_EQ(e.getOscillator(o).noiseA, alone[o].noiseA);
+                    }
+                }
+            }
+}
+
+TEST(ModulatorTests, DetectorRetriggersInBlocksGiveWhatSampleBySampleGives)
+{
+    // Both modulators retriggered by their detectors (at samples of their
+    // own), followers and envelopes running: every modulation buffer and the
+    // modulators' state after each block must be what the single structures
+    // give sample by sample, the detectors deciding where each starts again,
+    // on the SSE2 and the AVX2 way, in blocks of any length.
+    const double rate = 48000.0;
+    SampleRateContext context;
+    context.set(rate);
+    const int closeAfter = (int) (context.samplesPerMs * 10.0);
+    for (bool avx2 : { false, true })
+    {
+        DelayEngine e(avx2);
+        e.prepare(512, rate);
+        e.setGlobalParameter(47, 0.0f);   // modulator 1: oscillator, random, retriggered by its detector
+        e.setGlobalParameter(56, 0.0f);
+        e.setGlobalParameter(48, 1.0f);
+        e.setGlobalParameter(49, 1.0f);
+        e.setGlobalParameter(50, 0.3f);
+        e.setGlobalParameter(51, 0.45f);
+        e.setGlobalParameter(54, 0.7f);
+        e.setGlobalParameter(58, 0.4f);
+        e.setGlobalParameter(67, 0.5f);   // modulator 2: envelope, retriggered by its slower detector
+        e.setGlobalParameter(76, 0.75f);  // its oscillators: sine
+        e.setGlobalParameter(68, 1.0f);
+        e.setGlobalParameter(69, 0.85f);
+        e.setGlobalParameter(70, 0.3f);
+        e.setGlobalParameter(71, 0.45f);
+        e.setGlobalParameter(82, 0.05f);  // short hold
+        e.setGlobalParameter(84, 0.6f);   // follower sensitivity
+        const int blocks[] = { 512, 64, 333, 1, 480, 97 };
+        uint32_t seed = 7;
+        std::vector<float> l(512), r(512);
+        int retriggers[2] = {};
+        for (int round = 0; round < 360; ++round)
+        {
+            const int n = blocks[round % 6];
+            // Bursts of noise and gaps of silence, a few blocks each.
+            const double loud = (round / 10) % 2 == 0 ? 0.6 : (round % 3 == 0 ? 0.002 : 0.0);
+            for (int i = 0; i < n; ++i)
+            {
+                seed = seed * 1664525u + 1013904223u;
+                l[(size_t) i] = (float) (loud * (double) (int32_t) seed / 2147483648.0);
+                r[(size_t) i] = -0.5f * l[(size_t) i];
+            }
+
+            DelayEngine::Oscillator oscillators[4];
+            for (int o = 0; o < 4; ++o)
+                oscillators[o] = e.getOscillator(o);
+            DelayEngine::Modulator modulators[2] = { e.getModulator(0), e.getModulator(1) };
+            std::vector<float> expected[8];
+            for (auto& b : expected)
+                b.assign((size_t) n, 0.0f);
+            std::vector<int> points[2];
+            for (int i = 0; i < n; ++i)
+            {
+                const double sum = (double) l[(size_t) i] + (double) r[(size_t) i];
+                const double x = sum < 0.0 ? (double) r[(size_t) i] - (double) l[(size_t) i] : sum;
+                for (int m = 0; m < 2; ++m)
+                {
+                    expected[DelayEngine::bufferPeakFollower1 + m][(size_t) i] = modulators[m].follower.tick(x);
+                    if (modulators[m].detector.tick(x, context.kF, closeAfter) && modulators[m].retriggerMode == 2)
+                        points[m].push_back(i);
+                }
+            }
+            for (int m = 0; m < 2; ++m)
+            {
+                retriggers[m] += (int) points[m].size();
+                for (size_t p = 0, from = 0; from < (size_t) n; ++p)
+                {
+                    const size_t to = p < points[m].size() ? (size_t) points[m][p] + 1 : (size_t) n;
+                    for (int o = 2 * m; o < 2 * m + 2; ++o)
+                        oscillators[o].run(expected[o].data() + from, (int) (to - from), e.getOscillatorCoefficient());
+                    modulators[m].envelope.run(expected[DelayEngine::bufferEnvelope1 + m].data() + from, (int) (to - from));
+                    if (p < points[m].size())
+                    {
+                        oscillators[2 * m].resetPhase(0.0);
+                        oscillators[2 * m + 1].resetPhase(0.0);
+                        modulators[m].envelope.start();
+                    }
+                    from = to;
+                }
+            }
+
+            float* channels[2] = { l.data(), r.data() };
+            e.process(channels, n, true, true);
+            for (int b = 0; b < 8; ++b)
+                for (int i = 0; i < n; ++i)
+                    ASSERT_EQ(e.getModulationBuffer(b)[i], expected[b][(size_t) i])
+                        << avx2 << " round " << round << " buffer " << b << " sample " << i;
+            for (int o = 0; o < 4; ++o)
+            {
+                ASSERT_EQ(e.getOscillator(o).phase, oscillators[o].phase) << round << " " << o;
+                ASSERT_EQ(e.getOscillator(o).smoothed, oscillators[o].smoothed) << round << " " << o;
+                ASSERT_EQ(e.getOscillator(o).noiseB, oscillators[o].noiseB) << round << " " << o;
+            }
+            for (int m = 0; m < 2; ++m)
+            {
+                ASSERT_EQ(e.getModulator(m).detector.level, modulators[m].detector.level) << round << " " << m;
+                ASSERT_EQ(e.getModulator(m).detector.gate, modulators[m].detector.gate) << round << " " << m;
+                ASSERT_EQ(e.getModulator(m).detector.gateCounter, modulators[m].detector.gateCounter) << round << " " << m;
+                ASSERT_EQ(e.getModulator(m).follower.value, modulators[m].follower.value) << round << " " << m;
+                ASSERT_EQ(e.getModulator(m).envelope.value, modulators[m].envelope.value) << round << " " << m;
+            }
+        }
+        // Each detector opened its gate again and again.
+        EXPECT_GT(retriggers[0], 5) << avx2;
+        EXPECT_GT(retriggers[1], 5) << avx2;
+    }
+}

@@ -77,6 +77,43 @@ TEST(PreDelayCore, ZeroLengthPassesTheInputThrough)
     EXPECT_EQ(out.right, in);
 }
 
+TEST(PreDelayCore, GlideTowardsZeroComesToRestOnZero)
+{
+    // Back from a length to 0 the glide lands on exactly 0 and stays there
+    // block after block (it no longer cycles just below 0), and the input
+    // comes through unchanged but for what the rings refuse: not finite is
+    // 0, beyond the input limit is held at the limit.
+    PreDelayCore core;
+    core.setLeftFreeTime(0.01f);
+    core.setRightFreeTime(0.02f);
+    settle(core);
+    core.setLeftFreeTime(0.0f);
+    core.setRightFreeTime(0.0f);
+    for (int i = 0; i < 5; ++i)
+        settle(core);
+    for (int round = 0; round < 3; ++round)
+    {
+        run(core, std::vector<float>(333, 0.0f), std::vector<float>(333, 0.0f));
+        ASSERT_EQ(core.getSmoothedLeftLength(), 0.0f);
+        ASSERT_EQ(core.getSmoothedRightLength(), 0.0f);
+        ASSERT_FALSE(std::signbit(core.getSmoothedLeftLength()));
+    }
+    std::vector<float> in = ramp(64);
+    in[5] = std::numeric_limits<float>::quiet_NaN();
+    in[6] = -std::numeric_limits<float>::infinity();
+    in[7] = 3.0e4f;
+    in[8] = -5.0e4f;
+    in[9] = -0.0f;
+    const auto out = run(core, in, in, false);
+    for (size_t i = 0; i < in.size(); ++i)
+    {
+        const float expected = i == 5 || i == 6 ? 0.0f : i == 7 ? 1.0e4f : i == 8 ? -1.0e4f : in[i];
+        ASSERT_EQ(out.left[i], expected) << i;
+        ASSERT_EQ(out.right[i], expected) << i;
+    }
+    EXPECT_TRUE(std::signbit(out.left[9]));
+}
+
 TEST(PreDelayCore, NewTimeGlides)
 {
     PreDelayCore core;
