@@ -250,16 +250,17 @@ inline double slideWindow(double* history, double& sum, int h, int start, int le
 // silence, where it fails every sample).
 // Both products are made and the one the comparison chooses is taken after
 // (the comparison no longer stands between the value and its product).
-inline float smoothStep(float s, float o, __m128 attack, __m128 release)
+inline __m128 smoothStep(__m128 s, float o, __m128 attack, __m128 release)
 {
-    const __m128 sv = _mm_set_ss(s), ov = _mm_set_ss(o);
-    const __m128 rising = _mm_cmpgt_ss(ov, sv);
-    const __m128 d = _mm_sub_ss(sv, ov);
-    const __m128 tv = _mm_or_ps(_mm_and_ps(rising, _mm_mul_ss(d, attack)), _mm_andnot_ps(rising, _mm_mul_ss(d, release)));
-    const float t = _mm_cvtss_f32(tv);
-    if (__builtin_expect(std::fabs(t) >= 0x1p-40f, 1))
-        return s - t;
-    return s - (t + (float) kDenormalGuard);
+    // The value lives in the first lane (the others are of no account), so
+    // that it never leaves the vector registers on its way round.
+    const __m128 ov = _mm_set_ss(o);
+    const __m128 rising = _mm_cmpgt_ss(ov, s);
+    const __m128 d = _mm_sub_ss(s, ov);
+    const __m128 t = _mm_or_ps(_mm_and_ps(rising, _mm_mul_ss(d, attack)), _mm_andnot_ps(rising, _mm_mul_ss(d, release)));
+    if (__builtin_expect(std::fabs(_mm_cvtss_f32(t)) >= 0x1p-40f, 1))
+        return _mm_sub_ss(s, t);
+    return _mm_sub_ss(s, _mm_add_ss(t, _mm_set_ss((float) kDenormalGuard)));
 }
 
 // Both copies of the audio ring take a piece of audio from position p on
@@ -311,7 +312,7 @@ void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSampl
         storeAudio(ringLeft.data(), audioIndex, inL, count);
         storeAudio(ringRight.data(), audioIndex, inR, count);
 
-        float s = smoothedReduction;
+        __m128 s = _mm_set_ss(smoothedReduction);
         int h = historyIndex;
         double firstSum = windowSums[0];
         double secondSum = windowSums[1];
@@ -326,8 +327,10 @@ void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSampl
         auto step = [&](auto atRoundStart, int i) {
             constexpr bool resum = decltype(atRoundStart)::value;
             s = smoothStep(s, overshoots[i], attack, release);
+            const float reduction = _mm_cvtss_f32(s);
             const int start = h + startOffset;
-            const double first = slideWindow<resum>(firstHistory, firstSum, h, start, length, inWindow, s) * reciprocal;
+            const double first =
+                slideWindow<resum>(firstHistory, firstSum, h, start, length, inWindow, reduction) * reciprocal;
             averages[i] = slideWindow<resum>(secondHistory, secondSum, h, start, length, inWindow, first) * reciprocal;
         };
         for (int i = 0; i < count;)
@@ -374,7 +377,7 @@ void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSampl
             }
         }
 
-        smoothedReduction = s;
+        smoothedReduction = _mm_cvtss_f32(s);
         audioIndex = (audioIndex + count) % kAudioPositions;
         historyIndex = h;
     }
