@@ -5,6 +5,7 @@
 #include "processor/dsp/FastMath.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cstring>
 #include <cmath>
 #include <new>
@@ -1012,6 +1013,89 @@ void DelayCore::process(const float* inLeft, const float* inRight, float* outLef
     }
 }
 
+namespace
+{
+// The ring writes of a plain run: input + loop gain * read, limited as
+// limitRingAll limits it and rounded to float, into stored; returns the last
+// sample whose write (before the rounding) is louder than silence, or -1.
+// loops, when given, holds a loop gain per sample instead of loop.
+int plainWrites(const float* input, const float* reads, const float* loops, float loop, int count, float* stored)
+{
+    int lastLoud = -1;
+    for (int i = 0; i < count; ++i)
+    {
+        const double gain = loops != nullptr ? (double) loops[i] : (double) loop;
+        const double write = limitRingAll((double) input[i] + gain * reads[i]);
+        stored[i] = (float) write;
+        if (std::abs(write) > kSilentWrite)
+            lastLoud = i;
+    }
+    return lastLoud;
+}
+
+// The same, four writes at a time (the product of two floats is exact in
+// double, so the sum rounds as the one above rounds it).
+__attribute__((target("avx2"))) int plainWritesAvx2(const float* input, const float* reads, const float* loops,
+                                                    float loop, int count, float* stored)
+{
+    const __m256d high = _mm256_set1_pd(kRingLimit);
+    const __m256d low = _mm256_set1_pd(-kRingLimit);
+    const __m256d silent = _mm256_set1_pd(kSilentWrite);
+    const __m256d magnitude = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffffLL));
+    const __m256d fixedGain = _mm256_set1_pd((double) loop);
+    int lastLoud = -1;
+    int i = 0;
+    for (; i + 4 <= count; i += 4)
+    {
+        const __m256d gain = loops != nullptr ? _mm256_cvtps_pd(_mm_loadu_ps(loops + i)) : fixedGain;
+        const __m256d x = _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(input + i)),
+                                        _mm256_mul_pd(gain, _mm256_cvtps_pd(_mm_loadu_ps(reads + i))));
+        __m256d y = _mm256_blendv_pd(x, low, _mm256_cmp_pd(x, low, _CMP_LT_OQ));
+        y = _mm256_blendv_pd(y, high, _mm256_cmp_pd(high, y, _CMP_LT_OQ));
+        y = _mm256_and_pd(y, _mm256_cmp_pd(x, x, _CMP_EQ_OQ));
+        _mm_storeu_ps(stored + i, _mm256_cvtpd_ps(y));
+        const int loud = _mm256_movemask_pd(_mm256_cmp_pd(_mm256_and_pd(y, magnitude), silent, _CMP_GT_OQ));
+        if (loud != 0)
+            lastLoud = i + 31 - __builtin_clz((unsigned) loud);
+    }
+    const int rest = plainWrites(input + i, reads + i, loops != nullptr ? loops + i : nullptr, loop, count - i,
+                                 stored + i);
+    return rest >= 0 ? i + rest : lastLoud;
+}
+
+// How many of the delays from the first on, up to limit (at least 1), equal
+// the first on both channels.
+int heldFor(const double* left, const double* right, int limit)
+{
+    const double dl = left[0], dr = right[0];
+    int span = 1;
+    const __m128d l = _mm_set1_pd(dl), r = _mm_set1_pd(dr);
+    for (; span + 2 <= limit; span += 2)
+    {
+        const __m128d same = _mm_and_pd(_mm_cmpeq_pd(_mm_loadu_pd(left + span), l),
+                                        _mm_cmpeq_pd(_mm_loadu_pd(right + span), r));
+        const int mask = _mm_movemask_pd(same);
+        if (mask != 0x3)
+            return span + (mask & 1);
+    }
+    if (span < limit && left[span] == dl && right[span] == dr)
+        ++span;
+    return span;
+}
+
+// The meters' decay over eight steps, from below: a meter that takes none
+// of eight outputs is at least meter * this after them (each step rounds by
+// less than 2^-53, the power by less than 2^-50, the margin is 2^-20 and
+// covers the rounding of the product to float too).
+double eightDecaysBelow(double decay)
+{
+    double power = 1.0;
+    for (int k = 0; k < 8; ++k)
+        power *= decay;
+    return power * (1.0 - 0x1p-20);
+}
+} // namespace
+
 void DelayCore::readPiece(int from, int to, bool left, bool right)
 {
     Piece& p = *piece;
@@ -1043,10 +1127,8 @@ void DelayCore::readPiece(int from, int to, bool left, bool right)
         const int nL = (int) positionL, nR = (int) positionR;
         const int untilShift = std::min(nL < 2 * maximum ? 2 * maximum - nL : maximum,
                                         nR < 2 * maximum ? 2 * maximum - nR : maximum);
-        int span = 1;
-        while (i + span < to && span < maximum - w && span < untilShift && p.delay[0][i + span] == dl
-               && p.delay[1][i + span] == dr)
-            ++span;
+        const int spanLimit = std::min(std::min(to - i, maximum - w), std::max(untilShift, 1));
+        const int span = heldFor(p.delay[0] + i, p.delay[1] + i, spanLimit);
         if (span >= 4)
         {
             int taken = 0;
@@ -1155,42 +1237,33 @@ bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& 
     float* ringO = offsetRing.get();
     const float loop = plainLoopGain;
     const float* loops = plainSmoothing ? p.loopGain + start : nullptr;
-    float reads[2][kPiece];
+    // An inactive channel reads silence.
+    alignas(32) static const float silence[kPiece] = {};
+    const float* reads[2];
     for (int c = 0; c < 2; ++c)
     {
-        float* r = reads[c];
-        const float* read = p.read[c] + start;
+        const float* r = active[c] ? p.read[c] + start : silence;
+        reads[c] = r;
         const float* input = p.input[c] + start;
-        if (active[c])
-            std::copy(read, read + count, r);
-        else
-            std::fill(r, r + count, 0.0f);
 
         // Ring writes, in spans up to the end of the ring; the guard takes
         // the samples at the ring's end again.
         float* ring = rings[c];
-        double writes[kPiece];
-        float stored[kPiece];
-        if (loops != nullptr)
-            for (int i = 0; i < count; ++i)
-                writes[i] = limitRingAll((double) input[i] + (double) loops[i] * r[i]);
-        else
-            for (int i = 0; i < count; ++i)
-                writes[i] = limitRingAll((double) input[i] + (double) loop * r[i]);
-        for (int i = 0; i < count; ++i)
-            stored[i] = (float) writes[i];
+        int lastLoud = -1;
         for (int done = 0, w = writeIndex; done < count;)
         {
             const int n = std::min(count - done, maximum - w);
-            std::copy(stored + done, stored + done + n, ring + w + kReadReach);
+            float* stored = ring + w + kReadReach;
+            const float* gains = loops != nullptr ? loops + done : nullptr;
+            const int loud = haveAvx2 ? plainWritesAvx2(input + done, r + done, gains, loop, n, stored)
+                                      : plainWrites(input + done, r + done, gains, loop, n, stored);
+            if (loud >= 0)
+                lastLoud = done + loud;
             for (int i = std::max(0, maximum - kReadReach - w); i < n; ++i)
-                writeRing(ring, maximum, w + i, stored[done + i]);
+                writeRing(ring, maximum, w + i, stored[i]);
             done += n;
             w = 0;
         }
-        int lastLoud = count - 1;
-        while (lastLoud >= 0 && ! (std::abs(writes[lastLoud]) > kSilentWrite))
-            --lastLoud;
         quiet[c] = lastLoud >= 0 ? std::min(count - 1 - lastLoud, quietHorizon + 1)
                                  : (int) std::min((long long) quiet[c] + count, (long long) quietHorizon + 1);
     }
@@ -1207,7 +1280,6 @@ bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& 
         w = 0;
     }
     float outs[2][kPiece];
-    std::copy(reads[1 - fromChannel], reads[1 - fromChannel] + count, outs[1 - fromChannel]);
     for (int done = 0, from = wrapBack(writeIndex, std::abs(o), maximum); done < count;)
     {
         const int n = std::min(count - done, maximum - from);
@@ -1218,21 +1290,23 @@ bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& 
     }
 
     // Tremolo, mid/side decoding, level and balance, then the meters.
+    // (The other channel plays its reads.)
     for (int c = 0; c < 2; ++c)
     {
         const float* tremolo = p.tremolo[c] + start;
+        const float* from = c == fromChannel ? outs[c] : reads[c];
         float* x = outs[c];
         if (plainSmoothing)
         {
             const float* depths = p.tremoloDepth + start;
             for (int i = 0; i < count; ++i)
-                x[i] = x[i] * (tremolo[i] * depths[i] + (1.0f - depths[i]));
+                x[i] = from[i] * (tremolo[i] * depths[i] + (1.0f - depths[i]));
         }
         else
         {
             const float depth = plainTremoloDepth;
             for (int i = 0; i < count; ++i)
-                x[i] = x[i] * (tremolo[i] * depth + (1.0f - depth));
+                x[i] = from[i] * (tremolo[i] * depth + (1.0f - depth));
         }
     }
     if (midSide)
@@ -1269,13 +1343,39 @@ bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& 
     }
     // The meters of both channels side by side, each step as one channel
     // takes it (max(out, m) in the vector is std::max(m, out), equal values
-    // and NaNs included).
+    // and NaNs included). Eight outputs below what the meters decay to over
+    // them cannot raise them: then the steps are the decay alone.
     {
         const float* outL = outputs[0] + start;
         const float* outR = outputs[1] + start;
         const __m128d decay = _mm_set1_pd(meterDecay + kDenormalGuard);
+        const __m128d below = _mm_set1_pd(eightDecaysBelow(meterDecay + kDenormalGuard));
+        const __m128d smallest = _mm_set1_pd((double) FLT_MIN);
         __m128d meter = _mm_set_pd(meterR, meterL);
-        for (int i = 0; i < count; ++i)
+        int i = 0;
+        for (; i + 8 <= count; i += 8)
+        {
+            const __m128d bound = _mm_mul_pd(meter, below);
+            const __m128 bounds = _mm_cvtpd_ps(bound);
+            const __m128 boundL = _mm_shuffle_ps(bounds, bounds, 0x00);
+            const __m128 boundR = _mm_shuffle_ps(bounds, bounds, 0x55);
+            const __m128 under = _mm_and_ps(_mm_and_ps(_mm_cmplt_ps(_mm_loadu_ps(outL + i), boundL),
+                                                       _mm_cmplt_ps(_mm_loadu_ps(outL + i + 4), boundL)),
+                                            _mm_and_ps(_mm_cmplt_ps(_mm_loadu_ps(outR + i), boundR),
+                                                       _mm_cmplt_ps(_mm_loadu_ps(outR + i + 4), boundR)));
+            if (_mm_movemask_ps(under) == 0xf && _mm_movemask_pd(_mm_cmpge_pd(bound, smallest)) == 0x3)
+            {
+                for (int k = 0; k < 8; ++k)
+                    meter = _mm_mul_pd(meter, decay);
+            }
+            else
+            {
+                for (int k = i; k < i + 8; ++k)
+                    meter = _mm_max_pd(_mm_cvtps_pd(_mm_setr_ps(outL[k], outR[k], 0.0f, 0.0f)),
+                                       _mm_mul_pd(meter, decay));
+            }
+        }
+        for (; i < count; ++i)
             meter = _mm_max_pd(_mm_cvtps_pd(_mm_setr_ps(outL[i], outR[i], 0.0f, 0.0f)), _mm_mul_pd(meter, decay));
         _mm_storel_pd(&meterL, meter);
         _mm_storeh_pd(&meterR, meter);

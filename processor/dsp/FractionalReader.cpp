@@ -613,58 +613,54 @@ __attribute__((target("avx2,fma"))) inline void eightReadsAvx2(const __m256 (&pa
     scaleEightAvx2(_mm256_add_ps(h0, h1), mode, step, reads);
 }
 
-// eightReadsAvx2 for a read of at most kMostNarrowTaps taps of one ring, its
-// eight partial sums held in registers: p[k] takes taps k, k + 8, .., and
-// lane L of the single read's first vector holds p[7 - L] (its second vector
-// is zero).
-__attribute__((target("avx2,fma"))) inline void narrowReadsAvx2(const float* weights, const float* ring, int taps,
-                                                                int mode, double step, float* reads)
+// eightReadsAvx2 for a read of at most kMostNarrowTaps taps, of one ring or
+// of two with the same weights (each weight loaded once for both): the
+// partial sum p[k] takes taps k, k + 8, .., and lane L of the single read's
+// first vector holds p[7 - L] (its second vector is zero). The partial sums
+// go in the pairs the reduction adds first, so that few are live at once.
+template <bool twoRings>
+__attribute__((target("avx2,fma"))) inline void narrowReadsAvx2(const float* weights, const float* ringA,
+                                                                const float* ringB, int taps, int mode, double step,
+                                                                float* readsA, float* readsB)
 {
-    __m256 p0 = _mm256_setzero_ps(), p1 = p0, p2 = p0, p3 = p0, p4 = p0, p5 = p0, p6 = p0, p7 = p0;
-    auto term = [weights, ring](int tap, __m256 sum) __attribute__((target("avx2,fma"))) {
-        return _mm256_fmadd_ps(_mm256_broadcast_ss(weights - tap), _mm256_loadu_ps(ring - tap), sum);
-    };
-    int j = 0;
-    for (; j + 8 <= taps; j += 8)
-    {
-        p0 = term(j, p0);
-        p1 = term(j + 1, p1);
-        p2 = term(j + 2, p2);
-        p3 = term(j + 3, p3);
-        p4 = term(j + 4, p4);
-        p5 = term(j + 5, p5);
-        p6 = term(j + 6, p6);
-        p7 = term(j + 7, p7);
-    }
-    const int left = taps - j;
-    if (left > 0)
-        p0 = term(j, p0);
-    if (left > 1)
-        p1 = term(j + 1, p1);
-    if (left > 2)
-        p2 = term(j + 2, p2);
-    if (left > 3)
-        p3 = term(j + 3, p3);
-    if (left > 4)
-        p4 = term(j + 4, p4);
-    if (left > 5)
-        p5 = term(j + 5, p5);
-    if (left > 6)
-        p6 = term(j + 6, p6);
+    const __m256 zero = _mm256_setzero_ps();
     // reduceAvx2: each lane plus the zero of the second vector, then lanes
     // L and L + 4, then 0 and 2, 1 and 3, then those two.
-    const __m256 zero = _mm256_setzero_ps();
     auto lane = [zero](__m256 x) __attribute__((target("avx2,fma"))) {
         __m256 y = _mm256_add_ps(x, zero);
         // Kept: x + 0 is not x where x is -0.
         asm("" : "+x"(y));
         return y;
     };
-    const __m256 h0 = _mm256_add_ps(lane(p7), lane(p3));
-    const __m256 h1 = _mm256_add_ps(lane(p6), lane(p2));
-    const __m256 h2 = _mm256_add_ps(lane(p5), lane(p1));
-    const __m256 h3 = _mm256_add_ps(lane(p4), lane(p0));
-    scaleEightAvx2(_mm256_add_ps(_mm256_add_ps(h0, h2), _mm256_add_ps(h1, h3)), mode, step, reads);
+    auto pair = [&](int high, int low, __m256& sumA, __m256& sumB) __attribute__((target("avx2,fma"))) {
+        __m256 a0 = zero, a1 = zero, b0 = zero, b1 = zero;
+        for (int t = high; t < taps; t += 8)
+        {
+            const __m256 h = _mm256_broadcast_ss(weights - t);
+            a0 = _mm256_fmadd_ps(h, _mm256_loadu_ps(ringA - t), a0);
+            if constexpr (twoRings)
+                b0 = _mm256_fmadd_ps(h, _mm256_loadu_ps(ringB - t), b0);
+        }
+        for (int t = low; t < taps; t += 8)
+        {
+            const __m256 h = _mm256_broadcast_ss(weights - t);
+            a1 = _mm256_fmadd_ps(h, _mm256_loadu_ps(ringA - t), a1);
+            if constexpr (twoRings)
+                b1 = _mm256_fmadd_ps(h, _mm256_loadu_ps(ringB - t), b1);
+        }
+        sumA = _mm256_add_ps(lane(a0), lane(a1));
+        if constexpr (twoRings)
+            sumB = _mm256_add_ps(lane(b0), lane(b1));
+    };
+    __m256 hA[4], hB[4];
+    pair(7, 3, hA[0], hB[0]);
+    pair(6, 2, hA[1], hB[1]);
+    pair(5, 1, hA[2], hB[2]);
+    pair(4, 0, hA[3], hB[3]);
+    scaleEightAvx2(_mm256_add_ps(_mm256_add_ps(hA[0], hA[2]), _mm256_add_ps(hA[1], hA[3])), mode, step, readsA);
+    if constexpr (twoRings)
+        scaleEightAvx2(_mm256_add_ps(_mm256_add_ps(hB[0], hB[2]), _mm256_add_ps(hB[1], hB[3])), mode, step,
+                       readsB);
 }
 
 // The reads of rememberedSumsAvx2 for eight samples at once, n0 .. n0 + 7 of
@@ -695,9 +691,10 @@ __attribute__((target("avx2,fma"))) void eightSumsAvx2(const float* weights, con
     }
     else
     {
-        narrowReadsAvx2(weights, a, taps, mode, step, readsA);
         if (b != nullptr)
-            narrowReadsAvx2(weights, b, taps, mode, step, readsB);
+            narrowReadsAvx2<true>(weights, a, b, taps, mode, step, readsA, readsB);
+        else
+            narrowReadsAvx2<false>(weights, a, nullptr, taps, mode, step, readsA, nullptr);
         return;
     }
     if (b != nullptr)

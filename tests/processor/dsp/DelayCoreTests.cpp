@@ -623,6 +623,58 @@ TEST(DelayCore, TremoloFollowsTheSmoothedModulation)
     }
 }
 
+TEST(DelayCore, LineAtLevelZeroKeepsItsEchoesForWhenItComesUp)
+{
+    // A line at level 0 plays next to nothing (its level glides to rest a
+    // hair above 0) and its meters show nothing, but its rings (and the
+    // stereo offset's) go on as at any level: brought up, it plays what a
+    // line held at a low level plays.
+    std::vector<float> left(44100, 0.0f), right(44100, 0.0f);
+    juce::Random random(7);
+    for (size_t i = 0; i < 4000; ++i)
+    {
+        left[i] = random.nextFloat() - 0.5f;
+        right[i] = random.nextFloat() - 0.5f;
+    }
+    std::unique_ptr<DelayCore> cores[2];
+    for (int k = 0; k < 2; ++k)
+    {
+        cores[k] = makeCore();
+        cores[k]->setLeftFreeTime(0.4f);
+        cores[k]->setRightFreeTime(0.4f);
+        cores[k]->setStereoOffset(0.25f);
+        cores[k]->setFeedback(0.8f);
+        cores[k]->setLevel(k == 0 ? 0.0f : 0.05f);
+        cores[k]->prepare(512, 3, 44100.0f);
+    }
+    const auto silent = run(*cores[0], left, right);
+    run(*cores[1], left, right);
+    for (size_t i = 0; i < silent.left.size(); ++i)
+    {
+        ASSERT_LT(std::abs(silent.left[i]), 1.0e-15f) << i;
+        ASSERT_LT(std::abs(silent.right[i]), 1.0e-15f) << i;
+    }
+    EXPECT_EQ(cores[0]->getLeftMeter(), 0.0f);
+    EXPECT_EQ(cores[0]->getRightMeter(), 0.0f);
+
+    // Both glide to the same level; once there they play the same echoes.
+    std::vector<float> quiet(3 * 44100, 0.0f);
+    Stereo outs[2];
+    for (int k = 0; k < 2; ++k)
+    {
+        cores[k]->setLevel(0.75f);
+        outs[k] = run(*cores[k], quiet, quiet);
+    }
+    double loudest = 0.0;
+    for (size_t i = 44100; i < quiet.size(); ++i)
+    {
+        loudest = std::max(loudest, (double) std::abs(outs[1].left[i]));
+        ASSERT_NEAR(outs[0].left[i], outs[1].left[i], 1e-6) << i;
+        ASSERT_NEAR(outs[0].right[i], outs[1].right[i], 1e-6) << i;
+    }
+    EXPECT_GT(loudest, 1.0e-4);
+}
+
 TEST(DelayCore, LevelGlidesWithTheRateScaledCoefficient)
 {
     // A level change glides with coefficient 0.001 k per sample: 63 percent of
