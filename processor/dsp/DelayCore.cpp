@@ -1279,35 +1279,33 @@ bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& 
         done += n;
         w = 0;
     }
+    // Tremolo, mid/side decoding, level and balance, then the meters. The
+    // tremolo takes one channel's reads and the other's from the offset ring.
     float outs[2][kPiece];
-    for (int done = 0, from = wrapBack(writeIndex, std::abs(o), maximum); done < count;)
-    {
-        const int n = std::min(count - done, maximum - from);
-        for (int i = 0; i < n; ++i)
-            outs[fromChannel][done + i] = (float) ringO[from + i];
-        done += n;
-        from = 0;
-    }
-
-    // Tremolo, mid/side decoding, level and balance, then the meters.
-    // (The other channel plays its reads.)
     for (int c = 0; c < 2; ++c)
     {
         const float* tremolo = p.tremolo[c] + start;
-        const float* from = c == fromChannel ? outs[c] : reads[c];
+        const float* depths = plainSmoothing ? p.tremoloDepth + start : nullptr;
+        const float depth = plainTremoloDepth;
         float* x = outs[c];
-        if (plainSmoothing)
-        {
-            const float* depths = p.tremoloDepth + start;
-            for (int i = 0; i < count; ++i)
-                x[i] = from[i] * (tremolo[i] * depths[i] + (1.0f - depths[i]));
-        }
+        auto tremoloOf = [&](const float* from, int first, int n) {
+            if (depths != nullptr)
+                for (int i = first; i < first + n; ++i)
+                    x[i] = from[i - first] * (tremolo[i] * depths[i] + (1.0f - depths[i]));
+            else
+                for (int i = first; i < first + n; ++i)
+                    x[i] = from[i - first] * (tremolo[i] * depth + (1.0f - depth));
+        };
+        if (c != fromChannel)
+            tremoloOf(reads[c], 0, count);
         else
-        {
-            const float depth = plainTremoloDepth;
-            for (int i = 0; i < count; ++i)
-                x[i] = from[i] * (tremolo[i] * depth + (1.0f - depth));
-        }
+            for (int done = 0, from = wrapBack(writeIndex, std::abs(o), maximum); done < count;)
+            {
+                const int n = std::min(count - done, maximum - from);
+                tremoloOf(ringO + from, done, n);
+                done += n;
+                from = 0;
+            }
     }
     if (midSide)
         for (int i = 0; i < count; ++i)
