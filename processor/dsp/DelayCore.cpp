@@ -384,7 +384,7 @@ void DelayCore::Biquad::coefficientRows(const int (*entries)[2], int numSamples,
     }
     alignas(32) double computed[5][4 * ((2 * kPiece + 3) / 4)];
     const double halfOverQ = 0.5 / (double) q;
-    if (haveAvx2)
+    if (useAvx2)
         coefficientsOfEntriesAvx2(which, count, kind, halfOverQ, coarseSinCos.data(), fineSinCos.data(),
                                   kFineEntries, computed);
     else
@@ -452,9 +452,13 @@ void DelayCore::Biquad::clearMemories()
 
 //==============================================================================
 DelayCore::DelayCore(const double* kernel32Table, const double* kernel16Table, const float* semitoneTable,
-                     const float* fineTuneTable)
-    : reader(kernel32Table, kernel16Table), semitones(semitoneTable), fineTune(fineTuneTable)
+                     const float* fineTuneTable, bool allowAvx2)
+    : useAvx2(allowAvx2 && haveAvx2),
+      reader(kernel32Table, kernel16Table, allowAvx2),
+      semitones(semitoneTable),
+      fineTune(fineTuneTable)
 {
+    oversampledFilter.useAvx2 = loopFilter.useAvx2 = colourFilter.useAvx2 = useAvx2;
     smoother1.baseRate = kSmoother1Rate;
     smoother2.baseRate = kSmoother2Rate;
     smoother3.baseRate = kSmoother3Rate;
@@ -899,7 +903,7 @@ void DelayCore::computeCutoffRows(int numSamples)
         const float* modulation = p.modulation[c];
         int over[kPiece], loop[kPiece];
         int from = 0;
-        if (haveAvx2)
+        if (useAvx2)
         {
             auto scaleOf = [this](const Biquad& filter, float semitoneScale, float normalise, float highest,
                                   float lowest) {
@@ -988,7 +992,7 @@ void DelayCore::processTogether(DelayCore* const* cores, int count, float* const
                 ++numSections;
             }
         }
-        LineInputSection::runTogether(sections, sectionL, sectionR, numSections, n);
+        LineInputSection::runTogether(sections, sectionL, sectionR, numSections, n, cores[0]->useAvx2);
         for (int k = 0; k < numReady; ++k)
             ready[k]->finishPiece(readyL[k] + done, readyR[k] + done, n);
     }
@@ -1255,7 +1259,7 @@ bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& 
             const int n = std::min(count - done, maximum - w);
             float* stored = ring + w + kReadReach;
             const float* gains = loops != nullptr ? loops + done : nullptr;
-            const int loud = haveAvx2 ? plainWritesAvx2(input + done, r + done, gains, loop, n, stored)
+            const int loud = useAvx2 ? plainWritesAvx2(input + done, r + done, gains, loop, n, stored)
                                       : plainWrites(input + done, r + done, gains, loop, n, stored);
             if (loud >= 0)
                 lastLoud = done + loud;

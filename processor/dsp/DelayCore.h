@@ -21,8 +21,10 @@ class DelayCore : public TavinorDelayLine
 {
 public:
     // The tables belong to the engine and must outlive the core.
+    // allowAvx2 false keeps every vector form of the line to SSE2 even where
+    // AVX2 is there (for tests).
     DelayCore(const double* kernel32, const double* kernel16, const float* semitoneTable,
-              const float* fineTuneTable);
+              const float* fineTuneTable, bool allowAvx2 = true);
     ~DelayCore() override;
 
     void updateLengths() override;
@@ -130,6 +132,7 @@ private:
         float highest = 22000.0f;
         int kind = 1;
         float q = 1.0f;
+        bool useAvx2 = false;
         double b0[2] {}, b1[2] {}, b2[2] {}, a1[2] {}, a2[2] {};
         struct Memories
         {
@@ -288,6 +291,7 @@ private:
     int interpolationMode = 0;
     double minimumKernelStep = 512.0;
 
+    bool useAvx2 = false;   // the vector forms of the line may use AVX2
     FractionalReader reader;
     FrozenLoop frozenLoop;
     FractionalReader::Memory readMemory[2];   // left (or both), right

@@ -1003,7 +1003,7 @@ bool DelayEngine::LevelDetector::gateStep(int closeAfterSamples)
 }
 
 //==============================================================================
-DelayEngine::DelayEngine(bool allowAvx2)
+DelayEngine::DelayEngine(bool allowAvx2) : limiter(allowAvx2)
 {
     __builtin_cpu_init();
     useAvx2 = allowAvx2 && __builtin_cpu_supports("avx2");
@@ -1012,7 +1012,7 @@ DelayEngine::DelayEngine(bool allowAvx2)
     for (int line = 0; line < kNumLines; ++line)
     {
         delayCores[(size_t) line] = std::make_unique<DelayCore>(tables->getKernel32(), tables->getKernel16(),
-                                                                 tables->getSemitones(), tables->getFineTune());
+                                                                 tables->getSemitones(), tables->getFineTune(), allowAvx2);
         preDelayCores[(size_t) line] = std::make_unique<PreDelayCore>();
         preDelayCores[(size_t) line]->shareGlides(&preDelayGlides);
     }
