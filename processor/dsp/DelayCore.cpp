@@ -9,6 +9,7 @@
 #include <cstring>
 #include <cmath>
 #include <new>
+#include <type_traits>
 
 #include <emmintrin.h>
 #include <immintrin.h>
@@ -1237,18 +1238,36 @@ bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& 
     if (std::abs(o) > maximum - count)
         return false;
 
-    float* rings[2] = { leftRing.get(), rightRing.get() };
-    float* ringO = offsetRing.get();
-    const float loop = plainLoopGain;
-    const float* loops = plainSmoothing ? p.loopGain + start : nullptr;
     // An inactive channel reads silence.
     alignas(32) static const float silence[kPiece] = {};
     const float* reads[2];
+    const float* inputs[2] = { p.input[0] + start, p.input[1] + start };
+    for (int c = 0; c < 2; ++c)
+        reads[c] = active[c] ? p.read[c] + start : silence;
+    writeRun(start, end, inputs, reads, quiet);
+
+    finishOutputs(start, end, o, reads, active, quiet, meterL, meterR);
+    activeL = active[0];
+    activeR = active[1];
+    quietL = quiet[0];
+    quietR = quiet[1];
+    writeIndex = (writeIndex + count) % maximum;
+    return true;
+}
+
+void DelayCore::writeRun(int start, int end, const float* const* inputs, const float* const* reads, int* quiet)
+{
+    Piece& p = *piece;
+    const int maximum = maxLength;
+    const int count = end - start;
+    const int quietHorizon = maximum + kReadReach;
+    float* rings[2] = { leftRing.get(), rightRing.get() };
+    const float loop = plainLoopGain;
+    const float* loops = plainSmoothing ? p.loopGain + start : nullptr;
     for (int c = 0; c < 2; ++c)
     {
-        const float* r = active[c] ? p.read[c] + start : silence;
-        reads[c] = r;
-        const float* input = p.input[c] + start;
+        const float* r = reads[c];
+        const float* input = inputs[c];
 
         // Ring writes, in spans up to the end of the ring; the guard takes
         // the samples at the ring's end again.
@@ -1271,6 +1290,16 @@ bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& 
         quiet[c] = lastLoud >= 0 ? std::min(count - 1 - lastLoud, quietHorizon + 1)
                                  : (int) std::min((long long) quiet[c] + count, (long long) quietHorizon + 1);
     }
+}
+
+void DelayCore::finishOutputs(int start, int end, int o, const float* const* reads, bool* active, const int* quiet,
+                              double& meterL, double& meterR)
+{
+    Piece& p = *piece;
+    const int maximum = maxLength;
+    const int count = end - start;
+    const int quietHorizon = maximum + kReadReach;
+    float* ringO = offsetRing.get();
 
     // The offset ring takes the read of one channel; the other output comes
     // from it |o| samples later.
@@ -1389,13 +1418,6 @@ bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& 
         if (*meters[c] < kInactiveBelow && quiet[c] > quietHorizon)
             active[c] = false;
     }
-
-    activeL = active[0];
-    activeR = active[1];
-    quietL = quiet[0];
-    quietR = quiet[1];
-    writeIndex = (writeIndex + count) % maximum;
-    return true;
 }
 
 void DelayCore::applyStereoModes(float& left, float& right) const
@@ -1842,33 +1864,9 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
     // every read is of samples written before the run; each run reads first,
     // then writes. A read that reaches back nearly a whole ring (where the
     // three copies meet) starts a run of its own.
-    for (int start = 0; start < numSamples;)
-    {
-        const bool mayReadL = activeL || inputL;
-        const bool mayReadR = activeR || inputR;
-        int end = start + 1;
-        if (shortest >= (double) (numSamples - 1) && longest + (double) kReadReach + 1.0 < (double) maximum)
-            end = numSamples;
-        while (end < numSamples)
-        {
-            const double distance = (double) (end - start);
-            const double dl = p.delay[0][end], dr = p.delay[1][end];
-            if (dl < distance || dr < distance || dl + (double) kReadReach + 1.0 >= (double) maximum
-                || dr + (double) kReadReach + 1.0 >= (double) maximum)
-                break;
-            ++end;
-        }
-        if (mayReadL || mayReadR)
-            readPiece(start, end, mayReadL, mayReadR);
-
-        if (plain && runPlain(start, end, activeL, activeR, quietL, quietR, meterL, meterR))
-        {
-            w = writeIndex;
-            start = end;
-            continue;
-        }
-
-        for (int i = start; i < end; ++i)
+    auto samplesOf = [&](int from, int to, auto deferredTag) {
+        constexpr bool deferred = decltype(deferredTag)::value;
+        for (int i = from; i < to; ++i)
         {
             float l = p.input[0][i];
             float r = p.input[1][i];
@@ -1938,6 +1936,14 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
             writeRing(ringR, maximum, w, (float) writeR);
             quietL = std::abs(writeL) > kSilentWrite ? 0 : std::min(quietL + 1, quietHorizon + 1);
             quietR = std::abs(writeR) > kSilentWrite ? 0 : std::min(quietR + 1, quietHorizon + 1);
+            if constexpr (deferred)
+            {
+                p.read[0][i] = readL;
+                p.read[1][i] = readR;
+                if (++w >= maximum)
+                    w = 0;
+                continue;
+            }
 
             // Stereo offset: one output is delayed by |o| more samples than the other.
             const int o = smoothing ? p.offset[i] : restingOffset;
@@ -1986,6 +1992,123 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
 
             if (++w >= maximum)
                 w = 0;
+        }
+    };
+
+    for (int start = 0; start < numSamples;)
+    {
+        const bool mayReadL = activeL || inputL;
+        const bool mayReadR = activeR || inputR;
+        int end = start + 1;
+        if (shortest >= (double) (numSamples - 1) && longest + (double) kReadReach + 1.0 < (double) maximum)
+            end = numSamples;
+        while (end < numSamples)
+        {
+            const double distance = (double) (end - start);
+            const double dl = p.delay[0][end], dr = p.delay[1][end];
+            if (dl < distance || dr < distance || dl + (double) kReadReach + 1.0 >= (double) maximum
+                || dr + (double) kReadReach + 1.0 >= (double) maximum)
+                break;
+            ++end;
+        }
+        if (mayReadL || mayReadR)
+            readPiece(start, end, mayReadL, mayReadR);
+
+        if (plain && runPlain(start, end, activeL, activeR, quietL, quietR, meterL, meterR))
+        {
+            w = writeIndex;
+            start = end;
+            continue;
+        }
+
+        // Where each channel keeps its activity through the run and the
+        // stereo offset holds (as for a plain run), only the loop filter and
+        // the ring writes go sample by sample; what they play goes into the
+        // piece's reads, and the rest follows over the run (finishOutputs).
+        const int count = end - start;
+        const int runOffset = smoothing ? p.offset[start] : restingOffset;
+        bool steady = std::abs(runOffset) <= maximum - count;
+        if (steady && smoothing)
+            for (int i = start + 1; i < end; ++i)
+                if (p.offset[i] != runOffset)
+                {
+                    steady = false;
+                    break;
+                }
+        const bool activeAtStart[2] = { activeL, activeR };
+        const int quietAtStart[2] = { quietL, quietR };
+        for (int c = 0; c < 2 && steady; ++c)
+        {
+            if (activeAtStart[c])
+                steady = (long long) quietAtStart[c] + count <= quietHorizon;
+            else
+                for (int i = start; i < end; ++i)
+                    if (p.input[c][i] != 0.0f)
+                    {
+                        steady = false;
+                        break;
+                    }
+        }
+        const bool filtered = filterInLoop && filterType != 0;
+        if (steady && ! holding && ((activeL && activeR) || ! filtered))
+        {
+            // Nothing but the loop filter recurs: it goes over the run first
+            // (its memories in registers), then the ring writes.
+            for (int c = 0; c < 2; ++c)
+                if (! activeAtStart[c])
+                    std::fill(p.read[c] + start, p.read[c] + end, 0.0f);
+            if (filtered)
+            {
+                Biquad::Memories& m = loopFilter.memories;
+                __m128d x1 = _mm_loadu_pd(m.x1), x2 = _mm_loadu_pd(m.x2);
+                __m128d y1 = _mm_loadu_pd(m.y1), y2 = _mm_loadu_pd(m.y2);
+                const __m128d guard = _mm_set1_pd(kDenormalGuard);
+                float* readL = p.read[0];
+                float* readR = p.read[1];
+                for (int i = start; i < end; ++i)
+                {
+                    // Biquad::processPair, each operation as there.
+                    const double(&row)[5][2] = inputSection.filter.values[i];
+                    const __m128d x = _mm_setr_pd((double) readL[i], (double) readR[i]);
+                    __m128d y = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(row[0]), x), _mm_mul_pd(_mm_loadu_pd(row[1]), x1));
+                    y = _mm_add_pd(y, _mm_mul_pd(_mm_loadu_pd(row[2]), x2));
+                    y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(row[3]), y1));
+                    y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(row[4]), y2));
+                    y = _mm_add_pd(y, guard);
+                    x2 = x1;
+                    x1 = x;
+                    y2 = y1;
+                    y1 = y;
+                    readL[i] = (float) _mm_cvtsd_f64(y);
+                    readR[i] = (float) _mm_cvtsd_f64(_mm_unpackhi_pd(y, y));
+                }
+                _mm_storeu_pd(m.x1, x1);
+                _mm_storeu_pd(m.x2, x2);
+                _mm_storeu_pd(m.y1, y1);
+                _mm_storeu_pd(m.y2, y2);
+            }
+            const bool fromSection = section && (activeL || activeR);
+            const float* inputs[2] = { (fromSection ? p.section[0] : p.input[0]) + start,
+                                       (fromSection ? p.section[1] : p.input[1]) + start };
+            const float* reads[2] = { p.read[0] + start, p.read[1] + start };
+            int quiet[2] = { quietL, quietR };
+            writeRun(start, end, inputs, reads, quiet);
+            quietL = quiet[0];
+            quietR = quiet[1];
+            w = (w + count) % maximum;
+        }
+        else if (steady)
+            samplesOf(start, end, std::true_type {});
+        else
+            samplesOf(start, end, std::false_type {});
+        if (steady)
+        {
+            const float* reads[2] = { p.read[0] + start, p.read[1] + start };
+            bool active[2] = { activeL, activeR };
+            const int quiet[2] = { quietL, quietR };
+            finishOutputs(start, end, runOffset, reads, active, quiet, meterL, meterR);
+            activeL = active[0];
+            activeR = active[1];
         }
         writeIndex = w;
         start = end;

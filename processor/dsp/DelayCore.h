@@ -236,6 +236,17 @@ private:
     // the run does not qualify; then nothing has changed.
     bool runPlain(int start, int end, bool& activeL, bool& activeR, int& quietL, int& quietR, double& meterL,
                   double& meterR);
+    // The ring writes of a run: inputs + loop gain * reads (the plain loop
+    // gain, or the piece's while smoothing), limited; quiet follows them.
+    void writeRun(int start, int end, const float* const* inputs, const float* const* reads, int* quiet);
+    // The part of a run after its ring writes, a quantity at a time: the
+    // offset ring and the stereo offset o (constant through the run, no
+    // longer than the ring less the run), tremolo, mid/side, level and
+    // balance, the outputs and the meters, and whether a channel rests at
+    // the run's end. reads: what each channel plays (silence where it rests);
+    // the activity holds through the run.
+    void finishOutputs(int start, int end, int o, const float* const* reads, bool* active, const int* quiet,
+                       double& meterL, double& meterR);
     bool plainSmoothing = false;   // the piece's smoothed values instead of the plain ones
     float plainLoopGain = 0.0f;
     int plainOffset = 0;

@@ -831,3 +831,46 @@ TEST(DelayCore, LinesTogetherSoundAsEachLineAlone)
             EXPECT_GT(rmsOf(outs[0][n][c], 0, (size_t) (0.5 * rate)), 0.01) << "line " << n;
         }
 }
+
+TEST(DelayCore, LoopFilteredChannelPlaysTheSameWhetherTheOtherPlaysOrRests)
+{
+    // The loop filter in the loop, feedback high: the left output of noise
+    // into the left alone is bit for bit that of noise into both channels
+    // (blocks of several sizes, into the silence after the noise), and the
+    // right channel given nothing stays silent.
+    const int total = 40000;
+    std::vector<float> noiseL((size_t) total, 0.0f), noiseR((size_t) total, 0.0f);
+    juce::Random random(17);
+    for (int i = 0; i < 15000; ++i)
+    {
+        noiseL[(size_t) i] = random.nextFloat() - 0.5f;
+        noiseR[(size_t) i] = random.nextFloat() - 0.5f;
+    }
+    for (float type : { 1.0f / 3.0f, 2.0f / 3.0f, 1.0f })
+        for (int block : { 64, 512, 1000 })
+        {
+            std::unique_ptr<DelayCore> cores[2];
+            for (auto& core : cores)
+            {
+                core = makeCore(48000.0, 1);
+                core->setParameter(10, type);
+                core->setParameter(7, 1.0f);    // in the loop
+                core->setParameter(8, 0.45f);   // cut-off
+                core->setParameter(9, 0.5f);    // resonance
+                core->setParameter(39, 0.95f);  // feedback
+                core->setLeftFreeTime(0.011f);
+                core->setRightFreeTime(0.013f);
+                core->updateLengths();
+            }
+            const auto alone = run(*cores[0], noiseL, std::vector<float>((size_t) total, 0.0f), block);
+            const auto both = run(*cores[1], noiseL, noiseR, block);
+            double heard = 0.0;
+            for (int i = 0; i < total; ++i)
+            {
+                ASSERT_EQ(alone.left[(size_t) i], both.left[(size_t) i]) << type << " " << block << " " << i;
+                ASSERT_LT(std::abs(alone.right[(size_t) i]), 1e-19f) << type << " " << block << " " << i;
+                heard += std::abs((double) both.right[(size_t) i]);
+            }
+            EXPECT_GT(heard, 1.0) << type << " " << block;
+        }
+}
