@@ -1217,8 +1217,7 @@ bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& 
 
     // Each channel keeps its activity through the run: an active one cannot
     // rest before its ring has been quiet for a horizon, an inactive one
-    // wakes only at input. The offset ring is swept like a pre-delay, which
-    // holds while the offset is no longer than the ring less the run.
+    // wakes only at input.
     bool active[2] = { activeL, activeR };
     int quiet[2] = { quietL, quietR };
     for (int c = 0; c < 2; ++c)
@@ -1235,8 +1234,6 @@ bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& 
                     return false;
         }
     }
-    if (std::abs(o) > maximum - count)
-        return false;
 
     // An inactive channel reads silence.
     alignas(32) static const float silence[kPiece] = {};
@@ -1302,16 +1299,12 @@ void DelayCore::finishOutputs(int start, int end, int o, const float* const* rea
     float* ringO = offsetRing.get();
 
     // The offset ring takes the read of one channel; the other output comes
-    // from it |o| samples later.
+    // from it |o| samples later: from the ring where that is before the run
+    // (taken before the run's writes, which may reach it where |o| is nearly
+    // the ring), from the run's own reads after. An offset of the whole ring
+    // reads what the same sample writes.
     const int fromChannel = o < 0 ? 1 : 0;
-    for (int done = 0, w = writeIndex; done < count;)
-    {
-        const int n = std::min(count - done, maximum - w);
-        for (int i = 0; i < n; ++i)
-            ringO[w + i] = reads[fromChannel][done + i];
-        done += n;
-        w = 0;
-    }
+    const int distance = std::abs(o) >= maximum ? 0 : std::abs(o);
     // Tremolo, mid/side decoding, level and balance, then the meters. The
     // tremolo takes one channel's reads and the other's from the offset ring.
     float outs[2][kPiece];
@@ -1332,13 +1325,25 @@ void DelayCore::finishOutputs(int start, int end, int o, const float* const* rea
         if (c != fromChannel)
             tremoloOf(reads[c], 0, count);
         else
-            for (int done = 0, from = wrapBack(writeIndex, std::abs(o), maximum); done < count;)
+        {
+            const int before = std::min(distance, count);
+            for (int done = 0, from = wrapBack(writeIndex, distance, maximum); done < before;)
             {
-                const int n = std::min(count - done, maximum - from);
+                const int n = std::min(before - done, maximum - from);
                 tremoloOf(ringO + from, done, n);
                 done += n;
                 from = 0;
             }
+            tremoloOf(reads[fromChannel], before, count - before);
+        }
+    }
+    for (int done = 0, w = writeIndex; done < count;)
+    {
+        const int n = std::min(count - done, maximum - w);
+        for (int i = 0; i < n; ++i)
+            ringO[w + i] = reads[fromChannel][done + i];
+        done += n;
+        w = 0;
     }
     if (midSide)
         for (int i = 0; i < count; ++i)
@@ -2027,7 +2032,7 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
         // piece's reads, and the rest follows over the run (finishOutputs).
         const int count = end - start;
         const int runOffset = smoothing ? p.offset[start] : restingOffset;
-        bool steady = std::abs(runOffset) <= maximum - count;
+        bool steady = true;
         if (steady && smoothing)
             for (int i = start + 1; i < end; ++i)
                 if (p.offset[i] != runOffset)

@@ -240,8 +240,8 @@ private:
     // gain, or the piece's while smoothing), limited; quiet follows them.
     void writeRun(int start, int end, const float* const* inputs, const float* const* reads, int* quiet);
     // The part of a run after its ring writes, a quantity at a time: the
-    // offset ring and the stereo offset o (constant through the run, no
-    // longer than the ring less the run), tremolo, mid/side, level and
+    // offset ring and the stereo offset o (constant through the run),
+    // tremolo, mid/side, level and
     // balance, the outputs and the meters, and whether a channel rests at
     // the run's end. reads: what each channel plays (silence where it rests);
     // the activity holds through the run.
