@@ -749,12 +749,14 @@ TEST(DelayCore, LinesTogetherSoundAsEachLineAlone)
     // Four lines, each different (filters of every type before and after
     // the drive or none, drive on and off, the loop filter, feedback, one
     // line frozen half way), under modulation that differs between the
-    // channels and a preamp that glides: processTogether gives bit for bit
-    // what each line's own process() gives, through noise, a silence long
-    // enough for the lines to rest, and noise again.
+    // channels, tremolo of a different depth on each line, and a preamp that
+    // glides: processTogether gives bit for bit what each line's own
+    // process() gives, through noise, a silence long enough for the lines to
+    // rest, and noise again. Blocks of an odd length leave pieces of an odd
+    // length.
     const double rate = 48000.0;
     const int total = (int) (3.5 * rate);
-    const int block = 300;
+    const int block = 301;
     std::vector<float> modL((size_t) block), modR((size_t) block);
     std::unique_ptr<DelayCore> together[4], alone[4];
     for (int n = 0; n < 4; ++n)
@@ -775,6 +777,7 @@ TEST(DelayCore, LinesTogetherSoundAsEachLineAlone)
             c.setParameter(39, 0.6f);                     // feedback 0.2
             c.setParameter(44, 0.3f);
             c.setParameter(45, 0.6f);
+            c.setParameter(46, 0.15f * (float) n);        // tremolo depth
             c.setLeftFreeTime(0.02f + 0.01f * (float) n);
             c.setRightFreeTime(0.03f + 0.01f * (float) n);
             c.updateLengths();
