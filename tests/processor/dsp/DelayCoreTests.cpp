@@ -386,6 +386,54 @@ TEST(DelayCore, NonFiniteInputNeverReachesTheOutput)
     EXPECT_GT(amplitude(out.left, 0.01, 15000, 20000), 0.1);
 }
 
+TEST(DelayCore, OutOfRangeInputAndModulationSoundAsTheirCleanValues)
+{
+    // Non-finite input is taken as silence and loud input as the limit;
+    // modulation below 0 (or NaN) as 0 and above 1 as 1: at every position
+    // of a block of odd length, a line sounds bit for bit as on the cleaned
+    // values.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const float badInput[] = { nan, inf, -inf, 2.0e4f, -3.0e30f, -0.0f };
+    const float cleanInput[] = { 0.0f, 0.0f, 0.0f, 1.0e4f, -1.0e4f, -0.0f };
+    const float badModulation[] = { nan, -0.5f, 1.5f, inf, -inf, -0.0f };
+    const float cleanModulation[] = { 0.0f, 0.0f, 1.0f, 1.0f, 0.0f, -0.0f };
+    const int block = 331;
+    std::vector<float> modBad((size_t) block), modClean((size_t) block);
+    for (int i = 0; i < block; ++i)
+        modBad[(size_t) i] = modClean[(size_t) i] = 0.5f + 0.4f * (float) std::sin(0.05 * i);
+    for (int i = 0; i < block; i += 5)
+    {
+        modBad[(size_t) i] = badModulation[(size_t) (i % 6)];
+        modClean[(size_t) i] = cleanModulation[(size_t) (i % 6)];
+    }
+    auto bad = sine(8000, 0.01, 0.5f);
+    auto clean = bad;
+    for (size_t i = 500; i < 3000; i += 11)
+    {
+        bad[i] = badInput[i % 6];
+        clean[i] = cleanInput[i % 6];
+    }
+    Stereo outs[2];
+    for (int way = 0; way < 2; ++way)
+    {
+        auto core = makeCore();
+        core->setModulation(way == 0 ? modBad.data() : modClean.data(), way == 0 ? modBad.data() : modClean.data(),
+                            false);
+        core->setParameter(46, 0.8f);   // tremolo depth
+        core->setLeftFreeTime(0.01f);
+        core->setRightFreeTime(0.013f);
+        core->updateLengths();
+        outs[way] = way == 0 ? run(*core, bad, bad, block) : run(*core, clean, clean, block);
+    }
+    for (size_t i = 0; i < bad.size(); ++i)
+    {
+        ASSERT_EQ(outs[0].left[i], outs[1].left[i]) << i;
+        ASSERT_EQ(outs[0].right[i], outs[1].right[i]) << i;
+    }
+    EXPECT_GT(amplitude(outs[0].left, 0.01, 4000, 8000), 0.05);
+}
+
 TEST(DelayCore, SilentLineGivesSilence)
 {
     auto core = makeCore();
