@@ -993,6 +993,7 @@ void DelayCore::processTogether(DelayCore* const* cores, int count, float* const
                 ++numSections;
             }
         }
+        smoothTremolos(ready, numReady, n);
         LineInputSection::runTogether(sections, sectionL, sectionR, numSections, n, cores[0]->useAvx2);
         for (int k = 0; k < numReady; ++k)
             ready[k]->finishPiece(readyL[k] + done, readyR[k] + done, n);
@@ -1440,6 +1441,93 @@ void DelayCore::applyStereoModes(float& left, float& right) const
         std::swap(left, right);
 }
 
+namespace
+{
+// The tremolo smoothing of N lines over a piece: both channels of a line side
+// by side, the lines' recurrences interleaved, two samples of each line at a
+// time; each step as one channel takes it alone.
+template <int N>
+void smoothTremoloLanes(const float* const* modL, const float* const* modR, float* const* outL, float* const* outR,
+                        double* const* states, const double* smoothings, int numSamples)
+{
+    __m128d tremolo[N], smoothing[N];
+    for (int k = 0; k < N; ++k)
+    {
+        tremolo[k] = _mm_loadu_pd(states[k]);
+        smoothing[k] = _mm_set1_pd(smoothings[k]);
+    }
+    int i = 0;
+    for (; i + 2 <= numSamples; i += 2)
+        for (int k = 0; k < N; ++k)
+        {
+            const __m128 l = _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(modL[k] + i));
+            const __m128 r = _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(modR[k] + i));
+            const __m128 lr = _mm_unpacklo_ps(l, r);   // l0 r0 l1 r1
+            const __m128d target0 = _mm_cvtps_pd(lr);
+            const __m128d target1 = _mm_cvtps_pd(_mm_movehl_ps(lr, lr));
+            tremolo[k] = _mm_sub_pd(tremolo[k], _mm_mul_pd(smoothing[k], _mm_sub_pd(tremolo[k], target0)));
+            const __m128 narrow0 = _mm_cvtpd_ps(tremolo[k]);
+            tremolo[k] = _mm_sub_pd(tremolo[k], _mm_mul_pd(smoothing[k], _mm_sub_pd(tremolo[k], target1)));
+            const __m128 narrow1 = _mm_cvtpd_ps(tremolo[k]);
+            const __m128 both = _mm_movelh_ps(narrow0, narrow1);   // l0 r0 l1 r1
+            const __m128 split = _mm_shuffle_ps(both, both, _MM_SHUFFLE(3, 1, 2, 0));   // l0 l1 r0 r1
+            _mm_storel_pi(reinterpret_cast<__m64*>(outL[k] + i), split);
+            _mm_storeh_pi(reinterpret_cast<__m64*>(outR[k] + i), split);
+        }
+    for (; i < numSamples; ++i)
+        for (int k = 0; k < N; ++k)
+        {
+            const __m128d target = _mm_cvtps_pd(_mm_setr_ps(modL[k][i], modR[k][i], 0.0f, 0.0f));
+            tremolo[k] = _mm_sub_pd(tremolo[k], _mm_mul_pd(smoothing[k], _mm_sub_pd(tremolo[k], target)));
+            const __m128 narrow = _mm_cvtpd_ps(tremolo[k]);
+            _mm_store_ss(outL[k] + i, narrow);
+            _mm_store_ss(outR[k] + i, _mm_shuffle_ps(narrow, narrow, _MM_SHUFFLE(1, 1, 1, 1)));
+        }
+    for (int k = 0; k < N; ++k)
+        _mm_storeu_pd(states[k], tremolo[k]);
+}
+} // namespace
+
+void DelayCore::smoothTremolos(DelayCore* const* cores, int count, int numSamples)
+{
+    constexpr int kGroup = 4;
+    const float* modL[kGroup];
+    const float* modR[kGroup];
+    float* outL[kGroup];
+    float* outR[kGroup];
+    double* states[kGroup];
+    double smoothings[kGroup];
+    int n = 0;
+    auto flush = [&]() {
+        switch (n)
+        {
+            case 1: smoothTremoloLanes<1>(modL, modR, outL, outR, states, smoothings, numSamples); break;
+            case 2: smoothTremoloLanes<2>(modL, modR, outL, outR, states, smoothings, numSamples); break;
+            case 3: smoothTremoloLanes<3>(modL, modR, outL, outR, states, smoothings, numSamples); break;
+            case 4: smoothTremoloLanes<4>(modL, modR, outL, outR, states, smoothings, numSamples); break;
+            default: break;
+        }
+        n = 0;
+    };
+    for (int k = 0; k < count; ++k)
+    {
+        DelayCore& core = *cores[k];
+        if (! core.pieceRun.tremoloPending)
+            continue;
+        core.pieceRun.tremoloPending = false;
+        Piece& p = *core.piece;
+        modL[n] = p.modulation[0];
+        modR[n] = p.modulation[1];
+        outL[n] = p.tremolo[0];
+        outR[n] = p.tremolo[1];
+        states[n] = core.tremoloState;
+        smoothings[n] = core.tremoloSmoothing;
+        if (++n == kGroup)
+            flush();
+    }
+    flush();
+}
+
 void DelayCore::prepareResting(const float* inLeft, const float* inRight, const float* modL, const float* modR,
                                int numSamples, bool& inputL, bool& inputR)
 {
@@ -1457,8 +1545,21 @@ void DelayCore::prepareResting(const float* inLeft, const float* inRight, const 
         if (mods[c] == nullptr)
             std::fill(mod, mod + numSamples, 0.0f);
         else
-            for (int i = 0; i < numSamples; ++i)
-                mod[i] = cleanModulation(mods[c], i);
+        {
+            // cleanModulation four at a time: min(m, 1) where m >= 0, else 0
+            // (NaN included).
+            const float* from = mods[c];
+            const __m128 zero = _mm_setzero_ps();
+            const __m128 one = _mm_set1_ps(1.0f);
+            int i = 0;
+            for (; i + 4 <= numSamples; i += 4)
+            {
+                const __m128 m = _mm_loadu_ps(from + i);
+                _mm_storeu_ps(mod + i, _mm_and_ps(_mm_cmpge_ps(m, zero), _mm_min_ps(m, one)));
+            }
+            for (; i < numSamples; ++i)
+                mod[i] = cleanModulation(from, i);
+        }
 
         // The modulated delay, d = L - m ml L. A depth too small to move the
         // delay by any modulation (the extremes give the same delay, and it
@@ -1488,34 +1589,35 @@ void DelayCore::prepareResting(const float* inLeft, const float* inRight, const 
         delayStage1[c] = delayStage2[c] = unclamped;
     }
 
-    // The tremolo smoothing of both channels side by side, each step as one
-    // channel takes it (a recurrence: one channel alone waits on every step).
-    {
-        const float* modL = p.modulation[0];
-        const float* modR = p.modulation[1];
-        float* tremoloL = p.tremolo[0];
-        float* tremoloR = p.tremolo[1];
-        const __m128d smoothing = _mm_set1_pd(tremoloSmoothing);
-        __m128d tremolo = _mm_set_pd(tremoloState[1], tremoloState[0]);
-        for (int i = 0; i < numSamples; ++i)
-        {
-            const __m128d target = _mm_cvtps_pd(_mm_setr_ps(modL[i], modR[i], 0.0f, 0.0f));
-            tremolo = _mm_sub_pd(tremolo, _mm_mul_pd(smoothing, _mm_sub_pd(tremolo, target)));
-            const __m128 narrow = _mm_cvtpd_ps(tremolo);
-            _mm_store_ss(tremoloL + i, narrow);
-            _mm_store_ss(tremoloR + i, _mm_shuffle_ps(narrow, narrow, _MM_SHUFFLE(1, 1, 1, 1)));
-        }
-        _mm_storel_pd(&tremoloState[0], tremolo);
-        _mm_storeh_pd(&tremoloState[1], tremolo);
-    }
+    // The tremolo smoothing waits for smoothTremolos, which takes the
+    // channels of several lines together.
+    pieceRun.tremoloPending = true;
 
     // Input and its stereo modes.
     float* l = p.input[0];
     float* r = p.input[1];
-    for (int i = 0; i < numSamples; ++i)
     {
-        l[i] = cleanInput(inLeft[i]);
-        r[i] = cleanInput(inRight[i]);
+        // cleanInput four at a time: finite values clamped to the limit,
+        // anything else 0.
+        const __m128 largest = _mm_set1_ps(FLT_MAX);
+        const __m128 limit = _mm_set1_ps(DspCommon::kInputLimit);
+        const __m128 lowest = _mm_set1_ps(-DspCommon::kInputLimit);
+        const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+        auto clean = [&](__m128 x) {
+            const __m128 finite = _mm_cmple_ps(_mm_and_ps(x, magnitude), largest);
+            return _mm_and_ps(finite, _mm_min_ps(_mm_max_ps(x, lowest), limit));
+        };
+        int i = 0;
+        for (; i + 4 <= numSamples; i += 4)
+        {
+            _mm_storeu_ps(l + i, clean(_mm_loadu_ps(inLeft + i)));
+            _mm_storeu_ps(r + i, clean(_mm_loadu_ps(inRight + i)));
+        }
+        for (; i < numSamples; ++i)
+        {
+            l[i] = cleanInput(inLeft[i]);
+            r[i] = cleanInput(inRight[i]);
+        }
     }
     if (monoInput || midSide || swapChannels)
         for (int i = 0; i < numSamples; ++i)
@@ -1536,6 +1638,8 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
                              int offsetInBlock, int numSamples)
 {
     preparePiece(inLeft, inRight, offsetInBlock, numSamples);
+    DelayCore* self = this;
+    smoothTremolos(&self, 1, numSamples);
     if (pieceRun.section)
         inputSection.run(piece->section[0], piece->section[1], numSamples);
     finishPiece(outLeft, outRight, numSamples);
@@ -1544,6 +1648,7 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
 void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offsetInBlock, int numSamples)
 {
     Piece& p = *piece;
+    pieceRun.tremoloPending = false;
     const int maximum = maxLength;
     const double fs = context.rate;
     const double longestDelay = (double) (maximum - 1);

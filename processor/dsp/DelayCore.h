@@ -211,6 +211,7 @@ private:
         bool holding = false;
         bool plain = false;
         bool section = false;   // the input section runs on this piece
+        bool tremoloPending = false;   // smoothTremolos still owes the piece its tremolo
         float loopGain = 0.0f;
         int offset = 0;
         float level = 0.0f;
@@ -225,6 +226,11 @@ private:
     // values, a channel and a quantity at a time.
     void prepareResting(const float* inLeft, const float* inRight, const float* modL, const float* modR,
                         int numSamples, bool& inputL, bool& inputR);
+    // The tremolo smoothing that prepareResting leaves for later, of several
+    // lines at once: a recurrence per channel, which one channel alone waits
+    // on at every step, while the channels of four lines go through together
+    // (each step as each channel takes it alone).
+    static void smoothTremolos(DelayCore* const* cores, int count, int numSamples);
     // Reads samples from..to - 1 of the piece into piece.read, for the
     // channels that may be active.
     void readPiece(int from, int to, bool left, bool right);

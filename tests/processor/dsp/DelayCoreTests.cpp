@@ -386,6 +386,54 @@ TEST(DelayCore, NonFiniteInputNeverReachesTheOutput)
     EXPECT_GT(amplitude(out.left, 0.01, 15000, 20000), 0.1);
 }
 
+TEST(DelayCore, OutOfRangeInputAndModulationSoundAsTheirCleanValues)
+{
+    // Non-finite input is taken as silence and loud input as the limit;
+    // modulation below 0 (or NaN) as 0 and above 1 as 1: at every position
+    // of a block of odd length, a line sounds bit for bit as on the cleaned
+    // values.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const float badInput[] = { nan, inf, -inf, 2.0e4f, -3.0e30f, -0.0f };
+    const float cleanInput[] = { 0.0f, 0.0f, 0.0f, 1.0e4f, -1.0e4f, -0.0f };
+    const float badModulation[] = { nan, -0.5f, 1.5f, inf, -inf, -0.0f };
+    const float cleanModulation[] = { 0.0f, 0.0f, 1.0f, 1.0f, 0.0f, -0.0f };
+    const int block = 331;
+    std::vector<float> modBad((size_t) block), modClean((size_t) block);
+    for (int i = 0; i < block; ++i)
+        modBad[(size_t) i] = modClean[(size_t) i] = 0.5f + 0.4f * (float) std::sin(0.05 * i);
+    for (int i = 0; i < block; i += 5)
+    {
+        modBad[(size_t) i] = badModulation[(size_t) (i % 6)];
+        modClean[(size_t) i] = cleanModulation[(size_t) (i % 6)];
+    }
+    auto bad = sine(8000, 0.01, 0.5f);
+    auto clean = bad;
+    for (size_t i = 500; i < 3000; i += 11)
+    {
+        bad[i] = badInput[i % 6];
+        clean[i] = cleanInput[i % 6];
+    }
+    Stereo outs[2];
+    for (int way = 0; way < 2; ++way)
+    {
+        auto core = makeCore();
+        core->setModulation(way == 0 ? modBad.data() : modClean.data(), way == 0 ? modBad.data() : modClean.data(),
+                            false);
+        core->setParameter(46, 0.8f);   // tremolo depth
+        core->setLeftFreeTime(0.01f);
+        core->setRightFreeTime(0.013f);
+        core->updateLengths();
+        outs[way] = way == 0 ? run(*core, bad, bad, block) : run(*core, clean, clean, block);
+    }
+    for (size_t i = 0; i < bad.size(); ++i)
+    {
+        ASSERT_EQ(outs[0].left[i], outs[1].left[i]) << i;
+        ASSERT_EQ(outs[0].right[i], outs[1].right[i]) << i;
+    }
+    EXPECT_GT(amplitude(outs[0].left, 0.01, 4000, 8000), 0.05);
+}
+
 TEST(DelayCore, SilentLineGivesSilence)
 {
     auto core = makeCore();
@@ -749,12 +797,14 @@ TEST(DelayCore, LinesTogetherSoundAsEachLineAlone)
     // Four lines, each different (filters of every type before and after
     // the drive or none, drive on and off, the loop filter, feedback, one
     // line frozen half way), under modulation that differs between the
-    // channels and a preamp that glides: processTogether gives bit for bit
-    // what each line's own process() gives, through noise, a silence long
-    // enough for the lines to rest, and noise again.
+    // channels, tremolo of a different depth on each line, and a preamp that
+    // glides: processTogether gives bit for bit what each line's own
+    // process() gives, through noise, a silence long enough for the lines to
+    // rest, and noise again. Blocks of an odd length leave pieces of an odd
+    // length.
     const double rate = 48000.0;
     const int total = (int) (3.5 * rate);
-    const int block = 300;
+    const int block = 301;
     std::vector<float> modL((size_t) block), modR((size_t) block);
     std::unique_ptr<DelayCore> together[4], alone[4];
     for (int n = 0; n < 4; ++n)
@@ -775,6 +825,7 @@ TEST(DelayCore, LinesTogetherSoundAsEachLineAlone)
             c.setParameter(39, 0.6f);                     // feedback 0.2
             c.setParameter(44, 0.3f);
             c.setParameter(45, 0.6f);
+            c.setParameter(46, 0.15f * (float) n);        // tremolo depth
             c.setLeftFreeTime(0.02f + 0.01f * (float) n);
             c.setRightFreeTime(0.03f + 0.01f * (float) n);
             c.updateLengths();
