@@ -1653,6 +1653,17 @@ void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offs
     const double fs = context.rate;
     const double longestDelay = (double) (maximum - 1);
     const int longestOffset = maximum - 1;
+    // The smoothed settings of sample i, as the rest of the piece takes them.
+    auto storeSmoothed = [&](int i) {
+        p.loopGain[i] = (float) smoother1.state[3];
+        p.offset[i] = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
+        p.level[i] = (float) smoother2.state[0];
+        p.balance[i] = (float) smoother4.state[3];
+        p.preamp[i] = (float) smoother3.state[0];
+        p.colour[i] = (float) smoother3.state[1];
+        p.overdriveGain[i] = (float) smoother3.state[2];
+        p.tremoloDepth[i] = (float) smoother3.state[3];
+    };
 
     // The settings stay put for the whole block. Smoothers that have arrived
     // would step onto the value they hold: they are left alone until a
@@ -1693,14 +1704,7 @@ void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offs
                     setSecondStageTargets();
                     smoother4.step();
                 }
-                p.loopGain[i] = (float) smoother1.state[3];
-                p.offset[i] = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
-                p.level[i] = (float) smoother2.state[0];
-                p.balance[i] = (float) smoother4.state[3];
-                p.preamp[i] = (float) smoother3.state[0];
-                p.colour[i] = (float) smoother3.state[1];
-                p.overdriveGain[i] = (float) smoother3.state[2];
-                p.tremoloDepth[i] = (float) smoother3.state[3];
+                storeSmoothed(i);
             }
     }
     else
@@ -1732,14 +1736,7 @@ void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offs
                 smoother4.state[1] = smoother4.target[1];
                 smoother4.state[2] = smoother4.target[2];
             }
-            p.loopGain[i] = (float) smoother1.state[3];
-            p.offset[i] = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
-            p.level[i] = (float) smoother2.state[0];
-            p.balance[i] = (float) smoother4.state[3];
-            p.preamp[i] = (float) smoother3.state[0];
-            p.colour[i] = (float) smoother3.state[1];
-            p.overdriveGain[i] = (float) smoother3.state[2];
-            p.tremoloDepth[i] = (float) smoother3.state[3];
+            storeSmoothed(i);
         }
 
         const float ml = cleanModulation(modL, i);

@@ -840,10 +840,7 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
     if (memory == nullptr && useAvx2 && (mode == 2 || mode == 3))
     {
         const double phase0 = frac * step;
-        const std::vector<float>* rows = step == (double) kPhases ? &kernel32ByPhase
-                                          : step == 64.0           ? &kernel32By64
-                                          : step == 16.0           ? &kernel32By16
-                                                                   : nullptr;
+        const std::vector<float>* rows = rowsOf(step);
         if (rows != nullptr)
         {
             const int spacing = (int) step;
@@ -1094,10 +1091,7 @@ void FractionalReader::readTwo(Memory& memoryA, Memory& memoryB, int mode, doubl
                 r.phase0 = frac * step;
                 r.step = step;
                 r.taps = countTaps(r.phase0, step, kKernel32Limit, n + 1);
-                const std::vector<float>* rows = step == (double) kPhases ? &kernel32ByPhase
-                                                 : step == 64.0           ? &kernel32By64
-                                                 : step == 16.0           ? &kernel32By16
-                                                                          : nullptr;
+                const std::vector<float>* rows = rowsOf(step);
                 if (rows != nullptr)
                 {
                     const int spacing = (int) step;

@@ -185,5 +185,13 @@ private:
     const std::vector<float>& kernel32By16;
     const std::vector<float>& kernel16ByPhase;
     const std::vector<float>& kernel32Pairs;
+    // The kernel's rows arranged for a read of this step, where one is arranged.
+    const std::vector<float>* rowsOf(double step) const
+    {
+        return step == (double) kPhases ? &kernel32ByPhase
+               : step == 64.0           ? &kernel32By64
+               : step == 16.0           ? &kernel32By16
+                                        : nullptr;
+    }
     bool useAvx2 = false;
 };
