@@ -1687,57 +1687,47 @@ void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offs
     const bool restingDelays = ! timeModScale && ! smoothModulatedDelay && ! resetSmoothers
                                && smoother1.isAtRest(1) && smoother1.isAtRest(2) && smoother2.isAtRest(1)
                                && smoother4.isAtRest(0) && smoother4.isAtRest(1) && smoother4.isAtRest(2);
+    // One step of the smoothers that move, stored for sample i. (Delays at
+    // rest never follow a reset.)
+    auto stepSmoothers = [&](int i) {
+        if (moving1)
+            smoother1.step();
+        if (moving2)
+            smoother2.step();
+        if (moving3)
+            smoother3.step();
+        if (resetSmoothers)
+        {
+            smoother1.state[1] = smoother1.target[1];
+            smoother1.state[2] = smoother1.target[2];
+        }
+        if (moving4)
+        {
+            setSecondStageTargets();
+            smoother4.step();
+        }
+        if (resetSmoothers)
+        {
+            // After a reset the delay starts at its new length: the jump comes
+            // before the delays below are computed from the smoothed lengths.
+            smoother4.state[0] = smoother4.target[0];
+            smoother4.state[1] = smoother4.target[1];
+            smoother4.state[2] = smoother4.target[2];
+        }
+        storeSmoothed(i);
+    };
     if (restingDelays)
     {
         prepareResting(inLeft, inRight, modL, modR, numSamples, inputL, inputR);
         if (smoothing)
             for (int i = 0; i < numSamples; ++i)
-            {
-                if (moving1)
-                    smoother1.step();
-                if (moving2)
-                    smoother2.step();
-                if (moving3)
-                    smoother3.step();
-                if (moving4)
-                {
-                    setSecondStageTargets();
-                    smoother4.step();
-                }
-                storeSmoothed(i);
-            }
+                stepSmoothers(i);
     }
     else
     for (int i = 0; i < numSamples; ++i)
     {
         if (smoothing)
-        {
-            if (moving1)
-                smoother1.step();
-            if (moving2)
-                smoother2.step();
-            if (moving3)
-                smoother3.step();
-            if (resetSmoothers)
-            {
-                smoother1.state[1] = smoother1.target[1];
-                smoother1.state[2] = smoother1.target[2];
-            }
-            if (moving4)
-            {
-                setSecondStageTargets();
-                smoother4.step();
-            }
-            if (resetSmoothers)
-            {
-                // After a reset the delay starts at its new length: the jump comes
-                // before the delays below are computed from the smoothed lengths.
-                smoother4.state[0] = smoother4.target[0];
-                smoother4.state[1] = smoother4.target[1];
-                smoother4.state[2] = smoother4.target[2];
-            }
-            storeSmoothed(i);
-        }
+            stepSmoothers(i);
 
         const float ml = cleanModulation(modL, i);
         const float mr = cleanModulation(modR, i);
