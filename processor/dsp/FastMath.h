@@ -8,6 +8,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 // Logarithm, exponential and sine for the signal path where the library's are
 // too slow to run per sample: the limiter's level detection and gain, the
@@ -224,6 +227,38 @@ inline __m128 exp(__m128 v)
     result = _mm_or_ps(_mm_andnot_ps(high, result), _mm_and_ps(high, _mm_set1_ps(INFINITY)));
     const __m128 nan = _mm_cmpunord_ps(v, v);
     return _mm_or_ps(_mm_andnot_ps(nan, result), _mm_and_ps(nan, v));
+}
+#endif
+
+#if defined(__x86_64__)
+// The same of eight floats, for code built for AVX2: the same steps.
+__attribute__((target("avx2"))) inline __m256 exp(__m256 v)
+{
+    const __m256 low = _mm256_cmp_ps(v, _mm256_set1_ps(-87.0f), _CMP_LT_OQ);
+    const __m256 high = _mm256_cmp_ps(v, _mm256_set1_ps(88.0f), _CMP_GT_OQ);
+    const __m256 safe = _mm256_min_ps(_mm256_max_ps(v, _mm256_set1_ps(-87.0f)), _mm256_set1_ps(88.0f));
+    const __m256i ki = _mm256_cvtps_epi32(_mm256_mul_ps(safe, _mm256_set1_ps((float) kLog2E)));
+    const __m256 k = _mm256_cvtepi32_ps(ki);
+    const __m256 r = _mm256_sub_ps(_mm256_sub_ps(safe, _mm256_mul_ps(k, _mm256_set1_ps(0.693359375f))),
+                                   _mm256_mul_ps(k, _mm256_set1_ps(-2.12194440e-4f)));
+#define c(x) _mm256_set1_ps(x)
+    const __m256 r2 = _mm256_mul_ps(r, r);
+    const __m256 r4 = _mm256_mul_ps(r2, r2);
+    const __m256 q0 = _mm256_add_ps(c(1.0f), r);
+    const __m256 q1 = _mm256_add_ps(c(0.5f), _mm256_mul_ps(c(1.0f / 6.0f), r));
+    const __m256 q2 = _mm256_add_ps(c(1.0f / 24.0f), _mm256_mul_ps(c(1.0f / 120.0f), r));
+    const __m256 q3 = _mm256_add_ps(c(1.0f / 720.0f), _mm256_mul_ps(c(1.0f / 5040.0f), r));
+    const __m256 p = _mm256_add_ps(_mm256_add_ps(q0, _mm256_mul_ps(q1, r2)),
+                                   _mm256_mul_ps(_mm256_add_ps(q2, _mm256_mul_ps(q3, r2)), r4));
+    const __m256i half = _mm256_srai_epi32(ki, 1);
+    const __m256 scaleA = _mm256_castsi256_ps(_mm256_slli_epi32(_mm256_add_epi32(half, _mm256_set1_epi32(127)), 23));
+    const __m256 scaleB = _mm256_castsi256_ps(
+        _mm256_slli_epi32(_mm256_add_epi32(_mm256_sub_epi32(ki, half), _mm256_set1_epi32(127)), 23));
+    __m256 result = _mm256_andnot_ps(low, _mm256_mul_ps(_mm256_mul_ps(p, scaleA), scaleB));
+    result = _mm256_or_ps(_mm256_andnot_ps(high, result), _mm256_and_ps(high, _mm256_set1_ps(INFINITY)));
+    const __m256 nan = _mm256_cmp_ps(v, v, _CMP_UNORD_Q);
+    return _mm256_or_ps(_mm256_andnot_ps(nan, result), _mm256_and_ps(nan, v));
+#undef c
 }
 #endif
 

@@ -225,36 +225,6 @@ struct LineInputSectionLanes
         return y;
     }
 
-    // FastMath::exp of four floats, on eight: the same steps.
-    __attribute__((target("avx2"))) static inline __m256 exp(__m256 v)
-    {
-        const __m256 low = _mm256_cmp_ps(v, _mm256_set1_ps(-87.0f), _CMP_LT_OQ);
-        const __m256 high = _mm256_cmp_ps(v, _mm256_set1_ps(88.0f), _CMP_GT_OQ);
-        const __m256 safe = _mm256_min_ps(_mm256_max_ps(v, _mm256_set1_ps(-87.0f)), _mm256_set1_ps(88.0f));
-        const __m256i ki = _mm256_cvtps_epi32(_mm256_mul_ps(safe, _mm256_set1_ps((float) FastMath::kLog2E)));
-        const __m256 k = _mm256_cvtepi32_ps(ki);
-        const __m256 r = _mm256_sub_ps(_mm256_sub_ps(safe, _mm256_mul_ps(k, _mm256_set1_ps(0.693359375f))),
-                                       _mm256_mul_ps(k, _mm256_set1_ps(-2.12194440e-4f)));
-#define c(x) _mm256_set1_ps(x)
-        const __m256 r2 = _mm256_mul_ps(r, r);
-        const __m256 r4 = _mm256_mul_ps(r2, r2);
-        const __m256 q0 = _mm256_add_ps(c(1.0f), r);
-        const __m256 q1 = _mm256_add_ps(c(0.5f), _mm256_mul_ps(c(1.0f / 6.0f), r));
-        const __m256 q2 = _mm256_add_ps(c(1.0f / 24.0f), _mm256_mul_ps(c(1.0f / 120.0f), r));
-        const __m256 q3 = _mm256_add_ps(c(1.0f / 720.0f), _mm256_mul_ps(c(1.0f / 5040.0f), r));
-        const __m256 p = _mm256_add_ps(_mm256_add_ps(q0, _mm256_mul_ps(q1, r2)),
-                                       _mm256_mul_ps(_mm256_add_ps(q2, _mm256_mul_ps(q3, r2)), r4));
-        const __m256i half = _mm256_srai_epi32(ki, 1);
-        const __m256 scaleA = _mm256_castsi256_ps(_mm256_slli_epi32(_mm256_add_epi32(half, _mm256_set1_epi32(127)), 23));
-        const __m256 scaleB = _mm256_castsi256_ps(
-            _mm256_slli_epi32(_mm256_add_epi32(_mm256_sub_epi32(ki, half), _mm256_set1_epi32(127)), 23));
-        __m256 result = _mm256_andnot_ps(low, _mm256_mul_ps(_mm256_mul_ps(p, scaleA), scaleB));
-        result = _mm256_or_ps(_mm256_andnot_ps(high, result), _mm256_and_ps(high, _mm256_set1_ps(INFINITY)));
-        const __m256 nan = _mm256_cmp_ps(v, v, _CMP_UNORD_Q);
-        return _mm256_or_ps(_mm256_andnot_ps(nan, result), _mm256_and_ps(nan, v));
-#undef c
-    }
-
     // Lines n and n + 1's pairs of a row, side by side.
     __attribute__((target("avx2"))) static inline __m256d pairs(const double* a, const double* b)
     {
@@ -462,7 +432,7 @@ struct LineInputSectionLanes
                 const __m256 g = steady ? steadyGain : lanesOf(gains, i);
                 for (int k = 0; k < 4; ++k)
                 {
-                    const __m256 e = exp(_mm256_mul_ps(driven, t[k]));
+                    const __m256 e = FastMath::exp(_mm256_mul_ps(driven, t[k]));
                     const __m256 y = _mm256_mul_ps(
                         _mm256_add_ps(_mm256_sub_ps(one, _mm256_div_ps(two, _mm256_add_ps(e, one))), guard), g);
                     t[k] = _mm256_blendv_ps(t[k], y, driveMask);
