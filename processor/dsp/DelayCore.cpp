@@ -350,11 +350,6 @@ __attribute__((target("avx2"))) void coefficientsOfEntriesAvx2(const int* entrie
     coefficientsOfEntries<1>(entries, count, kind, halfOverQ, coarseSinCos, fineSinCos, fineEntries, out);
 }
 
-// Known before any audio runs (no guard on the audio thread).
-const bool haveAvx2 = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-}();
 } // namespace
 
 void DelayCore::Biquad::coefficientRows(const int (*entries)[2], int numSamples, double (*rows)[5][2]) const
@@ -454,7 +449,7 @@ void DelayCore::Biquad::clearMemories()
 //==============================================================================
 DelayCore::DelayCore(const double* kernel32Table, const double* kernel16Table, const float* semitoneTable,
                      const float* fineTuneTable, bool allowAvx2)
-    : useAvx2(allowAvx2 && haveAvx2),
+    : useAvx2(allowAvx2 && DspCommon::processorHasAvx2()),
       reader(kernel32Table, kernel16Table, allowAvx2),
       semitones(semitoneTable),
       fineTune(fineTuneTable)

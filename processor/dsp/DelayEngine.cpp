@@ -1005,8 +1005,7 @@ bool DelayEngine::LevelDetector::gateStep(int closeAfterSamples)
 //==============================================================================
 DelayEngine::DelayEngine(bool allowAvx2) : limiter(allowAvx2)
 {
-    __builtin_cpu_init();
-    useAvx2 = allowAvx2 && __builtin_cpu_supports("avx2");
+    useAvx2 = allowAvx2 && DspCommon::processorHasAvx2();
 
     tables = std::make_unique<DspTables>();
     for (int line = 0; line < kNumLines; ++line)

@@ -1,5 +1,6 @@
 #include "processor/dsp/FractionalReader.h"
 
+#include "processor/dsp/DspCommon.h"
 #include "processor/dsp/DspTables.h"
 
 #include <algorithm>
@@ -802,8 +803,7 @@ FractionalReader::FractionalReader(const double* kernel32Table, const double* ke
       kernel32Pairs(arrangement->kernel32Pairs)
 {
 #if defined(TAVINOR_READ_AVX2)
-    __builtin_cpu_init();
-    useAvx2 = allowAvx2 && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    useAvx2 = allowAvx2 && DspCommon::processorHasAvx2(true);
 #else
     (void) allowAvx2;
 #endif

@@ -105,10 +105,7 @@ inline void storeMemories(const double (&rows)[4][2], M& m)
 
 #if defined(TAVINOR_INPUT_SECTION_AVX2)
 // Known before any audio runs (no guard on the audio thread).
-const bool avx2Available = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-}();
+const bool avx2Available = DspCommon::processorHasAvx2();
 #endif
 } // namespace
 

@@ -78,8 +78,7 @@ __attribute__((noinline)) double windowSum(const double* h, int length)
 LookAheadLimiter::LookAheadLimiter(bool allowAvx2)
 {
 #if defined(TAVINOR_LIMITER_AVX2)
-    __builtin_cpu_init();
-    useAvx2 = allowAvx2 && __builtin_cpu_supports("avx2");
+    useAvx2 = allowAvx2 && DspCommon::processorHasAvx2();
 #else
     (void) allowAvx2;
 #endif
