@@ -207,7 +207,13 @@ void SourceLayers::checkFile(const juce::File& root, const juce::File& file, Rep
         const bool relative = include.path.startsWith("./") || include.path.startsWith("../");
         const auto beside = normalised(folder + "/" + include.path);
         juce::String resolved;
-        if (include.quoted && (relative || (beside.isNotEmpty() && root.getChildFile(beside).existsAsFile())))
+        if (juce::File::isAbsolutePath(include.path))
+        {
+            const juce::File named(include.path);
+            if (named.isAChildOf(root))
+                resolved = normalised(named.getRelativePathFrom(root));
+        }
+        else if (include.quoted && (relative || (beside.isNotEmpty() && root.getChildFile(beside).existsAsFile())))
             resolved = beside;
         else if (!relative)
             resolved = normalised(include.path);

@@ -121,6 +121,9 @@ TEST(SourceLayers, TheCheckFindsEachFormOfIncludeThatReachesUp)
         { "a macro",
           { { "core/A.cpp", "#include TAVINOR_HEADER // chosen by the build\n" }, { "tests/A.cpp", "#include TEST_HEADER\n" } },
           { "core/A.cpp:1: #include TAVINOR_HEADER names no file this check can follow" } },
+        { "absolute",
+          { { "core/A.cpp", "#include \"@/skin/GFXPanel.h\"\n#include </usr/include/skin/X.h>\n" } },
+          { "core/A.cpp:1: #include \"@/skin/GFXPanel.h\" (skin/GFXPanel.h) reaches skin/, a layer core/ does not sit on" } },
         { "beside the file, and below through other layers",
           { { "processor/Tavinor.cpp", "#include \"dsp/DelayEngine.h\"\n#include \"Tavinor.h\"\n" },
             { "processor/dsp/DelayEngine.h", "" },
@@ -152,12 +155,15 @@ TEST(SourceLayers, TheCheckFindsEachFormOfIncludeThatReachesUp)
     {
         SCOPED_TRACE(c.name);
         TestHelpers::TempFolder tree;
+        // "@" stands for the planted tree's own path.
+        const auto atTree = [&tree](const juce::String& text) { return text.replace("@", tree.get().getFullPathName()); };
         for (const auto& [path, text] : c.files)
         {
             const auto file = tree.getChild(path);
             ASSERT_TRUE(file.getParentDirectory().createDirectory());
-            ASSERT_TRUE(file.replaceWithText(text, false, false, "\n"));
+            ASSERT_TRUE(file.replaceWithText(atTree(text), false, false, "\n"));
         }
-        EXPECT_EQ(breachesOf(layers.check(tree.get())).joinIntoString("\n"), c.expected.joinIntoString("\n"));
+        EXPECT_EQ(breachesOf(layers.check(tree.get())).joinIntoString("\n"),
+                  atTree(c.expected.joinIntoString("\n")));
     }
 }
