@@ -2,7 +2,6 @@
 
 #include "core/PluginGuiRoot.h"
 #include "core/XmlHelpers.h"
-#include "editor/TavinorEditor.h"
 #include "processor/dsp/DelayEngine.h"
 
 // Written by the build (cmake/BuildDate.cmake).
@@ -198,7 +197,7 @@ double Tavinor::timeFromKnob(double v)
 }
 
 //==============================================================================
-Tavinor::Tavinor()
+Tavinor::Tavinor(EditorFactory factory) : editorFactory(std::move(factory))
 {
     for (auto& r : pendingClockRates)
         r.store(1.0);
@@ -295,7 +294,7 @@ bool Tavinor::isBusesLayoutSupported(const BusesLayout& layouts) const
 
 std::unique_ptr<PluginGuiRoot> Tavinor::createEditorComponent()
 {
-    return std::make_unique<TavinorEditor>(*this);
+    return editorFactory != nullptr ? editorFactory(*this) : nullptr;
 }
 
 bool Tavinor::isPreDelayPanelShown(int line)
@@ -1294,12 +1293,4 @@ void Tavinor::restoreLineDefaults(int line)
     if (line < 0 || line >= kNumLines)
         return;
     applyPreset(nullptr, *linePresets[(size_t) line]);
-}
-
-//==============================================================================
-juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
-{
-    auto* processor = new Tavinor();
-    BasePlugin::completeStartUp(*processor);
-    return processor;
 }

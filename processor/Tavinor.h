@@ -10,6 +10,7 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class DelayEngine;
@@ -75,7 +76,12 @@ public:
     static constexpr const char* kFactoryPresetVersion = "1.1";
     static constexpr const char* kPresetVersion = "1.1";
 
-    Tavinor();
+    // The editor is a layer above the processor: the plug-in factory
+    // (editor/PluginFactory.cpp) hands the processor the way to make it. Without
+    // one the processor has no editor, as where only its sound is wanted.
+    using EditorFactory = std::function<std::unique_ptr<PluginGuiRoot>(Tavinor&)>;
+
+    explicit Tavinor(EditorFactory editorFactory = {});
     ~Tavinor() override;
 
     //==========================================================================
@@ -135,7 +141,8 @@ public:
     juce::String getPluginParameterText(int id) override;
     juce::String getPluginParameterName(int id) override;
 
-    // The product editor, made once as the instance's GUI root.
+    // The product editor, made once as the instance's GUI root by the
+    // factory given at construction.
     std::unique_ptr<PluginGuiRoot> createEditorComponent() override;
     bool hasEditor() const override { return getGuiRoot() != nullptr; }
 
@@ -241,6 +248,7 @@ private:
     // The installer's worker thread marks the presets installed while the
     // message thread may be asking whether they are.
     juce::CriticalSection installedVersionLock;
+    const EditorFactory editorFactory;
     std::unique_ptr<DelayEngine> engine;
     juce::CriticalSection engineLock;
     MidiEventQueue midiQueue;
@@ -306,6 +314,3 @@ private:
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(Tavinor)
 };
-
-// The plug-in factory: a new processor, started up and ready for the host.
-juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter();
