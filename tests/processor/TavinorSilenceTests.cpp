@@ -54,7 +54,8 @@ std::string testName(const ::testing::TestParamInfo<std::tuple<std::string, doub
 } // namespace
 
 INSTANTIATE_TEST_SUITE_P(AfterNoise, TavinorSilence,
-                         ::testing::Combine(::testing::ValuesIn(factoryPresetNames()), ::testing::Values(44100.0)),
+                         ::testing::Combine(::testing::ValuesIn(factoryPresetNames()),
+                                            ::testing::Values(44100.0, 96000.0)),
                          testName);
 
 // White noise at -12 dBFS for 2 s, then silence until the output has been
