@@ -118,6 +118,15 @@ float glide(float current, float target, float coefficient)
     return DspCommon::settleOnTarget(current, current - (current - target) * coefficient + kDenormalGuardF, target);
 }
 
+// The same for the gains of the mix, without the guard: a gain gliding to 0
+// (a muted line, a dry mix) must reach it, or what it mutes would leak out
+// far below hearing for ever and the mix would never settle. Flush-to-zero
+// ends the glide there.
+float glideGain(float current, float target, float coefficient)
+{
+    return DspCommon::settleOnTarget(current, current - (current - target) * coefficient, target);
+}
+
 // One step of a routing: line k's pre-delay reads buffer `from` and writes
 // buffer `to`; the delay core then works in place in `to`.
 struct RoutingStep
@@ -859,9 +868,9 @@ __attribute__((always_inline)) inline void mixSettled(const float* const (*branc
             for (int i = 0; i < count; ++i)
             {
                 const float dryLeft = outLeft[i], dryRight = dryRightIn[i];
-                const float mixLeft = sums[0][i] + kDenormalGuardF, mixRight = sums[1][i] + kDenormalGuardF;
-                const float l = (dryLeft + (mixLeft - dryLeft) * wet + kDenormalGuardF) * outputGain + kDenormalGuardF;
-                const float r = (dryRight + (mixRight - dryRight) * wet + kDenormalGuardF) * outputGain + kDenormalGuardF;
+                const float mixLeft = sums[0][i], mixRight = sums[1][i];
+                const float l = (dryLeft + (mixLeft - dryLeft) * wet) * outputGain;
+                const float r = (dryRight + (mixRight - dryRight) * wet) * outputGain;
                 outLeft[i] = l - l == 0.0f ? l : 0.0f;
                 outRight[i] = r - r == 0.0f ? r : 0.0f;
             }
@@ -869,10 +878,10 @@ __attribute__((always_inline)) inline void mixSettled(const float* const (*branc
             for (int i = 0; i < count; ++i)
             {
                 const float dryLeft = outLeft[i], dryRight = dryRightIn[i];
-                const float mixLeft = sums[0][i] + kDenormalGuardF, mixRight = sums[1][i] + kDenormalGuardF;
-                const float l = dryLeft + (mixLeft - dryLeft) * wet + kDenormalGuardF;
-                const float r = dryRight + (mixRight - dryRight) * wet + kDenormalGuardF;
-                const float m = (r + l) * 0.5f * outputGain + kDenormalGuardF;
+                const float mixLeft = sums[0][i], mixRight = sums[1][i];
+                const float l = dryLeft + (mixLeft - dryLeft) * wet;
+                const float r = dryRight + (mixRight - dryRight) * wet;
+                const float m = (r + l) * 0.5f * outputGain;
                 outLeft[i] = m - m == 0.0f ? m : 0.0f;
             }
     }
@@ -1660,30 +1669,28 @@ void DelayEngine::mixLines(float* left, float* right, const float* inRight, int 
             mixLeft += branches[j][0][i] * g;
             mixRight += branches[j][1][i] * g;
         }
-        mixLeft += kDenormalGuardF;
-        mixRight += kDenormalGuardF;
 
         const float dryLeft = left[i];
         const float dryRight = inRight[i];
-        const float outLeft = dryLeft + (mixLeft - dryLeft) * wet + kDenormalGuardF;
-        const float outRight = dryRight + (mixRight - dryRight) * wet + kDenormalGuardF;
+        const float outLeft = dryLeft + (mixLeft - dryLeft) * wet;
+        const float outRight = dryRight + (mixRight - dryRight) * wet;
         if (stereoOut)
         {
-            left[i] = clean(outLeft * outputGain + kDenormalGuardF);
-            right[i] = clean(outRight * outputGain + kDenormalGuardF);
+            left[i] = clean(outLeft * outputGain);
+            right[i] = clean(outRight * outputGain);
         }
         else
         {
-            left[i] = clean((outRight + outLeft) * 0.5f * outputGain + kDenormalGuardF);
+            left[i] = clean((outRight + outLeft) * 0.5f * outputGain);
         }
     };
 
     // Smoothers that have arrived hold their value: the whole block mixes
     // with the same gains.
-    bool arrived = glide(smoothedWet, wetAmount, mixCoefficient) == smoothedWet
-                   && glide(smoothedOutputGain, outputGainTarget, mixCoefficient) == smoothedOutputGain;
+    bool arrived = glideGain(smoothedWet, wetAmount, mixCoefficient) == smoothedWet
+                   && glideGain(smoothedOutputGain, outputGainTarget, mixCoefficient) == smoothedOutputGain;
     for (int k = 0; k < kNumLines && arrived; ++k)
-        arrived = glide(smoothedLineGains[(size_t) k], lineMixGains[(size_t) k], mixCoefficient)
+        arrived = glideGain(smoothedLineGains[(size_t) k], lineMixGains[(size_t) k], mixCoefficient)
                   == smoothedLineGains[(size_t) k];
     if (arrived)
     {
@@ -1698,9 +1705,10 @@ void DelayEngine::mixLines(float* left, float* right, const float* inRight, int 
     for (int i = 0; i < numSamples; ++i)
     {
         for (int k = 0; k < kNumLines; ++k)
-            smoothedLineGains[(size_t) k] = glide(smoothedLineGains[(size_t) k], lineMixGains[(size_t) k], mixCoefficient);
-        smoothedWet = glide(smoothedWet, wetAmount, mixCoefficient);
-        smoothedOutputGain = glide(smoothedOutputGain, outputGainTarget, mixCoefficient);
+            smoothedLineGains[(size_t) k] =
+                glideGain(smoothedLineGains[(size_t) k], lineMixGains[(size_t) k], mixCoefficient);
+        smoothedWet = glideGain(smoothedWet, wetAmount, mixCoefficient);
+        smoothedOutputGain = glideGain(smoothedOutputGain, outputGainTarget, mixCoefficient);
         mixSample(i, smoothedLineGains.data(), smoothedWet, smoothedOutputGain);
     }
 }

@@ -16,35 +16,29 @@
 
 namespace
 {
-using DspCommon::kDenormalGuard;
-using DspCommon::kDenormalGuardF;
-
 // Oversampling half-band allpass coefficients (branch a and branch b).
 constexpr float kHalfBandA = 0.6457318f;
 constexpr float kHalfBandB = 0.9585033f;
 constexpr float kDecimatorGain = 0.25f;   // each 2x decimator sums two branches
 
-// One step of two allpass sections on each channel: y = (x - y1) c + x1 +
-// 1e-20 in float.
+// One step of two allpass sections on each channel: y = (x - y1) c + x1 in
+// float.
 template <typename Quad>
 inline __m128 allpassStep(Quad& q, __m128 x, __m128 coefficients)
 {
-    const __m128 y = _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_sub_ps(x, _mm_load_ps(q.yPrev)), coefficients),
-                                           _mm_load_ps(q.xPrev)),
-                                _mm_set1_ps(kDenormalGuardF));
+    const __m128 y = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(x, _mm_load_ps(q.yPrev)), coefficients), _mm_load_ps(q.xPrev));
     _mm_store_ps(q.xPrev, x);
     _mm_store_ps(q.yPrev, y);
     return y;
 }
 
-// y = b0 x + b1 x1 + b2 x2 - a1 y1 - a2 y2 + 1e-20, in this order, on both channels.
+// y = b0 x + b1 x1 + b2 x2 - a1 y1 - a2 y2, in this order, on both channels.
 inline __m128d biquadStep(const double (&c)[5][2], __m128d x, __m128d& x1, __m128d& x2, __m128d& y1, __m128d& y2)
 {
     __m128d y = _mm_add_pd(_mm_mul_pd(_mm_load_pd(c[0]), x), _mm_mul_pd(_mm_load_pd(c[1]), x1));
     y = _mm_add_pd(y, _mm_mul_pd(_mm_load_pd(c[2]), x2));
     y = _mm_sub_pd(y, _mm_mul_pd(_mm_load_pd(c[3]), y1));
     y = _mm_sub_pd(y, _mm_mul_pd(_mm_load_pd(c[4]), y2));
-    y = _mm_add_pd(y, _mm_set1_pd(kDenormalGuard));
     x2 = x1;
     x1 = x;
     y2 = y1;
@@ -75,12 +69,11 @@ inline void saturate(float (&ticks)[2][4], float preamp, float gain)
 {
     const __m128 drive = _mm_set1_ps(2.0f * preamp);
     const __m128 one = _mm_set1_ps(1.0f), two = _mm_set1_ps(2.0f);
-    const __m128 guard = _mm_set1_ps(kDenormalGuardF);
     const __m128 g = _mm_set1_ps(gain);
     for (int c = 0; c < 2; ++c)
     {
         const __m128 e = FastMath::exp(_mm_mul_ps(drive, _mm_loadu_ps(ticks[c])));
-        _mm_storeu_ps(ticks[c], _mm_mul_ps(_mm_add_ps(_mm_sub_ps(one, _mm_div_ps(two, _mm_add_ps(e, one))), guard), g));
+        _mm_storeu_ps(ticks[c], _mm_mul_ps(_mm_sub_ps(one, _mm_div_ps(two, _mm_add_ps(e, one))), g));
     }
 }
 
@@ -215,8 +208,7 @@ struct LineInputSectionLanes
 
     __attribute__((target("avx2"))) static inline __m256 allpass(__m256& xPrev, __m256& yPrev, __m256 x, __m256 c)
     {
-        const __m256 y = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(x, yPrev), c), xPrev),
-                                       _mm256_set1_ps(kDenormalGuardF));
+        const __m256 y = _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(x, yPrev), c), xPrev);
         xPrev = x;
         yPrev = y;
         return y;
@@ -236,7 +228,6 @@ struct LineInputSectionLanes
 
     __attribute__((target("avx2"))) static inline __m256 biquad(const __m256d (&c)[5][2], Biquad8& s, __m256 input)
     {
-        const __m256d guard = _mm256_set1_pd(kDenormalGuard);
         __m256d out[2];
         for (int h = 0; h < 2; ++h)
         {
@@ -245,7 +236,6 @@ struct LineInputSectionLanes
             y = _mm256_add_pd(y, _mm256_mul_pd(c[2][h], s.m[1][h]));
             y = _mm256_sub_pd(y, _mm256_mul_pd(c[3][h], s.m[2][h]));
             y = _mm256_sub_pd(y, _mm256_mul_pd(c[4][h], s.m[3][h]));
-            y = _mm256_add_pd(y, guard);
             s.m[1][h] = s.m[0][h];
             s.m[0][h] = x;
             s.m[3][h] = s.m[2][h];
@@ -373,7 +363,6 @@ struct LineInputSectionLanes
 
         const __m256 a = _mm256_set1_ps(kHalfBandA), b = _mm256_set1_ps(kHalfBandB);
         const __m256 one = _mm256_set1_ps(1.0f), two = _mm256_set1_ps(2.0f);
-        const __m256 guard = _mm256_set1_ps(kDenormalGuardF);
         const __m256 decimatorGain = _mm256_set1_ps(kDecimatorGain);
         static const float zeros[LineInputSection::kMaxSamples] {};
         static const LineInputSection::Coefficients zeroCoefficients {};
@@ -430,8 +419,7 @@ struct LineInputSectionLanes
                 for (int k = 0; k < 4; ++k)
                 {
                     const __m256 e = FastMath::exp(_mm256_mul_ps(driven, t[k]));
-                    const __m256 y = _mm256_mul_ps(
-                        _mm256_add_ps(_mm256_sub_ps(one, _mm256_div_ps(two, _mm256_add_ps(e, one))), guard), g);
+                    const __m256 y = _mm256_mul_ps(_mm256_sub_ps(one, _mm256_div_ps(two, _mm256_add_ps(e, one))), g);
                     t[k] = _mm256_blendv_ps(t[k], y, driveMask);
                 }
             }

@@ -1,5 +1,5 @@
 // The product's processor behind the VST wrapper, as a host sees it: its
-// chunks, its texts and loading its state while audio runs.
+// chunks, its texts, loading its state while audio runs, and its silence.
 
 #include "vst/VSTWrapper.h"
 
@@ -9,11 +9,16 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cfloat>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <thread>
 #include <vector>
+
+#include <xmmintrin.h>
 
 juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter();
 
@@ -234,4 +239,52 @@ TEST_F(TavinorHosting, LoadingTheStateKeepsTheEchoesOnTheWay)
                 loudest = std::max(loudest, std::abs(x));
     }
     EXPECT_GT(loudest, 0.1f);
+}
+
+TEST_F(TavinorHosting, SilenceAfterSoundComesOutAsExactZerosAndTheHostKeepsItsFloatingPointMode)
+{
+    // A host that detects silence (to stop processing a track, or show it
+    // idle): the default sound, 5 s of white noise and then nothing, is exact
+    // zeros within 40 s. Every call gives the host back its own floating-point
+    // mode (here denormals on), and nothing denormal comes out.
+    constexpr int kBlock = 512;
+    constexpr double kRate = 44100.0;
+    start(kBlock);
+    const unsigned before = _mm_getcsr();
+    const unsigned hostMode = before & ~0x8040u;   // flush-to-zero and denormals-are-zero off
+    std::vector<float> inLeft(kBlock), inRight(kBlock), left(kBlock), right(kBlock);
+    float* inputs[2] = { inLeft.data(), inRight.data() };
+    float* outputs[2] = { left.data(), right.data() };
+    const auto noiseEnd = (int64_t) (5.0 * kRate);
+    const auto end = noiseEnd + (int64_t) (50.0 * kRate);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
+    int64_t lastNonZero = -1;
+    bool modeKept = true;
+    bool denormalOut = false;
+    for (int64_t done = 0; done < end; done += kBlock)
+    {
+        for (int i = 0; i < kBlock; ++i)
+        {
+            const bool sound = done + i < noiseEnd;
+            inLeft[(size_t) i] = sound ? noise(random) : 0.0f;
+            inRight[(size_t) i] = sound ? noise(random) : 0.0f;
+        }
+        _mm_setcsr(hostMode);
+        effect->processReplacing(effect, inputs, outputs, kBlock);
+        modeKept = modeKept && _mm_getcsr() == hostMode;
+        _mm_setcsr(before);
+        for (int i = 0; i < kBlock; ++i)
+            for (const float x : { left[(size_t) i], right[(size_t) i] })
+            {
+                if (x != 0.0f)
+                    lastNonZero = done + i;
+                denormalOut = denormalOut || (x != 0.0f && std::abs(x) < FLT_MIN);
+            }
+    }
+    EXPECT_TRUE(modeKept);
+    EXPECT_FALSE(denormalOut);
+    const double silentAfter = (double) (lastNonZero + 1 - noiseEnd) / kRate;
+    std::printf("exact zeros %.2f s after the noise\n", silentAfter);
+    EXPECT_LT(silentAfter, 40.0);
 }
