@@ -26,6 +26,9 @@ constexpr int kFirstDebugParameterId = 300000;
 constexpr int kFirstDebugEventUid = 10000;
 
 constexpr int kHostValueTextDecimals = 8;
+// Host values closer than this (half a unit of the sixth decimal, with room
+// for the float's own rounding) are the same value.
+constexpr float kSameHostValue = 6.0e-7f;
 
 const char* const kMakerFolderName = "Orv Group";
 const char* const kDefaultProcessingQualityName = "DefaultProcessingQuality";
@@ -259,6 +262,12 @@ void BasePlugin::setParameter(int index, float value)
     hostValues[(size_t) index].store(value);
     if (auto* p = getHostMappedParameter(index))
     {
+        // A host that restores a session sets each parameter again to the
+        // value it kept, often as text of six significant digits: that names
+        // the value the parameter has, and changes nothing (nor marks the
+        // preset modified).
+        if (std::abs(value - p->getNormalisedValue()) <= kSameHostValue)
+            return;
         // Marks the write as the host's own, so that it is not echoed back.
         beingSetByHost[(size_t) index].store(1);
         p->setNormalisedValue(value, true);

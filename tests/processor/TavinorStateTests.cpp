@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <string>
 
 using namespace TavinorTest;
 
@@ -398,6 +399,23 @@ TEST(TavinorState, OnlyTheUserOrTheHostsAutomationModifiesThePreset)
           [&](Tavinor& t) {
               changed(t);
               t.setStateInformation(unchangedState.getData(), (int) unchangedState.getSize());
+          },
+          false },
+        // A host that restores the chunk and then sets every parameter to
+        // the value it kept in its session: as it read it, or as text of
+        // six significant digits, as hosts write them into their files.
+        { "an unchanged state restored, then every host parameter set to the value it has",
+          [&](Tavinor& t) {
+              t.setStateInformation(unchangedState.getData(), (int) unchangedState.getSize());
+              for (int i = 0; i < t.getNumParameters(); ++i)
+                  t.setParameter(i, t.getParameter(i));
+          },
+          false },
+        { "an unchanged state restored, then every host parameter set to the value it has, kept as text",
+          [&](Tavinor& t) {
+              t.setStateInformation(unchangedState.getData(), (int) unchangedState.getSize());
+              for (int i = 0; i < t.getNumParameters(); ++i)
+                  t.setParameter(i, std::stof(juce::String::formatted("%g", t.getParameter(i)).toStdString()));
           },
           false },
         { "a state saved with changes restored",
