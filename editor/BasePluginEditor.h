@@ -176,6 +176,13 @@ public:
     // safe file name in the current preset's folder (or the collection's root).
     juce::File getCurrentPresetFile(PresetCollection* collection);
     void askSaveChanges(const juce::String& collectionName, int direction);
+    // The answer to the save-changes question: "Overwrite" and "Save as" save
+    // the current preset (and go no further). True only for "Discard", after
+    // which the asker goes where it was going.
+    bool answerSaveChanges(const juce::String& collectionName, int result);
+    // The question asked before anything loads over unsaved changes.
+    static constexpr const char* kSaveChangesQuestion =
+        "Changes have been made to current preset. Do you want to save them or discard?";
     void askOverwritePreset(const juce::String& collectionName, const juce::File& file);
 
     // A file name made from a preset name that stays inside its folder: no

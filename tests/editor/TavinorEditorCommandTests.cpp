@@ -3,6 +3,8 @@
 
 #include "editor/MidiControlComponent.h"
 #include "editor/OptionsWindow.h"
+#include "editor/PresetBrowser.h"
+#include "editor/TavinorPresetBrowser.h"
 #include "skin/GFXAnimation.h"
 #include "skin/GFXKnob.h"
 
@@ -65,6 +67,40 @@ protected:
     {
         parameters().setNormalisedValue(lineId(0, T::kFeedback), (float) (++edits % 10) / 10.0f);
         settle();
+    }
+
+    // The browser, opened by its button in the face.
+    PresetBrowser& openBrowser()
+    {
+        clickElement("PresetBrowseButton");
+        EXPECT_TRUE(editor().getPresetBrowser()->isVisible());
+        return editor().getPresetBrowser()->getBrowser();
+    }
+
+    PresetBrowser::PresetDirectoryColumn& rootColumn(PresetBrowser& browser)
+    {
+        return *dynamic_cast<PresetBrowser::PresetDirectoryColumn*>(browser.getColumn(0));
+    }
+
+    // A click on the browser's root row of that text, as the user's.
+    void clickRow(PresetBrowser& browser, const juce::String& text)
+    {
+        auto& column = rootColumn(browser);
+        int row = 0;
+        while (row < column.getNumRows() && column.getRowText(row) != text)
+            ++row;
+        ASSERT_LT(row, column.getNumRows()) << "no row " << text;
+        column.getList().scrollToEnsureRowIsOnscreen(row);
+        auto& item = *column.getList().getComponentForRowNumber(row)->getParentComponent();
+        mouseEventAt(item, { 30, 10 }, down);
+        mouseEventAt(item, { 30, 10 }, up);
+        settle();
+    }
+
+    // The preset the browser's info column shows.
+    static juce::String shownPreset(PresetBrowser& browser)
+    {
+        return browser.getSelectedPresetFile().getFileNameWithoutExtension();
     }
 
     PageTest::AnsweringChooser chooser;
@@ -167,6 +203,68 @@ TEST_F(EditorCommands, NextAndPreviousAskBeforeLeavingChanges)
     answer(editor().getSaveChangesAlert(), "Save as");
     EXPECT_TRUE(presets.getChildFile("A changed.tnprst").existsAsFile());
     EXPECT_TRUE(currentName() == "A changed" && !modified());
+}
+
+// A click or an arrow key in the browser loads the preset at once; over
+// unsaved changes it asks the question of previous and next first, and shows
+// the loaded preset until the answer is "Discard".
+TEST_F(EditorCommands, TheBrowserAsksBeforeLoadingOverChanges)
+{
+    for (const auto* name : { "A", "B", "C" })
+        savePreset(juce::String(name) + ".tnprst");
+    processor->loadPresetFile(collection, presets.getChildFile("A.tnprst"));
+    auto& browser = openBrowser();
+    settle();
+
+    clickRow(browser, "B");
+    EXPECT_EQ(currentName(), "B") << "no changes: no question";
+    EXPECT_TRUE(browser.getLastAlert() == nullptr || !browser.getLastAlert()->isVisible());
+
+    const auto asked = [&](const char* what) {
+        auto* question = browser.getLastAlert();
+        ASSERT_TRUE(question != nullptr && question->isVisible()) << what;
+        EXPECT_EQ(question->getMessage(), BasePluginEditor::kSaveChangesQuestion);
+        EXPECT_EQ(question->getTitle(), "Presets");
+        EXPECT_TRUE(currentName() == "B" && modified()) << what;
+        EXPECT_EQ(shownPreset(browser), "B") << what << ": the browser shows what is loaded";
+    };
+
+    modify();
+    clickRow(browser, "C");
+    asked("a click");
+    click(browser.getLastAlert()->getCloseButton());
+    settle();
+    EXPECT_TRUE(currentName() == "B" && modified()) << "closed without an answer: nothing happens";
+
+    rootColumn(browser).getList().keyPressed(juce::KeyPress(juce::KeyPress::downKey));
+    settle();
+    asked("an arrow key");
+    answer(browser.getLastAlert(), "Discard");
+    EXPECT_TRUE(currentName() == "C" && !modified());
+    EXPECT_EQ(shownPreset(browser), "C");
+
+    // "Save as" and "Overwrite" save the changes and stay, as the editor's own question does.
+    modify();
+    chooser.answer = presets.getChildFile("C changed");
+    clickRow(browser, "A");
+    answer(browser.getLastAlert(), "Save as");
+    EXPECT_TRUE(presets.getChildFile("C changed.tnprst").existsAsFile());
+    EXPECT_TRUE(currentName() == "C changed" && !modified());
+    EXPECT_EQ(shownPreset(browser), "C changed");
+
+    modify();
+    const auto feedback = parameters().getText(lineId(0, T::kFeedback));
+    clickRow(browser, "A");
+    answer(browser.getLastAlert(), "Overwrite");
+    EXPECT_TRUE(currentName() == "C changed" && !modified());
+    Preset saved;
+    ASSERT_TRUE(saved.loadFromFile(presets.getChildFile("C changed.tnprst"), &parameters(), false));
+    juce::String savedFeedback;
+    for (int i = 0; i < saved.getNumEntries(); ++i)
+        if (saved.getEntry(i)->id == lineId(0, T::kFeedback))
+            savedFeedback = saved.getEntry(i)->text;
+    EXPECT_EQ(savedFeedback, feedback);
+    editor().getPresetBrowser()->hide();
 }
 
 // A new instance, a state the host restores and a preset just loaded step to
