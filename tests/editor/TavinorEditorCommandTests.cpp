@@ -267,6 +267,74 @@ TEST_F(EditorCommands, TheBrowserAsksBeforeLoadingOverChanges)
     editor().getPresetBrowser()->hide();
 }
 
+// A reopened session goes on from the preset it shows: its file travels in the
+// state, and a state without one (of an older version) finds it by its name.
+TEST_F(EditorCommands, NextAndPreviousAfterAReopenedSessionGoOnFromThePresetShown)
+{
+    ASSERT_TRUE(TestHelpers::sourceFolder().getChildFile("resources/presets").copyDirectoryTo(presets));
+    collection->rescan();
+    settle();
+    const int count = collection->getNumPresets();
+    ASSERT_GT(count, 10);
+    const int shown = count / 2;
+    const auto file = [&](int index) { return collection->getPresetFile((index + count) % count); };
+    ASSERT_NE(file(shown).getParentDirectory(), presets) << "a preset in a folder of its own";
+    processor->loadPresetFile(collection, file(shown));
+    settle();
+
+    juce::MemoryBlock state;
+    processor->getStateInformation(state);
+    auto xml = juce::AudioProcessor::getXmlFromBinary(state.getData(), (int) state.getSize());
+    ASSERT_NE(xml, nullptr);
+    // Only an attribute is added, which older readers pass over.
+    EXPECT_EQ(xml->getStringAttribute("presetFile"), file(shown).getRelativePathFrom(presets));
+    const auto stateWith = [&](const std::function<void(juce::XmlElement&)>& edit) {
+        auto copy = std::make_unique<juce::XmlElement>(*xml);
+        edit(*copy);
+        juce::MemoryBlock block;
+        juce::AudioProcessor::copyXmlToBinary(*copy, block);
+        return block;
+    };
+
+    const struct
+    {
+        const char* what;
+        juce::MemoryBlock chunk;
+        const char* button;
+        int expected;
+    } cases[] = {
+        { "next", state, "PresetNextButton", shown + 1 },
+        { "previous", state, "PresetPreviousButton", shown - 1 },
+        { "next from an older state, by the preset's name",
+          stateWith([](juce::XmlElement& e) { e.removeAttribute("presetFile"); }), "PresetNextButton", shown + 1 },
+        { "next from a state naming a file outside the presets",
+          stateWith([](juce::XmlElement& e) { e.setAttribute("presetFile", "../../Tavinor.ini"); }),
+          "PresetNextButton", shown + 1 },
+        { "next from a state naming a preset that is gone",
+          stateWith([](juce::XmlElement& e) { e.setAttribute("presetFile", "Gone/Gone.tnprst"); }),
+          "PresetNextButton", shown + 1 },
+    };
+    for (const auto& c : cases)
+    {
+        // The session reopened: a new instance, its editor, the host's state.
+        auto reopened = makeProcessor();
+        auto* reopenedEditor = dynamic_cast<TavinorEditor*>(reopened->getGuiRoot());
+        ASSERT_NE(reopenedEditor, nullptr);
+        reopenedEditor->setVisible(true);
+        reopened->setStateInformation(c.chunk.getData(), (int) c.chunk.getSize());
+        settle();
+        auto* button = reopenedEditor->findSkinComponent(c.button, true);
+        ASSERT_NE(button, nullptr);
+        mouseEventAt(*button, button->getLocalBounds().getCentre(), down);
+        mouseEventAt(*button, button->getLocalBounds().getCentre(), up);
+        settle();
+        auto* reopenedCollection = reopened->getPresetCollection(0);
+        EXPECT_EQ(reopened->getCurrentPresetPath(reopenedCollection), file(c.expected)) << c.what;
+        EXPECT_EQ(reopened->getCurrentPresetName(reopenedCollection), file(c.expected).getFileNameWithoutExtension())
+            << c.what;
+    }
+}
+
 // A new instance, a state the host restores and a preset just loaded step to
 // the next preset at once; the question comes only after a change by the user
 // or by the host's automation, or with a state the host saved while changed.
