@@ -574,6 +574,27 @@ void BasePluginEditor::showParameterStatus(Parameter* p, int priority)
         statusBar.showMessage(plugin.getPluginParameterName(id), priority, false);
     else if (text.isNotEmpty())
         statusBar.showMessage(plugin.getPluginParameterName(id) + ": " + text, priority, false);
+    else
+        return;
+    statusParameterId = id;
+    statusParameterText = statusBar.getText();
+}
+
+void BasePluginEditor::refreshParameterStatus()
+{
+    if (statusParameterId < 0 || statusBar.getText().isEmpty() || statusBar.getText() != statusParameterText)
+        return;
+    showParameterStatus(plugin.getParameterManager().getParameter(statusParameterId), statusBar.getPriority());
+}
+
+void BasePluginEditor::pluginStateRestored(BasePlugin*)
+{
+    refreshParameterStatus();
+}
+
+void BasePluginEditor::presetChanged(PresetCollection*)
+{
+    refreshParameterStatus();
 }
 
 //==============================================================================

@@ -96,6 +96,9 @@ public:
 
     // BasePlugin::Listener
     void processingModeChanged(BasePlugin* plugin, int mode) override;
+    // A value the status bar shows may have changed with the state or preset.
+    void pluginStateRestored(BasePlugin* plugin) override;
+    void presetChanged(PresetCollection* collection) override;
 
     // The MIDI page's default-map check and the options window's tabs.
     void defaultResourceChanged(DefaultResourceCheckBox* box) override;
@@ -164,6 +167,8 @@ public:
     void parameterTouchedById(int id);
     void learnParameterTouched(Parameter* p);
     void showParameterStatus(Parameter* p, int priority);
+    // The parameter whose value the status bar still shows says its value now.
+    void refreshParameterStatus();
 
     // Preset commands on the named collection; each does nothing without it.
     void selectNextPresetOrAsk(const juce::String& collectionName);
@@ -249,6 +254,10 @@ private:
     std::unique_ptr<Orv::AlertWindow> overwriteAlert;
     std::unique_ptr<Orv::AlertWindow> saveChangesAlert;
     std::unique_ptr<Orv::AlertWindow> saveFailedAlert;
+
+    // The parameter whose value the status bar was last given, and that text.
+    int statusParameterId = -1;
+    juce::String statusParameterText;
 
     int contentHeight = 0;
     juce::String defaultSkinName;

@@ -176,6 +176,44 @@ TEST_F(EditorCommands, StatusBarSaysWhatChanged)
     EXPECT_EQ(currentName(), "pobbles");
 }
 
+// A value the status bar shows is the one in force after a state is restored
+// or a preset loaded, not the one the control had before.
+TEST_F(EditorCommands, TheStatusSaysTheValueInForceAfterAStateOrAPreset)
+{
+    const auto level = lineId(0, T::kLevel);
+    const auto levelText = [&] { return "Line 1 Level: " + processor->getPluginParameterText(level); };
+    juce::MemoryBlock state;
+    processor->getStateInformation(state);
+    const auto preset = savePreset("Level.tnprst");
+
+    const struct
+    {
+        const char* what;
+        std::function<void()> run;
+    } cases[] = {
+        { "a state restored", [&] { processor->setStateInformation(state.getData(), (int) state.getSize()); } },
+        { "a preset loaded", [&] { processor->loadPresetFile(collection, preset); } },
+    };
+    for (const auto& c : cases)
+    {
+        processor->setCurrentPresetPath(collection, {});
+        const auto before = parameters().getText(level);
+        dragElement("LevelKnob", -10);
+        ASSERT_NE(parameters().getText(level), before);
+        EXPECT_EQ(status(), levelText());
+        c.run();
+        settle();
+        EXPECT_EQ(parameters().getText(level), before) << c.what;
+        EXPECT_EQ(status(), levelText()) << c.what;
+    }
+
+    // Another message stays as it is.
+    editor().getStatusBar().showMessage("Pasted onto line 2", BasePluginEditor::statusControl, false);
+    processor->setStateInformation(state.getData(), (int) state.getSize());
+    settle();
+    EXPECT_EQ(status(), "Pasted onto line 2");
+}
+
 TEST_F(EditorCommands, NextAndPreviousAskBeforeLeavingChanges)
 {
     const auto a = savePreset("A.tnprst");
