@@ -373,6 +373,66 @@ TEST_F(EditorCommands, NextAndPreviousAfterAReopenedSessionGoOnFromThePresetShow
     }
 }
 
+// The question over unsaved changes answers the keys on a screen: Escape
+// closes it (nothing happens), Return keeps the changes ("Save as"), from a
+// focused button of it as from the question itself, and a question shown
+// while the editor was off the screen takes the keys when it is back.
+TEST_F(EditorCommands, TheQuestionAnswersReturnAndEscapeOnAScreen)
+{
+    if (!TestHelpers::prepareScreenForWindows())
+        GTEST_SKIP() << "needs a display (run under xvfb-run)";
+    const auto a = savePreset("A.tnprst");
+    savePreset("B.tnprst");
+    processor->loadPresetFile(collection, a);
+
+    // The host's window, with the editor in it.
+    juce::Component window;
+    window.setSize(editor().getWidth(), editor().getHeight());
+    window.addAndMakeVisible(editor());
+    window.addToDesktop(0);
+    window.setVisible(true);
+    settle();
+    const auto press = [&](int keyCode) {
+        window.getPeer()->handleKeyPress(juce::KeyPress(keyCode));
+        settle();
+    };
+    const auto ask = [&] {
+        modify();
+        clickElement("PresetNextButton");
+        EXPECT_TRUE(editor().getSaveChangesAlert()->isVisible());
+        return editor().getSaveChangesAlert();
+    };
+
+    ask();
+    press(juce::KeyPress::escapeKey);
+    EXPECT_FALSE(editor().getSaveChangesAlert()->isVisible());
+    EXPECT_TRUE(currentName() == "A" && modified()) << "closed: nothing happens";
+
+    // From the focused "Discard" button, Escape still closes the question.
+    ask()->getButton(2)->grabKeyboardFocus();
+    press(juce::KeyPress::escapeKey);
+    EXPECT_FALSE(editor().getSaveChangesAlert()->isVisible());
+    EXPECT_TRUE(currentName() == "A" && modified());
+
+    chooser.answer = presets.getChildFile("A kept");
+    ask();
+    press(juce::KeyPress::returnKey);
+    EXPECT_FALSE(editor().getSaveChangesAlert()->isVisible());
+    EXPECT_TRUE(currentName() == "A kept" && !modified()) << "Return saves the changes as";
+
+    // Asked while the host had closed the editor's window.
+    window.removeChildComponent(&editor());
+    ask();
+    window.addAndMakeVisible(editor());
+    settle();
+    EXPECT_TRUE(editor().getSaveChangesAlert()->hasKeyboardFocus(true));
+    press(juce::KeyPress::escapeKey);
+    EXPECT_FALSE(editor().getSaveChangesAlert()->isVisible());
+
+    window.removeChildComponent(&editor());
+    window.removeFromDesktop();
+}
+
 // A new instance, a state the host restores and a preset just loaded step to
 // the next preset at once; the question comes only after a change by the user
 // or by the host's automation, or with a state the host saved while changed.
