@@ -270,6 +270,7 @@ TEST_F(EditorCommands, TheBrowserAsksBeforeLoadingOverChanges)
     modify();
     clickRow(browser, "C");
     asked("a click");
+    screenshot("editor-preset-browser-question");
     click(browser.getLastAlert()->getCloseButton());
     settle();
     EXPECT_TRUE(currentName() == "B" && modified()) << "closed without an answer: nothing happens";

@@ -2,6 +2,7 @@
 #include "TavinorEditorTestSupport.h"
 
 #include "editor/AboutWindow.h"
+#include "editor/HostParametersComponent.h"
 #include "editor/InstallFactoryPresetsWindow.h"
 #include "editor/PresetBrowser.h"
 #include "editor/OptionsWindow.h"
@@ -110,6 +111,11 @@ TEST_F(TavinorEditorLook, EveryStateDrawsTheFace)
         tabs.setCurrentTabIndex(i);
         picture("options-" + tabs.getTabNames()[i].replaceCharacter(' ', '-').toLowerCase());
     }
+    // The parameters' grid let go half-way between two columns.
+    tabs.setCurrentTabIndex(tabs.getTabNames().indexOf("Parameters"));
+    auto& grid = editor().getHostParametersPage();
+    grid.getViewport().getHorizontalScrollBar().setCurrentRangeStart(grid.getList().getColumnWidth() * 2.5);
+    picture("options-parameters-scrolled");
     editor().getOptionsWindow().hide();
 
     clickElement("PresetBrowseButton");
