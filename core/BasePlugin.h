@@ -290,6 +290,12 @@ private:
         return collection != nullptr && collection == presetCollection.get();
     }
     void selectAdjacentPreset(PresetCollection* collection, int step);
+    // After a state is restored, the current preset is the file the state
+    // names when it is one of the collection's, else the first file of the
+    // preset's name, else none.
+    void restoreCurrentPreset(const juce::String& relativePath);
+    // The check against the collection and the search by name, on the message thread.
+    void followRestoredPreset(const juce::File& restored, const juce::String& presetName);
     // loadPresetFile, telling whether the preset was applied.
     bool tryLoadPresetFile(PresetCollection* collection, const juce::File& file);
 
@@ -322,6 +328,8 @@ private:
 
     std::unique_ptr<PresetCollection> presetCollection;
     juce::File defaultPresetFile;
+    // A host may ask for the state on its own thread while the editor loads a preset.
+    juce::CriticalSection presetPathLock;
     juce::File currentPresetPath;
     std::atomic<bool> presetModified { false };
     std::atomic<bool> defaultPresetApplied { false };

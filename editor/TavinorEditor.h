@@ -101,7 +101,6 @@ public:
     void lineCopied(Tavinor*, int line) override;
     void linePasted(Tavinor*, int line) override;
     void padlockChanged(ParameterPadlock* padlock) override;
-    void presetChanged(PresetCollection*) override {}
     void buttonClicked(juce::Button*) override {}
     void itemChosen(PopupMenuEx* menu, int itemId, bool wasTicked) override;
     void componentVisibilityChanged(juce::Component& component) override;

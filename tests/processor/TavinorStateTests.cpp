@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <string>
+#include <thread>
 
 using namespace TavinorTest;
 
@@ -150,6 +152,40 @@ TEST(TavinorState, TheChunkHoldsTheStateSetsInOrder)
     for (int id = 105; id <= 109; ++id)
         expectedDefaults.add(pm.getParameterName(id));
     EXPECT_EQ(defaultNames, expectedDefaults);
+}
+
+// The current preset's file travels in the state as one attribute that older
+// readers pass over, and comes back at once in a new instance, also when the
+// host restores the state on a thread of its own.
+TEST(TavinorState, TheCurrentPresetFileIsAnAddedAttributeAndRoundTrips)
+{
+    auto t = makeProcessor();
+    auto* collection = t->getPresetCollection(0);
+    const auto file = collection->getRootFolder().getChildFile("Sub Folder/Mine.tnprst");
+    ASSERT_TRUE(t->savePresetToFile(collection, file));
+    TestHelpers::pumpMessages();
+    auto withFile = t->createPluginState();
+    EXPECT_EQ(withFile->getStringAttribute("presetFile"), "Sub Folder/Mine.tnprst");
+
+    const auto chunk = stateOf(*t);
+    t->setCurrentPresetPath(collection, {});
+    auto without = t->createPluginState();
+    EXPECT_FALSE(without->hasAttribute("presetFile"));
+    withFile->removeAttribute("presetFile");
+    EXPECT_TRUE(withFile->isEquivalentTo(without.get(), false)) << "nothing else differs";
+
+    auto other = makeProcessor();
+    juce::MemoryBlock again;
+    std::thread host([&] {
+        other->setStateInformation(chunk.getData(), (int) chunk.getSize());
+        other->getStateInformation(again);
+    });
+    host.join();
+    EXPECT_EQ(again, chunk);
+    TestHelpers::pumpMessages();
+    EXPECT_EQ(other->getCurrentPresetPath(other->getPresetCollection(0)), file);
+    EXPECT_EQ(stateOf(*other), chunk);
+    file.getParentDirectory().deleteRecursively();
 }
 
 TEST(TavinorState, ForeignOrBrokenChunksChangeNothing)
@@ -398,6 +434,23 @@ TEST(TavinorState, OnlyTheUserOrTheHostsAutomationModifiesThePreset)
           [&](Tavinor& t) {
               changed(t);
               t.setStateInformation(unchangedState.getData(), (int) unchangedState.getSize());
+          },
+          false },
+        // A host that restores the chunk and then sets every parameter to
+        // the value it kept in its session: as it read it, or as text of
+        // six significant digits, as hosts write them into their files.
+        { "an unchanged state restored, then every host parameter set to the value it has",
+          [&](Tavinor& t) {
+              t.setStateInformation(unchangedState.getData(), (int) unchangedState.getSize());
+              for (int i = 0; i < t.getNumParameters(); ++i)
+                  t.setParameter(i, t.getParameter(i));
+          },
+          false },
+        { "an unchanged state restored, then every host parameter set to the value it has, kept as text",
+          [&](Tavinor& t) {
+              t.setStateInformation(unchangedState.getData(), (int) unchangedState.getSize());
+              for (int i = 0; i < t.getNumParameters(); ++i)
+                  t.setParameter(i, std::stof(juce::String::formatted("%g", t.getParameter(i)).toStdString()));
           },
           false },
         { "a state saved with changes restored",
