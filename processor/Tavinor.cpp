@@ -1,5 +1,6 @@
 #include "processor/Tavinor.h"
 
+#include "core/FolderWalk.h"
 #include "core/PluginGuiRoot.h"
 #include "core/XmlHelpers.h"
 #include "editor/TavinorEditor.h"
@@ -262,17 +263,7 @@ Tavinor::Tavinor()
     setDefaultPresetFile(presetFolder.getChildFile(juce::String("Default") + kPresetExtension));
     initPresetCollection(kPresetExtension, presetFolder);
 
-    // Only a preset counts as an earlier installation: an empty folder (one
-    // the user made, or a category left behind) is no set of presets.
-    presetFolderHadPresets = false;
-    if (presetFolder.isDirectory())
-        for (const auto& entry : juce::RangedDirectoryIterator(presetFolder, true, juce::String("*") + kPresetExtension,
-                                                               juce::File::findFiles))
-            if (entry.getFile().existsAsFile())
-            {
-                presetFolderHadPresets = true;
-                break;
-            }
+    presetFolderHadPresets = presetFolderHasPresets();
 }
 
 Tavinor::~Tavinor()
@@ -1182,6 +1173,13 @@ void Tavinor::readSettings(const juce::XmlElement& root)
             version = installed->getStringAttribute("version");
     const juce::ScopedLock sl(installedVersionLock);
     installedFactoryVersion = version;
+}
+
+bool Tavinor::presetFolderHasPresets() const
+{
+    // Only a preset counts as an earlier installation: an empty folder (one
+    // the user made, or a category left behind) is no set of presets.
+    return FolderWalk(juce::String("*") + kPresetExtension).containsFile(getNamedFolder(kPresetFolderName));
 }
 
 void Tavinor::writeSettings(juce::XmlElement& root)

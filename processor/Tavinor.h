@@ -236,6 +236,8 @@ private:
     juce::String getLineParameterText(int line, int k, int id);
     juce::String getMillisecondsText(int id);
 
+    bool presetFolderHasPresets() const;
+
     // Members after the base, in order.
     juce::String installedFactoryVersion;
     // The installer's worker thread marks the presets installed while the
