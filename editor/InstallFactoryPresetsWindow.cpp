@@ -134,6 +134,7 @@ void InstallFactoryPresetsWindow::buttonClicked(juce::Button* button)
     {
         if (isThreadRunning())
             return;
+        started = true;
         startButton.setEnabled(false);
         progressLabel.setVisible(true);
         statusLabel.setVisible(true);

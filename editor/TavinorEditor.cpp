@@ -109,12 +109,7 @@ TavinorEditor::TavinorEditor(Tavinor& p) : BasePluginEditor(p, false), processor
     processor.getFXAmountPadlock()->addListener(this);
     processor.addListener(static_cast<Tavinor::Listener*>(this));
 
-    if (processor.needsFactoryPresetInstall())
-    {
-        installer = std::make_unique<InstallFactoryPresetsWindow>(processor);
-        addChildComponent(*installer);
-        installer->open();
-    }
+    offerFactoryPresets();
 
     updateLineSelectButtons();
     updatePanelSelection();
@@ -807,8 +802,25 @@ void TavinorEditor::visibilityChanged()
     {
         getOptionsWindow().setSize(kBrowserWidth, kBrowserHeight);
         getHostParametersPage().setRowsPerColumn(kHostParameterRows);
+        // Another instance may have installed the presets since this editor was made.
+        processor.readFactoryPresetRecord();
+        offerFactoryPresets();
     }
     BasePluginEditor::visibilityChanged();
+}
+
+void TavinorEditor::offerFactoryPresets()
+{
+    // Once started, the window belongs to its installation until the user closes it.
+    if (installer != nullptr && installer->hasStarted())
+        return;
+    // An offer not taken up yet is made again from the record as it is now.
+    installer.reset();
+    if (! processor.needsFactoryPresetInstall())
+        return;
+    installer = std::make_unique<InstallFactoryPresetsWindow>(processor);
+    addChildComponent(*installer);
+    installer->open();
 }
 
 void TavinorEditor::visibleTimerCallback()

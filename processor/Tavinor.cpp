@@ -1167,12 +1167,17 @@ void Tavinor::readSettings(const juce::XmlElement& root)
     if (! presetFolderHadPresets)
         return;
 
-    juce::String version = kOldPresetVersion;
-    if (auto* presets = findChildTagged(root, "Presets"))
-        if (auto* installed = findChildTagged(*presets, "Installed"))
-            version = installed->getStringAttribute("version");
+    // Without a record, the presets are those of the version before this one's set.
+    const auto* record = findFactoryPresetRecord(root);
     const juce::ScopedLock sl(installedVersionLock);
-    installedFactoryVersion = version;
+    installedFactoryVersion = record != nullptr ? record->getStringAttribute("version") : kOldPresetVersion;
+}
+
+const juce::XmlElement* Tavinor::findFactoryPresetRecord(const juce::XmlElement& root)
+{
+    if (auto* presets = findChildTagged(root, "Presets"))
+        return findChildTagged(*presets, "Installed");
+    return nullptr;
 }
 
 bool Tavinor::presetFolderHasPresets() const
@@ -1230,6 +1235,23 @@ bool Tavinor::needsFactoryPresetInstall() const
     // install this older one again at every start.
     const auto installed = getInstalledFactoryPresetVersion();
     return installed.isEmpty() || compareVersions(installed, kFactoryPresetVersion) < 0;
+}
+
+void Tavinor::readFactoryPresetRecord()
+{
+    const auto root = readUserSettingsFile();
+    if (root == nullptr)
+        return;
+    const auto* record = findFactoryPresetRecord(*root);
+    const auto recorded = record != nullptr ? record->getStringAttribute("version") : juce::String();
+    const auto known = getInstalledFactoryPresetVersion();
+    if (recorded.isEmpty() || (known.isNotEmpty() && compareVersions(recorded, known) <= 0))
+        return;
+    if (! presetFolderHasPresets())
+        return;
+    const juce::ScopedLock sl(installedVersionLock);
+    if (installedFactoryVersion.isEmpty() || compareVersions(recorded, installedFactoryVersion) > 0)
+        installedFactoryVersion = recorded;
 }
 
 juce::String Tavinor::getInstalledFactoryPresetVersion() const
