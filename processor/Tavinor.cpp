@@ -263,7 +263,11 @@ Tavinor::Tavinor()
     setDefaultPresetFile(presetFolder.getChildFile(juce::String("Default") + kPresetExtension));
     initPresetCollection(kPresetExtension, presetFolder);
 
-    presetFolderHadPresets = presetFolderHasPresets();
+    // The collection has just walked the folder: only a preset counts as an
+    // earlier installation, not an empty folder (one the user made, or a
+    // category left behind).
+    auto* collection = getPresetCollection(0);
+    presetFolderHadPresets = collection != nullptr && collection->getNumPresets() > 0;
 }
 
 Tavinor::~Tavinor()
@@ -1182,8 +1186,7 @@ const juce::XmlElement* Tavinor::findFactoryPresetRecord(const juce::XmlElement&
 
 bool Tavinor::presetFolderHasPresets() const
 {
-    // Only a preset counts as an earlier installation: an empty folder (one
-    // the user made, or a category left behind) is no set of presets.
+    // As the collection counts them, on the disk as it is now.
     return FolderWalk(juce::String("*") + kPresetExtension).containsFile(getNamedFolder(kPresetFolderName));
 }
 
