@@ -802,9 +802,12 @@ void TavinorEditor::visibilityChanged()
     {
         getOptionsWindow().setSize(kBrowserWidth, kBrowserHeight);
         getHostParametersPage().setRowsPerColumn(kHostParameterRows);
-        // Another instance may have installed the presets since this editor was made.
-        processor.readFactoryPresetRecord();
-        offerFactoryPresets();
+        // Another instance may have installed the presets since the offer was made.
+        if (installer != nullptr && ! installer->hasStarted())
+        {
+            processor.readFactoryPresetRecord();
+            offerFactoryPresets();
+        }
     }
     BasePluginEditor::visibilityChanged();
 }
@@ -814,9 +817,13 @@ void TavinorEditor::offerFactoryPresets()
     // Once started, the window belongs to its installation until the user closes it.
     if (installer != nullptr && installer->hasStarted())
         return;
-    // An offer not taken up yet is made again from the record as it is now.
+    // An offer not taken up yet stands while the record it was made from does.
+    const bool needed = processor.needsFactoryPresetInstall();
+    if (needed && installer != nullptr
+        && installer->getInstalledVersion() == processor.getInstalledFactoryPresetVersion())
+        return;
     installer.reset();
-    if (! processor.needsFactoryPresetInstall())
+    if (! needed)
         return;
     installer = std::make_unique<InstallFactoryPresetsWindow>(processor);
     addChildComponent(*installer);
