@@ -1,5 +1,6 @@
 #include "processor/Tavinor.h"
 
+#include "core/FolderWalk.h"
 #include "core/PluginGuiRoot.h"
 #include "core/XmlHelpers.h"
 #include "processor/dsp/DelayEngine.h"
@@ -261,17 +262,11 @@ Tavinor::Tavinor(EditorFactory factory) : editorFactory(std::move(factory))
     setDefaultPresetFile(presetFolder.getChildFile(juce::String("Default") + kPresetExtension));
     initPresetCollection(kPresetExtension, presetFolder);
 
-    // Only a preset counts as an earlier installation: an empty folder (one
-    // the user made, or a category left behind) is no set of presets.
-    presetFolderHadPresets = false;
-    if (presetFolder.isDirectory())
-        for (const auto& entry : juce::RangedDirectoryIterator(presetFolder, true, juce::String("*") + kPresetExtension,
-                                                               juce::File::findFiles))
-            if (entry.getFile().existsAsFile())
-            {
-                presetFolderHadPresets = true;
-                break;
-            }
+    // The collection has just walked the folder: only a preset counts as an
+    // earlier installation, not an empty folder (one the user made, or a
+    // category left behind).
+    auto* collection = getPresetCollection(0);
+    presetFolderHadPresets = collection != nullptr && collection->getNumPresets() > 0;
 }
 
 Tavinor::~Tavinor()
@@ -1175,12 +1170,23 @@ void Tavinor::readSettings(const juce::XmlElement& root)
     if (! presetFolderHadPresets)
         return;
 
-    juce::String version = kOldPresetVersion;
-    if (auto* presets = findChildTagged(root, "Presets"))
-        if (auto* installed = findChildTagged(*presets, "Installed"))
-            version = installed->getStringAttribute("version");
+    // Without a record, the presets are those of the version before this one's set.
+    const auto* record = findFactoryPresetRecord(root);
     const juce::ScopedLock sl(installedVersionLock);
-    installedFactoryVersion = version;
+    installedFactoryVersion = record != nullptr ? record->getStringAttribute("version") : kOldPresetVersion;
+}
+
+const juce::XmlElement* Tavinor::findFactoryPresetRecord(const juce::XmlElement& root)
+{
+    if (auto* presets = findChildTagged(root, "Presets"))
+        return findChildTagged(*presets, "Installed");
+    return nullptr;
+}
+
+bool Tavinor::presetFolderHasPresets() const
+{
+    // As the collection counts them, on the disk as it is now.
+    return FolderWalk(juce::String("*") + kPresetExtension).containsFile(getNamedFolder(kPresetFolderName));
 }
 
 void Tavinor::writeSettings(juce::XmlElement& root)
@@ -1231,6 +1237,23 @@ bool Tavinor::needsFactoryPresetInstall() const
     // install this older one again at every start.
     const auto installed = getInstalledFactoryPresetVersion();
     return installed.isEmpty() || compareVersions(installed, kFactoryPresetVersion) < 0;
+}
+
+void Tavinor::readFactoryPresetRecord()
+{
+    const auto root = readUserSettingsFile();
+    if (root == nullptr)
+        return;
+    const auto* record = findFactoryPresetRecord(*root);
+    const auto recorded = record != nullptr ? record->getStringAttribute("version") : juce::String();
+    const auto known = getInstalledFactoryPresetVersion();
+    if (recorded.isEmpty() || (known.isNotEmpty() && compareVersions(recorded, known) <= 0))
+        return;
+    if (! presetFolderHasPresets())
+        return;
+    const juce::ScopedLock sl(installedVersionLock);
+    if (installedFactoryVersion.isEmpty() || compareVersions(recorded, installedFactoryVersion) > 0)
+        installedFactoryVersion = recorded;
 }
 
 juce::String Tavinor::getInstalledFactoryPresetVersion() const

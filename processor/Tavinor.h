@@ -198,6 +198,10 @@ public:
     void copyDefaultSettings() override;
 
     bool needsFactoryPresetInstall() const;
+    // Takes a newer installer's record from the settings file, as another
+    // instance may have written it since this one read it (only beside
+    // presets, as at start-up). Asked before the installer is offered again.
+    void readFactoryPresetRecord();
     void setFactoryPresetsInstalled();
     juce::String getInstalledFactoryPresetVersion() const;
     juce::File getFactoryDataFolder() const;
@@ -242,6 +246,10 @@ private:
 
     juce::String getLineParameterText(int line, int k, int id);
     juce::String getMillisecondsText(int id);
+
+    // The installer's record ("Presets" > "Installed") in settings, or null.
+    static const juce::XmlElement* findFactoryPresetRecord(const juce::XmlElement& root);
+    bool presetFolderHasPresets() const;
 
     // Members after the base, in order.
     juce::String installedFactoryVersion;
