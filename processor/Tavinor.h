@@ -181,6 +181,10 @@ public:
     void restorePluginState(const juce::XmlElement* element) override;
 
     std::unique_ptr<Preset> createEditionStatePreset();
+    // The knob positions of the free times, which the milliseconds alone do
+    // not give back to the last bit: for the host state only.
+    std::unique_ptr<Preset> createTimeKnobsStatePreset();
+    void applyTimeKnobsState(const Preset& preset);
     void applyStoredEntries(const Preset& preset, const juce::SparseSet<int>& ids, int firstLegacyId, int firstId);
     void applyEditionState(const Preset& preset);
     std::unique_ptr<Preset> createDefaultSettingsPreset();
@@ -215,6 +219,8 @@ private:
 
     // The preset's values without the engine reset of applyPreset.
     void applyPresetValues(const Preset& preset);
+    // Whether a padlock keeps presets and states from changing the parameter.
+    bool isPadlocked(int id) const;
 
     // The selected line's parameter behind a proxy; nullptr for any other parameter.
     Parameter* getSelectedLineParameterFor(const Parameter* proxy);
