@@ -233,3 +233,22 @@ TEST_F(TavinorPlugin, EditorOpensEmbeddedDrawsTheSkinAndLeavesMemoryFlat)
     EXPECT_EQ(result.exitCode, 0) << result.output;
     EXPECT_TRUE(result.output.contains("plug-in closed with its editor open")) << result.output;
 }
+
+// A display without a window manager (a bare Xvfb) lacks the atoms one makes:
+// the editor sends it no request that it refuses, so a host that keeps Xlib's
+// default error handler, which ends the process on any X error, lives on.
+TEST_F(TavinorPlugin, EditorOnADisplayWithoutWindowManagerRaisesNoXError)
+{
+    const juce::File xvfbRun("/usr/bin/xvfb-run");
+    if (! xvfbRun.existsAsFile())
+        GTEST_SKIP() << "xvfb-run is not installed";
+    // A server of its own, fresh: one shared with other tests' windows may
+    // hold the atoms already.
+    const auto result = TestHelpers::runProgram({ xvfbRun.getFullPathName(), "-a",
+                                                  TestHelpers::testHostProgram().getFullPathName(), "editor",
+                                                  plugin().getFullPathName(), "--x-errors-end", "--cycles", "2",
+                                                  "--seconds", "0.3" });
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_TRUE(result.output.contains("editor closed")) << result.output;
+    EXPECT_FALSE(result.output.contains("X Error")) << result.output;
+}
