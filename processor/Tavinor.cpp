@@ -578,9 +578,25 @@ void Tavinor::LatencyPublisher::publish()
         cancelPendingUpdate();
         handleAsyncUpdate();
     }
-    else
+    // A latency as JUCE has it already (a host's resume on its audio thread,
+    // at the rate it had) posts nothing: posting allocates.
+    else if (owner.getLatencyInForce() != published.load())
     {
         triggerAsyncUpdate();
+    }
+}
+
+void Tavinor::LatencyPublisher::handleAsyncUpdate()
+{
+    // Until what JUCE has is what is in force: a change made meanwhile on
+    // another thread that still saw the old value published posted nothing.
+    for (;;)
+    {
+        const int latency = owner.getLatencyInForce();
+        owner.setLatencySamples(latency);
+        published.store(latency);
+        if (owner.getLatencyInForce() == latency)
+            return;
     }
 }
 

@@ -295,10 +295,12 @@ private:
         explicit LatencyPublisher(Tavinor& o) : owner(o) {}
         ~LatencyPublisher() override { cancelPendingUpdate(); }
         void publish();
-        void handleAsyncUpdate() override { owner.setLatencySamples(owner.getLatencyInForce()); }
+        void handleAsyncUpdate() override;
 
     private:
         Tavinor& owner;
+        // What JUCE was given last; written on the message thread.
+        std::atomic<int> published { 0 };
     };
     LatencyPublisher latencyPublisher { *this };
 
