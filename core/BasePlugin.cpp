@@ -226,9 +226,15 @@ void BasePlugin::checkProcessingMode()
     triggerAsyncUpdate();
 }
 
-void BasePlugin::prepareToPlay(double, int)
+void BasePlugin::prepareToPlay(double sampleRate, int maximumExpectedSamplesPerBlock)
 {
     checkProcessingMode();
+    // The same preparation again is no news: hosts suspend and resume on
+    // their audio thread, where posting a message allocates.
+    if (sampleRate == lastPreparedRate && maximumExpectedSamplesPerBlock == lastPreparedBlockSize)
+        return;
+    lastPreparedRate = sampleRate;
+    lastPreparedBlockSize = maximumExpectedSamplesPerBlock;
     preparedFlag.store(1);
     triggerAsyncUpdate();
 }

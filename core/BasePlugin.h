@@ -301,6 +301,9 @@ private:
 
     // Members in order of construction.
     bool lastNonRealtime = false;
+    // The preparation the listeners last heard of (none yet: rate 0).
+    double lastPreparedRate = 0.0;
+    int lastPreparedBlockSize = 0;
     std::unique_ptr<PluginGuiRoot> guiRoot;
     juce::File bundle;
     juce::HashMap<juce::String, juce::File> namedFolders { 101 };

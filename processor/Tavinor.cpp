@@ -45,6 +45,7 @@ constexpr const char* kPresetExtension = ".tnprst";
 constexpr const char* kPresetFolderName = "presetDirectory";
 constexpr const char* kParametersStateName = "ParametersState";
 constexpr const char* kEditionStateName = "EditionStateParameters";
+constexpr const char* kTimeKnobsStateName = "TimeKnobsState";
 constexpr const char* kDefaultSettingsName = "DefaultSettingsParameters";
 constexpr const char* kOldPresetVersion = "1.0";
 
@@ -571,9 +572,25 @@ void Tavinor::LatencyPublisher::publish()
         cancelPendingUpdate();
         handleAsyncUpdate();
     }
-    else
+    // A latency as JUCE has it already (a host's resume on its audio thread,
+    // at the rate it had) posts nothing: posting allocates.
+    else if (owner.getLatencyInForce() != published.load())
     {
         triggerAsyncUpdate();
+    }
+}
+
+void Tavinor::LatencyPublisher::handleAsyncUpdate()
+{
+    // Until what JUCE has is what is in force: a change made meanwhile on
+    // another thread that still saw the old value published posted nothing.
+    for (;;)
+    {
+        const int latency = owner.getLatencyInForce();
+        owner.setLatencySamples(latency);
+        published.store(latency);
+        if (owner.getLatencyInForce() == latency)
+            return;
     }
 }
 
@@ -1023,14 +1040,17 @@ void Tavinor::applyPresetValues(const Preset& preset)
                 text = "MOD 2";
         }
 
-        if (! parametersStateIds.contains(id))
-            continue;
-        bool locked = fxAmountPadlock.isParameterLocked(id);
-        for (const auto& padlock : linePadlocks)
-            locked = locked || padlock.isParameterLocked(id);
-        if (! locked)
+        if (parametersStateIds.contains(id) && ! isPadlocked(id))
             pm.setText(id, text);
     }
+}
+
+bool Tavinor::isPadlocked(int id) const
+{
+    bool locked = fxAmountPadlock.isParameterLocked(id);
+    for (const auto& padlock : linePadlocks)
+        locked = locked || padlock.isParameterLocked(id);
+    return locked;
 }
 
 const Preset* Tavinor::getDefaultPreset(PresetCollection*)
@@ -1058,6 +1078,7 @@ std::unique_ptr<juce::XmlElement> Tavinor::createPluginState()
     auto parameters = createPresetToSave(nullptr, {});
     parameters->setName(kParametersStateName);
     root->addChildElement(parameters->createXml(&pm).release());
+    root->addChildElement(createTimeKnobsStatePreset()->createXml(&pm).release());
     root->addChildElement(createEditionStatePreset()->createXml(&pm).release());
     root->addChildElement(createHostParametersMapXml().release());
     root->addChildElement(getMidiControl().createXml().release());
@@ -1077,6 +1098,7 @@ void Tavinor::restorePluginState(const juce::XmlElement* element)
         // sound goes on from its delay lines rather than dropping out while
         // megabytes of them are cleared.
         const EngineUpdateBatch batch(*this);
+        const juce::XmlElement* timeKnobs = nullptr;
         for (auto* child : element->getChildIterator())
         {
             if (! tagNameIs(*child, "Preset"))
@@ -1094,6 +1116,17 @@ void Tavinor::restorePluginState(const juce::XmlElement* element)
                 preset.loadFromXml(child, &pm, false);
                 applyEditionState(preset);
             }
+            else if (name == kTimeKnobsStateName)
+            {
+                timeKnobs = child;
+            }
+        }
+        // After the times they belong to, wherever they stand.
+        if (timeKnobs != nullptr)
+        {
+            Preset preset;
+            preset.loadFromXml(timeKnobs, &pm, false);
+            applyTimeKnobsState(preset);
         }
     }
 
@@ -1108,6 +1141,42 @@ std::unique_ptr<Preset> Tavinor::createEditionStatePreset()
     preset->setVersion(kPresetVersion);
     getParameterManager().storeToPreset(*preset, editionStateIds);
     return preset;
+}
+
+std::unique_ptr<Preset> Tavinor::createTimeKnobsStatePreset()
+{
+    auto preset = std::make_unique<Preset>(kTimeKnobsStateName, juce::String());
+    preset->setVersion(kPresetVersion);
+    juce::SparseSet<int> ids;
+    for (int line = 0; line < kNumLines; ++line)
+        for (const int k : kTimeKnobs)
+            ids.addRange({ getLineParameterBase(line) + k, getLineParameterBase(line) + k + 1 });
+    getParameterManager().storeToPreset(*preset, ids);
+    return preset;
+}
+
+void Tavinor::applyTimeKnobsState(const Preset& preset)
+{
+    auto& pm = getParameterManager();
+    for (int i = 0; i < preset.getNumEntries(); ++i)
+    {
+        const auto* entry = preset.getEntry(i);
+        if (entry == nullptr || ! isLineId(entry->id) || ! isTimeKnob(entry->id % 1000) || isPadlocked(entry->id))
+            continue;
+        auto* knob = pm.getParameter(entry->id);
+        const auto* time = pm.getParameter(entry->id + kKnobToTime);
+        if (knob == nullptr || time == nullptr)
+            continue;
+        // A knob is taken only where it gives the very time restored (its
+        // time was set from it): then setting it leaves the time alone. A
+        // time set by itself already put its knob where the state had it.
+        std::unique_ptr<Parameter> stored(knob->clone(knob->getId(), knob->getName()));
+        stored->setText(entry->text, false);
+        std::unique_ptr<Parameter> timeOfStored(time->clone(time->getId(), time->getName()));
+        timeOfStored->setNormalisedValue((float) timeFromKnob(stored->getNormalisedValue()), false);
+        if (timeOfStored->getValue() == time->getValue())
+            knob->setValue(stored->getValue(), true);
+    }
 }
 
 void Tavinor::applyStoredEntries(const Preset& preset, const juce::SparseSet<int>& ids, int firstLegacyId, int firstId)

@@ -188,6 +188,10 @@ public:
     void restorePluginState(const juce::XmlElement* element) override;
 
     std::unique_ptr<Preset> createEditionStatePreset();
+    // The knob positions of the free times, which the milliseconds alone do
+    // not give back to the last bit: for the host state only.
+    std::unique_ptr<Preset> createTimeKnobsStatePreset();
+    void applyTimeKnobsState(const Preset& preset);
     void applyStoredEntries(const Preset& preset, const juce::SparseSet<int>& ids, int firstLegacyId, int firstId);
     void applyEditionState(const Preset& preset);
     std::unique_ptr<Preset> createDefaultSettingsPreset();
@@ -226,6 +230,8 @@ private:
 
     // The preset's values without the engine reset of applyPreset.
     void applyPresetValues(const Preset& preset);
+    // Whether a padlock keeps presets and states from changing the parameter.
+    bool isPadlocked(int id) const;
 
     // The selected line's parameter behind a proxy; nullptr for any other parameter.
     Parameter* getSelectedLineParameterFor(const Parameter* proxy);
@@ -305,10 +311,12 @@ private:
         explicit LatencyPublisher(Tavinor& o) : owner(o) {}
         ~LatencyPublisher() override { cancelPendingUpdate(); }
         void publish();
-        void handleAsyncUpdate() override { owner.setLatencySamples(owner.getLatencyInForce()); }
+        void handleAsyncUpdate() override;
 
     private:
         Tavinor& owner;
+        // What JUCE was given last; written on the message thread.
+        std::atomic<int> published { 0 };
     };
     LatencyPublisher latencyPublisher { *this };
 
