@@ -10,6 +10,7 @@
 #include "core/XmlInput.h"
 
 #include <cmath>
+#include <optional>
 
 namespace
 {
@@ -26,12 +27,18 @@ constexpr int kFirstDebugParameterId = 300000;
 constexpr int kFirstDebugEventUid = 10000;
 
 constexpr int kHostValueTextDecimals = 8;
+// Host values closer than this (half a unit of the sixth decimal, with room
+// for the float's own rounding) are the same value.
+constexpr float kSameHostValue = 6.0e-7f;
 
 const char* const kMakerFolderName = "Orv Group";
 const char* const kDefaultProcessingQualityName = "DefaultProcessingQuality";
 const char* const kUnreadableSuffix = ".unreadable";
 // On the plug-in state: the preset had been changed since it was loaded or saved.
 const char* const kPresetModifiedAttribute = "presetModified";
+// On the plug-in state: the current preset's file, relative to the preset
+// folder with '/' between folders, so that next and previous go on from it.
+const char* const kPresetFileAttribute = "presetFile";
 
 // How long a settings write waits for another writer (an instance in this or
 // another process) to finish with the file before it writes without the lock.
@@ -54,6 +61,36 @@ bool writeXmlCreatingFolder(const juce::XmlElement& element, const juce::File& f
         return false;
     file.getParentDirectory().createDirectory();
     return writeXmlFile(element, file);
+}
+
+// Writes the settings only in a form the next instance can read back: the
+// file may hold what others (a newer build, a hand) put in it, and written
+// again, with the usual indentation, it can pass the reader's limits. Then
+// it goes compact; failing that, without what this writer does not know
+// (known: the top-level settings of its own); failing that, not at all, and
+// the file stays as it was, readable.
+bool writeReadableSettings(const juce::XmlElement& settings, const juce::XmlElement& known, const juce::File& file)
+{
+    if (file == juce::File())
+        return false;
+    const auto writeIfReadable = [&file](const juce::XmlElement& tree) {
+        for (const bool compact : { false, true })
+        {
+            const auto text = getXmlFileText(tree, compact);
+            if (XmlInput::checkBeforeParsing(text.getData(), text.getSize(), XmlInput::Kind::userSettings)
+                == XmlInput::Verdict::accepted)
+            {
+                file.getParentDirectory().createDirectory();
+                return std::optional<bool>(replaceFileWithData(file, text));
+            }
+        }
+        return std::optional<bool>();
+    };
+    if (const auto written = writeIfReadable(settings))
+        return *written;
+    juce::XmlElement withoutUnknown(settings);
+    SettingsMerge::dropUnknown(known, withoutUnknown);
+    return writeIfReadable(withoutUnknown).value_or(false);
 }
 } // namespace
 
@@ -189,9 +226,15 @@ void BasePlugin::checkProcessingMode()
     triggerAsyncUpdate();
 }
 
-void BasePlugin::prepareToPlay(double, int)
+void BasePlugin::prepareToPlay(double sampleRate, int maximumExpectedSamplesPerBlock)
 {
     checkProcessingMode();
+    // The same preparation again is no news: hosts suspend and resume on
+    // their audio thread, where posting a message allocates.
+    if (sampleRate == lastPreparedRate && maximumExpectedSamplesPerBlock == lastPreparedBlockSize)
+        return;
+    lastPreparedRate = sampleRate;
+    lastPreparedBlockSize = maximumExpectedSamplesPerBlock;
     preparedFlag.store(1);
     triggerAsyncUpdate();
 }
@@ -259,6 +302,12 @@ void BasePlugin::setParameter(int index, float value)
     hostValues[(size_t) index].store(value);
     if (auto* p = getHostMappedParameter(index))
     {
+        // A host that restores a session sets each parameter again to the
+        // value it kept, often as text of six significant digits: that names
+        // the value the parameter has, and changes nothing (nor marks the
+        // preset modified).
+        if (std::abs(value - p->getNormalisedValue()) <= kSameHostValue)
+            return;
         // Marks the write as the host's own, so that it is not echoed back.
         beingSetByHost[(size_t) index].store(1);
         p->setNormalisedValue(value, true);
@@ -737,7 +786,7 @@ void BasePlugin::writeUserSettingsNow()
         // throw away: it is moved aside rather than overwritten.
         else if (setAsideUnreadableUserSettings())
             settings = std::make_unique<juce::XmlElement>(*mine);
-        if (settings != nullptr && writeXmlCreatingFolder(*settings, file))
+        if (settings != nullptr && writeReadableSettings(*settings, *mine, file))
             userSettingsAsRead = std::move(mine);
     }
     if (isDebugDumpEnabled())
@@ -775,6 +824,14 @@ std::unique_ptr<juce::XmlElement> BasePlugin::createPluginState()
     // Written only when set, so that a state of an unchanged preset reads as before.
     if (isPresetModified(presetCollection.get()))
         root->setAttribute(kPresetModifiedAttribute, yesNo(true));
+    if (auto* collection = presetCollection.get())
+    {
+        // Older readers ignore the attribute; the default preset has no file.
+        const auto file = getCurrentPresetPath(collection);
+        const auto folder = collection->getRootFolder();
+        if (!isDefaultPresetApplied(collection) && file.isAChildOf(folder))
+            root->setAttribute(kPresetFileAttribute, file.getRelativePathFrom(folder).replaceCharacter('\\', '/'));
+    }
     if (guiRoot != nullptr)
         if (auto editorState = guiRoot->createStateXml())
             root->addChildElement(editorState.release());
@@ -829,6 +886,8 @@ bool BasePlugin::loadState(const void* data, int sizeInBytes)
         // Restoring writes every parameter, which is no change by the user:
         // the preset is as modified as it was when the state was saved.
         setPresetModified(xml->getStringAttribute(kPresetModifiedAttribute) == yesNo(true));
+
+        restoreCurrentPreset(xml->getStringAttribute(kPresetFileAttribute));
     }
     // The listeners hear of every attempt, also of one that read nothing.
     stateRestoredFlag.store(1);
@@ -918,6 +977,7 @@ bool BasePlugin::isPresetModified(PresetCollection* collection)
 
 juce::File BasePlugin::getCurrentPresetPath(PresetCollection* collection)
 {
+    const juce::ScopedLock sl(presetPathLock);
     if (isOwnCollection(collection))
         return currentPresetPath;
     return {};
@@ -925,6 +985,7 @@ juce::File BasePlugin::getCurrentPresetPath(PresetCollection* collection)
 
 void BasePlugin::setCurrentPresetPath(PresetCollection* collection, const juce::File& file)
 {
+    const juce::ScopedLock sl(presetPathLock);
     if (isOwnCollection(collection))
         currentPresetPath = file;
 }
@@ -1079,6 +1140,57 @@ void BasePlugin::selectAdjacentPreset(PresetCollection* collection, int step)
         if (tryLoadPresetFile(collection, candidate))
             return;
     }
+}
+
+void BasePlugin::restoreCurrentPreset(const juce::String& relativePath)
+{
+    auto* collection = presetCollection.get();
+    if (collection == nullptr)
+        return;
+    // Taken at once, so that the state asked for next holds it again; a name
+    // that leads out of the preset folder or to no preset file is none.
+    const auto folder = collection->getRootFolder();
+    auto file = relativePath.isNotEmpty() ? folder.getChildFile(relativePath) : juce::File();
+    if (!file.isAChildOf(folder) || !file.hasFileExtension(collection->getExtension()))
+        file = juce::File();
+    setCurrentPresetPath(collection, file);
+    setDefaultPresetApplied(collection, false);
+
+    // The collection is the message thread's: there the file is checked
+    // against it, or found by the preset's name.
+    const auto presetName = getCurrentPresetName(collection);
+    if (juce::MessageManager::existsAndIsCurrentThread())
+    {
+        followRestoredPreset(file, presetName);
+        return;
+    }
+    juce::WeakReference<BasePlugin> weakSelf(this);
+    juce::MessageManager::callAsync([weakSelf, file, presetName] {
+        if (auto* self = weakSelf.get())
+            self->followRestoredPreset(file, presetName);
+    });
+}
+
+void BasePlugin::followRestoredPreset(const juce::File& restored, const juce::String& presetName)
+{
+    auto* collection = presetCollection.get();
+    // A preset loaded since is the current one.
+    if (collection == nullptr || getCurrentPresetPath(collection) != restored)
+        return;
+    auto file = restored;
+    if (collection->indexOfPresetFile(file) < 0)
+    {
+        // A state of an older version names only the preset.
+        file = juce::File();
+        for (int i = 0; i < collection->getNumPresets() && presetName.isNotEmpty(); ++i)
+            if (collection->getPresetFile(i).getFileNameWithoutExtension() == presetName)
+            {
+                file = collection->getPresetFile(i);
+                break;
+            }
+    }
+    setCurrentPresetPath(collection, file);
+    listeners.call([collection](Listener& l) { l.presetChanged(collection); });
 }
 
 void BasePlugin::selectPreviousPreset(PresetCollection* collection)

@@ -270,11 +270,11 @@ public:
 protected:
     // Run at the start of prepareToPlay and of processBlock.
     void checkProcessingMode();
+    // The settings file's root when it is readable and ours, else null.
+    std::unique_ptr<juce::XmlElement> readUserSettingsFile() const;
 
 private:
     void writeUserSettingsNow();
-    // The settings file's root when it is readable and ours, else null.
-    std::unique_ptr<juce::XmlElement> readUserSettingsFile() const;
     // Moves a settings file that is not readable out of the way of the next
     // write, under the name of the file plus ".unreadable"; false when
     // something of that name must not be replaced.
@@ -290,11 +290,20 @@ private:
         return collection != nullptr && collection == presetCollection.get();
     }
     void selectAdjacentPreset(PresetCollection* collection, int step);
+    // After a state is restored, the current preset is the file the state
+    // names when it is one of the collection's, else the first file of the
+    // preset's name, else none.
+    void restoreCurrentPreset(const juce::String& relativePath);
+    // The check against the collection and the search by name, on the message thread.
+    void followRestoredPreset(const juce::File& restored, const juce::String& presetName);
     // loadPresetFile, telling whether the preset was applied.
     bool tryLoadPresetFile(PresetCollection* collection, const juce::File& file);
 
     // Members in order of construction.
     bool lastNonRealtime = false;
+    // The preparation the listeners last heard of (none yet: rate 0).
+    double lastPreparedRate = 0.0;
+    int lastPreparedBlockSize = 0;
     std::unique_ptr<PluginGuiRoot> guiRoot;
     juce::File bundle;
     juce::HashMap<juce::String, juce::File> namedFolders { 101 };
@@ -322,6 +331,8 @@ private:
 
     std::unique_ptr<PresetCollection> presetCollection;
     juce::File defaultPresetFile;
+    // A host may ask for the state on its own thread while the editor loads a preset.
+    juce::CriticalSection presetPathLock;
     juce::File currentPresetPath;
     std::atomic<bool> presetModified { false };
     std::atomic<bool> defaultPresetApplied { false };

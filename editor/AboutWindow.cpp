@@ -24,7 +24,6 @@ constexpr int kVersionGap = 8;
 constexpr int kInfoPadding = 14;
 constexpr float kInfoCorner = 4.0f;
 constexpr float kInfoOutline = 1.0f;
-const juce::Colour kInfoFill = juce::Colour(0xFFFFA500).darker(0.75f);
 
 juce::Font font(float height, bool bold)
 {
@@ -167,7 +166,7 @@ void AboutWindow::paint(juce::Graphics& g)
 {
     WindowComponent::paint(g);
     if (!infoArea.isEmpty())
-        drawRoundedBox(g, infoArea, kInfoFill, juce::Colours::white, kInfoCorner, kInfoOutline);
+        drawRoundedBox(g, infoArea, getInfoFill(), juce::Colours::white, kInfoCorner, kInfoOutline);
 
     if (!productLogoArea.isEmpty())
         g.drawImageAt(productLogo, productLogoArea.getX(), productLogoArea.getY());

@@ -44,6 +44,10 @@ public:
 
     // The height of the info box's part above the credits (all of it without them).
     static constexpr int kUpperInfoHeight = 96;
+    // The info box's fill, under the logos: orange darkened until every text
+    // of the logos stands out from it by 4.5:1 (the image generator measures
+    // the logos on this colour).
+    static juce::Colour getInfoFill() { return juce::Colour(0xFFFFA500).darker(2.0f); }
 
 private:
     void layoutTexts();

@@ -574,6 +574,27 @@ void BasePluginEditor::showParameterStatus(Parameter* p, int priority)
         statusBar.showMessage(plugin.getPluginParameterName(id), priority, false);
     else if (text.isNotEmpty())
         statusBar.showMessage(plugin.getPluginParameterName(id) + ": " + text, priority, false);
+    else
+        return;
+    statusParameterId = id;
+    statusParameterText = statusBar.getText();
+}
+
+void BasePluginEditor::refreshParameterStatus()
+{
+    if (statusParameterId < 0 || statusBar.getText().isEmpty() || statusBar.getText() != statusParameterText)
+        return;
+    showParameterStatus(plugin.getParameterManager().getParameter(statusParameterId), statusBar.getPriority());
+}
+
+void BasePluginEditor::pluginStateRestored(BasePlugin*)
+{
+    refreshParameterStatus();
+}
+
+void BasePluginEditor::presetChanged(PresetCollection*)
+{
+    refreshParameterStatus();
 }
 
 //==============================================================================
@@ -777,8 +798,7 @@ void BasePluginEditor::showAlert(std::unique_ptr<Orv::AlertWindow>& slot, Orv::A
 
 void BasePluginEditor::askSaveChanges(const juce::String& collectionName, int direction)
 {
-    auto* alert = Orv::AlertWindow::createSaveOverwriteDiscard(
-        plugin.getProductName(), "Changes have been made to current preset. Do you want to save them or discard?", this);
+    auto* alert = Orv::AlertWindow::createSaveOverwriteDiscard(plugin.getProductName(), kSaveChangesQuestion, this);
     alert->addValue(collectionName);
     alert->addValue(direction);
     showAlert(saveChangesAlert, alert);
@@ -811,31 +831,40 @@ void BasePluginEditor::alertWindowClosed(Orv::AlertWindow* alert, int result)
     {
         const juce::String name = alert->getValue(0).toString();
         const int direction = (int) alert->getValue(1);
-        auto* collection = findPresetCollection(name);
-        if (collection == nullptr)
+        if (!answerSaveChanges(name, result))
             return;
-        switch (result)
+        if (auto* collection = findPresetCollection(name))
         {
-        case Orv::AlertWindow::Overwrite:
-        {
-            const auto file = getCurrentPresetFile(collection);
-            if (file.existsAsFile())
-                savePresetToFile(collection, file);
-            else
-                savePresetAs(name);
-            break;
-        }
-        case Orv::AlertWindow::SaveAs:
-            savePresetAs(name);
-            break;
-        case Orv::AlertWindow::Discard:
             if (direction < 1)
                 plugin.selectPreviousPreset(collection);
             else
                 plugin.selectNextPreset(collection);
-            break;
-        default:
-            break;
         }
+    }
+}
+
+bool BasePluginEditor::answerSaveChanges(const juce::String& collectionName, int result)
+{
+    auto* collection = findPresetCollection(collectionName);
+    if (collection == nullptr)
+        return false;
+    switch (result)
+    {
+    case Orv::AlertWindow::Overwrite:
+    {
+        const auto file = getCurrentPresetFile(collection);
+        if (file.existsAsFile())
+            savePresetToFile(collection, file);
+        else
+            savePresetAs(collectionName);
+        return false;
+    }
+    case Orv::AlertWindow::SaveAs:
+        savePresetAs(collectionName);
+        return false;
+    case Orv::AlertWindow::Discard:
+        return true;
+    default:
+        return false;
     }
 }

@@ -96,6 +96,9 @@ public:
 
     // BasePlugin::Listener
     void processingModeChanged(BasePlugin* plugin, int mode) override;
+    // A value the status bar shows may have changed with the state or preset.
+    void pluginStateRestored(BasePlugin* plugin) override;
+    void presetChanged(PresetCollection* collection) override;
 
     // The MIDI page's default-map check and the options window's tabs.
     void defaultResourceChanged(DefaultResourceCheckBox* box) override;
@@ -164,6 +167,8 @@ public:
     void parameterTouchedById(int id);
     void learnParameterTouched(Parameter* p);
     void showParameterStatus(Parameter* p, int priority);
+    // The parameter whose value the status bar still shows says its value now.
+    void refreshParameterStatus();
 
     // Preset commands on the named collection; each does nothing without it.
     void selectNextPresetOrAsk(const juce::String& collectionName);
@@ -176,6 +181,13 @@ public:
     // safe file name in the current preset's folder (or the collection's root).
     juce::File getCurrentPresetFile(PresetCollection* collection);
     void askSaveChanges(const juce::String& collectionName, int direction);
+    // The answer to the save-changes question: "Overwrite" and "Save as" save
+    // the current preset (and go no further). True only for "Discard", after
+    // which the asker goes where it was going.
+    bool answerSaveChanges(const juce::String& collectionName, int result);
+    // The question asked before anything loads over unsaved changes.
+    static constexpr const char* kSaveChangesQuestion =
+        "Changes have been made to current preset. Do you want to save them or discard?";
     void askOverwritePreset(const juce::String& collectionName, const juce::File& file);
 
     // A file name made from a preset name that stays inside its folder: no
@@ -242,6 +254,10 @@ private:
     std::unique_ptr<Orv::AlertWindow> overwriteAlert;
     std::unique_ptr<Orv::AlertWindow> saveChangesAlert;
     std::unique_ptr<Orv::AlertWindow> saveFailedAlert;
+
+    // The parameter whose value the status bar was last given, and that text.
+    int statusParameterId = -1;
+    juce::String statusParameterText;
 
     int contentHeight = 0;
     juce::String defaultSkinName;

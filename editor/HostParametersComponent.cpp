@@ -161,6 +161,24 @@ void HostParametersComponent::ListComponent::paint(juce::Graphics& g)
 }
 
 //==============================================================================
+HostParametersComponent::ColumnViewport::ColumnViewport(ListComponent& listToShow) : list(listToShow)
+{
+}
+
+void HostParametersComponent::ColumnViewport::visibleAreaChanged(const juce::Rectangle<int>& area)
+{
+    const float width = list.getColumnWidth();
+    if (width <= 0.0f)
+        return;
+    const int lastFirstColumn = juce::jmax(0, list.getNumColumns() - ListComponent::kVisibleColumns);
+    const int column = juce::jlimit(0, lastFirstColumn, juce::roundToInt((float) area.getX() / width));
+    const int x = (int) ((float) column * width);
+    // Setting the snapped place calls back here with it, which changes nothing.
+    if (x != area.getX())
+        setViewPosition(x, area.getY());
+}
+
+//==============================================================================
 HostParametersComponent::Shape::Shape()
 {
     setInterceptsMouseClicks(false, false);

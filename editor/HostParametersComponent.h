@@ -66,6 +66,19 @@ public:
         JUCE_DECLARE_NON_COPYABLE(ListComponent)
     };
 
+    // Scrolls the grid by whole columns, so that every slot shown has its
+    // number strip beside it: a column half scrolled off would put its slots
+    // next to the following column's numbers.
+    class ColumnViewport : public juce::Viewport
+    {
+    public:
+        explicit ColumnViewport(ListComponent& list);
+        void visibleAreaChanged(const juce::Rectangle<int>& newVisibleArea) override;
+
+    private:
+        ListComponent& list;
+    };
+
     // The rounded frame around the viewport; clicks go through it.
     class Shape : public juce::Component
     {
@@ -86,7 +99,7 @@ public:
     void setRowsPerColumn(int rows);
 
     ListComponent& getList() noexcept { return list; }
-    juce::Viewport& getViewport() noexcept { return viewport; }
+    ColumnViewport& getViewport() noexcept { return viewport; }
     ToolbarDrawableButton& getClearButton() noexcept { return clearButton; }
     ToolbarDrawableButton& getLoadButton() noexcept { return loadButton; }
     ToolbarDrawableButton& getSaveButton() noexcept { return saveButton; }
@@ -105,8 +118,8 @@ protected:
 
 private:
     BasePlugin& plugin;
-    juce::Viewport viewport;
     ListComponent list;
+    ColumnViewport viewport { list };
     Shape frame;
     ComponentRow buttonColumn { ComponentRow::column, ComponentRow::alignEnd };
     ToolbarDrawableButton clearButton { "Clear all", 4 };

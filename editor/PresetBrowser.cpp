@@ -5,6 +5,7 @@
 #include "core/PresetCollection.h"
 #include "core/XmlHelpers.h"
 #include "core/XmlInput.h"
+#include "editor/BasePluginEditor.h"
 #include "editor/PresetBrowserWindow.h"
 #include "editor/QuotedText.h"
 
@@ -57,6 +58,7 @@ PresetBrowser::~PresetBrowser()
     replaceConfirmation.reset();
     moveError.reset();
     failureReport.reset();
+    saveChangesQuestion.reset();
 }
 
 void PresetBrowser::showFile(const juce::File& file, bool force)
@@ -269,8 +271,46 @@ void PresetBrowser::dropItems(ColumnBrowser::ListColumn* source, const juce::Fil
     showAlert(moveConfirmation, alert);
 }
 
+void PresetBrowser::loadPresetOrAsk(const juce::File& file)
+{
+    if (file == juce::File())
+        return;
+    const bool isLoaded = file == plugin.getCurrentPresetPath(&collection)
+                          && !plugin.isDefaultPresetApplied(&collection);
+    if (isLoaded || !plugin.isPresetModified(&collection))
+    {
+        plugin.loadPresetFile(&collection, file);
+        return;
+    }
+    auto* question = Orv::AlertWindow::createSaveOverwriteDiscard(collection.getName(),
+                                                                  BasePluginEditor::kSaveChangesQuestion, this);
+    question->addValue(file.getFullPathName());
+    showAlert(saveChangesQuestion, question);
+    // Until the answer the browser shows what is loaded, not the preset asked for.
+    showCurrentPreset(file.getParentDirectory());
+}
+
+void PresetBrowser::showCurrentPreset(const juce::File& folder)
+{
+    const auto current = plugin.getCurrentPresetPath(&collection);
+    const bool fileLoaded = !plugin.isDefaultPresetApplied(&collection) && collection.indexOfPresetFile(current) >= 0;
+    showFile(fileLoaded ? current : folder, true);
+}
+
 void PresetBrowser::alertWindowClosed(Orv::AlertWindow* alert, int result)
 {
+    if (alert == saveChangesQuestion.get())
+    {
+        const juce::String path = alert->getValue(0).toString();
+        // "Overwrite" and "Save as" save as the editor's own question does;
+        // without an editor there is nothing but "Discard".
+        auto* editor = findParentComponentOfClass<BasePluginEditor>();
+        const bool discard = editor != nullptr ? editor->answerSaveChanges(collection.getName(), result)
+                                               : result == Orv::AlertWindow::Discard;
+        if (discard && juce::File::isAbsolutePath(path))
+            plugin.loadPresetFile(&collection, juce::File(path));
+        return;
+    }
     if (alert == deleteConfirmation.get())
     {
         if (result != Orv::AlertWindow::Yes)
@@ -486,7 +526,7 @@ void PresetBrowser::PresetDirectoryColumn::rowSelected(int row)
 {
     // Selecting a preset loads it.
     if (!isFolderRow(row))
-        browser.plugin.loadPresetFile(&browser.collection, getFileForRow(row));
+        browser.loadPresetOrAsk(getFileForRow(row));
 }
 
 void PresetBrowser::PresetDirectoryColumn::rowNameChanged(int row, const juce::String& newName)
@@ -519,11 +559,11 @@ void PresetBrowser::PresetDirectoryColumn::rowNameChanged(int row, const juce::S
         browser.showFile(file, true);
         return;
     }
+    browser.showFile(renamed, true);
     if (browser.plugin.getCurrentPresetPath(&collection) == file)
         browser.followCurrentPreset(file, renamed);
     else
-        browser.plugin.loadPresetFile(&collection, renamed);
-    browser.showFile(renamed, true);
+        browser.loadPresetOrAsk(renamed);
 }
 
 bool PresetBrowser::PresetDirectoryColumn::canDropOntoColumn(ListColumn* source)

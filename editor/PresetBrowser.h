@@ -66,6 +66,10 @@ public:
     // The current preset moved or was renamed: it stays current under its new
     // path, with its unsaved changes.
     void followCurrentPreset(const juce::File& oldFile, const juce::File& newFile);
+    // Loads the preset; over unsaved changes of the current one it first asks
+    // the editor's question and shows the current preset again until the
+    // answer is "Discard".
+    void loadPresetOrAsk(const juce::File& file);
 
 private:
     // The rightmost folder column with a selection, or null.
@@ -78,6 +82,8 @@ private:
     // With replace, presets of the same names in the destination go to the trash first.
     void performMove(bool replace);
     bool tryToShow(const juce::File& file);
+    // The loaded preset, or the folder given when no preset file is loaded.
+    void showCurrentPreset(const juce::File& folder);
 
     PresetBrowserWindow& window;
     BasePlugin& plugin;
@@ -88,6 +94,7 @@ private:
     std::unique_ptr<Orv::AlertWindow> replaceConfirmation;
     std::unique_ptr<Orv::AlertWindow> moveError;
     std::unique_ptr<Orv::AlertWindow> failureReport;
+    std::unique_ptr<Orv::AlertWindow> saveChangesQuestion;
     Orv::AlertWindow* lastAlert = nullptr;
     juce::Array<juce::File> itemList;
     juce::File destination;

@@ -101,7 +101,6 @@ public:
     void lineCopied(Tavinor*, int line) override;
     void linePasted(Tavinor*, int line) override;
     void padlockChanged(ParameterPadlock* padlock) override;
-    void presetChanged(PresetCollection*) override {}
     void buttonClicked(juce::Button*) override {}
     void itemChosen(PopupMenuEx* menu, int itemId, bool wasTicked) override;
     void componentVisibilityChanged(juce::Component& component) override;
@@ -236,6 +235,9 @@ private:
     void updateModulatorDisplays();
     void updateRetriggerLevels();
     void toggleRetriggerWindow(int modulator);
+    // The installer's window, made (or made again, while not started) when
+    // the factory presets are to be installed.
+    void offerFactoryPresets();
 
     int proxyInt(int k) const;
     bool proxyBool(int k) const;

@@ -54,19 +54,21 @@ AlertWindow* AlertWindow::createYesNo(const juce::String& title, const juce::Str
     return create(title, text, c, { Yes, No }, 0, 1);
 }
 
+// The questions whose answers change files press nothing on Return; Escape
+// cancels them. Over unsaved changes Return keeps them: "Save as".
 AlertWindow* AlertWindow::createYesCancel(const juce::String& title, const juce::String& text, Caller* c)
 {
-    return create(title, text, c, { Yes, Cancel }, kNone, kNone);
+    return create(title, text, c, { Yes, Cancel }, kNone, 1);
 }
 
 AlertWindow* AlertWindow::createSaveOverwriteDiscard(const juce::String& title, const juce::String& text, Caller* c)
 {
-    return create(title, text, c, { SaveAs, Overwrite, Discard }, kNone, kNone);
+    return create(title, text, c, { SaveAs, Overwrite, Discard }, 0, kNone);
 }
 
 AlertWindow* AlertWindow::createReplaceCancel(const juce::String& title, const juce::String& text, Caller* c)
 {
-    return create(title, text, c, { Replace, Cancel }, kNone, kNone);
+    return create(title, text, c, { Replace, Cancel }, kNone, 1);
 }
 
 AlertWindow::AlertWindow()
@@ -126,6 +128,10 @@ void AlertWindow::parentHierarchyChanged()
     WindowComponent::parentHierarchyChanged();
     // Takes the look of the editor it now lives in.
     sendLookAndFeelChange();
+    // Shown while its editor was off the screen, it takes the keys once the
+    // editor is back on one.
+    if (isVisible() && isShowing() && !hasKeyboardFocus(true))
+        grabKeyboardFocus();
 }
 
 void AlertWindow::lookAndFeelChanged()
@@ -138,9 +144,15 @@ void AlertWindow::lookAndFeelChanged()
 
 bool AlertWindow::keyPressed(const juce::KeyPress& key)
 {
-    if (key == juce::KeyPress::escapeKey && cancelButton != nullptr)
+    // Keys reach the alert from whichever of its buttons has the focus too.
+    if (key == juce::KeyPress::escapeKey)
     {
-        buttonClicked(cancelButton);
+        // Without a cancel button, Escape closes the alert as its close button
+        // does: nobody is told.
+        if (cancelButton != nullptr)
+            buttonClicked(cancelButton);
+        else
+            hide();
         return true;
     }
     if (key == juce::KeyPress::returnKey && defaultButton != nullptr)

@@ -10,6 +10,9 @@ namespace Orv
 // The editor's message box: a framed modal window with a title, a one-line
 // message and a row of buttons. It never runs a modal loop: the pressed
 // button reaches the caller as a result code through alertWindowClosed.
+// Return presses its default button, Escape its cancel button or, without
+// one, closes it; both wherever the focus is inside it, which it takes when
+// shown on a screen (or when its editor comes back onto one).
 class AlertWindow : public WindowComponent
 {
 public:

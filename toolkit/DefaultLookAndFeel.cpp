@@ -101,7 +101,8 @@ DefaultLookAndFeel::DefaultLookAndFeel()
         { columnOutlineColourId, juce::Colour(0xFFFFFFFF) },
         { columnBrowserColour3Id, juce::Colour(0xFFE3E3E3) },
         { columnBrowserColour4Id, juce::Colour(0xFF000000) },
-        { columnSelectedRowColourId, juce::Colour(0xFFADADAD) },
+        // The selected row's white name stands out from it by 4.5:1 and more.
+        { columnSelectedRowColourId, juce::Colour(0xFF5F5F5F) },
         { columnBrowserColour6Id, juce::Colour(0xFFFFFFFF) },
         { columnBrowserColour7Id, juce::Colour(0xFF5B5B5B) },
         { columnBrowserColour8Id, juce::Colour(0xFFFFFFFF) },
@@ -114,6 +115,8 @@ DefaultLookAndFeel::DefaultLookAndFeel()
         { tabFrameFillColourId, juce::Colour(0xFFC5C5C5) },
         { tabFrontTextColourId, juce::Colour(0xFF000000) },
         { tabOutlineColourId, juce::Colour(0xFF5B5B5B) },
+        // Dark enough to read on a back tab's darkened fill (4.5:1 and more).
+        { tabBackTextColourId, juce::Colour(0xFF2D2D2D) },
         { statusBarBackgroundColourId, juce::Colour(0xFF444444) },
         { statusBarTextColourId, juce::Colour(0xFFFFFFFF) },
         { generalBackgroundColourId, juce::Colour(0xFFE3E3E3) },
@@ -509,7 +512,7 @@ void DefaultLookAndFeel::fillTabButtonShape(juce::TabBarButton& button, juce::Gr
 void DefaultLookAndFeel::drawTabButtonText(juce::TabBarButton& button, juce::Graphics& g, bool, bool)
 {
     g.setFont(getTabTextFont());
-    const auto colour = button.findColour(button.isFrontTab() ? tabFrontTextColourId : tabOutlineColourId);
+    const auto colour = button.findColour(button.isFrontTab() ? tabFrontTextColourId : tabBackTextColourId);
     g.setColour(withDisabledAlpha(colour, button.isEnabled()));
     g.drawText(button.getButtonText().trim(), button.getTextArea(), juce::Justification::centred, false);
 }

@@ -42,6 +42,7 @@ public:
         tabFrameFillColourId = 0x0F003000,
         tabFrontTextColourId = 0x0F003001,
         tabOutlineColourId = 0x0F003002,
+        tabBackTextColourId = 0x0F003003,
 
         columnBrowserBackgroundColourId = 0x0F003100,
         columnFillColourId = 0x0F003101,

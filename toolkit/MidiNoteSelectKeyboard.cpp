@@ -11,6 +11,9 @@ constexpr int kOctaveButtonSize = 18;
 constexpr float kKeyWidth = 14.0f;
 constexpr int kWhiteKeysPerOctave = 7;
 constexpr int kDefaultHeight = 40;
+// The C key's label, as JUCE sizes it: at most 12 px, squeezed into the key.
+constexpr float kLabelHeight = 12.0f;
+constexpr float kLabelSqueeze = 0.8f;
 
 bool isNote(int n)
 {
@@ -25,6 +28,21 @@ MidiNoteSelectKeyboard::Keyboard::Keyboard(MidiNoteSelectKeyboard& keyboardOwner
     clearKeyMappings();
     setWantsKeyboardFocus(false);
     OnScreenTimer::follow(*this);
+}
+
+void MidiNoteSelectKeyboard::Keyboard::drawWhiteNote(int midiNoteNumber, juce::Graphics& g,
+                                                      juce::Rectangle<float> area, bool isDown, bool isOver,
+                                                      juce::Colour lineColour, juce::Colour textColour)
+{
+    juce::MidiKeyboardComponent::drawWhiteNote(midiNoteNumber, g, area, isDown, isOver, lineColour,
+                                               juce::Colours::transparentBlack);
+    const auto text = getWhiteNoteText(midiNoteNumber);
+    if (text.isEmpty())
+        return;
+    g.setColour(textColour);
+    g.setFont(juce::Font(juce::jmin(kLabelHeight, getKeyWidth() * 0.9f), juce::Font::bold)
+                  .withHorizontalScale(kLabelSqueeze));
+    g.drawText(text, area.withTrimmedLeft(1.0f).withTrimmedBottom(2.0f), juce::Justification::centredBottom, false);
 }
 
 void MidiNoteSelectKeyboard::Keyboard::parentHierarchyChanged()

@@ -36,6 +36,11 @@ public:
         bool mouseDraggedToKey(int midiNoteNumber, const juce::MouseEvent& e) override;
         void mouseUpOnKey(int midiNoteNumber, const juce::MouseEvent& e) override;
 
+        // The octave's name on its C key in bold: thin strokes on the held
+        // key's orange would not stand out enough.
+        void drawWhiteNote(int midiNoteNumber, juce::Graphics& g, juce::Rectangle<float> area, bool isDown,
+                           bool isOver, juce::Colour lineColour, juce::Colour textColour) override;
+
     private:
         MidiNoteSelectKeyboard& owner;
     };

@@ -15,7 +15,6 @@ namespace
 {
 using DspCommon::cleanInput;
 using DspCommon::kDenormalGuard;
-using DspCommon::kDenormalGuardF;
 using DspCommon::kTwoPi;
 
 constexpr float kLoopGainScale = 0.99f;
@@ -400,7 +399,7 @@ float DelayCore::Biquad::process(const double (&row)[5][2], int channel, float i
     const double x = input;
     const double y = row[0][channel] * x + row[1][channel] * memories.x1[channel]
                      + row[2][channel] * memories.x2[channel] - row[3][channel] * memories.y1[channel]
-                     - row[4][channel] * memories.y2[channel] + kDenormalGuard;
+                     - row[4][channel] * memories.y2[channel];
     memories.x2[channel] = memories.x1[channel];
     memories.x1[channel] = x;
     memories.y2[channel] = memories.y1[channel];
@@ -417,7 +416,6 @@ void DelayCore::Biquad::processPair(const double (&row)[5][2], float& left, floa
     y = _mm_add_pd(y, _mm_mul_pd(_mm_loadu_pd(row[2]), _mm_loadu_pd(memories.x2)));
     y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(row[3]), vy1));
     y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(row[4]), _mm_loadu_pd(memories.y2)));
-    y = _mm_add_pd(y, _mm_set1_pd(kDenormalGuard));
     _mm_storeu_pd(memories.x2, vx1);
     _mm_storeu_pd(memories.x1, x);
     _mm_storeu_pd(memories.y2, vy1);
@@ -1347,7 +1345,7 @@ void DelayCore::finishOutputs(int start, int end, int o, const float* const* rea
             for (int i = 0; i < count; ++i)
             {
                 const float g = c == 0 ? std::min(2.0f - balances[i], 1.0f) : std::min(balances[i], 1.0f);
-                out[i] = g * outs[c][i] * levels[i] + kDenormalGuardF;
+                out[i] = g * outs[c][i] * levels[i];
             }
         }
         else
@@ -1356,7 +1354,7 @@ void DelayCore::finishOutputs(int start, int end, int o, const float* const* rea
             const float lev = plainLevel;
             const float g = c == 0 ? std::min(2.0f - b, 1.0f) : std::min(b, 1.0f);
             for (int i = 0; i < count; ++i)
-                out[i] = g * outs[c][i] * lev + kDenormalGuardF;
+                out[i] = g * outs[c][i] * lev;
         }
     }
     // The meters of both channels side by side, each step as one channel
@@ -2054,8 +2052,8 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
 
             const float b = smoothing ? p.balance[i] : restingBalance;
             const float lev = smoothing ? p.level[i] : restingLevel;
-            outL = std::min(2.0f - b, 1.0f) * outL * lev + kDenormalGuardF;
-            outR = std::min(b, 1.0f) * outR * lev + kDenormalGuardF;
+            outL = std::min(2.0f - b, 1.0f) * outL * lev;
+            outR = std::min(b, 1.0f) * outR * lev;
             outLeft[i] = outL;
             outRight[i] = outR;
 
@@ -2140,7 +2138,6 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
                 Biquad::Memories& m = loopFilter.memories;
                 __m128d x1 = _mm_loadu_pd(m.x1), x2 = _mm_loadu_pd(m.x2);
                 __m128d y1 = _mm_loadu_pd(m.y1), y2 = _mm_loadu_pd(m.y2);
-                const __m128d guard = _mm_set1_pd(kDenormalGuard);
                 float* readL = p.read[0];
                 float* readR = p.read[1];
                 for (int i = start; i < end; ++i)
@@ -2152,7 +2149,6 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
                     y = _mm_add_pd(y, _mm_mul_pd(_mm_loadu_pd(row[2]), x2));
                     y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(row[3]), y1));
                     y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(row[4]), y2));
-                    y = _mm_add_pd(y, guard);
                     x2 = x1;
                     x1 = x;
                     y2 = y1;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace
@@ -24,6 +25,11 @@ using DspCommon::roundChoice;
 constexpr double kNoiseScale = 4.656613e-10;
 constexpr double kOscillatorSmoothing = 0.05;
 constexpr double kMixSmoothing = 0.002;
+// The crossfade between the limiter's delayed path and the undelayed one.
+constexpr double kLimiterSwitchSeconds = 0.01;
+// Below this output gain the audio the limiter follows is taken as silence
+// (brought back to unity it would be the denormal guard's offset, magnified).
+constexpr float kLeastFollowedGain = 1e-6f;
 
 // Envelope and follower coefficient curves of the controls.
 constexpr double kAttackCurveA = 0.015498038557004743;
@@ -115,6 +121,15 @@ float clean(float x)
 float glide(float current, float target, float coefficient)
 {
     return DspCommon::settleOnTarget(current, current - (current - target) * coefficient + kDenormalGuardF, target);
+}
+
+// The same for the gains of the mix, without the guard: a gain gliding to 0
+// (a muted line, a dry mix) must reach it, or what it mutes would leak out
+// far below hearing for ever and the mix would never settle. Flush-to-zero
+// ends the glide there.
+float glideGain(float current, float target, float coefficient)
+{
+    return DspCommon::settleOnTarget(current, current - (current - target) * coefficient, target);
 }
 
 // One step of a routing: line k's pre-delay reads buffer `from` and writes
@@ -812,9 +827,9 @@ __attribute__((always_inline)) inline void mixSettled(const float* const (*branc
             for (int i = 0; i < count; ++i)
             {
                 const float dryLeft = outLeft[i], dryRight = dryRightIn[i];
-                const float mixLeft = sums[0][i] + kDenormalGuardF, mixRight = sums[1][i] + kDenormalGuardF;
-                const float l = (dryLeft + (mixLeft - dryLeft) * wet + kDenormalGuardF) * outputGain + kDenormalGuardF;
-                const float r = (dryRight + (mixRight - dryRight) * wet + kDenormalGuardF) * outputGain + kDenormalGuardF;
+                const float mixLeft = sums[0][i], mixRight = sums[1][i];
+                const float l = (dryLeft + (mixLeft - dryLeft) * wet) * outputGain;
+                const float r = (dryRight + (mixRight - dryRight) * wet) * outputGain;
                 outLeft[i] = l - l == 0.0f ? l : 0.0f;
                 outRight[i] = r - r == 0.0f ? r : 0.0f;
             }
@@ -822,10 +837,10 @@ __attribute__((always_inline)) inline void mixSettled(const float* const (*branc
             for (int i = 0; i < count; ++i)
             {
                 const float dryLeft = outLeft[i], dryRight = dryRightIn[i];
-                const float mixLeft = sums[0][i] + kDenormalGuardF, mixRight = sums[1][i] + kDenormalGuardF;
-                const float l = dryLeft + (mixLeft - dryLeft) * wet + kDenormalGuardF;
-                const float r = dryRight + (mixRight - dryRight) * wet + kDenormalGuardF;
-                const float m = (r + l) * 0.5f * outputGain + kDenormalGuardF;
+                const float mixLeft = sums[0][i], mixRight = sums[1][i];
+                const float l = dryLeft + (mixLeft - dryLeft) * wet;
+                const float r = dryRight + (mixRight - dryRight) * wet;
+                const float m = (r + l) * 0.5f * outputGain;
                 outLeft[i] = m - m == 0.0f ? m : 0.0f;
             }
     }
@@ -1001,6 +1016,8 @@ void DelayEngine::prepare(int newBlockSize, double sampleRate)
             b.assign((size_t) size, 0.0f);
         for (auto& b : workBuffers)
             b.assign((size_t) size, 0.0f);
+        for (auto& b : limiterBuffers)
+            b.assign((size_t) size, 0.0f);
         detectorInput.assign((size_t) size, 0.0);
         for (auto& r : retriggerPoints)
             r.assign((size_t) size, 0);
@@ -1029,6 +1046,9 @@ void DelayEngine::prepare(int newBlockSize, double sampleRate)
 
     prepareLines();
     limiter.prepare(fs);
+    switchLength = std::max(1, (int) (fs * kLimiterSwitchSeconds));
+    switchPosition = limiterOn ? switchLength : 0;
+    unplayed = true;
 
     meterFall = 1.0 - std::exp(-kTwoPi * kMeterFallHz / fs) + kDenormalGuard;
     displayCoefficient = std::exp(-kTwoPi * kMeterDisplayHz / fs) + kDenormalGuard;
@@ -1180,8 +1200,25 @@ void DelayEngine::setGlobalParameter(int id, float v)
         case 87:
         {
             // The limiter follows the output while it is off, so it takes
-            // over from there without a gap.
-            limiterOn = isSwitchOn(v);
+            // over from there without a gap; the crossfade hides the jump
+            // of the look-ahead.
+            const bool on = isSwitchOn(v);
+            if (on == limiterOn)
+                break;
+            limiterOn = on;
+            if (unplayed)
+            {
+                switchPosition = on ? switchLength : 0;
+            }
+            else if (on && switchPosition == 0)
+            {
+                offPathGain = smoothedOutputGain;
+                smoothedOutputGain = 1.0f;
+            }
+            else if (! on && switchPosition == switchLength)
+            {
+                offPathGain = 4.0f * outputGainControl * outputGainControl + kDenormalGuardF;
+            }
             applyOutputGain();
             break;
         }
@@ -1201,17 +1238,11 @@ void DelayEngine::setGlobalParameter(int id, float v)
 
 void DelayEngine::applyOutputGain()
 {
-    // A limiter that is on applies the output gain itself, after its reduction.
+    // A limiter that is on applies the output gain itself, after its
+    // reduction; it is kept up to date while off, to be ready when switched.
     const float gain = 4.0f * outputGainControl * outputGainControl + kDenormalGuardF;
-    if (limiterOn)
-    {
-        limiter.setOutputGain(gain);
-        outputGainTarget = 1.0f;
-    }
-    else
-    {
-        outputGainTarget = gain;
-    }
+    limiter.setOutputGain(gain);
+    outputGainTarget = limiterOn || isLimiterSwitching() ? 1.0f : gain;
 }
 
 void DelayEngine::setLineParameter(int line, int k, float v)
@@ -1582,15 +1613,90 @@ void DelayEngine::processChunk(float* left, float* right, int numSamples, bool s
     }
 
     runRouting(numSamples);
+    const float outputGainBefore = smoothedOutputGain;
     mixLines(left, right, inRight, numSamples, stereoOut);
 
     float* outRight = stereoOut ? right : left;
-    if (limiterOn)
-        limiter.process(left, outRight, numSamples);
-    else
-        limiter.follow(left, outRight, numSamples);
+    runLimiter(left, outRight, numSamples, outputGainBefore);
+    unplayed = false;
 
     updateMeters(left, outRight, numSamples);
+}
+
+void DelayEngine::runLimiter(float* left, float* right, int numSamples, float outputGainBefore)
+{
+    if (isLimiterSwitching())
+        crossfadeLimiter(left, right, numSamples);
+    else if (limiterOn)
+        limiter.process(left, right, numSamples);
+    else
+        followLimiter(left, right, numSamples, outputGainBefore);
+}
+
+void DelayEngine::followLimiter(float* left, float* right, int numSamples, float outputGainBefore)
+{
+    // Switched on, the limiter takes the mix at unity gain and applies the
+    // output gain after; what it follows is brought back to unity the same
+    // way, so that its look-ahead and reduction are ready for that.
+    if (outputGainBefore == 1.0f && smoothedOutputGain == 1.0f)
+    {
+        limiter.follow(left, right, numSamples);
+        return;
+    }
+    float* unityLeft = limiterBuffers[0].data();
+    float* unityRight = right == left ? unityLeft : limiterBuffers[1].data();
+    float gain = outputGainBefore;
+    const bool steady = outputGainBefore == smoothedOutputGain;
+    for (int i = 0; i < numSamples; ++i)
+    {
+        // The mix's own steps of its output gain through the block.
+        if (! steady)
+            gain = glide(gain, outputGainTarget, mixCoefficient);
+        const float scale = gain >= kLeastFollowedGain ? 1.0f / gain : 0.0f;
+        unityLeft[i] = left[i] * scale;
+        if (right != left)
+            unityRight[i] = right[i] * scale;
+    }
+    limiter.follow(unityLeft, unityRight, numSamples);
+}
+
+void DelayEngine::crossfadeLimiter(float* left, float* right, int numSamples)
+{
+    // The mix came at unity gain: the undelayed path takes the output gain
+    // here, the limiter its own. Switching on, the undelayed path is held to
+    // the limiter's ceiling, so that the output never leaves above it.
+    float* offLeft = limiterBuffers[0].data();
+    float* offRight = limiterBuffers[1].data();
+    const bool mono = right == left;
+    std::copy(left, left + numSamples, offLeft);
+    if (! mono)
+        std::copy(right, right + numSamples, offRight);
+    limiter.process(left, right, numSamples);
+
+    const float offTarget = 4.0f * outputGainControl * outputGainControl + kDenormalGuardF;
+    const float ceiling = limiterOn ? limiter.getOutputGain() : std::numeric_limits<float>::max();
+    const int direction = limiterOn ? 1 : -1;
+    const double phaseStep = kPi / (double) switchLength;
+    for (int i = 0; i < numSamples; ++i)
+    {
+        switchPosition = std::clamp(switchPosition + direction, 0, switchLength);
+        // Raised cosine: no step in the weight or in its slope at either end.
+        const float weight = (float) (0.5 - 0.5 * std::cos(phaseStep * (double) switchPosition));
+        offPathGain = glide(offPathGain, offTarget, mixCoefficient);
+        const float offL = std::clamp(offLeft[i] * offPathGain, -ceiling, ceiling);
+        left[i] = offL + (left[i] - offL) * weight;
+        if (! mono)
+        {
+            const float offR = std::clamp(offRight[i] * offPathGain, -ceiling, ceiling);
+            right[i] = offR + (right[i] - offR) * weight;
+        }
+    }
+    if (! limiterOn && switchPosition == 0)
+    {
+        // Off: the mix takes the output gain back where the crossfade left it.
+        smoothedOutputGain = offPathGain;
+        applyOutputGain();
+    }
 }
 
 void DelayEngine::mixLines(float* left, float* right, const float* inRight, int numSamples, bool stereoOut)
@@ -1613,30 +1719,28 @@ void DelayEngine::mixLines(float* left, float* right, const float* inRight, int 
             mixLeft += branches[j][0][i] * g;
             mixRight += branches[j][1][i] * g;
         }
-        mixLeft += kDenormalGuardF;
-        mixRight += kDenormalGuardF;
 
         const float dryLeft = left[i];
         const float dryRight = inRight[i];
-        const float outLeft = dryLeft + (mixLeft - dryLeft) * wet + kDenormalGuardF;
-        const float outRight = dryRight + (mixRight - dryRight) * wet + kDenormalGuardF;
+        const float outLeft = dryLeft + (mixLeft - dryLeft) * wet;
+        const float outRight = dryRight + (mixRight - dryRight) * wet;
         if (stereoOut)
         {
-            left[i] = clean(outLeft * outputGain + kDenormalGuardF);
-            right[i] = clean(outRight * outputGain + kDenormalGuardF);
+            left[i] = clean(outLeft * outputGain);
+            right[i] = clean(outRight * outputGain);
         }
         else
         {
-            left[i] = clean((outRight + outLeft) * 0.5f * outputGain + kDenormalGuardF);
+            left[i] = clean((outRight + outLeft) * 0.5f * outputGain);
         }
     };
 
     // Smoothers that have arrived hold their value: the whole block mixes
     // with the same gains.
-    bool arrived = glide(smoothedWet, wetAmount, mixCoefficient) == smoothedWet
-                   && glide(smoothedOutputGain, outputGainTarget, mixCoefficient) == smoothedOutputGain;
+    bool arrived = glideGain(smoothedWet, wetAmount, mixCoefficient) == smoothedWet
+                   && glideGain(smoothedOutputGain, outputGainTarget, mixCoefficient) == smoothedOutputGain;
     for (int k = 0; k < kNumLines && arrived; ++k)
-        arrived = glide(smoothedLineGains[(size_t) k], lineMixGains[(size_t) k], mixCoefficient)
+        arrived = glideGain(smoothedLineGains[(size_t) k], lineMixGains[(size_t) k], mixCoefficient)
                   == smoothedLineGains[(size_t) k];
     if (arrived)
     {
@@ -1651,9 +1755,10 @@ void DelayEngine::mixLines(float* left, float* right, const float* inRight, int 
     for (int i = 0; i < numSamples; ++i)
     {
         for (int k = 0; k < kNumLines; ++k)
-            smoothedLineGains[(size_t) k] = glide(smoothedLineGains[(size_t) k], lineMixGains[(size_t) k], mixCoefficient);
-        smoothedWet = glide(smoothedWet, wetAmount, mixCoefficient);
-        smoothedOutputGain = glide(smoothedOutputGain, outputGainTarget, mixCoefficient);
+            smoothedLineGains[(size_t) k] =
+                glideGain(smoothedLineGains[(size_t) k], lineMixGains[(size_t) k], mixCoefficient);
+        smoothedWet = glideGain(smoothedWet, wetAmount, mixCoefficient);
+        smoothedOutputGain = glideGain(smoothedOutputGain, outputGainTarget, mixCoefficient);
         mixSample(i, smoothedLineGains.data(), smoothedWet, smoothedOutputGain);
     }
 }

@@ -242,6 +242,12 @@ private:
     bool prepareLines();
     void clearWorkBuffers();
     void applyOutputGain();
+    // The limiter's output (or, while it is off, what it follows) from the
+    // mixed block in place; a switch crossfades between the two paths.
+    void runLimiter(float* left, float* right, int numSamples, float outputGainBefore);
+    void followLimiter(float* left, float* right, int numSamples, float outputGainBefore);
+    void crossfadeLimiter(float* left, float* right, int numSamples);
+    bool isLimiterSwitching() const { return switchPosition != (limiterOn ? switchLength : 0); }
     // Stage 0 the delay core, 1 the pre-delay; null for a line or stage that does not exist.
     TavinorDelayLine* delayStage(int line, int stage) const;
     // The averager behind a tap: null for a line or stage that does not exist.
@@ -262,6 +268,18 @@ private:
     bool limiterOn = false;
     float outputGainControl = 0.5f;
     float outputGainTarget = 1.0f;
+    // Switched while audio flows, the limiter's delayed path and the undelayed
+    // one crossfade over switchLength samples: 0 is off, switchLength on.
+    // Meanwhile the mix runs at unity gain and the undelayed path carries the
+    // output gain itself (offPathGain, gliding as the mix's would).
+    int switchLength = 1;
+    int switchPosition = 0;
+    float offPathGain = 1.0f;
+    // No audio since prepare: a switch takes effect at once.
+    bool unplayed = true;
+    // The undelayed path during a crossfade, or the audio the limiter follows
+    // brought back to unity gain.
+    std::array<std::vector<float>, 2> limiterBuffers;
 
     int blockSize = 0;
     std::array<std::vector<float>, kNumModulationBuffers> modulationBuffers;

@@ -9,8 +9,11 @@ namespace DspCommon
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kTwoPi = 2.0 * kPi;
 
-// Added to recursive states so that a decaying signal never reaches the
-// denormal range, where arithmetic becomes very slow.
+// Added to the recursive states of settings, modulators and meters so that a
+// decaying value never reaches the denormal range, where arithmetic becomes
+// very slow. Never to the sound: silence must come out as exact zeros, and
+// the engine's process call keeps denormals out of it (flush-to-zero and
+// denormals-are-zero).
 constexpr double kDenormalGuard = 1.0e-20;
 constexpr float kDenormalGuardF = 1.0e-20f;
 

@@ -9,8 +9,6 @@
 
 namespace
 {
-using DspCommon::kDenormalGuard;
-using DspCommon::kDenormalGuardF;
 using SimdLanes::Floats2;
 using SimdLanes::Floats4;
 using SimdLanes::Floats8;
@@ -71,16 +69,16 @@ struct LineInputSectionLanes
         Doubles x1, x2, y1, y2;
     };
 
-    // One first-order allpass section: y = (x - y1) c + x1 + 1e-20 in float.
+    // One first-order allpass section: y = (x - y1) c + x1 in float.
     __attribute__((always_inline)) static F allpass(F& xPrev, F& yPrev, F x, float c)
     {
-        const F y = ((x - yPrev) * c + xPrev) + kDenormalGuardF;
+        const F y = (x - yPrev) * c + xPrev;
         xPrev = x;
         yPrev = y;
         return y;
     }
 
-    // y = b0 x + b1 x1 + b2 x2 - a1 y1 - a2 y2 + 1e-20, in this order, in double.
+    // y = b0 x + b1 x1 + b2 x2 - a1 y1 - a2 y2, in this order, in double.
     __attribute__((always_inline)) static F biquad(const Doubles (&c)[5], Biquad& s, F input)
     {
         // Converted whole (the compiler converts halves two lanes at a time).
@@ -94,7 +92,7 @@ struct LineInputSectionLanes
             v = v + c[2][p] * s.x2[p];
             v = v - c[3][p] * s.y1[p];
             v = v - c[4][p] * s.y2[p];
-            y[p] = v + kDenormalGuard;
+            y[p] = v;
             s.x2[p] = s.x1[p];
             s.x1[p] = x[p];
             s.y2[p] = s.y1[p];
@@ -141,7 +139,7 @@ struct LineInputSectionLanes
         {
             const Ticks x = joined<kTicksTogether>(t + k);
             const Ticks e = FastMath::exp(joined<kTicksTogether>(drives) * x);
-            const Ticks y = ((1.0f - 2.0f / (e + 1.0f)) + kDenormalGuardF) * joined<kTicksTogether>(gains);
+            const Ticks y = (1.0f - 2.0f / (e + 1.0f)) * joined<kTicksTogether>(gains);
             const auto mask = joined<kTicksTogether>(masks);
             if constexpr (kRegister >= 32)
                 split<kTicksTogether>(mask < 0 ? y : x, t + k);

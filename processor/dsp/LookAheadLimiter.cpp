@@ -19,6 +19,9 @@ constexpr double kAverageReferenceRate = 44100.0;
 constexpr int kAverageReferenceHalfLength = 10;
 constexpr float kAttackRate = 0.25f;
 constexpr float kReleaseRate = 0.000444f;
+// The threshold (in decibels) and the output gain glide as the engine's mix
+// and output gain do, with this base rate times k.
+constexpr double kSettingSmoothing = 0.002;
 // Soft knee: below kKneeWidth dB over the threshold the reduction follows a
 // tanh curve of this slope instead of the overshoot itself.
 constexpr double kKneeSlope = 0.5;
@@ -69,6 +72,7 @@ void LookAheadLimiter::prepare(double sampleRate)
 
     attackCoefficient = kAttackRate * context.kF;
     releaseCoefficient = kReleaseRate * context.kF;
+    settingCoefficient = (float) (kSettingSmoothing * context.k);
 
     // The audio ring holds 960 positions; beyond about 289 kHz the nominal
     // look-ahead would reach past it, so it is held at the ring's reach.
@@ -114,19 +118,66 @@ void LookAheadLimiter::reset()
     windowSums[0] = windowSums[1] = 0.0;
     guard.reset(lookAhead);
     guardStale = false;
+    thresholdNow = thresholdDb;
+    makeupNow = makeupGain;
+    outputGainNow = outputGain;
+    makeupSettledFor = kAudioPositions;
+    makeupRingLive = false;
+    fresh = true;
 }
+
+namespace
+{
+float makeupOf(double thresholdDb)
+{
+    return (float) (std::pow(10.0, thresholdDb / -20.0) + kDenormalGuard);
+}
+
+float kneeFloorOf(double thresholdDb)
+{
+    return (float) std::pow(10.0, (thresholdDb + kKneeFloorDb) / 20.0);
+}
+
+// One sample of a one-pole glide towards the target, landing on it.
+float glideTowards(float current, float target, float coefficient)
+{
+    return DspCommon::settleOnTarget(current, current - (current - target) * coefficient, target);
+}
+} // namespace
 
 void LookAheadLimiter::setThresholdControl(float v)
 {
     thresholdControl = v;
     const double db = (1.0 - (double) v) * kThresholdRangeDb;
     thresholdDb = (float) db;
-    kneeFloorPeak = (float) std::pow(10.0, ((double) thresholdDb + kKneeFloorDb) / 20.0);
-    const float makeup = (float) (std::pow(10.0, db / -20.0) + kDenormalGuard);
-    // The guard's limits are the ceiling over the make-up gain.
-    if (makeup != makeupGain)
-        guardStale = true;
-    makeupGain = makeup;
+    kneeFloorPeak = kneeFloorOf((double) thresholdDb);
+    makeupGain = makeupOf(db);
+    if (fresh)
+    {
+        thresholdNow = thresholdDb;
+        makeupNow = makeupGain;
+    }
+    else if (thresholdNow != thresholdDb)
+    {
+        startMoving();
+    }
+}
+
+void LookAheadLimiter::setOutputGain(float g)
+{
+    outputGain = g;
+    if (fresh)
+        outputGainNow = g;
+    else if (outputGainNow != outputGain)
+        startMoving();
+}
+
+void LookAheadLimiter::startMoving()
+{
+    if (makeupRingLive)
+        return;
+    makeupRing.fill(makeupNow);
+    makeupRingLive = true;
 }
 
 void LookAheadLimiter::process(float* left, float* right, int numSamples)
@@ -136,14 +187,18 @@ void LookAheadLimiter::process(float* left, float* right, int numSamples)
     if (guardStale)
         rebuildGuard();
     run<true>(left, right, left, right, numSamples);
+    fresh = false;
 }
 
 void LookAheadLimiter::follow(const float* left, const float* right, int numSamples)
 {
     if (left == nullptr || right == nullptr)
         return;
+    // Nothing goes out: the output gain has nothing to glide over.
+    outputGainNow = outputGain;
     run<false>(left, right, nullptr, nullptr, numSamples);
     guardStale = true;
+    fresh = false;
 }
 
 void LookAheadLimiter::rebuildGuard()
@@ -158,7 +213,8 @@ void LookAheadLimiter::rebuildGuard()
     {
         const int position = (audioIndex - back + kAudioPositions) % kAudioPositions;
         const float peak = std::max(std::fabs(ringLeft[(size_t) position]), std::fabs(ringRight[(size_t) position]));
-        guard.step((double) makeupGain * (double) peak);
+        const float makeup = makeupRingLive ? makeupRing[(size_t) position] : makeupGain;
+        guard.step((double) makeup * (double) peak);
     }
     guardStale = false;
 }
@@ -249,6 +305,42 @@ void storeAudio(float* ring, int p, const float* x, int count)
 }
 } // namespace
 
+void LookAheadLimiter::glidePiece(const float* peaks, float* overshoots, double* guardGains, int count)
+{
+    // The threshold glides in decibels; each sample takes the make-up gain of
+    // its threshold along with it through the look-ahead.
+    alignas(16) float thresholds[kPieceLength + 4];
+    alignas(16) float makeups[kPieceLength];
+    float threshold = thresholdNow;
+    float makeup = makeupNow;
+    for (int i = 0; i < count; ++i)
+    {
+        if (threshold != thresholdDb)
+        {
+            threshold = glideTowards(threshold, thresholdDb, settingCoefficient);
+            makeup = threshold == thresholdDb ? makeupGain : makeupOf((double) threshold);
+            makeupSettledFor = 0;
+        }
+        else if (makeupSettledFor < kAudioPositions)
+        {
+            ++makeupSettledFor;
+        }
+        thresholds[i] = threshold;
+        makeups[i] = makeup;
+    }
+    std::fill(thresholds + count, thresholds + count + 4, threshold);
+    // The glide goes one way: its lower end gives the lower floor.
+    const float lowest = std::min(thresholdNow, threshold);
+    kneeOvershoots(peaks, overshoots, count, thresholds,
+                   lowest == thresholdDb ? kneeFloorPeak : kneeFloorOf((double) lowest));
+    thresholdNow = threshold;
+    makeupNow = makeup;
+    storeAudio(makeupRing.data(), audioIndex, makeups, count);
+    if (guardGains != nullptr)
+        for (int i = 0; i < count; ++i)
+            guardGains[i] = guard.step((double) makeups[i] * (double) peaks[i]);
+}
+
 template <bool writeOutput>
 void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSamples, float* outLeft, float* outRight,
                            int numSamples)
@@ -274,13 +366,21 @@ void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSampl
         for (int i = 0; i < count; ++i)
             peaks[i] = std::max(std::fabs(inL[i]), std::fabs(inR[i]));
         std::fill(peaks + count, peaks + count + 4, 1.0f);
-        kneeOvershoots(peaks, overshoots, count);
-
-        if constexpr (writeOutput)
+        const bool moving = isMoving();
+        if (moving)
         {
-            const double makeup = makeupGain;
-            for (int i = 0; i < count; ++i)
-                guardGains[i] = guard.step(makeup * (double) peaks[i]);
+            glidePiece(peaks, overshoots, writeOutput ? guardGains : nullptr, count);
+        }
+        else
+        {
+            makeupRingLive = false;
+            kneeOvershoots(peaks, overshoots, count);
+            if constexpr (writeOutput)
+            {
+                const double makeup = makeupGain;
+                for (int i = 0; i < count; ++i)
+                    guardGains[i] = guard.step(makeup * (double) peaks[i]);
+            }
         }
 
         storeAudio(ringLeft.data(), audioIndex, inL, count);
@@ -342,7 +442,18 @@ void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSampl
                 _mm_store_pd(g, e);
                 for (int k = 0; k < 2 && i + k < count; ++k)
                 {
-                    const float gain = (float) std::min(g[k], guardGains[i + k]) * outputGain * makeupGain;
+                    float gain;
+                    if (moving)
+                    {
+                        // Each sample under the make-up gain it came in with.
+                        outputGainNow = glideTowards(outputGainNow, outputGain, settingCoefficient);
+                        gain = (float) std::min(g[k], guardGains[i + k]) * outputGainNow
+                               * makeupRing[(size_t) (q + readOffset)];
+                    }
+                    else
+                    {
+                        gain = (float) std::min(g[k], guardGains[i + k]) * outputGain * makeupGain;
+                    }
                     outLeft[done + i + k] = ringLeft[(size_t) (q + readOffset)] * gain;
                     outRight[done + i + k] = ringRight[(size_t) (q + readOffset)] * gain;
                     if (++q >= kAudioPositions)
@@ -370,8 +481,9 @@ using SimdLanes::Lanes4;
 using SimdLanes::pick;
 using SimdLanes::splat;
 
+template <bool perSample>
 __attribute__((always_inline)) inline void kneePasses(const float* peaks, float* overshoots, int count,
-                                                      float kneeFloorPeak, float thresholdDb)
+                                                      float kneeFloorPeak, float thresholdDb, const float* thresholds)
 {
     // Two passes, the level and then the knee, four samples a step: each
     // step's chain of operations is long, and short loops let the processor
@@ -410,7 +522,13 @@ __attribute__((always_inline)) inline void kneePasses(const float* peaks, float*
         }
         Doubles4 levelDb;
         std::memcpy(&levelDb, levels + i, sizeof levelDb);
-        const Doubles4 over = levelDb - threshold;
+        Doubles4 over = levelDb - threshold;
+        if constexpr (perSample)
+        {
+            Floats4 t;
+            std::memcpy(&t, thresholds + i, sizeof t);
+            over = levelDb - __builtin_convertvector(t, Doubles4);
+        }
         const Doubles4 y = (over - kKneeWidth) * kKneeSlope;
         const Doubles4 e = FastMath::exp(2.0 * y);
         const Doubles4 softened = (1.0 - 2.0 / (e + 1.0)) + kDenormalGuard;
@@ -422,13 +540,24 @@ __attribute__((always_inline)) inline void kneePasses(const float* peaks, float*
 
 void kneePassesSse2(const float* peaks, float* overshoots, int count, float kneeFloorPeak, float thresholdDb)
 {
-    kneePasses(peaks, overshoots, count, kneeFloorPeak, thresholdDb);
+    kneePasses<false>(peaks, overshoots, count, kneeFloorPeak, thresholdDb, nullptr);
+}
+
+void kneeMovingSse2(const float* peaks, float* overshoots, int count, float kneeFloorPeak, const float* thresholds)
+{
+    kneePasses<true>(peaks, overshoots, count, kneeFloorPeak, 0.0f, thresholds);
 }
 
 __attribute__((target("avx2"))) void kneePassesAvx2(const float* peaks, float* overshoots, int count,
                                                     float kneeFloorPeak, float thresholdDb)
 {
-    kneePasses(peaks, overshoots, count, kneeFloorPeak, thresholdDb);
+    kneePasses<false>(peaks, overshoots, count, kneeFloorPeak, thresholdDb, nullptr);
+}
+
+__attribute__((target("avx2"))) void kneeMovingAvx2(const float* peaks, float* overshoots, int count,
+                                                    float kneeFloorPeak, const float* thresholds)
+{
+    kneePasses<true>(peaks, overshoots, count, kneeFloorPeak, 0.0f, thresholds);
 }
 } // namespace
 
@@ -440,4 +569,15 @@ void LookAheadLimiter::kneeOvershoots(const float* peaks, float* overshoots, int
         return;
     }
     kneePassesSse2(peaks, overshoots, count, kneeFloorPeak, thresholdDb);
+}
+
+void LookAheadLimiter::kneeOvershoots(const float* peaks, float* overshoots, int count, const float* thresholds,
+                                      float floorPeak) const
+{
+    if (useAvx2)
+    {
+        kneeMovingAvx2(peaks, overshoots, count, floorPeak, thresholds);
+        return;
+    }
+    kneeMovingSse2(peaks, overshoots, count, floorPeak, thresholds);
 }

@@ -12,6 +12,11 @@
 // reduction alone lets short peaks through (a click passes it nearly whole),
 // so a ceiling guard, looking just as far ahead, takes over wherever it would
 // let a sample out above the ceiling (the output gain).
+// Settings written while audio flows glide (the threshold in decibels, the
+// output gain as the engine's own output gain does), so that moving them makes
+// no click; each sample keeps the make-up gain it came in with through the
+// look-ahead, so the ceiling holds while they move. Settings written before
+// any audio since the last reset take effect at once.
 class LookAheadLimiter
 {
 public:
@@ -41,7 +46,7 @@ public:
 
     // Threshold control 0..1: threshold (1 - v) * -24 dB and its make-up gain.
     void setThresholdControl(float v);
-    void setOutputGain(float g) { outputGain = g; }
+    void setOutputGain(float g);
 
     float getThresholdControl() const { return thresholdControl; }
     float getThresholdDb() const { return thresholdDb; }
@@ -92,13 +97,30 @@ private:
     // One pass over the audio; without outputs only the state moves on.
     template <bool writeOutput>
     void run(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int numSamples);
+    // While settings move, a piece's thresholds and make-up gains sample by
+    // sample, its overshoots through the knee and (given guardGains) the
+    // ceiling guard's gains.
+    void glidePiece(const float* peaks, float* overshoots, double* guardGains, int count);
 
     // The overshoot of each sample's louder channel over the threshold,
-    // through the soft knee, from the peaks (padded to a multiple of four).
+    // through the soft knee, from the peaks (padded to a multiple of four);
+    // with thresholds, each sample over its own (also padded).
     void kneeOvershoots(const float* peaks, float* overshoots, int count) const;
+    void kneeOvershoots(const float* peaks, float* overshoots, int count, const float* thresholds,
+                        float floorPeak) const;
+
+    // Whether a setting is still on its way, or a make-up gain that moved is
+    // still in the look-ahead.
+    bool isMoving() const
+    {
+        return thresholdNow != thresholdDb || outputGainNow != outputGain || makeupSettledFor <= lookAhead;
+    }
+    // A setting starts to glide: the make-up gains of the audio in the
+    // look-ahead are kept from here on.
+    void startMoving();
 
     // The ceiling guard as if it had run all along over the audio in the
-    // look-ahead ring: after following, and when the make-up gain changed.
+    // look-ahead ring: after following.
     void rebuildGuard();
 
     SampleRateContext context;
@@ -126,6 +148,17 @@ private:
     float kneeFloorPeak = 0.0f;
 
     float outputGain = 1.0f;
+    // The gliding settings: the threshold and make-up gain that incoming audio
+    // takes, the output gain applied to outgoing audio; their coefficient.
+    float thresholdNow = -24.0f;
+    float makeupNow = 1.0f;
+    float outputGainNow = 1.0f;
+    float settingCoefficient = 0.002f;
+    // Samples since the make-up gain of incoming audio last moved.
+    int makeupSettledFor = kAudioPositions;
+    bool makeupRingLive = false;
+    // Nothing has gone through since the last reset: settings apply at once.
+    bool fresh = true;
     float smoothedReduction = 0.0f;
     float attackCoefficient = 0.25f;
     float releaseCoefficient = 0.000444f;
@@ -137,4 +170,9 @@ private:
     // Following does not keep the guard; it is rebuilt before the next output.
     bool guardStale = false;
     bool useAvx2 = false;
+
+    // The make-up gain each sample in the audio rings came in with, laid out
+    // as they are; kept while settings move (else all are makeupGain). Last,
+    // away from what every sample reads.
+    std::array<float, kAudioRingSize> makeupRing {};
 };

@@ -270,6 +270,38 @@ TEST_F(MapPages, TheSlotGridFollowsTheRowsPerColumn)
     EXPECT_EQ(hostPage->getViewport().getHeight(), 16 * 22 + 20 + hostPage->getViewport().getScrollBarThickness());
 }
 
+// Wherever the user scrolls the grid to, every slot shown has its own number
+// strip on its left, none the following column's.
+TEST_F(MapPages, EverySlotShownHasItsOwnNumberWhereverTheGridIsScrolled)
+{
+    hostPage->setRowsPerColumn(16);
+    auto& list = hostPage->getList();
+    auto& viewport = hostPage->getViewport();
+    auto& bar = viewport.getHorizontalScrollBar();
+    const float columnWidth = list.getColumnWidth();
+    ASSERT_GT(columnWidth, 100.0f);
+    for (double start = 0.0; start <= bar.getMaximumRangeLimit(); start += columnWidth / 7.0)
+    {
+        bar.setCurrentRangeStart(start); // as a drag of the scroll bar's thumb does
+        TestHelpers::pumpMessages();
+        const auto shown = viewport.getViewArea();
+        int slotsShown = 0;
+        for (int slot = 0; slot < list.getNumSlots(); ++slot)
+        {
+            const auto choice = list.getChoice(slot)->getBounds();
+            if (!choice.intersects(shown))
+                continue;
+            ++slotsShown;
+            const int column = slot / list.getRowsPerColumn();
+            const juce::Rectangle<int> strip((int) ((float) column * columnWidth), choice.getY(),
+                                             list.getNumberStripWidth(), choice.getHeight());
+            EXPECT_TRUE(shown.contains(strip)) << "slot " << slot + 1 << " scrolled to " << start;
+            EXPECT_TRUE(shown.contains(choice)) << "slot " << slot + 1 << " scrolled to " << start;
+        }
+        EXPECT_EQ(slotsShown, 3 * 16) << "scrolled to " << start;
+    }
+}
+
 TEST_F(MapPages, TheDefaultMapChecksKeepTheUsersChoice)
 {
     const auto map = temp.getChild("Default.tnhpmap");

@@ -3,6 +3,8 @@
 
 #include "editor/MidiControlComponent.h"
 #include "editor/OptionsWindow.h"
+#include "editor/PresetBrowser.h"
+#include "editor/TavinorPresetBrowser.h"
 #include "skin/GFXAnimation.h"
 #include "skin/GFXKnob.h"
 
@@ -65,6 +67,40 @@ protected:
     {
         parameters().setNormalisedValue(lineId(0, T::kFeedback), (float) (++edits % 10) / 10.0f);
         settle();
+    }
+
+    // The browser, opened by its button in the face.
+    PresetBrowser& openBrowser()
+    {
+        clickElement("PresetBrowseButton");
+        EXPECT_TRUE(editor().getPresetBrowser()->isVisible());
+        return editor().getPresetBrowser()->getBrowser();
+    }
+
+    PresetBrowser::PresetDirectoryColumn& rootColumn(PresetBrowser& browser)
+    {
+        return *dynamic_cast<PresetBrowser::PresetDirectoryColumn*>(browser.getColumn(0));
+    }
+
+    // A click on the browser's root row of that text, as the user's.
+    void clickRow(PresetBrowser& browser, const juce::String& text)
+    {
+        auto& column = rootColumn(browser);
+        int row = 0;
+        while (row < column.getNumRows() && column.getRowText(row) != text)
+            ++row;
+        ASSERT_LT(row, column.getNumRows()) << "no row " << text;
+        column.getList().scrollToEnsureRowIsOnscreen(row);
+        auto& item = *column.getList().getComponentForRowNumber(row)->getParentComponent();
+        mouseEventAt(item, { 30, 10 }, down);
+        mouseEventAt(item, { 30, 10 }, up);
+        settle();
+    }
+
+    // The preset the browser's info column shows.
+    static juce::String shownPreset(PresetBrowser& browser)
+    {
+        return browser.getSelectedPresetFile().getFileNameWithoutExtension();
     }
 
     PageTest::AnsweringChooser chooser;
@@ -140,6 +176,44 @@ TEST_F(EditorCommands, StatusBarSaysWhatChanged)
     EXPECT_EQ(currentName(), "pobbles");
 }
 
+// A value the status bar shows is the one in force after a state is restored
+// or a preset loaded, not the one the control had before.
+TEST_F(EditorCommands, TheStatusSaysTheValueInForceAfterAStateOrAPreset)
+{
+    const auto level = lineId(0, T::kLevel);
+    const auto levelText = [&] { return "Line 1 Level: " + processor->getPluginParameterText(level); };
+    juce::MemoryBlock state;
+    processor->getStateInformation(state);
+    const auto preset = savePreset("Level.tnprst");
+
+    const struct
+    {
+        const char* what;
+        std::function<void()> run;
+    } cases[] = {
+        { "a state restored", [&] { processor->setStateInformation(state.getData(), (int) state.getSize()); } },
+        { "a preset loaded", [&] { processor->loadPresetFile(collection, preset); } },
+    };
+    for (const auto& c : cases)
+    {
+        processor->setCurrentPresetPath(collection, {});
+        const auto before = parameters().getText(level);
+        dragElement("LevelKnob", -10);
+        ASSERT_NE(parameters().getText(level), before);
+        EXPECT_EQ(status(), levelText());
+        c.run();
+        settle();
+        EXPECT_EQ(parameters().getText(level), before) << c.what;
+        EXPECT_EQ(status(), levelText()) << c.what;
+    }
+
+    // Another message stays as it is.
+    editor().getStatusBar().showMessage("Pasted onto line 2", BasePluginEditor::statusControl, false);
+    processor->setStateInformation(state.getData(), (int) state.getSize());
+    settle();
+    EXPECT_EQ(status(), "Pasted onto line 2");
+}
+
 TEST_F(EditorCommands, NextAndPreviousAskBeforeLeavingChanges)
 {
     const auto a = savePreset("A.tnprst");
@@ -167,6 +241,197 @@ TEST_F(EditorCommands, NextAndPreviousAskBeforeLeavingChanges)
     answer(editor().getSaveChangesAlert(), "Save as");
     EXPECT_TRUE(presets.getChildFile("A changed.tnprst").existsAsFile());
     EXPECT_TRUE(currentName() == "A changed" && !modified());
+}
+
+// A click or an arrow key in the browser loads the preset at once; over
+// unsaved changes it asks the question of previous and next first, and shows
+// the loaded preset until the answer is "Discard".
+TEST_F(EditorCommands, TheBrowserAsksBeforeLoadingOverChanges)
+{
+    for (const auto* name : { "A", "B", "C" })
+        savePreset(juce::String(name) + ".tnprst");
+    processor->loadPresetFile(collection, presets.getChildFile("A.tnprst"));
+    auto& browser = openBrowser();
+    settle();
+
+    clickRow(browser, "B");
+    EXPECT_EQ(currentName(), "B") << "no changes: no question";
+    EXPECT_TRUE(browser.getLastAlert() == nullptr || !browser.getLastAlert()->isVisible());
+
+    const auto asked = [&](const char* what) {
+        auto* question = browser.getLastAlert();
+        ASSERT_TRUE(question != nullptr && question->isVisible()) << what;
+        EXPECT_EQ(question->getMessage(), BasePluginEditor::kSaveChangesQuestion);
+        EXPECT_EQ(question->getTitle(), "Presets");
+        EXPECT_TRUE(currentName() == "B" && modified()) << what;
+        EXPECT_EQ(shownPreset(browser), "B") << what << ": the browser shows what is loaded";
+    };
+
+    modify();
+    clickRow(browser, "C");
+    asked("a click");
+    screenshot("editor-preset-browser-question");
+    click(browser.getLastAlert()->getCloseButton());
+    settle();
+    EXPECT_TRUE(currentName() == "B" && modified()) << "closed without an answer: nothing happens";
+
+    rootColumn(browser).getList().keyPressed(juce::KeyPress(juce::KeyPress::downKey));
+    settle();
+    asked("an arrow key");
+    answer(browser.getLastAlert(), "Discard");
+    EXPECT_TRUE(currentName() == "C" && !modified());
+    EXPECT_EQ(shownPreset(browser), "C");
+
+    // "Save as" and "Overwrite" save the changes and stay, as the editor's own question does.
+    modify();
+    chooser.answer = presets.getChildFile("C changed");
+    clickRow(browser, "A");
+    answer(browser.getLastAlert(), "Save as");
+    EXPECT_TRUE(presets.getChildFile("C changed.tnprst").existsAsFile());
+    EXPECT_TRUE(currentName() == "C changed" && !modified());
+    EXPECT_EQ(shownPreset(browser), "C changed");
+
+    modify();
+    const auto feedback = parameters().getText(lineId(0, T::kFeedback));
+    clickRow(browser, "A");
+    answer(browser.getLastAlert(), "Overwrite");
+    EXPECT_TRUE(currentName() == "C changed" && !modified());
+    Preset saved;
+    ASSERT_TRUE(saved.loadFromFile(presets.getChildFile("C changed.tnprst"), &parameters(), false));
+    juce::String savedFeedback;
+    for (int i = 0; i < saved.getNumEntries(); ++i)
+        if (saved.getEntry(i)->id == lineId(0, T::kFeedback))
+            savedFeedback = saved.getEntry(i)->text;
+    EXPECT_EQ(savedFeedback, feedback);
+    editor().getPresetBrowser()->hide();
+}
+
+// A reopened session goes on from the preset it shows: its file travels in the
+// state, and a state without one (of an older version) finds it by its name.
+TEST_F(EditorCommands, NextAndPreviousAfterAReopenedSessionGoOnFromThePresetShown)
+{
+    ASSERT_TRUE(TestHelpers::sourceFolder().getChildFile("resources/presets").copyDirectoryTo(presets));
+    collection->rescan();
+    settle();
+    const int count = collection->getNumPresets();
+    ASSERT_GT(count, 10);
+    const int shown = count / 2;
+    const auto file = [&](int index) { return collection->getPresetFile((index + count) % count); };
+    ASSERT_NE(file(shown).getParentDirectory(), presets) << "a preset in a folder of its own";
+    processor->loadPresetFile(collection, file(shown));
+    settle();
+
+    juce::MemoryBlock state;
+    processor->getStateInformation(state);
+    auto xml = juce::AudioProcessor::getXmlFromBinary(state.getData(), (int) state.getSize());
+    ASSERT_NE(xml, nullptr);
+    // Only an attribute is added, which older readers pass over.
+    EXPECT_EQ(xml->getStringAttribute("presetFile"), file(shown).getRelativePathFrom(presets));
+    const auto stateWith = [&](const std::function<void(juce::XmlElement&)>& edit) {
+        auto copy = std::make_unique<juce::XmlElement>(*xml);
+        edit(*copy);
+        juce::MemoryBlock block;
+        juce::AudioProcessor::copyXmlToBinary(*copy, block);
+        return block;
+    };
+
+    const struct
+    {
+        const char* what;
+        juce::MemoryBlock chunk;
+        const char* button;
+        int expected;
+    } cases[] = {
+        { "next", state, "PresetNextButton", shown + 1 },
+        { "previous", state, "PresetPreviousButton", shown - 1 },
+        { "next from an older state, by the preset's name",
+          stateWith([](juce::XmlElement& e) { e.removeAttribute("presetFile"); }), "PresetNextButton", shown + 1 },
+        { "next from a state naming a file outside the presets",
+          stateWith([](juce::XmlElement& e) { e.setAttribute("presetFile", "../../Tavinor.ini"); }),
+          "PresetNextButton", shown + 1 },
+        { "next from a state naming a preset that is gone",
+          stateWith([](juce::XmlElement& e) { e.setAttribute("presetFile", "Gone/Gone.tnprst"); }),
+          "PresetNextButton", shown + 1 },
+    };
+    for (const auto& c : cases)
+    {
+        // The session reopened: a new instance, its editor, the host's state.
+        auto reopened = makeProcessor();
+        auto* reopenedEditor = dynamic_cast<TavinorEditor*>(reopened->getGuiRoot());
+        ASSERT_NE(reopenedEditor, nullptr);
+        reopenedEditor->setVisible(true);
+        reopened->setStateInformation(c.chunk.getData(), (int) c.chunk.getSize());
+        settle();
+        auto* button = reopenedEditor->findSkinComponent(c.button, true);
+        ASSERT_NE(button, nullptr);
+        mouseEventAt(*button, button->getLocalBounds().getCentre(), down);
+        mouseEventAt(*button, button->getLocalBounds().getCentre(), up);
+        settle();
+        auto* reopenedCollection = reopened->getPresetCollection(0);
+        EXPECT_EQ(reopened->getCurrentPresetPath(reopenedCollection), file(c.expected)) << c.what;
+        EXPECT_EQ(reopened->getCurrentPresetName(reopenedCollection), file(c.expected).getFileNameWithoutExtension())
+            << c.what;
+    }
+}
+
+// The question over unsaved changes answers the keys on a screen: Escape
+// closes it (nothing happens), Return keeps the changes ("Save as"), from a
+// focused button of it as from the question itself, and a question shown
+// while the editor was off the screen takes the keys when it is back.
+TEST_F(EditorCommands, TheQuestionAnswersReturnAndEscapeOnAScreen)
+{
+    if (!TestHelpers::prepareScreenForWindows())
+        GTEST_SKIP() << "needs a display (run under xvfb-run)";
+    const auto a = savePreset("A.tnprst");
+    savePreset("B.tnprst");
+    processor->loadPresetFile(collection, a);
+
+    // The host's window, with the editor in it.
+    juce::Component window;
+    window.setSize(editor().getWidth(), editor().getHeight());
+    window.addAndMakeVisible(editor());
+    window.addToDesktop(0);
+    window.setVisible(true);
+    settle();
+    const auto press = [&](int keyCode) {
+        window.getPeer()->handleKeyPress(juce::KeyPress(keyCode));
+        settle();
+    };
+    const auto ask = [&] {
+        modify();
+        clickElement("PresetNextButton");
+        EXPECT_TRUE(editor().getSaveChangesAlert()->isVisible());
+        return editor().getSaveChangesAlert();
+    };
+
+    ask();
+    press(juce::KeyPress::escapeKey);
+    EXPECT_FALSE(editor().getSaveChangesAlert()->isVisible());
+    EXPECT_TRUE(currentName() == "A" && modified()) << "closed: nothing happens";
+
+    // From the focused "Discard" button, Escape still closes the question.
+    ask()->getButton(2)->grabKeyboardFocus();
+    press(juce::KeyPress::escapeKey);
+    EXPECT_FALSE(editor().getSaveChangesAlert()->isVisible());
+    EXPECT_TRUE(currentName() == "A" && modified());
+
+    chooser.answer = presets.getChildFile("A kept");
+    ask();
+    press(juce::KeyPress::returnKey);
+    EXPECT_FALSE(editor().getSaveChangesAlert()->isVisible());
+    EXPECT_TRUE(currentName() == "A kept" && !modified()) << "Return saves the changes as";
+
+    // Asked while the host had closed the editor's window.
+    window.removeChildComponent(&editor());
+    ask();
+    window.addAndMakeVisible(editor());
+    settle();
+    EXPECT_TRUE(editor().getSaveChangesAlert()->hasKeyboardFocus(true));
+    press(juce::KeyPress::escapeKey);
+    EXPECT_FALSE(editor().getSaveChangesAlert()->isVisible());
+
+    window.removeChildComponent(&editor());
+    window.removeFromDesktop();
 }
 
 // A new instance, a state the host restores and a preset just loaded step to

@@ -1,5 +1,10 @@
+#include "LegibilityProbe.h"
 #include "TavinorEditorTestSupport.h"
 
+#include "editor/AboutWindow.h"
+#include "editor/HostParametersComponent.h"
+#include "editor/InstallFactoryPresetsWindow.h"
+#include "editor/PresetBrowser.h"
 #include "editor/OptionsWindow.h"
 #include "editor/TavinorPresetBrowser.h"
 #include "toolkit/FileChooserWindow.h"
@@ -106,6 +111,11 @@ TEST_F(TavinorEditorLook, EveryStateDrawsTheFace)
         tabs.setCurrentTabIndex(i);
         picture("options-" + tabs.getTabNames()[i].replaceCharacter(' ', '-').toLowerCase());
     }
+    // The parameters' grid let go half-way between two columns.
+    tabs.setCurrentTabIndex(tabs.getTabNames().indexOf("Parameters"));
+    auto& grid = editor().getHostParametersPage();
+    grid.getViewport().getHorizontalScrollBar().setCurrentRangeStart(grid.getList().getColumnWidth() * 2.5);
+    picture("options-parameters-scrolled");
     editor().getOptionsWindow().hide();
 
     clickElement("PresetBrowseButton");
@@ -157,4 +167,68 @@ TEST_F(TavinorEditorLook, SaveAsOpensTheChooserInsideTheEditor)
     EXPECT_TRUE(window->isVisible()) << "\"No\" goes back to the chooser";
     window->cancel();
     settle();
+}
+
+// Every text of every window the editor shows stands out from what it is drawn
+// on by 4.5:1, as the skin's texts do: the windows' own texts, the pictures
+// they show, the tabs, buttons and lists of the toolkit.
+TEST_F(TavinorEditorLook, EveryWindowsTextsStandOut)
+{
+    ASSERT_TRUE(TestHelpers::sourceFolder().getChildFile("resources/presets").copyDirectoryTo(userFolder->getPresetFolder()));
+    processor->getPresetCollection(0)->rescan();
+    settle();
+    for (int cc = 0; cc < 6; ++cc)
+        processor->getMidiControl().assign(cc, parameters().getParameter(Tavinor::getLineParameterBase(0) + 1 + cc), true);
+    const auto check = [this](const juce::String& what, size_t leastTexts = 3) {
+        settle();
+        LegibilityProbe probe(editor());
+        EXPECT_GE(probe.getTexts().size(), leastTexts) << what;
+        EXPECT_EQ(probe.findFaintTexts().joinIntoString("\n"), "") << what;
+    };
+
+    // The face's own texts are the skin's pictures, which the generator checks.
+    dragElement("LevelKnob", -10);
+    check("the face with a status", 1);
+
+    editor().getInstallerWindow()->show();
+    check("the preset installer");
+    editor().getInstallerWindow()->hide();
+
+    clickElement("OptionsButton");
+    auto& tabs = editor().getOptionsWindow().getTabs();
+    for (int i = 0; i < tabs.getNumTabs(); ++i)
+    {
+        tabs.setCurrentTabIndex(i);
+        check("options, " + tabs.getTabNames()[i]);
+    }
+    editor().getOptionsWindow().hide();
+
+    clickElement("PresetBrowseButton");
+    processor->loadPresetFile(processor->getPresetCollection(0), processor->getPresetCollection(0)->getPresetFile(3));
+    check("the preset browser");
+    auto& browser = editor().getPresetBrowser()->getBrowser();
+    browser.reportFailure("The preset \"Pad\" could not be copied.");
+    check("a report of the preset browser");
+    click(*browser.getLastAlert()->getButton(0));
+    editor().getPresetBrowser()->hide();
+
+    clickElement("AboutButton");
+    check("the about box");
+    editor().getAboutWindow()->hide();
+
+    parameters().setNormalisedValue(Tavinor::getLineParameterBase(0) + Tavinor::kFeedback, 0.3f);
+    clickElement("PresetNextButton");
+    check("the save question");
+    click(editor().getSaveChangesAlert()->getCloseButton());
+
+    for (const auto* button : { "MOD1RetriggerSettings", "MOD2RetriggerSettings" })
+    {
+        clickElement(button);
+        check(button);
+        clickElement(button);
+    }
+
+    clickElement("RoutingSelectSwitch");
+    check("the routing menu");
+    editor().getRoutingMenu().dismiss();
 }

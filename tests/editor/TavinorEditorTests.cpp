@@ -29,6 +29,22 @@ protected:
             parameters().setBoolValue(lineId(line, T::kLineState), states[line] == '1');
         settle();
     }
+    // Pixels of the element drawn in the face's orange (red high, blue low).
+    int orangePixels(const juce::String& name)
+    {
+        auto* c = editor().findSkinComponent(name, true);
+        if (c == nullptr)
+            return -1;
+        const auto image = c->createComponentSnapshot(c->getLocalBounds());
+        int count = 0;
+        for (int y = 0; y < image.getHeight(); ++y)
+            for (int x = 0; x < image.getWidth(); ++x)
+            {
+                const auto p = image.getPixelAt(x, y);
+                count += p.getAlpha() > 128 && p.getRed() > 200 && p.getGreen() < 170 && p.getBlue() < 100 ? 1 : 0;
+            }
+        return count;
+    }
     juce::String statesOf(std::initializer_list<const char*> names)
     {
         juce::String states;
@@ -180,6 +196,14 @@ TEST_F(TavinorEditorTest, AJoinedRightTimeFollowsTheLeftAndSaysSo)
             before = valuesNow();
             dragAt(where, -30);
             EXPECT_EQ(valuesNow(), before) << joinedControl << ": a joined right time follows the left";
+            if (!synced)
+            {
+                // The knob that only follows shows no orange, which marks what is active.
+                parameters().setValue(st.leftMs, 200.0f);
+                settle();
+                EXPECT_GT(orangePixels(stage + "LeftTimeKnob"), 20) << "the left knob's value arc";
+                EXPECT_EQ(orangePixels(joinedControl), 0) << joinedControl;
+            }
         }
 
         // The indicator: no body or border (its edges let the panel show), no click target.

@@ -2,6 +2,8 @@
 
 #include "TestHelpers.h"
 #include "core/BundleResources.h"
+#include "editor/AboutWindow.h"
+#include "tools/imagegen/Palette.h"
 
 #include <map>
 
@@ -123,6 +125,12 @@ TEST(ImageGenerator, PreviewComposesTheWholeFaceInSeveralStates)
 // its strokes are, and a text inside a control keeps 3 px of room from the
 // control's edges and lamps, as the generator measured them in the pixels it
 // drew; among them the texts that once were faint or cramped.
+// The logos' texts are measured on the about box as the window paints it.
+TEST(ImageGenerator, TheLogosAreMeasuredOnTheAboutBoxTheyAreShownOn)
+{
+    EXPECT_EQ(AboutWindow::getInfoFill(), Palette::aboutBox);
+}
+
 TEST(ImageGenerator, EveryTextOfTheSkinIsLegibleAndHasRoom)
 {
     const auto result = TestHelpers::runProgram({ imageGenerator().getFullPathName(), "--legibility" });
@@ -151,7 +159,10 @@ TEST(ImageGenerator, EveryTextOfTheSkinIsLegibleAndHasRoom)
     EXPECT_GT(room.size(), 60u);
     for (const auto* key : { "DelayTimePanelSync.png DRAG TO SET", "MainPanel.png BY A MIDI NOTE OR THE INPUT LEVEL",
                              "LFO1ScaleDotSwitch.png DOTTED", "LFO1ScaleTripletSwitch.png TRIPLET",
-                             "Line1MuteButton.png MUTE", "DelayJoinChannelsSwitch.png L=R" })
+                             "Line1MuteButton.png MUTE", "DelayJoinChannelsSwitch.png L=R",
+                             "PluginLogo.png on the about box FLEXIBLE DELAY", "PluginLogo.png on the about box TAVINOR",
+                             "OrvLogo.png on the about box GROUP AUDIO", "OrvLogo.png on the about box ORV",
+                             "OrvLogo.png on the editor GROUP AUDIO" })
         EXPECT_EQ(contrast.count(key), 1u) << key;
     for (const auto* key : { "LFO1ScaleDotSwitch.png DOTTED", "LFO1ScaleTripletSwitch.png TRIPLET",
                              "DelayTimeLeftTripletSwitch.png TRIPLET", "Line1MuteButton.png MUTE",

@@ -1,7 +1,9 @@
 // The product's processor behind the VST wrapper, as a host sees it: its
-// chunks, its texts and loading its state while audio runs.
+// chunks, its texts, loading its state while audio runs, and its silence.
 
 #include "vst/VSTWrapper.h"
+
+#include "processor/Tavinor.h"
 
 #include "TestHelpers.h"
 
@@ -9,11 +11,17 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cfloat>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <map>
 #include <random>
 #include <thread>
 #include <vector>
+
+#include <xmmintrin.h>
 
 juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter();
 
@@ -234,4 +242,87 @@ TEST_F(TavinorHosting, LoadingTheStateKeepsTheEchoesOnTheWay)
                 loudest = std::max(loudest, std::abs(x));
     }
     EXPECT_GT(loudest, 0.1f);
+}
+
+TEST_F(TavinorHosting, SilenceAfterSoundComesOutAsExactZerosAndTheHostKeepsItsFloatingPointMode)
+{
+    // A host that detects silence (to stop processing a track, or show it
+    // idle): the default sound, 5 s of white noise and then nothing, is exact
+    // zeros within 40 s. Every call gives the host back its own floating-point
+    // mode (here denormals on), and nothing denormal comes out.
+    constexpr int kBlock = 512;
+    constexpr double kRate = 44100.0;
+    start(kBlock);
+    const unsigned before = _mm_getcsr();
+    const unsigned hostMode = before & ~0x8040u;   // flush-to-zero and denormals-are-zero off
+    std::vector<float> inLeft(kBlock), inRight(kBlock), left(kBlock), right(kBlock);
+    float* inputs[2] = { inLeft.data(), inRight.data() };
+    float* outputs[2] = { left.data(), right.data() };
+    const auto noiseEnd = (int64_t) (5.0 * kRate);
+    const auto end = noiseEnd + (int64_t) (50.0 * kRate);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
+    int64_t lastNonZero = -1;
+    bool modeKept = true;
+    bool denormalOut = false;
+    for (int64_t done = 0; done < end; done += kBlock)
+    {
+        for (int i = 0; i < kBlock; ++i)
+        {
+            const bool sound = done + i < noiseEnd;
+            inLeft[(size_t) i] = sound ? noise(random) : 0.0f;
+            inRight[(size_t) i] = sound ? noise(random) : 0.0f;
+        }
+        _mm_setcsr(hostMode);
+        effect->processReplacing(effect, inputs, outputs, kBlock);
+        modeKept = modeKept && _mm_getcsr() == hostMode;
+        _mm_setcsr(before);
+        for (int i = 0; i < kBlock; ++i)
+            for (const float x : { left[(size_t) i], right[(size_t) i] })
+            {
+                if (x != 0.0f)
+                    lastNonZero = done + i;
+                denormalOut = denormalOut || (x != 0.0f && std::abs(x) < FLT_MIN);
+            }
+    }
+    EXPECT_TRUE(modeKept);
+    EXPECT_FALSE(denormalOut);
+    const double silentAfter = (double) (lastNonZero + 1 - noiseEnd) / kRate;
+    std::printf("exact zeros %.2f s after the noise\n", silentAfter);
+    EXPECT_LT(silentAfter, 40.0);
+}
+
+// A host that compares its parameters after a restore sees what it saved:
+// random values in every host parameter whose value the state holds (all that
+// the default map gives a parameter, but the freeze switches) come back to
+// the bit through a chunk.
+TEST_F(TavinorHosting, EveryParameterComesBackExactlyThroughAChunk)
+{
+    auto& processor = dynamic_cast<Tavinor&>(static_cast<VSTWrapper*>(effect->object)->getProcessor());
+    std::vector<int> held;
+    for (int i = 0; i < effect->numParams; ++i)
+    {
+        const int id = processor.getParameterIdForHostIndex(i);
+        if (id >= 0 && id % 1000 != Tavinor::kFreeze)
+            held.push_back(i);
+    }
+    ASSERT_GE(held.size(), 40u);
+
+    std::mt19937 random(31);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    other = VSTWrapper::createEffect(quietHost, createPluginFilter);
+    ASSERT_NE(other, nullptr);
+    std::map<int, int> mismatches;
+    for (int round = 0; round < 300; ++round)
+    {
+        for (const int i : held)
+            effect->setParameter(effect, i, unit(random));
+        ASSERT_EQ(setChunk(other, chunkOf(effect)), 1);
+        for (const int i : held)
+            if (other->getParameter(other, i) != effect->getParameter(effect, i))
+                ++mismatches[i];
+    }
+    for (const auto& [i, count] : mismatches)
+        ADD_FAILURE() << "host parameter " << i + 1 << " (" << text(effect, effGetParamName, i)
+                      << ") came back changed " << count << " times of 300";
 }

@@ -109,6 +109,7 @@ inline void configureWorst(DelayEngine& e)
         e.setLineParameter(line, Tavinor::kOverdrive, 1.0f);
         e.setLineParameter(line, Tavinor::kPreamp, 0.6f);
         e.setLineParameter(line, Tavinor::kColor, 0.9f);
+        e.setLineParameter(line, Tavinor::kOverdriveGain, 0.5f);   // the shipped default: the lines sound
         e.setLineParameter(line, Tavinor::kFeedback, 0.85f);
         e.setLineParameter(line, Tavinor::kModSource, (float) (line % 2));
         e.setLineParameter(line, Tavinor::kModScale, 0.0f);

@@ -1,10 +1,13 @@
-// Processing cost of the delay engine on white noise, for the three settings of
-// BenchSettings.h: the share of one core that the engine takes (processing
-// time over audio time, in percent) and the slowest blocks against their
-// duration (the 99th percentile and the very slowest, in percent).
+// Processing cost of the delay engine on white noise (or on silence), for the
+// three settings of BenchSettings.h: the share of one core that the engine
+// takes (processing time over audio time, in percent) and the slowest blocks
+// against their duration (the 99th percentile and the very slowest, in
+// percent).
 //
 // Usage: tavinor_bench [--seconds S] [--repeats N] [--setting A|B|C]
-//                      [--rate HZ] [--block N]
+//                      [--rate HZ] [--block N] [--input noise|silence]
+// With --input silence the engine hears nothing from the start, warm-up
+// included: what a session costs while the track it sits on is silent.
 // Each figure is the median of the repeats; the share of a core is also given
 // as the best repeat, which other work on a shared machine disturbs least. Pin
 // the run to a quiet core: taskset -c 3 tavinor_bench --repeats 5
@@ -33,14 +36,16 @@ __attribute__((noinline)) void measuredProcess(DelayEngine& engine, float** chan
     engine.process(channels, numSamples, true, true);
 }
 
-Result run(const BenchSettings::Setting& s, double rate, int block, double seconds)
+Result run(const BenchSettings::Setting& s, double rate, int block, double seconds, bool silent)
 {
     DelayEngine engine;
     engine.prepare(block, rate);
     s.configure(engine);
 
     uint32_t seed = 0x12345678u;
-    auto noise = [&seed]() {
+    auto noise = [&seed, silent]() {
+        if (silent)
+            return 0.0f;
         seed = seed * 1664525u + 1013904223u;
         return (float) ((double) (int32_t) seed / 2147483648.0) * 0.5f;
     };
@@ -92,6 +97,8 @@ int main(int argc, char** argv)
     std::string only;
     double onlyRate = 0.0;
     int onlyBlock = 0;
+    bool silent = false;
+    bool usable = true;
     for (int i = 1; i + 1 < argc; i += 2)
     {
         if (std::strcmp(argv[i], "--seconds") == 0)
@@ -104,17 +111,24 @@ int main(int argc, char** argv)
             onlyRate = std::atof(argv[i + 1]);
         else if (std::strcmp(argv[i], "--block") == 0)
             onlyBlock = std::atoi(argv[i + 1]);
+        else if (std::strcmp(argv[i], "--input") == 0 && std::strcmp(argv[i + 1], "noise") == 0)
+            silent = false;
+        else if (std::strcmp(argv[i], "--input") == 0 && std::strcmp(argv[i + 1], "silence") == 0)
+            silent = true;
         else
-        {
-            std::fprintf(stderr, "usage: tavinor_bench [--seconds S] [--repeats N] [--setting A|B|C] [--rate HZ] "
-                                 "[--block N]\n");
-            return 1;
-        }
+            usable = false;
+    }
+    if (! usable || argc % 2 == 0)
+    {
+        std::fprintf(stderr, "usage: tavinor_bench [--seconds S] [--repeats N] [--setting A|B|C] [--rate HZ] "
+                             "[--block N] [--input noise|silence]\n");
+        return 1;
     }
 
     const double rates[] = { 44100.0, 48000.0, 96000.0, 192000.0 };
     const int blocks[] = { 64, 512 };
 
+    std::printf("input: %s\n", silent ? "silence" : "white noise");
     std::printf("%-3s %-88s %7s %6s %8s %8s %12s %10s\n", "", "setting", "rate", "block", "% core", "best", "p99 block %",
                 "slowest %");
     for (const auto& s : BenchSettings::kSettings)
@@ -132,7 +146,7 @@ int main(int argc, char** argv)
                 std::vector<double> core, percentile, slowest;
                 for (int r = 0; r < repeats; ++r)
                 {
-                    const Result result = run(s, rate, block, seconds);
+                    const Result result = run(s, rate, block, seconds, silent);
                     core.push_back(result.corePercent);
                     percentile.push_back(result.slowestPercentile);
                     slowest.push_back(result.slowest);

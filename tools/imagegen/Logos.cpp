@@ -61,6 +61,28 @@ void produceLogos(GeneratedFiles& out)
         Logos::drawMakerLogo(g, {});
     }
     out.addImage("OrvLogo.png", maker);
+
+    // The face checks the logos it prints; these files are shown elsewhere,
+    // and each text of theirs must stand out there too.
+    const struct
+    {
+        juce::Colour colour;
+        const char* name;
+    } backgrounds[] = { { Palette::aboutBox, "the about box" }, { Palette::editorBackground, "the editor" } };
+    for (const auto& background : backgrounds)
+    {
+        const Drawing::LegibilityChecks checks(background.colour);
+        const auto measure = [&](const juce::String& name, int width, int height,
+                                 void (*draw)(juce::Graphics&, juce::Point<float>)) {
+            const Drawing::PictureName picture(name + " on " + background.name);
+            auto scratch = Drawing::newImage(width, height);
+            const Drawing::Canvas canvas(scratch);
+            juce::Graphics g(scratch);
+            draw(g, {});
+        };
+        measure("PluginLogo.png", Logos::pluginLogoWidth, Logos::pluginLogoHeight, Logos::drawPluginLogo);
+        measure("OrvLogo.png", Logos::makerLogoWidth, Logos::makerLogoHeight, Logos::drawMakerLogo);
+    }
 }
 
 const ImageSet logos("logos", produceLogos);

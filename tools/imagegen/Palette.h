@@ -32,4 +32,9 @@ inline const juce::Colour meterAmber { 0xFFF0B43C };
 inline const juce::Colour meterRed { 0xFFF03C32 };
 // A line copied and waiting to be pasted: not the selection's orange.
 inline const juce::Colour copied { 0xFF4CB4F0 };
+// Where else the logos are shown: the about box's info box (the orange of the
+// about box darkened until every text of the logos stands out by 4.5:1) and
+// the editor's own black behind the face.
+inline const juce::Colour aboutBox = juce::Colour(0xFFFFA500).darker(2.0f);
+inline const juce::Colour editorBackground { 0xFF000000 };
 }

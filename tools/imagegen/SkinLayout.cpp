@@ -141,10 +141,12 @@ public:
     }
 
     Control& knob(const juce::String& name, juce::Point<int> position, int size, bool bipolar,
-                  const juce::String& parameter, const juce::String& label, LabelSide side = LabelSide::below)
+                  const juce::String& parameter, const juce::String& label, LabelSide side = LabelSide::below,
+                  bool active = true)
     {
-        const juce::String image = "Knob" + juce::String(size) + (bipolar ? "Bipolar" : "") + ".png";
-        layout.images.use(image, knobFrames, [=] { return SkinPictures::knob(size, bipolar, knobFrames); });
+        const juce::String image = "Knob" + juce::String(size) + (bipolar ? "Bipolar" : "") + (active ? "" : "Inactive")
+                                 + ".png";
+        layout.images.use(image, knobFrames, [=] { return SkinPictures::knob(size, bipolar, knobFrames, active); });
         auto& c = add(Tag::knob, name, { position.x, position.y, size, size });
         c.image = image;
         c.frames = knobFrames;
@@ -449,9 +451,10 @@ void buildTimePanel(Group parent, const TimeNames& t, bool withTap)
     {
         auto g = free.at({ ch * 256, 0 });
         g.caption({ 8, 8, 232, 14 }, ch == 0 ? "LEFT" : "RIGHT");
+        // The joined variant follows the left time and takes no drag: it is drawn inactive.
         const auto draw = [&](const juce::String& suffix, const juce::String& channel) {
             g.knob(t.stage + lr[ch] + "Time" + suffix + "Knob", { 16, 32 }, big, false,
-                   t.params + " " + channel + " Time", "TIME");
+                   t.params + " " + channel + " Time", "TIME", LabelSide::below, suffix.isEmpty());
             g.numeric(t.stage + lr[ch] + "Time" + suffix + "Display", { 88, 44 }, 4, 10, 16, 0, 1000,
                       t.params + " " + channel + " Time (ms)");
         };

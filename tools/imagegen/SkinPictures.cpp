@@ -209,8 +209,10 @@ void drawLampAt(juce::Graphics& g, juce::Point<float> centre, float diameter, ju
 }
 }
 
-juce::Image knob(int diameter, bool bipolar, int frames)
+juce::Image knob(int diameter, bool bipolar, int frames, bool active)
 {
+    const auto arcColour = active ? Palette::accent : Palette::dimText;
+    const auto pointerColour = active ? Palette::text : Palette::dimText;
     const float d = (float) diameter;
     const float arcWidth = diameter >= 44 ? 3.5f : (diameter >= 34 ? 3.0f : 2.5f);
     const float arcRadius = d * 0.5f - arcWidth * 0.5f - 0.5f;
@@ -233,7 +235,7 @@ juce::Image knob(int diameter, bool bipolar, int frames)
             juce::Path value;
             value.addCentredArc(centre.x, centre.y, arcRadius, arcRadius, 0.0f, juce::jmin(from, angle),
                                 juce::jmax(from, angle), true);
-            g.setColour(Palette::accent);
+            g.setColour(arcColour);
             g.strokePath(value, arcStroke);
         }
         if (bipolar)
@@ -258,7 +260,7 @@ juce::Image knob(int diameter, bool bipolar, int frames)
         g.drawEllipse(body, 1.0f);
 
         const float pointerWidth = diameter >= 44 ? 2.5f : 2.0f;
-        g.setColour(Palette::text);
+        g.setColour(pointerColour);
         g.drawLine(juce::Line<float>(onCircle(centre, bodyRadius * 0.3f, angle), onCircle(centre, bodyRadius - 2.0f, angle)),
                    pointerWidth);
     });

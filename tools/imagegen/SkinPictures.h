@@ -11,8 +11,10 @@
 namespace SkinPictures
 {
 // Rotary knob, `frames` positions from the start angle (-135 degrees) to the
-// end (+135). A bipolar knob draws its value arc from the top centre.
-juce::Image knob(int diameter, bool bipolar, int frames);
+// end (+135). A bipolar knob draws its value arc from the top centre. An
+// inactive knob (one that only shows a value it follows) draws its arc and
+// pointer in greys, without the orange that marks what is active.
+juce::Image knob(int diameter, bool bipolar, int frames, bool active = true);
 
 // Where a button sits in a row of joined buttons: its outer corners are round.
 enum class Segment { single, left, middle, right };

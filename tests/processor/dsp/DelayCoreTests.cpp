@@ -434,14 +434,43 @@ TEST(DelayCore, OutOfRangeInputAndModulationSoundAsTheirCleanValues)
     EXPECT_GT(amplitude(outs[0].left, 0.01, 4000, 8000), 0.05);
 }
 
-TEST(DelayCore, SilentLineGivesSilence)
+TEST(DelayCore, SilentLineGivesExactZeros)
 {
-    auto core = makeCore();
-    core->setOverdriveOn(true);
-    core->setFilterType(2);
-    const auto out = run(*core, std::vector<float>(4096, 0.0f), std::vector<float>(4096, 0.0f));
-    for (size_t i = 0; i < out.left.size(); ++i)
-        ASSERT_LT(std::abs(out.left[i]) + std::abs(out.right[i]), 1e-19f);
+    // Silence in is exact zeros out (no offset against denormals reaches the
+    // output), through every part of a line: filter, drive, the filter in the
+    // loop, feedback, mid/side, a stereo offset, a level above unity.
+    struct Case
+    {
+        int filterType;
+        bool drive;
+        bool filterInLoop;
+        bool midSide;
+        float feedback;
+        float level;
+        float stereoOffset;
+    };
+    const Case cases[] = {
+        { 0, false, false, false, 0.0f, 0.75f, 0.5f },  { 2, true, false, false, 0.5f, 0.75f, 0.5f },
+        { 1, false, true, false, 0.9f, 1.0f, 0.5f },    { 3, true, true, true, -0.7f, 0.9f, 0.8f },
+        { 0, false, false, true, 0.3f, 0.5f, 0.2f },
+    };
+    for (const auto& c : cases)
+    {
+        auto core = makeCore();
+        core->setFilterType(c.filterType);
+        core->setOverdriveOn(c.drive);
+        core->setFilterInLoop(c.filterInLoop);
+        core->setMidSide(c.midSide);
+        core->setFeedback(c.feedback);
+        core->setLevel(c.level);
+        core->setStereoOffset(c.stereoOffset);
+        const auto out = run(*core, std::vector<float>(4096, 0.0f), std::vector<float>(4096, 0.0f));
+        for (size_t i = 0; i < out.left.size(); ++i)
+        {
+            ASSERT_EQ(out.left[i], 0.0f) << "type " << c.filterType << " drive " << c.drive << " at " << i;
+            ASSERT_EQ(out.right[i], 0.0f) << "type " << c.filterType << " drive " << c.drive << " at " << i;
+        }
+    }
 }
 
 TEST(DelayCore, ClearStartsAtTheNewLengthWithoutGlide)

@@ -237,7 +237,8 @@ TEST(DelayEngineTests, LimiterSwitchedOnMidStreamLeavesNoGap)
 {
     // Dry signal only, 0 dB threshold: a -12 dB tone passes the limiter
     // unchanged but for its look-ahead. Switched on mid-stream, the output
-    // goes on from the look-ahead's worth back, without a silent gap.
+    // crossfades to the look-ahead's worth back, without a silent gap: a tone
+    // whose period is the look-ahead goes on unchanged throughout.
     for (double rate : { 44100.0, 96000.0 })
     {
         auto e = makePlainEngine(rate, 0);
@@ -245,10 +246,11 @@ TEST(DelayEngineTests, LimiterSwitchedOnMidStreamLeavesNoGap)
         e->setGlobalParameter(88, 1.0f);
         settle(*e, 0.5);
         const size_t n = (size_t) rate / 10, switchAt = n / 2;
+        const double hz = rate / (double) e->getLimiter().getLookAheadSamples();
         std::vector<float> l(n), r(n);
         for (size_t i = 0; i < n; ++i)
         {
-            l[i] = (float) (0.25 * std::sin(kTwoPi * 440.0 * (double) i / rate));
+            l[i] = (float) (0.25 * std::sin(kTwoPi * hz * (double) i / rate));
             r[i] = -l[i];
         }
         const auto inL = l, inR = r;
@@ -263,6 +265,99 @@ TEST(DelayEngineTests, LimiterSwitchedOnMidStreamLeavesNoGap)
         {
             ASSERT_NEAR(second[i], inL[switchAt + i - lookAhead], 1e-3) << rate << " at " << i;
             ASSERT_NEAR(secondR[i], inR[switchAt + i - lookAhead], 1e-3) << rate << " at " << i;
+        }
+    }
+}
+
+namespace
+{
+// The largest second difference of x within [from, to) over that of a clean
+// sine of frequency hz at x's local amplitude (its peak within a period
+// around the sample): 1 for a clean sine, far more where x clicks.
+double clickRatio(const std::vector<float>& x, double hz, double rate, size_t from, size_t to)
+{
+    const size_t period = (size_t) std::lround(rate / hz);
+    const double sineStep = 2.0 * std::sin(kTwoPi * 0.5 * hz / rate);
+    double worst = 0.0;
+    for (size_t i = std::max(from, period); i < to && i + period < x.size(); ++i)
+    {
+        const double second = std::fabs((double) x[i + 1] - 2.0 * (double) x[i] + (double) x[i - 1]);
+        double local = 0.0;
+        for (size_t j = i - period / 2; j <= i + period / 2; ++j)
+            local = std::max(local, (double) std::fabs(x[j]));
+        worst = std::max(worst, second / std::max(local * sineStep * sineStep, 1e-12));
+    }
+    return worst;
+}
+} // namespace
+
+TEST(DelayEngineTests, LimiterSwitchCrossfadesWithoutAClickAtAnyOutputGain)
+{
+    // A -24 dBFS 1 kHz tone, dry only, 0 dB threshold (no reduction, no
+    // make-up): the limiter switched on, off, on, and off again before that
+    // crossfade is over, at output gains below, at and above unity, stereo
+    // and folded to mono. No click; once a crossfade is over the tone comes
+    // out at the output gain, a look-ahead late while the limiter is on.
+    struct Case
+    {
+        double rate;
+        float outputGain;
+        bool stereoOut;
+    };
+    const Case cases[] = { { 44100.0, 0.3f, true }, { 44100.0, 0.9f, true }, { 96000.0, 0.5f, false },
+                           { 192000.0, 0.9f, false }, { 192000.0, 0.25f, true } };
+    struct Switch
+    {
+        double seconds;
+        bool on;
+    };
+    const Switch switches[] = { { 0.1, true }, { 0.2, false }, { 0.3, true }, { 0.303, false }, { 0.4, true } };
+    for (const auto& c : cases)
+    {
+        auto e = makePlainEngine(c.rate, 0, 256);
+        configureMaster(*e, 0, 0.0f, c.outputGain);
+        e->setGlobalParameter(88, 1.0f);
+        settle(*e, 0.3);
+        const double gain = 4.0 * (double) c.outputGain * (double) c.outputGain;
+        const double amplitude = std::pow(10.0, -24.0 / 20.0);
+        const size_t n = (size_t) (0.5 * c.rate);
+        std::vector<float> in(n);
+        for (size_t i = 0; i < n; ++i)
+            in[i] = (float) (amplitude * std::sin(kTwoPi * 1000.0 * (double) i / c.rate));
+        std::vector<float> l = in, r = in;
+        size_t done = 0;
+        for (size_t k = 0; k <= std::size(switches); ++k)
+        {
+            const size_t end = k < std::size(switches) ? (size_t) (switches[k].seconds * c.rate) : n;
+            std::vector<float> pieceL(l.begin() + (long) done, l.begin() + (long) end);
+            std::vector<float> pieceR(r.begin() + (long) done, r.begin() + (long) end);
+            run(*e, pieceL, pieceR, 256, true, c.stereoOut);
+            std::copy(pieceL.begin(), pieceL.end(), l.begin() + (long) done);
+            std::copy(pieceR.begin(), pieceR.end(), r.begin() + (long) done);
+            if (k < std::size(switches))
+                e->setGlobalParameter(87, switches[k].on ? 1.0f : 0.0f);
+            done = end;
+        }
+
+        const std::string what = std::to_string(c.rate) + " Hz, output gain " + std::to_string(c.outputGain)
+                                 + (c.stereoOut ? ", stereo" : ", mono");
+        EXPECT_LE(clickRatio(l, 1000.0, c.rate, (size_t) (0.05 * c.rate), n), 4.0) << what;
+        if (c.stereoOut)
+            EXPECT_LE(clickRatio(r, 1000.0, c.rate, (size_t) (0.05 * c.rate), n), 4.0) << what;
+
+        // The last millisecond before each switch, and before the end.
+        const size_t d = (size_t) e->getLimiter().getLookAheadSamples();
+        for (size_t k = 0; k <= std::size(switches); ++k)
+        {
+            const size_t end = k < std::size(switches) ? (size_t) (switches[k].seconds * c.rate) : n;
+            const bool on = k > 0 && switches[k - 1].on;
+            if (k == 3)
+                continue;   // within the crossfade that is turned back
+            for (size_t i = end - (size_t) (0.001 * c.rate); i < end; ++i)
+            {
+                const double expected = gain * (double) in[on ? i - d : i];
+                ASSERT_NEAR(l[i], expected, 1e-3 * gain * amplitude) << what << ", before switch " << k << " at " << i;
+            }
         }
     }
 }

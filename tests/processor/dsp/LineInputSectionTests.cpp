@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -184,4 +185,45 @@ TEST(LineInputSection, OpenFilterAndGentleDrivePassTheBandAtItsLevel)
         EXPECT_EQ(l[(size_t) i], r[(size_t) i]);
     }
     EXPECT_NEAR(peak, 0.01f, 0.0005f);
+}
+
+TEST(LineInputSection, SilenceInGivesExactZerosOut)
+{
+    // The allpass sections, the filters and the saturation add nothing of
+    // their own: silence stays exact zeros, in every mix of placements and
+    // drive, alone and side by side, with and without the vector path.
+    for (const bool allowAvx2 : { true, false })
+        for (const int count : { 1, 4 })
+        {
+            std::vector<std::unique_ptr<LineInputSection>> sections;
+            LineInputSection* pointers[4];
+            std::vector<std::vector<float>> lefts, rights;
+            float* l[4];
+            float* r[4];
+            for (int n = 0; n < count; ++n)
+            {
+                sections.push_back(std::make_unique<LineInputSection>());
+                pointers[n] = sections.back().get();
+                lefts.emplace_back(kSamples, 0.0f);
+                rights.emplace_back(kSamples, 0.0f);
+                l[n] = lefts.back().data();
+                r[n] = rights.back().data();
+            }
+            for (int stretch = 0; stretch < 3; ++stretch)
+            {
+                for (int n = 0; n < count; ++n)
+                {
+                    configure(*sections[(size_t) n], (n + stretch) % 6, stretch);
+                    std::fill(lefts[(size_t) n].begin(), lefts[(size_t) n].end(), 0.0f);
+                    std::fill(rights[(size_t) n].begin(), rights[(size_t) n].end(), 0.0f);
+                }
+                LineInputSection::runTogether(pointers, l, r, count, kSamples, allowAvx2);
+                for (int n = 0; n < count; ++n)
+                    for (int i = 0; i < kSamples; ++i)
+                    {
+                        ASSERT_EQ(l[n][i], 0.0f) << "line " << n << " stretch " << stretch << " at " << i;
+                        ASSERT_EQ(r[n][i], 0.0f) << "line " << n << " stretch " << stretch << " at " << i;
+                    }
+            }
+        }
 }

@@ -439,10 +439,10 @@ TEST(LookAheadLimiterTests, HeldMaterialKeepsTheGainOfTheSmoothedReduction)
 
 TEST(LookAheadLimiterTests, TheCeilingHoldsWhileTheSettingsMove)
 {
-    // The threshold turned down while loud audio plays (the make-up gain jumps
-    // up to 24 dB at once, the smoothed reduction follows in its own time),
+    // The threshold turned down while loud audio plays (the make-up gain rises
+    // by up to 24 dB while the smoothed reduction follows in its own time),
     // and the output gain turned up and down: the ceiling moves with the
-    // output gain, and nothing leaves above it.
+    // output gain as it glides, and nothing leaves above it.
     for (double rate : { 44100.0, 96000.0, 192000.0 })
     {
         LookAheadLimiter limiter;
@@ -453,23 +453,71 @@ TEST(LookAheadLimiterTests, TheCeilingHoldsWhileTheSettingsMove)
         makeMaterial(Material::sineSweep, rate, 1.0, 0.9, l, r);
         const int block = 256;
         float ceiling = 1.0f;
+        // Turned down, the output gain takes a while to arrive: within 0.1 s
+        // (nine of its time constants) the ceiling is the higher of the two.
+        float previousCeiling = 1.0f;
+        const size_t glideBlocks = (size_t) (0.1 * rate / block);
+        size_t sinceGainMoved = glideBlocks;
         double worstDb = -100.0;
-        for (size_t done = 0, k = 0; done < l.size(); done += block, ++k)
+        for (size_t done = 0, k = 0; done < l.size(); done += block, ++k, ++sinceGainMoved)
         {
             if (k % 40 == 10)
                 limiter.setThresholdControl(k % 80 == 10 ? 0.0f : 1.0f);
             if (k % 30 == 20)
             {
+                previousCeiling = ceiling;
                 ceiling = ceiling == 1.0f ? 2.0f : 1.0f;
                 limiter.setOutputGain(ceiling);
+                sinceGainMoved = 0;
             }
+            const float applied = sinceGainMoved < glideBlocks ? std::max(ceiling, previousCeiling) : ceiling;
             const int count = (int) std::min((size_t) block, l.size() - done);
             limiter.process(l.data() + done, r.data() + done, count);
             for (int i = 0; i < count; ++i)
                 worstDb = std::max(worstDb, 20.0 * std::log10(std::max(std::fabs(l[done + (size_t) i]),
-                                                                         std::fabs(r[done + (size_t) i])) / ceiling));
+                                                                         std::fabs(r[done + (size_t) i])) / applied));
         }
         EXPECT_LE(worstDb, 0.1) << rate;
+    }
+}
+
+TEST(LookAheadLimiterTests, SettingsMovedWhileAudioFlowsGlide)
+{
+    // A quiet steady level, far below the threshold, comes out at the output
+    // gain times the make-up gain. The threshold turned from 0 to -12 dB and
+    // the output gain from 1 to 2 while it plays: the level glides there, in
+    // steps of a fraction of a percent, with no jump. Each sample keeps the
+    // make-up gain it came in with, so the make-up's glide starts to show
+    // exactly a look-ahead after the change; the output gain's at once.
+    for (double rate : { 44100.0, 96000.0, 192000.0 })
+    {
+        LookAheadLimiter limiter;
+        limiter.prepare(rate);
+        limiter.setThresholdControl(1.0f);
+        limiter.setOutputGain(1.0f);
+        const float level = 0.01f;
+        const size_t thresholdMoves = (size_t) (0.1 * rate), gainMoves = (size_t) (0.4 * rate);
+        const size_t n = (size_t) (0.7 * rate);
+        std::vector<float> l(n, level), r(n, -level);
+        limiter.process(l.data(), r.data(), (int) thresholdMoves);
+        limiter.setThresholdControl(0.5f);
+        limiter.process(l.data() + thresholdMoves, r.data() + thresholdMoves, (int) (gainMoves - thresholdMoves));
+        limiter.setOutputGain(2.0f);
+        limiter.process(l.data() + gainMoves, r.data() + gainMoves, (int) (n - gainMoves));
+
+        const size_t d = (size_t) limiter.getLookAheadSamples();
+        for (size_t i = thresholdMoves; i < thresholdMoves + d; ++i)
+            ASSERT_EQ(l[i], l[thresholdMoves - 1]) << rate << " at " << i;
+        EXPECT_GT(l[thresholdMoves + d], l[thresholdMoves - 1]) << rate;
+        EXPECT_GT(l[gainMoves], l[gainMoves - 1]) << rate;
+        double largestStep = 0.0;
+        for (size_t i = thresholdMoves; i < n; ++i)
+            largestStep = std::max(largestStep, std::fabs((double) l[i] / (double) l[i - 1] - 1.0));
+        EXPECT_LT(largestStep, 0.005) << rate;
+        const double makeup = std::pow(10.0, 12.0 / 20.0);
+        EXPECT_NEAR(l[gainMoves - 1], level * makeup, level * makeup * 1e-3) << rate;
+        EXPECT_NEAR(l[n - 1], level * makeup * 2.0, level * makeup * 2e-3) << rate;
+        EXPECT_NEAR(r[n - 1], -l[n - 1], 1e-7) << rate;
     }
 }
 
@@ -543,7 +591,8 @@ TEST(LookAheadLimiterTests, Avx2AndSse2GiveTheSameSamples)
 {
     // The knee runs with AVX2 where the processor has it, else with SSE2: the
     // same operations, so the same output and state to the last bit, loud,
-    // in the knee and far below it, following and processing.
+    // in the knee and far below it, following and processing, at a steady
+    // threshold and at a gliding one.
     if (! DspCommon::processorHasAvx2())
         GTEST_SKIP() << "This processor cannot run AVX2 code: both limiters would take the SSE2 form.";
     for (double rate : { 44100.0, 192000.0 })
@@ -568,6 +617,9 @@ TEST(LookAheadLimiterTests, Avx2AndSse2GiveTheSameSamples)
         fast.follow(fl.data(), fr.data(), (int) half);
         plain.follow(pl.data(), pr.data(), (int) half);
         EXPECT_EQ(fast.getLastAverage(), plain.getLastAverage()) << rate;
+        // And while the threshold glides to another.
+        fast.setThresholdControl(0.8f);
+        plain.setThresholdControl(0.8f);
         fast.process(fl.data() + half, fr.data() + half, (int) (l.size() - half));
         plain.process(pl.data() + half, pr.data() + half, (int) (l.size() - half));
         EXPECT_EQ(fl, pl) << rate;
