@@ -81,7 +81,7 @@ struct LineInputSectionLanes
     // y = b0 x + b1 x1 + b2 x2 - a1 y1 - a2 y2, in this order, in double.
     __attribute__((always_inline)) static F biquad(const Doubles (&c)[5], Biquad& s, F input)
     {
-        // Converted whole (the compiler converts halves two lanes at a time).
+        // Converted whole, then parted (halves of F convert two lanes at a time).
         using Whole = SimdLanes::Vector<double, kLanes * sizeof(double)>;
         Doubles x, y;
         const Whole wide = __builtin_convertvector(input, Whole);
@@ -103,8 +103,8 @@ struct LineInputSectionLanes
         return __builtin_convertvector(out, F);
     }
 
-    // Ticks side by side, as many as a register holds, for the saturation:
-    // it takes each alone.
+    // As many ticks side by side as a register holds, for the saturation (which
+    // takes each tick alone).
     static constexpr int kTicksTogether = std::clamp(kRegister / (int) sizeof(F), 1, 4);
     using Ticks = SimdLanes::Vector<float, kTicksTogether * sizeof(F)>;
 
@@ -140,17 +140,14 @@ struct LineInputSectionLanes
             const Ticks x = joined<kTicksTogether>(t + k);
             const Ticks e = FastMath::exp(joined<kTicksTogether>(drives) * x);
             const Ticks y = (1.0f - 2.0f / (e + 1.0f)) * joined<kTicksTogether>(gains);
-            const auto mask = joined<kTicksTogether>(masks);
-            if constexpr (kRegister >= 32)
-                split<kTicksTogether>(mask < 0 ? y : x, t + k);
-            else
-                split<kTicksTogether>(SimdLanes::pick(mask, y, x), t + k);
+            split<kTicksTogether>(where(joined<kTicksTogether>(masks), y, x), t + k);
         }
     }
 
     // a in the lanes of mask, b in the others (by the sign of each lane
     // where AVX has an instruction for it).
-    __attribute__((always_inline)) static F where(Mask mask, F a, F b)
+    template <typename M, typename V>
+    __attribute__((always_inline)) static V where(M mask, V a, V b)
     {
         if constexpr (kRegister >= 32)
             return mask < 0 ? a : b;

@@ -33,7 +33,7 @@ namespace SimdLanes
 // Doubles and floats side by side, and the integers of the same width that
 // their comparisons give (a lane all ones where it holds, else zero) and in
 // which their bits are read: Lanes2 and Lanes4 for Doubles2 and Doubles4,
-// Ints4 and Ints8 for Floats4 and Floats8.
+// Ints4 for Floats4.
 typedef double Doubles2 __attribute__((vector_size(16)));
 typedef double Doubles4 __attribute__((vector_size(32)));
 typedef float Floats2 __attribute__((vector_size(8)));
@@ -42,7 +42,6 @@ typedef float Floats8 __attribute__((vector_size(32)));
 typedef int64_t Lanes2 __attribute__((vector_size(16)));
 typedef int64_t Lanes4 __attribute__((vector_size(32)));
 typedef int32_t Ints4 __attribute__((vector_size(16)));
-typedef int32_t Ints8 __attribute__((vector_size(32)));
 
 // The vector of E that takes kBytes.
 template <typename E, size_t kBytes>
@@ -62,8 +61,6 @@ struct LaneTraits
     using Integer = std::conditional_t<sizeof(Element) == 8, int64_t, int32_t>;
     using Bits = Vector<Integer, sizeof(V)>;
     using UnsignedBits = Vector<std::make_unsigned_t<Integer>, sizeof(V)>;
-    // The same number of lanes in doubles.
-    using Doubles = Vector<double, kLanes * sizeof(double)>;
     // Half the lanes.
     using Half = Vector<Element, sizeof(V) / 2>;
 };
