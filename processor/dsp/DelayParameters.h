@@ -164,6 +164,7 @@ struct DelayParameters
     // Codes of the choices, in the order of their items.
 
     enum InputMode : int { kInputLeftRight = 0, kInputMidSide = 1 };
+    static constexpr int kNumInputModes = 2;
     enum FilterPlacement : int { kFilterBeforeOverdrive = 0, kFilterAfterOverdrive = 1 };
     static constexpr int kNumFilterPlacements = 2;
     enum FilterType : int { kFilterOff = 0, kFilterLowPass = 1, kFilterBandPass = 2, kFilterHighPass = 3 };
@@ -176,6 +177,7 @@ struct DelayParameters
     // The two timing stages of a line (also the time panel the processor
     // shows), and the channel a tap times.
     enum TimeStage : int { kStageDelay = 0, kStagePreDelay = 1 };
+    static constexpr int kNumTimeStages = 2;
     enum TapChannel : int { kTapChannelLeft = 1, kTapChannelRight = 2 };
 
     // "LFO", "Envelope", "Peak Follower".
