@@ -10,6 +10,7 @@
 #include "core/XmlInput.h"
 
 #include <cmath>
+#include <optional>
 
 namespace
 {
@@ -60,6 +61,36 @@ bool writeXmlCreatingFolder(const juce::XmlElement& element, const juce::File& f
         return false;
     file.getParentDirectory().createDirectory();
     return writeXmlFile(element, file);
+}
+
+// Writes the settings only in a form the next instance can read back: the
+// file may hold what others (a newer build, a hand) put in it, and written
+// again, with the usual indentation, it can pass the reader's limits. Then
+// it goes compact; failing that, without what this writer does not know
+// (known: the top-level settings of its own); failing that, not at all, and
+// the file stays as it was, readable.
+bool writeReadableSettings(const juce::XmlElement& settings, const juce::XmlElement& known, const juce::File& file)
+{
+    if (file == juce::File())
+        return false;
+    const auto writeIfReadable = [&file](const juce::XmlElement& tree) {
+        for (const bool compact : { false, true })
+        {
+            const auto text = getXmlFileText(tree, compact);
+            if (XmlInput::checkBeforeParsing(text.getData(), text.getSize(), XmlInput::Kind::userSettings)
+                == XmlInput::Verdict::accepted)
+            {
+                file.getParentDirectory().createDirectory();
+                return std::optional<bool>(replaceFileWithData(file, text));
+            }
+        }
+        return std::optional<bool>();
+    };
+    if (const auto written = writeIfReadable(settings))
+        return *written;
+    juce::XmlElement withoutUnknown(settings);
+    SettingsMerge::dropUnknown(known, withoutUnknown);
+    return writeIfReadable(withoutUnknown).value_or(false);
 }
 } // namespace
 
@@ -195,9 +226,15 @@ void BasePlugin::checkProcessingMode()
     triggerAsyncUpdate();
 }
 
-void BasePlugin::prepareToPlay(double, int)
+void BasePlugin::prepareToPlay(double sampleRate, int maximumExpectedSamplesPerBlock)
 {
     checkProcessingMode();
+    // The same preparation again is no news: hosts suspend and resume on
+    // their audio thread, where posting a message allocates.
+    if (sampleRate == lastPreparedRate && maximumExpectedSamplesPerBlock == lastPreparedBlockSize)
+        return;
+    lastPreparedRate = sampleRate;
+    lastPreparedBlockSize = maximumExpectedSamplesPerBlock;
     preparedFlag.store(1);
     triggerAsyncUpdate();
 }
@@ -749,7 +786,7 @@ void BasePlugin::writeUserSettingsNow()
         // throw away: it is moved aside rather than overwritten.
         else if (setAsideUnreadableUserSettings())
             settings = std::make_unique<juce::XmlElement>(*mine);
-        if (settings != nullptr && writeXmlCreatingFolder(*settings, file))
+        if (settings != nullptr && writeReadableSettings(*settings, *mine, file))
             userSettingsAsRead = std::move(mine);
     }
     if (isDebugDumpEnabled())

@@ -270,11 +270,11 @@ public:
 protected:
     // Run at the start of prepareToPlay and of processBlock.
     void checkProcessingMode();
+    // The settings file's root when it is readable and ours, else null.
+    std::unique_ptr<juce::XmlElement> readUserSettingsFile() const;
 
 private:
     void writeUserSettingsNow();
-    // The settings file's root when it is readable and ours, else null.
-    std::unique_ptr<juce::XmlElement> readUserSettingsFile() const;
     // Moves a settings file that is not readable out of the way of the next
     // write, under the name of the file plus ".unreadable"; false when
     // something of that name must not be replaced.
@@ -301,6 +301,9 @@ private:
 
     // Members in order of construction.
     bool lastNonRealtime = false;
+    // The preparation the listeners last heard of (none yet: rate 0).
+    double lastPreparedRate = 0.0;
+    int lastPreparedBlockSize = 0;
     std::unique_ptr<PluginGuiRoot> guiRoot;
     juce::File bundle;
     juce::HashMap<juce::String, juce::File> namedFolders { 101 };

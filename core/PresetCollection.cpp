@@ -1,9 +1,10 @@
 #include "core/PresetCollection.h"
 #include "core/DesktopTrash.h"
+#include "core/FolderWalk.h"
 #include "core/XmlHelpers.h"
 
 #include <algorithm>
-#include <sys/stat.h>
+#include <vector>
 
 namespace
 {
@@ -47,23 +48,6 @@ juce::File getNumberedChildFile(const juce::File& folder, const juce::String& na
     return f;
 }
 
-// Marks the folder as entered; false when it is no folder or was entered before.
-template <typename Visited>
-bool enterFolderOnce(const juce::File& folder, Visited& visited)
-{
-    struct stat info {};
-    if (::stat(folder.getFullPathName().toRawUTF8(), &info) != 0 || !S_ISDIR(info.st_mode))
-        return false;
-    return visited.insert({ (juce::uint64) info.st_dev, (juce::uint64) info.st_ino }).second;
-}
-
-struct FolderOrder
-{
-    static int compareElements(const juce::File& a, const juce::File& b)
-    {
-        return PresetCategoryNode::compareFiles(a, b);
-    }
-};
 } // namespace
 
 PresetCollection::PresetCollection(const juce::String& collectionName, const juce::String& fileExtension)
@@ -193,31 +177,26 @@ juce::String PresetCollection::getDisplayPath(const juce::File& file) const
 
 void PresetCollection::scan(PresetCategoryNode& node) const
 {
-    VisitedFolders visited;
-    scan(node, visited);
-}
-
-bool PresetCollection::scan(PresetCategoryNode& node, VisitedFolders& visited) const
-{
-    const juce::File folder = node.getFolder();
-    if (!enterFolderOnce(folder, visited))
-        return false;
-
-    node.addFiles(folder.findChildFiles(juce::File::findFiles, false, "*" + extension), false);
-
+    FolderWalk walk("*" + extension);
     // In their final order, so that of two links to one folder the first
     // listed is the one that shows it.
-    auto folders = folder.findChildFiles(juce::File::findDirectories, false);
-    FolderOrder order;
-    folders.sort(order);
-    for (const auto& dir : folders)
-    {
-        auto child = std::make_unique<PresetCategoryNode>(dir);
-        if (scan(*child, visited))
-            node.addChild(child.release(), false);
-    }
-    node.sort(false);
-    return true;
+    walk.setOrder(PresetCategoryNode::compareFiles);
+    // The walk visits a folder right after the folders above it: the node of
+    // each level on the way down is the parent of the next.
+    std::vector<PresetCategoryNode*> path;
+    walk.walk(node.getFolder(), [&node, &path](const FolderWalk::Folder& found) {
+        auto* target = &node;
+        path.resize((size_t) found.depth);
+        if (found.depth > 0)
+        {
+            target = new PresetCategoryNode(found.folder);
+            path.back()->addChild(target, false);
+        }
+        target->addFiles(found.files, false);
+        path.push_back(target);
+        return true;
+    });
+    node.sort(true);
 }
 
 void PresetCollection::rescanNow()

@@ -4,8 +4,6 @@
 #include <juce_events/juce_events.h>
 #include <atomic>
 #include <functional>
-#include <set>
-#include <utility>
 
 #include "core/FilePreset.h"
 #include "core/PresetCategoryNode.h"
@@ -89,12 +87,9 @@ private:
     bool isCollectionDirectory(const juce::File& f) const;
     static bool isValidNewName(const juce::String& newName);
 
-    // Folders by device and inode: each is entered once per scan, however many
-    // links lead to it, so links that loop or fan out cannot make a scan endless.
-    using VisitedFolders = std::set<std::pair<juce::uint64, juce::uint64>>;
+    // Fills the node from the disk through the one bounded walk: links that
+    // loop or fan out cannot make a scan endless.
     void scan(PresetCategoryNode& node) const;
-    // False when the folder was not entered (no folder, or entered before).
-    bool scan(PresetCategoryNode& node, VisitedFolders& visited) const;
     // Clears and scans the whole tree and rebuilds the lists, without notifying.
     void rescanNow();
     // Rebuilds the flat lists and empties the cache, without notifying.

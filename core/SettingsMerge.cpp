@@ -140,3 +140,20 @@ void SettingsMerge::apply(const juce::XmlElement* base, const juce::XmlElement& 
             theirs.removeChildElement(there->second, true);
     }
 }
+
+void SettingsMerge::dropUnknown(const juce::XmlElement& known, juce::XmlElement& tree)
+{
+    for (const auto& name : attributeNames(&tree))
+        if (! known.hasAttribute(name))
+            tree.removeAttribute(name);
+
+    Tags repeated;
+    addRepeatedTags(&known, repeated);
+    addRepeatedTags(&tree, repeated);
+    const auto knownChildren = childrenByKey(&known, repeated);
+    for (const auto& [key, child] : childrenByKey(&tree, repeated))
+        if (knownChildren.count(key) == 0)
+            tree.removeChildElement(child, true);
+    // Text has no key: none of it is the writer's.
+    tree.deleteAllTextElements();
+}

@@ -22,4 +22,9 @@ public:
     // Whether two trees hold the same settings (attributes and children, in
     // the sense of the matching above).
     static bool same(const juce::XmlElement& a, const juce::XmlElement& b);
+
+    // Takes from the top of tree the attributes and the elements (whole)
+    // that known has no counterpart of, and any text: what the writer does
+    // not know.
+    static void dropUnknown(const juce::XmlElement& known, juce::XmlElement& tree);
 };

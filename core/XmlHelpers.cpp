@@ -16,12 +16,26 @@ const juce::XmlElement* findChildTagged(const juce::XmlElement& parent, juce::St
     return nullptr;
 }
 
-bool writeXmlFile(const juce::XmlElement& element, const juce::File& file)
+juce::MemoryBlock getXmlFileText(const juce::XmlElement& element, bool compact)
 {
     juce::XmlElement::TextFormat format;
     format.customEncoding = "UTF-8";
     format.lineWrapLength = 60;
+    if (compact)
+        format = format.singleLine();
 
+    juce::MemoryOutputStream out;
+    element.writeTo(out, format);
+    return out.getMemoryBlock();
+}
+
+bool writeXmlFile(const juce::XmlElement& element, const juce::File& file)
+{
+    return replaceFileWithData(file, getXmlFileText(element, false));
+}
+
+bool replaceFileWithData(const juce::File& file, const juce::MemoryBlock& data)
+{
     // Replacing deletes the target first, and deleting an empty folder succeeds.
     if (file.exists() && ! isRegularFile(file))
         return false;
@@ -36,7 +50,7 @@ bool writeXmlFile(const juce::XmlElement& element, const juce::File& file)
         if (! out.openedOk())
             return false;
 
-        element.writeTo(out, format);
+        out.write(data.getData(), data.getSize());
         out.flush();
         if (out.getStatus().failed())
             return false;

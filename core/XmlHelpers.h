@@ -16,6 +16,14 @@ const juce::XmlElement* findChildTagged(const juce::XmlElement& parent, juce::St
 // never replaced.
 bool writeXmlFile(const juce::XmlElement& element, const juce::File& file);
 
+// The bytes writeXmlFile writes for the element; compact: on one line, with
+// no indentation and no wrapping.
+juce::MemoryBlock getXmlFileText(const juce::XmlElement& element, bool compact);
+
+// Replaces the file with these bytes as writeXmlFile does: whole or not at
+// all, never over a folder or a read-only file.
+bool replaceFileWithData(const juce::File& file, const juce::MemoryBlock& data);
+
 // Whether an existing file may not be written: no write permission for anyone,
 // or none for this process.
 bool isMarkedReadOnly(const juce::File& file);

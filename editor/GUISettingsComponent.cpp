@@ -1,5 +1,6 @@
 #include "editor/GUISettingsComponent.h"
 
+#include "core/FolderWalk.h"
 #include "skin/SkinPackageLoader.h"
 
 #include <algorithm>
@@ -127,8 +128,8 @@ void GUISettingsComponent::scanSkins(SkinHost& host, const juce::File& skinsFold
 {
     if (!skinsFolder.isDirectory())
         return;
-    for (const auto& file :
-         skinsFolder.findChildFiles(juce::File::findFiles, false, juce::String("*") + kPackageExtension))
+    // The packages lie in the folder itself; whatever else is in it is not read.
+    for (const auto& file : FolderWalk(juce::String("*") + kPackageExtension, 0).findFiles(skinsFolder))
     {
         SkinInfo info;
         info.name = file.getFileNameWithoutExtension();

@@ -90,7 +90,8 @@ InstallFactoryPresetsWindow::InstallFactoryPresetsWindow(Tavinor& p, const juce:
 
     // The archive for the installed version: everything for a first
     // installation, only the new presets for users of 1.0.
-    const auto installed = processor.getInstalledFactoryPresetVersion();
+    installedVersion = processor.getInstalledFactoryPresetVersion();
+    const auto& installed = installedVersion;
     juce::String message;
     if (installed.isEmpty())
     {
@@ -134,6 +135,7 @@ void InstallFactoryPresetsWindow::buttonClicked(juce::Button* button)
     {
         if (isThreadRunning())
             return;
+        started = true;
         startButton.setEnabled(false);
         progressLabel.setVisible(true);
         statusLabel.setVisible(true);

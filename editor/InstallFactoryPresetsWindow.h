@@ -47,7 +47,12 @@ public:
 
     // The archive this window unpacks; empty when the installed version needs none.
     const juce::String& getArchivePath() const { return archivePath; }
+    // The installed version the window was made for (empty: none).
+    const juce::String& getInstalledVersion() const { return installedVersion; }
     int getProgress() const { return progress.load(); }
+    // Whether the user has clicked Start: from then on the window is the
+    // installation's, to its end.
+    bool hasStarted() const { return started; }
     bool hasCompleted() const { return completed.load() != 0; }
 
     juce::TextButton& getStartButton() { return startButton; }
@@ -79,7 +84,9 @@ private:
     std::atomic<int> progress { 0 };
     std::atomic<int> completed { 0 };
     std::atomic<int> archiveMissing { 0 };
+    bool started = false;
     juce::String archivePath;
+    juce::String installedVersion;
     juce::CriticalSection lock;
     // Under the lock, like the current item: why the worker ended early.
     juce::String errorText;

@@ -102,12 +102,7 @@ TavinorEditor::TavinorEditor(Tavinor& p) : BasePluginEditor(p, false), processor
     processor.getFXAmountPadlock()->addListener(this);
     processor.addListener(static_cast<Tavinor::Listener*>(this));
 
-    if (processor.needsFactoryPresetInstall())
-    {
-        installer = std::make_unique<InstallFactoryPresetsWindow>(processor);
-        addChildComponent(*installer);
-        installer->open();
-    }
+    offerFactoryPresets();
 
     updateLineSelectButtons();
     updatePanelSelection();
@@ -817,8 +812,32 @@ void TavinorEditor::visibilityChanged()
     {
         getOptionsWindow().setSize(kBrowserWidth, kBrowserHeight);
         getHostParametersPage().setRowsPerColumn(kHostParameterRows);
+        // Another instance may have installed the presets since the offer was made.
+        if (installer != nullptr && ! installer->hasStarted())
+        {
+            processor.readFactoryPresetRecord();
+            offerFactoryPresets();
+        }
     }
     BasePluginEditor::visibilityChanged();
+}
+
+void TavinorEditor::offerFactoryPresets()
+{
+    // Once started, the window belongs to its installation until the user closes it.
+    if (installer != nullptr && installer->hasStarted())
+        return;
+    // An offer not taken up yet stands while the record it was made from does.
+    const bool needed = processor.needsFactoryPresetInstall();
+    if (needed && installer != nullptr
+        && installer->getInstalledVersion() == processor.getInstalledFactoryPresetVersion())
+        return;
+    installer.reset();
+    if (! needed)
+        return;
+    installer = std::make_unique<InstallFactoryPresetsWindow>(processor);
+    addChildComponent(*installer);
+    installer->open();
 }
 
 void TavinorEditor::visibleTimerCallback()

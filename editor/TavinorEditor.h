@@ -235,6 +235,9 @@ private:
     void updateModulatorDisplays();
     void updateRetriggerLevels();
     void toggleRetriggerWindow(int modulator);
+    // The installer's window, made (or made again, while not started) when
+    // the factory presets are to be installed.
+    void offerFactoryPresets();
 
     int proxyInt(int k) const;
     bool proxyBool(int k) const;

@@ -1,5 +1,6 @@
 #include "processor/Tavinor.h"
 
+#include "core/FolderWalk.h"
 #include "core/PluginGuiRoot.h"
 #include "core/XmlHelpers.h"
 #include "processor/dsp/DelayEngine.h"
@@ -42,6 +43,7 @@ constexpr const char* kPresetExtension = ".tnprst";
 constexpr const char* kPresetFolderName = "presetDirectory";
 constexpr const char* kParametersStateName = "ParametersState";
 constexpr const char* kEditionStateName = "EditionStateParameters";
+constexpr const char* kTimeKnobsStateName = "TimeKnobsState";
 constexpr const char* kDefaultSettingsName = "DefaultSettingsParameters";
 constexpr const char* kOldPresetVersion = "1.0";
 
@@ -241,17 +243,11 @@ Tavinor::Tavinor(EditorFactory factory) : editorFactory(std::move(factory))
     setDefaultPresetFile(presetFolder.getChildFile(juce::String("Default") + kPresetExtension));
     initPresetCollection(kPresetExtension, presetFolder);
 
-    // Only a preset counts as an earlier installation: an empty folder (one
-    // the user made, or a category left behind) is no set of presets.
-    presetFolderHadPresets = false;
-    if (presetFolder.isDirectory())
-        for (const auto& entry : juce::RangedDirectoryIterator(presetFolder, true, juce::String("*") + kPresetExtension,
-                                                               juce::File::findFiles))
-            if (entry.getFile().existsAsFile())
-            {
-                presetFolderHadPresets = true;
-                break;
-            }
+    // The collection has just walked the folder: only a preset counts as an
+    // earlier installation, not an empty folder (one the user made, or a
+    // category left behind).
+    auto* collection = getPresetCollection(0);
+    presetFolderHadPresets = collection != nullptr && collection->getNumPresets() > 0;
 }
 
 Tavinor::~Tavinor()
@@ -556,9 +552,25 @@ void Tavinor::LatencyPublisher::publish()
         cancelPendingUpdate();
         handleAsyncUpdate();
     }
-    else
+    // A latency as JUCE has it already (a host's resume on its audio thread,
+    // at the rate it had) posts nothing: posting allocates.
+    else if (owner.getLatencyInForce() != published.load())
     {
         triggerAsyncUpdate();
+    }
+}
+
+void Tavinor::LatencyPublisher::handleAsyncUpdate()
+{
+    // Until what JUCE has is what is in force: a change made meanwhile on
+    // another thread that still saw the old value published posted nothing.
+    for (;;)
+    {
+        const int latency = owner.getLatencyInForce();
+        owner.setLatencySamples(latency);
+        published.store(latency);
+        if (owner.getLatencyInForce() == latency)
+            return;
     }
 }
 
@@ -1018,14 +1030,17 @@ void Tavinor::applyPresetValues(const Preset& preset)
                 text = "MOD 2";
         }
 
-        if (! parametersStateIds.contains(id))
-            continue;
-        bool locked = fxAmountPadlock.isParameterLocked(id);
-        for (const auto& padlock : linePadlocks)
-            locked = locked || padlock.isParameterLocked(id);
-        if (! locked)
+        if (parametersStateIds.contains(id) && ! isPadlocked(id))
             pm.setText(id, text);
     }
+}
+
+bool Tavinor::isPadlocked(int id) const
+{
+    bool locked = fxAmountPadlock.isParameterLocked(id);
+    for (const auto& padlock : linePadlocks)
+        locked = locked || padlock.isParameterLocked(id);
+    return locked;
 }
 
 const Preset* Tavinor::getDefaultPreset(PresetCollection*)
@@ -1053,6 +1068,7 @@ std::unique_ptr<juce::XmlElement> Tavinor::createPluginState()
     auto parameters = createPresetToSave(nullptr, {});
     parameters->setName(kParametersStateName);
     root->addChildElement(parameters->createXml(&pm).release());
+    root->addChildElement(createTimeKnobsStatePreset()->createXml(&pm).release());
     root->addChildElement(createEditionStatePreset()->createXml(&pm).release());
     root->addChildElement(createHostParametersMapXml().release());
     root->addChildElement(getMidiControl().createXml().release());
@@ -1072,6 +1088,7 @@ void Tavinor::restorePluginState(const juce::XmlElement* element)
         // sound goes on from its delay lines rather than dropping out while
         // megabytes of them are cleared.
         const EngineUpdateBatch batch(*this);
+        const juce::XmlElement* timeKnobs = nullptr;
         for (auto* child : element->getChildIterator())
         {
             if (! tagNameIs(*child, "Preset"))
@@ -1089,6 +1106,17 @@ void Tavinor::restorePluginState(const juce::XmlElement* element)
                 preset.loadFromXml(child, &pm, false);
                 applyEditionState(preset);
             }
+            else if (name == kTimeKnobsStateName)
+            {
+                timeKnobs = child;
+            }
+        }
+        // After the times they belong to, wherever they stand.
+        if (timeKnobs != nullptr)
+        {
+            Preset preset;
+            preset.loadFromXml(timeKnobs, &pm, false);
+            applyTimeKnobsState(preset);
         }
     }
 
@@ -1103,6 +1131,43 @@ std::unique_ptr<Preset> Tavinor::createEditionStatePreset()
     preset->setVersion(kPresetVersion);
     getParameterManager().storeToPreset(*preset, editionStateIds);
     return preset;
+}
+
+std::unique_ptr<Preset> Tavinor::createTimeKnobsStatePreset()
+{
+    auto preset = std::make_unique<Preset>(kTimeKnobsStateName, juce::String());
+    preset->setVersion(kPresetVersion);
+    juce::SparseSet<int> ids;
+    for (int line = 0; line < kNumLines; ++line)
+        for (const int k : kTimeKnobs)
+            ids.addRange({ getLineParameterBase(line) + k, getLineParameterBase(line) + k + 1 });
+    getParameterManager().storeToPreset(*preset, ids);
+    return preset;
+}
+
+void Tavinor::applyTimeKnobsState(const Preset& preset)
+{
+    auto& pm = getParameterManager();
+    for (int i = 0; i < preset.getNumEntries(); ++i)
+    {
+        const auto* entry = preset.getEntry(i);
+        if (entry == nullptr || ! isLineParameterId(entry->id) || ! isTimeKnob(templateIndexOfId(entry->id))
+            || isPadlocked(entry->id))
+            continue;
+        auto* knob = pm.getParameter(entry->id);
+        const auto* time = pm.getParameter(entry->id + kKnobToTime);
+        if (knob == nullptr || time == nullptr)
+            continue;
+        // A knob is taken only where it gives the very time restored (its
+        // time was set from it): then setting it leaves the time alone. A
+        // time set by itself already put its knob where the state had it.
+        std::unique_ptr<Parameter> stored(knob->clone(knob->getId(), knob->getName()));
+        stored->setText(entry->text, false);
+        std::unique_ptr<Parameter> timeOfStored(time->clone(time->getId(), time->getName()));
+        timeOfStored->setNormalisedValue((float) timeFromKnob(stored->getNormalisedValue()), false);
+        if (timeOfStored->getValue() == time->getValue())
+            knob->setValue(stored->getValue(), true);
+    }
 }
 
 void Tavinor::applyStoredEntries(const Preset& preset, const juce::SparseSet<int>& ids, int firstLegacyId, int firstId)
@@ -1165,12 +1230,23 @@ void Tavinor::readSettings(const juce::XmlElement& root)
     if (! presetFolderHadPresets)
         return;
 
-    juce::String version = kOldPresetVersion;
-    if (auto* presets = findChildTagged(root, "Presets"))
-        if (auto* installed = findChildTagged(*presets, "Installed"))
-            version = installed->getStringAttribute("version");
+    // Without a record, the presets are those of the version before this one's set.
+    const auto* record = findFactoryPresetRecord(root);
     const juce::ScopedLock sl(installedVersionLock);
-    installedFactoryVersion = version;
+    installedFactoryVersion = record != nullptr ? record->getStringAttribute("version") : kOldPresetVersion;
+}
+
+const juce::XmlElement* Tavinor::findFactoryPresetRecord(const juce::XmlElement& root)
+{
+    if (auto* presets = findChildTagged(root, "Presets"))
+        return findChildTagged(*presets, "Installed");
+    return nullptr;
+}
+
+bool Tavinor::presetFolderHasPresets() const
+{
+    // As the collection counts them, on the disk as it is now.
+    return FolderWalk(juce::String("*") + kPresetExtension).containsFile(getNamedFolder(kPresetFolderName));
 }
 
 void Tavinor::writeSettings(juce::XmlElement& root)
@@ -1221,6 +1297,23 @@ bool Tavinor::needsFactoryPresetInstall() const
     // install this older one again at every start.
     const auto installed = getInstalledFactoryPresetVersion();
     return installed.isEmpty() || compareVersions(installed, kFactoryPresetVersion) < 0;
+}
+
+void Tavinor::readFactoryPresetRecord()
+{
+    const auto root = readUserSettingsFile();
+    if (root == nullptr)
+        return;
+    const auto* record = findFactoryPresetRecord(*root);
+    const auto recorded = record != nullptr ? record->getStringAttribute("version") : juce::String();
+    const auto known = getInstalledFactoryPresetVersion();
+    if (recorded.isEmpty() || (known.isNotEmpty() && compareVersions(recorded, known) <= 0))
+        return;
+    if (! presetFolderHasPresets())
+        return;
+    const juce::ScopedLock sl(installedVersionLock);
+    if (installedFactoryVersion.isEmpty() || compareVersions(recorded, installedFactoryVersion) > 0)
+        installedFactoryVersion = recorded;
 }
 
 juce::String Tavinor::getInstalledFactoryPresetVersion() const

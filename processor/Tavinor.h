@@ -162,6 +162,10 @@ public:
     void restorePluginState(const juce::XmlElement* element) override;
 
     std::unique_ptr<Preset> createEditionStatePreset();
+    // The knob positions of the free times, which the milliseconds alone do
+    // not give back to the last bit: for the host state only.
+    std::unique_ptr<Preset> createTimeKnobsStatePreset();
+    void applyTimeKnobsState(const Preset& preset);
     void applyStoredEntries(const Preset& preset, const juce::SparseSet<int>& ids, int firstLegacyId, int firstId);
     void applyEditionState(const Preset& preset);
     std::unique_ptr<Preset> createDefaultSettingsPreset();
@@ -172,6 +176,10 @@ public:
     void copyDefaultSettings() override;
 
     bool needsFactoryPresetInstall() const;
+    // Takes a newer installer's record from the settings file, as another
+    // instance may have written it since this one read it (only beside
+    // presets, as at start-up). Asked before the installer is offered again.
+    void readFactoryPresetRecord();
     void setFactoryPresetsInstalled();
     juce::String getInstalledFactoryPresetVersion() const;
     juce::File getFactoryDataFolder() const;
@@ -191,6 +199,8 @@ private:
 
     // The preset's values without the engine reset of applyPreset.
     void applyPresetValues(const Preset& preset);
+    // Whether a padlock keeps presets and states from changing the parameter.
+    bool isPadlocked(int id) const;
 
     // The selected line's parameter behind a proxy; nullptr for any other parameter.
     Parameter* getSelectedLineParameterFor(const Parameter* proxy);
@@ -211,6 +221,10 @@ private:
 
     juce::String getLineParameterText(int line, int k, int id);
     juce::String getMillisecondsText(int id);
+
+    // The installer's record ("Presets" > "Installed") in settings, or null.
+    static const juce::XmlElement* findFactoryPresetRecord(const juce::XmlElement& root);
+    bool presetFolderHasPresets() const;
 
     // Members after the base, in order.
     juce::String installedFactoryVersion;
@@ -266,10 +280,12 @@ private:
         explicit LatencyPublisher(Tavinor& o) : owner(o) {}
         ~LatencyPublisher() override { cancelPendingUpdate(); }
         void publish();
-        void handleAsyncUpdate() override { owner.setLatencySamples(owner.getLatencyInForce()); }
+        void handleAsyncUpdate() override;
 
     private:
         Tavinor& owner;
+        // What JUCE was given last; written on the message thread.
+        std::atomic<int> published { 0 };
     };
     LatencyPublisher latencyPublisher { *this };
 

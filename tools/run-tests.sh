@@ -4,11 +4,16 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 bash tools/setup.sh
-# The DAW test (tools/daw/daw-test.sh) drives Debian's Ardour.
-if ! dpkg-query -W -f='${Status}' ardour 2>/dev/null | grep -q "install ok installed"; then
+# The DAW test (tools/daw/daw-test.sh) drives Debian's Ardour, each export
+# under gdb.
+missing=()
+for p in ardour gdb; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
-    apt-get install -y -qq --no-install-recommends ardour
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 cd build
 xvfb-run -a ctest --output-on-failure -j"$(nproc)"

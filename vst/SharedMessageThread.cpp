@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdlib>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
+#include <dlfcn.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -114,6 +117,58 @@ Loop& loop()
     return instance;
 }
 
+// A display without a window manager lacks the atoms one makes. JUCE asks
+// for these only if they exist, keeps the answer for as long as it runs and
+// uses it unchecked: a window of ours would then send requests with atom 0,
+// errors that end a host keeping Xlib's default handler. So they are made on
+// the server (as any window manager or toolkit makes them) before JUCE asks,
+// over a connection held until JUCE has its own: a server that loses its
+// last client resets and forgets them.
+class WindowManagerAtoms
+{
+public:
+    WindowManagerAtoms()
+    {
+        // Where JUCE connects: the display named, else the first.
+        const char* name = std::getenv("DISPLAY");
+        if (name == nullptr || *name == 0)
+            name = ":0.0";
+        // Loaded as JUCE loads it; left loaded, as JUCE will use it.
+        static void* const x11 = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+        if (x11 == nullptr)
+            return;
+        using OpenDisplay = void* (*) (const char*);
+        using InternAtoms = int (*)(void*, char**, int, int, unsigned long*);
+        const auto openDisplay = reinterpret_cast<OpenDisplay>(dlsym(x11, "XOpenDisplay"));
+        const auto internAtoms = reinterpret_cast<InternAtoms>(dlsym(x11, "XInternAtoms"));
+        closeDisplay = reinterpret_cast<CloseDisplay>(dlsym(x11, "XCloseDisplay"));
+        if (openDisplay == nullptr || internAtoms == nullptr || closeDisplay == nullptr)
+            return;
+        display = openDisplay(name);
+        if (display == nullptr)
+            return;
+        char* names[] = { const_cast<char*>("WM_PROTOCOLS"),        const_cast<char*>("WM_TAKE_FOCUS"),
+                          const_cast<char*>("WM_DELETE_WINDOW"),    const_cast<char*>("_NET_WM_PING"),
+                          const_cast<char*>("WM_CHANGE_STATE"),     const_cast<char*>("WM_STATE"),
+                          const_cast<char*>("_NET_WM_WINDOW_TYPE"), const_cast<char*>("_NET_WM_STATE"),
+                          const_cast<char*>("_NET_WM_STATE_HIDDEN") };
+        unsigned long atoms[std::size(names)] = {};
+        // Made where missing (only-if-exists false), in one round trip.
+        internAtoms(display, names, static_cast<int>(std::size(names)), 0, atoms);
+    }
+
+    ~WindowManagerAtoms()
+    {
+        if (display != nullptr)
+            closeDisplay(display);
+    }
+
+private:
+    using CloseDisplay = int (*)(void*);
+    CloseDisplay closeDisplay = nullptr;
+    void* display = nullptr;
+};
+
 void makeCalls(const std::vector<SharedMessageThread::HostCall>& calls)
 {
     for (const auto& c : calls)
@@ -171,9 +226,14 @@ SharedMessageThread::SharedMessageThread()
         return;
     }
 
-    // JUCE starts on the host's thread, which is the message thread until
-    // the library's thread takes over.
-    juceInitialiser = std::make_unique<juce::ScopedJuceInitialiser_GUI>();
+    {
+        const WindowManagerAtoms atoms;
+        // JUCE starts on the host's thread, which is the message thread until
+        // the library's thread takes over; its display connection is made
+        // (with the desktop) while the atoms are held.
+        juceInitialiser = std::make_unique<juce::ScopedJuceInitialiser_GUI>();
+        juce::Desktop::getInstance();
+    }
 
     auto& l = loop();
     if (l.wakeFd >= 0)

@@ -32,6 +32,18 @@ thread_local int hostCallDepth = 0;
 // locks that a dispatcher call on another thread may be waiting for.
 thread_local const void* processingWrapper = nullptr;
 
+// What the host uses this thread for: its audio (it has processed a block)
+// and its GUI side (it has made an instance or driven an editor or idle).
+// A thread that only processes is the host's audio thread; a host that does
+// everything on one thread has none.
+thread_local bool threadProcessesAudio = false;
+thread_local bool threadServesHostGui = false;
+
+bool onHostsAudioThread()
+{
+    return threadProcessesAudio && ! threadServesHostGui;
+}
+
 const char* const kVendorName = "Orv Group Audio Software";
 
 // MIDI kept for one block without allocating on the audio thread. Events that
@@ -204,6 +216,7 @@ AEffect* VSTWrapper::createEffect(audioMasterCallback host, ProcessorFactory fac
     if (host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
         return nullptr;
 
+    threadServesHostGui = true;
     // Keeps the message thread up while the processor is made; the effect
     // holds it from then on.
     juce::SharedResourcePointer<SharedMessageThread> thread;
@@ -287,6 +300,16 @@ VstIntPtr VSTWrapper::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr valu
     const HostCallScope call;
     switch (opcode)
     {
+        case effOpen:
+        case effIdle:
+        case effEditGetRect:
+        case effEditOpen:
+        case effEditClose:
+        case effEditIdle: threadServesHostGui = true; break;
+        default: break;
+    }
+    switch (opcode)
+    {
         case effEditGetRect:
         {
             const SharedMessageThread::HostDrivenScope scope(*messageThread);
@@ -320,7 +343,8 @@ VstIntPtr VSTWrapper::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr valu
     // What the call set off (a loaded chunk's display update, a latency
     // change) goes to the host now, on the thread it called us on; not from
     // the calls hosts make on their audio thread (Ardour suspends and resumes
-    // its plug-ins there), nor from the instance's last.
+    // its plug-ins there, before it has processed on that thread), nor from
+    // the instance's last.
     switch (opcode)
     {
         case effClose:
@@ -455,12 +479,14 @@ VstInt32 VSTWrapper::processEvents(VstEvents* events)
 void VSTWrapper::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
 {
     const HostCallScope call;
+    threadProcessesAudio = true;
     processBlock(inputs, outputs, static_cast<int>(sampleFrames), false);
 }
 
 void VSTWrapper::process(float** inputs, float** outputs, VstInt32 sampleFrames)
 {
     const HostCallScope call;
+    threadProcessesAudio = true;
     processBlock(inputs, outputs, static_cast<int>(sampleFrames), true);
 }
 
@@ -508,8 +534,11 @@ void VSTWrapper::processBlock(float** inputs, float** outputs, int numSamples, b
         incomingMidi.clear();
         positionOffset = 0;
     }
-    // What the processor reported during the block, now that nothing is held.
+    // What the processor reported during the block, now that nothing is held:
+    // its automation to the host, a latency change to the record.
     makeHeldAutomationCalls();
+    if (onHostsAudioThread())
+        publishLatencyFromAudioThread();
 }
 
 void VSTWrapper::processPiece(float** inputs, float** outputs, int start, int numSamples, int blockLength,
@@ -787,10 +816,37 @@ void VSTWrapper::makeHeldAutomationCalls()
 void VSTWrapper::takePendingHostCalls(std::vector<SharedMessageThread::HostCall>& calls)
 {
     takePendingAutomation(calls);
-    if (latencyChangeDue() && publishLatency())
+    if (takeLatencyChange())
         calls.push_back({ audioMaster, &cEffect, audioMasterIOChanged, 0, 0, 0.0f });
     if (displayUpdateHeld.exchange(false))
         calls.push_back({ audioMaster, &cEffect, audioMasterUpdateDisplay, 0, 0, 0.0f });
+}
+
+bool VSTWrapper::takeLatencyChange()
+{
+    // Both looked at: one published here, or one the audio thread published.
+    const bool publishedNow = latencyChangeDue() && publishLatency();
+    const bool owed = ioChangedOwed.exchange(false);
+    return publishedNow || owed;
+}
+
+void VSTWrapper::publishLatencyFromAudioThread()
+{
+    if (! latencyChangeDue())
+        return;
+    // Another thread writing the record meanwhile tells the host itself, or
+    // leaves the change due for the next look.
+    std::unique_lock<std::mutex> lock(latencyLock, std::try_to_lock);
+    if (! lock.owns_lock())
+    {
+        latencyChangeHeld.store(true);
+        return;
+    }
+    if (writeLatency())
+    {
+        ioChangedOwed.store(true);
+        messageThread->requestHostCalls();
+    }
 }
 
 bool VSTWrapper::latencyChangeDue()
@@ -806,8 +862,17 @@ void VSTWrapper::makeHeldHostCalls()
     // Inside a block the calls wait for its end.
     if (processingWrapper != nullptr)
         return;
+    // On the host's audio thread (automation played through setParameter)
+    // only the record follows; the host hears of it on its next call from
+    // another thread: what it does when told (Ardour marks its session
+    // changed and signals its GUI) is no work for its audio thread.
+    if (onHostsAudioThread())
+    {
+        publishLatencyFromAudioThread();
+        return;
+    }
     makeHeldAutomationCalls();
-    if (latencyChangeDue() && publishLatency())
+    if (takeLatencyChange())
         ioChanged();
     if (displayUpdateHeld.exchange(false))
         updateDisplay();
@@ -816,6 +881,11 @@ void VSTWrapper::makeHeldHostCalls()
 bool VSTWrapper::publishLatency()
 {
     const std::lock_guard<std::mutex> lock(latencyLock);
+    return writeLatency();
+}
+
+bool VSTWrapper::writeLatency()
+{
     const int latency = latencySource != nullptr ? latencySource->getLatencyInForce() : processorLatency.load();
     if (latency == cEffect.initialDelay)
         return false;

@@ -23,7 +23,10 @@ class LatencySource;
 // suspend and resume wait for no other thread. The host is called back only
 // on its own threads: on the thread that called us, or, for what arises
 // elsewhere, at the end of its next call into the instance (or of the next
-// block, or at effEditIdle); never while a lock of ours is held.
+// block, or at effEditIdle); never while a lock of ours is held. Its audio
+// thread (a thread that processes and does nothing of the GUI side) hears
+// only of automation: a display update or a latency change waits for the
+// host's next call from another of its threads.
 class VSTWrapper : public AudioEffectX,
                    private juce::AudioProcessorListener,
                    private juce::AudioPlayHead,
@@ -128,13 +131,21 @@ private:
     void takePendingAutomation(std::vector<SharedMessageThread::HostCall>& calls);
     void makeHeldAutomationCalls();
     // This instance's held calls, on the host's thread that called us (not
-    // inside a block); takes no lock and allocates nothing.
+    // inside a block, nor on the host's audio thread); allocates nothing.
     void makeHeldHostCalls();
     // A latency change the host has not been told of yet.
     bool latencyChangeDue();
+    // Whether the host is owed an ioChanged now: the latency in force written
+    // into the record here, or written earlier on the audio thread.
+    bool takeLatencyChange();
     void requestDisplayUpdate();
     // Writes the processor's latency in force into the record; true when it changed.
     bool publishLatency();
+    // The same with the latency lock held.
+    bool writeLatency();
+    // On the host's audio thread: the record follows a latency change at once
+    // (hosts read it on their own), the ioChanged is owed; never waits.
+    void publishLatencyFromAudioThread();
 
     juce::AudioProcessorParameter* parameterAt(VstInt32 index) const;
     VstIntPtr getEditorRect(void* ptr);
@@ -178,6 +189,9 @@ private:
     std::atomic<bool> automationHeld { false };
     std::atomic<bool> displayUpdateHeld { false };
     std::atomic<bool> latencyChangeHeld { false };
+    // The record was given a new latency on the audio thread; the host is
+    // told at its next call from another thread.
+    std::atomic<bool> ioChangedOwed { false };
     std::atomic<int> processorLatency { 0 };
     // What the record's initialDelay says, for reading without the lock.
     std::atomic<int> publishedLatency { 0 };

@@ -388,6 +388,14 @@ TEST_F(BasePluginTest, NotificationsAreFoldedAndDeliveredOnTheMessageThread)
     EXPECT_EQ(recorder.stored, 1);
     EXPECT_TRUE(recorder.modes.empty());
 
+    // The same preparation again (a host's suspend and resume) is no news.
+    plugin.prepareToPlay(48000.0, 512);
+    TestHelpers::pumpMessages();
+    EXPECT_EQ(recorder.prepared, 1);
+    plugin.prepareToPlay(48000.0, 256);
+    TestHelpers::pumpMessages();
+    EXPECT_EQ(recorder.prepared, 2);
+
     plugin.setNonRealtime(true);
     juce::AudioBuffer<float> buffer(2, 16);
     juce::MidiBuffer midi;

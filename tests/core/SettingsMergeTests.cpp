@@ -84,6 +84,34 @@ TEST(SettingsMerge, KeepsOtherWritersSettingsAndAppliesOnlyThisWritersChanges)
     }
 }
 
+TEST(SettingsMerge, DropsFromTheTopWhatTheWriterDoesNotKnow)
+{
+    const struct
+    {
+        const char* what;
+        const char* known;
+        const char* tree;
+        const char* expected;
+    } cases[] = {
+        { "unknown elements go whole, known ones stay whole, records of others inside them too",
+          R"(<S a="1"><Presets><Author name="a"/></Presets><M/></S>)",
+          R"(<S a="1" z="2"><Presets><Author name="b"/><Installed version="1.1"/><X/></Presets><Junk><i/><i/></Junk><M f="/m"/>text</S>)",
+          R"(<S a="1"><Presets><Author name="b"/><Installed version="1.1"/><X/></Presets><M f="/m"/></S>)" },
+        { "repeated elements by their names and places",
+          R"(<S><Preset name="A"/><Preset name="B"/><E/></S>)",
+          R"(<S><Preset name="B" x="1"/><Preset name="C"/><E/><E/></S>)", R"(<S><Preset name="B" x="1"/><E/></S>)" },
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        const auto known = xml(c.known);
+        auto tree = xml(c.tree);
+        ASSERT_TRUE(known != nullptr && tree != nullptr);
+        SettingsMerge::dropUnknown(*known, *tree);
+        EXPECT_EQ(text(*tree), c.expected);
+    }
+}
+
 TEST(SettingsFileLock, OneWriterAtATimeInOneProcessAndTheFileBesideIt)
 {
     const TestHelpers::TempFolder folder;

@@ -2,6 +2,7 @@
 
 #include "core/XmlHelpers.h"
 #include "editor/InstallFactoryPresetsWindow.h"
+#include "editor/TavinorEditor.h"
 
 // The installer unpacks the factory archive that fits the user's installed
 // version into the user's preset folder, keeps what is there, refuses what
@@ -254,4 +255,49 @@ TEST_F(InstallFactoryPresets, AStoppedWorkerRecordsNothing)
     EXPECT_EQ(installer.status(), "Operation has been interrupted.");
     EXPECT_EQ(installer.window.getProgress(), 50);
     EXPECT_TRUE(processor->needsFactoryPresetInstall());
+}
+
+TEST_F(InstallFactoryPresets, TheEditorOffersFromTheRecordAsItIsWhenItOpens)
+{
+    if (!archiveIn(builtArchives()).existsAsFile())
+        GTEST_SKIP() << "factory archives not built";
+
+    for (const bool installedMeanwhile : { true, false })
+    {
+        SCOPED_TRACE(installedMeanwhile ? "another instance installed them meanwhile" : "nobody installed them");
+        user.getPluginFolder().deleteRecursively();
+        // Made while the user had no presets and no record: its editor,
+        // made with it, has the offer ready.
+        auto early = makeProcessor();
+        auto* editor = dynamic_cast<TavinorEditor*>(early->getGuiRoot());
+        ASSERT_NE(editor, nullptr);
+        ASSERT_NE(editor->getInstallerWindow(), nullptr);
+
+        if (installedMeanwhile)
+        {
+            auto other = makeProcessor();
+            Installer installer(*other, builtArchives());
+            installer.run();
+            EXPECT_TRUE(installer.window.hasCompleted());
+            EXPECT_EQ(other->getPresetCollection(0)->getNumPresets(), 41);
+            EXPECT_EQ(other->getInstalledFactoryPresetVersion(), "1.1");
+        }
+
+        // The host opens the early instance's editor.
+        std::unique_ptr<juce::AudioProcessorEditor> window(early->createEditor());
+        ASSERT_TRUE(editor->isVisible());
+        auto* offer = editor->getInstallerWindow();
+        if (installedMeanwhile)
+        {
+            EXPECT_TRUE(offer == nullptr || !offer->isVisible()) << offer->getMessageLabel().getText();
+            EXPECT_EQ(early->getInstalledFactoryPresetVersion(), "1.1");
+        }
+        else
+        {
+            ASSERT_TRUE(offer != nullptr && offer->isVisible());
+            EXPECT_EQ(offer->getMessageLabel().getText(),
+                      "Factory presets need to be installed now.\nIt will take just a while...");
+        }
+        window.reset();
+    }
 }

@@ -448,3 +448,95 @@ TEST_F(UntrustedInputFuzz, SettingsFiles)
         aside.deleteFile();
     }
 }
+
+// Settings filled by another writer to just under the reader's limits,
+// with what grows when written again (indentation, characters written as
+// references), anywhere in the tree: two instances in turn read and rewrite
+// them, and each time the file is one the next instance reads.
+TEST_F(UntrustedInputFuzz, SettingsFilesNearTheLimit)
+{
+    const auto settingsFile = processor->getUserSettingsFile();
+    processor->setAuthorName("Alice");
+    processor->saveUserSettings();
+    const auto seed = XmlInput::readFile(settingsFile, XmlInput::Kind::userSettings);
+    ASSERT_NE(seed, nullptr);
+    processor.reset();
+
+    const auto aside = settingsFile.getSiblingFile(settingsFile.getFileName() + ".unreadable");
+    const char* const pieces[] = { "a", "\xc3\xa9", "\t", " ", "&", "\"", "\xf0\x9f\x8e\xb5", "<", "z" };
+    const auto accepted = [](const std::string& text) {
+        return XmlInput::checkBeforeParsing(text.data(), text.size(), XmlInput::Kind::userSettings)
+               == XmlInput::Verdict::accepted;
+    };
+    constexpr int kCases = 8;
+    for (int n = 0; n < kCases; ++n)
+    {
+        random.setSeed(7000 + n);
+        SCOPED_TRACE("settings case " + std::to_string(n));
+        // Grown in steps, each up to half of the room left, compactly
+        // written, until steps are refused.
+        const auto limit = (int) XmlInput::getMaxBytes(XmlInput::Kind::userSettings);
+        auto tree = std::make_unique<juce::XmlElement>(*seed);
+        int room = limit - (int) toText(*tree, true).size();
+        for (int refused = 0; refused < 3;)
+        {
+            auto grown = std::make_unique<juce::XmlElement>(*tree);
+            auto* target = randomElement(random, *grown);
+            if (random.nextBool())
+            {
+                constexpr int kChildBytes = 13;
+                // In front: adding at the end walks every child there is.
+                for (int i = 1 + random.nextInt(juce::jmax(1, room / 2 / kChildBytes)); i > 0; --i)
+                {
+                    auto* child = new juce::XmlElement("i");
+                    child->setAttribute("n", random.nextInt(1000));
+                    target->prependChildElement(child);
+                }
+            }
+            else
+            {
+                // Short: JUCE's parser takes time in the square of an
+                // attribute's references.
+                constexpr int kMaxPieces = 4000;
+                std::string value;
+                for (int i = 1 + random.nextInt(juce::jlimit(1, kMaxPieces, room / 4)); i > 0; --i)
+                    value += pieces[random.nextInt((int) juce::numElementsInArray(pieces))];
+                target->setAttribute("x" + juce::String(random.nextInt(100000)), juce::String::fromUTF8(value.c_str()));
+            }
+            const auto grownText = toText(*grown, true);
+            if (! accepted(grownText))
+            {
+                ++refused;
+                continue;
+            }
+            tree = std::move(grown);
+            room = limit - (int) grownText.size();
+        }
+        const auto text = toText(*tree, true);
+        ASSERT_TRUE(write(settingsFile, text));
+
+        const auto name = "Alice " + juce::String(n);
+        for (int instance = 0; instance < 2; ++instance)
+        {
+            {
+                auto t = makeProcessor();
+                ASSERT_NE(t, nullptr);
+                if (instance == 1)
+                    t->setAuthorName(name);
+            } // closing writes the settings
+            TestHelpers::pumpMessages();
+            const auto root = XmlInput::readFile(settingsFile, XmlInput::Kind::userSettings);
+            EXPECT_NE(root, nullptr) << "instance " << instance << ", " << text.size() << " bytes read, "
+                                     << settingsFile.getSize() << " written";
+            EXPECT_FALSE(aside.exists());
+        }
+        // The change goes in, unless nothing of the settings could be written
+        // readably (what grows lies in what the plug-in knows): then the file
+        // is as it was.
+        auto t = makeProcessor();
+        if (t->getAuthorName() != name)
+            EXPECT_EQ(bytesOf(settingsFile), juce::MemoryBlock(text.data(), text.size()));
+        t.reset();
+        TestHelpers::pumpMessages();
+    }
+}

@@ -7,6 +7,7 @@
 #include "TavinorTestSupport.h"
 
 #include "core/XmlHelpers.h"
+#include "core/XmlInput.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -224,5 +225,97 @@ TEST(TavinorSettings, OnlyAPresetCountsAsAnEarlierInstallation)
         // this one's set (offered the update), anyone else has none at all
         // (offered the whole set).
         EXPECT_EQ(t->getInstalledFactoryPresetVersion().isNotEmpty(), c.earlier);
+    }
+}
+
+// What the plug-in writes it reads back: settings that another writer (a
+// newer build, a hand) made large are rewritten in a form the next
+// instance still takes, keeping the installer's record, the author and the
+// maps, and what else the limit leaves room for.
+TEST(TavinorSettings, ALargeSettingsFileStaysReadable)
+{
+    const auto limit = XmlInput::getMaxBytes(XmlInput::Kind::userSettings);
+    const juce::String midiMap = "/maps/Mine.tnccmap";
+    const juce::String hostMap = "/maps/Mine.tnhpmap";
+    const auto settingsWith = [&](const juce::String& author, const juce::String& unknown) {
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<UserSettings application=\"Tavinor\"><Presets><Author name=\""
+               + author + "\"/><Installed version=\"1.1\"/></Presets><MidiControlMap default=\"no\" file=\"" + midiMap
+               + "\"/><HostParametersMap default=\"no\" file=\"" + hostMap + "\"/>" + unknown + "</UserSettings>\n";
+    };
+    // An element of many children, written compactly, filling the file to size.
+    const auto manyChildren = [&](const juce::String& child, size_t size) {
+        const auto frame = settingsWith("Alice", "<Unknown></Unknown>").getNumBytesAsUTF8();
+        const juce::String attribute = " p=\"\"";
+        const auto count = (size - frame - attribute.length()) / child.getNumBytesAsUTF8();
+        const auto pad = size - frame - attribute.length() - count * child.getNumBytesAsUTF8();
+        return "<Unknown p=\"" + juce::String::repeatedString("x", (int) pad) + "\">"
+               + juce::String::repeatedString(child, (int) count) + "</Unknown>";
+    };
+    const juce::String accents = juce::String::repeatedString(juce::String::fromUTF8("\xc3\xa9"), 300000);
+
+    enum Unknown
+    {
+        kept,     // written compactly, all of it
+        dropped,  // written without what the plug-in does not know
+        unchanged // nothing it could write would be read: the file stays as it was
+    };
+    const struct
+    {
+        const char* what;
+        juce::String text;
+        Unknown unknown;
+    } cases[] = {
+        { "an element of 99,000 children, written compactly",
+          settingsWith("Alice", "<Unknown>" + juce::String::repeatedString("<i n=\"1\"/>", 99000) + "</Unknown>"),
+          kept },
+        { "a file just under the limit", settingsWith("Alice", manyChildren("<item name=\"12345\"/>", limit - 1)),
+          kept },
+        { "text that grows when written", settingsWith("Alice", "<Notes text=\"" + accents + "\"/>"), dropped },
+        { "an author's name that grows when written", settingsWith(accents, {}), unchanged },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        const TestHelpers::TempFolder home;
+        const ScopedConfigHome scope(home.get());
+        putOnePreset(home.get());
+        const auto file = userFolder(home.get()).getChildFile("Tavinor.ini");
+        ASSERT_TRUE(file.replaceWithText(c.text, false, false, nullptr));
+        const auto size = file.getSize();
+        ASSERT_LE(size, (juce::int64) limit);
+        ASSERT_NE(XmlInput::readFile(file, XmlInput::Kind::userSettings), nullptr);
+        std::cout << c.what << ": " << size << " bytes";
+
+        for (int instance = 1; instance <= 2; ++instance)
+        {
+            SCOPED_TRACE("after instance " + std::to_string(instance));
+            makeProcessor().reset();
+            XmlInput::Verdict verdict {};
+            const auto root = XmlInput::readFile(file, XmlInput::Kind::userSettings, &verdict);
+            ASSERT_NE(root, nullptr) << (int) verdict << ", " << file.getSize() << " bytes";
+            EXPECT_FALSE(file.getSiblingFile("Tavinor.ini.unreadable").exists());
+            std::cout << (instance == 1 ? ", written as " : ", then ") << file.getSize();
+
+            const auto written = readSettings(home.get());
+            EXPECT_EQ(written.installed, "1.1");
+            EXPECT_EQ(written.author, c.unknown == unchanged ? accents : juce::String("Alice"));
+            const auto* midi = findChildTagged(*root, "MidiControlMap");
+            const auto* host = findChildTagged(*root, "HostParametersMap");
+            ASSERT_TRUE(midi != nullptr && host != nullptr);
+            EXPECT_EQ(midi->getStringAttribute("file"), midiMap);
+            EXPECT_EQ(host->getStringAttribute("file"), hostMap);
+            const bool hasUnknown = findChildTagged(*root, "Unknown") != nullptr || findChildTagged(*root, "Notes") != nullptr;
+            EXPECT_EQ(hasUnknown, c.unknown == kept);
+            if (c.unknown == unchanged)
+                EXPECT_EQ(file.loadFileAsString(), c.text);
+        }
+        std::cout << " bytes\n";
+
+        auto later = makeProcessor();
+        EXPECT_EQ(later->getInstalledFactoryPresetVersion(), "1.1");
+        EXPECT_FALSE(later->needsFactoryPresetInstall());
+        EXPECT_EQ(later->getMidiControl().getDefaultMapFile(), midiMap);
+        EXPECT_EQ(later->getDefaultHostParametersMapFile(), hostMap);
     }
 }

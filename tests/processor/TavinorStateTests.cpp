@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <map>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -98,13 +100,13 @@ TEST(TavinorState, TheChunkHoldsTheStateSetsInOrder)
     auto state = t->createPluginState();
     ASSERT_NE(state, nullptr);
 
-    // Our four additions come last, in this order.
+    // Our five additions come last, in this order.
     juce::StringArray tail;
     for (auto* child : state->getChildIterator())
         tail.add(child->getTagName() + ":" + child->getStringAttribute("name"));
-    ASSERT_GE(tail.size(), 4);
-    tail.removeRange(0, tail.size() - 4);
-    EXPECT_EQ(tail.joinIntoString(","), "Preset:ParametersState,Preset:EditionStateParameters,"
+    ASSERT_GE(tail.size(), 5);
+    tail.removeRange(0, tail.size() - 5);
+    EXPECT_EQ(tail.joinIntoString(","), "Preset:ParametersState,Preset:TimeKnobsState,Preset:EditionStateParameters,"
                                         "HostParametersMap:Tavinor,MidiControlMap:Tavinor");
 
     auto namesIn = [&](const juce::String& presetName, juce::String& version) {
@@ -133,6 +135,16 @@ TEST(TavinorState, TheChunkHoldsTheStateSetsInOrder)
         }
     for (int id = 0; id < 126; ++id)
         EXPECT_EQ(parameters.contains(pm.getParameterName(id)), id >= 47 && id <= 91) << id;
+
+    // The knobs of the free times, which their milliseconds do not give back
+    // to the last bit, in the state only.
+    const auto knobs = namesIn("TimeKnobsState", version);
+    EXPECT_EQ(version, "1.1");
+    juce::StringArray expectedKnobs;
+    for (int line = 0; line < Tavinor::kNumLines; ++line)
+        for (const int k : { 13, 14, 25, 26 })
+            expectedKnobs.add(pm.getParameterName(Tavinor::getLineParameterBase(line) + k));
+    EXPECT_EQ(knobs, expectedKnobs);
 
     // The editing state: 92 to 104.
     const auto edition = namesIn("EditionStateParameters", version);
@@ -486,4 +498,64 @@ TEST(TavinorState, OnlyTheUserOrTheHostsAutomationModifiesThePreset)
         EXPECT_TRUE(modified(*t)) << c.what << ", then the host's automation";
     }
     presetFile.deleteFile();
+}
+
+// A host that compares the parameters after a restore sees what it saved:
+// random values in every parameter of the state, the knobs of the free times
+// last (as a host's automation of them moves them), come back to the bit.
+TEST(TavinorState, EveryValueOfTheStateComesBackExactly)
+{
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    const int knobs[] = { Tavinor::kDelayLeftKnob, Tavinor::kDelayRightKnob, Tavinor::kPreDelayLeftKnob,
+                          Tavinor::kPreDelayRightKnob };
+    std::vector<int> ids;
+    for (int line = 0; line < Tavinor::kNumLines; ++line)
+        for (int k = 0; k < Tavinor::kNumTemplateParameters; ++k)
+            if (k != Tavinor::kFreeze) // a performance switch, left out of every state
+                ids.push_back(Tavinor::getLineParameterBase(line) + k);
+    for (int id = Tavinor::kMod1First; id < Tavinor::kPresetName; ++id)
+        ids.push_back(id);
+
+    auto source = makeProcessor();
+    auto target = makeProcessor();
+    auto& pm = source->getParameterManager();
+    std::map<int, int> mismatches;
+    for (int round = 0; round < 100; ++round)
+    {
+        for (const int id : ids)
+            pm.setNormalisedValue(id, unit(random));
+        for (int line = 0; line < Tavinor::kNumLines; ++line)
+            for (const int k : knobs)
+                pm.setNormalisedValue(Tavinor::getLineParameterBase(line) + k, unit(random));
+
+        const auto state = stateOf(*source);
+        target->setStateInformation(state.getData(), (int) state.getSize());
+        for (const int id : ids)
+            if (target->getParameterManager().getValue(id) != pm.getValue(id))
+                ++mismatches[id];
+    }
+    for (const auto& [id, count] : mismatches)
+        ADD_FAILURE() << pm.getParameterName(id) << " (" << id << ") came back changed " << count << " times of 100";
+
+    // A state of an earlier version, without the knobs: they follow their
+    // times as they always did, and every other value comes back exactly.
+    auto state = source->createPluginState();
+    for (auto* child : state->getChildIterator())
+        if (child->getStringAttribute("name") == "TimeKnobsState")
+        {
+            state->removeChildElement(child, true);
+            break;
+        }
+    juce::MemoryBlock old;
+    juce::AudioProcessor::copyXmlToBinary(*state, old);
+    target->setStateInformation(old.getData(), (int) old.getSize());
+    for (const int id : ids)
+    {
+        const bool knob = std::find(std::begin(knobs), std::end(knobs), id % 1000) != std::end(knobs);
+        if (knob)
+            EXPECT_NEAR(target->getParameterManager().getValue(id), pm.getValue(id), 1.0e-6f) << id;
+        else
+            EXPECT_EQ(target->getParameterManager().getValue(id), pm.getValue(id)) << id;
+    }
 }

@@ -3,6 +3,8 @@
 
 #include "vst/VSTWrapper.h"
 
+#include "processor/Tavinor.h"
+
 #include "TestHelpers.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +16,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <random>
 #include <thread>
 #include <vector>
@@ -287,4 +290,39 @@ TEST_F(TavinorHosting, SilenceAfterSoundComesOutAsExactZerosAndTheHostKeepsItsFl
     const double silentAfter = (double) (lastNonZero + 1 - noiseEnd) / kRate;
     std::printf("exact zeros %.2f s after the noise\n", silentAfter);
     EXPECT_LT(silentAfter, 40.0);
+}
+
+// A host that compares its parameters after a restore sees what it saved:
+// random values in every host parameter whose value the state holds (all that
+// the default map gives a parameter, but the freeze switches) come back to
+// the bit through a chunk.
+TEST_F(TavinorHosting, EveryParameterComesBackExactlyThroughAChunk)
+{
+    auto& processor = dynamic_cast<Tavinor&>(static_cast<VSTWrapper*>(effect->object)->getProcessor());
+    std::vector<int> held;
+    for (int i = 0; i < effect->numParams; ++i)
+    {
+        const int id = processor.getParameterIdForHostIndex(i);
+        if (id >= 0 && id % 1000 != Tavinor::kFreeze)
+            held.push_back(i);
+    }
+    ASSERT_GE(held.size(), 40u);
+
+    std::mt19937 random(31);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    other = VSTWrapper::createEffect(quietHost, createPluginFilter);
+    ASSERT_NE(other, nullptr);
+    std::map<int, int> mismatches;
+    for (int round = 0; round < 300; ++round)
+    {
+        for (const int i : held)
+            effect->setParameter(effect, i, unit(random));
+        ASSERT_EQ(setChunk(other, chunkOf(effect)), 1);
+        for (const int i : held)
+            if (other->getParameter(other, i) != effect->getParameter(effect, i))
+                ++mismatches[i];
+    }
+    for (const auto& [i, count] : mismatches)
+        ADD_FAILURE() << "host parameter " << i + 1 << " (" << text(effect, effGetParamName, i)
+                      << ") came back changed " << count << " times of 300";
 }

@@ -802,6 +802,42 @@ TEST_F(VSTWrapperTest, AutomationFromAThreadTheHostDidNotCallComesOnTheMessageTh
     EXPECT_FLOAT_EQ(host.callsOf(audioMasterAutomate)[0].opt, 0.3f);
 }
 
+// A host that plays automation calls setParameter on its audio thread: a
+// display update or a latency change held from elsewhere is not made from
+// there (the host's handlers of them are GUI work) but at the host's next
+// call from another thread. The record says the new latency at once.
+TEST_F(VSTWrapperTest, HeldNoticesWaitForACallFromAThreadOtherThanTheAudioThread)
+{
+    start(44100.0f, 64);
+    process(64);
+    // A latency change and a display update from a thread of the processor's
+    // own, not inside any call of the host's.
+    probe->setLatencySamples(32);
+    const int ioChangedBefore = host.count(audioMasterIOChanged);
+    const int updatesBefore = host.count(audioMasterUpdateDisplay);
+
+    std::thread audio([this] {
+        process(64);
+        effect->setParameter(effect, 0, 0.3f);
+        process(64);
+        effect->setParameter(effect, 0, 0.6f);
+    });
+    const auto audioThread = audio.get_id();
+    audio.join();
+    for (const auto opcode : { audioMasterIOChanged, audioMasterUpdateDisplay })
+        for (const auto& c : host.callsOf(opcode))
+            EXPECT_NE(c.thread, audioThread) << "opcode " << opcode << " made on the audio thread";
+    EXPECT_EQ(effect->initialDelay, 32);
+
+    // The host's next call from its GUI thread.
+    dispatch(effIdle);
+    EXPECT_EQ(host.count(audioMasterIOChanged), ioChangedBefore + 1);
+    EXPECT_EQ(host.count(audioMasterUpdateDisplay), updatesBefore + 1);
+    for (const auto opcode : { audioMasterIOChanged, audioMasterUpdateDisplay })
+        for (const auto& c : host.callsOf(opcode))
+            EXPECT_EQ(c.thread, std::this_thread::get_id());
+}
+
 // Chunks, programs, suspend and resume from a host thread finish while the
 // message thread is busy elsewhere: none of them waits for it.
 TEST_F(VSTWrapperTest, StateProgramAndResumeCallsWaitForNoOtherThread)

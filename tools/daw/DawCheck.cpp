@@ -3,10 +3,13 @@
 //   tavinor_daw_check signal TAKE_L.wav TAKE_R.wav INPUT.wav
 //       writes the test signal over the two mono takes the DAW recorded
 //       (keeping their rate and length) and as one stereo file for our host
-//   tavinor_daw_check echoes DAW.wav OURS.wav
+//   tavinor_daw_check echoes DAW.wav OURS.wav PARAMETERS
 //       the dry impulses and their echoes in the DAW's render: where they are
 //       (against the settings' delays and against our host's render of the
-//       same input) and how loud (within 0.1 dB of ours)
+//       same input) and how loud: within 0.05 dB of the levels the host
+//       parameters give (PARAMETERS, "index value" lines of the default map:
+//       dry/wet, output gain, line 1's mute, level, balance and feedback,
+//       through the engine's formulas), and within 0.1 dB of ours
 //   tavinor_daw_check latency DAW.wav OURS.wav REPORTED
 //       the latency the DAW read (REPORTED samples) is the delay of the dry
 //       path in our host's render, and the DAW made up for it: the dry
@@ -48,7 +51,28 @@ constexpr double kRightEchoSeconds = 0.5;
 // its minimum-phase kernel: the peak lands a few samples on.
 constexpr int kEchoPeakReach = 8;
 constexpr double kLevelToleranceDb = 0.1;
+constexpr double kSettingsToleranceDb = 0.05;
 constexpr float kSilence = 1.0e-4f;
+
+// Host parameters of the default map that set the levels: the master's
+// first four, then ten for each line.
+constexpr int kDryWet = 0;
+constexpr int kOutputGain = 1;
+constexpr int kLimiter = 2;
+constexpr int kFirstLine = 4;
+constexpr int kPerLine = 10;
+constexpr int kLineMute = 0;
+constexpr int kLineLevel = 1;
+constexpr int kLineBalance = 2;
+constexpr int kLineFeedback = 3;
+constexpr int kLineTimeModulation = 8;
+constexpr int kLineFreeze = 9;
+constexpr int kHostParameters = 128;
+// What a read of the ring passes at low frequencies: the phases of the
+// 32-tap kernel, which both default qualities read with, sum to 0.935.
+constexpr double kReadGain = 0.935;
+// An echo that has passed the read n times is 32 n samples long.
+constexpr int kKernelTaps = 32;
 
 int fail(const char* what)
 {
@@ -129,10 +153,122 @@ bool loadRenders(const std::string& dawPath, const std::string& oursPath, WavFil
     return false;
 }
 
-int checkEchoes(const std::string& dawPath, const std::string& oursPath)
+bool loadParameters(const std::string& path, std::vector<double>& values)
+{
+    std::FILE* f = std::fopen(path.c_str(), "r");
+    if (f == nullptr)
+    {
+        fail("cannot read the parameters");
+        return false;
+    }
+    values.assign(kHostParameters, std::nan(""));
+    int index = 0;
+    double value = 0.0;
+    while (std::fscanf(f, "%d %lf", &index, &value) == 2)
+        if (index >= 0 && index < kHostParameters)
+            values[size_t(index)] = value;
+    std::fclose(f);
+    for (double v : values)
+        if (! std::isfinite(v))
+        {
+            fail("the parameters file lacks a host parameter");
+            return false;
+        }
+    return true;
+}
+
+// The gains the settings give, by the engine's formulas: dry/wet v mixes
+// dry x (1 - v) with wet x v, the output gain is 4 v^2 (unity at 0.5); a
+// line's mute takes its mix gain to 1 - v, its level is
+// -0.5625 / (v - 1.125) - 0.5 (unity at 0.75), its balance b = 2 v keeps
+// min(2 - b, 1) of the left and min(b, 1) of the right, and its feedback
+// feeds 0.99 (2 v - 1) of each read back into the ring.
+struct Gains
+{
+    double dry = 0.0;
+    double echo[2] = { 0.0, 0.0 };
+    double loop = 0.0;
+};
+
+bool gainsOf(const std::vector<double>& p, Gains& gains)
+{
+    const auto line = [&p](int l, int k) { return p[size_t(kFirstLine + kPerLine * l + k)]; };
+    const auto level = [](double v) { return -0.5625 / (v - 1.125) - 0.5; };
+    if (p[kLimiter] >= 0.5 || line(0, kLineFreeze) >= 0.5 || line(0, kLineTimeModulation) != 0.0)
+    {
+        fail("the level check wants the limiter off and line 1 neither frozen nor modulated");
+        return false;
+    }
+    for (int l = 1; l < 4; ++l)
+        if (line(l, kLineMute) < 0.5 && level(line(l, kLineLevel)) != 0.0)
+        {
+            fail("the level check wants lines 2 to 4 silent");
+            return false;
+        }
+    const double wet = p[kDryWet];
+    const double output = 4.0 * p[kOutputGain] * p[kOutputGain];
+    const double lineGain = (1.0 - line(0, kLineMute)) * level(line(0, kLineLevel));
+    const double balance = 2.0 * line(0, kLineBalance);
+    gains.dry = (1.0 - wet) * output;
+    gains.echo[0] = wet * output * lineGain * std::min(2.0 - balance, 1.0) * kReadGain;
+    gains.echo[1] = wet * output * lineGain * std::min(balance, 1.0) * kReadGain;
+    gains.loop = 0.99 * (2.0 * line(0, kLineFeedback) - 1.0) * kReadGain;
+    return true;
+}
+
+double toDb(double gain)
+{
+    return 20.0 * std::log10(std::abs(gain));
+}
+
+// The dry impulse and its first three echoes against what the settings give:
+// the dry sample itself, and each echo by its sum (what it passes at low
+// frequencies, which the kernel's spread of it keeps), sign included.
+bool checkSettingsLevels(const WavFile& daw, const Gains& gains, const int impulses[2], const int delays[2])
+{
+    bool ok = true;
+    std::printf("channel  what     expected      in the DAW's render\n");
+    for (int c = 0; c < 2; ++c)
+    {
+        const auto& d = daw.channels[size_t(c)];
+        const double impulse = c == 0 ? kLeftImpulse : kRightImpulse;
+        double expected = gains.dry;
+        double measured = d[size_t(impulses[c])] / impulse;
+        const auto row = [&](const std::string& what) {
+            const bool silent = expected == 0.0;
+            const double difference = toDb(measured) - toDb(expected);
+            const bool right = silent ? std::abs(measured) < 1.0e-6
+                                      : std::isfinite(difference) && std::abs(difference) <= kSettingsToleranceDb
+                                            && (measured > 0.0) == (expected > 0.0);
+            std::printf("%-8d %-7s %+9.3f dB  %+9.3f dB%s\n", c, what.c_str(), toDb(expected), toDb(measured),
+                        right ? "" : "  <- wrong");
+            ok = ok && right;
+        };
+        row("dry");
+        expected = gains.echo[c];
+        for (int n = 1; n <= 3; ++n, expected *= gains.loop)
+        {
+            const size_t from = size_t(impulses[c] + n * delays[c] - 4);
+            const size_t to = from + size_t(kKernelTaps * (n + 1));
+            if (to > d.size())
+                break;
+            double sum = 0.0;
+            for (size_t i = from; i < to; ++i)
+                sum += d[i];
+            measured = sum / impulse;
+            row("echo " + std::to_string(n));
+        }
+    }
+    return ok;
+}
+
+int checkEchoes(const std::string& dawPath, const std::string& oursPath, const std::string& parametersPath)
 {
     WavFile daw, ours;
-    if (! loadRenders(dawPath, oursPath, daw, ours))
+    std::vector<double> parameters;
+    Gains gains;
+    if (! loadRenders(dawPath, oursPath, daw, ours) || ! loadParameters(parametersPath, parameters)
+        || ! gainsOf(parameters, gains))
         return 1;
     const double rate = daw.sampleRate;
     const int impulses[2] = { int(kLeftImpulseSeconds * rate), int(kRightImpulseSeconds * rate) };
@@ -173,6 +309,12 @@ int checkEchoes(const std::string& dawPath, const std::string& oursPath)
             ok = ok && placed && level;
         }
     }
+    std::printf("\nthe levels the settings give (dry/wet %.3f, output gain %.3f, line 1: mute %.0f, level %.3f, "
+                "balance %.3f, feedback %.3f)\n",
+                parameters[kDryWet], parameters[kOutputGain], parameters[kFirstLine + kLineMute],
+                parameters[kFirstLine + kLineLevel], parameters[kFirstLine + kLineBalance],
+                parameters[kFirstLine + kLineFeedback]);
+    ok = checkSettingsLevels(daw, gains, impulses, delays) && ok;
     return ok ? 0 : 1;
 }
 
@@ -283,7 +425,8 @@ int putPresetChunk(const std::string& presetsPath, const std::string& label, con
 int usage()
 {
     std::fprintf(stderr, "usage: tavinor_daw_check signal TAKE_L.wav TAKE_R.wav INPUT.wav\n"
-                         "       tavinor_daw_check echoes|alike DAW.wav OURS.wav\n"
+                         "       tavinor_daw_check echoes DAW.wav OURS.wav PARAMETERS\n"
+                         "       tavinor_daw_check alike DAW.wav OURS.wav\n"
                          "       tavinor_daw_check latency DAW.wav OURS.wav REPORTED\n"
                          "       tavinor_daw_check same A.wav B.wav\n"
                          "       tavinor_daw_check chunk SESSION.ardour\n"
@@ -299,8 +442,8 @@ int main(int argc, char** argv)
     const std::string command = argv[1];
     if (command == "signal" && argc == 5)
         return makeSignal(argv[2], argv[3], argv[4]);
-    if (command == "echoes" && argc == 4)
-        return checkEchoes(argv[2], argv[3]);
+    if (command == "echoes" && argc == 5)
+        return checkEchoes(argv[2], argv[3], argv[4]);
     if (command == "latency" && argc == 5)
         return checkLatency(argv[2], argv[3], std::atoi(argv[4]));
     if (command == "alike" && argc == 4)

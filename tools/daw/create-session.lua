@@ -31,10 +31,11 @@ assert(not plugin:isnil(), "Ardour does not find Tavinor")
 assert(track:add_processor_by_index(plugin, 0, nil, true), "Tavinor not put on the track")
 local proc = daw.tavinor(track)
 
--- Dry/Wet at 50/50 and line 1 without feedback (host parameters 1 and 8 of
--- the default map): one echo of each impulse.
-ARDOUR.LuaAPI.set_processor_param(proc, 0, 0.5)
-ARDOUR.LuaAPI.set_processor_param(proc, 7, 0.5)
+-- The settings the test gives (DAW_SET, "index=value ...", host parameters
+-- of the default map).
+for index, value in daw.env("DAW_SET"):gmatch("(%d+)=([%d.]+)") do
+	ARDOUR.LuaAPI.set_processor_param(proc, tonumber(index), tonumber(value))
+end
 
 daw.write_parameters(proc, daw.env("DAW_PARAMETERS"))
 daw.save()

@@ -6,7 +6,9 @@
 #      known signal (an impulse on each channel); Tavinor on the track, its
 #      parameters set through Ardour's plug-in API; saved
 #   2. exported: the dry impulses and their echoes where the settings put
-#      them and as loud as our own host renders them (within 0.1 dB)
+#      them, as loud as the settings make them (the dry/wet, output gain,
+#      level, balance and feedback the parameters hold, within 0.05 dB) and
+#      as our own host renders them (within 0.1 dB)
 #   3. loaded again: all 128 parameters and the chunk as they were; exported
 #      again: the same render, sample for sample
 #   4. a factory preset loaded through Ardour's preset API: the parameters and
@@ -15,17 +17,20 @@
 #      reads is the dry path's delay, and its export makes up for it
 # Everything happens in a temporary folder (its own HOME and XDG folders, the
 # plug-in copied into a folder of its own named by LXVST_PATH); the user's
-# folders are not touched. Run after tools/setup.sh; installs ardour when it
-# is missing (as root). Takes about a minute.
+# folders are not touched. Every export runs under gdb (watch-export.py): an
+# export that Ardour's own faults stop is tried again only when it shows
+# their signature, and a crash or hang with any other shows its backtraces
+# and fails the test. Run after tools/setup.sh; installs ardour and gdb when
+# they are missing (as root). Takes about half a minute.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../.."
 root=$PWD
 build=${TAVINOR_BUILD:-$root/build}
 
-if ! command -v ardour7-lua > /dev/null || ! command -v ardour7-export > /dev/null; then
+if ! command -v ardour7-lua > /dev/null || ! command -v ardour7-export > /dev/null || ! command -v gdb > /dev/null; then
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
-    apt-get install -y -qq --no-install-recommends ardour
+    apt-get install -y -qq --no-install-recommends ardour gdb
 fi
 for program in "$build/Tavinor.so" "$build/tools/testhost/tavinor_host" "$build/tools/demo/tavinor_demo" \
                "$build/tools/daw/tavinor_daw_check"; do
@@ -46,41 +51,52 @@ export DAW_PRESET_LABEL="Dotted Eighth Lead"
 session_file="$DAW_SESSION_DIR/$DAW_SESSION_NAME.ardour"
 failed=0
 step() { echo; echo "== $*"; }
-# Ardour's exporter can deadlock at its start on its own (its main thread
-# waits for its disk thread with the engine's process lock held), and now and
-# then aborts on a bad free as it exits after its "Done", with its own
-# plug-ins as well: such an export is tried once more.
-# Under load (other exports and tests on the same cores) it also aborts now
-# and then with glibc's heap check ("free(): invalid next size", "double free
-# or corruption", "free(): invalid size") while it shows "Exporting Audio
-# 0.0%": on a processor with AVX-512 its mixing routine for that width
-# writes up to a few samples past the end of the buffer it mixes into for some
-# alignments and lengths, and its export channel mixes its delay ring into a
-# 1024-sample buffer with it (caught writing past that buffer's end on the
-# engine's thread). The bad free comes when the chunk after it is freed: as
-# the export graph is reset, or as the exporter tears down after the export
-# (the "Done" it printed is lost with its buffered output). Its own ACE Delay
-# in place of Tavinor aborts the same way under the same load: such an export
-# is tried once more too.
+# Ardour 7.3 has two faults of its own that stop an export now and then
+# (each about once in a hundred exports, more under heavy load), with its own
+# plug-ins in place of Tavinor as well; an export they stop is tried again,
+# known by their signatures (tools/daw/watch-export.py):
+# - a deadlock at the start of an export: its main thread waits for its
+#   butler in Session::start_audio_export, holding the process lock the
+#   butler waits for in Session::butler_transport_work;
+# - on a processor with AVX-512F, before Ardour 8.5, its mixing routine for
+#   that width steps 8 (or 4) frames at a time without checking that as many
+#   remain, and writes up to 7 samples past the end of its destination unless
+#   that end falls on 32 bytes; its export channels mix into 1024-sample
+#   buffers with it, and glibc's heap check aborts the export at a later
+#   free, with no frame of ours.
+# Any other crash, abort or hang fails the test, with every thread's
+# backtrace.
+ardour_version=$(ardour7-export --version 2>&1 | sed -n 's/.*version \([0-9][0-9.]*\).*/\1/p' | head -n 1 || true)
+if grep -qw avx512f /proc/cpuinfo && [ -n "$ardour_version" ] \
+   && [ "$(printf '%s\n8.5\n' "$ardour_version" | sort -V | head -n 1)" != 8.5 ]; then
+    export DAW_ARDOUR_OVERRUNS=yes
+    echo "Ardour $ardour_version on a processor with AVX-512F: its heap overrun can abort an export"
+else
+    export DAW_ARDOUR_OVERRUNS=no
+    echo "Ardour ${ardour_version:-of unknown version}: no heap overrun of its own here, every abort fails the test"
+fi
+# Each comes in a few exports of a hundred: more than two in one run of the
+# test is not taken for Ardour's (a plug-in that corrupts the heap now and
+# then can show as Ardour's abort, where the bad free comes later).
+export DAW_PLUGIN="$work/vst/Tavinor.so"
+ardour_faults=0
 export_session() {
     local out=$1 log=$2
-    for attempt in 1 2; do
+    while true; do
         local status=0
-        timeout -s KILL 180 ardour7-export -b float -o "$out" "$DAW_SESSION_DIR" "$DAW_SESSION_NAME" > "$log" 2>&1 \
-            || status=$?
+        DAW_EXPORT_LOG="$log" gdb -q -batch -nx -iex "set debuginfod enabled off" -x "$root/tools/daw/watch-export.py" \
+            --args /bin/sh "$(command -v ardour7-export)" -b float -o "$out" "$DAW_SESSION_DIR" "$DAW_SESSION_NAME" \
+            > "$log.gdb" 2>&1 || status=$?
         if [ "$status" -eq 0 ]; then return 0; fi
-        local again=""
-        [ "$status" -eq 137 ] && again="did not finish in 180 s"
-        [ "$status" -eq 134 ] && grep -q "^\* Done" "$log" && again="aborted as it exited, after its export"
-        [ "$status" -eq 134 ] && [ -z "$again" ] && grep -q "Exporting Audio" "$log" \
-            && grep -Eq "free\(\): invalid|double free or corruption|munmap_chunk\(\): invalid pointer|malloc\(\): |corrupted size vs" "$log" \
-            && again="aborted on its own heap corruption during its export"
-        if [ -z "$again" ] || [ "$attempt" -eq 2 ]; then
-            cat "$log"
-            echo "DAW test: ardour7-export failed ($status)"
+        if [ "$status" -ne 3 ] || [ "$ardour_faults" -eq 2 ]; then
+            cat "$log" "$log.gdb"
+            [ "$status" -ne 3 ] || echo "DAW test: a third export stopped by what looks like Ardour's fault"
+            echo "DAW test: ardour7-export failed"
             exit 1
         fi
-        echo "ardour7-export $again: once more"
+        ardour_faults=$((ardour_faults + 1))
+        grep "^watch-export:" "$log.gdb"
+        echo "(Ardour's own fault: the export once more)"
     done
 }
 # ardour7-lua ends well even when its script fails: its log tells.
@@ -102,8 +118,15 @@ step "Ardour's scanner indexes Tavinor"
 touch -d "@$(( $(date +%s) - 2 ))" "$work/vst/Tavinor.so"
 LD_LIBRARY_PATH=/usr/lib/ardour7 /usr/lib/ardour7/ardour-vst-scanner -q "$work/vst/Tavinor.so"
 
-step "session: a stereo track, a recorded take, Tavinor with Dry/Wet 50/50 and no feedback"
-DAW_PARAMETERS="$work/parameters-1.txt" lua create-session.lua "$work/create.log"
+# Dry/Wet 60/40, output gain -1.8 dB, line 1 at -4.9 dB, balance 40/60 and
+# feedback +50 %: the dry impulses and three echoes of each.
+settings="0=0.4 1=0.45 5=0.6 6=0.4 7=0.75"
+step "session: a stereo track, a recorded take, Tavinor with the test's settings"
+DAW_SET="$settings" DAW_PARAMETERS="$work/parameters-1.txt" lua create-session.lua "$work/create.log"
+for setting in $settings; do
+    awk -v i="${setting%=*}" -v v="${setting#*=}" '$1 == i { d = $2 - v; ok = d > -1e-6 && d < 1e-6 } END { exit !ok }' \
+        "$work/parameters-1.txt" || fail "host parameter ${setting%=*} is not ${setting#*=} in Ardour"
+done
 takes=("$DAW_SESSION_DIR/interchange/"*/audiofiles/*%L.wav)
 "$check" signal "${takes[0]}" "${takes[0]/\%L.wav/%R.wav}" "$work/input.wav"
 "$check" chunk "$session_file" > "$work/chunk-1.txt"
@@ -111,8 +134,8 @@ takes=("$DAW_SESSION_DIR/interchange/"*/audiofiles/*%L.wav)
 step "export: the impulses and their echoes"
 export_session "$work/export-1.wav" "$work/export-1.log"
 "$host" render "$work/vst/Tavinor.so" "$work/input.wav" "$work/ours-1.wav" --block 1024 --tempo 120 \
-    --param 0=0.5 --param 7=0.5 --tail 1 > /dev/null
-"$check" echoes "$work/export-1.wav" "$work/ours-1.wav" || fail "the echoes in Ardour's export"
+    $(printf -- '--param %s ' $settings) --tail 1 > /dev/null
+"$check" echoes "$work/export-1.wav" "$work/ours-1.wav" "$work/parameters-1.txt" || fail "the echoes in Ardour's export"
 
 step "the session loaded again: parameters and chunk"
 DAW_PARAMETERS="$work/parameters-2.txt" lua reload-session.lua "$work/reload.log"

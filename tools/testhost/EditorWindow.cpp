@@ -76,8 +76,7 @@ constexpr int kIdleIntervalMs = 20;
 // Xlib's default handler ends the process on any error, also on those of a
 // plug-in's own connection (Xlib has one handler per process). Hosts install
 // a handler that reports and goes on; so does this one.
-// The first few are shown; a window manager's absence under Xvfb alone
-// causes some (properties asked of atoms it would have made).
+// The first few are shown.
 int reportXError(Display* d, XErrorEvent* event)
 {
     constexpr int kShown = 3;
@@ -94,14 +93,15 @@ int reportXError(Display* d, XErrorEvent* event)
 }
 } // namespace
 
-void EditorWindow::prepareXlib()
+void EditorWindow::prepareXlib(bool reportErrors)
 {
     static bool done = false;
     if (done)
         return;
     done = true;
     XInitThreads();
-    XSetErrorHandler(reportXError);
+    if (reportErrors)
+        XSetErrorHandler(reportXError);
 }
 
 EditorWindow::~EditorWindow()

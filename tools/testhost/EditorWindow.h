@@ -12,9 +12,10 @@ class EditorWindow
 public:
     EditorWindow() = default;
 
-    // Threaded Xlib and an error handler that does not end the process; the
-    // host calls this first, before any X connection exists.
-    static void prepareXlib();
+    // Threaded Xlib and, unless told to keep Xlib's own (which ends the
+    // process), an error handler that reports and goes on; the host calls
+    // this first, before any X connection exists.
+    static void prepareXlib(bool reportErrors);
     ~EditorWindow();
 
     // Opens the display; false when there is none (run under Xvfb).

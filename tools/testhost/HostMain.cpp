@@ -51,6 +51,8 @@ Options
   --cycles N           editor: open and close it N times (default 1) and print
                        the heap in use after the first and the last close
   --close-with-editor  editor: close the plug-in while its editor is open
+  --x-errors-end       keep Xlib's default X error handler, which ends the
+                       host on any X error (as some hosts leave it)
   --screenshot FILE    editor: save the window before closing, once its
                        picture has settled (PNG when FILE ends with .png,
                        else PPM)
@@ -95,6 +97,7 @@ struct Options
     double seconds = 1.0;
     int cycles = 1;
     bool closeWithEditor = false;
+    bool xErrorsEnd = false;
     std::string screenshot;
     uint32_t seed = 1;
     bool quick = false;
@@ -257,6 +260,8 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error)
         }
         else if (a == "--close-with-editor")
             o.closeWithEditor = true;
+        else if (a == "--x-errors-end")
+            o.xErrorsEnd = true;
         else if (a == "--screenshot")
         {
             if (! next(o.screenshot))
@@ -595,7 +600,6 @@ int editor(PluginInstance& plugin, const Options& o)
 
 int main(int argc, char** argv)
 {
-    EditorWindow::prepareXlib();
     Options o;
     std::string error;
     if (! parseOptions(argc, argv, o, error))
@@ -603,6 +607,7 @@ int main(int argc, char** argv)
         std::cerr << "tavinor_host: " << error << "\n\n" << kUsage;
         return 2;
     }
+    EditorWindow::prepareXlib(! o.xErrorsEnd);
     if (o.command == "help")
     {
         std::cout << kUsage;

@@ -118,6 +118,11 @@ void PluginInstance::setEditorThread(bool open)
     editorOpen = open;
 }
 
+void PluginInstance::setAudioThread()
+{
+    audioThread = std::this_thread::get_id();
+}
+
 void PluginInstance::prepare(double rate, int block)
 {
     sampleRate = rate;
@@ -299,6 +304,13 @@ VstIntPtr PluginInstance::handleCallback(VstInt32 opcode, VstInt32 index, VstInt
     {
         ++strayCallbacks;
         lastStrayOpcode = opcode;
+    }
+    if (std::this_thread::get_id() == audioThread.load())
+    {
+        if (opcode == audioMasterUpdateDisplay)
+            ++audioThreadDisplayUpdates;
+        else if (opcode == audioMasterIOChanged)
+            ++audioThreadIoChanged;
     }
     switch (opcode)
     {

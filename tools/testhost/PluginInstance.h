@@ -80,6 +80,10 @@ public:
     // this one.
     void setEditorThread(bool open);
 
+    // Marks this thread as the host's audio thread: display updates and
+    // ioChanged calls made on it are counted.
+    void setAudioThread();
+
     // The text the plug-in writes for opcode (and index), cut at maxLength
     // characters.
     std::string getString(VstInt32 opcode, size_t maxLength, VstInt32 index = 0);
@@ -117,6 +121,10 @@ public:
     // calls and is not the editor's: a thread of the plug-in's own.
     std::atomic<int> strayCallbacks { 0 };
     std::atomic<int> lastStrayOpcode { -1 };
+    // Display updates and ioChanged calls made on the audio thread (the
+    // host's handlers of them are work for its GUI thread).
+    std::atomic<int> audioThreadDisplayUpdates { 0 };
+    std::atomic<int> audioThreadIoChanged { 0 };
 
 private:
     explicit PluginInstance(AEffect* effect);
@@ -128,6 +136,7 @@ private:
     AEffect* effect = nullptr;
     std::atomic<bool> editorOpen { false };
     std::atomic<std::thread::id> editorThread {};
+    std::atomic<std::thread::id> audioThread {};
     VstTimeInfo timeInfo {};
     std::atomic<bool> firstBlock { true };
 

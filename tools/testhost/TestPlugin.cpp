@@ -52,7 +52,8 @@ enum class Fault
     instancesDiffer,    // each instance adds a little offset of its own
     parameterDrift,     // reads back a little less than it holds
     longTexts,          // parameter displays longer than hosts take
-    processSilent       // the accumulating process adds nothing
+    processSilent,      // the accumulating process adds nothing
+    audioThreadNotice   // tells the host of a display update from inside every setParameter
 };
 
 constexpr std::pair<const char*, Fault> kFaults[] = {
@@ -76,6 +77,7 @@ constexpr std::pair<const char*, Fault> kFaults[] = {
     { "parameter-drift", Fault::parameterDrift },
     { "long-texts", Fault::longTexts },
     { "process-silent", Fault::processSilent },
+    { "audio-thread-notice", Fault::audioThreadNotice },
 };
 
 Fault faultFromEnvironment()
@@ -467,6 +469,8 @@ void setParameter(AEffect* e, VstInt32 index, float value)
         callHost(e, audioMasterAutomate, index, value);
     if (fault == Fault::latencyTwice && index == kLookAheadParameter)
         callHost(e, audioMasterIOChanged);
+    if (fault == Fault::audioThreadNotice)
+        callHost(e, audioMasterUpdateDisplay);
 }
 
 float getParameter(AEffect* e, VstInt32 index)

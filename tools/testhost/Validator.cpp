@@ -518,6 +518,8 @@ int Validator::run()
     check("suspend and resume on the audio thread while the host's thread loads a state",
           [this] { return checkFlushOnAudioThread(); });
     check("without an editor, calls come only on the host's threads", [this] { return checkNoCallsFromOwnThreads(); });
+    check("automation on the audio thread: display updates and ioChanged on the host's other thread",
+          [this] { return checkNoNoticesOnTheAudioThread(); });
     check("a host that locks around its dispatcher calls and its callback", [this] { return checkLockingHost(); });
     if (options.withEditor)
     {
@@ -1100,6 +1102,72 @@ std::string Validator::checkNoCallsFromOwnThreads()
         return "no display update after states were loaded";
     if (options.latencySwitchIndex >= 0 && plugin->ioChangedCount.load() == ioChangedBefore)
         return "no ioChanged after the latency switch changed";
+    return {};
+}
+
+// A host that plays automation sets parameters on its audio thread between
+// blocks, while its GUI thread loads states. A display update or a latency
+// change is told on the GUI thread, not from inside the audio thread's calls:
+// what the host does when told is GUI work (Ardour marks its session changed
+// and signals its GUI). The record says the latency at once.
+std::string Validator::checkNoNoticesOnTheAudioThread()
+{
+    std::string error;
+    auto plugin = makeRunningInstance(library, 48000.0, 256, error);
+    if (plugin == nullptr)
+        return error;
+    // Off as a new instance has it: the states may have it on.
+    const float switchOff = latencySwitchValue(*plugin);
+    std::mt19937 random(options.seed);
+    const auto [first, second] = twoStates(*plugin, random);
+    const bool latencySwitch = options.latencySwitchIndex >= 0;
+    const int ioChangedBefore = plugin->ioChangedCount.load();
+    const int updatesBefore = plugin->updateDisplayCount.load();
+
+    std::atomic<bool> running { true };
+    std::string audioReason;
+    std::thread audio([&] {
+        plugin->setAudioThread();
+        std::mt19937 audioRandom(options.seed + 1);
+        for (int block = 0; running && audioReason.empty(); ++block)
+        {
+            audioReason = processNoise(*plugin, audioRandom, 256, 256);
+            // The automation: the latency switch on and off every four
+            // blocks, or else the first parameter through random values.
+            if (latencySwitch)
+                setLatencySwitch(*plugin, (block / 4) % 2 == 0, switchOff);
+            else
+                plugin->setParameter(0, float(audioRandom() % 1001) / 1000.0f);
+        }
+    });
+    for (int i = 0; i < 20; ++i)
+    {
+        plugin->setChunk(i % 2 == 0 ? first : second);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    running = false;
+    audio.join();
+    if (! audioReason.empty())
+        return audioReason;
+    const VstInt32 latencyLeft = plugin->getEffect()->initialDelay;
+    // The host's next call from its GUI thread.
+    plugin->dispatch(effIdle);
+    letHeldCallsArrive();
+
+    const int updates = plugin->audioThreadDisplayUpdates.load();
+    const int ioChanged = plugin->audioThreadIoChanged.load();
+    if (updates + ioChanged > 0)
+    {
+        std::ostringstream reason;
+        reason << updates << " display update(s) and " << ioChanged << " ioChanged call(s) on the audio thread";
+        return reason.str();
+    }
+    if (plugin->updateDisplayCount.load() == updatesBefore)
+        return "no display update after states were loaded";
+    if (latencySwitch && plugin->ioChangedCount.load() == ioChangedBefore)
+        return "no ioChanged after the automation switched the latency";
+    if (latencySwitch && plugin->getEffect()->initialDelay != latencyLeft)
+        return "the record's latency changed only when the host called from its GUI thread";
     return {};
 }
 

@@ -82,6 +82,7 @@ private:
     std::string checkAccumulatingProcess();
     std::string checkFlushOnAudioThread();
     std::string checkNoCallsFromOwnThreads();
+    std::string checkNoNoticesOnTheAudioThread();
 
     class Watchdog;
 
