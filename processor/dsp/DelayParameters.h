@@ -56,7 +56,7 @@ struct DelayParameters
         kDelayRightKnob = 14,
         kDelayLeftMs = 15,          // free time: v is a fraction of one second (0..1000 ms)
         kDelayRightMs = 16,
-        kDelayLeftScale = 17,       // NoteLength (rhythmicScale)
+        kDelayLeftScale = 17,       // NoteLength (kRhythmicScales)
         kDelayRightScale = 18,
         kDelayLeftNumerator = 19,   // noteNumeratorOf
         kDelayLeftDenominator = 20, // noteDenominatorOf
@@ -89,17 +89,19 @@ struct DelayParameters
     };
     static constexpr int kNumTemplateParameters = 47;
 
-    static constexpr int getLineParameterBase(int line) { return 1000 * line + 1000; }
+    // Line L's parameter k is getLineParameterBase(L) + k.
+    static constexpr int kLineIdStride = 1000;
+    static constexpr int getLineParameterBase(int line) { return kLineIdStride * (line + 1); }
 
     static constexpr bool isLineParameterId(int id)
     {
         return id >= getLineParameterBase(0) && id < getLineParameterBase(kNumLines)
-               && id % 1000 < kNumTemplateParameters;
+               && id % kLineIdStride < kNumTemplateParameters;
     }
 
     // The line and the template index of a line parameter's id.
-    static constexpr int lineOfId(int id) { return id / 1000 - 1; }
-    static constexpr int templateIndexOfId(int id) { return id % 1000; }
+    static constexpr int lineOfId(int id) { return id / kLineIdStride - 1; }
+    static constexpr int templateIndexOfId(int id) { return id % kLineIdStride; }
 
     // The timing parameters of the delay and of the pre-delay, k 11..34.
     static constexpr bool isTimingParameter(int k) { return k >= kDelaySync && k <= kPreDelayRightDenominator; }
