@@ -275,9 +275,9 @@ private:
     void computeCutoffRows(int numSamples);
     void cutoffFrequencies(float modulation, float& oversampledHz, float& loopHz) const;
     static float meterToDisplay(double meter);
-    // Mean square of the last `distance` samples of each ring, both channels
-    // together: what a loop of that length holds.
-    double heldPower(int distanceLeft, int distanceRight) const;
+    // What the rings hold for a frozen loop of these whole distances: the
+    // squares of the samples of each ring it measures its level over.
+    FrozenLoop::Measure heldMeasure(int distanceLeft, int distanceRight) const;
 
     // Settings
     float stereoOffsetControl = 0.0f;
