@@ -790,6 +790,19 @@ FrozenLoop::Measure DelayCore::heldMeasure(int distanceLeft, int distanceRight) 
     return held;
 }
 
+// Out of line: the loop of a line that is not frozen stays as tight as it was.
+__attribute__((noinline)) void DelayCore::trackFrozen(int i, int w, float writtenLeft, float writtenRight,
+                                                      float inLeft, float inRight)
+{
+    const Piece& p = *piece;
+    const int maximum = maxLength;
+    const float* rings[2] = { leftRing.get(), rightRing.get() };
+    frozenLoop.track(writtenLeft, writtenRight, frozenLoop.wholeDistance(p.delay[0][i], maximum),
+                     frozenLoop.wholeDistance(p.delay[1][i], maximum), inLeft, inRight, [&](int c, int back) {
+                         return rings[c][wrapBack(w, back, maximum) + kReadReach];
+                     });
+}
+
 //==============================================================================
 void DelayCore::setSmootherTargets()
 {
@@ -1678,10 +1691,14 @@ void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offs
     // (FrozenLoop takes it there within a few milliseconds): at the smoother's
     // pace what goes round after the press would keep a fade for ever.
     const bool toggling = freeze != frozenLoop.isFrozen();
-    const bool wasHolding = frozenLoop.isActive();
-    const double gainBefore = frozenLoop.gainBefore(smoother1.state[3]);
+    bool wasHolding = false;
+    double gainBefore = 0.0;
     if (toggling)
+    {
+        wasHolding = frozenLoop.isActive();
+        gainBefore = frozenLoop.gainBefore(smoother1.state[3]);
         smoother1.state[3] = smoother1.target[3];
+    }
     const bool moving1 = resetSmoothers || ! smoother1.isAtRest();
     const bool moving2 = resetSmoothers || ! smoother2.isAtRest();
     const bool moving3 = resetSmoothers || ! smoother3.isAtRest();
@@ -2042,10 +2059,7 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
             const double writeL = limitRing((double) l + feedback * loopL);
             const double writeR = limitRing((double) r + feedback * loopR);
             if (holding && frozenLoop.isFrozen())
-                frozenLoop.track((float) writeL, (float) writeR, frozenLoop.wholeDistance(p.delay[0][i], maximum),
-                                 frozenLoop.wholeDistance(p.delay[1][i], maximum), l, r, [&](int c, int back) {
-                                     return (c == 0 ? ringL : ringR)[wrapBack(w, back, maximum) + kReadReach];
-                                 });
+                trackFrozen(i, w, (float) writeL, (float) writeR, l, r);
             writeRing(ringL, maximum, w, (float) writeL);
             writeRing(ringR, maximum, w, (float) writeR);
             quietL = std::abs(writeL) > kSilentWrite ? 0 : std::min(quietL + 1, quietHorizon + 1);
