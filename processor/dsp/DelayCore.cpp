@@ -760,28 +760,50 @@ float DelayCore::getRightMeter() const { return meterToDisplay(rightMeter); }
 
 double DelayCore::getLeftTimeMs() const { return leftLength / context.rate * 1000.0 + 0.1; }
 
-double DelayCore::heldPower(int distanceLeft, int distanceRight) const
+FrozenLoop::Measure DelayCore::heldMeasure(int distanceLeft, int distanceRight) const
 {
-    // Runs once, when freeze comes on: a loop longer than this is measured at
-    // a stride, which still meets every sound the read has spread out.
-    constexpr int kMostSamples = 1 << 17;
+    // Runs once, when freeze comes on: the last samples of a pass one by one,
+    // a long pass's others at a stride (the loop takes them in one by one
+    // over its first passes).
+    constexpr int kMost = FrozenLoop::kMostHeldSamples;
     const float* rings[2] = { leftRing.get(), rightRing.get() };
     const int distances[2] = { distanceLeft, distanceRight };
-    double power = 0.0;
+    auto square = [&](int c, int back) {
+        const double x = (double) rings[c][wrapBack(writeIndex, back, maxLength) + kReadReach];
+        return x * x;
+    };
+    FrozenLoop::Measure held;
     for (int c = 0; c < 2; ++c)
     {
-        const int distance = std::clamp(distances[c], 1, maxLength);
-        const int stride = (distance + kMostSamples - 1) / kMostSamples;
+        const int pass = std::clamp(distances[c], 1, maxLength);
+        const int samples = std::min(pass, kMost);
         double sum = 0.0;
+        for (int back = 1; back <= samples; ++back)
+            sum += square(c, back);
+        const int stride = (pass - samples + kMost - 1) / kMost;
+        double rest = 0.0;
         int count = 0;
-        for (int back = 1; back <= distance; back += stride, ++count)
-        {
-            const double x = (double) rings[c][wrapBack(writeIndex, back, maxLength) + kReadReach];
-            sum += x * x;
-        }
-        power += 0.5 * sum / (double) count;
+        for (int back = samples + 1; back <= pass; back += stride, ++count)
+            rest += square(c, back);
+        held.pass[c] = pass;
+        held.samples[c] = samples;
+        held.squares[c] = sum;
+        held.restMean[c] = count > 0 ? rest / (double) count : 0.0;
     }
-    return power;
+    return held;
+}
+
+// Out of line: the loop of a line that is not frozen stays as tight as it was.
+__attribute__((noinline)) void DelayCore::trackFrozen(int i, int w, float writtenLeft, float writtenRight,
+                                                      float inLeft, float inRight)
+{
+    const Piece& p = *piece;
+    const int maximum = maxLength;
+    const float* rings[2] = { leftRing.get(), rightRing.get() };
+    frozenLoop.track(writtenLeft, writtenRight, frozenLoop.wholeDistance(p.delay[0][i], maximum),
+                     frozenLoop.wholeDistance(p.delay[1][i], maximum), inLeft, inRight, [&](int c, int back) {
+                         return rings[c][wrapBack(w, back, maximum) + kReadReach];
+                     });
 }
 
 //==============================================================================
@@ -1668,6 +1690,18 @@ void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offs
     // setting moves them again.
     setSmootherTargets();
     setSecondStageTargets();
+    // Freeze going on or off moves the loop gain at once, from where it was
+    // (FrozenLoop takes it there within a few milliseconds): at the smoother's
+    // pace what goes round after the press would keep a fade for ever.
+    const bool toggling = freeze != frozenLoop.isFrozen();
+    bool wasHolding = false;
+    double gainBefore = 0.0;
+    if (toggling)
+    {
+        wasHolding = frozenLoop.isActive();
+        gainBefore = frozenLoop.gainBefore(smoother1.state[3]);
+        smoother1.state[3] = smoother1.target[3];
+    }
     const bool moving1 = resetSmoothers || ! smoother1.isAtRest();
     const bool moving2 = resetSmoothers || ! smoother2.isAtRest();
     const bool moving3 = resetSmoothers || ! smoother3.isAtRest();
@@ -1818,13 +1852,15 @@ void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offs
     // FrozenLoop says; it plays the band-limited read as ever. The loop filter
     // then runs on both, the feedback with memories of its own.
     frozenLoop.setLoop((double) frozenLoop.wholeDistance(p.delay[0][0], maximum), interpolationMode);
-    if (freeze != frozenLoop.isFrozen())
+    if (toggling)
     {
-        if (freeze && ! frozenLoop.isActive())
+        if (freeze && ! wasHolding)
             frozenLoopFilter = loopFilter.memories;
-        frozenLoop.setFrozen(freeze, freeze ? heldPower(frozenLoop.wholeDistance(p.delay[0][0], maximum),
-                                                        frozenLoop.wholeDistance(p.delay[1][0], maximum))
-                                            : 0.0);
+        FrozenLoop::Measure held;
+        if (freeze)
+            held = heldMeasure(frozenLoop.wholeDistance(p.delay[0][0], maximum),
+                               frozenLoop.wholeDistance(p.delay[1][0], maximum));
+        frozenLoop.setFrozen(freeze, gainBefore, held);
     }
     const bool holding = frozenLoop.isActive();
 
@@ -2022,11 +2058,11 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
 
             // Ring write, three copies so the read never wraps.
             const float loop = smoothing ? p.loopGain[i] : restingLoopGain;
-            const double feedback = holding ? (double) loop * frozenLoop.gain(l, r) : (double) loop;
+            const double feedback = holding ? frozenLoop.gain((double) loop) : (double) loop;
             const double writeL = limitRing((double) l + feedback * loopL);
             const double writeR = limitRing((double) r + feedback * loopR);
-            if (holding)
-                frozenLoop.track(loopL, loopR, l, r);
+            if (holding && frozenLoop.isFrozen())
+                trackFrozen(i, w, (float) writeL, (float) writeR, l, r);
             writeRing(ringL, maximum, w, (float) writeL);
             writeRing(ringR, maximum, w, (float) writeR);
             quietL = std::abs(writeL) > kSilentWrite ? 0 : std::min(quietL + 1, quietHorizon + 1);

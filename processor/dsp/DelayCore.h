@@ -283,9 +283,12 @@ private:
     void computeCutoffRows(int numSamples);
     void cutoffFrequencies(float modulation, float& oversampledHz, float& loopHz) const;
     static float meterToDisplay(double meter);
-    // Mean square of the last `distance` samples of each ring, both channels
-    // together: what a loop of that length holds.
-    double heldPower(int distanceLeft, int distanceRight) const;
+    // What the rings hold for a frozen loop of these whole distances: the
+    // squares of the samples of each ring it measures its level over.
+    FrozenLoop::Measure heldMeasure(int distanceLeft, int distanceRight) const;
+    // While frozen, after sample i of the piece went to the rings at w: the
+    // loop's measure follows what it wrote and took in.
+    void trackFrozen(int i, int w, float writtenLeft, float writtenRight, float inLeft, float inRight);
 
     // Settings
     float stereoOffsetControl = 0.0f;
@@ -318,7 +321,6 @@ private:
 
     bool useAvx2 = false;   // the vector forms of the line may use AVX2
     FractionalReader reader;
-    FrozenLoop frozenLoop;
     FractionalReader::Memory readMemory[2];   // left (or both), right
     const float* semitones = nullptr;
     const float* fineTune = nullptr;
@@ -365,4 +367,7 @@ private:
     int filterPlacement = 0;
     bool filterInLoop = false;
     bool timeModScale = false;
+
+    // Last: what only a frozen line works on stays out of the way of the rest.
+    FrozenLoop frozenLoop;
 };
