@@ -1,5 +1,6 @@
 #include "processor/dsp/DelayCore.h"
 
+#include "processor/dsp/DelayParameters.h"
 #include "processor/dsp/DspCommon.h"
 #include "processor/dsp/DspTables.h"
 #include "processor/dsp/FastMath.h"
@@ -68,7 +69,7 @@ constexpr float kHighestNyquistFraction = 0.499f;
 
 // Cut-off position to semitones above 22 Hz, and hertz back to the filter range.
 constexpr float kOversampledSemitoneScale = 0.83f * 143.58942f;
-constexpr float kLoopSemitoneScale = 119.58941f;
+constexpr float kLoopSemitoneScale = (float) DelayParameters::kCutoffSemitones;
 constexpr float kOversampledNormalise = 1.1366478e-05f;
 constexpr float kLoopNormalise = 4.5500045e-05f;
 constexpr float kLowestPitchHz = 22.0f;
@@ -80,7 +81,7 @@ constexpr int kKindLowPass = 1;
 constexpr int kKindBandPass = 2;
 constexpr int kKindBandPassPeak = 3;
 constexpr int kKindHighPass = 4;
-constexpr int kKindForType[4] = { kKindOff, kKindLowPass, kKindBandPass, kKindHighPass };
+constexpr int kKindForType[DelayParameters::kNumFilterTypes] = { kKindOff, kKindLowPass, kKindBandPass, kKindHighPass };
 
 // What the rings hold is limited: runaway feedback (freeze keeps adding the
 // input) would otherwise end in inf and NaN.
@@ -487,7 +488,7 @@ DelayCore::~DelayCore() = default;
 
 void DelayCore::refreshDerived()
 {
-    offsetSamples = (stereoOffsetControl - 0.5f) * leftLength;
+    offsetSamples = DelayParameters::stereoOffsetFraction(stereoOffsetControl) * leftLength;
     timeModDepth = (float) std::pow((double) timeModBase, 10.0 * leftLength / context.rate + 1.0);
 }
 
@@ -615,37 +616,38 @@ void DelayCore::setParameter(int k, float v)
         return;
     v = std::clamp(v, 0.0f, 1.0f);
 
+    using P = DelayParameters;
     switch (k)
     {
-        case 1: setBalance(v); break;
-        case 2: setLevel(v); break;
-        case 3: setMidSide(isSwitchOn(v)); break;
-        case 4: setSwapChannels(isSwitchOn(v)); break;
-        case 5: setMonoInput(isSwitchOn(v)); break;
-        case 6: setFilterPlacement(roundChoice(v, 1)); break;
-        case 7: setFilterInLoop(isSwitchOn(v)); break;
-        case 8: setCutoff(v); break;
-        case 9: setResonance(v); break;
-        case 10: setFilterType(roundChoice(v, 3)); break;
-        case 35: setOverdriveOn(isSwitchOn(v)); break;
-        case 36: setPreamp(v); break;
-        case 37: setColor(v); break;
-        case 38: setOverdriveGain(v); break;
-        case 39: setFeedback(2.0f * v - 1.0f); break;
-        case 40: setFreeze(isSwitchOn(v)); break;
-        case 41: setStereoOffset(v); break;
-        case 42: setModulationSource(roundChoice(v, 1)); break;
-        case 43: setTimeModScale(isSwitchOn(v)); break;
-        case 44: setTimeModDepth(v); break;
-        case 45: setCutoffModDepth(v); break;
-        case 46: setTremoloDepth(v); break;
+        case P::kBalance: setBalance(v); break;
+        case P::kLevel: setLevel(v); break;
+        case P::kMidSide: setMidSide(isSwitchOn(v)); break;
+        case P::kSwap: setSwapChannels(isSwitchOn(v)); break;
+        case P::kMono: setMonoInput(isSwitchOn(v)); break;
+        case P::kFilterMode: setFilterPlacement(roundChoice(v, P::kNumFilterPlacements - 1)); break;
+        case P::kFilterInLoop: setFilterInLoop(isSwitchOn(v)); break;
+        case P::kCutoff: setCutoff(v); break;
+        case P::kResonance: setResonance(v); break;
+        case P::kFilterType: setFilterType(roundChoice(v, P::kNumFilterTypes - 1)); break;
+        case P::kOverdrive: setOverdriveOn(isSwitchOn(v)); break;
+        case P::kPreamp: setPreamp(v); break;
+        case P::kColor: setColor(v); break;
+        case P::kOverdriveGain: setOverdriveGain(v); break;
+        case P::kFeedback: setFeedback(P::bipolar(v)); break;
+        case P::kFreeze: setFreeze(isSwitchOn(v)); break;
+        case P::kStereoOffset: setStereoOffset(v); break;
+        case P::kModSource: setModulationSource(roundChoice(v, P::kNumModulators - 1)); break;
+        case P::kModScale: setTimeModScale(isSwitchOn(v)); break;
+        case P::kTimeModDepth: setTimeModDepth(v); break;
+        case P::kCutoffModDepth: setCutoffModDepth(v); break;
+        case P::kTremoloDepth: setTremoloDepth(v); break;
         default: break;
     }
 }
 
-void DelayCore::setBalance(float v) { balance = 2.0f * v; }
+void DelayCore::setBalance(float v) { balance = DelayParameters::balanceGain(v); }
 
-void DelayCore::setLevel(float v) { level = -0.5625f / (v - 1.125f) - 0.5f; }
+void DelayCore::setLevel(float v) { level = DelayParameters::levelGain(v); }
 
 void DelayCore::setMidSide(bool on) { midSide = on; }
 
@@ -662,12 +664,12 @@ void DelayCore::setCutoff(float v) { cutoff = v; }
 void DelayCore::setResonance(float v)
 {
     resonance = v;
-    oversampledFilter.q = 1.0f + 7.0f * std::clamp(v, 0.0f, 1.0f);
+    oversampledFilter.q = DelayParameters::resonanceQ(v);
 }
 
 void DelayCore::setFilterType(int type)
 {
-    type = std::clamp(type, 0, 3);
+    type = std::clamp(type, 0, DelayParameters::kNumFilterTypes - 1);
     if (type == filterType)
         return;
     filterType = type;
@@ -681,11 +683,11 @@ void DelayCore::setFilterType(int type)
 
 void DelayCore::setOverdriveOn(bool on) { overdriveOn = on; }
 
-void DelayCore::setPreamp(float v) { preampGain = (float) std::pow(10.0, 48.0 * v / 20.0); }
+void DelayCore::setPreamp(float v) { preampGain = (float) DelayParameters::preampGain(v); }
 
-void DelayCore::setColor(float v) { colour = 2.0f * v * v + v - 1.0f; }
+void DelayCore::setColor(float v) { colour = DelayParameters::colourAmount(v); }
 
-void DelayCore::setOverdriveGain(float v) { overdriveGain = -0.175f * v / (v - 1.2f) + 0.125f; }
+void DelayCore::setOverdriveGain(float v) { overdriveGain = DelayParameters::overdriveGain(v); }
 
 void DelayCore::setFeedback(float newFeedback)
 {
@@ -706,7 +708,10 @@ void DelayCore::setStereoOffset(float v)
     }
 }
 
-void DelayCore::setModulationSource(int source) { modulationSource = std::clamp(source, 0, 1); }
+void DelayCore::setModulationSource(int source)
+{
+    modulationSource = std::clamp(source, 0, DelayParameters::kNumModulators - 1);
+}
 
 void DelayCore::setTimeModScale(bool on) { timeModScale = on; }
 
@@ -725,7 +730,7 @@ void DelayCore::setTremoloDepth(float v) { tremoloDepth = v; }
 
 void DelayCore::setInterpolation(int mode, double minimumStep)
 {
-    interpolationMode = std::clamp(mode, 0, 3);
+    interpolationMode = std::clamp<int>(mode, DelayParameters::kNearestPhase16, DelayParameters::kStretched32Alike);
     minimumKernelStep = std::isfinite(minimumStep) ? std::clamp(minimumStep, 1.0, (double) kPhases) : kPhases;
 }
 
@@ -1860,17 +1865,17 @@ void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offs
     const bool holding = frozenLoop.isActive();
 
     const bool idle = ! leftActive && ! rightActive && ! inputL && ! inputR;
-    const bool plain = ! holding && ((filterType == 0 && ! overdriveOn) || idle);
+    const bool plain = ! holding && ((filterType == DelayParameters::kFilterOff && ! overdriveOn) || idle);
 
     // The input section works on the line's input alone: it runs over the
     // whole piece ahead of the loop, whenever a channel may be active in the
     // piece (the loop takes its output only while one is).
-    const bool section = (filterType != 0 || overdriveOn) && ! idle;
+    const bool section = (filterType != DelayParameters::kFilterOff || overdriveOn) && ! idle;
     if (section)
     {
         LineInputSection& s = inputSection;
-        s.filterOn = filterType != 0;
-        s.filterAfter = filterPlacement == 1;
+        s.filterOn = filterType != DelayParameters::kFilterOff;
+        s.filterAfter = filterPlacement == DelayParameters::kFilterAfterOverdrive;
         s.driveOn = overdriveOn;
         s.steadyDrive = ! smoothing;
         if (s.filterOn)
@@ -1930,7 +1935,7 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
     const float restingTremoloDepth = run.tremoloDepth;
 
     // The loop filter's coefficients, in the rows the input section is done with.
-    if (section && filterType != 0 && filterInLoop)
+    if (section && filterType != DelayParameters::kFilterOff && filterInLoop)
         loopFilter.coefficientRows(p.loopEntries, numSamples, inputSection.filter.values);
 
     plainSmoothing = smoothing;
@@ -2026,7 +2031,7 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
                 r = p.section[1][i];
             }
 
-            if (filterInLoop && filterType != 0)
+            if (filterInLoop && filterType != DelayParameters::kFilterOff)
             {
                 const double(&row)[5][2] = inputSection.filter.values[i];
                 auto filter = [&](float& left, float& right) {
@@ -2175,7 +2180,7 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
                         break;
                     }
         }
-        const bool filtered = filterInLoop && filterType != 0;
+        const bool filtered = filterInLoop && filterType != DelayParameters::kFilterOff;
         if (steady && ! holding && ((activeL && activeR) || ! filtered))
         {
             // Nothing but the loop filter recurs: it goes over the run first

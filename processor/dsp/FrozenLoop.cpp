@@ -1,5 +1,6 @@
 #include "processor/dsp/FrozenLoop.h"
 
+#include "processor/dsp/DelayParameters.h"
 #include "processor/dsp/DspTables.h"
 
 #include <algorithm>
@@ -85,9 +86,9 @@ void FrozenLoop::setFrozen(bool on, double gainBefore, const Measure& held)
 
 void FrozenLoop::setLoop(double loopLength, int mode)
 {
-    const bool long32 = mode == 2 || mode == 3;
-    latency = long32 ? latency32 : latency16;
-    makeUp = 1.0 / (long32 ? DspTables::kKernel32LargestGain : DspTables::kKernel16LargestGain);
+    const bool stretched32 = DelayParameters::readsStretched32(mode);
+    latency = stretched32 ? latency32 : latency16;
+    makeUp = 1.0 / (stretched32 ? DspTables::kKernel32LargestGain : DspTables::kKernel16LargestGain);
     const double length = std::isfinite(loopLength) ? std::max(1.0, loopLength) : 1.0;
     // Over about one pass, as the loop's own level is measured: what comes in
     // counts alike in both (a sound into a short loop is not taken for more
