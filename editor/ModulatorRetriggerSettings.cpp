@@ -82,8 +82,8 @@ void ModulatorRetriggerSettings::parameterChanged(Parameter* p)
     if (p != modeParameter || p == nullptr)
         return;
     const int mode = p->getIntValue();
-    notePanel.setVisible(mode == midiNote);
-    detectionPanel.setVisible(mode == inputLevel);
+    notePanel.setVisible(mode == DelayParameters::kRetriggerMidiNote);
+    detectionPanel.setVisible(mode == DelayParameters::kRetriggerInputLevel);
     // A preset may switch to the note mode while the window is closed; a
     // learn left on from earlier must not wake up with it.
     if (!isVisible())

@@ -4,6 +4,7 @@
 #include "core/EnumParameter.h"
 #include "core/FloatParameter.h"
 #include "core/NoteParameter.h"
+#include "processor/dsp/DelayParameters.h"
 #include "toolkit/ComponentRow.h"
 #include "toolkit/DefaultLookAndFeel.h"
 #include "toolkit/HorizontalSlider.h"
@@ -27,13 +28,6 @@ public:
     public:
         LF();
         juce::Font getWindowTitleFont() override;
-    };
-
-    enum Mode
-    {
-        noRetrigger = 0,
-        midiNote = 1,
-        inputLevel = 2
     };
 
     static constexpr int kTitleBarHeight = 17;

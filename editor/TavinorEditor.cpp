@@ -38,15 +38,6 @@ int modulatorBase(int modulator)
     return T::kMod1First + modulator * T::kModulatorIdStride;
 }
 
-// Ids of a modulator relative to its first id.
-enum ModulatorOffset
-{
-    modType = 0,
-    modSync = 5,
-    modScale = 6,
-    modWaveform = 9
-};
-
 void show(juce::Component* c, bool visible)
 {
     if (c != nullptr)
@@ -64,17 +55,19 @@ void setState(GFXMultiStateButton* button, int state)
 TavinorEditor::TavinorEditor(Tavinor& p) : BasePluginEditor(p, false), processor(p)
 {
     auto& pm = getParameterManager();
-    for (int m = 0; m < 2; ++m)
+    for (int m = 0; m < T::kNumModulators; ++m)
     {
         const int base = modulatorBase(m);
         const int firstNoteId = T::kMod1RetriggerChannel + 2 * m;
         const auto get = [&pm](int id) { return pm.getParameter(id); };
         auto window = std::make_unique<ModulatorRetriggerSettings>(
             "MOD " + juce::String(m + 1) + " Retrigger Settings",
-            dynamic_cast<EnumParameter*>(get(base + 1)), dynamic_cast<EnumParameter*>(get(firstNoteId)),
-            dynamic_cast<NoteParameter*>(get(firstNoteId + 1)), dynamic_cast<BoolParameter*>(get(T::kFirstNoteLearn + m)),
-            dynamic_cast<FloatParameter*>(get(base + 2)), dynamic_cast<FloatParameter*>(get(base + 3)),
-            dynamic_cast<FloatParameter*>(get(base + 4)));
+            dynamic_cast<EnumParameter*>(get(base + T::kModulatorRetrigger)),
+            dynamic_cast<EnumParameter*>(get(firstNoteId)), dynamic_cast<NoteParameter*>(get(firstNoteId + 1)),
+            dynamic_cast<BoolParameter*>(get(T::kFirstNoteLearn + m)),
+            dynamic_cast<FloatParameter*>(get(base + T::kDetectorSpeed)),
+            dynamic_cast<FloatParameter*>(get(base + T::kDetectorOnThreshold)),
+            dynamic_cast<FloatParameter*>(get(base + T::kDetectorOffThreshold)));
         addChildComponent(*window);
         window->addComponentListener(this);
         retriggerWindows[(size_t) m] = std::move(window);
@@ -321,53 +314,70 @@ void TavinorEditor::buildParameterMenu()
 
     for (int n = 1; n <= kNumLines; ++n)
     {
-        const int base = 1000 * n;
+        const int base = T::getLineParameterBase(n - 1);
         PopupMenuEx line("Delay " + juce::String(n));
         line.addSubMenu("Filter", subMenu("Filter", base,
-                                          { { "Mode", 6 }, { "Feedback Loop", 7 }, { "Cutoff", 8 }, { "Resonance", 9 },
-                                            { "Type", 10 } }));
+                                          { { "Mode", T::kFilterMode }, { "Feedback Loop", T::kFilterInLoop },
+                                            { "Cutoff", T::kCutoff }, { "Resonance", T::kResonance },
+                                            { "Type", T::kFilterType } }));
         line.addSubMenu("Overdrive", subMenu("Overdrive", base,
-                                             { { "State", 35 }, { "Preamp", 36 }, { "Color", 37 }, { "Gain", 38 } }));
+                                             { { "State", T::kOverdrive }, { "Preamp", T::kPreamp },
+                                               { "Color", T::kColor }, { "Gain", T::kOverdriveGain } }));
         line.addSubMenu("Pre-delay",
                         subMenu("Pre-delay", base,
-                                { { "Left Time", 25 }, { "Right Time", 26 }, { "Tempo Sync", 23 },
-                                  { "Join Channels", 24 }, { "Left Rhythmic Scale", 29 },
-                                  { "Left Duration Nominator", 31 }, { "Left Duration Denominator", 32 },
-                                  { "Right Rhythmic Scale", 30 }, { "Right Duration Nominator", 33 },
-                                  { "Right Duration Denominator", 34 } }));
+                                { { "Left Time", T::kPreDelayLeftKnob }, { "Right Time", T::kPreDelayRightKnob },
+                                  { "Tempo Sync", T::kPreDelaySync }, { "Join Channels", T::kPreDelayJoin },
+                                  { "Left Rhythmic Scale", T::kPreDelayLeftScale },
+                                  { "Left Duration Nominator", T::kPreDelayLeftNumerator },
+                                  { "Left Duration Denominator", T::kPreDelayLeftDenominator },
+                                  { "Right Rhythmic Scale", T::kPreDelayRightScale },
+                                  { "Right Duration Nominator", T::kPreDelayRightNumerator },
+                                  { "Right Duration Denominator", T::kPreDelayRightDenominator } }));
         line.addSubMenu("Delay",
                         subMenu("Delay", base,
-                                { { "Left Time", 13 }, { "Right Time", 14 }, { "Tempo Sync", 11 },
-                                  { "Join Channels", 12 }, { "Left Rhythmic Scale", 17 },
-                                  { "Left Duration Nominator", 19 }, { "Left Duration Denominator", 20 },
-                                  { "Right Rhythmic Scale", 18 }, { "Right Duration Nominator", 21 },
-                                  { "Right Duration Denominator", 22 }, { "", 39 }, { "", 40 }, { "", 41 } }));
+                                { { "Left Time", T::kDelayLeftKnob }, { "Right Time", T::kDelayRightKnob },
+                                  { "Tempo Sync", T::kDelaySync }, { "Join Channels", T::kDelayJoin },
+                                  { "Left Rhythmic Scale", T::kDelayLeftScale },
+                                  { "Left Duration Nominator", T::kDelayLeftNumerator },
+                                  { "Left Duration Denominator", T::kDelayLeftDenominator },
+                                  { "Right Rhythmic Scale", T::kDelayRightScale },
+                                  { "Right Duration Nominator", T::kDelayRightNumerator },
+                                  { "Right Duration Denominator", T::kDelayRightDenominator },
+                                  { "", T::kFeedback }, { "", T::kFreeze }, { "", T::kStereoOffset } }));
         line.addSubMenu("Modulation", subMenu("Modulation", base,
-                                              { { "Source", 42 }, { "Scale", 43 }, { "Time", 44 }, { "Cutoff", 45 },
-                                                { "Tremolo", 46 } }));
-        for (int k = 0; k < 3; ++k)
+                                              { { "Source", T::kModSource }, { "Scale", T::kModScale },
+                                                { "Time", T::kTimeModDepth }, { "Cutoff", T::kCutoffModDepth },
+                                                { "Tremolo", T::kTremoloDepth } }));
+        for (const int k : { T::kLineState, T::kBalance, T::kLevel })
             addParameterItem(pm, line, base, k, {});
         root.addSubMenu(line.getName(), line);
     }
 
-    for (int m = 0; m < 2; ++m)
+    for (int m = 0; m < T::kNumModulators; ++m)
     {
-        const int offset = m * Tavinor::kModulatorIdStride;
+        const int base = modulatorBase(m);
         PopupMenuEx mod("MOD" + juce::String(m + 1));
-        addParameterItem(pm, mod, offset, 47, "Modulator Type");
-        mod.addSubMenu("LFO", subMenu("LFO", offset,
-                                      { { "Frequency", 54 }, { "Rate", 55 }, { "Tempo Sync", 52 }, { "Waveform", 56 },
-                                        { "Invert", 57 }, { "Stereo Phase", 58 } }));
-        mod.addSubMenu("Envelope", subMenu("Envelope", offset,
-                                           { { "Attack", 59 }, { "Decay", 60 }, { "Sustain", 61 }, { "Hold", 62 },
-                                             { "Release", 63 } }));
+        addParameterItem(pm, mod, base, T::kModulatorType, "Modulator Type");
+        mod.addSubMenu("LFO", subMenu("LFO", base,
+                                      { { "Frequency", T::kModulatorFrequency }, { "Rate", T::kModulatorRate },
+                                        { "Tempo Sync", T::kModulatorSync }, { "Waveform", T::kModulatorWaveform },
+                                        { "Invert", T::kModulatorInvert },
+                                        { "Stereo Phase", T::kModulatorStereoPhase } }));
+        mod.addSubMenu("Envelope", subMenu("Envelope", base,
+                                           { { "Attack", T::kEnvelopeAttack }, { "Decay", T::kEnvelopeDecay },
+                                             { "Sustain", T::kEnvelopeSustain }, { "Hold", T::kEnvelopeHold },
+                                             { "Release", T::kEnvelopeRelease } }));
         mod.addSubMenu("Peak Follower",
-                       subMenu("Peak Follower", offset, { { "Sensitivity", 64 }, { "Attack", 65 }, { "Release", 66 } }));
+                       subMenu("Peak Follower", base,
+                               { { "Sensitivity", T::kFollowerSensitivity }, { "Attack", T::kFollowerAttack },
+                                 { "Release", T::kFollowerRelease } }));
         root.addSubMenu(mod.getName(), mod);
     }
 
-    root.addSubMenu("Master", subMenu("Master", 0, { { "", 87 }, { "", 88 }, { "", 89 }, { "", 91 } }));
-    root.addSubMenu("Misc", subMenu("Misc", 0, { { "", 112 }, { "", 113 } }));
+    root.addSubMenu("Master", subMenu("Master", 0,
+                                      { { "", T::kLimiter }, { "", T::kLimiterThreshold }, { "", T::kDryWet },
+                                        { "", T::kOutputGain } }));
+    root.addSubMenu("Misc", subMenu("Misc", 0, { { "", T::kTapLeft }, { "", T::kTapRight } }));
     root.setTickStyle(true, true);
     parameterMenu = root;
     getHostParametersPage().getList().setMenu(parameterMenu);
@@ -452,38 +462,38 @@ void TavinorEditor::controllerEventTriggered(GUIController* control, int uid)
         toggleMute(uid - eventMuteLine1);
     else if (in(eventSoloLine1, kNumLines))
         toggleSolo(uid - eventSoloLine1);
-    else if (in(eventInputMode, 2))
+    else if (in(eventInputMode, T::kNumInputModes))
         writeLineChoice(T::kMidSide, uid - eventInputMode);
-    else if (in(eventFilterPosition, 2))
+    else if (in(eventFilterPosition, T::kNumFilterPlacements))
         writeLineChoice(T::kFilterMode, uid - eventFilterPosition);
-    else if (in(eventFilterType, 4))
+    else if (in(eventFilterType, T::kNumFilterTypes))
         writeLineChoice(T::kFilterType, uid - eventFilterType);
-    else if (in(eventPanel, 2))
+    else if (in(eventPanel, T::kNumTimeStages))
         getParameterManager().setIntValue(T::kFirstPanel + processor.getSelectedLine(), uid - eventPanel);
-    else if (in(eventDelayLeftScale, 3))
+    else if (in(eventDelayLeftScale, T::kNumNoteLengths))
         writeScale(false, false, uid - eventDelayLeftScale);
-    else if (in(eventDelayRightScale, 3))
+    else if (in(eventDelayRightScale, T::kNumNoteLengths))
         writeScale(false, true, uid - eventDelayRightScale);
-    else if (in(eventPredelayLeftScale, 3))
+    else if (in(eventPredelayLeftScale, T::kNumNoteLengths))
         writeScale(true, false, uid - eventPredelayLeftScale);
-    else if (in(eventPredelayRightScale, 3))
+    else if (in(eventPredelayRightScale, T::kNumNoteLengths))
         writeScale(true, true, uid - eventPredelayRightScale);
-    else if (in(eventModSource, 2))
+    else if (in(eventModSource, T::kNumModulators))
         writeLineChoice(T::kModSource, uid - eventModSource);
     else if (in(eventModScale, 2))
         writeLineChoice(T::kModScale, uid - eventModScale);
-    else if (in(eventMod1Type, 3))
-        writeGlobalChoice(modulatorBase(0) + modType, uid - eventMod1Type);
-    else if (in(eventMod1Waveform, 5))
-        writeGlobalChoice(modulatorBase(0) + modWaveform, uid - eventMod1Waveform);
-    else if (in(eventMod1Scale, 3))
-        writeGlobalChoice(modulatorBase(0) + modScale, uid - eventMod1Scale);
-    else if (in(eventMod2Type, 3))
-        writeGlobalChoice(modulatorBase(1) + modType, uid - eventMod2Type);
-    else if (in(eventMod2Waveform, 5))
-        writeGlobalChoice(modulatorBase(1) + modWaveform, uid - eventMod2Waveform);
-    else if (in(eventMod2Scale, 3))
-        writeGlobalChoice(modulatorBase(1) + modScale, uid - eventMod2Scale);
+    else if (in(eventMod1Type, T::kNumModulatorKinds))
+        writeGlobalChoice(modulatorBase(0) + T::kModulatorType, uid - eventMod1Type);
+    else if (in(eventMod1Waveform, T::kNumWaveforms))
+        writeGlobalChoice(modulatorBase(0) + T::kModulatorWaveform, uid - eventMod1Waveform);
+    else if (in(eventMod1Scale, T::kNumNoteLengths))
+        writeGlobalChoice(modulatorBase(0) + T::kModulatorScale, uid - eventMod1Scale);
+    else if (in(eventMod2Type, T::kNumModulatorKinds))
+        writeGlobalChoice(modulatorBase(1) + T::kModulatorType, uid - eventMod2Type);
+    else if (in(eventMod2Waveform, T::kNumWaveforms))
+        writeGlobalChoice(modulatorBase(1) + T::kModulatorWaveform, uid - eventMod2Waveform);
+    else if (in(eventMod2Scale, T::kNumNoteLengths))
+        writeGlobalChoice(modulatorBase(1) + T::kModulatorScale, uid - eventMod2Scale);
     else if (uid == eventRoutingMenu)
         showRoutingMenu();
     else if (in(eventCopyLine1, kNumLines))
@@ -494,7 +504,7 @@ void TavinorEditor::controllerEventTriggered(GUIController* control, int uid)
         togglePadlock(processor.getLinePadlock(uid - eventPadlockLine1));
     else if (uid == eventAmountPadlock)
         togglePadlock(processor.getFXAmountPadlock());
-    else if (in(eventMod1Retrigger, 2))
+    else if (in(eventMod1Retrigger, T::kNumModulators))
         toggleRetriggerWindow(uid - eventMod1Retrigger);
     else if (uid == eventBrowsePresets)
     {
@@ -695,12 +705,12 @@ void TavinorEditor::updateJoinedControls(bool predelay)
 void TavinorEditor::updateModulatorPanels(int modulator)
 {
     const auto m = (size_t) modulator;
-    const int type = proxyInt(modulatorBase(modulator) + modType);
-    const bool synced = proxyBool(modulatorBase(modulator) + modSync);
-    show(elements.lfoSyncedPanels[m], type == 0 && synced);
-    show(elements.lfoFreePanels[m], type == 0 && !synced);
-    show(elements.envPanels[m], type == 1);
-    show(elements.peakPanels[m], type == 2);
+    const int type = proxyInt(modulatorBase(modulator) + T::kModulatorType);
+    const bool synced = proxyBool(modulatorBase(modulator) + T::kModulatorSync);
+    show(elements.lfoSyncedPanels[m], type == T::kindOscillator && synced);
+    show(elements.lfoFreePanels[m], type == T::kindOscillator && !synced);
+    show(elements.envPanels[m], type == T::kindEnvelope);
+    show(elements.peakPanels[m], type == T::kindPeakFollower);
 }
 
 void TavinorEditor::parameterChanged(Parameter* p)
@@ -774,17 +784,17 @@ void TavinorEditor::parameterChanged(Parameter* p)
         updatePanelSelection();
         break;
     default:
-        for (int m = 0; m < 2; ++m)
+        for (int m = 0; m < T::kNumModulators; ++m)
         {
             const int base = modulatorBase(m);
-            if (id == base + modType)
+            if (id == base + T::kModulatorType)
             {
                 updateModulatorPanels(m);
                 follow(e.modType[(size_t) m], v);
             }
-            else if (id == base + modSync)
+            else if (id == base + T::kModulatorSync)
                 updateModulatorPanels(m);
-            else if (id == base + modScale)
+            else if (id == base + T::kModulatorScale)
                 follow(e.lfoScale[(size_t) m], v);
         }
         if (id >= T::kFirstPanel && id < T::kFirstPanel + kNumLines && id - T::kFirstPanel == processor.getSelectedLine())

@@ -14,12 +14,6 @@
 
 namespace
 {
-// The logarithmic knob of a free time (a fraction of one second).
-constexpr double kKnobTimeOffset = 0.0010983983513728978;
-constexpr double kKnobLogOffset = 6.813902204446729;
-constexpr double kKnobScale = 6.815;
-constexpr double kKnobTimeScale = 1.0983983513728977 / 1000.0;
-
 // Each free time has a knob, two template ids before its milliseconds, that
 // moves along the logarithmic curve; the milliseconds are what the engine uses.
 constexpr int kKnobToTime = 2;
@@ -30,6 +24,13 @@ static_assert(Tavinor::kDelayLeftMs == Tavinor::kDelayLeftKnob + kKnobToTime
               && Tavinor::kPreDelayLeftMs == Tavinor::kPreDelayLeftKnob + kKnobToTime
               && Tavinor::kPreDelayRightMs == Tavinor::kPreDelayRightKnob + kKnobToTime);
 
+// Each denominator of a note value follows its numerator.
+constexpr int kNumeratorToDenominator = 1;
+static_assert(Tavinor::kDelayLeftDenominator == Tavinor::kDelayLeftNumerator + kNumeratorToDenominator
+              && Tavinor::kDelayRightDenominator == Tavinor::kDelayRightNumerator + kNumeratorToDenominator
+              && Tavinor::kPreDelayLeftDenominator == Tavinor::kPreDelayLeftNumerator + kNumeratorToDenominator
+              && Tavinor::kPreDelayRightDenominator == Tavinor::kPreDelayRightNumerator + kNumeratorToDenominator);
+
 bool isTimeKnob(int k)
 {
     return std::find(std::begin(kTimeKnobs), std::end(kTimeKnobs), k) != std::end(kTimeKnobs);
@@ -37,9 +38,6 @@ bool isTimeKnob(int k)
 
 constexpr int kNumRetriggerRecords = 4;
 constexpr int kFallbackBlockSize = 1024;
-constexpr int kNumRateChoices = 11;
-constexpr int kRateChoiceOfOneCyclePerBeat = 7;
-constexpr double kRhythmicScales[] = { 1.0, 2.0 / 3.0, 1.5 };
 
 constexpr const char* kPresetExtension = ".tnprst";
 constexpr const char* kPresetFolderName = "presetDirectory";
@@ -51,7 +49,7 @@ constexpr const char* kOldPresetVersion = "1.0";
 
 constexpr int kFirstLegacyEditionId = 122;   // 122..125 are read as 101..104
 constexpr int kFirstLegacyDefaultsId = 118;  // 118..121 are read as 105..108
-constexpr int kOldStateQuality = 3;
+constexpr int kOldStateQuality = DelayParameters::kQualityBest;
 
 // The pair writes of a knob and its millisecond time come back to the pair's
 // own handler; this keeps the answer from bouncing back and forth when the
@@ -100,11 +98,6 @@ juce::String percentPairText(double v, const char* suffix)
 {
     const int p = truncated(100.0 * v);
     return juce::String(100 - p) + "/" + juce::String(p) + suffix;
-}
-
-bool isLineId(int id)
-{
-    return id >= 1000 && id < 1000 * (Tavinor::kNumLines + 1) && (id % 1000) < Tavinor::kNumTemplateParameters;
 }
 
 constexpr int kNumEngineGlobals = Tavinor::kOutputGain - Tavinor::kMod1First + 1;
@@ -184,19 +177,6 @@ private:
 };
 
 thread_local Tavinor::EngineUpdateBatch* Tavinor::EngineUpdateBatch::active = nullptr;
-
-//==============================================================================
-double Tavinor::knobFromTime(double t)
-{
-    const double v = (std::log(t + kKnobTimeOffset) + kKnobLogOffset) / kKnobScale;
-    return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0;
-}
-
-double Tavinor::timeFromKnob(double v)
-{
-    const double t = (std::exp(kKnobScale * v) - 1.0) * kKnobTimeScale + 1e-20;
-    return std::isfinite(t) ? std::clamp(t, 0.0, 1.0) : 0.0;
-}
 
 //==============================================================================
 Tavinor::Tavinor(EditorFactory factory) : editorFactory(std::move(factory))
@@ -297,7 +277,7 @@ bool Tavinor::isPreDelayPanelShown(int line)
 {
     if (line < 0 || line >= kNumLines)
         return false;
-    return getParameterManager().getIntValue(kFirstPanel + line) != 0;
+    return getParameterManager().getIntValue(kFirstPanel + line) != kStageDelay;
 }
 
 //==============================================================================
@@ -315,9 +295,9 @@ void Tavinor::parameterChanged(Parameter* p)
     {
         pm.setFromParameter(getSelectedLineParameterBase() + id, *p);
     }
-    else if (isLineId(id))
+    else if (isLineParameterId(id))
     {
-        handleLineParameter(p, id / 1000 - 1, id % 1000);
+        handleLineParameter(p, lineOfId(id), templateIndexOfId(id));
     }
     else if (id >= kMod1First && id <= kOutputGain)
     {
@@ -477,8 +457,8 @@ void Tavinor::updateModulatorRate(int modulator, const Parameter& changed, bool 
     // engine always end at the rate that the parameters show.
     const juce::ScopedLock sl(engineLock);
     const int i = changed.getIntValue();
-    if (rateChanged && i >= 0 && i < kNumRateChoices)
-        rateFactors[(size_t) modulator] = std::pow(2.0, i - kRateChoiceOfOneCyclePerBeat);
+    if (rateChanged && i >= 0 && i < kNumSyncedRates)
+        rateFactors[(size_t) modulator] = DelayParameters::syncedRateFactor(i);
     if (! rateChanged && i >= 0 && i < (int) std::size(kRhythmicScales))
         rateScales[(size_t) modulator] = kRhythmicScales[i];
 
@@ -501,9 +481,9 @@ void Tavinor::tap(int switchId, bool on)
     {
         auto& pm = getParameterManager();
         const int line = getSelectedLine();
-        const int stage = isPreDelayPanelShown(line) ? 1 : 0;
-        const int joinProxy = stage == 0 ? kDelayJoin : kPreDelayJoin;
-        const int channel = (switchId == kTapLeft || pm.getBoolValue(joinProxy)) ? 1 : 2;
+        const int stage = isPreDelayPanelShown(line) ? kStagePreDelay : kStageDelay;
+        const int joinProxy = stage == kStageDelay ? kDelayJoin : kPreDelayJoin;
+        const int channel = (switchId == kTapLeft || pm.getBoolValue(joinProxy)) ? kTapChannelLeft : kTapChannelRight;
         // Only raises an atomic trigger, so it needs no lock.
         engine->tapTime(line, stage, channel);
     }
@@ -647,11 +627,10 @@ void Tavinor::removeListener(Listener* l)
 
 juce::String Tavinor::getPluginParameterName(int id)
 {
-    if (isLineId(id))
+    if (isLineParameterId(id))
     {
-        const int line = id / 1000 - 1;
-        const int k = id % 1000;
-        const juce::String n(line + 1);
+        const int k = templateIndexOfId(id);
+        const juce::String n(lineOfId(id) + 1);
         switch (k)
         {
             case kDelayLeftMs: case kDelayRightMs: case kPreDelayLeftMs: case kPreDelayRightMs:
@@ -687,9 +666,9 @@ juce::String Tavinor::getLineParameterText(int line, int k, int id)
         case kBalance:
             return percentPairText(v, " % (L/R)");
         case kLevel:
-            return decibelText(-0.5625 / (v - 1.125) - 0.5);
+            return decibelText(DelayParameters::levelGain(v));
         case kCutoff:
-            return juce::String((std::pow(2.0, v * 119.58941144 / 12.0) * 22.0 - 22.0) * 1.003276, 2) + " Hz";
+            return juce::String(DelayParameters::cutoffHz(v), 2) + " Hz";
         case kResonance: case kTimeModDepth: case kCutoffModDepth: case kTremoloDepth:
             return juce::String(truncated(100.0 * v)) + " %";
         case kDelayLeftKnob: case kDelayRightKnob: case kPreDelayLeftKnob: case kPreDelayRightKnob:
@@ -698,27 +677,23 @@ juce::String Tavinor::getLineParameterText(int line, int k, int id)
             return getMillisecondsText(id);
         case kDelayLeftNumerator: case kDelayRightNumerator:
         case kPreDelayLeftNumerator: case kPreDelayRightNumerator:
-            return pm.getText(id) + "/" + pm.getText(id + 1);
+            return pm.getText(id) + "/" + pm.getText(id + kNumeratorToDenominator);
         case kDelayLeftDenominator: case kDelayRightDenominator:
         case kPreDelayLeftDenominator: case kPreDelayRightDenominator:
-            return pm.getText(id - 1) + "/" + pm.getText(id);
+            return pm.getText(id - kNumeratorToDenominator) + "/" + pm.getText(id);
         case kPreamp:
         {
-            // The engine's preamp gain is 10^(48 v / 20): 0 to +48 dB.
-            const double g = 48.0 * v;
+            const double g = DelayParameters::preampDecibels(v);
             return (g > 0.0 ? "+" : "") + juce::String(g, 2) + " dB";
         }
         case kColor: case kFeedback:
         {
-            const int q = truncated(200.0 * v - 100.0);
+            const int q = truncated(100.0 * DelayParameters::bipolar(v));
             return (q < 1 ? "" : "+") + juce::String(q) + " %";
         }
         case kOverdriveGain:
         {
-            // The engine's overdrive output gain, -0.175 v / (v - 1.2) + 0.125:
-            // 0.125 (-18.06 dB) to 1.0 (0 dB).
-            const double gain = -0.175 * v / (v - 1.2) + 0.125;
-            double dB = 20.0 * std::log10(gain);
+            double dB = 20.0 * std::log10(DelayParameters::overdriveGain(v));
             if (std::abs(dB) < kDecibelRoundingNoise)
                 dB = 0.0;
             return juce::String(dB, 2) + " dB";
@@ -733,12 +708,12 @@ juce::String Tavinor::getLineParameterText(int line, int k, int id)
                 const juce::ScopedLock sl(engineLock);
                 leftMs = engine->getLeftTimeMs(line);
             }
-            const double s = (2.0 * v - 1.0) * leftMs * 0.5;
+            const double s = DelayParameters::stereoOffsetFraction(v) * leftMs;
             const int mode = pm.getIntValue(base + kMidSide);
-            if (mode != 0 && mode != 1)
+            if (mode != kInputLeftRight && mode != kInputMidSide)
                 return percentPairText(pm.getNormalisedValue(base + kBalance), " % (L/R)");
-            const char* first = mode == 0 ? "Left " : "Mid ";
-            const char* second = mode == 0 ? "Right " : "Side ";
+            const char* first = mode == kInputLeftRight ? "Left " : "Mid ";
+            const char* second = mode == kInputLeftRight ? "Right " : "Side ";
             if (s <= -0.01)
                 return first + juce::String(-s, 2) + " ms";
             if (s >= 0.01)
@@ -755,31 +730,40 @@ juce::String Tavinor::getPluginParameterText(int id)
 {
     if (id >= 0 && id < kNumTemplateParameters)
         return getLineParameterText(getSelectedLine(), id, id);
-    if (isLineId(id))
-        return getLineParameterText(id / 1000 - 1, id % 1000, id);
+    if (isLineParameterId(id))
+        return getLineParameterText(lineOfId(id), templateIndexOfId(id), id);
 
     const double v = getParameterManager().getNormalisedValue(id);
+    if (isModulatorId(id))
+    {
+        switch (modulatorParameterOfId(id))
+        {
+            case kModulatorFrequency:
+                return juce::String(DelayParameters::freeRateHz(v), 2) + " Hz";
+            case kModulatorStereoPhase:
+                return juce::String(DelayParameters::stereoPhaseDegrees(v), 1) + " deg";
+            case kEnvelopeAttack:
+                return secondsText(DelayParameters::attackSeconds(v));
+            case kEnvelopeDecay: case kEnvelopeRelease:
+                return secondsText(DelayParameters::envelopeSeconds(v));
+            case kEnvelopeHold:
+                return secondsText(DelayParameters::holdSeconds(v));
+            case kEnvelopeSustain: case kFollowerSensitivity: case kFollowerAttack: case kFollowerRelease:
+                return juce::String(truncated(100.0 * v)) + "%";
+            default:
+                break;
+        }
+        return BasePlugin::getPluginParameterText(id);
+    }
     switch (id)
     {
-        case 54: case 74:
-            return juce::String(std::exp(3.258840824040285 * v) * 1.5947651006752834 - 1.494765100692059 + 1e-20, 2)
-                   + " Hz";
-        case 58: case 78:
-            return juce::String(180.0 * v, 1) + " deg";
-        case 59: case 79:
-            return secondsText(0.7982456140350878 * v / (1.0 - 0.7719298245614036 * v) * 0.999714285 + 0.001);
-        case 60: case 63: case 80: case 83:
-            return secondsText((1.0 - std::exp(2.7725887222397834 * v)) * -1.3333333333333324 * 0.9995 + 0.01);
-        case 62: case 82:
-            return secondsText(v);
-        case 61: case 81: case 64: case 65: case 66: case 84: case 85: case 86:
-            return juce::String(truncated(100.0 * v)) + "%";
         case kLimiterThreshold:
-            return juce::String(24.0 * v - 24.0, 2) + " dB";
+            // + 0.0: the curve gives -0 at the top, which would read "-0.00".
+            return juce::String(DelayParameters::limiterThresholdDecibels(v) + 0.0, 2) + " dB";
         case kDryWet:
             return percentPairText(v, " % (Dry/Wet)");
         case kOutputGain:
-            return decibelText(4.0 * v * v);
+            return decibelText(DelayParameters::outputGain(v));
         case kTapLeft: case kTapRight:
             return "@";
         default:
@@ -947,7 +931,7 @@ void Tavinor::handleMidiEvent(const juce::MidiMessage& message)
             if (record.matchesChannel(channel))
             {
                 record.learnNote(note);
-                if (retriggerModes[(size_t) m].load() == 1 && record.matchesNote(note))
+                if (retriggerModes[(size_t) m].load() == kRetriggerMidiNote && record.matchesNote(note))
                 {
                     clocks[(size_t) m]->retrigger();
                     const juce::ScopedLock sl(engineLock);
@@ -966,21 +950,27 @@ void Tavinor::handleMidiEvent(const juce::MidiMessage& message)
 void Tavinor::writeBackTapsAndLearnedNotes()
 {
     auto& pm = getParameterManager();
-    static constexpr int kTimeIds[2][2] = { { kDelayLeftMs, kDelayRightMs }, { kPreDelayLeftMs, kPreDelayRightMs } };
+    struct TappedTime
+    {
+        int stage, channel, k;
+    };
+    static constexpr TappedTime kTappedTimes[] = { { kStageDelay, kTapChannelLeft, kDelayLeftMs },
+                                                   { kStageDelay, kTapChannelRight, kDelayRightMs },
+                                                   { kStagePreDelay, kTapChannelLeft, kPreDelayLeftMs },
+                                                   { kStagePreDelay, kTapChannelRight, kPreDelayRightMs } };
 
     for (int line = 0; line < kNumLines; ++line)
-        for (int stage = 0; stage < 2; ++stage)
-            for (int channel = 1; channel <= 2; ++channel)
+        for (const auto& [stage, channel, k] : kTappedTimes)
+        {
+            double ms = 0.0;
             {
-                double ms = 0.0;
-                {
-                    const juce::ScopedLock sl(engineLock);
-                    if (! engine->takeNewTappedTime(line, stage, channel))
-                        continue;
-                    ms = engine->getTappedTimeMs(line, stage, channel);
-                }
-                pm.setValue(getLineParameterBase(line) + kTimeIds[stage][channel - 1], (float) ms);
+                const juce::ScopedLock sl(engineLock);
+                if (! engine->takeNewTappedTime(line, stage, channel))
+                    continue;
+                ms = engine->getTappedTimeMs(line, stage, channel);
             }
+            pm.setValue(getLineParameterBase(line) + k, (float) ms);
+        }
 
     for (int r = 0; r < kNumRetriggerRecords; ++r)
         if (retriggerNotes[(size_t) r].takeLearned())
@@ -1026,13 +1016,13 @@ void Tavinor::applyPresetValues(const Preset& preset)
             if (sawUp)
                 text = "Saw Down";
             if (old)
-                pm.setBoolValue(id + 1, sawUp);
+                pm.setBoolValue(id == kMod1Waveform ? kMod1Invert : kMod2Invert, sawUp);
         }
         else if ((id == kMod1Invert || id == kMod2Invert) && old)
         {
             continue;
         }
-        else if (isLineId(id) && id % 1000 == kModSource)
+        else if (isLineParameterId(id) && templateIndexOfId(id) == kModSource)
         {
             if (text == "LFO1")
                 text = "MOD 1";
@@ -1161,7 +1151,8 @@ void Tavinor::applyTimeKnobsState(const Preset& preset)
     for (int i = 0; i < preset.getNumEntries(); ++i)
     {
         const auto* entry = preset.getEntry(i);
-        if (entry == nullptr || ! isLineId(entry->id) || ! isTimeKnob(entry->id % 1000) || isPadlocked(entry->id))
+        if (entry == nullptr || ! isLineParameterId(entry->id) || ! isTimeKnob(templateIndexOfId(entry->id))
+            || isPadlocked(entry->id))
             continue;
         auto* knob = pm.getParameter(entry->id);
         const auto* time = pm.getParameter(entry->id + kKnobToTime);

@@ -5,6 +5,7 @@
 #include "core/ParameterPadlockRange.h"
 #include "core/Preset.h"
 #include "processor/dsp/Clock.h"
+#include "processor/dsp/DelayParameters.h"
 #include "processor/dsp/MidiEventQueue.h"
 #include "processor/dsp/RetriggerMidiNote.h"
 
@@ -16,11 +17,12 @@
 class DelayEngine;
 
 // The product processor: four delay lines behind one engine, two modulator
-// clocks and the MIDI retrigger, on the in-house plug-in base. Parameter ids
-// 0..46 describe one line and stand for the selected line; line L owns the
-// clones 1000 + 1000 L + k; 47..91 are the modulators and the master section;
-// 92..117 the processor's own settings.
-class Tavinor : public BasePlugin, public LatencySource
+// clocks and the MIDI retrigger, on the in-house plug-in base. The ids of
+// what the lines and the engine take, with their curves, are DelayParameters'
+// (processor/dsp/DelayParameters.h, which gives the whole id scheme):
+// Tavinor::kFeedback is DelayParameters::kFeedback. The processor's own
+// settings follow them.
+class Tavinor : public BasePlugin, public LatencySource, public DelayParameters
 {
 public:
     class Listener
@@ -31,37 +33,9 @@ public:
         virtual void linePasted(Tavinor* processor, int line) = 0;
     };
 
-    static constexpr int kNumLines = 4;
-    static constexpr int kNumTemplateParameters = 47;
-    static constexpr int kNumModulators = 2;
-    static constexpr int kModulatorIdStride = 20;
-
-    // Template indices within a line.
-    enum LineParameter
+    // The processor's own settings, after the engine's ids.
+    enum ProcessorParameter
     {
-        kLineState = 0, kBalance = 1, kLevel = 2, kMidSide = 3, kSwap = 4, kMono = 5,
-        kFilterMode = 6, kFilterInLoop = 7, kCutoff = 8, kResonance = 9, kFilterType = 10,
-        kDelaySync = 11, kDelayJoin = 12, kDelayLeftKnob = 13, kDelayRightKnob = 14,
-        kDelayLeftMs = 15, kDelayRightMs = 16, kDelayLeftScale = 17, kDelayRightScale = 18,
-        kDelayLeftNumerator = 19, kDelayLeftDenominator = 20,
-        kDelayRightNumerator = 21, kDelayRightDenominator = 22,
-        kPreDelaySync = 23, kPreDelayJoin = 24, kPreDelayLeftKnob = 25, kPreDelayRightKnob = 26,
-        kPreDelayLeftMs = 27, kPreDelayRightMs = 28, kPreDelayLeftScale = 29, kPreDelayRightScale = 30,
-        kPreDelayLeftNumerator = 31, kPreDelayLeftDenominator = 32,
-        kPreDelayRightNumerator = 33, kPreDelayRightDenominator = 34,
-        kOverdrive = 35, kPreamp = 36, kColor = 37, kOverdriveGain = 38, kFeedback = 39,
-        kFreeze = 40, kStereoOffset = 41, kModSource = 42, kModScale = 43,
-        kTimeModDepth = 44, kCutoffModDepth = 45, kTremoloDepth = 46
-    };
-
-    // Global and processor ids.
-    enum GlobalParameter
-    {
-        kMod1First = 47, kMod1RetriggerMode = 48, kMod1Scale = 53, kMod1Frequency = 54,
-        kMod1Rate = 55, kMod1Waveform = 56, kMod1Invert = 57,
-        kMod2First = 67, kMod2RetriggerMode = 68, kMod2Scale = 73, kMod2Rate = 75,
-        kMod2Waveform = 76, kMod2Invert = 77,
-        kLimiter = 87, kLimiterThreshold = 88, kDryWet = 89, kRouting = 90, kOutputGain = 91,
         kSelectedLine = 92, kFirstPanel = 93, kPresetName = 97, kMaxDelayTime = 98,
         kRealtimeQuality = 99, kOfflineQuality = 100,
         kMod1RetriggerChannel = 101, kMod1RetriggerNote = 102,
@@ -71,6 +45,7 @@ public:
         kDefaultMaxDelayTime = 109, kDefaultRealtimeQuality = 110, kDefaultOfflineQuality = 111,
         kTapLeft = 112, kTapRight = 113, kFirstNoteLearn = 114, kLastNoteLearn = 117
     };
+    static_assert(kSelectedLine == kOutputGain + 1);
 
     // The version of the factory presets this build installs.
     static constexpr const char* kFactoryPresetVersion = "1.1";
@@ -150,7 +125,6 @@ public:
     // Lines
     void selectLine(int line);
     int getSelectedLine() const { return selectedLine.load(); }
-    static int getLineParameterBase(int line) { return 1000 * line + 1000; }
     int getSelectedLineParameterBase() const { return getLineParameterBase(getSelectedLine()); }
     ParameterPadlock* getLinePadlock(int line);
     ParameterPadlock* getFXAmountPadlock() { return &fxAmountPadlock; }
@@ -213,11 +187,6 @@ public:
     const juce::SparseSet<int>& getParametersStateIds() const { return parametersStateIds; }
     const juce::SparseSet<int>& getEditionStateIds() const { return editionStateIds; }
     const juce::SparseSet<int>& getDefaultSettingsIds() const { return defaultSettingsIds; }
-
-    //==========================================================================
-    // The logarithmic knob of a free time and its inverse (normalised values).
-    static double knobFromTime(double t);
-    static double timeFromKnob(double v);
 
     // For tests and the editor's display refresh.
     DelayEngine* getEngine() const { return engine.get(); }

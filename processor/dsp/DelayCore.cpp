@@ -1,5 +1,6 @@
 #include "processor/dsp/DelayCore.h"
 
+#include "processor/dsp/DelayParameters.h"
 #include "processor/dsp/DspCommon.h"
 #include "processor/dsp/DspTables.h"
 #include "processor/dsp/SimdLanes.h"
@@ -60,7 +61,7 @@ constexpr float kHighestNyquistFraction = 0.499f;
 
 // Cut-off position to semitones above 22 Hz, and hertz back to the filter range.
 constexpr float kOversampledSemitoneScale = 0.83f * 143.58942f;
-constexpr float kLoopSemitoneScale = 119.58941f;
+constexpr float kLoopSemitoneScale = (float) DelayParameters::kCutoffSemitones;
 constexpr float kOversampledNormalise = 1.1366478e-05f;
 constexpr float kLoopNormalise = 4.5500045e-05f;
 constexpr float kLowestPitchHz = 22.0f;
@@ -72,7 +73,7 @@ constexpr int kKindLowPass = 1;
 constexpr int kKindBandPass = 2;
 constexpr int kKindBandPassPeak = 3;
 constexpr int kKindHighPass = 4;
-constexpr int kKindForType[4] = { kKindOff, kKindLowPass, kKindBandPass, kKindHighPass };
+constexpr int kKindForType[DelayParameters::kNumFilterTypes] = { kKindOff, kKindLowPass, kKindBandPass, kKindHighPass };
 
 // What the rings hold is limited: runaway feedback (freeze keeps adding the
 // input) would otherwise end in inf and NaN.
@@ -473,7 +474,7 @@ DelayCore::~DelayCore() = default;
 
 void DelayCore::refreshDerived()
 {
-    offsetSamples = (stereoOffsetControl - 0.5f) * leftLength;
+    offsetSamples = DelayParameters::stereoOffsetFraction(stereoOffsetControl) * leftLength;
     timeModDepth = (float) std::pow((double) timeModBase, 10.0 * leftLength / context.rate + 1.0);
 }
 
@@ -601,37 +602,38 @@ void DelayCore::setParameter(int k, float v)
         return;
     v = std::clamp(v, 0.0f, 1.0f);
 
+    using P = DelayParameters;
     switch (k)
     {
-        case 1: setBalance(v); break;
-        case 2: setLevel(v); break;
-        case 3: setMidSide(isSwitchOn(v)); break;
-        case 4: setSwapChannels(isSwitchOn(v)); break;
-        case 5: setMonoInput(isSwitchOn(v)); break;
-        case 6: setFilterPlacement(roundChoice(v, 1)); break;
-        case 7: setFilterInLoop(isSwitchOn(v)); break;
-        case 8: setCutoff(v); break;
-        case 9: setResonance(v); break;
-        case 10: setFilterType(roundChoice(v, 3)); break;
-        case 35: setOverdriveOn(isSwitchOn(v)); break;
-        case 36: setPreamp(v); break;
-        case 37: setColor(v); break;
-        case 38: setOverdriveGain(v); break;
-        case 39: setFeedback(2.0f * v - 1.0f); break;
-        case 40: setFreeze(isSwitchOn(v)); break;
-        case 41: setStereoOffset(v); break;
-        case 42: setModulationSource(roundChoice(v, 1)); break;
-        case 43: setTimeModScale(isSwitchOn(v)); break;
-        case 44: setTimeModDepth(v); break;
-        case 45: setCutoffModDepth(v); break;
-        case 46: setTremoloDepth(v); break;
+        case P::kBalance: setBalance(v); break;
+        case P::kLevel: setLevel(v); break;
+        case P::kMidSide: setMidSide(isSwitchOn(v)); break;
+        case P::kSwap: setSwapChannels(isSwitchOn(v)); break;
+        case P::kMono: setMonoInput(isSwitchOn(v)); break;
+        case P::kFilterMode: setFilterPlacement(roundChoice(v, P::kNumFilterPlacements - 1)); break;
+        case P::kFilterInLoop: setFilterInLoop(isSwitchOn(v)); break;
+        case P::kCutoff: setCutoff(v); break;
+        case P::kResonance: setResonance(v); break;
+        case P::kFilterType: setFilterType(roundChoice(v, P::kNumFilterTypes - 1)); break;
+        case P::kOverdrive: setOverdriveOn(isSwitchOn(v)); break;
+        case P::kPreamp: setPreamp(v); break;
+        case P::kColor: setColor(v); break;
+        case P::kOverdriveGain: setOverdriveGain(v); break;
+        case P::kFeedback: setFeedback(P::bipolar(v)); break;
+        case P::kFreeze: setFreeze(isSwitchOn(v)); break;
+        case P::kStereoOffset: setStereoOffset(v); break;
+        case P::kModSource: setModulationSource(roundChoice(v, P::kNumModulators - 1)); break;
+        case P::kModScale: setTimeModScale(isSwitchOn(v)); break;
+        case P::kTimeModDepth: setTimeModDepth(v); break;
+        case P::kCutoffModDepth: setCutoffModDepth(v); break;
+        case P::kTremoloDepth: setTremoloDepth(v); break;
         default: break;
     }
 }
 
-void DelayCore::setBalance(float v) { balance = 2.0f * v; }
+void DelayCore::setBalance(float v) { balance = DelayParameters::balanceGain(v); }
 
-void DelayCore::setLevel(float v) { level = -0.5625f / (v - 1.125f) - 0.5f; }
+void DelayCore::setLevel(float v) { level = DelayParameters::levelGain(v); }
 
 void DelayCore::setMidSide(bool on) { midSide = on; }
 
@@ -648,12 +650,12 @@ void DelayCore::setCutoff(float v) { cutoff = v; }
 void DelayCore::setResonance(float v)
 {
     resonance = v;
-    oversampledFilter.q = 1.0f + 7.0f * std::clamp(v, 0.0f, 1.0f);
+    oversampledFilter.q = DelayParameters::resonanceQ(v);
 }
 
 void DelayCore::setFilterType(int type)
 {
-    type = std::clamp(type, 0, 3);
+    type = std::clamp(type, 0, DelayParameters::kNumFilterTypes - 1);
     if (type == filterType)
         return;
     filterType = type;
@@ -667,11 +669,11 @@ void DelayCore::setFilterType(int type)
 
 void DelayCore::setOverdriveOn(bool on) { overdriveOn = on; }
 
-void DelayCore::setPreamp(float v) { preampGain = (float) std::pow(10.0, 48.0 * v / 20.0); }
+void DelayCore::setPreamp(float v) { preampGain = (float) DelayParameters::preampGain(v); }
 
-void DelayCore::setColor(float v) { colour = 2.0f * v * v + v - 1.0f; }
+void DelayCore::setColor(float v) { colour = DelayParameters::colourAmount(v); }
 
-void DelayCore::setOverdriveGain(float v) { overdriveGain = -0.175f * v / (v - 1.2f) + 0.125f; }
+void DelayCore::setOverdriveGain(float v) { overdriveGain = DelayParameters::overdriveGain(v); }
 
 void DelayCore::setFeedback(float newFeedback)
 {
@@ -692,7 +694,10 @@ void DelayCore::setStereoOffset(float v)
     }
 }
 
-void DelayCore::setModulationSource(int source) { modulationSource = std::clamp(source, 0, 1); }
+void DelayCore::setModulationSource(int source)
+{
+    modulationSource = std::clamp(source, 0, DelayParameters::kNumModulators - 1);
+}
 
 void DelayCore::setTimeModScale(bool on) { timeModScale = on; }
 
@@ -711,7 +716,7 @@ void DelayCore::setTremoloDepth(float v) { tremoloDepth = v; }
 
 void DelayCore::setInterpolation(int mode, double minimumStep)
 {
-    interpolationMode = std::clamp(mode, 0, 3);
+    interpolationMode = std::clamp<int>(mode, DelayParameters::kNearestPhase16, DelayParameters::kStretched32Alike);
     minimumKernelStep = std::isfinite(minimumStep) ? std::clamp(minimumStep, 1.0, (double) kPhases) : kPhases;
 }
 
@@ -741,28 +746,50 @@ float DelayCore::getRightMeter() const { return meterToDisplay(rightMeter); }
 
 double DelayCore::getLeftTimeMs() const { return leftLength / context.rate * 1000.0 + 0.1; }
 
-double DelayCore::heldPower(int distanceLeft, int distanceRight) const
+FrozenLoop::Measure DelayCore::heldMeasure(int distanceLeft, int distanceRight) const
 {
-    // Runs once, when freeze comes on: a loop longer than this is measured at
-    // a stride, which still meets every sound the read has spread out.
-    constexpr int kMostSamples = 1 << 17;
+    // Runs once, when freeze comes on: the last samples of a pass one by one,
+    // a long pass's others at a stride (the loop takes them in one by one
+    // over its first passes).
+    constexpr int kMost = FrozenLoop::kMostHeldSamples;
     const float* rings[2] = { leftRing.get(), rightRing.get() };
     const int distances[2] = { distanceLeft, distanceRight };
-    double power = 0.0;
+    auto square = [&](int c, int back) {
+        const double x = (double) rings[c][wrapBack(writeIndex, back, maxLength) + kReadReach];
+        return x * x;
+    };
+    FrozenLoop::Measure held;
     for (int c = 0; c < 2; ++c)
     {
-        const int distance = std::clamp(distances[c], 1, maxLength);
-        const int stride = (distance + kMostSamples - 1) / kMostSamples;
+        const int pass = std::clamp(distances[c], 1, maxLength);
+        const int samples = std::min(pass, kMost);
         double sum = 0.0;
+        for (int back = 1; back <= samples; ++back)
+            sum += square(c, back);
+        const int stride = (pass - samples + kMost - 1) / kMost;
+        double rest = 0.0;
         int count = 0;
-        for (int back = 1; back <= distance; back += stride, ++count)
-        {
-            const double x = (double) rings[c][wrapBack(writeIndex, back, maxLength) + kReadReach];
-            sum += x * x;
-        }
-        power += 0.5 * sum / (double) count;
+        for (int back = samples + 1; back <= pass; back += stride, ++count)
+            rest += square(c, back);
+        held.pass[c] = pass;
+        held.samples[c] = samples;
+        held.squares[c] = sum;
+        held.restMean[c] = count > 0 ? rest / (double) count : 0.0;
     }
-    return power;
+    return held;
+}
+
+// Out of line: the loop of a line that is not frozen stays as tight as it was.
+__attribute__((noinline)) void DelayCore::trackFrozen(int i, int w, float writtenLeft, float writtenRight,
+                                                      float inLeft, float inRight)
+{
+    const Piece& p = *piece;
+    const int maximum = maxLength;
+    const float* rings[2] = { leftRing.get(), rightRing.get() };
+    frozenLoop.track(writtenLeft, writtenRight, frozenLoop.wholeDistance(p.delay[0][i], maximum),
+                     frozenLoop.wholeDistance(p.delay[1][i], maximum), inLeft, inRight, [&](int c, int back) {
+                         return rings[c][wrapBack(w, back, maximum) + kReadReach];
+                     });
 }
 
 //==============================================================================
@@ -1649,6 +1676,18 @@ void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offs
     // setting moves them again.
     setSmootherTargets();
     setSecondStageTargets();
+    // Freeze going on or off moves the loop gain at once, from where it was
+    // (FrozenLoop takes it there within a few milliseconds): at the smoother's
+    // pace what goes round after the press would keep a fade for ever.
+    const bool toggling = freeze != frozenLoop.isFrozen();
+    bool wasHolding = false;
+    double gainBefore = 0.0;
+    if (toggling)
+    {
+        wasHolding = frozenLoop.isActive();
+        gainBefore = frozenLoop.gainBefore(smoother1.state[3]);
+        smoother1.state[3] = smoother1.target[3];
+    }
     const bool moving1 = resetSmoothers || ! smoother1.isAtRest();
     const bool moving2 = resetSmoothers || ! smoother2.isAtRest();
     const bool moving3 = resetSmoothers || ! smoother3.isAtRest();
@@ -1799,28 +1838,30 @@ void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offs
     // FrozenLoop says; it plays the band-limited read as ever. The loop filter
     // then runs on both, the feedback with memories of its own.
     frozenLoop.setLoop((double) frozenLoop.wholeDistance(p.delay[0][0], maximum), interpolationMode);
-    if (freeze != frozenLoop.isFrozen())
+    if (toggling)
     {
-        if (freeze && ! frozenLoop.isActive())
+        if (freeze && ! wasHolding)
             frozenLoopFilter = loopFilter.memories;
-        frozenLoop.setFrozen(freeze, freeze ? heldPower(frozenLoop.wholeDistance(p.delay[0][0], maximum),
-                                                        frozenLoop.wholeDistance(p.delay[1][0], maximum))
-                                            : 0.0);
+        FrozenLoop::Measure held;
+        if (freeze)
+            held = heldMeasure(frozenLoop.wholeDistance(p.delay[0][0], maximum),
+                               frozenLoop.wholeDistance(p.delay[1][0], maximum));
+        frozenLoop.setFrozen(freeze, gainBefore, held);
     }
     const bool holding = frozenLoop.isActive();
 
     const bool idle = ! leftActive && ! rightActive && ! inputL && ! inputR;
-    const bool plain = ! holding && ((filterType == 0 && ! overdriveOn) || idle);
+    const bool plain = ! holding && ((filterType == DelayParameters::kFilterOff && ! overdriveOn) || idle);
 
     // The input section works on the line's input alone: it runs over the
     // whole piece ahead of the loop, whenever a channel may be active in the
     // piece (the loop takes its output only while one is).
-    const bool section = (filterType != 0 || overdriveOn) && ! idle;
+    const bool section = (filterType != DelayParameters::kFilterOff || overdriveOn) && ! idle;
     if (section)
     {
         LineInputSection& s = inputSection;
-        s.filterOn = filterType != 0;
-        s.filterAfter = filterPlacement == 1;
+        s.filterOn = filterType != DelayParameters::kFilterOff;
+        s.filterAfter = filterPlacement == DelayParameters::kFilterAfterOverdrive;
         s.driveOn = overdriveOn;
         s.steadyDrive = ! smoothing;
         if (s.filterOn)
@@ -1880,7 +1921,7 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
     const float restingTremoloDepth = run.tremoloDepth;
 
     // The loop filter's coefficients, in the rows the input section is done with.
-    if (section && filterType != 0 && filterInLoop)
+    if (section && filterType != DelayParameters::kFilterOff && filterInLoop)
         loopFilter.coefficientRows(p.loopEntries, numSamples, inputSection.filter.values);
 
     plainSmoothing = smoothing;
@@ -1976,7 +2017,7 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
                 r = p.section[1][i];
             }
 
-            if (filterInLoop && filterType != 0)
+            if (filterInLoop && filterType != DelayParameters::kFilterOff)
             {
                 const double(&row)[5][2] = inputSection.filter.values[i];
                 auto filter = [&](float& left, float& right) {
@@ -2003,11 +2044,11 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
 
             // Ring write, three copies so the read never wraps.
             const float loop = smoothing ? p.loopGain[i] : restingLoopGain;
-            const double feedback = holding ? (double) loop * frozenLoop.gain(l, r) : (double) loop;
+            const double feedback = holding ? frozenLoop.gain((double) loop) : (double) loop;
             const double writeL = limitRing((double) l + feedback * loopL);
             const double writeR = limitRing((double) r + feedback * loopR);
-            if (holding)
-                frozenLoop.track(loopL, loopR, l, r);
+            if (holding && frozenLoop.isFrozen())
+                trackFrozen(i, w, (float) writeL, (float) writeR, l, r);
             writeRing(ringL, maximum, w, (float) writeL);
             writeRing(ringR, maximum, w, (float) writeR);
             quietL = std::abs(writeL) > kSilentWrite ? 0 : std::min(quietL + 1, quietHorizon + 1);
@@ -2125,7 +2166,7 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
                         break;
                     }
         }
-        const bool filtered = filterInLoop && filterType != 0;
+        const bool filtered = filterInLoop && filterType != DelayParameters::kFilterOff;
         if (steady && ! holding && ((activeL && activeR) || ! filtered))
         {
             // Nothing but the loop filter recurs: it goes over the run first

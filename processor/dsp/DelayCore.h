@@ -41,33 +41,36 @@ public:
     // lengths at their targets instead of gliding from the previous ones.
     void clear();
 
-    // Line parameter k (1..10, 35..46) with its normalised value; others are ignored.
+    // Line parameter k (the DelayParameters::LineParameter ids 1..10 and
+    // 35..46) with its normalised value; others are ignored.
     void setParameter(int k, float v);
 
-    void setBalance(float v);           // balance = 2v
-    void setLevel(float v);             // 0 at v = 0, 1.0 at 0.75, 4.0 at 1
+    // Each takes the curve of its parameter in DelayParameters.
+    void setBalance(float v);
+    void setLevel(float v);
     void setMidSide(bool on);
     void setSwapChannels(bool on);
     void setMonoInput(bool on);
-    void setFilterPlacement(int placement);   // 0 before, 1 after the saturation
+    void setFilterPlacement(int placement);   // a DelayParameters::FilterPlacement
     void setFilterInLoop(bool on);
     void setCutoff(float v);
     void setResonance(float v);
-    void setFilterType(int type);       // 0 off, 1 low-pass, 2 band-pass, 3 high-pass
+    void setFilterType(int type);             // a DelayParameters::FilterType
     void setOverdriveOn(bool on);
-    void setPreamp(float v);            // 0 to +48 dB
-    void setColor(float v);             // -1 at 0, 0 at 0.5, 2 at 1
-    void setOverdriveGain(float v);     // 0.125 to 1.0
+    void setPreamp(float v);
+    void setColor(float v);
+    void setOverdriveGain(float v);
     void setFeedback(float feedback);   // -1..1
     void setFreeze(bool on);
     void setStereoOffset(float v);
-    void setModulationSource(int source);     // 0 modulator 1, 1 modulator 2
+    void setModulationSource(int source);     // the modulator, 0 or 1
     void setTimeModScale(bool on);
     void setTimeModDepth(float v);
     void setCutoffModDepth(float v);
     void setTremoloDepth(float v);
 
-    // Quality: interpolation mode 0..3 and the smallest kernel step of modes 2 and 3.
+    // Quality: a DelayParameters::InterpolationMode and the smallest kernel
+    // step of the stretched read.
     void setInterpolation(int mode, double minimumStep);
     // Per-sample modulation (0..1) read through these pointers, written by the
     // engine; null reads as 0. smooth adds two one-pole stages to the delay.
@@ -80,6 +83,11 @@ public:
     static void processTogether(DelayCore* const* cores, int count, float* const* lefts, float* const* rights,
                                 int numSamples);
 
+    // The settings as their curves left them.
+    float getLevel() const { return level; }
+    float getPreampGain() const { return preampGain; }
+    float getOverdriveGain() const { return overdriveGain; }
+    float getFeedback() const { return feedback; }
     int getModulationSource() const { return modulationSource; }
     bool isFrozen() const { return freeze; }
     float getLoopGain() const { return loopGain; }
@@ -275,9 +283,12 @@ private:
     void computeCutoffRows(int numSamples);
     void cutoffFrequencies(float modulation, float& oversampledHz, float& loopHz) const;
     static float meterToDisplay(double meter);
-    // Mean square of the last `distance` samples of each ring, both channels
-    // together: what a loop of that length holds.
-    double heldPower(int distanceLeft, int distanceRight) const;
+    // What the rings hold for a frozen loop of these whole distances: the
+    // squares of the samples of each ring it measures its level over.
+    FrozenLoop::Measure heldMeasure(int distanceLeft, int distanceRight) const;
+    // While frozen, after sample i of the piece went to the rings at w: the
+    // loop's measure follows what it wrote and took in.
+    void trackFrozen(int i, int w, float writtenLeft, float writtenRight, float inLeft, float inRight);
 
     // Settings
     float stereoOffsetControl = 0.0f;
@@ -310,7 +321,6 @@ private:
 
     bool useAvx2 = false;   // the vector forms of the line may use AVX2
     FractionalReader reader;
-    FrozenLoop frozenLoop;
     FractionalReader::Memory readMemory[2];   // left (or both), right
     const float* semitones = nullptr;
     const float* fineTune = nullptr;
@@ -357,4 +367,7 @@ private:
     int filterPlacement = 0;
     bool filterInLoop = false;
     bool timeModScale = false;
+
+    // Last: what only a frozen line works on stays out of the way of the rest.
+    FrozenLoop frozenLoop;
 };

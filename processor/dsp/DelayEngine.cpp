@@ -31,26 +31,12 @@ constexpr double kLimiterSwitchSeconds = 0.01;
 // (brought back to unity it would be the denormal guard's offset, magnified).
 constexpr float kLeastFollowedGain = 1e-6f;
 
-// Envelope and follower coefficient curves of the controls.
-constexpr double kAttackCurveA = 0.015498038557004743;
-constexpr double kAttackCurveB = 0.0001631799795832926;
-constexpr double kAttackCurveC = 0.015499999999999247;
-constexpr double kTimeCurveBase = 584630.0485056847;
-constexpr double kTimeCurveScale = 52.64586955682043;
-constexpr double kTimeCurveFloor = 5.157509637010767e-6;
-
-// Free LFO rate: 0.1 Hz at 0 to 40 Hz at 1.
-constexpr double kRateCurveExponent = 3.258840824040285;
-constexpr double kRateCurveScale = 1.5947651006752834;
-constexpr double kRateCurveOffset = 1.494765100692059;
-
 constexpr double kEnvelopeAttackTarget = 2.0;
 constexpr double kDecayMargin = 0.01;
 
 constexpr float kDetectorAttackRate = 0.01f;
 constexpr float kDetectorReleaseRate = 0.001f;
 constexpr double kDetectorGateMs = 10.0;
-constexpr double kDetectorRangeDb = 64.0;
 constexpr float kDetectorSilentDisplay = 5.0f;
 
 constexpr double kSilenceDb = -320.0;
@@ -60,11 +46,6 @@ constexpr double kMeterPeakBias = 0.08;
 constexpr double kClipHoldSeconds = 0.5;
 constexpr double kMeterFallHz = 0.5;
 constexpr double kMeterDisplayHz = 6.0;
-
-constexpr double kTimeOffset = 0.0010983983513728978;
-constexpr double kTimeLogOffset = 6.813902204446729;
-constexpr double kTimeCurve = 6.815;
-constexpr double kTimeScale = 1.0983983513728977;
 
 // MXCSR bits: flush-to-zero and denormals-are-zero.
 constexpr unsigned kFlushToZero = 0x8000u;
@@ -92,22 +73,6 @@ double wrapPhase(double phi)
     if (phi < 0.0)
         phi += kTwoPi;
     return phi;
-}
-
-double attackCoefficient(double v, double k)
-{
-    const double a = v * v * v;
-    return (-kAttackCurveA * a / (a + kAttackCurveB) + kAttackCurveC) * k + kDenormalGuard;
-}
-
-double timeCoefficient(double v, double k)
-{
-    return (1.0 / (std::pow(kTimeCurveBase, v) * kTimeCurveScale) + kTimeCurveFloor) * k + kDenormalGuard;
-}
-
-double freeRateOf(double v)
-{
-    return std::exp(kRateCurveExponent * v) * kRateCurveScale - kRateCurveOffset + kDenormalGuard;
 }
 
 float clean(float x)
@@ -987,8 +952,9 @@ DelayEngine::DelayEngine(bool allowAvx2) : limiter(allowAvx2)
     for (int m = 0; m < kNumModulators; ++m)
     {
         auto& mod = modulators[(size_t) m];
-        mod.detector.timeFactor = (float) (1.45 * 0.25 + 0.05);
-        mod.detector.onThreshold = (float) std::pow(10.0, -32.0 / 20.0);
+        // The detector's settings at their middle until they are set.
+        mod.detector.timeFactor = (float) DelayParameters::detectorTimeFactor(0.5);
+        mod.detector.onThreshold = (float) DelayParameters::detectorThreshold(0.5);
         mod.detector.offThreshold = mod.detector.onThreshold;
         setModulatorFreeRate(m, 0.0);
     }
@@ -1073,10 +1039,10 @@ void DelayEngine::recomputeModulatorCoefficients(int m)
 {
     auto& mod = modulators[(size_t) m];
     const double k = context.k;
-    mod.envelope.attackCoefficient = attackCoefficient(mod.attackControl, k);
-    mod.envelope.decayCoefficient = timeCoefficient(mod.decayControl, k);
-    mod.envelope.releaseCoefficient = timeCoefficient(mod.releaseControl, k);
-    mod.envelope.holdLength = (int) (mod.holdControl * context.rate);
+    mod.envelope.attackCoefficient = DelayParameters::attackCoefficient(mod.attackControl, k);
+    mod.envelope.decayCoefficient = DelayParameters::timeCoefficient(mod.decayControl, k);
+    mod.envelope.releaseCoefficient = DelayParameters::timeCoefficient(mod.releaseControl, k);
+    mod.envelope.holdLength = (int) (DelayParameters::holdSeconds(mod.holdControl) * context.rate);
     switch (mod.envelope.state)
     {
         case envelopeAttack: mod.envelope.coefficient = mod.envelope.attackCoefficient; break;
@@ -1085,23 +1051,15 @@ void DelayEngine::recomputeModulatorCoefficients(int m)
         case envelopeIdle: mod.envelope.coefficient = mod.envelope.releaseCoefficient; break;
         default: break;
     }
-    mod.follower.attackPole = 1.0 - timeCoefficient(mod.followerAttackControl, k) + kDenormalGuard;
-    mod.follower.releasePole = 1.0 - timeCoefficient(mod.followerReleaseControl, k) + kDenormalGuard;
+    mod.follower.attackPole = 1.0 - DelayParameters::timeCoefficient(mod.followerAttackControl, k) + kDenormalGuard;
+    mod.follower.releasePole = 1.0 - DelayParameters::timeCoefficient(mod.followerReleaseControl, k) + kDenormalGuard;
 }
 
 void DelayEngine::setQuality(int choice)
 {
-    int mode = 0;
-    double step = 512.0;
-    switch (choice)
-    {
-        case 1: mode = 1; step = 128.0; break;
-        case 2: mode = 2; step = 64.0; break;
-        case 3: mode = 2; step = 16.0; break;
-        default: break;
-    }
+    const ReadQuality read = readQualityOf(choice);
     for (auto& core : delayCores)
-        core->setInterpolation(mode, step);
+        core->setInterpolation(read.mode, read.minimumStep);
 }
 
 bool DelayEngine::setMaxDelayTime(int seconds)
@@ -1145,59 +1103,65 @@ void DelayEngine::setTempo(double bpm)
 //==============================================================================
 void DelayEngine::setGlobalParameter(int id, float v)
 {
-    if (id < 47 || id > 91 || !std::isfinite(v))
+    if (id < kMod1First || id > kOutputGain || !std::isfinite(v))
         return;
     v = std::clamp(v, 0.0f, 1.0f);
 
-    if (id <= 86)
+    if (isModulatorId(id))
     {
-        const int m = id < 67 ? 0 : 1;
-        const int j = id - (m == 0 ? 47 : 67);
+        const int m = modulatorOfId(id);
         auto& mod = modulators[(size_t) m];
         Oscillator& left = oscillators[(size_t) (2 * m)];
         Oscillator& right = oscillators[(size_t) (2 * m + 1)];
-        switch (j)
+        switch (modulatorParameterOfId(id))
         {
-            case 0:
-                mod.kind = std::clamp(roundChoice(v, 2), 0, 2);
+            case kModulatorType:
+                mod.kind = std::clamp(roundChoice(v, kNumModulatorKinds - 1), 0, kNumModulatorKinds - 1);
                 refreshModulationRouting();
                 break;
-            case 1: mod.retriggerMode = std::clamp(roundChoice(v, 2), 0, 2); break;
-            case 2: mod.detector.timeFactor = 1.45f * v * v + 0.05f; break;
-            case 3: mod.detector.onThreshold = (float) std::pow(10.0, -kDetectorRangeDb * v / 20.0); break;
-            case 4: mod.detector.offThreshold = (float) std::pow(10.0, -kDetectorRangeDb * v / 20.0); break;
-            case 5: setModulatorSync(m, isSwitchOn(v)); break;
-            case 7: setModulatorFreeRate(m, v); break;
-            case 9:
+            case kModulatorRetrigger:
+                mod.retriggerMode = std::clamp(roundChoice(v, kNumRetriggerModes - 1), 0, kNumRetriggerModes - 1);
+                break;
+            case kDetectorSpeed: mod.detector.timeFactor = DelayParameters::detectorTimeFactor(v); break;
+            case kDetectorOnThreshold:
+                mod.detector.onThreshold = (float) DelayParameters::detectorThreshold(v);
+                break;
+            case kDetectorOffThreshold:
+                mod.detector.offThreshold = (float) DelayParameters::detectorThreshold(v);
+                break;
+            case kModulatorSync: setModulatorSync(m, isSwitchOn(v)); break;
+            case kModulatorFrequency: setModulatorFreeRate(m, v); break;
+            case kModulatorWaveform:
             {
-                static constexpr int kShapeOfChoice[5] = { shapeRandom, shapeSawDown, shapeSquare, shapeSine, shapeTriangle };
-                const int shape = kShapeOfChoice[std::clamp(roundChoice(v, 4), 0, 4)];
+                static constexpr int kShapeOfWaveform[kNumWaveforms] = { shapeRandom, shapeSawDown, shapeSquare,
+                                                                          shapeSine, shapeTriangle };
+                const int shape = kShapeOfWaveform[std::clamp(roundChoice(v, kNumWaveforms - 1), 0, kNumWaveforms - 1)];
                 left.shape = shape;
                 right.shape = shape;
                 refreshModulationRouting();
                 break;
             }
-            case 10:
+            case kModulatorInvert:
                 left.invert = isSwitchOn(v);
                 right.invert = isSwitchOn(v);
                 break;
-            case 11: right.phaseOffset = kPi * v; break;
-            case 12: mod.attackControl = v; recomputeModulatorCoefficients(m); break;
-            case 13: mod.decayControl = v; recomputeModulatorCoefficients(m); break;
-            case 14: mod.envelope.sustain = v; break;
-            case 15: mod.holdControl = v; recomputeModulatorCoefficients(m); break;
-            case 16: mod.releaseControl = v; recomputeModulatorCoefficients(m); break;
-            case 17: mod.follower.sensitivity = std::pow(10.0, 24.0 * v / 20.0); break;
-            case 18: mod.followerAttackControl = v; recomputeModulatorCoefficients(m); break;
-            case 19: mod.followerReleaseControl = v; recomputeModulatorCoefficients(m); break;
-            default: break; // 6 and 8 (synced scale and rate) arrive as setModulatorRate
+            case kModulatorStereoPhase: right.phaseOffset = DelayParameters::stereoPhaseRadians(v); break;
+            case kEnvelopeAttack: mod.attackControl = v; recomputeModulatorCoefficients(m); break;
+            case kEnvelopeDecay: mod.decayControl = v; recomputeModulatorCoefficients(m); break;
+            case kEnvelopeSustain: mod.envelope.sustain = v; break;
+            case kEnvelopeHold: mod.holdControl = v; recomputeModulatorCoefficients(m); break;
+            case kEnvelopeRelease: mod.releaseControl = v; recomputeModulatorCoefficients(m); break;
+            case kFollowerSensitivity: mod.follower.sensitivity = DelayParameters::followerSensitivity(v); break;
+            case kFollowerAttack: mod.followerAttackControl = v; recomputeModulatorCoefficients(m); break;
+            case kFollowerRelease: mod.followerReleaseControl = v; recomputeModulatorCoefficients(m); break;
+            default: break; // the synced scale and rate arrive as setModulatorRate
         }
         return;
     }
 
     switch (id)
     {
-        case 87:
+        case kLimiter:
         {
             // The limiter follows the output while it is off, so it takes
             // over from there without a gap; the crossfade hides the jump
@@ -1217,18 +1181,18 @@ void DelayEngine::setGlobalParameter(int id, float v)
             }
             else if (! on && switchPosition == switchLength)
             {
-                offPathGain = 4.0f * outputGainControl * outputGainControl + kDenormalGuardF;
+                offPathGain = DelayParameters::outputGain(outputGainControl) + kDenormalGuardF;
             }
             applyOutputGain();
             break;
         }
-        case 88: limiter.setThresholdControl(v); break;
-        case 89: wetAmount = v; break;
-        case 90:
-            routing = std::clamp(roundChoice(v, 8), 0, kNumRoutings - 1);
+        case kLimiterThreshold: limiter.setThresholdControl(v); break;
+        case kDryWet: wetAmount = v; break;
+        case kRouting:
+            routing = std::clamp(roundChoice(v, kNumRoutings - 1), 0, kNumRoutings - 1);
             clearWorkBuffers();
             break;
-        case 91:
+        case kOutputGain:
             outputGainControl = v;
             applyOutputGain();
             break;
@@ -1240,48 +1204,54 @@ void DelayEngine::applyOutputGain()
 {
     // A limiter that is on applies the output gain itself, after its
     // reduction; it is kept up to date while off, to be ready when switched.
-    const float gain = 4.0f * outputGainControl * outputGainControl + kDenormalGuardF;
+    const float gain = DelayParameters::outputGain(outputGainControl) + kDenormalGuardF;
     limiter.setOutputGain(gain);
     outputGainTarget = limiterOn || isLimiterSwitching() ? 1.0f : gain;
 }
 
 void DelayEngine::setLineParameter(int line, int k, float v)
 {
-    if (line < 0 || line >= kNumLines || k < 0 || k > 46 || !std::isfinite(v))
+    if (line < 0 || line >= kNumLines || k < 0 || k >= kNumTemplateParameters || !std::isfinite(v))
         return;
     v = std::clamp(v, 0.0f, 1.0f);
 
-    if (k == 0)
+    if (k == kLineState)
     {
-        lineMixGains[(size_t) line] = 1.0f - v;
+        lineMixGains[(size_t) line] = DelayParameters::lineMixGain(v);
         return;
     }
-    if (k >= 11 && k <= 34)
+    if (isTimingParameter(k))
     {
-        // The timing settings of the delay core (11 to 22) and of the
-        // pre-delay (23 to 34) come in the same order.
-        const int stage = k >= 23 ? 1 : 0;
-        TavinorDelayLine& timing = *delayStage(line, stage);
-        // A pre-delay's numerators start at 0, a delay core's at 1.
-        const int numerator = stage == 1 ? roundChoice(v, 32) : roundChoice(v, 31) + 1;
-        switch (k - (stage == 1 ? 23 : 11))
+        // The timing of the delay core and of the pre-delay.
+        TavinorDelayLine& timing = *delayStage(line, isPreDelayParameter(k) ? kStagePreDelay : kStageDelay);
+        switch (k)
         {
-            case 0: timing.setSynced(isSwitchOn(v)); break;
-            case 1: timing.setLinked(isSwitchOn(v)); break;
-            case 4: timing.setLeftFreeTime(v); break;
-            case 5: timing.setRightFreeTime(v); break;
-            case 6: timing.setLeftNoteLengthMode(roundChoice(v, 2)); break;
-            case 7: timing.setRightNoteLengthMode(roundChoice(v, 2)); break;
-            case 8: timing.setLeftNumerator(numerator); break;
-            case 9: timing.setLeftDenominator(roundChoice(v, 31) + 1); break;
-            case 10: timing.setRightNumerator(numerator); break;
-            case 11: timing.setRightDenominator(roundChoice(v, 31) + 1); break;
-            default: break; // 2 and 3: the knob twins of the free times
+            case kDelaySync: case kPreDelaySync: timing.setSynced(isSwitchOn(v)); break;
+            case kDelayJoin: case kPreDelayJoin: timing.setLinked(isSwitchOn(v)); break;
+            case kDelayLeftMs: case kPreDelayLeftMs: timing.setLeftFreeTime(v); break;
+            case kDelayRightMs: case kPreDelayRightMs: timing.setRightFreeTime(v); break;
+            case kDelayLeftScale: case kPreDelayLeftScale:
+                timing.setLeftNoteLengthMode(roundChoice(v, kNumNoteLengths - 1));
+                break;
+            case kDelayRightScale: case kPreDelayRightScale:
+                timing.setRightNoteLengthMode(roundChoice(v, kNumNoteLengths - 1));
+                break;
+            case kDelayLeftNumerator: timing.setLeftNumerator(DelayParameters::noteNumeratorOf(v)); break;
+            case kDelayRightNumerator: timing.setRightNumerator(DelayParameters::noteNumeratorOf(v)); break;
+            case kPreDelayLeftNumerator: timing.setLeftNumerator(DelayParameters::preDelayNumeratorOf(v)); break;
+            case kPreDelayRightNumerator: timing.setRightNumerator(DelayParameters::preDelayNumeratorOf(v)); break;
+            case kDelayLeftDenominator: case kPreDelayLeftDenominator:
+                timing.setLeftDenominator(DelayParameters::noteDenominatorOf(v));
+                break;
+            case kDelayRightDenominator: case kPreDelayRightDenominator:
+                timing.setRightDenominator(DelayParameters::noteDenominatorOf(v));
+                break;
+            default: break; // the knobs: the engine takes the times they keep in step
         }
         return;
     }
     delayCores[(size_t) line]->setParameter(k, v);
-    if (k == 42)
+    if (k == kModSource)
         refreshModulationRouting();
 }
 
@@ -1305,7 +1275,7 @@ void DelayEngine::setModulatorFreeRate(int m, double v)
 {
     if (m < 0 || m >= kNumModulators || !std::isfinite(v))
         return;
-    const double rate = freeRateOf(std::clamp(v, 0.0, 1.0));
+    const double rate = DelayParameters::freeRateHz(std::clamp(v, 0.0, 1.0));
     for (int i = 2 * m; i < 2 * m + 2; ++i)
     {
         auto& o = oscillators[(size_t) i];
@@ -1475,7 +1445,7 @@ void DelayEngine::runModulators(const float* inLeft, const float* inRight, int n
     // vector, with a loop of its own for each shape the two have alike and
     // one for two shapes (as the default sound's sine and triangle).
     const int shapeKey = s.shapes[0] == s.shapes[1] ? s.shapes[0] : kMixedShapes;
-    const bool fromDetector = mod0.retriggerMode == kRetriggerFromDetector || mod1.retriggerMode == kRetriggerFromDetector;
+    const bool fromDetector = mod0.retriggerMode == kRetriggerInputLevel || mod1.retriggerMode == kRetriggerInputLevel;
     const ModulatorLanesRun detectorsAndOscillators = modulatorLanesFor<3>(shapeKey, useAvx2);
     const ModulatorLanesRun detectorsOnly = modulatorLanesFor<1>(shapeRandom, useAvx2);
 
@@ -1525,7 +1495,7 @@ void DelayEngine::runModulators(const float* inLeft, const float* inRight, int n
                 continue;
             }
             int* points = retriggerPoints[(size_t) m].data();
-            const bool retriggers = mod.retriggerMode == kRetriggerFromDetector;
+            const bool retriggers = mod.retriggerMode == kRetriggerInputLevel;
             for (int i = 0; i < count; ++i)
             {
                 d.level = level[i];
@@ -1673,7 +1643,7 @@ void DelayEngine::crossfadeLimiter(float* left, float* right, int numSamples)
         std::copy(right, right + numSamples, offRight);
     limiter.process(left, right, numSamples);
 
-    const float offTarget = 4.0f * outputGainControl * outputGainControl + kDenormalGuardF;
+    const float offTarget = DelayParameters::outputGain(outputGainControl) + kDenormalGuardF;
     const float ceiling = limiterOn ? limiter.getOutputGain() : std::numeric_limits<float>::max();
     const int direction = limiterOn ? 1 : -1;
     const double phaseStep = kPi / (double) switchLength;
@@ -1977,7 +1947,7 @@ void DelayEngine::publishBlockResults()
     {
         const auto& mod = modulators[(size_t) m];
         const float level = mod.detector.level;
-        const float display = level > 0.0f ? (float) (-(20.0 * std::log10((double) level) / kDetectorRangeDb))
+        const float display = level > 0.0f ? (float) DelayParameters::detectorControlOf((double) level)
                                             : kDetectorSilentDisplay;
         detectorLevels[(size_t) m].store(display);
         peakLevels[(size_t) m].store(modulationBuffers[(size_t) (bufferPeakFollower1 + m)][0]);
@@ -1995,9 +1965,9 @@ TavinorDelayLine* DelayEngine::delayStage(int line, int stage) const
 {
     if (line < 0 || line >= kNumLines)
         return nullptr;
-    if (stage == 0)
+    if (stage == kStageDelay)
         return delayCores[(size_t) line].get();
-    if (stage == 1)
+    if (stage == kStagePreDelay)
         return preDelayCores[(size_t) line].get();
     return nullptr;
 }
@@ -2007,7 +1977,7 @@ IntervalAverager* DelayEngine::tapAverager(int line, int stage, int channel) con
     TavinorDelayLine* target = delayStage(line, stage);
     if (target == nullptr)
         return nullptr;
-    return channel == 1 ? &target->getLeftAverager() : &target->getRightAverager();
+    return channel == kTapChannelLeft ? &target->getLeftAverager() : &target->getRightAverager();
 }
 
 void DelayEngine::tapTime(int line, int stage, int channel)
@@ -2024,9 +1994,9 @@ double DelayEngine::getTappedTimeMs(int line, int stage, int channel) const
 
 bool DelayEngine::takeNewTappedTime(int line, int stage, int channel)
 {
-    if (line < 0 || line >= kNumLines || stage < 0 || stage > 1)
+    if (line < 0 || line >= kNumLines || (stage != kStageDelay && stage != kStagePreDelay))
         return false;
-    const int a = 2 * stage + (channel == 1 ? 0 : 1);
+    const int a = 2 * stage + (channel == kTapChannelLeft ? 0 : 1);
     return tapResultFlags[(size_t) (4 * line + a)].exchange(0) == 1;
 }
 
@@ -2107,16 +2077,4 @@ float DelayEngine::getLineMixGain(int line) const
 const float* DelayEngine::getModulationBuffer(int index) const
 {
     return index >= 0 && index < kNumModulationBuffers ? modulationBuffers[(size_t) index].data() : nullptr;
-}
-
-double DelayEngine::timeToNormalised(double t)
-{
-    const double v = (std::log(t + kTimeOffset) + kTimeLogOffset) / kTimeCurve;
-    return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0;
-}
-
-double DelayEngine::normalisedToTime(double v)
-{
-    const double t = (std::exp(kTimeCurve * v) - 1.0) * kTimeScale / 1000.0 + kDenormalGuard;
-    return std::isfinite(t) ? std::clamp(t, 0.0, 1.0) : (v > 0.0 ? 1.0 : 0.0);
 }

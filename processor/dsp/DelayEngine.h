@@ -1,5 +1,6 @@
 #pragma once
 
+#include "processor/dsp/DelayParameters.h"
 #include "processor/dsp/SampleRateContext.h"
 #include "processor/dsp/LookAheadLimiter.h"
 #include "processor/dsp/PreDelayCore.h"
@@ -21,24 +22,20 @@ class DspTables;
 // lines per sample, the mix with the dry signal, the output gain, the look-ahead
 // limiter and the meters. Single-threaded by contract: the owner calls every
 // operation under its engine lock, except tapTime and the meter and display
-// reads, which are atomic.
-class DelayEngine
+// reads, which are atomic. It takes the parameters of DelayParameters, by
+// their ids and names.
+class DelayEngine : public DelayParameters
 {
 public:
-    static constexpr int kNumLines = 4;
-    static constexpr int kNumModulators = 2;
-    static constexpr int kNumOscillators = 4;
-    static constexpr int kNumRoutings = 9;
+    static constexpr int kNumOscillators = 2 * kNumModulators;
     static constexpr int kNumModulationBuffers = 8;
     static constexpr int kDefaultMaxDelaySeconds = 3;
     static constexpr int kMinMaxDelaySeconds = 1;
     static constexpr int kMaxMaxDelaySeconds = 15;
 
-    // Modulator kinds and shape codes.
-    enum ModulatorKind { kindOscillator = 0, kindEnvelope = 1, kindPeakFollower = 2 };
+    // The oscillators' shapes (the waveforms, and saw up: saw down inverted).
     enum Shape { shapeTriangle = 0, shapeSine = 1, shapeSquare = 2, shapeSawDown = 3, shapeSawUp = 4, shapeRandom = 5 };
     enum EnvelopeState { envelopeIdle = 0, envelopeAttack = 1, envelopeDecay = 2, envelopeHold = 4, envelopeRelease = 5 };
-    static constexpr int kRetriggerFromDetector = 2;
 
     // Indices of the modulation buffers.
     enum ModulationBuffer
@@ -124,7 +121,7 @@ public:
     struct Modulator
     {
         int kind = kindOscillator;
-        int retriggerMode = 0;
+        int retriggerMode = kRetriggerNone;
         Envelope envelope;
         PeakFollower follower;
         LevelDetector detector;
@@ -148,7 +145,7 @@ public:
     void prepare(int blockSize, double sampleRate);
     void releaseResources() {}
 
-    // Interpolation quality of every delay core: 1, 2, 3, anything else = 0.
+    // The read of every delay core for a Quality (anything else reads as Low).
     void setQuality(int choice);
     // Whole seconds, held to 1..15; empties every delay ring. False when the
     // rings could not be had: the previous maximum stays, and so does the
@@ -157,9 +154,10 @@ public:
     // Host tempo; a tempo that is not finite or not above zero is ignored.
     void setTempo(double bpm);
 
-    // Global ids 47 to 91 with their normalised value; other ids are ignored.
+    // An EngineParameter (kMod1First..kOutputGain) with its normalised value;
+    // other ids are ignored.
     void setGlobalParameter(int id, float v);
-    // Line 0..3, template index k 0..46 with its normalised value.
+    // Line 0..3, LineParameter k with its normalised value.
     void setLineParameter(int line, int k, float v);
 
     void setModulatorSync(int modulator, bool shouldBeSynced);
@@ -175,7 +173,8 @@ public:
     // In place: channels[0] always, channels[1] when stereoIn or stereoOut.
     void process(float** channels, int numSamples, bool stereoIn, bool stereoOut);
 
-    // Stage 0 the delay core, 1 the pre-delay; channel 1 left, anything else right.
+    // A TimeStage: the delay core or the pre-delay; a TapChannel (anything
+    // but the left is the right).
     void tapTime(int line, int stage, int channel);
     double getTappedTimeMs(int line, int stage, int channel) const;
     // Whether that averager produced a new average since the last call (the
@@ -203,10 +202,6 @@ public:
     float getPeakFollowerLevel(int modulator) const;
     int getLfoLampFrame(int modulator) const;
     bool takeRestart(int modulator);
-
-    // The logarithmic time control: v 0..1 to a fraction of one second and back.
-    static double timeToNormalised(double t);
-    static double normalisedToTime(double v);
 
     // Inspection.
     int getRouting() const { return routing; }
@@ -248,7 +243,7 @@ private:
     void followLimiter(float* left, float* right, int numSamples, float outputGainBefore);
     void crossfadeLimiter(float* left, float* right, int numSamples);
     bool isLimiterSwitching() const { return switchPosition != (limiterOn ? switchLength : 0); }
-    // Stage 0 the delay core, 1 the pre-delay; null for a line or stage that does not exist.
+    // The delay core or the pre-delay; null for a line or stage that does not exist.
     TavinorDelayLine* delayStage(int line, int stage) const;
     // The averager behind a tap: null for a line or stage that does not exist.
     IntervalAverager* tapAverager(int line, int stage, int channel) const;

@@ -521,7 +521,7 @@ __attribute__((target("avx2,fma"))) inline void partialSumsAvx2(const float* wei
 __attribute__((target("avx2,fma"))) inline void scaleEightAvx2(__m256 sums, int mode, double step, float* reads)
 {
     // sum * step / 512 is (sum * step) * (1 / 512), both exact the same.
-    const bool stretched = mode == 2 || mode == 3;
+    const bool stretched = DelayParameters::readsStretched32(mode);
     const __m256d factor = _mm256_set1_pd(stretched ? step : DspTables::kKernel16ReadGain);
     const __m256d after = _mm256_set1_pd(stretched ? 1.0 / DspTables::kPhases : 1.0);
     const __m256d first = _mm256_cvtps_pd(_mm256_castps256_ps128(sums));
@@ -757,7 +757,7 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
 
     // The read of a moving delay with vectors, which keeps no weights: the
     // same calls as the general path below, without its bookkeeping.
-    if (memory == nullptr && useAvx2 && (mode == 2 || mode == 3))
+    if (memory == nullptr && useAvx2 && DelayParameters::readsStretched32(mode))
     {
         const double phase0 = frac * step;
         const std::vector<float>* rows = rowsOf(step);
@@ -823,11 +823,11 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
 
     switch (mode)
     {
-        case 1:
+        case DelayParameters::kInterpolated16:
             spaced(kernel16ByPhase, DspTables::kKernel16Size, kPhases, frac * kPhases, kKernel16Limit);
             break;
-        case 2:
-        case 3:
+        case DelayParameters::kStretched32:
+        case DelayParameters::kStretched32Alike:
         {
             const double phase0 = frac * step;
             // The common spacings (at rest, and the smallest steps of the
@@ -965,7 +965,7 @@ void FractionalReader::readTwo(Memory& memoryA, Memory& memoryB, int mode, doubl
                                double& readB) const
 {
     double unused = 0.0;
-    if (useAvx2 && (mode == 2 || mode == 3))
+    if (useAvx2 && DelayParameters::readsStretched32(mode))
     {
         // What readRings makes of each read and its memory: a read that
         // repeats the last one's key keeps its weights and goes alone.

@@ -1,15 +1,17 @@
 #pragma once
 
+#include "processor/dsp/DelayParameters.h"
 #include "processor/dsp/DspTables.h"
 
 #include <memory>
 #include <vector>
 
 // The band-limited fractional read of a ring. Tap j weighs ring[n - j] with
-// n = int(position). Mode 0 takes the 16-tap kernel at the nearest phase
-// below, mode 1 interpolates it linearly between phases, modes 2 and 3
-// interpolate the 32-tap kernel and stretch it over more taps when the delay
-// shortens faster than real time (delay against the previous sample's),
+// n = int(position). The mode is a DelayParameters::InterpolationMode:
+// kNearestPhase16 takes the 16-tap kernel at the nearest phase below,
+// kInterpolated16 interpolates it linearly between phases, the stretched
+// modes interpolate the 32-tap kernel and stretch it over more taps when the
+// delay shortens faster than real time (delay against the previous sample's),
 // never by less than the minimum step. Reaches back at most n + 1 samples.
 // The two-ring form reads both rings at one position in one pass.
 //
@@ -124,12 +126,12 @@ public:
 
 private:
     // How far apart the taps of a read are on the kernel: 512 phases at rest,
-    // fewer while the delay shortens faster than real time (modes 2 and 3),
+    // fewer while the delay shortens faster than real time (stretched modes),
     // never fewer than the smallest step, nor below 1 (which would take more
     // taps than the kernel has entries).
     static double stepOf(int mode, double minimumStep, double delay, double previousDelay)
     {
-        if (mode != 2 && mode != 3)
+        if (! DelayParameters::readsStretched32(mode))
             return (double) kPhases;
         const double smallest = minimumStep >= 1.0 ? (minimumStep < kPhases ? minimumStep : (double) kPhases) : 1.0;
         const double step = (double) kPhases - (previousDelay - delay) * 0.5 * kPhases;
@@ -139,7 +141,7 @@ private:
     // The read from its sums: the 16-tap kernel's gain, or the stretch of the 32-tap one.
     static void scale(int mode, double step, float sumA, float sumB, double& readA, double& readB)
     {
-        if (mode == 2 || mode == 3)
+        if (DelayParameters::readsStretched32(mode))
         {
             readA = (double) sumA * step / kPhases;
             readB = (double) sumB * step / kPhases;

@@ -1,5 +1,6 @@
 #include "processor/dsp/FrozenLoop.h"
 
+#include "processor/dsp/DelayParameters.h"
 #include "processor/dsp/DspTables.h"
 
 #include <algorithm>
@@ -9,9 +10,10 @@ namespace
 {
 // The crossfade between the band-limited read and whole samples.
 constexpr double kCrossfadeSeconds = 0.01;
-// The levels are averaged over about one pass of the loop, never less than
-// this: shorter loops would hear the input's level flicker.
-constexpr double kShortestAverageSeconds = 0.05;
+// How long the loop gain takes to its new value when freeze goes on or off:
+// short enough that what goes round meanwhile keeps its level (5 ms at a
+// fraction of it, within any 20 ms), long enough not to click.
+constexpr double kGlideSeconds = 0.005;
 // How far above what it held, or above what the input brings in one pass,
 // a frozen loop may build up (power: 6 dB). The levels above ripple by a few
 // decibels with sparse material, and a loop held at its own level must stay
@@ -20,6 +22,17 @@ constexpr double kHeadroomPower = 4.0;
 // The ceiling never falls below this power (-80 dBFS): a loop whose level was
 // not seen when freeze came on is not turned down to nothing.
 constexpr double kLowestCeiling = 1.0e-8;
+// How far under the ceiling the loop gain starts to bend down (a fraction
+// of the ceiling: 0.5 dB); it reaches 0 at the ceiling.
+constexpr double kNarrowestBend = 1.0 - 0.8912509381337456;
+// One sample moves the level of a pass of n samples by up to a few n-ths:
+// over a bend narrower than this many n-ths, the loop gain of the next
+// sample would overshoot what this one took back. (Only loops of less than
+// about a hundred samples, a couple of milliseconds, bend over more.)
+constexpr double kBendSamples = 12.0;
+// Never from below the level a loop held when freeze came on (a quarter of
+// the ceiling).
+constexpr double kWidestBend = 0.75;
 } // namespace
 
 void FrozenLoop::setLatencies(double newLatency32, double newLatency16)
@@ -31,43 +44,56 @@ void FrozenLoop::setLatencies(double newLatency32, double newLatency16)
 void FrozenLoop::prepare(double sampleRate)
 {
     crossfadeStep = 1.0 / std::max(1.0, kCrossfadeSeconds * sampleRate);
-    shortestAverage = std::max(1.0, kShortestAverageSeconds * sampleRate);
-    hold = 0.0;
+    glideSamples = std::max(1, (int) (kGlideSeconds * sampleRate));
+    glideStep = 1.0 / (double) glideSamples;
+    frozen = false;
+    hold = lift = 0.0;
+    gliding = 0;
     reset();
 }
 
 void FrozenLoop::reset()
 {
-    loopPower = inputPower = 0.0;
+    inputPower = 0.0;
+    measure.squares[0] = measure.squares[1] = 0.0;
+    measure.restMean[0] = measure.restMean[1] = 0.0;
     ceiling = kLowestCeiling;
-    full = false;
-    excess = 1.0;
+    bend = 1.0;
 }
 
-void FrozenLoop::setFrozen(bool on, double heldPower)
+void FrozenLoop::setFrozen(bool on, double gainBefore, const Measure& held)
 {
     if (on == frozen)
         return;
     frozen = on;
+    glideFrom = std::isfinite(gainBefore) ? gainBefore : 0.0;
+    lastGain = glideFrom;
+    gliding = glideSamples;
     reset();
     if (on)
     {
-        loopPower = std::isfinite(heldPower) ? std::max(0.0, heldPower) : 0.0;
-        ceiling = std::max(kLowestCeiling, kHeadroomPower * loopPower);
+        auto clean = [](double x) { return std::isfinite(x) ? std::max(0.0, x) : 0.0; };
+        for (int c = 0; c < 2; ++c)
+        {
+            measure.pass[c] = std::max(1, held.pass[c]);
+            measure.samples[c] = std::clamp(held.samples[c], 1, measure.pass[c]);
+            measure.squares[c] = clean(held.squares[c]);
+            measure.restMean[c] = clean(held.restMean[c]);
+        }
+        ceiling = std::max(kLowestCeiling, kHeadroomPower * level());
     }
 }
 
 void FrozenLoop::setLoop(double loopLength, int mode)
 {
-    const bool long32 = mode == 2 || mode == 3;
-    latency = long32 ? latency32 : latency16;
-    makeUp = 1.0 / (long32 ? DspTables::kKernel32LargestGain : DspTables::kKernel16LargestGain);
+    const bool stretched32 = DelayParameters::readsStretched32(mode);
+    latency = stretched32 ? latency32 : latency16;
+    makeUp = 1.0 / (stretched32 ? DspTables::kKernel32LargestGain : DspTables::kKernel16LargestGain);
     const double length = std::isfinite(loopLength) ? std::max(1.0, loopLength) : 1.0;
-    averaging = 1.0 / std::max(shortestAverage, length);
-    // A pass takes `length` samples: a correction of (ceiling / loopPower)^(1/2)
-    // on every pass would overshoot its measure many times over in a loop
-    // much shorter than the averaging. Spread over the averaging instead.
-    correctionExponent = 0.5 * length * averaging;
+    // Over about one pass, as the loop's own level is measured: what comes in
+    // counts alike in both (a sound into a short loop is not taken for more
+    // than the input brings).
+    averaging = 1.0 / length;
 }
 
 int FrozenLoop::wholeDistance(double delay, int maximum) const
@@ -86,17 +112,32 @@ void FrozenLoop::advance(bool atRest)
         hold = std::min(1.0, hold + crossfadeStep);
     else if (hold > 0.0)
         hold = std::max(0.0, hold - crossfadeStep);
+    if (frozen)
+        lift = std::min(1.0, lift + crossfadeStep);
+    else if (lift > 0.0)
+        lift = std::max(0.0, lift - crossfadeStep);
 }
 
-void FrozenLoop::track(double readLeft, double readRight, double inLeft, double inRight)
+void FrozenLoop::follow(double inLeft, double inRight)
 {
-    if (! frozen)
-        return;
-    const double fedBack = 0.5 * (readLeft * readLeft + readRight * readRight);
     const double taken = 0.5 * (inLeft * inLeft + inRight * inRight);
-    loopPower += (fedBack - loopPower) * averaging;
     inputPower += (taken - inputPower) * averaging;
     ceiling = std::max(ceiling, kHeadroomPower * inputPower);
-    full = loopPower >= ceiling;
-    excess = loopPower > ceiling ? std::pow(ceiling / loopPower, correctionExponent) : 1.0;
+
+    const int pass = std::min(measure.pass[0], measure.pass[1]);
+    const double width = std::clamp(kBendSamples / (double) pass, kNarrowestBend, kWidestBend);
+    const double x = (level() / ceiling - (1.0 - width)) / width;
+    bend = x <= 0.0 ? 1.0 : x >= 1.0 ? 0.0 : 1.0 - x * x * (3.0 - 2.0 * x);
+}
+
+double FrozenLoop::level() const
+{
+    double level = 0.0;
+    for (int c = 0; c < 2; ++c)
+    {
+        const int missing = measure.pass[c] - measure.samples[c];
+        const double rest = missing > 0 ? measure.restMean[c] * (double) missing : 0.0;
+        level += 0.5 * (measure.squares[c] + rest) / (double) std::max(measure.pass[c], measure.samples[c]);
+    }
+    return level;
 }

@@ -1,5 +1,6 @@
 #include "processor/dsp/LookAheadLimiter.h"
 
+#include "processor/dsp/DelayParameters.h"
 #include "processor/dsp/DspCommon.h"
 #include "processor/dsp/FastMath.h"
 #include "processor/dsp/SimdLanes.h"
@@ -14,7 +15,6 @@ namespace
 {
 using DspCommon::kDenormalGuard;
 constexpr double kSilenceDb = -320.0;
-constexpr double kThresholdRangeDb = -24.0;
 constexpr double kAverageReferenceRate = 44100.0;
 constexpr int kAverageReferenceHalfLength = 10;
 constexpr float kAttackRate = 0.25f;
@@ -148,7 +148,7 @@ float glideTowards(float current, float target, float coefficient)
 void LookAheadLimiter::setThresholdControl(float v)
 {
     thresholdControl = v;
-    const double db = (1.0 - (double) v) * kThresholdRangeDb;
+    const double db = DelayParameters::limiterThresholdDecibels((double) v);
     thresholdDb = (float) db;
     kneeFloorPeak = kneeFloorOf((double) thresholdDb);
     makeupGain = makeupOf(db);

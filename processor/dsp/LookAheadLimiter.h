@@ -44,7 +44,8 @@ public:
     // switches on without a gap, its reduction already set for the level.
     void follow(const float* left, const float* right, int numSamples);
 
-    // Threshold control 0..1: threshold (1 - v) * -24 dB and its make-up gain.
+    // Threshold control 0..1: the threshold
+    // (DelayParameters::limiterThresholdDecibels) and its make-up gain.
     void setThresholdControl(float v);
     void setOutputGain(float g);
 

@@ -1,5 +1,7 @@
 #include "processor/dsp/TavinorDelayLine.h"
 
+#include "processor/dsp/DelayParameters.h"
+
 #include <climits>
 #include <cmath>
 
@@ -27,13 +29,9 @@ TavinorDelayLine::~TavinorDelayLine() = default;
 
 double TavinorDelayLine::multiplierForCode(int code, double current)
 {
-    switch (code)
-    {
-        case 0: return 1.0;
-        case 1: return 2.0 / 3.0;
-        case 2: return 1.5;
-        default: return current;
-    }
+    if (code < 0 || code >= DelayParameters::kNumNoteLengths)
+        return current;
+    return DelayParameters::kRhythmicScales[code];
 }
 
 float TavinorDelayLine::syncedLength(int numerator, int denominator, double multiplier) const

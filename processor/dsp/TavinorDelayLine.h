@@ -28,7 +28,8 @@ public:
     void setLinked(bool shouldBeLinked);
     void setLeftFreeTime(float seconds);
     void setRightFreeTime(float seconds);
-    // 0 straight, 1 dotted-like (multiplier 2/3), 2 triplet-like (1.5).
+    // A DelayParameters::NoteLength: the note value's length against the
+    // rate multiplies by its rhythmic scale. Any other code keeps the scale.
     void setLeftNoteLengthMode(int code);
     void setRightNoteLengthMode(int code);
     void setLeftNumerator(int n);

@@ -72,7 +72,7 @@ TEST_F(RetriggerWindow, OnlyThePanelOfTheChosenModeShows)
 
 TEST_F(RetriggerWindow, TheLearnButtonLearnsTheNextMidiNote)
 {
-    parameters().setIntValue(48, ModulatorRetriggerSettings::midiNote);
+    parameters().setIntValue(48, DelayParameters::kRetriggerMidiNote);
     window->setVisible(true);
     TestHelpers::pumpMessages();
     click(window->getNoteChooser().getLearnButton());
@@ -104,7 +104,7 @@ TEST_F(RetriggerWindow, LearningNeverOutlivesTheWindowsOpening)
     // A learn switched on elsewhere while the window is closed ends when a
     // preset switches the mode to MIDI note...
     parameters().setBoolValue(114, true);
-    parameters().setIntValue(48, ModulatorRetriggerSettings::midiNote);
+    parameters().setIntValue(48, DelayParameters::kRetriggerMidiNote);
     TestHelpers::pumpMessages();
     EXPECT_FALSE(parameters().getBoolValue(114));
 

@@ -78,7 +78,8 @@ TEST_F(TavinorEditorLook, EveryStateDrawsTheFace)
         { Tavinor::kFirstPanel, 0, nullptr },         { Tavinor::kMod1First, 1, nullptr },
         { Tavinor::kMod2First, 2, "modulators-env-peak" }, { Tavinor::kMod1First, 2, nullptr },
         { Tavinor::kMod2First, 1, "modulators-peak-env" }, { Tavinor::kMod1First, 0, nullptr },
-        { Tavinor::kMod2First, 0, nullptr },          { Tavinor::kMod1First + 5, 1, "lfo-synced" },
+        { Tavinor::kMod2First, 0, nullptr },
+        { Tavinor::kMod1First + Tavinor::kModulatorSync, 1, "lfo-synced" },
         { Tavinor::kMod1RetriggerMode, 1, nullptr },  { Tavinor::kMod2RetriggerMode, 2, nullptr },
     };
     for (const auto& state : states)

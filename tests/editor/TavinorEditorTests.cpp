@@ -120,7 +120,7 @@ TEST_F(TavinorEditorTest, PanelsFollowModesAndTempoSync)
         { T::kMod1First, 1, { "ENV1Panel" }, { "LFO1SyncedPanel", "LFO1NotSyncedPanel", "PEAK1Panel" } },
         { T::kMod1First, 2, { "PEAK1Panel" }, { "ENV1Panel", "LFO1SyncedPanel", "LFO1NotSyncedPanel" } },
         { T::kMod1First, 0, { "LFO1NotSyncedPanel" }, { "ENV1Panel", "PEAK1Panel", "LFO1SyncedPanel" } },
-        { T::kMod1First + 5, 1, { "LFO1SyncedPanel" }, { "LFO1NotSyncedPanel" } },
+        { T::kMod1First + T::kModulatorSync, 1, { "LFO1SyncedPanel" }, { "LFO1NotSyncedPanel" } },
         { T::kMod2First, 2, { "PEAK2Panel" }, { "ENV2Panel", "LFO2SyncedPanel", "LFO2NotSyncedPanel" } },
         { T::kFirstPanel, 1, { "PredelayTimePanel" }, { "DelayTimePanel" } },
         { T::kFirstPanel, 0, { "DelayTimePanel" }, { "PredelayTimePanel" } },
@@ -432,7 +432,7 @@ TEST_F(TavinorEditorTest, RetriggerWindowsAreOpaqueAndLieWhollyOverTheirSections
         // synced (the synced rate's scale buttons lie just above the button).
         for (const bool synced : { false, true })
         {
-            set(T::kMod1First + 5 + m * T::kModulatorIdStride, synced ? 1 : 0);
+            set(T::kMod1First + T::kModulatorSync + m * T::kModulatorIdStride, synced ? 1 : 0);
             std::function<void(juce::Component&)> visit = [&](juce::Component& c) {
                 if (&c == window || !c.isVisible())
                     return;
@@ -448,7 +448,7 @@ TEST_F(TavinorEditorTest, RetriggerWindowsAreOpaqueAndLieWhollyOverTheirSections
             for (auto* child : editor().getChildren())
                 visit(*child);
         }
-        set(T::kMod1First + 5 + m * T::kModulatorIdStride, 0);
+        set(T::kMod1First + T::kModulatorSync + m * T::kModulatorIdStride, 0);
 
         for (const bool visible : { true, false })
         {
@@ -497,8 +497,8 @@ TEST_F(TavinorEditorTest, EngineDisplaysAreTakenOnlyWhereTheyAreShown)
     // An input-level retrigger of MOD 1: a hidden retrigger window leaves the
     // engine's event alone, a shown one takes it and lights its level bar.
     set(T::kMod1RetriggerMode, 2);
-    parameters().setNormalisedValue(T::kMod1First + 3, 0.8f);
-    parameters().setNormalisedValue(T::kMod1First + 4, 0.9f);
+    parameters().setNormalisedValue(T::kMod1First + T::kDetectorOnThreshold, 0.8f);
+    parameters().setNormalisedValue(T::kMod1First + T::kDetectorOffThreshold, 0.9f);
     const auto burstAfterSilence = [](int block, int i) { return block == 100 && (i / 32) % 2 == 0 ? 0.9f : 0.0f; };
     play(101, burstAfterSilence);
     editor().visibleTimerCallback();

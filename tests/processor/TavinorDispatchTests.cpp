@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <cmath>
+#include <functional>
+#include <limits>
 #include <map>
 #include <thread>
 
@@ -173,7 +175,7 @@ TEST(TavinorDispatch, ConcurrentRateChangesLeaveTheClockInStepWithTheParameter)
     auto t = makeProcessor();
     auto& pm = t->getParameterManager();
     t->prepareToPlay(44100.0, 64);
-    pm.setBoolValue(Tavinor::kMod1First + 5, true);   // synced
+    pm.setBoolValue(Tavinor::kMod1First + Tavinor::kModulatorSync, true);
     juce::AudioBuffer<float> buffer(2, 64);
     juce::MidiBuffer midi;
 
@@ -255,6 +257,91 @@ TEST(TavinorDispatch, DisplayTexts)
     EXPECT_EQ(t->getPluginParameterText(1013), "375.00 ms");
     EXPECT_EQ(t->getPluginParameterText(54), juce::String(std::exp(3.258840824040285 * pm.getNormalisedValue(54))
                                                                * 1.5947651006752834 - 1.494765100692059, 2) + " Hz");
+}
+
+namespace
+{
+// The number a display text shows, in the unit of its curve: decibels (minus
+// infinity for "-inf."), hertz, degrees, per cent (of the second part of a
+// pair), seconds (from "ms" too) or the stereo offset in ms (negative to the left).
+double shownNumber(const juce::String& text)
+{
+    if (text == "-inf.")
+        return -std::numeric_limits<double>::infinity();
+    if (text == "No spread")
+        return 0.0;
+    if (text.startsWith("Left ") || text.startsWith("Mid "))
+        return -text.fromFirstOccurrenceOf(" ", false, false).getDoubleValue();
+    if (text.startsWith("Right ") || text.startsWith("Side "))
+        return text.fromFirstOccurrenceOf(" ", false, false).getDoubleValue();
+    if (text.contains("/"))
+        return text.fromFirstOccurrenceOf("/", false, false).getDoubleValue();
+    if (text.endsWith(" ms"))
+        return text.getDoubleValue() / 1000.0;
+    return text.getDoubleValue();
+}
+
+double decibels(double gain)
+{
+    // The engine keeps a gain of 0 a hair above it (the denormal guard).
+    return gain > 1e-15 ? 20.0 * std::log10(gain) : -std::numeric_limits<double>::infinity();
+}
+} // namespace
+
+TEST(TavinorDispatch, DisplayTextsShowWhatTheEngineTakes)
+{
+    // The display and the engine each take a parameter's curve from one
+    // function; through the processor, as a host sees both, they agree to
+    // the text's last digit.
+    auto t = makeProcessor();
+    t->prepareToPlay(44100.0, 512);
+    auto& pm = t->getParameterManager();
+    const DelayEngine& engine = *t->getEngine();
+    DelayCore& core = t->getEngine()->getDelayCore(0);
+    const int line = Tavinor::getLineParameterBase(0);
+    pm.setBoolValue(line + Tavinor::kDelaySync, false);
+    pm.setValue(line + Tavinor::kDelayLeftMs, 300.0f);
+    constexpr double kDegreesPerRadian = 180.0 / 3.14159265358979323846;
+    struct Case
+    {
+        int id;
+        // How far apart the two may be: half the text's last digit, or a whole
+        // one where the text truncates.
+        double tolerance;
+        std::function<double()> engineValue;
+    };
+    const Case cases[] = {
+        { line + Tavinor::kLevel, 0.05, [&] { return decibels(core.getLevel()); } },
+        { line + Tavinor::kPreamp, 0.005, [&] { return decibels(core.getPreampGain()); } },
+        { line + Tavinor::kOverdriveGain, 0.005, [&] { return decibels(core.getOverdriveGain()); } },
+        { line + Tavinor::kFeedback, 1.0, [&] { return 100.0 * core.getFeedback(); } },
+        // The text takes the left time 0.1 ms long (DelayCore::getLeftTimeMs):
+        // up to 0.05 ms more offset.
+        { line + Tavinor::kStereoOffset, 0.06,
+          [&] { return (double) core.getStereoOffsetSamples() / 44.1; } },
+        { Tavinor::kMod1Frequency, 0.005, [&] { return engine.getOscillator(0).freeRate; } },
+        { Tavinor::kMod2Frequency, 0.005, [&] { return engine.getOscillator(2).freeRate; } },
+        { Tavinor::kMod1First + Tavinor::kModulatorStereoPhase, 0.05,
+          [&] { return engine.getOscillator(1).phaseOffset * kDegreesPerRadian; } },
+        { Tavinor::kMod2First + Tavinor::kEnvelopeHold, 0.05,
+          [&] { return engine.getModulator(1).envelope.holdLength / 44100.0; } },
+        { Tavinor::kLimiterThreshold, 0.005, [&] { return (double) engine.getLimiter().getThresholdDb(); } },
+        { Tavinor::kDryWet, 1.0, [&] { return 100.0 * engine.getWetAmount(); } },
+        { Tavinor::kOutputGain, 0.05, [&] { return decibels(engine.getOutputGainTarget()); } },
+    };
+    for (const auto& c : cases)
+        for (const float v : { 0.0f, 0.013f, 0.1f, 0.25f, 0.333f, 0.5f, 0.62f, 0.75f, 0.9f, 0.999f, 1.0f })
+        {
+            pm.setNormalisedValue(c.id, v);
+            const auto text = t->getPluginParameterText(c.id);
+            const double shown = shownNumber(text);
+            const double applied = c.engineValue();
+            if (std::isinf(shown) || std::isinf(applied))
+                EXPECT_EQ(shown, applied) << c.id << " at " << v << ": " << text;
+            else
+                EXPECT_NEAR(shown, applied, c.tolerance + 1e-6 * std::abs(applied)) << c.id << " at " << v << ": "
+                                                                                    << text;
+        }
 }
 
 TEST(TavinorDispatch, StereoOffsetText)

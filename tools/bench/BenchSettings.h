@@ -7,35 +7,36 @@
 #include "core/ParameterManager.h"
 #include "processor/Tavinor.h"
 #include "processor/dsp/DelayEngine.h"
-
-#include <cmath>
+#include "processor/dsp/DelayParameters.h"
 
 namespace BenchSettings
 {
+using P = DelayParameters;
+
 inline void setFreeTimes(DelayEngine& e, int line, float left, float right)
 {
-    e.setLineParameter(line, Tavinor::kDelaySync, 0.0f);
-    e.setLineParameter(line, Tavinor::kDelayLeftMs, left);
-    e.setLineParameter(line, Tavinor::kDelayRightMs, right);
+    e.setLineParameter(line, P::kDelaySync, 0.0f);
+    e.setLineParameter(line, P::kDelayLeftMs, left);
+    e.setLineParameter(line, P::kDelayRightMs, right);
 }
 
-// Free LFO rate control for a rate in hertz (inverse of the rate curve).
+// The free LFO rate control of a rate in hertz.
 inline float rateControl(double hz)
 {
-    return (float) (std::log((hz + 1.494765100692059) / 1.5947651006752834) / 3.258840824040285);
+    return (float) P::freeRateControl(hz);
 }
 
 // Four parallel lines at unity level, half wet: the base of B and C.
 inline void configureBase(DelayEngine& e)
 {
-    for (int line = 0; line < DelayEngine::kNumLines; ++line)
+    for (int line = 0; line < P::kNumLines; ++line)
     {
-        e.setLineParameter(line, Tavinor::kLineState, 0.0f);
-        e.setLineParameter(line, Tavinor::kLevel, 0.75f);
-        e.setLineParameter(line, Tavinor::kBalance, 0.5f);
+        e.setLineParameter(line, P::kLineState, 0.0f);
+        e.setLineParameter(line, P::kLevel, 0.75f);
+        e.setLineParameter(line, P::kBalance, 0.5f);
     }
-    e.setGlobalParameter(Tavinor::kDryWet, 0.5f);
-    e.setGlobalParameter(Tavinor::kOutputGain, 0.5f);
+    e.setGlobalParameter(P::kDryWet, 0.5f);
+    e.setGlobalParameter(P::kOutputGain, 0.5f);
 }
 
 // A: the product's default sound, as a new instance starts: every value of the
@@ -44,12 +45,12 @@ inline void configureDefault(DelayEngine& e)
 {
     ParameterManager parameters;
     parameters.loadFromResource("parameters.xml");
-    for (int line = 0; line < DelayEngine::kNumLines; ++line)
-        for (int k = 0; k < Tavinor::kNumTemplateParameters; ++k)
+    for (int line = 0; line < P::kNumLines; ++line)
+        for (int k = 0; k < P::kNumTemplateParameters; ++k)
             e.setLineParameter(line, k, parameters.getNormalisedValue(k));
-    for (int line = 1; line < DelayEngine::kNumLines; ++line)
-        e.setLineParameter(line, Tavinor::kLevel, 0.0f);
-    for (int id = Tavinor::kMod1First; id <= Tavinor::kOutputGain; ++id)
+    for (int line = 1; line < P::kNumLines; ++line)
+        e.setLineParameter(line, P::kLevel, 0.0f);
+    for (int id = P::kMod1First; id <= P::kOutputGain; ++id)
         e.setGlobalParameter(id, parameters.getNormalisedValue(id));
     e.setQuality(parameters.getIntValue(Tavinor::kRealtimeQuality));
     e.setTempo(120.0);
@@ -60,27 +61,27 @@ inline void configureDefault(DelayEngine& e)
 inline void configureRich(DelayEngine& e)
 {
     configureBase(e);
-    e.setGlobalParameter(Tavinor::kMod1First, 0.0f);
-    e.setGlobalParameter(Tavinor::kMod1Waveform, 0.75f);   // sine
-    e.setGlobalParameter(Tavinor::kMod1Frequency, rateControl(2.0));
-    for (int line = 0; line < DelayEngine::kNumLines; ++line)
+    e.setGlobalParameter(P::kMod1First + P::kModulatorType, P::choiceValue(P::kindOscillator, P::kNumModulatorKinds));
+    e.setGlobalParameter(P::kMod1Waveform, P::choiceValue(P::kWaveformSine, P::kNumWaveforms));
+    e.setGlobalParameter(P::kMod1Frequency, rateControl(2.0));
+    for (int line = 0; line < P::kNumLines; ++line)
     {
         setFreeTimes(e, line, 0.11f + 0.07f * (float) line, 0.13f + 0.05f * (float) line);
-        e.setLineParameter(line, Tavinor::kFilterType, 1.0f / 3.0f);   // low-pass
-        e.setLineParameter(line, Tavinor::kCutoff, 0.6f);
-        e.setLineParameter(line, Tavinor::kResonance, 0.3f);
-        e.setLineParameter(line, Tavinor::kFilterInLoop, 1.0f);
-        e.setLineParameter(line, Tavinor::kOverdrive, 1.0f);
-        e.setLineParameter(line, Tavinor::kPreamp, 0.4f);
-        e.setLineParameter(line, Tavinor::kColor, 0.7f);
-        e.setLineParameter(line, Tavinor::kOverdriveGain, 0.5f);
-        e.setLineParameter(line, Tavinor::kFeedback, 0.8f);
-        e.setLineParameter(line, Tavinor::kModSource, 0.0f);
-        e.setLineParameter(line, Tavinor::kTimeModDepth, 0.2f);
-        e.setLineParameter(line, Tavinor::kCutoffModDepth, 0.3f);
+        e.setLineParameter(line, P::kFilterType, P::choiceValue(P::kFilterLowPass, P::kNumFilterTypes));
+        e.setLineParameter(line, P::kCutoff, 0.6f);
+        e.setLineParameter(line, P::kResonance, 0.3f);
+        e.setLineParameter(line, P::kFilterInLoop, 1.0f);
+        e.setLineParameter(line, P::kOverdrive, 1.0f);
+        e.setLineParameter(line, P::kPreamp, 0.4f);
+        e.setLineParameter(line, P::kColor, 0.7f);
+        e.setLineParameter(line, P::kOverdriveGain, 0.5f);
+        e.setLineParameter(line, P::kFeedback, 0.8f);
+        e.setLineParameter(line, P::kModSource, P::choiceValue(0, P::kNumModulators));
+        e.setLineParameter(line, P::kTimeModDepth, 0.2f);
+        e.setLineParameter(line, P::kCutoffModDepth, 0.3f);
     }
-    e.setGlobalParameter(Tavinor::kRouting, 0.0f);
-    e.setQuality(2);
+    e.setGlobalParameter(P::kRouting, P::choiceValue(P::kRoutingParallel, P::kNumRoutings));
+    e.setQuality(P::kQualityHigh);
 }
 
 // C: the most expensive settings: quality Best, serial routing, both
@@ -92,38 +93,39 @@ inline void configureRich(DelayEngine& e)
 inline void configureWorst(DelayEngine& e)
 {
     configureBase(e);
-    e.setGlobalParameter(Tavinor::kMod1First, 0.0f);
-    e.setGlobalParameter(Tavinor::kMod1Waveform, 0.75f);   // sine
-    e.setGlobalParameter(Tavinor::kMod1Frequency, rateControl(10.0));
-    e.setGlobalParameter(Tavinor::kMod2First, 0.0f);
-    e.setGlobalParameter(Tavinor::kMod2Waveform, 1.0f);    // triangle
-    e.setGlobalParameter(Tavinor::kMod2First + 7, rateControl(7.0));
-    for (int line = 0; line < DelayEngine::kNumLines; ++line)
+    e.setGlobalParameter(P::kMod1First + P::kModulatorType, P::choiceValue(P::kindOscillator, P::kNumModulatorKinds));
+    e.setGlobalParameter(P::kMod1Waveform, P::choiceValue(P::kWaveformSine, P::kNumWaveforms));
+    e.setGlobalParameter(P::kMod1Frequency, rateControl(10.0));
+    e.setGlobalParameter(P::kMod2First + P::kModulatorType, P::choiceValue(P::kindOscillator, P::kNumModulatorKinds));
+    e.setGlobalParameter(P::kMod2Waveform, P::choiceValue(P::kWaveformTriangle, P::kNumWaveforms));
+    e.setGlobalParameter(P::kMod2Frequency, rateControl(7.0));
+    for (int line = 0; line < P::kNumLines; ++line)
     {
         setFreeTimes(e, line, 1.0f, 1.0f);
-        e.setLineParameter(line, Tavinor::kFilterType, 2.0f / 3.0f);   // band-pass
-        e.setLineParameter(line, Tavinor::kResonance, 1.0f);
-        e.setLineParameter(line, Tavinor::kCutoff, 0.5f);
-        e.setLineParameter(line, Tavinor::kFilterMode, 0.0f);          // before the overdrive
-        e.setLineParameter(line, Tavinor::kFilterInLoop, 1.0f);
-        e.setLineParameter(line, Tavinor::kOverdrive, 1.0f);
-        e.setLineParameter(line, Tavinor::kPreamp, 0.6f);
-        e.setLineParameter(line, Tavinor::kColor, 0.9f);
-        e.setLineParameter(line, Tavinor::kOverdriveGain, 0.5f);   // the shipped default: the lines sound
-        e.setLineParameter(line, Tavinor::kFeedback, 0.85f);
-        e.setLineParameter(line, Tavinor::kModSource, (float) (line % 2));
-        e.setLineParameter(line, Tavinor::kModScale, 0.0f);
-        e.setLineParameter(line, Tavinor::kTimeModDepth, 1.0f);
-        e.setLineParameter(line, Tavinor::kCutoffModDepth, 1.0f);
-        e.setLineParameter(line, Tavinor::kTremoloDepth, 1.0f);
-        e.setLineParameter(line, Tavinor::kPreDelaySync, 0.0f);
-        e.setLineParameter(line, Tavinor::kPreDelayLeftMs, 0.02f);
-        e.setLineParameter(line, Tavinor::kPreDelayRightMs, 0.02f);
+        e.setLineParameter(line, P::kFilterType, P::choiceValue(P::kFilterBandPass, P::kNumFilterTypes));
+        e.setLineParameter(line, P::kResonance, 1.0f);
+        e.setLineParameter(line, P::kCutoff, 0.5f);
+        e.setLineParameter(line, P::kFilterMode,
+                           P::choiceValue(P::kFilterBeforeOverdrive, P::kNumFilterPlacements));
+        e.setLineParameter(line, P::kFilterInLoop, 1.0f);
+        e.setLineParameter(line, P::kOverdrive, 1.0f);
+        e.setLineParameter(line, P::kPreamp, 0.6f);
+        e.setLineParameter(line, P::kColor, 0.9f);
+        e.setLineParameter(line, P::kOverdriveGain, 0.5f);   // the shipped default: the lines sound
+        e.setLineParameter(line, P::kFeedback, 0.85f);
+        e.setLineParameter(line, P::kModSource, P::choiceValue(line % 2, P::kNumModulators));
+        e.setLineParameter(line, P::kModScale, 0.0f);
+        e.setLineParameter(line, P::kTimeModDepth, 1.0f);
+        e.setLineParameter(line, P::kCutoffModDepth, 1.0f);
+        e.setLineParameter(line, P::kTremoloDepth, 1.0f);
+        e.setLineParameter(line, P::kPreDelaySync, 0.0f);
+        e.setLineParameter(line, P::kPreDelayLeftMs, 0.02f);
+        e.setLineParameter(line, P::kPreDelayRightMs, 0.02f);
     }
-    e.setGlobalParameter(Tavinor::kRouting, 1.0f / 8.0f);   // "Serial"
-    e.setGlobalParameter(Tavinor::kLimiter, 1.0f);
-    e.setGlobalParameter(Tavinor::kLimiterThreshold, 0.5f);
-    e.setQuality(3);
+    e.setGlobalParameter(P::kRouting, P::choiceValue(P::kRoutingSerial, P::kNumRoutings));
+    e.setGlobalParameter(P::kLimiter, 1.0f);
+    e.setGlobalParameter(P::kLimiterThreshold, 0.5f);
+    e.setQuality(P::kQualityBest);
 }
 
 struct Setting

@@ -55,7 +55,7 @@ struct Configuration
 };
 constexpr Configuration kConfigurations[] = { { 48000.0, 512 }, { 192000.0, 64 } };
 
-// The goals: a ratio to the peer, or a 99th-percentile block as a
+// The goals: a ratio to the peer, or a 99th-percentile block as a
 // share of the block's duration.
 struct Goal
 {

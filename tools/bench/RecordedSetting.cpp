@@ -51,7 +51,7 @@ void startLikeTheEngine(RecordedSetting& r)
         r.values.push_back({ base + Tavinor::kStereoOffset, 0.0f });
         r.values.push_back({ base + Tavinor::kOverdriveGain, 0.1f });
     }
-    r.values.push_back({ Tavinor::kMod1First + 11, 0.0f });
+    r.values.push_back({ Tavinor::kMod1First + Tavinor::kModulatorStereoPhase, 0.0f });
 }
 } // namespace
 

@@ -547,18 +547,6 @@ TEST(DelayEngineTests, TappedTimesComeBackOncePerSeries)
     e.tapTime(9, 0, 1);
 }
 
-TEST(DelayEngineTests, TimeControlConversions)
-{
-    EXPECT_NEAR(DelayEngine::timeToNormalised(0.0), 0.0, 1e-6);
-    EXPECT_NEAR(DelayEngine::normalisedToTime(1.0), 1.0, 1e-12);
-    EXPECT_LE(DelayEngine::normalisedToTime(1.0), 1.0);
-    EXPECT_NEAR(DelayEngine::normalisedToTime(0.0), 0.0, 1e-12);
-    for (double v : { 0.1, 0.37, 0.5, 0.8, 0.99 })
-        EXPECT_NEAR(DelayEngine::timeToNormalised(DelayEngine::normalisedToTime(v)), v, 1e-9);
-    EXPECT_EQ(DelayEngine::timeToNormalised(5.0), 1.0);
-    EXPECT_EQ(DelayEngine::timeToNormalised(-1.0), 0.0);
-}
-
 TEST(DelayEngineTests, GlobalParametersReachTheirTargets)
 {
     DelayEngine e;
@@ -794,7 +782,7 @@ void configureVariedLines(DelayEngine& e, int routing)
     e.setGlobalParameter(Tavinor::kMod1Frequency, 0.4f);
     e.setGlobalParameter(Tavinor::kMod2First, 0.0f);
     e.setGlobalParameter(Tavinor::kMod2Waveform, 1.0f);
-    e.setGlobalParameter(Tavinor::kMod2First + 7, 0.5f);
+    e.setGlobalParameter(Tavinor::kMod2Frequency, 0.5f);
     configureMaster(e, routing, 1.0f, 0.5f);
     e.setQuality(2);
 }

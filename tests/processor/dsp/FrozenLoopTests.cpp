@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -111,6 +112,51 @@ std::vector<double> levels(DelayCore& core, size_t numSamples, size_t window, Lo
     return result;
 }
 
+// Runs numSamples through the core in blocks of kBlock, split where a change
+// comes (as a host splits its block at a parameter change): change(sample) is
+// called before the piece that starts at each of `changes`. input(i) gives
+// sample i of both channels.
+template <typename Input, typename Change>
+Stereo render(DelayCore& core, size_t numSamples, Input&& input, const std::vector<size_t>& changes,
+              Change&& change)
+{
+    Stereo out { std::vector<float>(numSamples), std::vector<float>(numSamples) };
+    for (size_t i = 0; i < numSamples; ++i)
+        input(i, out.left[i], out.right[i]);
+    for (size_t start = 0; start < numSamples;)
+    {
+        size_t end = std::min(start + (size_t) kBlock, numSamples);
+        for (size_t at : changes)
+        {
+            if (at == start)
+                change(at);
+            if (at > start && at < end)
+                end = at;
+        }
+        core.process(out.left.data() + start, out.right.data() + start, out.left.data() + start,
+                     out.right.data() + start, (int) (end - start));
+        start = end;
+    }
+    return out;
+}
+
+// The level (dB, both channels together) of [from, to).
+double levelDb(const Stereo& y, size_t from, size_t to)
+{
+    double sum = 0.0;
+    for (size_t i = from; i < to; ++i)
+        sum += (double) y.left[i] * y.left[i] + (double) y.right[i] * y.right[i];
+    return powerDb(sum, to - from);
+}
+
+// How many samples one pass of a line's loop takes (what an echo comes back after).
+double loopPeriod(const DelayCore& core, int mode)
+{
+    const double latency = mode >= 2 ? DspTables::getKernelLatency(tables().getKernel32(), DspTables::kTaps32)
+                                     : DspTables::getKernelLatency(tables().getKernel16(), DspTables::kTaps16);
+    return (double) core.getLeftLength() + core.getReadTrim() + 1.0 + latency;
+}
+
 std::string rateAndQuality(const ::testing::TestParamInfo<std::tuple<double, int>>& info)
 {
     return std::to_string((int) std::get<0>(info.param)) + "_quality" + std::to_string(std::get<1>(info.param));
@@ -201,7 +247,9 @@ TEST_P(FrozenLoopNeverGrows, AboveItsLevelWhenFreezeCameOn)
     const Quality quality = kQualities[c.quality];
     // Seconds: the modulation (3 Hz) moves the level within shorter windows.
     const auto window = (size_t) rate;
-    const size_t freezeAt = 6 * window;   // six passes of the longest loop
+    // Six passes of the longest loop, at a block's start: freeze comes on as
+    // the input stops (input while frozen would be added).
+    const size_t freezeAt = 6 * window / kBlock * kBlock;
     // A minute; at the highest rate (which costs four times as much) a quarter of it.
     const size_t frozenWindows = rate > 100000.0 ? 15 : 60;
     std::vector<float> modulation(kBlock);
@@ -225,7 +273,7 @@ TEST_P(FrozenLoopNeverGrows, AboveItsLevelWhenFreezeCameOn)
         core->setParameter(38, 1.0f);
         core->prepare(kBlock, 3, (float) rate);
         const auto measured = levels(
-            *core, freezeAt + frozenWindows * window, window, [&](size_t i) { return i < freezeAt; },
+            *core, (6 + frozenWindows) * window, window, [&](size_t i) { return i < freezeAt; },
             [&](size_t start) {
                 // A 3 Hz sine on the time (and cut-off), 0..1.
                 for (int i = 0; i < kBlock; ++i)
@@ -302,4 +350,221 @@ TEST(FrozenLoop, InputBuildsUpToACeilingAndTheHeldSoundStays)
             EXPECT_NEAR(measured[k], measured[11], 0.01) << c.name << ", second " << k;
         EXPECT_NEAR(measured[11], measured[9], 1.5) << c.name;
     }
+}
+
+// Noise into a line until its loop has settled, then freeze as the noise
+// stops: the loop goes on as it sounded when freeze came on, whole: no 20 ms
+// of it more than 2 dB below its median level, the first pass after the
+// press (what the rings held) and the passes that hold it alike.
+TEST_P(FrozenLoopHolds, TheLoopItCaughtWhole)
+{
+    const double rate = std::get<0>(GetParam());
+    const Quality quality = kQualities[std::get<1>(GetParam())];
+    const auto window = (size_t) (0.02 * rate);
+    const Loop loops[] = { kLoops[3], kLoops[5] };   // 1 s free, 1/4 at 60 bpm
+    for (float feedback : { 0.0f, 0.35f })
+        for (const auto& loop : loops)
+        {
+            auto core = makeCore(rate);
+            core->setInterpolation(quality.mode, quality.step);
+            setLoop(*core, loop);
+            core->setParameter(39, 0.5f + 0.5f * feedback);
+            core->clear();
+            const auto period = (size_t) loopPeriod(*core, quality.mode);
+            const size_t press = 4 * period + 123;   // within a block
+            Noise noise;
+            const auto out = render(
+                *core, press + 3 * period,
+                [&](size_t i, float& l, float& r) {
+                    l = i < press ? noise.next() : 0.0f;
+                    r = i < press ? noise.next() : 0.0f;
+                },
+                { press }, [&](size_t) { core->setFreeze(true); });
+            std::vector<double> measured;
+            for (size_t from = press; from + window <= out.left.size(); from += window)
+                measured.push_back(levelDb(out, from, from + window));
+            std::vector<double> sorted = measured;
+            std::sort(sorted.begin(), sorted.end());
+            const double median = sorted[sorted.size() / 2];
+            EXPECT_GT(median, -30.0);
+            const auto quietest = std::min_element(measured.begin(), measured.end());
+            EXPECT_GE(*quietest, median - 2.0)
+                << loop.name << ", feedback " << feedback << ": " << (quietest - measured.begin()) * 20
+                << " ms after the press";
+        }
+}
+
+namespace
+{
+// Material played on while the line freezes: a 110 Hz pad at 0.5 (faded in
+// over 50 ms, so that it starts without a click), or a drum loop at -21.3 dBFS
+// whose bar lasts exactly one pass of the loop (so that each pass adds to the
+// one before in phase, as a loop in time with the line does).
+struct Material
+{
+    virtual ~Material() = default;
+    virtual float at(size_t i) const = 0;
+};
+
+struct Pad : Material
+{
+    double rate = 48000.0;
+    float at(size_t i) const override
+    {
+        const double t = (double) i / rate;
+        const double fade = t < 0.05 ? 0.5 - 0.5 * std::cos(DspCommon::kTwoPi * 0.5 * t / 0.05) : 1.0;
+        return (float) (0.5 * fade * std::sin(DspCommon::kTwoPi * 110.0 * t));
+    }
+};
+
+struct DrumLoop : Material
+{
+    std::vector<float> bar;
+    DrumLoop(double rate, size_t length) : bar(length, 0.0f)
+    {
+        Noise noise;
+        auto hit = [&](size_t start, double seconds, auto&& sound) {
+            for (size_t i = 0; i < (size_t) (seconds * rate) && start + i < length; ++i)
+                bar[start + i] += (float) sound((double) i / rate);
+        };
+        for (int beat = 0; beat < 8; ++beat)
+        {
+            const size_t start = length * (size_t) beat / 8;
+            if (beat % 4 == 0)   // kick: a falling sine
+                hit(start, 0.4, [&](double t) {
+                    const double phase = DspCommon::kTwoPi * (50.0 * t + 70.0 * 0.03 * (1.0 - std::exp(-t / 0.03)));
+                    return std::exp(-t / 0.12) * std::sin(phase);
+                });
+            if (beat % 4 == 2)   // snare: a tone and noise
+                hit(start, 0.25, [&](double t) {
+                    return 0.5 * std::exp(-t / 0.05) * std::sin(DspCommon::kTwoPi * 190.0 * t)
+                           + 0.6 * std::exp(-t / 0.07) * noise.next() / kNoiseAmplitude;
+                });
+            float previous = 0.0f;   // hi-hat: differentiated noise
+            hit(start, 0.08, [&](double t) {
+                const float n = noise.next() / kNoiseAmplitude;
+                const double x = 0.25 * std::exp(-t / 0.015) * (n - previous);
+                previous = n;
+                return x;
+            });
+        }
+        double sum = 0.0;
+        for (float x : bar)
+            sum += (double) x * x;
+        const double scale = std::pow(10.0, -21.3 / 20.0) / std::sqrt(sum / (double) length);
+        for (float& x : bar)
+            x = (float) (x * scale);
+    }
+    float at(size_t i) const override { return bar[i % bar.size()]; }
+};
+} // namespace
+
+// Material played on through the press and after it: what comes in while
+// frozen is added, up to 6 dB above what the loop held (its first pass after
+// the press), and no pass of the loop goes more than 0.5 dB past that.
+TEST(FrozenLoop, PlayingOnBuildsUpToTheCapAndNoFurther)
+{
+    struct Case
+    {
+        const char* name;
+        double rate;
+        bool drums;
+        float feedback;
+    };
+    const Case cases[] = {
+        { "drum loop at 48 kHz", 48000.0, true, 0.35f },  { "drum loop at 96 kHz", 96000.0, true, 0.35f },
+        { "drum loop at 44.1 kHz, feedback 0", 44100.0, true, 0.0f },
+        { "pad at 48 kHz", 48000.0, false, 0.35f },       { "pad at 96 kHz", 96000.0, false, 0.35f },
+        { "pad at 44.1 kHz, feedback 0", 44100.0, false, 0.0f },
+    };
+    for (const auto& c : cases)
+    {
+        auto core = makeCore(c.rate);
+        core->setLinked(true);
+        core->setLeftFreeTime(1.0f);
+        core->setParameter(39, 0.5f + 0.5f * c.feedback);
+        core->clear();
+        const double period = loopPeriod(*core, 0);
+        const auto pass = (size_t) std::lround(period);
+        std::unique_ptr<Material> material;
+        if (c.drums)
+            material = std::make_unique<DrumLoop>(c.rate, pass);
+        else
+        {
+            auto pad = std::make_unique<Pad>();
+            pad->rate = c.rate;
+            material = std::move(pad);
+        }
+        const size_t press = 4 * pass;
+        const int passes = 8;
+        const auto out = render(
+            *core, press + (size_t) passes * pass,
+            [&](size_t i, float& l, float& r) { l = r = material->at(i); }, { press },
+            [&](size_t) { core->setFreeze(true); });
+        const double held = levelDb(out, press, press + pass);
+        double loudest = -400.0;
+        for (int k = 1; k < passes; ++k)
+        {
+            const double level = levelDb(out, press + (size_t) k * pass, press + (size_t) (k + 1) * pass);
+            loudest = std::max(loudest, level);
+            EXPECT_LE(level, held + 6.0 + 0.5) << c.name << ", pass " << k << " after the press";
+        }
+        // What comes in is still added.
+        EXPECT_GT(loudest, held + 3.0) << c.name;
+    }
+}
+
+// A pad played on throughout, freeze on and later off: nothing in the output
+// steps or kinks more than a clean sine of the same local amplitude bends (its
+// second difference at most 4 times the sine's), neither where the loop
+// reaches its cap nor one pass after either press.
+TEST(FrozenLoop, FreezingAPadPlayedOnMakesNoClick)
+{
+    for (double rate : { 44100.0, 48000.0, 96000.0, 192000.0 })
+        for (int mode : { 0, 2 })
+            for (float feedback : { 0.0f, 0.35f })
+            {
+                auto core = makeCore(rate);
+                core->setInterpolation(mode, mode == 2 ? 64.0 : 512.0);
+                core->setLinked(true);
+                core->setLeftFreeTime(1.0f);
+                core->setParameter(39, 0.5f + 0.5f * feedback);
+                core->clear();
+                Pad pad;
+                pad.rate = rate;
+                const auto second = (size_t) rate;
+                const size_t press = 3 * second + 77, release = 8 * second + 301;
+                const auto out = render(
+                    *core, 11 * second, [&](size_t i, float& l, float& r) { l = r = pad.at(i); }, { press, release },
+                    [&](size_t at) { core->setFreeze(at == press); });
+                // A sine of amplitude A bends by at most A (2 sin(pi f / fs))^2 per sample.
+                const double bend = std::pow(2.0 * std::sin(DspCommon::kPi * 110.0 / rate), 2.0);
+                const auto halfPeriod = (size_t) (0.5 * rate / 110.0) + 1;
+                for (const auto* y : { &out.left, &out.right })
+                {
+                    // The local amplitude: the largest magnitude within a period or so
+                    // (the half periods before, at and after the sample's).
+                    std::vector<float> peaks(y->size() / halfPeriod + 1, 0.0f);
+                    for (size_t i = 0; i < y->size(); ++i)
+                        peaks[i / halfPeriod] = std::max(peaks[i / halfPeriod], std::abs((*y)[i]));
+                    double worst = 0.0;
+                    size_t worstAt = 0;
+                    for (size_t i = halfPeriod; i + halfPeriod < y->size(); ++i)
+                    {
+                        const double d2 = std::abs((double) (*y)[i + 1] - 2.0 * (*y)[i] + (*y)[i - 1]);
+                        if (d2 < 1.0e-9)
+                            continue;
+                        const size_t b = i / halfPeriod;
+                        const float local = std::max({ peaks[b - 1], peaks[b], peaks[b + 1] });
+                        const double ratio = d2 / ((double) local * bend);
+                        if (ratio > worst)
+                        {
+                            worst = ratio;
+                            worstAt = i;
+                        }
+                    }
+                    EXPECT_LE(worst, 4.0) << rate << " Hz, mode " << mode << ", feedback " << feedback << ": at "
+                                          << (double) worstAt / rate << " s";
+                }
+            }
 }
