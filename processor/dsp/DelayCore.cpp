@@ -3,7 +3,7 @@
 #include "processor/dsp/DelayParameters.h"
 #include "processor/dsp/DspCommon.h"
 #include "processor/dsp/DspTables.h"
-#include "processor/dsp/FastMath.h"
+#include "processor/dsp/SimdLanes.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -11,14 +11,6 @@
 #include <cmath>
 #include <new>
 #include <type_traits>
-
-#include <emmintrin.h>
-#include <immintrin.h>
-#include <xmmintrin.h>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace
 {
@@ -158,7 +150,6 @@ inline int wrapBack(int w, int distance, int maximum)
 //==============================================================================
 void DelayCore::Smoother::step()
 {
-#if defined(__SSE2__)
     // glide() on two lanes at a time, each operation as there.
     const __m128d c = _mm_set1_pd((double) coefficient);
     const __m128d guard = _mm_set1_pd(kDenormalGuard);
@@ -168,10 +159,6 @@ void DelayCore::Smoother::step()
         const __m128d t = _mm_loadu_pd(target + lane);
         _mm_storeu_pd(state + lane, _mm_add_pd(_mm_sub_pd(s, _mm_mul_pd(_mm_sub_pd(s, t), c)), guard));
     }
-#else
-    for (int lane = 0; lane < 4; ++lane)
-        state[lane] = glide(state[lane], target[lane], (double) coefficient);
-#endif
 }
 
 bool DelayCore::Smoother::isAtRest(int lane) const
@@ -224,11 +211,10 @@ void DelayCore::Biquad::setRate(double rate)
 
 namespace
 {
-// Four doubles side by side, with the arithmetic operators lane by lane.
-typedef double Double4 __attribute__((vector_size(32)));
+using SimdLanes::Doubles4;
 
 // A biquad's coefficients from the sine and cosine of its frequency and
-// 1 / 2Q, on one channel (double) or four side by side (Double4), each
+// 1 / 2Q, on one channel (double) or four side by side (Doubles4), each
 // operation the same in both.
 template <typename T>
 inline void coefficientsFrom(int kind, T sinW, T cosW, T halfOverQ, T& b0, T& b1, T& b2, T& a1, T& a2)
@@ -313,10 +299,10 @@ __attribute__((always_inline)) inline void coefficientsOfEntries(const int* entr
                                                                  const double* fineSinCos, int fineEntries,
                                                                  double (*out)[4 * ((2 * 256 + 3) / 4)])
 {
-    const Double4 halfOverQ4 = { halfOverQ, halfOverQ, halfOverQ, halfOverQ };
+    const Doubles4 halfOverQ4 = { halfOverQ, halfOverQ, halfOverQ, halfOverQ };
     for (int j = 0; j < count; j += 4)
     {
-        Double4 coarseSin, coarseCos, fineSin, fineCos;
+        Doubles4 coarseSin, coarseCos, fineSin, fineCos;
         for (int k = 0; k < 4; ++k)
         {
             const int index = entries[std::min(j + k, count - 1)];
@@ -327,10 +313,10 @@ __attribute__((always_inline)) inline void coefficientsOfEntries(const int* entr
             fineSin[k] = fine[0];
             fineCos[k] = fine[1];
         }
-        const Double4 sinW = coarseSin * fineCos + coarseCos * fineSin;
-        const Double4 cosW = coarseCos * fineCos - coarseSin * fineSin;
-        Double4 c[5];
-        coefficientsFrom<Double4>(kind, sinW, cosW, halfOverQ4, c[0], c[1], c[2], c[3], c[4]);
+        const Doubles4 sinW = coarseSin * fineCos + coarseCos * fineSin;
+        const Doubles4 cosW = coarseCos * fineCos - coarseSin * fineSin;
+        Doubles4 c[5];
+        coefficientsFrom<Doubles4>(kind, sinW, cosW, halfOverQ4, c[0], c[1], c[2], c[3], c[4]);
         for (int r = 0; r < 5; ++r)
             std::memcpy(out[r] + j, &c[r], sizeof c[r]);
     }

@@ -5,14 +5,13 @@
 #include "processor/dsp/DspTables.h"
 #include "processor/dsp/FastMath.h"
 #include "processor/dsp/PreDelayCore.h"
+#include "processor/dsp/SimdLanes.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <new>
-#include <emmintrin.h>
-#include <xmmintrin.h>
 
 namespace
 {
@@ -280,61 +279,24 @@ namespace
 // on all of them at once.
 // The helpers taking and giving whole vectors are always inlined, and the
 // others take them by reference: no call passes a vector whose passing
-// would differ between SSE2 and AVX code (the
-// warning about that comes where the templates are made, at the end of the
-// file, so it stays off from here on).
-#pragma GCC diagnostic ignored "-Wpsabi"
-typedef double Doubles4 __attribute__((vector_size(32)));
-typedef int64_t Lanes4 __attribute__((vector_size(32)));
-typedef float Floats4 __attribute__((vector_size(16)));
-typedef int32_t FloatLanes4 __attribute__((vector_size(16)));
-typedef double Doubles2 __attribute__((vector_size(16)));
-typedef int64_t Lanes2 __attribute__((vector_size(16)));
+// would differ between SSE2 and AVX code.
+using SimdLanes::anyLane;
+using SimdLanes::Doubles2;
+using SimdLanes::Doubles4;
+using SimdLanes::Floats4;
+using SimdLanes::Ints4;
+using SimdLanes::Lanes2;
+using SimdLanes::Lanes4;
+using SimdLanes::lanesMax;
+using SimdLanes::lanesMin;
+using SimdLanes::pick;
 
 constexpr int kMixedShapes = -1;
 
-template <typename V, typename M>
-__attribute__((always_inline)) inline V pick(M mask, V a, V b)
-{
-    return (V) (((M) a & mask) | ((M) b & ~mask));
-}
-
-__attribute__((always_inline)) inline bool anyLane(Lanes4 m)
-{
-    return ((m[0] | m[1]) | (m[2] | m[3])) != 0;
-}
-
-// FastMath::sin(phi - pi / 4) + the guard, lane by lane: both series, the
-// quadrant's chosen.
+// FastMath::sin(phi - pi / 4) + the guard, lane by lane.
 __attribute__((always_inline)) inline Doubles4 sineOf(Doubles4 phi)
 {
-    constexpr double kTwoOverPi = 6.36619772367581382433e-01;
-    constexpr double kPiOver2Hi = 1.57079632673412561417e+00;
-    constexpr double kPiOver2Lo = 6.07710050650619224932e-11;
-    constexpr double kRound = 6755399441055744.0;
-    const Doubles4 x = phi - kPi * 0.25;
-    const Doubles4 shifted = x * kTwoOverPi + kRound;
-    const Doubles4 k = shifted - kRound;
-    const Doubles4 r = (x - k * kPiOver2Hi) - k * kPiOver2Lo;
-    const Doubles4 z = r * r;
-    const Doubles4 tail = 8.33333333332248946124e-03
-                          + z * (-1.98412698298579493134e-04
-                                 + z * (2.75573137070700676789e-06
-                                        + z * (-2.50507602534068634195e-08 + z * 1.58969099521155010221e-10)));
-    const Doubles4 even = r + z * r * (-1.66666666666666324348e-01 + z * tail);
-    const Doubles4 series = z * (4.16666666666666019037e-02 + z * (-1.38888888888741095749e-03 + z * 2.48015872894767294178e-05))
-                            + (z * z) * (z * z)
-                                  * (-2.75573143513906633035e-07
-                                     + z * (2.08757232129817482790e-09 + z * -1.13596475577881948265e-11));
-    const Doubles4 half = 0.5 * z;
-    const Doubles4 w = 1.0 - half;
-    const Doubles4 odd = w + (((1.0 - w) - half) + z * series);
-    // The quadrant is the low bits of the rounded multiple (two's complement
-    // in the mantissa of shifted).
-    const Lanes4 bits = (Lanes4) shifted;
-    const Lanes4 isOdd = (bits & 1) != 0;
-    const Doubles4 y = (Doubles4) ((Lanes4) pick(isOdd, odd, even) ^ ((bits & 2) << 62));
-    return y + kDenormalGuard;
+    return FastMath::sin(phi - kPi * 0.25) + kDenormalGuard;
 }
 
 // shapeOf() lane by lane for one shape.
@@ -484,11 +446,11 @@ __attribute__((always_inline)) inline void runModulatorLanes(ModulatorLanes& s, 
         const Doubles2 attacked = in * attackRest + value * attackPole;
         const Doubles2 released = in * releaseRest + value * releasePole;
         const Doubles2 next = pick(rising, attacked, released);
-        value = (Doubles2) _mm_min_pd((__m128d) one, _mm_max_pd((__m128d) zero, (__m128d) next));
+        value = lanesMin(one, lanesMax(zero, next));
 
         // LevelDetector::tick's level for both, likewise.
         const float e = (float) (x * x);
-        const FloatLanes4 louder = e > level;
+        const Ints4 louder = e > level;
         const Floats4 up = attackRate * e + restAttack * level;
         const Floats4 down = releaseRate * e + restRelease * level;
         level = pick(louder, up, down);
@@ -555,7 +517,7 @@ __attribute__((always_inline)) inline void runModulatorLanes(ModulatorLanes& s, 
         // shape turns); both are checked aside, so that the value waits on
         // three operations a sample instead of six.
         const Floats4 stepped = smoothed - (smoothed - u) * c;
-        const FloatLanes4 unusual = (stepped == smoothed) | (stepped < 0x1p-40f);
+        const Ints4 unusual = (stepped == smoothed) | (stepped < 0x1p-40f);
         if (__builtin_expect(_mm_movemask_ps((__m128) unusual) != 0, 0))
         {
             const Floats4 next = stepped + kDenormalGuardF;
@@ -676,10 +638,7 @@ __attribute__((always_inline)) inline void meterBlock(const float* const* x, int
     Doubles4 kept = { keep, keep2, keep2 * keep, keep4 };
     Doubles4 weights = { last, last / display, last / display2, last / (display2 * display) };
     Doubles4 counts = { (double) n, (double) n - 1.0, (double) n - 2.0, (double) n - 3.0 };
-    const FloatLanes4 mantissa = { 0x007fffff, 0x007fffff, 0x007fffff, 0x007fffff };
-    const FloatLanes4 oneBits = { 0x3f800000, 0x3f800000, 0x3f800000, 0x3f800000 };
     const Floats4 silence = { (float) kSilenceDb, (float) kSilenceDb, (float) kSilenceDb, (float) kSilenceDb };
-    auto maxOf = [](Doubles4 a, Doubles4 b) { return a > b ? a : b; };
     // Both channels side by side: their running maxima do not wait on each other.
     double running[2];   // the largest so far, scaled to a^0
     Doubles4 first[2], second[2], peaks[2];
@@ -689,17 +648,11 @@ __attribute__((always_inline)) inline void meterBlock(const float* const* x, int
         first[c] = second[c] = Doubles4 { 0.0, 0.0, 0.0, 0.0 };
         peaks[c] = Doubles4 { state[c][0], state[c][0], state[c][0], state[c][0] };
     }
-    // A level over the resting level, four at a time: 20 log10 |x|, |x| =
-    // m 2^e, m in [1, 2); ln m = 2 atanh(t), t = (m - 1) / (m + 1) < 1/3.
+    // A level over the resting level, four at a time: 20 log10 |x| by the
+    // logarithm in float lanes.
     auto levelsOver = [&](Floats4 v) __attribute__((always_inline)) {
-        const Floats4 a = (Floats4) ((FloatLanes4) v & 0x7fffffff);
-        const FloatLanes4 e = ((FloatLanes4) a >> 23) - 127;
-        const Floats4 m = (Floats4) (((FloatLanes4) a & mantissa) | oneBits);
-        const Floats4 t = (m - 1.0f) / (m + 1.0f);
-        const Floats4 t2 = t * t;
-        const Floats4 series = ((((t2 * (1.0f / 11) + 1.0f / 9) * t2 + 1.0f / 7) * t2 + 1.0f / 5) * t2 + 1.0f / 3) * t2 + 1.0f;
-        const Floats4 ln = __builtin_convertvector(e, Floats4) * (float) FastMath::kLn2Hi + (t + t) * series;
-        const Floats4 db = pick(a > 0.0f, ln * 8.68588963806503655f, silence);
+        const Floats4 a = (Floats4) ((Ints4) v & 0x7fffffff);
+        const Floats4 db = pick(a > 0.0f, FastMath::log(a) * 8.68588963806503655f, silence);
         return (__builtin_convertvector(db, Doubles4) - kMeterFloorDb) * kMeterScale + kDenormalGuard - rest;
     };
     auto moveOn = [&]() __attribute__((always_inline)) {
@@ -722,9 +675,9 @@ __attribute__((always_inline)) inline void meterBlock(const float* const* x, int
                 for (int k = 0; k < count; ++k)
                     v[k] = x[c][i + k];
             Doubles4 r = levelsOver(v) * unkeep;
-            r = maxOf(r, __builtin_shuffle(r, Lanes4 { 0, 0, 1, 2 }));
-            r = maxOf(r, __builtin_shuffle(r, Lanes4 { 0, 0, 0, 1 }));
-            r = maxOf(r, Doubles4 { running[c], running[c], running[c], running[c] });
+            r = lanesMax(r, __builtin_shuffle(r, Lanes4 { 0, 0, 1, 2 }));
+            r = lanesMax(r, __builtin_shuffle(r, Lanes4 { 0, 0, 0, 1 }));
+            r = lanesMax(r, Doubles4 { running[c], running[c], running[c], running[c] });
             running[c] = r[3];
             peaks[c] = r * kept + rest;
             first[c] += w * peaks[c];
@@ -757,18 +710,18 @@ __attribute__((always_inline)) inline void meterBlock(const float* const* x, int
         {
             Floats4 four[4];
             std::memcpy(four, x[c] + i, sizeof four);
-            const Floats4 low01 = __builtin_shuffle(four[0], four[1], FloatLanes4 { 0, 1, 4, 5 });
-            const Floats4 high01 = __builtin_shuffle(four[0], four[1], FloatLanes4 { 2, 3, 6, 7 });
-            const Floats4 low23 = __builtin_shuffle(four[2], four[3], FloatLanes4 { 0, 1, 4, 5 });
-            const Floats4 high23 = __builtin_shuffle(four[2], four[3], FloatLanes4 { 2, 3, 6, 7 });
-            auto magnitude = [](Floats4 v) { return (Floats4) ((FloatLanes4) v & 0x7fffffff); };
-            const Floats4 a = __builtin_shuffle(low01, low23, FloatLanes4 { 0, 2, 4, 6 });
-            const Floats4 b = __builtin_shuffle(low01, low23, FloatLanes4 { 1, 3, 5, 7 });
-            const Floats4 d = __builtin_shuffle(high01, high23, FloatLanes4 { 0, 2, 4, 6 });
-            const Floats4 e = __builtin_shuffle(high01, high23, FloatLanes4 { 1, 3, 5, 7 });
-            const Floats4 ab = (Floats4) _mm_max_ps((__m128) magnitude(a), (__m128) magnitude(b));
-            const Floats4 de = (Floats4) _mm_max_ps((__m128) magnitude(d), (__m128) magnitude(e));
-            const Floats4 loudest = (Floats4) _mm_max_ps((__m128) ab, (__m128) de);
+            const Floats4 low01 = __builtin_shuffle(four[0], four[1], Ints4 { 0, 1, 4, 5 });
+            const Floats4 high01 = __builtin_shuffle(four[0], four[1], Ints4 { 2, 3, 6, 7 });
+            const Floats4 low23 = __builtin_shuffle(four[2], four[3], Ints4 { 0, 1, 4, 5 });
+            const Floats4 high23 = __builtin_shuffle(four[2], four[3], Ints4 { 2, 3, 6, 7 });
+            auto magnitude = [](Floats4 v) { return (Floats4) ((Ints4) v & 0x7fffffff); };
+            const Floats4 a = __builtin_shuffle(low01, low23, Ints4 { 0, 2, 4, 6 });
+            const Floats4 b = __builtin_shuffle(low01, low23, Ints4 { 1, 3, 5, 7 });
+            const Floats4 d = __builtin_shuffle(high01, high23, Ints4 { 0, 2, 4, 6 });
+            const Floats4 e = __builtin_shuffle(high01, high23, Ints4 { 1, 3, 5, 7 });
+            const Floats4 ab = lanesMax(magnitude(a), magnitude(b));
+            const Floats4 de = lanesMax(magnitude(d), magnitude(e));
+            const Floats4 loudest = lanesMax(ab, de);
             const Doubles4 level = levelsOver(loudest);
             const Doubles4 highest = pick(level > 0.0, level * scale * (1.0 + 1.0e-6) + 1.0e-9, level + 1.0e-9);
             falling = ! anyLane(highest > running[c]);

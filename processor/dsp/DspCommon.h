@@ -28,7 +28,6 @@ inline T settleOnTarget(T state, T next, T target)
     return next == state ? target : next;
 }
 
-#if defined(__x86_64__)
 // Whether this processor runs AVX2 code (and, asked for, fused multiply-add):
 // asked where the vector forms are chosen, before any audio runs.
 inline bool processorHasAvx2(bool withFma = false)
@@ -36,7 +35,6 @@ inline bool processorHasAvx2(bool withFma = false)
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") != 0 && (! withFma || __builtin_cpu_supports("fma") != 0);
 }
-#endif
 
 // Parameter values arrive normalised: a switch is on from the middle up, and a
 // choice of steps + 1 values is the nearest step.

@@ -2,20 +2,11 @@
 
 #include "processor/dsp/DspCommon.h"
 #include "processor/dsp/DspTables.h"
+#include "processor/dsp/SimdLanes.h"
 
 #include <algorithm>
 #include <cmath>
 #include <mutex>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-#if defined(__SSE2__) && defined(__x86_64__)
-#include <immintrin.h>
-#if defined(__GNUC__)
-#define TAVINOR_READ_AVX2 1
-#endif
-#endif
 
 namespace
 {
@@ -61,7 +52,6 @@ int countTaps(double phase0, double step, double limit, int most)
 // highest tap in lane 0 (matching ring[n - j - width + 1] .. ring[n - j] in
 // memory). It is called for j = 0, width, 2 * width .. in turn, each once, so
 // it may carry its own state from one call to the next.
-#if defined(__SSE2__) && defined(__x86_64__)
 // Two partial sums of four lanes to a ring keep the additions of a round
 // independent of each other; weight(j) gives tap j alone, for the last three
 // taps at most.
@@ -109,7 +99,6 @@ inline void accumulateSse2(const float* ringA, const float* ringB, int n, int ta
     sumB = b;
 }
 
-#if defined(TAVINOR_READ_AVX2)
 // With eight taps to a vector and the products fused with their sums, for
 // processors with AVX2 and FMA (chosen at run time; the build itself assumes
 // only SSE2): a read of more than 32 taps keeps sixteen partial sums to a
@@ -249,35 +238,6 @@ __attribute__((target("avx2,fma"))) inline void accumulateTwoAvx2(const float* r
     sumA = _mm_cvtss_f32(h3);
     sumB = _mm_cvtss_f32(_mm_movehl_ps(h3, h3));
 }
-#endif
-#else
-// Without vectors: four partial sums keep the additions independent of each
-// other.
-template <bool twoRings, typename Weight>
-inline void accumulatePlain(const float* ringA, const float* ringB, int n, int taps, Weight&& weight, float& sumA,
-                            float& sumB)
-{
-    float a[4] {}, b[4] {};
-    int j = 0;
-    for (; j + 4 <= taps; j += 4)
-        for (int lane = 0; lane < 4; ++lane)
-        {
-            const float h = weight(j + lane);
-            a[lane] += h * ringA[n - j - lane];
-            if constexpr (twoRings)
-                b[lane] += h * ringB[n - j - lane];
-        }
-    for (; j < taps; ++j)
-    {
-        const float h = weight(j);
-        a[0] += h * ringA[n - j];
-        if constexpr (twoRings)
-            b[0] += h * ringB[n - j];
-    }
-    sumA = (a[0] + a[1]) + (a[2] + a[3]);
-    sumB = (b[0] + b[1]) + (b[2] + b[3]);
-}
-#endif
 
 // The kernel interpolated linearly at a phase, from its entries in pairs
 // (pairs[2i] = entry i, pairs[2i + 1] = entry i + 1).
@@ -293,7 +253,6 @@ inline float pairWeight(const float* pairs, double phase)
 // as pairs so a tap takes one load of both. Phases are worked out in double
 // from j (a float phase near the kernel's end would be off by a good part of
 // an entry's spacing), the interpolation in float.
-#if defined(__SSE2__) && defined(__x86_64__)
 template <bool twoRings>
 inline void interpolatedSums(const float* pairs, const float* ringA, const float* ringB, int n, double phase0,
                              double step, int taps, float& sumA, float& sumB)
@@ -326,7 +285,6 @@ inline void interpolatedSums(const float* pairs, const float* ringA, const float
     accumulateSse2<twoRings>(ringA, ringB, n, taps, weights, weight, sumA, sumB);
 }
 
-#if defined(TAVINOR_READ_AVX2)
 // The weights of the same read eight taps to a vector, as called by
 // accumulateAvx2 (in turn, from tap 0): the pairs of eight taps come in two
 // gathers of four, which one shuffle parts into entries and successors.
@@ -390,22 +348,11 @@ __attribute__((target("avx2,fma"))) void interpolatedSumsAvx2(const float* pairs
     InterpolatedWeightsAvx2 weights = interpolatedWeightsAvx2(pairs, phase0, step);
     accumulateAvx2<twoRings>(ringA, ringB, n, taps, weights, weights, sumA, sumB);
 }
-#endif
-#else
-template <bool twoRings>
-inline void interpolatedSums(const float* pairs, const float* ringA, const float* ringB, int n, double phase0,
-                             double step, int taps, float& sumA, float& sumB)
-{
-    auto weight = [&](int j) { return pairWeight(pairs, phase0 + (double) j * step); };
-    accumulatePlain<twoRings>(ringA, ringB, n, taps, weight, sumA, sumB);
-}
-#endif
 
 // sum over j < taps of (row[j] + (next[j] - row[j]) * t) * ring[n - j], with
 // row and next given in reverse tap order ending at tap 0 (row[-j] is tap j):
 // the kernel at the read's own spacing, interpolated between two neighbouring
 // phases, against the ring.
-#if defined(__SSE2__) && defined(__x86_64__)
 template <bool twoRings>
 inline void spacedSums(const float* row, const float* next, float t, const float* ringA, const float* ringB, int n,
                        int taps, float& sumA, float& sumB)
@@ -420,7 +367,6 @@ inline void spacedSums(const float* row, const float* next, float t, const float
     accumulateSse2<twoRings>(ringA, ringB, n, taps, weights, weight, sumA, sumB);
 }
 
-#if defined(TAVINOR_READ_AVX2)
 // The weights of spacedSumsAvx2 from tap j on (lane L tap j + 7 - L), the
 // interpolation fused; under a mask, zero past the read.
 __attribute__((target("avx2,fma"))) inline __m256 spacedWeightsAvx2(const float* row, const float* next, __m256 vt,
@@ -512,22 +458,11 @@ __attribute__((target("avx2,fma"))) void twoSumsAvx2(const MovingRead& a, const 
         twoSumsWithAvx2(weightsA, a, b, pairs, sumA, sumB);
     }
 }
-#endif
-#else
-template <bool twoRings>
-inline void spacedSums(const float* row, const float* next, float t, const float* ringA, const float* ringB, int n,
-                       int taps, float& sumA, float& sumB)
-{
-    auto weight = [&](int j) { return row[-j] + (next[-j] - row[-j]) * t; };
-    accumulatePlain<twoRings>(ringA, ringB, n, taps, weight, sumA, sumB);
-}
-#endif
 
 // The sums of spacedSums and spacedSumsAvx2 with the weights already worked
 // out (weights[-j] the weight of tap j): the same accumulation, so the same
 // sums bit for bit, given the weights those compute (plainWeights and
 // fusedWeights below).
-#if defined(__SSE2__) && defined(__x86_64__)
 template <bool twoRings>
 void rememberedSums(const float* weights, const float* ringA, const float* ringB, int n, int taps, float& sumA,
                     float& sumB)
@@ -537,7 +472,6 @@ void rememberedSums(const float* weights, const float* ringA, const float* ringB
     accumulateSse2<twoRings>(ringA, ringB, n, taps, loads, load, sumA, sumB);
 }
 
-#if defined(TAVINOR_READ_AVX2)
 template <bool twoRings>
 __attribute__((target("avx2,fma"))) void rememberedSumsAvx2(const float* weights, const float* ringA,
                                                             const float* ringB, int n, int taps, float& sumA,
@@ -717,15 +651,6 @@ __attribute__((target("avx2,fma"))) void fusedWeights(const float* row, const fl
         _mm256_maskstore_ps(weights - j - 7, mask, spacedWeightsAvx2(row, next, vt, j, mask));
     }
 }
-#endif
-#else
-template <bool twoRings>
-void rememberedSums(const float* weights, const float* ringA, const float* ringB, int n, int taps, float& sumA,
-                    float& sumB)
-{
-    accumulatePlain<twoRings>(ringA, ringB, n, taps, [weights](int j) { return weights[-j]; }, sumA, sumB);
-}
-#endif
 
 // The weights of spacedSums: the product rounded before the sum.
 void plainWeights(const float* row, const float* next, float t, int taps, float* weights)
@@ -802,11 +727,7 @@ FractionalReader::FractionalReader(const double* kernel32Table, const double* ke
       kernel16ByPhase(arrangement->kernel16ByPhase),
       kernel32Pairs(arrangement->kernel32Pairs)
 {
-#if defined(TAVINOR_READ_AVX2)
     useAvx2 = allowAvx2 && DspCommon::processorHasAvx2(true);
-#else
-    (void) allowAvx2;
-#endif
 }
 
 template <bool twoRings>
@@ -834,7 +755,6 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
             memory = nullptr;
     }
 
-#if defined(TAVINOR_READ_AVX2)
     // The read of a moving delay with vectors, which keeps no weights: the
     // same calls as the general path below, without its bookkeeping.
     if (memory == nullptr && useAvx2 && DelayParameters::readsStretched32(mode))
@@ -858,7 +778,6 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
         scale(mode, step, sumA, sumB, readA, readB);
         return;
     }
-#endif
 
     // At the kernel's own spacing every tap shares one phase: the two rows of
     // that phase and the next, interpolated once, cover the whole read. fused
@@ -867,7 +786,6 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
         if (memory != nullptr)
         {
             float* weights = memory->weights + kMostArrangedTaps - 1;
-#if defined(TAVINOR_READ_AVX2)
             if (fused)
             {
                 fusedWeights(row, next, t, count, weights);
@@ -876,7 +794,6 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
                 memory->fused = true;
             }
             else
-#endif
             {
                 plainWeights(row, next, t, count, weights);
                 memory->sumsOne = rememberedSums<false>;
@@ -888,13 +805,11 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
             (twoRings ? memory->sumsTwo : memory->sumsOne)(weights, ringA, ringB, n, count, sumA, sumB);
             return;
         }
-#if defined(TAVINOR_READ_AVX2)
         if (fused)
         {
             spacedSumsAvx2<twoRings>(row, next, t, ringA, ringB, n, count, sumA, sumB);
             return;
         }
-#endif
         spacedSums<twoRings>(row, next, t, ringA, ringB, n, count, sumA, sumB);
     };
     auto spaced = [&](const std::vector<float>& rows, int size, int spacing, double phase0, double limit) {
@@ -927,11 +842,9 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
             else
             {
                 const int taps = countTaps(phase0, step, kKernel32Limit, n + 1);
-#if defined(TAVINOR_READ_AVX2)
                 if (useAvx2)
                     interpolatedSumsAvx2<twoRings>(kernel32Pairs.data(), ringA, ringB, n, phase0, step, taps, sumA, sumB);
                 else
-#endif
                     interpolatedSums<twoRings>(kernel32Pairs.data(), ringA, ringB, n, phase0, step, taps, sumA, sumB);
             }
             break;
@@ -1008,14 +921,10 @@ int FractionalReader::readRun(Memory& memory, int mode, double minimumStep, cons
 {
     int n0 = 0;
     const int run = runOf(memory, mode, minimumStep, firstBase, shift, delay, previousDelay, count, n0);
-#if defined(TAVINOR_READ_AVX2)
     const float* weights = memory.weights + kMostArrangedTaps - 1;
     for (int s = 0; s < run; s += 8)
         eightSumsAvx2(weights, ringA, n0 + s, ringB, n0 + s, memory.allTaps, mode, memory.step, readA + s,
                       ringB != nullptr ? readB + s : nullptr);
-#else
-    (void) ringA; (void) ringB; (void) readA; (void) readB;
-#endif
     return run;
 }
 
@@ -1028,7 +937,6 @@ int FractionalReader::readRunTwo(Memory& memoryA, Memory& memoryB, int mode, dou
     const int runA = runOf(memoryA, mode, minimumStep, firstBase, shiftA, delayA, previousDelayA, count, n0A);
     const int runB = runOf(memoryB, mode, minimumStep, firstBase, shiftB, delayB, previousDelayB, count, n0B);
     const int run = std::min(runA, runB);
-#if defined(TAVINOR_READ_AVX2)
     const float* weightsA = memoryA.weights + kMostArrangedTaps - 1;
     const float* weightsB = memoryB.weights + kMostArrangedTaps - 1;
     // Kept weights of one key are the same weights (the delays of the two
@@ -1048,9 +956,6 @@ int FractionalReader::readRunTwo(Memory& memoryA, Memory& memoryB, int mode, dou
                           nullptr);
         }
     }
-#else
-    (void) ringA; (void) ringB; (void) readA; (void) readB;
-#endif
     return run;
 }
 
@@ -1060,7 +965,6 @@ void FractionalReader::readTwo(Memory& memoryA, Memory& memoryB, int mode, doubl
                                double& readB) const
 {
     double unused = 0.0;
-#if defined(TAVINOR_READ_AVX2)
     if (useAvx2 && DelayParameters::readsStretched32(mode))
     {
         // What readRings makes of each read and its memory: a read that
@@ -1111,7 +1015,6 @@ void FractionalReader::readTwo(Memory& memoryA, Memory& memoryB, int mode, doubl
             return;
         }
     }
-#endif
     if (! readAgain(memoryA, mode, minimumStep, ringA, nullptr, positionA, delayA, previousDelayA, readA, unused))
         readRings<false>(&memoryA, mode, minimumStep, ringA, nullptr, positionA, delayA, previousDelayA, readA,
                          unused);

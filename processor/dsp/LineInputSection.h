@@ -5,9 +5,9 @@
 // the saturation), then the colour filter on the overdriven sound. Nothing of
 // it depends on what the line feeds back, so it runs over a whole stretch of
 // the line's input ahead of the loop, and the sections of up to four lines run
-// side by side (AVX2: eight float lanes, a line's two channels each; SSE2:
-// one line at a time). Either way every lane computes what one line alone
-// computes, operation for operation.
+// side by side, a line's two channels in two float lanes (AVX2: four lines in
+// eight lanes; SSE2: two in four, or one alone). Either way every lane
+// computes what one line alone computes, operation for operation.
 //
 // The allpass sections of the oversampler and the saturation are float; the
 // filters are double: a low cut-off at four times a high rate puts the poles
@@ -60,6 +60,7 @@ public:
     void clearFilter();
 
 private:
+    template <typename F, int kRegister>
     friend struct LineInputSectionLanes;
 
     // Two first-order allpass sections (the a and b branch of a polyphase

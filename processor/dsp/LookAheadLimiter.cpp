@@ -3,19 +3,13 @@
 #include "processor/dsp/DelayParameters.h"
 #include "processor/dsp/DspCommon.h"
 #include "processor/dsp/FastMath.h"
+#include "processor/dsp/SimdLanes.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-#if defined(__SSE2__) && defined(__x86_64__) && defined(__GNUC__)
-#define TAVINOR_LIMITER_AVX2 1
-#endif
 
 namespace
 {
@@ -48,7 +42,6 @@ constexpr int kPieceLength = 256;
 // would wait on each addition in turn. Once a round, so kept out of line.
 __attribute__((noinline)) double windowSum(const double* h, int length)
 {
-#if defined(__SSE2__)
     __m128d a = _mm_setzero_pd(), b = _mm_setzero_pd();
     int j = 0;
     for (; j + 4 <= length; j += 4)
@@ -61,30 +54,12 @@ __attribute__((noinline)) double windowSum(const double* h, int length)
     for (; j < length; ++j)
         sum += h[j];
     return sum;
-#else
-    double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-    int j = 0;
-    for (; j + 4 <= length; j += 4)
-    {
-        s0 += h[j];
-        s1 += h[j + 1];
-        s2 += h[j + 2];
-        s3 += h[j + 3];
-    }
-    for (; j < length; ++j)
-        s0 += h[j];
-    return (s0 + s1) + (s2 + s3);
-#endif
 }
 } // namespace
 
 LookAheadLimiter::LookAheadLimiter(bool allowAvx2)
 {
-#if defined(TAVINOR_LIMITER_AVX2)
     useAvx2 = allowAvx2 && DspCommon::processorHasAvx2();
-#else
-    (void) allowAvx2;
-#endif
     setThresholdControl(0.0f);
     prepare(44100.0);
 }
@@ -497,84 +472,14 @@ namespace
 {
 // The overshoots of a piece through the knee. Compiled twice, for SSE2 and
 // for AVX2, from the compiler's vector types (four samples a vector: two
-// halves on SSE2, one whole vector on AVX2): the same operations as
-// FastMath's logarithm and exponential of vectors, lane by lane, and no fused
-// multiply-add, so the same results either way.
-typedef double Doubles4 __attribute__((vector_size(32)));
-typedef int64_t Lanes4 __attribute__((vector_size(32)));
-typedef int32_t Ints4 __attribute__((vector_size(16)));
-typedef int32_t Ints8 __attribute__((vector_size(32)));
-typedef float Floats4 __attribute__((vector_size(16)));
-
-// The vector helpers are always inlined: no call passes a vector whose
-// passing would differ between SSE2 and AVX code (the compiler's warning
-// about that comes where the templates are made, so it stays off).
-#pragma GCC diagnostic ignored "-Wpsabi"
-
-__attribute__((always_inline)) inline Doubles4 pick(Lanes4 mask, Doubles4 a, Doubles4 b)
-{
-    return (Doubles4) (((Lanes4) a & mask) | ((Lanes4) b & ~mask));
-}
-
-__attribute__((always_inline)) inline Doubles4 splat(double x)
-{
-    return Doubles4 { x, x, x, x };
-}
-
-// FastMath::log of four positive, finite, normal values.
-__attribute__((always_inline)) inline Doubles4 logLanes(Doubles4 x)
-{
-    const Lanes4 bits = (Lanes4) x;
-    const Lanes4 biased = (Lanes4) ((uint64_t __attribute__((vector_size(32)))) bits >> 52);
-    const Ints8 halves = (Ints8) biased;
-    const Ints4 exponents = { halves[0], halves[2], halves[4], halves[6] };
-    Doubles4 e = __builtin_convertvector(exponents, Doubles4) - 1023.0;
-    Doubles4 m = (Doubles4) ((bits & 0x000fffffffffffffll) | 0x3ff0000000000000ll);
-    const Lanes4 above = m > 2.0 * FastMath::kSqrtHalf;
-    m = pick(above, m * 0.5, m);
-    e = e + pick(above, splat(1.0), splat(0.0));
-    const Doubles4 t = (m - 1.0) / (m + 1.0);
-    const Doubles4 t2 = t * t;
-    Doubles4 series = splat(1.0 / 17);
-    for (const double term : { 1.0 / 15, 1.0 / 13, 1.0 / 11, 1.0 / 9, 1.0 / 7, 1.0 / 5, 1.0 / 3, 1.0 })
-        series = term + t2 * series;
-    const Doubles4 tail = e * FastMath::kLn2Lo + (2.0 * t) * series;
-    return e * FastMath::kLn2Hi + tail;
-}
-
-// FastMath::exp of four values.
-__attribute__((always_inline)) inline Doubles4 expLanes(Doubles4 v)
-{
-    constexpr double kRound = 6755399441055744.0;   // 1.5 * 2^52
-    const Lanes4 low = v < -708.0;
-    const Lanes4 high = v > 709.0;
-    const Doubles4 floored = pick(v > -708.0, v, splat(-708.0));
-    const Doubles4 safe = pick(floored < 709.0, floored, splat(709.0));
-    const Doubles4 shifted = safe * FastMath::kLog2E + kRound;
-    const Doubles4 k = shifted - kRound;
-    const Doubles4 r = (safe - k * FastMath::kLn2Hi) - k * FastMath::kLn2Lo;
-    const Doubles4 r2 = r * r;
-    const Doubles4 r4 = r2 * r2;
-    const Doubles4 r8 = r4 * r4;
-    const Doubles4 q0 = 1.0 + r;
-    const Doubles4 q1 = 0.5 + (1.0 / 6.0) * r;
-    const Doubles4 q2 = 1.0 / 24.0 + (1.0 / 120.0) * r;
-    const Doubles4 q3 = 1.0 / 720.0 + (1.0 / 5040.0) * r;
-    const Doubles4 q4 = 1.0 / 40320.0 + (1.0 / 362880.0) * r;
-    const Doubles4 q5 = 1.0 / 3628800.0 + (1.0 / 39916800.0) * r;
-    const Doubles4 q6 = 1.0 / 479001600.0 + (1.0 / 6227020800.0) * r;
-    const Doubles4 s0 = q0 + q1 * r2;
-    const Doubles4 s1 = q2 + q3 * r2;
-    const Doubles4 s2 = q4 + q5 * r2;
-    const Doubles4 t0 = s0 + s1 * r4;
-    const Doubles4 t1 = s2 + q6 * r4;
-    const Doubles4 p = t0 + t1 * r8;
-    const Lanes4 kBits = (Lanes4) shifted - (Lanes4) splat(kRound);
-    const Doubles4 scale = (Doubles4) ((kBits + 1023) << 52);
-    Doubles4 result = pick(low, splat(0.0), p * scale);
-    result = pick(high, splat(INFINITY), result);
-    return pick(v != v, v, result);
-}
+// halves on SSE2, one whole vector on AVX2): FastMath's logarithm and
+// exponential lane by lane, and no fused multiply-add, so the same results
+// either way.
+using SimdLanes::Doubles4;
+using SimdLanes::Floats4;
+using SimdLanes::Lanes4;
+using SimdLanes::pick;
+using SimdLanes::splat;
 
 template <bool perSample>
 __attribute__((always_inline)) inline void kneePasses(const float* peaks, float* overshoots, int count,
@@ -600,9 +505,9 @@ __attribute__((always_inline)) inline void kneePasses(const float* peaks, float*
             continue;
         const Doubles4 peak = loadPeaks(peaks + i);
         const Lanes4 loud = peak > 0.0;
-        const Doubles4 safePeak = pick(loud, peak, splat(1.0));
-        const Doubles4 db = 20.0 * (logLanes(safePeak) * FastMath::kLog10E);
-        const Doubles4 level = pick(loud, db, splat(kSilenceDb));
+        const Doubles4 safePeak = pick(loud, peak, splat<Doubles4>(1.0));
+        const Doubles4 db = 20.0 * (FastMath::log(safePeak) * FastMath::kLog10E);
+        const Doubles4 level = pick(loud, db, splat<Doubles4>(kSilenceDb));
         std::memcpy(levels + i, &level, sizeof level);
     }
 
@@ -625,7 +530,7 @@ __attribute__((always_inline)) inline void kneePasses(const float* peaks, float*
             over = levelDb - __builtin_convertvector(t, Doubles4);
         }
         const Doubles4 y = (over - kKneeWidth) * kKneeSlope;
-        const Doubles4 e = expLanes(2.0 * y);
+        const Doubles4 e = FastMath::exp(2.0 * y);
         const Doubles4 softened = (1.0 - 2.0 / (e + 1.0)) + kDenormalGuard;
         const Doubles4 kneed = kKneeWidth * softened + kKneeWidth;
         const Floats4 out = __builtin_convertvector(pick(over < kKneeWidth, kneed, over), Floats4);
@@ -643,7 +548,6 @@ void kneeMovingSse2(const float* peaks, float* overshoots, int count, float knee
     kneePasses<true>(peaks, overshoots, count, kneeFloorPeak, 0.0f, thresholds);
 }
 
-#if defined(TAVINOR_LIMITER_AVX2)
 __attribute__((target("avx2"))) void kneePassesAvx2(const float* peaks, float* overshoots, int count,
                                                     float kneeFloorPeak, float thresholdDb)
 {
@@ -655,30 +559,25 @@ __attribute__((target("avx2"))) void kneeMovingAvx2(const float* peaks, float* o
 {
     kneePasses<true>(peaks, overshoots, count, kneeFloorPeak, 0.0f, thresholds);
 }
-#endif
 } // namespace
 
 void LookAheadLimiter::kneeOvershoots(const float* peaks, float* overshoots, int count) const
 {
-#if defined(TAVINOR_LIMITER_AVX2)
     if (useAvx2)
     {
         kneePassesAvx2(peaks, overshoots, count, kneeFloorPeak, thresholdDb);
         return;
     }
-#endif
     kneePassesSse2(peaks, overshoots, count, kneeFloorPeak, thresholdDb);
 }
 
 void LookAheadLimiter::kneeOvershoots(const float* peaks, float* overshoots, int count, const float* thresholds,
                                       float floorPeak) const
 {
-#if defined(TAVINOR_LIMITER_AVX2)
     if (useAvx2)
     {
         kneeMovingAvx2(peaks, overshoots, count, floorPeak, thresholds);
         return;
     }
-#endif
     kneeMovingSse2(peaks, overshoots, count, floorPeak, thresholds);
 }

@@ -1,14 +1,11 @@
 #include "processor/dsp/PreDelayCore.h"
 
 #include "processor/dsp/DspCommon.h"
+#include "processor/dsp/SimdLanes.h"
 
 #include <algorithm>
 #include <cmath>
 #include <new>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 using DspCommon::cleanInput;
 using DspCommon::kDenormalGuard;
@@ -75,7 +72,6 @@ void PreDelayCore::sweepIn(float* ring, const float* input, int numSamples, floa
     {
         const int n = std::min(numSamples - done, maximum - w);
         int i = 0;
-#if defined(__SSE2__)
         // cleanInput four at a time: what is not finite becomes 0, the rest is
         // clamped (max(lo, x) then min(hi, .) is std::clamp's order).
         const __m128 limit = _mm_set1_ps(DspCommon::kInputLimit);
@@ -91,7 +87,6 @@ void PreDelayCore::sweepIn(float* ring, const float* input, int numSamples, floa
             if (output != nullptr)
                 _mm_storeu_ps(output + done + i, clean);
         }
-#endif
         for (; i < n; ++i)
         {
             ring[w + i] = cleanInput(input[done + i]);
@@ -158,7 +153,6 @@ void PreDelayCore::process(const float* inLeft, const float* inRight, float* out
         // [d, d + 1) they truncate to d (d = 0 takes everything below 1).
         const double lowL = dl == 0 ? -INFINITY : (double) dl, highL = dl == (int) longest ? INFINITY : dl + 1.0;
         const double lowR = dr == 0 ? -INFINITY : (double) dr, highR = dr == (int) longest ? INFINITY : dr + 1.0;
-#if defined(__SSE2__)
         const __m128d target = _mm_set_pd((double) rightLength, (double) leftLength);
         const __m128d factor = _mm_set1_pd(c);
         const __m128d guard = _mm_set1_pd(kDenormalGuard);
@@ -212,14 +206,6 @@ void PreDelayCore::process(const float* inLeft, const float* inRight, float* out
         }
         sl = _mm_cvtsd_f64(smoothed);
         sr = _mm_cvtsd_f64(_mm_unpackhi_pd(smoothed, smoothed));
-#else
-        for (int i = 0; i < numSamples && steady; ++i)
-        {
-            sl = glide(sl, leftLength, c);
-            sr = glide(sr, rightLength, c);
-            steady = (int) std::clamp(sl, 0.0, longest) == dl && (int) std::clamp(sr, 0.0, longest) == dr;
-        }
-#endif
         if (steady)
         {
             // At distance 0 a sample comes out as it goes in: one sweep.

@@ -2,6 +2,7 @@
 
 #include "processor/Tavinor.h"
 #include "processor/dsp/DelayCore.h"
+#include "processor/dsp/DspCommon.h"
 #include "processor/dsp/DspTables.h"
 #include "tools/bench/BenchSettings.h"
 
@@ -914,6 +915,8 @@ TEST(DelayEngineTests, Sse2AndAvx2GiveTheSameSoundModulationAndMeters)
     // give the same values; the sound and the meters (whose lines' reads sum
     // in another order) stay within -100 dBFS, in stereo and folded to mono,
     // in blocks of any length.
+    if (! DspCommon::processorHasAvx2())
+        GTEST_SKIP() << "This processor cannot run AVX2 code: both engines would take the SSE2 forms.";
     for (bool stereoOut : { true, false })
     {
         DelayEngine sse2(false), avx2(true);
@@ -969,6 +972,8 @@ TEST(DelayEngineTests, Sse2FormsSoundAsTheAvx2OnesInTheBenchmarksSettings)
     // plain runs, the limiter) has an SSE2 form for processors without AVX2:
     // the benchmark's three settings sound the same through both, within
     // -90 dBFS, at a low and a high rate.
+    if (! DspCommon::processorHasAvx2())
+        GTEST_SKIP() << "This processor cannot run AVX2 code: both engines would take the SSE2 forms.";
     for (const auto& setting : BenchSettings::kSettings)
         for (double rate : { 44100.0, 192000.0 })
         {
