@@ -1206,57 +1206,17 @@ void DelayCore::readPiece(int from, int to, bool left, bool right)
     }
 }
 
-bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& quietL, int& quietR,
-                         double& meterL, double& meterR)
+void DelayCore::runPlain(int start, int end, int offset, RunState& state)
 {
     Piece& p = *piece;
-    const int maximum = maxLength;
-    const int count = end - start;
-    const int quietHorizon = maximum + kReadReach;
-    int o = plainOffset;
-    if (plainSmoothing)
-    {
-        o = p.offset[start];
-        for (int i = start + 1; i < end; ++i)
-            if (p.offset[i] != o)
-                return false;
-    }
-
-    // Each channel keeps its activity through the run: an active one cannot
-    // rest before its ring has been quiet for a horizon, an inactive one
-    // wakes only at input.
-    bool active[2] = { activeL, activeR };
-    int quiet[2] = { quietL, quietR };
-    for (int c = 0; c < 2; ++c)
-    {
-        if (active[c])
-        {
-            if ((long long) quiet[c] + count > quietHorizon)
-                return false;
-        }
-        else
-        {
-            for (int i = start; i < end; ++i)
-                if (p.input[c][i] != 0.0f)
-                    return false;
-        }
-    }
-
     // An inactive channel reads silence.
     alignas(32) static const float silence[kPiece] = {};
     const float* reads[2];
     const float* inputs[2] = { p.input[0] + start, p.input[1] + start };
     for (int c = 0; c < 2; ++c)
-        reads[c] = active[c] ? p.read[c] + start : silence;
-    writeRun(start, end, inputs, reads, quiet);
-
-    finishOutputs(start, end, o, reads, active, quiet, meterL, meterR);
-    activeL = active[0];
-    activeR = active[1];
-    quietL = quiet[0];
-    quietR = quiet[1];
-    writeIndex = (writeIndex + count) % maximum;
-    return true;
+        reads[c] = state.active[c] ? p.read[c] + start : silence;
+    writeRun(start, end, inputs, reads, state.quiet);
+    finishOutputs(start, end, offset, reads, state);
 }
 
 void DelayCore::writeRun(int start, int end, const float* const* inputs, const float* const* reads, int* quiet)
@@ -1266,8 +1226,8 @@ void DelayCore::writeRun(int start, int end, const float* const* inputs, const f
     const int count = end - start;
     const int quietHorizon = maximum + kReadReach;
     float* rings[2] = { leftRing.get(), rightRing.get() };
-    const float loop = plainLoopGain;
-    const float* loops = plainSmoothing ? p.loopGain + start : nullptr;
+    const float loop = pieceRun.loopGain;
+    const float* loops = pieceRun.smoothing ? p.loopGain + start : nullptr;
     for (int c = 0; c < 2; ++c)
     {
         const float* r = reads[c];
@@ -1296,8 +1256,7 @@ void DelayCore::writeRun(int start, int end, const float* const* inputs, const f
     }
 }
 
-void DelayCore::finishOutputs(int start, int end, int o, const float* const* reads, bool* active, const int* quiet,
-                              double& meterL, double& meterR)
+void DelayCore::finishOutputs(int start, int end, int o, const float* const* reads, RunState& state)
 {
     Piece& p = *piece;
     const int maximum = maxLength;
@@ -1318,8 +1277,8 @@ void DelayCore::finishOutputs(int start, int end, int o, const float* const* rea
     for (int c = 0; c < 2; ++c)
     {
         const float* tremolo = p.tremolo[c] + start;
-        const float* depths = plainSmoothing ? p.tremoloDepth + start : nullptr;
-        const float depth = plainTremoloDepth;
+        const float* depths = pieceRun.smoothing ? p.tremoloDepth + start : nullptr;
+        const float depth = pieceRun.tremoloDepth;
         float* x = outs[c];
         auto tremoloOf = [&](const float* from, int first, int n) {
             if (depths != nullptr)
@@ -1360,12 +1319,11 @@ void DelayCore::finishOutputs(int start, int end, int o, const float* const* rea
             outs[0][i] = decodedL;
             outs[1][i] = decodedR;
         }
-    float* outputs[2] = { plainOutLeft, plainOutRight };
-    double* meters[2] = { &meterL, &meterR };
+    float* const* outputs = pieceRun.outputs;
     for (int c = 0; c < 2; ++c)
     {
         float* out = outputs[c] + start;
-        if (plainSmoothing)
+        if (pieceRun.smoothing)
         {
             const float* balances = p.balance + start;
             const float* levels = p.level + start;
@@ -1377,8 +1335,8 @@ void DelayCore::finishOutputs(int start, int end, int o, const float* const* rea
         }
         else
         {
-            const float b = plainBalance;
-            const float lev = plainLevel;
+            const float b = pieceRun.balance;
+            const float lev = pieceRun.level;
             const float g = c == 0 ? std::min(2.0f - b, 1.0f) : std::min(b, 1.0f);
             for (int i = 0; i < count; ++i)
                 out[i] = g * outs[c][i] * lev;
@@ -1394,7 +1352,7 @@ void DelayCore::finishOutputs(int start, int end, int o, const float* const* rea
         const __m128d decay = _mm_set1_pd(meterDecay + kDenormalGuard);
         const __m128d below = _mm_set1_pd(eightDecaysBelow(meterDecay + kDenormalGuard));
         const __m128d smallest = _mm_set1_pd((double) FLT_MIN);
-        __m128d meter = _mm_set_pd(meterR, meterL);
+        __m128d meter = _mm_set_pd(state.meter[1], state.meter[0]);
         int i = 0;
         for (; i + 8 <= count; i += 8)
         {
@@ -1420,15 +1378,15 @@ void DelayCore::finishOutputs(int start, int end, int o, const float* const* rea
         }
         for (; i < count; ++i)
             meter = _mm_max_pd(_mm_cvtps_pd(_mm_setr_ps(outL[i], outR[i], 0.0f, 0.0f)), _mm_mul_pd(meter, decay));
-        _mm_storel_pd(&meterL, meter);
-        _mm_storeh_pd(&meterR, meter);
+        _mm_storel_pd(&state.meter[0], meter);
+        _mm_storeh_pd(&state.meter[1], meter);
     }
     for (int c = 0; c < 2; ++c)
     {
         // A channel rests once its output has decayed and its ring is quiet:
         // not within the run for an active one, for good for an inactive one.
-        if (*meters[c] < kInactiveBelow && quiet[c] > quietHorizon)
-            active[c] = false;
+        if (state.meter[c] < kInactiveBelow && state.quiet[c] > quietHorizon)
+            state.active[c] = false;
     }
 }
 
@@ -1899,81 +1857,345 @@ void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offs
     run.tremoloDepth = restingTremoloDepth;
 }
 
-void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
+namespace
+{
+// The shortest and longest delay of both channels over n samples, side by
+// side in several lanes (the delays are never NaN, so the order of the
+// comparisons does not matter).
+void delayExtremes(const double* left, const double* right, int n, double& shortest, double& longest)
+{
+    shortest = left[0];
+    longest = left[0];
+    __m128d low[2] = { _mm_set1_pd(shortest), _mm_set1_pd(shortest) };
+    __m128d high[2] = { low[0], low[0] };
+    const double* delays[2] = { left, right };
+    for (int c = 0; c < 2; ++c)
+    {
+        const double* d = delays[c];
+        int i = 0;
+        for (; i + 4 <= n; i += 4)
+            for (int h = 0; h < 2; ++h)
+            {
+                const __m128d x = _mm_loadu_pd(d + i + 2 * h);
+                low[h] = _mm_min_pd(low[h], x);
+                high[h] = _mm_max_pd(high[h], x);
+            }
+        for (; i < n; ++i)
+        {
+            shortest = std::min(shortest, d[i]);
+            longest = std::max(longest, d[i]);
+        }
+    }
+    alignas(16) double lows[4], highs[4];
+    _mm_store_pd(lows, low[0]);
+    _mm_store_pd(lows + 2, low[1]);
+    _mm_store_pd(highs, high[0]);
+    _mm_store_pd(highs + 2, high[1]);
+    for (int k = 0; k < 4; ++k)
+    {
+        shortest = std::min(shortest, lows[k]);
+        longest = std::max(longest, highs[k]);
+    }
+}
+} // namespace
+
+int DelayCore::runEnd(int start, int numSamples, double shortest, double longest) const
+{
+    const Piece& p = *piece;
+    const double maximum = (double) maxLength;
+    // Where the shortest delay spans the piece and the longest leaves the
+    // guard alone, the piece is one run.
+    if (shortest >= (double) (numSamples - 1) && longest + (double) kReadReach + 1.0 < maximum)
+        return numSamples;
+    int end = start + 1;
+    while (end < numSamples)
+    {
+        const double distance = (double) (end - start);
+        const double dl = p.delay[0][end], dr = p.delay[1][end];
+        if (dl < distance || dr < distance || dl + (double) kReadReach + 1.0 >= maximum
+            || dr + (double) kReadReach + 1.0 >= maximum)
+            break;
+        ++end;
+    }
+    return end;
+}
+
+bool DelayCore::holdsThrough(int start, int end, const RunState& state, int& offset) const
+{
+    const Piece& p = *piece;
+    const int count = end - start;
+    const int quietHorizon = maxLength + kReadReach;
+    offset = pieceRun.smoothing ? p.offset[start] : pieceRun.offset;
+    if (pieceRun.smoothing)
+        for (int i = start + 1; i < end; ++i)
+            if (p.offset[i] != offset)
+                return false;
+
+    // An active channel cannot rest before its ring has been quiet for a
+    // horizon, an inactive one wakes only at input.
+    for (int c = 0; c < 2; ++c)
+    {
+        if (state.active[c])
+        {
+            if ((long long) state.quiet[c] + count > quietHorizon)
+                return false;
+        }
+        else
+        {
+            for (int i = start; i < end; ++i)
+                if (p.input[c][i] != 0.0f)
+                    return false;
+        }
+    }
+    return true;
+}
+
+void DelayCore::filterRun(int start, int end)
+{
+    Piece& p = *piece;
+    Biquad::Memories& m = loopFilter.memories;
+    __m128d x1 = _mm_loadu_pd(m.x1), x2 = _mm_loadu_pd(m.x2);
+    __m128d y1 = _mm_loadu_pd(m.y1), y2 = _mm_loadu_pd(m.y2);
+    float* readL = p.read[0];
+    float* readR = p.read[1];
+    for (int i = start; i < end; ++i)
+    {
+        // Biquad::processPair, each operation as there.
+        const double(&row)[5][2] = inputSection.filter.values[i];
+        const __m128d x = _mm_setr_pd((double) readL[i], (double) readR[i]);
+        __m128d y = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(row[0]), x), _mm_mul_pd(_mm_loadu_pd(row[1]), x1));
+        y = _mm_add_pd(y, _mm_mul_pd(_mm_loadu_pd(row[2]), x2));
+        y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(row[3]), y1));
+        y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(row[4]), y2));
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        readL[i] = (float) _mm_cvtsd_f64(y);
+        readR[i] = (float) _mm_cvtsd_f64(_mm_unpackhi_pd(y, y));
+    }
+    _mm_storeu_pd(m.x1, x1);
+    _mm_storeu_pd(m.x2, x2);
+    _mm_storeu_pd(m.y1, y1);
+    _mm_storeu_pd(m.y2, y2);
+}
+
+void DelayCore::filterThenWrite(int start, int end, bool filtered, RunState& state)
+{
+    Piece& p = *piece;
+    for (int c = 0; c < 2; ++c)
+        if (! state.active[c])
+            std::fill(p.read[c] + start, p.read[c] + end, 0.0f);
+    if (filtered)
+        filterRun(start, end);
+    const bool fromSection = pieceRun.section && (state.active[0] || state.active[1]);
+    const float* inputs[2] = { (fromSection ? p.section[0] : p.input[0]) + start,
+                               (fromSection ? p.section[1] : p.input[1]) + start };
+    const float* reads[2] = { p.read[0] + start, p.read[1] + start };
+    writeRun(start, end, inputs, reads, state.quiet);
+}
+
+__attribute__((always_inline)) inline DelayCore::LoopSample DelayCore::takeSample(int i, int w, RunState& state)
+{
+    Piece& p = *piece;
+    bool* active = state.active;
+    LoopSample x;
+    x.input[0] = p.input[0][i];
+    x.input[1] = p.input[1][i];
+    // Activity follows what goes into each ring, so mono, mid/side and swap
+    // never leave a channel holding sound that it does not read.
+    if (x.input[0] != 0.0f)
+        active[0] = true;
+    if (x.input[1] != 0.0f)
+        active[1] = true;
+    x.read[0] = active[0] ? (float) p.read[0][i] : 0.0f;
+    x.read[1] = active[1] ? (float) p.read[1][i] : 0.0f;
+    // What goes back into the rings: the reads, or while frozen the loop's own.
+    x.loop[0] = x.read[0];
+    x.loop[1] = x.read[1];
+    if (pieceRun.holding)
+    {
+        const int maximum = maxLength;
+        const double dl = p.delay[0][i], dr = p.delay[1][i];
+        const double beforeL = i > 0 ? p.delay[0][i - 1] : previousLeftDelay;
+        const double beforeR = i > 0 ? p.delay[1][i - 1] : previousRightDelay;
+        frozenLoop.advance(dl == beforeL && dr == beforeR);
+        auto whole = [&](const float* ring, double delay) {
+            return (double) ring[wrapBack(w, frozenLoop.wholeDistance(delay, maximum), maximum) + kReadReach];
+        };
+        x.loop[0] = active[0] ? (float) frozenLoop.read(p.read[0][i], whole(leftRing.get(), dl)) : 0.0f;
+        x.loop[1] = active[1] ? (float) frozenLoop.read(p.read[1][i], whole(rightRing.get(), dr)) : 0.0f;
+    }
+
+    // The input after the input section (run ahead over the piece).
+    if (pieceRun.section && (active[0] || active[1]))
+    {
+        x.input[0] = p.section[0][i];
+        x.input[1] = p.section[1][i];
+    }
+    return x;
+}
+
+__attribute__((always_inline)) inline void DelayCore::filterSample(int i, const RunState& state, LoopSample& x)
+{
+    const double(&row)[5][2] = inputSection.filter.values[i];
+    const bool activeL = state.active[0], activeR = state.active[1];
+    auto filter = [&](float& left, float& right) {
+        if (activeL && activeR)
+            loopFilter.processPair(row, left, right);
+        else if (activeL)
+            left = loopFilter.process(row, 0, left);
+        else if (activeR)
+            right = loopFilter.process(row, 1, right);
+    };
+    filter(x.read[0], x.read[1]);
+    if (pieceRun.holding)
+    {
+        std::swap(loopFilter.memories, frozenLoopFilter);
+        filter(x.loop[0], x.loop[1]);
+        std::swap(loopFilter.memories, frozenLoopFilter);
+    }
+    else
+    {
+        x.loop[0] = x.read[0];
+        x.loop[1] = x.read[1];
+    }
+}
+
+__attribute__((always_inline)) inline void DelayCore::writeSample(int i, int w, RunState& state, const LoopSample& x)
+{
+    const int maximum = maxLength;
+    const int quietHorizon = maximum + kReadReach;
+    const bool holding = pieceRun.holding;
+    // Ring write, three copies so the read never wraps.
+    const float loop = pieceRun.smoothing ? piece->loopGain[i] : pieceRun.loopGain;
+    const double feedback = holding ? frozenLoop.gain((double) loop) : (double) loop;
+    const double writeL = limitRing((double) x.input[0] + feedback * x.loop[0]);
+    const double writeR = limitRing((double) x.input[1] + feedback * x.loop[1]);
+    if (holding && frozenLoop.isFrozen())
+        trackFrozen(i, w, (float) writeL, (float) writeR, x.input[0], x.input[1]);
+    writeRing(leftRing.get(), maximum, w, (float) writeL);
+    writeRing(rightRing.get(), maximum, w, (float) writeR);
+    int* quiet = state.quiet;
+    quiet[0] = std::abs(writeL) > kSilentWrite ? 0 : std::min(quiet[0] + 1, quietHorizon + 1);
+    quiet[1] = std::abs(writeR) > kSilentWrite ? 0 : std::min(quiet[1] + 1, quietHorizon + 1);
+}
+
+__attribute__((always_inline)) inline void DelayCore::playSample(int i, int w, RunState& state, const LoopSample& x)
+{
+    const Piece& p = *piece;
+    const PieceRun& run = pieceRun;
+    const int maximum = maxLength;
+    float* ringO = offsetRing.get();
+    const float readL = x.read[0], readR = x.read[1];
+
+    // Stereo offset: one output is delayed by |o| more samples than the other.
+    const int o = run.smoothing ? p.offset[i] : run.offset;
+    float outL, outR;
+    if (o < 0)
+    {
+        ringO[w] = readR;
+        outL = readL;
+        outR = (float) ringO[wrapBack(w, -o, maximum)];
+    }
+    else
+    {
+        ringO[w] = readL;
+        outL = (float) ringO[wrapBack(w, o, maximum)];
+        outR = readR;
+    }
+
+    // Tremolo.
+    const float depth = run.smoothing ? p.tremoloDepth[i] : run.tremoloDepth;
+    outL = outL * (p.tremolo[0][i] * depth + (1.0f - depth));
+    outR = outR * (p.tremolo[1][i] * depth + (1.0f - depth));
+
+    if (midSide)
+    {
+        const float decodedL = outR + outL;
+        const float decodedR = outL - outR;
+        outL = decodedL;
+        outR = decodedR;
+    }
+
+    const float b = run.smoothing ? p.balance[i] : run.balance;
+    const float lev = run.smoothing ? p.level[i] : run.level;
+    outL = std::min(2.0f - b, 1.0f) * outL * lev;
+    outR = std::min(b, 1.0f) * outR * lev;
+    run.outputs[0][i] = outL;
+    run.outputs[1][i] = outR;
+
+    double* meter = state.meter;
+    meter[0] = std::max(meter[0] * (meterDecay + kDenormalGuard), (double) outL);
+    meter[1] = std::max(meter[1] * (meterDecay + kDenormalGuard), (double) outR);
+    // A channel rests once its output has decayed and nothing it still has
+    // to play is left in its ring (an echo after silence is not lost).
+    const int quietHorizon = maximum + kReadReach;
+    if (meter[0] < kInactiveBelow && state.quiet[0] > quietHorizon)
+        state.active[0] = false;
+    if (meter[1] < kInactiveBelow && state.quiet[1] > quietHorizon)
+        state.active[1] = false;
+}
+
+template <bool deferred>
+__attribute__((always_inline)) inline void DelayCore::loopSamples(int from, int to, RunState& state)
 {
     Piece& p = *piece;
     const int maximum = maxLength;
-    float* ringL = leftRing.get();
-    float* ringR = rightRing.get();
-    float* ringO = offsetRing.get();
-    const int quietHorizon = maximum + kReadReach;
-
-    const PieceRun& run = pieceRun;
-    const bool smoothing = run.smoothing;
-    const bool inputL = run.inputL, inputR = run.inputR;
-    const bool holding = run.holding;
-    const bool plain = run.plain;
-    const bool section = run.section;
-    const float restingLoopGain = run.loopGain;
-    const int restingOffset = run.offset;
-    const float restingLevel = run.level;
-    const float restingBalance = run.balance;
-    const float restingTremoloDepth = run.tremoloDepth;
-
-    // The loop filter's coefficients, in the rows the input section is done with.
-    if (section && filterType != DelayParameters::kFilterOff && filterInLoop)
-        loopFilter.coefficientRows(p.loopEntries, numSamples, inputSection.filter.values);
-
-    plainSmoothing = smoothing;
-    plainOutLeft = outLeft;
-    plainOutRight = outRight;
-    plainLoopGain = restingLoopGain;
-    plainOffset = restingOffset;
-    plainLevel = restingLevel;
-    plainBalance = restingBalance;
-    plainTremoloDepth = restingTremoloDepth;
-
-    int w = writeIndex;
-    bool activeL = leftActive, activeR = rightActive;
-    int quietL = leftQuietWrites, quietR = rightQuietWrites;
-    double meterL = leftMeter, meterR = rightMeter;
-
-    // The shortest and longest delay of the piece: where the shortest spans
-    // the piece and the longest leaves the guard alone, the piece is one run.
-    // (Side by side in several lanes: the delays are never NaN, so the order
-    // of the comparisons does not matter.)
-    double shortest = p.delay[0][0], longest = p.delay[0][0];
+    const bool filtered = filterInLoop && filterType != DelayParameters::kFilterOff;
+    for (int i = from, w = writeIndex; i < to; ++i)
     {
-        __m128d low[2] = { _mm_set1_pd(shortest), _mm_set1_pd(shortest) };
-        __m128d high[2] = { low[0], low[0] };
-        for (int c = 0; c < 2; ++c)
+        LoopSample x = takeSample(i, w, state);
+        if (filtered)
+            filterSample(i, state, x);
+        writeSample(i, w, state, x);
+        if constexpr (deferred)
         {
-            const double* d = p.delay[c];
-            int i = 0;
-            for (; i + 4 <= numSamples; i += 4)
-                for (int h = 0; h < 2; ++h)
-                {
-                    const __m128d x = _mm_loadu_pd(d + i + 2 * h);
-                    low[h] = _mm_min_pd(low[h], x);
-                    high[h] = _mm_max_pd(high[h], x);
-                }
-            for (; i < numSamples; ++i)
-            {
-                shortest = std::min(shortest, d[i]);
-                longest = std::max(longest, d[i]);
-            }
+            p.read[0][i] = x.read[0];
+            p.read[1][i] = x.read[1];
         }
-        alignas(16) double lows[4], highs[4];
-        _mm_store_pd(lows, low[0]);
-        _mm_store_pd(lows + 2, low[1]);
-        _mm_store_pd(highs, high[0]);
-        _mm_store_pd(highs + 2, high[1]);
-        for (int k = 0; k < 4; ++k)
+        else
+            playSample(i, w, state, x);
+        if (++w >= maximum)
+            w = 0;
+    }
+}
+
+void DelayCore::finishRun(int start, int end, RunState& state)
+{
+    int offset = 0;
+    const bool steady = holdsThrough(start, end, state, offset);
+    if (steady && pieceRun.plain)
+        runPlain(start, end, offset, state);
+    else
+    {
+        // Where the run is steady, only the loop filter and the ring writes
+        // go sample by sample; what they play goes into the piece's reads,
+        // and the rest follows over the run (finishOutputs).
+        const bool filtered = filterInLoop && filterType != DelayParameters::kFilterOff;
+        if (steady && ! pieceRun.holding && ((state.active[0] && state.active[1]) || ! filtered))
+            filterThenWrite(start, end, filtered, state);
+        else if (steady)
+            loopSamples<true>(start, end, state);
+        else
+            loopSamples<false>(start, end, state);
+        if (steady)
         {
-            shortest = std::min(shortest, lows[k]);
-            longest = std::max(longest, highs[k]);
+            const float* reads[2] = { piece->read[0] + start, piece->read[1] + start };
+            finishOutputs(start, end, offset, reads, state);
         }
     }
+    writeIndex = (writeIndex + (end - start)) % maxLength;
+}
+
+void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
+{
+    Piece& p = *piece;
+    // The loop filter's coefficients, in the rows the input section is done with.
+    if (pieceRun.section && filterType != DelayParameters::kFilterOff && filterInLoop)
+        loopFilter.coefficientRows(p.loopEntries, numSamples, inputSection.filter.values);
+    pieceRun.outputs[0] = outLeft;
+    pieceRun.outputs[1] = outRight;
 
     // A read reaches back at least its delay: the samples a piece writes are
     // only read within it from the sample whose delay is shorter than its
@@ -1981,260 +2203,26 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
     // every read is of samples written before the run; each run reads first,
     // then writes. A read that reaches back nearly a whole ring (where the
     // three copies meet) starts a run of its own.
-    auto samplesOf = [&](int from, int to, auto deferredTag) {
-        constexpr bool deferred = decltype(deferredTag)::value;
-        for (int i = from; i < to; ++i)
-        {
-            float l = p.input[0][i];
-            float r = p.input[1][i];
-            // Activity follows what goes into each ring, so mono, mid/side and
-            // swap never leave a channel holding sound that it does not read.
-            if (l != 0.0f)
-                activeL = true;
-            if (r != 0.0f)
-                activeR = true;
-            float readL = activeL ? (float) p.read[0][i] : 0.0f;
-            float readR = activeR ? (float) p.read[1][i] : 0.0f;
-            // What goes back into the rings: the reads, or while frozen the loop's own.
-            float loopL = readL, loopR = readR;
-            if (holding)
-            {
-                const double dl = p.delay[0][i], dr = p.delay[1][i];
-                const double beforeL = i > 0 ? p.delay[0][i - 1] : previousLeftDelay;
-                const double beforeR = i > 0 ? p.delay[1][i - 1] : previousRightDelay;
-                frozenLoop.advance(dl == beforeL && dr == beforeR);
-                auto whole = [&](const float* ring, double delay) {
-                    return (double) ring[wrapBack(w, frozenLoop.wholeDistance(delay, maximum), maximum) + kReadReach];
-                };
-                loopL = activeL ? (float) frozenLoop.read(p.read[0][i], whole(ringL, dl)) : 0.0f;
-                loopR = activeR ? (float) frozenLoop.read(p.read[1][i], whole(ringR, dr)) : 0.0f;
-            }
-
-            // The input after the input section (run ahead over the piece).
-            if (section && (activeL || activeR))
-            {
-                l = p.section[0][i];
-                r = p.section[1][i];
-            }
-
-            if (filterInLoop && filterType != DelayParameters::kFilterOff)
-            {
-                const double(&row)[5][2] = inputSection.filter.values[i];
-                auto filter = [&](float& left, float& right) {
-                    if (activeL && activeR)
-                        loopFilter.processPair(row, left, right);
-                    else if (activeL)
-                        left = loopFilter.process(row, 0, left);
-                    else if (activeR)
-                        right = loopFilter.process(row, 1, right);
-                };
-                filter(readL, readR);
-                if (holding)
-                {
-                    std::swap(loopFilter.memories, frozenLoopFilter);
-                    filter(loopL, loopR);
-                    std::swap(loopFilter.memories, frozenLoopFilter);
-                }
-                else
-                {
-                    loopL = readL;
-                    loopR = readR;
-                }
-            }
-
-            // Ring write, three copies so the read never wraps.
-            const float loop = smoothing ? p.loopGain[i] : restingLoopGain;
-            const double feedback = holding ? frozenLoop.gain((double) loop) : (double) loop;
-            const double writeL = limitRing((double) l + feedback * loopL);
-            const double writeR = limitRing((double) r + feedback * loopR);
-            if (holding && frozenLoop.isFrozen())
-                trackFrozen(i, w, (float) writeL, (float) writeR, l, r);
-            writeRing(ringL, maximum, w, (float) writeL);
-            writeRing(ringR, maximum, w, (float) writeR);
-            quietL = std::abs(writeL) > kSilentWrite ? 0 : std::min(quietL + 1, quietHorizon + 1);
-            quietR = std::abs(writeR) > kSilentWrite ? 0 : std::min(quietR + 1, quietHorizon + 1);
-            if constexpr (deferred)
-            {
-                p.read[0][i] = readL;
-                p.read[1][i] = readR;
-                if (++w >= maximum)
-                    w = 0;
-                continue;
-            }
-
-            // Stereo offset: one output is delayed by |o| more samples than the other.
-            const int o = smoothing ? p.offset[i] : restingOffset;
-            float outL, outR;
-            if (o < 0)
-            {
-                ringO[w] = readR;
-                outL = readL;
-                outR = (float) ringO[wrapBack(w, -o, maximum)];
-            }
-            else
-            {
-                ringO[w] = readL;
-                outL = (float) ringO[wrapBack(w, o, maximum)];
-                outR = readR;
-            }
-
-            // Tremolo.
-            const float depth = smoothing ? p.tremoloDepth[i] : restingTremoloDepth;
-            outL = outL * (p.tremolo[0][i] * depth + (1.0f - depth));
-            outR = outR * (p.tremolo[1][i] * depth + (1.0f - depth));
-
-            if (midSide)
-            {
-                const float decodedL = outR + outL;
-                const float decodedR = outL - outR;
-                outL = decodedL;
-                outR = decodedR;
-            }
-
-            const float b = smoothing ? p.balance[i] : restingBalance;
-            const float lev = smoothing ? p.level[i] : restingLevel;
-            outL = std::min(2.0f - b, 1.0f) * outL * lev;
-            outR = std::min(b, 1.0f) * outR * lev;
-            outLeft[i] = outL;
-            outRight[i] = outR;
-
-            meterL = std::max(meterL * (meterDecay + kDenormalGuard), (double) outL);
-            meterR = std::max(meterR * (meterDecay + kDenormalGuard), (double) outR);
-            // A channel rests once its output has decayed and nothing it still
-            // has to play is left in its ring (an echo after silence is not lost).
-            if (meterL < kInactiveBelow && quietL > quietHorizon)
-                activeL = false;
-            if (meterR < kInactiveBelow && quietR > quietHorizon)
-                activeR = false;
-
-            if (++w >= maximum)
-                w = 0;
-        }
-    };
-
+    double shortest = 0.0, longest = 0.0;
+    delayExtremes(p.delay[0], p.delay[1], numSamples, shortest, longest);
+    RunState state = { { leftActive, rightActive }, { leftQuietWrites, rightQuietWrites }, { leftMeter, rightMeter } };
     for (int start = 0; start < numSamples;)
     {
-        const bool mayReadL = activeL || inputL;
-        const bool mayReadR = activeR || inputR;
-        int end = start + 1;
-        if (shortest >= (double) (numSamples - 1) && longest + (double) kReadReach + 1.0 < (double) maximum)
-            end = numSamples;
-        while (end < numSamples)
-        {
-            const double distance = (double) (end - start);
-            const double dl = p.delay[0][end], dr = p.delay[1][end];
-            if (dl < distance || dr < distance || dl + (double) kReadReach + 1.0 >= (double) maximum
-                || dr + (double) kReadReach + 1.0 >= (double) maximum)
-                break;
-            ++end;
-        }
+        const int end = runEnd(start, numSamples, shortest, longest);
+        const bool mayReadL = state.active[0] || pieceRun.inputL;
+        const bool mayReadR = state.active[1] || pieceRun.inputR;
         if (mayReadL || mayReadR)
             readPiece(start, end, mayReadL, mayReadR);
-
-        if (plain && runPlain(start, end, activeL, activeR, quietL, quietR, meterL, meterR))
-        {
-            w = writeIndex;
-            start = end;
-            continue;
-        }
-
-        // Where each channel keeps its activity through the run and the
-        // stereo offset holds (as for a plain run), only the loop filter and
-        // the ring writes go sample by sample; what they play goes into the
-        // piece's reads, and the rest follows over the run (finishOutputs).
-        const int count = end - start;
-        const int runOffset = smoothing ? p.offset[start] : restingOffset;
-        bool steady = true;
-        if (steady && smoothing)
-            for (int i = start + 1; i < end; ++i)
-                if (p.offset[i] != runOffset)
-                {
-                    steady = false;
-                    break;
-                }
-        const bool activeAtStart[2] = { activeL, activeR };
-        const int quietAtStart[2] = { quietL, quietR };
-        for (int c = 0; c < 2 && steady; ++c)
-        {
-            if (activeAtStart[c])
-                steady = (long long) quietAtStart[c] + count <= quietHorizon;
-            else
-                for (int i = start; i < end; ++i)
-                    if (p.input[c][i] != 0.0f)
-                    {
-                        steady = false;
-                        break;
-                    }
-        }
-        const bool filtered = filterInLoop && filterType != DelayParameters::kFilterOff;
-        if (steady && ! holding && ((activeL && activeR) || ! filtered))
-        {
-            // Nothing but the loop filter recurs: it goes over the run first
-            // (its memories in registers), then the ring writes.
-            for (int c = 0; c < 2; ++c)
-                if (! activeAtStart[c])
-                    std::fill(p.read[c] + start, p.read[c] + end, 0.0f);
-            if (filtered)
-            {
-                Biquad::Memories& m = loopFilter.memories;
-                __m128d x1 = _mm_loadu_pd(m.x1), x2 = _mm_loadu_pd(m.x2);
-                __m128d y1 = _mm_loadu_pd(m.y1), y2 = _mm_loadu_pd(m.y2);
-                float* readL = p.read[0];
-                float* readR = p.read[1];
-                for (int i = start; i < end; ++i)
-                {
-                    // Biquad::processPair, each operation as there.
-                    const double(&row)[5][2] = inputSection.filter.values[i];
-                    const __m128d x = _mm_setr_pd((double) readL[i], (double) readR[i]);
-                    __m128d y = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(row[0]), x), _mm_mul_pd(_mm_loadu_pd(row[1]), x1));
-                    y = _mm_add_pd(y, _mm_mul_pd(_mm_loadu_pd(row[2]), x2));
-                    y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(row[3]), y1));
-                    y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(row[4]), y2));
-                    x2 = x1;
-                    x1 = x;
-                    y2 = y1;
-                    y1 = y;
-                    readL[i] = (float) _mm_cvtsd_f64(y);
-                    readR[i] = (float) _mm_cvtsd_f64(_mm_unpackhi_pd(y, y));
-                }
-                _mm_storeu_pd(m.x1, x1);
-                _mm_storeu_pd(m.x2, x2);
-                _mm_storeu_pd(m.y1, y1);
-                _mm_storeu_pd(m.y2, y2);
-            }
-            const bool fromSection = section && (activeL || activeR);
-            const float* inputs[2] = { (fromSection ? p.section[0] : p.input[0]) + start,
-                                       (fromSection ? p.section[1] : p.input[1]) + start };
-            const float* reads[2] = { p.read[0] + start, p.read[1] + start };
-            int quiet[2] = { quietL, quietR };
-            writeRun(start, end, inputs, reads, quiet);
-            quietL = quiet[0];
-            quietR = quiet[1];
-            w = (w + count) % maximum;
-        }
-        else if (steady)
-            samplesOf(start, end, std::true_type {});
-        else
-            samplesOf(start, end, std::false_type {});
-        if (steady)
-        {
-            const float* reads[2] = { p.read[0] + start, p.read[1] + start };
-            bool active[2] = { activeL, activeR };
-            const int quiet[2] = { quietL, quietR };
-            finishOutputs(start, end, runOffset, reads, active, quiet, meterL, meterR);
-            activeL = active[0];
-            activeR = active[1];
-        }
-        writeIndex = w;
+        finishRun(start, end, state);
         start = end;
     }
 
-    leftActive = activeL;
-    rightActive = activeR;
-    leftQuietWrites = quietL;
-    rightQuietWrites = quietR;
+    leftActive = state.active[0];
+    rightActive = state.active[1];
+    leftQuietWrites = state.quiet[0];
+    rightQuietWrites = state.quiet[1];
     previousLeftDelay = p.delay[0][numSamples - 1];
     previousRightDelay = p.delay[1][numSamples - 1];
-    leftMeter = meterL;
-    rightMeter = meterR;
+    leftMeter = state.meter[0];
+    rightMeter = state.meter[1];
 }
