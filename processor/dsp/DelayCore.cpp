@@ -1256,24 +1256,73 @@ void DelayCore::writeRun(int start, int end, const float* const* inputs, const f
     }
 }
 
-void DelayCore::finishOutputs(int start, int end, int o, const float* const* reads, RunState& state)
+namespace
 {
-    Piece& p = *piece;
+// The meters of both channels over n outputs side by side, each step as one
+// channel takes it (max(out, m) in the vector is std::max(m, out), equal
+// values and NaNs included). Eight outputs below what the meters decay to
+// over them cannot raise them: then the steps are the decay alone.
+void meterRun(const float* outL, const float* outR, int n, double meterDecay, double* meters)
+{
+    const __m128d decay = _mm_set1_pd(meterDecay + kDenormalGuard);
+    const __m128d below = _mm_set1_pd(eightDecaysBelow(meterDecay + kDenormalGuard));
+    const __m128d smallest = _mm_set1_pd((double) FLT_MIN);
+    __m128d meter = _mm_set_pd(meters[1], meters[0]);
+    int i = 0;
+    for (; i + 8 <= n; i += 8)
+    {
+        const __m128d bound = _mm_mul_pd(meter, below);
+        const __m128 bounds = _mm_cvtpd_ps(bound);
+        const __m128 boundL = _mm_shuffle_ps(bounds, bounds, 0x00);
+        const __m128 boundR = _mm_shuffle_ps(bounds, bounds, 0x55);
+        const __m128 under = _mm_and_ps(_mm_and_ps(_mm_cmplt_ps(_mm_loadu_ps(outL + i), boundL),
+                                                   _mm_cmplt_ps(_mm_loadu_ps(outL + i + 4), boundL)),
+                                        _mm_and_ps(_mm_cmplt_ps(_mm_loadu_ps(outR + i), boundR),
+                                                   _mm_cmplt_ps(_mm_loadu_ps(outR + i + 4), boundR)));
+        if (_mm_movemask_ps(under) == 0xf && _mm_movemask_pd(_mm_cmpge_pd(bound, smallest)) == 0x3)
+        {
+            for (int k = 0; k < 8; ++k)
+                meter = _mm_mul_pd(meter, decay);
+        }
+        else
+        {
+            for (int k = i; k < i + 8; ++k)
+                meter = _mm_max_pd(_mm_cvtps_pd(_mm_setr_ps(outL[k], outR[k], 0.0f, 0.0f)),
+                                   _mm_mul_pd(meter, decay));
+        }
+    }
+    for (; i < n; ++i)
+        meter = _mm_max_pd(_mm_cvtps_pd(_mm_setr_ps(outL[i], outR[i], 0.0f, 0.0f)), _mm_mul_pd(meter, decay));
+    _mm_storel_pd(meters, meter);
+    _mm_storeh_pd(meters + 1, meter);
+}
+
+// Mid/side decoding of n outputs in place.
+void decodeMidSide(float* left, float* right, int n)
+{
+    for (int i = 0; i < n; ++i)
+    {
+        const float decodedL = right[i] + left[i];
+        const float decodedR = left[i] - right[i];
+        left[i] = decodedL;
+        right[i] = decodedR;
+    }
+}
+} // namespace
+
+void DelayCore::tremoloRun(int start, int end, int o, const float* const* reads, float (*outs)[kPiece]) const
+{
+    const Piece& p = *piece;
     const int maximum = maxLength;
     const int count = end - start;
-    const int quietHorizon = maximum + kReadReach;
-    float* ringO = offsetRing.get();
-
-    // The offset ring takes the read of one channel; the other output comes
-    // from it |o| samples later: from the ring where that is before the run
-    // (taken before the run's writes, which may reach it where |o| is nearly
-    // the ring), from the run's own reads after. An offset of the whole ring
-    // reads what the same sample writes.
+    const float* ringO = offsetRing.get();
+    // The other output than the offset ring's comes from it |o| samples
+    // later: from the ring where that is before the run (taken before the
+    // run's writes, which may reach it where |o| is nearly the ring), from
+    // the run's own reads after. An offset of the whole ring reads what the
+    // same sample writes.
     const int fromChannel = o < 0 ? 1 : 0;
     const int distance = std::abs(o) >= maximum ? 0 : std::abs(o);
-    // Tremolo, mid/side decoding, level and balance, then the meters. The
-    // tremolo takes one channel's reads and the other's from the offset ring.
-    float outs[2][kPiece];
     for (int c = 0; c < 2; ++c)
     {
         const float* tremolo = p.tremolo[c] + start;
@@ -1303,26 +1352,29 @@ void DelayCore::finishOutputs(int start, int end, int o, const float* const* rea
             tremoloOf(reads[fromChannel], before, count - before);
         }
     }
+}
+
+void DelayCore::keepOffsetReads(int count, const float* reads)
+{
+    const int maximum = maxLength;
+    float* ringO = offsetRing.get();
     for (int done = 0, w = writeIndex; done < count;)
     {
         const int n = std::min(count - done, maximum - w);
         for (int i = 0; i < n; ++i)
-            ringO[w + i] = reads[fromChannel][done + i];
+            ringO[w + i] = reads[done + i];
         done += n;
         w = 0;
     }
-    if (midSide)
-        for (int i = 0; i < count; ++i)
-        {
-            const float decodedL = outs[1][i] + outs[0][i];
-            const float decodedR = outs[0][i] - outs[1][i];
-            outs[0][i] = decodedL;
-            outs[1][i] = decodedR;
-        }
-    float* const* outputs = pieceRun.outputs;
+}
+
+void DelayCore::levelRun(int start, int end, const float (*outs)[kPiece]) const
+{
+    const Piece& p = *piece;
+    const int count = end - start;
     for (int c = 0; c < 2; ++c)
     {
-        float* out = outputs[c] + start;
+        float* out = pieceRun.outputs[c] + start;
         if (pieceRun.smoothing)
         {
             const float* balances = p.balance + start;
@@ -1342,45 +1394,21 @@ void DelayCore::finishOutputs(int start, int end, int o, const float* const* rea
                 out[i] = g * outs[c][i] * lev;
         }
     }
-    // The meters of both channels side by side, each step as one channel
-    // takes it (max(out, m) in the vector is std::max(m, out), equal values
-    // and NaNs included). Eight outputs below what the meters decay to over
-    // them cannot raise them: then the steps are the decay alone.
-    {
-        const float* outL = outputs[0] + start;
-        const float* outR = outputs[1] + start;
-        const __m128d decay = _mm_set1_pd(meterDecay + kDenormalGuard);
-        const __m128d below = _mm_set1_pd(eightDecaysBelow(meterDecay + kDenormalGuard));
-        const __m128d smallest = _mm_set1_pd((double) FLT_MIN);
-        __m128d meter = _mm_set_pd(state.meter[1], state.meter[0]);
-        int i = 0;
-        for (; i + 8 <= count; i += 8)
-        {
-            const __m128d bound = _mm_mul_pd(meter, below);
-            const __m128 bounds = _mm_cvtpd_ps(bound);
-            const __m128 boundL = _mm_shuffle_ps(bounds, bounds, 0x00);
-            const __m128 boundR = _mm_shuffle_ps(bounds, bounds, 0x55);
-            const __m128 under = _mm_and_ps(_mm_and_ps(_mm_cmplt_ps(_mm_loadu_ps(outL + i), boundL),
-                                                       _mm_cmplt_ps(_mm_loadu_ps(outL + i + 4), boundL)),
-                                            _mm_and_ps(_mm_cmplt_ps(_mm_loadu_ps(outR + i), boundR),
-                                                       _mm_cmplt_ps(_mm_loadu_ps(outR + i + 4), boundR)));
-            if (_mm_movemask_ps(under) == 0xf && _mm_movemask_pd(_mm_cmpge_pd(bound, smallest)) == 0x3)
-            {
-                for (int k = 0; k < 8; ++k)
-                    meter = _mm_mul_pd(meter, decay);
-            }
-            else
-            {
-                for (int k = i; k < i + 8; ++k)
-                    meter = _mm_max_pd(_mm_cvtps_pd(_mm_setr_ps(outL[k], outR[k], 0.0f, 0.0f)),
-                                       _mm_mul_pd(meter, decay));
-            }
-        }
-        for (; i < count; ++i)
-            meter = _mm_max_pd(_mm_cvtps_pd(_mm_setr_ps(outL[i], outR[i], 0.0f, 0.0f)), _mm_mul_pd(meter, decay));
-        _mm_storel_pd(&state.meter[0], meter);
-        _mm_storeh_pd(&state.meter[1], meter);
-    }
+}
+
+void DelayCore::finishOutputs(int start, int end, int o, const float* const* reads, RunState& state)
+{
+    const int count = end - start;
+    const int quietHorizon = maxLength + kReadReach;
+    // The offset ring takes the read of one channel; the tremolo takes the
+    // other channel's reads and this one's from the offset ring.
+    float outs[2][kPiece];
+    tremoloRun(start, end, o, reads, outs);
+    keepOffsetReads(count, reads[o < 0 ? 1 : 0]);
+    if (midSide)
+        decodeMidSide(outs[0], outs[1], count);
+    levelRun(start, end, outs);
+    meterRun(pieceRun.outputs[0] + start, pieceRun.outputs[1] + start, count, meterDecay, state.meter);
     for (int c = 0; c < 2; ++c)
     {
         // A channel rests once its output has decayed and its ring is quiet:

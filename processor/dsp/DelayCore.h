@@ -287,6 +287,11 @@ private:
     // whether a channel rests at the run's end. reads: what each channel
     // plays (silence where it rests); the activity holds through the run.
     void finishOutputs(int start, int end, int o, const float* const* reads, RunState& state);
+    // finishOutputs in steps: the stereo offset and the tremolo into outs,
+    // the offset ring's share of the reads, level and balance into the outputs.
+    void tremoloRun(int start, int end, int o, const float* const* reads, float (*outs)[kPiece]) const;
+    void keepOffsetReads(int count, const float* reads);
+    void levelRun(int start, int end, const float (*outs)[kPiece]) const;
     // Samples from..to - 1 one at a time through the loop: take, filter,
     // write, and play (or, deferred, leave what plays in the piece's reads
     // for finishOutputs), each step below.
