@@ -1637,153 +1637,145 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
     finishPiece(outLeft, outRight, numSamples);
 }
 
-void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offsetInBlock, int numSamples)
+namespace
+{
+// A delay plus the read trim, within the ring (NaN read as 0).
+__attribute__((always_inline)) inline double clampedDelay(double delay, double trim, double longest)
+{
+    double d = std::clamp(delay + trim, 0.0, longest);
+    if (! (d >= 0.0))
+        d = 0.0;
+    return d;
+}
+} // namespace
+
+__attribute__((always_inline)) inline void DelayCore::storeSmoothed(int i)
 {
     Piece& p = *piece;
-    pieceRun.tremoloPending = false;
-    const int maximum = maxLength;
-    const double fs = context.rate;
-    const double longestDelay = (double) (maximum - 1);
-    const int longestOffset = maximum - 1;
-    // The smoothed settings of sample i, as the rest of the piece takes them.
-    auto storeSmoothed = [&](int i) {
-        p.loopGain[i] = (float) smoother1.state[3];
-        p.offset[i] = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
-        p.level[i] = (float) smoother2.state[0];
-        p.balance[i] = (float) smoother4.state[3];
-        p.preamp[i] = (float) smoother3.state[0];
-        p.colour[i] = (float) smoother3.state[1];
-        p.overdriveGain[i] = (float) smoother3.state[2];
-        p.tremoloDepth[i] = (float) smoother3.state[3];
-    };
+    const int longestOffset = maxLength - 1;
+    p.loopGain[i] = (float) smoother1.state[3];
+    p.offset[i] = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
+    p.level[i] = (float) smoother2.state[0];
+    p.balance[i] = (float) smoother4.state[3];
+    p.preamp[i] = (float) smoother3.state[0];
+    p.colour[i] = (float) smoother3.state[1];
+    p.overdriveGain[i] = (float) smoother3.state[2];
+    p.tremoloDepth[i] = (float) smoother3.state[3];
+}
 
-    // The settings stay put for the whole block. Smoothers that have arrived
-    // would step onto the value they hold: they are left alone until a
-    // setting moves them again.
-    setSmootherTargets();
-    setSecondStageTargets();
-    // Freeze going on or off moves the loop gain at once, from where it was
-    // (FrozenLoop takes it there within a few milliseconds): at the smoother's
-    // pace what goes round after the press would keep a fade for ever.
-    const bool toggling = freeze != frozenLoop.isFrozen();
-    bool wasHolding = false;
-    double gainBefore = 0.0;
-    if (toggling)
+__attribute__((always_inline)) inline void DelayCore::stepSmoothers(int i, const SmootherMotion& motion)
+{
+    if (motion.moving1)
+        smoother1.step();
+    if (motion.moving2)
+        smoother2.step();
+    if (motion.moving3)
+        smoother3.step();
+    if (resetSmoothers)
     {
-        wasHolding = frozenLoop.isActive();
-        gainBefore = frozenLoop.gainBefore(smoother1.state[3]);
-        smoother1.state[3] = smoother1.target[3];
+        smoother1.state[1] = smoother1.target[1];
+        smoother1.state[2] = smoother1.target[2];
     }
-    const bool moving1 = resetSmoothers || ! smoother1.isAtRest();
-    const bool moving2 = resetSmoothers || ! smoother2.isAtRest();
-    const bool moving3 = resetSmoothers || ! smoother3.isAtRest();
-    const bool moving4 = moving1 || moving2 || ! smoother4.isAtRest();
-    const bool smoothing = moving1 || moving2 || moving3 || moving4;
-
-    // What follows from the settings and the modulation alone.
-    const float* modL = modulationLeft != nullptr ? modulationLeft + offsetInBlock : nullptr;
-    const float* modR = modulationRight != nullptr ? modulationRight + offsetInBlock : nullptr;
-    double tremoloL = tremoloState[0], tremoloR = tremoloState[1];
-    bool inputL = false, inputR = false;
-    // While the lengths and the time-modulation depth rest (and their
-    // sources do), the delays follow from the modulation alone, however the
-    // other settings glide: the smoothers then step by themselves.
-    const bool restingDelays = ! timeModScale && ! smoothModulatedDelay && ! resetSmoothers
-                               && smoother1.isAtRest(1) && smoother1.isAtRest(2) && smoother2.isAtRest(1)
-                               && smoother4.isAtRest(0) && smoother4.isAtRest(1) && smoother4.isAtRest(2);
-    // One step of the smoothers that move, stored for sample i. (Delays at
-    // rest never follow a reset.)
-    auto stepSmoothers = [&](int i) {
-        if (moving1)
-            smoother1.step();
-        if (moving2)
-            smoother2.step();
-        if (moving3)
-            smoother3.step();
-        if (resetSmoothers)
-        {
-            smoother1.state[1] = smoother1.target[1];
-            smoother1.state[2] = smoother1.target[2];
-        }
-        if (moving4)
-        {
-            setSecondStageTargets();
-            smoother4.step();
-        }
-        if (resetSmoothers)
-        {
-            // After a reset the delay starts at its new length: the jump comes
-            // before the delays below are computed from the smoothed lengths.
-            smoother4.state[0] = smoother4.target[0];
-            smoother4.state[1] = smoother4.target[1];
-            smoother4.state[2] = smoother4.target[2];
-        }
-        storeSmoothed(i);
-    };
-    if (restingDelays)
+    if (motion.moving4)
     {
-        prepareResting(inLeft, inRight, modL, modR, numSamples, inputL, inputR);
-        if (smoothing)
-            for (int i = 0; i < numSamples; ++i)
-                stepSmoothers(i);
+        setSecondStageTargets();
+        smoother4.step();
+    }
+    if (resetSmoothers)
+    {
+        // After a reset the delay starts at its new length: the jump comes
+        // before the delays are computed from the smoothed lengths.
+        smoother4.state[0] = smoother4.target[0];
+        smoother4.state[1] = smoother4.target[1];
+        smoother4.state[2] = smoother4.target[2];
+    }
+    storeSmoothed(i);
+}
+
+DelayCore::SmootherMotion DelayCore::smootherMotion() const
+{
+    SmootherMotion motion;
+    motion.moving1 = resetSmoothers || ! smoother1.isAtRest();
+    motion.moving2 = resetSmoothers || ! smoother2.isAtRest();
+    motion.moving3 = resetSmoothers || ! smoother3.isAtRest();
+    motion.moving4 = motion.moving1 || motion.moving2 || ! smoother4.isAtRest();
+    motion.any = motion.moving1 || motion.moving2 || motion.moving3 || motion.moving4;
+    return motion;
+}
+
+bool DelayCore::delaysAtRest() const
+{
+    return ! timeModScale && ! smoothModulatedDelay && ! resetSmoothers && smoother1.isAtRest(1)
+           && smoother1.isAtRest(2) && smoother2.isAtRest(1) && smoother4.isAtRest(0) && smoother4.isAtRest(1)
+           && smoother4.isAtRest(2);
+}
+
+__attribute__((always_inline)) inline void DelayCore::modulatedDelays(float ml, float mr, double& dl, double& dr) const
+{
+    const double Ll = smoother4.state[0];
+    const double Lr = smoother4.state[1];
+    const double m = smoother4.state[2];
+    dl = Ll;
+    dr = Lr;
+    if (timeModScale)
+    {
+        const double x = kScaleModeFactor * Ll / context.rate;
+        if (x != 0.0)
+        {
+            const double ul = m * ml * x;
+            const double ur = m * mr * x;
+            dl = Ll - ((x + 1.0) * ul) / ((ul + 1.0) * x) * Ll;
+            dr = Lr - ((x + 1.0) * ur) / ((ur + 1.0) * x) * Lr;
+        }
     }
     else
+    {
+        dl = Ll - m * ml * Ll;
+        dr = Lr - m * mr * Lr;
+    }
+}
+
+__attribute__((always_inline)) inline void DelayCore::glideDelays(double& dl, double& dr)
+{
+    if (smoothModulatedDelay && ! resetSmoothers)
+    {
+        delayStage1[0] = glide(delayStage1[0], dl, delaySmoothing);
+        delayStage2[0] = glide(delayStage2[0], delayStage1[0], delaySmoothing);
+        delayStage1[1] = glide(delayStage1[1], dr, delaySmoothing);
+        delayStage2[1] = glide(delayStage2[1], delayStage1[1], delaySmoothing);
+        dl = delayStage2[0];
+        dr = delayStage2[1];
+    }
+    else
+    {
+        delayStage1[0] = delayStage2[0] = dl;
+        delayStage1[1] = delayStage2[1] = dr;
+    }
+    resetSmoothers = false;
+}
+
+void DelayCore::prepareGliding(const float* inLeft, const float* inRight, const float* modL, const float* modR,
+                               int numSamples, const SmootherMotion& motion)
+{
+    Piece& p = *piece;
+    const double longestDelay = (double) (maxLength - 1);
+    double tremoloL = tremoloState[0], tremoloR = tremoloState[1];
+    bool inputL = false, inputR = false;
     for (int i = 0; i < numSamples; ++i)
     {
-        if (smoothing)
-            stepSmoothers(i);
+        if (motion.any)
+            stepSmoothers(i, motion);
 
         const float ml = cleanModulation(modL, i);
         const float mr = cleanModulation(modR, i);
         p.modulation[0][i] = ml;
         p.modulation[1][i] = mr;
 
-        // Modulated delay.
-        const double Ll = smoother4.state[0];
-        const double Lr = smoother4.state[1];
-        const double m = smoother4.state[2];
-        double dl = Ll, dr = Lr;
-        if (timeModScale)
-        {
-            const double x = kScaleModeFactor * Ll / fs;
-            if (x != 0.0)
-            {
-                const double ul = m * ml * x;
-                const double ur = m * mr * x;
-                dl = Ll - ((x + 1.0) * ul) / ((ul + 1.0) * x) * Ll;
-                dr = Lr - ((x + 1.0) * ur) / ((ur + 1.0) * x) * Lr;
-            }
-        }
-        else
-        {
-            dl = Ll - m * ml * Ll;
-            dr = Lr - m * mr * Lr;
-        }
-
-        if (smoothModulatedDelay && ! resetSmoothers)
-        {
-            delayStage1[0] = glide(delayStage1[0], dl, delaySmoothing);
-            delayStage2[0] = glide(delayStage2[0], delayStage1[0], delaySmoothing);
-            delayStage1[1] = glide(delayStage1[1], dr, delaySmoothing);
-            delayStage2[1] = glide(delayStage2[1], delayStage1[1], delaySmoothing);
-            dl = delayStage2[0];
-            dr = delayStage2[1];
-        }
-        else
-        {
-            delayStage1[0] = delayStage2[0] = dl;
-            delayStage1[1] = delayStage2[1] = dr;
-        }
-        resetSmoothers = false;
-
-        dl = std::clamp(dl + readTrim, 0.0, longestDelay);
-        dr = std::clamp(dr + readTrim, 0.0, longestDelay);
-        if (! (dl >= 0.0))
-            dl = 0.0;
-        if (! (dr >= 0.0))
-            dr = 0.0;
-        p.delay[0][i] = dl;
-        p.delay[1][i] = dr;
+        double dl = 0.0, dr = 0.0;
+        modulatedDelays(ml, mr, dl, dr);
+        glideDelays(dl, dr);
+        p.delay[0][i] = clampedDelay(dl, readTrim, longestDelay);
+        p.delay[1][i] = clampedDelay(dr, readTrim, longestDelay);
 
         tremoloL = tremoloL - tremoloSmoothing * (tremoloL - ml);
         tremoloR = tremoloR - tremoloSmoothing * (tremoloR - mr);
@@ -1799,21 +1791,114 @@ void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offs
         inputL = inputL || l != 0.0f;
         inputR = inputR || r != 0.0f;
     }
-    if (! restingDelays)
-    {
-        tremoloState[0] = tremoloL;
-        tremoloState[1] = tremoloR;
-    }
+    tremoloState[0] = tremoloL;
+    tremoloState[1] = tremoloR;
+    pieceRun.inputL = inputL;
+    pieceRun.inputR = inputR;
+}
 
-    // The settings the rest takes while no smoother moves.
-    const float restingLoopGain = (float) smoother1.state[3];
-    const int restingOffset = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
-    const float restingLevel = (float) smoother2.state[0];
-    const float restingBalance = (float) smoother4.state[3];
-    const float restingPreamp = (float) smoother3.state[0];
-    const float restingColour = (float) smoother3.state[1];
-    const float restingOverdriveGain = (float) smoother3.state[2];
-    const float restingTremoloDepth = (float) smoother3.state[3];
+DelayCore::FreezeToggle DelayCore::startFreezeToggle()
+{
+    FreezeToggle toggle;
+    toggle.toggling = freeze != frozenLoop.isFrozen();
+    if (toggle.toggling)
+    {
+        toggle.wasHolding = frozenLoop.isActive();
+        toggle.gainBefore = frozenLoop.gainBefore(smoother1.state[3]);
+        smoother1.state[3] = smoother1.target[3];
+    }
+    return toggle;
+}
+
+void DelayCore::finishFreezeToggle(const FreezeToggle& toggle)
+{
+    const Piece& p = *piece;
+    const int maximum = maxLength;
+    frozenLoop.setLoop((double) frozenLoop.wholeDistance(p.delay[0][0], maximum), interpolationMode);
+    if (! toggle.toggling)
+        return;
+    if (freeze && ! toggle.wasHolding)
+        frozenLoopFilter = loopFilter.memories;
+    FrozenLoop::Measure held;
+    if (freeze)
+        held = heldMeasure(frozenLoop.wholeDistance(p.delay[0][0], maximum),
+                           frozenLoop.wholeDistance(p.delay[1][0], maximum));
+    frozenLoop.setFrozen(freeze, toggle.gainBefore, held);
+}
+
+void DelayCore::keepRestingSettings()
+{
+    const int longestOffset = maxLength - 1;
+    pieceRun.loopGain = (float) smoother1.state[3];
+    pieceRun.offset = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
+    pieceRun.level = (float) smoother2.state[0];
+    pieceRun.balance = (float) smoother4.state[3];
+    pieceRun.tremoloDepth = (float) smoother3.state[3];
+}
+
+void DelayCore::prepareSection(int numSamples)
+{
+    Piece& p = *piece;
+    LineInputSection& s = inputSection;
+    s.filterOn = filterType != DelayParameters::kFilterOff;
+    s.filterAfter = filterPlacement == DelayParameters::kFilterAfterOverdrive;
+    s.driveOn = overdriveOn;
+    s.steadyDrive = ! pieceRun.smoothing;
+    if (s.filterOn)
+        computeCutoffRows(numSamples);
+    if (overdriveOn)
+    {
+        if (pieceRun.smoothing)
+        {
+            std::copy(p.preamp, p.preamp + numSamples, s.preamp);
+            std::copy(p.overdriveGain, p.overdriveGain + numSamples, s.gain);
+            std::copy(p.colour, p.colour + numSamples, s.colour);
+        }
+        else
+        {
+            // The settings while no smoother moves.
+            std::fill(s.preamp, s.preamp + numSamples, (float) smoother3.state[0]);
+            std::fill(s.gain, s.gain + numSamples, (float) smoother3.state[2]);
+            std::fill(s.colour, s.colour + numSamples, (float) smoother3.state[1]);
+        }
+    }
+    std::copy(p.input[0], p.input[0] + numSamples, p.section[0]);
+    std::copy(p.input[1], p.input[1] + numSamples, p.section[1]);
+}
+
+void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offsetInBlock, int numSamples)
+{
+    PieceRun& run = pieceRun;
+    run.tremoloPending = false;
+
+    // The settings stay put for the whole block. Smoothers that have arrived
+    // would step onto the value they hold: they are left alone until a
+    // setting moves them again.
+    setSmootherTargets();
+    setSecondStageTargets();
+    const FreezeToggle toggle = startFreezeToggle();
+    const SmootherMotion motion = smootherMotion();
+    run.smoothing = motion.any;
+
+    // What follows from the settings and the modulation alone. While the
+    // lengths and the time-modulation depth rest (and their sources do),
+    // the delays follow from the modulation alone, however the other
+    // settings glide: the smoothers then step by themselves.
+    const float* modL = modulationLeft != nullptr ? modulationLeft + offsetInBlock : nullptr;
+    const float* modR = modulationRight != nullptr ? modulationRight + offsetInBlock : nullptr;
+    if (delaysAtRest())
+    {
+        run.inputL = false;
+        run.inputR = false;
+        prepareResting(inLeft, inRight, modL, modR, numSamples, run.inputL, run.inputR);
+        // (Delays at rest never follow a reset.)
+        if (run.smoothing)
+            for (int i = 0; i < numSamples; ++i)
+                stepSmoothers(i, motion);
+    }
+    else
+        prepareGliding(inLeft, inRight, modL, modR, numSamples, motion);
+    keepRestingSettings();
 
     // Without filters, overdrive or mid/side, and with every setting at
     // rest, what the rings take and the lines give has no recursion of its
@@ -1823,66 +1908,17 @@ void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offs
     // Frozen (or fading back from it), what the line feeds back is read as
     // FrozenLoop says; it plays the band-limited read as ever. The loop filter
     // then runs on both, the feedback with memories of its own.
-    frozenLoop.setLoop((double) frozenLoop.wholeDistance(p.delay[0][0], maximum), interpolationMode);
-    if (toggling)
-    {
-        if (freeze && ! wasHolding)
-            frozenLoopFilter = loopFilter.memories;
-        FrozenLoop::Measure held;
-        if (freeze)
-            held = heldMeasure(frozenLoop.wholeDistance(p.delay[0][0], maximum),
-                               frozenLoop.wholeDistance(p.delay[1][0], maximum));
-        frozenLoop.setFrozen(freeze, gainBefore, held);
-    }
-    const bool holding = frozenLoop.isActive();
-
-    const bool idle = ! leftActive && ! rightActive && ! inputL && ! inputR;
-    const bool plain = ! holding && ((filterType == DelayParameters::kFilterOff && ! overdriveOn) || idle);
+    finishFreezeToggle(toggle);
+    run.holding = frozenLoop.isActive();
+    const bool idle = ! leftActive && ! rightActive && ! run.inputL && ! run.inputR;
+    run.plain = ! run.holding && ((filterType == DelayParameters::kFilterOff && ! overdriveOn) || idle);
 
     // The input section works on the line's input alone: it runs over the
     // whole piece ahead of the loop, whenever a channel may be active in the
     // piece (the loop takes its output only while one is).
-    const bool section = (filterType != DelayParameters::kFilterOff || overdriveOn) && ! idle;
-    if (section)
-    {
-        LineInputSection& s = inputSection;
-        s.filterOn = filterType != DelayParameters::kFilterOff;
-        s.filterAfter = filterPlacement == DelayParameters::kFilterAfterOverdrive;
-        s.driveOn = overdriveOn;
-        s.steadyDrive = ! smoothing;
-        if (s.filterOn)
-            computeCutoffRows(numSamples);
-        if (overdriveOn)
-        {
-            if (smoothing)
-            {
-                std::copy(p.preamp, p.preamp + numSamples, s.preamp);
-                std::copy(p.overdriveGain, p.overdriveGain + numSamples, s.gain);
-                std::copy(p.colour, p.colour + numSamples, s.colour);
-            }
-            else
-            {
-                std::fill(s.preamp, s.preamp + numSamples, restingPreamp);
-                std::fill(s.gain, s.gain + numSamples, restingOverdriveGain);
-                std::fill(s.colour, s.colour + numSamples, restingColour);
-            }
-        }
-        std::copy(p.input[0], p.input[0] + numSamples, p.section[0]);
-        std::copy(p.input[1], p.input[1] + numSamples, p.section[1]);
-    }
-
-    PieceRun& run = pieceRun;
-    run.smoothing = smoothing;
-    run.inputL = inputL;
-    run.inputR = inputR;
-    run.holding = holding;
-    run.plain = plain;
-    run.section = section;
-    run.loopGain = restingLoopGain;
-    run.offset = restingOffset;
-    run.level = restingLevel;
-    run.balance = restingBalance;
-    run.tremoloDepth = restingTremoloDepth;
+    run.section = (filterType != DelayParameters::kFilterOff || overdriveOn) && ! idle;
+    if (run.section)
+        prepareSection(numSamples);
 }
 
 namespace

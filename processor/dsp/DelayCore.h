@@ -208,6 +208,44 @@ private:
     // loop after it.
     void preparePiece(const float* inLeft, const float* inRight, int offsetInBlock, int numSamples);
     void finishPiece(float* outLeft, float* outRight, int numSamples);
+    // preparePiece in steps. Which smoothers move through the piece (a reset
+    // moves them all), and one step of those that do, stored for sample i.
+    struct SmootherMotion
+    {
+        bool moving1 = false, moving2 = false, moving3 = false, moving4 = false;
+        bool any = false;
+    };
+    SmootherMotion smootherMotion() const;
+    void stepSmoothers(int i, const SmootherMotion& motion);
+    void storeSmoothed(int i);
+    // Whether the lengths and the time-modulation depth rest (and their
+    // sources do): then prepareResting takes the piece.
+    bool delaysAtRest() const;
+    // The first part of processPiece while the delays glide, sample by
+    // sample: the smoothers, the modulated delays (through two one-pole
+    // stages where asked), the tremolo and the input.
+    void prepareGliding(const float* inLeft, const float* inRight, const float* modL, const float* modR,
+                        int numSamples, const SmootherMotion& motion);
+    void modulatedDelays(float ml, float mr, double& dl, double& dr) const;
+    void glideDelays(double& dl, double& dr);
+    // Freeze going on or off moves the loop gain at once, from where it was
+    // (FrozenLoop takes it there within a few milliseconds): at the
+    // smoother's pace what goes round after the press would keep a fade for
+    // ever. The start is taken before the smoothers step, the rest once the
+    // piece's delays are known.
+    struct FreezeToggle
+    {
+        bool toggling = false;
+        bool wasHolding = false;
+        double gainBefore = 0.0;
+    };
+    FreezeToggle startFreezeToggle();
+    void finishFreezeToggle(const FreezeToggle& toggle);
+    // The settings as the smoothers leave them, for the piece's runs while
+    // none moves.
+    void keepRestingSettings();
+    // The input section's switches, cut-off rows, drive settings and input.
+    void prepareSection(int numSamples);
     // Whether process() has rings to work on.
     bool isReady() const;
     // What preparePiece leaves for finishPiece (the resting values are the
