@@ -1520,6 +1520,50 @@ void DelayCore::smoothTremolos(DelayCore* const* cores, int count, int numSample
     flush();
 }
 
+namespace
+{
+// cleanModulation four at a time: min(m, 1) where m >= 0, else 0 (NaN
+// included).
+void cleanModulationRun(const float* from, float* mod, int numSamples)
+{
+    const __m128 zero = _mm_setzero_ps();
+    const __m128 one = _mm_set1_ps(1.0f);
+    int i = 0;
+    for (; i + 4 <= numSamples; i += 4)
+    {
+        const __m128 m = _mm_loadu_ps(from + i);
+        _mm_storeu_ps(mod + i, _mm_and_ps(_mm_cmpge_ps(m, zero), _mm_min_ps(m, one)));
+    }
+    for (; i < numSamples; ++i)
+        mod[i] = cleanModulation(from, i);
+}
+
+// cleanInput four at a time, both channels: finite values clamped to the
+// limit, anything else 0.
+void cleanInputRun(const float* inLeft, const float* inRight, float* l, float* r, int numSamples)
+{
+    const __m128 largest = _mm_set1_ps(FLT_MAX);
+    const __m128 limit = _mm_set1_ps(DspCommon::kInputLimit);
+    const __m128 lowest = _mm_set1_ps(-DspCommon::kInputLimit);
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    auto clean = [&](__m128 x) {
+        const __m128 finite = _mm_cmple_ps(_mm_and_ps(x, magnitude), largest);
+        return _mm_and_ps(finite, _mm_min_ps(_mm_max_ps(x, lowest), limit));
+    };
+    int i = 0;
+    for (; i + 4 <= numSamples; i += 4)
+    {
+        _mm_storeu_ps(l + i, clean(_mm_loadu_ps(inLeft + i)));
+        _mm_storeu_ps(r + i, clean(_mm_loadu_ps(inRight + i)));
+    }
+    for (; i < numSamples; ++i)
+    {
+        l[i] = cleanInput(inLeft[i]);
+        r[i] = cleanInput(inRight[i]);
+    }
+}
+} // namespace
+
 void DelayCore::prepareResting(const float* inLeft, const float* inRight, const float* modL, const float* modR,
                                int numSamples, bool& inputL, bool& inputR)
 {
@@ -1537,21 +1581,7 @@ void DelayCore::prepareResting(const float* inLeft, const float* inRight, const 
         if (mods[c] == nullptr)
             std::fill(mod, mod + numSamples, 0.0f);
         else
-        {
-            // cleanModulation four at a time: min(m, 1) where m >= 0, else 0
-            // (NaN included).
-            const float* from = mods[c];
-            const __m128 zero = _mm_setzero_ps();
-            const __m128 one = _mm_set1_ps(1.0f);
-            int i = 0;
-            for (; i + 4 <= numSamples; i += 4)
-            {
-                const __m128 m = _mm_loadu_ps(from + i);
-                _mm_storeu_ps(mod + i, _mm_and_ps(_mm_cmpge_ps(m, zero), _mm_min_ps(m, one)));
-            }
-            for (; i < numSamples; ++i)
-                mod[i] = cleanModulation(from, i);
-        }
+            cleanModulationRun(mods[c], mod, numSamples);
 
         // The modulated delay, d = L - m ml L. A depth too small to move the
         // delay by any modulation (the extremes give the same delay, and it
@@ -1588,29 +1618,7 @@ void DelayCore::prepareResting(const float* inLeft, const float* inRight, const 
     // Input and its stereo modes.
     float* l = p.input[0];
     float* r = p.input[1];
-    {
-        // cleanInput four at a time: finite values clamped to the limit,
-        // anything else 0.
-        const __m128 largest = _mm_set1_ps(FLT_MAX);
-        const __m128 limit = _mm_set1_ps(DspCommon::kInputLimit);
-        const __m128 lowest = _mm_set1_ps(-DspCommon::kInputLimit);
-        const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
-        auto clean = [&](__m128 x) {
-            const __m128 finite = _mm_cmple_ps(_mm_and_ps(x, magnitude), largest);
-            return _mm_and_ps(finite, _mm_min_ps(_mm_max_ps(x, lowest), limit));
-        };
-        int i = 0;
-        for (; i + 4 <= numSamples; i += 4)
-        {
-            _mm_storeu_ps(l + i, clean(_mm_loadu_ps(inLeft + i)));
-            _mm_storeu_ps(r + i, clean(_mm_loadu_ps(inRight + i)));
-        }
-        for (; i < numSamples; ++i)
-        {
-            l[i] = cleanInput(inLeft[i]);
-            r[i] = cleanInput(inRight[i]);
-        }
-    }
+    cleanInputRun(inLeft, inRight, l, r, numSamples);
     if (monoInput || midSide || swapChannels)
         for (int i = 0; i < numSamples; ++i)
         {
