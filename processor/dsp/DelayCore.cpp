@@ -1206,57 +1206,17 @@ void DelayCore::readPiece(int from, int to, bool left, bool right)
     }
 }
 
-bool DelayCore::runPlain(int start, int end, bool& activeL, bool& activeR, int& quietL, int& quietR,
-                         double& meterL, double& meterR)
+void DelayCore::runPlain(int start, int end, int offset, RunState& state)
 {
     Piece& p = *piece;
-    const int maximum = maxLength;
-    const int count = end - start;
-    const int quietHorizon = maximum + kReadReach;
-    int o = plainOffset;
-    if (plainSmoothing)
-    {
-        o = p.offset[start];
-        for (int i = start + 1; i < end; ++i)
-            if (p.offset[i] != o)
-                return false;
-    }
-
-    // Each channel keeps its activity through the run: an active one cannot
-    // rest before its ring has been quiet for a horizon, an inactive one
-    // wakes only at input.
-    bool active[2] = { activeL, activeR };
-    int quiet[2] = { quietL, quietR };
-    for (int c = 0; c < 2; ++c)
-    {
-        if (active[c])
-        {
-            if ((long long) quiet[c] + count > quietHorizon)
-                return false;
-        }
-        else
-        {
-            for (int i = start; i < end; ++i)
-                if (p.input[c][i] != 0.0f)
-                    return false;
-        }
-    }
-
     // An inactive channel reads silence.
     alignas(32) static const float silence[kPiece] = {};
     const float* reads[2];
     const float* inputs[2] = { p.input[0] + start, p.input[1] + start };
     for (int c = 0; c < 2; ++c)
-        reads[c] = active[c] ? p.read[c] + start : silence;
-    writeRun(start, end, inputs, reads, quiet);
-
-    finishOutputs(start, end, o, reads, active, quiet, meterL, meterR);
-    activeL = active[0];
-    activeR = active[1];
-    quietL = quiet[0];
-    quietR = quiet[1];
-    writeIndex = (writeIndex + count) % maximum;
-    return true;
+        reads[c] = state.active[c] ? p.read[c] + start : silence;
+    writeRun(start, end, inputs, reads, state.quiet);
+    finishOutputs(start, end, offset, reads, state);
 }
 
 void DelayCore::writeRun(int start, int end, const float* const* inputs, const float* const* reads, int* quiet)
@@ -1266,8 +1226,8 @@ void DelayCore::writeRun(int start, int end, const float* const* inputs, const f
     const int count = end - start;
     const int quietHorizon = maximum + kReadReach;
     float* rings[2] = { leftRing.get(), rightRing.get() };
-    const float loop = plainLoopGain;
-    const float* loops = plainSmoothing ? p.loopGain + start : nullptr;
+    const float loop = pieceRun.loopGain;
+    const float* loops = pieceRun.smoothing ? p.loopGain + start : nullptr;
     for (int c = 0; c < 2; ++c)
     {
         const float* r = reads[c];
@@ -1296,30 +1256,78 @@ void DelayCore::writeRun(int start, int end, const float* const* inputs, const f
     }
 }
 
-void DelayCore::finishOutputs(int start, int end, int o, const float* const* reads, bool* active, const int* quiet,
-                              double& meterL, double& meterR)
+namespace
 {
-    Piece& p = *piece;
+// The meters of both channels over n outputs side by side, each step as one
+// channel takes it (max(out, m) in the vector is std::max(m, out), equal
+// values and NaNs included). Eight outputs below what the meters decay to
+// over them cannot raise them: then the steps are the decay alone.
+void meterRun(const float* outL, const float* outR, int n, double meterDecay, double* meters)
+{
+    const __m128d decay = _mm_set1_pd(meterDecay + kDenormalGuard);
+    const __m128d below = _mm_set1_pd(eightDecaysBelow(meterDecay + kDenormalGuard));
+    const __m128d smallest = _mm_set1_pd((double) FLT_MIN);
+    __m128d meter = _mm_set_pd(meters[1], meters[0]);
+    int i = 0;
+    for (; i + 8 <= n; i += 8)
+    {
+        const __m128d bound = _mm_mul_pd(meter, below);
+        const __m128 bounds = _mm_cvtpd_ps(bound);
+        const __m128 boundL = _mm_shuffle_ps(bounds, bounds, 0x00);
+        const __m128 boundR = _mm_shuffle_ps(bounds, bounds, 0x55);
+        const __m128 under = _mm_and_ps(_mm_and_ps(_mm_cmplt_ps(_mm_loadu_ps(outL + i), boundL),
+                                                   _mm_cmplt_ps(_mm_loadu_ps(outL + i + 4), boundL)),
+                                        _mm_and_ps(_mm_cmplt_ps(_mm_loadu_ps(outR + i), boundR),
+                                                   _mm_cmplt_ps(_mm_loadu_ps(outR + i + 4), boundR)));
+        if (_mm_movemask_ps(under) == 0xf && _mm_movemask_pd(_mm_cmpge_pd(bound, smallest)) == 0x3)
+        {
+            for (int k = 0; k < 8; ++k)
+                meter = _mm_mul_pd(meter, decay);
+        }
+        else
+        {
+            for (int k = i; k < i + 8; ++k)
+                meter = _mm_max_pd(_mm_cvtps_pd(_mm_setr_ps(outL[k], outR[k], 0.0f, 0.0f)),
+                                   _mm_mul_pd(meter, decay));
+        }
+    }
+    for (; i < n; ++i)
+        meter = _mm_max_pd(_mm_cvtps_pd(_mm_setr_ps(outL[i], outR[i], 0.0f, 0.0f)), _mm_mul_pd(meter, decay));
+    _mm_storel_pd(meters, meter);
+    _mm_storeh_pd(meters + 1, meter);
+}
+
+// Mid/side decoding of n outputs in place.
+void decodeMidSide(float* left, float* right, int n)
+{
+    for (int i = 0; i < n; ++i)
+    {
+        const float decodedL = right[i] + left[i];
+        const float decodedR = left[i] - right[i];
+        left[i] = decodedL;
+        right[i] = decodedR;
+    }
+}
+} // namespace
+
+void DelayCore::tremoloRun(int start, int end, int o, const float* const* reads, float (*outs)[kPiece]) const
+{
+    const Piece& p = *piece;
     const int maximum = maxLength;
     const int count = end - start;
-    const int quietHorizon = maximum + kReadReach;
-    float* ringO = offsetRing.get();
-
-    // The offset ring takes the read of one channel; the other output comes
-    // from it |o| samples later: from the ring where that is before the run
-    // (taken before the run's writes, which may reach it where |o| is nearly
-    // the ring), from the run's own reads after. An offset of the whole ring
-    // reads what the same sample writes.
+    const float* ringO = offsetRing.get();
+    // The other output than the offset ring's comes from it |o| samples
+    // later: from the ring where that is before the run (taken before the
+    // run's writes, which may reach it where |o| is nearly the ring), from
+    // the run's own reads after. An offset of the whole ring reads what the
+    // same sample writes.
     const int fromChannel = o < 0 ? 1 : 0;
     const int distance = std::abs(o) >= maximum ? 0 : std::abs(o);
-    // Tremolo, mid/side decoding, level and balance, then the meters. The
-    // tremolo takes one channel's reads and the other's from the offset ring.
-    float outs[2][kPiece];
     for (int c = 0; c < 2; ++c)
     {
         const float* tremolo = p.tremolo[c] + start;
-        const float* depths = plainSmoothing ? p.tremoloDepth + start : nullptr;
-        const float depth = plainTremoloDepth;
+        const float* depths = pieceRun.smoothing ? p.tremoloDepth + start : nullptr;
+        const float depth = pieceRun.tremoloDepth;
         float* x = outs[c];
         auto tremoloOf = [&](const float* from, int first, int n) {
             if (depths != nullptr)
@@ -1344,28 +1352,30 @@ void DelayCore::finishOutputs(int start, int end, int o, const float* const* rea
             tremoloOf(reads[fromChannel], before, count - before);
         }
     }
+}
+
+void DelayCore::keepOffsetReads(int count, const float* reads)
+{
+    const int maximum = maxLength;
+    float* ringO = offsetRing.get();
     for (int done = 0, w = writeIndex; done < count;)
     {
         const int n = std::min(count - done, maximum - w);
         for (int i = 0; i < n; ++i)
-            ringO[w + i] = reads[fromChannel][done + i];
+            ringO[w + i] = reads[done + i];
         done += n;
         w = 0;
     }
-    if (midSide)
-        for (int i = 0; i < count; ++i)
-        {
-            const float decodedL = outs[1][i] + outs[0][i];
-            const float decodedR = outs[0][i] - outs[1][i];
-            outs[0][i] = decodedL;
-            outs[1][i] = decodedR;
-        }
-    float* outputs[2] = { plainOutLeft, plainOutRight };
-    double* meters[2] = { &meterL, &meterR };
+}
+
+void DelayCore::levelRun(int start, int end, const float (*outs)[kPiece]) const
+{
+    const Piece& p = *piece;
+    const int count = end - start;
     for (int c = 0; c < 2; ++c)
     {
-        float* out = outputs[c] + start;
-        if (plainSmoothing)
+        float* out = pieceRun.outputs[c] + start;
+        if (pieceRun.smoothing)
         {
             const float* balances = p.balance + start;
             const float* levels = p.level + start;
@@ -1377,58 +1387,34 @@ void DelayCore::finishOutputs(int start, int end, int o, const float* const* rea
         }
         else
         {
-            const float b = plainBalance;
-            const float lev = plainLevel;
+            const float b = pieceRun.balance;
+            const float lev = pieceRun.level;
             const float g = c == 0 ? std::min(2.0f - b, 1.0f) : std::min(b, 1.0f);
             for (int i = 0; i < count; ++i)
                 out[i] = g * outs[c][i] * lev;
         }
     }
-    // The meters of both channels side by side, each step as one channel
-    // takes it (max(out, m) in the vector is std::max(m, out), equal values
-    // and NaNs included). Eight outputs below what the meters decay to over
-    // them cannot raise them: then the steps are the decay alone.
-    {
-        const float* outL = outputs[0] + start;
-        const float* outR = outputs[1] + start;
-        const __m128d decay = _mm_set1_pd(meterDecay + kDenormalGuard);
-        const __m128d below = _mm_set1_pd(eightDecaysBelow(meterDecay + kDenormalGuard));
-        const __m128d smallest = _mm_set1_pd((double) FLT_MIN);
-        __m128d meter = _mm_set_pd(meterR, meterL);
-        int i = 0;
-        for (; i + 8 <= count; i += 8)
-        {
-            const __m128d bound = _mm_mul_pd(meter, below);
-            const __m128 bounds = _mm_cvtpd_ps(bound);
-            const __m128 boundL = _mm_shuffle_ps(bounds, bounds, 0x00);
-            const __m128 boundR = _mm_shuffle_ps(bounds, bounds, 0x55);
-            const __m128 under = _mm_and_ps(_mm_and_ps(_mm_cmplt_ps(_mm_loadu_ps(outL + i), boundL),
-                                                       _mm_cmplt_ps(_mm_loadu_ps(outL + i + 4), boundL)),
-                                            _mm_and_ps(_mm_cmplt_ps(_mm_loadu_ps(outR + i), boundR),
-                                                       _mm_cmplt_ps(_mm_loadu_ps(outR + i + 4), boundR)));
-            if (_mm_movemask_ps(under) == 0xf && _mm_movemask_pd(_mm_cmpge_pd(bound, smallest)) == 0x3)
-            {
-                for (int k = 0; k < 8; ++k)
-                    meter = _mm_mul_pd(meter, decay);
-            }
-            else
-            {
-                for (int k = i; k < i + 8; ++k)
-                    meter = _mm_max_pd(_mm_cvtps_pd(_mm_setr_ps(outL[k], outR[k], 0.0f, 0.0f)),
-                                       _mm_mul_pd(meter, decay));
-            }
-        }
-        for (; i < count; ++i)
-            meter = _mm_max_pd(_mm_cvtps_pd(_mm_setr_ps(outL[i], outR[i], 0.0f, 0.0f)), _mm_mul_pd(meter, decay));
-        _mm_storel_pd(&meterL, meter);
-        _mm_storeh_pd(&meterR, meter);
-    }
+}
+
+void DelayCore::finishOutputs(int start, int end, int o, const float* const* reads, RunState& state)
+{
+    const int count = end - start;
+    const int quietHorizon = maxLength + kReadReach;
+    // The offset ring takes the read of one channel; the tremolo takes the
+    // other channel's reads and this one's from the offset ring.
+    float outs[2][kPiece];
+    tremoloRun(start, end, o, reads, outs);
+    keepOffsetReads(count, reads[o < 0 ? 1 : 0]);
+    if (midSide)
+        decodeMidSide(outs[0], outs[1], count);
+    levelRun(start, end, outs);
+    meterRun(pieceRun.outputs[0] + start, pieceRun.outputs[1] + start, count, meterDecay, state.meter);
     for (int c = 0; c < 2; ++c)
     {
         // A channel rests once its output has decayed and its ring is quiet:
         // not within the run for an active one, for good for an inactive one.
-        if (*meters[c] < kInactiveBelow && quiet[c] > quietHorizon)
-            active[c] = false;
+        if (state.meter[c] < kInactiveBelow && state.quiet[c] > quietHorizon)
+            state.active[c] = false;
     }
 }
 
@@ -1534,6 +1520,50 @@ void DelayCore::smoothTremolos(DelayCore* const* cores, int count, int numSample
     flush();
 }
 
+namespace
+{
+// cleanModulation four at a time: min(m, 1) where m >= 0, else 0 (NaN
+// included).
+void cleanModulationRun(const float* from, float* mod, int numSamples)
+{
+    const __m128 zero = _mm_setzero_ps();
+    const __m128 one = _mm_set1_ps(1.0f);
+    int i = 0;
+    for (; i + 4 <= numSamples; i += 4)
+    {
+        const __m128 m = _mm_loadu_ps(from + i);
+        _mm_storeu_ps(mod + i, _mm_and_ps(_mm_cmpge_ps(m, zero), _mm_min_ps(m, one)));
+    }
+    for (; i < numSamples; ++i)
+        mod[i] = cleanModulation(from, i);
+}
+
+// cleanInput four at a time, both channels: finite values clamped to the
+// limit, anything else 0.
+void cleanInputRun(const float* inLeft, const float* inRight, float* l, float* r, int numSamples)
+{
+    const __m128 largest = _mm_set1_ps(FLT_MAX);
+    const __m128 limit = _mm_set1_ps(DspCommon::kInputLimit);
+    const __m128 lowest = _mm_set1_ps(-DspCommon::kInputLimit);
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    auto clean = [&](__m128 x) {
+        const __m128 finite = _mm_cmple_ps(_mm_and_ps(x, magnitude), largest);
+        return _mm_and_ps(finite, _mm_min_ps(_mm_max_ps(x, lowest), limit));
+    };
+    int i = 0;
+    for (; i + 4 <= numSamples; i += 4)
+    {
+        _mm_storeu_ps(l + i, clean(_mm_loadu_ps(inLeft + i)));
+        _mm_storeu_ps(r + i, clean(_mm_loadu_ps(inRight + i)));
+    }
+    for (; i < numSamples; ++i)
+    {
+        l[i] = cleanInput(inLeft[i]);
+        r[i] = cleanInput(inRight[i]);
+    }
+}
+} // namespace
+
 void DelayCore::prepareResting(const float* inLeft, const float* inRight, const float* modL, const float* modR,
                                int numSamples, bool& inputL, bool& inputR)
 {
@@ -1551,21 +1581,7 @@ void DelayCore::prepareResting(const float* inLeft, const float* inRight, const 
         if (mods[c] == nullptr)
             std::fill(mod, mod + numSamples, 0.0f);
         else
-        {
-            // cleanModulation four at a time: min(m, 1) where m >= 0, else 0
-            // (NaN included).
-            const float* from = mods[c];
-            const __m128 zero = _mm_setzero_ps();
-            const __m128 one = _mm_set1_ps(1.0f);
-            int i = 0;
-            for (; i + 4 <= numSamples; i += 4)
-            {
-                const __m128 m = _mm_loadu_ps(from + i);
-                _mm_storeu_ps(mod + i, _mm_and_ps(_mm_cmpge_ps(m, zero), _mm_min_ps(m, one)));
-            }
-            for (; i < numSamples; ++i)
-                mod[i] = cleanModulation(from, i);
-        }
+            cleanModulationRun(mods[c], mod, numSamples);
 
         // The modulated delay, d = L - m ml L. A depth too small to move the
         // delay by any modulation (the extremes give the same delay, and it
@@ -1602,29 +1618,7 @@ void DelayCore::prepareResting(const float* inLeft, const float* inRight, const 
     // Input and its stereo modes.
     float* l = p.input[0];
     float* r = p.input[1];
-    {
-        // cleanInput four at a time: finite values clamped to the limit,
-        // anything else 0.
-        const __m128 largest = _mm_set1_ps(FLT_MAX);
-        const __m128 limit = _mm_set1_ps(DspCommon::kInputLimit);
-        const __m128 lowest = _mm_set1_ps(-DspCommon::kInputLimit);
-        const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
-        auto clean = [&](__m128 x) {
-            const __m128 finite = _mm_cmple_ps(_mm_and_ps(x, magnitude), largest);
-            return _mm_and_ps(finite, _mm_min_ps(_mm_max_ps(x, lowest), limit));
-        };
-        int i = 0;
-        for (; i + 4 <= numSamples; i += 4)
-        {
-            _mm_storeu_ps(l + i, clean(_mm_loadu_ps(inLeft + i)));
-            _mm_storeu_ps(r + i, clean(_mm_loadu_ps(inRight + i)));
-        }
-        for (; i < numSamples; ++i)
-        {
-            l[i] = cleanInput(inLeft[i]);
-            r[i] = cleanInput(inRight[i]);
-        }
-    }
+    cleanInputRun(inLeft, inRight, l, r, numSamples);
     if (monoInput || midSide || swapChannels)
         for (int i = 0; i < numSamples; ++i)
         {
@@ -1651,153 +1645,145 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
     finishPiece(outLeft, outRight, numSamples);
 }
 
-void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offsetInBlock, int numSamples)
+namespace
+{
+// A delay plus the read trim, within the ring (NaN read as 0).
+__attribute__((always_inline)) inline double clampedDelay(double delay, double trim, double longest)
+{
+    double d = std::clamp(delay + trim, 0.0, longest);
+    if (! (d >= 0.0))
+        d = 0.0;
+    return d;
+}
+} // namespace
+
+__attribute__((always_inline)) inline void DelayCore::storeSmoothed(int i)
 {
     Piece& p = *piece;
-    pieceRun.tremoloPending = false;
-    const int maximum = maxLength;
-    const double fs = context.rate;
-    const double longestDelay = (double) (maximum - 1);
-    const int longestOffset = maximum - 1;
-    // The smoothed settings of sample i, as the rest of the piece takes them.
-    auto storeSmoothed = [&](int i) {
-        p.loopGain[i] = (float) smoother1.state[3];
-        p.offset[i] = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
-        p.level[i] = (float) smoother2.state[0];
-        p.balance[i] = (float) smoother4.state[3];
-        p.preamp[i] = (float) smoother3.state[0];
-        p.colour[i] = (float) smoother3.state[1];
-        p.overdriveGain[i] = (float) smoother3.state[2];
-        p.tremoloDepth[i] = (float) smoother3.state[3];
-    };
+    const int longestOffset = maxLength - 1;
+    p.loopGain[i] = (float) smoother1.state[3];
+    p.offset[i] = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
+    p.level[i] = (float) smoother2.state[0];
+    p.balance[i] = (float) smoother4.state[3];
+    p.preamp[i] = (float) smoother3.state[0];
+    p.colour[i] = (float) smoother3.state[1];
+    p.overdriveGain[i] = (float) smoother3.state[2];
+    p.tremoloDepth[i] = (float) smoother3.state[3];
+}
 
-    // The settings stay put for the whole block. Smoothers that have arrived
-    // would step onto the value they hold: they are left alone until a
-    // setting moves them again.
-    setSmootherTargets();
-    setSecondStageTargets();
-    // Freeze going on or off moves the loop gain at once, from where it was
-    // (FrozenLoop takes it there within a few milliseconds): at the smoother's
-    // pace what goes round after the press would keep a fade for ever.
-    const bool toggling = freeze != frozenLoop.isFrozen();
-    bool wasHolding = false;
-    double gainBefore = 0.0;
-    if (toggling)
+__attribute__((always_inline)) inline void DelayCore::stepSmoothers(int i, const SmootherMotion& motion)
+{
+    if (motion.moving1)
+        smoother1.step();
+    if (motion.moving2)
+        smoother2.step();
+    if (motion.moving3)
+        smoother3.step();
+    if (resetSmoothers)
     {
-        wasHolding = frozenLoop.isActive();
-        gainBefore = frozenLoop.gainBefore(smoother1.state[3]);
-        smoother1.state[3] = smoother1.target[3];
+        smoother1.state[1] = smoother1.target[1];
+        smoother1.state[2] = smoother1.target[2];
     }
-    const bool moving1 = resetSmoothers || ! smoother1.isAtRest();
-    const bool moving2 = resetSmoothers || ! smoother2.isAtRest();
-    const bool moving3 = resetSmoothers || ! smoother3.isAtRest();
-    const bool moving4 = moving1 || moving2 || ! smoother4.isAtRest();
-    const bool smoothing = moving1 || moving2 || moving3 || moving4;
-
-    // What follows from the settings and the modulation alone.
-    const float* modL = modulationLeft != nullptr ? modulationLeft + offsetInBlock : nullptr;
-    const float* modR = modulationRight != nullptr ? modulationRight + offsetInBlock : nullptr;
-    double tremoloL = tremoloState[0], tremoloR = tremoloState[1];
-    bool inputL = false, inputR = false;
-    // While the lengths and the time-modulation depth rest (and their
-    // sources do), the delays follow from the modulation alone, however the
-    // other settings glide: the smoothers then step by themselves.
-    const bool restingDelays = ! timeModScale && ! smoothModulatedDelay && ! resetSmoothers
-                               && smoother1.isAtRest(1) && smoother1.isAtRest(2) && smoother2.isAtRest(1)
-                               && smoother4.isAtRest(0) && smoother4.isAtRest(1) && smoother4.isAtRest(2);
-    // One step of the smoothers that move, stored for sample i. (Delays at
-    // rest never follow a reset.)
-    auto stepSmoothers = [&](int i) {
-        if (moving1)
-            smoother1.step();
-        if (moving2)
-            smoother2.step();
-        if (moving3)
-            smoother3.step();
-        if (resetSmoothers)
-        {
-            smoother1.state[1] = smoother1.target[1];
-            smoother1.state[2] = smoother1.target[2];
-        }
-        if (moving4)
-        {
-            setSecondStageTargets();
-            smoother4.step();
-        }
-        if (resetSmoothers)
-        {
-            // After a reset the delay starts at its new length: the jump comes
-            // before the delays below are computed from the smoothed lengths.
-            smoother4.state[0] = smoother4.target[0];
-            smoother4.state[1] = smoother4.target[1];
-            smoother4.state[2] = smoother4.target[2];
-        }
-        storeSmoothed(i);
-    };
-    if (restingDelays)
+    if (motion.moving4)
     {
-        prepareResting(inLeft, inRight, modL, modR, numSamples, inputL, inputR);
-        if (smoothing)
-            for (int i = 0; i < numSamples; ++i)
-                stepSmoothers(i);
+        setSecondStageTargets();
+        smoother4.step();
+    }
+    if (resetSmoothers)
+    {
+        // After a reset the delay starts at its new length: the jump comes
+        // before the delays are computed from the smoothed lengths.
+        smoother4.state[0] = smoother4.target[0];
+        smoother4.state[1] = smoother4.target[1];
+        smoother4.state[2] = smoother4.target[2];
+    }
+    storeSmoothed(i);
+}
+
+DelayCore::SmootherMotion DelayCore::smootherMotion() const
+{
+    SmootherMotion motion;
+    motion.moving1 = resetSmoothers || ! smoother1.isAtRest();
+    motion.moving2 = resetSmoothers || ! smoother2.isAtRest();
+    motion.moving3 = resetSmoothers || ! smoother3.isAtRest();
+    motion.moving4 = motion.moving1 || motion.moving2 || ! smoother4.isAtRest();
+    motion.any = motion.moving1 || motion.moving2 || motion.moving3 || motion.moving4;
+    return motion;
+}
+
+bool DelayCore::delaysAtRest() const
+{
+    return ! timeModScale && ! smoothModulatedDelay && ! resetSmoothers && smoother1.isAtRest(1)
+           && smoother1.isAtRest(2) && smoother2.isAtRest(1) && smoother4.isAtRest(0) && smoother4.isAtRest(1)
+           && smoother4.isAtRest(2);
+}
+
+__attribute__((always_inline)) inline void DelayCore::modulatedDelays(float ml, float mr, double& dl, double& dr) const
+{
+    const double Ll = smoother4.state[0];
+    const double Lr = smoother4.state[1];
+    const double m = smoother4.state[2];
+    dl = Ll;
+    dr = Lr;
+    if (timeModScale)
+    {
+        const double x = kScaleModeFactor * Ll / context.rate;
+        if (x != 0.0)
+        {
+            const double ul = m * ml * x;
+            const double ur = m * mr * x;
+            dl = Ll - ((x + 1.0) * ul) / ((ul + 1.0) * x) * Ll;
+            dr = Lr - ((x + 1.0) * ur) / ((ur + 1.0) * x) * Lr;
+        }
     }
     else
+    {
+        dl = Ll - m * ml * Ll;
+        dr = Lr - m * mr * Lr;
+    }
+}
+
+__attribute__((always_inline)) inline void DelayCore::glideDelays(double& dl, double& dr)
+{
+    if (smoothModulatedDelay && ! resetSmoothers)
+    {
+        delayStage1[0] = glide(delayStage1[0], dl, delaySmoothing);
+        delayStage2[0] = glide(delayStage2[0], delayStage1[0], delaySmoothing);
+        delayStage1[1] = glide(delayStage1[1], dr, delaySmoothing);
+        delayStage2[1] = glide(delayStage2[1], delayStage1[1], delaySmoothing);
+        dl = delayStage2[0];
+        dr = delayStage2[1];
+    }
+    else
+    {
+        delayStage1[0] = delayStage2[0] = dl;
+        delayStage1[1] = delayStage2[1] = dr;
+    }
+    resetSmoothers = false;
+}
+
+void DelayCore::prepareGliding(const float* inLeft, const float* inRight, const float* modL, const float* modR,
+                               int numSamples, const SmootherMotion& motion)
+{
+    Piece& p = *piece;
+    const double longestDelay = (double) (maxLength - 1);
+    double tremoloL = tremoloState[0], tremoloR = tremoloState[1];
+    bool inputL = false, inputR = false;
     for (int i = 0; i < numSamples; ++i)
     {
-        if (smoothing)
-            stepSmoothers(i);
+        if (motion.any)
+            stepSmoothers(i, motion);
 
         const float ml = cleanModulation(modL, i);
         const float mr = cleanModulation(modR, i);
         p.modulation[0][i] = ml;
         p.modulation[1][i] = mr;
 
-        // Modulated delay.
-        const double Ll = smoother4.state[0];
-        const double Lr = smoother4.state[1];
-        const double m = smoother4.state[2];
-        double dl = Ll, dr = Lr;
-        if (timeModScale)
-        {
-            const double x = kScaleModeFactor * Ll / fs;
-            if (x != 0.0)
-            {
-                const double ul = m * ml * x;
-                const double ur = m * mr * x;
-                dl = Ll - ((x + 1.0) * ul) / ((ul + 1.0) * x) * Ll;
-                dr = Lr - ((x + 1.0) * ur) / ((ur + 1.0) * x) * Lr;
-            }
-        }
-        else
-        {
-            dl = Ll - m * ml * Ll;
-            dr = Lr - m * mr * Lr;
-        }
-
-        if (smoothModulatedDelay && ! resetSmoothers)
-        {
-            delayStage1[0] = glide(delayStage1[0], dl, delaySmoothing);
-            delayStage2[0] = glide(delayStage2[0], delayStage1[0], delaySmoothing);
-            delayStage1[1] = glide(delayStage1[1], dr, delaySmoothing);
-            delayStage2[1] = glide(delayStage2[1], delayStage1[1], delaySmoothing);
-            dl = delayStage2[0];
-            dr = delayStage2[1];
-        }
-        else
-        {
-            delayStage1[0] = delayStage2[0] = dl;
-            delayStage1[1] = delayStage2[1] = dr;
-        }
-        resetSmoothers = false;
-
-        dl = std::clamp(dl + readTrim, 0.0, longestDelay);
-        dr = std::clamp(dr + readTrim, 0.0, longestDelay);
-        if (! (dl >= 0.0))
-            dl = 0.0;
-        if (! (dr >= 0.0))
-            dr = 0.0;
-        p.delay[0][i] = dl;
-        p.delay[1][i] = dr;
+        double dl = 0.0, dr = 0.0;
+        modulatedDelays(ml, mr, dl, dr);
+        glideDelays(dl, dr);
+        p.delay[0][i] = clampedDelay(dl, readTrim, longestDelay);
+        p.delay[1][i] = clampedDelay(dr, readTrim, longestDelay);
 
         tremoloL = tremoloL - tremoloSmoothing * (tremoloL - ml);
         tremoloR = tremoloR - tremoloSmoothing * (tremoloR - mr);
@@ -1813,21 +1799,114 @@ void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offs
         inputL = inputL || l != 0.0f;
         inputR = inputR || r != 0.0f;
     }
-    if (! restingDelays)
-    {
-        tremoloState[0] = tremoloL;
-        tremoloState[1] = tremoloR;
-    }
+    tremoloState[0] = tremoloL;
+    tremoloState[1] = tremoloR;
+    pieceRun.inputL = inputL;
+    pieceRun.inputR = inputR;
+}
 
-    // The settings the rest takes while no smoother moves.
-    const float restingLoopGain = (float) smoother1.state[3];
-    const int restingOffset = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
-    const float restingLevel = (float) smoother2.state[0];
-    const float restingBalance = (float) smoother4.state[3];
-    const float restingPreamp = (float) smoother3.state[0];
-    const float restingColour = (float) smoother3.state[1];
-    const float restingOverdriveGain = (float) smoother3.state[2];
-    const float restingTremoloDepth = (float) smoother3.state[3];
+DelayCore::FreezeToggle DelayCore::startFreezeToggle()
+{
+    FreezeToggle toggle;
+    toggle.toggling = freeze != frozenLoop.isFrozen();
+    if (toggle.toggling)
+    {
+        toggle.wasHolding = frozenLoop.isActive();
+        toggle.gainBefore = frozenLoop.gainBefore(smoother1.state[3]);
+        smoother1.state[3] = smoother1.target[3];
+    }
+    return toggle;
+}
+
+void DelayCore::finishFreezeToggle(const FreezeToggle& toggle)
+{
+    const Piece& p = *piece;
+    const int maximum = maxLength;
+    frozenLoop.setLoop((double) frozenLoop.wholeDistance(p.delay[0][0], maximum), interpolationMode);
+    if (! toggle.toggling)
+        return;
+    if (freeze && ! toggle.wasHolding)
+        frozenLoopFilter = loopFilter.memories;
+    FrozenLoop::Measure held;
+    if (freeze)
+        held = heldMeasure(frozenLoop.wholeDistance(p.delay[0][0], maximum),
+                           frozenLoop.wholeDistance(p.delay[1][0], maximum));
+    frozenLoop.setFrozen(freeze, toggle.gainBefore, held);
+}
+
+void DelayCore::keepRestingSettings()
+{
+    const int longestOffset = maxLength - 1;
+    pieceRun.loopGain = (float) smoother1.state[3];
+    pieceRun.offset = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
+    pieceRun.level = (float) smoother2.state[0];
+    pieceRun.balance = (float) smoother4.state[3];
+    pieceRun.tremoloDepth = (float) smoother3.state[3];
+}
+
+void DelayCore::prepareSection(int numSamples)
+{
+    Piece& p = *piece;
+    LineInputSection& s = inputSection;
+    s.filterOn = filterType != DelayParameters::kFilterOff;
+    s.filterAfter = filterPlacement == DelayParameters::kFilterAfterOverdrive;
+    s.driveOn = overdriveOn;
+    s.steadyDrive = ! pieceRun.smoothing;
+    if (s.filterOn)
+        computeCutoffRows(numSamples);
+    if (overdriveOn)
+    {
+        if (pieceRun.smoothing)
+        {
+            std::copy(p.preamp, p.preamp + numSamples, s.preamp);
+            std::copy(p.overdriveGain, p.overdriveGain + numSamples, s.gain);
+            std::copy(p.colour, p.colour + numSamples, s.colour);
+        }
+        else
+        {
+            // The settings while no smoother moves.
+            std::fill(s.preamp, s.preamp + numSamples, (float) smoother3.state[0]);
+            std::fill(s.gain, s.gain + numSamples, (float) smoother3.state[2]);
+            std::fill(s.colour, s.colour + numSamples, (float) smoother3.state[1]);
+        }
+    }
+    std::copy(p.input[0], p.input[0] + numSamples, p.section[0]);
+    std::copy(p.input[1], p.input[1] + numSamples, p.section[1]);
+}
+
+void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offsetInBlock, int numSamples)
+{
+    PieceRun& run = pieceRun;
+    run.tremoloPending = false;
+
+    // The settings stay put for the whole block. Smoothers that have arrived
+    // would step onto the value they hold: they are left alone until a
+    // setting moves them again.
+    setSmootherTargets();
+    setSecondStageTargets();
+    const FreezeToggle toggle = startFreezeToggle();
+    const SmootherMotion motion = smootherMotion();
+    run.smoothing = motion.any;
+
+    // What follows from the settings and the modulation alone. While the
+    // lengths and the time-modulation depth rest (and their sources do),
+    // the delays follow from the modulation alone, however the other
+    // settings glide: the smoothers then step by themselves.
+    const float* modL = modulationLeft != nullptr ? modulationLeft + offsetInBlock : nullptr;
+    const float* modR = modulationRight != nullptr ? modulationRight + offsetInBlock : nullptr;
+    if (delaysAtRest())
+    {
+        run.inputL = false;
+        run.inputR = false;
+        prepareResting(inLeft, inRight, modL, modR, numSamples, run.inputL, run.inputR);
+        // (Delays at rest never follow a reset.)
+        if (run.smoothing)
+            for (int i = 0; i < numSamples; ++i)
+                stepSmoothers(i, motion);
+    }
+    else
+        prepareGliding(inLeft, inRight, modL, modR, numSamples, motion);
+    keepRestingSettings();
 
     // Without filters, overdrive or mid/side, and with every setting at
     // rest, what the rings take and the lines give has no recursion of its
@@ -1837,143 +1916,358 @@ void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offs
     // Frozen (or fading back from it), what the line feeds back is read as
     // FrozenLoop says; it plays the band-limited read as ever. The loop filter
     // then runs on both, the feedback with memories of its own.
-    frozenLoop.setLoop((double) frozenLoop.wholeDistance(p.delay[0][0], maximum), interpolationMode);
-    if (toggling)
-    {
-        if (freeze && ! wasHolding)
-            frozenLoopFilter = loopFilter.memories;
-        FrozenLoop::Measure held;
-        if (freeze)
-            held = heldMeasure(frozenLoop.wholeDistance(p.delay[0][0], maximum),
-                               frozenLoop.wholeDistance(p.delay[1][0], maximum));
-        frozenLoop.setFrozen(freeze, gainBefore, held);
-    }
-    const bool holding = frozenLoop.isActive();
-
-    const bool idle = ! leftActive && ! rightActive && ! inputL && ! inputR;
-    const bool plain = ! holding && ((filterType == DelayParameters::kFilterOff && ! overdriveOn) || idle);
+    finishFreezeToggle(toggle);
+    run.holding = frozenLoop.isActive();
+    const bool idle = ! leftActive && ! rightActive && ! run.inputL && ! run.inputR;
+    run.plain = ! run.holding && ((filterType == DelayParameters::kFilterOff && ! overdriveOn) || idle);
 
     // The input section works on the line's input alone: it runs over the
     // whole piece ahead of the loop, whenever a channel may be active in the
     // piece (the loop takes its output only while one is).
-    const bool section = (filterType != DelayParameters::kFilterOff || overdriveOn) && ! idle;
-    if (section)
+    run.section = (filterType != DelayParameters::kFilterOff || overdriveOn) && ! idle;
+    if (run.section)
+        prepareSection(numSamples);
+}
+
+namespace
+{
+// The shortest and longest delay of both channels over n samples, side by
+// side in several lanes (the delays are never NaN, so the order of the
+// comparisons does not matter).
+void delayExtremes(const double* left, const double* right, int n, double& shortest, double& longest)
+{
+    shortest = left[0];
+    longest = left[0];
+    __m128d low[2] = { _mm_set1_pd(shortest), _mm_set1_pd(shortest) };
+    __m128d high[2] = { low[0], low[0] };
+    const double* delays[2] = { left, right };
+    for (int c = 0; c < 2; ++c)
     {
-        LineInputSection& s = inputSection;
-        s.filterOn = filterType != DelayParameters::kFilterOff;
-        s.filterAfter = filterPlacement == DelayParameters::kFilterAfterOverdrive;
-        s.driveOn = overdriveOn;
-        s.steadyDrive = ! smoothing;
-        if (s.filterOn)
-            computeCutoffRows(numSamples);
-        if (overdriveOn)
+        const double* d = delays[c];
+        int i = 0;
+        for (; i + 4 <= n; i += 4)
+            for (int h = 0; h < 2; ++h)
+            {
+                const __m128d x = _mm_loadu_pd(d + i + 2 * h);
+                low[h] = _mm_min_pd(low[h], x);
+                high[h] = _mm_max_pd(high[h], x);
+            }
+        for (; i < n; ++i)
         {
-            if (smoothing)
-            {
-                std::copy(p.preamp, p.preamp + numSamples, s.preamp);
-                std::copy(p.overdriveGain, p.overdriveGain + numSamples, s.gain);
-                std::copy(p.colour, p.colour + numSamples, s.colour);
-            }
-            else
-            {
-                std::fill(s.preamp, s.preamp + numSamples, restingPreamp);
-                std::fill(s.gain, s.gain + numSamples, restingOverdriveGain);
-                std::fill(s.colour, s.colour + numSamples, restingColour);
-            }
+            shortest = std::min(shortest, d[i]);
+            longest = std::max(longest, d[i]);
         }
-        std::copy(p.input[0], p.input[0] + numSamples, p.section[0]);
-        std::copy(p.input[1], p.input[1] + numSamples, p.section[1]);
+    }
+    alignas(16) double lows[4], highs[4];
+    _mm_store_pd(lows, low[0]);
+    _mm_store_pd(lows + 2, low[1]);
+    _mm_store_pd(highs, high[0]);
+    _mm_store_pd(highs + 2, high[1]);
+    for (int k = 0; k < 4; ++k)
+    {
+        shortest = std::min(shortest, lows[k]);
+        longest = std::max(longest, highs[k]);
+    }
+}
+} // namespace
+
+int DelayCore::runEnd(int start, int numSamples, double shortest, double longest) const
+{
+    const Piece& p = *piece;
+    const double maximum = (double) maxLength;
+    // Where the shortest delay spans the piece and the longest leaves the
+    // guard alone, the piece is one run.
+    if (shortest >= (double) (numSamples - 1) && longest + (double) kReadReach + 1.0 < maximum)
+        return numSamples;
+    int end = start + 1;
+    while (end < numSamples)
+    {
+        const double distance = (double) (end - start);
+        const double dl = p.delay[0][end], dr = p.delay[1][end];
+        if (dl < distance || dr < distance || dl + (double) kReadReach + 1.0 >= maximum
+            || dr + (double) kReadReach + 1.0 >= maximum)
+            break;
+        ++end;
+    }
+    return end;
+}
+
+bool DelayCore::holdsThrough(int start, int end, const RunState& state, int& offset) const
+{
+    const Piece& p = *piece;
+    const int count = end - start;
+    const int quietHorizon = maxLength + kReadReach;
+    offset = pieceRun.smoothing ? p.offset[start] : pieceRun.offset;
+    if (pieceRun.smoothing)
+        for (int i = start + 1; i < end; ++i)
+            if (p.offset[i] != offset)
+                return false;
+
+    // An active channel cannot rest before its ring has been quiet for a
+    // horizon, an inactive one wakes only at input.
+    for (int c = 0; c < 2; ++c)
+    {
+        if (state.active[c])
+        {
+            if ((long long) state.quiet[c] + count > quietHorizon)
+                return false;
+        }
+        else
+        {
+            for (int i = start; i < end; ++i)
+                if (p.input[c][i] != 0.0f)
+                    return false;
+        }
+    }
+    return true;
+}
+
+void DelayCore::filterRun(int start, int end)
+{
+    Piece& p = *piece;
+    Biquad::Memories& m = loopFilter.memories;
+    __m128d x1 = _mm_loadu_pd(m.x1), x2 = _mm_loadu_pd(m.x2);
+    __m128d y1 = _mm_loadu_pd(m.y1), y2 = _mm_loadu_pd(m.y2);
+    float* readL = p.read[0];
+    float* readR = p.read[1];
+    for (int i = start; i < end; ++i)
+    {
+        // Biquad::processPair, each operation as there.
+        const double(&row)[5][2] = inputSection.filter.values[i];
+        const __m128d x = _mm_setr_pd((double) readL[i], (double) readR[i]);
+        __m128d y = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(row[0]), x), _mm_mul_pd(_mm_loadu_pd(row[1]), x1));
+        y = _mm_add_pd(y, _mm_mul_pd(_mm_loadu_pd(row[2]), x2));
+        y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(row[3]), y1));
+        y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(row[4]), y2));
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        readL[i] = (float) _mm_cvtsd_f64(y);
+        readR[i] = (float) _mm_cvtsd_f64(_mm_unpackhi_pd(y, y));
+    }
+    _mm_storeu_pd(m.x1, x1);
+    _mm_storeu_pd(m.x2, x2);
+    _mm_storeu_pd(m.y1, y1);
+    _mm_storeu_pd(m.y2, y2);
+}
+
+void DelayCore::filterThenWrite(int start, int end, bool filtered, RunState& state)
+{
+    Piece& p = *piece;
+    for (int c = 0; c < 2; ++c)
+        if (! state.active[c])
+            std::fill(p.read[c] + start, p.read[c] + end, 0.0f);
+    if (filtered)
+        filterRun(start, end);
+    const bool fromSection = pieceRun.section && (state.active[0] || state.active[1]);
+    const float* inputs[2] = { (fromSection ? p.section[0] : p.input[0]) + start,
+                               (fromSection ? p.section[1] : p.input[1]) + start };
+    const float* reads[2] = { p.read[0] + start, p.read[1] + start };
+    writeRun(start, end, inputs, reads, state.quiet);
+}
+
+__attribute__((always_inline)) inline DelayCore::LoopSample DelayCore::takeSample(int i, int w, RunState& state)
+{
+    Piece& p = *piece;
+    bool* active = state.active;
+    LoopSample x;
+    x.input[0] = p.input[0][i];
+    x.input[1] = p.input[1][i];
+    // Activity follows what goes into each ring, so mono, mid/side and swap
+    // never leave a channel holding sound that it does not read.
+    if (x.input[0] != 0.0f)
+        active[0] = true;
+    if (x.input[1] != 0.0f)
+        active[1] = true;
+    x.read[0] = active[0] ? (float) p.read[0][i] : 0.0f;
+    x.read[1] = active[1] ? (float) p.read[1][i] : 0.0f;
+    // What goes back into the rings: the reads, or while frozen the loop's own.
+    x.loop[0] = x.read[0];
+    x.loop[1] = x.read[1];
+    if (pieceRun.holding)
+    {
+        const int maximum = maxLength;
+        const double dl = p.delay[0][i], dr = p.delay[1][i];
+        const double beforeL = i > 0 ? p.delay[0][i - 1] : previousLeftDelay;
+        const double beforeR = i > 0 ? p.delay[1][i - 1] : previousRightDelay;
+        frozenLoop.advance(dl == beforeL && dr == beforeR);
+        auto whole = [&](const float* ring, double delay) {
+            return (double) ring[wrapBack(w, frozenLoop.wholeDistance(delay, maximum), maximum) + kReadReach];
+        };
+        x.loop[0] = active[0] ? (float) frozenLoop.read(p.read[0][i], whole(leftRing.get(), dl)) : 0.0f;
+        x.loop[1] = active[1] ? (float) frozenLoop.read(p.read[1][i], whole(rightRing.get(), dr)) : 0.0f;
     }
 
-    PieceRun& run = pieceRun;
-    run.smoothing = smoothing;
-    run.inputL = inputL;
-    run.inputR = inputR;
-    run.holding = holding;
-    run.plain = plain;
-    run.section = section;
-    run.loopGain = restingLoopGain;
-    run.offset = restingOffset;
-    run.level = restingLevel;
-    run.balance = restingBalance;
-    run.tremoloDepth = restingTremoloDepth;
+    // The input after the input section (run ahead over the piece).
+    if (pieceRun.section && (active[0] || active[1]))
+    {
+        x.input[0] = p.section[0][i];
+        x.input[1] = p.section[1][i];
+    }
+    return x;
+}
+
+__attribute__((always_inline)) inline void DelayCore::filterSample(int i, const RunState& state, LoopSample& x)
+{
+    const double(&row)[5][2] = inputSection.filter.values[i];
+    const bool activeL = state.active[0], activeR = state.active[1];
+    auto filter = [&](float& left, float& right) {
+        if (activeL && activeR)
+            loopFilter.processPair(row, left, right);
+        else if (activeL)
+            left = loopFilter.process(row, 0, left);
+        else if (activeR)
+            right = loopFilter.process(row, 1, right);
+    };
+    filter(x.read[0], x.read[1]);
+    if (pieceRun.holding)
+    {
+        std::swap(loopFilter.memories, frozenLoopFilter);
+        filter(x.loop[0], x.loop[1]);
+        std::swap(loopFilter.memories, frozenLoopFilter);
+    }
+    else
+    {
+        x.loop[0] = x.read[0];
+        x.loop[1] = x.read[1];
+    }
+}
+
+__attribute__((always_inline)) inline void DelayCore::writeSample(int i, int w, RunState& state, const LoopSample& x)
+{
+    const int maximum = maxLength;
+    const int quietHorizon = maximum + kReadReach;
+    const bool holding = pieceRun.holding;
+    // Ring write, three copies so the read never wraps.
+    const float loop = pieceRun.smoothing ? piece->loopGain[i] : pieceRun.loopGain;
+    const double feedback = holding ? frozenLoop.gain((double) loop) : (double) loop;
+    const double writeL = limitRing((double) x.input[0] + feedback * x.loop[0]);
+    const double writeR = limitRing((double) x.input[1] + feedback * x.loop[1]);
+    if (holding && frozenLoop.isFrozen())
+        trackFrozen(i, w, (float) writeL, (float) writeR, x.input[0], x.input[1]);
+    writeRing(leftRing.get(), maximum, w, (float) writeL);
+    writeRing(rightRing.get(), maximum, w, (float) writeR);
+    int* quiet = state.quiet;
+    quiet[0] = std::abs(writeL) > kSilentWrite ? 0 : std::min(quiet[0] + 1, quietHorizon + 1);
+    quiet[1] = std::abs(writeR) > kSilentWrite ? 0 : std::min(quiet[1] + 1, quietHorizon + 1);
+}
+
+__attribute__((always_inline)) inline void DelayCore::playSample(int i, int w, RunState& state, const LoopSample& x)
+{
+    const Piece& p = *piece;
+    const PieceRun& run = pieceRun;
+    const int maximum = maxLength;
+    float* ringO = offsetRing.get();
+    const float readL = x.read[0], readR = x.read[1];
+
+    // Stereo offset: one output is delayed by |o| more samples than the other.
+    const int o = run.smoothing ? p.offset[i] : run.offset;
+    float outL, outR;
+    if (o < 0)
+    {
+        ringO[w] = readR;
+        outL = readL;
+        outR = (float) ringO[wrapBack(w, -o, maximum)];
+    }
+    else
+    {
+        ringO[w] = readL;
+        outL = (float) ringO[wrapBack(w, o, maximum)];
+        outR = readR;
+    }
+
+    // Tremolo.
+    const float depth = run.smoothing ? p.tremoloDepth[i] : run.tremoloDepth;
+    outL = outL * (p.tremolo[0][i] * depth + (1.0f - depth));
+    outR = outR * (p.tremolo[1][i] * depth + (1.0f - depth));
+
+    if (midSide)
+    {
+        const float decodedL = outR + outL;
+        const float decodedR = outL - outR;
+        outL = decodedL;
+        outR = decodedR;
+    }
+
+    const float b = run.smoothing ? p.balance[i] : run.balance;
+    const float lev = run.smoothing ? p.level[i] : run.level;
+    outL = std::min(2.0f - b, 1.0f) * outL * lev;
+    outR = std::min(b, 1.0f) * outR * lev;
+    run.outputs[0][i] = outL;
+    run.outputs[1][i] = outR;
+
+    double* meter = state.meter;
+    meter[0] = std::max(meter[0] * (meterDecay + kDenormalGuard), (double) outL);
+    meter[1] = std::max(meter[1] * (meterDecay + kDenormalGuard), (double) outR);
+    // A channel rests once its output has decayed and nothing it still has
+    // to play is left in its ring (an echo after silence is not lost).
+    const int quietHorizon = maximum + kReadReach;
+    if (meter[0] < kInactiveBelow && state.quiet[0] > quietHorizon)
+        state.active[0] = false;
+    if (meter[1] < kInactiveBelow && state.quiet[1] > quietHorizon)
+        state.active[1] = false;
+}
+
+template <bool deferred>
+__attribute__((always_inline)) inline void DelayCore::loopSamples(int from, int to, RunState& state)
+{
+    Piece& p = *piece;
+    const int maximum = maxLength;
+    const bool filtered = filterInLoop && filterType != DelayParameters::kFilterOff;
+    for (int i = from, w = writeIndex; i < to; ++i)
+    {
+        LoopSample x = takeSample(i, w, state);
+        if (filtered)
+            filterSample(i, state, x);
+        writeSample(i, w, state, x);
+        if constexpr (deferred)
+        {
+            p.read[0][i] = x.read[0];
+            p.read[1][i] = x.read[1];
+        }
+        else
+            playSample(i, w, state, x);
+        if (++w >= maximum)
+            w = 0;
+    }
+}
+
+void DelayCore::finishRun(int start, int end, RunState& state)
+{
+    int offset = 0;
+    const bool steady = holdsThrough(start, end, state, offset);
+    if (steady && pieceRun.plain)
+        runPlain(start, end, offset, state);
+    else
+    {
+        // Where the run is steady, only the loop filter and the ring writes
+        // go sample by sample; what they play goes into the piece's reads,
+        // and the rest follows over the run (finishOutputs).
+        const bool filtered = filterInLoop && filterType != DelayParameters::kFilterOff;
+        if (steady && ! pieceRun.holding && ((state.active[0] && state.active[1]) || ! filtered))
+            filterThenWrite(start, end, filtered, state);
+        else if (steady)
+            loopSamples<true>(start, end, state);
+        else
+            loopSamples<false>(start, end, state);
+        if (steady)
+        {
+            const float* reads[2] = { piece->read[0] + start, piece->read[1] + start };
+            finishOutputs(start, end, offset, reads, state);
+        }
+    }
+    writeIndex = (writeIndex + (end - start)) % maxLength;
 }
 
 void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
 {
     Piece& p = *piece;
-    const int maximum = maxLength;
-    float* ringL = leftRing.get();
-    float* ringR = rightRing.get();
-    float* ringO = offsetRing.get();
-    const int quietHorizon = maximum + kReadReach;
-
-    const PieceRun& run = pieceRun;
-    const bool smoothing = run.smoothing;
-    const bool inputL = run.inputL, inputR = run.inputR;
-    const bool holding = run.holding;
-    const bool plain = run.plain;
-    const bool section = run.section;
-    const float restingLoopGain = run.loopGain;
-    const int restingOffset = run.offset;
-    const float restingLevel = run.level;
-    const float restingBalance = run.balance;
-    const float restingTremoloDepth = run.tremoloDepth;
-
     // The loop filter's coefficients, in the rows the input section is done with.
-    if (section && filterType != DelayParameters::kFilterOff && filterInLoop)
+    if (pieceRun.section && filterType != DelayParameters::kFilterOff && filterInLoop)
         loopFilter.coefficientRows(p.loopEntries, numSamples, inputSection.filter.values);
-
-    plainSmoothing = smoothing;
-    plainOutLeft = outLeft;
-    plainOutRight = outRight;
-    plainLoopGain = restingLoopGain;
-    plainOffset = restingOffset;
-    plainLevel = restingLevel;
-    plainBalance = restingBalance;
-    plainTremoloDepth = restingTremoloDepth;
-
-    int w = writeIndex;
-    bool activeL = leftActive, activeR = rightActive;
-    int quietL = leftQuietWrites, quietR = rightQuietWrites;
-    double meterL = leftMeter, meterR = rightMeter;
-
-    // The shortest and longest delay of the piece: where the shortest spans
-    // the piece and the longest leaves the guard alone, the piece is one run.
-    // (Side by side in several lanes: the delays are never NaN, so the order
-    // of the comparisons does not matter.)
-    double shortest = p.delay[0][0], longest = p.delay[0][0];
-    {
-        __m128d low[2] = { _mm_set1_pd(shortest), _mm_set1_pd(shortest) };
-        __m128d high[2] = { low[0], low[0] };
-        for (int c = 0; c < 2; ++c)
-        {
-            const double* d = p.delay[c];
-            int i = 0;
-            for (; i + 4 <= numSamples; i += 4)
-                for (int h = 0; h < 2; ++h)
-                {
-                    const __m128d x = _mm_loadu_pd(d + i + 2 * h);
-                    low[h] = _mm_min_pd(low[h], x);
-                    high[h] = _mm_max_pd(high[h], x);
-                }
-            for (; i < numSamples; ++i)
-            {
-                shortest = std::min(shortest, d[i]);
-                longest = std::max(longest, d[i]);
-            }
-        }
-        alignas(16) double lows[4], highs[4];
-        _mm_store_pd(lows, low[0]);
-        _mm_store_pd(lows + 2, low[1]);
-        _mm_store_pd(highs, high[0]);
-        _mm_store_pd(highs + 2, high[1]);
-        for (int k = 0; k < 4; ++k)
-        {
-            shortest = std::min(shortest, lows[k]);
-            longest = std::max(longest, highs[k]);
-        }
-    }
+    pieceRun.outputs[0] = outLeft;
+    pieceRun.outputs[1] = outRight;
 
     // A read reaches back at least its delay: the samples a piece writes are
     // only read within it from the sample whose delay is shorter than its
@@ -1981,260 +2275,26 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
     // every read is of samples written before the run; each run reads first,
     // then writes. A read that reaches back nearly a whole ring (where the
     // three copies meet) starts a run of its own.
-    auto samplesOf = [&](int from, int to, auto deferredTag) {
-        constexpr bool deferred = decltype(deferredTag)::value;
-        for (int i = from; i < to; ++i)
-        {
-            float l = p.input[0][i];
-            float r = p.input[1][i];
-            // Activity follows what goes into each ring, so mono, mid/side and
-            // swap never leave a channel holding sound that it does not read.
-            if (l != 0.0f)
-                activeL = true;
-            if (r != 0.0f)
-                activeR = true;
-            float readL = activeL ? (float) p.read[0][i] : 0.0f;
-            float readR = activeR ? (float) p.read[1][i] : 0.0f;
-            // What goes back into the rings: the reads, or while frozen the loop's own.
-            float loopL = readL, loopR = readR;
-            if (holding)
-            {
-                const double dl = p.delay[0][i], dr = p.delay[1][i];
-                const double beforeL = i > 0 ? p.delay[0][i - 1] : previousLeftDelay;
-                const double beforeR = i > 0 ? p.delay[1][i - 1] : previousRightDelay;
-                frozenLoop.advance(dl == beforeL && dr == beforeR);
-                auto whole = [&](const float* ring, double delay) {
-                    return (double) ring[wrapBack(w, frozenLoop.wholeDistance(delay, maximum), maximum) + kReadReach];
-                };
-                loopL = activeL ? (float) frozenLoop.read(p.read[0][i], whole(ringL, dl)) : 0.0f;
-                loopR = activeR ? (float) frozenLoop.read(p.read[1][i], whole(ringR, dr)) : 0.0f;
-            }
-
-            // The input after the input section (run ahead over the piece).
-            if (section && (activeL || activeR))
-            {
-                l = p.section[0][i];
-                r = p.section[1][i];
-            }
-
-            if (filterInLoop && filterType != DelayParameters::kFilterOff)
-            {
-                const double(&row)[5][2] = inputSection.filter.values[i];
-                auto filter = [&](float& left, float& right) {
-                    if (activeL && activeR)
-                        loopFilter.processPair(row, left, right);
-                    else if (activeL)
-                        left = loopFilter.process(row, 0, left);
-                    else if (activeR)
-                        right = loopFilter.process(row, 1, right);
-                };
-                filter(readL, readR);
-                if (holding)
-                {
-                    std::swap(loopFilter.memories, frozenLoopFilter);
-                    filter(loopL, loopR);
-                    std::swap(loopFilter.memories, frozenLoopFilter);
-                }
-                else
-                {
-                    loopL = readL;
-                    loopR = readR;
-                }
-            }
-
-            // Ring write, three copies so the read never wraps.
-            const float loop = smoothing ? p.loopGain[i] : restingLoopGain;
-            const double feedback = holding ? frozenLoop.gain((double) loop) : (double) loop;
-            const double writeL = limitRing((double) l + feedback * loopL);
-            const double writeR = limitRing((double) r + feedback * loopR);
-            if (holding && frozenLoop.isFrozen())
-                trackFrozen(i, w, (float) writeL, (float) writeR, l, r);
-            writeRing(ringL, maximum, w, (float) writeL);
-            writeRing(ringR, maximum, w, (float) writeR);
-            quietL = std::abs(writeL) > kSilentWrite ? 0 : std::min(quietL + 1, quietHorizon + 1);
-            quietR = std::abs(writeR) > kSilentWrite ? 0 : std::min(quietR + 1, quietHorizon + 1);
-            if constexpr (deferred)
-            {
-                p.read[0][i] = readL;
-                p.read[1][i] = readR;
-                if (++w >= maximum)
-                    w = 0;
-                continue;
-            }
-
-            // Stereo offset: one output is delayed by |o| more samples than the other.
-            const int o = smoothing ? p.offset[i] : restingOffset;
-            float outL, outR;
-            if (o < 0)
-            {
-                ringO[w] = readR;
-                outL = readL;
-                outR = (float) ringO[wrapBack(w, -o, maximum)];
-            }
-            else
-            {
-                ringO[w] = readL;
-                outL = (float) ringO[wrapBack(w, o, maximum)];
-                outR = readR;
-            }
-
-            // Tremolo.
-            const float depth = smoothing ? p.tremoloDepth[i] : restingTremoloDepth;
-            outL = outL * (p.tremolo[0][i] * depth + (1.0f - depth));
-            outR = outR * (p.tremolo[1][i] * depth + (1.0f - depth));
-
-            if (midSide)
-            {
-                const float decodedL = outR + outL;
-                const float decodedR = outL - outR;
-                outL = decodedL;
-                outR = decodedR;
-            }
-
-            const float b = smoothing ? p.balance[i] : restingBalance;
-            const float lev = smoothing ? p.level[i] : restingLevel;
-            outL = std::min(2.0f - b, 1.0f) * outL * lev;
-            outR = std::min(b, 1.0f) * outR * lev;
-            outLeft[i] = outL;
-            outRight[i] = outR;
-
-            meterL = std::max(meterL * (meterDecay + kDenormalGuard), (double) outL);
-            meterR = std::max(meterR * (meterDecay + kDenormalGuard), (double) outR);
-            // A channel rests once its output has decayed and nothing it still
-            // has to play is left in its ring (an echo after silence is not lost).
-            if (meterL < kInactiveBelow && quietL > quietHorizon)
-                activeL = false;
-            if (meterR < kInactiveBelow && quietR > quietHorizon)
-                activeR = false;
-
-            if (++w >= maximum)
-                w = 0;
-        }
-    };
-
+    double shortest = 0.0, longest = 0.0;
+    delayExtremes(p.delay[0], p.delay[1], numSamples, shortest, longest);
+    RunState state = { { leftActive, rightActive }, { leftQuietWrites, rightQuietWrites }, { leftMeter, rightMeter } };
     for (int start = 0; start < numSamples;)
     {
-        const bool mayReadL = activeL || inputL;
-        const bool mayReadR = activeR || inputR;
-        int end = start + 1;
-        if (shortest >= (double) (numSamples - 1) && longest + (double) kReadReach + 1.0 < (double) maximum)
-            end = numSamples;
-        while (end < numSamples)
-        {
-            const double distance = (double) (end - start);
-            const double dl = p.delay[0][end], dr = p.delay[1][end];
-            if (dl < distance || dr < distance || dl + (double) kReadReach + 1.0 >= (double) maximum
-                || dr + (double) kReadReach + 1.0 >= (double) maximum)
-                break;
-            ++end;
-        }
+        const int end = runEnd(start, numSamples, shortest, longest);
+        const bool mayReadL = state.active[0] || pieceRun.inputL;
+        const bool mayReadR = state.active[1] || pieceRun.inputR;
         if (mayReadL || mayReadR)
             readPiece(start, end, mayReadL, mayReadR);
-
-        if (plain && runPlain(start, end, activeL, activeR, quietL, quietR, meterL, meterR))
-        {
-            w = writeIndex;
-            start = end;
-            continue;
-        }
-
-        // Where each channel keeps its activity through the run and the
-        // stereo offset holds (as for a plain run), only the loop filter and
-        // the ring writes go sample by sample; what they play goes into the
-        // piece's reads, and the rest follows over the run (finishOutputs).
-        const int count = end - start;
-        const int runOffset = smoothing ? p.offset[start] : restingOffset;
-        bool steady = true;
-        if (steady && smoothing)
-            for (int i = start + 1; i < end; ++i)
-                if (p.offset[i] != runOffset)
-                {
-                    steady = false;
-                    break;
-                }
-        const bool activeAtStart[2] = { activeL, activeR };
-        const int quietAtStart[2] = { quietL, quietR };
-        for (int c = 0; c < 2 && steady; ++c)
-        {
-            if (activeAtStart[c])
-                steady = (long long) quietAtStart[c] + count <= quietHorizon;
-            else
-                for (int i = start; i < end; ++i)
-                    if (p.input[c][i] != 0.0f)
-                    {
-                        steady = false;
-                        break;
-                    }
-        }
-        const bool filtered = filterInLoop && filterType != DelayParameters::kFilterOff;
-        if (steady && ! holding && ((activeL && activeR) || ! filtered))
-        {
-            // Nothing but the loop filter recurs: it goes over the run first
-            // (its memories in registers), then the ring writes.
-            for (int c = 0; c < 2; ++c)
-                if (! activeAtStart[c])
-                    std::fill(p.read[c] + start, p.read[c] + end, 0.0f);
-            if (filtered)
-            {
-                Biquad::Memories& m = loopFilter.memories;
-                __m128d x1 = _mm_loadu_pd(m.x1), x2 = _mm_loadu_pd(m.x2);
-                __m128d y1 = _mm_loadu_pd(m.y1), y2 = _mm_loadu_pd(m.y2);
-                float* readL = p.read[0];
-                float* readR = p.read[1];
-                for (int i = start; i < end; ++i)
-                {
-                    // Biquad::processPair, each operation as there.
-                    const double(&row)[5][2] = inputSection.filter.values[i];
-                    const __m128d x = _mm_setr_pd((double) readL[i], (double) readR[i]);
-                    __m128d y = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(row[0]), x), _mm_mul_pd(_mm_loadu_pd(row[1]), x1));
-                    y = _mm_add_pd(y, _mm_mul_pd(_mm_loadu_pd(row[2]), x2));
-                    y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(row[3]), y1));
-                    y = _mm_sub_pd(y, _mm_mul_pd(_mm_loadu_pd(row[4]), y2));
-                    x2 = x1;
-                    x1 = x;
-                    y2 = y1;
-                    y1 = y;
-                    readL[i] = (float) _mm_cvtsd_f64(y);
-                    readR[i] = (float) _mm_cvtsd_f64(_mm_unpackhi_pd(y, y));
-                }
-                _mm_storeu_pd(m.x1, x1);
-                _mm_storeu_pd(m.x2, x2);
-                _mm_storeu_pd(m.y1, y1);
-                _mm_storeu_pd(m.y2, y2);
-            }
-            const bool fromSection = section && (activeL || activeR);
-            const float* inputs[2] = { (fromSection ? p.section[0] : p.input[0]) + start,
-                                       (fromSection ? p.section[1] : p.input[1]) + start };
-            const float* reads[2] = { p.read[0] + start, p.read[1] + start };
-            int quiet[2] = { quietL, quietR };
-            writeRun(start, end, inputs, reads, quiet);
-            quietL = quiet[0];
-            quietR = quiet[1];
-            w = (w + count) % maximum;
-        }
-        else if (steady)
-            samplesOf(start, end, std::true_type {});
-        else
-            samplesOf(start, end, std::false_type {});
-        if (steady)
-        {
-            const float* reads[2] = { p.read[0] + start, p.read[1] + start };
-            bool active[2] = { activeL, activeR };
-            const int quiet[2] = { quietL, quietR };
-            finishOutputs(start, end, runOffset, reads, active, quiet, meterL, meterR);
-            activeL = active[0];
-            activeR = active[1];
-        }
-        writeIndex = w;
+        finishRun(start, end, state);
         start = end;
     }
 
-    leftActive = activeL;
-    rightActive = activeR;
-    leftQuietWrites = quietL;
-    rightQuietWrites = quietR;
+    leftActive = state.active[0];
+    rightActive = state.active[1];
+    leftQuietWrites = state.quiet[0];
+    rightQuietWrites = state.quiet[1];
     previousLeftDelay = p.delay[0][numSamples - 1];
     previousRightDelay = p.delay[1][numSamples - 1];
-    leftMeter = meterL;
-    rightMeter = meterR;
+    leftMeter = state.meter[0];
+    rightMeter = state.meter[1];
 }

@@ -208,12 +208,51 @@ private:
     // loop after it.
     void preparePiece(const float* inLeft, const float* inRight, int offsetInBlock, int numSamples);
     void finishPiece(float* outLeft, float* outRight, int numSamples);
+    // preparePiece in steps. Which smoothers move through the piece (a reset
+    // moves them all), and one step of those that do, stored for sample i.
+    struct SmootherMotion
+    {
+        bool moving1 = false, moving2 = false, moving3 = false, moving4 = false;
+        bool any = false;
+    };
+    SmootherMotion smootherMotion() const;
+    void stepSmoothers(int i, const SmootherMotion& motion);
+    void storeSmoothed(int i);
+    // Whether the lengths and the time-modulation depth rest (and their
+    // sources do): then prepareResting takes the piece.
+    bool delaysAtRest() const;
+    // The first part of processPiece while the delays glide, sample by
+    // sample: the smoothers, the modulated delays (through two one-pole
+    // stages where asked), the tremolo and the input.
+    void prepareGliding(const float* inLeft, const float* inRight, const float* modL, const float* modR,
+                        int numSamples, const SmootherMotion& motion);
+    void modulatedDelays(float ml, float mr, double& dl, double& dr) const;
+    void glideDelays(double& dl, double& dr);
+    // Freeze going on or off moves the loop gain at once, from where it was
+    // (FrozenLoop takes it there within a few milliseconds): at the
+    // smoother's pace what goes round after the press would keep a fade for
+    // ever. The start is taken before the smoothers step, the rest once the
+    // piece's delays are known.
+    struct FreezeToggle
+    {
+        bool toggling = false;
+        bool wasHolding = false;
+        double gainBefore = 0.0;
+    };
+    FreezeToggle startFreezeToggle();
+    void finishFreezeToggle(const FreezeToggle& toggle);
+    // The settings as the smoothers leave them, for the piece's runs while
+    // none moves.
+    void keepRestingSettings();
+    // The input section's switches, cut-off rows, drive settings and input.
+    void prepareSection(int numSamples);
     // Whether process() has rings to work on.
     bool isReady() const;
-    // What preparePiece leaves for finishPiece.
+    // What preparePiece leaves for finishPiece (the resting values are the
+    // settings while no smoother moves), and where finishPiece plays.
     struct PieceRun
     {
-        bool smoothing = false;
+        bool smoothing = false;   // the piece's smoothed values instead of the resting ones
         bool inputL = false;
         bool inputR = false;
         bool holding = false;
@@ -225,8 +264,25 @@ private:
         float level = 0.0f;
         float balance = 0.0f;
         float tremoloDepth = 0.0f;
+        float* outputs[2] = { nullptr, nullptr };
     };
     PieceRun pieceRun;
+    // What the runs of a piece hand on, channel by channel: whether it is
+    // active, for how many writes its ring has been quiet, its meter.
+    struct RunState
+    {
+        bool active[2];
+        int quiet[2];
+        double meter[2];
+    };
+    // One sample of the feedback loop: its input, what plays (the read) and
+    // what feeds back (the read, or the frozen loop's).
+    struct LoopSample
+    {
+        float input[2];
+        float read[2];
+        float loop[2];
+    };
     // Mono, mid/side and swap on one input sample of each channel, in place.
     void applyStereoModes(float& left, float& right) const;
     // The first part of processPiece while nothing glides (every smoother at
@@ -242,33 +298,47 @@ private:
     // Reads samples from..to - 1 of the piece into piece.read, for the
     // channels that may be active.
     void readPiece(int from, int to, bool left, bool right);
-    // Samples start..end - 1 of the piece after their reads, a quantity at a
-    // time, where nothing but the activity recurs: no filter or overdrive
-    // runs (none is on, or both channels rest through the run), and no
-    // channel rests or wakes within the run. The smoothed values are the
-    // plain ones below, or the piece's own while a smoother moves. False when
-    // the run does not qualify; then nothing has changed.
-    bool runPlain(int start, int end, bool& activeL, bool& activeR, int& quietL, int& quietR, double& meterL,
-                  double& meterR);
-    // The ring writes of a run: inputs + loop gain * reads (the plain loop
+    // Where the run from start ends: at the first sample whose read reaches
+    // back into the run, or nearly a whole ring back (see finishPiece).
+    int runEnd(int start, int numSamples, double shortest, double longest) const;
+    // Whether each channel keeps its activity through samples start..end - 1
+    // and the stereo offset holds (then the run is steady); offset: the
+    // offset at the run's start.
+    bool holdsThrough(int start, int end, const RunState& state, int& offset) const;
+    // One run of the piece after its reads, the plain way, over the run, or
+    // sample by sample; moves the write index past it.
+    void finishRun(int start, int end, RunState& state);
+    // A steady run where nothing but the activity recurs: no filter or
+    // overdrive runs (none is on, or both channels rest through the run), a
+    // quantity at a time.
+    void runPlain(int start, int end, int offset, RunState& state);
+    // A steady run where nothing recurs but the loop filter: it goes over the
+    // run first (its memories in registers), then the ring writes.
+    void filterThenWrite(int start, int end, bool filtered, RunState& state);
+    void filterRun(int start, int end);
+    // The ring writes of a run: inputs + loop gain * reads (the resting loop
     // gain, or the piece's while smoothing), limited; quiet follows them.
     void writeRun(int start, int end, const float* const* inputs, const float* const* reads, int* quiet);
-    // The part of a run after its ring writes, a quantity at a time: the
-    // offset ring and the stereo offset o (constant through the run),
-    // tremolo, mid/side, level and
-    // balance, the outputs and the meters, and whether a channel rests at
-    // the run's end. reads: what each channel plays (silence where it rests);
-    // the activity holds through the run.
-    void finishOutputs(int start, int end, int o, const float* const* reads, bool* active, const int* quiet,
-                       double& meterL, double& meterR);
-    bool plainSmoothing = false;   // the piece's smoothed values instead of the plain ones
-    float plainLoopGain = 0.0f;
-    int plainOffset = 0;
-    float plainLevel = 0.0f;
-    float plainBalance = 0.0f;
-    float plainTremoloDepth = 0.0f;
-    float* plainOutLeft = nullptr;
-    float* plainOutRight = nullptr;
+    // The part of a steady run after its ring writes, a quantity at a time:
+    // the offset ring and the stereo offset o (constant through the run),
+    // tremolo, mid/side, level and balance, the outputs and the meters, and
+    // whether a channel rests at the run's end. reads: what each channel
+    // plays (silence where it rests); the activity holds through the run.
+    void finishOutputs(int start, int end, int o, const float* const* reads, RunState& state);
+    // finishOutputs in steps: the stereo offset and the tremolo into outs,
+    // the offset ring's share of the reads, level and balance into the outputs.
+    void tremoloRun(int start, int end, int o, const float* const* reads, float (*outs)[kPiece]) const;
+    void keepOffsetReads(int count, const float* reads);
+    void levelRun(int start, int end, const float (*outs)[kPiece]) const;
+    // Samples from..to - 1 one at a time through the loop: take, filter,
+    // write, and play (or, deferred, leave what plays in the piece's reads
+    // for finishOutputs), each step below.
+    template <bool deferred>
+    void loopSamples(int from, int to, RunState& state);
+    LoopSample takeSample(int i, int w, RunState& state);
+    void filterSample(int i, const RunState& state, LoopSample& x);
+    void writeSample(int i, int w, RunState& state, const LoopSample& x);
+    void playSample(int i, int w, RunState& state, const LoopSample& x);
     // The stereo offset in samples and the time-modulation depth: both follow
     // their control and the left length.
     void refreshDerived();
