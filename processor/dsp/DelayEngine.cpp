@@ -404,200 +404,252 @@ __attribute__((noinline)) int uncheckedSamples(const Doubles4& phase, const Doub
     return fewest > 0.0 ? (int) fewest : 0;
 }
 
-// Samples [from, to) of the oscillators (parts & 2) and of the followers and
-// detectors (parts & 1), the detectors' levels written from levelBase on.
-template <int shape, int parts>
-__attribute__((always_inline)) inline void runModulatorLanes(ModulatorLanes& s, int from, int to, int levelBase)
+// The followers and detectors through a stretch: what they carry from one
+// sample to the next and what stays the same, held apart from the
+// ModulatorLanes (the stores into the buffers could otherwise stand for
+// stores into it, and it would be read afresh every sample).
+struct DetectorRun
 {
-    // Everything the loop reads in locals: the stores into the buffers
-    // could otherwise stand for stores into s, and s would be read afresh.
-    Doubles4 phase = s.phase, held = s.held;
-    const Doubles4 offset = s.offset, increment = s.increment;
-    Floats4 smoothed = s.smoothed;
-    const float c = s.coefficient;
-    const Lanes4 signs = s.invert & (Lanes4) { INT64_MIN, INT64_MIN, INT64_MIN, INT64_MIN };
-    const Lanes4 firstPair = { -1, -1, 0, 0 };
-    const int shape0 = s.shapes[0], shape1 = s.shapes[1];
-    float* const out0 = s.oscillatorOut[0];
-    float* const out1 = s.oscillatorOut[1];
-    float* const out2 = s.oscillatorOut[2];
-    float* const out3 = s.oscillatorOut[3];
+    Doubles2 value;
+    Doubles2 sensitivity, attackPole, releasePole, attackRest, releaseRest;
+    Floats4 level;
+    Floats4 attackRate, releaseRate, restAttack, restRelease;
+    float* follower0;
+    float* follower1;
+    // The detectors' levels, indexed by the sample of the stretch.
+    float* level0;
+    float* level1;
+    const double* input;
+};
 
-    Doubles2 value = s.followerValue;
-    const Doubles2 zero = { 0.0, 0.0 }, one = { 1.0, 1.0 };
-    const Doubles2 sensitivity = s.sensitivity, attackPole = s.attackPole, releasePole = s.releasePole;
-    const Doubles2 attackRest = s.attackRest, releaseRest = s.releaseRest;
-    float* const follower0 = s.followerOut[0];
-    float* const follower1 = s.followerOut[1];
-    Floats4 level = s.level;
-    const Floats4 attackRate = s.attackRate, releaseRate = s.releaseRate;
+__attribute__((always_inline)) inline DetectorRun detectorRunOf(const ModulatorLanes& s, int levelBase)
+{
     const Floats4 oneF = { 1.0f, 1.0f, 1.0f, 1.0f };
-    const Floats4 restAttack = oneF - attackRate, restRelease = oneF - releaseRate;
-    float* const level0 = s.levelOut[0] - levelBase;
-    float* const level1 = s.levelOut[1] - levelBase;
-    const double* const input = s.input;
+    return { s.followerValue, s.sensitivity, s.attackPole, s.releasePole, s.attackRest, s.releaseRest,
+             s.level, s.attackRate, s.releaseRate, oneF - s.attackRate, oneF - s.releaseRate,
+             s.followerOut[0], s.followerOut[1], s.levelOut[0] - levelBase, s.levelOut[1] - levelBase,
+             s.input };
+}
 
-    auto detectorStep = [&](int i) __attribute__((always_inline)) {
-        // PeakFollower::tick for both, the pole chosen after both
-        // candidates are made (each as the chosen one would be).
-        const double x = input[i];
-        const Doubles2 in = x * sensitivity;
-        const Lanes2 rising = in > value;
-        const Doubles2 attacked = in * attackRest + value * attackPole;
-        const Doubles2 released = in * releaseRest + value * releasePole;
-        const Doubles2 next = pick(rising, attacked, released);
-        value = lanesMin(one, lanesMax(zero, next));
+// One sample of both followers and both detectors' levels.
+__attribute__((always_inline)) inline void detectorStep(DetectorRun& d, int i)
+{
+    // PeakFollower::tick for both, the pole chosen after both candidates
+    // are made (each as the chosen one would be).
+    const Doubles2 zero = { 0.0, 0.0 }, one = { 1.0, 1.0 };
+    const double x = d.input[i];
+    const Doubles2 in = x * d.sensitivity;
+    const Lanes2 rising = in > d.value;
+    const Doubles2 attacked = in * d.attackRest + d.value * d.attackPole;
+    const Doubles2 released = in * d.releaseRest + d.value * d.releasePole;
+    const Doubles2 next = pick(rising, attacked, released);
+    d.value = lanesMin(one, lanesMax(zero, next));
 
-        // LevelDetector::tick's level for both, likewise.
-        const float e = (float) (x * x);
-        const Ints4 louder = e > level;
-        const Floats4 up = attackRate * e + restAttack * level;
-        const Floats4 down = releaseRate * e + restRelease * level;
-        level = pick(louder, up, down);
-    };
-    auto detectors = [&](int i) __attribute__((always_inline)) {
-        detectorStep(i);
-        follower0[i] = (float) value[0];
-        follower1[i] = (float) value[1];
-        level0[i] = level[0];
-        level1[i] = level[1];
-    };
-    // Two samples, each buffer taking both at once.
-    auto detectorPair = [&](int i) __attribute__((always_inline)) {
-        detectorStep(i);
-        const Doubles2 valueBefore = value;
-        const Floats4 levelBefore = level;
-        detectorStep(i + 1);
-        const __m128 values = _mm_movelh_ps(_mm_cvtpd_ps((__m128d) valueBefore), _mm_cvtpd_ps((__m128d) value));
-        const __m128 followers = _mm_shuffle_ps(values, values, _MM_SHUFFLE(3, 1, 2, 0));
-        _mm_storel_pi((__m64*) (follower0 + i), followers);
-        _mm_storeh_pi((__m64*) (follower1 + i), followers);
-        const __m128 levels = _mm_unpacklo_ps((__m128) levelBefore, (__m128) level);
-        _mm_storel_pi((__m64*) (level0 + i), levels);
-        _mm_storeh_pi((__m64*) (level1 + i), levels);
-    };
-    // The wrapped phase of this sample (and the held values it sees), then
-    // the phase moved on by a sample, through a turn where it passes one.
-    // Where every lane's phase is inside its turn and a known number of
-    // samples short of its end, that many samples go without either check.
-    int unchecked = 0, checkedAhead = 0;
-    auto advance = [&](Doubles4& heldNow) __attribute__((always_inline)) {
-        heldNow = held;
-        Doubles4 p = phase + offset;
-        if (__builtin_expect(unchecked > 0, 1))
-        {
-            --unchecked;
-            phase += increment;
-            return p;
-        }
-        if (__builtin_expect(anyLane((p < 0.0) | (p > kTwoPi)), 0))
-            wrapLanes(p);
-        phase += increment;
-        const Lanes4 passed = phase + offset > kTwoPi;
-        if (__builtin_expect(anyLane(passed), 0))
-        {
-            s.phase = phase;
-            turnLanes(s, passed);
-            phase = s.phase;
-            held = s.held;
-        }
-        // Near a turn (or with an increment too small to count on) the
-        // checks go on for a while before the next count.
-        if (checkedAhead > 0)
-            --checkedAhead;
-        else if ((unchecked = uncheckedSamples(phase, offset, increment)) == 0)
-            checkedAhead = 16;
-        return p;
-    };
-    auto smooth = [&](Doubles4 x) __attribute__((always_inline)) {
-        x = (Doubles4) ((Lanes4) x ^ signs);
-        const Floats4 u = __builtin_convertvector(0.5 * x + 0.5 + kDenormalGuard, Floats4);
-        // glide(): beyond 2^-40 the guard's addition leaves a float as it
-        // is, and a step that leaves the value as it is is rare (where the
-        // shape turns); both are checked aside, so that the value waits on
-        // three operations a sample instead of six.
-        const Floats4 stepped = smoothed - (smoothed - u) * c;
-        const Ints4 unusual = (stepped == smoothed) | (stepped < 0x1p-40f);
-        if (__builtin_expect(_mm_movemask_ps((__m128) unusual) != 0, 0))
-        {
-            const Floats4 next = stepped + kDenormalGuardF;
-            smoothed = pick(next == smoothed, u, next);
-        }
-        else
-        {
-            smoothed = stepped;
-        }
-    };
-    auto store = [&](int i) __attribute__((always_inline)) {
-        out0[i] = smoothed[0];
-        out1[i] = smoothed[1];
-        out2[i] = smoothed[2];
-        out3[i] = smoothed[3];
-    };
+    // LevelDetector::tick's level for both, likewise.
+    const float e = (float) (x * x);
+    const Ints4 louder = e > d.level;
+    const Floats4 up = d.attackRate * e + d.restAttack * d.level;
+    const Floats4 down = d.releaseRate * e + d.restRelease * d.level;
+    d.level = pick(louder, up, down);
+}
 
-    int i = from;
-    if constexpr ((parts & 2) != 0)
+// One sample into the buffers.
+__attribute__((always_inline)) inline void detectorSample(DetectorRun& d, int i)
+{
+    detectorStep(d, i);
+    d.follower0[i] = (float) d.value[0];
+    d.follower1[i] = (float) d.value[1];
+    d.level0[i] = d.level[0];
+    d.level1[i] = d.level[1];
+}
+
+// Two samples, each buffer taking both at once.
+__attribute__((always_inline)) inline void detectorPair(DetectorRun& d, int i)
+{
+    detectorStep(d, i);
+    const Doubles2 valueBefore = d.value;
+    const Floats4 levelBefore = d.level;
+    detectorStep(d, i + 1);
+    const __m128 values = _mm_movelh_ps(_mm_cvtpd_ps((__m128d) valueBefore), _mm_cvtpd_ps((__m128d) d.value));
+    const __m128 followers = _mm_shuffle_ps(values, values, _MM_SHUFFLE(3, 1, 2, 0));
+    _mm_storel_pi((__m64*) (d.follower0 + i), followers);
+    _mm_storeh_pi((__m64*) (d.follower1 + i), followers);
+    const __m128 levels = _mm_unpacklo_ps((__m128) levelBefore, (__m128) d.level);
+    _mm_storel_pi((__m64*) (d.level0 + i), levels);
+    _mm_storeh_pi((__m64*) (d.level1 + i), levels);
+}
+
+// The oscillators through a stretch, held apart likewise: their phases and
+// the held values they see, their smoothing, and how far they can go
+// without a check for the end of a turn.
+struct OscillatorRun
+{
+    Doubles4 phase, held;
+    Doubles4 offset, increment;
+    Floats4 smoothed;
+    float coefficient;
+    // The sign bit of each inverted lane.
+    Lanes4 signs;
+    int shape0, shape1;
+    float* out[4];
+    // Samples that go without either check, and samples the checks go on
+    // for before the next count.
+    int unchecked, checkedAhead;
+};
+
+__attribute__((always_inline)) inline OscillatorRun oscillatorRunOf(const ModulatorLanes& s)
+{
+    return { s.phase, s.held, s.offset, s.increment, s.smoothed, s.coefficient,
+             s.invert & (Lanes4) { INT64_MIN, INT64_MIN, INT64_MIN, INT64_MIN },
+             s.shapes[0], s.shapes[1],
+             { s.oscillatorOut[0], s.oscillatorOut[1], s.oscillatorOut[2], s.oscillatorOut[3] },
+             0, 0 };
+}
+
+// The wrapped phase of this sample (and the held values it sees), then the
+// phase moved on by a sample, through a turn where it passes one. Where
+// every lane's phase is inside its turn and a known number of samples short
+// of its end, that many samples go without either check.
+__attribute__((always_inline)) inline Doubles4 advance(OscillatorRun& o, ModulatorLanes& s, Doubles4& heldNow)
+{
+    heldNow = o.held;
+    Doubles4 p = o.phase + o.offset;
+    if (__builtin_expect(o.unchecked > 0, 1))
     {
-        // Two samples a step, so that each buffer takes both at once. Of two
-        // shapes, each wanted in two lanes, a vector of each takes both
-        // samples: its lanes of this sample and of the next.
-        for (; i + 2 <= to; i += 2)
-        {
-            if constexpr ((parts & 1) != 0)
-                detectorPair(i);
-            Doubles4 heldA, heldB;
-            const Doubles4 a = advance(heldA);
-            const Doubles4 b = advance(heldB);
-            Doubles4 xa, xb;
-            if constexpr (shape == kMixedShapes)
-            {
-                const Doubles4 first = shapeLanesOf(shape0, __builtin_shuffle(a, b, Lanes4 { 0, 1, 4, 5 }),
-                                                    __builtin_shuffle(heldA, heldB, Lanes4 { 0, 1, 4, 5 }));
-                const Doubles4 second = shapeLanesOf(shape1, __builtin_shuffle(a, b, Lanes4 { 2, 3, 6, 7 }),
-                                                     __builtin_shuffle(heldA, heldB, Lanes4 { 2, 3, 6, 7 }));
-                xa = __builtin_shuffle(first, second, Lanes4 { 0, 1, 4, 5 });
-                xb = __builtin_shuffle(first, second, Lanes4 { 2, 3, 6, 7 });
-            }
-            else
-            {
-                xa = shapeLanes<shape>(a, heldA);
-                xb = shapeLanes<shape>(b, heldB);
-            }
-            smooth(xa);
-            const Floats4 before = smoothed;
-            smooth(xb);
-            const __m128 low = _mm_unpacklo_ps((__m128) before, (__m128) smoothed);
-            const __m128 high = _mm_unpackhi_ps((__m128) before, (__m128) smoothed);
-            _mm_storel_pi((__m64*) (out0 + i), low);
-            _mm_storeh_pi((__m64*) (out1 + i), low);
-            _mm_storel_pi((__m64*) (out2 + i), high);
-            _mm_storeh_pi((__m64*) (out3 + i), high);
-        }
+        --o.unchecked;
+        o.phase += o.increment;
+        return p;
+    }
+    if (__builtin_expect(anyLane((p < 0.0) | (p > kTwoPi)), 0))
+        wrapLanes(p);
+    o.phase += o.increment;
+    const Lanes4 passed = o.phase + o.offset > kTwoPi;
+    if (__builtin_expect(anyLane(passed), 0))
+    {
+        s.phase = o.phase;
+        turnLanes(s, passed);
+        o.phase = s.phase;
+        o.held = s.held;
+    }
+    // Near a turn (or with an increment too small to count on) the checks
+    // go on for a while before the next count. The count reads copies: the
+    // run's own state never has its address taken.
+    if (o.checkedAhead > 0)
+    {
+        --o.checkedAhead;
     }
     else
     {
-        for (; i + 2 <= to; i += 2)
-            detectorPair(i);
+        const Doubles4 phase = o.phase, offset = o.offset, increment = o.increment;
+        if ((o.unchecked = uncheckedSamples(phase, offset, increment)) == 0)
+            o.checkedAhead = 16;
+    }
+    return p;
+}
+
+// A sample's shapes, inverted where asked, through the smoothing.
+__attribute__((always_inline)) inline void smooth(OscillatorRun& o, Doubles4 x)
+{
+    x = (Doubles4) ((Lanes4) x ^ o.signs);
+    const Floats4 u = __builtin_convertvector(0.5 * x + 0.5 + kDenormalGuard, Floats4);
+    // glide(): beyond 2^-40 the guard's addition leaves a float as it is,
+    // and a step that leaves the value as it is is rare (where the shape
+    // turns); both are checked aside, so that the value waits on three
+    // operations a sample instead of six.
+    const Floats4 stepped = o.smoothed - (o.smoothed - u) * o.coefficient;
+    const Ints4 unusual = (stepped == o.smoothed) | (stepped < 0x1p-40f);
+    if (__builtin_expect(_mm_movemask_ps((__m128) unusual) != 0, 0))
+    {
+        const Floats4 next = stepped + kDenormalGuardF;
+        o.smoothed = pick(next == o.smoothed, u, next);
+    }
+    else
+    {
+        o.smoothed = stepped;
+    }
+}
+
+// One sample of the oscillators into their buffers. Of two shapes, the
+// first modulator's takes lanes 0 and 1, the second's lanes 2 and 3.
+template <int shape>
+__attribute__((always_inline)) inline void oscillatorSample(OscillatorRun& o, ModulatorLanes& s, int i)
+{
+    Doubles4 heldNow;
+    const Doubles4 p = advance(o, s, heldNow);
+    if constexpr (shape == kMixedShapes)
+        smooth(o, pick(Lanes4 { -1, -1, 0, 0 }, shapeLanesOf(o.shape0, p, heldNow), shapeLanesOf(o.shape1, p, heldNow)));
+    else
+        smooth(o, shapeLanes<shape>(p, heldNow));
+    o.out[0][i] = o.smoothed[0];
+    o.out[1][i] = o.smoothed[1];
+    o.out[2][i] = o.smoothed[2];
+    o.out[3][i] = o.smoothed[3];
+}
+
+// Two samples, so that each buffer takes both at once. Of two shapes, each
+// wanted in two lanes, a vector of each takes both samples: its lanes of
+// this sample and of the next.
+template <int shape>
+__attribute__((always_inline)) inline void oscillatorPair(OscillatorRun& o, ModulatorLanes& s, int i)
+{
+    Doubles4 heldA, heldB;
+    const Doubles4 a = advance(o, s, heldA);
+    const Doubles4 b = advance(o, s, heldB);
+    Doubles4 xa, xb;
+    if constexpr (shape == kMixedShapes)
+    {
+        const Doubles4 first = shapeLanesOf(o.shape0, __builtin_shuffle(a, b, Lanes4 { 0, 1, 4, 5 }),
+                                            __builtin_shuffle(heldA, heldB, Lanes4 { 0, 1, 4, 5 }));
+        const Doubles4 second = shapeLanesOf(o.shape1, __builtin_shuffle(a, b, Lanes4 { 2, 3, 6, 7 }),
+                                             __builtin_shuffle(heldA, heldB, Lanes4 { 2, 3, 6, 7 }));
+        xa = __builtin_shuffle(first, second, Lanes4 { 0, 1, 4, 5 });
+        xb = __builtin_shuffle(first, second, Lanes4 { 2, 3, 6, 7 });
+    }
+    else
+    {
+        xa = shapeLanes<shape>(a, heldA);
+        xb = shapeLanes<shape>(b, heldB);
+    }
+    smooth(o, xa);
+    const Floats4 before = o.smoothed;
+    smooth(o, xb);
+    const __m128 low = _mm_unpacklo_ps((__m128) before, (__m128) o.smoothed);
+    const __m128 high = _mm_unpackhi_ps((__m128) before, (__m128) o.smoothed);
+    _mm_storel_pi((__m64*) (o.out[0] + i), low);
+    _mm_storeh_pi((__m64*) (o.out[1] + i), low);
+    _mm_storel_pi((__m64*) (o.out[2] + i), high);
+    _mm_storeh_pi((__m64*) (o.out[3] + i), high);
+}
+
+// Samples [from, to) of the oscillators (parts & 2) and of the followers and
+// detectors (parts & 1), the detectors' levels written from levelBase on:
+// two samples a step, then the one left over.
+template <int shape, int parts>
+__attribute__((always_inline)) inline void runModulatorLanes(ModulatorLanes& s, int from, int to, int levelBase)
+{
+    constexpr bool withDetectors = (parts & 1) != 0;
+    constexpr bool withOscillators = (parts & 2) != 0;
+    DetectorRun d = detectorRunOf(s, levelBase);
+    OscillatorRun o = oscillatorRunOf(s);
+    int i = from;
+    for (; i + 2 <= to; i += 2)
+    {
+        if constexpr (withDetectors)
+            detectorPair(d, i);
+        if constexpr (withOscillators)
+            oscillatorPair<shape>(o, s, i);
     }
     for (; i < to; ++i)
     {
-        if constexpr ((parts & 1) != 0)
-            detectors(i);
-        if constexpr ((parts & 2) != 0)
-        {
-            Doubles4 heldNow;
-            const Doubles4 p = advance(heldNow);
-            if constexpr (shape == kMixedShapes)
-                smooth(pick(firstPair, shapeLanesOf(shape0, p, heldNow), shapeLanesOf(shape1, p, heldNow)));
-            else
-                smooth(shapeLanes<shape>(p, heldNow));
-            store(i);
-        }
+        if constexpr (withDetectors)
+            detectorSample(d, i);
+        if constexpr (withOscillators)
+            oscillatorSample<shape>(o, s, i);
     }
-    s.phase = phase;
-    s.smoothed = smoothed;
-    s.followerValue = value;
-    s.level = level;
+    s.phase = o.phase;
+    s.smoothed = o.smoothed;
+    s.followerValue = d.value;
+    s.level = d.level;
 }
 
 template <int shape, int parts>
