@@ -676,127 +676,174 @@ using ModulatorLanesRun = void (*)(ModulatorLanes&, int, int, int);
 // value at the end of the block is a weighted sum of the peaks (d^k and
 // (k + 1) d^k, k samples before the end), summed alongside. The meters are
 // for the eye: a quick logarithm in single precision serves them, and their
-// rounding is not that of a sample-by-sample run. state holds the peak and
-// the two smoothers; last is d^(n - 1).
-__attribute__((always_inline)) inline void meterBlock(const float* const* x, int n, double keep, double rest,
-                                                      double display, double last, double (*state)[3])
+// rounding is not that of a sample-by-sample run.
+struct MeterRun
 {
-    const double gain = 1.0 - display;
+    double rest;
+    // a^4, 1 / a^4 and 1 / d^4: the steps of the lanes from one four to the next.
+    double keep4, unkeep4, undisplay4;
+    // Lanes for samples i..i + 3: a^-j, a^(j + 1), d^(n - 1 - j), n - j.
+    Doubles4 unkeep, kept, weights, counts;
+    // Both channels side by side: their running maxima do not wait on each
+    // other. The largest so far (scaled to a^0), the weighted sums of the
+    // peaks, the peaks of the last four.
+    double running[2];
+    Doubles4 first[2], second[2], peaks[2];
+};
+
+// state holds each channel's peak and two smoothers; last is d^(n - 1).
+__attribute__((always_inline)) inline MeterRun meterRunOf(int n, double keep, double rest, double display, double last,
+                                                          const double (*state)[3])
+{
+    MeterRun m;
+    m.rest = rest;
     const double keep2 = keep * keep, display2 = display * display;
     const double keep4 = keep2 * keep2, display4 = display2 * display2;
-    const double unkeep4 = 1.0 / keep4, undisplay4 = 1.0 / display4;
-    // Lanes for samples i..i + 3: a^-j, a^(j + 1), d^(n - 1 - j), n - j.
-    Doubles4 unkeep = { 1.0, 1.0 / keep, 1.0 / keep2, 1.0 / (keep2 * keep) };
-    Doubles4 kept = { keep, keep2, keep2 * keep, keep4 };
-    Doubles4 weights = { last, last / display, last / display2, last / (display2 * display) };
-    Doubles4 counts = { (double) n, (double) n - 1.0, (double) n - 2.0, (double) n - 3.0 };
-    const Floats4 silence = { (float) kSilenceDb, (float) kSilenceDb, (float) kSilenceDb, (float) kSilenceDb };
-    // Both channels side by side: their running maxima do not wait on each other.
-    double running[2];   // the largest so far, scaled to a^0
-    Doubles4 first[2], second[2], peaks[2];
+    m.keep4 = keep4;
+    m.unkeep4 = 1.0 / keep4;
+    m.undisplay4 = 1.0 / display4;
+    m.unkeep = Doubles4 { 1.0, 1.0 / keep, 1.0 / keep2, 1.0 / (keep2 * keep) };
+    m.kept = Doubles4 { keep, keep2, keep2 * keep, keep4 };
+    m.weights = Doubles4 { last, last / display, last / display2, last / (display2 * display) };
+    m.counts = Doubles4 { (double) n, (double) n - 1.0, (double) n - 2.0, (double) n - 3.0 };
     for (int c = 0; c < 2; ++c)
     {
-        running[c] = state[c][0] - rest;
-        first[c] = second[c] = Doubles4 { 0.0, 0.0, 0.0, 0.0 };
-        peaks[c] = Doubles4 { state[c][0], state[c][0], state[c][0], state[c][0] };
+        m.running[c] = state[c][0] - rest;
+        m.first[c] = m.second[c] = Doubles4 { 0.0, 0.0, 0.0, 0.0 };
+        m.peaks[c] = Doubles4 { state[c][0], state[c][0], state[c][0], state[c][0] };
     }
-    // A level over the resting level, four at a time: 20 log10 |x| by the
-    // logarithm in float lanes.
-    auto levelsOver = [&](Floats4 v) __attribute__((always_inline)) {
-        const Floats4 a = (Floats4) ((Ints4) v & 0x7fffffff);
-        const Floats4 db = pick(a > 0.0f, FastMath::log(a) * 8.68588963806503655f, silence);
-        return (__builtin_convertvector(db, Doubles4) - kMeterFloorDb) * kMeterScale + kDenormalGuard - rest;
-    };
-    auto moveOn = [&]() __attribute__((always_inline)) {
-        unkeep *= unkeep4;
-        kept *= keep4;
-        weights *= undisplay4;
-        counts -= 4.0;
-    };
-    // Four samples from i on (count of them there): each one's level, the
-    // running maximum across the four, then with what came before.
-    auto group = [&](int i, int count) __attribute__((always_inline)) {
-        // Past the end of a block that is not a multiple of four, no weight.
-        const Doubles4 w = count == 4 ? weights : pick(Lanes4 { 0, 1, 2, 3 } < count, weights, Doubles4 {});
-        for (int c = 0; c < 2; ++c)
-        {
-            Floats4 v = { 0.0f, 0.0f, 0.0f, 0.0f };
-            if (count == 4)
-                std::memcpy(&v, x[c] + i, sizeof v);
-            else
-                for (int k = 0; k < count; ++k)
-                    v[k] = x[c][i + k];
-            Doubles4 r = levelsOver(v) * unkeep;
-            r = lanesMax(r, __builtin_shuffle(r, Lanes4 { 0, 0, 1, 2 }));
-            r = lanesMax(r, __builtin_shuffle(r, Lanes4 { 0, 0, 0, 1 }));
-            r = lanesMax(r, Doubles4 { running[c], running[c], running[c], running[c] });
-            running[c] = r[3];
-            peaks[c] = r * kept + rest;
-            first[c] += w * peaks[c];
-            second[c] += w * counts * peaks[c];
-        }
-        moveOn();
-    };
-    // Four samples none of which rises above the running maximum: the
-    // peaks only fall.
-    auto fallingGroup = [&]() __attribute__((always_inline)) {
-        for (int c = 0; c < 2; ++c)
-        {
-            peaks[c] = Doubles4 { running[c], running[c], running[c], running[c] } * kept + rest;
-            first[c] += weights * peaks[c];
-            second[c] += weights * counts * peaks[c];
-        }
-        moveOn();
-    };
+    return m;
+}
 
-    int i = 0;
-    for (; i + 16 <= n; i += 16)
+__attribute__((always_inline)) inline Floats4 magnitudesOf(Floats4 v)
+{
+    return (Floats4) ((Ints4) v & 0x7fffffff);
+}
+
+// A level over the resting level, four at a time: 20 log10 |x| by the
+// logarithm in float lanes.
+__attribute__((always_inline)) inline Doubles4 levelsOver(Floats4 v, double rest)
+{
+    const Floats4 silence = { (float) kSilenceDb, (float) kSilenceDb, (float) kSilenceDb, (float) kSilenceDb };
+    const Floats4 a = magnitudesOf(v);
+    const Floats4 db = pick(a > 0.0f, FastMath::log(a) * 8.68588963806503655f, silence);
+    return (__builtin_convertvector(db, Doubles4) - kMeterFloorDb) * kMeterScale + kDenormalGuard - rest;
+}
+
+__attribute__((always_inline)) inline void moveOn(MeterRun& m)
+{
+    m.unkeep *= m.unkeep4;
+    m.kept *= m.keep4;
+    m.weights *= m.undisplay4;
+    m.counts -= 4.0;
+}
+
+// Four samples from i on (count of them there): each one's level, the
+// running maximum across the four, then with what came before.
+__attribute__((always_inline)) inline void meterGroup(MeterRun& m, const float* const* x, int i, int count)
+{
+    // Past the end of a block that is not a multiple of four, no weight.
+    const Doubles4 w = count == 4 ? m.weights : pick(Lanes4 { 0, 1, 2, 3 } < count, m.weights, Doubles4 {});
+    for (int c = 0; c < 2; ++c)
     {
-        // The loudest sample of each four: where its level, scaled as the
-        // last of its four would be (the largest scale in the four), stays
-        // at or below the running maximum, no sample of the four can rise
-        // above it (with a margin for the quick logarithm's rounding).
-        bool falling = true;
-        const Doubles4 scale = unkeep[3] * Doubles4 { 1.0, unkeep4, unkeep4 * unkeep4, unkeep4 * unkeep4 * unkeep4 };
-        for (int c = 0; c < 2 && falling; ++c)
-        {
-            Floats4 four[4];
-            std::memcpy(four, x[c] + i, sizeof four);
-            const Floats4 low01 = __builtin_shuffle(four[0], four[1], Ints4 { 0, 1, 4, 5 });
-            const Floats4 high01 = __builtin_shuffle(four[0], four[1], Ints4 { 2, 3, 6, 7 });
-            const Floats4 low23 = __builtin_shuffle(four[2], four[3], Ints4 { 0, 1, 4, 5 });
-            const Floats4 high23 = __builtin_shuffle(four[2], four[3], Ints4 { 2, 3, 6, 7 });
-            auto magnitude = [](Floats4 v) { return (Floats4) ((Ints4) v & 0x7fffffff); };
-            const Floats4 a = __builtin_shuffle(low01, low23, Ints4 { 0, 2, 4, 6 });
-            const Floats4 b = __builtin_shuffle(low01, low23, Ints4 { 1, 3, 5, 7 });
-            const Floats4 d = __builtin_shuffle(high01, high23, Ints4 { 0, 2, 4, 6 });
-            const Floats4 e = __builtin_shuffle(high01, high23, Ints4 { 1, 3, 5, 7 });
-            const Floats4 ab = lanesMax(magnitude(a), magnitude(b));
-            const Floats4 de = lanesMax(magnitude(d), magnitude(e));
-            const Floats4 loudest = lanesMax(ab, de);
-            const Doubles4 level = levelsOver(loudest);
-            const Doubles4 highest = pick(level > 0.0, level * scale * (1.0 + 1.0e-6) + 1.0e-9, level + 1.0e-9);
-            falling = ! anyLane(highest > running[c]);
-        }
-        if (falling)
-            for (int g = 0; g < 4; ++g)
-                fallingGroup();
+        Floats4 v = { 0.0f, 0.0f, 0.0f, 0.0f };
+        if (count == 4)
+            std::memcpy(&v, x[c] + i, sizeof v);
         else
-            for (int g = 0; g < 4; ++g)
-                group(i + 4 * g, 4);
+            for (int k = 0; k < count; ++k)
+                v[k] = x[c][i + k];
+        Doubles4 r = levelsOver(v, m.rest) * m.unkeep;
+        r = lanesMax(r, __builtin_shuffle(r, Lanes4 { 0, 0, 1, 2 }));
+        r = lanesMax(r, __builtin_shuffle(r, Lanes4 { 0, 0, 0, 1 }));
+        r = lanesMax(r, Doubles4 { m.running[c], m.running[c], m.running[c], m.running[c] });
+        m.running[c] = r[3];
+        m.peaks[c] = r * m.kept + m.rest;
+        m.first[c] += w * m.peaks[c];
+        m.second[c] += w * m.counts * m.peaks[c];
     }
-    for (; i < n; i += 4)
-        group(i, std::min(4, n - i));
+    moveOn(m);
+}
+
+// Four samples none of which rises above the running maximum: the peaks
+// only fall.
+__attribute__((always_inline)) inline void fallingGroup(MeterRun& m)
+{
+    for (int c = 0; c < 2; ++c)
+    {
+        m.peaks[c] = Doubles4 { m.running[c], m.running[c], m.running[c], m.running[c] } * m.kept + m.rest;
+        m.first[c] += m.weights * m.peaks[c];
+        m.second[c] += m.weights * m.counts * m.peaks[c];
+    }
+    moveOn(m);
+}
+
+// Whether no sample of the sixteen from i on rises above the running
+// maximum: the loudest sample of each four, its level scaled as the last of
+// its four would be (the largest scale in the four), stays at or below it
+// (with a margin for the quick logarithm's rounding).
+__attribute__((always_inline)) inline bool fallsThroughout(const MeterRun& m, const float* const* x, int i)
+{
+    const double u4 = m.unkeep4;
+    const Doubles4 scale = m.unkeep[3] * Doubles4 { 1.0, u4, u4 * u4, u4 * u4 * u4 };
+    for (int c = 0; c < 2; ++c)
+    {
+        Floats4 four[4];
+        std::memcpy(four, x[c] + i, sizeof four);
+        const Floats4 low01 = __builtin_shuffle(four[0], four[1], Ints4 { 0, 1, 4, 5 });
+        const Floats4 high01 = __builtin_shuffle(four[0], four[1], Ints4 { 2, 3, 6, 7 });
+        const Floats4 low23 = __builtin_shuffle(four[2], four[3], Ints4 { 0, 1, 4, 5 });
+        const Floats4 high23 = __builtin_shuffle(four[2], four[3], Ints4 { 2, 3, 6, 7 });
+        const Floats4 a = __builtin_shuffle(low01, low23, Ints4 { 0, 2, 4, 6 });
+        const Floats4 b = __builtin_shuffle(low01, low23, Ints4 { 1, 3, 5, 7 });
+        const Floats4 d = __builtin_shuffle(high01, high23, Ints4 { 0, 2, 4, 6 });
+        const Floats4 e = __builtin_shuffle(high01, high23, Ints4 { 1, 3, 5, 7 });
+        const Floats4 ab = lanesMax(magnitudesOf(a), magnitudesOf(b));
+        const Floats4 de = lanesMax(magnitudesOf(d), magnitudesOf(e));
+        const Floats4 loudest = lanesMax(ab, de);
+        const Doubles4 level = levelsOver(loudest, m.rest);
+        const Doubles4 highest = pick(level > 0.0, level * scale * (1.0 + 1.0e-6) + 1.0e-9, level + 1.0e-9);
+        if (anyLane(highest > m.running[c]))
+            return false;
+    }
+    return true;
+}
+
+// The peak and the two smoothers at the end of the block.
+__attribute__((always_inline)) inline void finishMeter(const MeterRun& m, int n, double display, double last,
+                                                       double (*state)[3])
+{
+    const double gain = 1.0 - display;
     const double dn = last * display;
     for (int c = 0; c < 2; ++c)
     {
-        const double firstSum = (first[c][0] + first[c][1]) + (first[c][2] + first[c][3]);
-        const double secondSum = (second[c][0] + second[c][1]) + (second[c][2] + second[c][3]);
+        const double firstSum = (m.first[c][0] + m.first[c][1]) + (m.first[c][2] + m.first[c][3]);
+        const double secondSum = (m.second[c][0] + m.second[c][1]) + (m.second[c][2] + m.second[c][3]);
         const double s1 = state[c][1];
-        state[c][0] = peaks[c][(n - 1) & 3];
+        state[c][0] = m.peaks[c][(n - 1) & 3];
         state[c][1] = dn * s1 + gain * firstSum;
         state[c][2] = dn * state[c][2] + (double) n * dn * gain * s1 + gain * gain * secondSum;
     }
+}
+
+// The meter over a block of n samples, sixteen at a time where they only
+// fall, else four at a time.
+__attribute__((always_inline)) inline void meterBlock(const float* const* x, int n, double keep, double rest,
+                                                      double display, double last, double (*state)[3])
+{
+    MeterRun m = meterRunOf(n, keep, rest, display, last, state);
+    int i = 0;
+    for (; i + 16 <= n; i += 16)
+    {
+        if (fallsThroughout(m, x, i))
+            for (int g = 0; g < 4; ++g)
+                fallingGroup(m);
+        else
+            for (int g = 0; g < 4; ++g)
+                meterGroup(m, x, i + 4 * g, 4);
+    }
+    for (; i < n; i += 4)
+        meterGroup(m, x, i, std::min(4, n - i));
+    finishMeter(m, n, display, last, state);
 }
 
 void meterBlockSse2(const float* const* x, int n, double keep, double rest, double display, double last,
