@@ -1477,10 +1477,14 @@ void DelayEngine::process(float** channels, int numSamples, bool stereoIn, bool 
     publishBlockResults();
 }
 
-void DelayEngine::runModulators(const float* inLeft, const float* inRight, int numSamples, int detectorCloseAfter)
+namespace
 {
-    // Left plus right, or right minus left when the sum is negative.
-    double* x = detectorInput.data();
+using ModulationBuffers = std::array<std::vector<float>, DelayEngine::kNumModulationBuffers>;
+
+// The detectors hear left plus right, or right minus left when the sum is
+// negative.
+void foldDetectorInput(const float* inLeft, const float* inRight, double* x, int numSamples)
+{
     int first = 0;
     for (; first + 2 <= numSamples; first += 2)
     {
@@ -1495,48 +1499,199 @@ void DelayEngine::runModulators(const float* inLeft, const float* inRight, int n
         const double sum = (double) inLeft[i] + (double) inRight[i];
         x[i] = sum < 0.0 ? (double) inRight[i] - (double) inLeft[i] : sum;
     }
+}
 
-    static_assert(kNumModulators == 2 && kNumOscillators == 4, "the modulators go side by side in lanes");
-    static_assert(bufferOscillator1Left == 0 && bufferOscillator1Right == 1 && bufferOscillator2Left == 2
-                      && bufferOscillator2Right == 3,
+// The oscillators into the lanes: oscillator o in lane o, writing modulation
+// buffer o; a vector's first two lanes are the first modulator's.
+void loadOscillatorLanes(ModulatorLanes& s, DelayEngine::Oscillator* oscillators, ModulationBuffers& buffers,
+                         float coefficient)
+{
+    static_assert(DelayEngine::kNumModulators == 2 && DelayEngine::kNumOscillators == 4,
+                  "the modulators go side by side in lanes");
+    static_assert(DelayEngine::bufferOscillator1Left == 0 && DelayEngine::bufferOscillator1Right == 1
+                      && DelayEngine::bufferOscillator2Left == 2 && DelayEngine::bufferOscillator2Right == 3,
                   "oscillator o writes modulation buffer o");
-    auto& mod0 = modulators[0];
-    auto& mod1 = modulators[1];
-
-    ModulatorLanes s;
-    for (int l = 0; l < kNumOscillators; ++l)
+    for (int l = 0; l < DelayEngine::kNumOscillators; ++l)
     {
-        const auto& o = oscillators[(size_t) l];
+        const auto& o = oscillators[l];
         s.phase[l] = o.phase;
         s.offset[l] = o.phaseOffset;
         s.increment[l] = o.increment;
         s.held[l] = (double) o.held;
         s.invert[l] = o.invert ? -1 : 0;
         s.smoothed[l] = o.smoothed;
-        s.oscillatorOut[l] = modulationBuffers[(size_t) l].data();
+        s.oscillatorOut[l] = buffers[(size_t) l].data();
     }
-    s.coefficient = oscillatorCoefficient;
+    s.coefficient = coefficient;
     s.shapes[0] = oscillators[0].shape;
     s.shapes[1] = oscillators[2].shape;
-    s.oscillators = oscillators.data();
+    s.oscillators = oscillators;
+}
 
-    const float k = context.kF;
-    for (int m = 0; m < kNumModulators; ++m)
+// The followers and the detectors' levels into the lanes, modulator m in
+// lane m; k is the sample rate's factor of the detectors' rates.
+void loadDetectorLanes(ModulatorLanes& s, const DelayEngine::Modulator* modulators, ModulationBuffers& buffers,
+                       float k, const double* input)
+{
+    for (int m = 0; m < DelayEngine::kNumModulators; ++m)
     {
-        const auto& mod = modulators[(size_t) m];
+        const auto& mod = modulators[m];
         s.followerValue[m] = mod.follower.value;
         s.sensitivity[m] = mod.follower.sensitivity;
         s.attackPole[m] = mod.follower.attackPole;
         s.releasePole[m] = mod.follower.releasePole;
         s.attackRest[m] = 1.0 - mod.follower.attackPole;
         s.releaseRest[m] = 1.0 - mod.follower.releasePole;
-        s.followerOut[m] = modulationBuffers[(size_t) (bufferPeakFollower1 + m)].data();
+        s.followerOut[m] = buffers[(size_t) (DelayEngine::bufferPeakFollower1 + m)].data();
         s.level[m] = mod.detector.level;
         s.attackRate[m] = k * kDetectorAttackRate * mod.detector.timeFactor;
         s.releaseRate[m] = k * kDetectorReleaseRate * mod.detector.timeFactor;
         s.level[m + 2] = s.attackRate[m + 2] = s.releaseRate[m + 2] = 0.0f;
     }
-    s.input = x;
+    s.input = input;
+}
+
+// A block's retriggers from the input's level: for each modulator, the
+// samples after which it starts again.
+struct Retriggers
+{
+    int* points[DelayEngine::kNumModulators];
+    int count[DelayEngine::kNumModulators];
+};
+
+// The lowest and the highest of a stretch of levels.
+void levelRange(const float* level, int count, float& lowest, float& highest)
+{
+    __m128 low = _mm_set1_ps(level[0]), high = low;
+    int i = 0;
+    for (; i + 4 <= count; i += 4)
+    {
+        const __m128 four = _mm_load_ps(level + i);
+        low = _mm_min_ps(low, four);
+        high = _mm_max_ps(high, four);
+    }
+    alignas(16) float lows[4], highs[4];
+    _mm_store_ps(lows, low);
+    _mm_store_ps(highs, high);
+    lowest = std::min(std::min(lows[0], lows[1]), std::min(lows[2], lows[3]));
+    highest = std::max(std::max(highs[0], highs[1]), std::max(highs[2], highs[3]));
+    for (; i < count; ++i)
+    {
+        lowest = std::min(lowest, level[i]);
+        highest = std::max(highest, level[i]);
+    }
+}
+
+// A detector's gate over a stretch of its levels, from sample `from` of the
+// block on. The detector hears the input alone; where its gate opens (with
+// the retrigger from the input chosen) the modulator starts again from the
+// next sample on.
+void gateStretch(DelayEngine::Modulator& mod, const float* level, int from, int count, int closeAfter, int* points,
+                 int& numPoints)
+{
+    auto& d = mod.detector;
+    d.level = level[count - 1];
+    // A stretch where nothing can change but the gate's count.
+    float lowest, highest;
+    levelRange(level, count, lowest, highest);
+    if (d.gate == 0.0f && highest < d.onThreshold)
+        return;
+    if (d.gate != 0.0f && (lowest >= d.offThreshold || d.gateCounter + count <= closeAfter))
+    {
+        d.gateCounter += count;
+        return;
+    }
+    const bool retriggers = mod.retriggerMode == DelayEngine::kRetriggerInputLevel;
+    for (int i = 0; i < count; ++i)
+    {
+        d.level = level[i];
+        if (d.gateStep(closeAfter) && retriggers)
+            points[numPoints++] = from + i;
+    }
+}
+
+// The followers and detectors (and with them, where run gives them, the
+// oscillators) over the block, in stretches of the detectors' levels.
+void runDetectors(ModulatorLanes& s, ModulatorLanesRun run, DelayEngine::Modulator* modulators, Retriggers& r,
+                  int numSamples, int closeAfter)
+{
+    constexpr int kStretch = 256;
+    alignas(16) float levels[DelayEngine::kNumModulators][kStretch];
+    s.levelOut[0] = levels[0];
+    s.levelOut[1] = levels[1];
+    for (int from = 0; from < numSamples; from += kStretch)
+    {
+        const int count = std::min(kStretch, numSamples - from);
+        run(s, from, from + count, from);
+        for (int m = 0; m < DelayEngine::kNumModulators; ++m)
+            gateStretch(modulators[m], levels[m], from, count, closeAfter, r.points[m], r.count[m]);
+    }
+}
+
+// Modulator m's oscillators start their turn again.
+void restartLanes(ModulatorLanes& s, int m)
+{
+    for (int l = 2 * m; l < 2 * m + 2; ++l)
+    {
+        auto& o = s.oscillators[l];
+        o.resetPhase(0.0);
+        s.phase[l] = o.phase;
+        s.held[l] = (double) o.held;
+    }
+}
+
+// The oscillators from one retrigger (of either modulator) to the next; a
+// modulator retriggered after sample p starts again from p + 1 on.
+void runOscillatorsBetween(ModulatorLanes& s, ModulatorLanesRun oscillatorsOnly, const Retriggers& r, int numSamples)
+{
+    int next[DelayEngine::kNumModulators] = {};
+    for (int from = 0; from < numSamples;)
+    {
+        int point = numSamples;
+        for (int m = 0; m < DelayEngine::kNumModulators; ++m)
+            if (next[m] < r.count[m])
+                point = std::min(point, r.points[m][next[m]]);
+        const int to = point < numSamples ? point + 1 : numSamples;
+        oscillatorsOnly(s, from, to, 0);
+        for (int m = 0; m < DelayEngine::kNumModulators; ++m)
+        {
+            if (next[m] >= r.count[m] || r.points[m][next[m]] != point)
+                continue;
+            ++next[m];
+            restartLanes(s, m);
+        }
+        from = to;
+    }
+}
+
+// The envelopes, each from one of its retriggers to the next.
+void runEnvelopes(DelayEngine::Modulator* modulators, ModulationBuffers& buffers, const Retriggers& r, int numSamples)
+{
+    for (int m = 0; m < DelayEngine::kNumModulators; ++m)
+    {
+        auto& mod = modulators[m];
+        if (r.count[m] > 0)
+            mod.retriggeredInBlock = true;
+        float* envelope = buffers[(size_t) (DelayEngine::bufferEnvelope1 + m)].data();
+        for (int p = 0, from = 0; from < numSamples; ++p)
+        {
+            const int to = p < r.count[m] ? r.points[m][p] + 1 : numSamples;
+            mod.envelope.run(envelope + from, to - from);
+            if (p < r.count[m])
+                mod.envelope.start();
+            from = to;
+        }
+    }
+}
+} // namespace
+
+void DelayEngine::runModulators(const float* inLeft, const float* inRight, int numSamples, int detectorCloseAfter)
+{
+    double* x = detectorInput.data();
+    foldDetectorInput(inLeft, inRight, x, numSamples);
+    ModulatorLanes s;
+    loadOscillatorLanes(s, oscillators.data(), modulationBuffers, oscillatorCoefficient);
+    loadDetectorLanes(s, modulators.data(), modulationBuffers, context.kF, x);
 
     // The oscillators go through with the detectors unless a detector can
     // retrigger them: then the detectors go first, the oscillators after,
@@ -1544,121 +1699,22 @@ void DelayEngine::runModulators(const float* inLeft, const float* inRight, int n
     // vector, with a loop of its own for each shape the two have alike and
     // one for two shapes (as the default sound's sine and triangle).
     const int shapeKey = s.shapes[0] == s.shapes[1] ? s.shapes[0] : kMixedShapes;
-    const bool fromDetector = mod0.retriggerMode == kRetriggerInputLevel || mod1.retriggerMode == kRetriggerInputLevel;
-    const ModulatorLanesRun detectorsAndOscillators = modulatorLanesFor<3>(shapeKey, useAvx2);
-    const ModulatorLanesRun detectorsOnly = modulatorLanesFor<1>(shapeRandom, useAvx2);
-
-    constexpr int kStretch = 256;
-    alignas(16) float levels[kNumModulators][kStretch];
-    s.levelOut[0] = levels[0];
-    s.levelOut[1] = levels[1];
-    int numPoints[kNumModulators] = {};
-    for (int from = 0; from < numSamples; from += kStretch)
-    {
-        const int count = std::min(kStretch, numSamples - from);
-        (fromDetector ? detectorsOnly : detectorsAndOscillators)(s, from, from + count, from);
-
-        // The detector hears the input alone; where its gate opens (with the
-        // retrigger from the input chosen) the modulator starts again from the
-        // next sample on.
-        for (int m = 0; m < kNumModulators; ++m)
-        {
-            auto& mod = modulators[(size_t) m];
-            auto& d = mod.detector;
-            const float* level = levels[m];
-            d.level = level[count - 1];
-            // A stretch where nothing can change but the gate's count.
-            __m128 low = _mm_set1_ps(level[0]), high = low;
-            int i = 0;
-            for (; i + 4 <= count; i += 4)
-            {
-                const __m128 four = _mm_load_ps(level + i);
-                low = _mm_min_ps(low, four);
-                high = _mm_max_ps(high, four);
-            }
-            alignas(16) float lows[4], highs[4];
-            _mm_store_ps(lows, low);
-            _mm_store_ps(highs, high);
-            float lowest = std::min(std::min(lows[0], lows[1]), std::min(lows[2], lows[3]));
-            float highest = std::max(std::max(highs[0], highs[1]), std::max(highs[2], highs[3]));
-            for (; i < count; ++i)
-            {
-                lowest = std::min(lowest, level[i]);
-                highest = std::max(highest, level[i]);
-            }
-            if (d.gate == 0.0f && highest < d.onThreshold)
-                continue;
-            if (d.gate != 0.0f && (lowest >= d.offThreshold || d.gateCounter + count <= detectorCloseAfter))
-            {
-                d.gateCounter += count;
-                continue;
-            }
-            int* points = retriggerPoints[(size_t) m].data();
-            const bool retriggers = mod.retriggerMode == kRetriggerInputLevel;
-            for (int i = 0; i < count; ++i)
-            {
-                d.level = level[i];
-                if (d.gateStep(detectorCloseAfter) && retriggers)
-                    points[numPoints[m]++] = from + i;
-            }
-        }
-    }
-    mod0.follower.value = s.followerValue[0];
-    mod1.follower.value = s.followerValue[1];
-
+    const bool fromDetector = modulators[0].retriggerMode == kRetriggerInputLevel
+                              || modulators[1].retriggerMode == kRetriggerInputLevel;
+    Retriggers retriggers = { { retriggerPoints[0].data(), retriggerPoints[1].data() }, {} };
+    runDetectors(s, fromDetector ? modulatorLanesFor<1>(shapeRandom, useAvx2) : modulatorLanesFor<3>(shapeKey, useAvx2),
+                 modulators.data(), retriggers, numSamples, detectorCloseAfter);
+    for (int m = 0; m < kNumModulators; ++m)
+        modulators[(size_t) m].follower.value = s.followerValue[m];
     if (fromDetector)
-    {
-        // From one retrigger (of either modulator) to the next; a modulator
-        // retriggered after sample p starts again from p + 1 on.
-        const ModulatorLanesRun oscillatorsOnly = modulatorLanesFor<2>(shapeKey, useAvx2);
-        int next[kNumModulators] = {};
-        for (int from = 0; from < numSamples;)
-        {
-            int point = numSamples;
-            for (int m = 0; m < kNumModulators; ++m)
-                if (next[m] < numPoints[m])
-                    point = std::min(point, retriggerPoints[(size_t) m][(size_t) next[m]]);
-            const int to = point < numSamples ? point + 1 : numSamples;
-            oscillatorsOnly(s, from, to, 0);
-            for (int m = 0; m < kNumModulators; ++m)
-            {
-                if (next[m] >= numPoints[m] || retriggerPoints[(size_t) m][(size_t) next[m]] != point)
-                    continue;
-                ++next[m];
-                for (int l = 2 * m; l < 2 * m + 2; ++l)
-                {
-                    auto& o = oscillators[(size_t) l];
-                    o.resetPhase(0.0);
-                    s.phase[l] = o.phase;
-                    s.held[l] = (double) o.held;
-                }
-            }
-            from = to;
-        }
-    }
+        runOscillatorsBetween(s, modulatorLanesFor<2>(shapeKey, useAvx2), retriggers, numSamples);
     for (int l = 0; l < kNumOscillators; ++l)
     {
         oscillators[(size_t) l].phase = s.phase[l];
         oscillators[(size_t) l].smoothed = s.smoothed[l];
     }
 
-    // The envelopes, each from one of its retriggers to the next.
-    for (int m = 0; m < kNumModulators; ++m)
-    {
-        auto& mod = modulators[(size_t) m];
-        const int* points = retriggerPoints[(size_t) m].data();
-        if (numPoints[m] > 0)
-            mod.retriggeredInBlock = true;
-        float* envelope = modulationBuffers[(size_t) (bufferEnvelope1 + m)].data();
-        for (int p = 0, from = 0; from < numSamples; ++p)
-        {
-            const int to = p < numPoints[m] ? points[p] + 1 : numSamples;
-            mod.envelope.run(envelope + from, to - from);
-            if (p < numPoints[m])
-                mod.envelope.start();
-            from = to;
-        }
-    }
+    runEnvelopes(modulators.data(), modulationBuffers, retriggers, numSamples);
 }
 
 void DelayEngine::processChunk(float* left, float* right, int numSamples, bool stereoIn, bool stereoOut)
