@@ -1888,18 +1888,73 @@ void DelayEngine::mixLines(float* left, float* right, const float* inRight, int 
     }
 }
 
+// The steps of a routing whose delay cores run side by side at once, and
+// where each member's line works.
+struct DelayEngine::Wave
+{
+    int members[kNumLines];
+    int feeder[kNumLines];       // the member whose output a member's pre-delay takes, or -1
+    float* lane[kNumLines][2];   // where each member's line works
+    int count = 0;
+    // The buffers no step of the routing uses and no member has taken.
+    bool spare[kNumLines];
+
+    explicit Wave(const bool* used)
+    {
+        for (int b = 0; b < kNumLines; ++b)
+            spare[b] = ! used[b];
+    }
+
+    bool hasMember(int step) const
+    {
+        bool member = false;
+        for (int m = 0; m < count; ++m)
+            member = member || members[m] == step;
+        return member;
+    }
+
+    // Whether every step from `first` up to step k has run or is a member.
+    bool isOpenTo(int k, const bool* done, int first) const
+    {
+        for (int j = first; j < k; ++j)
+            if (! done[j] && ! hasMember(j))
+                return false;
+        return true;
+    }
+
+    // The last member that writes the buffer, or -1.
+    int lastWriterOf(const Routing& route, int buffer) const
+    {
+        int writer = -1;
+        for (int m = 0; m < count; ++m)
+            if (route.steps[members[m]].to == buffer)
+                writer = m;
+        return writer;
+    }
+
+    bool worksIn(const float* left) const
+    {
+        bool sharing = false;
+        for (int m = 0; m < count; ++m)
+            sharing = sharing || lane[m][0] == left;
+        return sharing;
+    }
+
+    // The first spare buffer, or -1.
+    int spareBuffer() const
+    {
+        for (int b = 0; b < kNumLines; ++b)
+            if (spare[b])
+                return b;
+        return -1;
+    }
+};
+
 void DelayEngine::runRouting(int numSamples)
 {
-    const Routing& route = kRoutings[routing];
     if (! linesSideBySide)
     {
-        for (const RoutingStep& s : route.steps)
-        {
-            preDelayCores[(size_t) s.line]->process(work(s.from, 0), work(s.from, 1), work(s.to, 0), work(s.to, 1),
-                                                    numSamples);
-            delayCores[(size_t) s.line]->process(work(s.to, 0), work(s.to, 1), work(s.to, 0), work(s.to, 1),
-                                                 numSamples);
-        }
+        runStepsInTurn(numSamples);
         return;
     }
 
@@ -1915,105 +1970,94 @@ void DelayEngine::runRouting(int numSamples)
     // routing uses. The buffers then take the members' outputs in the
     // table's order, as they would in turn.
     bool used[kNumLines] {};
-    for (const RoutingStep& s : route.steps)
+    for (const RoutingStep& s : kRoutings[routing].steps)
         used[s.from] = used[s.to] = true;
 
     bool done[kNumLines] {};
     for (int first = 0; first < kNumLines;)
     {
-        int members[kNumLines];
-        int feeder[kNumLines];       // the member whose output a member's pre-delay takes, or -1
-        float* lane[kNumLines][2];   // where each member's line works
-        int count = 0;
-        bool spare[kNumLines];
-        for (int b = 0; b < kNumLines; ++b)
-            spare[b] = ! used[b];
-
+        Wave wave(used);
         for (int k = first; k < kNumLines; ++k)
-        {
-            if (done[k])
-                continue;
-            const RoutingStep& s = route.steps[k];
-            // Only a step whose every earlier step has run or is a member.
-            bool blocked = false;
-            for (int j = first; j < k && ! blocked; ++j)
-                if (! done[j])
-                {
-                    bool member = false;
-                    for (int m = 0; m < count; ++m)
-                        member = member || members[m] == j;
-                    blocked = ! member;
-                }
-            if (blocked)
+            if (! done[k] && ! joinWave(wave, k, done, first, numSamples))
                 break;
-
-            // The last member that writes the buffer this pre-delay reads.
-            int feeds = -1;
-            for (int m = 0; m < count; ++m)
-                if (route.steps[members[m]].to == s.from)
-                    feeds = m;
-            // Where a member already works in the buffer this step writes,
-            // this one works in a spare buffer.
-            bool sharing = false;
-            for (int m = 0; m < count; ++m)
-                sharing = sharing || lane[m][0] == work(s.to, 0);
-            int buffer = s.to;
-            if (sharing)
-            {
-                buffer = -1;
-                for (int b = 0; b < kNumLines && buffer < 0; ++b)
-                    if (spare[b])
-                        buffer = b;
-                if (buffer < 0)
-                    break;
-            }
-            if (feeds >= 0)
-            {
-                if (! preDelayCores[(size_t) s.line]->readAhead(work(buffer, 0), work(buffer, 1), numSamples))
-                    break;
-            }
-            else
-                preDelayCores[(size_t) s.line]->process(work(s.from, 0), work(s.from, 1), work(buffer, 0),
-                                                        work(buffer, 1), numSamples);
-            if (sharing)
-                spare[buffer] = false;
-            members[count] = k;
-            feeder[count] = feeds;
-            lane[count][0] = work(buffer, 0);
-            lane[count][1] = work(buffer, 1);
-            ++count;
-        }
-
-        DelayCore* cores[kNumLines];
-        for (int m = 0; m < count; ++m)
-            cores[m] = delayCores[(size_t) route.steps[members[m]].line].get();
-        float* lefts[kNumLines];
-        float* rights[kNumLines];
-        for (int m = 0; m < count; ++m)
-        {
-            lefts[m] = lane[m][0];
-            rights[m] = lane[m][1];
-        }
-        DelayCore::processTogether(cores, count, lefts, rights, numSamples);
-
-        for (int m = 0; m < count; ++m)
-        {
-            const RoutingStep& s = route.steps[members[m]];
-            if (feeder[m] >= 0)
-                preDelayCores[(size_t) s.line]->writeBehind(lane[feeder[m]][0], lane[feeder[m]][1], numSamples);
-        }
-        for (int m = 0; m < count; ++m)
-        {
-            const RoutingStep& s = route.steps[members[m]];
-            if (lane[m][0] != work(s.to, 0))
-            {
-                std::copy(lane[m][0], lane[m][0] + numSamples, work(s.to, 0));
-                std::copy(lane[m][1], lane[m][1] + numSamples, work(s.to, 1));
-            }
-            done[members[m]] = true;
-        }
+        runWave(wave, done, numSamples);
         while (first < kNumLines && done[first])
             ++first;
+    }
+}
+
+void DelayEngine::runStepsInTurn(int numSamples)
+{
+    for (const RoutingStep& s : kRoutings[routing].steps)
+    {
+        preDelayCores[(size_t) s.line]->process(work(s.from, 0), work(s.from, 1), work(s.to, 0), work(s.to, 1),
+                                                numSamples);
+        delayCores[(size_t) s.line]->process(work(s.to, 0), work(s.to, 1), work(s.to, 0), work(s.to, 1), numSamples);
+    }
+}
+
+bool DelayEngine::joinWave(Wave& wave, int k, const bool* done, int first, int numSamples)
+{
+    const Routing& route = kRoutings[routing];
+    const RoutingStep& s = route.steps[k];
+    if (! wave.isOpenTo(k, done, first))
+        return false;
+
+    const int feeds = wave.lastWriterOf(route, s.from);
+    const bool sharing = wave.worksIn(work(s.to, 0));
+    const int buffer = sharing ? wave.spareBuffer() : s.to;
+    if (buffer < 0)
+        return false;
+    if (feeds >= 0)
+    {
+        if (! preDelayCores[(size_t) s.line]->readAhead(work(buffer, 0), work(buffer, 1), numSamples))
+            return false;
+    }
+    else
+    {
+        preDelayCores[(size_t) s.line]->process(work(s.from, 0), work(s.from, 1), work(buffer, 0), work(buffer, 1),
+                                                numSamples);
+    }
+    if (sharing)
+        wave.spare[buffer] = false;
+    wave.members[wave.count] = k;
+    wave.feeder[wave.count] = feeds;
+    wave.lane[wave.count][0] = work(buffer, 0);
+    wave.lane[wave.count][1] = work(buffer, 1);
+    ++wave.count;
+    return true;
+}
+
+void DelayEngine::runWave(const Wave& wave, bool* done, int numSamples)
+{
+    const Routing& route = kRoutings[routing];
+    DelayCore* cores[kNumLines];
+    float* lefts[kNumLines];
+    float* rights[kNumLines];
+    for (int m = 0; m < wave.count; ++m)
+    {
+        cores[m] = delayCores[(size_t) route.steps[wave.members[m]].line].get();
+        lefts[m] = wave.lane[m][0];
+        rights[m] = wave.lane[m][1];
+    }
+    DelayCore::processTogether(cores, wave.count, lefts, rights, numSamples);
+
+    for (int m = 0; m < wave.count; ++m)
+    {
+        const RoutingStep& s = route.steps[wave.members[m]];
+        if (wave.feeder[m] >= 0)
+            preDelayCores[(size_t) s.line]->writeBehind(wave.lane[wave.feeder[m]][0], wave.lane[wave.feeder[m]][1],
+                                                        numSamples);
+    }
+    for (int m = 0; m < wave.count; ++m)
+    {
+        const RoutingStep& s = route.steps[wave.members[m]];
+        if (wave.lane[m][0] != work(s.to, 0))
+        {
+            std::copy(wave.lane[m][0], wave.lane[m][0] + numSamples, work(s.to, 0));
+            std::copy(wave.lane[m][1], wave.lane[m][1] + numSamples, work(s.to, 1));
+        }
+        done[wave.members[m]] = true;
     }
 }
 

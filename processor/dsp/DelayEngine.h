@@ -229,7 +229,16 @@ private:
     // samples where their detector retriggers them.
     void runModulators(const float* inLeft, const float* inRight, int numSamples, int detectorCloseAfter);
     void mixLines(float* left, float* right, const float* inRight, int numSamples, bool stereoOut);
+    // The lines through the routing: in waves of lines side by side (or
+    // one step after the other when they may not go side by side).
     void runRouting(int numSamples);
+    struct Wave;
+    void runStepsInTurn(int numSamples);
+    // Step k joins the wave (its pre-delay run or read ahead), if it can.
+    bool joinWave(Wave& wave, int k, const bool* done, int first, int numSamples);
+    // The wave's delay cores side by side, then the feeds they give and
+    // their outputs where the routing's table has them.
+    void runWave(const Wave& wave, bool* done, int numSamples);
     void updateMeters(const float* left, const float* right, int numSamples);
     void publishBlockResults();
     void recomputeModulatorCoefficients(int modulator);
