@@ -1208,83 +1208,13 @@ void DelayEngine::setGlobalParameter(int id, float v)
 
     if (isModulatorId(id))
     {
-        const int m = modulatorOfId(id);
-        auto& mod = modulators[(size_t) m];
-        Oscillator& left = oscillators[(size_t) (2 * m)];
-        Oscillator& right = oscillators[(size_t) (2 * m + 1)];
-        switch (modulatorParameterOfId(id))
-        {
-            case kModulatorType:
-                mod.kind = std::clamp(roundChoice(v, kNumModulatorKinds - 1), 0, kNumModulatorKinds - 1);
-                refreshModulationRouting();
-                break;
-            case kModulatorRetrigger:
-                mod.retriggerMode = std::clamp(roundChoice(v, kNumRetriggerModes - 1), 0, kNumRetriggerModes - 1);
-                break;
-            case kDetectorSpeed: mod.detector.timeFactor = DelayParameters::detectorTimeFactor(v); break;
-            case kDetectorOnThreshold:
-                mod.detector.onThreshold = (float) DelayParameters::detectorThreshold(v);
-                break;
-            case kDetectorOffThreshold:
-                mod.detector.offThreshold = (float) DelayParameters::detectorThreshold(v);
-                break;
-            case kModulatorSync: setModulatorSync(m, isSwitchOn(v)); break;
-            case kModulatorFrequency: setModulatorFreeRate(m, v); break;
-            case kModulatorWaveform:
-            {
-                static constexpr int kShapeOfWaveform[kNumWaveforms] = { shapeRandom, shapeSawDown, shapeSquare,
-                                                                          shapeSine, shapeTriangle };
-                const int shape = kShapeOfWaveform[std::clamp(roundChoice(v, kNumWaveforms - 1), 0, kNumWaveforms - 1)];
-                left.shape = shape;
-                right.shape = shape;
-                refreshModulationRouting();
-                break;
-            }
-            case kModulatorInvert:
-                left.invert = isSwitchOn(v);
-                right.invert = isSwitchOn(v);
-                break;
-            case kModulatorStereoPhase: right.phaseOffset = DelayParameters::stereoPhaseRadians(v); break;
-            case kEnvelopeAttack: mod.attackControl = v; recomputeModulatorCoefficients(m); break;
-            case kEnvelopeDecay: mod.decayControl = v; recomputeModulatorCoefficients(m); break;
-            case kEnvelopeSustain: mod.envelope.sustain = v; break;
-            case kEnvelopeHold: mod.holdControl = v; recomputeModulatorCoefficients(m); break;
-            case kEnvelopeRelease: mod.releaseControl = v; recomputeModulatorCoefficients(m); break;
-            case kFollowerSensitivity: mod.follower.sensitivity = DelayParameters::followerSensitivity(v); break;
-            case kFollowerAttack: mod.followerAttackControl = v; recomputeModulatorCoefficients(m); break;
-            case kFollowerRelease: mod.followerReleaseControl = v; recomputeModulatorCoefficients(m); break;
-            default: break; // the synced scale and rate arrive as setModulatorRate
-        }
+        setModulatorParameter(id, v);
         return;
     }
 
     switch (id)
     {
-        case kLimiter:
-        {
-            // The limiter follows the output while it is off, so it takes
-            // over from there without a gap; the crossfade hides the jump
-            // of the look-ahead.
-            const bool on = isSwitchOn(v);
-            if (on == limiterOn)
-                break;
-            limiterOn = on;
-            if (unplayed)
-            {
-                switchPosition = on ? switchLength : 0;
-            }
-            else if (on && switchPosition == 0)
-            {
-                offPathGain = smoothedOutputGain;
-                smoothedOutputGain = 1.0f;
-            }
-            else if (! on && switchPosition == switchLength)
-            {
-                offPathGain = DelayParameters::outputGain(outputGainControl) + kDenormalGuardF;
-            }
-            applyOutputGain();
-            break;
-        }
+        case kLimiter: switchLimiter(isSwitchOn(v)); break;
         case kLimiterThreshold: limiter.setThresholdControl(v); break;
         case kDryWet: wetAmount = v; break;
         case kRouting:
@@ -1297,6 +1227,80 @@ void DelayEngine::setGlobalParameter(int id, float v)
             break;
         default: break;
     }
+}
+
+void DelayEngine::setModulatorParameter(int id, float v)
+{
+    const int m = modulatorOfId(id);
+    auto& mod = modulators[(size_t) m];
+    Oscillator& left = oscillators[(size_t) (2 * m)];
+    Oscillator& right = oscillators[(size_t) (2 * m + 1)];
+    switch (modulatorParameterOfId(id))
+    {
+        case kModulatorType:
+            mod.kind = std::clamp(roundChoice(v, kNumModulatorKinds - 1), 0, kNumModulatorKinds - 1);
+            refreshModulationRouting();
+            break;
+        case kModulatorRetrigger:
+            mod.retriggerMode = std::clamp(roundChoice(v, kNumRetriggerModes - 1), 0, kNumRetriggerModes - 1);
+            break;
+        case kDetectorSpeed: mod.detector.timeFactor = DelayParameters::detectorTimeFactor(v); break;
+        case kDetectorOnThreshold:
+            mod.detector.onThreshold = (float) DelayParameters::detectorThreshold(v);
+            break;
+        case kDetectorOffThreshold:
+            mod.detector.offThreshold = (float) DelayParameters::detectorThreshold(v);
+            break;
+        case kModulatorSync: setModulatorSync(m, isSwitchOn(v)); break;
+        case kModulatorFrequency: setModulatorFreeRate(m, v); break;
+        case kModulatorWaveform:
+        {
+            static constexpr int kShapeOfWaveform[kNumWaveforms] = { shapeRandom, shapeSawDown, shapeSquare,
+                                                                      shapeSine, shapeTriangle };
+            const int shape = kShapeOfWaveform[std::clamp(roundChoice(v, kNumWaveforms - 1), 0, kNumWaveforms - 1)];
+            left.shape = shape;
+            right.shape = shape;
+            refreshModulationRouting();
+            break;
+        }
+        case kModulatorInvert:
+            left.invert = isSwitchOn(v);
+            right.invert = isSwitchOn(v);
+            break;
+        case kModulatorStereoPhase: right.phaseOffset = DelayParameters::stereoPhaseRadians(v); break;
+        case kEnvelopeAttack: mod.attackControl = v; recomputeModulatorCoefficients(m); break;
+        case kEnvelopeDecay: mod.decayControl = v; recomputeModulatorCoefficients(m); break;
+        case kEnvelopeSustain: mod.envelope.sustain = v; break;
+        case kEnvelopeHold: mod.holdControl = v; recomputeModulatorCoefficients(m); break;
+        case kEnvelopeRelease: mod.releaseControl = v; recomputeModulatorCoefficients(m); break;
+        case kFollowerSensitivity: mod.follower.sensitivity = DelayParameters::followerSensitivity(v); break;
+        case kFollowerAttack: mod.followerAttackControl = v; recomputeModulatorCoefficients(m); break;
+        case kFollowerRelease: mod.followerReleaseControl = v; recomputeModulatorCoefficients(m); break;
+        default: break; // the synced scale and rate arrive as setModulatorRate
+    }
+}
+
+void DelayEngine::switchLimiter(bool on)
+{
+    // The limiter follows the output while it is off, so it takes over from
+    // there without a gap; the crossfade hides the jump of the look-ahead.
+    if (on == limiterOn)
+        return;
+    limiterOn = on;
+    if (unplayed)
+    {
+        switchPosition = on ? switchLength : 0;
+    }
+    else if (on && switchPosition == 0)
+    {
+        offPathGain = smoothedOutputGain;
+        smoothedOutputGain = 1.0f;
+    }
+    else if (! on && switchPosition == switchLength)
+    {
+        offPathGain = DelayParameters::outputGain(outputGainControl) + kDenormalGuardF;
+    }
+    applyOutputGain();
 }
 
 void DelayEngine::applyOutputGain()

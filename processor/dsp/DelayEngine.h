@@ -246,6 +246,10 @@ private:
     bool prepareLines();
     void clearWorkBuffers();
     void applyOutputGain();
+    // A parameter of a modulator (valid id, v in 0..1).
+    void setModulatorParameter(int id, float v);
+    // The limiter switched while audio flows crossfades between its paths.
+    void switchLimiter(bool on);
     // The limiter's output (or, while it is off, what it follows) from the
     // mixed block in place; a switch crossfades between the two paths.
     void runLimiter(float* left, float* right, int numSamples, float outputGainBefore);
