@@ -577,9 +577,14 @@ __attribute__((always_inline)) inline void oscillatorSample(OscillatorRun& o, Mo
     Doubles4 heldNow;
     const Doubles4 p = advance(o, s, heldNow);
     if constexpr (shape == kMixedShapes)
-        smooth(o, pick(Lanes4 { -1, -1, 0, 0 }, shapeLanesOf(o.shape0, p, heldNow), shapeLanesOf(o.shape1, p, heldNow)));
+    {
+        const Lanes4 firstPair = { -1, -1, 0, 0 };
+        smooth(o, pick(firstPair, shapeLanesOf(o.shape0, p, heldNow), shapeLanesOf(o.shape1, p, heldNow)));
+    }
     else
+    {
         smooth(o, shapeLanes<shape>(p, heldNow));
+    }
     o.out[0][i] = o.smoothed[0];
     o.out[1][i] = o.smoothed[1];
     o.out[2][i] = o.smoothed[2];
