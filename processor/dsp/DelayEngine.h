@@ -232,6 +232,7 @@ private:
     // The lines through the routing: in waves of lines side by side (or
     // one step after the other when they may not go side by side).
     void runRouting(int numSamples);
+    // Steps whose delay cores run side by side at once, and where each works.
     struct Wave;
     void runStepsInTurn(int numSamples);
     // Step k joins the wave (its pre-delay run or read ahead), if it can.

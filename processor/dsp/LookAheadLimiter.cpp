@@ -343,7 +343,7 @@ void LookAheadLimiter::glidePiece(const float* peaks, float* overshoots, double*
 
 namespace
 {
-// Each sample's louder channel (the padding past count as loud as the ceiling).
+// Each sample's louder channel, padded past count for the knee's lanes of four.
 void peaksOf(const float* inL, const float* inR, float* peaks, int count)
 {
     for (int i = 0; i < count; ++i)
