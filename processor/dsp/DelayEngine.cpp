@@ -404,200 +404,257 @@ __attribute__((noinline)) int uncheckedSamples(const Doubles4& phase, const Doub
     return fewest > 0.0 ? (int) fewest : 0;
 }
 
-// Samples [from, to) of the oscillators (parts & 2) and of the followers and
-// detectors (parts & 1), the detectors' levels written from levelBase on.
-template <int shape, int parts>
-__attribute__((always_inline)) inline void runModulatorLanes(ModulatorLanes& s, int from, int to, int levelBase)
+// The followers and detectors through a stretch: what they carry from one
+// sample to the next and what stays the same, held apart from the
+// ModulatorLanes (the stores into the buffers could otherwise stand for
+// stores into it, and it would be read afresh every sample).
+struct DetectorRun
 {
-    // Everything the loop reads in locals: the stores into the buffers
-    // could otherwise stand for stores into s, and s would be read afresh.
-    Doubles4 phase = s.phase, held = s.held;
-    const Doubles4 offset = s.offset, increment = s.increment;
-    Floats4 smoothed = s.smoothed;
-    const float c = s.coefficient;
-    const Lanes4 signs = s.invert & (Lanes4) { INT64_MIN, INT64_MIN, INT64_MIN, INT64_MIN };
-    const Lanes4 firstPair = { -1, -1, 0, 0 };
-    const int shape0 = s.shapes[0], shape1 = s.shapes[1];
-    float* const out0 = s.oscillatorOut[0];
-    float* const out1 = s.oscillatorOut[1];
-    float* const out2 = s.oscillatorOut[2];
-    float* const out3 = s.oscillatorOut[3];
+    Doubles2 value;
+    Doubles2 sensitivity, attackPole, releasePole, attackRest, releaseRest;
+    Floats4 level;
+    Floats4 attackRate, releaseRate, restAttack, restRelease;
+    float* follower0;
+    float* follower1;
+    // The detectors' levels, indexed by the sample of the stretch.
+    float* level0;
+    float* level1;
+    const double* input;
+};
 
-    Doubles2 value = s.followerValue;
-    const Doubles2 zero = { 0.0, 0.0 }, one = { 1.0, 1.0 };
-    const Doubles2 sensitivity = s.sensitivity, attackPole = s.attackPole, releasePole = s.releasePole;
-    const Doubles2 attackRest = s.attackRest, releaseRest = s.releaseRest;
-    float* const follower0 = s.followerOut[0];
-    float* const follower1 = s.followerOut[1];
-    Floats4 level = s.level;
-    const Floats4 attackRate = s.attackRate, releaseRate = s.releaseRate;
+__attribute__((always_inline)) inline DetectorRun detectorRunOf(const ModulatorLanes& s, int levelBase)
+{
     const Floats4 oneF = { 1.0f, 1.0f, 1.0f, 1.0f };
-    const Floats4 restAttack = oneF - attackRate, restRelease = oneF - releaseRate;
-    float* const level0 = s.levelOut[0] - levelBase;
-    float* const level1 = s.levelOut[1] - levelBase;
-    const double* const input = s.input;
+    return { s.followerValue, s.sensitivity, s.attackPole, s.releasePole, s.attackRest, s.releaseRest,
+             s.level, s.attackRate, s.releaseRate, oneF - s.attackRate, oneF - s.releaseRate,
+             s.followerOut[0], s.followerOut[1], s.levelOut[0] - levelBase, s.levelOut[1] - levelBase,
+             s.input };
+}
 
-    auto detectorStep = [&](int i) __attribute__((always_inline)) {
-        // PeakFollower::tick for both, the pole chosen after both
-        // candidates are made (each as the chosen one would be).
-        const double x = input[i];
-        const Doubles2 in = x * sensitivity;
-        const Lanes2 rising = in > value;
-        const Doubles2 attacked = in * attackRest + value * attackPole;
-        const Doubles2 released = in * releaseRest + value * releasePole;
-        const Doubles2 next = pick(rising, attacked, released);
-        value = lanesMin(one, lanesMax(zero, next));
+// One sample of both followers and both detectors' levels.
+__attribute__((always_inline)) inline void detectorStep(DetectorRun& d, int i)
+{
+    // PeakFollower::tick for both, the pole chosen after both candidates
+    // are made (each as the chosen one would be).
+    const Doubles2 zero = { 0.0, 0.0 }, one = { 1.0, 1.0 };
+    const double x = d.input[i];
+    const Doubles2 in = x * d.sensitivity;
+    const Lanes2 rising = in > d.value;
+    const Doubles2 attacked = in * d.attackRest + d.value * d.attackPole;
+    const Doubles2 released = in * d.releaseRest + d.value * d.releasePole;
+    const Doubles2 next = pick(rising, attacked, released);
+    d.value = lanesMin(one, lanesMax(zero, next));
 
-        // LevelDetector::tick's level for both, likewise.
-        const float e = (float) (x * x);
-        const Ints4 louder = e > level;
-        const Floats4 up = attackRate * e + restAttack * level;
-        const Floats4 down = releaseRate * e + restRelease * level;
-        level = pick(louder, up, down);
-    };
-    auto detectors = [&](int i) __attribute__((always_inline)) {
-        detectorStep(i);
-        follower0[i] = (float) value[0];
-        follower1[i] = (float) value[1];
-        level0[i] = level[0];
-        level1[i] = level[1];
-    };
-    // Two samples, each buffer taking both at once.
-    auto detectorPair = [&](int i) __attribute__((always_inline)) {
-        detectorStep(i);
-        const Doubles2 valueBefore = value;
-        const Floats4 levelBefore = level;
-        detectorStep(i + 1);
-        const __m128 values = _mm_movelh_ps(_mm_cvtpd_ps((__m128d) valueBefore), _mm_cvtpd_ps((__m128d) value));
-        const __m128 followers = _mm_shuffle_ps(values, values, _MM_SHUFFLE(3, 1, 2, 0));
-        _mm_storel_pi((__m64*) (follower0 + i), followers);
-        _mm_storeh_pi((__m64*) (follower1 + i), followers);
-        const __m128 levels = _mm_unpacklo_ps((__m128) levelBefore, (__m128) level);
-        _mm_storel_pi((__m64*) (level0 + i), levels);
-        _mm_storeh_pi((__m64*) (level1 + i), levels);
-    };
-    // The wrapped phase of this sample (and the held values it sees), then
-    // the phase moved on by a sample, through a turn where it passes one.
-    // Where every lane's phase is inside its turn and a known number of
-    // samples short of its end, that many samples go without either check.
-    int unchecked = 0, checkedAhead = 0;
-    auto advance = [&](Doubles4& heldNow) __attribute__((always_inline)) {
-        heldNow = held;
-        Doubles4 p = phase + offset;
-        if (__builtin_expect(unchecked > 0, 1))
-        {
-            --unchecked;
-            phase += increment;
-            return p;
-        }
-        if (__builtin_expect(anyLane((p < 0.0) | (p > kTwoPi)), 0))
-            wrapLanes(p);
-        phase += increment;
-        const Lanes4 passed = phase + offset > kTwoPi;
-        if (__builtin_expect(anyLane(passed), 0))
-        {
-            s.phase = phase;
-            turnLanes(s, passed);
-            phase = s.phase;
-            held = s.held;
-        }
-        // Near a turn (or with an increment too small to count on) the
-        // checks go on for a while before the next count.
-        if (checkedAhead > 0)
-            --checkedAhead;
-        else if ((unchecked = uncheckedSamples(phase, offset, increment)) == 0)
-            checkedAhead = 16;
-        return p;
-    };
-    auto smooth = [&](Doubles4 x) __attribute__((always_inline)) {
-        x = (Doubles4) ((Lanes4) x ^ signs);
-        const Floats4 u = __builtin_convertvector(0.5 * x + 0.5 + kDenormalGuard, Floats4);
-        // glide(): beyond 2^-40 the guard's addition leaves a float as it
-        // is, and a step that leaves the value as it is is rare (where the
-        // shape turns); both are checked aside, so that the value waits on
-        // three operations a sample instead of six.
-        const Floats4 stepped = smoothed - (smoothed - u) * c;
-        const Ints4 unusual = (stepped == smoothed) | (stepped < 0x1p-40f);
-        if (__builtin_expect(_mm_movemask_ps((__m128) unusual) != 0, 0))
-        {
-            const Floats4 next = stepped + kDenormalGuardF;
-            smoothed = pick(next == smoothed, u, next);
-        }
-        else
-        {
-            smoothed = stepped;
-        }
-    };
-    auto store = [&](int i) __attribute__((always_inline)) {
-        out0[i] = smoothed[0];
-        out1[i] = smoothed[1];
-        out2[i] = smoothed[2];
-        out3[i] = smoothed[3];
-    };
+    // LevelDetector::tick's level for both, likewise.
+    const float e = (float) (x * x);
+    const Ints4 louder = e > d.level;
+    const Floats4 up = d.attackRate * e + d.restAttack * d.level;
+    const Floats4 down = d.releaseRate * e + d.restRelease * d.level;
+    d.level = pick(louder, up, down);
+}
 
-    int i = from;
-    if constexpr ((parts & 2) != 0)
+// One sample into the buffers.
+__attribute__((always_inline)) inline void detectorSample(DetectorRun& d, int i)
+{
+    detectorStep(d, i);
+    d.follower0[i] = (float) d.value[0];
+    d.follower1[i] = (float) d.value[1];
+    d.level0[i] = d.level[0];
+    d.level1[i] = d.level[1];
+}
+
+// Two samples, each buffer taking both at once.
+__attribute__((always_inline)) inline void detectorPair(DetectorRun& d, int i)
+{
+    detectorStep(d, i);
+    const Doubles2 valueBefore = d.value;
+    const Floats4 levelBefore = d.level;
+    detectorStep(d, i + 1);
+    const __m128 values = _mm_movelh_ps(_mm_cvtpd_ps((__m128d) valueBefore), _mm_cvtpd_ps((__m128d) d.value));
+    const __m128 followers = _mm_shuffle_ps(values, values, _MM_SHUFFLE(3, 1, 2, 0));
+    _mm_storel_pi((__m64*) (d.follower0 + i), followers);
+    _mm_storeh_pi((__m64*) (d.follower1 + i), followers);
+    const __m128 levels = _mm_unpacklo_ps((__m128) levelBefore, (__m128) d.level);
+    _mm_storel_pi((__m64*) (d.level0 + i), levels);
+    _mm_storeh_pi((__m64*) (d.level1 + i), levels);
+}
+
+// The oscillators through a stretch, held apart likewise: their phases and
+// the held values they see, their smoothing, and how far they can go
+// without a check for the end of a turn.
+struct OscillatorRun
+{
+    Doubles4 phase, held;
+    Doubles4 offset, increment;
+    Floats4 smoothed;
+    float coefficient;
+    // The sign bit of each inverted lane.
+    Lanes4 signs;
+    int shape0, shape1;
+    float* out[4];
+    // Samples that go without either check, and samples the checks go on
+    // for before the next count.
+    int unchecked, checkedAhead;
+};
+
+__attribute__((always_inline)) inline OscillatorRun oscillatorRunOf(const ModulatorLanes& s)
+{
+    return { s.phase, s.held, s.offset, s.increment, s.smoothed, s.coefficient,
+             s.invert & (Lanes4) { INT64_MIN, INT64_MIN, INT64_MIN, INT64_MIN },
+             s.shapes[0], s.shapes[1],
+             { s.oscillatorOut[0], s.oscillatorOut[1], s.oscillatorOut[2], s.oscillatorOut[3] },
+             0, 0 };
+}
+
+// The wrapped phase of this sample (and the held values it sees), then the
+// phase moved on by a sample, through a turn where it passes one. Where
+// every lane's phase is inside its turn and a known number of samples short
+// of its end, that many samples go without either check.
+__attribute__((always_inline)) inline Doubles4 advance(OscillatorRun& o, ModulatorLanes& s, Doubles4& heldNow)
+{
+    heldNow = o.held;
+    Doubles4 p = o.phase + o.offset;
+    if (__builtin_expect(o.unchecked > 0, 1))
     {
-        // Two samples a step, so that each buffer takes both at once. Of two
-        // shapes, each wanted in two lanes, a vector of each takes both
-        // samples: its lanes of this sample and of the next.
-        for (; i + 2 <= to; i += 2)
-        {
-            if constexpr ((parts & 1) != 0)
-                detectorPair(i);
-            Doubles4 heldA, heldB;
-            const Doubles4 a = advance(heldA);
-            const Doubles4 b = advance(heldB);
-            Doubles4 xa, xb;
-            if constexpr (shape == kMixedShapes)
-            {
-                const Doubles4 first = shapeLanesOf(shape0, __builtin_shuffle(a, b, Lanes4 { 0, 1, 4, 5 }),
-                                                    __builtin_shuffle(heldA, heldB, Lanes4 { 0, 1, 4, 5 }));
-                const Doubles4 second = shapeLanesOf(shape1, __builtin_shuffle(a, b, Lanes4 { 2, 3, 6, 7 }),
-                                                     __builtin_shuffle(heldA, heldB, Lanes4 { 2, 3, 6, 7 }));
-                xa = __builtin_shuffle(first, second, Lanes4 { 0, 1, 4, 5 });
-                xb = __builtin_shuffle(first, second, Lanes4 { 2, 3, 6, 7 });
-            }
-            else
-            {
-                xa = shapeLanes<shape>(a, heldA);
-                xb = shapeLanes<shape>(b, heldB);
-            }
-            smooth(xa);
-            const Floats4 before = smoothed;
-            smooth(xb);
-            const __m128 low = _mm_unpacklo_ps((__m128) before, (__m128) smoothed);
-            const __m128 high = _mm_unpackhi_ps((__m128) before, (__m128) smoothed);
-            _mm_storel_pi((__m64*) (out0 + i), low);
-            _mm_storeh_pi((__m64*) (out1 + i), low);
-            _mm_storel_pi((__m64*) (out2 + i), high);
-            _mm_storeh_pi((__m64*) (out3 + i), high);
-        }
+        --o.unchecked;
+        o.phase += o.increment;
+        return p;
+    }
+    if (__builtin_expect(anyLane((p < 0.0) | (p > kTwoPi)), 0))
+        wrapLanes(p);
+    o.phase += o.increment;
+    const Lanes4 passed = o.phase + o.offset > kTwoPi;
+    if (__builtin_expect(anyLane(passed), 0))
+    {
+        s.phase = o.phase;
+        turnLanes(s, passed);
+        o.phase = s.phase;
+        o.held = s.held;
+    }
+    // Near a turn (or with an increment too small to count on) the checks
+    // go on for a while before the next count. The count reads copies: the
+    // run's own state never has its address taken.
+    if (o.checkedAhead > 0)
+    {
+        --o.checkedAhead;
     }
     else
     {
-        for (; i + 2 <= to; i += 2)
-            detectorPair(i);
+        const Doubles4 phase = o.phase, offset = o.offset, increment = o.increment;
+        if ((o.unchecked = uncheckedSamples(phase, offset, increment)) == 0)
+            o.checkedAhead = 16;
+    }
+    return p;
+}
+
+// A sample's shapes, inverted where asked, through the smoothing.
+__attribute__((always_inline)) inline void smooth(OscillatorRun& o, Doubles4 x)
+{
+    x = (Doubles4) ((Lanes4) x ^ o.signs);
+    const Floats4 u = __builtin_convertvector(0.5 * x + 0.5 + kDenormalGuard, Floats4);
+    // glide(): beyond 2^-40 the guard's addition leaves a float as it is,
+    // and a step that leaves the value as it is is rare (where the shape
+    // turns); both are checked aside, so that the value waits on three
+    // operations a sample instead of six.
+    const Floats4 stepped = o.smoothed - (o.smoothed - u) * o.coefficient;
+    const Ints4 unusual = (stepped == o.smoothed) | (stepped < 0x1p-40f);
+    if (__builtin_expect(_mm_movemask_ps((__m128) unusual) != 0, 0))
+    {
+        const Floats4 next = stepped + kDenormalGuardF;
+        o.smoothed = pick(next == o.smoothed, u, next);
+    }
+    else
+    {
+        o.smoothed = stepped;
+    }
+}
+
+// One sample of the oscillators into their buffers. Of two shapes, the
+// first modulator's takes lanes 0 and 1, the second's lanes 2 and 3.
+template <int shape>
+__attribute__((always_inline)) inline void oscillatorSample(OscillatorRun& o, ModulatorLanes& s, int i)
+{
+    Doubles4 heldNow;
+    const Doubles4 p = advance(o, s, heldNow);
+    if constexpr (shape == kMixedShapes)
+    {
+        const Lanes4 firstPair = { -1, -1, 0, 0 };
+        smooth(o, pick(firstPair, shapeLanesOf(o.shape0, p, heldNow), shapeLanesOf(o.shape1, p, heldNow)));
+    }
+    else
+    {
+        smooth(o, shapeLanes<shape>(p, heldNow));
+    }
+    o.out[0][i] = o.smoothed[0];
+    o.out[1][i] = o.smoothed[1];
+    o.out[2][i] = o.smoothed[2];
+    o.out[3][i] = o.smoothed[3];
+}
+
+// Two samples, so that each buffer takes both at once. Of two shapes, each
+// wanted in two lanes, a vector of each takes both samples: its lanes of
+// this sample and of the next.
+template <int shape>
+__attribute__((always_inline)) inline void oscillatorPair(OscillatorRun& o, ModulatorLanes& s, int i)
+{
+    Doubles4 heldA, heldB;
+    const Doubles4 a = advance(o, s, heldA);
+    const Doubles4 b = advance(o, s, heldB);
+    Doubles4 xa, xb;
+    if constexpr (shape == kMixedShapes)
+    {
+        const Doubles4 first = shapeLanesOf(o.shape0, __builtin_shuffle(a, b, Lanes4 { 0, 1, 4, 5 }),
+                                            __builtin_shuffle(heldA, heldB, Lanes4 { 0, 1, 4, 5 }));
+        const Doubles4 second = shapeLanesOf(o.shape1, __builtin_shuffle(a, b, Lanes4 { 2, 3, 6, 7 }),
+                                             __builtin_shuffle(heldA, heldB, Lanes4 { 2, 3, 6, 7 }));
+        xa = __builtin_shuffle(first, second, Lanes4 { 0, 1, 4, 5 });
+        xb = __builtin_shuffle(first, second, Lanes4 { 2, 3, 6, 7 });
+    }
+    else
+    {
+        xa = shapeLanes<shape>(a, heldA);
+        xb = shapeLanes<shape>(b, heldB);
+    }
+    smooth(o, xa);
+    const Floats4 before = o.smoothed;
+    smooth(o, xb);
+    const __m128 low = _mm_unpacklo_ps((__m128) before, (__m128) o.smoothed);
+    const __m128 high = _mm_unpackhi_ps((__m128) before, (__m128) o.smoothed);
+    _mm_storel_pi((__m64*) (o.out[0] + i), low);
+    _mm_storeh_pi((__m64*) (o.out[1] + i), low);
+    _mm_storel_pi((__m64*) (o.out[2] + i), high);
+    _mm_storeh_pi((__m64*) (o.out[3] + i), high);
+}
+
+// Samples [from, to) of the oscillators (parts & 2) and of the followers and
+// detectors (parts & 1), the detectors' levels written from levelBase on:
+// two samples a step, then the one left over.
+template <int shape, int parts>
+__attribute__((always_inline)) inline void runModulatorLanes(ModulatorLanes& s, int from, int to, int levelBase)
+{
+    constexpr bool withDetectors = (parts & 1) != 0;
+    constexpr bool withOscillators = (parts & 2) != 0;
+    DetectorRun d = detectorRunOf(s, levelBase);
+    OscillatorRun o = oscillatorRunOf(s);
+    int i = from;
+    for (; i + 2 <= to; i += 2)
+    {
+        if constexpr (withDetectors)
+            detectorPair(d, i);
+        if constexpr (withOscillators)
+            oscillatorPair<shape>(o, s, i);
     }
     for (; i < to; ++i)
     {
-        if constexpr ((parts & 1) != 0)
-            detectors(i);
-        if constexpr ((parts & 2) != 0)
-        {
-            Doubles4 heldNow;
-            const Doubles4 p = advance(heldNow);
-            if constexpr (shape == kMixedShapes)
-                smooth(pick(firstPair, shapeLanesOf(shape0, p, heldNow), shapeLanesOf(shape1, p, heldNow)));
-            else
-                smooth(shapeLanes<shape>(p, heldNow));
-            store(i);
-        }
+        if constexpr (withDetectors)
+            detectorSample(d, i);
+        if constexpr (withOscillators)
+            oscillatorSample<shape>(o, s, i);
     }
-    s.phase = phase;
-    s.smoothed = smoothed;
-    s.followerValue = value;
-    s.level = level;
+    s.phase = o.phase;
+    s.smoothed = o.smoothed;
+    s.followerValue = d.value;
+    s.level = d.level;
 }
 
 template <int shape, int parts>
@@ -624,127 +681,174 @@ using ModulatorLanesRun = void (*)(ModulatorLanes&, int, int, int);
 // value at the end of the block is a weighted sum of the peaks (d^k and
 // (k + 1) d^k, k samples before the end), summed alongside. The meters are
 // for the eye: a quick logarithm in single precision serves them, and their
-// rounding is not that of a sample-by-sample run. state holds the peak and
-// the two smoothers; last is d^(n - 1).
-__attribute__((always_inline)) inline void meterBlock(const float* const* x, int n, double keep, double rest,
-                                                      double display, double last, double (*state)[3])
+// rounding is not that of a sample-by-sample run.
+struct MeterRun
 {
-    const double gain = 1.0 - display;
+    double rest;
+    // a^4, 1 / a^4 and 1 / d^4: the steps of the lanes from one four to the next.
+    double keep4, unkeep4, undisplay4;
+    // Lanes for samples i..i + 3: a^-j, a^(j + 1), d^(n - 1 - j), n - j.
+    Doubles4 unkeep, kept, weights, counts;
+    // Both channels side by side: their running maxima do not wait on each
+    // other. The largest so far (scaled to a^0), the weighted sums of the
+    // peaks, the peaks of the last four.
+    double running[2];
+    Doubles4 first[2], second[2], peaks[2];
+};
+
+// state holds each channel's peak and two smoothers; last is d^(n - 1).
+__attribute__((always_inline)) inline MeterRun meterRunOf(int n, double keep, double rest, double display, double last,
+                                                          const double (*state)[3])
+{
+    MeterRun m;
+    m.rest = rest;
     const double keep2 = keep * keep, display2 = display * display;
     const double keep4 = keep2 * keep2, display4 = display2 * display2;
-    const double unkeep4 = 1.0 / keep4, undisplay4 = 1.0 / display4;
-    // Lanes for samples i..i + 3: a^-j, a^(j + 1), d^(n - 1 - j), n - j.
-    Doubles4 unkeep = { 1.0, 1.0 / keep, 1.0 / keep2, 1.0 / (keep2 * keep) };
-    Doubles4 kept = { keep, keep2, keep2 * keep, keep4 };
-    Doubles4 weights = { last, last / display, last / display2, last / (display2 * display) };
-    Doubles4 counts = { (double) n, (double) n - 1.0, (double) n - 2.0, (double) n - 3.0 };
-    const Floats4 silence = { (float) kSilenceDb, (float) kSilenceDb, (float) kSilenceDb, (float) kSilenceDb };
-    // Both channels side by side: their running maxima do not wait on each other.
-    double running[2];   // the largest so far, scaled to a^0
-    Doubles4 first[2], second[2], peaks[2];
+    m.keep4 = keep4;
+    m.unkeep4 = 1.0 / keep4;
+    m.undisplay4 = 1.0 / display4;
+    m.unkeep = Doubles4 { 1.0, 1.0 / keep, 1.0 / keep2, 1.0 / (keep2 * keep) };
+    m.kept = Doubles4 { keep, keep2, keep2 * keep, keep4 };
+    m.weights = Doubles4 { last, last / display, last / display2, last / (display2 * display) };
+    m.counts = Doubles4 { (double) n, (double) n - 1.0, (double) n - 2.0, (double) n - 3.0 };
     for (int c = 0; c < 2; ++c)
     {
-        running[c] = state[c][0] - rest;
-        first[c] = second[c] = Doubles4 { 0.0, 0.0, 0.0, 0.0 };
-        peaks[c] = Doubles4 { state[c][0], state[c][0], state[c][0], state[c][0] };
+        m.running[c] = state[c][0] - rest;
+        m.first[c] = m.second[c] = Doubles4 { 0.0, 0.0, 0.0, 0.0 };
+        m.peaks[c] = Doubles4 { state[c][0], state[c][0], state[c][0], state[c][0] };
     }
-    // A level over the resting level, four at a time: 20 log10 |x| by the
-    // logarithm in float lanes.
-    auto levelsOver = [&](Floats4 v) __attribute__((always_inline)) {
-        const Floats4 a = (Floats4) ((Ints4) v & 0x7fffffff);
-        const Floats4 db = pick(a > 0.0f, FastMath::log(a) * 8.68588963806503655f, silence);
-        return (__builtin_convertvector(db, Doubles4) - kMeterFloorDb) * kMeterScale + kDenormalGuard - rest;
-    };
-    auto moveOn = [&]() __attribute__((always_inline)) {
-        unkeep *= unkeep4;
-        kept *= keep4;
-        weights *= undisplay4;
-        counts -= 4.0;
-    };
-    // Four samples from i on (count of them there): each one's level, the
-    // running maximum across the four, then with what came before.
-    auto group = [&](int i, int count) __attribute__((always_inline)) {
-        // Past the end of a block that is not a multiple of four, no weight.
-        const Doubles4 w = count == 4 ? weights : pick(Lanes4 { 0, 1, 2, 3 } < count, weights, Doubles4 {});
-        for (int c = 0; c < 2; ++c)
-        {
-            Floats4 v = { 0.0f, 0.0f, 0.0f, 0.0f };
-            if (count == 4)
-                std::memcpy(&v, x[c] + i, sizeof v);
-            else
-                for (int k = 0; k < count; ++k)
-                    v[k] = x[c][i + k];
-            Doubles4 r = levelsOver(v) * unkeep;
-            r = lanesMax(r, __builtin_shuffle(r, Lanes4 { 0, 0, 1, 2 }));
-            r = lanesMax(r, __builtin_shuffle(r, Lanes4 { 0, 0, 0, 1 }));
-            r = lanesMax(r, Doubles4 { running[c], running[c], running[c], running[c] });
-            running[c] = r[3];
-            peaks[c] = r * kept + rest;
-            first[c] += w * peaks[c];
-            second[c] += w * counts * peaks[c];
-        }
-        moveOn();
-    };
-    // Four samples none of which rises above the running maximum: the
-    // peaks only fall.
-    auto fallingGroup = [&]() __attribute__((always_inline)) {
-        for (int c = 0; c < 2; ++c)
-        {
-            peaks[c] = Doubles4 { running[c], running[c], running[c], running[c] } * kept + rest;
-            first[c] += weights * peaks[c];
-            second[c] += weights * counts * peaks[c];
-        }
-        moveOn();
-    };
+    return m;
+}
 
-    int i = 0;
-    for (; i + 16 <= n; i += 16)
+__attribute__((always_inline)) inline Floats4 magnitudesOf(Floats4 v)
+{
+    return (Floats4) ((Ints4) v & 0x7fffffff);
+}
+
+// A level over the resting level, four at a time: 20 log10 |x| by the
+// logarithm in float lanes.
+__attribute__((always_inline)) inline Doubles4 levelsOver(Floats4 v, double rest)
+{
+    const Floats4 silence = { (float) kSilenceDb, (float) kSilenceDb, (float) kSilenceDb, (float) kSilenceDb };
+    const Floats4 a = magnitudesOf(v);
+    const Floats4 db = pick(a > 0.0f, FastMath::log(a) * 8.68588963806503655f, silence);
+    return (__builtin_convertvector(db, Doubles4) - kMeterFloorDb) * kMeterScale + kDenormalGuard - rest;
+}
+
+__attribute__((always_inline)) inline void moveOn(MeterRun& m)
+{
+    m.unkeep *= m.unkeep4;
+    m.kept *= m.keep4;
+    m.weights *= m.undisplay4;
+    m.counts -= 4.0;
+}
+
+// Four samples from i on (count of them there): each one's level, the
+// running maximum across the four, then with what came before.
+__attribute__((always_inline)) inline void meterGroup(MeterRun& m, const float* const* x, int i, int count)
+{
+    // Past the end of a block that is not a multiple of four, no weight.
+    const Doubles4 w = count == 4 ? m.weights : pick(Lanes4 { 0, 1, 2, 3 } < count, m.weights, Doubles4 {});
+    for (int c = 0; c < 2; ++c)
     {
-        // The loudest sample of each four: where its level, scaled as the
-        // last of its four would be (the largest scale in the four), stays
-        // at or below the running maximum, no sample of the four can rise
-        // above it (with a margin for the quick logarithm's rounding).
-        bool falling = true;
-        const Doubles4 scale = unkeep[3] * Doubles4 { 1.0, unkeep4, unkeep4 * unkeep4, unkeep4 * unkeep4 * unkeep4 };
-        for (int c = 0; c < 2 && falling; ++c)
-        {
-            Floats4 four[4];
-            std::memcpy(four, x[c] + i, sizeof four);
-            const Floats4 low01 = __builtin_shuffle(four[0], four[1], Ints4 { 0, 1, 4, 5 });
-            const Floats4 high01 = __builtin_shuffle(four[0], four[1], Ints4 { 2, 3, 6, 7 });
-            const Floats4 low23 = __builtin_shuffle(four[2], four[3], Ints4 { 0, 1, 4, 5 });
-            const Floats4 high23 = __builtin_shuffle(four[2], four[3], Ints4 { 2, 3, 6, 7 });
-            auto magnitude = [](Floats4 v) { return (Floats4) ((Ints4) v & 0x7fffffff); };
-            const Floats4 a = __builtin_shuffle(low01, low23, Ints4 { 0, 2, 4, 6 });
-            const Floats4 b = __builtin_shuffle(low01, low23, Ints4 { 1, 3, 5, 7 });
-            const Floats4 d = __builtin_shuffle(high01, high23, Ints4 { 0, 2, 4, 6 });
-            const Floats4 e = __builtin_shuffle(high01, high23, Ints4 { 1, 3, 5, 7 });
-            const Floats4 ab = lanesMax(magnitude(a), magnitude(b));
-            const Floats4 de = lanesMax(magnitude(d), magnitude(e));
-            const Floats4 loudest = lanesMax(ab, de);
-            const Doubles4 level = levelsOver(loudest);
-            const Doubles4 highest = pick(level > 0.0, level * scale * (1.0 + 1.0e-6) + 1.0e-9, level + 1.0e-9);
-            falling = ! anyLane(highest > running[c]);
-        }
-        if (falling)
-            for (int g = 0; g < 4; ++g)
-                fallingGroup();
+        Floats4 v = { 0.0f, 0.0f, 0.0f, 0.0f };
+        if (count == 4)
+            std::memcpy(&v, x[c] + i, sizeof v);
         else
-            for (int g = 0; g < 4; ++g)
-                group(i + 4 * g, 4);
+            for (int k = 0; k < count; ++k)
+                v[k] = x[c][i + k];
+        Doubles4 r = levelsOver(v, m.rest) * m.unkeep;
+        r = lanesMax(r, __builtin_shuffle(r, Lanes4 { 0, 0, 1, 2 }));
+        r = lanesMax(r, __builtin_shuffle(r, Lanes4 { 0, 0, 0, 1 }));
+        r = lanesMax(r, Doubles4 { m.running[c], m.running[c], m.running[c], m.running[c] });
+        m.running[c] = r[3];
+        m.peaks[c] = r * m.kept + m.rest;
+        m.first[c] += w * m.peaks[c];
+        m.second[c] += w * m.counts * m.peaks[c];
     }
-    for (; i < n; i += 4)
-        group(i, std::min(4, n - i));
+    moveOn(m);
+}
+
+// Four samples none of which rises above the running maximum: the peaks
+// only fall.
+__attribute__((always_inline)) inline void fallingGroup(MeterRun& m)
+{
+    for (int c = 0; c < 2; ++c)
+    {
+        m.peaks[c] = Doubles4 { m.running[c], m.running[c], m.running[c], m.running[c] } * m.kept + m.rest;
+        m.first[c] += m.weights * m.peaks[c];
+        m.second[c] += m.weights * m.counts * m.peaks[c];
+    }
+    moveOn(m);
+}
+
+// Whether no sample of the sixteen from i on rises above the running
+// maximum: the loudest sample of each four, its level scaled as the last of
+// its four would be (the largest scale in the four), stays at or below it
+// (with a margin for the quick logarithm's rounding).
+__attribute__((always_inline)) inline bool fallsThroughout(const MeterRun& m, const float* const* x, int i)
+{
+    const double u4 = m.unkeep4;
+    const Doubles4 scale = m.unkeep[3] * Doubles4 { 1.0, u4, u4 * u4, u4 * u4 * u4 };
+    for (int c = 0; c < 2; ++c)
+    {
+        Floats4 four[4];
+        std::memcpy(four, x[c] + i, sizeof four);
+        const Floats4 low01 = __builtin_shuffle(four[0], four[1], Ints4 { 0, 1, 4, 5 });
+        const Floats4 high01 = __builtin_shuffle(four[0], four[1], Ints4 { 2, 3, 6, 7 });
+        const Floats4 low23 = __builtin_shuffle(four[2], four[3], Ints4 { 0, 1, 4, 5 });
+        const Floats4 high23 = __builtin_shuffle(four[2], four[3], Ints4 { 2, 3, 6, 7 });
+        const Floats4 a = __builtin_shuffle(low01, low23, Ints4 { 0, 2, 4, 6 });
+        const Floats4 b = __builtin_shuffle(low01, low23, Ints4 { 1, 3, 5, 7 });
+        const Floats4 d = __builtin_shuffle(high01, high23, Ints4 { 0, 2, 4, 6 });
+        const Floats4 e = __builtin_shuffle(high01, high23, Ints4 { 1, 3, 5, 7 });
+        const Floats4 ab = lanesMax(magnitudesOf(a), magnitudesOf(b));
+        const Floats4 de = lanesMax(magnitudesOf(d), magnitudesOf(e));
+        const Floats4 loudest = lanesMax(ab, de);
+        const Doubles4 level = levelsOver(loudest, m.rest);
+        const Doubles4 highest = pick(level > 0.0, level * scale * (1.0 + 1.0e-6) + 1.0e-9, level + 1.0e-9);
+        if (anyLane(highest > m.running[c]))
+            return false;
+    }
+    return true;
+}
+
+// The peak and the two smoothers at the end of the block.
+__attribute__((always_inline)) inline void finishMeter(const MeterRun& m, int n, double display, double last,
+                                                       double (*state)[3])
+{
+    const double gain = 1.0 - display;
     const double dn = last * display;
     for (int c = 0; c < 2; ++c)
     {
-        const double firstSum = (first[c][0] + first[c][1]) + (first[c][2] + first[c][3]);
-        const double secondSum = (second[c][0] + second[c][1]) + (second[c][2] + second[c][3]);
+        const double firstSum = (m.first[c][0] + m.first[c][1]) + (m.first[c][2] + m.first[c][3]);
+        const double secondSum = (m.second[c][0] + m.second[c][1]) + (m.second[c][2] + m.second[c][3]);
         const double s1 = state[c][1];
-        state[c][0] = peaks[c][(n - 1) & 3];
+        state[c][0] = m.peaks[c][(n - 1) & 3];
         state[c][1] = dn * s1 + gain * firstSum;
         state[c][2] = dn * state[c][2] + (double) n * dn * gain * s1 + gain * gain * secondSum;
     }
+}
+
+// The meter over a block of n samples, sixteen at a time where they only
+// fall, else four at a time.
+__attribute__((always_inline)) inline void meterBlock(const float* const* x, int n, double keep, double rest,
+                                                      double display, double last, double (*state)[3])
+{
+    MeterRun m = meterRunOf(n, keep, rest, display, last, state);
+    int i = 0;
+    for (; i + 16 <= n; i += 16)
+    {
+        if (fallsThroughout(m, x, i))
+            for (int g = 0; g < 4; ++g)
+                fallingGroup(m);
+        else
+            for (int g = 0; g < 4; ++g)
+                meterGroup(m, x, i + 4 * g, 4);
+    }
+    for (; i < n; i += 4)
+        meterGroup(m, x, i, std::min(4, n - i));
+    finishMeter(m, n, display, last, state);
 }
 
 void meterBlockSse2(const float* const* x, int n, double keep, double rest, double display, double last,
@@ -1109,83 +1213,13 @@ void DelayEngine::setGlobalParameter(int id, float v)
 
     if (isModulatorId(id))
     {
-        const int m = modulatorOfId(id);
-        auto& mod = modulators[(size_t) m];
-        Oscillator& left = oscillators[(size_t) (2 * m)];
-        Oscillator& right = oscillators[(size_t) (2 * m + 1)];
-        switch (modulatorParameterOfId(id))
-        {
-            case kModulatorType:
-                mod.kind = std::clamp(roundChoice(v, kNumModulatorKinds - 1), 0, kNumModulatorKinds - 1);
-                refreshModulationRouting();
-                break;
-            case kModulatorRetrigger:
-                mod.retriggerMode = std::clamp(roundChoice(v, kNumRetriggerModes - 1), 0, kNumRetriggerModes - 1);
-                break;
-            case kDetectorSpeed: mod.detector.timeFactor = DelayParameters::detectorTimeFactor(v); break;
-            case kDetectorOnThreshold:
-                mod.detector.onThreshold = (float) DelayParameters::detectorThreshold(v);
-                break;
-            case kDetectorOffThreshold:
-                mod.detector.offThreshold = (float) DelayParameters::detectorThreshold(v);
-                break;
-            case kModulatorSync: setModulatorSync(m, isSwitchOn(v)); break;
-            case kModulatorFrequency: setModulatorFreeRate(m, v); break;
-            case kModulatorWaveform:
-            {
-                static constexpr int kShapeOfWaveform[kNumWaveforms] = { shapeRandom, shapeSawDown, shapeSquare,
-                                                                          shapeSine, shapeTriangle };
-                const int shape = kShapeOfWaveform[std::clamp(roundChoice(v, kNumWaveforms - 1), 0, kNumWaveforms - 1)];
-                left.shape = shape;
-                right.shape = shape;
-                refreshModulationRouting();
-                break;
-            }
-            case kModulatorInvert:
-                left.invert = isSwitchOn(v);
-                right.invert = isSwitchOn(v);
-                break;
-            case kModulatorStereoPhase: right.phaseOffset = DelayParameters::stereoPhaseRadians(v); break;
-            case kEnvelopeAttack: mod.attackControl = v; recomputeModulatorCoefficients(m); break;
-            case kEnvelopeDecay: mod.decayControl = v; recomputeModulatorCoefficients(m); break;
-            case kEnvelopeSustain: mod.envelope.sustain = v; break;
-            case kEnvelopeHold: mod.holdControl = v; recomputeModulatorCoefficients(m); break;
-            case kEnvelopeRelease: mod.releaseControl = v; recomputeModulatorCoefficients(m); break;
-            case kFollowerSensitivity: mod.follower.sensitivity = DelayParameters::followerSensitivity(v); break;
-            case kFollowerAttack: mod.followerAttackControl = v; recomputeModulatorCoefficients(m); break;
-            case kFollowerRelease: mod.followerReleaseControl = v; recomputeModulatorCoefficients(m); break;
-            default: break; // the synced scale and rate arrive as setModulatorRate
-        }
+        setModulatorParameter(id, v);
         return;
     }
 
     switch (id)
     {
-        case kLimiter:
-        {
-            // The limiter follows the output while it is off, so it takes
-            // over from there without a gap; the crossfade hides the jump
-            // of the look-ahead.
-            const bool on = isSwitchOn(v);
-            if (on == limiterOn)
-                break;
-            limiterOn = on;
-            if (unplayed)
-            {
-                switchPosition = on ? switchLength : 0;
-            }
-            else if (on && switchPosition == 0)
-            {
-                offPathGain = smoothedOutputGain;
-                smoothedOutputGain = 1.0f;
-            }
-            else if (! on && switchPosition == switchLength)
-            {
-                offPathGain = DelayParameters::outputGain(outputGainControl) + kDenormalGuardF;
-            }
-            applyOutputGain();
-            break;
-        }
+        case kLimiter: switchLimiter(isSwitchOn(v)); break;
         case kLimiterThreshold: limiter.setThresholdControl(v); break;
         case kDryWet: wetAmount = v; break;
         case kRouting:
@@ -1198,6 +1232,80 @@ void DelayEngine::setGlobalParameter(int id, float v)
             break;
         default: break;
     }
+}
+
+void DelayEngine::setModulatorParameter(int id, float v)
+{
+    const int m = modulatorOfId(id);
+    auto& mod = modulators[(size_t) m];
+    Oscillator& left = oscillators[(size_t) (2 * m)];
+    Oscillator& right = oscillators[(size_t) (2 * m + 1)];
+    switch (modulatorParameterOfId(id))
+    {
+        case kModulatorType:
+            mod.kind = std::clamp(roundChoice(v, kNumModulatorKinds - 1), 0, kNumModulatorKinds - 1);
+            refreshModulationRouting();
+            break;
+        case kModulatorRetrigger:
+            mod.retriggerMode = std::clamp(roundChoice(v, kNumRetriggerModes - 1), 0, kNumRetriggerModes - 1);
+            break;
+        case kDetectorSpeed: mod.detector.timeFactor = DelayParameters::detectorTimeFactor(v); break;
+        case kDetectorOnThreshold:
+            mod.detector.onThreshold = (float) DelayParameters::detectorThreshold(v);
+            break;
+        case kDetectorOffThreshold:
+            mod.detector.offThreshold = (float) DelayParameters::detectorThreshold(v);
+            break;
+        case kModulatorSync: setModulatorSync(m, isSwitchOn(v)); break;
+        case kModulatorFrequency: setModulatorFreeRate(m, v); break;
+        case kModulatorWaveform:
+        {
+            static constexpr int kShapeOfWaveform[kNumWaveforms] = { shapeRandom, shapeSawDown, shapeSquare,
+                                                                      shapeSine, shapeTriangle };
+            const int shape = kShapeOfWaveform[std::clamp(roundChoice(v, kNumWaveforms - 1), 0, kNumWaveforms - 1)];
+            left.shape = shape;
+            right.shape = shape;
+            refreshModulationRouting();
+            break;
+        }
+        case kModulatorInvert:
+            left.invert = isSwitchOn(v);
+            right.invert = isSwitchOn(v);
+            break;
+        case kModulatorStereoPhase: right.phaseOffset = DelayParameters::stereoPhaseRadians(v); break;
+        case kEnvelopeAttack: mod.attackControl = v; recomputeModulatorCoefficients(m); break;
+        case kEnvelopeDecay: mod.decayControl = v; recomputeModulatorCoefficients(m); break;
+        case kEnvelopeSustain: mod.envelope.sustain = v; break;
+        case kEnvelopeHold: mod.holdControl = v; recomputeModulatorCoefficients(m); break;
+        case kEnvelopeRelease: mod.releaseControl = v; recomputeModulatorCoefficients(m); break;
+        case kFollowerSensitivity: mod.follower.sensitivity = DelayParameters::followerSensitivity(v); break;
+        case kFollowerAttack: mod.followerAttackControl = v; recomputeModulatorCoefficients(m); break;
+        case kFollowerRelease: mod.followerReleaseControl = v; recomputeModulatorCoefficients(m); break;
+        default: break; // the synced scale and rate arrive as setModulatorRate
+    }
+}
+
+void DelayEngine::switchLimiter(bool on)
+{
+    // The limiter follows the output while it is off, so it takes over from
+    // there without a gap; the crossfade hides the jump of the look-ahead.
+    if (on == limiterOn)
+        return;
+    limiterOn = on;
+    if (unplayed)
+    {
+        switchPosition = on ? switchLength : 0;
+    }
+    else if (on && switchPosition == 0)
+    {
+        offPathGain = smoothedOutputGain;
+        smoothedOutputGain = 1.0f;
+    }
+    else if (! on && switchPosition == switchLength)
+    {
+        offPathGain = DelayParameters::outputGain(outputGainControl) + kDenormalGuardF;
+    }
+    applyOutputGain();
 }
 
 void DelayEngine::applyOutputGain()
@@ -1378,10 +1486,14 @@ void DelayEngine::process(float** channels, int numSamples, bool stereoIn, bool 
     publishBlockResults();
 }
 
-void DelayEngine::runModulators(const float* inLeft, const float* inRight, int numSamples, int detectorCloseAfter)
+namespace
 {
-    // Left plus right, or right minus left when the sum is negative.
-    double* x = detectorInput.data();
+using ModulationBuffers = std::array<std::vector<float>, DelayEngine::kNumModulationBuffers>;
+
+// The detectors hear left plus right, or right minus left when the sum is
+// negative.
+void foldDetectorInput(const float* inLeft, const float* inRight, double* x, int numSamples)
+{
     int first = 0;
     for (; first + 2 <= numSamples; first += 2)
     {
@@ -1396,48 +1508,199 @@ void DelayEngine::runModulators(const float* inLeft, const float* inRight, int n
         const double sum = (double) inLeft[i] + (double) inRight[i];
         x[i] = sum < 0.0 ? (double) inRight[i] - (double) inLeft[i] : sum;
     }
+}
 
-    static_assert(kNumModulators == 2 && kNumOscillators == 4, "the modulators go side by side in lanes");
-    static_assert(bufferOscillator1Left == 0 && bufferOscillator1Right == 1 && bufferOscillator2Left == 2
-                      && bufferOscillator2Right == 3,
+// The oscillators into the lanes: oscillator o in lane o, writing modulation
+// buffer o; a vector's first two lanes are the first modulator's.
+void loadOscillatorLanes(ModulatorLanes& s, DelayEngine::Oscillator* oscillators, ModulationBuffers& buffers,
+                         float coefficient)
+{
+    static_assert(DelayEngine::kNumModulators == 2 && DelayEngine::kNumOscillators == 4,
+                  "the modulators go side by side in lanes");
+    static_assert(DelayEngine::bufferOscillator1Left == 0 && DelayEngine::bufferOscillator1Right == 1
+                      && DelayEngine::bufferOscillator2Left == 2 && DelayEngine::bufferOscillator2Right == 3,
                   "oscillator o writes modulation buffer o");
-    auto& mod0 = modulators[0];
-    auto& mod1 = modulators[1];
-
-    ModulatorLanes s;
-    for (int l = 0; l < kNumOscillators; ++l)
+    for (int l = 0; l < DelayEngine::kNumOscillators; ++l)
     {
-        const auto& o = oscillators[(size_t) l];
+        const auto& o = oscillators[l];
         s.phase[l] = o.phase;
         s.offset[l] = o.phaseOffset;
         s.increment[l] = o.increment;
         s.held[l] = (double) o.held;
         s.invert[l] = o.invert ? -1 : 0;
         s.smoothed[l] = o.smoothed;
-        s.oscillatorOut[l] = modulationBuffers[(size_t) l].data();
+        s.oscillatorOut[l] = buffers[(size_t) l].data();
     }
-    s.coefficient = oscillatorCoefficient;
+    s.coefficient = coefficient;
     s.shapes[0] = oscillators[0].shape;
     s.shapes[1] = oscillators[2].shape;
-    s.oscillators = oscillators.data();
+    s.oscillators = oscillators;
+}
 
-    const float k = context.kF;
-    for (int m = 0; m < kNumModulators; ++m)
+// The followers and the detectors' levels into the lanes, modulator m in
+// lane m; k is the sample rate's factor of the detectors' rates.
+void loadDetectorLanes(ModulatorLanes& s, const DelayEngine::Modulator* modulators, ModulationBuffers& buffers,
+                       float k, const double* input)
+{
+    for (int m = 0; m < DelayEngine::kNumModulators; ++m)
     {
-        const auto& mod = modulators[(size_t) m];
+        const auto& mod = modulators[m];
         s.followerValue[m] = mod.follower.value;
         s.sensitivity[m] = mod.follower.sensitivity;
         s.attackPole[m] = mod.follower.attackPole;
         s.releasePole[m] = mod.follower.releasePole;
         s.attackRest[m] = 1.0 - mod.follower.attackPole;
         s.releaseRest[m] = 1.0 - mod.follower.releasePole;
-        s.followerOut[m] = modulationBuffers[(size_t) (bufferPeakFollower1 + m)].data();
+        s.followerOut[m] = buffers[(size_t) (DelayEngine::bufferPeakFollower1 + m)].data();
         s.level[m] = mod.detector.level;
         s.attackRate[m] = k * kDetectorAttackRate * mod.detector.timeFactor;
         s.releaseRate[m] = k * kDetectorReleaseRate * mod.detector.timeFactor;
         s.level[m + 2] = s.attackRate[m + 2] = s.releaseRate[m + 2] = 0.0f;
     }
-    s.input = x;
+    s.input = input;
+}
+
+// A block's retriggers from the input's level: for each modulator, the
+// samples after which it starts again.
+struct Retriggers
+{
+    int* points[DelayEngine::kNumModulators];
+    int count[DelayEngine::kNumModulators];
+};
+
+// The lowest and the highest of a stretch of levels.
+void levelRange(const float* level, int count, float& lowest, float& highest)
+{
+    __m128 low = _mm_set1_ps(level[0]), high = low;
+    int i = 0;
+    for (; i + 4 <= count; i += 4)
+    {
+        const __m128 four = _mm_load_ps(level + i);
+        low = _mm_min_ps(low, four);
+        high = _mm_max_ps(high, four);
+    }
+    alignas(16) float lows[4], highs[4];
+    _mm_store_ps(lows, low);
+    _mm_store_ps(highs, high);
+    lowest = std::min(std::min(lows[0], lows[1]), std::min(lows[2], lows[3]));
+    highest = std::max(std::max(highs[0], highs[1]), std::max(highs[2], highs[3]));
+    for (; i < count; ++i)
+    {
+        lowest = std::min(lowest, level[i]);
+        highest = std::max(highest, level[i]);
+    }
+}
+
+// A detector's gate over a stretch of its levels, from sample `from` of the
+// block on. The detector hears the input alone; where its gate opens (with
+// the retrigger from the input chosen) the modulator starts again from the
+// next sample on.
+void gateStretch(DelayEngine::Modulator& mod, const float* level, int from, int count, int closeAfter, int* points,
+                 int& numPoints)
+{
+    auto& d = mod.detector;
+    d.level = level[count - 1];
+    // A stretch where nothing can change but the gate's count.
+    float lowest, highest;
+    levelRange(level, count, lowest, highest);
+    if (d.gate == 0.0f && highest < d.onThreshold)
+        return;
+    if (d.gate != 0.0f && (lowest >= d.offThreshold || d.gateCounter + count <= closeAfter))
+    {
+        d.gateCounter += count;
+        return;
+    }
+    const bool retriggers = mod.retriggerMode == DelayEngine::kRetriggerInputLevel;
+    for (int i = 0; i < count; ++i)
+    {
+        d.level = level[i];
+        if (d.gateStep(closeAfter) && retriggers)
+            points[numPoints++] = from + i;
+    }
+}
+
+// The followers and detectors (and with them, where run gives them, the
+// oscillators) over the block, in stretches of the detectors' levels.
+void runDetectors(ModulatorLanes& s, ModulatorLanesRun run, DelayEngine::Modulator* modulators, Retriggers& r,
+                  int numSamples, int closeAfter)
+{
+    constexpr int kStretch = 256;
+    alignas(16) float levels[DelayEngine::kNumModulators][kStretch];
+    s.levelOut[0] = levels[0];
+    s.levelOut[1] = levels[1];
+    for (int from = 0; from < numSamples; from += kStretch)
+    {
+        const int count = std::min(kStretch, numSamples - from);
+        run(s, from, from + count, from);
+        for (int m = 0; m < DelayEngine::kNumModulators; ++m)
+            gateStretch(modulators[m], levels[m], from, count, closeAfter, r.points[m], r.count[m]);
+    }
+}
+
+// Modulator m's oscillators start their turn again.
+void restartLanes(ModulatorLanes& s, int m)
+{
+    for (int l = 2 * m; l < 2 * m + 2; ++l)
+    {
+        auto& o = s.oscillators[l];
+        o.resetPhase(0.0);
+        s.phase[l] = o.phase;
+        s.held[l] = (double) o.held;
+    }
+}
+
+// The oscillators from one retrigger (of either modulator) to the next; a
+// modulator retriggered after sample p starts again from p + 1 on.
+void runOscillatorsBetween(ModulatorLanes& s, ModulatorLanesRun oscillatorsOnly, const Retriggers& r, int numSamples)
+{
+    int next[DelayEngine::kNumModulators] = {};
+    for (int from = 0; from < numSamples;)
+    {
+        int point = numSamples;
+        for (int m = 0; m < DelayEngine::kNumModulators; ++m)
+            if (next[m] < r.count[m])
+                point = std::min(point, r.points[m][next[m]]);
+        const int to = point < numSamples ? point + 1 : numSamples;
+        oscillatorsOnly(s, from, to, 0);
+        for (int m = 0; m < DelayEngine::kNumModulators; ++m)
+        {
+            if (next[m] >= r.count[m] || r.points[m][next[m]] != point)
+                continue;
+            ++next[m];
+            restartLanes(s, m);
+        }
+        from = to;
+    }
+}
+
+// The envelopes, each from one of its retriggers to the next.
+void runEnvelopes(DelayEngine::Modulator* modulators, ModulationBuffers& buffers, const Retriggers& r, int numSamples)
+{
+    for (int m = 0; m < DelayEngine::kNumModulators; ++m)
+    {
+        auto& mod = modulators[m];
+        if (r.count[m] > 0)
+            mod.retriggeredInBlock = true;
+        float* envelope = buffers[(size_t) (DelayEngine::bufferEnvelope1 + m)].data();
+        for (int p = 0, from = 0; from < numSamples; ++p)
+        {
+            const int to = p < r.count[m] ? r.points[m][p] + 1 : numSamples;
+            mod.envelope.run(envelope + from, to - from);
+            if (p < r.count[m])
+                mod.envelope.start();
+            from = to;
+        }
+    }
+}
+} // namespace
+
+void DelayEngine::runModulators(const float* inLeft, const float* inRight, int numSamples, int detectorCloseAfter)
+{
+    double* x = detectorInput.data();
+    foldDetectorInput(inLeft, inRight, x, numSamples);
+    ModulatorLanes s;
+    loadOscillatorLanes(s, oscillators.data(), modulationBuffers, oscillatorCoefficient);
+    loadDetectorLanes(s, modulators.data(), modulationBuffers, context.kF, x);
 
     // The oscillators go through with the detectors unless a detector can
     // retrigger them: then the detectors go first, the oscillators after,
@@ -1445,121 +1708,22 @@ void DelayEngine::runModulators(const float* inLeft, const float* inRight, int n
     // vector, with a loop of its own for each shape the two have alike and
     // one for two shapes (as the default sound's sine and triangle).
     const int shapeKey = s.shapes[0] == s.shapes[1] ? s.shapes[0] : kMixedShapes;
-    const bool fromDetector = mod0.retriggerMode == kRetriggerInputLevel || mod1.retriggerMode == kRetriggerInputLevel;
-    const ModulatorLanesRun detectorsAndOscillators = modulatorLanesFor<3>(shapeKey, useAvx2);
-    const ModulatorLanesRun detectorsOnly = modulatorLanesFor<1>(shapeRandom, useAvx2);
-
-    constexpr int kStretch = 256;
-    alignas(16) float levels[kNumModulators][kStretch];
-    s.levelOut[0] = levels[0];
-    s.levelOut[1] = levels[1];
-    int numPoints[kNumModulators] = {};
-    for (int from = 0; from < numSamples; from += kStretch)
-    {
-        const int count = std::min(kStretch, numSamples - from);
-        (fromDetector ? detectorsOnly : detectorsAndOscillators)(s, from, from + count, from);
-
-        // The detector hears the input alone; where its gate opens (with the
-        // retrigger from the input chosen) the modulator starts again from the
-        // next sample on.
-        for (int m = 0; m < kNumModulators; ++m)
-        {
-            auto& mod = modulators[(size_t) m];
-            auto& d = mod.detector;
-            const float* level = levels[m];
-            d.level = level[count - 1];
-            // A stretch where nothing can change but the gate's count.
-            __m128 low = _mm_set1_ps(level[0]), high = low;
-            int i = 0;
-            for (; i + 4 <= count; i += 4)
-            {
-                const __m128 four = _mm_load_ps(level + i);
-                low = _mm_min_ps(low, four);
-                high = _mm_max_ps(high, four);
-            }
-            alignas(16) float lows[4], highs[4];
-            _mm_store_ps(lows, low);
-            _mm_store_ps(highs, high);
-            float lowest = std::min(std::min(lows[0], lows[1]), std::min(lows[2], lows[3]));
-            float highest = std::max(std::max(highs[0], highs[1]), std::max(highs[2], highs[3]));
-            for (; i < count; ++i)
-            {
-                lowest = std::min(lowest, level[i]);
-                highest = std::max(highest, level[i]);
-            }
-            if (d.gate == 0.0f && highest < d.onThreshold)
-                continue;
-            if (d.gate != 0.0f && (lowest >= d.offThreshold || d.gateCounter + count <= detectorCloseAfter))
-            {
-                d.gateCounter += count;
-                continue;
-            }
-            int* points = retriggerPoints[(size_t) m].data();
-            const bool retriggers = mod.retriggerMode == kRetriggerInputLevel;
-            for (int i = 0; i < count; ++i)
-            {
-                d.level = level[i];
-                if (d.gateStep(detectorCloseAfter) && retriggers)
-                    points[numPoints[m]++] = from + i;
-            }
-        }
-    }
-    mod0.follower.value = s.followerValue[0];
-    mod1.follower.value = s.followerValue[1];
-
+    const bool fromDetector = modulators[0].retriggerMode == kRetriggerInputLevel
+                              || modulators[1].retriggerMode == kRetriggerInputLevel;
+    Retriggers retriggers = { { retriggerPoints[0].data(), retriggerPoints[1].data() }, {} };
+    runDetectors(s, fromDetector ? modulatorLanesFor<1>(shapeRandom, useAvx2) : modulatorLanesFor<3>(shapeKey, useAvx2),
+                 modulators.data(), retriggers, numSamples, detectorCloseAfter);
+    for (int m = 0; m < kNumModulators; ++m)
+        modulators[(size_t) m].follower.value = s.followerValue[m];
     if (fromDetector)
-    {
-        // From one retrigger (of either modulator) to the next; a modulator
-        // retriggered after sample p starts again from p + 1 on.
-        const ModulatorLanesRun oscillatorsOnly = modulatorLanesFor<2>(shapeKey, useAvx2);
-        int next[kNumModulators] = {};
-        for (int from = 0; from < numSamples;)
-        {
-            int point = numSamples;
-            for (int m = 0; m < kNumModulators; ++m)
-                if (next[m] < numPoints[m])
-                    point = std::min(point, retriggerPoints[(size_t) m][(size_t) next[m]]);
-            const int to = point < numSamples ? point + 1 : numSamples;
-            oscillatorsOnly(s, from, to, 0);
-            for (int m = 0; m < kNumModulators; ++m)
-            {
-                if (next[m] >= numPoints[m] || retriggerPoints[(size_t) m][(size_t) next[m]] != point)
-                    continue;
-                ++next[m];
-                for (int l = 2 * m; l < 2 * m + 2; ++l)
-                {
-                    auto& o = oscillators[(size_t) l];
-                    o.resetPhase(0.0);
-                    s.phase[l] = o.phase;
-                    s.held[l] = (double) o.held;
-                }
-            }
-            from = to;
-        }
-    }
+        runOscillatorsBetween(s, modulatorLanesFor<2>(shapeKey, useAvx2), retriggers, numSamples);
     for (int l = 0; l < kNumOscillators; ++l)
     {
         oscillators[(size_t) l].phase = s.phase[l];
         oscillators[(size_t) l].smoothed = s.smoothed[l];
     }
 
-    // The envelopes, each from one of its retriggers to the next.
-    for (int m = 0; m < kNumModulators; ++m)
-    {
-        auto& mod = modulators[(size_t) m];
-        const int* points = retriggerPoints[(size_t) m].data();
-        if (numPoints[m] > 0)
-            mod.retriggeredInBlock = true;
-        float* envelope = modulationBuffers[(size_t) (bufferEnvelope1 + m)].data();
-        for (int p = 0, from = 0; from < numSamples; ++p)
-        {
-            const int to = p < numPoints[m] ? points[p] + 1 : numSamples;
-            mod.envelope.run(envelope + from, to - from);
-            if (p < numPoints[m])
-                mod.envelope.start();
-            from = to;
-        }
-    }
+    runEnvelopes(modulators.data(), modulationBuffers, retriggers, numSamples);
 }
 
 void DelayEngine::processChunk(float* left, float* right, int numSamples, bool stereoIn, bool stereoOut)
@@ -1733,18 +1897,73 @@ void DelayEngine::mixLines(float* left, float* right, const float* inRight, int 
     }
 }
 
+// The steps of a routing whose delay cores run side by side at once, and
+// where each member's line works.
+struct DelayEngine::Wave
+{
+    int members[kNumLines];
+    int feeder[kNumLines];       // the member whose output a member's pre-delay takes, or -1
+    float* lane[kNumLines][2];   // where each member's line works
+    int count = 0;
+    // The buffers no step of the routing uses and no member has taken.
+    bool spare[kNumLines];
+
+    explicit Wave(const bool* used)
+    {
+        for (int b = 0; b < kNumLines; ++b)
+            spare[b] = ! used[b];
+    }
+
+    bool hasMember(int step) const
+    {
+        bool member = false;
+        for (int m = 0; m < count; ++m)
+            member = member || members[m] == step;
+        return member;
+    }
+
+    // Whether every step from `first` up to step k has run or is a member.
+    bool isOpenTo(int k, const bool* done, int first) const
+    {
+        for (int j = first; j < k; ++j)
+            if (! done[j] && ! hasMember(j))
+                return false;
+        return true;
+    }
+
+    // The last member that writes the buffer, or -1.
+    int lastWriterOf(const Routing& route, int buffer) const
+    {
+        int writer = -1;
+        for (int m = 0; m < count; ++m)
+            if (route.steps[members[m]].to == buffer)
+                writer = m;
+        return writer;
+    }
+
+    bool worksIn(const float* left) const
+    {
+        bool sharing = false;
+        for (int m = 0; m < count; ++m)
+            sharing = sharing || lane[m][0] == left;
+        return sharing;
+    }
+
+    // The first spare buffer, or -1.
+    int spareBuffer() const
+    {
+        for (int b = 0; b < kNumLines; ++b)
+            if (spare[b])
+                return b;
+        return -1;
+    }
+};
+
 void DelayEngine::runRouting(int numSamples)
 {
-    const Routing& route = kRoutings[routing];
     if (! linesSideBySide)
     {
-        for (const RoutingStep& s : route.steps)
-        {
-            preDelayCores[(size_t) s.line]->process(work(s.from, 0), work(s.from, 1), work(s.to, 0), work(s.to, 1),
-                                                    numSamples);
-            delayCores[(size_t) s.line]->process(work(s.to, 0), work(s.to, 1), work(s.to, 0), work(s.to, 1),
-                                                 numSamples);
-        }
+        runStepsInTurn(numSamples);
         return;
     }
 
@@ -1760,105 +1979,94 @@ void DelayEngine::runRouting(int numSamples)
     // routing uses. The buffers then take the members' outputs in the
     // table's order, as they would in turn.
     bool used[kNumLines] {};
-    for (const RoutingStep& s : route.steps)
+    for (const RoutingStep& s : kRoutings[routing].steps)
         used[s.from] = used[s.to] = true;
 
     bool done[kNumLines] {};
     for (int first = 0; first < kNumLines;)
     {
-        int members[kNumLines];
-        int feeder[kNumLines];       // the member whose output a member's pre-delay takes, or -1
-        float* lane[kNumLines][2];   // where each member's line works
-        int count = 0;
-        bool spare[kNumLines];
-        for (int b = 0; b < kNumLines; ++b)
-            spare[b] = ! used[b];
-
+        Wave wave(used);
         for (int k = first; k < kNumLines; ++k)
-        {
-            if (done[k])
-                continue;
-            const RoutingStep& s = route.steps[k];
-            // Only a step whose every earlier step has run or is a member.
-            bool blocked = false;
-            for (int j = first; j < k && ! blocked; ++j)
-                if (! done[j])
-                {
-                    bool member = false;
-                    for (int m = 0; m < count; ++m)
-                        member = member || members[m] == j;
-                    blocked = ! member;
-                }
-            if (blocked)
+            if (! done[k] && ! joinWave(wave, k, done, first, numSamples))
                 break;
-
-            // The last member that writes the buffer this pre-delay reads.
-            int feeds = -1;
-            for (int m = 0; m < count; ++m)
-                if (route.steps[members[m]].to == s.from)
-                    feeds = m;
-            // Where a member already works in the buffer this step writes,
-            // this one works in a spare buffer.
-            bool sharing = false;
-            for (int m = 0; m < count; ++m)
-                sharing = sharing || lane[m][0] == work(s.to, 0);
-            int buffer = s.to;
-            if (sharing)
-            {
-                buffer = -1;
-                for (int b = 0; b < kNumLines && buffer < 0; ++b)
-                    if (spare[b])
-                        buffer = b;
-                if (buffer < 0)
-                    break;
-            }
-            if (feeds >= 0)
-            {
-                if (! preDelayCores[(size_t) s.line]->readAhead(work(buffer, 0), work(buffer, 1), numSamples))
-                    break;
-            }
-            else
-                preDelayCores[(size_t) s.line]->process(work(s.from, 0), work(s.from, 1), work(buffer, 0),
-                                                        work(buffer, 1), numSamples);
-            if (sharing)
-                spare[buffer] = false;
-            members[count] = k;
-            feeder[count] = feeds;
-            lane[count][0] = work(buffer, 0);
-            lane[count][1] = work(buffer, 1);
-            ++count;
-        }
-
-        DelayCore* cores[kNumLines];
-        for (int m = 0; m < count; ++m)
-            cores[m] = delayCores[(size_t) route.steps[members[m]].line].get();
-        float* lefts[kNumLines];
-        float* rights[kNumLines];
-        for (int m = 0; m < count; ++m)
-        {
-            lefts[m] = lane[m][0];
-            rights[m] = lane[m][1];
-        }
-        DelayCore::processTogether(cores, count, lefts, rights, numSamples);
-
-        for (int m = 0; m < count; ++m)
-        {
-            const RoutingStep& s = route.steps[members[m]];
-            if (feeder[m] >= 0)
-                preDelayCores[(size_t) s.line]->writeBehind(lane[feeder[m]][0], lane[feeder[m]][1], numSamples);
-        }
-        for (int m = 0; m < count; ++m)
-        {
-            const RoutingStep& s = route.steps[members[m]];
-            if (lane[m][0] != work(s.to, 0))
-            {
-                std::copy(lane[m][0], lane[m][0] + numSamples, work(s.to, 0));
-                std::copy(lane[m][1], lane[m][1] + numSamples, work(s.to, 1));
-            }
-            done[members[m]] = true;
-        }
+        runWave(wave, done, numSamples);
         while (first < kNumLines && done[first])
             ++first;
+    }
+}
+
+void DelayEngine::runStepsInTurn(int numSamples)
+{
+    for (const RoutingStep& s : kRoutings[routing].steps)
+    {
+        preDelayCores[(size_t) s.line]->process(work(s.from, 0), work(s.from, 1), work(s.to, 0), work(s.to, 1),
+                                                numSamples);
+        delayCores[(size_t) s.line]->process(work(s.to, 0), work(s.to, 1), work(s.to, 0), work(s.to, 1), numSamples);
+    }
+}
+
+bool DelayEngine::joinWave(Wave& wave, int k, const bool* done, int first, int numSamples)
+{
+    const Routing& route = kRoutings[routing];
+    const RoutingStep& s = route.steps[k];
+    if (! wave.isOpenTo(k, done, first))
+        return false;
+
+    const int feeds = wave.lastWriterOf(route, s.from);
+    const bool sharing = wave.worksIn(work(s.to, 0));
+    const int buffer = sharing ? wave.spareBuffer() : s.to;
+    if (buffer < 0)
+        return false;
+    if (feeds >= 0)
+    {
+        if (! preDelayCores[(size_t) s.line]->readAhead(work(buffer, 0), work(buffer, 1), numSamples))
+            return false;
+    }
+    else
+    {
+        preDelayCores[(size_t) s.line]->process(work(s.from, 0), work(s.from, 1), work(buffer, 0), work(buffer, 1),
+                                                numSamples);
+    }
+    if (sharing)
+        wave.spare[buffer] = false;
+    wave.members[wave.count] = k;
+    wave.feeder[wave.count] = feeds;
+    wave.lane[wave.count][0] = work(buffer, 0);
+    wave.lane[wave.count][1] = work(buffer, 1);
+    ++wave.count;
+    return true;
+}
+
+void DelayEngine::runWave(const Wave& wave, bool* done, int numSamples)
+{
+    const Routing& route = kRoutings[routing];
+    DelayCore* cores[kNumLines];
+    float* lefts[kNumLines];
+    float* rights[kNumLines];
+    for (int m = 0; m < wave.count; ++m)
+    {
+        cores[m] = delayCores[(size_t) route.steps[wave.members[m]].line].get();
+        lefts[m] = wave.lane[m][0];
+        rights[m] = wave.lane[m][1];
+    }
+    DelayCore::processTogether(cores, wave.count, lefts, rights, numSamples);
+
+    for (int m = 0; m < wave.count; ++m)
+    {
+        const RoutingStep& s = route.steps[wave.members[m]];
+        if (wave.feeder[m] >= 0)
+            preDelayCores[(size_t) s.line]->writeBehind(wave.lane[wave.feeder[m]][0], wave.lane[wave.feeder[m]][1],
+                                                        numSamples);
+    }
+    for (int m = 0; m < wave.count; ++m)
+    {
+        const RoutingStep& s = route.steps[wave.members[m]];
+        if (wave.lane[m][0] != work(s.to, 0))
+        {
+            std::copy(wave.lane[m][0], wave.lane[m][0] + numSamples, work(s.to, 0));
+            std::copy(wave.lane[m][1], wave.lane[m][1] + numSamples, work(s.to, 1));
+        }
+        done[wave.members[m]] = true;
     }
 }
 

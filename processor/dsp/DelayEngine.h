@@ -229,7 +229,17 @@ private:
     // samples where their detector retriggers them.
     void runModulators(const float* inLeft, const float* inRight, int numSamples, int detectorCloseAfter);
     void mixLines(float* left, float* right, const float* inRight, int numSamples, bool stereoOut);
+    // The lines through the routing: in waves of lines side by side (or
+    // one step after the other when they may not go side by side).
     void runRouting(int numSamples);
+    // Steps whose delay cores run side by side at once, and where each works.
+    struct Wave;
+    void runStepsInTurn(int numSamples);
+    // Step k joins the wave (its pre-delay run or read ahead), if it can.
+    bool joinWave(Wave& wave, int k, const bool* done, int first, int numSamples);
+    // The wave's delay cores side by side, then the feeds they give and
+    // their outputs where the routing's table has them.
+    void runWave(const Wave& wave, bool* done, int numSamples);
     void updateMeters(const float* left, const float* right, int numSamples);
     void publishBlockResults();
     void recomputeModulatorCoefficients(int modulator);
@@ -237,6 +247,10 @@ private:
     bool prepareLines();
     void clearWorkBuffers();
     void applyOutputGain();
+    // A parameter of a modulator (valid id, v in 0..1).
+    void setModulatorParameter(int id, float v);
+    // The limiter switched while audio flows crossfades between its paths.
+    void switchLimiter(bool on);
     // The limiter's output (or, while it is off, what it follows) from the
     // mixed block in place; a switch crossfades between the two paths.
     void runLimiter(float* left, float* right, int numSamples, float outputGainBefore);

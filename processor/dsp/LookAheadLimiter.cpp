@@ -341,6 +341,17 @@ void LookAheadLimiter::glidePiece(const float* peaks, float* overshoots, double*
             guardGains[i] = guard.step((double) makeups[i] * (double) peaks[i]);
 }
 
+namespace
+{
+// Each sample's louder channel, padded past count for the knee's lanes of four.
+void peaksOf(const float* inL, const float* inR, float* peaks, int count)
+{
+    for (int i = 0; i < count; ++i)
+        peaks[i] = std::max(std::fabs(inL[i]), std::fabs(inR[i]));
+    std::fill(peaks + count, peaks + count + 4, 1.0f);
+}
+} // namespace
+
 template <bool writeOutput>
 void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSamples, float* outLeft, float* outRight,
                            int numSamples)
@@ -363,108 +374,114 @@ void LookAheadLimiter::run(const float* inLeftSamples, const float* inRightSampl
         const int count = std::min(piece, numSamples - done);
         const float* inL = inLeftSamples + done;
         const float* inR = inRightSamples + done;
-        for (int i = 0; i < count; ++i)
-            peaks[i] = std::max(std::fabs(inL[i]), std::fabs(inR[i]));
-        std::fill(peaks + count, peaks + count + 4, 1.0f);
+        peaksOf(inL, inR, peaks, count);
         const bool moving = isMoving();
-        if (moving)
-        {
-            glidePiece(peaks, overshoots, writeOutput ? guardGains : nullptr, count);
-        }
-        else
-        {
-            makeupRingLive = false;
-            kneeOvershoots(peaks, overshoots, count);
-            if constexpr (writeOutput)
-            {
-                const double makeup = makeupGain;
-                for (int i = 0; i < count; ++i)
-                    guardGains[i] = guard.step(makeup * (double) peaks[i]);
-            }
-        }
-
+        overshootPiece(peaks, overshoots, writeOutput ? guardGains : nullptr, count, moving);
         storeAudio(ringLeft.data(), audioIndex, inL, count);
         storeAudio(ringRight.data(), audioIndex, inR, count);
-
-        __m128 s = _mm_set_ss(smoothedReduction);
-        int h = historyIndex;
-        double firstSum = windowSums[0];
-        double secondSum = windowSums[1];
-        double* firstHistory = reductionHistory.data();
-        double* secondHistory = averageHistory.data();
-        const int startOffset = windowOffset - averageHalfLength;
-        const int length = averageLength;
-        const bool inWindow = writeInWindow;
-        const double reciprocal = averageReciprocal;
-        const __m128 attack = _mm_set_ss(attackCoefficient);
-        const __m128 release = _mm_set_ss(releaseCoefficient);
-        auto step = [&](auto atRoundStart, int i) {
-            constexpr bool resum = decltype(atRoundStart)::value;
-            s = smoothStep(s, overshoots[i], attack, release);
-            const float reduction = _mm_cvtss_f32(s);
-            const int start = h + startOffset;
-            const double first =
-                slideWindow<resum>(firstHistory, firstSum, h, start, length, inWindow, reduction) * reciprocal;
-            averages[i] = slideWindow<resum>(secondHistory, secondSum, h, start, length, inWindow, first) * reciprocal;
-        };
-        for (int i = 0; i < count;)
-        {
-            // A round of the histories starts at position 0; the rest of it
-            // slides on without a check.
-            if (h == 0)
-            {
-                step(std::true_type {}, i++);
-                h = 1;
-                continue;
-            }
-            const int stretch = std::min(count - i, kHistoryPositions - h);
-            for (const int end = i + stretch; i < end; ++i, ++h)
-                step(std::false_type {}, i);
-            if (h == kHistoryPositions)
-                h = 0;
-        }
-        windowSums[0] = firstSum;
-        windowSums[1] = secondSum;
-        if (count > 0)
-            lastAverage = (float) averages[count - 1];
-
+        smoothPiece(overshoots, averages, count);
         if constexpr (writeOutput)
-        {
-            // The audio a look-ahead back, under the gain of the reduction
-            // or, where that would let it out above the ceiling, the guard's.
-            averages[count] = 0.0;
-            const int readOffset = kAudioPositions - lookAhead;
-            int q = audioIndex;
-            for (int i = 0; i < count; i += 2)
-            {
-                const __m128d e = FastMath::exp(_mm_mul_pd(_mm_loadu_pd(averages + i), _mm_set1_pd(-kDecibelToLn)));
-                alignas(16) double g[2];
-                _mm_store_pd(g, e);
-                for (int k = 0; k < 2 && i + k < count; ++k)
-                {
-                    float gain;
-                    if (moving)
-                    {
-                        // Each sample under the make-up gain it came in with.
-                        outputGainNow = glideTowards(outputGainNow, outputGain, settingCoefficient);
-                        gain = (float) std::min(g[k], guardGains[i + k]) * outputGainNow
-                               * makeupRing[(size_t) (q + readOffset)];
-                    }
-                    else
-                    {
-                        gain = (float) std::min(g[k], guardGains[i + k]) * outputGain * makeupGain;
-                    }
-                    outLeft[done + i + k] = ringLeft[(size_t) (q + readOffset)] * gain;
-                    outRight[done + i + k] = ringRight[(size_t) (q + readOffset)] * gain;
-                    if (++q >= kAudioPositions)
-                        q = 0;
-                }
-            }
-        }
-
-        smoothedReduction = _mm_cvtss_f32(s);
+            delayedOutput(averages, guardGains, outLeft + done, outRight + done, count, moving);
         audioIndex = (audioIndex + count) % kAudioPositions;
-        historyIndex = h;
+    }
+}
+
+void LookAheadLimiter::overshootPiece(const float* peaks, float* overshoots, double* guardGains, int count,
+                                      bool moving)
+{
+    if (moving)
+    {
+        glidePiece(peaks, overshoots, guardGains, count);
+        return;
+    }
+    makeupRingLive = false;
+    kneeOvershoots(peaks, overshoots, count);
+    if (guardGains == nullptr)
+        return;
+    const double makeup = makeupGain;
+    for (int i = 0; i < count; ++i)
+        guardGains[i] = guard.step(makeup * (double) peaks[i]);
+}
+
+void LookAheadLimiter::smoothPiece(const float* overshoots, double* averages, int count)
+{
+    __m128 s = _mm_set_ss(smoothedReduction);
+    int h = historyIndex;
+    double firstSum = windowSums[0];
+    double secondSum = windowSums[1];
+    double* firstHistory = reductionHistory.data();
+    double* secondHistory = averageHistory.data();
+    const int startOffset = windowOffset - averageHalfLength;
+    const int length = averageLength;
+    const bool inWindow = writeInWindow;
+    const double reciprocal = averageReciprocal;
+    const __m128 attack = _mm_set_ss(attackCoefficient);
+    const __m128 release = _mm_set_ss(releaseCoefficient);
+    auto step = [&](auto atRoundStart, int i) {
+        constexpr bool resum = decltype(atRoundStart)::value;
+        s = smoothStep(s, overshoots[i], attack, release);
+        const float reduction = _mm_cvtss_f32(s);
+        const int start = h + startOffset;
+        const double first =
+            slideWindow<resum>(firstHistory, firstSum, h, start, length, inWindow, reduction) * reciprocal;
+        averages[i] = slideWindow<resum>(secondHistory, secondSum, h, start, length, inWindow, first) * reciprocal;
+    };
+    for (int i = 0; i < count;)
+    {
+        // A round of the histories starts at position 0; the rest of it
+        // slides on without a check.
+        if (h == 0)
+        {
+            step(std::true_type {}, i++);
+            h = 1;
+            continue;
+        }
+        const int stretch = std::min(count - i, kHistoryPositions - h);
+        for (const int end = i + stretch; i < end; ++i, ++h)
+            step(std::false_type {}, i);
+        if (h == kHistoryPositions)
+            h = 0;
+    }
+    windowSums[0] = firstSum;
+    windowSums[1] = secondSum;
+    if (count > 0)
+        lastAverage = (float) averages[count - 1];
+    smoothedReduction = _mm_cvtss_f32(s);
+    historyIndex = h;
+}
+
+void LookAheadLimiter::delayedOutput(double* averages, const double* guardGains, float* outLeft, float* outRight,
+                                     int count, bool moving)
+{
+    // The audio a look-ahead back, under the gain of the reduction or,
+    // where that would let it out above the ceiling, the guard's.
+    averages[count] = 0.0;
+    const int readOffset = kAudioPositions - lookAhead;
+    int q = audioIndex;
+    for (int i = 0; i < count; i += 2)
+    {
+        const __m128d e = FastMath::exp(_mm_mul_pd(_mm_loadu_pd(averages + i), _mm_set1_pd(-kDecibelToLn)));
+        alignas(16) double g[2];
+        _mm_store_pd(g, e);
+        for (int k = 0; k < 2 && i + k < count; ++k)
+        {
+            float gain;
+            if (moving)
+            {
+                // Each sample under the make-up gain it came in with.
+                outputGainNow = glideTowards(outputGainNow, outputGain, settingCoefficient);
+                gain = (float) std::min(g[k], guardGains[i + k]) * outputGainNow
+                       * makeupRing[(size_t) (q + readOffset)];
+            }
+            else
+            {
+                gain = (float) std::min(g[k], guardGains[i + k]) * outputGain * makeupGain;
+            }
+            outLeft[i + k] = ringLeft[(size_t) (q + readOffset)] * gain;
+            outRight[i + k] = ringRight[(size_t) (q + readOffset)] * gain;
+            if (++q >= kAudioPositions)
+                q = 0;
+        }
     }
 }
 

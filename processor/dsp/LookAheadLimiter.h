@@ -102,6 +102,15 @@ private:
     // sample, its overshoots through the knee and (given guardGains) the
     // ceiling guard's gains.
     void glidePiece(const float* peaks, float* overshoots, double* guardGains, int count);
+    // A piece's overshoots through the knee and (given guardGains) the
+    // ceiling guard's gains, the settings moving or not.
+    void overshootPiece(const float* peaks, float* overshoots, double* guardGains, int count, bool moving);
+    // The smoothed reduction and its two moving averages over a piece.
+    void smoothPiece(const float* overshoots, double* averages, int count);
+    // A piece of the audio a look-ahead back under the gain of its averaged
+    // reduction, or where that is lower, the guard's (averages padded by one).
+    void delayedOutput(double* averages, const double* guardGains, float* outLeft, float* outRight, int count,
+                       bool moving);
 
     // The overshoot of each sample's louder channel over the threshold,
     // through the soft knee, from the peaks (padded to a multiple of four);
