@@ -13,7 +13,6 @@ namespace
 constexpr int kPhases = DspTables::kPhases;
 constexpr int kKernel16Limit = 8190;
 constexpr int kKernel32Limit = 16382;
-constexpr double kKernel16Gain = DspTables::kKernel16ReadGain;
 } // namespace
 
 namespace
