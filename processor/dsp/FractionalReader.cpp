@@ -903,7 +903,8 @@ void FractionalReader::read(int mode, double minimumStep, const float* ringA, co
     readRings<true>(nullptr, mode, minimumStep, ringA, ringB, position, delay, previousDelay, readA, readB);
 }
 
-int FractionalReader::runOf(Setting setting, Run run, const RunChannel& channel, int& n0) const
+__attribute__((always_inline)) inline int FractionalReader::runOf(Setting setting, Run run, const RunChannel& channel,
+                                                                 int& n0) const
 {
     const Memory& memory = channel.memory;
     const int mode = setting.mode;
@@ -985,11 +986,13 @@ int FractionalReader::readRunTwo(Setting setting, Run run, const RunChannel& a, 
     return taken;
 }
 
-void FractionalReader::readTwo(Setting setting, const Channel& a, const Channel& b, double& readA,
-                               double& readB) const
+void FractionalReader::readTwoApart(Memory& memoryA, Memory& memoryB, int mode, double minimumStep,
+                                    const float* ringA, double positionA, double delayA, double previousDelayA,
+                                    const float* ringB, double positionB, double delayB, double previousDelayB,
+                                    double& readA, double& readB) const
 {
-    const int mode = setting.mode;
-    const double minimumStep = setting.minimumStep;
+    const Channel a { memoryA, ringA, positionA, delayA, previousDelayA };
+    const Channel b { memoryB, ringB, positionB, delayB, previousDelayB };
     double unused = 0.0;
     if (useAvx2 && DelayParameters::readsStretched32(mode))
     {

@@ -113,7 +113,11 @@ public:
     // nullptr, ..) and read(memoryB, .., ringB, nullptr, ..) would make, bit
     // for bit, with the same effect on the memories. Where neither repeats
     // its kept weights and both are read with vectors, they go in one pass.
-    void readTwo(Setting setting, const Channel& a, const Channel& b, double& readA, double& readB) const;
+    void readTwo(Setting setting, const Channel& a, const Channel& b, double& readA, double& readB) const
+    {
+        readTwoApart(a.memory, b.memory, setting.mode, setting.minimumStep, a.ring, a.position, a.delay,
+                     a.previousDelay, b.ring, b.position, b.delay, b.previousDelay, readA, readB);
+    }
 
     // The reads of a run at rest on a channel, each with the delay before it
     // the same (the channel's previous delay before the first), as read above
@@ -133,8 +137,8 @@ public:
                  double positionA, double delayA, double previousDelayA, const float* ringB, double positionB,
                  double delayB, double previousDelayB, double& readA, double& readB) const
     {
-        readTwo({ mode, minimumStep }, { memoryA, ringA, positionA, delayA, previousDelayA },
-                { memoryB, ringB, positionB, delayB, previousDelayB }, readA, readB);
+        readTwoApart(memoryA, memoryB, mode, minimumStep, ringA, positionA, delayA, previousDelayA, ringB, positionB,
+                     delayB, previousDelayB, readA, readB);
     }
     int readRun(Memory& memory, int mode, double minimumStep, const float* ringA, const float* ringB,
                 double firstBase, double shift, double delay, double previousDelay, int count, float* readA,
@@ -210,6 +214,12 @@ private:
     // How many reads from firstBase on readRun may take with the weights
     // kept (a multiple of eight), and the whole part of the first position.
     int runOf(Setting setting, Run run, const RunChannel& channel, int& n0) const;
+
+    // readTwo with its channels passed apart: it runs for every sample of a
+    // moving delay, and passed in registers they cost nothing to hand over.
+    void readTwoApart(Memory& memoryA, Memory& memoryB, int mode, double minimumStep, const float* ringA,
+                      double positionA, double delayA, double previousDelayA, const float* ringB, double positionB,
+                      double delayB, double previousDelayB, double& readA, double& readB) const;
 
     // Whether a read of this key repeats the one memory kept the key of.
     static bool repeats(const Memory& memory, int mode, double minimumStep, double frac, double step)

@@ -272,29 +272,35 @@ struct LineInputSectionLanes
     }
 
     // Which lines take the filter before the saturation, after it, and the
-    // saturation: line by line, whether any does, and their lanes.
-    struct Steps
+    // saturation.
+    struct Placement
     {
         bool before[4] {}, after[4] {}, drive[4] {};
+    };
+    // The same in lanes, and whether any line takes each (kept apart from
+    // the placement, whose rows leave the body, so that these stay in
+    // registers through the samples).
+    struct Steps
+    {
         bool anyBefore = false, anyAfter = false, anyDrive = false;
         Mask beforeMask, afterMask, driveMask;
     };
 
-    __attribute__((always_inline)) static Steps stepsOf(Section* const* s, int count)
+    __attribute__((always_inline)) static Steps stepsOf(Section* const* s, int count, Placement& lines)
     {
         Steps steps;
         for (int n = 0; n < count; ++n)
         {
-            steps.before[n] = s[n]->filterOn && ! s[n]->filterAfter;
-            steps.after[n] = s[n]->filterOn && s[n]->filterAfter;
-            steps.drive[n] = s[n]->driveOn;
-            steps.anyBefore = steps.anyBefore || steps.before[n];
-            steps.anyAfter = steps.anyAfter || steps.after[n];
-            steps.anyDrive = steps.anyDrive || steps.drive[n];
+            lines.before[n] = s[n]->filterOn && ! s[n]->filterAfter;
+            lines.after[n] = s[n]->filterOn && s[n]->filterAfter;
+            lines.drive[n] = s[n]->driveOn;
+            steps.anyBefore = steps.anyBefore || lines.before[n];
+            steps.anyAfter = steps.anyAfter || lines.after[n];
+            steps.anyDrive = steps.anyDrive || lines.drive[n];
         }
-        steps.beforeMask = laneMask(steps.before);
-        steps.afterMask = laneMask(steps.after);
-        steps.driveMask = laneMask(steps.drive);
+        steps.beforeMask = laneMask(lines.before);
+        steps.afterMask = laneMask(lines.after);
+        steps.driveMask = laneMask(lines.drive);
         return steps;
     }
 
@@ -400,7 +406,8 @@ struct LineInputSectionLanes
     {
         Allpasses a;
         loadAllpasses(s, count, a);
-        const Steps steps = stepsOf(s, count);
+        Placement lines;
+        const Steps steps = stepsOf(s, count, lines);
 
         // The filter runs before the saturation on some lines and after it
         // on others: each placement has memories of its own here, and each
@@ -451,9 +458,9 @@ struct LineInputSectionLanes
         }
 
         storeAllpasses(a, s, count);
-        storeBiquad(filterBefore, s, count, &Section::filterMemories, steps.before);
-        storeBiquad(filterAfter, s, count, &Section::filterMemories, steps.after);
-        storeBiquad(colour, s, count, &Section::colourMemories, steps.drive);
+        storeBiquad(filterBefore, s, count, &Section::filterMemories, lines.before);
+        storeBiquad(filterAfter, s, count, &Section::filterMemories, lines.after);
+        storeBiquad(colour, s, count, &Section::colourMemories, lines.drive);
     }
 };
 
