@@ -13,7 +13,6 @@ namespace
 constexpr int kPhases = DspTables::kPhases;
 constexpr int kKernel16Limit = 8190;
 constexpr int kKernel32Limit = 16382;
-constexpr double kKernel16Gain = DspTables::kKernel16ReadGain;
 } // namespace
 
 namespace
@@ -730,101 +729,43 @@ FractionalReader::FractionalReader(const double* kernel32Table, const double* ke
     useAvx2 = allowAvx2 && DspCommon::processorHasAvx2(true);
 }
 
+// The read of a moving delay with vectors, which keeps no weights: the same
+// calls as sumsOf would make, without its bookkeeping.
 template <bool twoRings>
-void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, const float* ringA,
-                                 const float* ringB, double position, double delay, double previousDelay,
-                                 double& readA, double& readB) const
+__attribute__((always_inline)) inline void FractionalReader::movingSumsAvx2(Reading& r, double frac,
+                                                                            double step) const
 {
-    const int n = (int) position;
-    const double frac = position - n;
-    const double step = stepOf(mode, minimumStep, delay, previousDelay);
-    float sumA = 0.0f, sumB = 0.0f;
-
-    // The weights are kept from the second of two reads alike on: a read
-    // that moves on at every sample would only pay for keeping them.
-    if (memory != nullptr)
+    const double phase0 = frac * step;
+    const std::vector<float>* rows = rowsOf(step);
+    if (rows != nullptr)
     {
-        const bool repeated = memory->mode == mode && memory->minimumStep == minimumStep && memory->frac == frac
-                              && memory->step == step;
-        memory->sumsOne = memory->sumsTwo = nullptr;
-        memory->mode = mode;
-        memory->minimumStep = minimumStep;
-        memory->frac = frac;
-        memory->step = step;
-        if (! repeated)
-            memory = nullptr;
-    }
-
-    // The read of a moving delay with vectors, which keeps no weights: the
-    // same calls as the general path below, without its bookkeeping.
-    if (memory == nullptr && useAvx2 && DelayParameters::readsStretched32(mode))
-    {
-        const double phase0 = frac * step;
-        const std::vector<float>* rows = rowsOf(step);
-        if (rows != nullptr)
-        {
-            const int spacing = (int) step;
-            const int columns = DspTables::kKernel32Size / spacing;
-            const int count = countTaps(phase0, step, kKernel32Limit, n + 1);
-            const int p = std::min((int) phase0, spacing - 1);
-            const float* row = rows->data() + (size_t) (p * columns + columns - 1);
-            spacedSumsAvx2<twoRings>(row, row + columns, (float) (phase0 - p), ringA, ringB, n, count, sumA, sumB);
-        }
-        else
-        {
-            const int taps = countTaps(phase0, step, kKernel32Limit, n + 1);
-            interpolatedSumsAvx2<twoRings>(kernel32Pairs.data(), ringA, ringB, n, phase0, step, taps, sumA, sumB);
-        }
-        scale(mode, step, sumA, sumB, readA, readB);
-        return;
-    }
-
-    // At the kernel's own spacing every tap shares one phase: the two rows of
-    // that phase and the next, interpolated once, cover the whole read. fused
-    // says which rounding the interpolation takes (the vector reads fuse it).
-    auto sums = [&](const float* row, const float* next, float t, int count, int allTaps, bool fused) {
-        if (memory != nullptr)
-        {
-            float* weights = memory->weights + kMostArrangedTaps - 1;
-            if (fused)
-            {
-                fusedWeights(row, next, t, count, weights);
-                memory->sumsOne = rememberedSumsAvx2<false>;
-                memory->sumsTwo = rememberedSumsAvx2<true>;
-                memory->fused = true;
-            }
-            else
-            {
-                plainWeights(row, next, t, count, weights);
-                memory->sumsOne = rememberedSums<false>;
-                memory->sumsTwo = rememberedSums<true>;
-                memory->fused = false;
-            }
-            memory->taps = count;
-            memory->allTaps = allTaps;
-            (twoRings ? memory->sumsTwo : memory->sumsOne)(weights, ringA, ringB, n, count, sumA, sumB);
-            return;
-        }
-        if (fused)
-        {
-            spacedSumsAvx2<twoRings>(row, next, t, ringA, ringB, n, count, sumA, sumB);
-            return;
-        }
-        spacedSums<twoRings>(row, next, t, ringA, ringB, n, count, sumA, sumB);
-    };
-    auto spaced = [&](const std::vector<float>& rows, int size, int spacing, double phase0, double limit) {
-        const int columns = size / spacing;
-        const int count = countTaps(phase0, (double) spacing, limit, n + 1);
-        const int allTaps = memory != nullptr ? countTaps(phase0, (double) spacing, limit, columns) : count;
+        const int spacing = (int) step;
+        const int columns = DspTables::kKernel32Size / spacing;
+        const int count = countTaps(phase0, step, kKernel32Limit, r.n + 1);
         const int p = std::min((int) phase0, spacing - 1);
-        const float* row = rows.data() + (size_t) (p * columns + columns - 1);
-        sums(row, row + columns, (float) (phase0 - p), count, allTaps, useAvx2);
-    };
+        const float* row = rows->data() + (size_t) (p * columns + columns - 1);
+        spacedSumsAvx2<twoRings>(row, row + columns, (float) (phase0 - p), r.ringA, r.ringB, r.n, count, r.sumA,
+                                 r.sumB);
+    }
+    else
+    {
+        const int taps = countTaps(phase0, step, kKernel32Limit, r.n + 1);
+        interpolatedSumsAvx2<twoRings>(kernel32Pairs.data(), r.ringA, r.ringB, r.n, phase0, step, taps, r.sumA,
+                                       r.sumB);
+    }
+}
 
+// The sums of a read by its mode: the 16-tap kernel at the nearest phase or
+// interpolated between phases, or the 32-tap kernel at its step.
+template <bool twoRings>
+__attribute__((always_inline)) inline void FractionalReader::sumsOf(Reading& r, int mode, double frac,
+                                                                    double step) const
+{
     switch (mode)
     {
         case DelayParameters::kInterpolated16:
-            spaced(kernel16ByPhase, DspTables::kKernel16Size, kPhases, frac * kPhases, kKernel16Limit);
+            spacedSumsOf<twoRings>(r, kernel16ByPhase, DspTables::kKernel16Size, kPhases, frac * kPhases,
+                                   kKernel16Limit);
             break;
         case DelayParameters::kStretched32:
         case DelayParameters::kStretched32Alike:
@@ -834,18 +775,20 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
             // quality settings, where a fast glide holds the step) read
             // contiguous rows; any other takes the kernel tap by tap.
             if (step == (double) kPhases)
-                spaced(kernel32ByPhase, DspTables::kKernel32Size, kPhases, phase0, kKernel32Limit);
+                spacedSumsOf<twoRings>(r, kernel32ByPhase, DspTables::kKernel32Size, kPhases, phase0, kKernel32Limit);
             else if (step == 64.0)
-                spaced(kernel32By64, DspTables::kKernel32Size, 64, phase0, kKernel32Limit);
+                spacedSumsOf<twoRings>(r, kernel32By64, DspTables::kKernel32Size, 64, phase0, kKernel32Limit);
             else if (step == 16.0)
-                spaced(kernel32By16, DspTables::kKernel32Size, 16, phase0, kKernel32Limit);
+                spacedSumsOf<twoRings>(r, kernel32By16, DspTables::kKernel32Size, 16, phase0, kKernel32Limit);
             else
             {
-                const int taps = countTaps(phase0, step, kKernel32Limit, n + 1);
+                const int taps = countTaps(phase0, step, kKernel32Limit, r.n + 1);
                 if (useAvx2)
-                    interpolatedSumsAvx2<twoRings>(kernel32Pairs.data(), ringA, ringB, n, phase0, step, taps, sumA, sumB);
+                    interpolatedSumsAvx2<twoRings>(kernel32Pairs.data(), r.ringA, r.ringB, r.n, phase0, step, taps,
+                                                   r.sumA, r.sumB);
                 else
-                    interpolatedSums<twoRings>(kernel32Pairs.data(), ringA, ringB, n, phase0, step, taps, sumA, sumB);
+                    interpolatedSums<twoRings>(kernel32Pairs.data(), r.ringA, r.ringB, r.n, phase0, step, taps,
+                                               r.sumA, r.sumB);
             }
             break;
         }
@@ -854,15 +797,95 @@ void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, c
             // The nearest phase below, no interpolation: the same row twice.
             const int p = (int) (frac * kPhases);
             const int allTaps = (kKernel16Limit - 1 - p) / kPhases + 1;
-            const int count = std::min(allTaps, n + 1);
+            const int count = std::min(allTaps, r.n + 1);
             const float* row = kernel16ByPhase.data() + (size_t) (p * DspTables::kTaps16 + DspTables::kTaps16 - 1);
             // With no interpolation the fused weights are the entries
             // themselves, as the plain ones are.
-            sums(row, row, 0.0f, count, allTaps, useAvx2);
+            rowSums<twoRings>(r, row, row, 0.0f, count, allTaps, useAvx2);
             break;
         }
     }
-    scale(mode, step, sumA, sumB, readA, readB);
+}
+
+// At the kernel's own spacing every tap shares one phase: the two rows of
+// that phase and the next, interpolated once, cover the whole read.
+template <bool twoRings>
+__attribute__((always_inline)) inline void FractionalReader::spacedSumsOf(Reading& r, const std::vector<float>& rows,
+                                                                          int size, int spacing, double phase0,
+                                                                          double limit) const
+{
+    const int columns = size / spacing;
+    const int count = countTaps(phase0, (double) spacing, limit, r.n + 1);
+    const int allTaps = r.memory != nullptr ? countTaps(phase0, (double) spacing, limit, columns) : count;
+    const int p = std::min((int) phase0, spacing - 1);
+    const float* row = rows.data() + (size_t) (p * columns + columns - 1);
+    rowSums<twoRings>(r, row, row + columns, (float) (phase0 - p), count, allTaps, useAvx2);
+}
+
+// The sums of the rows row and next interpolated at t, keeping the weights
+// where the read has a memory. fused says which rounding the interpolation
+// takes (the vector reads fuse it).
+template <bool twoRings>
+__attribute__((always_inline)) inline void FractionalReader::rowSums(Reading& r, const float* row, const float* next,
+                                                                     float t, int count, int allTaps,
+                                                                     bool fused) const
+{
+    Memory* memory = r.memory;
+    if (memory != nullptr)
+    {
+        float* weights = memory->weights + kMostArrangedTaps - 1;
+        if (fused)
+        {
+            fusedWeights(row, next, t, count, weights);
+            memory->sumsOne = rememberedSumsAvx2<false>;
+            memory->sumsTwo = rememberedSumsAvx2<true>;
+            memory->fused = true;
+        }
+        else
+        {
+            plainWeights(row, next, t, count, weights);
+            memory->sumsOne = rememberedSums<false>;
+            memory->sumsTwo = rememberedSums<true>;
+            memory->fused = false;
+        }
+        memory->taps = count;
+        memory->allTaps = allTaps;
+        (twoRings ? memory->sumsTwo : memory->sumsOne)(weights, r.ringA, r.ringB, r.n, count, r.sumA, r.sumB);
+        return;
+    }
+    if (fused)
+    {
+        spacedSumsAvx2<twoRings>(row, next, t, r.ringA, r.ringB, r.n, count, r.sumA, r.sumB);
+        return;
+    }
+    spacedSums<twoRings>(row, next, t, r.ringA, r.ringB, r.n, count, r.sumA, r.sumB);
+}
+
+template <bool twoRings>
+void FractionalReader::readRings(Memory* memory, int mode, double minimumStep, const float* ringA,
+                                 const float* ringB, double position, double delay, double previousDelay,
+                                 double& readA, double& readB) const
+{
+    const int n = (int) position;
+    const double frac = position - n;
+    const double step = stepOf(mode, minimumStep, delay, previousDelay);
+
+    // The weights are kept from the second of two reads alike on: a read
+    // that moves on at every sample would only pay for keeping them.
+    if (memory != nullptr)
+    {
+        const bool repeated = repeats(*memory, mode, minimumStep, frac, step);
+        keepKey(*memory, mode, minimumStep, frac, step);
+        if (! repeated)
+            memory = nullptr;
+    }
+
+    Reading r { ringA, ringB, n, memory };
+    if (memory == nullptr && useAvx2 && DelayParameters::readsStretched32(mode))
+        movingSumsAvx2<twoRings>(r, frac, step);
+    else
+        sumsOf<twoRings>(r, mode, frac, step);
+    scale(mode, step, r.sumA, r.sumB, readA, readB);
 }
 
 double FractionalReader::read(int mode, double minimumStep, const float* ring, double position,
@@ -880,13 +903,16 @@ void FractionalReader::read(int mode, double minimumStep, const float* ringA, co
     readRings<true>(nullptr, mode, minimumStep, ringA, ringB, position, delay, previousDelay, readA, readB);
 }
 
-int FractionalReader::runOf(const Memory& memory, int mode, double minimumStep, double firstBase, double shift,
-                            double delay, double previousDelay, int count, int& n0) const
+__attribute__((always_inline)) inline int FractionalReader::runOf(Setting setting, Run run, const RunChannel& channel,
+                                                                 int& n0) const
 {
+    const Memory& memory = channel.memory;
+    const int mode = setting.mode;
+    const double minimumStep = setting.minimumStep, delay = channel.delay;
     if (! useAvx2 || ! memory.fused || memory.sumsOne == nullptr || memory.mode != mode
         || memory.minimumStep != minimumStep)
         return 0;
-    const double firstPosition = (firstBase - delay) - shift;
+    const double firstPosition = (run.firstBase - delay) - channel.shift;
     n0 = (int) firstPosition;
     if (n0 + 1 < memory.allTaps || memory.allTaps > memory.taps)
         return 0;
@@ -895,99 +921,92 @@ int FractionalReader::runOf(const Memory& memory, int mode, double minimumStep, 
     // Within one binade the positions (firstBase + s) - delay are the first
     // one plus s, rounded alike: same fraction, consecutive whole parts. The
     // first and last positions tell for all between.
-    if (firstPosition - n0 != memory.frac || stepOf(mode, minimumStep, delay, previousDelay) != memory.step)
+    if (firstPosition - n0 != memory.frac
+        || stepOf(mode, minimumStep, delay, channel.previousDelay) != memory.step)
         return 0;
-    int run = count;
+    const int count = run.count;
     if (count > 1)
     {
         // A glide that comes to rest: the first read keeps the glide's step,
         // the rest take another. Read one by one.
         if (stepOf(mode, minimumStep, delay, delay) != memory.step)
             return 0;
-        const double first = firstBase - delay;
-        const double last = (firstBase + (count - 1)) - delay;
+        const double first = run.firstBase - delay;
+        const double last = (run.firstBase + (count - 1)) - delay;
         int e0 = 0, e1 = 0;
         std::frexp(first, &e0);
         std::frexp(last, &e1);
         if (e0 != e1)
             return 0;
     }
-    return run - run % 8;
+    return count - count % 8;
 }
 
-int FractionalReader::readRun(Memory& memory, int mode, double minimumStep, const float* ringA,
-                              const float* ringB, double firstBase, double shift, double delay, double previousDelay,
-                              int count, float* readA, float* readB) const
+int FractionalReader::readRun(Setting setting, Run run, const RunChannel& channel, const float* ringB,
+                              float* readsB) const
 {
     int n0 = 0;
-    const int run = runOf(memory, mode, minimumStep, firstBase, shift, delay, previousDelay, count, n0);
+    const int taken = runOf(setting, run, channel, n0);
+    const Memory& memory = channel.memory;
     const float* weights = memory.weights + kMostArrangedTaps - 1;
-    for (int s = 0; s < run; s += 8)
-        eightSumsAvx2(weights, ringA, n0 + s, ringB, n0 + s, memory.allTaps, mode, memory.step, readA + s,
-                      ringB != nullptr ? readB + s : nullptr);
-    return run;
+    for (int s = 0; s < taken; s += 8)
+        eightSumsAvx2(weights, channel.ring, n0 + s, ringB, n0 + s, memory.allTaps, setting.mode, memory.step,
+                      channel.reads + s, ringB != nullptr ? readsB + s : nullptr);
+    return taken;
 }
 
-int FractionalReader::readRunTwo(Memory& memoryA, Memory& memoryB, int mode, double minimumStep, const float* ringA,
-                                 const float* ringB, double firstBase, double shiftA, double shiftB, double delayA,
-                                 double delayB, double previousDelayA, double previousDelayB, int count,
-                                 float* readA, float* readB) const
+int FractionalReader::readRunTwo(Setting setting, Run run, const RunChannel& a, const RunChannel& b) const
 {
     int n0A = 0, n0B = 0;
-    const int runA = runOf(memoryA, mode, minimumStep, firstBase, shiftA, delayA, previousDelayA, count, n0A);
-    const int runB = runOf(memoryB, mode, minimumStep, firstBase, shiftB, delayB, previousDelayB, count, n0B);
-    const int run = std::min(runA, runB);
+    const int runA = runOf(setting, run, a, n0A);
+    const int runB = runOf(setting, run, b, n0B);
+    const int taken = std::min(runA, runB);
+    const Memory& memoryA = a.memory;
+    const Memory& memoryB = b.memory;
     const float* weightsA = memoryA.weights + kMostArrangedTaps - 1;
     const float* weightsB = memoryB.weights + kMostArrangedTaps - 1;
+    const int mode = setting.mode;
     // Kept weights of one key are the same weights (the delays of the two
     // channels often differ by whole samples alone): one pass for both.
     const bool same = memoryA.frac == memoryB.frac && memoryA.step == memoryB.step
                       && memoryA.allTaps == memoryB.allTaps;
-    for (int s = 0; s < run; s += 8)
+    for (int s = 0; s < taken; s += 8)
     {
         if (same)
-            eightSumsAvx2(weightsA, ringA, n0A + s, ringB, n0B + s, memoryA.allTaps, mode, memoryA.step, readA + s,
-                          readB + s);
+            eightSumsAvx2(weightsA, a.ring, n0A + s, b.ring, n0B + s, memoryA.allTaps, mode, memoryA.step,
+                          a.reads + s, b.reads + s);
         else
         {
-            eightSumsAvx2(weightsA, ringA, n0A + s, nullptr, 0, memoryA.allTaps, mode, memoryA.step, readA + s,
+            eightSumsAvx2(weightsA, a.ring, n0A + s, nullptr, 0, memoryA.allTaps, mode, memoryA.step, a.reads + s,
                           nullptr);
-            eightSumsAvx2(weightsB, ringB, n0B + s, nullptr, 0, memoryB.allTaps, mode, memoryB.step, readB + s,
+            eightSumsAvx2(weightsB, b.ring, n0B + s, nullptr, 0, memoryB.allTaps, mode, memoryB.step, b.reads + s,
                           nullptr);
         }
     }
-    return run;
+    return taken;
 }
 
-void FractionalReader::readTwo(Memory& memoryA, Memory& memoryB, int mode, double minimumStep, const float* ringA,
-                               double positionA, double delayA, double previousDelayA, const float* ringB,
-                               double positionB, double delayB, double previousDelayB, double& readA,
-                               double& readB) const
+void FractionalReader::readTwoApart(Memory& memoryA, Memory& memoryB, int mode, double minimumStep,
+                                    const float* ringA, double positionA, double delayA, double previousDelayA,
+                                    const float* ringB, double positionB, double delayB, double previousDelayB,
+                                    double& readA, double& readB) const
 {
+    const Channel a { memoryA, ringA, positionA, delayA, previousDelayA };
+    const Channel b { memoryB, ringB, positionB, delayB, previousDelayB };
     double unused = 0.0;
     if (useAvx2 && DelayParameters::readsStretched32(mode))
     {
         // What readRings makes of each read and its memory: a read that
         // repeats the last one's key keeps its weights and goes alone.
-        const int nA = (int) positionA, nB = (int) positionB;
-        const double fracA = positionA - nA, fracB = positionB - nB;
-        const double stepA = stepOf(mode, minimumStep, delayA, previousDelayA);
-        const double stepB = stepOf(mode, minimumStep, delayB, previousDelayB);
-        auto repeats = [&](const Memory& memory, double frac, double step) {
-            return memory.mode == mode && memory.minimumStep == minimumStep && memory.frac == frac
-                   && memory.step == step;
-        };
-        if (! repeats(memoryA, fracA, stepA) && ! repeats(memoryB, fracB, stepB))
+        const int nA = (int) a.position, nB = (int) b.position;
+        const double fracA = a.position - nA, fracB = b.position - nB;
+        const double stepA = stepOf(mode, minimumStep, a.delay, a.previousDelay);
+        const double stepB = stepOf(mode, minimumStep, b.delay, b.previousDelay);
+        if (! repeats(a.memory, mode, minimumStep, fracA, stepA)
+            && ! repeats(b.memory, mode, minimumStep, fracB, stepB))
         {
-            auto keep = [&](Memory& memory, double frac, double step) {
-                memory.sumsOne = memory.sumsTwo = nullptr;
-                memory.mode = mode;
-                memory.minimumStep = minimumStep;
-                memory.frac = frac;
-                memory.step = step;
-            };
-            keep(memoryA, fracA, stepA);
-            keep(memoryB, fracB, stepB);
+            keepKey(a.memory, mode, minimumStep, fracA, stepA);
+            keepKey(b.memory, mode, minimumStep, fracB, stepB);
             auto plan = [&](const float* ring, int n, double frac, double step) {
                 MovingRead r;
                 r.ring = ring;
@@ -1006,20 +1025,20 @@ void FractionalReader::readTwo(Memory& memoryA, Memory& memoryB, int mode, doubl
                 }
                 return r;
             };
-            const MovingRead a = plan(ringA, nA, fracA, stepA);
-            const MovingRead b = plan(ringB, nB, fracB, stepB);
+            const MovingRead movingA = plan(a.ring, nA, fracA, stepA);
+            const MovingRead movingB = plan(b.ring, nB, fracB, stepB);
             float sumA = 0.0f, sumB = 0.0f;
-            twoSumsAvx2(a, b, kernel32Pairs.data(), sumA, sumB);
+            twoSumsAvx2(movingA, movingB, kernel32Pairs.data(), sumA, sumB);
             scale(mode, stepA, sumA, 0.0f, readA, unused);
             scale(mode, stepB, sumB, 0.0f, readB, unused);
             return;
         }
     }
-    if (! readAgain(memoryA, mode, minimumStep, ringA, nullptr, positionA, delayA, previousDelayA, readA, unused))
-        readRings<false>(&memoryA, mode, minimumStep, ringA, nullptr, positionA, delayA, previousDelayA, readA,
+    if (! readAgain(a.memory, mode, minimumStep, a.ring, nullptr, a.position, a.delay, a.previousDelay, readA, unused))
+        readRings<false>(&a.memory, mode, minimumStep, a.ring, nullptr, a.position, a.delay, a.previousDelay, readA,
                          unused);
-    if (! readAgain(memoryB, mode, minimumStep, ringB, nullptr, positionB, delayB, previousDelayB, readB, unused))
-        readRings<false>(&memoryB, mode, minimumStep, ringB, nullptr, positionB, delayB, previousDelayB, readB,
+    if (! readAgain(b.memory, mode, minimumStep, b.ring, nullptr, b.position, b.delay, b.previousDelay, readB, unused))
+        readRings<false>(&b.memory, mode, minimumStep, b.ring, nullptr, b.position, b.delay, b.previousDelay, readB,
                          unused);
 }
 

@@ -54,12 +54,45 @@ public:
         bool fused = false;   // weights of the vector read (which fuses their interpolation)
         // weights[kMostArrangedTaps - 1 - j] is the weight of tap j.
         alignas(64) float weights[kMostArrangedTaps];
+    };
 
-        void forget()
-        {
-            mode = -1;
-            sumsOne = sumsTwo = nullptr;
-        }
+    // What every read of a line shares: its mode and the smallest step of a
+    // stretched read.
+    struct Setting
+    {
+        int mode = 0;
+        double minimumStep = 0.0;
+    };
+
+    // One channel of readTwo: ring read at position with the memory, and the
+    // delay with the one before it (which decide the stretch of the kernel).
+    struct Channel
+    {
+        Memory& memory;
+        const float* ring;
+        double position;
+        double delay;
+        double previousDelay;
+    };
+
+    // Reads in a row: sample s at position (firstBase + s - delay) - shift of
+    // a channel, s < count.
+    struct Run
+    {
+        double firstBase = 0.0;
+        int count = 0;
+    };
+
+    // One channel of a run: ring read with the memory at its own shift, the
+    // delay of every read and the one before the first, and where the reads go.
+    struct RunChannel
+    {
+        Memory& memory;
+        const float* ring;
+        double shift;
+        double delay;
+        double previousDelay;
+        float* reads;
     };
 
     // allowAvx2 false keeps to SSE2 even where AVX2 is there (for tests).
@@ -80,26 +113,48 @@ public:
     // nullptr, ..) and read(memoryB, .., ringB, nullptr, ..) would make, bit
     // for bit, with the same effect on the memories. Where neither repeats
     // its kept weights and both are read with vectors, they go in one pass.
+    void readTwo(Setting setting, const Channel& a, const Channel& b, double& readA, double& readB) const
+    {
+        readTwoApart(a.memory, b.memory, setting.mode, setting.minimumStep, a.ring, a.position, a.delay,
+                     a.previousDelay, b.ring, b.position, b.delay, b.previousDelay, readA, readB);
+    }
+
+    // The reads of a run at rest on a channel, each with the delay before it
+    // the same (the channel's previous delay before the first), as read above
+    // would read them one by one when each repeats the kept weights, rounded
+    // to float; with ringB, ringB too at the same positions into readsB.
+    // Reads them eight at a time and returns how many it read from the first
+    // on (none when the weights are not kept, or on processors without AVX2).
+    int readRun(Setting setting, Run run, const RunChannel& channel, const float* ringB = nullptr,
+                float* readsB = nullptr) const;
+
+    // readRun on two channels at once, each with its own memory, shift and
+    // delay: the same reads, as many as both may take (a multiple of eight).
+    int readRunTwo(Setting setting, Run run, const RunChannel& a, const RunChannel& b) const;
+
+    // The positional forms of readTwo, readRun and readRunTwo.
     void readTwo(Memory& memoryA, Memory& memoryB, int mode, double minimumStep, const float* ringA,
                  double positionA, double delayA, double previousDelayA, const float* ringB, double positionB,
-                 double delayB, double previousDelayB, double& readA, double& readB) const;
-
-    // Reads of up to count samples in a row at rest, sample s at position
-    // (firstBase + s - delay) - shift, each with the delay before it the same
-    // (previousDelay before the first), as read above would read them one by
-    // one when each repeats the kept weights, rounded to float. Reads them
-    // eight at a time and returns how many it read from the first on (none
-    // when the weights are not kept, or on processors without AVX2).
+                 double delayB, double previousDelayB, double& readA, double& readB) const
+    {
+        readTwoApart(memoryA, memoryB, mode, minimumStep, ringA, positionA, delayA, previousDelayA, ringB, positionB,
+                     delayB, previousDelayB, readA, readB);
+    }
     int readRun(Memory& memory, int mode, double minimumStep, const float* ringA, const float* ringB,
                 double firstBase, double shift, double delay, double previousDelay, int count, float* readA,
-                float* readB) const;
-
-    // readRun on two channels at once, ring A with memory A and ring B with
-    // memory B, each at its own delay and shift: the same reads, as many as
-    // both may take (a multiple of eight).
+                float* readB) const
+    {
+        return readRun({ mode, minimumStep }, { firstBase, count },
+                       { memory, ringA, shift, delay, previousDelay, readA }, ringB, readB);
+    }
     int readRunTwo(Memory& memoryA, Memory& memoryB, int mode, double minimumStep, const float* ringA,
                    const float* ringB, double firstBase, double shiftA, double shiftB, double delayA, double delayB,
-                   double previousDelayA, double previousDelayB, int count, float* readA, float* readB) const;
+                   double previousDelayA, double previousDelayB, int count, float* readA, float* readB) const
+    {
+        return readRunTwo({ mode, minimumStep }, { firstBase, count },
+                          { memoryA, ringA, shiftA, delayA, previousDelayA, readA },
+                          { memoryB, ringB, shiftB, delayB, previousDelayB, readB });
+    }
 
     // The read above when it repeats the last one's mode, phase and step and
     // its weights are kept, at the cost of the sums alone; false (nothing
@@ -158,12 +213,54 @@ private:
 
     // How many reads from firstBase on readRun may take with the weights
     // kept (a multiple of eight), and the whole part of the first position.
-    int runOf(const Memory& memory, int mode, double minimumStep, double firstBase, double shift, double delay,
-              double previousDelay, int count, int& n0) const;
+    int runOf(Setting setting, Run run, const RunChannel& channel, int& n0) const;
+
+    // readTwo with its channels passed apart: it runs for every sample of a
+    // moving delay, and passed in registers they cost nothing to hand over.
+    void readTwoApart(Memory& memoryA, Memory& memoryB, int mode, double minimumStep, const float* ringA,
+                      double positionA, double delayA, double previousDelayA, const float* ringB, double positionB,
+                      double delayB, double previousDelayB, double& readA, double& readB) const;
+
+    // Whether a read of this key repeats the one memory kept the key of.
+    static bool repeats(const Memory& memory, int mode, double minimumStep, double frac, double step)
+    {
+        return memory.mode == mode && memory.minimumStep == minimumStep && memory.frac == frac
+               && memory.step == step;
+    }
+    // Makes this key memory's, its weights not yet kept.
+    static void keepKey(Memory& memory, int mode, double minimumStep, double frac, double step)
+    {
+        memory.sumsOne = memory.sumsTwo = nullptr;
+        memory.mode = mode;
+        memory.minimumStep = minimumStep;
+        memory.frac = frac;
+        memory.step = step;
+    }
+
+    // A read under way: its rings, the whole part of its position, the memory
+    // that keeps its weights (null: it keeps none) and its sums.
+    struct Reading
+    {
+        const float* ringA;
+        const float* ringB;
+        int n;
+        Memory* memory;
+        float sumA = 0.0f;
+        float sumB = 0.0f;
+    };
 
     template <bool twoRings>
     void readRings(Memory* memory, int mode, double minimumStep, const float* ringA, const float* ringB,
                    double position, double delay, double previousDelay, double& readA, double& readB) const;
+    template <bool twoRings>
+    void movingSumsAvx2(Reading& r, double frac, double step) const;
+    template <bool twoRings>
+    void sumsOf(Reading& r, int mode, double frac, double step) const;
+    template <bool twoRings>
+    void spacedSumsOf(Reading& r, const std::vector<float>& rows, int size, int spacing, double phase0,
+                      double limit) const;
+    template <bool twoRings>
+    void rowSums(Reading& r, const float* row, const float* next, float t, int count, int allTaps, bool fused) const;
 
     // Copies of the kernels arranged for the reads. At a whole spacing s
     // that divides 512, every tap of a read has the same phase p, and the

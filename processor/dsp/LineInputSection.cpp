@@ -222,42 +222,192 @@ struct LineInputSectionLanes
         }
     }
 
-    __attribute__((always_inline)) static void run(Section* const* s, float* const* lefts, float* const* rights,
-                                                   int count, int numSamples)
+    // The oversampler's allpass memories in lanes, x[stage][branch] and
+    // y[stage][branch]: stages up1, up2, down3, down4, branches a and b.
+    struct Allpasses
     {
-        // Allpass memories, lane by lane: lane 2 n + c from line n's quad
-        // lanes 2 c (branch a) and 2 c + 1 (branch b).
+        F x[4][2], y[4][2];
+    };
+
+    static constexpr LineInputSection::AllpassQuad Section::*kQuads[4] = { &Section::up1, &Section::up2,
+                                                                          &Section::down3, &Section::down4 };
+
+    // Lane 2 n + c from line n's quad lanes 2 c (branch a) and 2 c + 1 (branch b).
+    __attribute__((always_inline)) static void loadAllpasses(Section* const* s, int count, Allpasses& a)
+    {
         alignas(32) float xs[4][2][kLanes] {}, ys[4][2][kLanes] {};
-        LineInputSection::AllpassQuad Section::*quads[4] = { &Section::up1, &Section::up2, &Section::down3,
-                                                            &Section::down4 };
         for (int q = 0; q < 4; ++q)
             for (int n = 0; n < count; ++n)
                 for (int c = 0; c < 2; ++c)
                     for (int branch = 0; branch < 2; ++branch)
                     {
-                        xs[q][branch][2 * n + c] = (s[n]->*quads[q]).xPrev[2 * c + branch];
-                        ys[q][branch][2 * n + c] = (s[n]->*quads[q]).yPrev[2 * c + branch];
+                        xs[q][branch][2 * n + c] = (s[n]->*kQuads[q]).xPrev[2 * c + branch];
+                        ys[q][branch][2 * n + c] = (s[n]->*kQuads[q]).yPrev[2 * c + branch];
                     }
-        F ax[4][2], ay[4][2];
         for (int q = 0; q < 4; ++q)
             for (int branch = 0; branch < 2; ++branch)
             {
-                ax[q][branch] = SimdLanes::load<F>(xs[q][branch]);
-                ay[q][branch] = SimdLanes::load<F>(ys[q][branch]);
+                a.x[q][branch] = SimdLanes::load<F>(xs[q][branch]);
+                a.y[q][branch] = SimdLanes::load<F>(ys[q][branch]);
             }
+    }
 
+    __attribute__((always_inline)) static void storeAllpasses(const Allpasses& a, Section* const* s, int count)
+    {
+        alignas(32) float xs[4][2][kLanes], ys[4][2][kLanes];
+        for (int q = 0; q < 4; ++q)
+            for (int branch = 0; branch < 2; ++branch)
+            {
+                SimdLanes::store(xs[q][branch], a.x[q][branch]);
+                SimdLanes::store(ys[q][branch], a.y[q][branch]);
+            }
+        for (int q = 0; q < 4; ++q)
+            for (int n = 0; n < count; ++n)
+                for (int c = 0; c < 2; ++c)
+                    for (int branch = 0; branch < 2; ++branch)
+                    {
+                        (s[n]->*kQuads[q]).xPrev[2 * c + branch] = xs[q][branch][2 * n + c];
+                        (s[n]->*kQuads[q]).yPrev[2 * c + branch] = ys[q][branch][2 * n + c];
+                    }
+    }
+
+    // Which lines take the filter before the saturation, after it, and the
+    // saturation.
+    struct Placement
+    {
         bool before[4] {}, after[4] {}, drive[4] {};
+    };
+    // The same in lanes, and whether any line takes each (kept apart from
+    // the placement, whose rows leave the body, so that these stay in
+    // registers through the samples).
+    struct Steps
+    {
         bool anyBefore = false, anyAfter = false, anyDrive = false;
+        Mask beforeMask, afterMask, driveMask;
+    };
+
+    __attribute__((always_inline)) static Steps stepsOf(Section* const* s, int count, Placement& lines)
+    {
+        Steps steps;
         for (int n = 0; n < count; ++n)
         {
-            before[n] = s[n]->filterOn && ! s[n]->filterAfter;
-            after[n] = s[n]->filterOn && s[n]->filterAfter;
-            drive[n] = s[n]->driveOn;
-            anyBefore = anyBefore || before[n];
-            anyAfter = anyAfter || after[n];
-            anyDrive = anyDrive || drive[n];
+            lines.before[n] = s[n]->filterOn && ! s[n]->filterAfter;
+            lines.after[n] = s[n]->filterOn && s[n]->filterAfter;
+            lines.drive[n] = s[n]->driveOn;
+            steps.anyBefore = steps.anyBefore || lines.before[n];
+            steps.anyAfter = steps.anyAfter || lines.after[n];
+            steps.anyDrive = steps.anyDrive || lines.drive[n];
         }
-        const Mask beforeMask = laneMask(before), afterMask = laneMask(after), driveMask = laneMask(drive);
+        steps.beforeMask = laneMask(lines.before);
+        steps.afterMask = laneMask(lines.after);
+        steps.driveMask = laneMask(lines.drive);
+        return steps;
+    }
+
+    // What each line reads sample by sample (a lane beyond count reads
+    // zeros), and the overdrive's values where every line holds them through
+    // the run.
+    struct Sources
+    {
+        const float* inL[kLines];
+        const float* inR[kLines];
+        const LineInputSection::Coefficients* filters[kLines];
+        const float* preamps[kLines];
+        const float* gains[kLines];
+        const float* colours[kLines];
+        bool steady = true;
+        F steadyDrive, steadyGain, steadyAmount;
+    };
+
+    __attribute__((always_inline)) static void sourcesOf(Section* const* s, float* const* lefts, float* const* rights,
+                                                         int count, Sources& from)
+    {
+        static const float zeros[LineInputSection::kMaxSamples] {};
+        static const LineInputSection::Coefficients zeroCoefficients {};
+        for (int n = 0; n < kLines; ++n)
+        {
+            const bool here = n < count;
+            from.inL[n] = here ? lefts[n] : zeros;
+            from.inR[n] = here ? rights[n] : zeros;
+            from.filters[n] = here ? &s[n]->filter : &zeroCoefficients;
+            from.preamps[n] = here ? s[n]->preamp : zeros;
+            from.gains[n] = here ? s[n]->gain : zeros;
+            from.colours[n] = here ? s[n]->colour : zeros;
+        }
+        for (int n = 0; n < count; ++n)
+            from.steady = from.steady && s[n]->steadyDrive;
+        from.steadyDrive = 2.0f * lanesOf(from.preamps, 0);
+        from.steadyGain = lanesOf(from.gains, 0);
+        from.steadyAmount = lanesOf(from.colours, 0);
+    }
+
+    // Two polyphase 2x interpolators: each allpass branch gives one of the
+    // two output phases, so every section runs once per sample of its input.
+    // Only in this form do the two coefficients make a half-band filter; with
+    // zero stuffing folded into the branches the interpolators pass the band
+    // at unity, so the saturation sees the input at its own level. The
+    // second stage takes the even, then the odd phase: ticks 0 and 1, then 2
+    // and 3.
+    __attribute__((always_inline)) static void upsample(Allpasses& a, F x, F (&t)[4])
+    {
+        const F ua = allpass(a.x[0][0], a.y[0][0], x, kHalfBandA);
+        const F ub = allpass(a.x[0][1], a.y[0][1], x, kHalfBandB);
+        t[0] = allpass(a.x[1][0], a.y[1][0], ua, kHalfBandA);
+        t[1] = allpass(a.x[1][1], a.y[1][1], ua, kHalfBandB);
+        t[2] = allpass(a.x[1][0], a.y[1][0], ub, kHalfBandA);
+        t[3] = allpass(a.x[1][1], a.y[1][1], ub, kHalfBandB);
+    }
+
+    // Two polyphase 2x decimators: branch a takes the odd phase, branch b the even one.
+    __attribute__((always_inline)) static F downsample(Allpasses& a, const F (&t)[4])
+    {
+        const F d0a = allpass(a.x[2][0], a.y[2][0], t[1], kHalfBandA);
+        const F d0b = allpass(a.x[2][1], a.y[2][1], t[0], kHalfBandB);
+        const F d1a = allpass(a.x[2][0], a.y[2][0], t[3], kHalfBandA);
+        const F d1b = allpass(a.x[2][1], a.y[2][1], t[2], kHalfBandB);
+        const F down0 = d0a + d0b;
+        const F down1 = d1a + d1b;
+        const F ea = allpass(a.x[3][0], a.y[3][0], down1, kHalfBandA);
+        const F eb = allpass(a.x[3][1], a.y[3][1], down0, kHalfBandB);
+        return (ea + eb) * kDecimatorGain;
+    }
+
+    // Filter, saturation, filter, each over the four ticks of sample i in
+    // turn: only one of the filters runs on a line, so this is the order tick
+    // by tick.
+    __attribute__((always_inline)) static void shape(F (&t)[4], const Steps& steps, const Sources& from, int i,
+                                                     Biquad& filterBefore, Biquad& filterAfter)
+    {
+        Doubles c[5] {};
+        if (steps.anyBefore || steps.anyAfter)
+        {
+            const double* rows[kLines];
+            for (int n = 0; n < kLines; ++n)
+                rows[n] = from.filters[n]->values[i][0];
+            for (int k = 0; k < 5; ++k)
+                pairsOf(rows, k, c[k]);
+        }
+        if (steps.anyBefore)
+            for (int k = 0; k < 4; ++k)
+                t[k] = where(steps.beforeMask, biquad(c, filterBefore, t[k]), t[k]);
+        if (steps.anyDrive)
+        {
+            const F driven = from.steady ? from.steadyDrive : 2.0f * lanesOf(from.preamps, i);
+            const F g = from.steady ? from.steadyGain : lanesOf(from.gains, i);
+            saturate(t, driven, g, steps.driveMask);
+        }
+        if (steps.anyAfter)
+            for (int k = 0; k < 4; ++k)
+                t[k] = where(steps.afterMask, biquad(c, filterAfter, t[k]), t[k]);
+    }
+
+    __attribute__((always_inline)) static void run(Section* const* s, float* const* lefts, float* const* rights,
+                                                   int count, int numSamples)
+    {
+        Allpasses a;
+        loadAllpasses(s, count, a);
+        Placement lines;
+        const Steps steps = stepsOf(s, count, lines);
 
         // The filter runs before the saturation on some lines and after it
         // on others: each placement has memories of its own here, and each
@@ -274,98 +424,28 @@ struct LineInputSectionLanes
             for (int k = 0; k < 5; ++k)
                 pairsOf(rows, k, colourCoefficients[k]);
         }
-
-        static const float zeros[LineInputSection::kMaxSamples] {};
-        static const LineInputSection::Coefficients zeroCoefficients {};
-        const float* inL[kLines];
-        const float* inR[kLines];
-        const LineInputSection::Coefficients* filters[kLines];
-        const float* preamps[kLines];
-        const float* gains[kLines];
-        const float* colours[kLines];
-        for (int n = 0; n < kLines; ++n)
-        {
-            const bool here = n < count;
-            inL[n] = here ? lefts[n] : zeros;
-            inR[n] = here ? rights[n] : zeros;
-            filters[n] = here ? &s[n]->filter : &zeroCoefficients;
-            preamps[n] = here ? s[n]->preamp : zeros;
-            gains[n] = here ? s[n]->gain : zeros;
-            colours[n] = here ? s[n]->colour : zeros;
-        }
-
-        bool steady = true;
-        for (int n = 0; n < count; ++n)
-            steady = steady && s[n]->steadyDrive;
-        const F steadyDrive = 2.0f * lanesOf(preamps, 0);
-        const F steadyGain = lanesOf(gains, 0);
-        const F steadyAmount = lanesOf(colours, 0);
+        Sources from;
+        sourcesOf(s, lefts, rights, count, from);
 
         for (int i = 0; i < numSamples; ++i)
         {
             F x;
             for (int n = 0; n < kLines; ++n)
             {
-                x[2 * n] = inL[n][i];
-                x[2 * n + 1] = inR[n][i];
+                x[2 * n] = from.inL[n][i];
+                x[2 * n + 1] = from.inR[n][i];
             }
-            // Two polyphase 2x interpolators: each allpass branch gives one
-            // of the two output phases, so every section runs once per
-            // sample of its input. Only in this form do the two coefficients
-            // make a half-band filter; with zero stuffing folded into the
-            // branches the interpolators pass the band at unity, so the
-            // saturation sees the input at its own level. The second stage
-            // takes the even, then the odd phase: ticks 0 and 1, then 2 and 3.
-            const F ua = allpass(ax[0][0], ay[0][0], x, kHalfBandA);
-            const F ub = allpass(ax[0][1], ay[0][1], x, kHalfBandB);
             F t[4];
-            t[0] = allpass(ax[1][0], ay[1][0], ua, kHalfBandA);
-            t[1] = allpass(ax[1][1], ay[1][1], ua, kHalfBandB);
-            t[2] = allpass(ax[1][0], ay[1][0], ub, kHalfBandA);
-            t[3] = allpass(ax[1][1], ay[1][1], ub, kHalfBandB);
-
-            // Filter, saturation, filter, each over the four ticks in turn:
-            // only one of the filters runs on a line, so this is the order
-            // tick by tick.
-            Doubles c[5] {};
-            if (anyBefore || anyAfter)
-            {
-                const double* rows[kLines];
-                for (int n = 0; n < kLines; ++n)
-                    rows[n] = filters[n]->values[i][0];
-                for (int k = 0; k < 5; ++k)
-                    pairsOf(rows, k, c[k]);
-            }
-            if (anyBefore)
-                for (int k = 0; k < 4; ++k)
-                    t[k] = where(beforeMask, biquad(c, filterBefore, t[k]), t[k]);
-            if (anyDrive)
-            {
-                const F driven = steady ? steadyDrive : 2.0f * lanesOf(preamps, i);
-                const F g = steady ? steadyGain : lanesOf(gains, i);
-                saturate(t, driven, g, driveMask);
-            }
-            if (anyAfter)
-                for (int k = 0; k < 4; ++k)
-                    t[k] = where(afterMask, biquad(c, filterAfter, t[k]), t[k]);
-
-            // Two polyphase 2x decimators: branch a takes the odd phase, branch b the even one.
-            const F d0a = allpass(ax[2][0], ay[2][0], t[1], kHalfBandA);
-            const F d0b = allpass(ax[2][1], ay[2][1], t[0], kHalfBandB);
-            const F d1a = allpass(ax[2][0], ay[2][0], t[3], kHalfBandA);
-            const F d1b = allpass(ax[2][1], ay[2][1], t[2], kHalfBandB);
-            const F down0 = d0a + d0b;
-            const F down1 = d1a + d1b;
-            const F ea = allpass(ax[3][0], ay[3][0], down1, kHalfBandA);
-            const F eb = allpass(ax[3][1], ay[3][1], down0, kHalfBandB);
-            F out = (ea + eb) * kDecimatorGain;
+            upsample(a, x, t);
+            shape(t, steps, from, i, filterBefore, filterAfter);
+            F out = downsample(a, t);
 
             // The colour filter adds its band of the overdriven sound.
-            if (anyDrive)
+            if (steps.anyDrive)
             {
-                const F amount = steady ? steadyAmount : lanesOf(colours, i);
+                const F amount = from.steady ? from.steadyAmount : lanesOf(from.colours, i);
                 const F coloured = biquad(colourCoefficients, colour, out);
-                out = where(driveMask, out + amount * coloured, out);
+                out = where(steps.driveMask, out + amount * coloured, out);
             }
 
             alignas(32) float o[kLanes];
@@ -377,23 +457,10 @@ struct LineInputSectionLanes
             }
         }
 
-        for (int q = 0; q < 4; ++q)
-            for (int branch = 0; branch < 2; ++branch)
-            {
-                SimdLanes::store(xs[q][branch], ax[q][branch]);
-                SimdLanes::store(ys[q][branch], ay[q][branch]);
-            }
-        for (int q = 0; q < 4; ++q)
-            for (int n = 0; n < count; ++n)
-                for (int c = 0; c < 2; ++c)
-                    for (int branch = 0; branch < 2; ++branch)
-                    {
-                        (s[n]->*quads[q]).xPrev[2 * c + branch] = xs[q][branch][2 * n + c];
-                        (s[n]->*quads[q]).yPrev[2 * c + branch] = ys[q][branch][2 * n + c];
-                    }
-        storeBiquad(filterBefore, s, count, &Section::filterMemories, before);
-        storeBiquad(filterAfter, s, count, &Section::filterMemories, after);
-        storeBiquad(colour, s, count, &Section::colourMemories, drive);
+        storeAllpasses(a, s, count);
+        storeBiquad(filterBefore, s, count, &Section::filterMemories, lines.before);
+        storeBiquad(filterAfter, s, count, &Section::filterMemories, lines.after);
+        storeBiquad(colour, s, count, &Section::colourMemories, lines.drive);
     }
 };
 

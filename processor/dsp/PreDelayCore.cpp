@@ -122,12 +122,7 @@ void PreDelayCore::clear()
 void PreDelayCore::process(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
                            int numSamples)
 {
-    const double c = context.k002F;   // the float factor, as every smoother takes it
-    const int maximum = maxLength;
-    const double longest = (double) (maximum - 1);
-    float* left = leftRing.get();
-    float* right = rightRing.get();
-    if (left == nullptr || right == nullptr || maximum < 1)
+    if (leftRing == nullptr || rightRing == nullptr || maxLength < 1)
     {
         std::fill(outLeft, outLeft + numSamples, 0.0f);
         std::fill(outRight, outRight + numSamples, 0.0f);
@@ -136,95 +131,109 @@ void PreDelayCore::process(const float* inLeft, const float* inRight, float* out
 
     leftAverager.advance(numSamples);
     rightAverager.advance(numSamples);
+    if (! sweepSteadyBlock(inLeft, inRight, outLeft, outRight, numSamples))
+        processSamples(inLeft, inRight, outLeft, outRight, numSamples);
+}
 
+bool PreDelayCore::sweepSteadyBlock(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
+                                    int numSamples)
+{
     // While the smoothed lengths keep to one whole distance for the whole
     // block (they have arrived, or glide within a sample), the block goes into
     // the rings and comes out of them at that distance, in two sweeps. A block
     // sweeps in ahead of its reads only where no write lands on a sample a
     // read of the block still wants (a distance no longer than the ring less
     // the block).
-    {
-        double sl = smoothedLeft, sr = smoothedRight;
-        const int dl = (int) std::clamp(glide(sl, leftLength, c), 0.0, longest);
-        const int dr = (int) std::clamp(glide(sr, rightLength, c), 0.0, longest);
-        bool steady = dl <= maximum - numSamples && dr <= maximum - numSamples;
-        // Both glides side by side, each step as glide() takes it; the whole
-        // distances are compared as the values they come from: within
-        // [d, d + 1) they truncate to d (d = 0 takes everything below 1).
-        const double lowL = dl == 0 ? -INFINITY : (double) dl, highL = dl == (int) longest ? INFINITY : dl + 1.0;
-        const double lowR = dr == 0 ? -INFINITY : (double) dr, highR = dr == (int) longest ? INFINITY : dr + 1.0;
-        const __m128d target = _mm_set_pd((double) rightLength, (double) leftLength);
-        const __m128d factor = _mm_set1_pd(c);
-        const __m128d guard = _mm_set1_pd(kDenormalGuard);
-        const __m128d low = _mm_set_pd(lowR, lowL), high = _mm_set_pd(highR, highL);
-        __m128d smoothed = _mm_set_pd(sr, sl);
-        __m128d inside = _mm_castsi128_pd(_mm_set1_epi32(-1));
-        auto glideStep = [&](__m128d from) {
-            const __m128d next = _mm_sub_pd(from, _mm_add_pd(_mm_mul_pd(_mm_sub_pd(from, target), factor), guard));
-            const __m128d same = _mm_or_pd(_mm_cmpeq_pd(next, from), _mm_cmpeq_pd(from, target));
-            return _mm_or_pd(_mm_and_pd(same, target), _mm_andnot_pd(same, next));
-        };
-        // The glide's outcome depends on the lengths it starts from, its
-        // targets, its factor and the distances it is held to alone: the
-        // pre-delays of an engine, gliding alike (all at rest at the same
-        // lengths), take the outcome of the first instead of waiting on
-        // every step of their own.
-        const GlideMemo key { { sl, sr, (double) leftLength, (double) rightLength, c, lowL, highL, lowR, highR },
-                              numSamples };
-        GlideMemo* memo = glideMemo;
-        if (memo != nullptr && memo->sameStart(key))
-        {
-            smoothed = _mm_set_pd(memo->toRight, memo->toLeft);
-            steady = steady && memo->inside;
-        }
-        else
-        {
-            // A step depends on the state alone: a state that one step leaves
-            // bit for bit as it is stays so for the whole block (the lengths
-            // at rest), and its loop would only wait on its own results.
-            const __m128d firstStep = glideStep(smoothed);
-            const bool atRest =
-                _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_castpd_si128(firstStep), _mm_castpd_si128(smoothed))) == 0xffff;
-            if (atRest && numSamples > 0)
-                inside = _mm_and_pd(_mm_cmpge_pd(smoothed, low), _mm_cmplt_pd(smoothed, high));
-            else
-                for (int i = 0; i < numSamples; ++i)
-                {
-                    smoothed = glideStep(smoothed);
-                    inside =
-                        _mm_and_pd(inside, _mm_and_pd(_mm_cmpge_pd(smoothed, low), _mm_cmplt_pd(smoothed, high)));
-                }
-            const bool allInside = _mm_movemask_pd(inside) == 3;
-            steady = steady && allInside;
-            if (memo != nullptr)
-            {
-                *memo = key;
-                memo->toLeft = _mm_cvtsd_f64(smoothed);
-                memo->toRight = _mm_cvtsd_f64(_mm_unpackhi_pd(smoothed, smoothed));
-                memo->inside = allInside;
-            }
-        }
-        sl = _mm_cvtsd_f64(smoothed);
-        sr = _mm_cvtsd_f64(_mm_unpackhi_pd(smoothed, smoothed));
-        if (steady)
-        {
-            // At distance 0 a sample comes out as it goes in: one sweep.
-            sweepIn(left, inLeft, numSamples, dl == 0 ? outLeft : nullptr);
-            sweepIn(right, inRight, numSamples, dr == 0 ? outRight : nullptr);
-            if (dl != 0)
-                sweepOut(left, outLeft, dl, numSamples);
-            if (dr != 0)
-                sweepOut(right, outRight, dr, numSamples);
-            writeIndex = (writeIndex + numSamples) % maximum;
-            smoothedLeft = sl;
-            smoothedRight = sr;
-            return;
-        }
-    }
+    const double c = context.k002F;   // the float factor, as every smoother takes it
+    const int maximum = maxLength;
+    const double longest = (double) (maximum - 1);
+    const double sl = smoothedLeft, sr = smoothedRight;
+    const int dl = (int) std::clamp(glide(sl, leftLength, c), 0.0, longest);
+    const int dr = (int) std::clamp(glide(sr, rightLength, c), 0.0, longest);
+    // The whole distances are compared as the values they come from: within
+    // [d, d + 1) they truncate to d (d = 0 takes everything below 1).
+    const double lowL = dl == 0 ? -INFINITY : (double) dl, highL = dl == (int) longest ? INFINITY : dl + 1.0;
+    const double lowR = dr == 0 ? -INFINITY : (double) dr, highR = dr == (int) longest ? INFINITY : dr + 1.0;
+    const GlideMemo glided = glideOfBlock(
+        { { sl, sr, (double) leftLength, (double) rightLength, c, lowL, highL, lowR, highR }, numSamples });
+    if (dl > maximum - numSamples || dr > maximum - numSamples || ! glided.inside)
+        return false;
 
+    // At distance 0 a sample comes out as it goes in: one sweep.
+    sweepIn(leftRing.get(), inLeft, numSamples, dl == 0 ? outLeft : nullptr);
+    sweepIn(rightRing.get(), inRight, numSamples, dr == 0 ? outRight : nullptr);
+    if (dl != 0)
+        sweepOut(leftRing.get(), outLeft, dl, numSamples);
+    if (dr != 0)
+        sweepOut(rightRing.get(), outRight, dr, numSamples);
+    writeIndex = (writeIndex + numSamples) % maximum;
+    smoothedLeft = glided.toLeft;
+    smoothedRight = glided.toRight;
+    return true;
+}
+
+PreDelayCore::GlideMemo PreDelayCore::glideOfBlock(const GlideMemo& key)
+{
+    // The glide's outcome depends on the lengths it starts from, its
+    // targets, its factor and the distances it is held to alone: the
+    // pre-delays of an engine, gliding alike (all at rest at the same
+    // lengths), take the outcome of the first instead of waiting on
+    // every step of their own.
+    GlideMemo* memo = glideMemo;
+    if (memo != nullptr && memo->sameStart(key))
+        return *memo;
+    GlideMemo glided = key;
+    glideThrough(glided);
+    if (memo != nullptr)
+        *memo = glided;
+    return glided;
+}
+
+void PreDelayCore::glideThrough(GlideMemo& g)
+{
+    // Both glides side by side, each step as glide() takes it, noting whether
+    // every step keeps within the bounds of its whole distance.
+    const double* start = g.start;
+    const __m128d target = _mm_set_pd(start[3], start[2]);
+    const __m128d factor = _mm_set1_pd(start[4]);
+    const __m128d guard = _mm_set1_pd(kDenormalGuard);
+    const __m128d low = _mm_set_pd(start[7], start[5]), high = _mm_set_pd(start[8], start[6]);
+    __m128d smoothed = _mm_set_pd(start[1], start[0]);
+    __m128d inside = _mm_castsi128_pd(_mm_set1_epi32(-1));
+    auto glideStep = [&](__m128d from) {
+        const __m128d next = _mm_sub_pd(from, _mm_add_pd(_mm_mul_pd(_mm_sub_pd(from, target), factor), guard));
+        const __m128d same = _mm_or_pd(_mm_cmpeq_pd(next, from), _mm_cmpeq_pd(from, target));
+        return _mm_or_pd(_mm_and_pd(same, target), _mm_andnot_pd(same, next));
+    };
+    // A step depends on the state alone: a state that one step leaves bit for
+    // bit as it is stays so for the whole block (the lengths at rest), and its
+    // loop would only wait on its own results.
+    const __m128d firstStep = glideStep(smoothed);
+    const bool atRest =
+        _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_castpd_si128(firstStep), _mm_castpd_si128(smoothed))) == 0xffff;
+    if (atRest && g.numSamples > 0)
+        inside = _mm_and_pd(_mm_cmpge_pd(smoothed, low), _mm_cmplt_pd(smoothed, high));
+    else
+        for (int i = 0; i < g.numSamples; ++i)
+        {
+            smoothed = glideStep(smoothed);
+            inside = _mm_and_pd(inside, _mm_and_pd(_mm_cmpge_pd(smoothed, low), _mm_cmplt_pd(smoothed, high)));
+        }
+    g.toLeft = _mm_cvtsd_f64(smoothed);
+    g.toRight = _mm_cvtsd_f64(_mm_unpackhi_pd(smoothed, smoothed));
+    g.inside = _mm_movemask_pd(inside) == 3;
+}
+
+void PreDelayCore::processSamples(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
+                                  int numSamples)
+{
+    const double c = context.k002F;
+    const int maximum = maxLength;
+    const double longest = (double) (maximum - 1);
+    float* left = leftRing.get();
+    float* right = rightRing.get();
     for (int i = 0; i < numSamples; ++i)
     {
-
         smoothedLeft = glide(smoothedLeft, leftLength, c);
         smoothedRight = glide(smoothedRight, rightLength, c);
 

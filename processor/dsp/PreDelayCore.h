@@ -63,6 +63,16 @@ private:
     void sweepIn(float* ring, const float* input, int numSamples, float* output = nullptr) const;
     void sweepOut(const float* ring, float* output, int distance, int numSamples) const;
 
+    // The steps of process(): the whole block in sweeps where the lengths
+    // keep to one whole distance through it (false, nothing done, where they
+    // do not), else sample by sample.
+    bool sweepSteadyBlock(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int numSamples);
+    void processSamples(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int numSamples);
+    // The glide of a block from the start of key (the shared memo's outcome
+    // where it starts alike), and the glide itself, step by step.
+    GlideMemo glideOfBlock(const GlideMemo& key);
+    static void glideThrough(GlideMemo& glided);
+
     std::unique_ptr<float[]> leftRing;
     std::unique_ptr<float[]> rightRing;
     int ringLength = 0;

@@ -18,24 +18,10 @@ struct SampleRateContext
     // other rate keeps the previous index.
     int rateIndex = 0;
     double invRate = 1.0 / 44100.0;
-    float invRateF = 1.0f / 44100.0f;
-    double halfInvRate = 0.5 / 44100.0;       // 1 / (2 fs)
-    double rateRatio = 1.0;                   // fs / 44100
-    float rateRatioF = 1.0f;
     double k = 1.0;                           // 2 (1 - 0.5^(44100 / fs))
     float kF = 1.0f;
-    double invRateRatio = 1.0;                // 44100 / fs
-    double pow2InvRatioMinus1 = 1.0;          // 2^(44100 / fs) - 1
-    double pow2InvRatioMinus1F = 1.0;         // the same, rounded to float
-    double kCubed = 1.0;
-    float kCubedF = 1.0f;
     double nyquist = 22050.0;                 // fs / 2
     double k002 = 0.002;
     float k002F = 0.002f;
-    float k005F = 0.005f;
-    float k0005F = 0.0005f;
-    float samplesPerMsF = 44.1f;              // fs * 0.001
     double samplesPerMs = 44.1;               // 0.001 fs
-    double k002Again = 0.002;                 // kept apart for the smoothers that read it
-    float k002AgainF = 0.002f;
 };

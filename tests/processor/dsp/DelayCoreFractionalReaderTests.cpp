@@ -278,9 +278,9 @@ TEST_P(DelayCoreFractionalReader, RememberedAndRunReadsAreTheSingleReadsBitForBi
                 reader.read(runMemory, c.mode, c.minimumStep, ringA.data(), two ? ringB.data() : nullptr,
                             (firstBase + s) - delay, delay, delay, a, b);
             }
-            const int taken = reader.readRun(runMemory, c.mode, c.minimumStep, ringA.data(),
-                                             two ? ringB.data() : nullptr, firstBase + 2, 0.0, delay, delay, kRun - 2,
-                                             run + 2, two ? runB + 2 : nullptr);
+            const int taken = reader.readRun({ c.mode, c.minimumStep }, { firstBase + 2, kRun - 2 },
+                                             { runMemory, ringA.data(), 0.0, delay, delay, run + 2 },
+                                             two ? ringB.data() : nullptr, two ? runB + 2 : nullptr);
             EXPECT_EQ(taken % 8, 0) << where;
             // Runs give what plays: the reads rounded to float.
             for (int s = 2; s < 2 + taken; ++s)
@@ -330,9 +330,9 @@ TEST_P(DelayCoreFractionalReader, RunsOfTwoChannelsAreTheSingleReadsBitForBit)
                 reader.read(memoryB, mode, 16.0, ringB.data(), nullptr, (firstBase + s) - delayB, delayB, delayB,
                             unused, unused);
             }
-            const int taken = reader.readRunTwo(memoryA, memoryB, mode, 16.0, ringA.data(), ringB.data(),
-                                                firstBase + 2, 0.0, 0.0, delayA, delayB, delayA, delayB, kRun - 2,
-                                                runA + 2, runB + 2);
+            const int taken = reader.readRunTwo({ mode, 16.0 }, { firstBase + 2, kRun - 2 },
+                                                { memoryA, ringA.data(), 0.0, delayA, delayA, runA + 2 },
+                                                { memoryB, ringB.data(), 0.0, delayB, delayB, runB + 2 });
             const auto where = ::testing::Message() << "mode " << mode << " delay B " << delayB;
             EXPECT_EQ(taken % 8, 0) << where;
             for (int s = 2; s < 2 + taken; ++s)
@@ -360,8 +360,8 @@ TEST_P(DelayCoreFractionalReader, RunsOfTwoChannelsAreTheSingleReadsBitForBit)
         const double rest = start - 4.0;
         float run[16];
         std::fill(run, run + 16, std::nanf(""));
-        const int taken = reader.readRun(memory, mode, 16.0, ringA.data(), nullptr, base + 2.0, 0.0, rest,
-                                         rest + 2.0, 16, run, nullptr);
+        const int taken =
+            reader.readRun({ mode, 16.0 }, { base + 2.0, 16 }, { memory, ringA.data(), 0.0, rest, rest + 2.0, run });
         for (int s = 0; s < taken; ++s)
         {
             const double single =
@@ -409,8 +409,8 @@ TEST_P(DelayCoreFractionalReader, TwoChannelsInOnePassAreTheReadsOneByOne)
                 if (k % 11 == 0)
                     positionA = unit(random) * 40.0;   // fewer samples behind than the kernel takes
                 double twoA = 0.0, twoB = 0.0, oneA = 0.0, oneB = 0.0, unused = 0.0;
-                reader.readTwo(pairA, pairB, mode, minimumStep, ringA.data(), positionA, delayA, previousA,
-                               ringB.data(), positionB, delayB, previousB, twoA, twoB);
+                reader.readTwo({ mode, minimumStep }, { pairA, ringA.data(), positionA, delayA, previousA },
+                               { pairB, ringB.data(), positionB, delayB, previousB }, twoA, twoB);
                 reader.read(aloneA, mode, minimumStep, ringA.data(), nullptr, positionA, delayA, previousA, oneA,
                             unused);
                 reader.read(aloneB, mode, minimumStep, ringB.data(), nullptr, positionB, delayB, previousB, oneB,
