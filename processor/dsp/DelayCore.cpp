@@ -1144,20 +1144,17 @@ void DelayCore::readPiece(int from, int to, bool left, bool right)
         if (span >= 4)
         {
             int taken = 0;
+            const FractionalReader::Run run { base, span };
+            const FractionalReader::RunChannel runL { readMemory[0], ringL, shiftL, dl, previousL, p.read[0] + i };
+            const FractionalReader::RunChannel runR { readMemory[1], ringR, shiftR, dr, previousR, p.read[1] + i };
             if (both)
-                taken = reader.readRun(readMemory[0], mode, smallest, ringL, ringR, base, shiftL, dl, previousL, span,
-                                       p.read[0] + i, p.read[1] + i);
+                taken = reader.readRun({ mode, smallest }, run, runL, ringR, p.read[1] + i);
             else if (left && right)
-                taken = reader.readRunTwo(readMemory[0], readMemory[1], mode, smallest, ringL, ringR, base, shiftL,
-                                          shiftR, dl, dr, previousL, previousR, span, p.read[0] + i, p.read[1] + i);
+                taken = reader.readRunTwo({ mode, smallest }, run, runL, runR);
             else
             {
-                const int takenL = left ? reader.readRun(readMemory[0], mode, smallest, ringL, nullptr, base, shiftL,
-                                                         dl, previousL, span, p.read[0] + i, nullptr)
-                                        : span;
-                const int takenR = right ? reader.readRun(readMemory[1], mode, smallest, ringR, nullptr, base, shiftR,
-                                                          dr, previousR, span, p.read[1] + i, nullptr)
-                                         : span;
+                const int takenL = left ? reader.readRun({ mode, smallest }, run, runL) : span;
+                const int takenR = right ? reader.readRun({ mode, smallest }, run, runR) : span;
                 taken = std::min(takenL, takenR);
                 if (! left)
                     std::fill(p.read[0] + i, p.read[0] + i + taken, 0.0f);
@@ -1185,8 +1182,8 @@ void DelayCore::readPiece(int from, int to, bool left, bool right)
                 reader.read(readMemory[0], mode, smallest, ringL, ringR, atL, dl, previousL, readL, readR);
         }
         else if (left && right)
-            reader.readTwo(readMemory[0], readMemory[1], mode, smallest, ringL, atL, dl, previousL, ringR, atR, dr,
-                           previousR, readL, readR);
+            reader.readTwo({ mode, smallest }, { readMemory[0], ringL, atL, dl, previousL },
+                           { readMemory[1], ringR, atR, dr, previousR }, readL, readR);
         else
         {
             if (left && ! reader.readAgain(readMemory[0], mode, smallest, ringL, nullptr, atL, dl, previousL, readL,

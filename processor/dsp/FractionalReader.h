@@ -132,30 +132,6 @@ public:
     // delay: the same reads, as many as both may take (a multiple of eight).
     int readRunTwo(Setting setting, Run run, const RunChannel& a, const RunChannel& b) const;
 
-    // The positional forms of readTwo, readRun and readRunTwo.
-    void readTwo(Memory& memoryA, Memory& memoryB, int mode, double minimumStep, const float* ringA,
-                 double positionA, double delayA, double previousDelayA, const float* ringB, double positionB,
-                 double delayB, double previousDelayB, double& readA, double& readB) const
-    {
-        readTwoApart(memoryA, memoryB, mode, minimumStep, ringA, positionA, delayA, previousDelayA, ringB, positionB,
-                     delayB, previousDelayB, readA, readB);
-    }
-    int readRun(Memory& memory, int mode, double minimumStep, const float* ringA, const float* ringB,
-                double firstBase, double shift, double delay, double previousDelay, int count, float* readA,
-                float* readB) const
-    {
-        return readRun({ mode, minimumStep }, { firstBase, count },
-                       { memory, ringA, shift, delay, previousDelay, readA }, ringB, readB);
-    }
-    int readRunTwo(Memory& memoryA, Memory& memoryB, int mode, double minimumStep, const float* ringA,
-                   const float* ringB, double firstBase, double shiftA, double shiftB, double delayA, double delayB,
-                   double previousDelayA, double previousDelayB, int count, float* readA, float* readB) const
-    {
-        return readRunTwo({ mode, minimumStep }, { firstBase, count },
-                          { memoryA, ringA, shiftA, delayA, previousDelayA, readA },
-                          { memoryB, ringB, shiftB, delayB, previousDelayB, readB });
-    }
-
     // The read above when it repeats the last one's mode, phase and step and
     // its weights are kept, at the cost of the sums alone; false (nothing
     // read) otherwise.
