@@ -153,13 +153,13 @@ bool isShown(const juce::String& name, const Parameters& p)
     for (const juce::String stage : { "Delay", "Predelay" })
     {
         const bool joined = p.isOn(stage == "Delay" ? "Delay Join Channels" : "Pre-delay Join Channels");
-        for (const juce::String control : { stage + "RightTimeKnob", stage + "RightTimeDisplay",
+        for (const juce::String& control : { stage + "RightTimeKnob", stage + "RightTimeDisplay",
                                             stage + "TimeRightNominator", stage + "TimeRightDenominator",
                                             stage + "TimeRightDragHint" })
         {
             if (name == control) return ! joined;
         }
-        for (const juce::String control : { stage + "RightTimeJoinedKnob", stage + "RightTimeJoinedDisplay",
+        for (const juce::String& control : { stage + "RightTimeJoinedKnob", stage + "RightTimeJoinedDisplay",
                                             stage + "TimeRightNominatorJoined", stage + "TimeRightDenominatorJoined",
                                             stage + "RightTimeFollowsLeftMark", stage + "TimeRightFollowsLeftMark" })
         {

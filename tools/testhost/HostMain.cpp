@@ -132,181 +132,199 @@ bool parseInteger(const std::string& text, int64_t& value)
     return ! text.empty() && end != nullptr && *end == 0;
 }
 
+// What an option with a value made of it.
+enum class Read
+{
+    notThisKind,   // the name is not one of these options
+    good,
+    bad
+};
+
+// The options that take a number.
+Read readNumberOption(const std::string& name, const std::string& v, Options& o)
+{
+    double number = 0;
+    int64_t integer = 0;
+    if (name == "--rate" || name == "--tempo")
+    {
+        if (! parseNumber(v, number) || number <= 0)
+            return Read::bad;
+        if (name == "--tempo")
+            o.tempo = number;
+        else
+        {
+            o.rate = number;
+            o.rateGiven = true;
+        }
+    }
+    else if (name == "--tail" || name == "--seconds")
+    {
+        if (! parseNumber(v, number) || number < 0)
+            return Read::bad;
+        (name == "--tail" ? o.tail : o.seconds) = number;
+    }
+    else if (name == "--block")
+    {
+        if (! parseInteger(v, integer) || integer <= 0 || integer > (1 << 20))
+            return Read::bad;
+        o.block = int(integer);
+    }
+    else if (name == "--bits")
+    {
+        if (! parseInteger(v, integer) || (integer != 16 && integer != 32))
+            return Read::bad;
+        o.bits = int(integer);
+    }
+    else if (name == "--cycles")
+    {
+        if (! parseInteger(v, integer) || integer < 1 || integer > 100000)
+            return Read::bad;
+        o.cycles = int(integer);
+    }
+    else if (name == "--seed")
+    {
+        if (! parseInteger(v, integer) || integer < 0)
+            return Read::bad;
+        o.seed = uint32_t(integer);
+    }
+    else if (name == "--watchdog")
+    {
+        if (! parseInteger(v, integer) || integer <= 0 || integer > 86400)
+            return Read::bad;
+        o.watchdogSeconds = int(integer);
+    }
+    else
+        return Read::notThisKind;
+    return Read::good;
+}
+
+// "I=V": an integer index and a number.
+bool parseAssignment(const std::string& v, int64_t& index, double& value)
+{
+    const auto eq = v.find('=');
+    return eq != std::string::npos && parseInteger(v.substr(0, eq), index) && parseNumber(v.substr(eq + 1), value);
+}
+
+// The options whose value is text or made of parts.
+Read readListOption(const std::string& name, const std::string& v, Options& o)
+{
+    if (name == "--time-sig")
+    {
+        const auto parts = split(v, '/');
+        int64_t n = 0, d = 0;
+        if (parts.size() != 2 || ! parseInteger(parts[0], n) || ! parseInteger(parts[1], d) || n <= 0 || d <= 0)
+            return Read::bad;
+        o.timeSigNumerator = int(n);
+        o.timeSigDenominator = int(d);
+    }
+    else if (name == "--note")
+    {
+        const auto parts = split(v, ':');
+        int64_t s = 0, k = 0, vel = 0, len = -1;
+        if (parts.size() < 3 || parts.size() > 4 || ! parseInteger(parts[0], s) || ! parseInteger(parts[1], k)
+            || ! parseInteger(parts[2], vel) || (parts.size() == 4 && ! parseInteger(parts[3], len)) || s < 0
+            || k < 0 || k > 127 || vel < 0 || vel > 127)
+            return Read::bad;
+        o.notes.push_back({ s, int(k), int(vel), len });
+    }
+    else if (name == "--cc")
+    {
+        const auto parts = split(v, ':');
+        int64_t s = 0, c = 0, val = 0;
+        if (parts.size() != 3 || ! parseInteger(parts[0], s) || ! parseInteger(parts[1], c)
+            || ! parseInteger(parts[2], val) || s < 0 || c < 0 || c > 127 || val < 0 || val > 127)
+            return Read::bad;
+        PluginInstance::MidiEvent e;
+        e.sample = s;
+        e.bytes[0] = 0xB0;
+        e.bytes[1] = uint8_t(c);
+        e.bytes[2] = uint8_t(val);
+        o.controllers.push_back(e);
+    }
+    else if (name == "--param" || name == "--latency-switch")
+    {
+        int64_t index = 0;
+        double value = 0;
+        if (! parseAssignment(v, index, value) || (name == "--latency-switch" && index < 0))
+            return Read::bad;
+        if (name == "--param")
+            o.params.emplace_back(int(index), float(value));
+        else
+        {
+            o.latencySwitchIndex = int(index);
+            o.latencySwitchValue = float(value);
+        }
+    }
+    else if (name == "--chunk")
+        o.chunkFile = v;
+    else if (name == "--screenshot")
+        o.screenshot = v;
+    else if (name == "--only")
+        o.only = v;
+    else
+        return Read::notThisKind;
+    return Read::good;
+}
+
+// A flag: true where the name is one (and o takes it).
+bool readFlag(const std::string& name, Options& o)
+{
+    if (name == "--close-with-editor")
+        o.closeWithEditor = true;
+    else if (name == "--x-errors-end")
+        o.xErrorsEnd = true;
+    else if (name == "--quick")
+        o.quick = true;
+    else if (name == "--no-editor")
+        o.withEditor = false;
+    else
+        return false;
+    return true;
+}
+
+// The error of a bad value names the option, and the value where it is made
+// of parts.
+std::string badValueError(const std::string& name, const std::string& v)
+{
+    const bool withValue = name == "--note" || name == "--cc" || name == "--param" || name == "--latency-switch";
+    return "bad " + name + (withValue ? " " + v : "");
+}
+
 bool parseOptions(int argc, char** argv, Options& o, std::string& error)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
     for (size_t i = 0; i < args.size(); ++i)
     {
         const std::string& a = args[i];
-        auto next = [&](std::string& value) {
-            if (i + 1 >= args.size())
-            {
-                error = a + " needs a value";
-                return false;
-            }
-            value = args[++i];
-            return true;
-        };
-        // A missing value already has its message.
-        auto bad = [&](const std::string& what) {
-            if (error.empty())
-                error = "bad " + what;
-            return false;
-        };
-        std::string v;
-        double number = 0;
-        int64_t integer = 0;
         if (a == "--help" || a == "-h")
         {
             o.command = "help";
             return true;
         }
-        else if (a == "--rate")
+        if (readFlag(a, o))
+            continue;
+        if (a.rfind("--", 0) != 0)
         {
-            if (! next(v) || ! parseNumber(v, number) || number <= 0)
-                return bad("--rate");
-            o.rate = number;
-            o.rateGiven = true;
+            if (o.command.empty())
+                o.command = a;
+            else if (o.plugin.empty())
+                o.plugin = a;
+            else
+                o.positional.push_back(a);
+            continue;
         }
-        else if (a == "--block")
-        {
-            if (! next(v) || ! parseInteger(v, integer) || integer <= 0 || integer > (1 << 20))
-                return bad("--block");
-            o.block = int(integer);
-        }
-        else if (a == "--tempo")
-        {
-            if (! next(v) || ! parseNumber(v, number) || number <= 0)
-                return bad("--tempo");
-            o.tempo = number;
-        }
-        else if (a == "--time-sig")
-        {
-            if (! next(v))
-                return false;
-            const auto parts = split(v, '/');
-            int64_t n = 0, d = 0;
-            if (parts.size() != 2 || ! parseInteger(parts[0], n) || ! parseInteger(parts[1], d) || n <= 0 || d <= 0)
-                return bad("--time-sig");
-            o.timeSigNumerator = int(n);
-            o.timeSigDenominator = int(d);
-        }
-        else if (a == "--note")
-        {
-            if (! next(v))
-                return false;
-            const auto parts = split(v, ':');
-            int64_t s = 0, k = 0, vel = 0, len = -1;
-            if (parts.size() < 3 || parts.size() > 4 || ! parseInteger(parts[0], s) || ! parseInteger(parts[1], k)
-                || ! parseInteger(parts[2], vel) || (parts.size() == 4 && ! parseInteger(parts[3], len)) || s < 0
-                || k < 0 || k > 127 || vel < 0 || vel > 127)
-                return bad("--note " + v);
-            o.notes.push_back({ s, int(k), int(vel), len });
-        }
-        else if (a == "--cc")
-        {
-            if (! next(v))
-                return false;
-            const auto parts = split(v, ':');
-            int64_t s = 0, c = 0, val = 0;
-            if (parts.size() != 3 || ! parseInteger(parts[0], s) || ! parseInteger(parts[1], c)
-                || ! parseInteger(parts[2], val) || s < 0 || c < 0 || c > 127 || val < 0 || val > 127)
-                return bad("--cc " + v);
-            PluginInstance::MidiEvent e;
-            e.sample = s;
-            e.bytes[0] = 0xB0;
-            e.bytes[1] = uint8_t(c);
-            e.bytes[2] = uint8_t(val);
-            o.controllers.push_back(e);
-        }
-        else if (a == "--param")
-        {
-            if (! next(v))
-                return false;
-            const auto eq = v.find('=');
-            if (eq == std::string::npos || ! parseInteger(v.substr(0, eq), integer)
-                || ! parseNumber(v.substr(eq + 1), number))
-                return bad("--param " + v);
-            o.params.emplace_back(int(integer), float(number));
-        }
-        else if (a == "--chunk")
-        {
-            if (! next(o.chunkFile))
-                return false;
-        }
-        else if (a == "--tail")
-        {
-            if (! next(v) || ! parseNumber(v, number) || number < 0)
-                return bad("--tail");
-            o.tail = number;
-        }
-        else if (a == "--bits")
-        {
-            if (! next(v) || ! parseInteger(v, integer) || (integer != 16 && integer != 32))
-                return bad("--bits");
-            o.bits = int(integer);
-        }
-        else if (a == "--seconds")
-        {
-            if (! next(v) || ! parseNumber(v, number) || number < 0)
-                return bad("--seconds");
-            o.seconds = number;
-        }
-        else if (a == "--cycles")
-        {
-            if (! next(v) || ! parseInteger(v, integer) || integer < 1 || integer > 100000)
-                return bad("--cycles");
-            o.cycles = int(integer);
-        }
-        else if (a == "--close-with-editor")
-            o.closeWithEditor = true;
-        else if (a == "--x-errors-end")
-            o.xErrorsEnd = true;
-        else if (a == "--screenshot")
-        {
-            if (! next(o.screenshot))
-                return false;
-        }
-        else if (a == "--seed")
-        {
-            if (! next(v) || ! parseInteger(v, integer) || integer < 0)
-                return bad("--seed");
-            o.seed = uint32_t(integer);
-        }
-        else if (a == "--quick")
-            o.quick = true;
-        else if (a == "--only")
-        {
-            if (! next(o.only))
-                return false;
-        }
-        else if (a == "--watchdog")
-        {
-            if (! next(v) || ! parseInteger(v, integer) || integer <= 0 || integer > 86400)
-                return bad("--watchdog");
-            o.watchdogSeconds = int(integer);
-        }
-        else if (a == "--latency-switch")
-        {
-            if (! next(v))
-                return false;
-            const auto eq = v.find('=');
-            if (eq == std::string::npos || ! parseInteger(v.substr(0, eq), integer) || integer < 0
-                || ! parseNumber(v.substr(eq + 1), number))
-                return bad("--latency-switch " + v);
-            o.latencySwitchIndex = int(integer);
-            o.latencySwitchValue = float(number);
-        }
-        else if (a == "--no-editor")
-            o.withEditor = false;
-        else if (a.rfind("--", 0) == 0)
+        const bool hasValue = i + 1 < args.size();
+        const std::string v = hasValue ? args[i + 1] : std::string();
+        Read read = readNumberOption(a, v, o);
+        if (read == Read::notThisKind)
+            read = readListOption(a, v, o);
+        if (read == Read::notThisKind)
             return (error = "unknown option " + a, false);
-        else if (o.command.empty())
-            o.command = a;
-        else if (o.plugin.empty())
-            o.plugin = a;
-        else
-            o.positional.push_back(a);
+        if (! hasValue)
+            return (error = a + " needs a value", false);
+        if (read == Read::bad)
+            return (error = badValueError(a, v), false);
+        ++i;
     }
     if (o.command.empty() || o.plugin.empty())
         return (error = "a command and a plug-in file are needed", false);
