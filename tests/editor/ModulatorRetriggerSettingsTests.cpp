@@ -19,10 +19,14 @@ protected:
         TestHelpers::pumpMessages();
         auto& pm = processor->getParameterManager();
         window = std::make_unique<ModulatorRetriggerSettings>(
-            "MOD 1 Retrigger Settings", dynamic_cast<EnumParameter*>(pm.getParameter(48)),
-            dynamic_cast<EnumParameter*>(pm.getParameter(101)), dynamic_cast<NoteParameter*>(pm.getParameter(102)),
-            dynamic_cast<BoolParameter*>(pm.getParameter(114)), dynamic_cast<FloatParameter*>(pm.getParameter(49)),
-            dynamic_cast<FloatParameter*>(pm.getParameter(50)), dynamic_cast<FloatParameter*>(pm.getParameter(51)));
+            "MOD 1 Retrigger Settings", dynamic_cast<EnumParameter*>(pm.getParameter(Tavinor::kMod1RetriggerMode)),
+            dynamic_cast<EnumParameter*>(pm.getParameter(Tavinor::kMod1RetriggerChannel)),
+            dynamic_cast<NoteParameter*>(pm.getParameter(Tavinor::kMod1RetriggerNote)),
+            dynamic_cast<BoolParameter*>(pm.getParameter(Tavinor::kFirstNoteLearn)),
+            dynamic_cast<FloatParameter*>(pm.getParameter(Tavinor::kMod1First + Tavinor::kDetectorSpeed)),
+            dynamic_cast<FloatParameter*>(pm.getParameter(Tavinor::kMod1First + Tavinor::kDetectorOnThreshold)),
+            dynamic_cast<FloatParameter*>(pm.getParameter(Tavinor::kMod1First + Tavinor::kDetectorOffThreshold)));
+
         editor.addChildComponent(*window);
         window->setBounds(10, 10, 338, 161);
         window->getThresholdSlider().setLevel(0.4f);
@@ -52,7 +56,7 @@ TEST_F(RetriggerWindow, OnlyThePanelOfTheChosenModeShows)
     } cases[] = { { 1, true, false }, { 2, false, true }, { 0, false, false } };
     for (const auto& c : cases)
     {
-        parameters().setIntValue(48, c.mode);
+        parameters().setIntValue(Tavinor::kMod1RetriggerMode, c.mode);
         TestHelpers::pumpMessages();
         EXPECT_EQ(window->getNotePanel().isVisible(), c.notePanel) << c.mode;
         EXPECT_EQ(window->getDetectionPanel().isVisible(), c.detectionPanel) << c.mode;
@@ -66,17 +70,17 @@ TEST_F(RetriggerWindow, OnlyThePanelOfTheChosenModeShows)
     auto* inputLevel = window->getModeChooser().getButton(2);
     click(*inputLevel);
     TestHelpers::pumpMessages();
-    EXPECT_EQ(parameters().getIntValue(48), 2);
+    EXPECT_EQ(parameters().getIntValue(Tavinor::kMod1RetriggerMode), 2);
     EXPECT_TRUE(window->getDetectionPanel().isVisible());
 }
 
 TEST_F(RetriggerWindow, TheLearnButtonLearnsTheNextMidiNote)
 {
-    parameters().setIntValue(48, DelayParameters::kRetriggerMidiNote);
+    parameters().setIntValue(Tavinor::kMod1RetriggerMode, DelayParameters::kRetriggerMidiNote);
     window->setVisible(true);
     TestHelpers::pumpMessages();
     click(window->getNoteChooser().getLearnButton());
-    ASSERT_TRUE(parameters().getBoolValue(114));
+    ASSERT_TRUE(parameters().getBoolValue(Tavinor::kFirstNoteLearn));
 
     processor->prepareToPlay(44100.0, 256);
     juce::AudioBuffer<float> audio(2, 256);
@@ -86,32 +90,32 @@ TEST_F(RetriggerWindow, TheLearnButtonLearnsTheNextMidiNote)
     processor->processBlock(audio, midi);
     TestHelpers::pumpMessages();
 
-    EXPECT_EQ(parameters().getIntValue(102), 67);
+    EXPECT_EQ(parameters().getIntValue(Tavinor::kMod1RetriggerNote), 67);
     EXPECT_EQ(window->getNoteChooser().getKeyboard().getNote(), 67);
 }
 
 TEST_F(RetriggerWindow, LearningNeverOutlivesTheWindowsOpening)
 {
     window->setVisible(true);
-    parameters().setBoolValue(114, true);
+    parameters().setBoolValue(Tavinor::kFirstNoteLearn, true);
     TestHelpers::pumpMessages();
     ASSERT_TRUE(window->getNoteChooser().getLearnButton().getToggleState());
 
     // Hidden by the settings button: the processor stops learning.
     window->setVisible(false);
-    EXPECT_FALSE(parameters().getBoolValue(114));
+    EXPECT_FALSE(parameters().getBoolValue(Tavinor::kFirstNoteLearn));
 
     // A learn switched on elsewhere while the window is closed ends when a
     // preset switches the mode to MIDI note...
-    parameters().setBoolValue(114, true);
-    parameters().setIntValue(48, DelayParameters::kRetriggerMidiNote);
+    parameters().setBoolValue(Tavinor::kFirstNoteLearn, true);
+    parameters().setIntValue(Tavinor::kMod1RetriggerMode, DelayParameters::kRetriggerMidiNote);
     TestHelpers::pumpMessages();
-    EXPECT_FALSE(parameters().getBoolValue(114));
+    EXPECT_FALSE(parameters().getBoolValue(Tavinor::kFirstNoteLearn));
 
     // ...and when the window opens again.
-    parameters().setBoolValue(114, true);
+    parameters().setBoolValue(Tavinor::kFirstNoteLearn, true);
     window->setVisible(true);
-    EXPECT_FALSE(parameters().getBoolValue(114));
+    EXPECT_FALSE(parameters().getBoolValue(Tavinor::kFirstNoteLearn));
     EXPECT_FALSE(window->getNoteChooser().getLearnButton().getToggleState());
 }
 

@@ -266,15 +266,15 @@ void setBusySound(Tavinor& t)
     auto& pm = t.getParameterManager();
     pm.setText(Tavinor::kRouting, "Tapped Serial");
     pm.setNormalisedValue(Tavinor::kDryWet, 0.6f);
-    pm.setText(1010, "Low Pass");
-    pm.setBoolValue(1035, true);
-    pm.setText(2042, "MOD 2");
+    pm.setText(Tavinor::getLineParameterBase(0) + Tavinor::kFilterType, "Low Pass");
+    pm.setBoolValue(Tavinor::getLineParameterBase(0) + Tavinor::kOverdrive, true);
+    pm.setText(Tavinor::getLineParameterBase(1) + Tavinor::kModSource, "MOD 2");
     pm.setText(Tavinor::kMod2Waveform, "Square");
     pm.setBoolValue(Tavinor::kLimiter, true);
     pm.setText(Tavinor::kMod1RetriggerNote, "D#4");
     t.getMidiControl().assign(7, pm.getParameter(Tavinor::kDryWet), true);
-    t.getMidiControl().assign(8, pm.getParameter(1002), true);
-    t.assignHostParameter(5, pm.getParameter(1039), true);
+    t.getMidiControl().assign(8, pm.getParameter(Tavinor::getLineParameterBase(0) + Tavinor::kLevel), true);
+    t.assignHostParameter(5, pm.getParameter(Tavinor::getLineParameterBase(0) + Tavinor::kFeedback), true);
 }
 
 class UntrustedInputFuzz : public ::testing::Test

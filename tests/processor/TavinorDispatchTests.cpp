@@ -48,17 +48,17 @@ TEST(TavinorDispatch, LinesAreClonedFromTheTemplate)
             ASSERT_NE(pm.getParameter(id), nullptr) << id;
             EXPECT_EQ(pm.getParameterName(id), "Line " + juce::String(line + 1) + " " + pm.getParameterName(k));
         }
-    EXPECT_FLOAT_EQ(pm.getNormalisedValue(1002), pm.getNormalisedValue(2));
-    for (const int silent : { 2002, 3002, 4002 })
+    EXPECT_FLOAT_EQ(pm.getNormalisedValue(lineId(0, Tavinor::kLevel)), pm.getNormalisedValue(Tavinor::kLevel));
+    for (const int silent : { lineId(1, Tavinor::kLevel), lineId(2, Tavinor::kLevel), lineId(3, Tavinor::kLevel) })
     {
         EXPECT_EQ(pm.getNormalisedValue(silent), 0.0f);
         EXPECT_EQ(pm.getDefaultValue(silent), 0.0f);
     }
-    EXPECT_TRUE(t->getParametersStateIds().contains(1015));
-    EXPECT_FALSE(t->getParametersStateIds().contains(1013));
-    EXPECT_FALSE(t->getParametersStateIds().contains(4040));
-    EXPECT_TRUE(t->getParametersStateIds().contains(91));
-    EXPECT_FALSE(t->getParametersStateIds().contains(92));
+    EXPECT_TRUE(t->getParametersStateIds().contains(lineId(0, Tavinor::kDelayLeftMs)));
+    EXPECT_FALSE(t->getParametersStateIds().contains(lineId(0, Tavinor::kDelayLeftKnob)));
+    EXPECT_FALSE(t->getParametersStateIds().contains(lineId(3, Tavinor::kFreeze)));
+    EXPECT_TRUE(t->getParametersStateIds().contains(Tavinor::kOutputGain));
+    EXPECT_FALSE(t->getParametersStateIds().contains(Tavinor::kSelectedLine));
 }
 
 TEST(TavinorDispatch, AFreshInstanceHoldsItsDefaults)
@@ -73,14 +73,17 @@ TEST(TavinorDispatch, AFreshInstanceHoldsItsDefaults)
     ASSERT_EQ(current->getNumEntries(), defaults->getNumEntries());
     for (int i = 0; i < current->getNumEntries(); ++i)
         EXPECT_EQ(current->getEntry(i)->text, defaults->getEntry(i)->text) << current->getEntry(i)->id;
-    for (const int id : { 15, 16, 27, 28, 1015, 1016, 1027, 1028, 4015, 4028 })
+    for (const int id : { (int) Tavinor::kDelayLeftMs, (int) Tavinor::kDelayRightMs, (int) Tavinor::kPreDelayLeftMs,
+                          (int) Tavinor::kPreDelayRightMs, lineId(0, Tavinor::kDelayLeftMs), lineId(0, Tavinor::kDelayRightMs),
+                          lineId(0, Tavinor::kPreDelayLeftMs), lineId(0, Tavinor::kPreDelayRightMs),
+                          lineId(3, Tavinor::kDelayLeftMs), lineId(3, Tavinor::kPreDelayLeftMs) })
         EXPECT_EQ(pm.getNormalisedValue(id), pm.getDefaultValue(id)) << id;
-    EXPECT_EQ(pm.getValue(1015), 375.0f);
-    EXPECT_EQ(pm.getValue(1027), 0.0f);
+    EXPECT_EQ(pm.getValue(lineId(0, Tavinor::kDelayLeftMs)), 375.0f);
+    EXPECT_EQ(pm.getValue(lineId(0, Tavinor::kPreDelayLeftMs)), 0.0f);
 
     // Moving a knob still moves its time.
-    pm.setNormalisedValue(1013, 0.5f);
-    EXPECT_NEAR(pm.getNormalisedValue(1015), Tavinor::timeFromKnob(0.5), 1e-7);
+    pm.setNormalisedValue(lineId(0, Tavinor::kDelayLeftKnob), 0.5f);
+    EXPECT_NEAR(pm.getNormalisedValue(lineId(0, Tavinor::kDelayLeftMs)), Tavinor::timeFromKnob(0.5), 1e-7);
 }
 
 TEST(TavinorDispatch, ProxiesFollowTheSelectedLine)
@@ -88,18 +91,18 @@ TEST(TavinorDispatch, ProxiesFollowTheSelectedLine)
     auto t = makeProcessor();
     auto& pm = t->getParameterManager();
     pm.setNormalisedValue(Tavinor::kFeedback, 0.9f);
-    EXPECT_FLOAT_EQ(pm.getNormalisedValue(1039), 0.9f);
+    EXPECT_FLOAT_EQ(pm.getNormalisedValue(lineId(0, Tavinor::kFeedback)), 0.9f);
 
-    pm.setNormalisedValue(3039, 0.2f);
+    pm.setNormalisedValue(lineId(2, Tavinor::kFeedback), 0.2f);
     pm.setIntValue(Tavinor::kSelectedLine, 3);
     EXPECT_EQ(t->getSelectedLine(), 2);
     EXPECT_FLOAT_EQ(pm.getNormalisedValue(Tavinor::kFeedback), 0.2f);
     pm.setNormalisedValue(Tavinor::kFeedback, 0.4f);
-    EXPECT_FLOAT_EQ(pm.getNormalisedValue(3039), 0.4f);
-    EXPECT_FLOAT_EQ(pm.getNormalisedValue(1039), 0.9f);
+    EXPECT_FLOAT_EQ(pm.getNormalisedValue(lineId(2, Tavinor::kFeedback)), 0.4f);
+    EXPECT_FLOAT_EQ(pm.getNormalisedValue(lineId(0, Tavinor::kFeedback)), 0.9f);
 
     // A line that is not selected leaves the proxies alone.
-    pm.setNormalisedValue(1039, 0.7f);
+    pm.setNormalisedValue(lineId(0, Tavinor::kFeedback), 0.7f);
     EXPECT_FLOAT_EQ(pm.getNormalisedValue(Tavinor::kFeedback), 0.4f);
 }
 
@@ -123,15 +126,15 @@ TEST(TavinorDispatch, NoteLearnSwitchesExcludeEachOther)
 {
     auto t = makeProcessor();
     auto& pm = t->getParameterManager();
-    pm.setBoolValue(115, true);
-    pm.setBoolValue(114, true);
-    EXPECT_FALSE(pm.getBoolValue(115));
+    pm.setBoolValue(Tavinor::kFirstNoteLearn + 1, true);
+    pm.setBoolValue(Tavinor::kFirstNoteLearn, true);
+    EXPECT_FALSE(pm.getBoolValue(Tavinor::kFirstNoteLearn + 1));
     EXPECT_TRUE(t->getRetriggerNote(0).isLearning());
     EXPECT_FALSE(t->getRetriggerNote(1).isLearning());
-    pm.setBoolValue(117, true);
-    EXPECT_FALSE(pm.getBoolValue(114));
-    pm.setBoolValue(117, false);
-    EXPECT_FALSE(pm.getBoolValue(114));
+    pm.setBoolValue(Tavinor::kLastNoteLearn, true);
+    EXPECT_FALSE(pm.getBoolValue(Tavinor::kFirstNoteLearn));
+    pm.setBoolValue(Tavinor::kLastNoteLearn, false);
+    EXPECT_FALSE(pm.getBoolValue(Tavinor::kFirstNoteLearn));
     EXPECT_FALSE(t->getRetriggerNote(3).isLearning());
 }
 
@@ -226,22 +229,34 @@ TEST(TavinorDispatch, DisplayTexts)
     auto& pm = t->getParameterManager();
     struct Case { int id; float v; const char* text; };
     const Case cases[] = {
-        { 1002, 0.0f, "-inf." }, { 1002, 1.0f, "+12.0 dB" }, { 1002, 0.75f, "+0.0 dB" },
-        { 2001, 0.25f, "75/25 % (L/R)" },
-        { 1009, 0.456f, "45 %" },
-        { 1036, 0.0f, "0.00 dB" }, { 1036, 0.5f, "+24.00 dB" }, { 1036, 1.0f, "+48.00 dB" },
-        { 1038, 1.0f, "0.00 dB" }, { 1038, 0.0f, "-18.06 dB" },
-        { 1039, 0.5f, "0 %" }, { 1039, 1.0f, "+100 %" }, { 1039, 0.0f, "-100 %" },
-        { 1037, 0.75f, "+50 %" },
-        { 1040, 1.0f, "@" },
-        { 58, 0.5f, "90.0 deg" },
-        { 62, 0.5f, "500 ms" }, { 62, 1.0f, "1.0 s" },
-        { 61, 0.333f, "33%" },
-        { 88, 0.5f, "-12.00 dB" },
-        { 89, 0.25f, "75/25 % (Dry/Wet)" }, { 89, 0.35f, "65/35 % (Dry/Wet)" },
-        { 1039, 0.675f, "+35 %" }, { 1039, 0.325f, "-35 %" }, { 1046, 0.29f, "29 %" },
-        { 91, 0.5f, "+0.0 dB" }, { 91, 0.0f, "-inf." }, { 91, 0.25f, "-12.0 dB" },
-        { 112, 0.0f, "@" },
+        { lineId(0, Tavinor::kLevel), 0.0f, "-inf." },
+        { lineId(0, Tavinor::kLevel), 1.0f, "+12.0 dB" },
+        { lineId(0, Tavinor::kLevel), 0.75f, "+0.0 dB" },
+        { lineId(1, Tavinor::kBalance), 0.25f, "75/25 % (L/R)" },
+        { lineId(0, Tavinor::kResonance), 0.456f, "45 %" },
+        { lineId(0, Tavinor::kPreamp), 0.0f, "0.00 dB" },
+        { lineId(0, Tavinor::kPreamp), 0.5f, "+24.00 dB" },
+        { lineId(0, Tavinor::kPreamp), 1.0f, "+48.00 dB" },
+        { lineId(0, Tavinor::kOverdriveGain), 1.0f, "0.00 dB" },
+        { lineId(0, Tavinor::kOverdriveGain), 0.0f, "-18.06 dB" },
+        { lineId(0, Tavinor::kFeedback), 0.5f, "0 %" },
+        { lineId(0, Tavinor::kFeedback), 1.0f, "+100 %" },
+        { lineId(0, Tavinor::kFeedback), 0.0f, "-100 %" },
+        { lineId(0, Tavinor::kColor), 0.75f, "+50 %" },
+        { lineId(0, Tavinor::kFreeze), 1.0f, "@" },
+        { Tavinor::kMod1First + Tavinor::kModulatorStereoPhase, 0.5f, "90.0 deg" },
+        { Tavinor::kMod1First + Tavinor::kEnvelopeHold, 0.5f, "500 ms" },
+        { Tavinor::kMod1First + Tavinor::kEnvelopeHold, 1.0f, "1.0 s" },
+        { Tavinor::kMod1First + Tavinor::kEnvelopeSustain, 0.333f, "33%" },
+        { Tavinor::kLimiterThreshold, 0.5f, "-12.00 dB" },
+        { Tavinor::kDryWet, 0.25f, "75/25 % (Dry/Wet)" }, { Tavinor::kDryWet, 0.35f, "65/35 % (Dry/Wet)" },
+        { lineId(0, Tavinor::kFeedback), 0.675f, "+35 %" },
+        { lineId(0, Tavinor::kFeedback), 0.325f, "-35 %" },
+        { lineId(0, Tavinor::kTremoloDepth), 0.29f, "29 %" },
+        { Tavinor::kOutputGain, 0.5f, "+0.0 dB" },
+        { Tavinor::kOutputGain, 0.0f, "-inf." },
+        { Tavinor::kOutputGain, 0.25f, "-12.0 dB" },
+        { Tavinor::kTapLeft, 0.0f, "@" },
     };
     for (const auto& c : cases)
     {
@@ -249,14 +264,16 @@ TEST(TavinorDispatch, DisplayTexts)
         EXPECT_EQ(t->getPluginParameterText(c.id), c.text) << c.id << " at " << c.v;
     }
 
-    pm.setIntValue(1019, 3);
-    pm.setIntValue(1020, 16);
-    EXPECT_EQ(t->getPluginParameterText(1019), "3/16");
-    EXPECT_EQ(t->getPluginParameterText(1020), "3/16");
-    pm.setValue(1015, 375.0f);
-    EXPECT_EQ(t->getPluginParameterText(1013), "375.00 ms");
-    EXPECT_EQ(t->getPluginParameterText(54), juce::String(std::exp(3.258840824040285 * pm.getNormalisedValue(54))
-                                                               * 1.5947651006752834 - 1.494765100692059, 2) + " Hz");
+    pm.setIntValue(lineId(0, Tavinor::kDelayLeftNumerator), 3);
+    pm.setIntValue(lineId(0, Tavinor::kDelayLeftDenominator), 16);
+    EXPECT_EQ(t->getPluginParameterText(lineId(0, Tavinor::kDelayLeftNumerator)), "3/16");
+    EXPECT_EQ(t->getPluginParameterText(lineId(0, Tavinor::kDelayLeftDenominator)), "3/16");
+    pm.setValue(lineId(0, Tavinor::kDelayLeftMs), 375.0f);
+    EXPECT_EQ(t->getPluginParameterText(lineId(0, Tavinor::kDelayLeftKnob)), "375.00 ms");
+    EXPECT_EQ(t->getPluginParameterText(Tavinor::kMod1Frequency),
+              juce::String(std::exp(3.258840824040285 * pm.getNormalisedValue(Tavinor::kMod1Frequency))
+                                   * 1.5947651006752834 - 1.494765100692059, 2) + " Hz");
+
 }
 
 namespace
@@ -349,31 +366,37 @@ TEST(TavinorDispatch, StereoOffsetText)
     auto t = makeProcessor();
     auto& pm = t->getParameterManager();
     t->prepareToPlay(44100.0, 512);
-    pm.setBoolValue(1011, false);
-    pm.setValue(1015, 200.0f);
+    pm.setBoolValue(lineId(0, Tavinor::kDelaySync), false);
+    pm.setValue(lineId(0, Tavinor::kDelayLeftMs), 200.0f);
     const double leftMs = t->getEngine()->getLeftTimeMs(0);
-    pm.setNormalisedValue(1041, 0.5f);
-    EXPECT_EQ(t->getPluginParameterText(1041), "No spread");
-    pm.setNormalisedValue(1041, 1.0f);
-    EXPECT_EQ(t->getPluginParameterText(1041), "Right " + juce::String(leftMs * 0.5, 2) + " ms");
-    pm.setNormalisedValue(1041, 0.0f);
-    EXPECT_EQ(t->getPluginParameterText(1041), "Left " + juce::String(leftMs * 0.5, 2) + " ms");
-    pm.setText(1003, "M/S");
-    EXPECT_EQ(t->getPluginParameterText(1041), "Mid " + juce::String(leftMs * 0.5, 2) + " ms");
+    pm.setNormalisedValue(lineId(0, Tavinor::kStereoOffset), 0.5f);
+    EXPECT_EQ(t->getPluginParameterText(lineId(0, Tavinor::kStereoOffset)), "No spread");
+    pm.setNormalisedValue(lineId(0, Tavinor::kStereoOffset), 1.0f);
+    EXPECT_EQ(t->getPluginParameterText(lineId(0, Tavinor::kStereoOffset)),
+              "Right " + juce::String(leftMs * 0.5, 2) + " ms");
+    pm.setNormalisedValue(lineId(0, Tavinor::kStereoOffset), 0.0f);
+    EXPECT_EQ(t->getPluginParameterText(lineId(0, Tavinor::kStereoOffset)),
+              "Left " + juce::String(leftMs * 0.5, 2) + " ms");
+    pm.setText(lineId(0, Tavinor::kMidSide), "M/S");
+    EXPECT_EQ(t->getPluginParameterText(lineId(0, Tavinor::kStereoOffset)),
+              "Mid " + juce::String(leftMs * 0.5, 2) + " ms");
 }
 
 TEST(TavinorDispatch, DisplayNames)
 {
     auto t = makeProcessor();
     auto& pm = t->getParameterManager();
-    EXPECT_EQ(t->getPluginParameterName(2015), pm.getParameterName(2013));
-    EXPECT_EQ(t->getPluginParameterName(4028), pm.getParameterName(4026));
-    EXPECT_EQ(t->getPluginParameterName(3019), "Line 3 Delay Left Duration");
-    EXPECT_EQ(t->getPluginParameterName(3020), "Line 3 Delay Left Duration");
-    EXPECT_EQ(t->getPluginParameterName(1022), "Line 1 Delay Right Duration");
-    EXPECT_EQ(t->getPluginParameterName(2031), "Line 2 Pre-delay Left Duration");
-    EXPECT_EQ(t->getPluginParameterName(4034), "Line 4 Pre-delay Right Duration");
-    EXPECT_EQ(t->getPluginParameterName(89), pm.getParameterName(89));
+    EXPECT_EQ(t->getPluginParameterName(lineId(1, Tavinor::kDelayLeftMs)),
+              pm.getParameterName(lineId(1, Tavinor::kDelayLeftKnob)));
+    EXPECT_EQ(t->getPluginParameterName(lineId(3, Tavinor::kPreDelayRightMs)),
+              pm.getParameterName(lineId(3, Tavinor::kPreDelayRightKnob)));
+    EXPECT_EQ(t->getPluginParameterName(lineId(2, Tavinor::kDelayLeftNumerator)), "Line 3 Delay Left Duration");
+    EXPECT_EQ(t->getPluginParameterName(lineId(2, Tavinor::kDelayLeftDenominator)), "Line 3 Delay Left Duration");
+    EXPECT_EQ(t->getPluginParameterName(lineId(0, Tavinor::kDelayRightDenominator)), "Line 1 Delay Right Duration");
+    EXPECT_EQ(t->getPluginParameterName(lineId(1, Tavinor::kPreDelayLeftNumerator)), "Line 2 Pre-delay Left Duration");
+    EXPECT_EQ(t->getPluginParameterName(lineId(3, Tavinor::kPreDelayRightDenominator)),
+              "Line 4 Pre-delay Right Duration");
+    EXPECT_EQ(t->getPluginParameterName(Tavinor::kDryWet), pm.getParameterName(Tavinor::kDryWet));
 }
 
 TEST(TavinorDispatch, TapWithJoinedChannelsTapsTheLeftTime)
@@ -382,10 +405,10 @@ TEST(TavinorDispatch, TapWithJoinedChannelsTapsTheLeftTime)
     auto& pm = t->getParameterManager();
     t->prepareToPlay(44100.0, 441);
     pm.setBoolValue(Tavinor::kDelayJoin, true);
-    const float rightBefore = pm.getValue(1016);
+    const float rightBefore = pm.getValue(lineId(0, Tavinor::kDelayRightMs));
     tapTwice(*t, Tavinor::kTapRight, 20);
-    EXPECT_FLOAT_EQ(pm.getValue(1015), 200.0f);
-    EXPECT_FLOAT_EQ(pm.getValue(1016), rightBefore);
+    EXPECT_FLOAT_EQ(pm.getValue(lineId(0, Tavinor::kDelayLeftMs)), 200.0f);
+    EXPECT_FLOAT_EQ(pm.getValue(lineId(0, Tavinor::kDelayRightMs)), rightBefore);
 }
 
 TEST(TavinorDispatch, TapFollowsTheLinePanelAndItsJoinSwitch)
@@ -424,7 +447,7 @@ TEST(TavinorDispatch, TapFollowsTheLinePanelAndItsJoinSwitch)
                 EXPECT_EQ(pm.getValue(base + k), before[k]) << "panel " << c.panel << " k " << k;
         }
         // The first line was not selected and keeps its times.
-        EXPECT_EQ(pm.getValue(1000 + c.expectedTapped), pm.getDefaultValue(1000 + c.expectedTapped) * 1000.0f);
+        EXPECT_EQ(pm.getValue(lineId(0, c.expectedTapped)), pm.getDefaultValue(lineId(0, c.expectedTapped)) * 1000.0f);
     }
 }
 
@@ -440,8 +463,8 @@ TEST(TavinorDispatch, ProxyGesturesReachTheSelectedLine)
     auto t = makeProcessor();
     auto& pm = t->getParameterManager();
     Recorder line2, line1;
-    pm.getParameter(2039)->addListener(&line2);
-    pm.getParameter(1039)->addListener(&line1);
+    pm.getParameter(lineId(1, Tavinor::kFeedback))->addListener(&line2);
+    pm.getParameter(lineId(0, Tavinor::kFeedback))->addListener(&line1);
     pm.setIntValue(Tavinor::kSelectedLine, 2);
     pm.getParameter(Tavinor::kFeedback)->beginChangeGesture();
     pm.setNormalisedValue(Tavinor::kFeedback, 0.2f);

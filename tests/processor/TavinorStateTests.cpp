@@ -25,27 +25,27 @@ void setBusySound(Tavinor& t)
     auto& pm = t.getParameterManager();
     pm.setText(Tavinor::kRouting, "Tapped Serial");
     pm.setNormalisedValue(Tavinor::kDryWet, 0.6f);
-    pm.setNormalisedValue(1002, 0.7f);
-    pm.setNormalisedValue(2002, 0.6f);
-    pm.setNormalisedValue(3002, 0.5f);
-    pm.setValue(1015, 123.0f);
-    pm.setValue(2016, 321.0f);
-    pm.setBoolValue(2011, false);
-    pm.setNormalisedValue(1039, 0.8f);
-    pm.setText(1010, "Low Pass");
-    pm.setNormalisedValue(1008, 0.4f);
-    pm.setBoolValue(1035, true);
-    pm.setNormalisedValue(1036, 0.6f);
-    pm.setNormalisedValue(2044, 0.3f);
-    pm.setText(2042, "MOD 2");
+    pm.setNormalisedValue(lineId(0, Tavinor::kLevel), 0.7f);
+    pm.setNormalisedValue(lineId(1, Tavinor::kLevel), 0.6f);
+    pm.setNormalisedValue(lineId(2, Tavinor::kLevel), 0.5f);
+    pm.setValue(lineId(0, Tavinor::kDelayLeftMs), 123.0f);
+    pm.setValue(lineId(1, Tavinor::kDelayRightMs), 321.0f);
+    pm.setBoolValue(lineId(1, Tavinor::kDelaySync), false);
+    pm.setNormalisedValue(lineId(0, Tavinor::kFeedback), 0.8f);
+    pm.setText(lineId(0, Tavinor::kFilterType), "Low Pass");
+    pm.setNormalisedValue(lineId(0, Tavinor::kCutoff), 0.4f);
+    pm.setBoolValue(lineId(0, Tavinor::kOverdrive), true);
+    pm.setNormalisedValue(lineId(0, Tavinor::kPreamp), 0.6f);
+    pm.setNormalisedValue(lineId(1, Tavinor::kTimeModDepth), 0.3f);
+    pm.setText(lineId(1, Tavinor::kModSource), "MOD 2");
     pm.setText(Tavinor::kMod2Waveform, "Square");
-    pm.setNormalisedValue(74, 0.3f);
+    pm.setNormalisedValue(Tavinor::kMod2Frequency, 0.3f);
     pm.setBoolValue(Tavinor::kLimiter, true);
     pm.setNormalisedValue(Tavinor::kLimiterThreshold, 0.5f);
     pm.setIntValue(Tavinor::kSelectedLine, 3);
     pm.setText(Tavinor::kMod1RetriggerNote, "D#4");
     t.getMidiControl().assign(7, pm.getParameter(Tavinor::kDryWet), true);
-    t.assignHostParameter(5, pm.getParameter(1039), true);
+    t.assignHostParameter(5, pm.getParameter(lineId(0, Tavinor::kFeedback)), true);
 }
 
 float maxDifference(const std::vector<float>& a, const std::vector<float>& b)
@@ -80,7 +80,7 @@ TEST(TavinorState, ChunkRestoresTheSameSoundAndTheSameChunk)
     EXPECT_EQ(stateOf(*b), chunk);
     EXPECT_EQ(b->getSelectedLine(), 2);
     EXPECT_EQ(b->getMidiControl().getParameterForController(7)->getId(), Tavinor::kDryWet);
-    EXPECT_EQ(b->getParameterIdForHostIndex(5), 1039);
+    EXPECT_EQ(b->getParameterIdForHostIndex(5), lineId(0, Tavinor::kFeedback));
 
     a->prepareToPlay(kRate, kBlock);
     b->prepareToPlay(kRate, kBlock);
@@ -129,12 +129,13 @@ TEST(TavinorState, TheChunkHoldsTheStateSetsInOrder)
     for (int line = 0; line < Tavinor::kNumLines; ++line)
         for (int k = 0; k < Tavinor::kNumTemplateParameters; ++k)
         {
-            const bool left = k == 13 || k == 14 || k == 25 || k == 26 || k == 40;
+            const bool left = k == Tavinor::kDelayLeftKnob || k == Tavinor::kDelayRightKnob
+                              || k == Tavinor::kPreDelayLeftKnob || k == Tavinor::kPreDelayRightKnob || k == Tavinor::kFreeze;
             EXPECT_EQ(parameters.contains(pm.getParameterName(Tavinor::getLineParameterBase(line) + k)), ! left)
                 << line << " " << k;
         }
     for (int id = 0; id < 126; ++id)
-        EXPECT_EQ(parameters.contains(pm.getParameterName(id)), id >= 47 && id <= 91) << id;
+        EXPECT_EQ(parameters.contains(pm.getParameterName(id)), id >= Tavinor::kMod1First && id <= Tavinor::kOutputGain) << id;
 
     // The knobs of the free times, which their milliseconds do not give back
     // to the last bit, in the state only.
@@ -142,7 +143,8 @@ TEST(TavinorState, TheChunkHoldsTheStateSetsInOrder)
     EXPECT_EQ(version, "1.1");
     juce::StringArray expectedKnobs;
     for (int line = 0; line < Tavinor::kNumLines; ++line)
-        for (const int k : { 13, 14, 25, 26 })
+        for (const int k : { Tavinor::kDelayLeftKnob, Tavinor::kDelayRightKnob, Tavinor::kPreDelayLeftKnob,
+                             Tavinor::kPreDelayRightKnob })
             expectedKnobs.add(pm.getParameterName(Tavinor::getLineParameterBase(line) + k));
     EXPECT_EQ(knobs, expectedKnobs);
 
@@ -150,7 +152,7 @@ TEST(TavinorState, TheChunkHoldsTheStateSetsInOrder)
     const auto edition = namesIn("EditionStateParameters", version);
     EXPECT_EQ(version, "1.1");
     juce::StringArray expected;
-    for (int id = 92; id <= 104; ++id)
+    for (int id = Tavinor::kSelectedLine; id <= Tavinor::kMod2RetriggerNote; ++id)
         expected.add(pm.getParameterName(id));
     EXPECT_EQ(edition, expected);
 
@@ -161,7 +163,7 @@ TEST(TavinorState, TheChunkHoldsTheStateSetsInOrder)
     juce::StringArray defaultNames, expectedDefaults;
     for (auto* param : defaults->getChildIterator())
         defaultNames.add(param->getStringAttribute("name"));
-    for (int id = 105; id <= 109; ++id)
+    for (int id = Tavinor::kDefaultMod1RetriggerChannel; id <= Tavinor::kDefaultMaxDelayTime; ++id)
         expectedDefaults.add(pm.getParameterName(id));
     EXPECT_EQ(defaultNames, expectedDefaults);
 }
@@ -237,13 +239,13 @@ TEST(TavinorState, OldPresetsAreUpgraded)
             p.setVersion(c.version);
             p.addParameter(waveformId, c.waveform);
             p.addParameter(waveformId + 1, c.storedInvert);
-            p.addParameter(1042, "LFO2");
-            p.addParameter(2042, "LFO1");
+            p.addParameter(lineId(0, Tavinor::kModSource), "LFO2");
+            p.addParameter(lineId(1, Tavinor::kModSource), "LFO1");
             t->applyPreset(nullptr, p);
             EXPECT_EQ(pm.getText(waveformId), c.expectedWaveform) << c.version << " " << c.waveform;
             EXPECT_EQ(pm.getBoolValue(waveformId + 1), c.expectedInvert) << c.version << " " << c.waveform;
-            EXPECT_EQ(pm.getText(1042), "MOD 2");
-            EXPECT_EQ(pm.getText(2042), "MOD 1");
+            EXPECT_EQ(pm.getText(lineId(0, Tavinor::kModSource)), "MOD 2");
+            EXPECT_EQ(pm.getText(lineId(1, Tavinor::kModSource)), "MOD 1");
         }
     }
 }
@@ -256,16 +258,16 @@ TEST(TavinorState, PadlocksAndIdSetsLimitWhatAPresetChanges)
     t->getFXAmountPadlock()->toggle();
     Preset p;
     p.setVersion("1.1");
-    p.addParameter(1039, "0.9");
-    p.addParameter(2039, "0.9");
+    p.addParameter(lineId(0, Tavinor::kFeedback), "0.9");
+    p.addParameter(lineId(1, Tavinor::kFeedback), "0.9");
     p.addParameter(Tavinor::kDryWet, "0.9");
-    p.addParameter(1040, "on");                      // freeze is not part of a preset
+    p.addParameter(lineId(0, Tavinor::kFreeze), "on");  // freeze is not part of a preset
     p.addParameter(Tavinor::kMaxDelayTime, "9");     // nor are the settings
     t->applyPreset(nullptr, p);
-    EXPECT_FLOAT_EQ(pm.getValue(1039), 0.9f);
-    EXPECT_NE(pm.getValue(2039), 0.9f);
+    EXPECT_FLOAT_EQ(pm.getValue(lineId(0, Tavinor::kFeedback)), 0.9f);
+    EXPECT_NE(pm.getValue(lineId(1, Tavinor::kFeedback)), 0.9f);
     EXPECT_NE(pm.getValue(Tavinor::kDryWet), 0.9f);
-    EXPECT_FALSE(pm.getBoolValue(1040));
+    EXPECT_FALSE(pm.getBoolValue(lineId(0, Tavinor::kFreeze)));
     EXPECT_NE(pm.getIntValue(Tavinor::kMaxDelayTime), 9);
 }
 
@@ -354,12 +356,12 @@ TEST(TavinorState, CopiedLineSoundsTheSameOnAnotherLine)
         auto t = makeProcessor();
         setCleanSingleEcho(*t, 180.0f, 260.0f);
         auto& pm = t->getParameterManager();
-        pm.setNormalisedValue(1039, 0.75f);
-        pm.setText(1010, "Band Pass");
-        pm.setNormalisedValue(1008, 0.55f);
-        pm.setBoolValue(1035, true);
-        pm.setNormalisedValue(1041, 0.3f);
-        pm.setNormalisedValue(1044, 0.2f);
+        pm.setNormalisedValue(lineId(0, Tavinor::kFeedback), 0.75f);
+        pm.setText(lineId(0, Tavinor::kFilterType), "Band Pass");
+        pm.setNormalisedValue(lineId(0, Tavinor::kCutoff), 0.55f);
+        pm.setBoolValue(lineId(0, Tavinor::kOverdrive), true);
+        pm.setNormalisedValue(lineId(0, Tavinor::kStereoOffset), 0.3f);
+        pm.setNormalisedValue(lineId(0, Tavinor::kTimeModDepth), 0.2f);
         if (paste)
         {
             Recorder recorder;
@@ -371,8 +373,8 @@ TEST(TavinorState, CopiedLineSoundsTheSameOnAnotherLine)
             EXPECT_EQ(recorder.calls.joinIntoString(","), "copied 0,pasted 2");
             EXPECT_EQ(t->getSelectedLine(), 2);
             // Only line 3 sounds, at line 1's level.
-            pm.setNormalisedValue(3002, pm.getNormalisedValue(1002));
-            pm.setNormalisedValue(1002, 0.0f);
+            pm.setNormalisedValue(lineId(2, Tavinor::kLevel), pm.getNormalisedValue(lineId(0, Tavinor::kLevel)));
+            pm.setNormalisedValue(lineId(0, Tavinor::kLevel), 0.0f);
         }
         t->prepareToPlay(kRate, kBlock);
         return process(*t, pinkNoise((size_t) kRate, -18.0), kBlock);
@@ -390,15 +392,15 @@ TEST(TavinorState, RestoreLineDefaultsRespectsPadlocks)
 {
     auto t = makeProcessor();
     auto& pm = t->getParameterManager();
-    const float original = pm.getValue(2039);
-    pm.setNormalisedValue(2039, 0.95f);
-    pm.setNormalisedValue(3039, 0.95f);
+    const float original = pm.getValue(lineId(1, Tavinor::kFeedback));
+    pm.setNormalisedValue(lineId(1, Tavinor::kFeedback), 0.95f);
+    pm.setNormalisedValue(lineId(2, Tavinor::kFeedback), 0.95f);
     t->getLinePadlock(2)->toggle();
     t->restoreLineDefaults(1);
     t->restoreLineDefaults(2);
-    EXPECT_FLOAT_EQ(pm.getValue(2039), original);
-    EXPECT_FLOAT_EQ(pm.getNormalisedValue(3039), 0.95f);
-    EXPECT_FLOAT_EQ(pm.getNormalisedValue(2002), 0.0f); // line 2's own default level
+    EXPECT_FLOAT_EQ(pm.getValue(lineId(1, Tavinor::kFeedback)), original);
+    EXPECT_FLOAT_EQ(pm.getNormalisedValue(lineId(2, Tavinor::kFeedback)), 0.95f);
+    EXPECT_FLOAT_EQ(pm.getNormalisedValue(lineId(1, Tavinor::kLevel)), 0.0f); // line 2's own default level
 }
 
 // Whether the preset counts as changed by the user (what makes the editor ask
@@ -409,7 +411,7 @@ TEST(TavinorState, RestoreLineDefaultsRespectsPadlocks)
 TEST(TavinorState, OnlyTheUserOrTheHostsAutomationModifiesThePreset)
 {
     const auto modified = [](Tavinor& t) { return t.isPresetModified(t.getPresetCollection(0)); };
-    const auto changed = [](Tavinor& t) { t.getParameterManager().setNormalisedValue(1039, 0.3f); };
+    const auto changed = [](Tavinor& t) { t.getParameterManager().setNormalisedValue(lineId(0, Tavinor::kFeedback), 0.3f); };
 
     juce::File presetFile;
     juce::MemoryBlock unchangedState, changedState;
@@ -493,8 +495,8 @@ TEST(TavinorState, OnlyTheUserOrTheHostsAutomationModifiesThePreset)
         EXPECT_TRUE(modified(*t)) << c.what << ", then a change by the user";
         t->setStateInformation(unchangedState.getData(), (int) unchangedState.getSize());
         ASSERT_FALSE(modified(*t)) << c.what;
-        t->assignHostParameter(5, pm.getParameter(2008), true);
-        t->setParameter(5, pm.getNormalisedValue(2008) == 0.75f ? 0.5f : 0.75f);
+        t->assignHostParameter(5, pm.getParameter(lineId(1, Tavinor::kCutoff)), true);
+        t->setParameter(5, pm.getNormalisedValue(lineId(1, Tavinor::kCutoff)) == 0.75f ? 0.5f : 0.75f);
         EXPECT_TRUE(modified(*t)) << c.what << ", then the host's automation";
     }
     presetFile.deleteFile();
@@ -552,7 +554,8 @@ TEST(TavinorState, EveryValueOfTheStateComesBackExactly)
     target->setStateInformation(old.getData(), (int) old.getSize());
     for (const int id : ids)
     {
-        const bool knob = std::find(std::begin(knobs), std::end(knobs), id % 1000) != std::end(knobs);
+        const bool knob = std::find(std::begin(knobs), std::end(knobs), Tavinor::templateIndexOfId(id)) != std::end(knobs);
+
         if (knob)
             EXPECT_NEAR(target->getParameterManager().getValue(id), pm.getValue(id), 1.0e-6f) << id;
         else

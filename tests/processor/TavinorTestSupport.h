@@ -25,6 +25,12 @@ public:
     PositionInfo info;
 };
 
+// The id of line `line`'s (0-based) parameter k.
+inline int lineId(int line, int k)
+{
+    return Tavinor::getLineParameterBase(line) + k;
+}
+
 // A processor made the way a host gets one.
 std::unique_ptr<Tavinor> makeProcessor();
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "DspTestRig.h"
+#include "processor/dsp/DelayParameters.h"
 #include "processor/dsp/PreDelayCore.h"
 
 #include <juce_core/juce_core.h>
@@ -12,6 +13,8 @@
 #include <tuple>
 
 using namespace DspTestRig;
+using P = DelayParameters;
+
 
 namespace
 {
@@ -36,8 +39,12 @@ TEST(DelayCore, EchoArrivesAtTheDelayPlusTheKernelLatency)
 {
     struct Case { int mode; double step; int code; double length; };
     const Case cases[] = {
-        { 0, 512.0, 0, 16537.5 }, { 1, 128.0, 0, 16537.5 }, { 2, 64.0, 0, 16537.5 },
-        { 0, 512.0, 1, 24806.25 }, { 2, 16.0, 1, 24806.25 }, { 1, 128.0, 2, 11025.0 },
+        { P::kNearestPhase16, 512.0, P::kNoteFull, 16537.5 },
+        { P::kInterpolated16, 128.0, P::kNoteFull, 16537.5 },
+        { P::kStretched32, 64.0, P::kNoteFull, 16537.5 },
+        { P::kNearestPhase16, 512.0, P::kNoteDotted, 24806.25 },
+        { P::kStretched32, 16.0, P::kNoteDotted, 24806.25 },
+        { P::kInterpolated16, 128.0, P::kNoteTriplet, 11025.0 },
     };
     for (const auto& c : cases)
     {
@@ -72,7 +79,7 @@ TEST(DelayCore, FeedbackDecaysPerRepeatWithItsSign)
     for (const auto& c : cases)
     {
         auto core = makeCore();
-        core->setParameter(39, c.v);
+        core->setParameter(P::kFeedback, c.v);
         core->setFreeze(c.freeze);
         core->setLeftFreeTime(0.01f);
         core->setRightFreeTime(0.01f);
@@ -157,7 +164,8 @@ TEST_P(DelayCoreFrozenLoop, NoiseIntoAFrozenLineSettles)
     const double rate = std::get<0>(GetParam());
     // The engine's quality choices: interpolation mode and smallest kernel step.
     struct Quality { int mode; double step; };
-    const Quality qualities[] = { { 0, 512.0 }, { 1, 128.0 }, { 2, 64.0 }, { 2, 16.0 } };
+    const Quality qualities[] = { { P::kNearestPhase16, 512.0 }, { P::kInterpolated16, 128.0 },
+                                  { P::kStretched32, 64.0 }, { P::kStretched32, 16.0 } };
     const Quality quality = qualities[std::get<1>(GetParam())];
 
     constexpr int kBlock = 512;
@@ -218,16 +226,16 @@ TEST(DelayCore, LevelBalanceOffsetAndStereoModes)
     };
     const Case cases[] = {
         { "plain", 0, 0.0f, 1.0f, 0.5f, 1.0, 0.5 },
-        { "level 0", 2, 0.0f, 1.0f, 1.0f, 0.0, 0.0 },
-        { "level 1", 2, 1.0f, 1.0f, 0.5f, 4.0, 2.0 },
-        { "balance left", 1, 0.0f, 1.0f, 1.0f, 1.0, 0.0 },
-        { "balance right", 1, 1.0f, 1.0f, 1.0f, 0.0, 1.0 },
-        { "balance quarter", 1, 0.25f, 1.0f, 1.0f, 1.0, 0.5 },
-        { "mono", 5, 1.0f, 1.0f, 0.0f, 0.5, 0.5 },
-        { "swap", 4, 1.0f, 1.0f, 0.0f, 0.0, 1.0 },
-        { "swap right only", 4, 1.0f, 0.0f, 0.5f, 0.5, 0.0 },
-        { "mid/side left", 3, 1.0f, 1.0f, 0.0f, 1.0, 0.0 },
-        { "mid/side right", 3, 1.0f, 0.0f, 1.0f, 0.0, 1.0 },
+        { "level 0", P::kLevel, 0.0f, 1.0f, 1.0f, 0.0, 0.0 },
+        { "level 1", P::kLevel, 1.0f, 1.0f, 0.5f, 4.0, 2.0 },
+        { "balance left", P::kBalance, 0.0f, 1.0f, 1.0f, 1.0, 0.0 },
+        { "balance right", P::kBalance, 1.0f, 1.0f, 1.0f, 0.0, 1.0 },
+        { "balance quarter", P::kBalance, 0.25f, 1.0f, 1.0f, 1.0, 0.5 },
+        { "mono", P::kMono, 1.0f, 1.0f, 0.0f, 0.5, 0.5 },
+        { "swap", P::kSwap, 1.0f, 1.0f, 0.0f, 0.0, 1.0 },
+        { "swap right only", P::kSwap, 1.0f, 0.0f, 0.5f, 0.5, 0.0 },
+        { "mid/side left", P::kMidSide, 1.0f, 1.0f, 0.0f, 1.0, 0.0 },
+        { "mid/side right", P::kMidSide, 1.0f, 0.0f, 1.0f, 0.0, 1.0 },
     };
     for (const auto& c : cases)
     {
@@ -278,10 +286,11 @@ TEST(DelayCore, OversampledSectionIsTransparentWhenOpen)
             auto core = makeCore();
             core->setLeftFreeTime(0.0f);
             core->setRightFreeTime(0.0f);
-            core->setParameter(35, drive == 1 ? 1.0f : 0.0f);
-            core->setParameter(36, 0.0f);   // preamp 0 dB
-            core->setParameter(37, 0.5f);   // no colour
-            core->setParameter(38, 1.0f);   // output gain 1
+            core->setParameter(P::kOverdrive, drive == 1 ? 1.0f : 0.0f);
+            core->setParameter(P::kPreamp, 0.0f);         // 0 dB
+            core->setParameter(P::kColor, 0.5f);          // none
+            core->setParameter(P::kOverdriveGain, 1.0f);  // unity
+
             core->prepare(512, 3, 44100.0f);
             const auto in = sine((size_t) (2 * n), hz / 44100.0, 0.01f);
             const auto out = run(*core, in, in);
@@ -420,7 +429,7 @@ TEST(DelayCore, OutOfRangeInputAndModulationSoundAsTheirCleanValues)
         auto core = makeCore();
         core->setModulation(way == 0 ? modBad.data() : modClean.data(), way == 0 ? modBad.data() : modClean.data(),
                             false);
-        core->setParameter(46, 0.8f);   // tremolo depth
+        core->setParameter(P::kTremoloDepth, 0.8f);
         core->setLeftFreeTime(0.01f);
         core->setRightFreeTime(0.013f);
         core->updateLengths();
@@ -450,9 +459,12 @@ TEST(DelayCore, SilentLineGivesExactZeros)
         float stereoOffset;
     };
     const Case cases[] = {
-        { 0, false, false, false, 0.0f, 0.75f, 0.5f },  { 2, true, false, false, 0.5f, 0.75f, 0.5f },
-        { 1, false, true, false, 0.9f, 1.0f, 0.5f },    { 3, true, true, true, -0.7f, 0.9f, 0.8f },
-        { 0, false, false, true, 0.3f, 0.5f, 0.2f },
+        { P::kFilterOff, false, false, false, 0.0f, 0.75f, 0.5f },
+        { P::kFilterBandPass, true, false, false, 0.5f, 0.75f, 0.5f },
+        { P::kFilterLowPass, false, true, false, 0.9f, 1.0f, 0.5f },
+        { P::kFilterHighPass, true, true, true, -0.7f, 0.9f, 0.8f },
+        { P::kFilterOff, false, false, true, 0.3f, 0.5f, 0.2f },
+
     };
     for (const auto& c : cases)
     {
@@ -525,13 +537,13 @@ TEST(DelayCore, SettersDecodeLineParameters)
 {
     auto core = makeCore();
     core->setLeftFreeTime(0.25f);
-    core->setParameter(39, 0.25f);
+    core->setParameter(P::kFeedback, 0.25f);
     EXPECT_FLOAT_EQ(core->getLoopGain(), -0.495f);
-    core->setParameter(40, 0.5f);
+    core->setParameter(P::kFreeze, 0.5f);
     EXPECT_TRUE(core->isFrozen());
-    core->setParameter(42, 0.6f);
+    core->setParameter(P::kModSource, 0.6f);
     EXPECT_EQ(core->getModulationSource(), 1);
-    core->setParameter(44, 0.5f);
+    core->setParameter(P::kTimeModDepth, 0.5f);
     const double seconds = core->getLeftLength() / 44100.0;
     EXPECT_NEAR(core->getTimeModDepth(), std::pow(0.5, 10.0 * seconds + 1.0), 1e-6);
     EXPECT_NEAR(core->getLeftTimeMs(), core->getLeftLength() / 44.1 + 0.1, 1e-6);
@@ -609,10 +621,10 @@ TEST(DelayCore, FilterCutoffResonanceAndType)
     for (const auto& c : cases)
     {
         const double db = sineGainDb(c.hz, [&](DelayCore& core) {
-            core.setParameter(10, c.type);
-            core.setParameter(8, 0.5f);
-            core.setParameter(9, c.resonance);
-            core.setParameter(7, c.inLoop ? 1.0f : 0.0f);
+            core.setParameter(P::kFilterType, c.type);
+            core.setParameter(P::kCutoff, 0.5f);
+            core.setParameter(P::kResonance, c.resonance);
+            core.setParameter(P::kFilterInLoop, c.inLoop ? 1.0f : 0.0f);
         });
         EXPECT_NEAR(db, c.db, 0.15) << c.name;
     }
@@ -620,9 +632,10 @@ TEST(DelayCore, FilterCutoffResonanceAndType)
     // The loop copy (Q 0.6) adds its own low-pass to what the delay reads.
     auto withLoop = [&](bool inLoop) {
         return sineGainDb(loopFc, [&](DelayCore& core) {
-            core.setParameter(10, 1.0f / 3.0f);
-            core.setParameter(8, 0.5f);
-            core.setParameter(7, inLoop ? 1.0f : 0.0f);
+            core.setParameter(P::kFilterType, P::choiceValue(P::kFilterLowPass, P::kNumFilterTypes));
+
+            core.setParameter(P::kCutoff, 0.5f);
+            core.setParameter(P::kFilterInLoop, inLoop ? 1.0f : 0.0f);
         });
     };
     EXPECT_NEAR(withLoop(true) - withLoop(false), 20.0 * std::log10(0.6), 0.1);
@@ -642,10 +655,10 @@ TEST(DelayCore, PreampOutputGainAndColour)
     for (const auto& c : cases)
     {
         const double db = sineGainDb(c.hz, [&](DelayCore& core) {
-            core.setParameter(35, 1.0f);
-            core.setParameter(36, c.preamp);
-            core.setParameter(37, c.colour);
-            core.setParameter(38, c.gain);
+            core.setParameter(P::kOverdrive, 1.0f);
+            core.setParameter(P::kPreamp, c.preamp);
+            core.setParameter(P::kColor, c.colour);
+            core.setParameter(P::kOverdriveGain, c.gain);
         }, 0.0001f);
         if (c.db <= -40.0)
             EXPECT_LT(db, c.db) << c.name;
@@ -674,8 +687,8 @@ TEST(DelayCore, TimeModulationShortensTheDelay)
         {
             auto core = makeCore();
             core->setModulation(modulation.data(), modulation.data(), smooth);
-            core->setParameter(44, 0.5f);
-            core->setParameter(43, c.scale ? 1.0f : 0.0f);
+            core->setParameter(P::kTimeModDepth, 0.5f);
+            core->setParameter(P::kModScale, c.scale ? 1.0f : 0.0f);
             core->prepare(512, 3, 44100.0f);
             const double echo = 1.0 + c.delay + kernelLatency(0);
             const auto out = run(*core, impulse(5000), impulse(5000));
@@ -694,7 +707,7 @@ TEST(DelayCore, TremoloFollowsTheSmoothedModulation)
         std::vector<float> modulation(512, c.modulation);
         const double db = sineGainDb(1000.0, [&](DelayCore& core) {
             core.setModulation(modulation.data(), modulation.data(), false);
-            core.setParameter(46, c.depth);
+            core.setParameter(P::kTremoloDepth, c.depth);
         });
         EXPECT_NEAR(db, 20.0 * std::log10(c.gain), 0.05) << c.depth << " " << c.modulation;
     }
@@ -842,19 +855,19 @@ TEST(DelayCore, LinesTogetherSoundAsEachLineAlone)
             *core = makeCore(rate, 1);
             DelayCore& c = **core;
             c.setModulation(modL.data(), modR.data(), n == 3);
-            c.setParameter(10, (float) n / 3.0f);         // off, low-, band-, high-pass
-            c.setParameter(6, (float) (n % 2));           // before or after the drive
-            c.setParameter(7, n == 2 ? 0.0f : 1.0f);      // in the loop
-            c.setParameter(8, 0.3f + 0.15f * (float) n);  // cut-off
-            c.setParameter(9, 0.3f * (float) n);          // resonance
-            c.setParameter(35, n == 1 ? 0.0f : 1.0f);     // drive
-            c.setParameter(36, 0.4f);
-            c.setParameter(37, 0.7f);
-            c.setParameter(38, 0.5f);                     // overdrive gain
-            c.setParameter(39, 0.6f);                     // feedback 0.2
-            c.setParameter(44, 0.3f);
-            c.setParameter(45, 0.6f);
-            c.setParameter(46, 0.15f * (float) n);        // tremolo depth
+            c.setParameter(P::kFilterType, P::choiceValue(n, P::kNumFilterTypes));       // off, low-, band-, high-pass
+            c.setParameter(P::kFilterMode, P::choiceValue(n % 2, P::kNumFilterPlacements));  // before or after the drive
+            c.setParameter(P::kFilterInLoop, n == 2 ? 0.0f : 1.0f);
+            c.setParameter(P::kCutoff, 0.3f + 0.15f * (float) n);
+            c.setParameter(P::kResonance, 0.3f * (float) n);
+            c.setParameter(P::kOverdrive, n == 1 ? 0.0f : 1.0f);
+            c.setParameter(P::kPreamp, 0.4f);
+            c.setParameter(P::kColor, 0.7f);
+            c.setParameter(P::kOverdriveGain, 0.5f);
+            c.setParameter(P::kFeedback, 0.6f);  // 0.2
+            c.setParameter(P::kTimeModDepth, 0.3f);
+            c.setParameter(P::kCutoffModDepth, 0.6f);
+            c.setParameter(P::kTremoloDepth, 0.15f * (float) n);
             c.setLeftFreeTime(0.02f + 0.01f * (float) n);
             c.setRightFreeTime(0.03f + 0.01f * (float) n);
             c.updateLengths();
@@ -882,8 +895,8 @@ TEST(DelayCore, LinesTogetherSoundAsEachLineAlone)
         if (start == total / 2 / block * block)
             for (int n = 0; n < 4; ++n)
             {
-                together[n]->setParameter(36, 0.6f);
-                alone[n]->setParameter(36, 0.6f);
+                together[n]->setParameter(P::kPreamp, 0.6f);
+                alone[n]->setParameter(P::kPreamp, 0.6f);
                 together[n]->setFreeze(n == 0);
                 alone[n]->setFreeze(n == 0);
             }
@@ -933,11 +946,11 @@ TEST(DelayCore, LoopFilteredChannelPlaysTheSameWhetherTheOtherPlaysOrRests)
             for (auto& core : cores)
             {
                 core = makeCore(48000.0, 1);
-                core->setParameter(10, type);
-                core->setParameter(7, 1.0f);    // in the loop
-                core->setParameter(8, 0.45f);   // cut-off
-                core->setParameter(9, 0.5f);    // resonance
-                core->setParameter(39, 0.95f);  // feedback
+                core->setParameter(P::kFilterType, type);
+                core->setParameter(P::kFilterInLoop, 1.0f);
+                core->setParameter(P::kCutoff, 0.45f);
+                core->setParameter(P::kResonance, 0.5f);
+                core->setParameter(P::kFeedback, 0.95f);
                 core->setLeftFreeTime(0.011f);
                 core->setRightFreeTime(0.013f);
                 core->updateLengths();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "processor/dsp/DelayEngine.h"
+#include "processor/dsp/DelayParameters.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,40 +10,42 @@
 // Helpers shared by the engine's tests: plain line set-ups and block-wise runs.
 namespace EngineTest
 {
+using P = DelayParameters;
+
 // A line that only delays: level 1, centred, no filter, no drive, no feedback,
 // no modulation, no pre-delay, right channel linked to the left.
 inline void configurePlainLine(DelayEngine& e, int line, float seconds)
 {
-    e.setLineParameter(line, 0, 0.0f);   // mix gain 1
-    e.setLineParameter(line, 1, 0.5f);   // balance centre
-    e.setLineParameter(line, 2, 0.75f);  // level 1.0
-    e.setLineParameter(line, 3, 0.0f);
-    e.setLineParameter(line, 4, 0.0f);
-    e.setLineParameter(line, 5, 0.0f);
-    e.setLineParameter(line, 10, 0.0f);  // filter off
-    e.setLineParameter(line, 35, 0.0f);  // overdrive off
-    e.setLineParameter(line, 39, 0.5f);  // feedback 0
-    e.setLineParameter(line, 40, 0.0f);  // not frozen
-    e.setLineParameter(line, 41, 0.5f);  // no stereo offset
-    e.setLineParameter(line, 44, 0.0f);
-    e.setLineParameter(line, 45, 0.0f);
-    e.setLineParameter(line, 46, 0.0f);
-    e.setLineParameter(line, 11, 0.0f);  // free time
-    e.setLineParameter(line, 12, 1.0f);  // linked
-    e.setLineParameter(line, 15, seconds);
-    e.setLineParameter(line, 16, seconds);
-    e.setLineParameter(line, 23, 0.0f);
-    e.setLineParameter(line, 24, 1.0f);
-    e.setLineParameter(line, 27, 0.0f);  // no pre-delay
-    e.setLineParameter(line, 28, 0.0f);
+    e.setLineParameter(line, P::kLineState, 0.0f);     // mix gain 1
+    e.setLineParameter(line, P::kBalance, 0.5f);       // centre
+    e.setLineParameter(line, P::kLevel, 0.75f);        // 1.0
+    e.setLineParameter(line, P::kMidSide, 0.0f);
+    e.setLineParameter(line, P::kSwap, 0.0f);
+    e.setLineParameter(line, P::kMono, 0.0f);
+    e.setLineParameter(line, P::kFilterType, P::choiceValue(P::kFilterOff, P::kNumFilterTypes));
+    e.setLineParameter(line, P::kOverdrive, 0.0f);
+    e.setLineParameter(line, P::kFeedback, 0.5f);      // 0
+    e.setLineParameter(line, P::kFreeze, 0.0f);
+    e.setLineParameter(line, P::kStereoOffset, 0.5f);  // none
+    e.setLineParameter(line, P::kTimeModDepth, 0.0f);
+    e.setLineParameter(line, P::kCutoffModDepth, 0.0f);
+    e.setLineParameter(line, P::kTremoloDepth, 0.0f);
+    e.setLineParameter(line, P::kDelaySync, 0.0f);     // free time
+    e.setLineParameter(line, P::kDelayJoin, 1.0f);
+    e.setLineParameter(line, P::kDelayLeftMs, seconds);
+    e.setLineParameter(line, P::kDelayRightMs, seconds);
+    e.setLineParameter(line, P::kPreDelaySync, 0.0f);
+    e.setLineParameter(line, P::kPreDelayJoin, 1.0f);
+    e.setLineParameter(line, P::kPreDelayLeftMs, 0.0f);  // no pre-delay
+    e.setLineParameter(line, P::kPreDelayRightMs, 0.0f);
 }
 
 inline void configureMaster(DelayEngine& e, int routing, float wet, float outputGain)
 {
-    e.setGlobalParameter(87, 0.0f);
-    e.setGlobalParameter(89, wet);
-    e.setGlobalParameter(90, (float) routing / 8.0f);
-    e.setGlobalParameter(91, outputGain);
+    e.setGlobalParameter(P::kLimiter, 0.0f);
+    e.setGlobalParameter(P::kDryWet, wet);
+    e.setGlobalParameter(P::kRouting, P::choiceValue(routing, P::kNumRoutings));
+    e.setGlobalParameter(P::kOutputGain, outputGain);
 }
 
 // Runs a stereo signal through the engine in blocks, in place.

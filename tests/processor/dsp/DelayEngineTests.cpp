@@ -74,8 +74,8 @@ TEST(DelayEngineTests, EachRoutingGivesTheEchoesOfItsWiring)
         auto e = makePlainEngine(rate, routing);
         for (int line = 0; line < 4; ++line)
         {
-            e->setLineParameter(line, 27, pre[line]);
-            e->setLineParameter(line, 28, pre[line]);
+            e->setLineParameter(line, P::kPreDelayLeftMs, pre[line]);
+            e->setLineParameter(line, P::kPreDelayRightMs, pre[line]);
         }
         settle(*e, 0.3);
         std::vector<float> l((size_t) (0.7 * rate), 0.0f), r(l.size(), 0.0f);
@@ -109,17 +109,17 @@ TEST(DelayEngineTests, OnlyTheLastLineOfAChainScalesIt)
 {
     struct Case { int routing; float gains[4]; int echo; double expectedRatio; };
     const Case cases[] = {
-        { 1, { 1, 1, 1, 0.5f }, 0, 0.5 },   // serial: line 4's gain only
-        { 1, { 0.5f, 0.5f, 0.5f, 1 }, 0, 1.0 },
-        { 2, { 1, 0.25f, 1, 1 }, 1, 0.25 }, // tapped: every tap its own gain
-        { 5, { 0, 1, 1, 0.5f }, 1, 0.5 },   // two chains of two
+        { P::kRoutingSerial, { 1, 1, 1, 0.5f }, 0, 0.5 },        // line 4's gain only
+        { P::kRoutingSerial, { 0.5f, 0.5f, 0.5f, 1 }, 0, 1.0 },
+        { P::kRoutingTappedSerial, { 1, 0.25f, 1, 1 }, 1, 0.25 }, // every tap its own gain
+        { P::kRoutingMixed3, { 0, 1, 1, 0.5f }, 1, 0.5 },         // two chains of two
     };
     for (const auto& c : cases)
     {
         auto reference = makePlainEngine(44100.0, c.routing);
         auto e = makePlainEngine(44100.0, c.routing);
         for (int line = 0; line < 4; ++line)
-            e->setLineParameter(line, 0, 1.0f - c.gains[line]);
+            e->setLineParameter(line, P::kLineState, 1.0f - c.gains[line]);
         settle(*e, 0.2);
         std::vector<float> l0(30000, 0.0f), r0(30000, 0.0f), l(30000, 0.0f), r(30000, 0.0f);
         l0[0] = r0[0] = l[0] = r[0] = 1.0f;
@@ -142,10 +142,10 @@ TEST(DelayEngineTests, DryWetAndOutputGainLevels)
     };
     for (const auto& c : cases)
     {
-        auto e = makePlainEngine(48000.0, 0);
+        auto e = makePlainEngine(48000.0, P::kRoutingParallel);
         for (int line = 0; line < 4; ++line)
-            e->setLineParameter(line, 0, 1.0f);  // lines muted in the mix: only the dry part remains
-        configureMaster(*e, 0, c.wet, c.gain);
+            e->setLineParameter(line, P::kLineState, 1.0f);  // lines muted in the mix: only the dry part remains
+        configureMaster(*e, P::kRoutingParallel, c.wet, c.gain);
         settle(*e, 0.5);
         std::vector<float> l(9600), r(9600);
         for (size_t i = 0; i < l.size(); ++i)
@@ -170,12 +170,12 @@ TEST(DelayEngineTests, DryWetAndOutputGainLevels)
 
 TEST(DelayEngineTests, LimiterHoldsTheCeilingAndDelaysByItsLookAhead)
 {
-    auto e = makePlainEngine(44100.0, 0);
+    auto e = makePlainEngine(44100.0, P::kRoutingParallel);
     for (int line = 0; line < 4; ++line)
-        e->setLineParameter(line, 0, 1.0f);
-    configureMaster(*e, 0, 0.0f, 0.5f);
-    e->setGlobalParameter(88, 1.0f);  // 0 dB threshold
-    e->setGlobalParameter(87, 1.0f);
+        e->setLineParameter(line, P::kLineState, 1.0f);
+    configureMaster(*e, P::kRoutingParallel, 0.0f, 0.5f);
+    e->setGlobalParameter(P::kLimiterThreshold, 1.0f);  // 0 dB
+    e->setGlobalParameter(P::kLimiter, 1.0f);
     EXPECT_TRUE(e->isLimiterOn());
     EXPECT_FLOAT_EQ(e->getOutputGainTarget(), 1.0f);
     EXPECT_EQ(e->getLimiter().getLookAheadSamples(), 146);
@@ -192,8 +192,8 @@ TEST(DelayEngineTests, LimiterHoldsTheCeilingAndDelaysByItsLookAhead)
     EXPECT_NEAR(r[246], 0.125f, 0.001f);
 
     // Loud noise at -12 dB threshold and output gain 2 (v = 0.707): held at 2.0.
-    e->setGlobalParameter(88, 0.5f);
-    e->setGlobalParameter(91, 0.70710678f);
+    e->setGlobalParameter(P::kLimiterThreshold, 0.5f);
+    e->setGlobalParameter(P::kOutputGain, 0.70710678f);
     std::mt19937 rng(7);
     std::uniform_real_distribution<float> noise(-4.0f, 4.0f);
     std::vector<float> nl(44100), nr(44100);
@@ -214,19 +214,19 @@ TEST(DelayEngineTests, LimiterHoldsTheCeilingAndDelaysByItsLookAhead)
 
 TEST(DelayEngineTests, LimiterSwitchedOnAgainReplaysNothingOld)
 {
-    auto e = makePlainEngine(44100.0, 0);
+    auto e = makePlainEngine(44100.0, P::kRoutingParallel);
     for (int line = 0; line < 4; ++line)
-        e->setLineParameter(line, 0, 1.0f);
-    configureMaster(*e, 0, 0.0f, 0.5f);
-    e->setGlobalParameter(88, 1.0f);
-    e->setGlobalParameter(87, 1.0f);
+        e->setLineParameter(line, P::kLineState, 1.0f);
+    configureMaster(*e, P::kRoutingParallel, 0.0f, 0.5f);
+    e->setGlobalParameter(P::kLimiterThreshold, 1.0f);
+    e->setGlobalParameter(P::kLimiter, 1.0f);
     settle(*e, 0.5);
     std::vector<float> l(2000, 0.8f), r(2000, 0.8f);
     run(*e, l, r, 100);
-    e->setGlobalParameter(87, 0.0f);
+    e->setGlobalParameter(P::kLimiter, 0.0f);
     std::vector<float> z(2000, 0.0f), zr(2000, 0.0f);
     run(*e, z, zr, 100);
-    e->setGlobalParameter(87, 1.0f);
+    e->setGlobalParameter(P::kLimiter, 1.0f);
     std::vector<float> z2(400, 0.0f), zr2(400, 0.0f);
     run(*e, z2, zr2, 100);
     for (size_t i = 0; i < z2.size(); ++i)
@@ -241,9 +241,9 @@ TEST(DelayEngineTests, LimiterSwitchedOnMidStreamLeavesNoGap)
     // whose period is the look-ahead goes on unchanged throughout.
     for (double rate : { 44100.0, 96000.0 })
     {
-        auto e = makePlainEngine(rate, 0);
-        configureMaster(*e, 0, 0.0f, 0.5f);
-        e->setGlobalParameter(88, 1.0f);
+        auto e = makePlainEngine(rate, P::kRoutingParallel);
+        configureMaster(*e, P::kRoutingParallel, 0.0f, 0.5f);
+        e->setGlobalParameter(P::kLimiterThreshold, 1.0f);
         settle(*e, 0.5);
         const size_t n = (size_t) rate / 10, switchAt = n / 2;
         const double hz = rate / (double) e->getLimiter().getLookAheadSamples();
@@ -256,7 +256,7 @@ TEST(DelayEngineTests, LimiterSwitchedOnMidStreamLeavesNoGap)
         const auto inL = l, inR = r;
         std::vector<float> first(l.begin(), l.begin() + (long) switchAt), firstR(r.begin(), r.begin() + (long) switchAt);
         run(*e, first, firstR, 128);
-        e->setGlobalParameter(87, 1.0f);
+        e->setGlobalParameter(P::kLimiter, 1.0f);
         std::vector<float> second(l.begin() + (long) switchAt, l.end()), secondR(r.begin() + (long) switchAt, r.end());
         run(*e, second, secondR, 128);
 
@@ -314,9 +314,9 @@ TEST(DelayEngineTests, LimiterSwitchCrossfadesWithoutAClickAtAnyOutputGain)
     const Switch switches[] = { { 0.1, true }, { 0.2, false }, { 0.3, true }, { 0.303, false }, { 0.4, true } };
     for (const auto& c : cases)
     {
-        auto e = makePlainEngine(c.rate, 0, 256);
-        configureMaster(*e, 0, 0.0f, c.outputGain);
-        e->setGlobalParameter(88, 1.0f);
+        auto e = makePlainEngine(c.rate, P::kRoutingParallel, 256);
+        configureMaster(*e, P::kRoutingParallel, 0.0f, c.outputGain);
+        e->setGlobalParameter(P::kLimiterThreshold, 1.0f);
         settle(*e, 0.3);
         const double gain = 4.0 * (double) c.outputGain * (double) c.outputGain;
         const double amplitude = std::pow(10.0, -24.0 / 20.0);
@@ -335,7 +335,7 @@ TEST(DelayEngineTests, LimiterSwitchCrossfadesWithoutAClickAtAnyOutputGain)
             std::copy(pieceL.begin(), pieceL.end(), l.begin() + (long) done);
             std::copy(pieceR.begin(), pieceR.end(), r.begin() + (long) done);
             if (k < std::size(switches))
-                e->setGlobalParameter(87, switches[k].on ? 1.0f : 0.0f);
+                e->setGlobalParameter(P::kLimiter, switches[k].on ? 1.0f : 0.0f);
             done = end;
         }
 
@@ -375,29 +375,30 @@ TEST(DelayEngineTests, OutputStaysFiniteAndNormalEverywhere)
         for (int line = 0; line < 4; ++line)
         {
             configurePlainLine(e, line, 0.01f + 0.013f * (float) line);
-            e.setLineParameter(line, 39, 0.95f);        // strong feedback
-            e.setLineParameter(line, 40, line == 1 ? 1.0f : 0.0f);  // one line frozen
-            e.setLineParameter(line, 10, (float) (line % 4) / 3.0f);
-            e.setLineParameter(line, 9, 1.0f);          // full resonance
-            e.setLineParameter(line, 35, line >= 2 ? 1.0f : 0.0f);
-            e.setLineParameter(line, 36, 1.0f);
-            e.setLineParameter(line, 42, (float) (line % 2));
-            e.setLineParameter(line, 44, 1.0f);
-            e.setLineParameter(line, 45, 1.0f);
-            e.setLineParameter(line, 46, 1.0f);
-            e.setLineParameter(line, 27, 0.003f);
+            e.setLineParameter(line, P::kFeedback, 0.95f);                  // strong
+            e.setLineParameter(line, P::kFreeze, line == 1 ? 1.0f : 0.0f);  // one line frozen
+            e.setLineParameter(line, P::kFilterType, P::choiceValue(line % 4, P::kNumFilterTypes));
+            e.setLineParameter(line, P::kResonance, 1.0f);                  // full
+            e.setLineParameter(line, P::kOverdrive, line >= 2 ? 1.0f : 0.0f);
+            e.setLineParameter(line, P::kPreamp, 1.0f);
+            e.setLineParameter(line, P::kModSource, P::choiceValue(line % 2, P::kNumModulators));
+            e.setLineParameter(line, P::kTimeModDepth, 1.0f);
+            e.setLineParameter(line, P::kCutoffModDepth, 1.0f);
+            e.setLineParameter(line, P::kTremoloDepth, 1.0f);
+            e.setLineParameter(line, P::kPreDelayLeftMs, 0.003f);
         }
-        e.setGlobalParameter(54, 1.0f);
-        e.setGlobalParameter(67, 0.5f);
-        e.setGlobalParameter(68, 1.0f);
-        e.setGlobalParameter(87, 1.0f);
-        e.setGlobalParameter(89, 0.7f);
-        e.setQuality(3);
+        e.setGlobalParameter(P::kMod1Frequency, 1.0f);
+        e.setGlobalParameter(P::kMod2First + P::kModulatorType, P::choiceValue(P::kindEnvelope, P::kNumModulatorKinds));
+        e.setGlobalParameter(P::kMod2RetriggerMode, P::choiceValue(P::kRetriggerInputLevel, P::kNumRetriggerModes));
+        e.setGlobalParameter(P::kLimiter, 1.0f);
+        e.setGlobalParameter(P::kDryWet, 0.7f);
+        e.setQuality(P::kQualityBest);
         std::mt19937 rng(3);
         std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
         for (int routing = 0; routing < 9; ++routing)
         {
-            e.setGlobalParameter(90, (float) routing / 8.0f);
+            e.setGlobalParameter(P::kRouting, P::choiceValue(routing, P::kNumRoutings));
+
             for (int block : blocks)
             {
                 // Long enough for two full blocks of the largest size at every rate.
@@ -437,7 +438,7 @@ TEST(DelayEngineTests, OutputStaysFiniteAndNormalEverywhere)
 TEST(DelayEngineTests, ProcessRestoresTheCallersFloatingPointState)
 {
     DelayEngine e;
-    configureMaster(e, 0, 0.0f, 0.5f);
+    configureMaster(e, P::kRoutingParallel, 0.0f, 0.5f);
     const unsigned before = _mm_getcsr();
     const unsigned callerState = (before & ~0x8040u) | 0x2000u;  // denormals on, rounding down
     _mm_setcsr(callerState);
@@ -475,27 +476,28 @@ TEST(DelayEngineTests, UnusableSettingsNeverBreakTheEngine)
     e.setMaxDelayTime(1);
     for (int line = 0; line < 4; ++line)
     {
-        configurePlainLine(e, line, 1.0f);       // the longest free time
-        e.setLineParameter(line, 27, 1.0f);      // and the longest free pre-delay
-        e.setLineParameter(line, 11, line % 2 == 0 ? 1.0f : 0.0f);
-        e.setLineParameter(line, 19, 1.0f);      // 32/1 when synced
-        e.setLineParameter(line, 20, 0.0f);
-        e.setLineParameter(line, 23, 1.0f);
-        e.setLineParameter(line, 31, 1.0f);
-        e.setLineParameter(line, 32, 0.0f);
-        e.setLineParameter(line, 44, 1.0f);
-        e.setLineParameter(line, 7, std::numeric_limits<float>::quiet_NaN());
+        configurePlainLine(e, line, 1.0f);                   // the longest free time
+        e.setLineParameter(line, P::kPreDelayLeftMs, 1.0f);  // and the longest free pre-delay
+        e.setLineParameter(line, P::kDelaySync, line % 2 == 0 ? 1.0f : 0.0f);
+        e.setLineParameter(line, P::kDelayLeftNumerator, 1.0f);  // 32/1 when synced
+
+        e.setLineParameter(line, P::kDelayLeftDenominator, 0.0f);
+        e.setLineParameter(line, P::kPreDelaySync, 1.0f);
+        e.setLineParameter(line, P::kPreDelayLeftNumerator, 1.0f);
+        e.setLineParameter(line, P::kPreDelayLeftDenominator, 0.0f);
+        e.setLineParameter(line, P::kTimeModDepth, 1.0f);
+        e.setLineParameter(line, P::kFilterInLoop, std::numeric_limits<float>::quiet_NaN());
         e.setLineParameter(line, 99, 1.0f);
-        e.setLineParameter(7, 1, 1.0f);
+        e.setLineParameter(7, P::kBalance, 1.0f);
     }
-    e.setGlobalParameter(52, 1.0f);
-    e.setGlobalParameter(90, 7.0f);   // beyond the range: held to the last routing
+    e.setGlobalParameter(P::kMod1First + P::kModulatorSync, 1.0f);
+    e.setGlobalParameter(P::kRouting, 7.0f);   // beyond the range: held to the last routing
     EXPECT_EQ(e.getRouting(), 8);
-    e.setGlobalParameter(90, -3.0f);
+    e.setGlobalParameter(P::kRouting, -3.0f);
     EXPECT_EQ(e.getRouting(), 0);
-    e.setGlobalParameter(90, std::numeric_limits<float>::quiet_NaN());
+    e.setGlobalParameter(P::kRouting, std::numeric_limits<float>::quiet_NaN());
     EXPECT_EQ(e.getRouting(), 0);
-    e.setGlobalParameter(89, 1.0f);
+    e.setGlobalParameter(P::kDryWet, 1.0f);
     const double tempos[] = { 0.0, -120.0, std::numeric_limits<double>::quiet_NaN(),
                               std::numeric_limits<double>::infinity(), 1e-9, 1e9, 30.0 };
     for (double tempo : tempos)
@@ -550,28 +552,28 @@ TEST(DelayEngineTests, TappedTimesComeBackOncePerSeries)
 TEST(DelayEngineTests, GlobalParametersReachTheirTargets)
 {
     DelayEngine e;
-    e.setGlobalParameter(91, 1.0f);
+    e.setGlobalParameter(P::kOutputGain, 1.0f);
     EXPECT_FLOAT_EQ(e.getOutputGainTarget(), 4.0f);
-    e.setGlobalParameter(87, 1.0f);
+    e.setGlobalParameter(P::kLimiter, 1.0f);
     EXPECT_FLOAT_EQ(e.getOutputGainTarget(), 1.0f);
     EXPECT_FLOAT_EQ(e.getLimiter().getOutputGain(), 4.0f);
-    e.setGlobalParameter(91, 0.5f);
+    e.setGlobalParameter(P::kOutputGain, 0.5f);
     EXPECT_FLOAT_EQ(e.getLimiter().getOutputGain(), 1.0f);
-    e.setGlobalParameter(87, 0.0f);
+    e.setGlobalParameter(P::kLimiter, 0.0f);
     EXPECT_FLOAT_EQ(e.getOutputGainTarget(), 1.0f);
-    e.setGlobalParameter(88, 0.25f);
+    e.setGlobalParameter(P::kLimiterThreshold, 0.25f);
     EXPECT_FLOAT_EQ(e.getLimiter().getThresholdDb(), -18.0f);
-    e.setLineParameter(3, 0, 0.25f);
+    e.setLineParameter(3, P::kLineState, 0.25f);
     EXPECT_FLOAT_EQ(e.getLineMixGain(3), 0.75f);
     // Waveform choices 0..4 select random, saw down, square, sine, triangle.
     const int shapes[] = { 5, 3, 2, 1, 0 };
     for (int c = 0; c < 5; ++c)
     {
-        e.setGlobalParameter(76, (float) c / 4.0f);
+        e.setGlobalParameter(P::kMod2Waveform, P::choiceValue(c, P::kNumWaveforms));
         EXPECT_EQ(e.getOscillator(2).shape, shapes[c]);
         EXPECT_EQ(e.getOscillator(3).shape, shapes[c]);
     }
-    e.setGlobalParameter(62, 0.5f);
+    e.setGlobalParameter(P::kMod1First + P::kEnvelopeHold, 0.5f);
     EXPECT_EQ(e.getModulator(0).envelope.holdLength, 22050);
     e.prepare(512, 96000.0);
     EXPECT_EQ(e.getModulator(0).envelope.holdLength, 48000);
@@ -588,19 +590,19 @@ TEST(DelayEngineTests, SilencedOrPannedLinesKeepTheirFrozenContent)
     double untouched = 0.0;
     for (const auto& c : cases)
     {
-        auto e = makePlainEngine(44100.0, 0);
+        auto e = makePlainEngine(44100.0, P::kRoutingParallel);
         for (int line = 1; line < 4; ++line)
-            e->setLineParameter(line, 0, 1.0f);  // only line 1 in the mix
-        e->setLineParameter(0, 40, 1.0f);        // frozen
+            e->setLineParameter(line, P::kLineState, 1.0f);  // only line 1 in the mix
+        e->setLineParameter(0, P::kFreeze, 1.0f);
         std::vector<float> l(4410, 0.0f), r(4410, 0.0f);
         for (size_t i = 0; i < 1000; ++i)
             l[i] = r[i] = (float) (0.5 * std::sin(kTwoPi * 1000.0 * (double) i / 44100.0));
         run(*e, l, r, 256);
-        e->setLineParameter(0, 2, c.level);
-        e->setLineParameter(0, 1, c.balance);
+        e->setLineParameter(0, P::kLevel, c.level);
+        e->setLineParameter(0, P::kBalance, c.balance);
         settle(*e, 3.0);
-        e->setLineParameter(0, 2, 0.75f);
-        e->setLineParameter(0, 1, 0.5f);
+        e->setLineParameter(0, P::kLevel, 0.75f);
+        e->setLineParameter(0, P::kBalance, 0.5f);
         std::vector<float> outL(66150, 0.0f), outR(66150, 0.0f);
         run(*e, outL, outR, 256);
         const auto& kept = c.keptChannel == 0 ? outL : outR;
@@ -618,7 +620,11 @@ TEST(DelayEngineTests, SilencedOrPannedLinesKeepTheirFrozenContent)
 TEST(DelayEngineTests, QualityChoosesTheInterpolation)
 {
     struct Case { int choice; int mode; double step; };
-    const Case cases[] = { { 0, 0, 512.0 }, { 1, 1, 128.0 }, { 2, 2, 64.0 }, { 3, 2, 16.0 }, { 7, 0, 512.0 }, { -1, 0, 512.0 } };
+    const Case cases[] = {
+        { P::kQualityLow, P::kNearestPhase16, 512.0 }, { P::kQualityMedium, P::kInterpolated16, 128.0 },
+        { P::kQualityHigh, P::kStretched32, 64.0 },    { P::kQualityBest, P::kStretched32, 16.0 },
+        { 7, P::kNearestPhase16, 512.0 },              { -1, P::kNearestPhase16, 512.0 },
+    };
     DelayEngine e;
     for (const auto& c : cases)
     {
@@ -635,30 +641,31 @@ TEST(DelayEngineTests, LinesFollowTheKindOfTheirModulator)
 {
     // Full time depth: the delay shrinks from its length to nothing as the
     // modulation goes from 0 to 1.
-    for (int kind : { 1, 2 })
+    for (int kind : { P::kindEnvelope, P::kindPeakFollower })
     {
-        auto e = makePlainEngine(44100.0, 0);
+        auto e = makePlainEngine(44100.0, P::kRoutingParallel);
         for (int line = 1; line < 4; ++line)
-            e->setLineParameter(line, 0, 1.0f);
-        e->setLineParameter(0, 44, 1.0f);
-        e->setLineParameter(0, 42, 1.0f);             // modulator 2
-        e->setGlobalParameter(67, 0.5f * (float) kind);
-        e->setGlobalParameter(79, 0.0f);
-        e->setGlobalParameter(81, 1.0f);              // sustain at full
-        e->setGlobalParameter(82, 1.0f);              // held for a second
-        e->setGlobalParameter(84, 1.0f);              // follower: full sensitivity
-        e->setGlobalParameter(85, 0.0f);
-        e->setGlobalParameter(86, 1.0f);              // and the slowest release
-        e->setGlobalParameter(87, 0.0f);
+            e->setLineParameter(line, P::kLineState, 1.0f);
+        e->setLineParameter(0, P::kTimeModDepth, 1.0f);
+        e->setLineParameter(0, P::kModSource, P::choiceValue(1, P::kNumModulators));
+        e->setGlobalParameter(P::kMod2First + P::kModulatorType, P::choiceValue(kind, P::kNumModulatorKinds));
+        e->setGlobalParameter(P::kMod2First + P::kEnvelopeAttack, 0.0f);
+        e->setGlobalParameter(P::kMod2First + P::kEnvelopeSustain, 1.0f);      // full
+        e->setGlobalParameter(P::kMod2First + P::kEnvelopeHold, 1.0f);         // a second
+        e->setGlobalParameter(P::kMod2First + P::kFollowerSensitivity, 1.0f);  // full
+        e->setGlobalParameter(P::kMod2First + P::kFollowerAttack, 0.0f);
+        e->setGlobalParameter(P::kMod2First + P::kFollowerRelease, 1.0f);      // the slowest
+        e->setGlobalParameter(P::kLimiter, 0.0f);
         settle(*e, 3.0);  // the depth glides to its new value
-        if (kind == 1)
+        if (kind == P::kindEnvelope)
             e->retriggerModulator(1);
         // The follower is driven to 1 by a loud input until just before the impulse.
-        std::vector<float> l(8820, kind == 2 ? 0.5f : 0.0f), r(8820, 0.0f);
+        std::vector<float> l(8820, kind == P::kindPeakFollower ? 0.5f : 0.0f), r(8820, 0.0f);
         run(*e, l, r, 128);
         std::vector<float> il(2000, 0.0f), ir(2000, 0.0f);
-        if (kind == 2)
+        if (kind == P::kindPeakFollower)
             std::fill(il.begin(), il.begin() + 400, 0.5f);
+
         il[500] = ir[500] = 1.0f;
         run(*e, il, ir, 128);
         il.erase(il.begin(), il.begin() + 450);
@@ -678,8 +685,8 @@ TEST(DelayEngineTests, MonoInputFeedsBothOutputChannels)
 {
     // One input channel, two output channels: the right side hears the left
     // input, dry and through the lines.
-    auto e = makePlainEngine(44100.0, 0);
-    configureMaster(*e, 0, 0.5f, 0.5f);
+    auto e = makePlainEngine(44100.0, P::kRoutingParallel);
+    configureMaster(*e, P::kRoutingParallel, 0.5f, 0.5f);
     settle(*e, 0.3);
     std::vector<float> l(4410, 0.0f), r(4410, 0.0f);
     l[0] = 0.8f;
@@ -701,7 +708,7 @@ TEST(DelayEngineTests, OutputMetersAndClipLamps)
     // second after the last sample above 0 dB.
     DelayEngine e;
     e.prepare(441, 44100.0);
-    configureMaster(e, 0, 0.0f, 0.5f);  // dry only, unity gain
+    configureMaster(e, P::kRoutingParallel, 0.0f, 0.5f);  // dry only, unity gain
     settle(e, 0.2);
     auto sineBlock = [&](double peak, double seconds) {
         const size_t n = (size_t) (seconds * 44100.0);
@@ -784,7 +791,7 @@ void configureVariedLines(DelayEngine& e, int routing)
     e.setGlobalParameter(Tavinor::kMod2Waveform, 1.0f);
     e.setGlobalParameter(Tavinor::kMod2Frequency, 0.5f);
     configureMaster(e, routing, 1.0f, 0.5f);
-    e.setQuality(2);
+    e.setQuality(P::kQualityHigh);
 }
 } // namespace
 
@@ -873,7 +880,7 @@ TEST(DelayEngineTests, OutputMetersFollowThePeakAndItsSmoothersSampleBySample)
         }
     DelayEngine quiet;
     quiet.prepare(512, rate);
-    configureMaster(quiet, 0, 0.0f, 0.5f);  // dry only, unity gain
+    configureMaster(quiet, P::kRoutingParallel, 0.0f, 0.5f);  // dry only, unity gain
     std::vector<float> silence((size_t) 200000, 0.0f), silenceRight((size_t) 200000, 0.0f);
     run(quiet, silence, silenceRight, 500);
 
@@ -925,11 +932,12 @@ TEST(DelayEngineTests, Sse2AndAvx2GiveTheSameSoundModulationAndMeters)
             e->prepare(512, 48000.0);
             configurePlainLine(*e, 0, 0.05f);
             configurePlainLine(*e, 1, 0.07f);
-            configureMaster(*e, 0, 0.4f, 0.6f);
-            e->setLineParameter(0, 44, 0.3f);   // the time moved by modulator 1
-            e->setGlobalParameter(56, 0.75f);   // a sine and a triangle
-            e->setGlobalParameter(76, 1.0f);
-            e->setGlobalParameter(54, 0.6f);
+            configureMaster(*e, P::kRoutingParallel, 0.4f, 0.6f);
+            e->setLineParameter(0, P::kTimeModDepth, 0.3f);  // the time moved by modulator 1
+            e->setGlobalParameter(P::kMod1Waveform, P::choiceValue(P::kWaveformSine, P::kNumWaveforms));
+            e->setGlobalParameter(P::kMod2Waveform, P::choiceValue(P::kWaveformTriangle, P::kNumWaveforms));
+
+            e->setGlobalParameter(P::kMod1Frequency, 0.6f);
         }
         uint32_t seed = 3;
         const int blocks[] = { 512, 64, 333, 1, 480, 97 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "DspTestRig.h"
+#include "processor/dsp/DelayParameters.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,6 +12,8 @@
 #include <vector>
 
 using namespace DspTestRig;
+using P = DelayParameters;
+
 
 // A frozen line holds its loop: what is in it when freeze comes on, and what
 // comes in while it is frozen, keeps its level for as long as it stays frozen
@@ -26,7 +29,8 @@ struct Quality
     int mode;
     double step;
 };
-constexpr Quality kQualities[] = { { 0, 512.0 }, { 1, 128.0 }, { 2, 64.0 }, { 2, 16.0 } };
+constexpr Quality kQualities[] = { { P::kNearestPhase16, 512.0 }, { P::kInterpolated16, 128.0 },
+                                   { P::kStretched32, 64.0 }, { P::kStretched32, 16.0 } };
 
 // A line's time: free (a fraction of a second) or synced (a note value at a tempo).
 struct Loop
@@ -259,18 +263,18 @@ TEST_P(FrozenLoopNeverGrows, AboveItsLevelWhenFreezeCameOn)
         core->setInterpolation(quality.mode, quality.step);
         core->setLeftFreeTime(seconds);
         core->setRightFreeTime(seconds);
-        core->setParameter(39, 0.75f);   // feedback 0.5
+        core->setParameter(P::kFeedback, 0.75f);  // 0.5
         core->setModulation(modulation.data(), modulation.data(), false);
-        core->setParameter(44, c.timeDepth);
-        core->setParameter(45, c.timeDepth);
-        core->setParameter(10, c.filterType);
-        core->setParameter(9, 1.0f);
-        core->setParameter(8, 0.5f);
-        core->setParameter(7, 1.0f);
-        core->setParameter(35, c.drive ? 1.0f : 0.0f);
-        core->setParameter(36, 0.5f);
-        core->setParameter(37, 0.8f);
-        core->setParameter(38, 1.0f);
+        core->setParameter(P::kTimeModDepth, c.timeDepth);
+        core->setParameter(P::kCutoffModDepth, c.timeDepth);
+        core->setParameter(P::kFilterType, c.filterType);
+        core->setParameter(P::kResonance, 1.0f);
+        core->setParameter(P::kCutoff, 0.5f);
+        core->setParameter(P::kFilterInLoop, 1.0f);
+        core->setParameter(P::kOverdrive, c.drive ? 1.0f : 0.0f);
+        core->setParameter(P::kPreamp, 0.5f);
+        core->setParameter(P::kColor, 0.8f);
+        core->setParameter(P::kOverdriveGain, 1.0f);
         core->prepare(kBlock, 3, (float) rate);
         const auto measured = levels(
             *core, (6 + frozenWindows) * window, window, [&](size_t i) { return i < freezeAt; },
@@ -368,7 +372,7 @@ TEST_P(FrozenLoopHolds, TheLoopItCaughtWhole)
             auto core = makeCore(rate);
             core->setInterpolation(quality.mode, quality.step);
             setLoop(*core, loop);
-            core->setParameter(39, 0.5f + 0.5f * feedback);
+            core->setParameter(P::kFeedback, 0.5f + 0.5f * feedback);
             core->clear();
             const auto period = (size_t) loopPeriod(*core, quality.mode);
             const size_t press = 4 * period + 123;   // within a block
@@ -482,7 +486,7 @@ TEST(FrozenLoop, PlayingOnBuildsUpToTheCapAndNoFurther)
         auto core = makeCore(c.rate);
         core->setLinked(true);
         core->setLeftFreeTime(1.0f);
-        core->setParameter(39, 0.5f + 0.5f * c.feedback);
+        core->setParameter(P::kFeedback, 0.5f + 0.5f * c.feedback);
         core->clear();
         const double period = loopPeriod(*core, 0);
         const auto pass = (size_t) std::lround(period);
@@ -528,7 +532,7 @@ TEST(FrozenLoop, FreezingAPadPlayedOnMakesNoClick)
                 core->setInterpolation(mode, mode == 2 ? 64.0 : 512.0);
                 core->setLinked(true);
                 core->setLeftFreeTime(1.0f);
-                core->setParameter(39, 0.5f + 0.5f * feedback);
+                core->setParameter(P::kFeedback, 0.5f + 0.5f * feedback);
                 core->clear();
                 Pad pad;
                 pad.rate = rate;

@@ -9,7 +9,10 @@
 #include <cmath>
 #include <vector>
 
+using P = DelayParameters;
+
 namespace
+
 {
 constexpr double kTwoPi = 6.283185307179586;
 
@@ -566,8 +569,8 @@ TEST(LookAheadLimiterTests, SwitchedOnInTheEngineWithTheOutputGainUp)
     {
         DelayEngine e;
         e.prepare(128, rate);
-        EngineTest::configureMaster(e, 0, 0.0f, 1.0f);
-        e.setGlobalParameter(88, 0.5f);
+        EngineTest::configureMaster(e, P::kRoutingParallel, 0.0f, 1.0f);
+        e.setGlobalParameter(P::kLimiterThreshold, 0.5f);
         const float ceiling = e.getOutputGainTarget();
         ASSERT_NEAR(ceiling, 4.0f, 1e-6f);
         std::vector<float> l, r;
@@ -580,7 +583,7 @@ TEST(LookAheadLimiterTests, SwitchedOnInTheEngineWithTheOutputGainUp)
         std::vector<float> before(l.begin(), l.begin() + (long) switchOn);
         std::vector<float> beforeR(r.begin(), r.begin() + (long) switchOn);
         EngineTest::run(e, before, beforeR, 128);
-        e.setGlobalParameter(87, 1.0f);
+        e.setGlobalParameter(P::kLimiter, 1.0f);
         std::vector<float> after(l.begin() + (long) switchOn, l.end()), afterR(r.begin() + (long) switchOn, r.end());
         EngineTest::run(e, after, afterR, 128);
         EXPECT_LE(20.0 * std::log10(stereoPeak(after, afterR) / ceiling), 0.1) << rate;

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <vector>
 
+using P = DelayParameters;
+
 namespace
 {
 constexpr double kPi = 3.14159265358979323846;
@@ -80,14 +82,15 @@ TEST(ModulatorTests, NoiseGeneratorIsTheSeededSequence)
 TEST(ModulatorTests, FreeLfoPeriodMatchesTheRate)
 {
     struct Case { double rate; float v; int shapeChoice; };
-    const Case cases[] = { { 44100.0, 0.5f, 4 }, { 96000.0, 0.8f, 3 }, { 22050.0, 0.2f, 2 }, { 192000.0, 1.0f, 4 } };
+    const Case cases[] = { { 44100.0, 0.5f, P::kWaveformTriangle }, { 96000.0, 0.8f, P::kWaveformSine },
+                           { 22050.0, 0.2f, P::kWaveformSquare }, { 192000.0, 1.0f, P::kWaveformTriangle } };
     for (const auto& c : cases)
     {
         DelayEngine e;
         e.prepare(512, c.rate);
-        e.setGlobalParameter(47, 0.0f);                          // oscillator
-        e.setGlobalParameter(56, (float) c.shapeChoice / 4.0f);  // triangle, sine or square
-        e.setGlobalParameter(54, c.v);
+        e.setGlobalParameter(P::kMod1First + P::kModulatorType, P::choiceValue(P::kindOscillator, P::kNumModulatorKinds));
+        e.setGlobalParameter(P::kMod1Waveform, P::choiceValue(c.shapeChoice, P::kNumWaveforms));
+        e.setGlobalParameter(P::kMod1Frequency, c.v);
         const double hz = freeRateHz(c.v);
         const int total = (int) (c.rate * std::max(1.0, 6.0 / hz));
         const auto u = collect(e, DelayEngine::bufferOscillator1Left, total);
@@ -108,10 +111,10 @@ TEST(ModulatorTests, FreeLfoPeriodMatchesTheRate)
 TEST(ModulatorTests, StereoPhaseOfOneGivesOppositeSquares)
 {
     DelayEngine e;
-    e.setGlobalParameter(47, 0.0f);
-    e.setGlobalParameter(56, 0.5f);  // square
-    e.setGlobalParameter(58, 1.0f);  // right oscillator half a cycle on
-    e.setGlobalParameter(54, 0.3f);
+    e.setGlobalParameter(P::kMod1First + P::kModulatorType, P::choiceValue(P::kindOscillator, P::kNumModulatorKinds));
+    e.setGlobalParameter(P::kMod1Waveform, P::choiceValue(P::kWaveformSquare, P::kNumWaveforms));
+    e.setGlobalParameter(P::kMod1First + P::kModulatorStereoPhase, 1.0f);  // the right half a cycle on
+    e.setGlobalParameter(P::kMod1Frequency, 0.3f);
     const int n = 44100;
     const auto left = collect(e, DelayEngine::bufferOscillator1Left, n);
     e.reset();
@@ -126,7 +129,7 @@ TEST(ModulatorTests, StereoPhaseOfOneGivesOppositeSquares)
 TEST(ModulatorTests, SyncedRateAndPhaseFollowTheTempo)
 {
     DelayEngine e;
-    e.setGlobalParameter(52, 1.0f);
+    e.setGlobalParameter(P::kMod1First + P::kModulatorSync, 1.0f);
     e.setModulatorRate(0, 0.5);  // half a cycle per beat
     e.setTempo(120.0);
     EXPECT_NEAR(e.getOscillator(0).rate, 1.0, 1e-12);
@@ -153,12 +156,12 @@ TEST(ModulatorTests, EnvelopeRunsAttackDecayHoldRelease)
     for (const auto& c : cases)
     {
         DelayEngine e;
-        e.setGlobalParameter(47, 0.5f);  // envelope
-        e.setGlobalParameter(59, 0.0f);  // fastest attack
-        e.setGlobalParameter(60, 0.0f);  // fastest decay
-        e.setGlobalParameter(61, c.sustain);
-        e.setGlobalParameter(62, c.hold);
-        e.setGlobalParameter(63, 0.0f);  // fastest release
+        e.setGlobalParameter(P::kMod1First + P::kModulatorType, P::choiceValue(P::kindEnvelope, P::kNumModulatorKinds));
+        e.setGlobalParameter(P::kMod1First + P::kEnvelopeAttack, 0.0f);  // fastest
+        e.setGlobalParameter(P::kMod1First + P::kEnvelopeDecay, 0.0f);   // fastest
+        e.setGlobalParameter(P::kMod1First + P::kEnvelopeSustain, c.sustain);
+        e.setGlobalParameter(P::kMod1First + P::kEnvelopeHold, c.hold);
+        e.setGlobalParameter(P::kMod1First + P::kEnvelopeRelease, 0.0f);  // fastest
         e.retriggerModulator(0);
         EXPECT_TRUE(e.takeRestart(0));
         EXPECT_FALSE(e.takeRetriggerEvent(0));  // MIDI retriggers are not detector events
@@ -188,10 +191,10 @@ TEST(ModulatorTests, PeakFollowerTracksTheInput)
     for (const auto& c : cases)
     {
         DelayEngine e;
-        e.setGlobalParameter(47, 1.0f);  // peak follower
-        e.setGlobalParameter(64, c.sensitivity);
-        e.setGlobalParameter(65, 0.0f);
-        e.setGlobalParameter(66, 0.0f);
+        e.setGlobalParameter(P::kMod1First + P::kModulatorType, P::choiceValue(P::kindPeakFollower, P::kNumModulatorKinds));
+        e.setGlobalParameter(P::kMod1First + P::kFollowerSensitivity, c.sensitivity);
+        e.setGlobalParameter(P::kMod1First + P::kFollowerAttack, 0.0f);
+        e.setGlobalParameter(P::kMod1First + P::kFollowerRelease, 0.0f);
         const auto up = collect(e, DelayEngine::bufferPeakFollower1, 4410, c.in, c.in);
         EXPECT_NEAR(up.back(), c.expected, 1e-3f);
         EXPECT_NEAR(e.getPeakFollowerLevel(0), c.expected, 2e-3f);
@@ -205,13 +208,14 @@ TEST(ModulatorTests, PeakFollowerTracksTheInput)
 TEST(ModulatorTests, LevelDetectorRetriggersFromTheInput)
 {
     DelayEngine e;
-    e.setGlobalParameter(47, 0.5f);  // envelope
-    e.setGlobalParameter(48, 1.0f);  // retrigger from the level detector
-    e.setGlobalParameter(49, 1.0f);
-    e.setGlobalParameter(50, 0.5f);  // on at -32 dB
-    e.setGlobalParameter(51, 0.75f); // off at -48 dB
-    e.setGlobalParameter(67, 0.5f);  // modulator 2: envelope, MIDI retrigger only
-    e.setGlobalParameter(68, 0.5f);
+    e.setGlobalParameter(P::kMod1First + P::kModulatorType, P::choiceValue(P::kindEnvelope, P::kNumModulatorKinds));
+    e.setGlobalParameter(P::kMod1RetriggerMode, P::choiceValue(P::kRetriggerInputLevel, P::kNumRetriggerModes));
+    e.setGlobalParameter(P::kMod1First + P::kDetectorSpeed, 1.0f);
+    e.setGlobalParameter(P::kMod1First + P::kDetectorOnThreshold, 0.5f);    // -32 dB
+    e.setGlobalParameter(P::kMod1First + P::kDetectorOffThreshold, 0.75f);  // -48 dB
+    // Modulator 2: an envelope retriggered by MIDI only.
+    e.setGlobalParameter(P::kMod2First + P::kModulatorType, P::choiceValue(P::kindEnvelope, P::kNumModulatorKinds));
+    e.setGlobalParameter(P::kMod2RetriggerMode, P::choiceValue(P::kRetriggerMidiNote, P::kNumRetriggerModes));
     collect(e, DelayEngine::bufferEnvelope1, 4410);
     EXPECT_FLOAT_EQ(e.getDetectorLevel(0), 5.0f);
     EXPECT_FALSE(e.takeRetriggerEvent(0));
@@ -231,7 +235,7 @@ TEST(ModulatorTests, LevelDetectorRetriggersFromTheInput)
 TEST(ModulatorTests, LfoLampFollowsTheFirstHalfCycle)
 {
     DelayEngine e;
-    e.setGlobalParameter(54, 1.0f);  // 40 Hz: 1102.5 samples per cycle
+    e.setGlobalParameter(P::kMod1Frequency, 1.0f);  // 40 Hz: 1102.5 samples per cycle
     int lit = 0, dark = 0;
     for (int b = 0; b < 200; ++b)
     {
@@ -246,10 +250,10 @@ TEST(ModulatorTests, RandomShapeDrawsAtEveryPhaseReset)
 {
     // 0.1 Hz random: no wrap for ten seconds, so only resets draw new values.
     DelayEngine e;
-    e.setGlobalParameter(47, 0.0f);
-    e.setGlobalParameter(56, 0.0f);  // random
-    e.setGlobalParameter(54, 0.0f);  // 0.1 Hz
-    e.setGlobalParameter(52, 0.0f);
+    e.setGlobalParameter(P::kMod1First + P::kModulatorType, P::choiceValue(P::kindOscillator, P::kNumModulatorKinds));
+    e.setGlobalParameter(P::kMod1Waveform, P::choiceValue(P::kWaveformRandom, P::kNumWaveforms));
+    e.setGlobalParameter(P::kMod1Frequency, 0.0f);  // 0.1 Hz
+    e.setGlobalParameter(P::kMod1First + P::kModulatorSync, 0.0f);
     const auto steady = collect(e, DelayEngine::bufferOscillator1Left, 4410);
     const float before = e.getOscillator(0).held;
     EXPECT_NEAR(steady.back(), 0.5f * before + 0.5f, 1e-5f);
@@ -262,7 +266,7 @@ TEST(ModulatorTests, RandomShapeDrawsAtEveryPhaseReset)
     // Clock sync of a synced modulator draws again; a free one ignores the clock.
     e.syncModulatorPhase(0, 2.5);
     EXPECT_EQ(e.getOscillator(0).held, afterRetrigger);
-    e.setGlobalParameter(52, 1.0f);
+    e.setGlobalParameter(P::kMod1First + P::kModulatorSync, 1.0f);
     e.syncModulatorPhase(0, 2.5);
     EXPECT_NE(e.getOscillator(0).held, afterRetrigger);
     EXPECT_EQ(e.getOscillator(0).held, e.getOscillator(1).held);  // same sequence, same number of draws
@@ -284,11 +288,11 @@ TEST(ModulatorTests, DetectorGateNeedsTheOffThresholdBeforeItRetriggersAgain)
     for (const auto& c : cases)
     {
         DelayEngine e;
-        e.setGlobalParameter(47, 0.5f);   // envelope
-        e.setGlobalParameter(48, 1.0f);   // retriggered by the detector
-        e.setGlobalParameter(49, 1.0f);
-        e.setGlobalParameter(50, 24.0f / 64.0f);
-        e.setGlobalParameter(51, 48.0f / 64.0f);
+        e.setGlobalParameter(P::kMod1First + P::kModulatorType, P::choiceValue(P::kindEnvelope, P::kNumModulatorKinds));
+        e.setGlobalParameter(P::kMod1RetriggerMode, P::choiceValue(P::kRetriggerInputLevel, P::kNumRetriggerModes));
+        e.setGlobalParameter(P::kMod1First + P::kDetectorSpeed, 1.0f);
+        e.setGlobalParameter(P::kMod1First + P::kDetectorOnThreshold, 24.0f / 64.0f);
+        e.setGlobalParameter(P::kMod1First + P::kDetectorOffThreshold, 48.0f / 64.0f);
         int retriggers = 0;
         for (const auto& s : c.steps)
             for (int done = 0; done < s.samples; done += 441)
@@ -314,27 +318,27 @@ TEST(ModulatorTests, OscillatorsSideBySideGiveWhatEachGivesAlone)
             {
                 DelayEngine e(avx2);
                 e.prepare(512, 48000.0);
-                e.setGlobalParameter(56, first);
-                e.setGlobalParameter(76, second);
-                e.setGlobalParameter(57, first == 0.25f ? 1.0f : 0.0f);   // invert
-                e.setGlobalParameter(77, second == 1.0f ? 1.0f : 0.0f);
-                e.setGlobalParameter(58, 0.3f);                           // stereo phase
-                e.setGlobalParameter(78, 1.0f);
-                e.setGlobalParameter(54, 0.9f);
-                e.setGlobalParameter(74, first == second ? 1.0f : 0.2f);
+                e.setGlobalParameter(P::kMod1Waveform, first);
+                e.setGlobalParameter(P::kMod2Waveform, second);
+                e.setGlobalParameter(P::kMod1Invert, first == 0.25f ? 1.0f : 0.0f);
+                e.setGlobalParameter(P::kMod2Invert, second == 1.0f ? 1.0f : 0.0f);
+                e.setGlobalParameter(P::kMod1First + P::kModulatorStereoPhase, 0.3f);
+                e.setGlobalParameter(P::kMod2First + P::kModulatorStereoPhase, 1.0f);
+                e.setGlobalParameter(P::kMod1Frequency, 0.9f);
+                e.setGlobalParameter(P::kMod2Frequency, first == second ? 1.0f : 0.2f);
                 const int blocks[] = { 512, 64, 333, 1, 480, 97 };
                 std::vector<float> l(512), r(512);
                 for (int round = 0; round < 30; ++round)
                 {
                     if (round == 12)
                     {
-                        e.setGlobalParameter(72, 1.0f);   // synced
+                        e.setGlobalParameter(P::kMod2First + P::kModulatorSync, 1.0f);
                         e.setModulatorRate(1, 1.0);
                     }
                     if (round == 20)
                         e.setModulatorRate(1, 0.0);   // standing still
                     if (round == 15)
-                        e.setGlobalParameter(58, 0.9f);   // the offset moves under a running phase
+                        e.setGlobalParameter(P::kMod1First + P::kModulatorStereoPhase, 0.9f);  // moved under a running phase
                     const int n = blocks[round % 6];
                     DelayEngine::Oscillator alone[4];
                     for (int o = 0; o < 4; ++o)
@@ -376,22 +380,26 @@ TEST(ModulatorTests, DetectorRetriggersInBlocksGiveWhatSampleBySampleGives)
     {
         DelayEngine e(avx2);
         e.prepare(512, rate);
-        e.setGlobalParameter(47, 0.0f);   // modulator 1: oscillator, random, retriggered by its detector
-        e.setGlobalParameter(56, 0.0f);
-        e.setGlobalParameter(48, 1.0f);
-        e.setGlobalParameter(49, 1.0f);
-        e.setGlobalParameter(50, 0.3f);
-        e.setGlobalParameter(51, 0.45f);
-        e.setGlobalParameter(54, 0.7f);
-        e.setGlobalParameter(58, 0.4f);
-        e.setGlobalParameter(67, 0.5f);   // modulator 2: envelope, retriggered by its slower detector
-        e.setGlobalParameter(76, 0.75f);  // its oscillators: sine
-        e.setGlobalParameter(68, 1.0f);
-        e.setGlobalParameter(69, 0.85f);
-        e.setGlobalParameter(70, 0.3f);
-        e.setGlobalParameter(71, 0.45f);
-        e.setGlobalParameter(82, 0.05f);  // short hold
-        e.setGlobalParameter(84, 0.6f);   // follower sensitivity
+        // Modulator 1: a random oscillator retriggered by its detector.
+        e.setGlobalParameter(P::kMod1First + P::kModulatorType, P::choiceValue(P::kindOscillator, P::kNumModulatorKinds));
+        e.setGlobalParameter(P::kMod1Waveform, P::choiceValue(P::kWaveformRandom, P::kNumWaveforms));
+        e.setGlobalParameter(P::kMod1RetriggerMode, P::choiceValue(P::kRetriggerInputLevel, P::kNumRetriggerModes));
+        e.setGlobalParameter(P::kMod1First + P::kDetectorSpeed, 1.0f);
+        e.setGlobalParameter(P::kMod1First + P::kDetectorOnThreshold, 0.3f);
+        e.setGlobalParameter(P::kMod1First + P::kDetectorOffThreshold, 0.45f);
+        e.setGlobalParameter(P::kMod1Frequency, 0.7f);
+        e.setGlobalParameter(P::kMod1First + P::kModulatorStereoPhase, 0.4f);
+        // Modulator 2: an envelope retriggered by its slower detector; its
+        // oscillators sine.
+        e.setGlobalParameter(P::kMod2First + P::kModulatorType, P::choiceValue(P::kindEnvelope, P::kNumModulatorKinds));
+        e.setGlobalParameter(P::kMod2Waveform, P::choiceValue(P::kWaveformSine, P::kNumWaveforms));
+        e.setGlobalParameter(P::kMod2RetriggerMode, P::choiceValue(P::kRetriggerInputLevel, P::kNumRetriggerModes));
+        e.setGlobalParameter(P::kMod2First + P::kDetectorSpeed, 0.85f);
+        e.setGlobalParameter(P::kMod2First + P::kDetectorOnThreshold, 0.3f);
+        e.setGlobalParameter(P::kMod2First + P::kDetectorOffThreshold, 0.45f);
+        e.setGlobalParameter(P::kMod2First + P::kEnvelopeHold, 0.05f);  // short
+
+        e.setGlobalParameter(P::kMod2First + P::kFollowerSensitivity, 0.6f);
         const int blocks[] = { 512, 64, 333, 1, 480, 97 };
         uint32_t seed = 7;
         std::vector<float> l(512), r(512);
