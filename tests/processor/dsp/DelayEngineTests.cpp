@@ -1,6 +1,5 @@
 #include "DelayEngineTestSupport.h"
 
-#include "processor/Tavinor.h"
 #include "processor/dsp/DelayCore.h"
 #include "processor/dsp/DspCommon.h"
 #include "processor/dsp/DspTables.h"
@@ -765,31 +764,31 @@ void configureVariedLines(DelayEngine& e, int routing)
     for (int line = 0; line < 4; ++line)
     {
         configurePlainLine(e, line, 0.03f + 0.02f * (float) line);
-        e.setLineParameter(line, Tavinor::kFilterType, (float) ((line + 1) % 4) / 3.0f);
-        e.setLineParameter(line, Tavinor::kFilterMode, (float) (line % 2));
-        e.setLineParameter(line, Tavinor::kFilterInLoop, line == 1 ? 0.0f : 1.0f);
-        e.setLineParameter(line, Tavinor::kCutoff, 0.35f + 0.1f * (float) line);
-        e.setLineParameter(line, Tavinor::kResonance, 0.25f * (float) line);
-        e.setLineParameter(line, Tavinor::kOverdrive, line == 2 ? 0.0f : 1.0f);
-        e.setLineParameter(line, Tavinor::kPreamp, 0.2f + 0.1f * (float) line);
-        e.setLineParameter(line, Tavinor::kColor, 0.6f + 0.1f * (float) line);
-        e.setLineParameter(line, Tavinor::kOverdriveGain, 0.5f);
-        e.setLineParameter(line, Tavinor::kFeedback, 0.6f);
-        e.setLineParameter(line, Tavinor::kModSource, (float) (line % 2));
-        e.setLineParameter(line, Tavinor::kTimeModDepth, 0.2f);
-        e.setLineParameter(line, Tavinor::kCutoffModDepth, 0.5f);
+        e.setLineParameter(line, P::kFilterType, (float) ((line + 1) % 4) / 3.0f);
+        e.setLineParameter(line, P::kFilterMode, (float) (line % 2));
+        e.setLineParameter(line, P::kFilterInLoop, line == 1 ? 0.0f : 1.0f);
+        e.setLineParameter(line, P::kCutoff, 0.35f + 0.1f * (float) line);
+        e.setLineParameter(line, P::kResonance, 0.25f * (float) line);
+        e.setLineParameter(line, P::kOverdrive, line == 2 ? 0.0f : 1.0f);
+        e.setLineParameter(line, P::kPreamp, 0.2f + 0.1f * (float) line);
+        e.setLineParameter(line, P::kColor, 0.6f + 0.1f * (float) line);
+        e.setLineParameter(line, P::kOverdriveGain, 0.5f);
+        e.setLineParameter(line, P::kFeedback, 0.6f);
+        e.setLineParameter(line, P::kModSource, (float) (line % 2));
+        e.setLineParameter(line, P::kTimeModDepth, 0.2f);
+        e.setLineParameter(line, P::kCutoffModDepth, 0.5f);
         // Pre-delays of none, 5 ms (beyond a block of 64, within one of
         // 700), 30 and 20 ms (beyond either).
         const double preDelays[4][2] = { { 0.0, 0.0 }, { 0.005, 0.005 }, { 0.03, 0.025 }, { 0.02, 0.022 } };
-        e.setLineParameter(line, Tavinor::kPreDelayLeftMs, (float) preDelays[line][0]);
-        e.setLineParameter(line, Tavinor::kPreDelayRightMs, (float) preDelays[line][1]);
+        e.setLineParameter(line, P::kPreDelayLeftMs, (float) preDelays[line][0]);
+        e.setLineParameter(line, P::kPreDelayRightMs, (float) preDelays[line][1]);
     }
-    e.setGlobalParameter(Tavinor::kMod1First, 0.0f);
-    e.setGlobalParameter(Tavinor::kMod1Waveform, 0.75f);
-    e.setGlobalParameter(Tavinor::kMod1Frequency, 0.4f);
-    e.setGlobalParameter(Tavinor::kMod2First, 0.0f);
-    e.setGlobalParameter(Tavinor::kMod2Waveform, 1.0f);
-    e.setGlobalParameter(Tavinor::kMod2Frequency, 0.5f);
+    e.setGlobalParameter(P::kMod1First, 0.0f);
+    e.setGlobalParameter(P::kMod1Waveform, 0.75f);
+    e.setGlobalParameter(P::kMod1Frequency, 0.4f);
+    e.setGlobalParameter(P::kMod2First, 0.0f);
+    e.setGlobalParameter(P::kMod2Waveform, 1.0f);
+    e.setGlobalParameter(P::kMod2Frequency, 0.5f);
     configureMaster(e, routing, 1.0f, 0.5f);
     e.setQuality(P::kQualityHigh);
 }
@@ -831,9 +830,9 @@ TEST(DelayEngineTests, LinesSideBySideSoundAsLinesInTurnInEveryRouting)
                 std::vector<float> l2(l.begin() + half, l.end()), r2(r.begin() + half, r.end());
                 run(e, l1, r1, block);
                 for (int line = 0; line < 4; ++line)
-                    e.setLineParameter(line, Tavinor::kPreamp, 0.5f);
+                    e.setLineParameter(line, P::kPreamp, 0.5f);
                 // A pre-delay that glides shorter, to a few samples.
-                e.setLineParameter(2, Tavinor::kPreDelayLeftMs, 0.0001f);
+                e.setLineParameter(2, P::kPreDelayLeftMs, 0.0001f);
                 run(e, l2, r2, block);
                 l1.insert(l1.end(), l2.begin(), l2.end());
                 r1.insert(r1.end(), r2.begin(), r2.end());
