@@ -70,35 +70,25 @@ public:
     {
         endText();
         renderer.saveState();
-        saved.push_back({ transform, fill });
+        pushSaved();
     }
     void restoreState() override
     {
         endText();
         renderer.restoreState();
-        if (!saved.empty())
-        {
-            transform = saved.back().transform;
-            fill = saved.back().fill;
-            saved.pop_back();
-        }
+        popSaved();
     }
     void beginTransparencyLayer(float opacity) override
     {
         endText();
         renderer.beginTransparencyLayer(opacity);
-        saved.push_back({ transform, fill });
+        pushSaved();
     }
     void endTransparencyLayer() override
     {
         endText();
         renderer.endTransparencyLayer();
-        if (!saved.empty())
-        {
-            transform = saved.back().transform;
-            fill = saved.back().fill;
-            saved.pop_back();
-        }
+        popSaved();
     }
 
     void setFill(const juce::FillType& f) override
@@ -173,6 +163,18 @@ private:
             done(textArea, fill.colour, ratios);
         textArea = {};
         ratios.clear();
+    }
+
+    // What saveState and a transparency layer keep, and their ends give back.
+    void pushSaved() { saved.push_back({ transform, fill }); }
+    void popSaved()
+    {
+        if (!saved.empty())
+        {
+            transform = saved.back().transform;
+            fill = saved.back().fill;
+            saved.pop_back();
+        }
     }
 
     juce::Image image;
