@@ -39,9 +39,6 @@ constexpr double kScaleModeFactor = 1428.0;
 
 // Fractional read.
 constexpr int kPhases = DspTables::kPhases;
-constexpr int kKernel16Limit = 8190;
-constexpr int kKernel32Limit = 16382;
-constexpr double kKernel16Gain = DspTables::kKernel16ReadGain;
 
 // Filters.
 constexpr float kOversampledLowest = 22.0f;
@@ -88,7 +85,6 @@ constexpr RateTrim kReadTrims[] = { { 44100.0, 0.0 },    { 48000.0, 0.119 },  { 
                                     { 96000.0, 4.96 },   { 176400.0, 13.12 }, { 192000.0, 14.64 } };
 
 using DspCommon::isSwitchOn;
-using DspCommon::roundChoice;
 
 inline float cleanModulation(const float* buffer, int i)
 {
@@ -610,11 +606,11 @@ void DelayCore::setParameter(int k, float v)
         case P::kMidSide: setMidSide(isSwitchOn(v)); break;
         case P::kSwap: setSwapChannels(isSwitchOn(v)); break;
         case P::kMono: setMonoInput(isSwitchOn(v)); break;
-        case P::kFilterMode: setFilterPlacement(roundChoice(v, P::kNumFilterPlacements - 1)); break;
+        case P::kFilterMode: setFilterPlacement(P::choiceOf(v, P::kNumFilterPlacements)); break;
         case P::kFilterInLoop: setFilterInLoop(isSwitchOn(v)); break;
         case P::kCutoff: setCutoff(v); break;
         case P::kResonance: setResonance(v); break;
-        case P::kFilterType: setFilterType(roundChoice(v, P::kNumFilterTypes - 1)); break;
+        case P::kFilterType: setFilterType(P::choiceOf(v, P::kNumFilterTypes)); break;
         case P::kOverdrive: setOverdriveOn(isSwitchOn(v)); break;
         case P::kPreamp: setPreamp(v); break;
         case P::kColor: setColor(v); break;
@@ -622,7 +618,7 @@ void DelayCore::setParameter(int k, float v)
         case P::kFeedback: setFeedback(P::bipolar(v)); break;
         case P::kFreeze: setFreeze(isSwitchOn(v)); break;
         case P::kStereoOffset: setStereoOffset(v); break;
-        case P::kModSource: setModulationSource(roundChoice(v, P::kNumModulators - 1)); break;
+        case P::kModSource: setModulationSource(P::choiceOf(v, P::kNumModulators)); break;
         case P::kModScale: setTimeModScale(isSwitchOn(v)); break;
         case P::kTimeModDepth: setTimeModDepth(v); break;
         case P::kCutoffModDepth: setCutoffModDepth(v); break;

@@ -17,10 +17,10 @@ namespace
 {
 using DspCommon::isSwitchOn;
 using DspCommon::kDenormalGuard;
+using DspCommon::glideTo;
 using DspCommon::kDenormalGuardF;
 using DspCommon::kPi;
 using DspCommon::kTwoPi;
-using DspCommon::roundChoice;
 
 constexpr double kNoiseScale = 4.656613e-10;
 constexpr double kOscillatorSmoothing = 0.05;
@@ -83,18 +83,14 @@ float clean(float x)
 // One sample of a one-pole smoother towards its target. In float a glide
 // towards 1 would stop 1.5e-5 short of it (fully wet, the dry signal would
 // still leak through at -96 dB), so it lands on its target.
+//
+// The gains of the mix and of the output glide without the guard
+// (DspCommon::glideTo): a gain gliding to 0 (a muted line, a dry mix) must
+// reach it, or what it mutes would leak out far below hearing for ever and
+// the mix would never settle. Flush-to-zero ends the glide there.
 float glide(float current, float target, float coefficient)
 {
     return DspCommon::settleOnTarget(current, current - (current - target) * coefficient + kDenormalGuardF, target);
-}
-
-// The same for the gains of the mix, without the guard: a gain gliding to 0
-// (a muted line, a dry mix) must reach it, or what it mutes would leak out
-// far below hearing for ever and the mix would never settle. Flush-to-zero
-// ends the glide there.
-float glideGain(float current, float target, float coefficient)
-{
-    return DspCommon::settleOnTarget(current, current - (current - target) * coefficient, target);
 }
 
 // One step of a routing: line k's pre-delay reads buffer `from` and writes
@@ -1118,7 +1114,6 @@ void DelayEngine::prepare(int newBlockSize, double sampleRate)
     limiter.prepare(fs);
     switchLength = std::max(1, (int) (fs * kLimiterSwitchSeconds));
     switchPosition = limiterOn ? switchLength : 0;
-    unplayed = true;
 
     meterFall = 1.0 - std::exp(-kTwoPi * kMeterFallHz / fs) + kDenormalGuard;
     displayCoefficient = std::exp(-kTwoPi * kMeterDisplayHz / fs) + kDenormalGuard;
@@ -1223,7 +1218,7 @@ void DelayEngine::setGlobalParameter(int id, float v)
         case kLimiterThreshold: limiter.setThresholdControl(v); break;
         case kDryWet: wetAmount = v; break;
         case kRouting:
-            routing = std::clamp(roundChoice(v, kNumRoutings - 1), 0, kNumRoutings - 1);
+            routing = choiceOf(v, kNumRoutings);
             clearWorkBuffers();
             break;
         case kOutputGain:
@@ -1243,11 +1238,11 @@ void DelayEngine::setModulatorParameter(int id, float v)
     switch (modulatorParameterOfId(id))
     {
         case kModulatorType:
-            mod.kind = std::clamp(roundChoice(v, kNumModulatorKinds - 1), 0, kNumModulatorKinds - 1);
+            mod.kind = choiceOf(v, kNumModulatorKinds);
             refreshModulationRouting();
             break;
         case kModulatorRetrigger:
-            mod.retriggerMode = std::clamp(roundChoice(v, kNumRetriggerModes - 1), 0, kNumRetriggerModes - 1);
+            mod.retriggerMode = choiceOf(v, kNumRetriggerModes);
             break;
         case kDetectorSpeed: mod.detector.timeFactor = DelayParameters::detectorTimeFactor(v); break;
         case kDetectorOnThreshold:
@@ -1262,7 +1257,7 @@ void DelayEngine::setModulatorParameter(int id, float v)
         {
             static constexpr int kShapeOfWaveform[kNumWaveforms] = { shapeRandom, shapeSawDown, shapeSquare,
                                                                       shapeSine, shapeTriangle };
-            const int shape = kShapeOfWaveform[std::clamp(roundChoice(v, kNumWaveforms - 1), 0, kNumWaveforms - 1)];
+            const int shape = kShapeOfWaveform[choiceOf(v, kNumWaveforms)];
             left.shape = shape;
             right.shape = shape;
             refreshModulationRouting();
@@ -1292,7 +1287,8 @@ void DelayEngine::switchLimiter(bool on)
     if (on == limiterOn)
         return;
     limiterOn = on;
-    if (unplayed)
+    // No audio since prepare: a switch takes effect at once.
+    if (limiter.isFresh())
     {
         switchPosition = on ? switchLength : 0;
     }
@@ -1303,16 +1299,21 @@ void DelayEngine::switchLimiter(bool on)
     }
     else if (! on && switchPosition == switchLength)
     {
-        offPathGain = DelayParameters::outputGain(outputGainControl) + kDenormalGuardF;
+        offPathGain = outputGainOfControl();
     }
     applyOutputGain();
+}
+
+float DelayEngine::outputGainOfControl() const
+{
+    return DelayParameters::outputGain(outputGainControl) + kDenormalGuardF;
 }
 
 void DelayEngine::applyOutputGain()
 {
     // A limiter that is on applies the output gain itself, after its
     // reduction; it is kept up to date while off, to be ready when switched.
-    const float gain = DelayParameters::outputGain(outputGainControl) + kDenormalGuardF;
+    const float gain = outputGainOfControl();
     limiter.setOutputGain(gain);
     outputGainTarget = limiterOn || isLimiterSwitching() ? 1.0f : gain;
 }
@@ -1339,10 +1340,10 @@ void DelayEngine::setLineParameter(int line, int k, float v)
             case kDelayLeftMs: case kPreDelayLeftMs: timing.setLeftFreeTime(v); break;
             case kDelayRightMs: case kPreDelayRightMs: timing.setRightFreeTime(v); break;
             case kDelayLeftScale: case kPreDelayLeftScale:
-                timing.setLeftNoteLengthMode(roundChoice(v, kNumNoteLengths - 1));
+                timing.setLeftNoteLengthMode(choiceOf(v, kNumNoteLengths));
                 break;
             case kDelayRightScale: case kPreDelayRightScale:
-                timing.setRightNoteLengthMode(roundChoice(v, kNumNoteLengths - 1));
+                timing.setRightNoteLengthMode(choiceOf(v, kNumNoteLengths));
                 break;
             case kDelayLeftNumerator: timing.setLeftNumerator(DelayParameters::noteNumeratorOf(v)); break;
             case kDelayRightNumerator: timing.setRightNumerator(DelayParameters::noteNumeratorOf(v)); break;
@@ -1752,7 +1753,6 @@ void DelayEngine::processChunk(float* left, float* right, int numSamples, bool s
 
     float* outRight = stereoOut ? right : left;
     runLimiter(left, outRight, numSamples, outputGainBefore);
-    unplayed = false;
 
     updateMeters(left, outRight, numSamples);
 }
@@ -1785,7 +1785,7 @@ void DelayEngine::followLimiter(float* left, float* right, int numSamples, float
     {
         // The mix's own steps of its output gain through the block.
         if (! steady)
-            gain = glide(gain, outputGainTarget, mixCoefficient);
+            gain = glideTo(gain, outputGainTarget, mixCoefficient);
         const float scale = gain >= kLeastFollowedGain ? 1.0f / gain : 0.0f;
         unityLeft[i] = left[i] * scale;
         if (right != left)
@@ -1807,7 +1807,7 @@ void DelayEngine::crossfadeLimiter(float* left, float* right, int numSamples)
         std::copy(right, right + numSamples, offRight);
     limiter.process(left, right, numSamples);
 
-    const float offTarget = DelayParameters::outputGain(outputGainControl) + kDenormalGuardF;
+    const float offTarget = outputGainOfControl();
     const float ceiling = limiterOn ? limiter.getOutputGain() : std::numeric_limits<float>::max();
     const int direction = limiterOn ? 1 : -1;
     const double phaseStep = kPi / (double) switchLength;
@@ -1816,7 +1816,7 @@ void DelayEngine::crossfadeLimiter(float* left, float* right, int numSamples)
         switchPosition = std::clamp(switchPosition + direction, 0, switchLength);
         // Raised cosine: no step in the weight or in its slope at either end.
         const float weight = (float) (0.5 - 0.5 * std::cos(phaseStep * (double) switchPosition));
-        offPathGain = glide(offPathGain, offTarget, mixCoefficient);
+        offPathGain = glideTo(offPathGain, offTarget, mixCoefficient);
         const float offL = std::clamp(offLeft[i] * offPathGain, -ceiling, ceiling);
         left[i] = offL + (left[i] - offL) * weight;
         if (! mono)
@@ -1871,10 +1871,10 @@ void DelayEngine::mixLines(float* left, float* right, const float* inRight, int 
 
     // Smoothers that have arrived hold their value: the whole block mixes
     // with the same gains.
-    bool arrived = glideGain(smoothedWet, wetAmount, mixCoefficient) == smoothedWet
-                   && glideGain(smoothedOutputGain, outputGainTarget, mixCoefficient) == smoothedOutputGain;
+    bool arrived = glideTo(smoothedWet, wetAmount, mixCoefficient) == smoothedWet
+                   && glideTo(smoothedOutputGain, outputGainTarget, mixCoefficient) == smoothedOutputGain;
     for (int k = 0; k < kNumLines && arrived; ++k)
-        arrived = glideGain(smoothedLineGains[(size_t) k], lineMixGains[(size_t) k], mixCoefficient)
+        arrived = glideTo(smoothedLineGains[(size_t) k], lineMixGains[(size_t) k], mixCoefficient)
                   == smoothedLineGains[(size_t) k];
     if (arrived)
     {
@@ -1890,9 +1890,9 @@ void DelayEngine::mixLines(float* left, float* right, const float* inRight, int 
     {
         for (int k = 0; k < kNumLines; ++k)
             smoothedLineGains[(size_t) k] =
-                glideGain(smoothedLineGains[(size_t) k], lineMixGains[(size_t) k], mixCoefficient);
-        smoothedWet = glideGain(smoothedWet, wetAmount, mixCoefficient);
-        smoothedOutputGain = glideGain(smoothedOutputGain, outputGainTarget, mixCoefficient);
+                glideTo(smoothedLineGains[(size_t) k], lineMixGains[(size_t) k], mixCoefficient);
+        smoothedWet = glideTo(smoothedWet, wetAmount, mixCoefficient);
+        smoothedOutputGain = glideTo(smoothedOutputGain, outputGainTarget, mixCoefficient);
         mixSample(i, smoothedLineGains.data(), smoothedWet, smoothedOutputGain);
     }
 }

@@ -247,6 +247,8 @@ private:
     bool prepareLines();
     void clearWorkBuffers();
     void applyOutputGain();
+    // The output gain its control gives (with the guard the stored sound has).
+    float outputGainOfControl() const;
     // A parameter of a modulator (valid id, v in 0..1).
     void setModulatorParameter(int id, float v);
     // The limiter switched while audio flows crossfades between its paths.
@@ -284,8 +286,6 @@ private:
     int switchLength = 1;
     int switchPosition = 0;
     float offPathGain = 1.0f;
-    // No audio since prepare: a switch takes effect at once.
-    bool unplayed = true;
     // The undelayed path during a crossfade, or the audio the limiter follows
     // brought back to unity gain.
     std::array<std::vector<float>, 2> limiterBuffers;

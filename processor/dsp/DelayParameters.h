@@ -27,8 +27,8 @@
 //              engine never sees; 118..125 legacy ids of old stored settings.
 //
 // A switch is on from v = 0.5 up (DspCommon::isSwitchOn); a choice of n items
-// takes item i at v = i / (n - 1) and reads back the nearest
-// (DspCommon::roundChoice).
+// takes item i at v = i / (n - 1) (choiceValue) and reads back the nearest
+// (choiceOf).
 struct DelayParameters
 {
     static constexpr int kNumLines = 4;
@@ -240,6 +240,8 @@ struct DelayParameters
     // The normalised value of choice `index` of `count` items (what a host
     // sets to choose it).
     static constexpr float choiceValue(int index, int count) { return (float) index / (float) (count - 1); }
+    // The choice of `count` items a normalised value reads back as.
+    static int choiceOf(float v, int count) { return std::clamp(DspCommon::roundChoice(v, count - 1), 0, count - 1); }
 
     //==========================================================================
     // Curves. Where the display and the DSP compute a curve in different

@@ -28,6 +28,12 @@ inline T settleOnTarget(T state, T next, T target)
     return next == state ? target : next;
 }
 
+// One step of a one-pole glide from current towards target, landing on it.
+inline float glideTo(float current, float target, float coefficient)
+{
+    return settleOnTarget(current, current - (current - target) * coefficient, target);
+}
+
 // Whether this processor runs AVX2 code (and, asked for, fused multiply-add):
 // asked where the vector forms are chosen, before any audio runs.
 inline bool processorHasAvx2(bool withFma = false)

@@ -137,12 +137,6 @@ float kneeFloorOf(double thresholdDb)
 {
     return (float) std::pow(10.0, (thresholdDb + kKneeFloorDb) / 20.0);
 }
-
-// One sample of a one-pole glide towards the target, landing on it.
-float glideTowards(float current, float target, float coefficient)
-{
-    return DspCommon::settleOnTarget(current, current - (current - target) * coefficient, target);
-}
 } // namespace
 
 void LookAheadLimiter::setThresholdControl(float v)
@@ -317,7 +311,7 @@ void LookAheadLimiter::glidePiece(const float* peaks, float* overshoots, double*
     {
         if (threshold != thresholdDb)
         {
-            threshold = glideTowards(threshold, thresholdDb, settingCoefficient);
+            threshold = DspCommon::glideTo(threshold, thresholdDb, settingCoefficient);
             makeup = threshold == thresholdDb ? makeupGain : makeupOf((double) threshold);
             makeupSettledFor = 0;
         }
@@ -469,7 +463,7 @@ void LookAheadLimiter::delayedOutput(double* averages, const double* guardGains,
             if (moving)
             {
                 // Each sample under the make-up gain it came in with.
-                outputGainNow = glideTowards(outputGainNow, outputGain, settingCoefficient);
+                outputGainNow = DspCommon::glideTo(outputGainNow, outputGain, settingCoefficient);
                 gain = (float) std::min(g[k], guardGains[i + k]) * outputGainNow
                        * makeupRing[(size_t) (q + readOffset)];
             }

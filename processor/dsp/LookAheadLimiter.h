@@ -54,6 +54,8 @@ public:
     float getMakeupGain() const { return makeupGain; }
     float getOutputGain() const { return outputGain; }
     int getLookAheadSamples() const { return lookAhead; }
+    // Nothing has gone through since the last prepare or reset.
+    bool isFresh() const { return fresh; }
     int getAverageHalfLength() const { return averageHalfLength; }
     float getLastAverage() const { return lastAverage; }
 
