@@ -1515,6 +1515,15 @@ void DelayCore::smoothTremolos(DelayCore* const* cores, int count, int numSample
 
 namespace
 {
+// A delay plus the read trim, within the ring (NaN read as 0).
+__attribute__((always_inline)) inline double clampedDelay(double delay, double trim, double longest)
+{
+    double d = std::clamp(delay + trim, 0.0, longest);
+    if (! (d >= 0.0))
+        d = 0.0;
+    return d;
+}
+
 // cleanModulation four at a time: min(m, 1) where m >= 0, else 0 (NaN
 // included).
 void cleanModulationRun(const float* from, float* mod, int numSamples)
@@ -1584,21 +1593,13 @@ void DelayCore::prepareResting(const float* inLeft, const float* inRight, const 
         double unclamped = L;
         if (L - m * 0.0f * L == L - m * 1.0f * L)
         {
-            double d = std::clamp(L + readTrim, 0.0, longestDelay);
-            if (! (d >= 0.0))
-                d = 0.0;
-            std::fill(delay, delay + numSamples, d);
+            std::fill(delay, delay + numSamples, clampedDelay(L, readTrim, longestDelay));
             unclamped = L - m * 0.0f * L;
         }
         else
         {
             for (int i = 0; i < numSamples; ++i)
-            {
-                double d = std::clamp((L - m * mod[i] * L) + readTrim, 0.0, longestDelay);
-                if (! (d >= 0.0))
-                    d = 0.0;
-                delay[i] = d;
-            }
+                delay[i] = clampedDelay(L - m * mod[i] * L, readTrim, longestDelay);
             unclamped = L - m * mod[numSamples - 1] * L;
         }
         delayStage1[c] = delayStage2[c] = unclamped;
@@ -1637,18 +1638,6 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
         inputSection.run(piece->section[0], piece->section[1], numSamples);
     finishPiece(outLeft, outRight, numSamples);
 }
-
-namespace
-{
-// A delay plus the read trim, within the ring (NaN read as 0).
-__attribute__((always_inline)) inline double clampedDelay(double delay, double trim, double longest)
-{
-    double d = std::clamp(delay + trim, 0.0, longest);
-    if (! (d >= 0.0))
-        d = 0.0;
-    return d;
-}
-} // namespace
 
 __attribute__((always_inline)) inline void DelayCore::storeSmoothed(int i)
 {
