@@ -423,6 +423,27 @@ struct MovingRead
     double step = 0.0;
 };
 
+// How the vector path reads ring at n + frac moving by step: at the arranged
+// spacing rows give (null: tap by tap), or tap by tap.
+__attribute__((always_inline)) inline MovingRead movingReadOf(const std::vector<float>* rows, const float* ring, int n, double frac, double step)
+{
+    MovingRead r;
+    r.ring = ring;
+    r.n = n;
+    r.phase0 = frac * step;
+    r.step = step;
+    r.taps = countTaps(r.phase0, step, kKernel32Limit, n + 1);
+    if (rows != nullptr)
+    {
+        const int spacing = (int) step;
+        r.columns = DspTables::kKernel32Size / spacing;
+        const int p = std::min((int) r.phase0, spacing - 1);
+        r.row = rows->data() + (size_t) (p * r.columns + r.columns - 1);
+        r.t = (float) (r.phase0 - p);
+    }
+    return r;
+}
+
 // Two such reads in one pass (see accumulateTwoAvx2).
 template <typename WeightsA>
 __attribute__((target("avx2,fma"))) inline void twoSumsWithAvx2(WeightsA& weightsA, const MovingRead& a,
@@ -735,24 +756,12 @@ template <bool twoRings>
 __attribute__((always_inline)) inline void FractionalReader::movingSumsAvx2(Reading& r, double frac,
                                                                             double step) const
 {
-    const double phase0 = frac * step;
-    const std::vector<float>* rows = rowsOf(step);
-    if (rows != nullptr)
-    {
-        const int spacing = (int) step;
-        const int columns = DspTables::kKernel32Size / spacing;
-        const int count = countTaps(phase0, step, kKernel32Limit, r.n + 1);
-        const int p = std::min((int) phase0, spacing - 1);
-        const float* row = rows->data() + (size_t) (p * columns + columns - 1);
-        spacedSumsAvx2<twoRings>(row, row + columns, (float) (phase0 - p), r.ringA, r.ringB, r.n, count, r.sumA,
-                                 r.sumB);
-    }
+    const MovingRead m = movingReadOf(rowsOf(step), r.ringA, r.n, frac, step);
+    if (m.row != nullptr)
+        spacedSumsAvx2<twoRings>(m.row, m.row + m.columns, m.t, r.ringA, r.ringB, r.n, m.taps, r.sumA, r.sumB);
     else
-    {
-        const int taps = countTaps(phase0, step, kKernel32Limit, r.n + 1);
-        interpolatedSumsAvx2<twoRings>(kernel32Pairs.data(), r.ringA, r.ringB, r.n, phase0, step, taps, r.sumA,
+        interpolatedSumsAvx2<twoRings>(kernel32Pairs.data(), r.ringA, r.ringB, r.n, m.phase0, step, m.taps, r.sumA,
                                        r.sumB);
-    }
 }
 
 // The sums of a read by its mode: the 16-tap kernel at the nearest phase or
@@ -1007,26 +1016,8 @@ void FractionalReader::readTwoApart(Memory& memoryA, Memory& memoryB, int mode, 
         {
             keepKey(a.memory, mode, minimumStep, fracA, stepA);
             keepKey(b.memory, mode, minimumStep, fracB, stepB);
-            auto plan = [&](const float* ring, int n, double frac, double step) {
-                MovingRead r;
-                r.ring = ring;
-                r.n = n;
-                r.phase0 = frac * step;
-                r.step = step;
-                r.taps = countTaps(r.phase0, step, kKernel32Limit, n + 1);
-                const std::vector<float>* rows = rowsOf(step);
-                if (rows != nullptr)
-                {
-                    const int spacing = (int) step;
-                    r.columns = DspTables::kKernel32Size / spacing;
-                    const int p = std::min((int) r.phase0, spacing - 1);
-                    r.row = rows->data() + (size_t) (p * r.columns + r.columns - 1);
-                    r.t = (float) (r.phase0 - p);
-                }
-                return r;
-            };
-            const MovingRead movingA = plan(a.ring, nA, fracA, stepA);
-            const MovingRead movingB = plan(b.ring, nB, fracB, stepB);
+            const MovingRead movingA = movingReadOf(rowsOf(stepA), a.ring, nA, fracA, stepA);
+            const MovingRead movingB = movingReadOf(rowsOf(stepB), b.ring, nB, fracB, stepB);
             float sumA = 0.0f, sumB = 0.0f;
             twoSumsAvx2(movingA, movingB, kernel32Pairs.data(), sumA, sumB);
             scale(mode, stepA, sumA, 0.0f, readA, unused);
