@@ -6,7 +6,6 @@
 #include "processor/dsp/SimdLanes.h"
 
 #include <algorithm>
-#include <cfloat>
 #include <cstring>
 #include <cmath>
 #include <new>
@@ -1544,19 +1543,11 @@ void cleanModulationRun(const float* from, float* mod, int numSamples)
 // limit, anything else 0.
 void cleanInputRun(const float* inLeft, const float* inRight, float* l, float* r, int numSamples)
 {
-    const __m128 largest = _mm_set1_ps(FLT_MAX);
-    const __m128 limit = _mm_set1_ps(DspCommon::kInputLimit);
-    const __m128 lowest = _mm_set1_ps(-DspCommon::kInputLimit);
-    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
-    auto clean = [&](__m128 x) {
-        const __m128 finite = _mm_cmple_ps(_mm_and_ps(x, magnitude), largest);
-        return _mm_and_ps(finite, _mm_min_ps(_mm_max_ps(x, lowest), limit));
-    };
     int i = 0;
     for (; i + 4 <= numSamples; i += 4)
     {
-        _mm_storeu_ps(l + i, clean(_mm_loadu_ps(inLeft + i)));
-        _mm_storeu_ps(r + i, clean(_mm_loadu_ps(inRight + i)));
+        _mm_storeu_ps(l + i, DspCommon::cleanInputLanes(_mm_loadu_ps(inLeft + i)));
+        _mm_storeu_ps(r + i, DspCommon::cleanInputLanes(_mm_loadu_ps(inRight + i)));
     }
     for (; i < numSamples; ++i)
     {

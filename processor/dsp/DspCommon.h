@@ -1,7 +1,9 @@
 #pragma once
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
+#include <immintrin.h>
 
 // Constants and the input guard that the signal-path classes share.
 namespace DspCommon
@@ -63,5 +65,14 @@ inline float cleanInput(float x)
     if (! std::isfinite(x))
         return 0.0f;
     return std::clamp(x, -kInputLimit, kInputLimit);
+}
+
+// cleanInput four at a time, to the same bits: what is not finite becomes 0,
+// the rest is clamped (max then min, std::clamp's order).
+inline __m128 cleanInputLanes(__m128 x)
+{
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    const __m128 finite = _mm_cmple_ps(_mm_and_ps(x, magnitude), _mm_set1_ps(FLT_MAX));
+    return _mm_and_ps(finite, _mm_min_ps(_mm_max_ps(x, _mm_set1_ps(-kInputLimit)), _mm_set1_ps(kInputLimit)));
 }
 } // namespace DspCommon

@@ -72,17 +72,9 @@ void PreDelayCore::sweepIn(float* ring, const float* input, int numSamples, floa
     {
         const int n = std::min(numSamples - done, maximum - w);
         int i = 0;
-        // cleanInput four at a time: what is not finite becomes 0, the rest is
-        // clamped (max(lo, x) then min(hi, .) is std::clamp's order).
-        const __m128 limit = _mm_set1_ps(DspCommon::kInputLimit);
-        const __m128 lowest = _mm_set1_ps(-DspCommon::kInputLimit);
-        const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
-        const __m128 infinity = _mm_set1_ps(INFINITY);
         for (; i + 4 <= n; i += 4)
         {
-            const __m128 x = _mm_loadu_ps(input + done + i);
-            const __m128 finite = _mm_cmplt_ps(_mm_and_ps(x, magnitude), infinity);
-            const __m128 clean = _mm_and_ps(finite, _mm_min_ps(limit, _mm_max_ps(lowest, x)));
+            const __m128 clean = DspCommon::cleanInputLanes(_mm_loadu_ps(input + done + i));
             _mm_storeu_ps(ring + w + i, clean);
             if (output != nullptr)
                 _mm_storeu_ps(output + done + i, clean);
