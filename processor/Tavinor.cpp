@@ -217,7 +217,10 @@ Tavinor::Tavinor(EditorFactory factory) : editorFactory(std::move(factory))
         const int base = getLineParameterBase(line);
         parametersStateIds.addRange({ base, base + kNumTemplateParameters });
         for (const int k : kTimeKnobs)
+        {
             parametersStateIds.removeRange({ base + k, base + k + 1 });
+            timeKnobsStateIds.addRange({ base + k, base + k + 1 });
+        }
         parametersStateIds.removeRange({ base + kFreeze, base + kFreeze + 1 });
         linePadlocks[(size_t) line].setRange(base, base + kNumTemplateParameters - 1);
 
@@ -1137,11 +1140,7 @@ std::unique_ptr<Preset> Tavinor::createTimeKnobsStatePreset()
 {
     auto preset = std::make_unique<Preset>(kTimeKnobsStateName, juce::String());
     preset->setVersion(kPresetVersion);
-    juce::SparseSet<int> ids;
-    for (int line = 0; line < kNumLines; ++line)
-        for (const int k : kTimeKnobs)
-            ids.addRange({ getLineParameterBase(line) + k, getLineParameterBase(line) + k + 1 });
-    getParameterManager().storeToPreset(*preset, ids);
+    getParameterManager().storeToPreset(*preset, timeKnobsStateIds);
     return preset;
 }
 
@@ -1151,8 +1150,7 @@ void Tavinor::applyTimeKnobsState(const Preset& preset)
     for (int i = 0; i < preset.getNumEntries(); ++i)
     {
         const auto* entry = preset.getEntry(i);
-        if (entry == nullptr || ! isLineParameterId(entry->id) || ! isTimeKnob(templateIndexOfId(entry->id))
-            || isPadlocked(entry->id))
+        if (entry == nullptr || ! timeKnobsStateIds.contains(entry->id) || isPadlocked(entry->id))
             continue;
         auto* knob = pm.getParameter(entry->id);
         const auto* time = pm.getParameter(entry->id + kKnobToTime);

@@ -248,6 +248,8 @@ private:
 
     juce::SparseSet<int> parametersStateIds;
     juce::SparseSet<int> editionStateIds;
+    // The lines' time knobs, kept in the state beside the times they set.
+    juce::SparseSet<int> timeKnobsStateIds;
     juce::SparseSet<int> defaultSettingsIds;
     Preset defaultPreset;
     std::array<std::unique_ptr<Preset>, kNumLines> linePresets;
