@@ -337,15 +337,25 @@ std::string runNewInstance(PluginLibrary& library, double rate, int block, uint3
 
 // Noise processed in blocks of 256 on a thread of its own, as a host's audio
 // thread does, from construction until stop() (or destruction), or until an
-// output is not finite.
+// output is not finite. The plug-in's host calls from it count as the audio
+// thread's. afterBlock, where given, runs on it after each block (as a
+// host's automation does) with the thread's random numbers and the block's
+// number.
 class AudioThread
 {
 public:
-    AudioThread(PluginInstance& plugin, uint32_t seed)
-        : thread([this, &plugin, seed] {
+    using AfterBlock = std::function<void(std::mt19937& random, int block)>;
+
+    AudioThread(PluginInstance& plugin, uint32_t seed, AfterBlock afterBlock = {})
+        : thread([this, &plugin, seed, afterBlock] {
+              plugin.setAudioThread();
               std::mt19937 random(seed);
-              while (running && reason.empty())
+              for (int block = 0; running && reason.empty(); ++block)
+              {
                   reason = processNoise(plugin, random, 256, 256);
+                  if (afterBlock)
+                      afterBlock(random, block);
+              }
           })
     {
     }
@@ -1124,29 +1134,20 @@ std::string Validator::checkNoNoticesOnTheAudioThread()
     const int ioChangedBefore = plugin->ioChangedCount.load();
     const int updatesBefore = plugin->updateDisplayCount.load();
 
-    std::atomic<bool> running { true };
-    std::string audioReason;
-    std::thread audio([&] {
-        plugin->setAudioThread();
-        std::mt19937 audioRandom(options.seed + 1);
-        for (int block = 0; running && audioReason.empty(); ++block)
-        {
-            audioReason = processNoise(*plugin, audioRandom, 256, 256);
-            // The automation: the latency switch on and off every four
-            // blocks, or else the first parameter through random values.
-            if (latencySwitch)
-                setLatencySwitch(*plugin, (block / 4) % 2 == 0, switchOff);
-            else
-                plugin->setParameter(0, float(audioRandom() % 1001) / 1000.0f);
-        }
+    // The automation: the latency switch on and off every four blocks, or
+    // else the first parameter through random values.
+    AudioThread audio(*plugin, options.seed + 1, [&](std::mt19937& audioRandom, int block) {
+        if (latencySwitch)
+            setLatencySwitch(*plugin, (block / 4) % 2 == 0, switchOff);
+        else
+            plugin->setParameter(0, float(audioRandom() % 1001) / 1000.0f);
     });
     for (int i = 0; i < 20; ++i)
     {
         plugin->setChunk(i % 2 == 0 ? first : second);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    running = false;
-    audio.join();
+    const std::string audioReason = audio.stop();
     if (! audioReason.empty())
         return audioReason;
     const VstInt32 latencyLeft = plugin->getEffect()->initialDelay;
