@@ -185,12 +185,12 @@ void PreDelayCore::glideThrough(GlideMemo& g)
 {
     // Both glides side by side, each step as glide() takes it, noting whether
     // every step keeps within the bounds of its whole distance.
-    const double* start = g.start;
-    const __m128d target = _mm_set_pd(start[3], start[2]);
-    const __m128d factor = _mm_set1_pd(start[4]);
+    const GlideMemo::Start& start = g.start;
+    const __m128d target = _mm_set_pd(start.targetRight, start.targetLeft);
+    const __m128d factor = _mm_set1_pd(start.factor);
     const __m128d guard = _mm_set1_pd(kDenormalGuard);
-    const __m128d low = _mm_set_pd(start[7], start[5]), high = _mm_set_pd(start[8], start[6]);
-    __m128d smoothed = _mm_set_pd(start[1], start[0]);
+    const __m128d low = _mm_set_pd(start.lowRight, start.lowLeft), high = _mm_set_pd(start.highRight, start.highLeft);
+    __m128d smoothed = _mm_set_pd(start.right, start.left);
     __m128d inside = _mm_castsi128_pd(_mm_set1_epi32(-1));
     auto glideStep = [&](__m128d from) {
         const __m128d next = _mm_sub_pd(from, _mm_add_pd(_mm_mul_pd(_mm_sub_pd(from, target), factor), guard));

@@ -33,9 +33,18 @@ public:
     // instead of gliding again when a block starts where the last one's did.
     struct GlideMemo
     {
-        // The smoothed lengths, the targets, the factor and the bounds of the
-        // whole distances; compared bit for bit.
-        double start[9] {};
+        // Where a block's glide starts: the smoothed lengths, their targets,
+        // the factor and the bounds of the whole distances; compared bit for
+        // bit (nine doubles, no padding).
+        struct Start
+        {
+            double left, right;
+            double targetLeft, targetRight;
+            double factor;
+            double lowLeft, highLeft, lowRight, highRight;
+        };
+        static_assert(sizeof(Start) == 9 * sizeof(double), "compared as bytes: no padding");
+        Start start {};
         int numSamples = -1;
         double toLeft = 0.0;
         double toRight = 0.0;
@@ -43,7 +52,7 @@ public:
 
         bool sameStart(const GlideMemo& other) const
         {
-            return numSamples == other.numSamples && std::memcmp(start, other.start, sizeof start) == 0;
+            return numSamples == other.numSamples && std::memcmp(&start, &other.start, sizeof start) == 0;
         }
     };
     // The memo to share (null: none); it must outlive the pre-delay's use of it.
