@@ -1173,20 +1173,17 @@ void DelayCore::readPiece(int from, int to, bool left, bool right)
         const double atR = positionR - shiftR;
         if (both)
         {
-            if (! reader.readAgain(readMemory[0], mode, smallest, ringL, ringR, atL, dl, previousL, readL, readR))
-                reader.read(readMemory[0], mode, smallest, ringL, ringR, atL, dl, previousL, readL, readR);
+            reader.readKept(readMemory[0], mode, smallest, ringL, ringR, atL, dl, previousL, readL, readR);
         }
         else if (left && right)
             reader.readTwo({ mode, smallest }, { readMemory[0], ringL, atL, dl, previousL },
                            { readMemory[1], ringR, atR, dr, previousR }, readL, readR);
         else
         {
-            if (left && ! reader.readAgain(readMemory[0], mode, smallest, ringL, nullptr, atL, dl, previousL, readL,
-                                           unused))
-                reader.read(readMemory[0], mode, smallest, ringL, nullptr, atL, dl, previousL, readL, unused);
-            if (right && ! reader.readAgain(readMemory[1], mode, smallest, ringR, nullptr, atR, dr, previousR, readR,
-                                            unused))
-                reader.read(readMemory[1], mode, smallest, ringR, nullptr, atR, dr, previousR, readR, unused);
+            if (left)
+                reader.readKept(readMemory[0], mode, smallest, ringL, nullptr, atL, dl, previousL, readL, unused);
+            if (right)
+                reader.readKept(readMemory[1], mode, smallest, ringR, nullptr, atR, dr, previousR, readR, unused);
         }
         p.read[0][i] = (float) readL;
         p.read[1][i] = (float) readR;

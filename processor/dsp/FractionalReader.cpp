@@ -1025,12 +1025,8 @@ void FractionalReader::readTwoApart(Memory& memoryA, Memory& memoryB, int mode, 
             return;
         }
     }
-    if (! readAgain(a.memory, mode, minimumStep, a.ring, nullptr, a.position, a.delay, a.previousDelay, readA, unused))
-        readRings<false>(&a.memory, mode, minimumStep, a.ring, nullptr, a.position, a.delay, a.previousDelay, readA,
-                         unused);
-    if (! readAgain(b.memory, mode, minimumStep, b.ring, nullptr, b.position, b.delay, b.previousDelay, readB, unused))
-        readRings<false>(&b.memory, mode, minimumStep, b.ring, nullptr, b.position, b.delay, b.previousDelay, readB,
-                         unused);
+    readKept(a.memory, mode, minimumStep, a.ring, nullptr, a.position, a.delay, a.previousDelay, readA, unused);
+    readKept(b.memory, mode, minimumStep, b.ring, nullptr, b.position, b.delay, b.previousDelay, readB, unused);
 }
 
 void FractionalReader::read(Memory& memory, int mode, double minimumStep, const float* ringA, const float* ringB,

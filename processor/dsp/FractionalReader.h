@@ -155,6 +155,15 @@ public:
         return true;
     }
 
+    // The read with the memory: again from its kept weights where it repeats
+    // them (readAgain), else afresh (read).
+    void readKept(Memory& memory, int mode, double minimumStep, const float* ringA, const float* ringB,
+                  double position, double delay, double previousDelay, double& readA, double& readB) const
+    {
+        if (! readAgain(memory, mode, minimumStep, ringA, ringB, position, delay, previousDelay, readA, readB))
+            read(memory, mode, minimumStep, ringA, ringB, position, delay, previousDelay, readA, readB);
+    }
+
 private:
     // How far apart the taps of a read are on the kernel: 512 phases at rest,
     // fewer while the delay shortens faster than real time (stretched modes),
