@@ -1627,18 +1627,33 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
     finishPiece(outLeft, outRight, numSamples);
 }
 
+__attribute__((always_inline)) inline DelayCore::Smoothed DelayCore::smoothedNow() const
+{
+    const int longestOffset = maxLength - 1;
+    Smoothed now;
+    now.loopGain = (float) smoother1.state[3];
+    now.offset = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
+    now.level = (float) smoother2.state[0];
+    now.balance = (float) smoother4.state[3];
+    now.preamp = (float) smoother3.state[0];
+    now.colour = (float) smoother3.state[1];
+    now.overdriveGain = (float) smoother3.state[2];
+    now.tremoloDepth = (float) smoother3.state[3];
+    return now;
+}
+
 __attribute__((always_inline)) inline void DelayCore::storeSmoothed(int i)
 {
     Piece& p = *piece;
-    const int longestOffset = maxLength - 1;
-    p.loopGain[i] = (float) smoother1.state[3];
-    p.offset[i] = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
-    p.level[i] = (float) smoother2.state[0];
-    p.balance[i] = (float) smoother4.state[3];
-    p.preamp[i] = (float) smoother3.state[0];
-    p.colour[i] = (float) smoother3.state[1];
-    p.overdriveGain[i] = (float) smoother3.state[2];
-    p.tremoloDepth[i] = (float) smoother3.state[3];
+    const Smoothed now = smoothedNow();
+    p.loopGain[i] = now.loopGain;
+    p.offset[i] = now.offset;
+    p.level[i] = now.level;
+    p.balance[i] = now.balance;
+    p.preamp[i] = now.preamp;
+    p.colour[i] = now.colour;
+    p.overdriveGain[i] = now.overdriveGain;
+    p.tremoloDepth[i] = now.tremoloDepth;
 }
 
 __attribute__((always_inline)) inline void DelayCore::stepSmoothers(int i, const SmootherMotion& motion)
@@ -1806,12 +1821,12 @@ void DelayCore::finishFreezeToggle(const FreezeToggle& toggle)
 
 void DelayCore::keepRestingSettings()
 {
-    const int longestOffset = maxLength - 1;
-    pieceRun.loopGain = (float) smoother1.state[3];
-    pieceRun.offset = std::clamp((int) smoother1.state[0], -longestOffset, longestOffset);
-    pieceRun.level = (float) smoother2.state[0];
-    pieceRun.balance = (float) smoother4.state[3];
-    pieceRun.tremoloDepth = (float) smoother3.state[3];
+    const Smoothed now = smoothedNow();
+    pieceRun.loopGain = now.loopGain;
+    pieceRun.offset = now.offset;
+    pieceRun.level = now.level;
+    pieceRun.balance = now.balance;
+    pieceRun.tremoloDepth = now.tremoloDepth;
 }
 
 void DelayCore::prepareSection(int numSamples)
@@ -1835,9 +1850,10 @@ void DelayCore::prepareSection(int numSamples)
         else
         {
             // The settings while no smoother moves.
-            std::fill(s.preamp, s.preamp + numSamples, (float) smoother3.state[0]);
-            std::fill(s.gain, s.gain + numSamples, (float) smoother3.state[2]);
-            std::fill(s.colour, s.colour + numSamples, (float) smoother3.state[1]);
+            const Smoothed now = smoothedNow();
+            std::fill(s.preamp, s.preamp + numSamples, now.preamp);
+            std::fill(s.gain, s.gain + numSamples, now.overdriveGain);
+            std::fill(s.colour, s.colour + numSamples, now.colour);
         }
     }
     std::copy(p.input[0], p.input[0] + numSamples, p.section[0]);
@@ -2184,7 +2200,7 @@ __attribute__((always_inline)) inline void DelayCore::loopSamples(int from, int 
 {
     Piece& p = *piece;
     const int maximum = maxLength;
-    const bool filtered = filterInLoop && filterType != DelayParameters::kFilterOff;
+    const bool filtered = loopFiltered();
     for (int i = from, w = writeIndex; i < to; ++i)
     {
         LoopSample x = takeSample(i, w, state);
@@ -2214,7 +2230,7 @@ void DelayCore::finishRun(int start, int end, RunState& state)
         // Where the run is steady, only the loop filter and the ring writes
         // go sample by sample; what they play goes into the piece's reads,
         // and the rest follows over the run (finishOutputs).
-        const bool filtered = filterInLoop && filterType != DelayParameters::kFilterOff;
+        const bool filtered = loopFiltered();
         if (steady && ! pieceRun.holding && ((state.active[0] && state.active[1]) || ! filtered))
             filterThenWrite(start, end, filtered, state);
         else if (steady)
@@ -2234,7 +2250,7 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
 {
     Piece& p = *piece;
     // The loop filter's coefficients, in the rows the input section is done with.
-    if (pieceRun.section && filterType != DelayParameters::kFilterOff && filterInLoop)
+    if (pieceRun.section && loopFiltered())
         loopFilter.coefficientRows(p.loopEntries, numSamples, inputSection.filter.values);
     pieceRun.outputs[0] = outLeft;
     pieceRun.outputs[1] = outRight;

@@ -217,6 +217,14 @@ private:
     };
     SmootherMotion smootherMotion() const;
     void stepSmoothers(int i, const SmootherMotion& motion);
+    // The settings a sample takes, where the smoothers stand.
+    struct Smoothed
+    {
+        float loopGain;
+        int offset;
+        float level, balance, preamp, colour, overdriveGain, tremoloDepth;
+    };
+    Smoothed smoothedNow() const;
     void storeSmoothed(int i);
     // Whether the lengths and the time-modulation depth rest (and their
     // sources do): then prepareResting takes the piece.
@@ -248,6 +256,8 @@ private:
     void prepareSection(int numSamples);
     // Whether process() has rings to work on.
     bool isReady() const;
+    // Whether the second filter sits in the feedback loop.
+    bool loopFiltered() const { return filterInLoop && filterType != DelayParameters::kFilterOff; }
     // What preparePiece leaves for finishPiece (the resting values are the
     // settings while no smoother moves), and where finishPiece plays.
     struct PieceRun
