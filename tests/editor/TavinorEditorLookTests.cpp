@@ -4,10 +4,14 @@
 #include "editor/AboutWindow.h"
 #include "editor/HostParametersComponent.h"
 #include "editor/InstallFactoryPresetsWindow.h"
+#include "editor/MidiControlComponent.h"
+#include "editor/ModulatorRetriggerSettings.h"
 #include "editor/PresetBrowser.h"
 #include "editor/OptionsWindow.h"
 #include "editor/TavinorPresetBrowser.h"
+#include "toolkit/EmbeddedFileChooserLauncher.h"
 #include "toolkit/FileChooserWindow.h"
+#include "toolkit/PopupMenuEx.h"
 
 #include <juce_cryptography/juce_cryptography.h>
 
@@ -172,64 +176,220 @@ TEST_F(TavinorEditorLook, SaveAsOpensTheChooserInsideTheEditor)
 
 // Every text of every window the editor shows stands out from what it is drawn
 // on by 4.5:1, as the skin's texts do: the windows' own texts, the pictures
-// they show, the tabs, buttons and lists of the toolkit.
-TEST_F(TavinorEditorLook, EveryWindowsTextsStandOut)
+// they show, the tabs, buttons and lists of the toolkit, each button, list and
+// field in every state it can be in (hovered, pressed, toggled, disabled or
+// enabled, with the keyboard), list rows selected, and questions on top.
+// TAVINOR_LEGIBILITY_LIST names a file that gets every text measured.
+class TavinorEditorLegibility : public TavinorEditorLook
 {
+protected:
+    void TearDown() override
+    {
+        const auto listName = juce::SystemStats::getEnvironmentVariable("TAVINOR_LEGIBILITY_LIST", {});
+        if (juce::File::isAbsolutePath(listName))
+            juce::File(listName).replaceWithText(measured.joinIntoString("\n") + "\n");
+        TavinorEditorLook::TearDown();
+    }
+
+    // The editor's texts as they are, then those of each control of the
+    // window in each of its states, one control at a time.
+    void check(const juce::String& what, juce::Component* window = nullptr)
+    {
+        settle();
+        LegibilityProbe probe(editor());
+        EXPECT_FALSE(probe.getTexts().empty()) << what;
+        take(what, probe);
+        if (window != nullptr)
+            checkStates(what, *window);
+    }
+
+    void take(const juce::String& what, const LegibilityProbe& probe)
+    {
+        for (const auto& text : probe.getTexts())
+        {
+            measured.add(what + ": " + text.describe());
+            EXPECT_GE(text.contrast, LegibilityProbe::kMinimumContrast) << what << ": " << text.describe();
+        }
+    }
+
+    // The texts inside the control while it is in a state.
+    void checkState(const juce::String& what, juce::Component& control, const juce::String& state,
+                    const std::function<void()>& enter, const std::function<void()>& leave)
+    {
+        enter();
+        take(what + " [" + state + "]", LegibilityProbe(editor(), editor().getLocalArea(&control, control.getLocalBounds())));
+        leave();
+    }
+
+    void checkStates(const juce::String& what, juce::Component& window)
+    {
+        std::vector<juce::Component*> controls;
+        std::function<void(juce::Component&)> collect = [&](juce::Component& c) {
+            for (auto* child : c.getChildren())
+                if (child->isShowing())
+                {
+                    if (dynamic_cast<juce::Button*>(child) != nullptr || dynamic_cast<juce::ComboBox*>(child) != nullptr
+                        || dynamic_cast<juce::ListBox*>(child) != nullptr
+                        || dynamic_cast<juce::TextEditor*>(child) != nullptr)
+                        controls.push_back(child);
+                    collect(*child);
+                }
+        };
+        collect(window);
+        for (auto* c : controls)
+        {
+            const bool enabled = c->isEnabled();
+            checkState(what, *c, enabled ? "disabled" : "enabled", [c, enabled] { c->setEnabled(!enabled); },
+                       [c, enabled] { c->setEnabled(enabled); });
+            if (c->getWantsKeyboardFocus() && enabled)
+            {
+                auto* before = juce::Component::getCurrentlyFocusedComponent();
+                checkState(what, *c, "with the keyboard", [c] { c->grabKeyboardFocus(); }, [before] {
+                    if (before != nullptr && before->isShowing())
+                        before->grabKeyboardFocus();
+                });
+            }
+            // A disabled button takes neither the pointer nor clicks.
+            auto* button = dynamic_cast<juce::Button*>(c);
+            if (button == nullptr || !enabled)
+                continue;
+            for (const auto& [state, name] : { std::pair(juce::Button::buttonOver, "hovered"),
+                                                std::pair(juce::Button::buttonDown, "pressed") })
+                checkState(what, *button, name, [button, s = state] { button->setState(s); },
+                           [button] { button->setState(juce::Button::buttonNormal); });
+            const bool on = button->getToggleState();
+            if (on || button->getClickingTogglesState())
+                checkState(what, *button, on ? "off" : "on",
+                           [button, on] { button->setToggleState(!on, juce::dontSendNotification); },
+                           [button, on] { button->setToggleState(on, juce::dontSendNotification); });
+        }
+    }
+
+    // The first showing component of the type inside the editor.
+    template <typename Type>
+    Type* findShown()
+    {
+        std::function<Type*(juce::Component&)> search = [&](juce::Component& c) -> Type* {
+            for (auto* child : c.getChildren())
+            {
+                if (!child->isShowing())
+                    continue;
+                if (auto* found = dynamic_cast<Type*>(child))
+                    return found;
+                if (auto* found = search(*child))
+                    return found;
+            }
+            return nullptr;
+        };
+        return search(editor());
+    }
+
+    // An open menu with the pointer on its second item.
+    void checkMenu(const juce::String& what)
+    {
+        auto* window = findShown<PopupMenuEx::Window>();
+        ASSERT_NE(window, nullptr) << what;
+        mouseEventAt(*window, window->getRowBounds(1).getCentre(), move);
+        ASSERT_EQ(window->getHoveredItem(), 1) << what;
+        check(what + ", an item hovered");
+    }
+
+    // Every text measured, with its state and window.
+    juce::StringArray measured;
+};
+
+TEST_F(TavinorEditorLegibility, EveryWindowsTextsStandOutInEveryState)
+{
+    if (!putOnScreen())
+        GTEST_SKIP() << "needs a display (run under xvfb-run): controls take the keyboard only there";
     ASSERT_TRUE(TestHelpers::sourceFolder().getChildFile("resources/presets").copyDirectoryTo(userFolder->getPresetFolder()));
     processor->getPresetCollection(0)->rescan();
     settle();
     for (int cc = 0; cc < 6; ++cc)
         processor->getMidiControl().assign(cc, parameters().getParameter(Tavinor::getLineParameterBase(0) + 1 + cc), true);
-    const auto check = [this](const juce::String& what, size_t leastTexts = 3) {
-        settle();
-        LegibilityProbe probe(editor());
-        EXPECT_GE(probe.getTexts().size(), leastTexts) << what;
-        EXPECT_EQ(probe.findFaintTexts().joinIntoString("\n"), "") << what;
-    };
 
     // The face's own texts are the skin's pictures, which the generator checks.
     dragElement("LevelKnob", -10);
-    check("the face with a status", 1);
+    check("the face with a status");
 
     editor().getInstallerWindow()->show();
-    check("the preset installer");
+    check("the preset installer", editor().getInstallerWindow());
     editor().getInstallerWindow()->hide();
 
     clickElement("OptionsButton");
-    auto& tabs = editor().getOptionsWindow().getTabs();
+    auto& options = editor().getOptionsWindow();
+    auto& tabs = options.getTabs();
     for (int i = 0; i < tabs.getNumTabs(); ++i)
     {
         tabs.setCurrentTabIndex(i);
-        check("options, " + tabs.getTabNames()[i]);
+        check("options, " + tabs.getTabNames()[i], &options);
     }
-    editor().getOptionsWindow().hide();
+    tabs.setCurrentTabIndex(tabs.getTabNames().indexOf("Midi Control"));
+    auto& cc = editor().getMidiControlPage().getList();
+    mouseEventAt(cc, cc.getCellBounds(1).getCentre(), down);
+    ASSERT_EQ(cc.getSelectedRow(), 1);
+    check("options, Midi Control, a row selected");
+    screenshot("editor-options-midi-control-selected");
+    tabs.setCurrentTabIndex(tabs.getTabNames().indexOf("Parameters"));
+    auto& slots = editor().getHostParametersPage().getList();
+    click(*slots.getChoice(0)->getChildComponent(0));
+    checkMenu("the parameters' menu");
+    slots.getMenu().dismiss();
+    options.hide();
 
+    auto* collection = processor->getPresetCollection(0);
+    processor->loadPresetFile(collection, collection->getPresetFile(3));
     clickElement("PresetBrowseButton");
-    processor->loadPresetFile(processor->getPresetCollection(0), processor->getPresetCollection(0)->getPresetFile(3));
-    check("the preset browser");
-    auto& browser = editor().getPresetBrowser()->getBrowser();
+    auto* browserWindow = editor().getPresetBrowser();
+    check("the preset browser, a preset selected", browserWindow);
+    auto& browser = browserWindow->getBrowser();
     browser.reportFailure("The preset \"Pad\" could not be copied.");
-    check("a report of the preset browser");
+    check("the preset browser, a report on top", browser.getLastAlert());
     click(*browser.getLastAlert()->getButton(0));
-    editor().getPresetBrowser()->hide();
+    browserWindow->hide();
 
     clickElement("AboutButton");
-    check("the about box");
+    check("the about box", editor().getAboutWindow());
     editor().getAboutWindow()->hide();
 
     parameters().setNormalisedValue(Tavinor::getLineParameterBase(0) + Tavinor::kFeedback, 0.3f);
     clickElement("PresetNextButton");
-    check("the save question");
+    check("the save question", editor().getSaveChangesAlert());
     click(editor().getSaveChangesAlert()->getCloseButton());
 
-    for (const auto* button : { "MOD1RetriggerSettings", "MOD2RetriggerSettings" })
+    for (int modulator = 0; modulator < 2; ++modulator)
     {
+        const juce::String button = "MOD" + juce::String(modulator + 1) + "RetriggerSettings";
         clickElement(button);
-        check(button);
+        check(button, editor().getRetriggerWindow(modulator));
         clickElement(button);
     }
 
     clickElement("RoutingSelectSwitch");
-    check("the routing menu");
+    checkMenu("the routing menu");
     editor().getRoutingMenu().dismiss();
+
+    // The chooser inside the editor, with files of every kind and a question on top.
+    EmbeddedFileChooserLauncher inside(editor());
+    editor().setFileChooserLauncher(&inside);
+    clickElement("PresetSaveAsButton");
+    auto* chooser = inside.getWindow();
+    ASSERT_NE(chooser, nullptr);
+    chooser->getBrowser().setRoot(collection->getPresetFile(3).getParentDirectory());
+    for (int i = 0; i < 200 && chooser->getBrowser().getDisplayComponent()->getNumSelectedFiles() == 0; ++i)
+    {
+        juce::Thread::sleep(5);
+        settle();
+        if (auto* list = dynamic_cast<juce::FileListComponent*>(chooser->getBrowser().getDisplayComponent()))
+            if (static_cast<juce::ListBox*>(list)->getModel()->getNumRows() > 0 && list->getNumSelectedRows() == 0)
+                list->selectRow(0);
+    }
+    check("the file chooser, a file selected", chooser);
+    screenshot("editor-file-chooser-selected");
+    chooser->getBrowser().setFileName(collection->getPresetFile(3).getFileName());
+    click(chooser->getOkButton());
+    ASSERT_TRUE(chooser->getOverwriteAlert() != nullptr && chooser->getOverwriteAlert()->isVisible());
+    check("the file chooser, a question on top", chooser->getOverwriteAlert());
+    chooser->cancel();
+    editor().setFileChooserLauncher(nullptr);
 }
