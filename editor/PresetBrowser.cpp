@@ -53,6 +53,10 @@ PresetBrowser::~PresetBrowser()
 {
     cancelPendingUpdate();
     lastAlert = nullptr;
+    for (auto* alert : { deleteConfirmation.get(), moveConfirmation.get(), replaceConfirmation.get(), moveError.get(),
+                         failureReport.get(), saveChangesQuestion.get() })
+        if (alert != nullptr)
+            alert->removeComponentListener(&questionWatch);
     deleteConfirmation.reset();
     moveConfirmation.reset();
     replaceConfirmation.reset();
@@ -89,6 +93,7 @@ void PresetBrowser::handleAsyncUpdate()
     if (pendingFile == juce::File())
     {
         reset();
+        takeKeyboard(false);
         return;
     }
     // The file itself, or the nearest of its folders that the tree still has.
@@ -99,9 +104,39 @@ void PresetBrowser::handleAsyncUpdate()
         {
             if (auto* last = getLastColumn())
                 scrollColumnIntoView(*last);
+            takeKeyboard(false);
             return;
         }
     }
+}
+
+bool PresetBrowser::isAsking() const
+{
+    for (auto* alert : { deleteConfirmation.get(), moveConfirmation.get(), replaceConfirmation.get(), moveError.get(),
+                         failureReport.get(), saveChangesQuestion.get() })
+        if (alert != nullptr && alert->isVisible())
+            return true;
+    return false;
+}
+
+void PresetBrowser::takeKeyboard(bool force)
+{
+    if (!isShowing() || isAsking())
+        return;
+    // A chooser, or the name editor of a rename, keeps the keys; the editor
+    // around the browser, or nobody, gives them up.
+    auto* focused = juce::Component::getCurrentlyFocusedComponent();
+    const bool elsewhere = focused != nullptr && !window.isParentOf(focused) && !focused->isParentOf(&window);
+    if (!force && (elsewhere || dynamic_cast<juce::TextEditor*>(focused) != nullptr))
+        return;
+    if (auto* column = getLastDirectoryColumn())
+        setCurrentColumn(column);
+}
+
+void PresetBrowser::QuestionWatch::componentVisibilityChanged(juce::Component& question)
+{
+    if (!question.isVisible())
+        browser.takeKeyboard(true);
 }
 
 std::unique_ptr<ColumnBrowser::Column> PresetBrowser::createRootColumn()
@@ -191,8 +226,11 @@ juce::Array<juce::File> PresetBrowser::collectSelection(PresetDirectoryColumn* c
 std::unique_ptr<Orv::AlertWindow>& PresetBrowser::showAlert(std::unique_ptr<Orv::AlertWindow>& slot,
                                                             Orv::AlertWindow* alert)
 {
+    if (slot != nullptr)
+        slot->removeComponentListener(&questionWatch);
     slot.reset(alert);
     lastAlert = alert;
+    alert->addComponentListener(&questionWatch);
     // A child of the browser, it draws with the browser's look-and-feel.
     addChildComponent(alert);
     alert->show();

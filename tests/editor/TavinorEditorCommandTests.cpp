@@ -434,6 +434,43 @@ TEST_F(EditorCommands, TheQuestionAnswersReturnAndEscapeOnAScreen)
     window.removeFromDesktop();
 }
 
+// The preset list has the keyboard when the browser opens and after each
+// question, closed or answered: Up and Down step through the loaded preset's
+// folder while the folder column stays, Escape closes the browser.
+TEST_F(EditorCommands, TheBrowsersPresetListKeepsTheKeyboard)
+{
+    if (!putOnScreen())
+        GTEST_SKIP() << "needs a display (run under xvfb-run)";
+    presets.getChildFile("Other").createDirectory();
+    for (const auto* name : { "A", "B", "C", "D" })
+        savePreset("Set/" + juce::String(name) + ".tnprst");
+    processor->loadPresetFile(collection, presets.getChildFile("Set/B.tnprst"));
+    auto& browser = openBrowser();
+    settle();
+    const auto key = [this](int code) { press(juce::KeyPress(code)); };
+    const auto asked = [&] { return browser.getLastAlert() != nullptr && browser.getLastAlert()->isVisible(); };
+    const auto stepsTo = [&](int code, const char* name, const char* when) {
+        key(code);
+        EXPECT_EQ(currentName(), name) << when;
+        EXPECT_EQ(browser.getNumColumns(), 3) << when << ": the folder column stays";
+        EXPECT_EQ(shownPreset(browser), name) << when;
+    };
+
+    stepsTo(juce::KeyPress::downKey, "C", "on opening");
+    modify();
+    key(juce::KeyPress::downKey);
+    ASSERT_TRUE(asked());
+    key(juce::KeyPress::escapeKey);
+    EXPECT_FALSE(asked());
+    key(juce::KeyPress::downKey);
+    EXPECT_TRUE(asked()) << "after Escape, Down asks again";
+    answer(browser.getLastAlert(), "Discard");
+    EXPECT_EQ(currentName(), "D");
+    stepsTo(juce::KeyPress::upKey, "C", "after Discard");
+    key(juce::KeyPress::escapeKey);
+    EXPECT_FALSE(editor().getPresetBrowser()->isVisible());
+}
+
 // A new instance, a state the host restores and a preset just loaded step to
 // the next preset at once; the question comes only after a change by the user
 // or by the host's automation, or with a state the host saved while changed.
