@@ -471,6 +471,40 @@ TEST_F(EditorCommands, TheBrowsersPresetListKeepsTheKeyboard)
     EXPECT_FALSE(editor().getPresetBrowser()->isVisible());
 }
 
+// Next and previous go on from where a deleted current preset stood, in its
+// folder or past its ends.
+TEST_F(EditorCommands, NextAndPreviousAfterDeletingTheCurrentPresetGoOnFromWhereItStood)
+{
+    const struct
+    {
+        const char* deleted;
+        const char* button;
+        const char* expected;
+    } cases[] = {
+        { "Echoes/Quarter Note Echo", "PresetNextButton", "Echoes/Slapback" },
+        { "Echoes/Quarter Note Echo", "PresetPreviousButton", "Echoes/Ping Pong Eighths" },
+        { "Echoes/Triplet Bounce", "PresetNextButton", "Filter and Drive/Dark Tape Echo" },
+        { "Echoes/Dotted Eighth Lead", "PresetPreviousButton", "Ambient and Freeze/Serial Cloud" },
+    };
+    for (const auto& c : cases)
+    {
+        presets.deleteRecursively();
+        ASSERT_TRUE(TestHelpers::sourceFolder().getChildFile("resources/presets").copyDirectoryTo(presets));
+        collection->rescan();
+        processor->loadPresetFile(collection, presets.getChildFile(juce::String(c.deleted) + ".tnprst"));
+        openBrowser();
+        settle();
+        click(editor().getPresetBrowser()->getDeleteButton());
+        answer(editor().getPresetBrowser()->getBrowser().getLastAlert(), "Yes");
+        ASSERT_FALSE(presets.getChildFile(juce::String(c.deleted) + ".tnprst").exists()) << c.deleted;
+        editor().getPresetBrowser()->hide();
+        clickElement(c.button);
+        EXPECT_EQ(processor->getCurrentPresetPath(collection).getRelativePathFrom(presets),
+                  juce::String(c.expected) + ".tnprst")
+            << c.deleted << ", " << c.button;
+    }
+}
+
 // A new instance, a state the host restores and a preset just loaded step to
 // the next preset at once; the question comes only after a change by the user
 // or by the host's automation, or with a state the host saved while changed.
