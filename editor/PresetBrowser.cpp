@@ -9,6 +9,8 @@
 #include "editor/PresetBrowserWindow.h"
 #include "editor/QuotedText.h"
 
+#include <utility>
+
 namespace
 {
 constexpr const char* kDeleteQuestion = "Do you really want to delete selected items?";
@@ -105,9 +107,21 @@ void PresetBrowser::handleAsyncUpdate()
             if (auto* last = getLastColumn())
                 scrollColumnIntoView(*last);
             takeKeyboard(false);
+            startNamingFolder();
             return;
         }
     }
+}
+
+void PresetBrowser::startNamingFolder()
+{
+    const auto folder = std::exchange(folderToName, juce::File());
+    auto* column = getLastDirectoryColumn();
+    if (folder == juce::File() || column == nullptr)
+        return;
+    const int row = column->getRowForFile(folder);
+    column->getList().scrollToEnsureRowIsOnscreen(row);
+    column->startRename(row);
 }
 
 bool PresetBrowser::isAsking() const
@@ -260,10 +274,11 @@ void PresetBrowser::createFolder()
     const auto folder = getCurrentFolder();
     if (folder == juce::File())
         return;
-    if (collection.createFolder(folder) == juce::File())
+    folderToName = collection.createFolder(folder);
+    if (folderToName == juce::File())
         reportFailure("A new folder could not be created in " + quoteForAlert(folder.getFileName()) + ".");
     else
-        showFile(folder, false);
+        showFile(pendingFile, true); // what is shown stays, the current preset highlighted
 }
 
 void PresetBrowser::deleteSelected()
@@ -585,7 +600,11 @@ void PresetBrowser::PresetDirectoryColumn::rowNameChanged(int row, const juce::S
             if (current.isAChildOf(file))
                 browser.followCurrentPreset(current, renamed.getChildFile(current.getRelativePathFrom(file)));
         }
-        browser.showFile(renamed != juce::File() ? renamed : file, true);
+        // What is shown stays shown, under the new name when it lies in the folder.
+        auto shown = browser.pendingFile;
+        if (renamed != juce::File() && (shown == file || shown.isAChildOf(file)))
+            shown = renamed.getChildFile(shown.getRelativePathFrom(file));
+        browser.showFile(shown, true);
         return;
     }
 

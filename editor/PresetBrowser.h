@@ -96,6 +96,7 @@ private:
     // With replace, presets of the same names in the destination go to the trash first.
     void performMove(bool replace);
     bool tryToShow(const juce::File& file);
+    void startNamingFolder();
     // The loaded preset, or the folder given when no preset file is loaded.
     void showCurrentPreset(const juce::File& folder);
 
@@ -103,6 +104,8 @@ private:
     BasePlugin& plugin;
     PresetCollection& collection;
     juce::File pendingFile;
+    // A folder just made, whose name is asked for once its row is shown.
+    juce::File folderToName;
     std::unique_ptr<Orv::AlertWindow> deleteConfirmation;
     std::unique_ptr<Orv::AlertWindow> moveConfirmation;
     std::unique_ptr<Orv::AlertWindow> replaceConfirmation;

@@ -467,6 +467,12 @@ TEST_F(EditorCommands, TheBrowsersPresetListKeepsTheKeyboard)
     answer(browser.getLastAlert(), "Discard");
     EXPECT_EQ(currentName(), "D");
     stepsTo(juce::KeyPress::upKey, "C", "after Discard");
+    // Escape ends the naming of a new folder, not the browser.
+    click(editor().getPresetBrowser()->getNewFolderButton());
+    settle();
+    key(juce::KeyPress::escapeKey);
+    EXPECT_TRUE(presets.getChildFile("Set/New folder").isDirectory());
+    stepsTo(juce::KeyPress::downKey, "D", "after naming a folder");
     key(juce::KeyPress::escapeKey);
     EXPECT_FALSE(editor().getPresetBrowser()->isVisible());
 }
