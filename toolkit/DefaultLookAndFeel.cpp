@@ -222,7 +222,7 @@ void DefaultLookAndFeel::drawWindow(juce::Graphics& g, WindowComponent& window)
 
     g.setColour(window.findColour(windowTitleTextColourId));
     g.setFont(window.getTitleFont());
-    g.drawText(window.getTitle(), window.getTitleTextArea(), juce::Justification::centredLeft, false);
+    g.drawText(window.getTitle(), window.getTitleTextArea(), juce::Justification::centredLeft, true);
 }
 
 juce::Font DefaultLookAndFeel::getTabTextFont() { return boldFont; }

@@ -152,7 +152,8 @@ public:
 
     void setFont(const juce::Font& f) override
     {
-        if (!(f == renderer.getFont()))
+        // A squeezed text's ellipsis comes unsqueezed: still the same text.
+        if (!(f.withHorizontalScale(1.0f) == renderer.getFont().withHorizontalScale(1.0f)))
             endText();
         renderer.setFont(f);
     }

@@ -9,6 +9,7 @@
 #include "editor/PresetBrowser.h"
 #include "editor/OptionsWindow.h"
 #include "editor/TavinorPresetBrowser.h"
+#include "skin/GFXDisplay.h"
 #include "toolkit/EmbeddedFileChooserLauncher.h"
 #include "toolkit/FileChooserWindow.h"
 #include "toolkit/PopupMenuEx.h"
@@ -174,6 +175,66 @@ TEST_F(TavinorEditorLook, SaveAsOpensTheChooserInsideTheEditor)
     settle();
 }
 
+// A name too long for its place ends in an ellipsis wherever it is shown (the
+// face's display, the browser's row, info and title, the chooser's list), and
+// where it is cut its tooltip holds it whole.
+TEST_F(TavinorEditorLook, ALongNameEndsInAnEllipsisWhereverItIsShown)
+{
+    EmbeddedFileChooserLauncher inside(editor());
+    editor().setFileChooserLauncher(&inside);
+    auto* collection = processor->getPresetCollection(0);
+    for (const juce::String name : { "Slap Two Long Name For Testing Width",
+                                     "A Name Long Enough To Be Cut Everywhere It Is Shown, In The Title And In The "
+                                     "Chooser Too, And Then Some More Words To Be Sure Of It, Since A Title Is Wide And "
+                                     "Its Font Rather Small" })
+    {
+        const auto file = userFolder->getPresetFolder().getChildFile(name + ".tnprst");
+        ASSERT_TRUE(processor->savePresetToFile(collection, file));
+        processor->loadPresetFile(collection, file);
+        settle();
+        // Spaces aside: the probe reads them from the gaps between glyphs.
+        const auto whole = name.removeCharacters(" ");
+        // From where the name starts (a title puts the collection before it).
+        const auto isWholeOrEllipsis = [&](const juce::String& shown) {
+            const auto text = shown.removeCharacters(" ").fromFirstOccurrenceOf(whole.substring(0, 8), true, false);
+            const auto cut = text.upToLastOccurrenceOf(text.endsWith("...") ? "..." : "\u2026", false, false);
+            return text == whole || text == whole + ".tnprst" || (cut != text && whole.startsWith(cut));
+        };
+        const auto checkTexts = [&](const juce::String& where) {
+            screenshot("editor-long-name-" + where.replaceCharacter(' ', '-') + "-" + juce::String(name.length()));
+            const LegibilityProbe probe(editor());
+            for (const auto& text : probe.getTexts())
+                // A field scrolls its text rather than cutting it.
+                if (text.text.removeCharacters(" ").contains(whole.substring(0, 8)) && !text.where.contains("TextEditor"))
+                    EXPECT_TRUE(isWholeOrEllipsis(text.text)) << where << ": " << text.describe();
+        };
+
+        auto* display = element<GFXDisplay>("PresetNameDisplay");
+        ASSERT_NE(display, nullptr);
+        EXPECT_TRUE(isWholeOrEllipsis(display->getVisibleText())) << display->getVisibleText();
+        EXPECT_EQ(display->getTooltip(), display->getVisibleText() == name ? juce::String() : name);
+
+        clickElement("PresetBrowseButton");
+        auto& browser = editor().getPresetBrowser()->getBrowser();
+        checkTexts("browser");
+        auto& column = *dynamic_cast<PresetBrowser::PresetDirectoryColumn*>(browser.getColumn(0));
+        auto* row = column.getList().getComponentForRowNumber(column.getRowForFile(file))->getParentComponent();
+        EXPECT_EQ(dynamic_cast<juce::TooltipClient*>(row)->getTooltip(), name);
+        editor().getPresetBrowser()->hide();
+
+        clickElement("PresetSaveAsButton");
+        for (int i = 0; i < 200 && inside.getWindow()->getBrowser().getDisplayComponent()->getNumSelectedFiles() == 0; ++i)
+        {
+            juce::Thread::sleep(5);
+            settle();
+        }
+        checkTexts("chooser");
+        inside.getWindow()->cancel();
+        settle();
+    }
+    editor().setFileChooserLauncher(nullptr);
+}
+
 // Every text of every window the editor shows stands out from what it is drawn
 // on by 4.5:1, as the skin's texts do: the windows' own texts, the pictures
 // they show, the tabs, buttons and lists of the toolkit, each button, list and
@@ -311,6 +372,14 @@ TEST_F(TavinorEditorLegibility, EveryWindowsTextsStandOutInEveryState)
     // The face's own texts are the skin's pictures, which the generator checks.
     dragElement("LevelKnob", -10);
     check("the face with a status");
+    juce::TooltipWindow* tip = nullptr;
+    for (auto* child : editor().getChildren())
+        if (auto* found = dynamic_cast<juce::TooltipWindow*>(child))
+            tip = found;
+    ASSERT_NE(tip, nullptr);
+    tip->displayTip(editor().localPointToGlobal(juce::Point<int>(400, 30)), "Slap Two Long Name For Testing Width");
+    check("a tooltip");
+    tip->hideTip();
 
     editor().getInstallerWindow()->show();
     check("the preset installer", editor().getInstallerWindow());
