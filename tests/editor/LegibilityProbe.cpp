@@ -294,12 +294,4 @@ juce::String LegibilityProbe::Text::describe() const
            + area.toString() + ": " + where;
 }
 
-juce::StringArray LegibilityProbe::findFaintTexts() const
-{
-    juce::StringArray faint;
-    for (const auto& text : texts)
-        if (text.contrast < kMinimumContrast)
-            faint.add(text.describe());
-    return faint;
-}
 } // namespace EditorTest

@@ -41,9 +41,6 @@ public:
     const std::vector<Text>& getTexts() const { return texts; }
     const juce::Image& getImage() const { return image; }
 
-    // The texts that stand out by less than the minimum, one line each.
-    juce::StringArray findFaintTexts() const;
-
 private:
     juce::Component& component;
     juce::Image image;

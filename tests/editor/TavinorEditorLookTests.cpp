@@ -49,6 +49,16 @@ protected:
         screenshot("editor-" + name);
     }
 
+    // The chooser's folder is read on a thread of the browser's own.
+    static void waitForFiles(FileChooserWindow& chooser)
+    {
+        for (int i = 0; i < 200 && chooser.getBrowser().getDisplayComponent()->getNumSelectedFiles() == 0; ++i)
+        {
+            juce::Thread::sleep(5);
+            TestHelpers::pumpMessages();
+        }
+    }
+
     // Each picture's pixels, by their digest.
     std::map<juce::String, juce::String> pictures;
 };
@@ -154,12 +164,7 @@ TEST_F(TavinorEditorLook, SaveAsOpensTheChooserInsideTheEditor)
     EXPECT_EQ(window->getTopLevelComponent(), editor().getTopLevelComponent());
     EXPECT_EQ(window->getTitle(), "Save current presets");
 
-    // The folder is read on a thread of the browser's own.
-    for (int i = 0; i < 200 && window->getBrowser().getDisplayComponent()->getNumSelectedFiles() == 0; ++i)
-    {
-        juce::Thread::sleep(5);
-        settle();
-    }
+    waitForFiles(*window);
     picture("file-chooser");
 
     // Choosing a preset that exists asks above the chooser.
@@ -185,49 +190,42 @@ TEST_F(TavinorEditorLook, ALongNameEndsInAnEllipsisWhereverItIsShown)
     auto* collection = processor->getPresetCollection(0);
     for (const juce::String name : { "Slap Two Long Name For Testing Width",
                                      "A Name Long Enough To Be Cut Everywhere It Is Shown, In The Title And In The "
-                                     "Chooser Too, And Then Some More Words To Be Sure Of It, Since A Title Is Wide And "
-                                     "Its Font Rather Small" })
+                                     "Chooser Too, And Then Some More Words To Be Sure Of It, Since A Title Is Wide" })
     {
         const auto file = userFolder->getPresetFolder().getChildFile(name + ".tnprst");
         ASSERT_TRUE(processor->savePresetToFile(collection, file));
         processor->loadPresetFile(collection, file);
         settle();
-        // Spaces aside: the probe reads them from the gaps between glyphs.
-        const auto whole = name.removeCharacters(" ");
-        // From where the name starts (a title puts the collection before it).
-        const auto isWholeOrEllipsis = [&](const juce::String& shown) {
-            const auto text = shown.removeCharacters(" ").fromFirstOccurrenceOf(whole.substring(0, 8), true, false);
+        // Spaces aside (the probe reads them from gaps), from where the name
+        // starts (a title puts the collection before it).
+        const auto whole = name.removeCharacters(" "), start = whole.substring(0, 8);
+        const auto isWholeOrCut = [&](const juce::String& shown) {
+            const auto text = shown.removeCharacters(" ").fromFirstOccurrenceOf(start, true, false);
             const auto cut = text.upToLastOccurrenceOf(text.endsWith("...") ? "..." : "\u2026", false, false);
             return text == whole || text == whole + ".tnprst" || (cut != text && whole.startsWith(cut));
         };
-        const auto checkTexts = [&](const juce::String& where) {
-            screenshot("editor-long-name-" + where.replaceCharacter(' ', '-') + "-" + juce::String(name.length()));
+        const auto checkTexts = [&](const char* where) {
+            screenshot("editor-long-name-" + juce::String(where) + "-" + juce::String(name.length()));
             const LegibilityProbe probe(editor());
             for (const auto& text : probe.getTexts())
                 // A field scrolls its text rather than cutting it.
-                if (text.text.removeCharacters(" ").contains(whole.substring(0, 8)) && !text.where.contains("TextEditor"))
-                    EXPECT_TRUE(isWholeOrEllipsis(text.text)) << where << ": " << text.describe();
+                if (text.text.removeCharacters(" ").contains(start) && !text.where.contains("TextEditor"))
+                    EXPECT_TRUE(isWholeOrCut(text.text)) << where << ": " << text.describe();
         };
 
         auto* display = element<GFXDisplay>("PresetNameDisplay");
-        ASSERT_NE(display, nullptr);
-        EXPECT_TRUE(isWholeOrEllipsis(display->getVisibleText())) << display->getVisibleText();
+        EXPECT_TRUE(isWholeOrCut(display->getVisibleText())) << display->getVisibleText();
         EXPECT_EQ(display->getTooltip(), display->getVisibleText() == name ? juce::String() : name);
 
         clickElement("PresetBrowseButton");
-        auto& browser = editor().getPresetBrowser()->getBrowser();
         checkTexts("browser");
-        auto& column = *dynamic_cast<PresetBrowser::PresetDirectoryColumn*>(browser.getColumn(0));
+        auto& column = *dynamic_cast<PresetBrowser::PresetDirectoryColumn*>(editor().getPresetBrowser()->getBrowser().getColumn(0));
         auto* row = column.getList().getComponentForRowNumber(column.getRowForFile(file))->getParentComponent();
         EXPECT_EQ(dynamic_cast<juce::TooltipClient*>(row)->getTooltip(), name);
         editor().getPresetBrowser()->hide();
 
         clickElement("PresetSaveAsButton");
-        for (int i = 0; i < 200 && inside.getWindow()->getBrowser().getDisplayComponent()->getNumSelectedFiles() == 0; ++i)
-        {
-            juce::Thread::sleep(5);
-            settle();
-        }
+        waitForFiles(*inside.getWindow());
         checkTexts("chooser");
         inside.getWindow()->cancel();
         settle();
@@ -252,20 +250,28 @@ protected:
         TavinorEditorLook::TearDown();
     }
 
-    // The editor's texts as they are, then those of each control of the
-    // window in each of its states, one control at a time.
-    void check(const juce::String& what, juce::Component* window = nullptr)
+    // Every showing component inside, outside in.
+    static std::vector<juce::Component*> showingInside(juce::Component& c)
     {
-        settle();
-        LegibilityProbe probe(editor());
-        EXPECT_FALSE(probe.getTexts().empty()) << what;
-        take(what, probe);
-        if (window != nullptr)
-            checkStates(what, *window);
+        std::vector<juce::Component*> found;
+        for (auto* child : c.getChildren())
+            if (child->isShowing())
+            {
+                found.push_back(child);
+                const auto inner = showingInside(*child);
+                found.insert(found.end(), inner.begin(), inner.end());
+            }
+        return found;
     }
 
-    void take(const juce::String& what, const LegibilityProbe& probe)
+    // The editor's texts (or those inside one control), with what is
+    // measured, in which state.
+    void check(const juce::String& what, juce::Component* control = nullptr)
     {
+        settle();
+        const auto area = control != nullptr ? editor().getLocalArea(control, control->getLocalBounds()) : juce::Rectangle<int>();
+        const LegibilityProbe probe(editor(), area);
+        EXPECT_FALSE(probe.getTexts().empty() && control == nullptr) << what;
         for (const auto& text : probe.getTexts())
         {
             measured.add(what + ": " + text.describe());
@@ -273,86 +279,55 @@ protected:
         }
     }
 
-    // The texts inside the control while it is in a state.
-    void checkState(const juce::String& what, juce::Component& control, const juce::String& state,
-                    const std::function<void()>& enter, const std::function<void()>& leave)
+    // The window's texts, then those of each of its controls in each state it
+    // can be in, one control at a time.
+    void checkWindow(const juce::String& what, juce::Component& window)
     {
-        enter();
-        take(what + " [" + state + "]", LegibilityProbe(editor(), editor().getLocalArea(&control, control.getLocalBounds())));
-        leave();
-    }
-
-    void checkStates(const juce::String& what, juce::Component& window)
-    {
-        std::vector<juce::Component*> controls;
-        std::function<void(juce::Component&)> collect = [&](juce::Component& c) {
-            for (auto* child : c.getChildren())
-                if (child->isShowing())
-                {
-                    if (dynamic_cast<juce::Button*>(child) != nullptr || dynamic_cast<juce::ComboBox*>(child) != nullptr
-                        || dynamic_cast<juce::ListBox*>(child) != nullptr
-                        || dynamic_cast<juce::TextEditor*>(child) != nullptr)
-                        controls.push_back(child);
-                    collect(*child);
-                }
+        check(what);
+        const auto inState = [&](juce::Component& c, const char* state, const std::function<void(bool)>& enter) {
+            enter(true);
+            check(what + " [" + state + "]", &c);
+            enter(false);
         };
-        collect(window);
-        for (auto* c : controls)
+        // Rows and other parts inside the controls come and go as they change.
+        std::vector<juce::Component::SafePointer<juce::Component>> controls;
+        for (auto* c : showingInside(window))
+            if (dynamic_cast<juce::Button*>(c) != nullptr || dynamic_cast<juce::ComboBox*>(c) != nullptr
+                || dynamic_cast<juce::ListBox*>(c) != nullptr || dynamic_cast<juce::TextEditor*>(c) != nullptr)
+                controls.emplace_back(c);
+        for (auto& control : controls)
         {
-            const bool enabled = c->isEnabled();
-            checkState(what, *c, enabled ? "disabled" : "enabled", [c, enabled] { c->setEnabled(!enabled); },
-                       [c, enabled] { c->setEnabled(enabled); });
-            if (c->getWantsKeyboardFocus() && enabled)
-            {
-                auto* before = juce::Component::getCurrentlyFocusedComponent();
-                checkState(what, *c, "with the keyboard", [c] { c->grabKeyboardFocus(); }, [before] {
-                    if (before != nullptr && before->isShowing())
-                        before->grabKeyboardFocus();
-                });
-            }
-            // A disabled button takes neither the pointer nor clicks.
+            auto* c = control.getComponent();
+            if (c == nullptr)
+                continue;
             auto* button = dynamic_cast<juce::Button*>(c);
+            const bool enabled = c->isEnabled();
+            inState(*c, enabled ? "disabled" : "enabled", [&](bool in) { c->setEnabled(in != enabled); });
+            auto* focused = juce::Component::getCurrentlyFocusedComponent();
+            if (c->getWantsKeyboardFocus() && enabled)
+                inState(*c, "with the keyboard", [&](bool in) { (in || focused == nullptr ? c : focused)->grabKeyboardFocus(); });
+            // A disabled button takes neither the pointer nor clicks.
             if (button == nullptr || !enabled)
                 continue;
-            for (const auto& [state, name] : { std::pair(juce::Button::buttonOver, "hovered"),
-                                                std::pair(juce::Button::buttonDown, "pressed") })
-                checkState(what, *button, name, [button, s = state] { button->setState(s); },
-                           [button] { button->setState(juce::Button::buttonNormal); });
+            inState(*c, "hovered", [&](bool in) { button->setState(in ? juce::Button::buttonOver : juce::Button::buttonNormal); });
+            inState(*c, "pressed", [&](bool in) { button->setState(in ? juce::Button::buttonDown : juce::Button::buttonNormal); });
             const bool on = button->getToggleState();
             if (on || button->getClickingTogglesState())
-                checkState(what, *button, on ? "off" : "on",
-                           [button, on] { button->setToggleState(!on, juce::dontSendNotification); },
-                           [button, on] { button->setToggleState(on, juce::dontSendNotification); });
+                inState(*c, on ? "off" : "on", [&](bool in) { button->setToggleState(in != on, juce::dontSendNotification); });
         }
-    }
-
-    // The first showing component of the type inside the editor.
-    template <typename Type>
-    Type* findShown()
-    {
-        std::function<Type*(juce::Component&)> search = [&](juce::Component& c) -> Type* {
-            for (auto* child : c.getChildren())
-            {
-                if (!child->isShowing())
-                    continue;
-                if (auto* found = dynamic_cast<Type*>(child))
-                    return found;
-                if (auto* found = search(*child))
-                    return found;
-            }
-            return nullptr;
-        };
-        return search(editor());
     }
 
     // An open menu with the pointer on its second item.
     void checkMenu(const juce::String& what)
     {
-        auto* window = findShown<PopupMenuEx::Window>();
-        ASSERT_NE(window, nullptr) << what;
-        mouseEventAt(*window, window->getRowBounds(1).getCentre(), move);
-        ASSERT_EQ(window->getHoveredItem(), 1) << what;
-        check(what + ", an item hovered");
+        for (auto* c : showingInside(editor()))
+            if (auto* window = dynamic_cast<PopupMenuEx::Window*>(c))
+            {
+                mouseEventAt(*window, window->getRowBounds(1).getCentre(), move);
+                EXPECT_EQ(window->getHoveredItem(), 1) << what;
+                return check(what + ", an item hovered");
+            }
+        ADD_FAILURE() << what << ": no menu";
     }
 
     // Every text measured, with its state and window.
@@ -364,7 +339,8 @@ TEST_F(TavinorEditorLegibility, EveryWindowsTextsStandOutInEveryState)
     if (!putOnScreen())
         GTEST_SKIP() << "needs a display (run under xvfb-run): controls take the keyboard only there";
     ASSERT_TRUE(TestHelpers::sourceFolder().getChildFile("resources/presets").copyDirectoryTo(userFolder->getPresetFolder()));
-    processor->getPresetCollection(0)->rescan();
+    auto* collection = processor->getPresetCollection(0);
+    collection->rescan();
     settle();
     for (int cc = 0; cc < 6; ++cc)
         processor->getMidiControl().assign(cc, parameters().getParameter(Tavinor::getLineParameterBase(0) + 1 + cc), true);
@@ -372,17 +348,16 @@ TEST_F(TavinorEditorLegibility, EveryWindowsTextsStandOutInEveryState)
     // The face's own texts are the skin's pictures, which the generator checks.
     dragElement("LevelKnob", -10);
     check("the face with a status");
-    juce::TooltipWindow* tip = nullptr;
-    for (auto* child : editor().getChildren())
-        if (auto* found = dynamic_cast<juce::TooltipWindow*>(child))
-            tip = found;
-    ASSERT_NE(tip, nullptr);
-    tip->displayTip(editor().localPointToGlobal(juce::Point<int>(400, 30)), "Slap Two Long Name For Testing Width");
-    check("a tooltip");
-    tip->hideTip();
+    for (auto* c : editor().getChildren())
+        if (auto* tip = dynamic_cast<juce::TooltipWindow*>(c))
+        {
+            tip->displayTip(editor().localPointToGlobal(juce::Point<int>(400, 30)), "Slap Two Long Name For Testing Width");
+            check("a tooltip");
+            tip->hideTip();
+        }
 
     editor().getInstallerWindow()->show();
-    check("the preset installer", editor().getInstallerWindow());
+    checkWindow("the preset installer", *editor().getInstallerWindow());
     editor().getInstallerWindow()->hide();
 
     clickElement("OptionsButton");
@@ -391,12 +366,11 @@ TEST_F(TavinorEditorLegibility, EveryWindowsTextsStandOutInEveryState)
     for (int i = 0; i < tabs.getNumTabs(); ++i)
     {
         tabs.setCurrentTabIndex(i);
-        check("options, " + tabs.getTabNames()[i], &options);
+        checkWindow("options, " + tabs.getTabNames()[i], options);
     }
     tabs.setCurrentTabIndex(tabs.getTabNames().indexOf("Midi Control"));
     auto& cc = editor().getMidiControlPage().getList();
     mouseEventAt(cc, cc.getCellBounds(1).getCentre(), down);
-    ASSERT_EQ(cc.getSelectedRow(), 1);
     check("options, Midi Control, a row selected");
     screenshot("editor-options-midi-control-selected");
     tabs.setCurrentTabIndex(tabs.getTabNames().indexOf("Parameters"));
@@ -406,31 +380,30 @@ TEST_F(TavinorEditorLegibility, EveryWindowsTextsStandOutInEveryState)
     slots.getMenu().dismiss();
     options.hide();
 
-    auto* collection = processor->getPresetCollection(0);
     processor->loadPresetFile(collection, collection->getPresetFile(3));
     clickElement("PresetBrowseButton");
     auto* browserWindow = editor().getPresetBrowser();
-    check("the preset browser, a preset selected", browserWindow);
+    checkWindow("the preset browser, a preset selected", *browserWindow);
     auto& browser = browserWindow->getBrowser();
     browser.reportFailure("The preset \"Pad\" could not be copied.");
-    check("the preset browser, a report on top", browser.getLastAlert());
+    checkWindow("the preset browser, a report on top", *browser.getLastAlert());
     click(*browser.getLastAlert()->getButton(0));
     browserWindow->hide();
 
     clickElement("AboutButton");
-    check("the about box", editor().getAboutWindow());
+    checkWindow("the about box", *editor().getAboutWindow());
     editor().getAboutWindow()->hide();
 
     parameters().setNormalisedValue(Tavinor::getLineParameterBase(0) + Tavinor::kFeedback, 0.3f);
     clickElement("PresetNextButton");
-    check("the save question", editor().getSaveChangesAlert());
+    checkWindow("the save question", *editor().getSaveChangesAlert());
     click(editor().getSaveChangesAlert()->getCloseButton());
 
     for (int modulator = 0; modulator < 2; ++modulator)
     {
         const juce::String button = "MOD" + juce::String(modulator + 1) + "RetriggerSettings";
         clickElement(button);
-        check(button, editor().getRetriggerWindow(modulator));
+        checkWindow(button, *editor().getRetriggerWindow(modulator));
         clickElement(button);
     }
 
@@ -438,27 +411,17 @@ TEST_F(TavinorEditorLegibility, EveryWindowsTextsStandOutInEveryState)
     checkMenu("the routing menu");
     editor().getRoutingMenu().dismiss();
 
-    // The chooser inside the editor, with files of every kind and a question on top.
+    // The chooser inside the editor, on the loaded preset's file, then a question on top.
     EmbeddedFileChooserLauncher inside(editor());
     editor().setFileChooserLauncher(&inside);
     clickElement("PresetSaveAsButton");
     auto* chooser = inside.getWindow();
-    ASSERT_NE(chooser, nullptr);
-    chooser->getBrowser().setRoot(collection->getPresetFile(3).getParentDirectory());
-    for (int i = 0; i < 200 && chooser->getBrowser().getDisplayComponent()->getNumSelectedFiles() == 0; ++i)
-    {
-        juce::Thread::sleep(5);
-        settle();
-        if (auto* list = dynamic_cast<juce::FileListComponent*>(chooser->getBrowser().getDisplayComponent()))
-            if (static_cast<juce::ListBox*>(list)->getModel()->getNumRows() > 0 && list->getNumSelectedRows() == 0)
-                list->selectRow(0);
-    }
-    check("the file chooser, a file selected", chooser);
+    waitForFiles(*chooser);
+    checkWindow("the file chooser, a file selected", *chooser);
     screenshot("editor-file-chooser-selected");
-    chooser->getBrowser().setFileName(collection->getPresetFile(3).getFileName());
     click(chooser->getOkButton());
     ASSERT_TRUE(chooser->getOverwriteAlert() != nullptr && chooser->getOverwriteAlert()->isVisible());
-    check("the file chooser, a question on top", chooser->getOverwriteAlert());
+    checkWindow("the file chooser, a question on top", *chooser->getOverwriteAlert());
     chooser->cancel();
     editor().setFileChooserLauncher(nullptr);
 }
