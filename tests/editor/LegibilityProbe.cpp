@@ -290,8 +290,10 @@ LegibilityProbe::LegibilityProbe(juce::Component& c, juce::Rectangle<int> area) 
 
 juce::String LegibilityProbe::Text::describe() const
 {
-    return juce::String(contrast, 2) + ":1 \"" + text.replace("\n", "\\n") + "\" in " + colour.toDisplayString(true) + " at "
-           + area.toString() + ": " + where;
+    // One line, whatever the names of the components hold.
+    return (juce::String(contrast, 2) + ":1 \"" + text + "\" in " + colour.toDisplayString(true) + " at " + area.toString()
+            + ": " + where)
+        .replace("\n", "\\n");
 }
 
 } // namespace EditorTest
