@@ -1121,12 +1121,14 @@ void BasePlugin::selectAdjacentPreset(PresetCollection* collection, int step)
         {
             first = wrapped(index + step);
         }
-        else if (auto* node = collection->getNodeForFolder(current.getParentDirectory()))
+        else if (collection->getNodeForFolder(current.getParentDirectory()) != nullptr)
         {
-            // The first preset of the current file's folder; an empty folder gives nothing.
-            first = collection->indexOfPresetFile(node->getItem(0));
-            if (first < 0)
+            // Gone from its folder (deleted, renamed): on from where it stood;
+            // an empty folder gives nothing.
+            const int place = collection->indexOfPlaceOf(current);
+            if (place < 0)
                 return;
+            first = wrapped(step > 0 ? place : place - 1);
         }
     }
 

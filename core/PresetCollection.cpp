@@ -164,6 +164,18 @@ FilePreset* PresetCollection::getPreset(int index, ParameterManager* manager)
     return added;
 }
 
+int PresetCollection::indexOfPlaceOf(const juce::File& file) const
+{
+    auto* node = getNodeForFolder(file.getParentDirectory());
+    if (node == nullptr || node->getNumItems() == 0)
+        return -1;
+    // The list holds each folder's presets side by side, in the folder's order.
+    for (int row = 0; row < node->getNumItems(); ++row)
+        if (PresetCategoryNode::compareFiles(node->getItem(row), file) > 0)
+            return allFiles.indexOf(node->getItem(row));
+    return allFiles.indexOf(node->getItem(node->getNumItems() - 1)) + 1;
+}
+
 FilePreset* PresetCollection::getPresetForFile(const juce::File& file, ParameterManager* manager)
 {
     return getPreset(allFiles.indexOf(file), manager);

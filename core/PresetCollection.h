@@ -49,6 +49,10 @@ public:
     int getNumPresets() const { return allFiles.size(); }
     juce::File getPresetFile(int index) const { return allFiles[index]; }
     int indexOfPresetFile(const juce::File& file) const { return allFiles.indexOf(file); }
+    // Where a file its folder no longer holds would stand in the list: the
+    // index of the first preset of the folder that sorts after it, or the
+    // index after the folder's last; -1 when the folder is gone or empty.
+    int indexOfPlaceOf(const juce::File& file) const;
     PresetCategoryNode* getRootNode() { return &root; }
     const PresetCategoryNode* getRootNode() const { return &root; }
     // The root node for the root folder, the folder's node below it, or null.

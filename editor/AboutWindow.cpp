@@ -63,6 +63,19 @@ AboutWindow::~AboutWindow()
     credits.removeListener(this);
 }
 
+void AboutWindow::Link::setLinkFont(const juce::Font& font)
+{
+    linkFont = font;
+    setFont(font, false, juce::Justification::centredLeft);
+}
+
+void AboutWindow::Link::paintButton(juce::Graphics& g, bool, bool)
+{
+    g.setColour(findColour(textColourId));
+    g.setFont(linkFont);
+    g.drawText(getButtonText(), getLocalBounds().reduced(1, 0), juce::Justification::centredLeft, true);
+}
+
 void AboutWindow::lookAndFeelChanged()
 {
     WindowComponent::lookAndFeelChanged();
@@ -74,7 +87,7 @@ void AboutWindow::lookAndFeelChanged()
     setColour(DefaultLookAndFeel::windowTitleBarColourId, lf->findColour(kGreyColourId));
     link.setColour(juce::HyperlinkButton::textColourId, lf->findColour(kYellowColourId));
     const auto linkFont = lf->getDefaultFont().withStyle(juce::Font::underlined);
-    link.setFont(linkFont, false, juce::Justification::centredLeft);
+    link.setLinkFont(linkFont);
     link.changeWidthToFitText();
     link.setSize(link.getWidth(), heightOf(linkFont));
     resized();

@@ -50,10 +50,26 @@ public:
     static juce::Colour getInfoFill() { return juce::Colour(0xFFFFA500).darker(2.0f); }
 
 private:
+    // The product page's link, drawn alike in every state: JUCE darkens a
+    // hovered link and fades a disabled one, which on the box's black leaves
+    // it faint. The pointing hand says it is a link.
+    class Link : public juce::HyperlinkButton
+    {
+    public:
+        using juce::HyperlinkButton::HyperlinkButton;
+        void setLinkFont(const juce::Font& font);
+
+    protected:
+        void paintButton(juce::Graphics& g, bool isOver, bool isDown) override;
+
+    private:
+        juce::Font linkFont;
+    };
+
     void layoutTexts();
 
     BasePlugin& plugin;
-    juce::HyperlinkButton link;
+    Link link;
     CreditsText credits;
     juce::Rectangle<int> headerBox;
     juce::Rectangle<int> versionBox;

@@ -11,8 +11,9 @@ constexpr juce::uint32 kHeaderColour = 0xFF6E6E6E;
 constexpr juce::uint32 kBodyColour = 0xFFE3E3E3;
 constexpr juce::uint32 kStripHeaderColour = 0xFF5B5B5B;
 constexpr juce::uint32 kStripBodyColour = 0xFFBFBFBF;
+// Opaque, so that the selected row's white texts stand out 4.5:1 and more
+// over the body and over the CC strip alike.
 constexpr juce::uint32 kSelectionColour = 0xFF5B5B5B;
-constexpr float kSelectionAlpha = 0.5f;
 constexpr float kFrameCorner = 5.0f;
 constexpr int kListGap = 6;
 constexpr int kTextInset = 5;
@@ -197,7 +198,7 @@ void MidiControlComponent::ListComponent::paint(juce::Graphics& g)
         const bool selected = i == selectedRow;
         if (selected)
         {
-            g.setColour(juce::Colour(kSelectionColour).withAlpha(kSelectionAlpha));
+            g.setColour(juce::Colour(kSelectionColour));
             g.fillRect(cell);
         }
         g.setColour(selected ? juce::Colours::white : juce::Colours::black);

@@ -9,6 +9,8 @@
 #include "editor/PresetBrowserWindow.h"
 #include "editor/QuotedText.h"
 
+#include <utility>
+
 namespace
 {
 constexpr const char* kDeleteQuestion = "Do you really want to delete selected items?";
@@ -53,6 +55,10 @@ PresetBrowser::~PresetBrowser()
 {
     cancelPendingUpdate();
     lastAlert = nullptr;
+    for (auto* alert : { deleteConfirmation.get(), moveConfirmation.get(), replaceConfirmation.get(), moveError.get(),
+                         failureReport.get(), saveChangesQuestion.get() })
+        if (alert != nullptr)
+            alert->removeComponentListener(&questionWatch);
     deleteConfirmation.reset();
     moveConfirmation.reset();
     replaceConfirmation.reset();
@@ -89,6 +95,7 @@ void PresetBrowser::handleAsyncUpdate()
     if (pendingFile == juce::File())
     {
         reset();
+        takeKeyboard(false);
         return;
     }
     // The file itself, or the nearest of its folders that the tree still has.
@@ -99,9 +106,51 @@ void PresetBrowser::handleAsyncUpdate()
         {
             if (auto* last = getLastColumn())
                 scrollColumnIntoView(*last);
+            takeKeyboard(false);
+            startNamingFolder();
             return;
         }
     }
+}
+
+void PresetBrowser::startNamingFolder()
+{
+    const auto folder = std::exchange(folderToName, juce::File());
+    auto* column = getLastDirectoryColumn();
+    if (folder == juce::File() || column == nullptr)
+        return;
+    const int row = column->getRowForFile(folder);
+    column->getList().scrollToEnsureRowIsOnscreen(row);
+    column->startRename(row);
+}
+
+bool PresetBrowser::isAsking() const
+{
+    for (auto* alert : { deleteConfirmation.get(), moveConfirmation.get(), replaceConfirmation.get(), moveError.get(),
+                         failureReport.get(), saveChangesQuestion.get() })
+        if (alert != nullptr && alert->isVisible())
+            return true;
+    return false;
+}
+
+void PresetBrowser::takeKeyboard(bool force)
+{
+    if (!isShowing() || isAsking())
+        return;
+    // A chooser, or the name editor of a rename, keeps the keys; the editor
+    // around the browser, or nobody, gives them up.
+    auto* focused = juce::Component::getCurrentlyFocusedComponent();
+    const bool elsewhere = focused != nullptr && !window.isParentOf(focused) && !focused->isParentOf(&window);
+    if (!force && (elsewhere || dynamic_cast<juce::TextEditor*>(focused) != nullptr))
+        return;
+    if (auto* column = getLastDirectoryColumn())
+        setCurrentColumn(column);
+}
+
+void PresetBrowser::QuestionWatch::componentVisibilityChanged(juce::Component& question)
+{
+    if (!question.isVisible())
+        browser.takeKeyboard(true);
 }
 
 std::unique_ptr<ColumnBrowser::Column> PresetBrowser::createRootColumn()
@@ -191,8 +240,11 @@ juce::Array<juce::File> PresetBrowser::collectSelection(PresetDirectoryColumn* c
 std::unique_ptr<Orv::AlertWindow>& PresetBrowser::showAlert(std::unique_ptr<Orv::AlertWindow>& slot,
                                                             Orv::AlertWindow* alert)
 {
+    if (slot != nullptr)
+        slot->removeComponentListener(&questionWatch);
     slot.reset(alert);
     lastAlert = alert;
+    alert->addComponentListener(&questionWatch);
     // A child of the browser, it draws with the browser's look-and-feel.
     addChildComponent(alert);
     alert->show();
@@ -222,10 +274,11 @@ void PresetBrowser::createFolder()
     const auto folder = getCurrentFolder();
     if (folder == juce::File())
         return;
-    if (collection.createFolder(folder) == juce::File())
+    folderToName = collection.createFolder(folder);
+    if (folderToName == juce::File())
         reportFailure("A new folder could not be created in " + quoteForAlert(folder.getFileName()) + ".");
     else
-        showFile(folder, false);
+        showFile(pendingFile, true); // what is shown stays, the current preset highlighted
 }
 
 void PresetBrowser::deleteSelected()
@@ -547,7 +600,11 @@ void PresetBrowser::PresetDirectoryColumn::rowNameChanged(int row, const juce::S
             if (current.isAChildOf(file))
                 browser.followCurrentPreset(current, renamed.getChildFile(current.getRelativePathFrom(file)));
         }
-        browser.showFile(renamed != juce::File() ? renamed : file, true);
+        // What is shown stays shown, under the new name when it lies in the folder.
+        auto shown = browser.pendingFile;
+        if (renamed != juce::File() && (shown == file || shown.isAChildOf(file)))
+            shown = renamed.getChildFile(shown.getRelativePathFrom(file));
+        browser.showFile(shown, true);
         return;
     }
 

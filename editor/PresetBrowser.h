@@ -66,12 +66,26 @@ public:
     // The current preset moved or was renamed: it stays current under its new
     // path, with its unsaved changes.
     void followCurrentPreset(const juce::File& oldFile, const juce::File& newFile);
+    // The folder column of what is shown takes the keyboard, unless another
+    // window (a question, a chooser) or a rename has it; forced, only a
+    // question of the browser's own keeps it.
+    void takeKeyboard(bool force);
+
     // Loads the preset; over unsaved changes of the current one it first asks
     // the editor's question and shows the current preset again until the
     // answer is "Discard".
     void loadPresetOrAsk(const juce::File& file);
 
 private:
+    // A question closed, however: the keyboard goes back to the presets.
+    struct QuestionWatch : juce::ComponentListener
+    {
+        explicit QuestionWatch(PresetBrowser& b) : browser(b) {}
+        void componentVisibilityChanged(juce::Component& question) override;
+        PresetBrowser& browser;
+    };
+    bool isAsking() const;
+
     // The rightmost folder column with a selection, or null.
     PresetDirectoryColumn* getSelectionColumn() const;
     // The folder column at the right end, or the one behind an info column there.
@@ -82,6 +96,7 @@ private:
     // With replace, presets of the same names in the destination go to the trash first.
     void performMove(bool replace);
     bool tryToShow(const juce::File& file);
+    void startNamingFolder();
     // The loaded preset, or the folder given when no preset file is loaded.
     void showCurrentPreset(const juce::File& folder);
 
@@ -89,6 +104,8 @@ private:
     BasePlugin& plugin;
     PresetCollection& collection;
     juce::File pendingFile;
+    // A folder just made, whose name is asked for once its row is shown.
+    juce::File folderToName;
     std::unique_ptr<Orv::AlertWindow> deleteConfirmation;
     std::unique_ptr<Orv::AlertWindow> moveConfirmation;
     std::unique_ptr<Orv::AlertWindow> replaceConfirmation;
@@ -96,6 +113,7 @@ private:
     std::unique_ptr<Orv::AlertWindow> failureReport;
     std::unique_ptr<Orv::AlertWindow> saveChangesQuestion;
     Orv::AlertWindow* lastAlert = nullptr;
+    QuestionWatch questionWatch { *this };
     juce::Array<juce::File> itemList;
     juce::File destination;
 

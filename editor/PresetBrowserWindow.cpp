@@ -114,6 +114,21 @@ void PresetBrowserWindow::presetCollectionChanged(PresetCollection* changed)
     browser->refreshLater();
 }
 
+void PresetBrowserWindow::visibilityChanged()
+{
+    WindowComponent::visibilityChanged();
+    if (isVisible())
+        browser->takeKeyboard(true);
+}
+
+bool PresetBrowserWindow::keyPressed(const juce::KeyPress& key)
+{
+    if (key != juce::KeyPress::escapeKey)
+        return WindowComponent::keyPressed(key);
+    hide();
+    return true;
+}
+
 void PresetBrowserWindow::resized()
 {
     WindowComponent::resized();

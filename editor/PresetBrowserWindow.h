@@ -32,6 +32,9 @@ public:
     void presetChanged(PresetCollection* collection) override;
     void presetCollectionChanged(PresetCollection* collection) override;
 
+    // Shown, the preset list takes the keyboard; Escape closes the window as OK does.
+    void visibilityChanged() override;
+    bool keyPressed(const juce::KeyPress& key) override;
     void resized() override;
     void childBoundsChanged(juce::Component* child) override;
     void paint(juce::Graphics& g) override;

@@ -8,6 +8,7 @@ namespace
 {
 constexpr int kIdleTimerMs = 250;
 constexpr int kCaretBlinkMs = 500;
+constexpr juce::juce_wchar kEllipsis = 0x2026;
 } // namespace
 
 GFXDisplay::GFXDisplay(const juce::String& name)
@@ -46,6 +47,19 @@ void GFXDisplay::setText(const juce::String& text)
 int GFXDisplay::getNumVisibleCharacters() const
 {
     return glyphWidth > 0 ? getWidth() / glyphWidth : 0;
+}
+
+juce::String GFXDisplay::getVisibleText() const
+{
+    const int n = getNumVisibleCharacters();
+    if (editing || shownText.length() <= n || n < 1)
+        return shownText.substring(scrollOffset, scrollOffset + n);
+    return shownText.substring(0, n - 1).trimEnd() + juce::String::charToString(kEllipsis);
+}
+
+juce::String GFXDisplay::getTooltip()
+{
+    return storedText.length() > getNumVisibleCharacters() ? storedText : juce::String();
 }
 
 int GFXDisplay::getGlyphRow(juce::juce_wchar character) const
@@ -257,15 +271,28 @@ void GFXDisplay::paint(juce::Graphics& g)
     const int margin = getWidth() % glyphWidth;
     const int y = (getHeight() - fontHeight) / 2;
     const bool showCaret = caretVisible && hasKeyboardFocus(false);
+    const auto visible = getVisibleText();
     for (int column = 0; column < columns; ++column)
     {
-        const int position = scrollOffset + column;
-        const auto character = position >= 0 && position < shownText.length() ? shownText[position]
-                                                                              : (juce::juce_wchar) ' ';
+        const int x = margin / 2 + column * glyphWidth;
+        const auto character = column < visible.length() ? visible[column] : (juce::juce_wchar) ' ';
+        if (character == kEllipsis && (kEllipsis < firstCharacter || kEllipsis > lastCharacter))
+        {
+            // A font without one: three full stops, each cut from the middle of
+            // its own glyph into a third of the cell.
+            for (int third = 0; third < 3; ++third)
+            {
+                const int left = glyphWidth * third / 3, right = glyphWidth * (third + 1) / 3;
+                const juce::Graphics::ScopedSaveState keep(g);
+                g.reduceClipRegion(x + left, y, right - left, fontHeight);
+                g.drawImage(fontImage, x + (left + right - glyphWidth) / 2, y, glyphWidth, fontHeight, 0,
+                            getGlyphRow('.') * fontHeight, glyphWidth, fontHeight);
+            }
+            continue;
+        }
         int row = getGlyphRow(character);
-        if (showCaret && position == caretIndex)
+        if (showCaret && scrollOffset + column == caretIndex)
             row += glyphCount;
-        g.drawImage(fontImage, margin / 2 + column * glyphWidth, y, glyphWidth, fontHeight, 0, row * fontHeight,
-                    glyphWidth, fontHeight);
+        g.drawImage(fontImage, x, y, glyphWidth, fontHeight, 0, row * fontHeight, glyphWidth, fontHeight);
     }
 }

@@ -9,10 +9,12 @@
 // the rows after them the same glyphs in their caret form.
 //
 // Edited text goes nowhere by itself: only a display that someone listens to
-// (an edit listener) takes the keyboard; without one it stays read-only.
+// (an edit listener) takes the keyboard; without one it stays read-only. A
+// text longer than the display ends in an ellipsis, and its tooltip holds it.
 class GFXDisplay : public GUIController,
                    public juce::Component,
-                   public juce::Timer
+                   public juce::Timer,
+                   public juce::TooltipClient
 {
 public:
     class Listener
@@ -40,6 +42,11 @@ public:
     const juce::String& getText() const noexcept { return storedText; }
     // The text drawn now: empty while a blink hides it.
     const juce::String& getShownText() const noexcept { return shownText; }
+    // What the cells show: the shown text from the edit's scroll position,
+    // or as much of it as fits before an ellipsis.
+    juce::String getVisibleText() const;
+    // The whole text when the cells cut it, else nothing.
+    juce::String getTooltip() override;
     bool isEditing() const noexcept { return editing; }
 
     int getNumVisibleCharacters() const;

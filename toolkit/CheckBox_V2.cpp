@@ -118,7 +118,7 @@ void CheckBox_V2::paintButton(juce::Graphics& g, bool isMouseOver, bool isButton
     if (getButtonText().isNotEmpty())
     {
         g.setFont(getLookAndFeel().getTextButtonFont(*this, getHeight()));
-        g.setColour(findColour(juce::Label::textColourId).withMultipliedAlpha(isEnabled() ? 1.0f : 0.5f));
+        g.setColour(textWhenEnabled(findColour(juce::Label::textColourId), isEnabled()));
         auto area = getLocalBounds();
         area.removeFromLeft((int) (kTextIndentPerHeight * (float) getHeight()));
         g.drawText(getButtonText(), area, juce::Justification::centredLeft, false);

@@ -92,6 +92,7 @@ public:
     }
 
     EditableLabel& getNameInput() noexcept { return name; }
+    bool isNameCut() const { return valid && name.isTextCut(); }
 
     void resized() override
     {
@@ -260,6 +261,13 @@ public:
     }
 
     void backgroundClicked(const juce::MouseEvent&) override { column.backgroundClickedInList(); }
+
+    // A name cut to fit its row is whole in the row's tooltip.
+    juce::String getTooltipForRow(int row) override
+    {
+        auto* item = dynamic_cast<ItemComponent*>(getComponentForRowNumber(row));
+        return item != nullptr && item->isNameCut() ? column.getRowText(row) : juce::String();
+    }
 
     bool keyPressed(const juce::KeyPress& key) override
     {

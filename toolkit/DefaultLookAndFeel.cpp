@@ -46,7 +46,16 @@ juce::Colour withDisabledAlpha(juce::Colour c, bool enabled)
 {
     return enabled ? c : c.withMultipliedAlpha(0.5f);
 }
+
+// Disabled texts keep this much of their colour: half, as the lines and
+// fills have it, would leave them at 2.2:1 to 3.7:1.
+constexpr float kDisabledTextAlpha = 0.9f;
 } // namespace
+
+juce::Colour textWhenEnabled(juce::Colour text, bool enabled)
+{
+    return enabled ? text : text.withMultipliedAlpha(kDisabledTextAlpha);
+}
 
 //==============================================================================
 DefaultLookAndFeel::DefaultLookAndFeel()
@@ -157,7 +166,7 @@ void DefaultLookAndFeel::drawArrow(juce::Graphics& g, int x, int y, int w, int h
 void DefaultLookAndFeel::drawHardLabel(juce::Graphics& g, HardLabel& label)
 {
     g.setFont(getLabelFont(label));
-    g.setColour(label.findColour(juce::Label::textColourId).withMultipliedAlpha(label.isEnabled() ? 1.0f : 0.5f));
+    g.setColour(textWhenEnabled(label.findColour(juce::Label::textColourId), label.isEnabled()));
     const auto area = label.getBorderSize().subtractedFrom(label.getLocalBounds());
     g.drawText(label.getText(), area, label.getJustificationType(), false);
 }
@@ -213,7 +222,7 @@ void DefaultLookAndFeel::drawWindow(juce::Graphics& g, WindowComponent& window)
 
     g.setColour(window.findColour(windowTitleTextColourId));
     g.setFont(window.getTitleFont());
-    g.drawText(window.getTitle(), window.getTitleTextArea(), juce::Justification::centredLeft, false);
+    g.drawText(window.getTitle(), window.getTitleTextArea(), juce::Justification::centredLeft, true);
 }
 
 juce::Font DefaultLookAndFeel::getTabTextFont() { return boldFont; }
@@ -334,6 +343,44 @@ void DefaultLookAndFeel::drawScrollbar(juce::Graphics& g, juce::ScrollBar& bar, 
 }
 
 juce::Font DefaultLookAndFeel::getTextButtonFont(juce::TextButton&, int) { return plainFont; }
+
+void DefaultLookAndFeel::drawLabel(juce::Graphics& g, juce::Label& label)
+{
+    // As JUCE draws it, but legible while disabled.
+    g.fillAll(label.findColour(juce::Label::backgroundColourId));
+    const bool enabled = label.isEnabled();
+    if (!label.isBeingEdited())
+    {
+        const auto font = getLabelFont(label);
+        g.setColour(textWhenEnabled(label.findColour(juce::Label::textColourId), enabled));
+        g.setFont(font);
+        const auto area = getLabelBorderSize(label).subtractedFrom(label.getLocalBounds());
+        g.drawFittedText(label.getText(), area, label.getJustificationType(),
+                         juce::jmax(1, (int) ((float) area.getHeight() / font.getHeight())),
+                         label.getMinimumHorizontalScale());
+    }
+    g.setColour(withDisabledAlpha(label.findColour(juce::Label::outlineColourId), enabled || label.isBeingEdited()));
+    g.drawRect(label.getLocalBounds());
+}
+
+void DefaultLookAndFeel::drawButtonText(juce::Graphics& g, juce::TextButton& button, bool, bool)
+{
+    // As JUCE draws it, but legible while disabled.
+    const auto font = getTextButtonFont(button, button.getHeight());
+    g.setFont(font);
+    g.setColour(textWhenEnabled(button.findColour(button.getToggleState() ? juce::TextButton::textColourOnId
+                                                                          : juce::TextButton::textColourOffId),
+                                button.isEnabled()));
+    const int yIndent = juce::jmin(4, button.proportionOfHeight(0.3f));
+    const int cornerSize = juce::jmin(button.getHeight(), button.getWidth()) / 2;
+    const int fontHeight = juce::roundToInt(font.getHeight() * 0.6f);
+    const int leftIndent = juce::jmin(fontHeight, 2 + cornerSize / (button.isConnectedOnLeft() ? 4 : 2));
+    const int rightIndent = juce::jmin(fontHeight, 2 + cornerSize / (button.isConnectedOnRight() ? 4 : 2));
+    const int textWidth = button.getWidth() - leftIndent - rightIndent;
+    if (textWidth > 0)
+        g.drawFittedText(button.getButtonText(), leftIndent, yIndent, textWidth, button.getHeight() - yIndent * 2,
+                         juce::Justification::centred, 2);
+}
 
 void DefaultLookAndFeel::drawDrawableButton(juce::Graphics& g, juce::DrawableButton& button, bool isMouseOverButton,
                                             bool isButtonDown)
@@ -512,8 +559,9 @@ void DefaultLookAndFeel::fillTabButtonShape(juce::TabBarButton& button, juce::Gr
 void DefaultLookAndFeel::drawTabButtonText(juce::TabBarButton& button, juce::Graphics& g, bool, bool)
 {
     g.setFont(getTabTextFont());
-    const auto colour = button.findColour(button.isFrontTab() ? tabFrontTextColourId : tabBackTextColourId);
-    g.setColour(withDisabledAlpha(colour, button.isEnabled()));
+    // The texts are as dark as their fills allow (4.5:1 and more): a disabled
+    // tab shows by its outline.
+    g.setColour(button.findColour(button.isFrontTab() ? tabFrontTextColourId : tabBackTextColourId));
     g.drawText(button.getButtonText().trim(), button.getTextArea(), juce::Justification::centred, false);
 }
 

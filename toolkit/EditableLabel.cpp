@@ -119,6 +119,11 @@ void EditableLabel::showEditor()
     repaint();
 }
 
+bool EditableLabel::isTextCut() const
+{
+    return font.getStringWidthFloat(text) > (float) (getWidth() - 2 * horizontalMargin);
+}
+
 bool EditableLabel::isEditorVisible() const
 {
     return editor != nullptr && editor->isVisible();
@@ -186,5 +191,5 @@ void EditableLabel::paint(juce::Graphics& g)
     g.setColour(findColour(textColourId));
     g.setFont(font);
     g.drawText(text, horizontalMargin, 0, juce::jmax(0, getWidth() - 2 * horizontalMargin), getHeight(), justification,
-               false);
+               true);
 }

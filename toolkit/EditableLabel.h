@@ -41,6 +41,8 @@ public:
     void setEditorIndentOffset(int offset);
     void showEditor();
     bool isEditorVisible() const;
+    // Whether the text is wider than the label: it is drawn ending in an ellipsis.
+    bool isTextCut() const;
     ModalTextEditor* getEditor() const noexcept { return editor.get(); }
     // Listeners of the editor; kept until the editor exists.
     void addModalListener(ModalTextEditor::ModalListener* listener);

@@ -30,7 +30,8 @@ class FileChooserWindow::BrowserLook : public DefaultLookAndFeel
 public:
     BrowserLook()
     {
-        setColour(juce::DirectoryContentsDisplayComponent::highlightColourId, juce::Colour(accentArgb));
+        // A selected row as the preset browser draws one: white on dark grey.
+        setColour(juce::DirectoryContentsDisplayComponent::highlightColourId, findColour(columnSelectedRowColourId));
         setColour(juce::DirectoryContentsDisplayComponent::highlightedTextColourId, juce::Colours::white);
         setColour(juce::DirectoryContentsDisplayComponent::textColourId, juce::Colours::black);
         setColour(juce::ListBox::backgroundColourId, findColour(columnFillColourId));
@@ -71,7 +72,8 @@ public:
             const int sizeX = juce::roundToInt((float) width * 0.62f);
             const int dateX = juce::roundToInt((float) width * 0.74f);
             nameRight = sizeX;
-            g.setColour(textColour.withMultipliedAlpha(0.7f));
+            // Sizes and dates recede beside the names, but not on a selected row's dark fill.
+            g.setColour(isItemSelected ? textColour : textColour.withMultipliedAlpha(0.7f));
             g.drawFittedText(fileSizeDescription, sizeX, 0, dateX - sizeX - 2 * kTextIndent, height,
                              juce::Justification::centredRight, 1);
             g.drawFittedText(fileTimeDescription, dateX, 0, width - 2 * kTextIndent - dateX, height,

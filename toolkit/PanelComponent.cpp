@@ -125,7 +125,7 @@ void PanelComponent::paint(juce::Graphics& g)
     g.setColour(findPaletteColour(*this, DefaultLookAndFeel::panelFrameColourId));
     g.strokePath(frame.createPathWithRoundedCorners(kFrameCorner), juce::PathStrokeType(1.0f));
 
-    g.setColour(findColour(juce::Label::textColourId).withMultipliedAlpha(isEnabled() ? 1.0f : 0.5f));
+    g.setColour(textWhenEnabled(findColour(juce::Label::textColourId), isEnabled()));
     g.setFont(titleFont);
     g.drawText(title, 10, 0, getWidth() - 20, (int) std::ceil(titleFont.getHeight()), juce::Justification::topLeft,
                false);

@@ -120,7 +120,7 @@ void PathComponent::paint(juce::Graphics& g)
     if (!outline.isTransparent())
         drawRoundedBox(g, fieldArea, fill.withMultipliedAlpha(alpha), outline.withMultipliedAlpha(alpha), 4.0f, 1.0f);
 
-    const auto text = findPaletteColour(*this, DefaultLookAndFeel::pathFieldTextColourId).withMultipliedAlpha(alpha);
+    const auto text = textWhenEnabled(findPaletteColour(*this, DefaultLookAndFeel::pathFieldTextColourId), isEnabled());
     g.setFont(font);
     g.setColour(text);
     const auto path = file.getFullPathName();

@@ -1,6 +1,7 @@
 #include "toolkit/RadioButtons_V2.h"
 
 #include "toolkit/CheckBox_V2.h"
+#include "toolkit/DefaultLookAndFeel.h"
 
 #include <cmath>
 
@@ -35,7 +36,7 @@ void RadioButtons_V2::RadioButton::paintButton(juce::Graphics& g, bool isMouseOv
         }
     }
     g.setFont(getLookAndFeel().getTextButtonFont(*this, getHeight()));
-    g.setColour(findColour(juce::Label::textColourId).withMultipliedAlpha(isEnabled() ? 1.0f : 0.5f));
+    g.setColour(textWhenEnabled(findColour(juce::Label::textColourId), isEnabled()));
     auto area = getLocalBounds();
     area.removeFromLeft((int) (kTextIndentPerHeight * (float) getHeight()) - 2);
     g.drawText(getButtonText(), area, juce::Justification::centredLeft, false);

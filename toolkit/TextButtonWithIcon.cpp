@@ -1,5 +1,7 @@
 #include "toolkit/TextButtonWithIcon.h"
 
+#include "toolkit/DefaultLookAndFeel.h"
+
 #include <cmath>
 
 TextButtonWithIcon::TextButtonWithIcon(const juce::String& text) : juce::TextButton(text)
@@ -143,7 +145,7 @@ void TextButtonWithIcon::paintButton(juce::Graphics& g, bool isMouseOver, bool i
     else
         textArea.removeFromLeft(strip);
     g.setFont(laf.getTextButtonFont(*this, h));
-    g.setColour(findColour(on ? juce::TextButton::textColourOnId : juce::TextButton::textColourOffId)
-                    .withMultipliedAlpha(isEnabled() ? 1.0f : 0.5f));
+    g.setColour(textWhenEnabled(findColour(on ? juce::TextButton::textColourOnId : juce::TextButton::textColourOffId),
+                                isEnabled()));
     g.drawText(getButtonText(), textArea, juce::Justification::centred, false);
 }

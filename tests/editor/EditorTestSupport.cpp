@@ -69,7 +69,7 @@ void mouseEventAt(juce::Component& c, juce::Point<int> at, MouseKind kind, juce:
     auto source = juce::Desktop::getInstance().getMainMouseSource();
     const auto pos = at.toFloat();
     const auto time = juce::Time::getCurrentTime();
-    if (kind == up)
+    if (kind == up || kind == move)
         mods = mods.withoutMouseButtons();
     const juce::MouseEvent e(source, pos, mods, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, &c, &c, time, pos, time, clicks, false);
     switch (kind)
@@ -77,6 +77,7 @@ void mouseEventAt(juce::Component& c, juce::Point<int> at, MouseKind kind, juce:
         case down: c.mouseDown(e); break;
         case drag: c.mouseDrag(e); break;
         case up: c.mouseUp(e); break;
+        case move: c.mouseMove(e); break;
     }
 }
 

@@ -51,7 +51,8 @@ enum MouseKind
 {
     down,
     drag,
-    up
+    up,
+    move
 };
 void mouseEventAt(juce::Component& c, juce::Point<int> at, MouseKind kind,
                   juce::ModifierKeys mods = juce::ModifierKeys(juce::ModifierKeys::leftButtonModifier),

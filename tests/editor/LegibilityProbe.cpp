@@ -5,6 +5,7 @@
 #include <cxxabi.h>
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <memory>
 
 namespace EditorTest
@@ -28,13 +29,49 @@ double contrastRatio(juce::Colour a, juce::Colour b)
     return (juce::jmax(la, lb) + 0.05) / (juce::jmin(la, lb) + 0.05);
 }
 
+// Spaces draw no glyph: a gap this much of the font's height stands for one.
+constexpr float kSpaceGap = 0.2f;
+constexpr int kSpace = -1;
+
+// The characters a font's glyphs stand for: the printable Latin-1 ones and
+// the ellipsis, which is what the editor's texts are made of.
+juce::String spell(const juce::Font& font, const juce::Array<int>& glyphs)
+{
+    static std::map<juce::String, std::map<int, juce::juce_wchar>> fonts;
+    auto& characters = fonts[font.getTypefaceName() + "/" + font.getTypefaceStyle()];
+    if (characters.empty())
+    {
+        juce::String candidates = juce::String::charToString((juce::juce_wchar) 0x2026);
+        for (juce::juce_wchar c = 32; c < 256; ++c)
+            if (c < 127 || c > 160)
+                candidates += juce::String::charToString(c);
+        juce::Array<int> numbers;
+        juce::Array<float> offsets;
+        font.getGlyphPositions(candidates, numbers, offsets);
+        for (int i = 0; i < juce::jmin(numbers.size(), candidates.length()); ++i)
+            characters.emplace(numbers[i], candidates[i]);
+    }
+    juce::String text;
+    for (const auto glyph : glyphs)
+    {
+        if (glyph == kSpace)
+        {
+            text += " ";
+            continue;
+        }
+        const auto found = characters.find(glyph);
+        text += found != characters.end() ? juce::String::charToString(found->second) : juce::String("?");
+    }
+    return text;
+}
+
 // The software renderer with every glyph watched: the pixels under a glyph are
 // kept before it is drawn and compared afterwards. Consecutive glyphs in one
 // fill and font make one text.
 class WatchingContext : public juce::LowLevelGraphicsContext
 {
 public:
-    using Done = std::function<void(juce::Rectangle<int>, juce::Colour, std::vector<double>&)>;
+    using Done = std::function<void(juce::Rectangle<int>, juce::Colour, const juce::String&, std::vector<double>&)>;
 
     WatchingContext(const juce::Image& target, Done whenDone) : image(target), renderer(target), done(std::move(whenDone))
     {
@@ -115,7 +152,8 @@ public:
 
     void setFont(const juce::Font& f) override
     {
-        if (!(f == renderer.getFont()))
+        // A squeezed text's ellipsis comes unsqueezed: still the same text.
+        if (!(f.withHorizontalScale(1.0f) == renderer.getFont().withHorizontalScale(1.0f)))
             endText();
         renderer.setFont(f);
     }
@@ -147,7 +185,11 @@ public:
                 if (was != now)
                     ratios.push_back(contrastRatio(was, now));
             }
+        if (!glyphs.isEmpty() && (float) (area.getX() - lastRight) > kSpaceGap * font.getHeight())
+            glyphs.add(kSpace);
+        lastRight = area.getRight();
         textArea = textArea.isEmpty() ? area : textArea.getUnion(area);
+        glyphs.add(glyph);
     }
 
 private:
@@ -160,9 +202,10 @@ private:
     void endText()
     {
         if (!textArea.isEmpty() && !ratios.empty())
-            done(textArea, fill.colour, ratios);
+            done(textArea, fill.colour, spell(renderer.getFont(), glyphs), ratios);
         textArea = {};
         ratios.clear();
+        glyphs.clearQuick();
     }
 
     // What saveState and a transparency layer keep, and their ends give back.
@@ -185,6 +228,8 @@ private:
     std::vector<Saved> saved;
     juce::Rectangle<int> textArea;
     std::vector<double> ratios;
+    juce::Array<int> glyphs;
+    int lastRight = 0;
 };
 
 // The innermost showing component at the point, as "Class 'name'" from the
@@ -221,47 +266,34 @@ juce::String describe(juce::Component& root, juce::Point<int> at)
     return path.joinIntoString(" > ");
 }
 
-// Whether a disabled component covers the point.
-bool isInDisabledControl(juce::Component& root, juce::Point<int> at)
-{
-    std::function<bool(juce::Component&)> search = [&](juce::Component& c) {
-        for (auto* child : c.getChildren())
-        {
-            if (!child->isVisible() || !root.getLocalArea(&c, child->getBounds()).contains(at))
-                continue;
-            if (!child->isEnabled() || search(*child))
-                return true;
-        }
-        return false;
-    };
-    return search(root);
-}
 } // namespace
 
-LegibilityProbe::LegibilityProbe(juce::Component& c) : component(c)
+LegibilityProbe::LegibilityProbe(juce::Component& c, juce::Rectangle<int> area) : component(c)
 {
     image = juce::Image(juce::Image::ARGB, juce::jmax(1, c.getWidth()), juce::jmax(1, c.getHeight()), true,
                         juce::SoftwareImageType());
     {
-        WatchingContext context(image, [this](juce::Rectangle<int> area, juce::Colour colour, std::vector<double>& ratios) {
+        WatchingContext context(image, [this](juce::Rectangle<int> where, juce::Colour colour, const juce::String& text,
+                                              std::vector<double>& ratios) {
             const auto quarter = ratios.begin() + (std::ptrdiff_t) (ratios.size() / 4);
             std::nth_element(ratios.begin(), quarter, ratios.end(), std::greater<double>());
-            texts.push_back({ area, colour, *quarter, {} });
+            texts.push_back({ where, colour, *quarter, text, {} });
         });
         juce::Graphics g(context);
+        if (!area.isEmpty())
+            g.reduceClipRegion(area);
         component.paintEntireComponent(g, true);
     }
     for (auto& text : texts)
         text.where = describe(component, text.area.getCentre());
 }
 
-juce::StringArray LegibilityProbe::findFaintTexts() const
+juce::String LegibilityProbe::Text::describe() const
 {
-    juce::StringArray faint;
-    for (const auto& text : texts)
-        if (text.contrast < kMinimumContrast && !isInDisabledControl(component, text.area.getCentre()))
-            faint.add(juce::String(text.contrast, 2) + ":1 at " + text.area.toString() + " in "
-                      + text.colour.toDisplayString(true) + ": " + text.where);
-    return faint;
+    // One line, whatever the names of the components hold.
+    return (juce::String(contrast, 2) + ":1 \"" + text + "\" in " + colour.toDisplayString(true) + " at " + area.toString()
+            + ": " + where)
+        .replace("\n", "\\n");
 }
+
 } // namespace EditorTest

@@ -105,10 +105,17 @@ protected:
         row.mouseDoubleClick(juce::MouseEvent(juce::Desktop::getInstance().getMainMouseSource(), { 30.0f, 10.0f }, {},
                                               0.0f, 0.0f, 0.0f, 0.0f, 0.0f, &row, &row, juce::Time::getCurrentTime(),
                                               { 30.0f, 10.0f }, juce::Time::getCurrentTime(), 2, false));
-        auto* input = dynamic_cast<EditableLabel*>(row.getChildComponent(0)->getChildComponent(0));
-        ASSERT_TRUE(input != nullptr && input->isEditorVisible());
-        input->getEditor()->setText(to, false);
-        input->getEditor()->keyPressed(juce::KeyPress(juce::KeyPress::returnKey));
+        type(column, from, to, juce::KeyPress::returnKey);
+    }
+
+    // In the row's open name editor: the text typed (unless empty), then the key.
+    void type(DirectoryColumn& column, const juce::String& row, const juce::String& text, int key)
+    {
+        auto* input = dynamic_cast<EditableLabel*>(rowComponent(column, row).getChildComponent(0)->getChildComponent(0));
+        ASSERT_TRUE(input != nullptr && input->isEditorVisible()) << row;
+        if (text.isNotEmpty())
+            input->getEditor()->setText(text, false);
+        input->getEditor()->keyPressed(juce::KeyPress(key));
         settle();
     }
 
@@ -367,6 +374,32 @@ TEST_F(PresetBrowserTest, ToolbarMakesFoldersAndCopiesOnePresetAtATime)
     EXPECT_TRUE(window->getDeleteButton().isEnabled());
     clickRow(1, "Mixed 6 Three Taps and a Tail");
     writeScreenshot(desktop, "preset-browser-long-name");
+}
+
+// A new folder is offered for its name at once, beside the current preset,
+// which stays highlighted: Escape keeps "New folder", Return the name typed.
+TEST_F(PresetBrowserTest, ANewFolderIsOfferedForItsName)
+{
+    clickRow(0, "Echoes");
+    clickRow(1, "Slapback");
+    const struct
+    {
+        const char* made;
+        const char* typed;
+        int key;
+        const char* folder;
+    } cases[] = { { "New folder", "", juce::KeyPress::escapeKey, "New folder" },
+                  { "New folder (2)", "Dub", juce::KeyPress::returnKey, "Dub" } };
+    for (const auto& c : cases)
+    {
+        click(window->getNewFolderButton());
+        settle();
+        writeScreenshot(desktop, "preset-browser-new-folder");
+        type(folderColumn(1), c.made, c.typed, c.key);
+        EXPECT_TRUE(presets().getChildFile("Echoes").getChildFile(c.folder).isDirectory()) << c.folder;
+        EXPECT_EQ(columns(), "/ /Echoes [Slapback]") << c.folder;
+        EXPECT_TRUE(folderColumn(1).getList().isRowSelected(rowOf(folderColumn(1), "Slapback"))) << c.folder;
+    }
 }
 
 TEST_F(PresetBrowserTest, LinesAreRestoredAndLockedFromTheBottomRow)

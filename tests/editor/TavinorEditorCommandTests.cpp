@@ -434,6 +434,83 @@ TEST_F(EditorCommands, TheQuestionAnswersReturnAndEscapeOnAScreen)
     window.removeFromDesktop();
 }
 
+// The preset list has the keyboard when the browser opens and after each
+// question, closed or answered: Up and Down step through the loaded preset's
+// folder while the folder column stays, Escape closes the browser.
+TEST_F(EditorCommands, TheBrowsersPresetListKeepsTheKeyboard)
+{
+    if (!putOnScreen())
+        GTEST_SKIP() << "needs a display (run under xvfb-run)";
+    presets.getChildFile("Other").createDirectory();
+    for (const auto* name : { "A", "B", "C", "D" })
+        savePreset("Set/" + juce::String(name) + ".tnprst");
+    processor->loadPresetFile(collection, presets.getChildFile("Set/B.tnprst"));
+    auto& browser = openBrowser();
+    settle();
+    const auto key = [this](int code) { press(juce::KeyPress(code)); };
+    const auto asked = [&] { return browser.getLastAlert() != nullptr && browser.getLastAlert()->isVisible(); };
+    const auto stepsTo = [&](int code, const char* name, const char* when) {
+        key(code);
+        EXPECT_EQ(currentName(), name) << when;
+        EXPECT_EQ(browser.getNumColumns(), 3) << when << ": the folder column stays";
+        EXPECT_EQ(shownPreset(browser), name) << when;
+    };
+
+    stepsTo(juce::KeyPress::downKey, "C", "on opening");
+    modify();
+    key(juce::KeyPress::downKey);
+    ASSERT_TRUE(asked());
+    key(juce::KeyPress::escapeKey);
+    EXPECT_FALSE(asked());
+    key(juce::KeyPress::downKey);
+    EXPECT_TRUE(asked()) << "after Escape, Down asks again";
+    answer(browser.getLastAlert(), "Discard");
+    EXPECT_EQ(currentName(), "D");
+    stepsTo(juce::KeyPress::upKey, "C", "after Discard");
+    // Escape ends the naming of a new folder, not the browser.
+    click(editor().getPresetBrowser()->getNewFolderButton());
+    settle();
+    key(juce::KeyPress::escapeKey);
+    EXPECT_TRUE(presets.getChildFile("Set/New folder").isDirectory());
+    stepsTo(juce::KeyPress::downKey, "D", "after naming a folder");
+    key(juce::KeyPress::escapeKey);
+    EXPECT_FALSE(editor().getPresetBrowser()->isVisible());
+}
+
+// Next and previous go on from where a deleted current preset stood, in its
+// folder or past its ends.
+TEST_F(EditorCommands, NextAndPreviousAfterDeletingTheCurrentPresetGoOnFromWhereItStood)
+{
+    const struct
+    {
+        const char* deleted;
+        const char* button;
+        const char* expected;
+    } cases[] = {
+        { "Echoes/Quarter Note Echo", "PresetNextButton", "Echoes/Slapback" },
+        { "Echoes/Quarter Note Echo", "PresetPreviousButton", "Echoes/Ping Pong Eighths" },
+        { "Echoes/Triplet Bounce", "PresetNextButton", "Filter and Drive/Dark Tape Echo" },
+        { "Echoes/Dotted Eighth Lead", "PresetPreviousButton", "Ambient and Freeze/Serial Cloud" },
+    };
+    for (const auto& c : cases)
+    {
+        presets.deleteRecursively();
+        ASSERT_TRUE(TestHelpers::sourceFolder().getChildFile("resources/presets").copyDirectoryTo(presets));
+        collection->rescan();
+        processor->loadPresetFile(collection, presets.getChildFile(juce::String(c.deleted) + ".tnprst"));
+        openBrowser();
+        settle();
+        click(editor().getPresetBrowser()->getDeleteButton());
+        answer(editor().getPresetBrowser()->getBrowser().getLastAlert(), "Yes");
+        ASSERT_FALSE(presets.getChildFile(juce::String(c.deleted) + ".tnprst").exists()) << c.deleted;
+        editor().getPresetBrowser()->hide();
+        clickElement(c.button);
+        EXPECT_EQ(processor->getCurrentPresetPath(collection).getRelativePathFrom(presets),
+                  juce::String(c.expected) + ".tnprst")
+            << c.deleted << ", " << c.button;
+    }
+}
+
 // A new instance, a state the host restores and a preset just loaded step to
 // the next preset at once; the question comes only after a change by the user
 // or by the host's automation, or with a state the host saved while changed.

@@ -4,10 +4,15 @@
 #include "editor/AboutWindow.h"
 #include "editor/HostParametersComponent.h"
 #include "editor/InstallFactoryPresetsWindow.h"
+#include "editor/MidiControlComponent.h"
+#include "editor/ModulatorRetriggerSettings.h"
 #include "editor/PresetBrowser.h"
 #include "editor/OptionsWindow.h"
 #include "editor/TavinorPresetBrowser.h"
+#include "skin/GFXDisplay.h"
+#include "toolkit/EmbeddedFileChooserLauncher.h"
 #include "toolkit/FileChooserWindow.h"
+#include "toolkit/PopupMenuEx.h"
 
 #include <juce_cryptography/juce_cryptography.h>
 
@@ -42,6 +47,16 @@ protected:
         const auto [earlier, isNew] = pictures.emplace(digest, name);
         EXPECT_TRUE(isNew) << name << " looks exactly like " << earlier->second;
         screenshot("editor-" + name);
+    }
+
+    // The chooser's folder is read on a thread of the browser's own.
+    static void waitForFiles(FileChooserWindow& chooser)
+    {
+        for (int i = 0; i < 200 && chooser.getBrowser().getDisplayComponent()->getNumSelectedFiles() == 0; ++i)
+        {
+            juce::Thread::sleep(5);
+            TestHelpers::pumpMessages();
+        }
     }
 
     // Each picture's pixels, by their digest.
@@ -149,12 +164,7 @@ TEST_F(TavinorEditorLook, SaveAsOpensTheChooserInsideTheEditor)
     EXPECT_EQ(window->getTopLevelComponent(), editor().getTopLevelComponent());
     EXPECT_EQ(window->getTitle(), "Save current presets");
 
-    // The folder is read on a thread of the browser's own.
-    for (int i = 0; i < 200 && window->getBrowser().getDisplayComponent()->getNumSelectedFiles() == 0; ++i)
-    {
-        juce::Thread::sleep(5);
-        settle();
-    }
+    waitForFiles(*window);
     picture("file-chooser");
 
     // Choosing a preset that exists asks above the chooser.
@@ -170,66 +180,248 @@ TEST_F(TavinorEditorLook, SaveAsOpensTheChooserInsideTheEditor)
     settle();
 }
 
+// A name too long for its place ends in an ellipsis wherever it is shown (the
+// face's display, the browser's row, info and title, the chooser's list), and
+// where it is cut its tooltip holds it whole.
+TEST_F(TavinorEditorLook, ALongNameEndsInAnEllipsisWhereverItIsShown)
+{
+    EmbeddedFileChooserLauncher inside(editor());
+    editor().setFileChooserLauncher(&inside);
+    auto* collection = processor->getPresetCollection(0);
+    for (const juce::String name : { "Slap Two Long Name For Testing Width",
+                                     "A Name Long Enough To Be Cut Everywhere It Is Shown, In The Title And In The "
+                                     "Chooser Too, And Then Some More Words To Be Sure Of It, Since A Title Is Wide" })
+    {
+        const auto file = userFolder->getPresetFolder().getChildFile(name + ".tnprst");
+        ASSERT_TRUE(processor->savePresetToFile(collection, file));
+        processor->loadPresetFile(collection, file);
+        settle();
+        // Spaces aside (the probe reads them from gaps), from where the name
+        // starts (a title puts the collection before it).
+        const auto whole = name.removeCharacters(" "), start = whole.substring(0, 8);
+        const auto isWholeOrCut = [&](const juce::String& shown) {
+            const auto text = shown.removeCharacters(" ").fromFirstOccurrenceOf(start, true, false);
+            const auto cut = text.upToLastOccurrenceOf(text.endsWith("...") ? "..." : "\u2026", false, false);
+            return text == whole || text == whole + ".tnprst" || (cut != text && whole.startsWith(cut));
+        };
+        const auto checkTexts = [&](const char* where) {
+            screenshot("editor-long-name-" + juce::String(where) + "-" + juce::String(name.length()));
+            const LegibilityProbe probe(editor());
+            for (const auto& text : probe.getTexts())
+                // A field scrolls its text rather than cutting it.
+                if (text.text.removeCharacters(" ").contains(start) && !text.where.contains("TextEditor"))
+                    EXPECT_TRUE(isWholeOrCut(text.text)) << where << ": " << text.describe();
+        };
+
+        auto* display = element<GFXDisplay>("PresetNameDisplay");
+        EXPECT_TRUE(isWholeOrCut(display->getVisibleText())) << display->getVisibleText();
+        EXPECT_EQ(display->getTooltip(), display->getVisibleText() == name ? juce::String() : name);
+
+        clickElement("PresetBrowseButton");
+        checkTexts("browser");
+        auto& column = *dynamic_cast<PresetBrowser::PresetDirectoryColumn*>(editor().getPresetBrowser()->getBrowser().getColumn(0));
+        auto* row = column.getList().getComponentForRowNumber(column.getRowForFile(file))->getParentComponent();
+        EXPECT_EQ(dynamic_cast<juce::TooltipClient*>(row)->getTooltip(), name);
+        editor().getPresetBrowser()->hide();
+
+        clickElement("PresetSaveAsButton");
+        waitForFiles(*inside.getWindow());
+        checkTexts("chooser");
+        inside.getWindow()->cancel();
+        settle();
+    }
+    editor().setFileChooserLauncher(nullptr);
+}
+
 // Every text of every window the editor shows stands out from what it is drawn
 // on by 4.5:1, as the skin's texts do: the windows' own texts, the pictures
-// they show, the tabs, buttons and lists of the toolkit.
-TEST_F(TavinorEditorLook, EveryWindowsTextsStandOut)
+// they show, the tabs, buttons and lists of the toolkit, each button, list and
+// field in every state it can be in (hovered, pressed, toggled, disabled or
+// enabled, with the keyboard), list rows selected, and questions on top.
+// TAVINOR_LEGIBILITY_LIST names a file that gets every text measured.
+class TavinorEditorLegibility : public TavinorEditorLook
 {
+protected:
+    void TearDown() override
+    {
+        const auto listName = juce::SystemStats::getEnvironmentVariable("TAVINOR_LEGIBILITY_LIST", {});
+        if (juce::File::isAbsolutePath(listName))
+            juce::File(listName).replaceWithText(measured.joinIntoString("\n") + "\n");
+        TavinorEditorLook::TearDown();
+    }
+
+    // Every showing component inside, outside in.
+    static std::vector<juce::Component*> showingInside(juce::Component& c)
+    {
+        std::vector<juce::Component*> found;
+        for (auto* child : c.getChildren())
+            if (child->isShowing())
+            {
+                found.push_back(child);
+                const auto inner = showingInside(*child);
+                found.insert(found.end(), inner.begin(), inner.end());
+            }
+        return found;
+    }
+
+    // The editor's texts (or those inside one control), with what is
+    // measured, in which state.
+    void check(const juce::String& what, juce::Component* control = nullptr)
+    {
+        settle();
+        const auto area = control != nullptr ? editor().getLocalArea(control, control->getLocalBounds()) : juce::Rectangle<int>();
+        const LegibilityProbe probe(editor(), area);
+        EXPECT_FALSE(probe.getTexts().empty() && control == nullptr) << what;
+        for (const auto& text : probe.getTexts())
+        {
+            measured.add(what + ": " + text.describe());
+            EXPECT_GE(text.contrast, LegibilityProbe::kMinimumContrast) << what << ": " << text.describe();
+        }
+    }
+
+    // The window's texts, then those of each of its controls in each state it
+    // can be in, one control at a time.
+    void checkWindow(const juce::String& what, juce::Component& window)
+    {
+        check(what);
+        const auto inState = [&](juce::Component& c, const char* state, const std::function<void(bool)>& enter) {
+            enter(true);
+            check(what + " [" + state + "]", &c);
+            enter(false);
+        };
+        // Rows and other parts inside the controls come and go as they change.
+        std::vector<juce::Component::SafePointer<juce::Component>> controls;
+        for (auto* c : showingInside(window))
+            if (dynamic_cast<juce::Button*>(c) != nullptr || dynamic_cast<juce::ComboBox*>(c) != nullptr
+                || dynamic_cast<juce::ListBox*>(c) != nullptr || dynamic_cast<juce::TextEditor*>(c) != nullptr)
+                controls.emplace_back(c);
+        for (auto& control : controls)
+        {
+            auto* c = control.getComponent();
+            if (c == nullptr)
+                continue;
+            auto* button = dynamic_cast<juce::Button*>(c);
+            const bool enabled = c->isEnabled();
+            inState(*c, enabled ? "disabled" : "enabled", [&](bool in) { c->setEnabled(in != enabled); });
+            auto* focused = juce::Component::getCurrentlyFocusedComponent();
+            if (c->getWantsKeyboardFocus() && enabled)
+                inState(*c, "with the keyboard", [&](bool in) { (in || focused == nullptr ? c : focused)->grabKeyboardFocus(); });
+            // A disabled button takes neither the pointer nor clicks.
+            if (button == nullptr || !enabled)
+                continue;
+            inState(*c, "hovered", [&](bool in) { button->setState(in ? juce::Button::buttonOver : juce::Button::buttonNormal); });
+            inState(*c, "pressed", [&](bool in) { button->setState(in ? juce::Button::buttonDown : juce::Button::buttonNormal); });
+            const bool on = button->getToggleState();
+            if (on || button->getClickingTogglesState())
+                inState(*c, on ? "off" : "on", [&](bool in) { button->setToggleState(in != on, juce::dontSendNotification); });
+        }
+    }
+
+    // An open menu with the pointer on its second item.
+    void checkMenu(const juce::String& what)
+    {
+        for (auto* c : showingInside(editor()))
+            if (auto* window = dynamic_cast<PopupMenuEx::Window*>(c))
+            {
+                mouseEventAt(*window, window->getRowBounds(1).getCentre(), move);
+                EXPECT_EQ(window->getHoveredItem(), 1) << what;
+                return check(what + ", an item hovered");
+            }
+        ADD_FAILURE() << what << ": no menu";
+    }
+
+    // Every text measured, with its state and window.
+    juce::StringArray measured;
+};
+
+TEST_F(TavinorEditorLegibility, EveryWindowsTextsStandOutInEveryState)
+{
+    if (!putOnScreen())
+        GTEST_SKIP() << "needs a display (run under xvfb-run): controls take the keyboard only there";
     ASSERT_TRUE(TestHelpers::sourceFolder().getChildFile("resources/presets").copyDirectoryTo(userFolder->getPresetFolder()));
-    processor->getPresetCollection(0)->rescan();
+    auto* collection = processor->getPresetCollection(0);
+    collection->rescan();
     settle();
     for (int cc = 0; cc < 6; ++cc)
         processor->getMidiControl().assign(cc, parameters().getParameter(Tavinor::getLineParameterBase(0) + 1 + cc), true);
-    const auto check = [this](const juce::String& what, size_t leastTexts = 3) {
-        settle();
-        LegibilityProbe probe(editor());
-        EXPECT_GE(probe.getTexts().size(), leastTexts) << what;
-        EXPECT_EQ(probe.findFaintTexts().joinIntoString("\n"), "") << what;
-    };
 
     // The face's own texts are the skin's pictures, which the generator checks.
     dragElement("LevelKnob", -10);
-    check("the face with a status", 1);
+    check("the face with a status");
+    for (auto* c : editor().getChildren())
+        if (auto* tip = dynamic_cast<juce::TooltipWindow*>(c))
+        {
+            tip->displayTip(editor().localPointToGlobal(juce::Point<int>(400, 30)), "Slap Two Long Name For Testing Width");
+            check("a tooltip");
+            tip->hideTip();
+        }
 
     editor().getInstallerWindow()->show();
-    check("the preset installer");
+    checkWindow("the preset installer", *editor().getInstallerWindow());
     editor().getInstallerWindow()->hide();
 
     clickElement("OptionsButton");
-    auto& tabs = editor().getOptionsWindow().getTabs();
+    auto& options = editor().getOptionsWindow();
+    auto& tabs = options.getTabs();
     for (int i = 0; i < tabs.getNumTabs(); ++i)
     {
         tabs.setCurrentTabIndex(i);
-        check("options, " + tabs.getTabNames()[i]);
+        checkWindow("options, " + tabs.getTabNames()[i], options);
     }
-    editor().getOptionsWindow().hide();
+    tabs.setCurrentTabIndex(tabs.getTabNames().indexOf("Midi Control"));
+    auto& cc = editor().getMidiControlPage().getList();
+    mouseEventAt(cc, cc.getCellBounds(1).getCentre(), down);
+    check("options, Midi Control, a row selected");
+    screenshot("editor-options-midi-control-selected");
+    tabs.setCurrentTabIndex(tabs.getTabNames().indexOf("Parameters"));
+    auto& slots = editor().getHostParametersPage().getList();
+    click(*slots.getChoice(0)->getChildComponent(0));
+    checkMenu("the parameters' menu");
+    slots.getMenu().dismiss();
+    options.hide();
 
+    processor->loadPresetFile(collection, collection->getPresetFile(3));
     clickElement("PresetBrowseButton");
-    processor->loadPresetFile(processor->getPresetCollection(0), processor->getPresetCollection(0)->getPresetFile(3));
-    check("the preset browser");
-    auto& browser = editor().getPresetBrowser()->getBrowser();
+    auto* browserWindow = editor().getPresetBrowser();
+    checkWindow("the preset browser, a preset selected", *browserWindow);
+    auto& browser = browserWindow->getBrowser();
     browser.reportFailure("The preset \"Pad\" could not be copied.");
-    check("a report of the preset browser");
+    checkWindow("the preset browser, a report on top", *browser.getLastAlert());
     click(*browser.getLastAlert()->getButton(0));
-    editor().getPresetBrowser()->hide();
+    browserWindow->hide();
 
     clickElement("AboutButton");
-    check("the about box");
+    checkWindow("the about box", *editor().getAboutWindow());
     editor().getAboutWindow()->hide();
 
     parameters().setNormalisedValue(Tavinor::getLineParameterBase(0) + Tavinor::kFeedback, 0.3f);
     clickElement("PresetNextButton");
-    check("the save question");
+    checkWindow("the save question", *editor().getSaveChangesAlert());
     click(editor().getSaveChangesAlert()->getCloseButton());
 
-    for (const auto* button : { "MOD1RetriggerSettings", "MOD2RetriggerSettings" })
+    for (int modulator = 0; modulator < 2; ++modulator)
     {
+        const juce::String button = "MOD" + juce::String(modulator + 1) + "RetriggerSettings";
         clickElement(button);
-        check(button);
+        checkWindow(button, *editor().getRetriggerWindow(modulator));
         clickElement(button);
     }
 
     clickElement("RoutingSelectSwitch");
-    check("the routing menu");
+    checkMenu("the routing menu");
     editor().getRoutingMenu().dismiss();
+
+    // The chooser inside the editor, on the loaded preset's file, then a question on top.
+    EmbeddedFileChooserLauncher inside(editor());
+    editor().setFileChooserLauncher(&inside);
+    clickElement("PresetSaveAsButton");
+    auto* chooser = inside.getWindow();
+    waitForFiles(*chooser);
+    checkWindow("the file chooser, a file selected", *chooser);
+    screenshot("editor-file-chooser-selected");
+    click(chooser->getOkButton());
+    ASSERT_TRUE(chooser->getOverwriteAlert() != nullptr && chooser->getOverwriteAlert()->isVisible());
+    checkWindow("the file chooser, a question on top", *chooser->getOverwriteAlert());
+    chooser->cancel();
+    editor().setFileChooserLauncher(nullptr);
 }

@@ -21,10 +21,33 @@ void EditorFixture::SetUp()
 
 void EditorFixture::TearDown()
 {
+    if (hostWindow != nullptr)
+        hostWindow->removeChildComponent(ed);
+    hostWindow.reset();
     ed = nullptr;
     processor.reset();
     userFolder.reset();
     Fixture::TearDown();
+}
+
+bool EditorFixture::putOnScreen()
+{
+    if (!TestHelpers::prepareScreenForWindows())
+        return false;
+    hostWindow = std::make_unique<juce::Component>();
+    hostWindow->setSize(ed->getWidth(), ed->getHeight());
+    hostWindow->addAndMakeVisible(*ed);
+    hostWindow->addToDesktop(0);
+    hostWindow->setVisible(true);
+    settle();
+    return true;
+}
+
+void EditorFixture::press(const juce::KeyPress& key)
+{
+    ASSERT_TRUE(hostWindow != nullptr && hostWindow->getPeer() != nullptr);
+    hostWindow->getPeer()->handleKeyPress(key);
+    settle();
 }
 
 int EditorFixture::stateOf(const juce::String& name)

@@ -43,6 +43,11 @@ protected:
     void set(int id, int value);
     void settle() { TestHelpers::pumpMessages(); }
     juce::File screenshot(const juce::String& name) { return writeScreenshot(*ed, name); }
+    // Puts the editor into a host's window on the screen, where components
+    // take the keyboard; false without a display.
+    bool putOnScreen();
+    // A key pressed in the host's window, as the user presses it.
+    void press(const juce::KeyPress& key);
     // The status bar's text now.
     juce::String status() { return ed->getStatusBar().getText(); }
     // The select button of line 0..3.
@@ -50,6 +55,7 @@ protected:
     int lineId(int line, int k) const { return Tavinor::getLineParameterBase(line) + k; }
 
     std::unique_ptr<ScopedUserFolder> userFolder;
+    std::unique_ptr<juce::Component> hostWindow;
     std::unique_ptr<Tavinor> processor;
     TavinorEditor* ed = nullptr;
 };
