@@ -91,6 +91,55 @@ void click(juce::Component& c)
     click(c, c.getLocalBounds().getCentre());
 }
 
+OnScreen::OnScreen(juce::Component& w) : window(w)
+{
+    window.addToDesktop(0);
+    window.setVisible(true);
+    TestHelpers::pumpMessages();
+}
+
+OnScreen::~OnScreen()
+{
+    juce::ModifierKeys::currentModifiers = {};
+    window.removeFromDesktop();
+}
+
+void OnScreen::press(int keyCode, juce::ModifierKeys mods)
+{
+    juce::ModifierKeys::currentModifiers = mods;
+    window.getPeer()->handleKeyPress(juce::KeyPress(keyCode, mods, 0));
+    juce::ModifierKeys::currentModifiers = {};
+    TestHelpers::pumpMessages();
+}
+
+juce::Point<float> OnScreen::onPeer(juce::Component& target, juce::Point<int> at) const
+{
+    return window.getLocalPoint(&target, at).toFloat();
+}
+
+void OnScreen::mouse(juce::Component& target, juce::Point<int> at, bool buttonDown)
+{
+    const juce::ModifierKeys mods(buttonDown ? juce::ModifierKeys::leftButtonModifier : 0);
+    juce::ModifierKeys::currentModifiers = mods;
+    // JUCE asks the display where the pointer is too (a held button's repeat does).
+    juce::Desktop::setMousePosition(target.localPointToGlobal(at));
+    window.getPeer()->handleMouseEvent(juce::MouseInputSource::InputSourceType::mouse, onPeer(target, at), mods,
+                                       juce::MouseInputSource::defaultPressure,
+                                       juce::MouseInputSource::defaultOrientation, juce::Time::currentTimeMillis());
+    TestHelpers::pumpMessages();
+}
+
+void OnScreen::wheel(juce::Component& target, juce::Point<int> at, float deltaX, float deltaY, juce::ModifierKeys mods)
+{
+    mouse(target, at, false);
+    juce::MouseWheelDetails details { deltaX, deltaY, false, false, false };
+    juce::ModifierKeys::currentModifiers = mods;
+    window.getPeer()->handleMouseWheel(juce::MouseInputSource::InputSourceType::mouse, onPeer(target, at),
+                                       juce::Time::currentTimeMillis(), details);
+    juce::ModifierKeys::currentModifiers = {};
+    TestHelpers::pumpMessages();
+}
+
 juce::File writeScreenshot(juce::Component& c, const juce::String& name)
 {
     const auto folderName = juce::SystemStats::getEnvironmentVariable("TAVINOR_SCREENSHOT_DIR", {});

@@ -302,6 +302,83 @@ TEST_F(MapPages, EverySlotShownHasItsOwnNumberWhereverTheGridIsScrolled)
     }
 }
 
+// A turn of the wheel, whichever way and wherever over the grid, and a click
+// on an arrow of its scroll bar step one column; a held arrow goes on.
+TEST_F(MapPages, TheWheelAndTheScrollBarsArrowsStepByColumns)
+{
+    if (!TestHelpers::prepareScreenForWindows())
+        GTEST_SKIP() << "needs a display (run under xvfb-run)";
+    midiPage->setVisible(false);
+    OnScreen screen(editor);
+    auto& list = hostPage->getList();
+    auto& viewport = hostPage->getViewport();
+    auto& bar = viewport.getHorizontalScrollBar();
+    const auto column = [&] { return juce::roundToInt((float) viewport.getViewPositionX() / list.getColumnWidth()); };
+    const auto startAt = [&](int first) {
+        viewport.setViewPosition((int) ((float) first * list.getColumnWidth()), 0);
+        ASSERT_EQ(column(), first);
+    };
+
+    // A notch of the wheel as X reports it.
+    constexpr float notch = 50.0f / 256.0f;
+    const juce::ModifierKeys shift(juce::ModifierKeys::shiftModifier);
+    struct Turn
+    {
+        const char* what;
+        juce::Component& over;
+        float dx, dy;
+        juce::ModifierKeys mods;
+        int columns;
+    };
+    auto& choice = *list.getChoice(25);
+    for (const Turn& turn : { Turn { "down over a choice", choice, 0.0f, -notch, {}, 1 },
+                              Turn { "up over a choice", choice, 0.0f, notch, {}, -1 },
+                              Turn { "sideways over a choice", choice, -notch, 0.0f, {}, 1 },
+                              Turn { "down with shift over a choice", choice, 0.0f, -notch, shift, 1 },
+                              Turn { "down over the scroll bar", bar, 0.0f, -notch, {}, 1 },
+                              Turn { "up over the scroll bar", bar, 0.0f, notch, {}, -1 },
+                              Turn { "sideways over the scroll bar", bar, notch, 0.0f, {}, -1 } })
+    {
+        startAt(2);
+        const auto at = editor.getLocalPoint(&turn.over, turn.over.getLocalBounds().getCentre());
+        screen.wheel(editor, at, turn.dx, turn.dy, turn.mods);
+        EXPECT_EQ(column(), 2 + turn.columns) << turn.what;
+        screen.wheel(editor, at, turn.dx, turn.dy, turn.mods);
+        EXPECT_EQ(column(), 2 + 2 * turn.columns) << turn.what << ", twice";
+    }
+
+    juce::Button* arrows[2] = {};
+    for (auto* child : bar.getChildren())
+        if (auto* button = dynamic_cast<juce::Button*>(child))
+            arrows[button->getX() > bar.getWidth() / 2 ? 1 : 0] = button;
+    ASSERT_TRUE(arrows[0] != nullptr && arrows[1] != nullptr);
+    const auto press = [&](int side, int times) {
+        for (int i = 0; i < times; ++i)
+        {
+            screen.mouse(*arrows[side], { 6, 6 }, true);
+            screen.mouse(*arrows[side], { 6, 6 }, false);
+        }
+    };
+    startAt(0);
+    press(1, 1);
+    EXPECT_EQ(column(), 1);
+    press(1, 5);
+    EXPECT_EQ(column(), 6);
+    press(0, 1);
+    EXPECT_EQ(column(), 5);
+
+    // Held for a second, the left arrow goes on to the first column.
+    screen.mouse(*arrows[0], { 6, 6 }, true);
+    const auto until = juce::Time::getMillisecondCounter() + 1000;
+    while (juce::Time::getMillisecondCounter() < until)
+    {
+        TestHelpers::pumpMessages();
+        juce::Thread::sleep(5);
+    }
+    screen.mouse(*arrows[0], { 6, 6 }, false);
+    EXPECT_EQ(column(), 0);
+}
+
 TEST_F(MapPages, TheDefaultMapChecksKeepTheUsersChoice)
 {
     const auto map = temp.getChild("Default.tnhpmap");
