@@ -119,10 +119,12 @@ juce::Point<float> OnScreen::onPeer(juce::Component& target, juce::Point<int> at
 
 void OnScreen::mouse(juce::Component& target, juce::Point<int> at, bool buttonDown)
 {
+    // JUCE asks the display where the pointer is too (a held button's repeat
+    // does): it goes there first, and what the display says of it is heard.
+    juce::Desktop::setMousePosition(target.localPointToGlobal(at));
+    TestHelpers::pumpMessages();
     const juce::ModifierKeys mods(buttonDown ? juce::ModifierKeys::leftButtonModifier : 0);
     juce::ModifierKeys::currentModifiers = mods;
-    // JUCE asks the display where the pointer is too (a held button's repeat does).
-    juce::Desktop::setMousePosition(target.localPointToGlobal(at));
     window.getPeer()->handleMouseEvent(juce::MouseInputSource::InputSourceType::mouse, onPeer(target, at), mods,
                                        juce::MouseInputSource::defaultPressure,
                                        juce::MouseInputSource::defaultOrientation, juce::Time::currentTimeMillis());
