@@ -568,7 +568,13 @@ void TavinorEditor::itemChosen(PopupMenuEx* menu, int itemId, bool)
 void TavinorEditor::toggleRetriggerWindow(int modulator)
 {
     if (auto* window = retriggerWindows[(size_t) modulator].get())
+    {
         window->setVisible(!window->isVisible());
+        // It floats over the face rather than covering it, so it takes the
+        // keys itself: Escape closes it.
+        if (window->isShowing())
+            window->grabKeyboardFocus();
+    }
 }
 
 void TavinorEditor::componentVisibilityChanged(juce::Component& component)

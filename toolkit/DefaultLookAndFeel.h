@@ -134,6 +134,9 @@ public:
                        bool isMouseOver, bool isMouseDown) override;
 
     juce::Font getTextButtonFont(juce::TextButton&, int buttonHeight) override;
+    // A window's default button (the one Return presses) has an accent ring.
+    void drawButtonBackground(juce::Graphics&, juce::Button&, const juce::Colour& backgroundColour,
+                              bool isMouseOverButton, bool isButtonDown) override;
     void drawDrawableButton(juce::Graphics&, juce::DrawableButton&, bool isMouseOverButton,
                             bool isButtonDown) override;
     void drawImageButton(juce::Graphics&, juce::Image*, int imageX, int imageY, int imageW, int imageH,

@@ -2,11 +2,18 @@
 #include "TavinorEditorTestSupport.h"
 
 #include "editor/MidiControlComponent.h"
+#include "editor/AboutWindow.h"
+#include "editor/HostParametersComponent.h"
+#include "editor/InstallFactoryPresetsWindow.h"
+#include "editor/ModulatorRetriggerSettings.h"
 #include "editor/OptionsWindow.h"
+#include "editor/PresetsSettingsComponent.h"
 #include "editor/PresetBrowser.h"
 #include "editor/TavinorPresetBrowser.h"
 #include "skin/GFXAnimation.h"
 #include "skin/GFXKnob.h"
+#include "toolkit/EmbeddedFileChooserLauncher.h"
+#include "toolkit/FileChooserWindow.h"
 
 using namespace EditorTest;
 using T = Tavinor;
@@ -102,6 +109,18 @@ protected:
     {
         return browser.getSelectedPresetFile().getFileNameWithoutExtension();
     }
+
+    // The host's window on the screen, with the editor in it.
+    struct HostWindow : juce::Component
+    {
+        explicit HostWindow(juce::Component& editor)
+        {
+            setSize(editor.getWidth(), editor.getHeight());
+            addAndMakeVisible(editor);
+        }
+        ~HostWindow() override { removeAllChildren(); }
+        OnScreen screen { *this };
+    };
 
     PageTest::AnsweringChooser chooser;
     PresetCollection* collection = nullptr;
@@ -386,17 +405,7 @@ TEST_F(EditorCommands, TheQuestionAnswersReturnAndEscapeOnAScreen)
     savePreset("B.tnprst");
     processor->loadPresetFile(collection, a);
 
-    // The host's window, with the editor in it.
-    juce::Component window;
-    window.setSize(editor().getWidth(), editor().getHeight());
-    window.addAndMakeVisible(editor());
-    window.addToDesktop(0);
-    window.setVisible(true);
-    settle();
-    const auto press = [&](int keyCode) {
-        window.getPeer()->handleKeyPress(juce::KeyPress(keyCode));
-        settle();
-    };
+    HostWindow window(editor());
     const auto ask = [&] {
         modify();
         clickElement("PresetNextButton");
@@ -405,19 +414,19 @@ TEST_F(EditorCommands, TheQuestionAnswersReturnAndEscapeOnAScreen)
     };
 
     ask();
-    press(juce::KeyPress::escapeKey);
+    window.screen.press(juce::KeyPress::escapeKey);
     EXPECT_FALSE(editor().getSaveChangesAlert()->isVisible());
     EXPECT_TRUE(currentName() == "A" && modified()) << "closed: nothing happens";
 
     // From the focused "Discard" button, Escape still closes the question.
     ask()->getButton(2)->grabKeyboardFocus();
-    press(juce::KeyPress::escapeKey);
+    window.screen.press(juce::KeyPress::escapeKey);
     EXPECT_FALSE(editor().getSaveChangesAlert()->isVisible());
     EXPECT_TRUE(currentName() == "A" && modified());
 
     chooser.answer = presets.getChildFile("A kept");
     ask();
-    press(juce::KeyPress::returnKey);
+    window.screen.press(juce::KeyPress::returnKey);
     EXPECT_FALSE(editor().getSaveChangesAlert()->isVisible());
     EXPECT_TRUE(currentName() == "A kept" && !modified()) << "Return saves the changes as";
 
@@ -427,11 +436,124 @@ TEST_F(EditorCommands, TheQuestionAnswersReturnAndEscapeOnAScreen)
     window.addAndMakeVisible(editor());
     settle();
     EXPECT_TRUE(editor().getSaveChangesAlert()->hasKeyboardFocus(true));
-    press(juce::KeyPress::escapeKey);
+    window.screen.press(juce::KeyPress::escapeKey);
     EXPECT_FALSE(editor().getSaveChangesAlert()->isVisible());
+}
 
-    window.removeChildComponent(&editor());
-    window.removeFromDesktop();
+// Return, Return, Return after an edit and "next": "Save as", the chooser
+// inside the editor with the preset's own name, then its replace question,
+// whose Return answer (drawn as the default) is No: the file stays whole.
+TEST_F(EditorCommands, ReturnThreeTimesOverAnEditedPresetReplacesNoFile)
+{
+    if (!TestHelpers::prepareScreenForWindows())
+        GTEST_SKIP() << "needs a display (run under xvfb-run)";
+    const auto factory = savePreset("Tape Wow.tnprst");
+    savePreset("Z.tnprst");
+    processor->loadPresetFile(collection, factory);
+    const auto before = factory.loadFileAsString();
+    EmbeddedFileChooserLauncher inEditor(editor());
+    editor().setFileChooserLauncher(&inEditor);
+    HostWindow window(editor());
+
+    modify();
+    clickElement("PresetNextButton");
+    window.screen.press(juce::KeyPress::returnKey);
+    window.screen.press(juce::KeyPress::returnKey);
+    auto* question = PageTest::findShown<Orv::AlertWindow>(editor());
+    ASSERT_NE(question, nullptr);
+    screenshot("editor-file-chooser-replace-question");
+    EXPECT_TRUE(question->getMessage().contains("already exists"));
+    EXPECT_EQ(question->getDefaultButton()->getButtonText(), "No");
+
+    window.screen.press(juce::KeyPress::returnKey);
+    EXPECT_FALSE(question->isVisible());
+    EXPECT_EQ(factory.loadFileAsString(), before);
+    // Back in the chooser, which Escape closes: nothing is saved.
+    window.screen.press(juce::KeyPress::escapeKey);
+    EXPECT_EQ(PageTest::findShown<FileChooserWindow>(editor()), nullptr);
+    EXPECT_EQ(factory.loadFileAsString(), before);
+    EXPECT_TRUE(currentName() == "Tape Wow" && modified());
+    editor().setFileChooserLauncher(nullptr);
+}
+
+// On a screen, Escape closes every window and menu of the editor as its
+// close or cancel does, one at a time from the top; Return presses a
+// window's default button; a menu takes Up, Down and Return.
+TEST_F(EditorCommands, EscapeClosesEveryWindowAndMenuAndReturnPressesTheDefault)
+{
+    if (!TestHelpers::prepareScreenForWindows())
+        GTEST_SKIP() << "needs a display (run under xvfb-run)";
+    HostWindow window(editor());
+    auto& screen = window.screen;
+    auto& options = editor().getOptionsWindow();
+    auto& tabs = options.getTabs();
+    auto& routing = editor().getRoutingMenu();
+    auto& slotChoice = *editor().getHostParametersPage().getList().getChoice(0);
+    auto& update = editor().getPresetsPage().getUpdateWindow();
+    struct Opened
+    {
+        const char* what;
+        std::function<void()> open;
+        std::function<bool()> isOpen;
+    };
+    const Opened windows[] = {
+        { "options", [&] { clickElement("OptionsButton"); }, [&] { return options.isVisible(); } },
+        { "about", [&] { clickElement("AboutButton"); }, [&] { return editor().getAboutWindow()->isVisible(); } },
+        { "preset browser", [&] { clickElement("PresetBrowseButton"); },
+          [&] { return editor().getPresetBrowser()->isVisible(); } },
+        { "retrigger", [&] { clickElement("MOD1RetriggerSettings"); },
+          [&] { return editor().getRetriggerWindow(0)->isVisible(); } },
+        { "routing menu", [&] { clickElement("RoutingSelectSwitch"); }, [&] { return routing.isShown(); } },
+        { "installer, not started", [&] { editor().getInstallerWindow()->open(); },
+          [&] { return editor().getInstallerWindow()->isVisible(); } },
+    };
+    for (const auto& w : windows)
+    {
+        w.open();
+        ASSERT_TRUE(w.isOpen()) << w.what;
+        screen.press(juce::KeyPress::escapeKey);
+        EXPECT_FALSE(w.isOpen()) << w.what;
+    }
+    EXPECT_EQ(stateOf("MOD1RetriggerSettings"), 0) << "its button follows";
+    EXPECT_FALSE(editor().getInstallerWindow()->hasStarted());
+
+    // Inside the options, a parameter's menu first, then the window.
+    clickElement("OptionsButton");
+    tabs.setCurrentTabIndex(tabs.getTabNames().indexOf("Parameters"));
+    click(slotChoice.getButton());
+    ASSERT_TRUE(slotChoice.getActiveMenu().isShown());
+    screen.press(juce::KeyPress::escapeKey);
+    EXPECT_FALSE(slotChoice.getActiveMenu().isShown());
+    EXPECT_TRUE(options.isVisible());
+    // "Updating own presets" closes with OK once it has run.
+    tabs.setCurrentTabIndex(tabs.getTabNames().indexOf("Presets"));
+    click(editor().getPresetsPage().getUpdateButton());
+    ASSERT_TRUE(update.waitForThreadToExit(10000));
+    update.timerCallback();
+    EXPECT_EQ(update.getDefaultButton(), &update.getOkButton());
+    screen.press(juce::KeyPress::escapeKey);
+    EXPECT_FALSE(update.isVisible());
+    EXPECT_TRUE(options.isVisible());
+    screen.press(juce::KeyPress::escapeKey);
+    EXPECT_FALSE(options.isVisible());
+
+    // The routing menu by keys: the second routing.
+    clickElement("RoutingSelectSwitch");
+    for (auto key : { juce::KeyPress::downKey, juce::KeyPress::downKey, juce::KeyPress::upKey, juce::KeyPress::downKey,
+                      juce::KeyPress::returnKey })
+        screen.press(key);
+    EXPECT_FALSE(routing.isShown());
+    EXPECT_EQ(parameters().getParameter(T::kRouting)->getIntValue(), 1);
+
+    // The installer: Return starts it; its keys then wait for OK.
+    auto& installer = *editor().getInstallerWindow();
+    installer.open();
+    screen.press(juce::KeyPress::returnKey);
+    EXPECT_TRUE(installer.hasStarted());
+    ASSERT_TRUE(installer.waitForThreadToExit(10000));
+    installer.timerCallback();
+    screen.press(juce::KeyPress::returnKey);
+    EXPECT_FALSE(installer.isVisible());
 }
 
 // A new instance, a state the host restores and a preset just loaded step to
