@@ -169,6 +169,57 @@ TEST_F(EditorCommands, MidiLearnFromTheButtonToAControllerMovingAKnob)
     EXPECT_FALSE(processor->takeMidiActivity());
 }
 
+// A grab without a move is a touch: a knob of the face is learnt from it;
+// the retrigger window's sliders show their values in the status line, as
+// the face's controls do, when grabbed and when moved.
+TEST_F(EditorCommands, AClickWithoutADragIsLearntAndTheRetriggerSlidersShowTheirValues)
+{
+    auto& map = processor->getMidiControl();
+    clickElement("MidiLearnButton");
+    clickElement("FeedbackKnob");
+    EXPECT_EQ(map.getSelectedParameter(), parameters().getParameter(lineId(0, T::kFeedback)));
+    clickElement("MidiLearnButton");
+
+    set(T::kMod1RetriggerMode, T::kRetriggerInputLevel);
+    clickElement("MOD1RetriggerSettings");
+    auto& window = *editor().getRetriggerWindow(0);
+    auto& speed = window.getSpeedSlider().getSlider();
+    auto& threshold = window.getThresholdSlider().getSlider();
+    const auto at = [](juce::Slider& slider, double value) {
+        return juce::Point<int>(juce::roundToInt(slider.getPositionOfValue(value)), slider.getHeight() / 2);
+    };
+    // A grab lands the thumb on the pixel under the pointer: the status says
+    // the value there. Moves to the ends say the ends.
+    const int mod1 = T::kMod1First;
+    struct Touch
+    {
+        juce::Slider& slider;
+        double from, to;
+        int id;
+        const char* moved;
+    } touches[] = {
+        { speed, 0.5, 0.5, mod1 + T::kDetectorSpeed, nullptr },
+        { threshold, 0.3, 0.3, mod1 + T::kDetectorOnThreshold, nullptr },
+        { threshold, 0.45, 0.45, mod1 + T::kDetectorOffThreshold, nullptr },
+        { speed, 0.5, 1.0, mod1 + T::kDetectorSpeed, "MOD 1 Detector Speed: 100%" },
+        { threshold, 0.3, 0.0, mod1 + T::kDetectorOnThreshold, "MOD 1 Detector On Threshold: 0.0 dB" },
+        { threshold, 0.45, 1.0, mod1 + T::kDetectorOffThreshold, "MOD 1 Detector Off Threshold: -64.0 dB" },
+    };
+    for (const auto& t : touches)
+    {
+        editor().getStatusBar().clear(-1);
+        mouseEventAt(t.slider, at(t.slider, t.from), down);
+        mouseEventAt(t.slider, at(t.slider, t.to), drag);
+        mouseEventAt(t.slider, at(t.slider, t.to), up);
+        settle();
+        const auto shown = processor->getPluginParameterName(t.id) + ": " + processor->getPluginParameterText(t.id);
+        EXPECT_EQ(status(), t.moved != nullptr ? juce::String(t.moved) : shown);
+        EXPECT_TRUE(shown.endsWith(&t.slider == &speed ? "%" : " dB")) << shown;
+    }
+    screenshot("editor-retrigger-threshold-status");
+    EXPECT_EQ(window.getThresholdSlider().getScaleLabel(1)->getText(), "-64dB") << "the scale's right end";
+}
+
 TEST_F(EditorCommands, StatusBarSaysWhatChanged)
 {
     dragElement("LevelKnob", -10);
