@@ -104,41 +104,26 @@ OnScreen::~OnScreen()
     window.removeFromDesktop();
 }
 
-void OnScreen::press(int keyCode, juce::ModifierKeys mods)
+void OnScreen::press(int keyCode)
 {
-    juce::ModifierKeys::currentModifiers = mods;
-    window.getPeer()->handleKeyPress(juce::KeyPress(keyCode, mods, 0));
-    juce::ModifierKeys::currentModifiers = {};
+    window.getPeer()->handleKeyPress(juce::KeyPress(keyCode));
     TestHelpers::pumpMessages();
 }
 
-juce::Point<float> OnScreen::onPeer(juce::Component& target, juce::Point<int> at) const
-{
-    return window.getLocalPoint(&target, at).toFloat();
-}
-
-void OnScreen::mouse(juce::Component& target, juce::Point<int> at, bool buttonDown)
+void OnScreen::mouse(juce::Point<int> at, bool buttonDown, const juce::MouseWheelDetails* wheel, juce::ModifierKeys mods)
 {
     // JUCE asks the display where the pointer is too (a held button's repeat
     // does): it goes there first, and what the display says of it is heard.
-    juce::Desktop::setMousePosition(target.localPointToGlobal(at));
+    juce::Desktop::setMousePosition(window.localPointToGlobal(at));
     TestHelpers::pumpMessages();
-    const juce::ModifierKeys mods(buttonDown ? juce::ModifierKeys::leftButtonModifier : 0);
-    juce::ModifierKeys::currentModifiers = mods;
-    window.getPeer()->handleMouseEvent(juce::MouseInputSource::InputSourceType::mouse, onPeer(target, at), mods,
+    const auto type = juce::MouseInputSource::InputSourceType::mouse;
+    const auto time = juce::Time::currentTimeMillis();
+    juce::ModifierKeys::currentModifiers = mods.withFlags(buttonDown ? juce::ModifierKeys::leftButtonModifier : 0);
+    window.getPeer()->handleMouseEvent(type, at.toFloat(), juce::ModifierKeys::currentModifiers,
                                        juce::MouseInputSource::defaultPressure,
-                                       juce::MouseInputSource::defaultOrientation, juce::Time::currentTimeMillis());
-    TestHelpers::pumpMessages();
-}
-
-void OnScreen::wheel(juce::Component& target, juce::Point<int> at, float deltaX, float deltaY, juce::ModifierKeys mods)
-{
-    mouse(target, at, false);
-    juce::MouseWheelDetails details { deltaX, deltaY, false, false, false };
-    juce::ModifierKeys::currentModifiers = mods;
-    window.getPeer()->handleMouseWheel(juce::MouseInputSource::InputSourceType::mouse, onPeer(target, at),
-                                       juce::Time::currentTimeMillis(), details);
-    juce::ModifierKeys::currentModifiers = {};
+                                       juce::MouseInputSource::defaultOrientation, time);
+    if (wheel != nullptr)
+        window.getPeer()->handleMouseWheel(type, at.toFloat(), time, *wheel);
     TestHelpers::pumpMessages();
 }
 

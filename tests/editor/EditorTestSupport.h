@@ -65,24 +65,22 @@ public:
     juce::Rectangle<int> getDesktopArea() override { return getLocalBounds(); }
 };
 
-// The component as the host's window on the screen (under xvfb-run), so
-// that keys, wheel and mouse reach whatever is under them or has the focus,
-// through the window's peer as a user's do. Taken off the screen again when
-// it goes.
+// The component as the host's window on the screen (under xvfb-run): keys,
+// wheel and mouse reach what is under them or has the focus through its peer,
+// as a user's do.
 class OnScreen
 {
 public:
     explicit OnScreen(juce::Component& window);
     ~OnScreen();
 
-    void press(int keyCode, juce::ModifierKeys mods = {});
-    // The pointer to a point of target, with the left button down or up.
-    void mouse(juce::Component& target, juce::Point<int> at, bool buttonDown);
-    void wheel(juce::Component& target, juce::Point<int> at, float deltaX, float deltaY, juce::ModifierKeys mods = {});
+    void press(int keyCode);
+    // The pointer to a point of the window, the left button down or up, then
+    // the wheel turned there when given.
+    void mouse(juce::Point<int> at, bool buttonDown, const juce::MouseWheelDetails* wheel = nullptr,
+               juce::ModifierKeys mods = {});
 
 private:
-    juce::Point<float> onPeer(juce::Component& target, juce::Point<int> at) const;
-
     juce::Component& window;
 };
 

@@ -1,14 +1,14 @@
 #include "PageTestSupport.h"
 #include "TavinorEditorTestSupport.h"
 
-#include "editor/MidiControlComponent.h"
 #include "editor/AboutWindow.h"
 #include "editor/HostParametersComponent.h"
 #include "editor/InstallFactoryPresetsWindow.h"
+#include "editor/MidiControlComponent.h"
 #include "editor/ModulatorRetriggerSettings.h"
 #include "editor/OptionsWindow.h"
-#include "editor/PresetsSettingsComponent.h"
 #include "editor/PresetBrowser.h"
+#include "editor/PresetsSettingsComponent.h"
 #include "editor/TavinorPresetBrowser.h"
 #include "skin/GFXAnimation.h"
 #include "skin/GFXKnob.h"
@@ -170,14 +170,13 @@ TEST_F(EditorCommands, MidiLearnFromTheButtonToAControllerMovingAKnob)
 }
 
 // A grab without a move is a touch: a knob of the face is learnt from it;
-// the retrigger window's sliders show their values in the status line, as
-// the face's controls do, when grabbed and when moved.
+// the retrigger window's sliders say their values in the status line, as the
+// face's controls do, when grabbed (where the thumb lands) and when moved.
 TEST_F(EditorCommands, AClickWithoutADragIsLearntAndTheRetriggerSlidersShowTheirValues)
 {
-    auto& map = processor->getMidiControl();
     clickElement("MidiLearnButton");
     clickElement("FeedbackKnob");
-    EXPECT_EQ(map.getSelectedParameter(), parameters().getParameter(lineId(0, T::kFeedback)));
+    EXPECT_EQ(processor->getMidiControl().getSelectedParameter(), parameters().getParameter(lineId(0, T::kFeedback)));
     clickElement("MidiLearnButton");
 
     set(T::kMod1RetriggerMode, T::kRetriggerInputLevel);
@@ -185,36 +184,23 @@ TEST_F(EditorCommands, AClickWithoutADragIsLearntAndTheRetriggerSlidersShowTheir
     auto& window = *editor().getRetriggerWindow(0);
     auto& speed = window.getSpeedSlider().getSlider();
     auto& threshold = window.getThresholdSlider().getSlider();
-    const auto at = [](juce::Slider& slider, double value) {
-        return juce::Point<int>(juce::roundToInt(slider.getPositionOfValue(value)), slider.getHeight() / 2);
+    const auto said = [&](int k) {
+        return processor->getPluginParameterName(T::kMod1First + k) + ": "
+             + processor->getPluginParameterText(T::kMod1First + k);
     };
-    // A grab lands the thumb on the pixel under the pointer: the status says
-    // the value there. Moves to the ends say the ends.
-    const int mod1 = T::kMod1First;
-    struct Touch
-    {
-        juce::Slider& slider;
-        double from, to;
-        int id;
-        const char* moved;
-    } touches[] = {
-        { speed, 0.5, 0.5, mod1 + T::kDetectorSpeed, nullptr },
-        { threshold, 0.3, 0.3, mod1 + T::kDetectorOnThreshold, nullptr },
-        { threshold, 0.45, 0.45, mod1 + T::kDetectorOffThreshold, nullptr },
-        { speed, 0.5, 1.0, mod1 + T::kDetectorSpeed, "MOD 1 Detector Speed: 100%" },
-        { threshold, 0.3, 0.0, mod1 + T::kDetectorOnThreshold, "MOD 1 Detector On Threshold: 0.0 dB" },
-        { threshold, 0.45, 1.0, mod1 + T::kDetectorOffThreshold, "MOD 1 Detector Off Threshold: -64.0 dB" },
-    };
-    for (const auto& t : touches)
+    for (const auto& [slider, from, to, k, moved] :
+         { std::tuple<juce::Slider*, double, double, int, const char*> { &speed, 0.5, 0.5, T::kDetectorSpeed, "%" },
+           { &threshold, 0.3, 0.0, T::kDetectorOnThreshold, "MOD 1 Detector On Threshold: 0.0 dB" },
+           { &threshold, 0.45, 1.0, T::kDetectorOffThreshold, "MOD 1 Detector Off Threshold: -64.0 dB" } })
     {
         editor().getStatusBar().clear(-1);
-        mouseEventAt(t.slider, at(t.slider, t.from), down);
-        mouseEventAt(t.slider, at(t.slider, t.to), drag);
-        mouseEventAt(t.slider, at(t.slider, t.to), up);
+        const auto at = [s = slider](double v) { return juce::Point<int>((int) s->getPositionOfValue(v), 10); };
+        mouseEventAt(*slider, at(from), down);
+        mouseEventAt(*slider, at(to), drag);
+        mouseEventAt(*slider, at(to), up);
         settle();
-        const auto shown = processor->getPluginParameterName(t.id) + ": " + processor->getPluginParameterText(t.id);
-        EXPECT_EQ(status(), t.moved != nullptr ? juce::String(t.moved) : shown);
-        EXPECT_TRUE(shown.endsWith(&t.slider == &speed ? "%" : " dB")) << shown;
+        EXPECT_EQ(status(), said(k));
+        EXPECT_TRUE(status().endsWith(moved)) << status();
     }
     screenshot("editor-retrigger-threshold-status");
     EXPECT_EQ(window.getThresholdSlider().getScaleLabel(1)->getText(), "-64dB") << "the scale's right end";
@@ -513,13 +499,9 @@ TEST_F(EditorCommands, ReturnThreeTimesOverAnEditedPresetReplacesNoFile)
     auto* question = PageTest::findShown<Orv::AlertWindow>(editor());
     ASSERT_NE(question, nullptr);
     screenshot("editor-file-chooser-replace-question");
-    EXPECT_TRUE(question->getMessage().contains("already exists"));
-    EXPECT_EQ(question->getDefaultButton()->getButtonText(), "No");
-
+    EXPECT_EQ(question->getDefaultButton()->getButtonText(), "No") << question->getMessage();
     window.screen.press(juce::KeyPress::returnKey);
-    EXPECT_FALSE(question->isVisible());
-    EXPECT_EQ(factory.loadFileAsString(), before);
-    // Back in the chooser, which Escape closes: nothing is saved.
+    // Back in the chooser, which Escape closes.
     window.screen.press(juce::KeyPress::escapeKey);
     EXPECT_EQ(PageTest::findShown<FileChooserWindow>(editor()), nullptr);
     EXPECT_EQ(factory.loadFileAsString(), before);
@@ -528,8 +510,8 @@ TEST_F(EditorCommands, ReturnThreeTimesOverAnEditedPresetReplacesNoFile)
 }
 
 // On a screen, Escape closes every window and menu of the editor as its
-// close or cancel does, one at a time from the top; Return presses a
-// window's default button; a menu takes Up, Down and Return.
+// close or cancel does, the topmost first; Return presses a window's default
+// button; a menu takes Up, Down and Return.
 TEST_F(EditorCommands, EscapeClosesEveryWindowAndMenuAndReturnPressesTheDefault)
 {
     if (!TestHelpers::prepareScreenForWindows())
@@ -538,73 +520,66 @@ TEST_F(EditorCommands, EscapeClosesEveryWindowAndMenuAndReturnPressesTheDefault)
     auto& screen = window.screen;
     auto& options = editor().getOptionsWindow();
     auto& tabs = options.getTabs();
-    auto& routing = editor().getRoutingMenu();
-    auto& slotChoice = *editor().getHostParametersPage().getList().getChoice(0);
+    auto& installer = *editor().getInstallerWindow();
     auto& update = editor().getPresetsPage().getUpdateWindow();
-    struct Opened
-    {
-        const char* what;
-        std::function<void()> open;
-        std::function<bool()> isOpen;
+    auto& slotMenu = editor().getHostParametersPage().getList().getChoice(0)->getActiveMenu();
+    const auto shown = [&] {
+        juce::String text;
+        for (bool open : { options.isVisible(), editor().getAboutWindow()->isVisible(),
+                           editor().getPresetBrowser()->isVisible(), editor().getRetriggerWindow(0)->isVisible(),
+                           editor().getRoutingMenu().isShown(), installer.isVisible(), update.isVisible(),
+                           slotMenu.isShown() })
+            text << (open ? "1" : "0");
+        return text;
     };
-    const Opened windows[] = {
-        { "options", [&] { clickElement("OptionsButton"); }, [&] { return options.isVisible(); } },
-        { "about", [&] { clickElement("AboutButton"); }, [&] { return editor().getAboutWindow()->isVisible(); } },
-        { "preset browser", [&] { clickElement("PresetBrowseButton"); },
-          [&] { return editor().getPresetBrowser()->isVisible(); } },
-        { "retrigger", [&] { clickElement("MOD1RetriggerSettings"); },
-          [&] { return editor().getRetriggerWindow(0)->isVisible(); } },
-        { "routing menu", [&] { clickElement("RoutingSelectSwitch"); }, [&] { return routing.isShown(); } },
-        { "installer, not started", [&] { editor().getInstallerWindow()->open(); },
-          [&] { return editor().getInstallerWindow()->isVisible(); } },
-    };
-    for (const auto& w : windows)
+    int i = 0;
+    const std::function<void()> openers[] = { [&] { clickElement("OptionsButton"); },
+                                              [&] { clickElement("AboutButton"); },
+                                              [&] { clickElement("PresetBrowseButton"); },
+                                              [&] { clickElement("MOD1RetriggerSettings"); },
+                                              [&] { clickElement("RoutingSelectSwitch"); }, [&] { installer.open(); } };
+    for (const auto& open : openers)
     {
-        w.open();
-        ASSERT_TRUE(w.isOpen()) << w.what;
+        open();
+        EXPECT_EQ(shown(), juce::String("00000000").replaceSection(i++, 1, "1"));
         screen.press(juce::KeyPress::escapeKey);
-        EXPECT_FALSE(w.isOpen()) << w.what;
+        EXPECT_EQ(shown(), "00000000") << i;
     }
-    EXPECT_EQ(stateOf("MOD1RetriggerSettings"), 0) << "its button follows";
-    EXPECT_FALSE(editor().getInstallerWindow()->hasStarted());
+    EXPECT_TRUE(stateOf("MOD1RetriggerSettings") == 0 && !installer.hasStarted());
 
-    // Inside the options, a parameter's menu first, then the window.
+    // In the options, a parameter's menu, then "Updating own presets" (once it
+    // has run, with OK), then the options themselves.
+    const auto escape = [&](const char* before, const char* after) {
+        EXPECT_EQ(shown(), before);
+        screen.press(juce::KeyPress::escapeKey);
+        EXPECT_EQ(shown(), after);
+    };
     clickElement("OptionsButton");
     tabs.setCurrentTabIndex(tabs.getTabNames().indexOf("Parameters"));
-    click(slotChoice.getButton());
-    ASSERT_TRUE(slotChoice.getActiveMenu().isShown());
-    screen.press(juce::KeyPress::escapeKey);
-    EXPECT_FALSE(slotChoice.getActiveMenu().isShown());
-    EXPECT_TRUE(options.isVisible());
-    // "Updating own presets" closes with OK once it has run.
+    click(editor().getHostParametersPage().getList().getChoice(0)->getButton());
+    escape("10000001", "10000000");
     tabs.setCurrentTabIndex(tabs.getTabNames().indexOf("Presets"));
     click(editor().getPresetsPage().getUpdateButton());
     ASSERT_TRUE(update.waitForThreadToExit(10000));
     update.timerCallback();
-    EXPECT_EQ(update.getDefaultButton(), &update.getOkButton());
-    screen.press(juce::KeyPress::escapeKey);
-    EXPECT_FALSE(update.isVisible());
-    EXPECT_TRUE(options.isVisible());
-    screen.press(juce::KeyPress::escapeKey);
-    EXPECT_FALSE(options.isVisible());
+    escape("10000010", "10000000");
+    escape("10000000", "00000000");
 
-    // The routing menu by keys: the second routing.
     clickElement("RoutingSelectSwitch");
     for (auto key : { juce::KeyPress::downKey, juce::KeyPress::downKey, juce::KeyPress::upKey, juce::KeyPress::downKey,
                       juce::KeyPress::returnKey })
         screen.press(key);
-    EXPECT_FALSE(routing.isShown());
-    EXPECT_EQ(parameters().getParameter(T::kRouting)->getIntValue(), 1);
+    EXPECT_EQ(parameters().getParameter(T::kRouting)->getIntValue(), 1) << "the second routing";
 
-    // The installer: Return starts it; its keys then wait for OK.
-    auto& installer = *editor().getInstallerWindow();
+    // Return starts the installer; its keys then wait for its OK.
     installer.open();
     screen.press(juce::KeyPress::returnKey);
-    EXPECT_TRUE(installer.hasStarted());
+    screen.press(juce::KeyPress::escapeKey);
+    EXPECT_TRUE(installer.hasStarted() && installer.isVisible());
     ASSERT_TRUE(installer.waitForThreadToExit(10000));
     installer.timerCallback();
     screen.press(juce::KeyPress::returnKey);
-    EXPECT_FALSE(installer.isVisible());
+    EXPECT_EQ(shown(), "00000000");
 }
 
 // A new instance, a state the host restores and a preset just loaded step to
