@@ -20,28 +20,42 @@ void ParameterController::setParameter(Parameter* p)
     parameterChanged(p);
 }
 
+void ParameterController::touched()
+{
+    if (onUserTouch)
+        onUserTouch(parameter);
+}
+
 void ParameterController::setParameterValue(float v)
 {
-    if (parameter != nullptr)
-        parameter->setValue(v, true);
+    if (parameter == nullptr)
+        return;
+    parameter->setValue(v, true);
+    touched();
 }
 
 void ParameterController::setParameterIntValue(int v)
 {
-    if (parameter != nullptr)
-        parameter->setIntValue(v, true);
+    if (parameter == nullptr)
+        return;
+    parameter->setIntValue(v, true);
+    touched();
 }
 
 void ParameterController::setParameterBoolValue(bool b)
 {
-    if (parameter != nullptr)
-        parameter->setBoolValue(b, true);
+    if (parameter == nullptr)
+        return;
+    parameter->setBoolValue(b, true);
+    touched();
 }
 
 void ParameterController::beginParameterChange()
 {
-    if (parameter != nullptr)
-        parameter->beginChangeGesture();
+    if (parameter == nullptr)
+        return;
+    parameter->beginChangeGesture();
+    touched();
 }
 
 void ParameterController::endParameterChange()

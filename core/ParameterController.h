@@ -2,6 +2,8 @@
 
 #include "core/Parameter.h"
 
+#include <functional>
+
 // Mix-in of every plain widget that edits one parameter: binds the widget to
 // its parameter once, writes user input with notification, brackets drags as
 // change gestures, and hears the parameter's changes on the message thread.
@@ -29,7 +31,14 @@ public:
     void beginParameterChange();
     void endParameterChange();
 
+    // Told the parameter after each write of user input and when a change
+    // gesture begins (a grab, before any move): the editor shows its value and
+    // takes it for MIDI learn.
+    std::function<void(Parameter*)> onUserTouch;
+
 private:
+    void touched();
+
     Parameter* parameter = nullptr;
 
     JUCE_DECLARE_NON_COPYABLE(ParameterController)

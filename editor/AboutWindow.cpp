@@ -22,6 +22,8 @@ constexpr int kCreditsGap = 4;
 constexpr int kLinkOffset = 27;
 constexpr int kVersionGap = 8;
 constexpr int kInfoPadding = 14;
+constexpr int kHintGap = 4;
+constexpr const char* kCloseHint = "Click anywhere or press Escape to close.";
 constexpr float kInfoCorner = 4.0f;
 constexpr float kInfoOutline = 1.0f;
 
@@ -97,7 +99,10 @@ void AboutWindow::lookAndFeelChanged()
 void AboutWindow::resized()
 {
     WindowComponent::resized();
-    const auto content = getContentArea();
+    auto content = getContentArea();
+    // How the box closes, on a line of its own at the bottom.
+    hintArea = content.removeFromBottom(juce::jmin(content.getHeight(), heightOf(font(12.0f, false)) + kHintGap))
+                   .withTrimmedTop(kHintGap);
     const int x = content.getX(), y = content.getY(), w = content.getWidth(), h = content.getHeight();
 
     headerBox = { x, y, juce::jmax(0, w / 2 - 4), kBoxHeight };
@@ -173,6 +178,7 @@ void AboutWindow::layoutTexts()
     add(notice, smallFont, { inner.getX(), inner.getBottom() - heightOf(smallFont), inner.getWidth(),
                              heightOf(smallFont) },
         juce::Justification::bottomLeft);
+    add(kCloseHint, smallFont, hintArea, juce::Justification::centredBottom);
 }
 
 void AboutWindow::paint(juce::Graphics& g)

@@ -8,8 +8,8 @@ class BasePlugin;
 // The editor's about box: the product's name and description, its format,
 // architecture, version and build, a link to the product page, the makers'
 // notice and, when the plug-in has them, rolling credits. A click anywhere in
-// it hides it again. The editor base creates it once and keeps it hidden
-// between uses.
+// it, or Escape, hides it again, as a line at its bottom says. The editor
+// base creates it once and keeps it hidden between uses.
 class AboutWindow : public WindowComponent, public CreditsText::Listener
 {
 public:
@@ -74,6 +74,7 @@ private:
     juce::Rectangle<int> headerBox;
     juce::Rectangle<int> versionBox;
     juce::Rectangle<int> infoArea;
+    juce::Rectangle<int> hintArea;
     juce::Array<TextLine> textLines;
     juce::Image productLogo;
     juce::Image makerLogo;

@@ -505,7 +505,17 @@ void BasePluginEditor::controllerValueChanged(GUIController* control)
         statusBar.showMessage(juce::String(kEasterEggName) + ": " + plugin.getBuildNumber(), statusSkin, false);
         return;
     }
-    parameterTouched(p);
+    parameterTouched(getTouchedParameter(control));
+}
+
+void BasePluginEditor::controllerDragStarted(GUIController* control)
+{
+    parameterTouched(getTouchedParameter(control));
+}
+
+Parameter* BasePluginEditor::getTouchedParameter(GUIController* control)
+{
+    return control != nullptr ? control->getParameter() : nullptr;
 }
 
 void BasePluginEditor::controllerEventTriggered(GUIController* control, int uid)

@@ -87,6 +87,8 @@ public:
 
     // GUIController::Listener
     void controllerValueChanged(GUIController* control) override;
+    // A grab without a move is a touch too: it shows the value and is learnt.
+    void controllerDragStarted(GUIController* control) override;
     void controllerEventTriggered(GUIController* control, int uid) override;
 
     // MidiControl::Listener
@@ -165,6 +167,9 @@ public:
     // Reactions
     void parameterTouched(Parameter* p);
     void parameterTouchedById(int id);
+    // The parameter a control stands for: its own, unless the product's
+    // controls show another through it.
+    virtual Parameter* getTouchedParameter(GUIController* control);
     void learnParameterTouched(Parameter* p);
     void showParameterStatus(Parameter* p, int priority);
     // The parameter whose value the status bar still shows says its value now.

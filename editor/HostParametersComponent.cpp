@@ -16,6 +16,28 @@ constexpr float kFrameCorner = 6.0f;
 constexpr int kChoiceMargin = 6;
 constexpr int kTextInset = 4;
 constexpr int kButtonColumnGap = 5;
+// A held arrow of the scroll bar steps a column at this pace.
+constexpr int kArrowRepeatDelayMs = 300;
+constexpr int kArrowRepeatMs = 150;
+
+// The grid's scroll bar, whose steps are columns: a turn of the wheel over it
+// steps one, whichever way the wheel turns (JUCE's takes only a sideways
+// turn, and by pixels).
+class ColumnScrollBar : public juce::ScrollBar
+{
+public:
+    ColumnScrollBar() : juce::ScrollBar(false)
+    {
+        setButtonRepeatSpeed(kArrowRepeatDelayMs, kArrowRepeatMs, kArrowRepeatMs);
+    }
+
+    void mouseWheelMove(const juce::MouseEvent&, const juce::MouseWheelDetails& wheel) override
+    {
+        const float delta = wheel.deltaX != 0.0f ? wheel.deltaX : wheel.deltaY;
+        if (delta != 0.0f)
+            moveScrollbarInSteps(delta > 0.0f ? -1 : 1);
+    }
+};
 } // namespace
 
 //==============================================================================
@@ -163,6 +185,21 @@ void HostParametersComponent::ListComponent::paint(juce::Graphics& g)
 //==============================================================================
 HostParametersComponent::ColumnViewport::ColumnViewport(ListComponent& listToShow) : list(listToShow)
 {
+    // The base made its own while it was being constructed.
+    recreateScrollbars();
+}
+
+juce::ScrollBar* HostParametersComponent::ColumnViewport::createScrollBarComponent(bool isVertical)
+{
+    return isVertical ? juce::Viewport::createScrollBarComponent(true) : new ColumnScrollBar();
+}
+
+void HostParametersComponent::ColumnViewport::mouseWheelMove(const juce::MouseEvent& e,
+                                                             const juce::MouseWheelDetails& wheel)
+{
+    // The viewport also hears its scroll bars' own events, which they answer.
+    if (e.eventComponent == this)
+        getHorizontalScrollBar().mouseWheelMove(e, wheel);
 }
 
 void HostParametersComponent::ColumnViewport::visibleAreaChanged(const juce::Rectangle<int>& area)
@@ -309,6 +346,7 @@ void HostParametersComponent::resized()
     frame.setBounds(frameArea);
     viewport.setBounds(frameArea.reduced(1));
     list.setAvailableWidth(viewport.getWidth());
+    viewport.setSingleStepSizes(juce::jmax(1, juce::roundToInt(list.getColumnWidth())), ListComponent::kRowHeight);
 
     layOutDefaultMap({ area.getX(), viewport.getBottom() + kCheckGap, area.getWidth(), kCheckHeight });
 }

@@ -68,12 +68,18 @@ public:
 
     // Scrolls the grid by whole columns, so that every slot shown has its
     // number strip beside it: a column half scrolled off would put its slots
-    // next to the following column's numbers.
+    // next to the following column's numbers. A turn of the wheel (either
+    // way, over the grid or its scroll bar) and a click on an arrow step one
+    // column; a held arrow repeats.
     class ColumnViewport : public juce::Viewport
     {
     public:
         explicit ColumnViewport(ListComponent& list);
         void visibleAreaChanged(const juce::Rectangle<int>& newVisibleArea) override;
+        void mouseWheelMove(const juce::MouseEvent& e, const juce::MouseWheelDetails& wheel) override;
+
+    protected:
+        juce::ScrollBar* createScrollBarComponent(bool isVertical) override;
 
     private:
         ListComponent& list;

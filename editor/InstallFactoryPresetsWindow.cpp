@@ -125,6 +125,10 @@ void InstallFactoryPresetsWindow::open()
     startButton.setEnabled(true);
     okButton.setVisible(false);
     okButton.setEnabled(false);
+    // Until Start, Escape closes the window: the next editor offers the
+    // installation again. From then on the keys wait for OK.
+    setDefaultButton(&startButton);
+    setCancelButton(nullptr);
     show();
 }
 
@@ -137,6 +141,8 @@ void InstallFactoryPresetsWindow::buttonClicked(juce::Button* button)
             return;
         started = true;
         startButton.setEnabled(false);
+        setDefaultButton(&okButton);
+        setCancelButton(&okButton);
         progressLabel.setVisible(true);
         statusLabel.setVisible(true);
         progressLabel.setText("Progress: 0%", juce::dontSendNotification);

@@ -46,7 +46,8 @@ ModulatorRetriggerSettings::ModulatorRetriggerSettings(const juce::String& title
     speedSlider.setParameter(speed);
 
     thresholdSlider.setTitle("Threshold", kSliderTitleJustification);
-    thresholdSlider.setScale(HorizontalSlider::scaleBelow, { "0dB", "-30dB" }, 0);
+    // The ends of the thresholds' range.
+    thresholdSlider.setScale(HorizontalSlider::scaleBelow, { "0dB", "-64dB" }, 0);
     thresholdSlider.setParameters(lowerThreshold, upperThreshold);
 
     sliderColumn.addAndMakeVisible(speedSlider);
@@ -75,6 +76,12 @@ ModulatorRetriggerSettings::~ModulatorRetriggerSettings()
     // The detection panel outlives the column it frames.
     detectionPanel.setContent(nullptr, false);
     setLookAndFeel(nullptr);
+}
+
+void ModulatorRetriggerSettings::setParameterTouchedCallback(const std::function<void(Parameter*)>& callback)
+{
+    speedSlider.setUserTouchCallback(callback);
+    thresholdSlider.setUserTouchCallback(callback);
 }
 
 void ModulatorRetriggerSettings::parameterChanged(Parameter* p)

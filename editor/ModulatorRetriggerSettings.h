@@ -47,6 +47,9 @@ public:
     HorizontalSlider& getSpeedSlider() noexcept { return speedSlider; }
     TwoValueHorizontalSliderWithLevel& getThresholdSlider() noexcept { return thresholdSlider; }
 
+    // Told the parameter of a slider the user grabs or moves.
+    void setParameterTouchedCallback(const std::function<void(Parameter*)>& callback);
+
     // The mode parameter changed (on the message thread).
     void parameterChanged(Parameter* p) override;
     void visibilityChanged() override;

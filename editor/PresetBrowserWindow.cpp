@@ -121,14 +121,6 @@ void PresetBrowserWindow::visibilityChanged()
         browser->takeKeyboard(true);
 }
 
-bool PresetBrowserWindow::keyPressed(const juce::KeyPress& key)
-{
-    if (key != juce::KeyPress::escapeKey)
-        return WindowComponent::keyPressed(key);
-    hide();
-    return true;
-}
-
 void PresetBrowserWindow::resized()
 {
     WindowComponent::resized();

@@ -32,9 +32,8 @@ public:
     void presetChanged(PresetCollection* collection) override;
     void presetCollectionChanged(PresetCollection* collection) override;
 
-    // Shown, the preset list takes the keyboard; Escape closes the window as OK does.
+    // Shown, the preset list takes the keyboard.
     void visibilityChanged() override;
-    bool keyPressed(const juce::KeyPress& key) override;
     void resized() override;
     void childBoundsChanged(juce::Component* child) override;
     void paint(juce::Graphics& g) override;

@@ -40,6 +40,7 @@ PresetsSettingsComponent::UpdateAuthorWindow::UpdateAuthorWindow(BasePlugin& plu
     buttonRow.setSpacing(kGap);
     addAndMakeVisible(buttonRow);
     fitButtons();
+    setDefaultButton(&okButton);
 
     for (auto* line : { &messageLine, &progressLine, &currentFileLine })
     {
@@ -94,6 +95,7 @@ void PresetsSettingsComponent::UpdateAuthorWindow::start()
 
     cancelButton.setEnabled(true);
     okButton.setEnabled(false);
+    setCancelButton(&cancelButton);
     progressLine.setVisible(true);
     currentFileLine.setVisible(true);
     messageLine.setText("Operation can take a while. Please wait...", juce::dontSendNotification);
@@ -189,6 +191,7 @@ void PresetsSettingsComponent::UpdateAuthorWindow::showFinalTexts()
 {
     okButton.setEnabled(true);
     cancelButton.setEnabled(false);
+    setCancelButton(&okButton);
 
     const auto failed = getFailedFiles();
     const bool finished = completed.load() != 0;

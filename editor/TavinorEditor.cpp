@@ -70,6 +70,8 @@ TavinorEditor::TavinorEditor(Tavinor& p) : BasePluginEditor(p, false), processor
             dynamic_cast<FloatParameter*>(get(base + T::kDetectorOffThreshold)));
         addChildComponent(*window);
         window->addComponentListener(this);
+        // Its sliders show their values and are learnt as the face's controls are.
+        window->setParameterTouchedCallback([this](Parameter* p) { parameterTouched(p); });
         retriggerWindows[(size_t) m] = std::move(window);
     }
 
@@ -435,13 +437,13 @@ void TavinorEditor::writeLineChoice(int k, int value)
 void TavinorEditor::writeScale(bool predelay, bool right, int value)
 {
     const int sync = predelay ? T::kPreDelaySync : T::kDelaySync;
-    const int join = predelay ? T::kPreDelayJoin : T::kDelayJoin;
     const int left = predelay ? T::kPreDelayLeftScale : T::kDelayLeftScale;
     const int rightScale = predelay ? T::kPreDelayRightScale : T::kDelayRightScale;
-    // The scales mean nothing while the times are free.
+    // The scales mean nothing while the times are free; joined, the right
+    // switches take no clicks.
     if (!proxyBool(sync))
         return;
-    writeLineChoice(right && !proxyBool(join) ? rightScale : left, value);
+    writeLineChoice(right ? rightScale : left, value);
 }
 
 void TavinorEditor::writeGlobalChoice(int id, int value)
@@ -515,18 +517,14 @@ void TavinorEditor::controllerEventTriggered(GUIController* control, int uid)
         BasePluginEditor::controllerEventTriggered(control, uid);
 }
 
-void TavinorEditor::controllerValueChanged(GUIController* control)
+Parameter* TavinorEditor::getTouchedParameter(GUIController* control)
 {
-    auto* p = control != nullptr ? control->getParameter() : nullptr;
+    // The line controls of the face show the selected line through proxies.
+    auto* p = BasePluginEditor::getTouchedParameter(control);
     if (p != nullptr && p->getId() >= 0 && p->getId() < T::kNumTemplateParameters)
-    {
         if (auto* line = getParameterManager().getParameter(processor.getSelectedLineParameterBase() + p->getId()))
-        {
-            parameterTouched(line);
-            return;
-        }
-    }
-    BasePluginEditor::controllerValueChanged(control);
+            return line;
+    return p;
 }
 
 void TavinorEditor::togglePadlock(ParameterPadlock* padlock)
@@ -568,7 +566,13 @@ void TavinorEditor::itemChosen(PopupMenuEx* menu, int itemId, bool)
 void TavinorEditor::toggleRetriggerWindow(int modulator)
 {
     if (auto* window = retriggerWindows[(size_t) modulator].get())
+    {
         window->setVisible(!window->isVisible());
+        // It floats over the face rather than covering it, so it takes the
+        // keys itself: Escape closes it.
+        if (window->isShowing())
+            window->grabKeyboardFocus();
+    }
 }
 
 void TavinorEditor::componentVisibilityChanged(juce::Component& component)
@@ -700,6 +704,11 @@ void TavinorEditor::updateJoinedControls(bool predelay)
         show(c, !joined);
     for (auto* c : predelay ? elements.predelayRightJoined : elements.delayRightJoined)
         show(c, joined);
+    // Joined, the right scale is the left one's: its switches show it, drawn
+    // inactive, and take no clicks.
+    for (auto* c : predelay ? elements.predelayRightScale : elements.delayRightScale)
+        if (c != nullptr)
+            c->setEnabled(!joined);
 }
 
 void TavinorEditor::updateModulatorPanels(int modulator)

@@ -90,7 +90,7 @@ public:
     //==========================================================================
     void visibilityChanged() override;
     void parameterChanged(Parameter* p) override;
-    void controllerValueChanged(GUIController* control) override;
+    Parameter* getTouchedParameter(GUIController* control) override;
     void controllerEventTriggered(GUIController* control, int uid) override;
     void visibleTimerCallback() override;
     int getPresetNameParameterId() const override { return Tavinor::kPresetName; }

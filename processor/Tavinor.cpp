@@ -752,7 +752,11 @@ juce::String Tavinor::getPluginParameterText(int id)
             case kEnvelopeHold:
                 return secondsText(DelayParameters::holdSeconds(v));
             case kEnvelopeSustain: case kFollowerSensitivity: case kFollowerAttack: case kFollowerRelease:
+            case kDetectorSpeed:
                 return juce::String(truncated(100.0 * v)) + "%";
+            case kDetectorOnThreshold: case kDetectorOffThreshold:
+                // + 0.0: the top of the range would read "-0.0".
+                return juce::String(-DelayParameters::kDetectorRangeDb * v + 0.0, 1) + " dB";
             default:
                 break;
         }

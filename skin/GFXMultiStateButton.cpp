@@ -10,6 +10,8 @@ namespace
 constexpr int kMaxStates = 1024;
 constexpr float kFallbackDotDiameter = 10.0f;
 constexpr float kFallbackDotMinimum = 2.0f;
+// A disabled button shows its state faded.
+constexpr float kDisabledOpacity = 0.35f;
 } // namespace
 
 GFXMultiStateButton::GFXMultiStateButton(const juce::String& name)
@@ -94,6 +96,8 @@ int GFXMultiStateButton::getFrameFor(bool isMouseOverButton, bool isButtonDown) 
 
 void GFXMultiStateButton::paintButton(juce::Graphics& g, bool isMouseOverButton, bool isButtonDown)
 {
+    if (!isEnabled())
+        g.setOpacity(kDisabledOpacity);
     if (hasImageStrip())
     {
         drawFrame(g, getFrameFor(isMouseOverButton, isButtonDown));

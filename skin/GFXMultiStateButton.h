@@ -6,6 +6,7 @@
 // A button that shows one of n states and raises events; whoever handles the
 // events decides what a click changes. It never writes a parameter. Strip "2D":
 // frame k = state k; "3D": frame 2k = state k, 2k + 1 = state k pressed.
+// Disabled, it is drawn faded and takes no clicks.
 class GFXMultiStateButton : public BaseGFXController,
                             public juce::Button
 {

@@ -38,8 +38,9 @@ AlertWindow* AlertWindow::create(const juce::String& title, const juce::String& 
     alert->setMessage(text);
     for (auto result : results)
         alert->addButton(buttonText(result), result);
-    alert->defaultButton = defaultIndex == kNone ? nullptr : alert->buttons[defaultIndex];
-    alert->cancelButton = cancelIndex == kNone ? nullptr : alert->buttons[cancelIndex];
+    // An index of kNone finds no button: null.
+    alert->setDefaultButton(alert->buttons[defaultIndex]);
+    alert->setCancelButton(alert->buttons[cancelIndex]);
     alert->caller = alertCaller;
     return alert;
 }
@@ -49,16 +50,16 @@ AlertWindow* AlertWindow::createOk(const juce::String& title, const juce::String
     return create(title, text, c, { OK }, 0, 0);
 }
 
+// Every Yes of these replaces or deletes: Return answers No or Cancel, as
+// Escape does. Over unsaved changes Return keeps them: "Save as".
 AlertWindow* AlertWindow::createYesNo(const juce::String& title, const juce::String& text, Caller* c)
 {
-    return create(title, text, c, { Yes, No }, 0, 1);
+    return create(title, text, c, { Yes, No }, 1, 1);
 }
 
-// The questions whose answers change files press nothing on Return; Escape
-// cancels them. Over unsaved changes Return keeps them: "Save as".
 AlertWindow* AlertWindow::createYesCancel(const juce::String& title, const juce::String& text, Caller* c)
 {
-    return create(title, text, c, { Yes, Cancel }, kNone, 1);
+    return create(title, text, c, { Yes, Cancel }, 1, 1);
 }
 
 AlertWindow* AlertWindow::createSaveOverwriteDiscard(const juce::String& title, const juce::String& text, Caller* c)
@@ -68,7 +69,7 @@ AlertWindow* AlertWindow::createSaveOverwriteDiscard(const juce::String& title, 
 
 AlertWindow* AlertWindow::createReplaceCancel(const juce::String& title, const juce::String& text, Caller* c)
 {
-    return create(title, text, c, { Replace, Cancel }, kNone, 1);
+    return create(title, text, c, { Replace, Cancel }, 1, 1);
 }
 
 AlertWindow::AlertWindow()
@@ -140,27 +141,6 @@ void AlertWindow::lookAndFeelChanged()
     if (auto* laf = dynamic_cast<DefaultLookAndFeel*>(&getLookAndFeel()))
         message.setFont(laf->getDefaultFont());
     updateSize();
-}
-
-bool AlertWindow::keyPressed(const juce::KeyPress& key)
-{
-    // Keys reach the alert from whichever of its buttons has the focus too.
-    if (key == juce::KeyPress::escapeKey)
-    {
-        // Without a cancel button, Escape closes the alert as its close button
-        // does: nobody is told.
-        if (cancelButton != nullptr)
-            buttonClicked(cancelButton);
-        else
-            hide();
-        return true;
-    }
-    if (key == juce::KeyPress::returnKey && defaultButton != nullptr)
-    {
-        buttonClicked(defaultButton);
-        return true;
-    }
-    return false;
 }
 
 void AlertWindow::resized()

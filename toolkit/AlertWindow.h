@@ -12,7 +12,8 @@ namespace Orv
 // button reaches the caller as a result code through alertWindowClosed.
 // Return presses its default button, Escape its cancel button or, without
 // one, closes it; both wherever the focus is inside it, which it takes when
-// shown on a screen (or when its editor comes back onto one).
+// shown on a screen (or when its editor comes back onto one). Where Yes
+// would replace or delete something, Return answers No or Cancel.
 class AlertWindow : public WindowComponent
 {
 public:
@@ -60,7 +61,6 @@ public:
 
     void parentHierarchyChanged() override;
     void lookAndFeelChanged() override;
-    bool keyPressed(const juce::KeyPress& key) override;
     void resized() override;
     void childBoundsChanged(juce::Component* child) override;
     bool shouldDimBackground() const override { return true; }
@@ -77,8 +77,6 @@ private:
     juce::Label message;
     juce::Array<juce::var> values;
     Caller* caller = nullptr;
-    juce::TextButton* defaultButton = nullptr;
-    juce::TextButton* cancelButton = nullptr;
 
     JUCE_DECLARE_NON_COPYABLE(AlertWindow)
 };

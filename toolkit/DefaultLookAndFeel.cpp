@@ -18,6 +18,9 @@ constexpr int kLargeButtonPixels = 43;
 constexpr int kLargeSize = 2;
 constexpr float kCorner = 4.0f;
 constexpr float kWindowCorner = 8.0f;
+// JUCE's button corner, and the default button's ring.
+constexpr float kDefaultButtonCorner = 4.0f;
+constexpr float kDefaultButtonRing = 2.0f;
 
 const juce::Colour kArrowColour(0xFF808080);
 
@@ -388,6 +391,15 @@ void DefaultLookAndFeel::drawDrawableButton(juce::Graphics& g, juce::DrawableBut
     const auto colour = button.findColour(button.getToggleState() ? juce::DrawableButton::backgroundOnColourId
                                                                   : juce::DrawableButton::backgroundColourId);
     drawButtonBackground(g, button, colour, isMouseOverButton, isButtonDown);
+}
+
+void DefaultLookAndFeel::drawButtonBackground(juce::Graphics& g, juce::Button& button, const juce::Colour& colour,
+                                              bool isMouseOverButton, bool isButtonDown)
+{
+    juce::LookAndFeel_V3::drawButtonBackground(g, button, colour, isMouseOverButton, isButtonDown);
+    if (WindowComponent::isDefaultButton(button))
+        drawRoundedOutline(g, button.getLocalBounds(), findColour(accentColourId), kDefaultButtonCorner,
+                           kDefaultButtonRing);
 }
 
 void DefaultLookAndFeel::drawImageButton(juce::Graphics& g, juce::Image* image, int imageX, int imageY, int imageW,

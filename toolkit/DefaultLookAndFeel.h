@@ -76,8 +76,7 @@ public:
     // look-and-feel, so the editor makes this one the default.
     juce::Typeface::Ptr getTypefaceForFont(const juce::Font& font) override;
 
-    //==========================================================================
-    // The in-house operations.
+    //===================================================================    // The in-house operations.
     virtual void drawArrow(juce::Graphics& g, int x, int y, int w, int h, bool pointsRight);
     void drawHardLabel(juce::Graphics& g, HardLabel& label) override;
     virtual juce::Image getSmallIcon1();
@@ -122,8 +121,7 @@ public:
     static juce::Array<juce::Image> getTextButtonSkin(int size);
     static juce::Image getSmallIcon(int number);
 
-    //==========================================================================
-    // Overrides of JUCE's look-and-feel.
+    //===================================================================    // Overrides of JUCE's look-and-feel.
     bool areScrollbarButtonsVisible() override;
     int getDefaultScrollbarWidth() override;
     int getScrollbarButtonSize(juce::ScrollBar&) override;
@@ -135,6 +133,9 @@ public:
 
     juce::Font getTextButtonFont(juce::TextButton&, int buttonHeight) override;
     void drawButtonText(juce::Graphics&, juce::TextButton&, bool isMouseOverButton, bool isButtonDown) override;
+    // A window's default button (the one Return presses) has an accent ring.
+    void drawButtonBackground(juce::Graphics&, juce::Button&, const juce::Colour& backgroundColour,
+                              bool isMouseOverButton, bool isButtonDown) override;
     void drawDrawableButton(juce::Graphics&, juce::DrawableButton&, bool isMouseOverButton,
                             bool isButtonDown) override;
     void drawImageButton(juce::Graphics&, juce::Image*, int imageX, int imageY, int imageW, int imageH,
@@ -196,8 +197,7 @@ private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(DefaultLookAndFeel)
 };
 
-//==============================================================================
-// A colour of the in-house palette as the component should draw it: its own,
+//=======================================================================// A colour of the in-house palette as the component should draw it: its own,
 // else its look-and-feel's. Under a look-and-feel without the palette this is
 // what JUCE answers for an id it does not know (opaque black), without asking
 // it for one.

@@ -148,8 +148,8 @@ FileChooserWindow::FileChooserWindow(const FileChooserLauncher::Request& request
     okButton.setSize(buttonWidth, kButtonHeight);
     cancelButton.setSize(buttonWidth, kButtonHeight);
     addAndMakeVisible(buttonRow);
-
-    setWantsKeyboardFocus(true);
+    setDefaultButton(&okButton);
+    setCancelButton(&cancelButton);
     selectionChanged();
 }
 
@@ -260,21 +260,6 @@ void FileChooserWindow::buttonClicked(juce::Button* button)
         chooseSelectedFile();
     else if (button == &cancelButton || button == &getCloseButton())
         cancel();
-}
-
-bool FileChooserWindow::keyPressed(const juce::KeyPress& key)
-{
-    if (key == juce::KeyPress::escapeKey)
-    {
-        cancel();
-        return true;
-    }
-    if (key == juce::KeyPress::returnKey)
-    {
-        chooseSelectedFile();
-        return true;
-    }
-    return false;
 }
 
 void FileChooserWindow::parentHierarchyChanged()

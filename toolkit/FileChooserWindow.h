@@ -42,7 +42,6 @@ public:
 
     // WindowComponent
     void buttonClicked(juce::Button* button) override;
-    bool keyPressed(const juce::KeyPress& key) override;
     bool shouldDimBackground() const override { return true; }
     void parentHierarchyChanged() override;
     void resized() override;

@@ -33,6 +33,11 @@ void HorizontalSlider::setIntParameter(IntParameter* parameter)
     ParameterController::setParameter(parameter);
 }
 
+void HorizontalSlider::setUserTouchCallback(std::function<void(Parameter*)> callback)
+{
+    onUserTouch = std::move(callback);
+}
+
 void HorizontalSlider::setTitle(const juce::String& text, juce::Justification justification)
 {
     title.setText(text, juce::dontSendNotification);

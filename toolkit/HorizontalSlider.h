@@ -42,6 +42,9 @@ public:
     void setTitle(const juce::String& text, juce::Justification justification);
     void setScale(int scalePosition, const juce::StringArray& labels, int numTicks);
 
+    // Told the parameter of a thumb the user grabs or moves.
+    virtual void setUserTouchCallback(std::function<void(Parameter*)> callback);
+
     juce::Slider& getSlider() { return *slider; }
     HardLabel& getTitleLabel() { return title; }
     int getNumScaleLabels() const { return scaleLabels.size(); }

@@ -97,15 +97,18 @@ void ModalComponent::showInMode(PositionMode mode, juce::Point<int> position, ju
         updatePosition();
     }
     setVisible(true);
+    // Only a component on the screen can take the focus: an editor that the
+    // host has closed keeps its windows, and may show one, until it reopens.
+    if (getWantsKeyboardFocus() && isShowing() && !hasKeyboardFocus(true))
+    {
+        focusBefore = getCurrentlyFocusedComponent();
+        grabKeyboardFocus();
+    }
 }
 
 void ModalComponent::show()
 {
     showInMode(centred, {}, nullptr);
-    // Only a component on the screen can take the focus: an editor that the
-    // host has closed keeps its windows, and may show one, until it reopens.
-    if (getWantsKeyboardFocus() && isShowing())
-        grabKeyboardFocus();
 }
 
 void ModalComponent::showAt(juce::Point<int> position, juce::Component* relativeTo)
@@ -115,12 +118,16 @@ void ModalComponent::showAt(juce::Point<int> position, juce::Component* relative
 
 void ModalComponent::hide()
 {
+    const bool hadFocus = hasKeyboardFocus(true);
     if (isInAttachedCover() && coveringWindow.isVisible())
     {
         coveringWindow.setVisible(false);
         coveringWindow.toBack();
     }
     setVisible(false);
+    if (hadFocus && focusBefore != nullptr && focusBefore->isShowing())
+        focusBefore->grabKeyboardFocus();
+    focusBefore = nullptr;
 }
 
 void ModalComponent::updatePosition()

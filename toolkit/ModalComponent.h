@@ -7,7 +7,8 @@
 // It is shown inside a cover that fills the nearest ancestor implementing
 // ModalComponent::Desktop, swallows clicks meant for what lies beneath it and
 // can darken it. The owner keeps and deletes the component; hiding never
-// deletes.
+// deletes. One that wants the keys takes them when shown and gives them back
+// where they were when hidden.
 class ModalComponent : public juce::Component
 {
 public:
@@ -75,6 +76,7 @@ private:
     PositionMode positionMode = centred;
     juce::Point<int> storedPoint;
     bool attaching = false;
+    juce::Component::SafePointer<juce::Component> focusBefore;
 
 protected:
     CoveringWindow coveringWindow;

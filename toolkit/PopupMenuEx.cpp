@@ -337,6 +337,7 @@ juce::Point<int> PopupMenuEx::computeWindowPosition(juce::Rectangle<int> request
 PopupMenuEx::PopupMenuComponent::PopupMenuComponent(PopupMenuEx& rootMenu) : root(rootMenu)
 {
     setName("PopupMenu");
+    setWantsKeyboardFocus(true);
 }
 
 PopupMenuEx::PopupMenuComponent::~PopupMenuComponent()
@@ -442,6 +443,35 @@ void PopupMenuEx::PopupMenuComponent::mouseDown(const juce::MouseEvent&)
     root.dismissedByClick();
 }
 
+bool PopupMenuEx::PopupMenuComponent::keyPressed(const juce::KeyPress& key)
+{
+    auto* top = windows.getLast();
+    if (top == nullptr)
+        return false;
+    const bool escape = key == juce::KeyPress::escapeKey;
+    if (escape || key == juce::KeyPress::leftKey)
+    {
+        cancelRequest();
+        if (windows.size() > 1)
+            closeTopWindow();
+        else if (escape)
+            root.dismissedByClick();
+        return true;
+    }
+    if (key == juce::KeyPress::upKey || key == juce::KeyPress::downKey)
+    {
+        cancelRequest();
+        top->highlightNext(key == juce::KeyPress::upKey ? -1 : 1);
+        return true;
+    }
+    if (key == juce::KeyPress::returnKey || key == juce::KeyPress::rightKey)
+    {
+        top->enterHighlighted(key == juce::KeyPress::returnKey);
+        return true;
+    }
+    return false;
+}
+
 //==============================================================================
 PopupMenuEx::Window::Window(PopupMenuComponent& ownerComponent, PopupMenuEx& shownMenu)
     : owner(ownerComponent), menu(shownMenu)
@@ -483,13 +513,57 @@ void PopupMenuEx::Window::hoverAt(int y)
 {
     const int index = getItemIndexAt(y);
     setHovered(index);
-    if (index < 0)
-        return;
+    if (index >= 0)
+        requestRow(index);
+}
 
+void PopupMenuEx::Window::requestRow(int index)
+{
     const auto* item = menu.getItem(index);
     const juce::Rectangle<int> request(getX() - kRequestOverlap, getY() + rowHeight * index,
                                        getWidth() + 2 * kRequestOverlap, rowHeight);
     owner.requestMenu(item->isSubMenu() ? item->subMenu.get() : &menu, request, placementBeside);
+}
+
+bool PopupMenuEx::Window::canEnter(int index) const
+{
+    const auto* item = menu.getItem(index);
+    return item != nullptr && (item->isSubMenu() ? item->hasEnabledInside : item->enabled);
+}
+
+void PopupMenuEx::Window::highlightNext(int direction)
+{
+    const int n = menu.getNumItems();
+    int index = lastHoveredItem >= 0 ? lastHoveredItem : (direction > 0 ? -1 : n);
+    for (int tries = 0; tries < n; ++tries)
+    {
+        index = (index + direction + n) % n;
+        if (canEnter(index))
+        {
+            setHovered(index);
+            return;
+        }
+    }
+}
+
+void PopupMenuEx::Window::enterHighlighted(bool choose)
+{
+    const int index = lastHoveredItem;
+    if (!canEnter(index))
+        return;
+    const auto* item = menu.getItem(index);
+    if (item->isSubMenu())
+    {
+        requestRow(index);
+        owner.openPendingMenu();
+        if (auto* opened = owner.getWindow(owner.getNumWindows() - 1); opened != this)
+            opened->highlightNext(1);
+    }
+    else if (choose)
+    {
+        owner.cancelRequest();
+        owner.getRootMenu().itemClicked(*item);
+    }
 }
 
 void PopupMenuEx::Window::mouseMove(const juce::MouseEvent& e)

@@ -142,7 +142,10 @@ private:
 };
 
 // Covers the whole covering area and holds the stack of open menu windows; a
-// click on it outside every window dismisses the menu.
+// click on it outside every window dismisses the menu. It takes the keys while
+// open: Up and Down move along the rows of the innermost level, Return chooses
+// a row (or opens its sub-menu, as Right does), Left and Escape close the
+// innermost sub-menu, and Escape on the top level dismisses the menu.
 class PopupMenuEx::PopupMenuComponent : public ModalComponent, private juce::Timer
 {
 public:
@@ -163,6 +166,7 @@ public:
     void updatePosition() override;
     void visibilityChanged() override;
     void mouseDown(const juce::MouseEvent& e) override;
+    bool keyPressed(const juce::KeyPress& key) override;
 
     static constexpr int hoverDelayMs = 100;
 
@@ -195,6 +199,13 @@ public:
     juce::Rectangle<int> getRowBounds(int index) const;
     juce::Rectangle<int> getPreferredSize() const;
 
+    // Highlights the next row, up (-1) or down (1), that can be chosen or
+    // opened, going round past either end.
+    void highlightNext(int direction);
+    // The highlighted row as a click would take it: a sub-menu opens at once
+    // with its first row highlighted; a plain row is chosen when choose is true.
+    void enterHighlighted(bool choose);
+
     void mouseMove(const juce::MouseEvent& e) override;
     void mouseEnter(const juce::MouseEvent& e) override;
     void mouseExit(const juce::MouseEvent& e) override;
@@ -209,6 +220,8 @@ public:
 private:
     void hoverAt(int y);
     void setHovered(int index);
+    void requestRow(int index);
+    bool canEnter(int index) const;
 
     PopupMenuComponent& owner;
     PopupMenuEx& menu;

@@ -9,6 +9,12 @@ TwoValueHorizontalSlider::TwoValueHorizontalSlider()
 
 TwoValueHorizontalSlider::~TwoValueHorizontalSlider() = default;
 
+void TwoValueHorizontalSlider::setUserTouchCallback(std::function<void(Parameter*)> callback)
+{
+    minController->onUserTouch = callback;
+    maxController->onUserTouch = std::move(callback);
+}
+
 void TwoValueHorizontalSlider::setParameters(FloatParameter* minParam, FloatParameter* maxParam)
 {
     if (minParam == nullptr || maxParam == nullptr)

@@ -12,6 +12,7 @@ public:
 
     // Range from minParam's minimum to maxParam's maximum, continuous.
     void setParameters(FloatParameter* minParam, FloatParameter* maxParam);
+    void setUserTouchCallback(std::function<void(Parameter*)> callback) override;
 
     // The thumbs are bound through their own controllers, never through the
     // inherited single-parameter binding.

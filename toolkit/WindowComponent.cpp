@@ -10,6 +10,7 @@ constexpr int kMinimumHeight = 120;
 constexpr int kMaximumCloseButtonSide = 20;
 constexpr int kIconSide = 27;
 const juce::Colour kCloseButtonHoverColour(0xFFFF6C00);
+const juce::Identifier kDefaultButtonMark("windowDefaultButton");
 
 std::unique_ptr<juce::Drawable> createWindowIcon()
 {
@@ -40,6 +41,7 @@ WindowComponent::WindowComponent()
     setOpaque(!transparent);
     updateCloseButtonVisibility();
     lookAndFeelChanged();
+    setWantsKeyboardFocus(true);
 }
 
 WindowComponent::~WindowComponent()
@@ -51,6 +53,55 @@ void WindowComponent::buttonClicked(juce::Button* button)
 {
     if (button == &closeButton)
         hide();
+}
+
+void WindowComponent::setDefaultButton(juce::Button* button)
+{
+    if (defaultButton != nullptr)
+    {
+        defaultButton->getProperties().remove(kDefaultButtonMark);
+        defaultButton->repaint();
+    }
+    defaultButton = button;
+    if (button != nullptr)
+    {
+        button->getProperties().set(kDefaultButtonMark, true);
+        button->repaint();
+    }
+}
+
+void WindowComponent::setCancelButton(juce::Button* button)
+{
+    cancelButton = button;
+}
+
+bool WindowComponent::isDefaultButton(const juce::Button& button)
+{
+    return button.getProperties().contains(kDefaultButtonMark);
+}
+
+void WindowComponent::pressIfUsable(juce::Button* button)
+{
+    if (button->isEnabled() && button->isVisible())
+        buttonClicked(button);
+}
+
+bool WindowComponent::keyPressed(const juce::KeyPress& key)
+{
+    if (key == juce::KeyPress::escapeKey)
+    {
+        if (cancelButton != nullptr)
+            pressIfUsable(cancelButton);
+        else
+            buttonClicked(&closeButton);
+        return true;
+    }
+    if (key == juce::KeyPress::returnKey && defaultButton != nullptr)
+    {
+        pressIfUsable(defaultButton);
+        return true;
+    }
+    return false;
 }
 
 void WindowComponent::setContentSize(int width, int height)

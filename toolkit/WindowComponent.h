@@ -7,6 +7,8 @@
 // A modal window inside the editor: a frame, a title bar with icon, title and
 // close button, and margins around the content. Subclasses lay out their
 // children in getContentArea() after calling WindowComponent::resized.
+// Wherever the focus is inside it, Return presses its default button and
+// Escape its cancel button, or closes it as the close button does.
 class WindowComponent : public ModalComponent, public juce::Button::Listener
 {
 public:
@@ -42,6 +44,15 @@ public:
     void setFrameVisible(bool visible);
     void setTransparent(bool transparent);
     void setCornerStyle(CornerStyle style);
+    // Buttons the window listens to (either may be null): a key presses one as
+    // a click does, but not while it is disabled or hidden. Without a cancel
+    // button, Escape does what the close button does, shown or not.
+    void setDefaultButton(juce::Button* button);
+    void setCancelButton(juce::Button* button);
+    juce::Button* getDefaultButton() const noexcept { return defaultButton; }
+    juce::Button* getCancelButton() const noexcept { return cancelButton; }
+    // Whether the button is its window's default, which the look draws so.
+    static bool isDefaultButton(const juce::Button& button);
 
     const juce::String& getTitle() const { return title; }
     const juce::Font& getTitleFont() const { return titleFont; }
@@ -58,12 +69,14 @@ public:
     juce::DrawableButton& getCloseButton() { return closeButton; }
     juce::DrawableComposite* getIcon() const { return icon.get(); }
 
+    bool keyPressed(const juce::KeyPress& key) override;
     void lookAndFeelChanged() override;
     void paint(juce::Graphics& g) override;
     void resized() override;
 
 private:
     void updateCloseButtonVisibility();
+    void pressIfUsable(juce::Button* button);
 
     bool frameVisible = true;
     bool titleBarVisible = true;
@@ -80,6 +93,8 @@ private:
     juce::Rectangle<int> titleBarArea;
     juce::Rectangle<int> titleTextArea;
     juce::Rectangle<int> contentArea;
+    juce::Component::SafePointer<juce::Button> defaultButton;
+    juce::Component::SafePointer<juce::Button> cancelButton;
 
     JUCE_DECLARE_NON_COPYABLE(WindowComponent)
 };

@@ -5,7 +5,8 @@
 #include <regex>
 
 // The about box shows the product's identity, links to its page, rolls the
-// credits while it is shown (when the plug-in has any) and goes away on a click.
+// credits while it is shown (when the plug-in has any) and goes away on a click
+// or Escape, as its last line says.
 
 namespace
 {
@@ -60,7 +61,8 @@ TEST_F(About, ShowsTheProductsIdentity)
                                          "Build info:  C841602  " + processor->getBuildDate() + "|"
                                              + processor->getBundlePath() + "|"
                                              + juce::String(juce::CharPointer_UTF8("Copyright \xc2\xa9 2013 Orv Group Audio "
-                                                                      "Software. All rights reserved.")));
+                                                                      "Software. All rights reserved."))
+                                             + "|Click anywhere or press Escape to close.");
     // The date of the build: this test program is linked with the library
     // that holds it, so it was made that day or, past midnight, the next.
     const auto date = processor->getBuildDate();
@@ -88,7 +90,9 @@ TEST_F(About, ShowsTheProductsIdentity)
     EXPECT_FALSE(window.getCredits().isVisible() || window.getCredits().isTimerRunning());
     const auto content = window.getContentArea();
     EXPECT_EQ(window.getInfoArea().getHeight(), AboutWindow::kUpperInfoHeight);
-    EXPECT_NEAR(window.getInfoArea().getCentreY(), (content.getY() + 62 + content.getBottom()) / 2, 1);
+    const auto hint = window.getTextLines().getLast().area;
+    EXPECT_EQ(hint.getBottom(), content.getBottom());
+    EXPECT_NEAR(window.getInfoArea().getCentreY(), (content.getY() + 62 + hint.getY() - 4) / 2, 1);
 
     click(window, { 400, 250 });
     EXPECT_FALSE(window.isVisible());
@@ -105,7 +109,7 @@ TEST_F(About, CreditsRollWhileShownAndAClickOnThemHidesTheWindow)
     const int labelHeight = credits.getLabel().getHeight();
     EXPECT_EQ(labelHeight, 3 * juce::roundToInt(credits.getLabel().getFont().getHeight()));
     EXPECT_EQ(credits.getY(), shown.window.getInfoArea().getBottom() + 4);
-    EXPECT_EQ(credits.getBottom(), shown.window.getContentArea().getBottom());
+    EXPECT_EQ(credits.getBottom(), shown.window.getTextLines().getLast().area.getY() - 4) << "above how to close";
 
     // One pixel up per tick; once the last line has gone at the top it starts
     // again just below the bottom edge.

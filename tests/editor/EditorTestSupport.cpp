@@ -92,6 +92,42 @@ void click(juce::Component& c)
     click(c, c.getLocalBounds().getCentre());
 }
 
+OnScreen::OnScreen(juce::Component& w) : window(w)
+{
+    window.addToDesktop(0);
+    window.setVisible(true);
+    TestHelpers::pumpMessages();
+}
+
+OnScreen::~OnScreen()
+{
+    juce::ModifierKeys::currentModifiers = {};
+    window.removeFromDesktop();
+}
+
+void OnScreen::press(int keyCode)
+{
+    window.getPeer()->handleKeyPress(juce::KeyPress(keyCode));
+    TestHelpers::pumpMessages();
+}
+
+void OnScreen::mouse(juce::Point<int> at, bool buttonDown, const juce::MouseWheelDetails* wheel, juce::ModifierKeys mods)
+{
+    // JUCE asks the display where the pointer is too (a held button's repeat
+    // does): it goes there first, and what the display says of it is heard.
+    juce::Desktop::setMousePosition(window.localPointToGlobal(at));
+    TestHelpers::pumpMessages();
+    const auto type = juce::MouseInputSource::InputSourceType::mouse;
+    const auto time = juce::Time::currentTimeMillis();
+    juce::ModifierKeys::currentModifiers = mods.withFlags(buttonDown ? juce::ModifierKeys::leftButtonModifier : 0);
+    window.getPeer()->handleMouseEvent(type, at.toFloat(), juce::ModifierKeys::currentModifiers,
+                                       juce::MouseInputSource::defaultPressure,
+                                       juce::MouseInputSource::defaultOrientation, time);
+    if (wheel != nullptr)
+        window.getPeer()->handleMouseWheel(type, at.toFloat(), time, *wheel);
+    TestHelpers::pumpMessages();
+}
+
 juce::File writeScreenshot(juce::Component& c, const juce::String& name)
 {
     const auto folderName = juce::SystemStats::getEnvironmentVariable("TAVINOR_SCREENSHOT_DIR", {});

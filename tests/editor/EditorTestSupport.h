@@ -66,6 +66,25 @@ public:
     juce::Rectangle<int> getDesktopArea() override { return getLocalBounds(); }
 };
 
+// The component as the host's window on the screen (under xvfb-run): keys,
+// wheel and mouse reach what is under them or has the focus through its peer,
+// as a user's do.
+class OnScreen
+{
+public:
+    explicit OnScreen(juce::Component& window);
+    ~OnScreen();
+
+    void press(int keyCode);
+    // The pointer to a point of the window, the left button down or up, then
+    // the wheel turned there when given.
+    void mouse(juce::Point<int> at, bool buttonDown, const juce::MouseWheelDetails* wheel = nullptr,
+               juce::ModifierKeys mods = {});
+
+private:
+    juce::Component& window;
+};
+
 // Writes the component as it looks to NAME.png in the folder that the
 // environment variable TAVINOR_SCREENSHOT_DIR names, for people to look at;
 // nothing (and the nonexistent file) without it.

@@ -302,6 +302,53 @@ TEST_F(MapPages, EverySlotShownHasItsOwnNumberWhereverTheGridIsScrolled)
     }
 }
 
+// A turn of the wheel, whichever way and wherever over the grid, and a click
+// on an arrow of its scroll bar step one column.
+TEST_F(MapPages, TheWheelAndTheScrollBarsArrowsStepByColumns)
+{
+    if (!TestHelpers::prepareScreenForWindows())
+        GTEST_SKIP() << "needs a display (run under xvfb-run)";
+    midiPage->setVisible(false);
+    OnScreen screen(editor);
+    auto& viewport = hostPage->getViewport();
+    auto& bar = viewport.getHorizontalScrollBar();
+    const float width = hostPage->getList().getColumnWidth();
+    const auto column = [&] { return juce::roundToInt((float) viewport.getViewPositionX() / width); };
+    const auto middleOf = [&](juce::Component& c) { return editor.getLocalArea(&c, c.getLocalBounds()).getCentre(); };
+    // A notch as X reports it: dx, dy, shift, over the scroll bar, columns.
+    constexpr float n = 50.0f / 256.0f;
+    for (const auto& [dx, dy, shift, overBar, columns] :
+         { std::tuple { 0.0f, -n, false, false, 1 }, { 0.0f, n, false, false, -1 }, { -n, 0.0f, false, false, 1 },
+           { 0.0f, -n, true, false, 1 }, { 0.0f, -n, false, true, 1 }, { n, 0.0f, false, true, -1 } })
+    {
+        viewport.setViewPosition((int) (2.0f * width), 0);
+        const auto at = overBar ? middleOf(bar) : middleOf(*hostPage->getList().getChoice(25));
+        const juce::MouseWheelDetails wheel { dx, dy, false, false, false };
+        const juce::ModifierKeys mods(shift ? juce::ModifierKeys::shiftModifier : 0);
+        screen.mouse(at, false, &wheel, mods);
+        screen.mouse(at, false, &wheel, mods);
+        EXPECT_EQ(column(), 2 + 2 * columns) << dx << " " << dy << " " << shift << " " << overBar;
+    }
+
+    // The arrows: 1 and 5 clicks right, then 3 left. (A held arrow repeats
+    // its step through JUCE's own button repeat; on a display shared with
+    // other tests' windows the pointer is not reliably held over it.)
+    juce::Point<int> arrows[2];
+    for (auto* child : bar.getChildren())
+        if (dynamic_cast<juce::Button*>(child) != nullptr)
+            arrows[child->getX() > bar.getWidth() / 2 ? 1 : 0] = middleOf(*child);
+    viewport.setViewPosition(0, 0);
+    for (const auto& [side, times, expected] : { std::tuple { 1, 1, 1 }, { 1, 5, 6 }, { 0, 3, 3 } })
+    {
+        for (int i = 0; i < times; ++i)
+        {
+            screen.mouse(arrows[side], true);
+            screen.mouse(arrows[side], false);
+        }
+        EXPECT_EQ(column(), expected);
+    }
+}
+
 TEST_F(MapPages, TheDefaultMapChecksKeepTheUsersChoice)
 {
     const auto map = temp.getChild("Default.tnhpmap");

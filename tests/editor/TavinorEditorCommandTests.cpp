@@ -1,12 +1,19 @@
 #include "PageTestSupport.h"
 #include "TavinorEditorTestSupport.h"
 
+#include "editor/AboutWindow.h"
+#include "editor/HostParametersComponent.h"
+#include "editor/InstallFactoryPresetsWindow.h"
 #include "editor/MidiControlComponent.h"
+#include "editor/ModulatorRetriggerSettings.h"
 #include "editor/OptionsWindow.h"
 #include "editor/PresetBrowser.h"
+#include "editor/PresetsSettingsComponent.h"
 #include "editor/TavinorPresetBrowser.h"
 #include "skin/GFXAnimation.h"
 #include "skin/GFXKnob.h"
+#include "toolkit/EmbeddedFileChooserLauncher.h"
+#include "toolkit/FileChooserWindow.h"
 
 using namespace EditorTest;
 using T = Tavinor;
@@ -103,6 +110,18 @@ protected:
         return browser.getSelectedPresetFile().getFileNameWithoutExtension();
     }
 
+    // The host's window on the screen, with the editor in it.
+    struct HostWindow : juce::Component
+    {
+        explicit HostWindow(juce::Component& editor)
+        {
+            setSize(editor.getWidth(), editor.getHeight());
+            addAndMakeVisible(editor);
+        }
+        ~HostWindow() override { removeAllChildren(); }
+        OnScreen screen { *this };
+    };
+
     PageTest::AnsweringChooser chooser;
     PresetCollection* collection = nullptr;
     juce::File presets;
@@ -148,6 +167,43 @@ TEST_F(EditorCommands, MidiLearnFromTheButtonToAControllerMovingAKnob)
     editor().visibleTimerCallback();
     EXPECT_EQ(editor().getMidiActivityLed()->getFrame(), 1);
     EXPECT_FALSE(processor->takeMidiActivity());
+}
+
+// A grab without a move is a touch: a knob of the face is learnt from it;
+// the retrigger window's sliders say their values in the status line, as the
+// face's controls do, when grabbed (where the thumb lands) and when moved.
+TEST_F(EditorCommands, AClickWithoutADragIsLearntAndTheRetriggerSlidersShowTheirValues)
+{
+    clickElement("MidiLearnButton");
+    clickElement("FeedbackKnob");
+    EXPECT_EQ(processor->getMidiControl().getSelectedParameter(), parameters().getParameter(lineId(0, T::kFeedback)));
+    clickElement("MidiLearnButton");
+
+    set(T::kMod1RetriggerMode, T::kRetriggerInputLevel);
+    clickElement("MOD1RetriggerSettings");
+    auto& window = *editor().getRetriggerWindow(0);
+    auto& speed = window.getSpeedSlider().getSlider();
+    auto& threshold = window.getThresholdSlider().getSlider();
+    const auto said = [&](int k) {
+        return processor->getPluginParameterName(T::kMod1First + k) + ": "
+             + processor->getPluginParameterText(T::kMod1First + k);
+    };
+    for (const auto& [slider, from, to, k, moved] :
+         { std::tuple<juce::Slider*, double, double, int, const char*> { &speed, 0.5, 0.5, T::kDetectorSpeed, "%" },
+           { &threshold, 0.3, 0.0, T::kDetectorOnThreshold, "MOD 1 Detector On Threshold: 0.0 dB" },
+           { &threshold, 0.45, 1.0, T::kDetectorOffThreshold, "MOD 1 Detector Off Threshold: -64.0 dB" } })
+    {
+        editor().getStatusBar().clear(-1);
+        const auto at = [s = slider](double v) { return juce::Point<int>((int) s->getPositionOfValue(v), 10); };
+        mouseEventAt(*slider, at(from), down);
+        mouseEventAt(*slider, at(to), drag);
+        mouseEventAt(*slider, at(to), up);
+        settle();
+        EXPECT_EQ(status(), said(k));
+        EXPECT_TRUE(status().endsWith(moved)) << status();
+    }
+    screenshot("editor-retrigger-threshold-status");
+    EXPECT_EQ(window.getThresholdSlider().getScaleLabel(1)->getText(), "-64dB") << "the scale's right end";
 }
 
 TEST_F(EditorCommands, StatusBarSaysWhatChanged)
@@ -386,17 +442,7 @@ TEST_F(EditorCommands, TheQuestionAnswersReturnAndEscapeOnAScreen)
     savePreset("B.tnprst");
     processor->loadPresetFile(collection, a);
 
-    // The host's window, with the editor in it.
-    juce::Component window;
-    window.setSize(editor().getWidth(), editor().getHeight());
-    window.addAndMakeVisible(editor());
-    window.addToDesktop(0);
-    window.setVisible(true);
-    settle();
-    const auto press = [&](int keyCode) {
-        window.getPeer()->handleKeyPress(juce::KeyPress(keyCode));
-        settle();
-    };
+    HostWindow window(editor());
     const auto ask = [&] {
         modify();
         clickElement("PresetNextButton");
@@ -405,19 +451,19 @@ TEST_F(EditorCommands, TheQuestionAnswersReturnAndEscapeOnAScreen)
     };
 
     ask();
-    press(juce::KeyPress::escapeKey);
+    window.screen.press(juce::KeyPress::escapeKey);
     EXPECT_FALSE(editor().getSaveChangesAlert()->isVisible());
     EXPECT_TRUE(currentName() == "A" && modified()) << "closed: nothing happens";
 
     // From the focused "Discard" button, Escape still closes the question.
     ask()->getButton(2)->grabKeyboardFocus();
-    press(juce::KeyPress::escapeKey);
+    window.screen.press(juce::KeyPress::escapeKey);
     EXPECT_FALSE(editor().getSaveChangesAlert()->isVisible());
     EXPECT_TRUE(currentName() == "A" && modified());
 
     chooser.answer = presets.getChildFile("A kept");
     ask();
-    press(juce::KeyPress::returnKey);
+    window.screen.press(juce::KeyPress::returnKey);
     EXPECT_FALSE(editor().getSaveChangesAlert()->isVisible());
     EXPECT_TRUE(currentName() == "A kept" && !modified()) << "Return saves the changes as";
 
@@ -427,11 +473,113 @@ TEST_F(EditorCommands, TheQuestionAnswersReturnAndEscapeOnAScreen)
     window.addAndMakeVisible(editor());
     settle();
     EXPECT_TRUE(editor().getSaveChangesAlert()->hasKeyboardFocus(true));
-    press(juce::KeyPress::escapeKey);
+    window.screen.press(juce::KeyPress::escapeKey);
     EXPECT_FALSE(editor().getSaveChangesAlert()->isVisible());
+}
 
-    window.removeChildComponent(&editor());
-    window.removeFromDesktop();
+// Return, Return, Return after an edit and "next": "Save as", the chooser
+// inside the editor with the preset's own name, then its replace question,
+// whose Return answer (drawn as the default) is No: the file stays whole.
+TEST_F(EditorCommands, ReturnThreeTimesOverAnEditedPresetReplacesNoFile)
+{
+    if (!TestHelpers::prepareScreenForWindows())
+        GTEST_SKIP() << "needs a display (run under xvfb-run)";
+    const auto factory = savePreset("Tape Wow.tnprst");
+    savePreset("Z.tnprst");
+    processor->loadPresetFile(collection, factory);
+    const auto before = factory.loadFileAsString();
+    EmbeddedFileChooserLauncher inEditor(editor());
+    editor().setFileChooserLauncher(&inEditor);
+    HostWindow window(editor());
+
+    modify();
+    clickElement("PresetNextButton");
+    window.screen.press(juce::KeyPress::returnKey);
+    window.screen.press(juce::KeyPress::returnKey);
+    auto* question = PageTest::findShown<Orv::AlertWindow>(editor());
+    ASSERT_NE(question, nullptr);
+    screenshot("editor-file-chooser-replace-question");
+    EXPECT_EQ(question->getDefaultButton()->getButtonText(), "No") << question->getMessage();
+    window.screen.press(juce::KeyPress::returnKey);
+    // Back in the chooser, which Escape closes.
+    window.screen.press(juce::KeyPress::escapeKey);
+    EXPECT_EQ(PageTest::findShown<FileChooserWindow>(editor()), nullptr);
+    EXPECT_EQ(factory.loadFileAsString(), before);
+    EXPECT_TRUE(currentName() == "Tape Wow" && modified());
+    editor().setFileChooserLauncher(nullptr);
+}
+
+// On a screen, Escape closes every window and menu of the editor as its
+// close or cancel does, the topmost first; Return presses a window's default
+// button; a menu takes Up, Down and Return.
+TEST_F(EditorCommands, EscapeClosesEveryWindowAndMenuAndReturnPressesTheDefault)
+{
+    if (!TestHelpers::prepareScreenForWindows())
+        GTEST_SKIP() << "needs a display (run under xvfb-run)";
+    HostWindow window(editor());
+    auto& screen = window.screen;
+    auto& options = editor().getOptionsWindow();
+    auto& tabs = options.getTabs();
+    auto& installer = *editor().getInstallerWindow();
+    auto& update = editor().getPresetsPage().getUpdateWindow();
+    auto& slotMenu = editor().getHostParametersPage().getList().getChoice(0)->getActiveMenu();
+    const auto shown = [&] {
+        juce::String text;
+        for (bool open : { options.isVisible(), editor().getAboutWindow()->isVisible(),
+                           editor().getPresetBrowser()->isVisible(), editor().getRetriggerWindow(0)->isVisible(),
+                           editor().getRoutingMenu().isShown(), installer.isVisible(), update.isVisible(),
+                           slotMenu.isShown() })
+            text << (open ? "1" : "0");
+        return text;
+    };
+    int i = 0;
+    const std::function<void()> openers[] = { [&] { clickElement("OptionsButton"); },
+                                              [&] { clickElement("AboutButton"); },
+                                              [&] { clickElement("PresetBrowseButton"); },
+                                              [&] { clickElement("MOD1RetriggerSettings"); },
+                                              [&] { clickElement("RoutingSelectSwitch"); }, [&] { installer.open(); } };
+    for (const auto& open : openers)
+    {
+        open();
+        EXPECT_EQ(shown(), juce::String("00000000").replaceSection(i++, 1, "1"));
+        screen.press(juce::KeyPress::escapeKey);
+        EXPECT_EQ(shown(), "00000000") << i;
+    }
+    EXPECT_TRUE(stateOf("MOD1RetriggerSettings") == 0 && !installer.hasStarted());
+
+    // In the options, a parameter's menu, then "Updating own presets" (once it
+    // has run, with OK), then the options themselves.
+    const auto escape = [&](const char* before, const char* after) {
+        EXPECT_EQ(shown(), before);
+        screen.press(juce::KeyPress::escapeKey);
+        EXPECT_EQ(shown(), after);
+    };
+    clickElement("OptionsButton");
+    tabs.setCurrentTabIndex(tabs.getTabNames().indexOf("Parameters"));
+    click(editor().getHostParametersPage().getList().getChoice(0)->getButton());
+    escape("10000001", "10000000");
+    tabs.setCurrentTabIndex(tabs.getTabNames().indexOf("Presets"));
+    click(editor().getPresetsPage().getUpdateButton());
+    ASSERT_TRUE(update.waitForThreadToExit(10000));
+    update.timerCallback();
+    escape("10000010", "10000000");
+    escape("10000000", "00000000");
+
+    clickElement("RoutingSelectSwitch");
+    for (auto key : { juce::KeyPress::downKey, juce::KeyPress::downKey, juce::KeyPress::upKey, juce::KeyPress::downKey,
+                      juce::KeyPress::returnKey })
+        screen.press(key);
+    EXPECT_EQ(parameters().getParameter(T::kRouting)->getIntValue(), 1) << "the second routing";
+
+    // Return starts the installer; its keys then wait for its OK.
+    installer.open();
+    screen.press(juce::KeyPress::returnKey);
+    screen.press(juce::KeyPress::escapeKey);
+    EXPECT_TRUE(installer.hasStarted() && installer.isVisible());
+    ASSERT_TRUE(installer.waitForThreadToExit(10000));
+    installer.timerCallback();
+    screen.press(juce::KeyPress::returnKey);
+    EXPECT_EQ(shown(), "00000000");
 }
 
 // The preset list has the keyboard when the browser opens and after each

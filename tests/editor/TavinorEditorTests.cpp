@@ -359,13 +359,15 @@ TEST_F(TavinorEditorTest, ChoiceEventsWriteTheSelectedLineAndScaleEventsNeedTemp
     const int before = parameters().getIntValue(T::kDelayLeftScale);
     clickElement("DelayTimeLeftTripletSwitch");
     EXPECT_EQ(parameters().getIntValue(T::kDelayLeftScale), before);
-    // Joined, the right channel's buttons write the left scale.
+    // Joined, the right channel's buttons show the left scale faded (no
+    // orange) and take no clicks.
     set(T::kDelaySync, 1);
     set(T::kDelayJoin, 1);
-    set(T::kDelayRightScale, 0);
+    set(T::kDelayRightScale, 2);
+    EXPECT_EQ(orangePixels("DelayTimeRightFullSwitch"), 0);
     clickElement("DelayTimeRightDotSwitch");
-    EXPECT_EQ(parameters().getIntValue(lineId(1, T::kDelayLeftScale)), 1);
-    EXPECT_EQ(parameters().getIntValue(lineId(1, T::kDelayRightScale)), 0);
+    EXPECT_EQ(parameters().getIntValue(lineId(1, T::kDelayLeftScale)), before);
+    EXPECT_EQ(parameters().getIntValue(lineId(1, T::kDelayRightScale)), 2);
 
     clickElement("PredelayPanelSelectSwitch");
     EXPECT_EQ(parameters().getIntValue(T::kFirstPanel + 1), 1);

@@ -26,17 +26,27 @@ struct FactoryCase
     Factory create;
     juce::StringArray texts;
     std::vector<int> codes;
-    int onReturn, onEscape; // -1: Return does nothing; Escape closes the alert, telling nobody
+    // The index of the button Return presses (drawn as the default), -1
+    // for none; Escape's answer, -1 when it closes the alert telling nobody.
+    int onReturn, onEscape;
 };
 
+// Every Yes here replaces or deletes a file: Return says No or Cancel.
 const FactoryCase factoryCases[] = {
-    { "OK", Orv::AlertWindow::createOk, { "OK" }, { 3 }, 3, 3 },
-    { "Yes/No", Orv::AlertWindow::createYesNo, { "Yes", "No" }, { 2, 1 }, 2, 1 },
-    { "Yes/Cancel", Orv::AlertWindow::createYesCancel, { "Yes", "Cancel" }, { 2, 0 }, -1, 0 },
+    { "OK", Orv::AlertWindow::createOk, { "OK" }, { 3 }, 0, 3 },
+    { "Yes/No", Orv::AlertWindow::createYesNo, { "Yes", "No" }, { 2, 1 }, 1, 1 },
+    { "Yes/Cancel", Orv::AlertWindow::createYesCancel, { "Yes", "Cancel" }, { 2, 0 }, 1, 0 },
     { "Save/Overwrite/Discard", Orv::AlertWindow::createSaveOverwriteDiscard, { "Save as", "Overwrite", "Discard" },
-      { 5, 4, 6 }, 5, -1 },
-    { "Replace/Cancel", Orv::AlertWindow::createReplaceCancel, { "Replace", "Cancel" }, { 7, 0 }, -1, 0 },
+      { 5, 4, 6 }, 0, -1 },
+    { "Replace/Cancel", Orv::AlertWindow::createReplaceCancel, { "Replace", "Cancel" }, { 7, 0 }, 1, 0 },
 };
+
+// Whether the button is drawn with the accent ring of a default button.
+bool hasAccentRing(juce::Button& button)
+{
+    const auto image = button.createComponentSnapshot(button.getLocalBounds());
+    return image.getPixelAt(button.getWidth() / 2, 1) == juce::Colour(DefaultLookAndFeel::accentArgb);
+}
 } // namespace
 
 class AlertWindowTest : public ToolkitTest
@@ -71,6 +81,7 @@ TEST_F(AlertWindowTest, EachButtonReturnAndEscapeAnswerTheirCodes)
             alert->addValue("Echo");
             ASSERT_EQ(alert->getNumButtons(), c.texts.size()) << c.name;
             EXPECT_EQ(alert->getButton(i)->getButtonText(), c.texts[i]) << c.name;
+            EXPECT_EQ(hasAccentRing(*alert->getButton(i)), i == c.onReturn) << c.name << " " << c.texts[i];
             EXPECT_TRUE(alert->getCoveringWindow().isVisible());
             click(*alert->getButton(i), { 3, 3 });
             EXPECT_FALSE(alert->isVisible()) << c.name;
@@ -80,7 +91,8 @@ TEST_F(AlertWindowTest, EachButtonReturnAndEscapeAnswerTheirCodes)
             EXPECT_TRUE(answers.pastTheEnd.isVoid());
         }
 
-        for (auto [key, expected] : { std::pair { juce::KeyPress::returnKey, c.onReturn },
+        const int returnCode = c.onReturn < 0 ? -1 : c.codes[(size_t) c.onReturn];
+        for (auto [key, expected] : { std::pair { juce::KeyPress::returnKey, returnCode },
                                       std::pair { juce::KeyPress::escapeKey, c.onEscape } })
         {
             Answers answers;
