@@ -1,0 +1,35 @@
+#pragma once
+
+#include "processor/dsp/RaisedCosineRamp.h"
+
+#include <vector>
+
+// A change of routing while audio flows. For a while every line takes in a
+// crossfade of what the old routing and the new one give it, and the mix a
+// crossfade of the two routings' outputs: neither the output nor what the
+// lines keep for their later echoes steps, and the lines keep their echoes.
+class RoutingCrossfade
+{
+public:
+    static constexpr double kSeconds = 0.02;
+
+    // The crossfade's length at the rate, and room for a block of its weights.
+    // A crossfade under way ends.
+    void prepare(int blockSize, double sampleRate);
+
+    void start(int fromRouting, int toRouting);
+    void stop() { ramp.standAt(true); }
+    bool isMoving() const { return ramp.isMoving(); }
+    int from() const { return fromRouting; }
+    int to() const { return toRouting; }
+
+    // The new routing's weight for each of the next numSamples samples (at
+    // most a prepared block); past the crossfade's end, 1.
+    const float* weights(int numSamples);
+
+private:
+    RaisedCosineRamp ramp;
+    int fromRouting = 0;
+    int toRouting = 0;
+    std::vector<float> weightBuffer;
+};
