@@ -1124,6 +1124,7 @@ void DelayEngine::prepare(int newBlockSize, double sampleRate)
             b.assign((size_t) size, 0.0f);
         for (auto& b : limiterBuffers)
             b.assign((size_t) size, 0.0f);
+        crossfadeWeights.assign((size_t) size, 0.0f);
         detectorInput.assign((size_t) size, 0.0);
         for (auto& r : retriggerPoints)
             r.assign((size_t) size, 0);
@@ -1154,8 +1155,8 @@ void DelayEngine::prepare(int newBlockSize, double sampleRate)
     limiter.prepare(fs);
     switchLength = std::max(1, (int) (fs * kLimiterSwitchSeconds));
     switchPosition = limiterOn ? switchLength : 0;
-    routingFade.prepare(blockSize, fs);
-    soundChange.prepare(blockSize, fs);
+    routingFade.prepare(fs);
+    soundChange.prepare(fs);
 
     meterFall = 1.0 - std::exp(-kTwoPi * kMeterFallHz / fs) + kDenormalGuard;
     displayCoefficient = std::exp(-kTwoPi * kMeterDisplayHz / fs) + kDenormalGuard;
@@ -2120,7 +2121,8 @@ void DelayEngine::runStepsInTurn(int numSamples)
 
 void DelayEngine::runRoutingCrossfade(const float* dryLeft, const float* dryRight, int numSamples)
 {
-    const float* weights = routingFade.weights(numSamples);
+    float* weights = crossfadeWeights.data();
+    routingFade.fillWeights(weights, numSamples);
     const LineWiring before = wiringOf(kRoutings[routingFade.from()]);
     const LineWiring after = wiringOf(kRoutings[routingFade.to()]);
     const float* dry[2] = { dryLeft, dryRight };

@@ -307,6 +307,8 @@ private:
     // The undelayed path during a crossfade, or the audio the limiter follows
     // brought back to unity gain.
     std::array<std::vector<float>, 2> limiterBuffers;
+    // The new routing's weight through a block of a routing crossfade.
+    std::vector<float> crossfadeWeights;
 
     int blockSize = 0;
     std::array<std::vector<float>, kNumModulationBuffers> modulationBuffers;

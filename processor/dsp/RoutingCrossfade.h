@@ -2,8 +2,6 @@
 
 #include "processor/dsp/RaisedCosineRamp.h"
 
-#include <vector>
-
 // A change of routing while audio flows. For a while every line takes in a
 // crossfade of what the old routing and the new one give it, and the mix a
 // crossfade of the two routings' outputs: neither the output nor what the
@@ -13,9 +11,8 @@ class RoutingCrossfade
 public:
     static constexpr double kSeconds = 0.02;
 
-    // The crossfade's length at the rate, and room for a block of its weights.
-    // A crossfade under way ends.
-    void prepare(int blockSize, double sampleRate);
+    // The crossfade's length at the rate; a crossfade under way ends.
+    void prepare(double sampleRate);
 
     void start(int fromRouting, int toRouting);
     void stop() { ramp.standAt(true); }
@@ -23,13 +20,12 @@ public:
     int from() const { return fromRouting; }
     int to() const { return toRouting; }
 
-    // The new routing's weight for each of the next numSamples samples (at
-    // most a prepared block); past the crossfade's end, 1.
-    const float* weights(int numSamples);
+    // The new routing's weight for each of the next numSamples samples into
+    // out; past the crossfade's end, 1.
+    void fillWeights(float* out, int numSamples) { ramp.fill(out, numSamples); }
 
 private:
     RaisedCosineRamp ramp;
     int fromRouting = 0;
     int toRouting = 0;
-    std::vector<float> weightBuffer;
 };

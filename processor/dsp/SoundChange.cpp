@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <limits>
 
-void SoundChange::prepare(int blockSize, double sampleRate)
+void SoundChange::prepare(double sampleRate)
 {
     const int length = std::max(1, (int) (sampleRate * kFadeSeconds));
     fadeOutRamp.setLength(length);
     fadeInRamp.setLength(length);
     fadeOutRamp.standAt(true);
     fadeInRamp.standAt(true);
-    gains.assign((size_t) std::max(1, blockSize), 0.0f);
 }
 
 void SoundChange::begin(bool audioFlows)
@@ -24,8 +23,7 @@ bool SoundChange::end()
     openChanges = std::max(0, openChanges - 1);
     if (! holding)
         return false;
-    if (! fadeOutRamp.standsAt(false))
-        fadeOutRamp.travel(false);
+    fadeOutRamp.travel(false);
     return true;
 }
 

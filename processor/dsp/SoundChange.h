@@ -5,7 +5,6 @@
 
 #include <array>
 #include <bitset>
-#include <vector>
 
 // A change of the whole sound (a preset, a state) made while audio flows. The
 // settings written for it are held while the old sound fades out; at the
@@ -19,9 +18,8 @@ class SoundChange
 public:
     static constexpr double kFadeSeconds = 0.012;
 
-    // The fades' length at the rate, and room for a block of their gains.
-    // Whatever fades stands still at full gain.
-    void prepare(int blockSize, double sampleRate);
+    // The fades' length at the rate; whatever fades stands still at full gain.
+    void prepare(double sampleRate);
 
     // A change is being written. While audio flows, its settings are held
     // from here on; without audio, they are made as they come.
@@ -76,7 +74,8 @@ private:
     int openChanges = 0;
     RaisedCosineRamp fadeOutRamp;
     RaisedCosineRamp fadeInRamp;
-    std::vector<float> gains;
+    // The gains of a piece of a block.
+    std::array<float, 128> gains {};
 };
 
 template <typename Engine>

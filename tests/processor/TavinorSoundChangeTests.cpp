@@ -24,60 +24,53 @@ namespace
 constexpr double kRate = 48000.0;
 constexpr double kPadHz = 220.0;
 constexpr double kPadLevel = 0.3;
-constexpr double kChangeSeconds = 1.5;
-constexpr double kWatchBeforeSeconds = 0.01;
-constexpr double kWatchAfterSeconds = 1.2;
 constexpr int kBlock = 512;
+constexpr auto kChangeAt = (size_t) (1.5 * kRate);
+// Watched from 10 ms before the change to 1.2 s after it.
+constexpr auto kWatchFrom = kChangeAt - (size_t) (0.01 * kRate);
+constexpr auto kWatchTo = kChangeAt + (size_t) (1.2 * kRate);
 
 // Comes in over 50 ms, so that its own start clicks nowhere.
-Stereo pad(double rate)
+Stereo pad()
 {
-    Stereo s((size_t) ((kChangeSeconds + kWatchAfterSeconds + 0.1) * rate));
-    const double onset = 0.05 * rate;
+    Stereo s(kWatchTo + (size_t) (0.1 * kRate));
+    const double onset = 0.05 * kRate;
     for (size_t i = 0; i < s.size(); ++i)
     {
         const double fade = (double) i < onset ? 0.5 - 0.5 * std::cos(3.141592653589793 * (double) i / onset) : 1.0;
-        s.left[i] = s.right[i] = (float) (kPadLevel * fade * std::sin(6.283185307179586 * kPadHz * (double) i / rate));
+        s.left[i] = s.right[i] = (float) (kPadLevel * fade * std::sin(6.283185307179586 * kPadHz * (double) i / kRate));
     }
     return s;
 }
 
-// Through the processor in blocks of kBlock, with change(t) made at sample `at`.
-Stereo playWithChange(Tavinor& t, const Stereo& input, size_t at, const std::function<void(Tavinor&)>& change)
+// A factory preset ("" the default sound), prepared as a host prepares it.
+std::unique_ptr<Tavinor> preparedProcessor(const std::string& preset)
 {
-    Stereo out(input.size());
-    juce::AudioBuffer<float> buffer(2, kBlock);
-    juce::MidiBuffer midi;
-    for (size_t start = 0; start < input.size();)
-    {
-        if (start == at && change)
-            change(t);
-        size_t end = std::min(start + (size_t) kBlock, input.size());
-        if (start < at)
-            end = std::min(end, at);
-        const int n = (int) (end - start);
-        buffer.setSize(2, n, false, false, true);
-        buffer.copyFrom(0, 0, input.left.data() + start, n);
-        buffer.copyFrom(1, 0, input.right.data() + start, n);
-        midi.clear();
-        t.processBlock(buffer, midi);
-        std::copy(buffer.getReadPointer(0), buffer.getReadPointer(0) + n, out.left.begin() + (long) start);
-        std::copy(buffer.getReadPointer(1), buffer.getReadPointer(1) + n, out.right.begin() + (long) start);
-        start = end;
-    }
-    return out;
+    auto t = processorWithFactoryPreset(preset);
+    if (t != nullptr)
+        t->prepareToPlay(kRate, kBlock);
+    return t;
+}
+
+// As a host plays it, with change(t) (if any) made at kChangeAt.
+Stereo play(Tavinor& t, const Stereo& input, std::function<void(Tavinor&)> change = nullptr)
+{
+    std::vector<ChangeAt> changes;
+    if (change)
+        changes.push_back({ kChangeAt, std::move(change) });
+    return processWithChanges(t, input, kBlock, changes);
 }
 
 // Peak in dBFS of both channels high-passed at 3 kHz (a Butterworth of order
-// 8: four biquads), over [from, to).
-double highFrequencyPeakDb(const Stereo& s, size_t from, size_t to, double rate)
+// 8: four biquads) over the watched stretch.
+double highFrequencyPeakDb(const Stereo& s)
 {
     static constexpr double kQs[] = { 0.50979558, 0.60134489, 0.89997622, 2.56291545 };
-    const double w = 6.283185307179586 * 3000.0 / rate;
+    const double w = 6.283185307179586 * 3000.0 / kRate;
     double peak = 0.0;
     for (const auto* channel : { &s.left, &s.right })
     {
-        std::vector<double> x(channel->begin(), channel->begin() + (long) to);
+        std::vector<double> x(channel->begin(), channel->begin() + (long) kWatchTo);
         for (const double q : kQs)
         {
             const double alpha = std::sin(w) / (2.0 * q);
@@ -92,45 +85,19 @@ double highFrequencyPeakDb(const Stereo& s, size_t from, size_t to, double rate)
                 v = y;
             }
         }
-        for (size_t i = from; i < to; ++i)
+        for (size_t i = kWatchFrom; i < kWatchTo; ++i)
             peak = std::max(peak, std::abs(x[i]));
     }
     return peak > 0.0 ? 20.0 * std::log10(peak) : -400.0;
 }
 
-double largestStep(const Stereo& s, size_t from, size_t to)
+double largestStep(const Stereo& s)
 {
     double step = 0.0;
     for (const auto* channel : { &s.left, &s.right })
-        for (size_t i = from + 1; i < to; ++i)
+        for (size_t i = kWatchFrom + 1; i < kWatchTo; ++i)
             step = std::max(step, (double) std::abs((*channel)[i] - (*channel)[i - 1]));
     return step;
-}
-
-std::unique_ptr<Tavinor> preparedProcessor(const std::string& preset, double rate)
-{
-    auto t = processorWithFactoryPreset(preset);
-    if (t != nullptr)
-        t->prepareToPlay(rate, kBlock);
-    return t;
-}
-
-juce::MemoryBlock stateOf(Tavinor& t)
-{
-    juce::MemoryBlock state;
-    t.getStateInformation(state);
-    return state;
-}
-
-struct Window
-{
-    size_t from, to;
-};
-
-Window watched(double rate)
-{
-    const auto at = (size_t) (kChangeSeconds * rate);
-    return { at - (size_t) (kWatchBeforeSeconds * rate), at + (size_t) (kWatchAfterSeconds * rate) };
 }
 } // namespace
 
@@ -158,26 +125,24 @@ TEST(TavinorSoundChange, ALoadWhileAPadPlaysGoesFromTheOldSoundToTheNewWithoutAS
         { "Rhythmic/Four Tap Parallel.tnprst", "", "Serial", Way::state },
         { "Rhythmic/Four Tap Parallel.tnprst", "", "Mixed 3", Way::state },
     };
-    const double rate = kRate;
-    const Stereo input = pad(rate);
-    const auto at = (size_t) (kChangeSeconds * rate);
-    const Window w = watched(rate);
+    const Stereo input = pad();
     for (const auto& c : cases)
     {
         // What is loaded, and the new sound by itself from the start.
-        auto source = preparedProcessor(c.routing != nullptr ? c.from : c.to, rate);
+        auto source = preparedProcessor(c.routing != nullptr ? c.from : c.to);
         ASSERT_NE(source, nullptr) << c.to;
         if (c.routing != nullptr)
             source->getParameterManager().setText(Tavinor::kRouting, c.routing);
-        const auto state = stateOf(*source);
+        juce::MemoryBlock state;
+        source->getStateInformation(state);
         const auto preset = source->createPresetToSave(nullptr, {});
-        const auto newSound = playWithChange(*source, input, at, nullptr);
+        const auto newSound = play(*source, input);
 
-        auto old = preparedProcessor(c.from, rate);
-        const auto oldSound = playWithChange(*old, input, at, nullptr);
+        auto old = preparedProcessor(c.from);
+        const auto oldSound = play(*old, input);
 
-        auto t = preparedProcessor(c.from, rate);
-        const auto changed = playWithChange(*t, input, at, [&](Tavinor& p) {
+        auto t = preparedProcessor(c.from);
+        const auto changed = play(*t, input, [&](Tavinor& p) {
             if (c.way == Way::state)
                 p.setStateInformation(state.getData(), (int) state.getSize());
             else
@@ -185,14 +150,13 @@ TEST(TavinorSoundChange, ALoadWhileAPadPlaysGoesFromTheOldSoundToTheNewWithoutAS
         });
         ASSERT_TRUE(allFinite(changed));
 
-        const double own = std::max(highFrequencyPeakDb(oldSound, w.from, w.to, rate),
-                                    highFrequencyPeakDb(newSound, w.from, w.to, rate));
-        const double heard = highFrequencyPeakDb(changed, w.from, w.to, rate);
+        const double own = std::max(highFrequencyPeakDb(oldSound), highFrequencyPeakDb(newSound));
+        const double heard = highFrequencyPeakDb(changed);
         const std::string what = (c.from.empty() ? "Default" : c.from) + " -> "
                                  + (c.routing != nullptr ? c.routing : c.to.empty() ? "Default" : c.to)
                                  + (c.way == Way::state ? " (state)" : " (browser)");
         std::printf("%-80s HF %7.1f dBFS (own %7.1f), largest step %.4f\n", what.c_str(), heard, own,
-                    largestStep(changed, w.from, w.to));
+                    largestStep(changed));
         EXPECT_LE(heard, std::max(own + 3.0, -90.0)) << what;
     }
 }
@@ -216,21 +180,17 @@ TEST(TavinorSoundChange, ARoutingChangedWhileAPadPlaysMakesNoClick)
         { "Rhythmic/Serial Cascade.tnprst", "Serial", "Tapped Serial" },
         { "Rhythmic/Mixed 3 Twin Chains.tnprst", "Mixed 3", "Mixed 6" },
     };
-    const double rate = kRate;
-    const Stereo input = pad(rate);
-    const auto at = (size_t) (kChangeSeconds * rate);
-    const Window w = watched(rate);
-    const double padStep = kPadLevel * 2.0 * std::sin(3.141592653589793 * kPadHz / rate);
+    const Stereo input = pad();
+    const double padStep = kPadLevel * 2.0 * std::sin(3.141592653589793 * kPadHz / kRate);
     for (const auto& c : cases)
     {
-        auto t = preparedProcessor(c.preset, rate);
+        auto t = preparedProcessor(c.preset);
         ASSERT_NE(t, nullptr) << c.preset;
         t->getParameterManager().setText(Tavinor::kRouting, c.from);
-        const auto changed = playWithChange(*t, input, at, [&](Tavinor& p) {
-            p.getParameterManager().setText(Tavinor::kRouting, c.to);
-        });
-        const double heard = highFrequencyPeakDb(changed, w.from, w.to, rate);
-        const double step = largestStep(changed, w.from, w.to);
+        const auto changed =
+            play(*t, input, [&](Tavinor& p) { p.getParameterManager().setText(Tavinor::kRouting, c.to); });
+        const double heard = highFrequencyPeakDb(changed);
+        const double step = largestStep(changed);
         const std::string what = std::string(c.preset) + " " + c.from + " -> " + c.to;
         std::printf("%-80s HF %7.1f dBFS, largest step %.4f (%.1f times the pad's)\n", what.c_str(), heard, step,
                     step / padStep);
