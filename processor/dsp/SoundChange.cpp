@@ -1,7 +1,6 @@
 #include "processor/dsp/SoundChange.h"
 
 #include <algorithm>
-#include <limits>
 
 void SoundChange::prepare(double sampleRate)
 {
@@ -53,15 +52,8 @@ void SoundChange::holdQuality(int choice)
     held.qualityHeld = true;
 }
 
-int SoundChange::samplesToSilence() const
-{
-    return fadeOutRamp.isMoving() ? fadeOutRamp.samplesLeft() : std::numeric_limits<int>::max();
-}
-
 void SoundChange::applyRamp(RaisedCosineRamp& ramp, float* left, float* right, int numSamples)
 {
-    if (ramp.standsAt(true))
-        return;
     for (int done = 0; done < numSamples;)
     {
         const int n = std::min((int) gains.size(), numSamples - done);

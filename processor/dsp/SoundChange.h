@@ -5,6 +5,7 @@
 
 #include <array>
 #include <bitset>
+#include <limits>
 
 // A change of the whole sound (a preset, a state) made while audio flows. The
 // settings written for it are held while the old sound fades out; at the
@@ -35,7 +36,10 @@ public:
     void holdQuality(int choice);
 
     // Samples until the old sound has faded out; a block is cut there.
-    int samplesToSilence() const;
+    int samplesToSilence() const
+    {
+        return fadeOutRamp.isMoving() ? fadeOutRamp.samplesLeft() : std::numeric_limits<int>::max();
+    }
     // The old sound has faded out and no change is still being written.
     bool isReadyToChange() const { return holding && openChanges == 0 && fadeOutRamp.standsAt(false); }
     // At the silent sample: the held settings go to the engine (which has
@@ -45,9 +49,17 @@ public:
     void makeHeld(Engine& engine, bool fadeIn);
 
     // The input of a block (right null for a single channel) on the fade-in.
-    void fadeIn(float* left, float* right, int numSamples) { applyRamp(fadeInRamp, left, right, numSamples); }
+    void fadeIn(float* left, float* right, int numSamples)
+    {
+        if (! fadeInRamp.standsAt(true))
+            applyRamp(fadeInRamp, left, right, numSamples);
+    }
     // The output of a block on the fade-out.
-    void fadeOut(float* left, float* right, int numSamples) { applyRamp(fadeOutRamp, left, right, numSamples); }
+    void fadeOut(float* left, float* right, int numSamples)
+    {
+        if (! fadeOutRamp.standsAt(true))
+            applyRamp(fadeOutRamp, left, right, numSamples);
+    }
 
 private:
     static constexpr int kNumLineValues = DelayParameters::kNumLines * DelayParameters::kNumTemplateParameters;
