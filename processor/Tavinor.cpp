@@ -133,6 +133,11 @@ public:
 
         const juce::ScopedLock sl(owner.engineLock);
         auto& engine = *owner.engine;
+        // A state that changes the sound makes a new one; the same state again changes nothing.
+        const bool changes = lines.any() || globals.any() || qualityHeld
+                             || std::find(rates.begin(), rates.end(), true) != rates.end();
+        if (changes)
+            engine.beginSoundChange();
         for (size_t i = 0; i < lineValues.size(); ++i)
             if (lines[i])
                 engine.setLineParameter((int) i / kNumTemplateParameters, (int) i % kNumTemplateParameters,
@@ -149,6 +154,8 @@ public:
             }
         if (qualityHeld)
             engine.setQuality(quality);
+        if (changes)
+            engine.endSoundChange();
     }
 
     // The batch of this thread's load of t, if there is one.
@@ -997,10 +1004,15 @@ std::unique_ptr<Preset> Tavinor::createPresetToSave(PresetCollection*, const juc
 
 void Tavinor::applyPreset(PresetCollection*, const Preset& preset)
 {
+    // The new sound starts afresh rather than inheriting the old tail; while
+    // audio plays, the old sound fades out before it.
+    {
+        const juce::ScopedLock sl(engineLock);
+        engine->beginSoundChange();
+    }
     applyPresetValues(preset);
-    // The new sound starts afresh rather than inheriting the old tail.
     const juce::ScopedLock sl(engineLock);
-    engine->reset();
+    engine->endSoundChange();
 }
 
 void Tavinor::applyPresetValues(const Preset& preset)
@@ -1091,9 +1103,8 @@ void Tavinor::restorePluginState(const juce::XmlElement* element)
     auto& pm = getParameterManager();
     {
         // A host loads its state during playback too (a preset change, an
-        // undo): the engine takes the new settings in one step, and the
-        // sound goes on from its delay lines rather than dropping out while
-        // megabytes of them are cleared.
+        // undo): the engine takes the new settings in one step, never a block
+        // of a half-loaded state.
         const EngineUpdateBatch batch(*this);
         const juce::XmlElement* timeKnobs = nullptr;
         for (auto* child : element->getChildIterator())

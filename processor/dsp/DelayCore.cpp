@@ -578,7 +578,9 @@ void DelayCore::clear()
     loopFilter.clearMemories();
     frozenLoopFilter = Biquad::Memories();
     colourFilter.clearMemories();
-    inputSection.clearFilters();
+    // The oversampler too: what it holds of the old input would come out
+    // first, and be echoed, as a click.
+    inputSection.clear();
     if (leftRing != nullptr)
     {
         std::fill(leftRing.get(), leftRing.get() + ringLength, 0.0f);

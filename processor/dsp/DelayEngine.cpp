@@ -117,7 +117,7 @@ struct Routing
     RoutingMix mixes[4];
 };
 
-const Routing kRoutings[DelayEngine::kNumRoutings] = {
+constexpr Routing kRoutings[DelayEngine::kNumRoutings] = {
     // 0 "Parallel"
     { true, { { 0, 0, 0 }, { 1, 1, 1 }, { 2, 2, 2 }, { 3, 3, 3 } }, 4, { { 0, 0 }, { 1, 1 }, { 2, 2 }, { 3, 3 } } },
     // 1 "Serial"
@@ -137,6 +137,46 @@ const Routing kRoutings[DelayEngine::kNumRoutings] = {
     // 8 "Mixed 6"
     { false, { { 0, 0, 0 }, { 1, 0, 1 }, { 2, 1, 2 }, { 3, 3, 3 } }, 4, { { 0, 0 }, { 1, 1 }, { 2, 2 }, { 3, 3 } } },
 };
+
+// What a routing gives each line: what it takes in (the engine's input, -1,
+// or an earlier line's output), and whether its output is mixed.
+struct LineWiring
+{
+    int feeder[DelayEngine::kNumLines] {};
+    bool mixed[DelayEngine::kNumLines] {};
+    // Whether each mixed branch is the output of the line whose gain it takes.
+    bool mixesByLine = true;
+};
+
+constexpr LineWiring wiringOf(const Routing& route)
+{
+    LineWiring wiring;
+    int holder[DelayEngine::kNumLines] = { -1, -1, -1, -1 };   // the line whose output a buffer holds
+    for (const RoutingStep& s : route.steps)
+    {
+        wiring.feeder[s.line] = holder[s.from];
+        holder[s.to] = s.line;
+    }
+    for (int j = 0; j < route.numMixes; ++j)
+    {
+        const int line = holder[route.mixes[j].buffer];
+        wiring.mixesByLine = wiring.mixesByLine && line == route.mixes[j].gain;
+        if (line >= 0)
+            wiring.mixed[line] = true;
+    }
+    return wiring;
+}
+
+constexpr bool everyRoutingMixesByLine()
+{
+    bool byLine = true;
+    for (const Routing& route : kRoutings)
+        byLine = byLine && wiringOf(route).mixesByLine;
+    return byLine;
+}
+// A crossfade mixes the lines' outputs in the parallel layout, each with its own gain.
+static_assert(everyRoutingMixesByLine(), "a mixed branch takes the gain of the line that ends it");
+constexpr int kLineByLineLayout = DelayParameters::kRoutingParallel;
 } // namespace
 
 //==============================================================================
@@ -1084,6 +1124,7 @@ void DelayEngine::prepare(int newBlockSize, double sampleRate)
             b.assign((size_t) size, 0.0f);
         for (auto& b : limiterBuffers)
             b.assign((size_t) size, 0.0f);
+        crossfadeWeights.assign((size_t) size, 0.0f);
         detectorInput.assign((size_t) size, 0.0);
         for (auto& r : retriggerPoints)
             r.assign((size_t) size, 0);
@@ -1114,11 +1155,17 @@ void DelayEngine::prepare(int newBlockSize, double sampleRate)
     limiter.prepare(fs);
     switchLength = std::max(1, (int) (fs * kLimiterSwitchSeconds));
     switchPosition = limiterOn ? switchLength : 0;
+    routingFade.prepare(fs);
+    soundChange.prepare(fs);
 
     meterFall = 1.0 - std::exp(-kTwoPi * kMeterFallHz / fs) + kDenormalGuard;
     displayCoefficient = std::exp(-kTwoPi * kMeterDisplayHz / fs) + kDenormalGuard;
 
     refreshModulationRouting();
+    // Nothing plays the old sound any more: a change waiting for it to fade
+    // takes effect now.
+    if (soundChange.isHolding())
+        soundChange.makeHeld(*this, false);
 }
 
 bool DelayEngine::prepareLines()
@@ -1156,6 +1203,11 @@ void DelayEngine::recomputeModulatorCoefficients(int m)
 
 void DelayEngine::setQuality(int choice)
 {
+    if (soundChange.isHolding())
+    {
+        soundChange.holdQuality(choice);
+        return;
+    }
     const ReadQuality read = readQualityOf(choice);
     for (auto& core : delayCores)
         core->setInterpolation(read.mode, read.minimumStep);
@@ -1205,6 +1257,11 @@ void DelayEngine::setGlobalParameter(int id, float v)
     if (id < kMod1First || id > kOutputGain || !std::isfinite(v))
         return;
     v = std::clamp(v, 0.0f, 1.0f);
+    if (soundChange.isHolding())
+    {
+        soundChange.holdGlobal(id, v);
+        return;
+    }
 
     if (isModulatorId(id))
     {
@@ -1217,10 +1274,7 @@ void DelayEngine::setGlobalParameter(int id, float v)
         case kLimiter: switchLimiter(isSwitchOn(v)); break;
         case kLimiterThreshold: limiter.setThresholdControl(v); break;
         case kDryWet: wetAmount = v; break;
-        case kRouting:
-            routing = choiceOf(v, kNumRoutings);
-            clearWorkBuffers();
-            break;
+        case kRouting: changeRouting(choiceOf(v, kNumRoutings)); break;
         case kOutputGain:
             outputGainControl = v;
             applyOutputGain();
@@ -1318,11 +1372,32 @@ void DelayEngine::applyOutputGain()
     outputGainTarget = limiterOn || isLimiterSwitching() ? 1.0f : gain;
 }
 
+void DelayEngine::changeRouting(int next)
+{
+    // The lines' wiring cannot jump while they sound: the two routings
+    // crossfade, and a change meanwhile follows from where that one ends.
+    if (limiter.isFresh())
+    {
+        routingFade.stop();
+        clearWorkBuffers();
+    }
+    else if (! routingFade.isMoving() && next != routing)
+    {
+        routingFade.start(routing, next);
+    }
+    routing = next;
+}
+
 void DelayEngine::setLineParameter(int line, int k, float v)
 {
     if (line < 0 || line >= kNumLines || k < 0 || k >= kNumTemplateParameters || !std::isfinite(v))
         return;
     v = std::clamp(v, 0.0f, 1.0f);
+    if (soundChange.isHolding())
+    {
+        soundChange.holdLine(line, k, v);
+        return;
+    }
 
     if (k == kLineState)
     {
@@ -1398,6 +1473,11 @@ void DelayEngine::setModulatorRate(int m, double factor)
 {
     if (m < 0 || m >= kNumModulators || !std::isfinite(factor) || factor < 0.0)
         return;
+    if (soundChange.isHolding())
+    {
+        soundChange.holdModulatorRate(m, factor);
+        return;
+    }
     for (int i = 2 * m; i < 2 * m + 2; ++i)
     {
         auto& o = oscillators[(size_t) i];
@@ -1479,10 +1559,15 @@ void DelayEngine::process(float** channels, int numSamples, bool stereoIn, bool 
     float* right = (stereoIn || stereoOut) ? channels[1] : channels[0];
     for (int done = 0; done < numSamples;)
     {
-        const int n = std::min(blockSize, numSamples - done);
+        if (soundChange.isReadyToChange())
+            makeHeldChange();
+        // A change takes effect at the silent sample between the two sounds.
+        const int n = std::min({ blockSize, numSamples - done, soundChange.samplesToSilence() });
         processChunk(left + done, right + done, n, stereoIn, stereoOut);
         done += n;
     }
+    if (soundChange.isReadyToChange())
+        makeHeldChange();
 
     publishBlockResults();
 }
@@ -1741,20 +1826,48 @@ void DelayEngine::processChunk(float* left, float* right, int numSamples, bool s
             right[i] = clean(right[i]);
 
     runModulators(left, inRight, numSamples, detectorCloseAfter);
+    // The modulators hear the input as it is; the lines and the dry path
+    // hear a new sound come in.
+    soundChange.fadeIn(left, stereoIn ? right : nullptr, numSamples);
     for (int b = 0; b < kNumLines; ++b)
     {
         std::copy(left, left + numSamples, workBuffers[(size_t) (2 * b)].begin());
         std::copy(inRight, inRight + numSamples, workBuffers[(size_t) (2 * b + 1)].begin());
     }
 
-    runRouting(numSamples);
+    const bool crossfading = routingFade.isMoving();
+    if (crossfading)
+        runRoutingCrossfade(left, inRight, numSamples);
+    else
+        runRouting(numSamples);
     const float outputGainBefore = smoothedOutputGain;
-    mixLines(left, right, inRight, numSamples, stereoOut);
+    mixLines(left, right, inRight, numSamples, stereoOut, crossfading ? kLineByLineLayout : routing);
 
     float* outRight = stereoOut ? right : left;
     runLimiter(left, outRight, numSamples, outputGainBefore);
+    soundChange.fadeOut(left, stereoOut ? right : nullptr, numSamples);
 
     updateMeters(left, outRight, numSamples);
+
+    // A routing asked for during the crossfade follows it.
+    if (crossfading && ! routingFade.isMoving() && routingFade.to() != routing)
+        routingFade.start(routingFade.to(), routing);
+}
+
+void DelayEngine::makeHeldChange()
+{
+    // The limiter first: freshly reset, it takes its new settings (and a
+    // switch) at once, as the routing does.
+    limiter.reset();
+    routingFade.stop();
+    soundChange.makeHeld(*this, true);
+    reset();
+    // Settings the held ones left alone arrive at once too.
+    switchPosition = limiterOn ? switchLength : 0;
+    applyOutputGain();
+    smoothedLineGains = lineMixGains;
+    smoothedWet = wetAmount;
+    smoothedOutputGain = outputGainTarget;
 }
 
 void DelayEngine::runLimiter(float* left, float* right, int numSamples, float outputGainBefore)
@@ -1833,9 +1946,10 @@ void DelayEngine::crossfadeLimiter(float* left, float* right, int numSamples)
     }
 }
 
-void DelayEngine::mixLines(float* left, float* right, const float* inRight, int numSamples, bool stereoOut)
+void DelayEngine::mixLines(float* left, float* right, const float* inRight, int numSamples, bool stereoOut,
+                           int layout)
 {
-    const Routing& route = kRoutings[routing];
+    const Routing& route = kRoutings[layout];
     const float* branches[kNumLines][2] {};
     for (int j = 0; j < route.numMixes; ++j)
     {
@@ -2002,6 +2116,49 @@ void DelayEngine::runStepsInTurn(int numSamples)
         preDelayCores[(size_t) s.line]->process(work(s.from, 0), work(s.from, 1), work(s.to, 0), work(s.to, 1),
                                                 numSamples);
         delayCores[(size_t) s.line]->process(work(s.to, 0), work(s.to, 1), work(s.to, 0), work(s.to, 1), numSamples);
+    }
+}
+
+void DelayEngine::runRoutingCrossfade(const float* dryLeft, const float* dryRight, int numSamples)
+{
+    float* weights = crossfadeWeights.data();
+    routingFade.fillWeights(weights, numSamples);
+    const LineWiring before = wiringOf(kRoutings[routingFade.from()]);
+    const LineWiring after = wiringOf(kRoutings[routingFade.to()]);
+    const float* dry[2] = { dryLeft, dryRight };
+    for (int k = 0; k < kNumLines; ++k)
+    {
+        for (int c = 0; c < 2; ++c)
+        {
+            const float* old = before.feeder[k] < 0 ? dry[c] : work(before.feeder[k], c);
+            const float* next = after.feeder[k] < 0 ? dry[c] : work(after.feeder[k], c);
+            float* in = work(k, c);
+            for (int i = 0; i < numSamples; ++i)
+                in[i] = old[i] + (next[i] - old[i]) * weights[i];
+        }
+        preDelayCores[(size_t) k]->process(work(k, 0), work(k, 1), work(k, 0), work(k, 1), numSamples);
+        delayCores[(size_t) k]->process(work(k, 0), work(k, 1), work(k, 0), work(k, 1), numSamples);
+    }
+
+    // Each line's share of the mix: where only the old routing mixes it, it
+    // fades out; where only the new one does, it fades in.
+    for (int k = 0; k < kNumLines; ++k)
+    {
+        if (before.mixed[k] == after.mixed[k])
+        {
+            if (! after.mixed[k])
+                for (int c = 0; c < 2; ++c)
+                    std::fill(work(k, c), work(k, c) + numSamples, 0.0f);
+            continue;
+        }
+        const float from = before.mixed[k] ? 1.0f : 0.0f;
+        const float towards = after.mixed[k] ? 1.0f : -1.0f;
+        for (int c = 0; c < 2; ++c)
+        {
+            float* out = work(k, c);
+            for (int i = 0; i < numSamples; ++i)
+                out[i] *= from + towards * weights[i];
+        }
     }
 }
 
@@ -2219,6 +2376,17 @@ void DelayEngine::clearWorkBuffers()
 {
     for (auto& b : workBuffers)
         std::fill(b.begin(), b.end(), 0.0f);
+}
+
+void DelayEngine::beginSoundChange()
+{
+    soundChange.begin(! limiter.isFresh());
+}
+
+void DelayEngine::endSoundChange()
+{
+    if (! soundChange.end())
+        reset();
 }
 
 void DelayEngine::reset()

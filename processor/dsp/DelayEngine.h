@@ -4,6 +4,8 @@
 #include "processor/dsp/SampleRateContext.h"
 #include "processor/dsp/LookAheadLimiter.h"
 #include "processor/dsp/PreDelayCore.h"
+#include "processor/dsp/RoutingCrossfade.h"
+#include "processor/dsp/SoundChange.h"
 
 #include <array>
 #include <atomic>
@@ -189,6 +191,13 @@ public:
 
     // After a preset: phases to 0, work buffers and every delay ring emptied.
     void reset();
+    // The settings written between these two make a new sound (a preset, a
+    // state). While audio flows they are held, the old sound fades out, and
+    // at the silent sample they take effect, the engine is reset and the new
+    // sound fades in. Before any audio they take effect as they come and the
+    // engine is reset at the end.
+    void beginSoundChange();
+    void endSoundChange();
 
     // Meters, read from any thread.
     void getOutputLevels(float& left, float& right) const;
@@ -223,18 +232,27 @@ public:
 
 private:
     void processChunk(float* left, float* right, int numSamples, bool stereoIn, bool stereoOut);
+    // The old sound has faded out: the held settings take effect at once, as
+    // before any audio, and nothing of the old sound is kept.
+    void makeHeldChange();
+    // At once without audio; while audio flows, through a crossfade.
+    void changeRouting(int next);
     // The modulators over numSamples of input (the detectors' gates stay
     // open at least detectorCloseAfter samples): each one by itself through
     // the block, the oscillators and envelopes in stretches between the
     // samples where their detector retriggers them.
     void runModulators(const float* inLeft, const float* inRight, int numSamples, int detectorCloseAfter);
-    void mixLines(float* left, float* right, const float* inRight, int numSamples, bool stereoOut);
+    // The mix of the branches that routing `layout` mixes.
+    void mixLines(float* left, float* right, const float* inRight, int numSamples, bool stereoOut, int layout);
     // The lines through the routing: in waves of lines side by side (or
     // one step after the other when they may not go side by side).
     void runRouting(int numSamples);
     // Steps whose delay cores run side by side at once, and where each works.
     struct Wave;
     void runStepsInTurn(int numSamples);
+    // The lines in turn, each in its own work buffer, on a crossfade between
+    // two routings (what each takes in, and which of them are mixed).
+    void runRoutingCrossfade(const float* dryLeft, const float* dryRight, int numSamples);
     // Step k joins the wave (its pre-delay run or read ahead), if it can.
     bool joinWave(Wave& wave, int k, const bool* done, int first, int numSamples);
     // The wave's delay cores side by side, then the feeds they give and
@@ -289,6 +307,8 @@ private:
     // The undelayed path during a crossfade, or the audio the limiter follows
     // brought back to unity gain.
     std::array<std::vector<float>, 2> limiterBuffers;
+    // The new routing's weight through a block of a routing crossfade.
+    std::vector<float> crossfadeWeights;
 
     int blockSize = 0;
     std::array<std::vector<float>, kNumModulationBuffers> modulationBuffers;
@@ -299,7 +319,10 @@ private:
     // The pre-delays' shared outcome of a block's glide (they glide alike at rest).
     PreDelayCore::GlideMemo preDelayGlides;
 
+    // The routing last set; a crossfade towards it may be under way.
     int routing = 0;
+    RoutingCrossfade routingFade;
+    SoundChange soundChange;
     bool linesSideBySide = true;
     std::array<float, kNumLines> lineMixGains {};
     float wetAmount = 0.0f;

@@ -35,12 +35,6 @@ void LineInputSection::clear()
     colourMemories = Memories();
 }
 
-void LineInputSection::clearFilters()
-{
-    filterMemories = Memories();
-    colourMemories = Memories();
-}
-
 void LineInputSection::clearFilter() { filterMemories = Memories(); }
 
 //==============================================================================

@@ -54,8 +54,6 @@ public:
 
     // Empties every memory.
     void clear();
-    // Empties the memories of both filters (the oversampler's stay).
-    void clearFilters();
     // Empties the resonant filter's memories alone (its type changed).
     void clearFilter();
 

@@ -103,32 +103,13 @@ Stereo processWithChanges(Tavinor& t, const Stereo& input, int blockSize, const 
                           double rate, std::vector<int>& latencies)
 {
     latencies.clear();
-    Stereo out(input.size());
-    juce::AudioBuffer<float> buffer(2, blockSize);
-    juce::MidiBuffer midi;
-    size_t next = 0;
-    for (size_t start = 0; start < input.size();)
-    {
-        while (next < changes.size() && (size_t) (changes[next].seconds * rate) <= start)
-        {
-            t.getParameterManager().setNormalisedValue(changes[next].id, changes[next].value);
-            latencies.push_back(t.getLatencySamples());
-            ++next;
-        }
-        size_t end = std::min(start + (size_t) blockSize, input.size());
-        if (next < changes.size())
-            end = std::min(end, (size_t) (changes[next].seconds * rate));
-        const int n = (int) (end - start);
-        buffer.setSize(2, n, false, false, true);
-        buffer.copyFrom(0, 0, input.left.data() + start, n);
-        buffer.copyFrom(1, 0, input.right.data() + start, n);
-        midi.clear();
-        t.processBlock(buffer, midi);
-        std::copy(buffer.getReadPointer(0), buffer.getReadPointer(0) + n, out.left.begin() + (long) start);
-        std::copy(buffer.getReadPointer(1), buffer.getReadPointer(1) + n, out.right.begin() + (long) start);
-        start = end;
-    }
-    return out;
+    std::vector<ChangeAt> made;
+    for (const auto& c : changes)
+        made.push_back({ (size_t) (c.seconds * rate), [&latencies, c](Tavinor& p) {
+                            p.getParameterManager().setNormalisedValue(c.id, c.value);
+                            latencies.push_back(p.getLatencySamples());
+                        } });
+    return TavinorTest::processWithChanges(t, input, blockSize, made);
 }
 
 // The largest second difference of y from `from` on, over that of a clean sine

@@ -96,12 +96,24 @@ void setCleanSingleEcho(Tavinor& t, float leftMs, float rightMs)
 
 Stereo process(Tavinor& t, const Stereo& input, int blockSize, juce::MidiBuffer* midiForFirstBlock)
 {
+    return processWithChanges(t, input, blockSize, {}, midiForFirstBlock);
+}
+
+Stereo processWithChanges(Tavinor& t, const Stereo& input, int blockSize, const std::vector<ChangeAt>& changes,
+                          juce::MidiBuffer* midiForFirstBlock)
+{
     Stereo out(input.size());
     juce::AudioBuffer<float> buffer(2, blockSize);
     juce::MidiBuffer midi;
-    for (size_t start = 0; start < input.size(); start += (size_t) blockSize)
+    size_t next = 0;
+    for (size_t start = 0; start < input.size();)
     {
-        const int n = (int) std::min((size_t) blockSize, input.size() - start);
+        for (; next < changes.size() && changes[next].sample <= start; ++next)
+            changes[next].make(t);
+        size_t end = std::min(start + (size_t) blockSize, input.size());
+        if (next < changes.size())
+            end = std::min(end, changes[next].sample);
+        const int n = (int) (end - start);
         buffer.setSize(2, n, false, false, true);
         buffer.copyFrom(0, 0, input.left.data() + start, n);
         buffer.copyFrom(1, 0, input.right.data() + start, n);
@@ -111,6 +123,7 @@ Stereo process(Tavinor& t, const Stereo& input, int blockSize, juce::MidiBuffer*
         t.processBlock(buffer, midi);
         std::copy(buffer.getReadPointer(0), buffer.getReadPointer(0) + n, out.left.begin() + (long) start);
         std::copy(buffer.getReadPointer(1), buffer.getReadPointer(1) + n, out.right.begin() + (long) start);
+        start = end;
     }
     return out;
 }

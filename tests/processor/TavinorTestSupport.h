@@ -3,6 +3,7 @@
 #include "processor/Tavinor.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,6 +59,15 @@ struct Stereo
 };
 
 Stereo process(Tavinor& t, const Stereo& input, int blockSize, juce::MidiBuffer* midiForFirstBlock = nullptr);
+// A change made while the host plays: at that sample, the block split there.
+struct ChangeAt
+{
+    size_t sample;
+    std::function<void(Tavinor&)> make;
+};
+// process(), with each change (in the order of their samples) made on the way.
+Stereo processWithChanges(Tavinor& t, const Stereo& input, int blockSize, const std::vector<ChangeAt>& changes,
+                          juce::MidiBuffer* midiForFirstBlock = nullptr);
 Stereo silence(size_t n);
 Stereo impulse(size_t n);
 Stereo constant(size_t n, float value);

@@ -167,9 +167,9 @@ TEST_F(TavinorHosting, ParameterTextsReachTheHostWhole)
     EXPECT_EQ(effect->getParameter(effect, kOutputGain), before);
 }
 
-// A host loads its state during playback (a preset change, an undo): the dry
-// signal goes on in every block, and the echoes already in the delay lines
-// keep sounding.
+// A host loads its state during playback (a preset change, an undo): audio
+// goes on meanwhile, the old sound fading out and the new one in, and no
+// block comes out silent.
 TEST_F(TavinorHosting, LoadingTheStateWhileAudioRunsKeepsTheSoundGoing)
 {
     constexpr int kBlock = 64;
