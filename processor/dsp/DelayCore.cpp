@@ -2298,4 +2298,5 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
     previousRightDelay = p.delay[1][numSamples - 1];
     leftMeter = state.meter[0];
     rightMeter = state.meter[1];
+    frozenLoop.elapse(numSamples);
 }

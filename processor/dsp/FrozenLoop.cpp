@@ -55,7 +55,11 @@ void FrozenLoop::prepare(double sampleRate)
     reset();
 }
 
-void FrozenLoop::reset() { restartMeasure(); }
+void FrozenLoop::reset()
+{
+    restartMeasure();
+    released = Released();
+}
 
 void FrozenLoop::restartMeasure()
 {
@@ -100,9 +104,15 @@ void FrozenLoop::setFrozen(bool on, double gainBefore, const Measure& held)
     glideFrom = std::isfinite(gainBefore) ? gainBefore : 0.0;
     lastGain = glideFrom;
     gliding = glideSamples;
-    restartMeasure();
     if (! on)
+    {
+        released.ceiling = ceiling;
+        released.pass = std::max(measure.pass[0], measure.pass[1]);
+        released.elapsed = 0.0;
+        restartMeasure();
         return;
+    }
+    restartMeasure();
     auto clean = [](double x) { return std::isfinite(x) ? std::max(0.0, x) : 0.0; };
     for (int c = 0; c < 2; ++c)
     {
@@ -117,7 +127,24 @@ void FrozenLoop::setFrozen(bool on, double gainBefore, const Measure& held)
     averaging = 1.0 / (double) std::max(measure.pass[0], measure.pass[1]);
     const double shorterPass = (double) std::min(measure.pass[0], measure.pass[1]);
     bendFollow = std::min(1.0, std::max(bendSmoothing, kBendPasses / shorterPass));
-    ceiling = std::max(kLowestCeiling, kHeadroomPower * level());
+    ceiling = ceilingOfPress(glideFrom);
+}
+
+double FrozenLoop::ceilingOfPress(double gain) const
+{
+    const double fresh = kHeadroomPower * level();
+    if (! (released.ceiling > 0.0))
+        return std::max(kLowestCeiling, fresh);
+    // What the loop built up under the last ceiling fades with the loop gain
+    // once freeze is off, by its square a pass (and not before a whole pass:
+    // the level is measured over one). A press before it has faded takes no
+    // more headroom over it: what the loop holds above it came in since, and
+    // has the headroom a first press gives.
+    const int pass = std::max({ released.pass, measure.pass[0], measure.pass[1] });
+    const double g = std::min(1.0, std::abs(gain));
+    const double kept = released.ceiling * std::pow(g * g, std::floor(released.elapsed / (double) pass));
+    const double c = std::min(fresh, std::max(kept, fresh - (kHeadroomPower - 1.0) * kept));
+    return std::max(kLowestCeiling, c);
 }
 
 void FrozenLoop::follow(double inLeft, double inRight)

@@ -34,7 +34,9 @@
 // loop holds and follows what is added at once, whether it adds in phase or
 // not; close under the ceiling the loop gain bends down smoothly, so that what
 // comes in takes the place of as much of what is held. Below that the loop is
-// left exactly as it is.
+// left exactly as it is. A loop frozen again before what it built up has
+// faded keeps the ceiling it had: pressing freeze again and again does not
+// raise it.
 class FrozenLoop
 {
 public:
@@ -42,9 +44,9 @@ public:
     void setLatencies(double latency32, double latency16);
     // The read's interpolation mode.
     void setMode(int mode);
-    // Nothing is frozen or held after it.
+    // Nothing is frozen, held or remembered after it.
     void prepare(double sampleRate);
-    // The rings were emptied: nothing is held.
+    // The rings were emptied: nothing is held or remembered.
     void reset();
 
     // The whole distances a frozen loop goes round in, within a ring of
@@ -81,6 +83,12 @@ public:
     double gainBefore(double smoothed) const { return isActive() ? lastGain : smoothed; }
     // How far back channel c's loop reads its whole samples.
     int distance(int c) const { return loopDistance[c]; }
+    // Samples have gone by (once per piece, frozen or not).
+    void elapse(int samples)
+    {
+        if (released.ceiling > 0.0)
+            released.elapsed = std::min(released.elapsed + (double) samples, kLongestMemory);
+    }
 
     // One sample: the crossfade moves on (towards the whole samples while
     // frozen, back to the band-limited read after), then the loop's read is
@@ -141,6 +149,7 @@ public:
 
 private:
     static constexpr int kMostMeasureSteps = 16;
+    static constexpr double kLongestMemory = 1.0e15;
     static double square(float x) { return (double) x * x; }
     // 0 to 1 as x goes from 0 to 1, leaving and reaching each end with
     // neither slope nor bend: what the loop holds keeps the move, pass after
@@ -150,6 +159,9 @@ private:
     void follow(double inLeft, double inRight);
     // The mean square of a pass of the loop, both channels together.
     double level() const;
+    // The ceiling of a press, from what the loop holds now, kept below what
+    // the last release left of its ceiling; gain: the loop gain since.
+    double ceilingOfPress(double gain) const;
     // The measure and the input's level start again.
     void restartMeasure();
 
@@ -173,4 +185,13 @@ private:
     double bend = 1.0;         // on the loop gain, near the ceiling
     double bendSmoothing = 1.0;   // per-sample coefficient of the bend's move
     double bendFollow = 1.0;      // the same for the loop's pass
+    // The ceiling when freeze last went off (0: none), the pass it held, and
+    // the samples since.
+    struct Released
+    {
+        double ceiling = 0.0;
+        int pass = 1;
+        double elapsed = 0.0;
+    };
+    Released released;
 };

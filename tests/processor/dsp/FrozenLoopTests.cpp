@@ -711,6 +711,40 @@ TEST_P(FrozenLoopHolds, UnderTimeModulationForAMinuteOfPasses)
         EXPECT_NEAR(levelDb(out, press + k * second, press + (k + 1) * second), first, 0.5) << "second " << k;
 }
 
+// A pad played on while freeze is pressed again and again, every 50 ms or at
+// random every 30 to 80 ms: no pass of the loop goes more than 0.5 dB past
+// the cap of the first press (6 dB over what it held then).
+TEST(FrozenLoop, PressedAgainAndAgainItKeepsTheCapOfTheFirstPress)
+{
+    for (double rate : { 44100.0, 48000.0 })
+        for (bool random : { false, true })
+        {
+            auto core = padLine(rate, kQualities[2], 0.25f);
+            const auto pass = (size_t) std::lround(loopPeriod(*core, kQualities[2].mode));
+            const auto second = (size_t) rate;
+            const size_t press = second + 77, end = 7 * second;
+            std::vector<size_t> presses;
+            uint32_t seed = 0x1234567u;
+            for (size_t at = press; at < end;)
+            {
+                presses.push_back(at);
+                seed = seed * 1664525u + 1013904223u;
+                const double ms = random ? 30.0 + 50.0 * (double) (seed >> 8) / (double) (1u << 24) : 50.0;
+                at += (size_t) (ms * 0.001 * rate);
+            }
+            const Pad pad = pad220(rate);
+            bool frozen = false;
+            const auto out = render(
+                *core, end, [&](size_t i, float& l, float& r) { l = r = pad.at(i); }, presses,
+                [&](size_t) { core->setFreeze(frozen = ! frozen); });
+            const double cap = levelDb(out, press, press + pass) + 6.0;
+            double loudest = -400.0;
+            for (size_t from = press + pass; from + pass <= end; from += pass / 5)
+                loudest = std::max(loudest, levelDb(out, from, from + pass));
+            EXPECT_LE(loudest, cap + 0.5) << rate << " Hz, " << (random ? "at random" : "every 50 ms");
+        }
+}
+
 // A synced line frozen keeps the host's beat: a pass of the loop is its note
 // value to the nearest sample, so that it drifts at most 3 ms a minute at a
 // 1/8 triplet at 137 bpm (7007.3 samples at 48 kHz), and not at all (less
