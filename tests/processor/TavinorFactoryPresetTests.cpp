@@ -105,17 +105,18 @@ class TavinorFrozenPresets : public ::testing::TestWithParam<std::tuple<std::str
 {
 };
 
-// A 220 Hz pad at 0.3, faded in and, ending just before `end`, out over 50 ms.
-Stereo padUntil(size_t numSamples, double rate, size_t end)
+// Samples from..to - 1 of a 220 Hz pad at 0.3, faded in and, ending just
+// before `end`, out over 50 ms.
+Stereo padPart(double rate, size_t from, size_t to, size_t end)
 {
     auto rise = [](double t) { return t <= 0.0 ? 0.0 : t < 0.05 ? 0.5 - 0.5 * std::cos(M_PI * t / 0.05) : 1.0; };
-    Stereo pad(numSamples);
-    for (size_t i = 0; i < numSamples; ++i)
+    Stereo pad(to - from);
+    for (size_t i = from; i < to; ++i)
     {
         const double t = (double) i / rate, beforeEnd = (double) end / rate - t;
-        pad.left[i] = pad.right[i] =
-            (float) (0.3 * std::min(rise(t), rise(beforeEnd - 0.01)) * std::sin(2.0 * M_PI * 220.0 * t));
+        pad.left[i - from] = (float) (0.3 * std::min(rise(t), rise(beforeEnd - 0.01)) * std::sin(2.0 * M_PI * 220.0 * t));
     }
+    pad.right = pad.left;
     return pad;
 }
 } // namespace
@@ -143,22 +144,12 @@ TEST_P(TavinorFrozenPresets, HoldThePadAsCleanlyAsTheyPlayedIt)
     t->prepareToPlay(rate, kBlock);
     const auto second = (size_t) rate;
     const size_t press = 3 * second / kBlock * kBlock, end = 7 * second;
-    Stereo out = padUntil(end, rate, press);
-    juce::AudioBuffer<float> buffer(2, kBlock);
-    juce::MidiBuffer midi;
-    for (size_t done = 0; done < end; done += kBlock)
-    {
-        if (done == press)
-            for (int line = 0; line < Tavinor::kNumLines; ++line)
-                pm.setBoolValue(Tavinor::getLineParameterBase(line) + Tavinor::kFreeze, true);
-        const int n = (int) std::min((size_t) kBlock, end - done);
-        buffer.setSize(2, n, false, false, true);
-        buffer.copyFrom(0, 0, out.left.data() + done, n);
-        buffer.copyFrom(1, 0, out.right.data() + done, n);
-        t->processBlock(buffer, midi);
-        std::copy(buffer.getReadPointer(0), buffer.getReadPointer(0) + n, out.left.data() + done);
-        std::copy(buffer.getReadPointer(1), buffer.getReadPointer(1) + n, out.right.data() + done);
-    }
+    Stereo out = process(*t, padPart(rate, 0, press, press), kBlock);
+    for (int line = 0; line < Tavinor::kNumLines; ++line)
+        pm.setBoolValue(Tavinor::getLineParameterBase(line) + Tavinor::kFreeze, true);
+    const Stereo frozen = process(*t, padPart(rate, press, end, press), kBlock);
+    out.left.insert(out.left.end(), frozen.left.begin(), frozen.left.end());
+    out.right.insert(out.right.end(), frozen.right.begin(), frozen.right.end());
     for (auto* channel : { &out.left, &out.right })
     {
         const auto band = SoundMeasures::highBand(*channel, rate);
