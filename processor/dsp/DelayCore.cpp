@@ -460,6 +460,7 @@ DelayCore::DelayCore(const double* kernel32Table, const double* kernel16Table, c
 
     frozenLoop.setLatencies(DspTables::getKernelLatency(kernel32Table, DspTables::kTaps32),
                             DspTables::getKernelLatency(kernel16Table, DspTables::kTaps16));
+    frozenLoop.setMode(interpolationMode);
 
     prepare(1024, 2, 44100.0f);
     updateLengths();
@@ -525,7 +526,7 @@ bool DelayCore::prepare(int /*blockSize*/, int maxSeconds, float sampleRate)
 
     oversampledFilter.clearMemories();
     loopFilter.clearMemories();
-    frozenLoopFilter = Biquad::Memories();
+    frozenFilter.memories = Biquad::Memories();
     colourFilter.clearMemories();
 
     for (const auto& t : kReadTrims)
@@ -576,7 +577,7 @@ void DelayCore::clear()
 {
     oversampledFilter.clearMemories();
     loopFilter.clearMemories();
-    frozenLoopFilter = Biquad::Memories();
+    frozenFilter.memories = Biquad::Memories();
     colourFilter.clearMemories();
     // The oversampler too: what it holds of the old input would come out
     // first, and be echoed, as a click.
@@ -661,7 +662,7 @@ void DelayCore::setFilterType(int type)
     oversampledFilter.clearMemories();
     inputSection.clearFilter();
     loopFilter.clearMemories();
-    frozenLoopFilter = Biquad::Memories();
+    frozenFilter.memories = Biquad::Memories();
 }
 
 void DelayCore::setOverdriveOn(bool on) { overdriveOn = on; }
@@ -715,6 +716,7 @@ void DelayCore::setInterpolation(int mode, double minimumStep)
 {
     interpolationMode = std::clamp<int>(mode, DelayParameters::kNearestPhase16, DelayParameters::kStretched32Alike);
     minimumKernelStep = std::isfinite(minimumStep) ? std::clamp(minimumStep, 1.0, (double) kPhases) : kPhases;
+    frozenLoop.setMode(interpolationMode);
 }
 
 void DelayCore::setModulation(const float* left, const float* right, bool smooth)
@@ -742,6 +744,27 @@ float DelayCore::getLeftMeter() const { return meterToDisplay(leftMeter); }
 float DelayCore::getRightMeter() const { return meterToDisplay(rightMeter); }
 
 double DelayCore::getLeftTimeMs() const { return leftLength / context.rate * 1000.0 + 0.1; }
+
+void DelayCore::frozenFilterRow()
+{
+    int entries[1][2];
+    for (int c = 0; c < 2; ++c)
+    {
+        float oversampledHz = 0.0f, loopHz = 0.0f;
+        cutoffFrequencies(frozenFilter.modulation[c], oversampledHz, loopHz);
+        entries[0][c] = loopFilter.entryOf(loopHz);
+    }
+    loopFilter.coefficientRows(entries, 1, &frozenFilter.row);
+}
+
+int DelayCore::frozenDistance(int c) const
+{
+    // As long as the line's echoes take at its time, or a synced line's
+    // note value: that keeps the host's beat.
+    const double length = c == 0 ? leftLength : rightLength;
+    return synced ? FrozenLoop::nearestDistance(length, maxLength)
+                  : frozenLoop.wholeDistance(length + readTrim, maxLength);
+}
 
 FrozenLoop::Measure DelayCore::heldMeasure(int distanceLeft, int distanceRight) const
 {
@@ -777,16 +800,14 @@ FrozenLoop::Measure DelayCore::heldMeasure(int distanceLeft, int distanceRight) 
 }
 
 // Out of line: the loop of a line that is not frozen stays as tight as it was.
-__attribute__((noinline)) void DelayCore::trackFrozen(int i, int w, float writtenLeft, float writtenRight,
-                                                      float inLeft, float inRight)
+__attribute__((noinline)) void DelayCore::trackFrozen(int w, float writtenLeft, float writtenRight, float inLeft,
+                                                      float inRight)
 {
-    const Piece& p = *piece;
     const int maximum = maxLength;
     const float* rings[2] = { leftRing.get(), rightRing.get() };
-    frozenLoop.track(writtenLeft, writtenRight, frozenLoop.wholeDistance(p.delay[0][i], maximum),
-                     frozenLoop.wholeDistance(p.delay[1][i], maximum), inLeft, inRight, [&](int c, int back) {
-                         return rings[c][wrapBack(w, back, maximum) + kReadReach];
-                     });
+    frozenLoop.track(writtenLeft, writtenRight, inLeft, inRight, [&](int c, int back) {
+        return rings[c][wrapBack(w, back, maximum) + kReadReach];
+    });
 }
 
 //==============================================================================
@@ -1792,33 +1813,29 @@ void DelayCore::prepareGliding(const float* inLeft, const float* inRight, const 
     pieceRun.inputR = inputR;
 }
 
-DelayCore::FreezeToggle DelayCore::startFreezeToggle()
+void DelayCore::followFreeze(int offsetInBlock)
 {
-    FreezeToggle toggle;
-    toggle.toggling = freeze != frozenLoop.isFrozen();
-    if (toggle.toggling)
-    {
-        toggle.wasHolding = frozenLoop.isActive();
-        toggle.gainBefore = frozenLoop.gainBefore(smoother1.state[3]);
-        smoother1.state[3] = smoother1.target[3];
-    }
-    return toggle;
-}
-
-void DelayCore::finishFreezeToggle(const FreezeToggle& toggle)
-{
-    const Piece& p = *piece;
-    const int maximum = maxLength;
-    frozenLoop.setLoop((double) frozenLoop.wholeDistance(p.delay[0][0], maximum), interpolationMode);
-    if (! toggle.toggling)
+    if (freeze == frozenLoop.isFrozen())
         return;
-    if (freeze && ! toggle.wasHolding)
-        frozenLoopFilter = loopFilter.memories;
+    const bool wasHolding = frozenLoop.isActive();
+    const double gainBefore = frozenLoop.gainBefore(smoother1.state[3]);
+    smoother1.state[3] = smoother1.target[3];
     FrozenLoop::Measure held;
     if (freeze)
-        held = heldMeasure(frozenLoop.wholeDistance(p.delay[0][0], maximum),
-                           frozenLoop.wholeDistance(p.delay[1][0], maximum));
-    frozenLoop.setFrozen(freeze, toggle.gainBefore, held);
+    {
+        // Pressed again while it still fades back, the loop goes on as it was.
+        if (! wasHolding)
+        {
+            frozenFilter.memories = loopFilter.memories;
+            frozenFilter.modulation[0] = cleanModulation(modulationLeft, offsetInBlock);
+            frozenFilter.modulation[1] = cleanModulation(modulationRight, offsetInBlock);
+        }
+        int distances[2];
+        for (int c = 0; c < 2; ++c)
+            distances[c] = wasHolding ? frozenLoop.distance(c) : frozenDistance(c);
+        held = heldMeasure(distances[0], distances[1]);
+    }
+    frozenLoop.setFrozen(freeze, gainBefore, held);
 }
 
 void DelayCore::keepRestingSettings()
@@ -1872,7 +1889,7 @@ void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offs
     // setting moves them again.
     setSmootherTargets();
     setSecondStageTargets();
-    const FreezeToggle toggle = startFreezeToggle();
+    followFreeze(offsetInBlock);
     const SmootherMotion motion = smootherMotion();
     run.smoothing = motion.any;
 
@@ -1903,9 +1920,11 @@ void DelayCore::preparePiece(const float* inLeft, const float* inRight, int offs
     // silence into a resting line goes the plain way too.
     // Frozen (or fading back from it), what the line feeds back is read as
     // FrozenLoop says; it plays the band-limited read as ever. The loop filter
-    // then runs on both, the feedback with memories of its own.
-    finishFreezeToggle(toggle);
+    // then runs on both, the feedback with memories of its own and at the
+    // cut-off it had when freeze came on.
     run.holding = frozenLoop.isActive();
+    if (run.holding && loopFiltered())
+        frozenFilterRow();
     const bool idle = ! leftActive && ! rightActive && ! run.inputL && ! run.inputR;
     run.plain = ! run.holding && ((filterType == DelayParameters::kFilterOff && ! overdriveOn) || idle);
 
@@ -2076,15 +2095,12 @@ __attribute__((always_inline)) inline DelayCore::LoopSample DelayCore::takeSampl
     if (pieceRun.holding)
     {
         const int maximum = maxLength;
-        const double dl = p.delay[0][i], dr = p.delay[1][i];
-        const double beforeL = i > 0 ? p.delay[0][i - 1] : previousLeftDelay;
-        const double beforeR = i > 0 ? p.delay[1][i - 1] : previousRightDelay;
-        frozenLoop.advance(dl == beforeL && dr == beforeR);
-        auto whole = [&](const float* ring, double delay) {
-            return (double) ring[wrapBack(w, frozenLoop.wholeDistance(delay, maximum), maximum) + kReadReach];
+        frozenLoop.advance();
+        auto whole = [&](const float* ring, int c) {
+            return (double) ring[wrapBack(w, frozenLoop.distance(c), maximum) + kReadReach];
         };
-        x.loop[0] = active[0] ? (float) frozenLoop.read(p.read[0][i], whole(leftRing.get(), dl)) : 0.0f;
-        x.loop[1] = active[1] ? (float) frozenLoop.read(p.read[1][i], whole(rightRing.get(), dr)) : 0.0f;
+        x.loop[0] = active[0] ? (float) frozenLoop.read(p.read[0][i], whole(leftRing.get(), 0)) : 0.0f;
+        x.loop[1] = active[1] ? (float) frozenLoop.read(p.read[1][i], whole(rightRing.get(), 1)) : 0.0f;
     }
 
     // The input after the input section (run ahead over the piece).
@@ -2098,9 +2114,8 @@ __attribute__((always_inline)) inline DelayCore::LoopSample DelayCore::takeSampl
 
 __attribute__((always_inline)) inline void DelayCore::filterSample(int i, const RunState& state, LoopSample& x)
 {
-    const double(&row)[5][2] = inputSection.filter.values[i];
     const bool activeL = state.active[0], activeR = state.active[1];
-    auto filter = [&](float& left, float& right) {
+    auto filter = [&](const double(&row)[5][2], float& left, float& right) {
         if (activeL && activeR)
             loopFilter.processPair(row, left, right);
         else if (activeL)
@@ -2108,12 +2123,12 @@ __attribute__((always_inline)) inline void DelayCore::filterSample(int i, const 
         else if (activeR)
             right = loopFilter.process(row, 1, right);
     };
-    filter(x.read[0], x.read[1]);
+    filter(inputSection.filter.values[i], x.read[0], x.read[1]);
     if (pieceRun.holding)
     {
-        std::swap(loopFilter.memories, frozenLoopFilter);
-        filter(x.loop[0], x.loop[1]);
-        std::swap(loopFilter.memories, frozenLoopFilter);
+        std::swap(loopFilter.memories, frozenFilter.memories);
+        filter(frozenFilter.row, x.loop[0], x.loop[1]);
+        std::swap(loopFilter.memories, frozenFilter.memories);
     }
     else
     {
@@ -2133,7 +2148,7 @@ __attribute__((always_inline)) inline void DelayCore::writeSample(int i, int w, 
     const double writeL = limitRing((double) x.input[0] + feedback * x.loop[0]);
     const double writeR = limitRing((double) x.input[1] + feedback * x.loop[1]);
     if (holding && frozenLoop.isFrozen())
-        trackFrozen(i, w, (float) writeL, (float) writeR, x.input[0], x.input[1]);
+        trackFrozen(w, (float) writeL, (float) writeR, x.input[0], x.input[1]);
     writeRing(leftRing.get(), maximum, w, (float) writeL);
     writeRing(rightRing.get(), maximum, w, (float) writeR);
     int* quiet = state.quiet;
@@ -2285,4 +2300,5 @@ void DelayCore::finishPiece(float* outLeft, float* outRight, int numSamples)
     previousRightDelay = p.delay[1][numSamples - 1];
     leftMeter = state.meter[0];
     rightMeter = state.meter[1];
+    frozenLoop.elapse(numSamples);
 }

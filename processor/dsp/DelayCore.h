@@ -236,19 +236,11 @@ private:
                         int numSamples, const SmootherMotion& motion);
     void modulatedDelays(float ml, float mr, double& dl, double& dr) const;
     void glideDelays(double& dl, double& dr);
-    // Freeze going on or off moves the loop gain at once, from where it was
-    // (FrozenLoop takes it there within a few milliseconds): at the
-    // smoother's pace what goes round after the press would keep a fade for
-    // ever. The start is taken before the smoothers step, the rest once the
-    // piece's delays are known.
-    struct FreezeToggle
-    {
-        bool toggling = false;
-        bool wasHolding = false;
-        double gainBefore = 0.0;
-    };
-    FreezeToggle startFreezeToggle();
-    void finishFreezeToggle(const FreezeToggle& toggle);
+    // Freeze going on or off, before the smoothers step: the loop gain moves
+    // at once, from where it was (FrozenLoop takes it there within a few
+    // milliseconds): at the smoother's pace what goes round after the press
+    // would keep a fade for ever.
+    void followFreeze(int offsetInBlock);
     // The settings as the smoothers leave them, for the piece's runs while
     // none moves.
     void keepRestingSettings();
@@ -363,12 +355,16 @@ private:
     void computeCutoffRows(int numSamples);
     void cutoffFrequencies(float modulation, float& oversampledHz, float& loopHz) const;
     static float meterToDisplay(double meter);
+    // The whole distance channel c's loop goes round in when freeze comes on.
+    int frozenDistance(int c) const;
+    // The loop filter's coefficients for the frozen loop, per piece.
+    void frozenFilterRow();
     // What the rings hold for a frozen loop of these whole distances: the
     // squares of the samples of each ring it measures its level over.
     FrozenLoop::Measure heldMeasure(int distanceLeft, int distanceRight) const;
-    // While frozen, after sample i of the piece went to the rings at w: the
-    // loop's measure follows what it wrote and took in.
-    void trackFrozen(int i, int w, float writtenLeft, float writtenRight, float inLeft, float inRight);
+    // While frozen, after a sample went to the rings at w: the loop's measure
+    // follows what it wrote and took in.
+    void trackFrozen(int w, float writtenLeft, float writtenRight, float inLeft, float inRight);
 
     // Settings
     float stereoOffsetControl = 0.0f;
@@ -441,8 +437,17 @@ private:
     Biquad oversampledFilter;
     Biquad loopFilter;
     Biquad colourFilter;
-    // The loop filter's memories on what a frozen line feeds back.
-    Biquad::Memories frozenLoopFilter;
+    // The loop filter on what a frozen line feeds back: its memories, and
+    // the cut-off modulation of each channel when freeze came on, which it
+    // keeps (what the line plays follows the modulation as ever), with the
+    // coefficients of that.
+    struct FrozenFilter
+    {
+        Biquad::Memories memories;
+        float modulation[2] {};
+        double row[5][2] {};
+    };
+    FrozenFilter frozenFilter;
 
     int filterPlacement = 0;
     bool filterInLoop = false;

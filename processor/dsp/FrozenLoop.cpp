@@ -1,7 +1,6 @@
 #include "processor/dsp/FrozenLoop.h"
 
 #include "processor/dsp/DelayParameters.h"
-#include "processor/dsp/DspTables.h"
 
 #include <algorithm>
 #include <cmath>
@@ -33,7 +32,43 @@ constexpr double kBendSamples = 12.0;
 // Never from below the level a loop held when freeze came on (a quarter of
 // the ceiling).
 constexpr double kWidestBend = 0.75;
+// The bend follows where the level puts it within this (or a quarter of a
+// shorter pass): the level moves a little with every sample that comes in
+// and leaves, and a loop gain that followed each of those would roughen
+// what the loop keeps.
+constexpr double kBendSeconds = 0.002;
+constexpr double kBendPasses = 4.0;
+// What comes in raises the ceiling at once by at least this share of its
+// level (see follow()).
+constexpr double kFastestInputShare = 0.5;
 } // namespace
+
+void FrozenLoop::prepare(double sampleRate)
+{
+    bendSmoothing = 1.0 / std::max(1.0, kBendSeconds * sampleRate);
+    crossfadeStep = 1.0 / std::max(1.0, kCrossfadeSeconds * sampleRate);
+    glideSamples = std::max(1, (int) (kGlideSeconds * sampleRate));
+    glideStep = 1.0 / (double) glideSamples;
+    frozen = false;
+    hold = 0.0;
+    gliding = 0;
+    reset();
+}
+
+void FrozenLoop::reset()
+{
+    restartMeasure();
+    released = Released();
+}
+
+void FrozenLoop::restartMeasure()
+{
+    inputPower = inputTrend = 0.0;
+    measure.squares[0] = measure.squares[1] = 0.0;
+    measure.restMean[0] = measure.restMean[1] = 0.0;
+    ceiling = kLowestCeiling;
+    bend = 1.0;
+}
 
 void FrozenLoop::setLatencies(double newLatency32, double newLatency16)
 {
@@ -41,24 +76,24 @@ void FrozenLoop::setLatencies(double newLatency32, double newLatency16)
     latency16 = newLatency16;
 }
 
-void FrozenLoop::prepare(double sampleRate)
+void FrozenLoop::setMode(int mode)
 {
-    crossfadeStep = 1.0 / std::max(1.0, kCrossfadeSeconds * sampleRate);
-    glideSamples = std::max(1, (int) (kGlideSeconds * sampleRate));
-    glideStep = 1.0 / (double) glideSamples;
-    frozen = false;
-    hold = lift = 0.0;
-    gliding = 0;
-    reset();
+    latency = DelayParameters::readsStretched32(mode) ? latency32 : latency16;
 }
 
-void FrozenLoop::reset()
+int FrozenLoop::wholeDistance(double delay, int maximum) const
 {
-    inputPower = 0.0;
-    measure.squares[0] = measure.squares[1] = 0.0;
-    measure.restMean[0] = measure.restMean[1] = 0.0;
-    ceiling = kLowestCeiling;
-    bend = 1.0;
+    // An impulse comes back through the band-limited read centred one sample
+    // plus the delay plus the kernel's latency later.
+    return nearestDistance(delay + 1.0 + latency, maximum);
+}
+
+int FrozenLoop::nearestDistance(double length, int maximum)
+{
+    const double nearest = length + 0.5;
+    if (! (nearest < (double) maximum))
+        return std::max(1, maximum);
+    return std::max(1, (int) nearest);
 }
 
 void FrozenLoop::setFrozen(bool on, double gainBefore, const Measure& held)
@@ -69,65 +104,66 @@ void FrozenLoop::setFrozen(bool on, double gainBefore, const Measure& held)
     glideFrom = std::isfinite(gainBefore) ? gainBefore : 0.0;
     lastGain = glideFrom;
     gliding = glideSamples;
-    reset();
-    if (on)
+    if (! on)
     {
-        auto clean = [](double x) { return std::isfinite(x) ? std::max(0.0, x) : 0.0; };
-        for (int c = 0; c < 2; ++c)
-        {
-            measure.pass[c] = std::max(1, held.pass[c]);
-            measure.samples[c] = std::clamp(held.samples[c], 1, measure.pass[c]);
-            measure.squares[c] = clean(held.squares[c]);
-            measure.restMean[c] = clean(held.restMean[c]);
-        }
-        ceiling = std::max(kLowestCeiling, kHeadroomPower * level());
+        released.ceiling = ceiling;
+        released.pass = std::max(measure.pass[0], measure.pass[1]);
+        released.elapsed = 0.0;
+        restartMeasure();
+        return;
     }
-}
-
-void FrozenLoop::setLoop(double loopLength, int mode)
-{
-    const bool stretched32 = DelayParameters::readsStretched32(mode);
-    latency = stretched32 ? latency32 : latency16;
-    makeUp = 1.0 / (stretched32 ? DspTables::kKernel32LargestGain : DspTables::kKernel16LargestGain);
-    const double length = std::isfinite(loopLength) ? std::max(1.0, loopLength) : 1.0;
+    restartMeasure();
+    auto clean = [](double x) { return std::isfinite(x) ? std::max(0.0, x) : 0.0; };
+    for (int c = 0; c < 2; ++c)
+    {
+        measure.pass[c] = loopDistance[c] = std::max(1, held.pass[c]);
+        measure.samples[c] = std::clamp(held.samples[c], 1, measure.pass[c]);
+        measure.squares[c] = clean(held.squares[c]);
+        measure.restMean[c] = clean(held.restMean[c]);
+    }
     // Over about one pass, as the loop's own level is measured: what comes in
     // counts alike in both (a sound into a short loop is not taken for more
     // than the input brings).
-    averaging = 1.0 / length;
+    averaging = 1.0 / (double) std::max(measure.pass[0], measure.pass[1]);
+    const double shorterPass = (double) std::min(measure.pass[0], measure.pass[1]);
+    bendFollow = std::min(1.0, std::max(bendSmoothing, kBendPasses / shorterPass));
+    ceiling = ceilingOfPress(glideFrom);
 }
 
-int FrozenLoop::wholeDistance(double delay, int maximum) const
+double FrozenLoop::ceilingOfPress(double gain) const
 {
-    // An impulse comes back through the band-limited read centred one sample
-    // plus the delay plus the kernel's latency later.
-    const double distance = delay + 1.0 + latency + 0.5;
-    if (! (distance < (double) maximum))
-        return std::max(1, maximum);
-    return std::max(1, (int) distance);
-}
-
-void FrozenLoop::advance(bool atRest)
-{
-    if (frozen && atRest)
-        hold = std::min(1.0, hold + crossfadeStep);
-    else if (hold > 0.0)
-        hold = std::max(0.0, hold - crossfadeStep);
-    if (frozen)
-        lift = std::min(1.0, lift + crossfadeStep);
-    else if (lift > 0.0)
-        lift = std::max(0.0, lift - crossfadeStep);
+    const double fresh = kHeadroomPower * level();
+    if (! (released.ceiling > 0.0))
+        return std::max(kLowestCeiling, fresh);
+    // What the loop built up under the last ceiling fades with the loop gain
+    // once freeze is off, by its square a pass (and not before a whole pass:
+    // the level is measured over one). A press before it has faded takes no
+    // more headroom over it: what the loop holds above it came in since, and
+    // has the headroom a first press gives.
+    const int pass = std::max({ released.pass, measure.pass[0], measure.pass[1] });
+    const double g = std::min(1.0, std::abs(gain));
+    const double kept = released.ceiling * std::pow(g * g, std::floor(released.elapsed / (double) pass));
+    const double c = std::min(fresh, std::max(kept, fresh - (kHeadroomPower - 1.0) * kept));
+    return std::max(kLowestCeiling, c);
 }
 
 void FrozenLoop::follow(double inLeft, double inRight)
 {
+    // The ceiling only ever rises: the ripple of the input's own waveform on
+    // its level would raise it in steps, each a kink in the loop gain that
+    // the loop then keeps; so the level is averaged twice, yet never taken
+    // for less than half of the once-averaged one, so that what comes in
+    // raises the ceiling as fast as the loop's own level.
     const double taken = 0.5 * (inLeft * inLeft + inRight * inRight);
     inputPower += (taken - inputPower) * averaging;
-    ceiling = std::max(ceiling, kHeadroomPower * inputPower);
+    inputTrend += (inputPower - inputTrend) * averaging;
+    ceiling = std::max(ceiling, kHeadroomPower * std::max(inputTrend, kFastestInputShare * inputPower));
 
     const int pass = std::min(measure.pass[0], measure.pass[1]);
     const double width = std::clamp(kBendSamples / (double) pass, kNarrowestBend, kWidestBend);
     const double x = (level() / ceiling - (1.0 - width)) / width;
-    bend = x <= 0.0 ? 1.0 : x >= 1.0 ? 0.0 : 1.0 - x * x * (3.0 - 2.0 * x);
+    const double target = x <= 0.0 ? 1.0 : x >= 1.0 ? 0.0 : 1.0 - easeOf(x);
+    bend += (target - bend) * bendFollow;
 }
 
 double FrozenLoop::level() const

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include "TestHelpers.h"
 #include "TavinorTestSupport.h"
+#include "dsp/SoundMeasures.h"
 
 #include <algorithm>
 #include <cctype>
@@ -96,4 +97,65 @@ TEST_P(TavinorFactoryPresets, SaneLevelAndBoundedWhenFrozenUnderLoudNoise)
     // much: four of them in series reach about +42 dBFS. A loop that ran away
     // would climb to where the rings' guard holds it, near +80 dBFS.
     EXPECT_LT(20.0 * std::log10(peak), 48.0);
+}
+
+namespace
+{
+class TavinorFrozenPresets : public ::testing::TestWithParam<std::tuple<std::string, double>>
+{
+};
+
+// Samples from..to - 1 of a 220 Hz pad at 0.3, faded in and, ending just
+// before `end`, out over 50 ms.
+Stereo padPart(double rate, size_t from, size_t to, size_t end)
+{
+    auto rise = [](double t) { return t <= 0.0 ? 0.0 : t < 0.05 ? 0.5 - 0.5 * std::cos(M_PI * t / 0.05) : 1.0; };
+    Stereo pad(to - from);
+    for (size_t i = from; i < to; ++i)
+    {
+        const double t = (double) i / rate, beforeEnd = (double) end / rate - t;
+        pad.left[i - from] = (float) (0.3 * std::min(rise(t), rise(beforeEnd - 0.01)) * std::sin(2.0 * M_PI * 220.0 * t));
+    }
+    pad.right = pad.left;
+    return pad;
+}
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(OverAPad, TavinorFrozenPresets,
+                         ::testing::Combine(::testing::ValuesIn(factoryPresetNames()),
+                                            ::testing::Values(48000.0, 96000.0)),
+                         testName);
+
+// A 220 Hz pad into the preset, every line frozen as its echoes still sound
+// (the pad has just ended): what the lines hold ticks no more than they did
+// while the pad played through them (their high band, above 3 kHz, at most
+// 3 dB higher than before the press, or under -90 dBFS). The limiter is left
+// out: frozen lines in series may hold more than they played, and how hard it
+// then rides the sum is its own sound.
+TEST_P(TavinorFrozenPresets, HoldThePadAsCleanlyAsTheyPlayedIt)
+{
+    const std::string name = std::get<0>(GetParam());
+    const double rate = std::get<1>(GetParam());
+    constexpr int kBlock = 512;
+    auto t = processorWithFactoryPreset(name);
+    ASSERT_NE(t, nullptr) << name;
+    auto& pm = t->getParameterManager();
+    pm.setBoolValue(Tavinor::kLimiter, false);
+    t->prepareToPlay(rate, kBlock);
+    const auto second = (size_t) rate;
+    const size_t press = 3 * second / kBlock * kBlock, end = 7 * second;
+    Stereo out = process(*t, padPart(rate, 0, press, press), kBlock);
+    for (int line = 0; line < Tavinor::kNumLines; ++line)
+        pm.setBoolValue(Tavinor::getLineParameterBase(line) + Tavinor::kFreeze, true);
+    const Stereo frozen = process(*t, padPart(rate, press, end, press), kBlock);
+    out.left.insert(out.left.end(), frozen.left.begin(), frozen.left.end());
+    out.right.insert(out.right.end(), frozen.right.begin(), frozen.right.end());
+    for (auto* channel : { &out.left, &out.right })
+    {
+        const auto band = SoundMeasures::highBand(*channel, rate);
+        const double played = SoundMeasures::peakDb(band, second, press - second / 10);
+        const double held = SoundMeasures::peakDb(band, press + second, end);
+        std::printf("%-55s %6.0f Hz  high band played %7.1f, held %7.1f dBFS\n", name.c_str(), rate, played, held);
+        EXPECT_LE(held, std::max(played + 3.0, -90.0)) << name << ": played " << played;
+    }
 }

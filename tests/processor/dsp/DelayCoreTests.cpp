@@ -131,10 +131,14 @@ TEST(DelayCore, FreezeHoldsWhatItHoldsAndStaysBoundedUnderInput)
     EXPECT_NEAR(20.0 * std::log10(late / early), 0.0, 0.01);
 
     // Continuous input keeps being added while frozen, and the loop stays
-    // bounded: at DC (input and loop alike, the worst case) within a few
-    // times the input.
+    // bounded: at DC into a loop of the shortest time (input and loop alike,
+    // the worst case) within a few times the input. (A frozen loop keeps its
+    // length: freeze goes off and on again at the new time.)
+    core->setFreeze(false);
     core->setLeftFreeTime(0.0f);
     core->setRightFreeTime(0.0f);
+    run(*core, std::vector<float>((size_t) period, 0.0f), std::vector<float>((size_t) period, 0.0f));
+    core->setFreeze(true);
     const size_t n = 200000;
     const auto loud = run(*core, std::vector<float>(n, 1.0f), std::vector<float>(n, -1.0f));
     for (size_t i = 0; i < n; ++i)

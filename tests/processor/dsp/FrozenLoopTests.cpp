@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "DspTestRig.h"
+#include "SoundMeasures.h"
 #include "processor/dsp/DelayParameters.h"
 
 #include <algorithm>
@@ -120,9 +121,10 @@ std::vector<double> levels(DelayCore& core, size_t numSamples, size_t window, Lo
 // comes (as a host splits its block at a parameter change): change(sample) is
 // called before the piece that starts at each of `changes`. input(i) gives
 // sample i of both channels.
+// modulation: the time modulation of both channels, sample by sample (none: null).
 template <typename Input, typename Change>
 Stereo render(DelayCore& core, size_t numSamples, Input&& input, const std::vector<size_t>& changes,
-              Change&& change)
+              Change&& change, const std::vector<float>* modulation = nullptr)
 {
     Stereo out { std::vector<float>(numSamples), std::vector<float>(numSamples) };
     for (size_t i = 0; i < numSamples; ++i)
@@ -137,6 +139,8 @@ Stereo render(DelayCore& core, size_t numSamples, Input&& input, const std::vect
             if (at > start && at < end)
                 end = at;
         }
+        if (modulation != nullptr)
+            core.setModulation(modulation->data() + start, modulation->data() + start, false);
         core.process(out.left.data() + start, out.right.data() + start, out.left.data() + start,
                      out.right.data() + start, (int) (end - start));
         start = end;
@@ -410,15 +414,21 @@ struct Material
     virtual float at(size_t i) const = 0;
 };
 
+// A sine pad, faded in over 50 ms and, from `endsAt` on, out over 50 ms.
 struct Pad : Material
 {
     double rate = 48000.0;
+    double hz = 110.0;
+    double amplitude = 0.5;
+    size_t endsAt = SIZE_MAX;
     float at(size_t i) const override
     {
         const double t = (double) i / rate;
-        const double fade = t < 0.05 ? 0.5 - 0.5 * std::cos(DspCommon::kTwoPi * 0.5 * t / 0.05) : 1.0;
-        return (float) (0.5 * fade * std::sin(DspCommon::kTwoPi * 110.0 * t));
+        const double end = endsAt == SIZE_MAX ? 1.0e9 : (double) endsAt / rate;
+        const double fade = std::min(rise(t), 1.0 - rise(t - end));
+        return (float) (amplitude * fade * std::sin(DspCommon::kTwoPi * hz * t));
     }
+    static double rise(double t) { return t <= 0.0 ? 0.0 : t < 0.05 ? 0.5 - 0.5 * std::cos(DspCommon::kPi * t / 0.05) : 1.0; }
 };
 
 struct DrumLoop : Material
@@ -571,4 +581,206 @@ TEST(FrozenLoop, FreezingAPadPlayedOnMakesNoClick)
                                           << (double) worstAt / rate << " s";
                 }
             }
+}
+
+namespace
+{
+// A 220 Hz pad at 0.3 into a line of `seconds` with feedback +35 %; it ends
+// (fades out) at endsAt.
+std::unique_ptr<DelayCore> padLine(double rate, const Quality& quality, float seconds)
+{
+    auto core = makeCore(rate);
+    core->setInterpolation(quality.mode, quality.step);
+    core->setLinked(true);
+    core->setLeftFreeTime(seconds);
+    core->setParameter(P::kFeedback, 0.5f + 0.5f * 0.35f);
+    core->clear();
+    return core;
+}
+
+Pad pad220(double rate, size_t endsAt = SIZE_MAX)
+{
+    Pad pad;
+    pad.rate = rate;
+    pad.hz = 220.0;
+    pad.amplitude = 0.3;
+    pad.endsAt = endsAt;
+    return pad;
+}
+
+// A sine of `hz` on the time, 0..1, sample by sample.
+std::vector<float> timeModulation(size_t numSamples, double rate, double hz)
+{
+    std::vector<float> m(numSamples);
+    for (size_t i = 0; i < numSamples; ++i)
+        m[i] = (float) (0.5 + 0.5 * std::sin(DspCommon::kTwoPi * hz * (double) i / rate));
+    return m;
+}
+} // namespace
+
+// A pad held in a frozen 500 ms line, then its time moved a little, a lot
+// longer or a lot shorter: once the time has settled, each pass is as clean
+// as before the move (its high band within 3 dB of before, or under
+// -90 dBFS) and what plays is what it held (its spectral centroid within a
+// third of an octave of before).
+TEST_P(FrozenLoopHolds, WhatItHeldWhenTheTimeMoves)
+{
+    const double rate = std::get<0>(GetParam());
+    const Quality quality = kQualities[std::get<1>(GetParam())];
+    const auto second = (size_t) rate;
+    const size_t press = second + 77, move = 3 * second + 301, settled = move + 3 * second / 2, end = 6 * second;
+    for (float target : { 0.505f, 0.711f, 0.064f })
+    {
+        auto core = padLine(rate, quality, 0.5f);
+        const Pad pad = pad220(rate, press);
+        const auto out = render(
+            *core, end, [&](size_t i, float& l, float& r) { l = r = pad.at(i); }, { press, move },
+            [&](size_t at) {
+                if (at == press)
+                    core->setFreeze(true);
+                else
+                    core->setLeftFreeTime(target);
+            });
+        const auto band = SoundMeasures::highBand(out.left, rate);
+        const double before = SoundMeasures::peakDb(band, press + second, move);
+        const double after = SoundMeasures::peakDb(band, settled, end);
+        EXPECT_LE(after, std::max(before + 3.0, -90.0)) << target << " s: before the move " << before;
+        const double centreBefore = SoundMeasures::centroidHz(out.left, rate, press + second, move);
+        const double centreAfter = SoundMeasures::centroidHz(out.left, rate, settled, end);
+        EXPECT_LE(std::abs(std::log2(centreAfter / centreBefore)), 1.0 / 3.0)
+            << target << " s: " << centreBefore << " Hz before the move, " << centreAfter << " Hz after";
+    }
+}
+
+// Time modulation (a 0.7 Hz sine, as the first modulator gives unchanged, at
+// depth 0.3 and full) on a pad held in a frozen 500 ms line: no tick. Its high
+// band is no higher than the same line gives the pad played into it
+// unfrozen, plus 3 dB (or -90 dBFS).
+TEST(FrozenLoop, TimeModulationOnAHeldPadMakesNoTick)
+{
+    for (double rate : { 44100.0, 48000.0, 96000.0, 192000.0 })
+        for (float depth : { 0.3f, 1.0f })
+        {
+            const auto second = (size_t) rate;
+            const size_t press = second + 77, end = 4 * second;
+            const auto modulation = timeModulation(end, rate, 0.7);
+            double highBand[2] {};
+            for (bool frozen : { false, true })
+            {
+                auto core = padLine(rate, kQualities[2], 0.5f);
+                core->setParameter(P::kTimeModDepth, depth);
+                const Pad pad = pad220(rate, frozen ? press : SIZE_MAX);
+                const auto out = render(
+                    *core, end, [&](size_t i, float& l, float& r) { l = r = pad.at(i); }, { press },
+                    [&](size_t) { core->setFreeze(frozen); }, &modulation);
+                highBand[frozen] = SoundMeasures::peakDb(SoundMeasures::highBand(out.left, rate), 2 * second, end);
+            }
+            EXPECT_LE(highBand[1], std::max(highBand[0] + 3.0, -90.0))
+                << rate << " Hz, depth " << depth << ": unfrozen " << highBand[0];
+        }
+}
+
+// ... and holds its level, within 0.5 dB, for as many passes as a minute of
+// a 500 ms loop (120 passes of a 50 ms one), at every quality and rate.
+TEST_P(FrozenLoopHolds, UnderTimeModulationForAMinuteOfPasses)
+{
+    const double rate = std::get<0>(GetParam());
+    const Quality quality = kQualities[std::get<1>(GetParam())];
+    const auto second = (size_t) rate;
+    const size_t press = second / 2 + 77, end = press + 7 * second;
+    const auto modulation = timeModulation(end, rate, 1.0);
+    auto core = padLine(rate, quality, 0.05f);
+    core->setParameter(P::kTimeModDepth, 0.3f);
+    const Pad pad = pad220(rate, press);
+    const auto out = render(
+        *core, end, [&](size_t i, float& l, float& r) { l = r = pad.at(i); }, { press },
+        [&](size_t) { core->setFreeze(true); }, &modulation);
+    // Seconds: whole periods of the modulation.
+    const double first = levelDb(out, press + second, press + 2 * second);
+    EXPECT_GT(first, -30.0);
+    for (size_t k = 2; k < 7; ++k)
+        EXPECT_NEAR(levelDb(out, press + k * second, press + (k + 1) * second), first, 0.5) << "second " << k;
+}
+
+// A pad played on while freeze is pressed again and again, every 50 ms or at
+// random every 30 to 80 ms: no pass of the loop goes more than 0.5 dB past
+// the cap of the first press (6 dB over what it held then).
+TEST(FrozenLoop, PressedAgainAndAgainItKeepsTheCapOfTheFirstPress)
+{
+    for (double rate : { 44100.0, 48000.0 })
+        for (bool random : { false, true })
+        {
+            auto core = padLine(rate, kQualities[2], 0.25f);
+            const auto pass = (size_t) std::lround(loopPeriod(*core, kQualities[2].mode));
+            const auto second = (size_t) rate;
+            const size_t press = second + 77, end = 7 * second;
+            std::vector<size_t> presses;
+            uint32_t seed = 0x1234567u;
+            for (size_t at = press; at < end;)
+            {
+                presses.push_back(at);
+                seed = seed * 1664525u + 1013904223u;
+                const double ms = random ? 30.0 + 50.0 * (double) (seed >> 8) / (double) (1u << 24) : 50.0;
+                at += (size_t) (ms * 0.001 * rate);
+            }
+            const Pad pad = pad220(rate);
+            bool frozen = false;
+            const auto out = render(
+                *core, end, [&](size_t i, float& l, float& r) { l = r = pad.at(i); }, presses,
+                [&](size_t) { core->setFreeze(frozen = ! frozen); });
+            const double cap = levelDb(out, press, press + pass) + 6.0;
+            double loudest = -400.0;
+            for (size_t from = press + pass; from + pass <= end; from += pass / 5)
+                loudest = std::max(loudest, levelDb(out, from, from + pass));
+            EXPECT_LE(loudest, cap + 0.5) << rate << " Hz, " << (random ? "at random" : "every 50 ms");
+        }
+}
+
+// A synced line frozen keeps the host's beat: a pass of the loop is its note
+// value to the nearest sample, so that it drifts at most 3 ms a minute at a
+// 1/8 triplet at 137 bpm (7007.3 samples at 48 kHz), and not at all (less
+// than a sample a minute) where the note value is a whole number of samples.
+TEST(FrozenLoop, ASyncedLoopKeepsTheBeat)
+{
+    struct Note
+    {
+        const char* name;
+        int numerator, denominator;
+        bool triplet;
+        double bpm;
+    };
+    const Note notes[] = { { "1/8 triplet at 137 bpm", 1, 8, true, 137.0 }, { "1/4 at 120 bpm", 1, 4, false, 120.0 } };
+    for (double rate : { 44100.0, 48000.0, 88200.0, 96000.0, 176400.0, 192000.0 })
+        for (const auto& note : notes)
+        {
+            auto core = makeCore(rate);
+            core->setLinked(true);
+            core->setTempo(note.bpm);
+            core->setSynced(true);
+            core->setLeftNumerator(note.numerator);
+            core->setLeftDenominator(note.denominator);
+            core->setLeftNoteLengthMode(note.triplet ? 2 : 0);
+            core->setFreeze(true);
+            core->clear();
+            const double length = rate * 60.0 / note.bpm * 4.0 * note.numerator / note.denominator
+                                  * (note.triplet ? 2.0 / 3.0 : 1.0);
+            const int passes = 12;
+            const size_t start = 100;
+            std::vector<float> l((size_t) ((passes + 1) * length), 0.0f);
+            l[start] = 0.5f;
+            const auto out = run(*core, l, l);
+            // Where the echo of pass k peaks.
+            auto peak = [&](int k) {
+                const auto from = out.left.begin() + (long) (start + (k - 0.5) * length);
+                const auto loudest = std::max_element(from, from + (long) length,
+                                                      [](float a, float b) { return std::abs(a) < std::abs(b); });
+                return (double) (loudest - out.left.begin());
+            };
+            const double period = (peak(passes - 1) - peak(1)) / (double) (passes - 2);
+            const double samplesAMinute = (period - length) * 60.0 * rate / length;
+            const bool whole = std::abs(length - std::round(length)) < 1.0e-6;
+            EXPECT_LE(std::abs(samplesAMinute) / rate * 1000.0, 3.0) << note.name << " at " << rate << " Hz";
+            if (whole)
+                EXPECT_LE(std::abs(samplesAMinute), 1.0) << note.name << " at " << rate << " Hz";
+        }
 }

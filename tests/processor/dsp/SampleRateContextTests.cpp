@@ -57,8 +57,7 @@ TEST(DspTables, PitchTablesAndKernelShape)
 
     // The reads lose a little on every pass (about 0.6 dB for the 32-tap read,
     // 0.2 dB for the 16-tap one at its gain of 1.2), and never pass more than
-    // their largest gain anywhere: a frozen loop that makes up for the loss
-    // by it never grows.
+    // their largest gain anywhere: a loop at unity through them never grows.
     struct Shape { const double* kernel; int taps; double gain; double dc; double largestGain; };
     const Shape shapes[] = { { t.getKernel32(), 32, 1.0, 0.935, DspTables::kKernel32LargestGain },
                              { t.getKernel16(), 16, 1.2, 0.975, DspTables::kKernel16LargestGain } };
