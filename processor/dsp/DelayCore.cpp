@@ -289,7 +289,7 @@ namespace
 // coefficientsFrom() of count table entries, four at a time (each operation
 // as one entry alone takes it), into rows b0, b1, b2, a1, a2.
 template <int>
-__attribute__((always_inline)) inline void coefficientsOfEntries(const int* entries, int count, int kind,
+SIMD_ALWAYS_INLINE inline void coefficientsOfEntries(const int* entries, int count, int kind,
                                                                  double halfOverQ, const double* coarseSinCos,
                                                                  const double* fineSinCos, int fineEntries,
                                                                  double (*out)[4 * ((2 * 256 + 3) / 4)])
@@ -323,7 +323,7 @@ void coefficientsOfEntriesSse2(const int* entries, int count, int kind, double h
     coefficientsOfEntries<0>(entries, count, kind, halfOverQ, coarseSinCos, fineSinCos, fineEntries, out);
 }
 
-__attribute__((target("avx2"))) void coefficientsOfEntriesAvx2(const int* entries, int count, int kind,
+SIMD_AVX2 void coefficientsOfEntriesAvx2(const int* entries, int count, int kind,
                                                                double halfOverQ, const double* coarseSinCos,
                                                                const double* fineSinCos, int fineEntries,
                                                                double (*out)[4 * ((2 * 256 + 3) / 4)])
@@ -800,7 +800,7 @@ FrozenLoop::Measure DelayCore::heldMeasure(int distanceLeft, int distanceRight) 
 }
 
 // Out of line: the loop of a line that is not frozen stays as tight as it was.
-__attribute__((noinline)) void DelayCore::trackFrozen(int w, float writtenLeft, float writtenRight, float inLeft,
+SIMD_NEVER_INLINE void DelayCore::trackFrozen(int w, float writtenLeft, float writtenRight, float inLeft,
                                                       float inRight)
 {
     const int maximum = maxLength;
@@ -873,7 +873,7 @@ struct EntryScale
     int entries;
 };
 
-__attribute__((target("avx2"))) int cutoffEntriesAvx2(const float* modulation, int count, const EntryScale& e,
+SIMD_AVX2 int cutoffEntriesAvx2(const float* modulation, int count, const EntryScale& e,
                                                       const float* semitones, const float* fineTune, int* out)
 {
     const __m256 cutoff = _mm256_set1_ps(e.cutoff), depth = _mm256_set1_ps(e.depth);
@@ -1065,7 +1065,7 @@ int plainWrites(const float* input, const float* reads, const float* loops, floa
 
 // The same, four writes at a time (the product of two floats is exact in
 // double, so the sum rounds as the one above rounds it).
-__attribute__((target("avx2"))) int plainWritesAvx2(const float* input, const float* reads, const float* loops,
+SIMD_AVX2 int plainWritesAvx2(const float* input, const float* reads, const float* loops,
                                                     float loop, int count, float* stored)
 {
     const __m256d high = _mm256_set1_pd(kRingLimit);
@@ -1535,7 +1535,7 @@ void DelayCore::smoothTremolos(DelayCore* const* cores, int count, int numSample
 namespace
 {
 // A delay plus the read trim, within the ring (NaN read as 0).
-__attribute__((always_inline)) inline double clampedDelay(double delay, double trim, double longest)
+SIMD_ALWAYS_INLINE inline double clampedDelay(double delay, double trim, double longest)
 {
     double d = std::clamp(delay + trim, 0.0, longest);
     if (! (d >= 0.0))
@@ -1650,7 +1650,7 @@ void DelayCore::processPiece(const float* inLeft, const float* inRight, float* o
     finishPiece(outLeft, outRight, numSamples);
 }
 
-__attribute__((always_inline)) inline DelayCore::Smoothed DelayCore::smoothedNow() const
+SIMD_ALWAYS_INLINE inline DelayCore::Smoothed DelayCore::smoothedNow() const
 {
     const int longestOffset = maxLength - 1;
     Smoothed now;
@@ -1665,7 +1665,7 @@ __attribute__((always_inline)) inline DelayCore::Smoothed DelayCore::smoothedNow
     return now;
 }
 
-__attribute__((always_inline)) inline void DelayCore::storeSmoothed(int i)
+SIMD_ALWAYS_INLINE inline void DelayCore::storeSmoothed(int i)
 {
     Piece& p = *piece;
     const Smoothed now = smoothedNow();
@@ -1679,7 +1679,7 @@ __attribute__((always_inline)) inline void DelayCore::storeSmoothed(int i)
     p.tremoloDepth[i] = now.tremoloDepth;
 }
 
-__attribute__((always_inline)) inline void DelayCore::stepSmoothers(int i, const SmootherMotion& motion)
+SIMD_ALWAYS_INLINE inline void DelayCore::stepSmoothers(int i, const SmootherMotion& motion)
 {
     if (motion.moving1)
         smoother1.step();
@@ -1726,7 +1726,7 @@ bool DelayCore::delaysAtRest() const
            && smoother4.isAtRest(2);
 }
 
-__attribute__((always_inline)) inline void DelayCore::modulatedDelays(float ml, float mr, double& dl, double& dr) const
+SIMD_ALWAYS_INLINE inline void DelayCore::modulatedDelays(float ml, float mr, double& dl, double& dr) const
 {
     const double Ll = smoother4.state[0];
     const double Lr = smoother4.state[1];
@@ -1751,7 +1751,7 @@ __attribute__((always_inline)) inline void DelayCore::modulatedDelays(float ml, 
     }
 }
 
-__attribute__((always_inline)) inline void DelayCore::glideDelays(double& dl, double& dr)
+SIMD_ALWAYS_INLINE inline void DelayCore::glideDelays(double& dl, double& dr)
 {
     if (smoothModulatedDelay && ! resetSmoothers)
     {
@@ -2074,7 +2074,7 @@ void DelayCore::filterThenWrite(int start, int end, bool filtered, RunState& sta
     writeRun(start, end, inputs, reads, state.quiet);
 }
 
-__attribute__((always_inline)) inline DelayCore::LoopSample DelayCore::takeSample(int i, int w, RunState& state)
+SIMD_ALWAYS_INLINE inline DelayCore::LoopSample DelayCore::takeSample(int i, int w, RunState& state)
 {
     Piece& p = *piece;
     bool* active = state.active;
@@ -2112,7 +2112,7 @@ __attribute__((always_inline)) inline DelayCore::LoopSample DelayCore::takeSampl
     return x;
 }
 
-__attribute__((always_inline)) inline void DelayCore::filterSample(int i, const RunState& state, LoopSample& x)
+SIMD_ALWAYS_INLINE inline void DelayCore::filterSample(int i, const RunState& state, LoopSample& x)
 {
     const bool activeL = state.active[0], activeR = state.active[1];
     auto filter = [&](const double(&row)[5][2], float& left, float& right) {
@@ -2137,7 +2137,7 @@ __attribute__((always_inline)) inline void DelayCore::filterSample(int i, const 
     }
 }
 
-__attribute__((always_inline)) inline void DelayCore::writeSample(int i, int w, RunState& state, const LoopSample& x)
+SIMD_ALWAYS_INLINE inline void DelayCore::writeSample(int i, int w, RunState& state, const LoopSample& x)
 {
     const int maximum = maxLength;
     const int quietHorizon = maximum + kReadReach;
@@ -2156,7 +2156,7 @@ __attribute__((always_inline)) inline void DelayCore::writeSample(int i, int w, 
     quiet[1] = std::abs(writeR) > kSilentWrite ? 0 : std::min(quiet[1] + 1, quietHorizon + 1);
 }
 
-__attribute__((always_inline)) inline void DelayCore::playSample(int i, int w, RunState& state, const LoopSample& x)
+SIMD_ALWAYS_INLINE inline void DelayCore::playSample(int i, int w, RunState& state, const LoopSample& x)
 {
     const Piece& p = *piece;
     const PieceRun& run = pieceRun;
@@ -2213,7 +2213,7 @@ __attribute__((always_inline)) inline void DelayCore::playSample(int i, int w, R
 }
 
 template <bool deferred>
-__attribute__((always_inline)) inline void DelayCore::loopSamples(int from, int to, RunState& state)
+SIMD_ALWAYS_INLINE inline void DelayCore::loopSamples(int from, int to, RunState& state)
 {
     Piece& p = *piece;
     const int maximum = maxLength;

@@ -330,14 +330,14 @@ using SimdLanes::pick;
 constexpr int kMixedShapes = -1;
 
 // FastMath::sin(phi - pi / 4) + the guard, lane by lane.
-__attribute__((always_inline)) inline Doubles4 sineOf(Doubles4 phi)
+SIMD_ALWAYS_INLINE inline Doubles4 sineOf(Doubles4 phi)
 {
     return FastMath::sin(phi - kPi * 0.25) + kDenormalGuard;
 }
 
 // shapeOf() lane by lane for one shape.
 template <int shape>
-__attribute__((always_inline)) inline Doubles4 shapeLanes(Doubles4 phi, Doubles4 held)
+SIMD_ALWAYS_INLINE inline Doubles4 shapeLanes(Doubles4 phi, Doubles4 held)
 {
     switch (shape)
     {
@@ -359,7 +359,7 @@ __attribute__((always_inline)) inline Doubles4 shapeLanes(Doubles4 phi, Doubles4
     }
 }
 
-__attribute__((always_inline)) inline Doubles4 shapeLanesOf(int shape, Doubles4 phi, Doubles4 held)
+SIMD_ALWAYS_INLINE inline Doubles4 shapeLanesOf(int shape, Doubles4 phi, Doubles4 held)
 {
     switch (shape)
     {
@@ -397,7 +397,7 @@ struct ModulatorLanes
 
 // Lanes whose phase plus offset is outside 0..2 pi (an offset changed, or a
 // phase set from outside) wrap it as wrapPhase does.
-__attribute__((noinline)) void wrapLanes(Doubles4& p)
+SIMD_NEVER_INLINE void wrapLanes(Doubles4& p)
 {
     for (int l = 0; l < 4; ++l)
         p[l] = wrapPhase(p[l]);
@@ -405,7 +405,7 @@ __attribute__((noinline)) void wrapLanes(Doubles4& p)
 
 // The oscillators whose phase went past a turn: as Oscillator::tick takes
 // that, one lane at a time (once a cycle).
-__attribute__((noinline)) void turnLanes(ModulatorLanes& s, const Lanes4& passed)
+SIMD_NEVER_INLINE void turnLanes(ModulatorLanes& s, const Lanes4& passed)
 {
     for (int l = 0; l < 4; ++l)
     {
@@ -427,7 +427,7 @@ __attribute__((noinline)) void turnLanes(ModulatorLanes& s, const Lanes4& passed
 // over the increment, with a margin far beyond what the rounding of the
 // additions can take up (their errors stay below 1e-15 a sample, an
 // increment that far ahead is at least 1e-6 and is left out below that).
-__attribute__((noinline)) int uncheckedSamples(const Doubles4& phase, const Doubles4& offset, const Doubles4& increment)
+SIMD_NEVER_INLINE int uncheckedSamples(const Doubles4& phase, const Doubles4& offset, const Doubles4& increment)
 {
     double fewest = 1.0e6;
     for (int l = 0; l < 4; ++l)
@@ -458,7 +458,7 @@ struct DetectorRun
     const double* input;
 };
 
-__attribute__((always_inline)) inline DetectorRun detectorRunOf(const ModulatorLanes& s, int levelBase)
+SIMD_ALWAYS_INLINE inline DetectorRun detectorRunOf(const ModulatorLanes& s, int levelBase)
 {
     const Floats4 oneF = { 1.0f, 1.0f, 1.0f, 1.0f };
     return { s.followerValue, s.sensitivity, s.attackPole, s.releasePole, s.attackRest, s.releaseRest,
@@ -468,7 +468,7 @@ __attribute__((always_inline)) inline DetectorRun detectorRunOf(const ModulatorL
 }
 
 // One sample of both followers and both detectors' levels.
-__attribute__((always_inline)) inline void detectorStep(DetectorRun& d, int i)
+SIMD_ALWAYS_INLINE inline void detectorStep(DetectorRun& d, int i)
 {
     // PeakFollower::tick for both, the pole chosen after both candidates
     // are made (each as the chosen one would be).
@@ -490,7 +490,7 @@ __attribute__((always_inline)) inline void detectorStep(DetectorRun& d, int i)
 }
 
 // One sample into the buffers.
-__attribute__((always_inline)) inline void detectorSample(DetectorRun& d, int i)
+SIMD_ALWAYS_INLINE inline void detectorSample(DetectorRun& d, int i)
 {
     detectorStep(d, i);
     d.follower0[i] = (float) d.value[0];
@@ -500,7 +500,7 @@ __attribute__((always_inline)) inline void detectorSample(DetectorRun& d, int i)
 }
 
 // Two samples, each buffer taking both at once.
-__attribute__((always_inline)) inline void detectorPair(DetectorRun& d, int i)
+SIMD_ALWAYS_INLINE inline void detectorPair(DetectorRun& d, int i)
 {
     detectorStep(d, i);
     const Doubles2 valueBefore = d.value;
@@ -533,7 +533,7 @@ struct OscillatorRun
     int unchecked, checkedAhead;
 };
 
-__attribute__((always_inline)) inline OscillatorRun oscillatorRunOf(const ModulatorLanes& s)
+SIMD_ALWAYS_INLINE inline OscillatorRun oscillatorRunOf(const ModulatorLanes& s)
 {
     return { s.phase, s.held, s.offset, s.increment, s.smoothed, s.coefficient,
              s.invert & (Lanes4) { INT64_MIN, INT64_MIN, INT64_MIN, INT64_MIN },
@@ -546,7 +546,7 @@ __attribute__((always_inline)) inline OscillatorRun oscillatorRunOf(const Modula
 // phase moved on by a sample, through a turn where it passes one. Where
 // every lane's phase is inside its turn and a known number of samples short
 // of its end, that many samples go without either check.
-__attribute__((always_inline)) inline Doubles4 advance(OscillatorRun& o, ModulatorLanes& s, Doubles4& heldNow)
+SIMD_ALWAYS_INLINE inline Doubles4 advance(OscillatorRun& o, ModulatorLanes& s, Doubles4& heldNow)
 {
     heldNow = o.held;
     Doubles4 p = o.phase + o.offset;
@@ -584,7 +584,7 @@ __attribute__((always_inline)) inline Doubles4 advance(OscillatorRun& o, Modulat
 }
 
 // A sample's shapes, inverted where asked, through the smoothing.
-__attribute__((always_inline)) inline void smooth(OscillatorRun& o, Doubles4 x)
+SIMD_ALWAYS_INLINE inline void smooth(OscillatorRun& o, Doubles4 x)
 {
     x = (Doubles4) ((Lanes4) x ^ o.signs);
     const Floats4 u = __builtin_convertvector(0.5 * x + 0.5 + kDenormalGuard, Floats4);
@@ -608,7 +608,7 @@ __attribute__((always_inline)) inline void smooth(OscillatorRun& o, Doubles4 x)
 // One sample of the oscillators into their buffers. Of two shapes, the
 // first modulator's takes lanes 0 and 1, the second's lanes 2 and 3.
 template <int shape>
-__attribute__((always_inline)) inline void oscillatorSample(OscillatorRun& o, ModulatorLanes& s, int i)
+SIMD_ALWAYS_INLINE inline void oscillatorSample(OscillatorRun& o, ModulatorLanes& s, int i)
 {
     Doubles4 heldNow;
     const Doubles4 p = advance(o, s, heldNow);
@@ -631,7 +631,7 @@ __attribute__((always_inline)) inline void oscillatorSample(OscillatorRun& o, Mo
 // wanted in two lanes, a vector of each takes both samples: its lanes of
 // this sample and of the next.
 template <int shape>
-__attribute__((always_inline)) inline void oscillatorPair(OscillatorRun& o, ModulatorLanes& s, int i)
+SIMD_ALWAYS_INLINE inline void oscillatorPair(OscillatorRun& o, ModulatorLanes& s, int i)
 {
     Doubles4 heldA, heldB;
     const Doubles4 a = advance(o, s, heldA);
@@ -666,7 +666,7 @@ __attribute__((always_inline)) inline void oscillatorPair(OscillatorRun& o, Modu
 // detectors (parts & 1), the detectors' levels written from levelBase on:
 // two samples a step, then the one left over.
 template <int shape, int parts>
-__attribute__((always_inline)) inline void runModulatorLanes(ModulatorLanes& s, int from, int to, int levelBase)
+SIMD_ALWAYS_INLINE inline void runModulatorLanes(ModulatorLanes& s, int from, int to, int levelBase)
 {
     constexpr bool withDetectors = (parts & 1) != 0;
     constexpr bool withOscillators = (parts & 2) != 0;
@@ -700,7 +700,7 @@ void modulatorLanesSse2(ModulatorLanes& s, int from, int to, int levelBase)
 }
 
 template <int shape, int parts>
-__attribute__((target("avx2"))) void modulatorLanesAvx2(ModulatorLanes& s, int from, int to, int levelBase)
+SIMD_AVX2 void modulatorLanesAvx2(ModulatorLanes& s, int from, int to, int levelBase)
 {
     runModulatorLanes<shape, parts>(s, from, to, levelBase);
 }
@@ -733,7 +733,7 @@ struct MeterRun
 };
 
 // state holds each channel's peak and two smoothers; last is d^(n - 1).
-__attribute__((always_inline)) inline MeterRun meterRunOf(int n, double keep, double rest, double display, double last,
+SIMD_ALWAYS_INLINE inline MeterRun meterRunOf(int n, double keep, double rest, double display, double last,
                                                           const double (*state)[3])
 {
     MeterRun m;
@@ -756,14 +756,14 @@ __attribute__((always_inline)) inline MeterRun meterRunOf(int n, double keep, do
     return m;
 }
 
-__attribute__((always_inline)) inline Floats4 magnitudesOf(Floats4 v)
+SIMD_ALWAYS_INLINE inline Floats4 magnitudesOf(Floats4 v)
 {
     return (Floats4) ((Ints4) v & 0x7fffffff);
 }
 
 // A level over the resting level, four at a time: 20 log10 |x| by the
 // logarithm in float lanes.
-__attribute__((always_inline)) inline Doubles4 levelsOver(Floats4 v, double rest)
+SIMD_ALWAYS_INLINE inline Doubles4 levelsOver(Floats4 v, double rest)
 {
     const Floats4 silence = { (float) kSilenceDb, (float) kSilenceDb, (float) kSilenceDb, (float) kSilenceDb };
     const Floats4 a = magnitudesOf(v);
@@ -771,7 +771,7 @@ __attribute__((always_inline)) inline Doubles4 levelsOver(Floats4 v, double rest
     return (__builtin_convertvector(db, Doubles4) - kMeterFloorDb) * kMeterScale + kDenormalGuard - rest;
 }
 
-__attribute__((always_inline)) inline void moveOn(MeterRun& m)
+SIMD_ALWAYS_INLINE inline void moveOn(MeterRun& m)
 {
     m.unkeep *= m.unkeep4;
     m.kept *= m.keep4;
@@ -781,7 +781,7 @@ __attribute__((always_inline)) inline void moveOn(MeterRun& m)
 
 // Four samples from i on (count of them there): each one's level, the
 // running maximum across the four, then with what came before.
-__attribute__((always_inline)) inline void meterGroup(MeterRun& m, const float* const* x, int i, int count)
+SIMD_ALWAYS_INLINE inline void meterGroup(MeterRun& m, const float* const* x, int i, int count)
 {
     // Past the end of a block that is not a multiple of four, no weight.
     const Doubles4 w = count == 4 ? m.weights : pick(Lanes4 { 0, 1, 2, 3 } < count, m.weights, Doubles4 {});
@@ -807,7 +807,7 @@ __attribute__((always_inline)) inline void meterGroup(MeterRun& m, const float* 
 
 // Four samples none of which rises above the running maximum: the peaks
 // only fall.
-__attribute__((always_inline)) inline void fallingGroup(MeterRun& m)
+SIMD_ALWAYS_INLINE inline void fallingGroup(MeterRun& m)
 {
     for (int c = 0; c < 2; ++c)
     {
@@ -822,7 +822,7 @@ __attribute__((always_inline)) inline void fallingGroup(MeterRun& m)
 // maximum: the loudest sample of each four, its level scaled as the last of
 // its four would be (the largest scale in the four), stays at or below it
 // (with a margin for the quick logarithm's rounding).
-__attribute__((always_inline)) inline bool fallsThroughout(const MeterRun& m, const float* const* x, int i)
+SIMD_ALWAYS_INLINE inline bool fallsThroughout(const MeterRun& m, const float* const* x, int i)
 {
     const double u4 = m.unkeep4;
     const Doubles4 scale = m.unkeep[3] * Doubles4 { 1.0, u4, u4 * u4, u4 * u4 * u4 };
@@ -850,7 +850,7 @@ __attribute__((always_inline)) inline bool fallsThroughout(const MeterRun& m, co
 }
 
 // The peak and the two smoothers at the end of the block.
-__attribute__((always_inline)) inline void finishMeter(const MeterRun& m, int n, double display, double last,
+SIMD_ALWAYS_INLINE inline void finishMeter(const MeterRun& m, int n, double display, double last,
                                                        double (*state)[3])
 {
     const double gain = 1.0 - display;
@@ -868,7 +868,7 @@ __attribute__((always_inline)) inline void finishMeter(const MeterRun& m, int n,
 
 // The meter over a block of n samples, sixteen at a time where they only
 // fall, else four at a time.
-__attribute__((always_inline)) inline void meterBlock(const float* const* x, int n, double keep, double rest,
+SIMD_ALWAYS_INLINE inline void meterBlock(const float* const* x, int n, double keep, double rest,
                                                       double display, double last, double (*state)[3])
 {
     MeterRun m = meterRunOf(n, keep, rest, display, last, state);
@@ -893,7 +893,7 @@ void meterBlockSse2(const float* const* x, int n, double keep, double rest, doub
     meterBlock(x, n, keep, rest, display, last, state);
 }
 
-__attribute__((target("avx2"))) void meterBlockAvx2(const float* const* x, int n, double keep, double rest,
+SIMD_AVX2 void meterBlockAvx2(const float* const* x, int n, double keep, double rest,
                                                     double display, double last, double (*state)[3])
 {
     meterBlock(x, n, keep, rest, display, last, state);
@@ -902,7 +902,7 @@ __attribute__((target("avx2"))) void meterBlockAvx2(const float* const* x, int n
 // The mix with gains that have arrived: the same sums as one sample at a
 // time, sample by sample in the same order, in loops the compiler takes
 // several samples at a time (four on SSE2, eight on AVX2).
-__attribute__((always_inline)) inline void mixSettled(const float* const (*branches)[2], const float* gains,
+SIMD_ALWAYS_INLINE inline void mixSettled(const float* const (*branches)[2], const float* gains,
                                                       int numMixes, float* left, float* right, const float* inRight,
                                                       int numSamples, bool stereoOut, float wet, float outputGain)
 {
@@ -957,7 +957,7 @@ void mixSettledSse2(const float* const (*branches)[2], const float* gains, int n
     mixSettled(branches, gains, numMixes, left, right, inRight, numSamples, stereoOut, wet, outputGain);
 }
 
-__attribute__((target("avx2"))) void mixSettledAvx2(const float* const (*branches)[2], const float* gains,
+SIMD_AVX2 void mixSettledAvx2(const float* const (*branches)[2], const float* gains,
                                                     int numMixes, float* left, float* right, const float* inRight,
                                                     int numSamples, bool stereoOut, float wet, float outputGain)
 {

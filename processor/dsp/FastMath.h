@@ -32,7 +32,7 @@ constexpr double kSqrtHalf = 0.70710678118654752440;
 // c[0] + c[1] x + c[2] x^2 + ... by Horner's scheme, c[0] + x (c[1] + x (c[2]
 // + ...)): the fewest operations, each waiting on the one before.
 template <typename V, size_t N>
-__attribute__((always_inline)) inline V horner(V x, const ElementOf<V> (&c)[N])
+SIMD_ALWAYS_INLINE inline V horner(V x, const ElementOf<V> (&c)[N])
 {
     V sum = SimdLanes::splat<V>(c[N - 1]);
     for (size_t i = N - 1; i-- > 0;)
@@ -44,7 +44,7 @@ __attribute__((always_inline)) inline V horner(V x, const ElementOf<V> (&c)[N])
 // of those with x^2, of those with x^4 and so on (one left over goes up a
 // step as it is), so that the additions do not wait on one another.
 template <typename V, size_t N>
-__attribute__((always_inline)) inline V estrin(V x, const ElementOf<V> (&c)[N])
+SIMD_ALWAYS_INLINE inline V estrin(V x, const ElementOf<V> (&c)[N])
 {
     constexpr size_t kPairs = (N + 1) / 2;
     V terms[kPairs];
@@ -116,7 +116,7 @@ struct ExpForm<float>
 // e^x: 0 below ExpForm's lowest, infinity above its highest; what is not a
 // number stays so.
 template <typename V>
-__attribute__((always_inline)) inline V exp(V x)
+SIMD_ALWAYS_INLINE inline V exp(V x)
 {
     using SimdLanes::bitsOf;
     using SimdLanes::fromBits;
@@ -180,7 +180,7 @@ struct LogForm<float>
 
 // Natural logarithm of a positive, finite, normal x.
 template <typename V>
-__attribute__((always_inline)) inline V log(V x)
+SIMD_ALWAYS_INLINE inline V log(V x)
 {
     using SimdLanes::bitsOf;
     using SimdLanes::fromBits;
@@ -211,7 +211,7 @@ __attribute__((always_inline)) inline V log(V x)
 // sine or cosine series of the rest on [-pi / 4, pi / 4] as the quadrant asks.
 // Further out a plain double takes the library's.
 template <typename V>
-__attribute__((always_inline)) inline V sin(V x)
+SIMD_ALWAYS_INLINE inline V sin(V x)
 {
     static_assert(sizeof(ElementOf<V>) == 8, "the sine is of doubles");
     using Unsigned = typename SimdLanes::LaneTraits<V>::UnsignedBits;

@@ -113,13 +113,13 @@ inline void accumulateSse2(const float* ringA, const float* ringB, int n, int ta
 // target.
 constexpr int kMostNarrowTaps = 32;
 
-__attribute__((target("avx2,fma"))) inline __m256i tailMask(int left)
+SIMD_AVX2_FMA inline __m256i tailMask(int left)
 {
     // Lane L holds tap j + 7 - L: the lanes from 8 - left up are in.
     return _mm256_cmpgt_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(7 - left));
 }
 
-__attribute__((target("avx2,fma"))) inline float reduceAvx2(__m256 x0, __m256 x1)
+SIMD_AVX2_FMA inline float reduceAvx2(__m256 x0, __m256 x1)
 {
     const __m256 s = _mm256_add_ps(x0, x1);
     const __m128 h = _mm_add_ps(_mm256_castps256_ps128(s), _mm256_extractf128_ps(s, 1));
@@ -130,7 +130,7 @@ __attribute__((target("avx2,fma"))) inline float reduceAvx2(__m256 x0, __m256 x1
 // The taps of one or two rings from tap j on (j a multiple of 16, the calls
 // of weights up to j made), into the partial sums a0, a1 (and b0, b1).
 template <bool twoRings, typename Weights, typename LastWeights>
-__attribute__((target("avx2,fma"))) inline void continueAvx2(const float* ringA, const float* ringB, int n, int taps,
+SIMD_AVX2_FMA inline void continueAvx2(const float* ringA, const float* ringB, int n, int taps,
                                                              int j, Weights&& weights, LastWeights&& lastWeights,
                                                              __m256& a0, __m256& a1, __m256& b0, __m256& b1)
 {
@@ -186,7 +186,7 @@ __attribute__((target("avx2,fma"))) inline void continueAvx2(const float* ringA,
 }
 
 template <bool twoRings, typename Weights, typename LastWeights>
-__attribute__((target("avx2,fma"))) inline void accumulateAvx2(const float* ringA, const float* ringB, int n,
+SIMD_AVX2_FMA inline void accumulateAvx2(const float* ringA, const float* ringB, int n,
                                                                int taps, Weights&& weights,
                                                                LastWeights&& lastWeights, float& sumA, float& sumB)
 {
@@ -200,7 +200,7 @@ __attribute__((target("avx2,fma"))) inline void accumulateAvx2(const float* ring
 // delays differ), in one pass while both have taps left: each read's sums
 // are those of accumulateAvx2 on its own ring, bit for bit.
 template <typename WeightsA, typename LastWeightsA, typename WeightsB, typename LastWeightsB>
-__attribute__((target("avx2,fma"))) inline void accumulateTwoAvx2(const float* ringA, int nA, int tapsA,
+SIMD_AVX2_FMA inline void accumulateTwoAvx2(const float* ringA, int nA, int tapsA,
                                                                   WeightsA&& weightsA, LastWeightsA&& lastWeightsA,
                                                                   const float* ringB, int nB, int tapsB,
                                                                   WeightsB&& weightsB, LastWeightsB&& lastWeightsB,
@@ -297,7 +297,7 @@ struct InterpolatedWeightsAvx2
     // j + 3, j + 2 and the second j + 5, j + 4, j + 1, j.
     __m256d tapsA, tapsB;
 
-    __attribute__((target("avx2,fma"))) __m256 next(bool last)
+    SIMD_AVX2_FMA __m256 next(bool last)
     {
         const __m256d phaseA = _mm256_fmadd_pd(tapsA, step, phase0);
         const __m256d phaseB = _mm256_fmadd_pd(tapsB, step, phase0);
@@ -325,14 +325,14 @@ struct InterpolatedWeightsAvx2
                                          _mm_shuffle_ps(tA, tB, _MM_SHUFFLE(1, 0, 1, 0)));
         return _mm256_fmadd_ps(_mm256_sub_ps(hi, lo), t, lo);
     }
-    __attribute__((target("avx2,fma"))) __m256 operator()(int) { return next(false); }
-    __attribute__((target("avx2,fma"))) __m256 operator()(int, __m256i mask)
+    SIMD_AVX2_FMA __m256 operator()(int) { return next(false); }
+    SIMD_AVX2_FMA __m256 operator()(int, __m256i mask)
     {
         return _mm256_and_ps(next(true), _mm256_castsi256_ps(mask));
     }
 };
 
-__attribute__((target("avx2,fma"))) inline InterpolatedWeightsAvx2 interpolatedWeightsAvx2(const float* pairs,
+SIMD_AVX2_FMA inline InterpolatedWeightsAvx2 interpolatedWeightsAvx2(const float* pairs,
                                                                                            double phase0, double step)
 {
     return { pairs, _mm256_set1_pd(step), _mm256_set1_pd(phase0), _mm256_setr_pd(7.0, 6.0, 3.0, 2.0),
@@ -340,7 +340,7 @@ __attribute__((target("avx2,fma"))) inline InterpolatedWeightsAvx2 interpolatedW
 }
 
 template <bool twoRings>
-__attribute__((target("avx2,fma"))) void interpolatedSumsAvx2(const float* pairs, const float* ringA,
+SIMD_AVX2_FMA void interpolatedSumsAvx2(const float* pairs, const float* ringA,
                                                               const float* ringB, int n, double phase0,
                                                               double step, int taps, float& sumA, float& sumB)
 {
@@ -368,7 +368,7 @@ inline void spacedSums(const float* row, const float* next, float t, const float
 
 // The weights of spacedSumsAvx2 from tap j on (lane L tap j + 7 - L), the
 // interpolation fused; under a mask, zero past the read.
-__attribute__((target("avx2,fma"))) inline __m256 spacedWeightsAvx2(const float* row, const float* next, __m256 vt,
+SIMD_AVX2_FMA inline __m256 spacedWeightsAvx2(const float* row, const float* next, __m256 vt,
                                                                     int j)
 {
     const __m256 lo = _mm256_loadu_ps(row - j - 7);
@@ -376,7 +376,7 @@ __attribute__((target("avx2,fma"))) inline __m256 spacedWeightsAvx2(const float*
     return _mm256_fmadd_ps(_mm256_sub_ps(hi, lo), vt, lo);
 }
 
-__attribute__((target("avx2,fma"))) inline __m256 spacedWeightsAvx2(const float* row, const float* next, __m256 vt,
+SIMD_AVX2_FMA inline __m256 spacedWeightsAvx2(const float* row, const float* next, __m256 vt,
                                                                     int j, __m256i mask)
 {
     const __m256 lo = _mm256_maskload_ps(row - j - 7, mask);
@@ -391,8 +391,8 @@ struct SpacedWeightsAvx2
     const float* next;
     __m256 t;
 
-    __attribute__((target("avx2,fma"))) __m256 operator()(int j) const { return spacedWeightsAvx2(row, next, t, j); }
-    __attribute__((target("avx2,fma"))) __m256 operator()(int j, __m256i mask) const
+    SIMD_AVX2_FMA __m256 operator()(int j) const { return spacedWeightsAvx2(row, next, t, j); }
+    SIMD_AVX2_FMA __m256 operator()(int j, __m256i mask) const
     {
         return spacedWeightsAvx2(row, next, t, j, mask);
     }
@@ -401,7 +401,7 @@ struct SpacedWeightsAvx2
 // The same with eight taps to a vector and fused products, for processors
 // with AVX2 and FMA.
 template <bool twoRings>
-__attribute__((target("avx2,fma"))) void spacedSumsAvx2(const float* row, const float* next, float t,
+SIMD_AVX2_FMA void spacedSumsAvx2(const float* row, const float* next, float t,
                                                         const float* ringA, const float* ringB, int n, int taps,
                                                         float& sumA, float& sumB)
 {
@@ -425,7 +425,7 @@ struct MovingRead
 
 // How the vector path reads ring at n + frac moving by step: at the arranged
 // spacing rows give (null: tap by tap), or tap by tap.
-__attribute__((always_inline)) inline MovingRead movingReadOf(const std::vector<float>* rows, const float* ring, int n, double frac, double step)
+SIMD_ALWAYS_INLINE inline MovingRead movingReadOf(const std::vector<float>* rows, const float* ring, int n, double frac, double step)
 {
     MovingRead r;
     r.ring = ring;
@@ -446,7 +446,7 @@ __attribute__((always_inline)) inline MovingRead movingReadOf(const std::vector<
 
 // Two such reads in one pass (see accumulateTwoAvx2).
 template <typename WeightsA>
-__attribute__((target("avx2,fma"))) inline void twoSumsWithAvx2(WeightsA& weightsA, const MovingRead& a,
+SIMD_AVX2_FMA inline void twoSumsWithAvx2(WeightsA& weightsA, const MovingRead& a,
                                                                 const MovingRead& b, const float* pairs, float& sumA,
                                                                 float& sumB)
 {
@@ -464,7 +464,7 @@ __attribute__((target("avx2,fma"))) inline void twoSumsWithAvx2(WeightsA& weight
     }
 }
 
-__attribute__((target("avx2,fma"))) void twoSumsAvx2(const MovingRead& a, const MovingRead& b, const float* pairs,
+SIMD_AVX2_FMA void twoSumsAvx2(const MovingRead& a, const MovingRead& b, const float* pairs,
                                                      float& sumA, float& sumB)
 {
     if (a.row != nullptr)
@@ -493,12 +493,12 @@ void rememberedSums(const float* weights, const float* ringA, const float* ringB
 }
 
 template <bool twoRings>
-__attribute__((target("avx2,fma"))) void rememberedSumsAvx2(const float* weights, const float* ringA,
+SIMD_AVX2_FMA void rememberedSumsAvx2(const float* weights, const float* ringA,
                                                             const float* ringB, int n, int taps, float& sumA,
                                                             float& sumB)
 {
-    auto loads = [weights](int j) __attribute__((target("avx2,fma"))) { return _mm256_loadu_ps(weights - j - 7); };
-    auto lastLoads = [weights](int j, __m256i mask) __attribute__((target("avx2,fma"))) {
+    auto loads = [weights](int j) SIMD_AVX2_FMA { return _mm256_loadu_ps(weights - j - 7); };
+    auto lastLoads = [weights](int j, __m256i mask) SIMD_AVX2_FMA {
         return _mm256_maskload_ps(weights - j - 7, mask);
     };
     accumulateAvx2<twoRings>(ringA, ringB, n, taps, loads, lastLoads, sumA, sumB);
@@ -509,14 +509,14 @@ __attribute__((target("avx2,fma"))) void rememberedSumsAvx2(const float* weights
 // period, .. in partial[first + k], k < count, each added in the order the
 // single read adds it, of one ring or two (the weights loaded once for both).
 template <int period, int first, int count, bool twoRings>
-__attribute__((target("avx2,fma"))) inline void partialSumsAvx2(const float* weights, const float* ringA,
+SIMD_AVX2_FMA inline void partialSumsAvx2(const float* weights, const float* ringA,
                                                                 const float* ringB, int taps, __m256* partialA,
                                                                 __m256* partialB)
 {
     __m256 a[count], b[count];
     for (int k = 0; k < count; ++k)
         a[k] = b[k] = _mm256_setzero_ps();
-    auto term = [&](int k, int tap) __attribute__((target("avx2,fma"))) {
+    auto term = [&](int k, int tap) SIMD_AVX2_FMA {
         const __m256 h = _mm256_broadcast_ss(weights - tap);
         a[k] = _mm256_fmadd_ps(h, _mm256_loadu_ps(ringA - tap), a[k]);
         if constexpr (twoRings)
@@ -538,7 +538,7 @@ __attribute__((target("avx2,fma"))) inline void partialSumsAvx2(const float* wei
 
 // The eight reads of a sum, scaled as FractionalReader::scale scales them
 // and rounded to float.
-__attribute__((target("avx2,fma"))) inline void scaleEightAvx2(__m256 sums, int mode, double step, float* reads)
+SIMD_AVX2_FMA inline void scaleEightAvx2(__m256 sums, int mode, double step, float* reads)
 {
     // sum * step / 512 is (sum * step) * (1 / 512), both exact the same.
     const bool stretched = DelayParameters::readsStretched32(mode);
@@ -554,7 +554,7 @@ __attribute__((target("avx2,fma"))) inline void scaleEightAvx2(__m256 sums, int 
 // The eight reads from the sixteen partial sums of each, added up as
 // reduceAvx2 adds them (lane L of its two vectors holds partial sums 7 - L
 // and 15 - L), then scaled.
-__attribute__((target("avx2,fma"))) inline void eightReadsAvx2(const __m256 (&partial)[16], int mode, double step,
+SIMD_AVX2_FMA inline void eightReadsAvx2(const __m256 (&partial)[16], int mode, double step,
                                                                float* reads)
 {
     __m256 s[8];
@@ -574,20 +574,20 @@ __attribute__((target("avx2,fma"))) inline void eightReadsAvx2(const __m256 (&pa
 // first vector holds p[7 - L] (its second vector is zero). The partial sums
 // go in the pairs the reduction adds first, so that few are live at once.
 template <bool twoRings>
-__attribute__((target("avx2,fma"))) inline void narrowReadsAvx2(const float* weights, const float* ringA,
+SIMD_AVX2_FMA inline void narrowReadsAvx2(const float* weights, const float* ringA,
                                                                 const float* ringB, int taps, int mode, double step,
                                                                 float* readsA, float* readsB)
 {
     const __m256 zero = _mm256_setzero_ps();
     // reduceAvx2: each lane plus the zero of the second vector, then lanes
     // L and L + 4, then 0 and 2, 1 and 3, then those two.
-    auto lane = [zero](__m256 x) __attribute__((target("avx2,fma"))) {
+    auto lane = [zero](__m256 x) SIMD_AVX2_FMA {
         __m256 y = _mm256_add_ps(x, zero);
         // Kept: x + 0 is not x where x is -0.
         asm("" : "+x"(y));
         return y;
     };
-    auto pair = [&](int high, int low, __m256& sumA, __m256& sumB) __attribute__((target("avx2,fma"))) {
+    auto pair = [&](int high, int low, __m256& sumA, __m256& sumB) SIMD_AVX2_FMA {
         __m256 a0 = zero, a1 = zero, b0 = zero, b1 = zero;
         for (int t = high; t < taps; t += 8)
         {
@@ -622,7 +622,7 @@ __attribute__((target("avx2,fma"))) inline void narrowReadsAvx2(const float* wei
 // ring A (a delay at rest reads along the ring), and with the same weights
 // those from n0B on of ring B when given, a vector lane for each read: every
 // partial sum added in the order the single read adds it.
-__attribute__((target("avx2,fma"))) void eightSumsAvx2(const float* weights, const float* ringA, int n0,
+SIMD_AVX2_FMA void eightSumsAvx2(const float* weights, const float* ringA, int n0,
                                                        const float* ringB, int n0B, int taps, int mode, double step,
                                                        float* readsA, float* readsB)
 {
@@ -658,7 +658,7 @@ __attribute__((target("avx2,fma"))) void eightSumsAvx2(const float* weights, con
 }
 
 // The weights of spacedSumsAvx2, fused as there.
-__attribute__((target("avx2,fma"))) void fusedWeights(const float* row, const float* next, float t, int taps,
+SIMD_AVX2_FMA void fusedWeights(const float* row, const float* next, float t, int taps,
                                                       float* weights)
 {
     const __m256 vt = _mm256_set1_ps(t);
@@ -753,7 +753,7 @@ FractionalReader::FractionalReader(const double* kernel32Table, const double* ke
 // The read of a moving delay with vectors, which keeps no weights: the same
 // calls as sumsOf would make, without its bookkeeping.
 template <bool twoRings>
-__attribute__((always_inline)) inline void FractionalReader::movingSumsAvx2(Reading& r, double frac,
+SIMD_ALWAYS_INLINE inline void FractionalReader::movingSumsAvx2(Reading& r, double frac,
                                                                             double step) const
 {
     const MovingRead m = movingReadOf(rowsOf(step), r.ringA, r.n, frac, step);
@@ -767,7 +767,7 @@ __attribute__((always_inline)) inline void FractionalReader::movingSumsAvx2(Read
 // The sums of a read by its mode: the 16-tap kernel at the nearest phase or
 // interpolated between phases, or the 32-tap kernel at its step.
 template <bool twoRings>
-__attribute__((always_inline)) inline void FractionalReader::sumsOf(Reading& r, int mode, double frac,
+SIMD_ALWAYS_INLINE inline void FractionalReader::sumsOf(Reading& r, int mode, double frac,
                                                                     double step) const
 {
     switch (mode)
@@ -819,7 +819,7 @@ __attribute__((always_inline)) inline void FractionalReader::sumsOf(Reading& r, 
 // At the kernel's own spacing every tap shares one phase: the two rows of
 // that phase and the next, interpolated once, cover the whole read.
 template <bool twoRings>
-__attribute__((always_inline)) inline void FractionalReader::spacedSumsOf(Reading& r, const std::vector<float>& rows,
+SIMD_ALWAYS_INLINE inline void FractionalReader::spacedSumsOf(Reading& r, const std::vector<float>& rows,
                                                                           int size, int spacing, double phase0,
                                                                           double limit) const
 {
@@ -835,7 +835,7 @@ __attribute__((always_inline)) inline void FractionalReader::spacedSumsOf(Readin
 // where the read has a memory. fused says which rounding the interpolation
 // takes (the vector reads fuse it).
 template <bool twoRings>
-__attribute__((always_inline)) inline void FractionalReader::rowSums(Reading& r, const float* row, const float* next,
+SIMD_ALWAYS_INLINE inline void FractionalReader::rowSums(Reading& r, const float* row, const float* next,
                                                                      float t, int count, int allTaps,
                                                                      bool fused) const
 {
@@ -912,7 +912,7 @@ void FractionalReader::read(int mode, double minimumStep, const float* ringA, co
     readRings<true>(nullptr, mode, minimumStep, ringA, ringB, position, delay, previousDelay, readA, readB);
 }
 
-__attribute__((always_inline)) inline int FractionalReader::runOf(Setting setting, Run run, const RunChannel& channel,
+SIMD_ALWAYS_INLINE inline int FractionalReader::runOf(Setting setting, Run run, const RunChannel& channel,
                                                                  int& n0) const
 {
     const Memory& memory = channel.memory;

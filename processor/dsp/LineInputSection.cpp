@@ -64,7 +64,7 @@ struct LineInputSectionLanes
     };
 
     // One first-order allpass section: y = (x - y1) c + x1 in float.
-    __attribute__((always_inline)) static F allpass(F& xPrev, F& yPrev, F x, float c)
+    SIMD_ALWAYS_INLINE static F allpass(F& xPrev, F& yPrev, F x, float c)
     {
         const F y = (x - yPrev) * c + xPrev;
         xPrev = x;
@@ -73,7 +73,7 @@ struct LineInputSectionLanes
     }
 
     // y = b0 x + b1 x1 + b2 x2 - a1 y1 - a2 y2, in this order, in double.
-    __attribute__((always_inline)) static F biquad(const Doubles (&c)[5], Biquad& s, F input)
+    SIMD_ALWAYS_INLINE static F biquad(const Doubles (&c)[5], Biquad& s, F input)
     {
         // Converted whole, then parted (halves of F convert two lanes at a time).
         using Whole = SimdLanes::Vector<double, kLanes * sizeof(double)>;
@@ -103,7 +103,7 @@ struct LineInputSectionLanes
     using Ticks = SimdLanes::Vector<float, kTicksTogether * sizeof(F)>;
 
     template <int n, typename V>
-    __attribute__((always_inline)) static auto joined(const V* v)
+    SIMD_ALWAYS_INLINE static auto joined(const V* v)
     {
         if constexpr (n == 1)
             return v[0];
@@ -112,7 +112,7 @@ struct LineInputSectionLanes
     }
 
     template <int n, typename W, typename V>
-    __attribute__((always_inline)) static void split(W w, V* v)
+    SIMD_ALWAYS_INLINE static void split(W w, V* v)
     {
         if constexpr (n == 1)
             v[0] = w;
@@ -125,7 +125,7 @@ struct LineInputSectionLanes
 
     // tanh(preamp x) gain, as 1 - 2 / (e^(2 preamp x) + 1), in float, on
     // the lanes of mask.
-    __attribute__((always_inline)) static void saturate(F (&t)[4], F drive, F gain, Mask mask)
+    SIMD_ALWAYS_INLINE static void saturate(F (&t)[4], F drive, F gain, Mask mask)
     {
         const F drives[4] = { drive, drive, drive, drive }, gains[4] = { gain, gain, gain, gain };
         const Mask masks[4] = { mask, mask, mask, mask };
@@ -141,7 +141,7 @@ struct LineInputSectionLanes
     // a in the lanes of mask, b in the others (by the sign of each lane
     // where AVX has an instruction for it).
     template <typename M, typename V>
-    __attribute__((always_inline)) static V where(M mask, V a, V b)
+    SIMD_ALWAYS_INLINE static V where(M mask, V a, V b)
     {
         if constexpr (kRegister >= 32)
             return mask < 0 ? a : b;
@@ -150,7 +150,7 @@ struct LineInputSectionLanes
     }
 
     // Each line's pair (left, right) of row k, in pieces.
-    __attribute__((always_inline)) static void pairsOf(const double* const* rows, int k, Doubles& d)
+    SIMD_ALWAYS_INLINE static void pairsOf(const double* const* rows, int k, Doubles& d)
     {
         constexpr int kLinesPerPiece = kPieceLanes / 2;
         for (int p = 0; p < kPieces; ++p)
@@ -165,7 +165,7 @@ struct LineInputSectionLanes
     }
 
     // Sample i of each line's values, in both lanes of the line.
-    __attribute__((always_inline)) static F lanesOf(const float* const* values, int i)
+    SIMD_ALWAYS_INLINE static F lanesOf(const float* const* values, int i)
     {
         F v;
         for (int n = 0; n < kLines; ++n)
@@ -227,7 +227,7 @@ struct LineInputSectionLanes
                                                                           &Section::down3, &Section::down4 };
 
     // Lane 2 n + c from line n's quad lanes 2 c (branch a) and 2 c + 1 (branch b).
-    __attribute__((always_inline)) static void loadAllpasses(Section* const* s, int count, Allpasses& a)
+    SIMD_ALWAYS_INLINE static void loadAllpasses(Section* const* s, int count, Allpasses& a)
     {
         alignas(32) float xs[4][2][kLanes] {}, ys[4][2][kLanes] {};
         for (int q = 0; q < 4; ++q)
@@ -246,7 +246,7 @@ struct LineInputSectionLanes
             }
     }
 
-    __attribute__((always_inline)) static void storeAllpasses(const Allpasses& a, Section* const* s, int count)
+    SIMD_ALWAYS_INLINE static void storeAllpasses(const Allpasses& a, Section* const* s, int count)
     {
         alignas(32) float xs[4][2][kLanes], ys[4][2][kLanes];
         for (int q = 0; q < 4; ++q)
@@ -280,7 +280,7 @@ struct LineInputSectionLanes
         Mask beforeMask, afterMask, driveMask;
     };
 
-    __attribute__((always_inline)) static Steps stepsOf(Section* const* s, int count, Placement& lines)
+    SIMD_ALWAYS_INLINE static Steps stepsOf(Section* const* s, int count, Placement& lines)
     {
         Steps steps;
         for (int n = 0; n < count; ++n)
@@ -313,7 +313,7 @@ struct LineInputSectionLanes
         F steadyDrive, steadyGain, steadyAmount;
     };
 
-    __attribute__((always_inline)) static void sourcesOf(Section* const* s, float* const* lefts, float* const* rights,
+    SIMD_ALWAYS_INLINE static void sourcesOf(Section* const* s, float* const* lefts, float* const* rights,
                                                          int count, Sources& from)
     {
         static const float zeros[LineInputSection::kMaxSamples] {};
@@ -342,7 +342,7 @@ struct LineInputSectionLanes
     // at unity, so the saturation sees the input at its own level. The
     // second stage takes the even, then the odd phase: ticks 0 and 1, then 2
     // and 3.
-    __attribute__((always_inline)) static void upsample(Allpasses& a, F x, F (&t)[4])
+    SIMD_ALWAYS_INLINE static void upsample(Allpasses& a, F x, F (&t)[4])
     {
         const F ua = allpass(a.x[0][0], a.y[0][0], x, kHalfBandA);
         const F ub = allpass(a.x[0][1], a.y[0][1], x, kHalfBandB);
@@ -353,7 +353,7 @@ struct LineInputSectionLanes
     }
 
     // Two polyphase 2x decimators: branch a takes the odd phase, branch b the even one.
-    __attribute__((always_inline)) static F downsample(Allpasses& a, const F (&t)[4])
+    SIMD_ALWAYS_INLINE static F downsample(Allpasses& a, const F (&t)[4])
     {
         const F d0a = allpass(a.x[2][0], a.y[2][0], t[1], kHalfBandA);
         const F d0b = allpass(a.x[2][1], a.y[2][1], t[0], kHalfBandB);
@@ -369,7 +369,7 @@ struct LineInputSectionLanes
     // Filter, saturation, filter, each over the four ticks of sample i in
     // turn: only one of the filters runs on a line, so this is the order tick
     // by tick.
-    __attribute__((always_inline)) static void shape(F (&t)[4], const Steps& steps, const Sources& from, int i,
+    SIMD_ALWAYS_INLINE static void shape(F (&t)[4], const Steps& steps, const Sources& from, int i,
                                                      Biquad& filterBefore, Biquad& filterAfter)
     {
         Doubles c[5] {};
@@ -395,7 +395,7 @@ struct LineInputSectionLanes
                 t[k] = where(steps.afterMask, biquad(c, filterAfter, t[k]), t[k]);
     }
 
-    __attribute__((always_inline)) static void run(Section* const* s, float* const* lefts, float* const* rights,
+    SIMD_ALWAYS_INLINE static void run(Section* const* s, float* const* lefts, float* const* rights,
                                                    int count, int numSamples)
     {
         Allpasses a;
@@ -467,7 +467,7 @@ void runSse2(LineInputSection* const* s, float* const* lefts, float* const* righ
 }
 
 template <typename F>
-__attribute__((target("avx2"))) void runAvx2(LineInputSection* const* s, float* const* lefts, float* const* rights,
+SIMD_AVX2 void runAvx2(LineInputSection* const* s, float* const* lefts, float* const* rights,
                                              int count, int numSamples)
 {
     LineInputSectionLanes<F, 32>::run(s, lefts, rights, count, numSamples);

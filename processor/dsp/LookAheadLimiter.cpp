@@ -40,7 +40,7 @@ constexpr int kPieceLength = 256;
 // Sum of `length` history values from h on (the histories are written twice
 // over, so no window wraps). Four sums side by side: a single running sum
 // would wait on each addition in turn. Once a round, so kept out of line.
-__attribute__((noinline)) double windowSum(const double* h, int length)
+SIMD_NEVER_INLINE double windowSum(const double* h, int length)
 {
     __m128d a = _mm_setzero_pd(), b = _mm_setzero_pd();
     int j = 0;
@@ -493,7 +493,7 @@ using SimdLanes::pick;
 using SimdLanes::splat;
 
 template <bool perSample>
-__attribute__((always_inline)) inline void kneePasses(const float* peaks, float* overshoots, int count,
+SIMD_ALWAYS_INLINE inline void kneePasses(const float* peaks, float* overshoots, int count,
                                                       float kneeFloorPeak, float thresholdDb, const float* thresholds)
 {
     // Two passes, the level and then the knee, four samples a step: each
@@ -559,13 +559,13 @@ void kneeMovingSse2(const float* peaks, float* overshoots, int count, float knee
     kneePasses<true>(peaks, overshoots, count, kneeFloorPeak, 0.0f, thresholds);
 }
 
-__attribute__((target("avx2"))) void kneePassesAvx2(const float* peaks, float* overshoots, int count,
+SIMD_AVX2 void kneePassesAvx2(const float* peaks, float* overshoots, int count,
                                                     float kneeFloorPeak, float thresholdDb)
 {
     kneePasses<false>(peaks, overshoots, count, kneeFloorPeak, thresholdDb, nullptr);
 }
 
-__attribute__((target("avx2"))) void kneeMovingAvx2(const float* peaks, float* overshoots, int count,
+SIMD_AVX2 void kneeMovingAvx2(const float* peaks, float* overshoots, int count,
                                                     float kneeFloorPeak, const float* thresholds)
 {
     kneePasses<true>(peaks, overshoots, count, kneeFloorPeak, 0.0f, thresholds);

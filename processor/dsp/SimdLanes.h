@@ -7,8 +7,8 @@
 // operations work lane by lane (a plain number on one side stands for itself
 // in every lane), and a vector wider than the processor's registers is worked
 // in pieces. So one body of code serves SSE2 and, inlined into a function
-// built for it (__attribute__((target("avx2")))), AVX2: such a body is written
-// once, always inlined, and compiled twice by two small wrappers. Functions
+// built for it (SIMD_AVX2), AVX2: such a body is written once, always inlined,
+// and compiled twice by two small wrappers. Functions
 // taking or giving vectors are always inlined, so no call passes a vector
 // (whose passing differs between SSE2 and AVX code). Where a vector is taken
 // apart or put together, it is at a width the processor holds in one register
@@ -27,6 +27,19 @@
 #include <cstring>
 #include <type_traits>
 #include <utility>
+
+// The attributes the signal path's vector code is built with, each under one
+// name. A body on vectors is always inlined into its SSE2 and AVX2 callers; a
+// function built for AVX2 is called only where DspCommon::processorHasAvx2
+// says the processor has it. SIMD_AVX2_FMA is for the band-limited reads alone:
+// they multiply and add with fused instructions on purpose (docs/speed.md);
+// everywhere else the build keeps multiplications and additions apart
+// (-ffp-contract=off), so a body gives the same bits built for SSE2 as for
+// AVX2, and as its plain form.
+#define SIMD_ALWAYS_INLINE __attribute__((always_inline))
+#define SIMD_NEVER_INLINE __attribute__((noinline))
+#define SIMD_AVX2 __attribute__((target("avx2")))
+#define SIMD_AVX2_FMA __attribute__((target("avx2,fma")))
 
 namespace SimdLanes
 {
@@ -92,7 +105,7 @@ constexpr bool isScalar = std::is_arithmetic_v<V>;
 
 // x in every lane.
 template <typename V>
-__attribute__((always_inline)) inline V splat(ElementOf<V> x)
+SIMD_ALWAYS_INLINE inline V splat(ElementOf<V> x)
 {
     if constexpr (isScalar<V>)
         return x;
@@ -107,7 +120,7 @@ __attribute__((always_inline)) inline V splat(ElementOf<V> x)
 
 // The bits of each lane as an integer, and back.
 template <typename V>
-__attribute__((always_inline)) inline BitsOf<V> bitsOf(V x)
+SIMD_ALWAYS_INLINE inline BitsOf<V> bitsOf(V x)
 {
     if constexpr (isScalar<V>)
     {
@@ -120,7 +133,7 @@ __attribute__((always_inline)) inline BitsOf<V> bitsOf(V x)
 }
 
 template <typename V>
-__attribute__((always_inline)) inline V fromBits(BitsOf<V> b)
+SIMD_ALWAYS_INLINE inline V fromBits(BitsOf<V> b)
 {
     if constexpr (isScalar<V>)
     {
@@ -134,7 +147,7 @@ __attribute__((always_inline)) inline V fromBits(BitsOf<V> b)
 
 // The bits of each lane moved down by n, zeros coming in from the top.
 template <typename V>
-__attribute__((always_inline)) inline BitsOf<V> bitsShiftedDown(V x, int n)
+SIMD_ALWAYS_INLINE inline BitsOf<V> bitsShiftedDown(V x, int n)
 {
     using Unsigned = typename LaneTraits<V>::UnsignedBits;
     return (BitsOf<V>) ((Unsigned) bitsOf(x) >> n);
@@ -142,7 +155,7 @@ __attribute__((always_inline)) inline BitsOf<V> bitsShiftedDown(V x, int n)
 
 // a where mask holds, b elsewhere (mask a comparison's result).
 template <typename V, typename M>
-__attribute__((always_inline)) inline V pick(M mask, V a, V b)
+SIMD_ALWAYS_INLINE inline V pick(M mask, V a, V b)
 {
     if constexpr (isScalar<V>)
         return mask ? a : b;
@@ -155,7 +168,7 @@ __attribute__((always_inline)) inline V pick(M mask, V a, V b)
 // instructions where a vector is one of its registers (the compiler makes a
 // comparison and a choice of the same where one side is a constant).
 template <typename V>
-__attribute__((always_inline)) inline V lanesMin(V a, V b)
+SIMD_ALWAYS_INLINE inline V lanesMin(V a, V b)
 {
     if constexpr (! isScalar<V> && sizeof(V) == 16 && sizeof(ElementOf<V>) == 4)
         return (V) __builtin_ia32_minps((__m128) a, (__m128) b);
@@ -166,7 +179,7 @@ __attribute__((always_inline)) inline V lanesMin(V a, V b)
 }
 
 template <typename V>
-__attribute__((always_inline)) inline V lanesMax(V a, V b)
+SIMD_ALWAYS_INLINE inline V lanesMax(V a, V b)
 {
     if constexpr (! isScalar<V> && sizeof(V) == 16 && sizeof(ElementOf<V>) == 4)
         return (V) __builtin_ia32_maxps((__m128) a, (__m128) b);
@@ -178,7 +191,7 @@ __attribute__((always_inline)) inline V lanesMax(V a, V b)
 
 // Whether a mask holds in any lane.
 template <typename M>
-__attribute__((always_inline)) inline bool anyLane(M mask)
+SIMD_ALWAYS_INLINE inline bool anyLane(M mask)
 {
     if constexpr (std::is_same_v<M, bool>)
         return mask;
@@ -197,7 +210,7 @@ __attribute__((always_inline)) inline bool anyLane(M mask)
 // lanes. Doubles take the low halves of their 64-bit integers side by side,
 // which convert without the conversion of 64-bit integers SSE2 and AVX2 lack.
 template <typename V>
-__attribute__((always_inline)) inline V wholeNumbers(BitsOf<V> n)
+SIMD_ALWAYS_INLINE inline V wholeNumbers(BitsOf<V> n)
 {
     if constexpr (isScalar<V>)
         return (V) n;
@@ -216,7 +229,7 @@ __attribute__((always_inline)) inline V wholeNumbers(BitsOf<V> n)
 
 // V from memory, and into it.
 template <typename V, typename T>
-__attribute__((always_inline)) inline V load(const T* from)
+SIMD_ALWAYS_INLINE inline V load(const T* from)
 {
     V v;
     std::memcpy(&v, from, sizeof v);
@@ -224,39 +237,39 @@ __attribute__((always_inline)) inline V load(const T* from)
 }
 
 template <typename V, typename T>
-__attribute__((always_inline)) inline void store(T* to, V v)
+SIMD_ALWAYS_INLINE inline void store(T* to, V v)
 {
     std::memcpy(to, &v, sizeof v);
 }
 
 template <size_t first, typename V, size_t... lane>
-__attribute__((always_inline)) inline typename LaneTraits<V>::Half halfFrom(V v, std::index_sequence<lane...>)
+SIMD_ALWAYS_INLINE inline typename LaneTraits<V>::Half halfFrom(V v, std::index_sequence<lane...>)
 {
     return __builtin_shufflevector(v, v, (first + lane)...);
 }
 
 template <typename H, size_t... lane>
-__attribute__((always_inline)) inline auto joinLanes(H low, H high, std::index_sequence<lane...>)
+SIMD_ALWAYS_INLINE inline auto joinLanes(H low, H high, std::index_sequence<lane...>)
 {
     return __builtin_shufflevector(low, high, lane...);
 }
 
 // The low and the high half of V's lanes, and two halves as one vector.
 template <typename V>
-__attribute__((always_inline)) inline typename LaneTraits<V>::Half lowHalf(V v)
+SIMD_ALWAYS_INLINE inline typename LaneTraits<V>::Half lowHalf(V v)
 {
     return halfFrom<0>(v, std::make_index_sequence<LaneTraits<V>::kLanes / 2>());
 }
 
 template <typename V>
-__attribute__((always_inline)) inline typename LaneTraits<V>::Half highHalf(V v)
+SIMD_ALWAYS_INLINE inline typename LaneTraits<V>::Half highHalf(V v)
 {
     constexpr size_t kHalf = LaneTraits<V>::kLanes / 2;
     return halfFrom<kHalf>(v, std::make_index_sequence<kHalf>());
 }
 
 template <typename H>
-__attribute__((always_inline)) inline auto join(H low, H high)
+SIMD_ALWAYS_INLINE inline auto join(H low, H high)
 {
     return joinLanes(low, high, std::make_index_sequence<2 * LaneTraits<H>::kLanes>());
 }
