@@ -202,6 +202,67 @@ TEST(TavinorState, TheCurrentPresetFileIsAnAddedAttributeAndRoundTrips)
     file.getParentDirectory().deleteRecursively();
 }
 
+// A project file is anyone's: a stored preset path that can name no preset of
+// the folder (deeper than the folder is read, a name longer than a file's, a
+// way out of it) is passed over as in a state without one, and costs its
+// length, not its depth: the state loads on a thread with a small stack.
+TEST(TavinorState, AStoredPresetPathThatNamesNoPresetOfTheFolderIsPassedOver)
+{
+    auto source = makeProcessor();
+    auto* collection = source->getPresetCollection(0);
+    const auto mine = collection->getRootFolder().getChildFile("Mine.tnprst");
+    ASSERT_TRUE(source->savePresetToFile(collection, mine));
+    TestHelpers::pumpMessages();
+    const auto xml = source->createPluginState();
+
+    const auto repeated = [](const char* part, int times) {
+        juce::String s;
+        s.preallocateBytes((size_t) times * std::strlen(part));
+        for (int i = 0; i < times; ++i)
+            s << part;
+        return s;
+    };
+    struct Case
+    {
+        const char* what;
+        juce::String path;
+    };
+    const Case cases[] = {
+        { "without one", {} },
+        { "20,000 folders deep", "Mine/" + repeated("x/", 20000) + "a.tnprst" },
+        { "a name of 100,000 bytes", "Mine/" + repeated("x", 100000) + ".tnprst" },
+        { "out of the folder", "../Mine.tnprst" },
+        { "absolute", mine.getFullPathName() },
+        { "from the home folder", "~/Mine.tnprst" },
+        { "an empty folder name", "Sub//Mine.tnprst" },
+    };
+    for (const auto& c : cases)
+    {
+        auto copy = std::make_unique<juce::XmlElement>(*xml);
+        copy->removeAttribute("presetFile");
+        if (c.path.isNotEmpty())
+            copy->setAttribute("presetFile", c.path);
+        juce::MemoryBlock chunk;
+        juce::AudioProcessor::copyXmlToBinary(*copy, chunk);
+
+        auto reopened = makeProcessor();
+        struct Loader : juce::Thread
+        {
+            Loader(Tavinor& t, const juce::MemoryBlock& c) : juce::Thread("state loader", 512 * 1024), target(t), chunk(c) {}
+            void run() override { target.setStateInformation(chunk.getData(), (int) chunk.getSize()); }
+            Tavinor& target;
+            const juce::MemoryBlock& chunk;
+        } loader(*reopened, chunk);
+        ASSERT_TRUE(loader.startThread());
+        ASSERT_TRUE(loader.waitForThreadToExit(10000)) << c.what;
+        TestHelpers::pumpMessages();
+        // Found by the preset's name, as for a state of an older version.
+        EXPECT_EQ(reopened->getCurrentPresetPath(reopened->getPresetCollection(0)), mine) << c.what;
+        EXPECT_FALSE(reopened->createPluginState()->getStringAttribute("presetFile").contains("x/x")) << c.what;
+    }
+    mine.deleteFile();
+}
+
 TEST(TavinorState, ForeignOrBrokenChunksChangeNothing)
 {
     auto t = makeProcessor();
