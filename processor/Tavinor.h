@@ -47,6 +47,10 @@ public:
     };
     static_assert(kSelectedLine == kOutputGain + 1);
 
+    // The free times of a line that have a knob each: delay and pre-delay,
+    // left and right.
+    static constexpr int kNumTimeKnobs = 4;
+
     // The version of the factory presets this build installs.
     static constexpr const char* kFactoryPresetVersion = "1.1";
     static constexpr const char* kPresetVersion = "1.1";
@@ -206,6 +210,10 @@ private:
     Parameter* getSelectedLineParameterFor(const Parameter* proxy);
     void handleLineParameter(Parameter* p, int line, int k);
     void handleGlobalParameter(Parameter* p, int id);
+    // After a write of a free time's knob (knobLeads) or of its milliseconds
+    // by any thread, the other of the pair follows.
+    void settleTimePair(int line, int knobK, bool knobLeads);
+    void bringTimePartner(int line, int knobK, bool knobLeads);
     // A synced rate (rateChanged) or scale choice of a modulator has changed:
     // recomputes the modulator's rate for its clock and the engine.
     void updateModulatorRate(int modulator, const Parameter& changed, bool rateChanged);
@@ -252,6 +260,17 @@ private:
     juce::SparseSet<int> timeKnobsStateIds;
     juce::SparseSet<int> defaultSettingsIds;
     Preset defaultPreset;
+
+    // Each line's free times and their knobs (settleTimePair): which of a pair
+    // was written last, whether the other has yet to follow, and whether a
+    // thread is bringing it.
+    struct TimePair
+    {
+        std::atomic<bool> knobLeads { true };
+        std::atomic<bool> due { false };
+        std::atomic<bool> settling { false };
+    };
+    std::array<TimePair, kNumLines * kNumTimeKnobs> timePairs;
     std::array<std::unique_ptr<Preset>, kNumLines> linePresets;
 
     float currentSampleRate = 44100.0f;
