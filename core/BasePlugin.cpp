@@ -270,7 +270,7 @@ void BasePlugin::checkProcessingMode()
     lastNonRealtime = nonRealtime;
     processingModeChanged(nonRealtime);
     processingModeFlag.store(nonRealtime ? processingModeOffline : processingModeRealtime);
-    triggerAsyncUpdate();
+    triggerUpdate();
 }
 
 void BasePlugin::prepareToPlay(double sampleRate, int maximumExpectedSamplesPerBlock)
@@ -283,7 +283,7 @@ void BasePlugin::prepareToPlay(double sampleRate, int maximumExpectedSamplesPerB
     lastPreparedRate = sampleRate;
     lastPreparedBlockSize = maximumExpectedSamplesPerBlock;
     preparedFlag.store(1);
-    triggerAsyncUpdate();
+    triggerUpdate();
 }
 
 void BasePlugin::processBlock(juce::AudioBuffer<float>&, juce::MidiBuffer&)
@@ -347,6 +347,8 @@ void BasePlugin::setParameter(int index, float value)
     if (!isValidHostIndex(index) || std::isnan(value))
         return;
     hostValues[(size_t) index].store(value);
+    // Hosts play automation on their audio thread.
+    const AudioScope audio;
     if (auto* p = getHostMappedParameter(index))
     {
         // A host that restores a session sets each parameter again to the
@@ -622,7 +624,7 @@ void BasePlugin::restoreDebugDump()
     if (auto xml = XmlInput::readFile(getDebugDumpFile(), XmlInput::Kind::pluginState))
         restorePluginState(xml.get());
     stateRestoredFlag.store(1);
-    triggerAsyncUpdate();
+    triggerUpdate();
 }
 
 void BasePlugin::writeDebugDump()
@@ -630,7 +632,7 @@ void BasePlugin::writeDebugDump()
     if (auto xml = createPluginState())
         writeXmlCreatingFolder(*xml, getDebugDumpFile());
     stateStoredFlag.store(1);
-    triggerAsyncUpdate();
+    triggerUpdate();
 }
 
 //==============================================================================
@@ -913,7 +915,7 @@ void BasePlugin::getStateInformation(juce::MemoryBlock& destData)
     if (auto xml = createPluginState())
         copyXmlToBinary(*xml, destData);
     stateStoredFlag.store(1);
-    triggerAsyncUpdate();
+    triggerUpdate();
 }
 
 void BasePlugin::setStateInformation(const void* data, int sizeInBytes)
@@ -938,7 +940,7 @@ bool BasePlugin::loadState(const void* data, int sizeInBytes)
     }
     // The listeners hear of every attempt, also of one that read nothing.
     stateRestoredFlag.store(1);
-    triggerAsyncUpdate();
+    triggerUpdate();
     return valid;
 }
 
@@ -980,6 +982,13 @@ void BasePlugin::handleAsyncUpdate()
     const int mode = processingModeFlag.exchange(processingModeNone);
     if (mode != processingModeNone)
         listeners.call([this, mode](Listener& l) { l.processingModeChanged(this, mode); });
+}
+
+void BasePlugin::deliverDueNotices()
+{
+    parameterManager.deliverDueUpdates();
+    midiControl.deliverIfDue();
+    deliverIfDue();
 }
 
 //==============================================================================

@@ -549,6 +549,12 @@ void Tavinor::processingModeChanged(bool nonRealtime)
     engine->setQuality(quality);
 }
 
+void Tavinor::deliverDueNotices()
+{
+    BasePlugin::deliverDueNotices();
+    latencyPublisher.deliverIfDue();
+}
+
 void Tavinor::applyQualityForCurrentMode()
 {
     processingModeChanged(isNonRealtime());
@@ -567,8 +573,13 @@ void Tavinor::updateLatency()
 void Tavinor::LatencyPublisher::publish()
 {
     // The message thread changes while the host drives it: asked under
-    // JUCE's lock of it, never by reading it unlocked.
-    if (juce::MessageManager::existsAndIsCurrentThread())
+    // JUCE's lock of it, never by reading it unlocked, and not from the
+    // host's audio paths, which only mark the change due.
+    if (isInAudioScope())
+    {
+        triggerUpdate();
+    }
+    else if (juce::MessageManager::existsAndIsCurrentThread())
     {
         cancelPendingUpdate();
         handleAsyncUpdate();

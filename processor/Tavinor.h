@@ -106,6 +106,7 @@ public:
     int getDefaultRealtimeQualityParameterId() const override { return kDefaultRealtimeQuality; }
     int getDefaultOfflineQualityParameterId() const override { return kDefaultOfflineQuality; }
     void processingModeChanged(bool nonRealtime) override;
+    void deliverDueNotices() override;
 
     // LatencySource: the limiter's look-ahead while it is on, at the rate
     // prepared for, from the moment the setting or the preparation changed it.
@@ -295,7 +296,7 @@ private:
     // JUCE keeps the reported latency in a plain int that the host side reads
     // on the message thread, so it is only ever written there: a change from
     // another thread (host automation, MIDI) is carried over.
-    class LatencyPublisher : public juce::AsyncUpdater
+    class LatencyPublisher : public AudioSafeUpdater
     {
     public:
         explicit LatencyPublisher(Tavinor& o) : owner(o) {}

@@ -1,5 +1,6 @@
 #include "vst/VSTWrapper.h"
 
+#include "core/AudioSafeUpdater.h"
 #include "core/LatencySource.h"
 #include "core/StateLoader.h"
 
@@ -473,6 +474,8 @@ void VSTWrapper::processBlock(float** inputs, float** outputs, int numSamples, b
 {
     if (numSamples <= 0 || outputs == nullptr)
         return;
+    // What the block changes reaches the message thread without a message.
+    const AudioSafeUpdater::AudioScope audio;
 
     // Some hosts never send effMainsChanged(1) and start processing at once.
     if (! processCalled.exchange(true) && ! resumedOnce.load())
@@ -635,6 +638,8 @@ juce::AudioProcessorParameter* VSTWrapper::parameterAt(VstInt32 index) const
 void VSTWrapper::setParameter(VstInt32 index, float value)
 {
     const HostCallScope call;
+    // Hosts play automation on their audio thread: no message is posted.
+    const AudioSafeUpdater::AudioScope audio;
     auto* parameter = parameterAt(index);
     if (parameter == nullptr || ! std::isfinite(value))
         return;
