@@ -855,8 +855,9 @@ void VSTWrapper::makeHeldHostCalls()
     makeHeldAutomationCalls();
     // Elsewhere than on the host's GUI side (its audio thread, a thread that
     // only automates, a worker of its own) only the record follows; the host
-    // hears of it on its next call from there: what it does when told
-    // (Ardour marks its session changed and signals its GUI) is GUI work.
+    // hears of it at its next call from the thread that opened the plug-in
+    // or its editor: what it does when told (Ardour marks its session
+    // changed and signals its GUI) is GUI work.
     if (! onHostsGuiThread())
     {
         publishLatencyFromAudioThread();
