@@ -8,8 +8,6 @@
 #include "skin/GFXAnimation.h"
 #include "skin/GFXKnob.h"
 
-#include <thread>
-
 using namespace EditorTest;
 using T = Tavinor;
 
@@ -152,42 +150,6 @@ TEST_F(EditorCommands, MidiLearnFromTheButtonToAControllerMovingAKnob)
     editor().visibleTimerCallback();
     EXPECT_EQ(editor().getMidiActivityLed()->getFrame(), 1);
     EXPECT_FALSE(processor->takeMidiActivity());
-}
-
-// A host plays automation on its audio thread and MIDI controllers move
-// parameters in its blocks: nothing is posted to the message thread from
-// there, and at the editor's next tick every knob stands where they left it.
-TEST_F(EditorCommands, KnobsFollowAutomationAndControllersOfTheAudioThreadAtTheNextTick)
-{
-    constexpr int kHostFeedback = 7; // "Line 1 Feedback" in the default map
-    ASSERT_EQ(processor->getParameterIdForHostIndex(kHostFeedback), lineId(0, T::kFeedback));
-    processor->getMidiControl().assign(21, parameters().getParameter(lineId(0, T::kLevel)), true);
-    settle();
-    const auto feedbackShown = [this] { return element<GFXKnob>("FeedbackKnob")->getValue(); };
-    const auto levelShown = [this] { return element<GFXKnob>("LevelKnob")->getValue(); };
-    const double feedbackBefore = feedbackShown(), levelBefore = levelShown();
-
-    std::thread audio([this] {
-        juce::AudioBuffer<float> buffer(2, 64);
-        for (int step = 1; step <= 20; ++step)
-        {
-            processor->setParameter(kHostFeedback, (float) step / 40.0f);
-            buffer.clear();
-            juce::MidiBuffer midi;
-            midi.addEvent(juce::MidiMessage::controllerEvent(1, 21, 100 - step), 3);
-            processor->processBlock(buffer, midi);
-        }
-    });
-    audio.join();
-    settle();
-    EXPECT_EQ(feedbackShown(), feedbackBefore) << "a message was posted";
-    EXPECT_EQ(levelShown(), levelBefore) << "a message was posted";
-
-    editor().timerCallback();
-    EXPECT_EQ(feedbackShown(), parameters().getNormalisedValue(lineId(0, T::kFeedback)));
-    EXPECT_NEAR(feedbackShown(), 0.5, 1e-6);
-    EXPECT_EQ(levelShown(), parameters().getNormalisedValue(lineId(0, T::kLevel)));
-    EXPECT_NEAR(levelShown(), 80.0 / 127.0, 1e-6);
 }
 
 TEST_F(EditorCommands, StatusBarSaysWhatChanged)
