@@ -2,6 +2,7 @@
 
 #include "core/AudioProcessorEditorWrapper.h"
 #include "core/FloatParameter.h"
+#include "core/FolderWalk.h"
 #include "core/HostParameter.h"
 #include "core/PluginGuiRoot.h"
 #include "core/SettingsFileLock.h"
@@ -40,6 +41,9 @@ const char* const kPresetModifiedAttribute = "presetModified";
 // folder with '/' between folders, so that next and previous go on from it.
 const char* const kPresetFileAttribute = "presetFile";
 
+// The longest name of a file or folder the system takes, in bytes.
+constexpr int kMaxFileNameBytes = 255;
+
 // How long a settings write waits for another writer (an instance in this or
 // another process) to finish with the file before it writes without the lock.
 constexpr int kSettingsLockTimeoutMs = 2000;
@@ -53,6 +57,49 @@ juce::String yesNo(bool b)
 juce::File fileFromPath(const juce::String& path)
 {
     return juce::File::isAbsolutePath(path) ? juce::File(path) : juce::File();
+}
+
+// Whether a stored path, relative to the preset folder, can name a preset of
+// its collection: names between single '/', none "." or "..", none longer
+// than a file's, no more folders than the collection reads. Read once from
+// its start, so that a value of any length costs no more than its length.
+bool canNamePresetInFolder(const juce::String& relativePath)
+{
+    if (juce::File::isAbsolutePath(relativePath))
+        return false;
+    int folders = 0;
+    int nameBytes = 0;
+    int dots = 0;
+    for (auto p = relativePath.getCharPointer();;)
+    {
+        const auto c = p.getAndAdvance();
+        if (c == 0 || c == '/')
+        {
+            if (nameBytes == 0 || (nameBytes == dots && dots <= 2))
+                return false;
+            if (c == 0)
+                return true;
+            if (++folders > FolderWalk::kMaxDepth)
+                return false;
+            nameBytes = 0;
+            dots = 0;
+            continue;
+        }
+        nameBytes += (int) juce::CharPointer_UTF8::getBytesRequiredFor(c);
+        dots += c == '.' ? 1 : 0;
+        if (nameBytes > kMaxFileNameBytes)
+            return false;
+    }
+}
+
+// Whether the file lies somewhere inside the folder, by its path alone.
+bool isInsideFolder(const juce::File& file, const juce::File& folder)
+{
+    // A file's path never ends in a separator: one that starts with the
+    // folder's and a separator goes on below it.
+    const auto& folderPath = folder.getFullPathName();
+    return folderPath.isNotEmpty()
+        && file.getFullPathName().startsWith(juce::File::addTrailingSeparator(folderPath));
 }
 
 bool writeXmlCreatingFolder(const juce::XmlElement& element, const juce::File& file)
@@ -223,7 +270,7 @@ void BasePlugin::checkProcessingMode()
     lastNonRealtime = nonRealtime;
     processingModeChanged(nonRealtime);
     processingModeFlag.store(nonRealtime ? processingModeOffline : processingModeRealtime);
-    triggerAsyncUpdate();
+    triggerUpdate();
 }
 
 void BasePlugin::prepareToPlay(double sampleRate, int maximumExpectedSamplesPerBlock)
@@ -236,7 +283,7 @@ void BasePlugin::prepareToPlay(double sampleRate, int maximumExpectedSamplesPerB
     lastPreparedRate = sampleRate;
     lastPreparedBlockSize = maximumExpectedSamplesPerBlock;
     preparedFlag.store(1);
-    triggerAsyncUpdate();
+    triggerUpdate();
 }
 
 void BasePlugin::processBlock(juce::AudioBuffer<float>&, juce::MidiBuffer&)
@@ -300,6 +347,8 @@ void BasePlugin::setParameter(int index, float value)
     if (!isValidHostIndex(index) || std::isnan(value))
         return;
     hostValues[(size_t) index].store(value);
+    // Hosts play automation on their audio thread.
+    const AudioScope audio;
     if (auto* p = getHostMappedParameter(index))
     {
         // A host that restores a session sets each parameter again to the
@@ -575,7 +624,7 @@ void BasePlugin::restoreDebugDump()
     if (auto xml = XmlInput::readFile(getDebugDumpFile(), XmlInput::Kind::pluginState))
         restorePluginState(xml.get());
     stateRestoredFlag.store(1);
-    triggerAsyncUpdate();
+    triggerUpdate();
 }
 
 void BasePlugin::writeDebugDump()
@@ -583,7 +632,7 @@ void BasePlugin::writeDebugDump()
     if (auto xml = createPluginState())
         writeXmlCreatingFolder(*xml, getDebugDumpFile());
     stateStoredFlag.store(1);
-    triggerAsyncUpdate();
+    triggerUpdate();
 }
 
 //==============================================================================
@@ -829,7 +878,7 @@ std::unique_ptr<juce::XmlElement> BasePlugin::createPluginState()
         // Older readers ignore the attribute; the default preset has no file.
         const auto file = getCurrentPresetPath(collection);
         const auto folder = collection->getRootFolder();
-        if (!isDefaultPresetApplied(collection) && file.isAChildOf(folder))
+        if (!isDefaultPresetApplied(collection) && isInsideFolder(file, folder))
             root->setAttribute(kPresetFileAttribute, file.getRelativePathFrom(folder).replaceCharacter('\\', '/'));
     }
     if (guiRoot != nullptr)
@@ -866,7 +915,7 @@ void BasePlugin::getStateInformation(juce::MemoryBlock& destData)
     if (auto xml = createPluginState())
         copyXmlToBinary(*xml, destData);
     stateStoredFlag.store(1);
-    triggerAsyncUpdate();
+    triggerUpdate();
 }
 
 void BasePlugin::setStateInformation(const void* data, int sizeInBytes)
@@ -891,7 +940,7 @@ bool BasePlugin::loadState(const void* data, int sizeInBytes)
     }
     // The listeners hear of every attempt, also of one that read nothing.
     stateRestoredFlag.store(1);
-    triggerAsyncUpdate();
+    triggerUpdate();
     return valid;
 }
 
@@ -933,6 +982,13 @@ void BasePlugin::handleAsyncUpdate()
     const int mode = processingModeFlag.exchange(processingModeNone);
     if (mode != processingModeNone)
         listeners.call([this, mode](Listener& l) { l.processingModeChanged(this, mode); });
+}
+
+void BasePlugin::deliverDueNotices()
+{
+    parameterManager.deliverDueUpdates();
+    midiControl.deliverIfDue();
+    deliverIfDue();
 }
 
 //==============================================================================
@@ -1150,10 +1206,10 @@ void BasePlugin::restoreCurrentPreset(const juce::String& relativePath)
     if (collection == nullptr)
         return;
     // Taken at once, so that the state asked for next holds it again; a name
-    // that leads out of the preset folder or to no preset file is none.
-    const auto folder = collection->getRootFolder();
-    auto file = relativePath.isNotEmpty() ? folder.getChildFile(relativePath) : juce::File();
-    if (!file.isAChildOf(folder) || !file.hasFileExtension(collection->getExtension()))
+    // that can lead to no preset file in the preset folder is none.
+    auto file = canNamePresetInFolder(relativePath) ? collection->getRootFolder().getChildFile(relativePath)
+                                                    : juce::File();
+    if (!file.hasFileExtension(collection->getExtension()))
         file = juce::File();
     setCurrentPresetPath(collection, file);
     setDefaultPresetApplied(collection, false);

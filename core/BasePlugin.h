@@ -6,6 +6,7 @@
 #include <atomic>
 #include <memory>
 
+#include "core/AudioSafeUpdater.h"
 #include "core/EventsMap.h"
 #include "core/MidiControl.h"
 #include "core/Parameter.h"
@@ -23,7 +24,7 @@ class PluginGuiRoot;
 // events map, the user settings and the host chunk, the preset state, and the
 // one GUI root that lives as long as the instance.
 class BasePlugin : public juce::AudioProcessor,
-                   public juce::AsyncUpdater,
+                   public AudioSafeUpdater,
                    public Parameter::Listener,
                    public SoftwareDesignation,
                    public PresetCollection::Listener,
@@ -154,6 +155,10 @@ public:
     virtual juce::String getPluginParameterName(int id);
     virtual void handleEditorEvent(int uid) {}
     void handleAsyncUpdate() override;
+    // On the message thread, from the editor's timer: what changed on the
+    // host's audio paths (its automation, a block's MIDI) since the last call
+    // reaches the controllers and listeners, which there post nothing.
+    virtual void deliverDueNotices();
     virtual bool isDebugTableEnabled() const { return false; }
     virtual bool isDebugDumpEnabled() const { return false; }
 

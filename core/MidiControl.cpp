@@ -53,6 +53,8 @@ void MidiControl::processMidiMessage(const juce::MidiMessage& message)
     if (! isValidController(controller))
         return;
 
+    // Controllers come with the audio: what they change posts no message.
+    const AudioScope audio;
     const juce::ScopedLock sl(lock);
     if (learning)
         learnController(controller);
@@ -62,7 +64,7 @@ void MidiControl::processMidiMessage(const juce::MidiMessage& message)
         p->setNormalisedValue((float) message.getControllerValue() / kControllerValueRange, true);
         lastParameterChangedByMidi.store(p);
         valueChangedByMidi.store(true);
-        triggerAsyncUpdate();
+        triggerUpdate();
     }
 }
 
@@ -155,7 +157,7 @@ void MidiControl::commitSelection()
         && slots[(size_t) selectedController] == nullptr)
         assign(selectedController, selectedParameter, true);
     learnStateChanged.store(true);
-    triggerAsyncUpdate();
+    triggerUpdate();
 }
 
 void MidiControl::assign(int controller, Parameter* parameter, bool notify)
@@ -178,7 +180,7 @@ void MidiControl::assign(int controller, Parameter* parameter, bool notify)
     if (notify)
     {
         mapChanged.store(true);
-        triggerAsyncUpdate();
+        triggerUpdate();
     }
 }
 
@@ -209,7 +211,7 @@ void MidiControl::clear(bool notify)
     if (notify)
     {
         mapChanged.store(true);
-        triggerAsyncUpdate();
+        triggerUpdate();
     }
 }
 
@@ -314,7 +316,7 @@ bool MidiControl::loadFromXml(const juce::XmlElement& element)
     }
 
     mapChanged.store(true);
-    triggerAsyncUpdate();
+    triggerUpdate();
     return true;
 }
 

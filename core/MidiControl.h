@@ -16,9 +16,9 @@ class ParameterManager;
 //
 // One re-entrant lock guards the table and the learn selection; the audio thread
 // holds it while a parameter's setter and listeners run. Listeners hear about
-// changes on the message thread, except learn mode switching, which they hear at
-// once. Controller numbers outside 0..127 change nothing.
-class MidiControl : public juce::AsyncUpdater
+// changes on the message thread (of those made on the audio thread, at the
+// plug-in's next poll), except learn mode switching, which they hear at once. Controller numbers outside 0..127 change nothing.
+class MidiControl : public AudioSafeUpdater
 {
 public:
     class Listener

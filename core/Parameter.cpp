@@ -116,7 +116,7 @@ void Parameter::endChangeGesture()
 void Parameter::sendValueChanged()
 {
     callListeners([this](Listener& l) { l.parameterChanged(this); });
-    triggerAsyncUpdate();
+    triggerUpdate();
 }
 
 void Parameter::valueChanged(bool notify)

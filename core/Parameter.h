@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/AudioSafeUpdater.h"
+
 #include <juce_core/juce_core.h>
 #include <juce_events/juce_events.h>
 #include <atomic>
@@ -13,7 +15,8 @@
 // Every setter follows one store rule: a write that leaves the stored value as it
 // was notifies nobody. Otherwise the value is written and, with notify, the
 // listeners hear at once on the writing thread and the controllers (widgets) later
-// on the message thread, through one asynchronous hop.
+// on the message thread, through one asynchronous hop (on the host's audio paths,
+// at the owner's next poll: see AudioSafeUpdater).
 //
 // Values that are not finite (NaN, infinity), from a host, a preset or a text,
 // never reach a parameter: such a write is ignored.
@@ -24,7 +27,7 @@
 // - StringParameter::getBoolValue is true when the text reads "true" (ignoring
 //   case) or its leading number is non-zero, so it agrees with setBoolValue and with
 //   numbers written through setValue.
-class Parameter : public juce::AsyncUpdater
+class Parameter : public AudioSafeUpdater
 {
 public:
     class Listener

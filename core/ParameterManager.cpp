@@ -275,6 +275,13 @@ void ParameterManager::removeControllerFromAll(Parameter::Listener* controller)
         p->removeController(controller);
 }
 
+void ParameterManager::deliverDueUpdates()
+{
+    const juce::ScopedReadLock sl(lock);
+    for (auto* p : parameters)
+        p->deliverIfDue();
+}
+
 void ParameterManager::sendAllValues()
 {
     const juce::ScopedReadLock sl(lock);

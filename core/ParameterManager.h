@@ -57,6 +57,9 @@ public:
     void addControllerToAll(Parameter::Listener* controller);
     void removeControllerFromAll(Parameter::Listener* controller);
     void sendAllValues();
+    // On the message thread: the controllers hear now of the changes made on
+    // the host's audio paths since the last call.
+    void deliverDueUpdates();
     void addListener(int id, Parameter::Listener* listener);
 
     // Replaces the preset's entries with the texts of the given ids that have a

@@ -408,6 +408,8 @@ void BasePluginEditor::parentHierarchyChanged()
 
 void BasePluginEditor::timerCallback()
 {
+    // The host's automation and MIDI post nothing: their changes are fetched here.
+    plugin.deliverDueNotices();
     if (isVisible())
         visibleTimerCallback();
 }

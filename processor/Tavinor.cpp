@@ -31,6 +31,8 @@ static_assert(Tavinor::kDelayLeftDenominator == Tavinor::kDelayLeftNumerator + k
               && Tavinor::kPreDelayLeftDenominator == Tavinor::kPreDelayLeftNumerator + kNumeratorToDenominator
               && Tavinor::kPreDelayRightDenominator == Tavinor::kPreDelayRightNumerator + kNumeratorToDenominator);
 
+static_assert(std::size(kTimeKnobs) == Tavinor::kNumTimeKnobs);
+
 bool isTimeKnob(int k)
 {
     return std::find(std::begin(kTimeKnobs), std::end(kTimeKnobs), k) != std::end(kTimeKnobs);
@@ -394,34 +396,50 @@ void Tavinor::handleLineParameter(Parameter* p, int line, int k)
         engine->setLineParameter(line, k, v);
     }
 
-    int partner = -1;
-    double partnerValue = 0.0;
-    if (isTimeKnob(k))
-    {
-        partner = k + kKnobToTime;
-        partnerValue = timeFromKnob(v);
-        // A knob that already stands where its time puts it (the start-up
-        // broadcast, a pasted line, a host echoing the value back) must not
-        // rewrite the time: the round trip through the curve would move a
-        // stored 375 ms to 374.99997 ms.
-        const double timeNow = pm.getNormalisedValue(getLineParameterBase(line) + partner);
-        if ((float) knobFromTime(timeNow) == v)
-            partner = -1;
-    }
-    else if (isTimeKnob(k - kKnobToTime))
-    {
-        partner = k - kKnobToTime;
-        partnerValue = knobFromTime(v);
-    }
-    if (partner >= 0 && ! writingTimePartner)
-    {
-        writingTimePartner = true;
-        pm.setNormalisedValue(getLineParameterBase(line) + partner, (float) partnerValue);
-        writingTimePartner = false;
-    }
+    const bool knob = isTimeKnob(k);
+    if ((knob || isTimeKnob(k - kKnobToTime)) && ! writingTimePartner)
+        settleTimePair(line, knob ? k : k - kKnobToTime, knob);
 
     if (line == getSelectedLine())
         pm.setFromParameter(k, *p);
+}
+
+void Tavinor::settleTimePair(int line, int knobK, bool knobLeads)
+{
+    // A state loading and automation playing may write the knob and the time
+    // at once: each write says which of the two leads, and one thread at a
+    // time brings the other after it, again while writes come in, so the pair
+    // ends as the last of them left it. Nobody waits for anybody.
+    const auto index = std::find(std::begin(kTimeKnobs), std::end(kTimeKnobs), knobK) - std::begin(kTimeKnobs);
+    auto& pair = timePairs[(size_t) (line * kNumTimeKnobs + index)];
+    pair.knobLeads.store(knobLeads);
+    pair.due.store(true);
+    while (pair.due.load() && ! pair.settling.exchange(true))
+    {
+        while (pair.due.exchange(false))
+            bringTimePartner(line, knobK, pair.knobLeads.load());
+        pair.settling.store(false);
+    }
+}
+
+void Tavinor::bringTimePartner(int line, int knobK, bool knobLeads)
+{
+    auto& pm = getParameterManager();
+    const int knobId = getLineParameterBase(line) + knobK;
+    const float knob = pm.getNormalisedValue(knobId);
+    const float time = pm.getNormalisedValue(knobId + kKnobToTime);
+    // A knob that already stands where its time puts it (the start-up
+    // broadcast, a pasted line, a host echoing the value back) must not
+    // rewrite the time: the round trip through the curve would move a
+    // stored 375 ms to 374.99997 ms.
+    if (knobLeads && (float) knobFromTime(time) == knob)
+        return;
+    writingTimePartner = true;
+    if (knobLeads)
+        pm.setNormalisedValue(knobId + kKnobToTime, (float) timeFromKnob(knob));
+    else
+        pm.setNormalisedValue(knobId, (float) knobFromTime(time));
+    writingTimePartner = false;
 }
 
 void Tavinor::handleGlobalParameter(Parameter* p, int id)
@@ -538,6 +556,12 @@ void Tavinor::processingModeChanged(bool nonRealtime)
     engine->setQuality(quality);
 }
 
+void Tavinor::deliverDueNotices()
+{
+    BasePlugin::deliverDueNotices();
+    latencyPublisher.deliverIfDue();
+}
+
 void Tavinor::applyQualityForCurrentMode()
 {
     processingModeChanged(isNonRealtime());
@@ -556,8 +580,13 @@ void Tavinor::updateLatency()
 void Tavinor::LatencyPublisher::publish()
 {
     // The message thread changes while the host drives it: asked under
-    // JUCE's lock of it, never by reading it unlocked.
-    if (juce::MessageManager::existsAndIsCurrentThread())
+    // JUCE's lock of it, never by reading it unlocked, and not from the
+    // host's audio paths, which only mark the change due.
+    if (isInAudioScope())
+    {
+        triggerUpdate();
+    }
+    else if (juce::MessageManager::existsAndIsCurrentThread())
     {
         cancelPendingUpdate();
         handleAsyncUpdate();

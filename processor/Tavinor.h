@@ -47,6 +47,10 @@ public:
     };
     static_assert(kSelectedLine == kOutputGain + 1);
 
+    // The free times of a line that have a knob each: delay and pre-delay,
+    // left and right.
+    static constexpr int kNumTimeKnobs = 4;
+
     // The version of the factory presets this build installs.
     static constexpr const char* kFactoryPresetVersion = "1.1";
     static constexpr const char* kPresetVersion = "1.1";
@@ -102,6 +106,7 @@ public:
     int getDefaultRealtimeQualityParameterId() const override { return kDefaultRealtimeQuality; }
     int getDefaultOfflineQualityParameterId() const override { return kDefaultOfflineQuality; }
     void processingModeChanged(bool nonRealtime) override;
+    void deliverDueNotices() override;
 
     // LatencySource: the limiter's look-ahead while it is on, at the rate
     // prepared for, from the moment the setting or the preparation changed it.
@@ -206,6 +211,10 @@ private:
     Parameter* getSelectedLineParameterFor(const Parameter* proxy);
     void handleLineParameter(Parameter* p, int line, int k);
     void handleGlobalParameter(Parameter* p, int id);
+    // After a write of a free time's knob (knobLeads) or of its milliseconds
+    // by any thread, the other of the pair follows.
+    void settleTimePair(int line, int knobK, bool knobLeads);
+    void bringTimePartner(int line, int knobK, bool knobLeads);
     // A synced rate (rateChanged) or scale choice of a modulator has changed:
     // recomputes the modulator's rate for its clock and the engine.
     void updateModulatorRate(int modulator, const Parameter& changed, bool rateChanged);
@@ -252,6 +261,17 @@ private:
     juce::SparseSet<int> timeKnobsStateIds;
     juce::SparseSet<int> defaultSettingsIds;
     Preset defaultPreset;
+
+    // Each line's free times and their knobs (settleTimePair): which of a pair
+    // was written last, whether the other has yet to follow, and whether a
+    // thread is bringing it.
+    struct TimePair
+    {
+        std::atomic<bool> knobLeads { true };
+        std::atomic<bool> due { false };
+        std::atomic<bool> settling { false };
+    };
+    std::array<TimePair, kNumLines * kNumTimeKnobs> timePairs;
     std::array<std::unique_ptr<Preset>, kNumLines> linePresets;
 
     float currentSampleRate = 44100.0f;
@@ -276,7 +296,7 @@ private:
     // JUCE keeps the reported latency in a plain int that the host side reads
     // on the message thread, so it is only ever written there: a change from
     // another thread (host automation, MIDI) is carried over.
-    class LatencyPublisher : public juce::AsyncUpdater
+    class LatencyPublisher : public AudioSafeUpdater
     {
     public:
         explicit LatencyPublisher(Tavinor& o) : owner(o) {}

@@ -1,5 +1,7 @@
 #include "vst/SharedMessageThread.h"
 
+#include "core/AudioSafeUpdater.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <algorithm>
@@ -342,7 +344,9 @@ void SharedMessageThread::removeClient(Client* client)
 
 void SharedMessageThread::requestHostCalls()
 {
-    if (foreign)
+    // The host's audio paths post nothing: the calls wait for the host's
+    // next call from its GUI side, as they do without a loop of the program's.
+    if (foreign && ! AudioSafeUpdater::isInAudioScope())
     {
         foreignLoopCalls->triggerAsyncUpdate();
         return;

@@ -97,7 +97,8 @@ public:
 
     // Says that calls are held for the host. Takes no lock and allocates
     // nothing (but in a program with its own JUCE loop, whose message
-    // thread then makes them), so the audio thread may say so too.
+    // thread then makes them, outside the host's audio paths), so the audio
+    // thread may say so too.
     void requestHostCalls();
 
     // True when the program had its own JUCE message loop before us.

@@ -1,5 +1,6 @@
 #include "vst/VSTWrapper.h"
 
+#include "core/AudioSafeUpdater.h"
 #include "core/LatencySource.h"
 #include "core/StateLoader.h"
 
@@ -31,18 +32,6 @@ thread_local int hostCallDepth = 0;
 // reports then is held until the block is done, since processing holds
 // locks that a dispatcher call on another thread may be waiting for.
 thread_local const void* processingWrapper = nullptr;
-
-// What the host uses this thread for: its audio (it has processed a block)
-// and its GUI side (it has made an instance or driven an editor or idle).
-// A thread that only processes is the host's audio thread; a host that does
-// everything on one thread has none.
-thread_local bool threadProcessesAudio = false;
-thread_local bool threadServesHostGui = false;
-
-bool onHostsAudioThread()
-{
-    return threadProcessesAudio && ! threadServesHostGui;
-}
 
 const char* const kVendorName = "Orv Group Audio Software";
 
@@ -216,7 +205,6 @@ AEffect* VSTWrapper::createEffect(audioMasterCallback host, ProcessorFactory fac
     if (host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
         return nullptr;
 
-    threadServesHostGui = true;
     // Keeps the message thread up while the processor is made; the effect
     // holds it from then on.
     juce::SharedResourcePointer<SharedMessageThread> thread;
@@ -298,16 +286,10 @@ VSTWrapper::~VSTWrapper()
 VstIntPtr VSTWrapper::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
     const HostCallScope call;
-    switch (opcode)
-    {
-        case effOpen:
-        case effIdle:
-        case effEditGetRect:
-        case effEditOpen:
-        case effEditClose:
-        case effEditIdle: threadServesHostGui = true; break;
-        default: break;
-    }
+    if (opcode == effOpen)
+        openingThread.store(std::this_thread::get_id());
+    else if (opcode == effEditOpen)
+        editorThread.store(std::this_thread::get_id());
     switch (opcode)
     {
         case effEditGetRect:
@@ -479,14 +461,12 @@ VstInt32 VSTWrapper::processEvents(VstEvents* events)
 void VSTWrapper::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
 {
     const HostCallScope call;
-    threadProcessesAudio = true;
     processBlock(inputs, outputs, static_cast<int>(sampleFrames), false);
 }
 
 void VSTWrapper::process(float** inputs, float** outputs, VstInt32 sampleFrames)
 {
     const HostCallScope call;
-    threadProcessesAudio = true;
     processBlock(inputs, outputs, static_cast<int>(sampleFrames), true);
 }
 
@@ -494,6 +474,8 @@ void VSTWrapper::processBlock(float** inputs, float** outputs, int numSamples, b
 {
     if (numSamples <= 0 || outputs == nullptr)
         return;
+    // What the block changes reaches the message thread without a message.
+    const AudioSafeUpdater::AudioScope audio;
 
     // Some hosts never send effMainsChanged(1) and start processing at once.
     if (! processCalled.exchange(true) && ! resumedOnce.load())
@@ -537,7 +519,7 @@ void VSTWrapper::processBlock(float** inputs, float** outputs, int numSamples, b
     // What the processor reported during the block, now that nothing is held:
     // its automation to the host, a latency change to the record.
     makeHeldAutomationCalls();
-    if (onHostsAudioThread())
+    if (! onHostsGuiThread())
         publishLatencyFromAudioThread();
 }
 
@@ -656,6 +638,8 @@ juce::AudioProcessorParameter* VSTWrapper::parameterAt(VstInt32 index) const
 void VSTWrapper::setParameter(VstInt32 index, float value)
 {
     const HostCallScope call;
+    // Hosts play automation on their audio thread: no message is posted.
+    const AudioSafeUpdater::AudioScope audio;
     auto* parameter = parameterAt(index);
     if (parameter == nullptr || ! std::isfinite(value))
         return;
@@ -816,6 +800,12 @@ void VSTWrapper::makeHeldAutomationCalls()
 void VSTWrapper::takePendingHostCalls(std::vector<SharedMessageThread::HostCall>& calls)
 {
     takePendingAutomation(calls);
+    // In a program with its own JUCE loop its message thread stands for the host's.
+    const bool guiSide = onHostsGuiThread()
+                         || (messageThread->usesProgramsMessageLoop()
+                             && juce::MessageManager::existsAndIsCurrentThread());
+    if (! guiSide)
+        return;
     if (takeLatencyChange())
         calls.push_back({ audioMaster, &cEffect, audioMasterIOChanged, 0, 0, 0.0f });
     if (displayUpdateHeld.exchange(false))
@@ -862,16 +852,17 @@ void VSTWrapper::makeHeldHostCalls()
     // Inside a block the calls wait for its end.
     if (processingWrapper != nullptr)
         return;
-    // On the host's audio thread (automation played through setParameter)
-    // only the record follows; the host hears of it on its next call from
-    // another thread: what it does when told (Ardour marks its session
-    // changed and signals its GUI) is no work for its audio thread.
-    if (onHostsAudioThread())
+    makeHeldAutomationCalls();
+    // Elsewhere than on the host's GUI side (its audio thread, a thread that
+    // only automates, a worker of its own) only the record follows; the host
+    // hears of it at its next call from the thread that opened the plug-in
+    // or its editor: what it does when told (Ardour marks its session
+    // changed and signals its GUI) is GUI work.
+    if (! onHostsGuiThread())
     {
         publishLatencyFromAudioThread();
         return;
     }
-    makeHeldAutomationCalls();
     if (takeLatencyChange())
         ioChanged();
     if (displayUpdateHeld.exchange(false))
@@ -892,6 +883,12 @@ bool VSTWrapper::writeLatency()
     setInitialDelay(latency);
     publishedLatency.store(latency);
     return true;
+}
+
+bool VSTWrapper::onHostsGuiThread() const
+{
+    const auto thread = std::this_thread::get_id();
+    return thread == openingThread.load() || thread == editorThread.load();
 }
 
 void VSTWrapper::requestDisplayUpdate()

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 class LatencySource;
 
@@ -23,10 +24,11 @@ class LatencySource;
 // suspend and resume wait for no other thread. The host is called back only
 // on its own threads: on the thread that called us, or, for what arises
 // elsewhere, at the end of its next call into the instance (or of the next
-// block, or at effEditIdle); never while a lock of ours is held. Its audio
-// thread (a thread that processes and does nothing of the GUI side) hears
-// only of automation: a display update or a latency change waits for the
-// host's next call from another of its threads.
+// block, or at effEditIdle); never while a lock of ours is held. A display
+// update or a latency change, GUI work for the host, is made only on the
+// thread that opened the instance or the one that opened its editor; other
+// threads (the audio thread, one that only automates) hear only of
+// automation, and the record's latency follows at once.
 class VSTWrapper : public AudioEffectX,
                    private juce::AudioProcessorListener,
                    private juce::AudioPlayHead,
@@ -131,7 +133,7 @@ private:
     void takePendingAutomation(std::vector<SharedMessageThread::HostCall>& calls);
     void makeHeldAutomationCalls();
     // This instance's held calls, on the host's thread that called us (not
-    // inside a block, nor on the host's audio thread); allocates nothing.
+    // inside a block; notices only on its GUI side); allocates nothing.
     void makeHeldHostCalls();
     // A latency change the host has not been told of yet.
     bool latencyChangeDue();
@@ -139,6 +141,8 @@ private:
     // into the record here, or written earlier on the audio thread.
     bool takeLatencyChange();
     void requestDisplayUpdate();
+    // Whether this is the thread that opened the instance or its editor.
+    bool onHostsGuiThread() const;
     // Writes the processor's latency in force into the record; true when it changed.
     bool publishLatency();
     // The same with the latency lock held.
@@ -178,6 +182,11 @@ private:
     // A host that never resumes is resumed by its first process call.
     std::atomic<bool> resumedOnce { false };
     std::atomic<bool> processCalled { false };
+
+    // The host's GUI side: the thread that made and opened the instance, and
+    // the one that opened its editor.
+    std::atomic<std::thread::id> openingThread { std::this_thread::get_id() };
+    std::atomic<std::thread::id> editorThread {};
 
     VstTimeInfo blockTimeInfo {};
     bool hasBlockTimeInfo = false;

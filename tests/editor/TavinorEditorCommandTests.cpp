@@ -65,6 +65,8 @@ protected:
         juce::MidiBuffer midi;
         midi.addEvent(message, 0);
         processor->processBlock(buffer, midi);
+        // What a block's MIDI changes the editor fetches at its timer's tick.
+        editor().timerCallback();
         settle();
     }
 

@@ -12,6 +12,7 @@
 #include <thread>
 
 extern "C" void* __libc_malloc(size_t);
+extern "C" ssize_t __write(int, const void*, size_t);
 extern "C" void* __libc_calloc(size_t, size_t);
 extern "C" void* __libc_realloc(void*, size_t);
 extern "C" void __libc_free(void*);
@@ -20,6 +21,8 @@ namespace
 {
 thread_local bool countingAllocations = false;
 std::atomic<int> allocationCount { 0 };
+// A message posted to JUCE's message thread is a byte written to its socket,
+// after a wait for the queue's lock: counted with the allocations.
 
 inline void noteAllocation()
 {
@@ -56,6 +59,7 @@ extern "C" void* malloc(size_t n) { noteAllocation(); return __libc_malloc(n); }
 extern "C" void* calloc(size_t n, size_t size) { noteAllocation(); return __libc_calloc(n, size); }
 extern "C" void* realloc(void* p, size_t n) { noteAllocation(); return __libc_realloc(p, n); }
 extern "C" void free(void* p) { __libc_free(p); }
+extern "C" ssize_t write(int fd, const void* data, size_t n) { noteAllocation(); return __write(fd, data, n); }
 
 void* operator new(size_t n) { return allocate(n); }
 void* operator new[](size_t n) { return allocate(n); }
@@ -138,8 +142,9 @@ TEST(TavinorAllocation, ProcessBlockNeverAllocates)
     t->setPlayHead(nullptr);
 }
 
-// The same through the VST record, as a host drives it: events handed over,
-// the transport asked for, the block processed in pieces.
+// The same through the VST record, as a host drives it: events handed over
+// (notes, and a controller that moves a parameter), the transport asked for,
+// the block processed in pieces; and automation played between blocks.
 TEST(TavinorAllocation, BlocksThroughTheVstRecordNeverAllocate)
 {
     static VstTimeInfo time {};
@@ -157,7 +162,9 @@ TEST(TavinorAllocation, BlocksThroughTheVstRecordNeverAllocate)
     effect->dispatcher(effect, effSetBlockSize, 0, 256, nullptr, 0.0f);
     effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
 
-    VstMidiEvent notes[2] {};
+    auto& t = dynamic_cast<Tavinor&>(static_cast<VSTWrapper*>(effect->object)->getProcessor());
+    t.getMidiControl().assign(20, t.getParameterManager().getParameter(Tavinor::kDryWet), true);
+    VstMidiEvent notes[3] {};
     for (auto& n : notes)
     {
         n.type = kVstMidiType;
@@ -169,18 +176,22 @@ TEST(TavinorAllocation, BlocksThroughTheVstRecordNeverAllocate)
     notes[0].deltaFrames = 17;
     notes[1].midiData[0] = char(0x80);
     notes[1].deltaFrames = 300; // in the second piece
+    notes[2].midiData[0] = char(0xB0);
+    notes[2].midiData[1] = 20;
     struct
     {
         VstInt32 numEvents;
         VstIntPtr reserved;
-        VstEvent* events[2];
-    } list { 2, 0, { reinterpret_cast<VstEvent*>(&notes[0]), reinterpret_cast<VstEvent*>(&notes[1]) } };
+        VstEvent* events[3];
+    } list { 3, 0, { reinterpret_cast<VstEvent*>(&notes[0]), reinterpret_cast<VstEvent*>(&notes[1]),
+                     reinterpret_cast<VstEvent*>(&notes[2]) } };
 
     const auto noise = pinkNoise(512, -18.0);
     std::vector<float> left(noise.left), right(noise.right), outLeft(512), outRight(512);
     float* inputs[2] = { left.data(), right.data() };
     float* outputs[2] = { outLeft.data(), outRight.data() };
     auto block = [&] {
+        notes[2].midiData[2] = char((notes[2].midiData[2] + 1) % 128);
         effect->dispatcher(effect, effProcessEvents, 0, 0, &list, 0.0f);
         effect->processReplacing(effect, inputs, outputs, 512);
     };
@@ -196,10 +207,11 @@ TEST(TavinorAllocation, BlocksThroughTheVstRecordNeverAllocate)
     EXPECT_EQ(allocations, 0);
 
     // A host flushing the plug-in between two blocks (a suspend and a resume
-    // on its audio thread, at the rate and size it had, as Ardour does) while
-    // its message thread goes on with its messages: the rings are emptied
-    // where they are, nothing is allocated, nothing is posted to the message
-    // thread (which allocates once it has emptied its queue).
+    // on its audio thread, at the rate and size it had, as Ardour does) and
+    // playing automation while its message thread goes on with its messages:
+    // the rings are emptied where they are, nothing is allocated, nothing is
+    // posted to the message thread (which allocates once it has emptied its
+    // queue).
     std::atomic<int> step { 0 };
     std::thread audio([&] {
         for (int i = 0; i < 4; ++i)
@@ -210,6 +222,8 @@ TEST(TavinorAllocation, BlocksThroughTheVstRecordNeverAllocate)
                 AllocationCounter counter;
                 effect->dispatcher(effect, effMainsChanged, 0, 0, nullptr, 0.0f);
                 effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+                for (int call = 0; call < 100; ++call)
+                    effect->setParameter(effect, call % 64, float((call * 37 + i * 11) % 101) / 100.0f);
                 // The first round, on a thread new to the plug-in, is a warm-up.
                 if (i > 0)
                     allocations += counter.count();
@@ -227,6 +241,6 @@ TEST(TavinorAllocation, BlocksThroughTheVstRecordNeverAllocate)
             std::this_thread::yield();
     }
     audio.join();
-    EXPECT_EQ(allocations, 0) << "allocations in suspend and resume";
+    EXPECT_EQ(allocations, 0) << "allocations or messages in suspend, resume and automation";
     effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
 }

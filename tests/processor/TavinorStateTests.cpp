@@ -202,6 +202,40 @@ TEST(TavinorState, TheCurrentPresetFileIsAnAddedAttributeAndRoundTrips)
     file.getParentDirectory().deleteRecursively();
 }
 
+// A project file is anyone's: a stored preset path that can name no preset of
+// the folder (deeper than the folder is read, a name longer than a file's, a
+// way out of it) is passed over as in a state without one, and costs its
+// length, not its depth: the state loads on a thread with a small stack.
+TEST(TavinorState, AStoredPresetPathThatNamesNoPresetOfTheFolderIsPassedOver)
+{
+    auto source = makeProcessor();
+    auto* collection = source->getPresetCollection(0);
+    const auto mine = collection->getRootFolder().getChildFile("Mine.tnprst");
+    ASSERT_TRUE(source->savePresetToFile(collection, mine));
+    TestHelpers::pumpMessages();
+    auto xml = source->createPluginState();
+    for (const auto& path : { "Mine/" + juce::String::repeatedString("x/", 20000) + "a.tnprst",
+                              "Mine/" + juce::String::repeatedString("x", 100000) + ".tnprst",
+                              juce::String("../Mine.tnprst"), mine.getFullPathName() })
+    {
+        xml->setAttribute("presetFile", path);
+        juce::MemoryBlock chunk;
+        juce::AudioProcessor::copyXmlToBinary(*xml, chunk);
+        auto reopened = makeProcessor();
+        struct Loader : juce::Thread
+        {
+            Loader(std::function<void()> w) : juce::Thread("state loader", 512 * 1024), work(std::move(w)) {}
+            void run() override { work(); }
+            std::function<void()> work;
+        } loader([&] { reopened->setStateInformation(chunk.getData(), (int) chunk.getSize()); });
+        ASSERT_TRUE(loader.startThread() && loader.waitForThreadToExit(10000)) << path.substring(0, 20);
+        TestHelpers::pumpMessages();
+        // Found by the preset's name, as for a state of an older version.
+        EXPECT_EQ(reopened->getCurrentPresetPath(reopened->getPresetCollection(0)), mine) << path.substring(0, 20);
+    }
+    mine.deleteFile();
+}
+
 TEST(TavinorState, ForeignOrBrokenChunksChangeNothing)
 {
     auto t = makeProcessor();

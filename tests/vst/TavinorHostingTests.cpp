@@ -326,3 +326,39 @@ TEST_F(TavinorHosting, EveryParameterComesBackExactlyThroughAChunk)
         ADD_FAILURE() << "host parameter " << i + 1 << " (" << text(effect, effGetParamName, i)
                       << ") came back changed " << count << " times of 300";
 }
+
+// A host loads a state on one thread while its audio thread automates a free
+// time knob, and the automation, its knob moved, waits for the engine (held
+// here as a block would hold it) until the state has set that time and its
+// knob: the state the instance saves afterwards still brings every value back.
+TEST_F(TavinorHosting, AStateLoadedWhileATimeKnobIsAutomatedIsSavedAsItEnds)
+{
+    auto& processor = dynamic_cast<Tavinor&>(static_cast<VSTWrapper*>(effect->object)->getProcessor());
+    for (const int knob : { 18, 38 }) // "Line 2 Delay Left Time", "Line 4 Delay Left Time"
+    {
+        const int timeId = processor.getParameterIdForHostIndex(knob) + Tavinor::kDelayLeftMs - Tavinor::kDelayLeftKnob;
+        effect->setParameter(effect, knob, 0.7f);
+        const auto state = chunkOf(effect);
+        const float timeOfState = processor.getParameterManager().getValue(timeId);
+        effect->setParameter(effect, knob, 0.3f);
+        std::thread automation, load;
+        {
+            const juce::ScopedLock engine(processor.getEngineLock());
+            automation = std::thread([&] { effect->setParameter(effect, knob, 0.5f); });
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            load = std::thread([&] { setChunk(effect, state); });
+            for (int ms = 0; ms < 5000 && processor.getParameterManager().getValue(timeId) != timeOfState; ++ms)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        automation.join();
+        load.join();
+
+        other = VSTWrapper::createEffect(quietHost, createPluginFilter);
+        ASSERT_EQ(setChunk(other, chunkOf(effect)), 1);
+        EXPECT_EQ(other->getParameter(other, knob), effect->getParameter(effect, knob)) << "host parameter " << knob + 1;
+        EXPECT_TRUE(chunkOf(other) == chunkOf(effect)) << "host parameter " << knob + 1;
+        dispatch(other, effClose);
+        other = nullptr;
+    }
+}

@@ -76,8 +76,9 @@ const FaultCase kFaultCases[] = {
     { "parameter-drift", "parameter set and get round trip at 11 values", false, false },
     { "long-texts", "parameter texts within 24 characters, names 32, at 11 values", false, false },
     { "process-silent", "the accumulating process adds to its outputs", false, false },
-    { "audio-thread-notice", "automation on the audio thread: display updates and ioChanged on the host's other thread",
-      false, false },
+    { "audio-thread-notice",
+      "automation on the audio thread and another: display updates and ioChanged on the opening thread", false,
+      false },
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os)

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <random>
@@ -802,40 +803,65 @@ TEST_F(VSTWrapperTest, AutomationFromAThreadTheHostDidNotCallComesOnTheMessageTh
     EXPECT_FLOAT_EQ(host.callsOf(audioMasterAutomate)[0].opt, 0.3f);
 }
 
-// A host that plays automation calls setParameter on its audio thread: a
-// display update or a latency change held from elsewhere is not made from
-// there (the host's handlers of them are GUI work) but at the host's next
-// call from another thread. The record says the new latency at once.
-TEST_F(VSTWrapperTest, HeldNoticesWaitForACallFromAThreadOtherThanTheAudioThread)
+// A display update or a latency change held for the host (what it does when
+// told is GUI work) is made only on the thread that opened the plug-in: not on
+// its audio thread, nor on a thread that only plays automation and has never
+// processed, nor on another thread of the host's that calls the dispatcher.
+// The record says the new latency at once.
+TEST_F(VSTWrapperTest, HeldNoticesWaitForACallFromTheThreadThatOpenedThePlugIn)
 {
     start(44100.0f, 64);
     process(64);
-    // A latency change and a display update from a thread of the processor's
-    // own, not inside any call of the host's.
-    probe->setLatencySamples(32);
-    const int ioChangedBefore = host.count(audioMasterIOChanged);
-    const int updatesBefore = host.count(audioMasterUpdateDisplay);
+    const struct
+    {
+        const char* what;
+        std::function<void()> calls;
+    } threads[] = {
+        { "the audio thread",
+          [this] {
+              process(64);
+              effect->setParameter(effect, 0, 0.3f);
+              process(64);
+              effect->setParameter(effect, 0, 0.6f);
+          } },
+        { "a thread that only automates",
+          [this] {
+              effect->setParameter(effect, 0, 0.3f);
+              effect->setParameter(effect, 0, 0.6f);
+          } },
+        { "a thread of the host's that asks for the state",
+          [this] {
+              void* data = nullptr;
+              dispatch(effGetChunk, 0, 0, &data);
+              dispatch(effGetProgram);
+          } },
+    };
+    int latency = 0;
+    for (const auto& t : threads)
+    {
+        // A latency change and a display update from a thread of the
+        // processor's own, not inside any call of the host's.
+        latency += 32;
+        probe->setLatencySamples(latency);
+        const int ioChangedBefore = host.count(audioMasterIOChanged);
+        const int updatesBefore = host.count(audioMasterUpdateDisplay);
 
-    std::thread audio([this] {
-        process(64);
-        effect->setParameter(effect, 0, 0.3f);
-        process(64);
-        effect->setParameter(effect, 0, 0.6f);
-    });
-    const auto audioThread = audio.get_id();
-    audio.join();
-    for (const auto opcode : { audioMasterIOChanged, audioMasterUpdateDisplay })
-        for (const auto& c : host.callsOf(opcode))
-            EXPECT_NE(c.thread, audioThread) << "opcode " << opcode << " made on the audio thread";
-    EXPECT_EQ(effect->initialDelay, 32);
+        std::thread other(t.calls);
+        const auto otherThread = other.get_id();
+        other.join();
+        for (const auto opcode : { audioMasterIOChanged, audioMasterUpdateDisplay })
+            for (const auto& c : host.callsOf(opcode))
+                EXPECT_NE(c.thread, otherThread) << "opcode " << opcode << " made on " << t.what;
+        EXPECT_EQ(effect->initialDelay, latency) << t.what;
 
-    // The host's next call from its GUI thread.
-    dispatch(effIdle);
-    EXPECT_EQ(host.count(audioMasterIOChanged), ioChangedBefore + 1);
-    EXPECT_EQ(host.count(audioMasterUpdateDisplay), updatesBefore + 1);
-    for (const auto opcode : { audioMasterIOChanged, audioMasterUpdateDisplay })
-        for (const auto& c : host.callsOf(opcode))
-            EXPECT_EQ(c.thread, std::this_thread::get_id());
+        // The host's next call from the thread that opened the plug-in.
+        dispatch(effIdle);
+        EXPECT_EQ(host.count(audioMasterIOChanged), ioChangedBefore + 1) << t.what;
+        EXPECT_EQ(host.count(audioMasterUpdateDisplay), updatesBefore + 1) << t.what;
+        for (const auto opcode : { audioMasterIOChanged, audioMasterUpdateDisplay })
+            for (const auto& c : host.callsOf(opcode))
+                EXPECT_EQ(c.thread, std::this_thread::get_id()) << t.what;
+    }
 }
 
 // Chunks, programs, suspend and resume from a host thread finish while the

@@ -118,11 +118,6 @@ void PluginInstance::setEditorThread(bool open)
     editorOpen = open;
 }
 
-void PluginInstance::setAudioThread()
-{
-    audioThread = std::this_thread::get_id();
-}
-
 void PluginInstance::prepare(double rate, int block)
 {
     sampleRate = rate;
@@ -305,12 +300,13 @@ VstIntPtr PluginInstance::handleCallback(VstInt32 opcode, VstInt32 index, VstInt
         ++strayCallbacks;
         lastStrayOpcode = opcode;
     }
-    if (std::this_thread::get_id() == audioThread.load())
+    const auto thread = std::this_thread::get_id();
+    if (thread != openingThread.load() && thread != editorThread.load())
     {
         if (opcode == audioMasterUpdateDisplay)
-            ++audioThreadDisplayUpdates;
+            ++offGuiDisplayUpdates;
         else if (opcode == audioMasterIOChanged)
-            ++audioThreadIoChanged;
+            ++offGuiIoChanged;
     }
     switch (opcode)
     {

@@ -80,10 +80,6 @@ public:
     // this one.
     void setEditorThread(bool open);
 
-    // Marks this thread as the host's audio thread: display updates and
-    // ioChanged calls made on it are counted.
-    void setAudioThread();
-
     // The text the plug-in writes for opcode (and index), cut at maxLength
     // characters.
     std::string getString(VstInt32 opcode, size_t maxLength, VstInt32 index = 0);
@@ -121,10 +117,11 @@ public:
     // calls and is not the editor's: a thread of the plug-in's own.
     std::atomic<int> strayCallbacks { 0 };
     std::atomic<int> lastStrayOpcode { -1 };
-    // Display updates and ioChanged calls made on the audio thread (the
-    // host's handlers of them are work for its GUI thread).
-    std::atomic<int> audioThreadDisplayUpdates { 0 };
-    std::atomic<int> audioThreadIoChanged { 0 };
+    // Display updates and ioChanged calls made on a thread other than the
+    // one that made the instance or the editor's (the host's handlers of
+    // them are work for its GUI thread).
+    std::atomic<int> offGuiDisplayUpdates { 0 };
+    std::atomic<int> offGuiIoChanged { 0 };
 
 private:
     explicit PluginInstance(AEffect* effect);
@@ -136,7 +133,8 @@ private:
     AEffect* effect = nullptr;
     std::atomic<bool> editorOpen { false };
     std::atomic<std::thread::id> editorThread {};
-    std::atomic<std::thread::id> audioThread {};
+    // The thread that made and opened the instance.
+    std::atomic<std::thread::id> openingThread { std::this_thread::get_id() };
     VstTimeInfo timeInfo {};
     std::atomic<bool> firstBlock { true };
 

@@ -348,7 +348,6 @@ public:
 
     AudioThread(PluginInstance& plugin, uint32_t seed, AfterBlock afterBlock = {})
         : thread([this, &plugin, seed, afterBlock] {
-              plugin.setAudioThread();
               std::mt19937 random(seed);
               for (int block = 0; running && reason.empty(); ++block)
               {
@@ -528,8 +527,8 @@ int Validator::run()
     check("suspend and resume on the audio thread while the host's thread loads a state",
           [this] { return checkFlushOnAudioThread(); });
     check("without an editor, calls come only on the host's threads", [this] { return checkNoCallsFromOwnThreads(); });
-    check("automation on the audio thread: display updates and ioChanged on the host's other thread",
-          [this] { return checkNoNoticesOnTheAudioThread(); });
+    check("automation on the audio thread and another: display updates and ioChanged on the opening thread",
+          [this] { return checkNoNoticesOffTheGuiThread(); });
     check("a host that locks around its dispatcher calls and its callback", [this] { return checkLockingHost(); });
     if (options.withEditor)
     {
@@ -1116,11 +1115,12 @@ std::string Validator::checkNoCallsFromOwnThreads()
 }
 
 // A host that plays automation sets parameters on its audio thread between
-// blocks, while its GUI thread loads states. A display update or a latency
-// change is told on the GUI thread, not from inside the audio thread's calls:
+// blocks, or on a thread of its own that never processes, while its GUI
+// thread loads states. A display update or a latency change is told on the
+// thread that opened the plug-in, not from inside the other threads' calls:
 // what the host does when told is GUI work (Ardour marks its session changed
 // and signals its GUI). The record says the latency at once.
-std::string Validator::checkNoNoticesOnTheAudioThread()
+std::string Validator::checkNoNoticesOffTheGuiThread()
 {
     std::string error;
     auto plugin = makeRunningInstance(library, 48000.0, 256, error);
@@ -1135,18 +1135,31 @@ std::string Validator::checkNoNoticesOnTheAudioThread()
     const int updatesBefore = plugin->updateDisplayCount.load();
 
     // The automation: the latency switch on and off every four blocks, or
-    // else the first parameter through random values.
+    // else the first parameter through random values; and another parameter
+    // from a thread that never processes.
     AudioThread audio(*plugin, options.seed + 1, [&](std::mt19937& audioRandom, int block) {
         if (latencySwitch)
             setLatencySwitch(*plugin, (block / 4) % 2 == 0, switchOff);
         else
             plugin->setParameter(0, float(audioRandom() % 1001) / 1000.0f);
     });
+    std::atomic<bool> automating { true };
+    std::thread automation([&] {
+        std::mt19937 automationRandom(options.seed + 2);
+        const int index = options.latencySwitchIndex == 1 ? 0 : 1;
+        while (automating.load())
+        {
+            plugin->setParameter(index, float(automationRandom() % 1001) / 1000.0f);
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+    });
     for (int i = 0; i < 20; ++i)
     {
         plugin->setChunk(i % 2 == 0 ? first : second);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    automating = false;
+    automation.join();
     const std::string audioReason = audio.stop();
     if (! audioReason.empty())
         return audioReason;
@@ -1155,12 +1168,13 @@ std::string Validator::checkNoNoticesOnTheAudioThread()
     plugin->dispatch(effIdle);
     letHeldCallsArrive();
 
-    const int updates = plugin->audioThreadDisplayUpdates.load();
-    const int ioChanged = plugin->audioThreadIoChanged.load();
+    const int updates = plugin->offGuiDisplayUpdates.load();
+    const int ioChanged = plugin->offGuiIoChanged.load();
     if (updates + ioChanged > 0)
     {
         std::ostringstream reason;
-        reason << updates << " display update(s) and " << ioChanged << " ioChanged call(s) on the audio thread";
+        reason << updates << " display update(s) and " << ioChanged
+               << " ioChanged call(s) on a thread other than the one that opened the plug-in";
         return reason.str();
     }
     if (plugin->updateDisplayCount.load() == updatesBefore)

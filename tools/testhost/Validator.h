@@ -82,7 +82,7 @@ private:
     std::string checkAccumulatingProcess();
     std::string checkFlushOnAudioThread();
     std::string checkNoCallsFromOwnThreads();
-    std::string checkNoNoticesOnTheAudioThread();
+    std::string checkNoNoticesOffTheGuiThread();
 
     class Watchdog;
 
