@@ -100,14 +100,22 @@ Header* headerOf(void* block)
     std::abort();
 }
 
-void verify(Header* header)
+// What was done to the block, or null when it is whole.
+const char* damageOf(Header* header)
 {
     if (header->check != checkOf(header))
-        report(header, "written over before its start, freed twice, or never handed out here");
+        return "written over before its start, freed twice, or never handed out here";
     const unsigned char* guard = blockOf(header) + header->size;
     for (size_t i = 0; i < kGuardBytes; ++i)
         if (guard[i] != guardByte(header, i))
-            report(header, "written past its end");
+            return "written past its end";
+    return nullptr;
+}
+
+void verify(Header* header)
+{
+    if (const char* damage = damageOf(header))
+        report(header, damage);
 }
 
 void* allocate(size_t alignment, size_t size, const void* caller)
@@ -210,10 +218,15 @@ __attribute__((constructor)) void start()
 // Blocks freed after this are checked as they are freed.
 __attribute__((destructor)) void checkWhatIsLeft()
 {
+    Header* damaged = nullptr;
+    const char* damage = nullptr;
     pthread_mutex_lock(&listLock);
-    for (Header* header = alive.next; header != &alive; header = header->next)
-        verify(header);
+    for (Header* header = alive.next; header != &alive && damage == nullptr; header = header->next)
+        if ((damage = damageOf(header)) != nullptr)
+            damaged = header;
     pthread_mutex_unlock(&listLock);
+    if (damage != nullptr)
+        report(damaged, damage);
 }
 } // namespace
 

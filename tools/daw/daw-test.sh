@@ -70,7 +70,8 @@ heap_checked=(env LD_PRELOAD="$build/tools/daw/libtavinor_heap_guard.so")
 # the same. No abort is Ardour's then: every one fails the test.
 export ARDOUR_FPU_FLAGS=15
 host() {
-    "${heap_checked[@]}" "$build/tools/testhost/tavinor_host" "$@" || { echo "DAW test: our host failed: $1"; exit 1; }
+    "${heap_checked[@]}" "$build/tools/testhost/tavinor_host" "$@" \
+        || { echo "DAW test: our host failed: $1" >&2; exit 1; }
 }
 echo "Ardour mixes with its SSE routines; every program that loads the plug-in runs with the heap check"
 # Ardour 7.3 has two faults of its own that spoil an export now and then,
