@@ -1,19 +1,16 @@
 # Runs one of Ardour's exports under gdb (gdb -batch -x watch-export.py
-# --args /bin/sh ardour7-export ...) and says what became of it, by its exit
-# status:
+# --args [env ...] /bin/sh ardour7-export ...) and says what became of it,
+# by its exit status:
 #   0  the export ran through
-#   3  Ardour stopped it with a fault of its own, known by its signature (the
-#      DAW test tries such an export again):
-#      - its start-of-export deadlock: the main thread waits for the butler
-#        in Session::start_audio_export, holding the process lock, while the
-#        butler waits for that lock in Session::butler_transport_work; seen
-#        so at two looks in a row, neither thread in a frame of ours;
-#      - its heap overrun, only where DAW_ARDOUR_OVERRUNS says its mixing
-#        routines can write past a buffer (AVX-512F, Ardour before 8.5):
-#        glibc's heap check aborts it, and the aborting thread has no frame
-#        of ours
-#   1  anything else: a crash with a frame of ours, any other signal, a hang
-#      of another kind, or an export that fails on its own
+#   3  Ardour stopped it with its start-of-export deadlock (the DAW test
+#      tries such an export again): the main thread waits for the butler in
+#      Session::start_audio_export, holding the process lock, while the
+#      butler waits for that lock in Session::butler_transport_work; seen so
+#      at two looks in a row, neither thread in a frame of ours
+#   1  anything else: a crash or abort (the heap check's among them), any
+#      other signal, a hang of another kind, an export that fails on its
+#      own, or one that mixes with Ardour's AVX-512F routines, which the DAW
+#      test tells it not to use (they write past their buffers)
 # The export's output goes to DAW_EXPORT_LOG; what was seen (and the
 # backtraces of every thread when it did not run through) to gdb's output.
 # DAW_PLUGIN is our plug-in as Ardour loads it: a frame in it is ours.
@@ -27,16 +24,14 @@ import gdb
 
 PLUGIN = os.path.realpath(os.environ["DAW_PLUGIN"])
 LOG = os.environ["DAW_EXPORT_LOG"]
-ARDOUR_OVERRUNS = os.environ.get("DAW_ARDOUR_OVERRUNS") == "yes"
 # An export takes a few seconds: the first look comes well after that, and
 # two looks in a row must see the deadlock.
 FIRST_LOOK = 20.0
 LOOK_EVERY = 10.0
 GIVE_UP = 180.0
 CRASHES = ("SIGABRT", "SIGSEGV", "SIGBUS", "SIGFPE", "SIGILL", "SIGSYS", "SIGTRAP")
-# What glibc's heap check prints as it aborts.
-HEAP_MESSAGE = re.compile(r"free\(\): |double free|malloc\(\): |corrupted size vs|corrupted double-linked|"
-                          r"munmap_chunk\(\)|realloc\(\): |malloc_consolidate\(\)")
+# Ardour's mixing routine for AVX-512F, which overruns its buffers.
+AVX512F_MIXING = "x86_avx512f_mix_buffers_no_gain"
 # Where a waiting thread sits below the frame that waits.
 WAITING_LIBRARIES = ("libc.so", "libglib-2.0.so", "libpthread.so")
 
@@ -93,17 +88,6 @@ def ardour_deadlock():
             and waits_in(butler, "ARDOUR::Session::butler_transport_work"))
 
 
-def ardour_heap_abort(stop_signal, stack):
-    try:
-        with open(LOG, errors="replace") as f:
-            log = f.read()
-    except OSError:
-        log = ""
-    in_allocator = any(re.search(r"free|malloc|realloc", name) and os.path.basename(library).startswith("libc.so")
-                       for name, library in stack)
-    return stop_signal == "SIGABRT" and ARDOUR_OVERRUNS and HEAP_MESSAGE.search(log) and in_allocator and not ours(stack)
-
-
 def backtraces():
     print(gdb.execute("thread apply all bt", to_string=True), flush=True)
 
@@ -126,6 +110,9 @@ gdb.execute("handle %s stop print pass" % " ".join(CRASHES[:-1]))
 
 stops = []
 gdb.events.stop.connect(lambda event: stops.append(getattr(event, "stop_signal", None)))
+gdb.execute("set breakpoint pending on")
+gdb.execute("break " + AVX512F_MIXING, to_string=True)
+avx512f_mixing = gdb.breakpoints()[-1]
 exits = []
 gdb.events.exited.connect(lambda event: exits.append(getattr(event, "exit_code", None)))
 
@@ -166,12 +153,10 @@ while True:
             backtraces()
             finish(1)
         continue
+    if avx512f_mixing.hit_count > 0:
+        say("Ardour mixes with %s although ARDOUR_FPU_FLAGS says the processor has no AVX-512F" % AVX512F_MIXING)
+        finish(1)
     stack = frames(gdb.selected_thread())
-    if ardour_heap_abort(stop_signal, stack):
-        say("Ardour's heap check aborted the export (%s), no frame of ours in the aborting thread: its "
-            "AVX-512F mixing writes past its buffers" % stop_signal)
-        backtraces()
-        finish(3)
     say("the export stopped on %s%s" % (stop_signal, ", in a frame of ours" if ours(stack) else ""))
     backtraces()
     finish(1)
