@@ -75,6 +75,16 @@ void fillStereoArrangement(VstSpeakerArrangement& arrangement)
     std::strcpy(arrangement.speakers[1].name, "R");
 }
 
+// The host's samples as the processor gets them: NaN and infinity enter as
+// silence, so that a host sending them poisons no recursive state of the
+// processor this wraps, whichever it is. (The product's signal path keeps
+// the same rule at its own entrance, for callers that come without a host.)
+void copyHostInput(const float* source, float* dest, int numSamples)
+{
+    for (int i = 0; i < numSamples; ++i)
+        dest[i] = std::isfinite(source[i]) ? source[i] : 0.0f;
+}
+
 // Pins 0 and 1 of the stereo pair, labelled "Input 1", "In 1" and so on.
 bool describePin(VstInt32 index, VstPinProperties* properties, const char* label, const char* shortLabel)
 {
@@ -536,13 +546,7 @@ void VSTWrapper::processPiece(float** inputs, float** outputs, int start, int nu
             std::fill(dest, dest + numSamples, 0.0f);
             continue;
         }
-        // A host sending NaN or infinity would poison every recursive state
-        // of the signal path for good; such samples enter as silence.
-        for (int i = 0; i < numSamples; ++i)
-        {
-            const float x = source[start + i];
-            dest[i] = std::isfinite(x) ? x : 0.0f;
-        }
+        copyHostInput(source + start, dest, numSamples);
     }
 
     pieceMidi.clear();

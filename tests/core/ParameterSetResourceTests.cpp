@@ -11,6 +11,7 @@
 #include "core/ParameterManager.h"
 #include "core/Preset.h"
 #include "core/StringParameter.h"
+#include "processor/Tavinor.h"
 
 #include <cmath>
 #include <map>
@@ -22,6 +23,15 @@
 
 namespace
 {
+using T = Tavinor;
+
+// After the processor's own settings, the old names of its four retrigger
+// settings, only read from old settings: channel and note, twice for each
+// modulator.
+constexpr int kFirstLegacyId = T::kLastNoteLearn + 1;
+constexpr int kNumLegacyIds = 8;
+constexpr int kLastId = kFirstLegacyId + kNumLegacyIds - 1;
+
 enum class Kind { Float, Int, Enum, Note, Bool, String };
 
 const char* kindName(Kind k)
@@ -64,26 +74,55 @@ std::map<int, Kind> expectedKinds()
             kinds[id] = k;
     };
     // Line template.
-    set({ 0, 4, 5, 7, 11, 12, 23, 24, 35, 40 }, Kind::Bool);
-    set({ 1, 2, 8, 9, 13, 14, 15, 16, 25, 26, 27, 28, 36, 37, 38, 39, 41, 44, 45, 46 }, Kind::Float);
-    set({ 3, 6, 10, 17, 18, 29, 30, 42, 43 }, Kind::Enum);
-    set({ 19, 20, 21, 22, 31, 32, 33, 34 }, Kind::Int);
+    set({ T::kLineState, T::kSwap, T::kMono, T::kFilterInLoop, T::kDelaySync, T::kDelayJoin, T::kPreDelaySync,
+          T::kPreDelayJoin, T::kOverdrive, T::kFreeze },
+        Kind::Bool);
+    set({ T::kBalance, T::kLevel, T::kCutoff, T::kResonance, T::kDelayLeftKnob, T::kDelayRightKnob,
+          T::kDelayLeftMs, T::kDelayRightMs, T::kPreDelayLeftKnob, T::kPreDelayRightKnob, T::kPreDelayLeftMs,
+          T::kPreDelayRightMs, T::kPreamp, T::kColor, T::kOverdriveGain, T::kFeedback, T::kStereoOffset,
+          T::kTimeModDepth, T::kCutoffModDepth, T::kTremoloDepth },
+        Kind::Float);
+    set({ T::kMidSide, T::kFilterMode, T::kFilterType, T::kDelayLeftScale, T::kDelayRightScale,
+          T::kPreDelayLeftScale, T::kPreDelayRightScale, T::kModSource, T::kModScale },
+        Kind::Enum);
+    set({ T::kDelayLeftNumerator, T::kDelayLeftDenominator, T::kDelayRightNumerator, T::kDelayRightDenominator,
+          T::kPreDelayLeftNumerator, T::kPreDelayLeftDenominator, T::kPreDelayRightNumerator,
+          T::kPreDelayRightDenominator },
+        Kind::Int);
     // Both modulators.
-    for (int base : { 47, 67 })
+    for (int base : { T::kMod1First, T::kMod2First })
     {
-        set({ base + 0, base + 1, base + 6, base + 8, base + 9 }, Kind::Enum);
-        set({ base + 5, base + 10 }, Kind::Bool);
-        set({ base + 2, base + 3, base + 4, base + 7, base + 11, base + 12, base + 13, base + 14,
-              base + 15, base + 16, base + 17, base + 18, base + 19 },
+        set({ base + T::kModulatorType, base + T::kModulatorRetrigger, base + T::kModulatorScale,
+              base + T::kModulatorRate, base + T::kModulatorWaveform },
+            Kind::Enum);
+        set({ base + T::kModulatorSync, base + T::kModulatorInvert }, Kind::Bool);
+        set({ base + T::kDetectorSpeed, base + T::kDetectorOnThreshold, base + T::kDetectorOffThreshold,
+              base + T::kModulatorFrequency, base + T::kModulatorStereoPhase, base + T::kEnvelopeAttack,
+              base + T::kEnvelopeDecay, base + T::kEnvelopeSustain, base + T::kEnvelopeHold,
+              base + T::kEnvelopeRelease, base + T::kFollowerSensitivity, base + T::kFollowerAttack,
+              base + T::kFollowerRelease },
             Kind::Float);
     }
     // Master and processor settings.
-    set({ 87, 112, 113, 114, 115, 116, 117 }, Kind::Bool);
-    set({ 88, 89, 91 }, Kind::Float);
-    set({ 90, 99, 100, 110, 111, 101, 103, 105, 107, 118, 120, 122, 124 }, Kind::Enum);
-    set({ 92, 93, 94, 95, 96, 98, 109 }, Kind::Int);
-    set({ 102, 104, 106, 108, 119, 121, 123, 125 }, Kind::Note);
-    set({ 97 }, Kind::String);
+    set({ T::kLimiter, T::kTapLeft, T::kTapRight }, Kind::Bool);
+    for (int id = T::kFirstNoteLearn; id <= T::kLastNoteLearn; ++id)
+        set({ id }, Kind::Bool);
+    set({ T::kLimiterThreshold, T::kDryWet, T::kOutputGain }, Kind::Float);
+    set({ T::kRouting, T::kRealtimeQuality, T::kOfflineQuality, T::kDefaultRealtimeQuality,
+          T::kDefaultOfflineQuality, T::kMod1RetriggerChannel, T::kMod2RetriggerChannel,
+          T::kDefaultMod1RetriggerChannel, T::kDefaultMod2RetriggerChannel },
+        Kind::Enum);
+    set({ T::kMod1RetriggerNote, T::kMod2RetriggerNote, T::kDefaultMod1RetriggerNote, T::kDefaultMod2RetriggerNote },
+        Kind::Note);
+    for (int i = 0; i < kNumLegacyIds; i += 2)
+    {
+        set({ kFirstLegacyId + i }, Kind::Enum);
+        set({ kFirstLegacyId + i + 1 }, Kind::Note);
+    }
+    set({ T::kSelectedLine, T::kMaxDelayTime, T::kDefaultMaxDelayTime }, Kind::Int);
+    for (int line = 0; line < T::kNumLines; ++line)
+        set({ T::kFirstPanel + line }, Kind::Int);
+    set({ T::kPresetName }, Kind::String);
     return kinds;
 }
 
@@ -91,16 +130,16 @@ std::map<int, Kind> expectedKinds()
 std::set<int> expectedAutomatable()
 {
     std::set<int> ids;
-    for (int k = 0; k <= 46; ++k)
-        if (k != 15 && k != 16 && k != 27 && k != 28)
+    for (int k = 0; k < T::kNumTemplateParameters; ++k)
+        if (k != T::kDelayLeftMs && k != T::kDelayRightMs && k != T::kPreDelayLeftMs && k != T::kPreDelayRightMs)
             ids.insert(k);
-    for (int base : { 47, 67 })
+    for (int base : { T::kMod1First, T::kMod2First })
     {
-        ids.insert({ base, base + 5 });
-        for (int j = 7; j <= 19; ++j)
+        ids.insert({ base + T::kModulatorType, base + T::kModulatorSync });
+        for (int j = T::kModulatorFrequency; j <= T::kFollowerRelease; ++j)
             ids.insert(base + j);
     }
-    ids.insert({ 87, 88, 89, 91, 112, 113 });
+    ids.insert({ T::kLimiter, T::kLimiterThreshold, T::kDryWet, T::kOutputGain, T::kTapLeft, T::kTapRight });
     return ids;
 }
 
@@ -150,19 +189,19 @@ TEST(ParameterSetResource, NamesAreUniqueAndLeaveTheLinePrefixToTheClones)
         names.insert(e->getStringAttribute("name"));
         ids.insert(e->getIntAttribute("index", -1));
     }
-    EXPECT_EQ(count, 126);
+    EXPECT_EQ(count, kLastId + 1);
     EXPECT_EQ((int) names.size(), count);
     EXPECT_EQ((int) ids.size(), count);
     EXPECT_EQ(*ids.begin(), 0);
-    EXPECT_EQ(*ids.rbegin(), 125);
+    EXPECT_EQ(*ids.rbegin(), kLastId);
 
     LoadedSet s;
-    for (int id = 0; id <= 125; ++id)
+    for (int id = 0; id <= kLastId; ++id)
     {
         const auto name = s.manager.getParameterName(id);
         EXPECT_FALSE(name.matchesWildcard("Line ? *", false)) << name;
-        if (id <= 46)
-            for (int line = 1; line <= 4; ++line)
+        if (id < T::kNumTemplateParameters)
+            for (int line = 1; line <= T::kNumLines; ++line)
                 EXPECT_EQ(s.manager.getParameterByName("Line " + juce::String(line) + " " + name), nullptr) << name;
     }
 }
@@ -173,9 +212,9 @@ TEST(ParameterSetResource, EnumerationTextsTheProgramReliesOn)
     auto& m = s.manager;
     const juce::StringArray routing { "Parallel", "Serial", "Tapped Serial", "Mixed 1", "Mixed 2",
                                       "Mixed 3", "Mixed 4", "Mixed 5", "Mixed 6" };
-    EXPECT_EQ(itemsOf(m, 90), routing);
-    EXPECT_EQ(itemsOf(m, 42), juce::StringArray({ "MOD 1", "MOD 2" }));
-    for (int id : { 56, 76 })
+    EXPECT_EQ(itemsOf(m, T::kRouting), routing);
+    EXPECT_EQ(itemsOf(m, T::kModSource), juce::StringArray({ "MOD 1", "MOD 2" }));
+    for (int id : { T::kMod1Waveform, T::kMod2Waveform })
     {
         ASSERT_EQ(itemsOf(m, id).size(), 5) << id;
         EXPECT_EQ(itemsOf(m, id)[1], "Saw Down") << id;
@@ -187,15 +226,23 @@ TEST(ParameterSetResource, EnumerationTextsTheProgramReliesOn)
 
     // Item counts are what the engine's floor(n v + 0.5) and the editor's switch
     // groups expect.
-    const std::map<int, int> counts { { 3, 2 },  { 6, 2 },  { 10, 4 },  { 17, 3 },  { 18, 3 },  { 29, 3 },
-                                      { 30, 3 }, { 42, 2 }, { 43, 2 },  { 47, 3 },  { 48, 3 },  { 53, 3 },
-                                      { 55, 11 }, { 56, 5 }, { 67, 3 }, { 68, 3 },  { 73, 3 },  { 75, 11 },
-                                      { 76, 5 }, { 90, 9 }, { 101, 17 }, { 103, 17 }, { 105, 17 }, { 107, 17 } };
+    const std::map<int, int> counts {
+        { T::kMidSide, 2 },           { T::kFilterMode, 2 },          { T::kFilterType, 4 },
+        { T::kDelayLeftScale, 3 },    { T::kDelayRightScale, 3 },     { T::kPreDelayLeftScale, 3 },
+        { T::kPreDelayRightScale, 3 }, { T::kModSource, 2 },          { T::kModScale, 2 },
+        { T::kMod1First, 3 },         { T::kMod1RetriggerMode, 3 },   { T::kMod1Scale, 3 },
+        { T::kMod1Rate, 11 },         { T::kMod1Waveform, 5 },        { T::kMod2First, 3 },
+        { T::kMod2RetriggerMode, 3 }, { T::kMod2Scale, 3 },           { T::kMod2Rate, 11 },
+        { T::kMod2Waveform, 5 },      { T::kRouting, 9 },             { T::kMod1RetriggerChannel, 17 },
+        { T::kMod2RetriggerChannel, 17 }, { T::kDefaultMod1RetriggerChannel, 17 },
+        { T::kDefaultMod2RetriggerChannel, 17 }
+    };
     for (const auto& [id, n] : counts)
         EXPECT_EQ(itemsOf(m, id).size(), n) << "id " << id;
-    for (int id : { 101, 103, 105, 107 })
+    for (int id : { T::kMod1RetriggerChannel, T::kMod2RetriggerChannel, T::kDefaultMod1RetriggerChannel,
+                    T::kDefaultMod2RetriggerChannel })
         EXPECT_EQ(itemsOf(m, id), channels) << id;
-    for (int id : { 99, 100, 110, 111 })
+    for (int id : { T::kRealtimeQuality, T::kOfflineQuality, T::kDefaultRealtimeQuality, T::kDefaultOfflineQuality })
         EXPECT_GE(itemsOf(m, id).size(), 4) << id;
 }
 
@@ -204,9 +251,14 @@ TEST(ParameterSetResource, RangesMatchTheEngineMappings)
     LoadedSet s;
     auto& m = s.manager;
     struct IntRange { int id, min, max; };
-    const IntRange ints[] = { { 19, 1, 32 }, { 20, 1, 32 }, { 21, 1, 32 }, { 22, 1, 32 }, { 31, 0, 32 },
-                              { 32, 1, 32 }, { 33, 0, 32 }, { 34, 1, 32 }, { 92, 1, 4 },   { 93, 0, 1 },
-                              { 94, 0, 1 },  { 95, 0, 1 },  { 96, 0, 1 },  { 98, 1, 15 },  { 109, 1, 15 } };
+    const IntRange ints[] = { { T::kDelayLeftNumerator, 1, 32 },        { T::kDelayLeftDenominator, 1, 32 },
+                              { T::kDelayRightNumerator, 1, 32 },       { T::kDelayRightDenominator, 1, 32 },
+                              { T::kPreDelayLeftNumerator, 0, 32 },     { T::kPreDelayLeftDenominator, 1, 32 },
+                              { T::kPreDelayRightNumerator, 0, 32 },    { T::kPreDelayRightDenominator, 1, 32 },
+                              { T::kSelectedLine, 1, 4 },               { T::kFirstPanel, 0, 1 },
+                              { T::kFirstPanel + 1, 0, 1 },             { T::kFirstPanel + 2, 0, 1 },
+                              { T::kFirstPanel + 3, 0, 1 },             { T::kMaxDelayTime, 1, 15 },
+                              { T::kDefaultMaxDelayTime, 1, 15 } };
     for (const auto& r : ints)
     {
         auto* p = dynamic_cast<IntParameter*>(m.getParameter(r.id));
@@ -219,18 +271,18 @@ TEST(ParameterSetResource, RangesMatchTheEngineMappings)
     // floor(32 v + 0.5) (pre-delay): every value must survive that trip.
     for (int n = 1; n <= 32; ++n)
     {
-        m.setIntValue(19, n);
-        EXPECT_EQ((int) std::floor(31.0f * m.getNormalisedValue(19) + 0.5f) + 1, n);
+        m.setIntValue(T::kDelayLeftNumerator, n);
+        EXPECT_EQ((int) std::floor(31.0f * m.getNormalisedValue(T::kDelayLeftNumerator) + 0.5f) + 1, n);
     }
     for (int n = 0; n <= 32; ++n)
     {
-        m.setIntValue(31, n);
-        EXPECT_EQ((int) std::floor(32.0f * m.getNormalisedValue(31) + 0.5f), n);
+        m.setIntValue(T::kPreDelayLeftNumerator, n);
+        EXPECT_EQ((int) std::floor(32.0f * m.getNormalisedValue(T::kPreDelayLeftNumerator) + 0.5f), n);
     }
 
     // Free times are milliseconds whose normalised value is the fraction of one
     // second the delay lines use.
-    for (int id : { 15, 16, 27, 28 })
+    for (int id : { T::kDelayLeftMs, T::kDelayRightMs, T::kPreDelayLeftMs, T::kPreDelayRightMs })
     {
         auto* p = dynamic_cast<FloatParameter*>(m.getParameter(id));
         ASSERT_NE(p, nullptr) << id;
@@ -239,7 +291,12 @@ TEST(ParameterSetResource, RangesMatchTheEngineMappings)
         m.setValue(id, 250.0f);
         EXPECT_FLOAT_EQ(m.getNormalisedValue(id), 0.25f) << id;
     }
-    for (int id : { 1, 2, 8, 9, 13, 14, 25, 26, 36, 37, 38, 39, 41, 44, 45, 46, 88, 89, 91 })
+    for (int id : std::initializer_list<int> { T::kBalance, T::kLevel, T::kCutoff, T::kResonance,
+                                               T::kDelayLeftKnob, T::kDelayRightKnob, T::kPreDelayLeftKnob,
+                                               T::kPreDelayRightKnob, T::kPreamp, T::kColor, T::kOverdriveGain,
+                                               T::kFeedback, T::kStereoOffset, T::kTimeModDepth,
+                                               T::kCutoffModDepth, T::kTremoloDepth, T::kLimiterThreshold,
+                                               T::kDryWet, T::kOutputGain })
     {
         auto* p = dynamic_cast<FloatParameter*>(m.getParameter(id));
         ASSERT_NE(p, nullptr) << id;
@@ -252,22 +309,30 @@ TEST(ParameterSetResource, DefaultsGiveAnAudibleEchoOnLineOne)
 {
     LoadedSet s;
     auto& m = s.manager;
-    EXPECT_FALSE(m.getBoolValue(0)) << "line not muted";
-    EXPECT_FLOAT_EQ(m.getNormalisedValue(2), 0.75f) << "0 dB level";
-    EXPECT_GT(m.getNormalisedValue(39), 0.5f) << "some positive feedback";
-    EXPECT_LT(m.getNormalisedValue(39), 0.9f);
-    EXPECT_GT(m.getNormalisedValue(89), 0.0f) << "some wet signal";
-    EXPECT_FLOAT_EQ(m.getNormalisedValue(91), 0.5f) << "0 dB output";
-    EXPECT_EQ(m.getText(90), "Parallel");
-    EXPECT_EQ(m.getIntValue(92), 1);
+    EXPECT_FALSE(m.getBoolValue(T::kLineState)) << "line not muted";
+    EXPECT_FLOAT_EQ(m.getNormalisedValue(T::kLevel), 0.75f) << "0 dB level";
+    EXPECT_GT(m.getNormalisedValue(T::kFeedback), 0.5f) << "some positive feedback";
+    EXPECT_LT(m.getNormalisedValue(T::kFeedback), 0.9f);
+    EXPECT_GT(m.getNormalisedValue(T::kDryWet), 0.0f) << "some wet signal";
+    EXPECT_FLOAT_EQ(m.getNormalisedValue(T::kOutputGain), 0.5f) << "0 dB output";
+    EXPECT_EQ(m.getText(T::kRouting), "Parallel");
+    EXPECT_EQ(m.getIntValue(T::kSelectedLine), 1);
 
     // The knob positions agree with the millisecond times they mirror.
-    for (const auto [knob, ms] : { std::pair { 13, 15 }, { 14, 16 }, { 25, 27 }, { 26, 28 } })
+    for (const auto [knob, ms] : { std::pair { T::kDelayLeftKnob, T::kDelayLeftMs },
+                                   { T::kDelayRightKnob, T::kDelayRightMs },
+                                   { T::kPreDelayLeftKnob, T::kPreDelayLeftMs },
+                                   { T::kPreDelayRightKnob, T::kPreDelayRightMs } })
         EXPECT_NEAR(m.getNormalisedValue(knob), knobFromSeconds(m.getValue(ms) / 1000.0), 1.0e-6) << knob;
 
     // Current and default settings start equal.
-    for (const auto [current, fallback] : { std::pair { 98, 109 }, { 99, 110 }, { 100, 111 }, { 101, 105 },
-                                            { 102, 106 }, { 103, 107 }, { 104, 108 } })
+    for (const auto [current, fallback] : { std::pair { T::kMaxDelayTime, T::kDefaultMaxDelayTime },
+                                            { T::kRealtimeQuality, T::kDefaultRealtimeQuality },
+                                            { T::kOfflineQuality, T::kDefaultOfflineQuality },
+                                            { T::kMod1RetriggerChannel, T::kDefaultMod1RetriggerChannel },
+                                            { T::kMod1RetriggerNote, T::kDefaultMod1RetriggerNote },
+                                            { T::kMod2RetriggerChannel, T::kDefaultMod2RetriggerChannel },
+                                            { T::kMod2RetriggerNote, T::kDefaultMod2RetriggerNote } })
         EXPECT_EQ(m.getText(current), m.getText(fallback)) << current;
 }
 
@@ -275,7 +340,7 @@ TEST(ParameterSetResource, AutomatableFlagsFollowTheParameterMenu)
 {
     LoadedSet s;
     const auto automatable = expectedAutomatable();
-    for (int id = 0; id <= 125; ++id)
+    for (int id = 0; id <= kLastId; ++id)
     {
         auto* p = s.manager.getParameter(id);
         ASSERT_NE(p, nullptr) << id;
@@ -343,13 +408,14 @@ TEST(ParameterSetResource, FactoryPresetsNameKnownParametersWithValidTexts)
     LoadedSet s;
     auto& m = s.manager;
     // What the processor stores in a preset: every line setting but the knob
-    // positions and freeze, and the globals 47 to 91.
+    // positions and freeze, and the modulators and the master section.
     std::set<juce::String> stored;
-    for (int id = 47; id <= 91; ++id)
+    for (int id = T::kMod1First; id <= T::kOutputGain; ++id)
         stored.insert(m.getParameterName(id));
-    for (int line = 1; line <= 4; ++line)
-        for (int k = 0; k <= 46; ++k)
-            if (k != 13 && k != 14 && k != 25 && k != 26 && k != 40)
+    for (int line = 1; line <= T::kNumLines; ++line)
+        for (int k = 0; k < T::kNumTemplateParameters; ++k)
+            if (k != T::kDelayLeftKnob && k != T::kDelayRightKnob && k != T::kPreDelayLeftKnob
+                && k != T::kPreDelayRightKnob && k != T::kFreeze)
                 stored.insert("Line " + juce::String(line) + " " + m.getParameterName(k));
 
     std::set<juce::String> routings;
@@ -412,12 +478,13 @@ TEST(ParameterSetResource, FactoryPresetsLoadAndApplyThroughThePresetReader)
     // The registry as the processor builds it: the template cloned per line.
     LoadedSet s;
     auto& m = s.manager;
-    for (int line = 0; line < 4; ++line)
-        for (int k = 0; k <= 46; ++k)
+    for (int line = 0; line < T::kNumLines; ++line)
+        for (int k = 0; k < T::kNumTemplateParameters; ++k)
         {
             auto* t = m.getParameter(k);
             ASSERT_NE(t, nullptr);
-            ASSERT_TRUE(m.addParameter(t->clone(1000 * (line + 1) + k, "Line " + juce::String(line + 1) + " " + t->getName())));
+            ASSERT_TRUE(m.addParameter(
+                t->clone(T::getLineParameterBase(line) + k, "Line " + juce::String(line + 1) + " " + t->getName())));
         }
 
     for (const auto& file : files)

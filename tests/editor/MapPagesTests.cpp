@@ -189,7 +189,7 @@ TEST_F(MapPages, SavingPutsTheMapExtensionOnAndReportsAFailure)
     // the extension put on is another file, and replacing it is asked here.
     const auto live = temp.getChild("Live.tnhpmap");
     const auto saved = live.loadFileAsString();
-    processor->assignHostParameterByIndex(9, 91, true);
+    processor->assignHostParameterByIndex(9, Tavinor::kOutputGain, true);
     chooser.answer = temp.getChild("Live");
     click(hostPage->getSaveButton());
     ASSERT_NE(hostPage->getAlert(), nullptr);
@@ -211,7 +211,7 @@ TEST_F(MapPages, SavingPutsTheMapExtensionOnAndReportsAFailure)
 
     const auto kept = answerWith("Kept.tnccmap", "<MidiControlMap name=\"Tavinor\"/>");
     kept.setReadOnly(true);
-    processor->getMidiControl().assign(7, param(89), true);
+    processor->getMidiControl().assign(7, param(Tavinor::kDryWet), true);
     click(midiPage->getSaveButton());
     EXPECT_EQ(chooser.lastRequest.title, "Save Midi Control file as");
     EXPECT_EQ(kept.loadFileAsString(), "<MidiControlMap name=\"Tavinor\"/>");
@@ -235,15 +235,15 @@ TEST_F(MapPages, ChoosingASlotsParameterMovesItAndClearingAsksFirst)
     // Slot 2 (index 1) holds Dry/Wet; the user picks it for slot 5.
     PopupMenuEx menu("short");
     menu.addItem(-1, "- none -", false, true);
-    menu.addItem(91, "Output Gain", false, true);
-    menu.addItem(89, "Dry/Wet", false, true);
+    menu.addItem(Tavinor::kOutputGain, "Output Gain", false, true);
+    menu.addItem(Tavinor::kDryWet, "Dry/Wet", false, true);
     hostPage->getList().setMenu(menu);
-    processor->assignHostParameterByIndex(1, 89, true);
+    processor->assignHostParameterByIndex(1, Tavinor::kDryWet, true);
     TestHelpers::pumpMessages();
     auto* slot5 = hostPage->getList().getChoice(4);
     click(slot5->getButton());
     clickMenuRow(editor, 2);
-    EXPECT_EQ(processor->getParameterIdForHostIndex(4), 89);
+    EXPECT_EQ(processor->getParameterIdForHostIndex(4), Tavinor::kDryWet);
     EXPECT_EQ(processor->getParameterIdForHostIndex(1), -1);
     EXPECT_EQ(hostPage->getList().getChoice(1)->getText(), "- none -");
     EXPECT_EQ(slot5->getText(), "Dry/Wet");
@@ -415,7 +415,10 @@ TEST_F(MapPages, ARowInAHiddenColumnIsScrolledIntoView)
     auto& list = midiPage->getList();
     const int capacity = list.getRowsPerColumn() * 3;
     for (int cc = 0; cc <= capacity + 2 && cc < 128; ++cc)
-        midi.assign(cc, param(Tavinor::getLineParameterBase(cc % 4) + cc / 4 % 47), true);
+    {
+        const int line = cc % Tavinor::kNumLines;
+        midi.assign(cc, param(Tavinor::getLineParameterBase(line) + cc / 4 % Tavinor::kNumTemplateParameters), true);
+    }
     TestHelpers::pumpMessages();
     ASSERT_GT(list.getNumRows(), capacity);
     EXPECT_EQ(list.getNumColumns(), 4);

@@ -6,6 +6,13 @@
 namespace
 {
 using namespace PageTest;
+using T = Tavinor;
+
+// The note-learn switches, one per retrigger record, in the records' order.
+constexpr int kMod1Learn = T::kFirstNoteLearn;
+constexpr int kMod2Learn = T::kFirstNoteLearn + 1;
+constexpr int kDefaultMod1Learn = T::kFirstNoteLearn + 2;
+constexpr int kDefaultMod2Learn = T::kFirstNoteLearn + 3;
 
 class ProcessingPage : public Fixture
 {
@@ -16,9 +23,13 @@ protected:
         processor = makeProcessor();
         ASSERT_NE(processor, nullptr);
         page = std::make_unique<TavinorProcessingSettingsComponent>(*processor);
-        page->setParameters(quality(99), quality(100), quality(110), quality(111));
-        page->setNoteParameters(channel(105), note(106), learn(116), channel(107), note(108), learn(117),
-                                channel(101), note(102), learn(114), channel(103), note(104), learn(115));
+        page->setParameters(quality(T::kRealtimeQuality), quality(T::kOfflineQuality),
+                            quality(T::kDefaultRealtimeQuality), quality(T::kDefaultOfflineQuality));
+        page->setNoteParameters(channel(T::kDefaultMod1RetriggerChannel), note(T::kDefaultMod1RetriggerNote),
+                                learn(kDefaultMod1Learn), channel(T::kDefaultMod2RetriggerChannel),
+                                note(T::kDefaultMod2RetriggerNote), learn(kDefaultMod2Learn),
+                                channel(T::kMod1RetriggerChannel), note(T::kMod1RetriggerNote), learn(kMod1Learn),
+                                channel(T::kMod2RetriggerChannel), note(T::kMod2RetriggerNote), learn(kMod2Learn));
         editor.setLookAndFeel(&laf);
         editor.addAndMakeVisible(*page);
         page->setBounds(0, 0, 1180, 450);
@@ -51,11 +62,11 @@ TEST_F(ProcessingPage, AQualityChosenOnThePageReachesTheProcessorAndBack)
     // The user opens the choice and picks "Low", the first item.
     click(realtime.getButton());
     clickMenuRow(editor, 0);
-    EXPECT_EQ(processor->getParameterManager().getText(99), "Low");
-    EXPECT_EQ(processor->getParameterManager().getText(110), "High") << "the default stays";
+    EXPECT_EQ(processor->getParameterManager().getText(T::kRealtimeQuality), "Low");
+    EXPECT_EQ(processor->getParameterManager().getText(T::kDefaultRealtimeQuality), "High") << "the default stays";
 
     // The processor's side (a preset, the host) moves the choice back.
-    processor->getParameterManager().setText(99, "Best");
+    processor->getParameterManager().setText(T::kRealtimeQuality, "Best");
     TestHelpers::pumpMessages();
     EXPECT_EQ(realtime.getText(), "Best");
     EXPECT_EQ(page->getDefaultQualityPanel().getOfflineChoice().getText(), "Best");
@@ -64,7 +75,8 @@ TEST_F(ProcessingPage, AQualityChosenOnThePageReachesTheProcessorAndBack)
 TEST_F(ProcessingPage, OneMissingQualityParameterLeavesAllFourChoicesUnbound)
 {
     TavinorProcessingSettingsComponent other(*processor);
-    other.setParameters(quality(99), nullptr, quality(110), quality(111));
+    other.setParameters(quality(T::kRealtimeQuality), nullptr, quality(T::kDefaultRealtimeQuality),
+                        quality(T::kDefaultOfflineQuality));
     for (auto* panel : { &other.getCurrentQualityPanel(), &other.getDefaultQualityPanel() })
     {
         EXPECT_EQ(panel->getRealtimeChoice().getParameter(), nullptr);
@@ -76,19 +88,19 @@ TEST_F(ProcessingPage, LeavingThePageEndsEveryRetriggerLearn)
 {
     // The user starts learning on the current MOD 2 chooser.
     click(page->getNoteChooser(TavinorProcessingSettingsComponent::currentMod2).getLearnButton());
-    ASSERT_TRUE(processor->getParameterManager().getBoolValue(115));
+    ASSERT_TRUE(processor->getParameterManager().getBoolValue(kMod2Learn));
 
     // Another tab hides the page: the processor must stop learning, not only
     // the button stop showing it.
     page->setVisible(false);
-    EXPECT_FALSE(processor->getParameterManager().getBoolValue(115));
+    EXPECT_FALSE(processor->getParameterManager().getBoolValue(kMod2Learn));
     TestHelpers::pumpMessages();
     EXPECT_FALSE(page->getNoteChooser(TavinorProcessingSettingsComponent::currentMod2).getLearnButton().getToggleState());
 
     // The editor calls this when the whole options window is hidden.
-    processor->getParameterManager().setBoolValue(116, true);
+    processor->getParameterManager().setBoolValue(kDefaultMod1Learn, true);
     page->switchLearningOff();
-    EXPECT_FALSE(processor->getParameterManager().getBoolValue(116));
+    EXPECT_FALSE(processor->getParameterManager().getBoolValue(kDefaultMod1Learn));
 }
 
 //==============================================================================

@@ -95,7 +95,7 @@ TEST(TavinorAllocation, ProcessBlockNeverAllocates)
     auto& pm = t->getParameterManager();
     // Everything that runs per sample or per event: synced LFOs with clock
     // edges, an envelope retriggered by MIDI, filters, overdrive, the limiter.
-    pm.setBoolValue(52, true);
+    pm.setBoolValue(Tavinor::kMod1First + Tavinor::kModulatorSync, true);
     pm.setIntValue(Tavinor::kMod1Rate, 10);
     pm.setText(Tavinor::kMod2First, "Envelope");
     pm.setText(Tavinor::kMod2RetriggerMode, "MIDI Note");
